@@ -1,0 +1,15 @@
+# Third-party libraries, all from Debian's packages (see scripts/install-deps.sh).
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+
+if(NOT TUNEWRIGHT_FUZZ)
+  pkg_check_modules(SDL REQUIRED IMPORTED_TARGET sdl)
+  pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
+  pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
+  if(TUNEWRIGHT_BUILD_PLAYER)
+    pkg_check_modules(SDL_IMAGE REQUIRED IMPORTED_TARGET SDL_image)
+    pkg_check_modules(FTGL REQUIRED IMPORTED_TARGET ftgl)
+    pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)
+    find_package(OpenGL REQUIRED)
+  endif()
+endif()

@@ -1,0 +1,87 @@
+// The song clock: wall-clock milliseconds become a cursor in beats that loops forever.
+#include "OrgSong.h"
+
+#include <SDL.h>
+
+#include <cstdint>
+
+namespace Org {
+
+namespace {
+
+// The beat a cursor stands on. The cursor never goes below 0, and 64 bits hold any beat
+// (positions are 32-bit), so this never overflows the way a plain int would.
+std::int64_t BeatOf(long double p_Cursor) { return static_cast<std::int64_t>(p_Cursor); }
+
+}  // namespace
+
+bool OrgSong::Play()
+{
+    isPlaying = !isPlaying;
+    return isPlaying;
+}
+
+bool OrgSong::Play(unsigned int p_Beat)
+{
+    SetCursor(p_Beat);
+    isPlaying = true;
+    return true;
+}
+
+bool OrgSong::Pause()
+{
+    isPlaying = false;
+    return true;
+}
+
+bool OrgSong::Stop()
+{
+    isPlaying = false;
+    cursor = 0;
+    cursorUpdated = true;
+    return true;
+}
+
+bool OrgSong::IsPlaying() { return isPlaying; }
+
+unsigned int OrgSong::GetCursor() { return static_cast<unsigned int>(BeatOf(cursor)); }
+
+long double OrgSong::GetPosition() const { return cursor; }
+
+bool OrgSong::SetCursor(unsigned int p_Beat)
+{
+    cursor = p_Beat;
+    cursorUpdated = true;
+    return true;
+}
+
+int OrgSong::Update() { return Update(SDL_GetTicks()); }
+
+int OrgSong::Update(unsigned long p_Ticks)
+{
+    // The tick counter is 32 bits wide; differences modulo 2^32 keep the clock smooth
+    // across its wrap on every build.
+    const std::uint32_t l_Time = static_cast<std::uint32_t>(p_Ticks);
+    const std::uint32_t l_Elapsed = l_Time - static_cast<std::uint32_t>(msLastUpdate);
+
+    if (msLastUpdate != 0 && isPlaying && l_Elapsed != 0) {
+        const std::int64_t l_OldBeat = BeatOf(cursor);
+        if (msPerBeat == 0) {
+            // Beats of no length: every advance starts a new beat, which is at or past the loop end.
+            cursorUpdated = true;
+            cursor = header.loopstart;
+        } else {
+            cursor += static_cast<double>(l_Elapsed) / static_cast<double>(msPerBeat);
+            cursorUpdated = false;
+            if (BeatOf(cursor) != l_OldBeat) {
+                cursorUpdated = true;
+                if (cursor >= header.loopstop)
+                    cursor = header.loopstart;
+            }
+        }
+    }
+    msLastUpdate = l_Time;
+    return static_cast<int>(l_Elapsed);
+}
+
+}  // namespace Org

@@ -1,0 +1,82 @@
+#ifndef TUNEWRIGHT_ORGSONG_H
+#define TUNEWRIGHT_ORGSONG_H
+
+#include <string>
+#include <vector>
+
+#include "OrgExport.h"
+#include "OrgSongTypes.h"
+#include "SampleData.h"
+
+namespace Org {
+
+// One song in memory (header, sixteen instruments, sixteen tracks of notes) and its clock.
+// The clock counts beats of `tempo` milliseconds and loops from loopstop to loopstart forever.
+class ORG_API OrgSong {
+public:
+    OrgSong();                              // the blank song
+    OrgSong(std::string filename);          // the song in that file (blank where it falls short)
+    ~OrgSong();
+
+    // Song data. Each load stops and rewinds the clock.
+    bool LoadBlank();                       // tempo 140, 4/4, loop 0..0, no events; always true
+    bool LoadFromFile(std::string filename);  // false if unopenable or shorter than its counts
+    bool SaveToFile(std::string filename);  // false if unopenable or not every byte written
+
+    const Header& GetHeader() const;
+    std::vector<NoteEvent> GetEvents(int p_Track) const;  // empty for a track outside 0..15
+    // Replaces a track's events and its numnotes; false (nothing changed) for a bad track
+    // or more than 65535 events.
+    bool SetEvents(int p_Track, const std::vector<NoteEvent>& p_Events);
+
+    // The clock.
+    bool Play();                            // toggles playing; returns the new state
+    bool Play(unsigned int p_Beat);         // moves to the beat and plays; true
+    bool Pause();                           // stops the clock where it is; true
+    bool Stop();                            // stops and rewinds to beat 0; true
+    bool IsPlaying();
+    unsigned int GetCursor();               // the current beat
+    long double GetPosition() const;        // the cursor in beats, fraction included
+    bool SetCursor(unsigned int p_Beat);    // moves to the beat and reports it as new; true
+    int Update();                           // Update(SDL_GetTicks())
+    int Update(unsigned long p_Ticks);      // advances to that tick count; returns ms elapsed
+
+    // What a track plays at the current beat, or at a given one.
+    SampleData GetNoteHit(int instrument);
+    SampleData GetNoteHit(int instrument, int pcursor);
+
+    // Setters store what they are given, unchecked (except the preset table).
+    bool SetTempo(unsigned short to);
+    bool SetSPBABPS(SPBABPS to);            // false with a message for a value outside the table
+    bool SetLoopStart(unsigned int to);
+    bool SetLoopStop(unsigned int to);
+    unsigned short GetTempo();
+    SPBABPS GetSPBABPS();                   // the preset matching the header, else _ARB
+    unsigned int GetLoopStart();
+    unsigned int GetLoopStop();
+
+private:
+    // Events of a track that exist in all five columns (a caller may have changed numnotes).
+    std::size_t UsableEvents(int p_Track) const;
+
+    Header header;
+    std::vector<std::uint32_t> notepos[TRACK_COUNT];
+    std::vector<std::uint8_t> notenote[TRACK_COUNT];
+    std::vector<std::uint8_t> notelength[TRACK_COUNT];
+    std::vector<std::uint8_t> notevolume[TRACK_COUNT];
+    std::vector<std::uint8_t> notepan[TRACK_COUNT];
+    long double cursor;
+    bool isPlaying;
+    bool useLoopPoints;
+    unsigned long msSinceBeat;
+    unsigned long msLastUpdate;
+
+public:
+    bool cursorUpdated;                     // a new beat began (or the song was just loaded)
+    Instrument instruments[TRACK_COUNT];
+    unsigned long msPerBeat;                // always equal to the header's tempo
+};
+
+}  // namespace Org
+
+#endif

@@ -1,0 +1,167 @@
+// Reading and writing the Org-02 file: a 6-byte magic, the 12-byte header, sixteen 6-byte
+// instrument records, then for each track five columns (4-byte positions, then notes,
+// lengths, volumes and pans of one byte each). All integers are little-endian.
+#include "OrgSong.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace Org {
+
+namespace {
+
+constexpr char MAGIC[6] = {'O', 'r', 'g', '-', '0', '2'};
+constexpr std::size_t FILE_HEAD_BYTES = 6 + sizeof(Header) + TRACK_COUNT * sizeof(Instrument);
+
+constexpr bool HostIsLittleEndian()
+{
+#if defined(__BYTE_ORDER__) && defined(__ORDER_BIG_ENDIAN__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return false;
+#else
+    return true;
+#endif
+}
+
+std::uint32_t SwapBytes(std::uint32_t p_Value)
+{
+    return (p_Value >> 24) | ((p_Value >> 8) & 0xFF00u) | ((p_Value << 8) & 0xFF0000u) | (p_Value << 24);
+}
+
+std::uint16_t SwapBytes(std::uint16_t p_Value)
+{
+    return static_cast<std::uint16_t>((p_Value >> 8) | (p_Value << 8));
+}
+
+// The header and instrument records are stored in file byte order on any host.
+void HeaderToFileOrder(Header& p_Header)
+{
+    if (HostIsLittleEndian())
+        return;
+    p_Header.tempo = SwapBytes(p_Header.tempo);
+    p_Header.loopstart = SwapBytes(p_Header.loopstart);
+    p_Header.loopstop = SwapBytes(p_Header.loopstop);
+}
+
+void InstrumentsToFileOrder(Instrument* p_Instruments)
+{
+    if (HostIsLittleEndian())
+        return;
+    for (int i = 0; i < TRACK_COUNT; ++i) {
+        p_Instruments[i].pitch = SwapBytes(p_Instruments[i].pitch);
+        p_Instruments[i].numnotes = SwapBytes(p_Instruments[i].numnotes);
+    }
+}
+
+// Reads into p_Buffer what the file still has, up to p_Bytes; bytes not delivered keep
+// their value. True when all were delivered.
+bool ReadBlock(std::FILE* p_File, void* p_Buffer, std::size_t p_Bytes)
+{
+    if (p_Bytes == 0)
+        return true;
+    if (p_File == nullptr)
+        return false;
+    return std::fread(p_Buffer, 1, p_Bytes, p_File) == p_Bytes;
+}
+
+// Reads one byte column of p_Count entries; entries the file does not hold stay 0.
+bool ReadColumn(std::FILE* p_File, std::vector<std::uint8_t>& p_Column, std::size_t p_Count)
+{
+    p_Column.assign(p_Count, 0);
+    return ReadBlock(p_File, p_Column.data(), p_Count);
+}
+
+bool WriteBlock(std::FILE* p_File, const void* p_Buffer, std::size_t p_Bytes)
+{
+    return p_Bytes == 0 || std::fwrite(p_Buffer, 1, p_Bytes, p_File) == p_Bytes;
+}
+
+// Writes exactly p_Count entries of a byte column, padding with zeros where it is short.
+bool WriteColumn(std::FILE* p_File, const std::vector<std::uint8_t>& p_Column, std::size_t p_Count)
+{
+    const std::size_t l_Held = p_Column.size() < p_Count ? p_Column.size() : p_Count;
+    bool l_Ok = WriteBlock(p_File, p_Column.data(), l_Held);
+    static const std::uint8_t l_Zeros[256] = {};
+    for (std::size_t l_Left = p_Count - l_Held; l_Left > 0 && l_Ok;) {
+        const std::size_t l_Chunk = l_Left < sizeof(l_Zeros) ? l_Left : sizeof(l_Zeros);
+        l_Ok = WriteBlock(p_File, l_Zeros, l_Chunk);
+        l_Left -= l_Chunk;
+    }
+    return l_Ok;
+}
+
+}  // namespace
+
+bool OrgSong::LoadFromFile(std::string filename)
+{
+    LoadBlank();
+    std::FILE* l_File = std::fopen(filename.c_str(), "rb");
+    bool l_Complete = l_File != nullptr;
+
+    char l_Magic[sizeof(MAGIC)];  // read past, not compared: other versions load by the same layout
+    l_Complete &= ReadBlock(l_File, l_Magic, sizeof(l_Magic));
+
+    HeaderToFileOrder(header);  // bytes the file does not supply keep their blank values
+    l_Complete &= ReadBlock(l_File, &header, sizeof(header));
+    HeaderToFileOrder(header);
+    SetTempo(header.tempo);
+
+    l_Complete &= ReadBlock(l_File, instruments, sizeof(instruments));
+    InstrumentsToFileOrder(instruments);
+
+    unsigned long l_Length = FILE_HEAD_BYTES;
+    for (int l_Track = 0; l_Track < TRACK_COUNT; ++l_Track) {
+        const std::size_t l_Count = instruments[l_Track].numnotes;
+        notepos[l_Track].assign(l_Count, 0);
+        l_Complete &= ReadBlock(l_File, notepos[l_Track].data(), l_Count * sizeof(std::uint32_t));
+        if (!HostIsLittleEndian())
+            for (std::uint32_t& l_Pos : notepos[l_Track])
+                l_Pos = SwapBytes(l_Pos);
+        l_Complete &= ReadColumn(l_File, notenote[l_Track], l_Count);
+        l_Complete &= ReadColumn(l_File, notelength[l_Track], l_Count);
+        l_Complete &= ReadColumn(l_File, notevolume[l_Track], l_Count);
+        l_Complete &= ReadColumn(l_File, notepan[l_Track], l_Count);
+        l_Length += 8 * l_Count;
+    }
+
+    std::fprintf(stderr, "Read in %lu bytes.\n", l_Length);
+    if (l_File != nullptr)
+        std::fclose(l_File);
+    return l_Complete;
+}
+
+bool OrgSong::SaveToFile(std::string filename)
+{
+    std::FILE* l_File = std::fopen(filename.c_str(), "wb");
+    if (l_File == nullptr)
+        return false;
+
+    Header l_Header = header;
+    HeaderToFileOrder(l_Header);
+    Instrument l_Instruments[TRACK_COUNT];
+    std::memcpy(l_Instruments, instruments, sizeof(l_Instruments));
+    InstrumentsToFileOrder(l_Instruments);
+
+    bool l_Ok = WriteBlock(l_File, MAGIC, sizeof(MAGIC));
+    l_Ok = l_Ok && WriteBlock(l_File, &l_Header, sizeof(l_Header));
+    l_Ok = l_Ok && WriteBlock(l_File, l_Instruments, sizeof(l_Instruments));
+
+    // Exactly numnotes events per track, so the file always agrees with its own counts.
+    std::vector<std::uint32_t> l_Positions;
+    for (int l_Track = 0; l_Track < TRACK_COUNT && l_Ok; ++l_Track) {
+        const std::size_t l_Count = instruments[l_Track].numnotes;
+        l_Positions.assign(l_Count, 0);
+        const std::size_t l_Held = notepos[l_Track].size() < l_Count ? notepos[l_Track].size() : l_Count;
+        for (std::size_t i = 0; i < l_Held; ++i)
+            l_Positions[i] = HostIsLittleEndian() ? notepos[l_Track][i] : SwapBytes(notepos[l_Track][i]);
+        l_Ok = WriteBlock(l_File, l_Positions.data(), l_Count * sizeof(std::uint32_t));
+        l_Ok = l_Ok && WriteColumn(l_File, notenote[l_Track], l_Count);
+        l_Ok = l_Ok && WriteColumn(l_File, notelength[l_Track], l_Count);
+        l_Ok = l_Ok && WriteColumn(l_File, notevolume[l_Track], l_Count);
+        l_Ok = l_Ok && WriteColumn(l_File, notepan[l_Track], l_Count);
+    }
+
+    const bool l_Closed = std::fclose(l_File) == 0;
+    return l_Ok && l_Closed;
+}
+
+}  // namespace Org

@@ -1,0 +1,58 @@
+#ifndef TUNEWRIGHT_ORGSONGTYPES_H
+#define TUNEWRIGHT_ORGSONGTYPES_H
+
+#include <cstdint>
+
+namespace Org {
+
+// The records below are also the bytes of an Org-02 file (little-endian). Their fields are
+// laid out so that natural alignment leaves no padding, so they need no packing.
+
+// 12 bytes at file offset 6.
+struct Header {
+    std::uint16_t tempo;      // milliseconds per beat
+    std::uint8_t steps_bar;   // bar layout, first number
+    std::uint8_t beats_step;  // bar layout, second number
+    std::uint32_t loopstart;  // beat playback continues at after the loop end
+    std::uint32_t loopstop;   // beat at which playback wraps to loopstart
+};
+
+// 6 bytes per track; the sixteen of them follow the header in the file.
+struct Instrument {
+    std::uint16_t pitch;     // fine tuning, 1000 is untuned
+    std::uint8_t id;         // sample number in the track's bank
+    std::uint8_t noloop;     // nonzero: notes marked as not looping
+    std::uint16_t numnotes;  // events in each of the track's five columns
+};
+
+static_assert(sizeof(Header) == 12, "Header must match the file layout");
+static_assert(sizeof(Instrument) == 6, "Instrument must match the file layout");
+
+// Bar layout presets (steps per bar, beats per step).
+enum SPBABPS : std::int32_t {
+    _2_4 = 0,
+    _3_3 = 1,
+    _3_4 = 2,
+    _4_3 = 3,
+    _4_4 = 4,
+    _6_3 = 5,
+    _6_4 = 6,
+    _8_4 = 7,
+    _ARB = 8
+};
+
+// One event of a track, as a row across the track's five columns.
+struct NoteEvent {
+    std::uint32_t pos;     // beat the event stands at
+    std::uint8_t note;     // note number
+    std::uint8_t length;   // beats; 0 starts nothing
+    std::uint8_t volume;   // 0 to 255
+    std::uint8_t pan;      // 0 to 12, 6 centre; 255 for none of its own
+};
+
+constexpr int TRACK_COUNT = 16;
+constexpr int MELODY_TRACKS = 8;
+
+}  // namespace Org
+
+#endif

@@ -1,0 +1,203 @@
+// The song clock: beats from milliseconds, new-beat reports, the loop, and the odd cases.
+#include <gtest/gtest.h>
+
+#include "OrgSong.h"
+
+namespace {
+
+// A song with the given tempo and loop points, playing, with its first update at p_Start.
+Org::OrgSong PlayingSong(unsigned short p_Tempo, unsigned p_LoopStart, unsigned p_LoopStop, unsigned long p_Start)
+{
+    Org::OrgSong l_Song;
+    l_Song.SetTempo(p_Tempo);
+    l_Song.SetLoopStart(p_LoopStart);
+    l_Song.SetLoopStop(p_LoopStop);
+    l_Song.Play();
+    l_Song.Update(p_Start);
+    return l_Song;
+}
+
+}  // namespace
+
+TEST(SongClock, AdvancesByElapsedMillisecondsOverTempo)
+{
+    Org::OrgSong l_Song = PlayingSong(140, 0, 64, 1000);
+    EXPECT_EQ(0u, l_Song.GetCursor());
+    EXPECT_TRUE(l_Song.cursorUpdated);  // the first update only records the time
+
+    EXPECT_EQ(70, l_Song.Update(1070));
+    EXPECT_EQ(0.5L, l_Song.GetPosition());
+    EXPECT_FALSE(l_Song.cursorUpdated);
+
+    EXPECT_EQ(70, l_Song.Update(1140));
+    EXPECT_EQ(1.0L, l_Song.GetPosition());
+    EXPECT_TRUE(l_Song.cursorUpdated);
+    EXPECT_EQ(1u, l_Song.GetCursor());
+}
+
+TEST(SongClock, FirstUpdateAfterResetReturnsTheWholeTickCount)
+{
+    Org::OrgSong l_Song;
+    l_Song.Play();
+    EXPECT_EQ(1000, l_Song.Update(1000));
+    EXPECT_EQ(0.0L, l_Song.GetPosition());
+}
+
+TEST(SongClock, WrapsFromLoopEndToLoopStartDroppingTheFraction)
+{
+    Org::OrgSong l_Song = PlayingSong(100, 2, 8, 500);
+    l_Song.SetCursor(7);
+    l_Song.Update(550);  // 7.5
+    EXPECT_FALSE(l_Song.cursorUpdated);
+    l_Song.Update(610);  // 8.1 -> loop start
+    EXPECT_EQ(2.0L, l_Song.GetPosition());
+    EXPECT_TRUE(l_Song.cursorUpdated);
+}
+
+TEST(SongClock, NeverReportsABeatAtOrPastTheLoopEnd)
+{
+    Org::OrgSong l_Song = PlayingSong(10, 3, 6, 1);
+    std::vector<unsigned> l_Reported;
+    for (unsigned long l_Tick = 2; l_Tick < 400; ++l_Tick) {
+        l_Song.Update(l_Tick);
+        if (l_Song.cursorUpdated)
+            l_Reported.push_back(l_Song.GetCursor());
+    }
+    const std::vector<unsigned> l_Expected = {1, 2, 3, 4, 5, 3, 4, 5, 3, 4, 5, 3, 4, 5, 3, 4, 5, 3, 4, 5};
+    ASSERT_GE(l_Reported.size(), l_Expected.size());
+    l_Reported.resize(l_Expected.size());
+    EXPECT_EQ(l_Expected, l_Reported);
+}
+
+TEST(SongClock, ASlowUpdateReportsOnlyTheBeatReached)
+{
+    Org::OrgSong l_Song = PlayingSong(100, 0, 64, 1);
+    l_Song.Update(351);
+    EXPECT_EQ(3.5L, l_Song.GetPosition());
+    EXPECT_TRUE(l_Song.cursorUpdated);
+    l_Song.Update(100001);  // far past the loop end
+    EXPECT_EQ(0.0L, l_Song.GetPosition());
+}
+
+TEST(SongClock, PlayTogglesAndStoppedTimeIsNotCounted)
+{
+    Org::OrgSong l_Song;
+    EXPECT_TRUE(l_Song.Play());
+    EXPECT_FALSE(l_Song.Play());
+    l_Song.SetLoopStop(64);
+    l_Song.Update(100);
+    l_Song.cursorUpdated = false;
+    EXPECT_EQ(900, l_Song.Update(1000));
+    EXPECT_EQ(0.0L, l_Song.GetPosition());
+    EXPECT_FALSE(l_Song.cursorUpdated);
+    EXPECT_TRUE(l_Song.Play());
+    l_Song.Update(1070);
+    EXPECT_EQ(0.5L, l_Song.GetPosition());
+}
+
+TEST(SongClock, PauseKeepsTheCursorAndStopRewinds)
+{
+    Org::OrgSong l_Song = PlayingSong(100, 0, 64, 1);
+    l_Song.Update(451);
+    EXPECT_TRUE(l_Song.Pause());
+    EXPECT_FALSE(l_Song.IsPlaying());
+    l_Song.Update(10000);
+    EXPECT_EQ(4.5L, l_Song.GetPosition());
+    EXPECT_TRUE(l_Song.Play());
+    l_Song.Update(10050);
+    EXPECT_EQ(5.0L, l_Song.GetPosition());
+
+    l_Song.cursorUpdated = false;
+    EXPECT_TRUE(l_Song.Stop());
+    EXPECT_FALSE(l_Song.IsPlaying());
+    EXPECT_EQ(0.0L, l_Song.GetPosition());
+    EXPECT_TRUE(l_Song.cursorUpdated);
+}
+
+TEST(SongClock, PlayFromABeatAndSetCursorReportTheBeat)
+{
+    Org::OrgSong l_Song;
+    l_Song.SetLoopStop(64);
+    l_Song.cursorUpdated = false;
+    EXPECT_TRUE(l_Song.Play(12));
+    EXPECT_TRUE(l_Song.IsPlaying());
+    EXPECT_EQ(12u, l_Song.GetCursor());
+    EXPECT_TRUE(l_Song.cursorUpdated);
+    EXPECT_TRUE(l_Song.Play(12));  // starting again from a beat keeps it playing
+    EXPECT_TRUE(l_Song.IsPlaying());
+    l_Song.cursorUpdated = false;
+    l_Song.SetCursor(30);
+    EXPECT_EQ(30u, l_Song.GetCursor());
+    EXPECT_TRUE(l_Song.cursorUpdated);
+}
+
+TEST(SongClock, TempoZeroSendsEveryAdvanceToTheLoopStart)
+{
+    Org::OrgSong l_Song = PlayingSong(0, 5, 9, 1);
+    EXPECT_EQ(0u, l_Song.msPerBeat);
+    l_Song.cursorUpdated = false;
+    l_Song.Update(2);
+    EXPECT_TRUE(l_Song.cursorUpdated);
+    EXPECT_EQ(5.0L, l_Song.GetPosition());
+    l_Song.cursorUpdated = false;
+    l_Song.Update(2);  // no time passed: nothing happens
+    EXPECT_FALSE(l_Song.cursorUpdated);
+    l_Song.Update(3);
+    EXPECT_TRUE(l_Song.cursorUpdated);
+    EXPECT_EQ(5.0L, l_Song.GetPosition());
+}
+
+TEST(SongClock, LoopEndZeroReportsTheLoopStartEveryBeat)
+{
+    Org::OrgSong l_Song = PlayingSong(140, 0, 0, 1);
+    for (unsigned long l_Tick = 141; l_Tick < 1000; l_Tick += 140) {
+        l_Song.cursorUpdated = false;
+        l_Song.Update(l_Tick);
+        EXPECT_TRUE(l_Song.cursorUpdated);
+        EXPECT_EQ(0.0L, l_Song.GetPosition());
+    }
+}
+
+TEST(SongClock, RunsSmoothlyAcrossTheTickCounterWrap)
+{
+    Org::OrgSong l_Song = PlayingSong(100, 0, 64, 0xFFFFFFF0ul);
+    EXPECT_EQ(0x30, l_Song.Update(0x20));  // 48 ms across the wrap
+    EXPECT_NEAR(0.48, static_cast<double>(l_Song.GetPosition()), 1e-12);
+    EXPECT_EQ(52, l_Song.Update(0x54));
+    EXPECT_NEAR(1.0, static_cast<double>(l_Song.GetPosition()), 1e-12);
+    EXPECT_LT(l_Song.GetCursor(), 2u);
+}
+
+TEST(SongClock, BarLayoutPresets)
+{
+    Org::OrgSong l_Song;
+    EXPECT_TRUE(l_Song.SetSPBABPS(Org::_6_3));
+    EXPECT_EQ(6, l_Song.GetHeader().steps_bar);
+    EXPECT_EQ(3, l_Song.GetHeader().beats_step);
+    EXPECT_EQ(Org::_6_3, l_Song.GetSPBABPS());
+
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(l_Song.SetSPBABPS(Org::_ARB));
+    EXPECT_FALSE(l_Song.SetSPBABPS(static_cast<Org::SPBABPS>(-3)));
+    EXPECT_EQ("Error: Unknown SPBABPS value.\nError: Unknown SPBABPS value.\n", testing::internal::GetCapturedStderr());
+    EXPECT_EQ(Org::_6_3, l_Song.GetSPBABPS());
+}
+
+TEST(SongClock, GettersReflectTheSetters)
+{
+    Org::OrgSong l_Song;
+    l_Song.SetTempo(99);
+    l_Song.SetLoopStart(7);
+    l_Song.SetLoopStop(3);  // stored unchecked
+    EXPECT_EQ(99, l_Song.GetTempo());
+    EXPECT_EQ(99u, l_Song.msPerBeat);
+    EXPECT_EQ(7u, l_Song.GetLoopStart());
+    EXPECT_EQ(3u, l_Song.GetLoopStop());
+}
+
+TEST(SongClock, CursorTruncatesTowardZero)
+{
+    Org::OrgSong l_Song = PlayingSong(100, 0, 64, 1);
+    l_Song.Update(400);  // 3.99
+    EXPECT_EQ(3u, l_Song.GetCursor());
+}
