@@ -2,8 +2,8 @@
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 
+pkg_check_modules(SDL REQUIRED IMPORTED_TARGET sdl)
 if(NOT TUNEWRIGHT_FUZZ)
-  pkg_check_modules(SDL REQUIRED IMPORTED_TARGET sdl)
   pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
   pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
   if(TUNEWRIGHT_BUILD_PLAYER)

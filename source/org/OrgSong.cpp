@@ -31,9 +31,15 @@ OrgSong::~OrgSong() = default;
 
 bool OrgSong::LoadBlank()
 {
+    ResetToBlank(true);
+    return true;
+}
+
+void OrgSong::ResetToBlank(bool p_ClearColumns)
+{
     std::memset(&header, 0, sizeof(header));
     std::memset(instruments, 0, sizeof(instruments));
-    for (int l_Track = 0; l_Track < TRACK_COUNT; ++l_Track) {
+    for (int l_Track = 0; l_Track < TRACK_COUNT && p_ClearColumns; ++l_Track) {
         notepos[l_Track].clear();
         notenote[l_Track].clear();
         notelength[l_Track].clear();
@@ -50,7 +56,6 @@ bool OrgSong::LoadBlank()
     SetSPBABPS(_4_4);
     SetLoopStart(0);
     SetLoopStop(0);
-    return true;
 }
 
 const Header& OrgSong::GetHeader() const { return header; }

@@ -56,6 +56,9 @@ public:
     unsigned int GetLoopStop();
 
 private:
+    // The blank song's header, instruments and clock; the columns too when asked (a load
+    // that is about to size every column itself skips that).
+    void ResetToBlank(bool p_ClearColumns);
     // Events of a track that exist in all five columns (a caller may have changed numnotes).
     std::size_t UsableEvents(int p_Track) const;
 

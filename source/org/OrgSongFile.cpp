@@ -63,11 +63,19 @@ bool ReadBlock(std::FILE* p_File, void* p_Buffer, std::size_t p_Bytes)
     return std::fread(p_Buffer, 1, p_Bytes, p_File) == p_Bytes;
 }
 
-// Reads one byte column of p_Count entries; entries the file does not hold stay 0.
-bool ReadColumn(std::FILE* p_File, std::vector<std::uint8_t>& p_Column, std::size_t p_Count)
+// Reads a column of p_Count entries straight into its storage; entries the file does not
+// hold become 0. Resizing keeps old entries rather than clearing them first, so a column
+// is written once, by the read, not twice.
+template <typename T>
+bool ReadColumn(std::FILE* p_File, std::vector<T>& p_Column, std::size_t p_Count)
 {
-    p_Column.assign(p_Count, 0);
-    return ReadBlock(p_File, p_Column.data(), p_Count);
+    p_Column.resize(p_Count);
+    std::size_t l_Delivered = 0;
+    if (p_File != nullptr && p_Count != 0)
+        l_Delivered = std::fread(p_Column.data(), 1, p_Count * sizeof(T), p_File);
+    if (l_Delivered < p_Count * sizeof(T))
+        std::memset(reinterpret_cast<char*>(p_Column.data()) + l_Delivered, 0, p_Count * sizeof(T) - l_Delivered);
+    return l_Delivered == p_Count * sizeof(T);
 }
 
 bool WriteBlock(std::FILE* p_File, const void* p_Buffer, std::size_t p_Bytes)
@@ -93,7 +101,7 @@ bool WriteColumn(std::FILE* p_File, const std::vector<std::uint8_t>& p_Column, s
 
 bool OrgSong::LoadFromFile(std::string filename)
 {
-    LoadBlank();
+    ResetToBlank(false);  // the blank song; every column is sized below
     std::FILE* l_File = std::fopen(filename.c_str(), "rb");
     bool l_Complete = l_File != nullptr;
 
@@ -111,8 +119,7 @@ bool OrgSong::LoadFromFile(std::string filename)
     unsigned long l_Length = FILE_HEAD_BYTES;
     for (int l_Track = 0; l_Track < TRACK_COUNT; ++l_Track) {
         const std::size_t l_Count = instruments[l_Track].numnotes;
-        notepos[l_Track].assign(l_Count, 0);
-        l_Complete &= ReadBlock(l_File, notepos[l_Track].data(), l_Count * sizeof(std::uint32_t));
+        l_Complete &= ReadColumn(l_File, notepos[l_Track], l_Count);
         if (!HostIsLittleEndian())
             for (std::uint32_t& l_Pos : notepos[l_Track])
                 l_Pos = SwapBytes(l_Pos);
