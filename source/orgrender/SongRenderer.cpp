@@ -1,0 +1,149 @@
+#include "SongRenderer.h"
+
+#include <fmod.h>
+#include <fmod_errors.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "AudioDevice.h"
+#include "OrgSong.h"
+#include "Sampler.h"
+
+namespace {
+
+constexpr int VOICES = 32;
+
+// Sets up the engine in the process-wide handles, writing its mix to p_WavPath one block per
+// System_Update. The blocks are 1 ms long (rounded down to whole frames).
+bool StartEngine(const std::string& p_WavPath, int p_Rate, std::string& p_Error)
+{
+    FMOD_RESULT l_Result = FMOD_System_Create(&Org::Device);
+    if (l_Result == FMOD_OK)
+        l_Result = FMOD_System_SetOutput(Org::Device, FMOD_OUTPUTTYPE_WAVWRITER_NRT);
+    if (l_Result == FMOD_OK)
+        l_Result = FMOD_System_SetSoftwareFormat(Org::Device, p_Rate, FMOD_SOUND_FORMAT_PCM16, 2, 0,
+                                                 FMOD_DSP_RESAMPLER_LINEAR);
+    if (l_Result == FMOD_OK)
+        l_Result = FMOD_System_SetSpeakerMode(Org::Device, FMOD_SPEAKERMODE_STEREO);
+    if (l_Result == FMOD_OK)
+        l_Result = FMOD_System_SetDSPBufferSize(Org::Device, static_cast<unsigned int>(std::max(1, p_Rate / 1000)), 4);
+    if (l_Result == FMOD_OK)
+        l_Result = FMOD_System_Init(Org::Device, VOICES, FMOD_INIT_NORMAL, const_cast<char*>(p_WavPath.c_str()));
+    if (l_Result == FMOD_OK)
+        l_Result = FMOD_System_GetMasterChannelGroup(Org::Device, &Org::MasterCG);
+    if (l_Result != FMOD_OK) {
+        p_Error = std::string("the sound engine cannot write ") + p_WavPath + ": " + FMOD_ErrorString(l_Result);
+        return false;
+    }
+    return true;
+}
+
+void StopEngine()
+{
+    if (Org::Device != nullptr)
+        FMOD_System_Release(Org::Device);  // completes the WAV file
+    Org::Device = nullptr;
+    Org::MasterCG = nullptr;
+}
+
+bool SamplesPresent(const std::string& p_DataDir)
+{
+    const std::string l_Prefix = p_DataDir.empty() ? std::string() : p_DataDir + "/";
+    for (const char* l_Probe : {"melody/melody0.wav", "percussion/Bass01.wav"}) {
+        std::FILE* l_File = std::fopen((l_Prefix + l_Probe).c_str(), "rb");
+        if (l_File == nullptr)
+            return false;
+        std::fclose(l_File);
+    }
+    return true;
+}
+
+}  // namespace
+
+unsigned long RenderLengthMs(Org::OrgSong& p_Song, const RenderOptions& p_Options)
+{
+    if (p_Options.seconds > 0.0)
+        return static_cast<unsigned long>(p_Options.seconds * 1000.0 + 0.5);
+    const unsigned long l_Start = p_Song.GetLoopStart();
+    const unsigned long l_Stop = p_Song.GetLoopStop();
+    if (l_Stop <= l_Start)
+        return 0;
+    const unsigned long long l_Beats = l_Start + static_cast<unsigned long long>(p_Options.loops) * (l_Stop - l_Start);
+    return static_cast<unsigned long>(std::min<unsigned long long>(l_Beats * p_Song.GetTempo(), ~0ul));
+}
+
+bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, const RenderOptions& p_Options,
+                const RenderProgress& p_Progress, std::string& p_Error)
+{
+    if (!SamplesPresent(p_Options.dataDir)) {
+        p_Error = "no instrument samples under '" + p_Options.dataDir + "' (expected melody/ and percussion/)";
+        return false;
+    }
+    std::FILE* l_Probe = std::fopen(p_SongPath.c_str(), "rb");
+    if (l_Probe == nullptr) {
+        p_Error = "cannot open the song '" + p_SongPath + "'";
+        return false;
+    }
+    const bool l_Empty = std::fgetc(l_Probe) == EOF;
+    std::fclose(l_Probe);
+    if (l_Empty) {
+        p_Error = "'" + p_SongPath + "' is empty or cannot be read";
+        return false;
+    }
+
+    Org::OrgSong l_Song;
+    if (!l_Song.LoadFromFile(p_SongPath)) {
+        p_Error = "'" + p_SongPath + "' ends before its own note data: it is damaged or not an Org-02 song";
+        return false;
+    }
+    const unsigned long l_LengthMs = RenderLengthMs(l_Song, p_Options);
+    if (l_LengthMs == 0) {
+        p_Error = "the song's loop is empty, so it has no length of its own; give one with --seconds";
+        return false;
+    }
+    constexpr unsigned long MAX_MS = 6ul * 3600ul * 1000ul;
+    if (l_LengthMs > MAX_MS) {
+        p_Error = "the song would last " + std::to_string(l_LengthMs / 3600000ul) +
+                  " hours or more; give a shorter length with --seconds";
+        return false;
+    }
+
+    if (!StartEngine(p_WavPath, p_Options.sampleRate, p_Error)) {
+        StopEngine();
+        return false;
+    }
+    {
+        Org::Sampler l_Sampler(p_Options.dataDir);
+        l_Sampler.SetMasterVolume(p_Options.masterVolume);
+
+        const unsigned long long l_Rate = static_cast<unsigned long long>(p_Options.sampleRate);
+        const unsigned long long l_Block = std::max<unsigned long long>(1, l_Rate / 1000);
+        const unsigned long long l_Total = l_LengthMs * l_Rate / 1000;
+        const unsigned long long l_Fade =
+            std::min<unsigned long long>(l_Total, static_cast<unsigned long long>(p_Options.fadeSeconds * l_Rate));
+        unsigned long long l_ProgressStep = std::max<unsigned long long>(l_Total / 200, 1);
+
+        // The clock's time 0 is tick 1 (it takes 0 for "never updated"). Each step advances it
+        // to the end of the block about to be mixed, so a beat reached there is struck at the
+        // very start of the next block: notes start within one block of their beat.
+        l_Song.Play();
+        l_Song.Update(1);
+        for (unsigned long long l_Frame = 0; l_Frame < l_Total; l_Frame += l_Block) {
+            if (l_Song.cursorUpdated)
+                for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track)
+                    l_Sampler.HitNote(l_Song.GetNoteHit(l_Track));
+            if (l_Fade > 0 && l_Frame + l_Fade >= l_Total)
+                l_Sampler.SetMasterVolume(p_Options.masterVolume * static_cast<float>(l_Total - l_Frame) / l_Fade);
+            const unsigned long l_Tick = 1 + static_cast<unsigned long>((l_Frame + l_Block) * 1000 / l_Rate);
+            l_Sampler.Update(l_Song.Update(l_Tick));  // mixes one block
+            if (p_Progress && l_Frame % l_ProgressStep < l_Block)
+                p_Progress(static_cast<double>(l_Frame) / l_Total);
+        }
+        if (p_Progress)
+            p_Progress(1.0);
+    }
+    StopEngine();
+    return true;
+}

@@ -1,0 +1,35 @@
+#ifndef TUNEWRIGHT_SONGRENDERER_H
+#define TUNEWRIGHT_SONGRENDERER_H
+
+// Renders a song to a WAV file through the library's own playback path: the song clock in 1 ms
+// steps, the sampler, and the sound engine's non-real-time WAV output mixing one block per step.
+#include <functional>
+#include <string>
+
+namespace Org {
+class OrgSong;
+}
+
+struct RenderOptions {
+    std::string dataDir;      // folder holding melody/ and percussion/
+    int loops = 2;            // passes of the loop after the intro
+    double seconds = 0.0;     // a fixed length instead of loops when above 0
+    int sampleRate = 48000;   // output frames per second
+    double fadeSeconds = 1.0; // fade-out at the end (0: none)
+    float masterVolume = 0.5f;
+};
+
+// Called now and then with the share of the song rendered, 0 to 1.
+using RenderProgress = std::function<void(double)>;
+
+// Milliseconds the song lasts by the options: its intro and p_Options.loops passes of its loop,
+// or p_Options.seconds. 0 when the song has no such length (its loop is empty and no length was
+// given).
+unsigned long RenderLengthMs(Org::OrgSong& p_Song, const RenderOptions& p_Options);
+
+// Renders the song file at p_SongPath into the WAV file p_WavPath. False, with a message in
+// p_Error, when the song cannot be read or the engine cannot write the file.
+bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, const RenderOptions& p_Options,
+                const RenderProgress& p_Progress, std::string& p_Error);
+
+#endif
