@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that tunewright builds, runs and tests with.
+set -euo pipefail
+
+l_Packages=(
+  build-essential cmake pkg-config clang libclang-rt-14-dev
+  libgtest-dev libbenchmark-dev
+  libsdl1.2-dev libsdl-image1.2-dev libftgl-dev libfreetype-dev libpng-dev
+  libgl1-mesa-dev libgl1-mesa-dri libglu1-mesa-dev
+  libsndfile1-dev libasound2-dev alsa-utils
+  fonts-freefont-ttf
+  xvfb xdotool imagemagick x11-apps sox
+)
+
+l_Missing=()
+for l_Package in "${l_Packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$l_Package" 2>/dev/null | grep -q "install ok installed" || l_Missing+=("$l_Package")
+done
+[ ${#l_Missing[@]} -eq 0 ] && exit 0
+
+l_Sudo=""
+[ "$(id -u)" -eq 0 ] || l_Sudo="sudo"
+echo "Installing: ${l_Missing[*]}"
+$l_Sudo apt-get update -q
+DEBIAN_FRONTEND=noninteractive $l_Sudo apt-get install -y -q --no-install-recommends "${l_Missing[@]}"

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Builds and runs every test the way CI does:
+#   1. the whole suite, plain (warnings are errors);
+#   2. the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer;
+#   3. the sound engine's tests under ThreadSanitizer;
+#   4. the song reader's fuzzer for TUNEWRIGHT_FUZZ_SECONDS (default 60);
+#   5. an installed copy of the library, found and linked by a separate CMake project.
+# Xvfb is started for the tests that open windows when no display is set.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+l_Root="$PWD"
+l_Jobs="$(nproc)"
+l_FuzzSeconds="${TUNEWRIGHT_FUZZ_SECONDS:-60}"
+
+step() { printf '\n==== %s\n' "$*"; }
+
+l_XvfbPid=""
+cleanup() { [ -n "$l_XvfbPid" ] && kill "$l_XvfbPid" 2>/dev/null || true; }
+trap cleanup EXIT
+if [ -z "${DISPLAY:-}" ]; then
+  for l_Number in $(seq 90 99); do
+    [ -e "/tmp/.X11-unix/X$l_Number" ] || [ -e "/tmp/.X$l_Number-lock" ] || break
+  done
+  Xvfb ":$l_Number" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  l_XvfbPid=$!
+  export DISPLAY=":$l_Number"
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$l_Number" ] && break; sleep 0.1; done
+fi
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$l_Root/tests/sanitizer/lsan.supp:print_suppressions=0"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+
+build() {  # build DIR [cmake options...]
+  local l_Dir="$1"; shift
+  cmake -S . -B "$l_Dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$l_Dir" -j"$l_Jobs"
+}
+
+step "plain build and tests"
+build build/plain -DTUNEWRIGHT_WERROR=ON -DTUNEWRIGHT_BUILD_BENCH=ON
+ctest --test-dir build/plain --output-on-failure -j"$l_Jobs"
+
+step "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
+build build/asan -DTUNEWRIGHT_SANITIZE=address,undefined -DTUNEWRIGHT_BUILD_BENCH=OFF
+ctest --test-dir build/asan --output-on-failure -j"$l_Jobs"
+
+step "ThreadSanitizer: the sound engine"
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNEWRIGHT_SANITIZE=thread \
+  -DTUNEWRIGHT_BUILD_PLAYER=OFF -DTUNEWRIGHT_BUILD_BENCH=OFF >/dev/null
+cmake --build build/tsan -j"$l_Jobs" --target engine_tests
+ctest --test-dir build/tsan --output-on-failure -L engine
+
+step "libFuzzer: the song reader for ${l_FuzzSeconds}s"
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -DTUNEWRIGHT_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+cmake --build build/fuzz -j"$l_Jobs"
+rm -rf build/fuzz/corpus && mkdir -p build/fuzz/corpus
+build/fuzz/tests/fuzz/make_fuzz_seeds build/fuzz/corpus
+cp songs/*.org build/fuzz/corpus/ 2>/dev/null || true
+build/fuzz/tests/fuzz/fuzz_song_reader -max_total_time="$l_FuzzSeconds" -max_len=8192 -rss_limit_mb=4096 \
+  -close_fd_mask=2 -print_final_stats=1 -artifact_prefix=build/fuzz/ build/fuzz/corpus
+
+step "installed library, found by another CMake project"
+rm -rf build/install build/downstream
+cmake --install build/plain --prefix "$l_Root/build/install" >/dev/null
+cmake -S examples/downstream -B build/downstream -DCMAKE_PREFIX_PATH="$l_Root/build/install" >/dev/null
+cmake --build build/downstream -j"$l_Jobs"
+LD_LIBRARY_PATH="$l_Root/build/install/lib" build/downstream/downstream "$l_Root/songs/harbour-lights.org"
+
+step "all tests passed"

@@ -1,0 +1,96 @@
+// The player: opens the themed window, plays the song named by the last argument through the
+// sampler, and runs until the window is closed.
+#include "Player.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "AudioDevice.h"
+#include "Expand.h"
+#include "GraphicsOpenGL.h"
+#include "OrgSong.h"
+#include "Themes.h"
+#include "Widgets.h"
+
+float g_White[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+Org::Sampler* sampler = nullptr;
+
+void VolumeRegister(float Current) { sampler->SetMasterVolume(Current); }
+
+#ifdef _WIN32
+int _main(int argc, char** argv)
+#else
+int main(int argc, char** argv)
+#endif
+{
+    if (argc < 2) {
+        std::fputs("usage: tunewright-player SONG.org\n", stderr);
+        return 2;
+    }
+
+    float l_Volume = 0.5f;
+    std::vector<Widget*> l_WidgetList;
+    wchar_t* music = Expand(argv[argc - 1]);
+
+    l_WidgetList.push_back(new VolumeSlider(0.0f, 1.0f, 0.5f, VolumeRegister));
+    l_WidgetList.back()->SetDimensions(45, 235, 200, 50);
+
+    SDL_Init(0);
+    g_GfxOut = new GraphicsOpenGL;
+    if (!g_GfxOut->Init(300, 350, 32))
+        return 1;  // Init has said why
+    SDL_WM_SetCaption(argv[argc - 1], argv[argc - 1]);
+
+    GetThemes();
+    SetTheme(0, g_GfxOut);
+
+    InitFMOD();
+    sampler = new Org::Sampler;
+
+    Org::OrgSong song(std::string(argv[argc - 1]));
+    song.Play();
+    sampler->SetMasterVolume(l_Volume);
+
+    SDL_Event l_Event;
+    Org::SampleData sd;
+    for (;;) {
+        if (song.cursorUpdated) {
+            for (int l_Track = 0; l_Track < 16; ++l_Track) {
+                sd = song.GetNoteHit(l_Track);
+                sampler->HitNote(sd);
+            }
+        }
+        sampler->Update(song.Update());
+
+        while (SDL_PollEvent(&l_Event)) {
+            switch (l_Event.type) {
+            case SDL_MOUSEMOTION:
+                for (int i = 0; static_cast<unsigned>(i) < l_WidgetList.size(); ++i)
+                    l_WidgetList[i]->RegisterMouseMotion();
+                break;
+            case SDL_MOUSEBUTTONDOWN:
+                for (int i = 0; static_cast<unsigned>(i) < l_WidgetList.size(); ++i)
+                    l_WidgetList[i]->RegisterMouseDown();
+                break;
+            case SDL_MOUSEBUTTONUP:
+                for (int i = 0; static_cast<unsigned>(i) < l_WidgetList.size(); ++i)
+                    l_WidgetList[i]->RegisterMouseUp();
+                break;
+            case SDL_QUIT:
+                std::exit(0);
+            default:
+                break;
+            }
+        }
+
+        g_GfxOut->DrawRect(g_ThemeBitmaps[BACKGROUND], TextureCoord(), RectangleShape(300, 350), g_White);
+        g_GfxOut->DrawText(music, false, Position(150, 100), FONT_CENTER);
+        for (int i = 0; static_cast<unsigned>(i) < l_WidgetList.size(); ++i)
+            l_WidgetList[i]->Draw();
+        g_GfxOut->Update();
+    }
+}
