@@ -75,7 +75,7 @@ unsigned long RenderLengthMs(Org::OrgSong& p_Song, const RenderOptions& p_Option
 }
 
 bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, const RenderOptions& p_Options,
-                const RenderProgress& p_Progress, std::string& p_Error)
+                const RenderProgress& p_Progress, std::string& p_Error, RenderStats* p_Stats)
 {
     if (!SamplesPresent(p_Options.dataDir)) {
         p_Error = "no instrument samples under '" + p_Options.dataDir + "' (expected melody/ and percussion/)";
@@ -124,6 +124,7 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
         const unsigned long long l_Fade =
             std::min<unsigned long long>(l_Total, static_cast<unsigned long long>(p_Options.fadeSeconds * l_Rate));
         unsigned long long l_ProgressStep = std::max<unsigned long long>(l_Total / 200, 1);
+        unsigned long long l_VoiceFrames = 0;
 
         // The clock's time 0 is tick 1 (it takes 0 for "never updated"). Each step advances it
         // to the end of the block about to be mixed, so a beat reached there is struck at the
@@ -138,11 +139,20 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
                 l_Sampler.SetMasterVolume(p_Options.masterVolume * static_cast<float>(l_Total - l_Frame) / l_Fade);
             const unsigned long l_Tick = 1 + static_cast<unsigned long>((l_Frame + l_Block) * 1000 / l_Rate);
             l_Sampler.Update(l_Song.Update(l_Tick));  // mixes one block
+            if (p_Stats != nullptr) {
+                int l_Voices = 0;
+                FMOD_System_GetChannelsPlaying(Org::Device, &l_Voices);
+                l_VoiceFrames += static_cast<unsigned long long>(l_Voices) * l_Block;
+            }
             if (p_Progress && l_Frame % l_ProgressStep < l_Block)
                 p_Progress(static_cast<double>(l_Frame) / l_Total);
         }
         if (p_Progress)
             p_Progress(1.0);
+        if (p_Stats != nullptr) {
+            p_Stats->audioSeconds = static_cast<double>(l_Total) / l_Rate;
+            p_Stats->voiceSeconds = static_cast<double>(l_VoiceFrames) / l_Rate;
+        }
     }
     StopEngine();
     return true;

@@ -19,6 +19,12 @@ struct RenderOptions {
     float masterVolume = 0.5f;
 };
 
+// What a render did: seconds of audio, and voice-seconds (the sum over time of the voices sounding).
+struct RenderStats {
+    double audioSeconds = 0.0;
+    double voiceSeconds = 0.0;
+};
+
 // Called now and then with the share of the song rendered, 0 to 1.
 using RenderProgress = std::function<void(double)>;
 
@@ -30,6 +36,6 @@ unsigned long RenderLengthMs(Org::OrgSong& p_Song, const RenderOptions& p_Option
 // Renders the song file at p_SongPath into the WAV file p_WavPath. False, with a message in
 // p_Error, when the song cannot be read or the engine cannot write the file.
 bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, const RenderOptions& p_Options,
-                const RenderProgress& p_Progress, std::string& p_Error);
+                const RenderProgress& p_Progress, std::string& p_Error, RenderStats* p_Stats = nullptr);
 
 #endif
