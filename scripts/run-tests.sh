@@ -21,7 +21,7 @@ if [ -z "${DISPLAY:-}" ]; then
   for l_Number in $(seq 90 99); do
     [ -e "/tmp/.X11-unix/X$l_Number" ] || [ -e "/tmp/.X$l_Number-lock" ] || break
   done
-  Xvfb ":$l_Number" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb ":$l_Number" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
   l_XvfbPid=$!
   export DISPLAY=":$l_Number"
   for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$l_Number" ] && break; sleep 0.1; done

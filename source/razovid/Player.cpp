@@ -21,6 +21,25 @@ Org::Sampler* sampler = nullptr;
 
 void VolumeRegister(float Current) { sampler->SetMasterVolume(Current); }
 
+namespace {
+
+// The theme list holds every entry of "./gfx/" in the directory's own order, the font file
+// among them; start with the first entry that really is a theme, so that the look does not
+// depend on that order. 0 when none is.
+int FirstTheme()
+{
+    for (std::size_t i = 0; i < g_Themes.size(); ++i) {
+        std::FILE* l_Background = std::fopen(("./gfx/" + g_Themes[i] + "/bg.png").c_str(), "rb");
+        if (l_Background != nullptr) {
+            std::fclose(l_Background);
+            return static_cast<int>(i);
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
 #ifdef _WIN32
 int _main(int argc, char** argv)
 #else
@@ -46,7 +65,7 @@ int main(int argc, char** argv)
     SDL_WM_SetCaption(argv[argc - 1], argv[argc - 1]);
 
     GetThemes();
-    SetTheme(0, g_GfxOut);
+    SetTheme(FirstTheme(), g_GfxOut);
 
     InitFMOD();
     sampler = new Org::Sampler;

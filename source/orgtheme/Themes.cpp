@@ -1,0 +1,49 @@
+#include "Themes.h"
+
+#include <dirent.h>
+
+#include <SDL_image.h>
+
+void* g_ThemeBitmaps[12] = {};
+std::string g_CurrentTheme = "Liquid Aluminum";
+std::vector<std::string> g_Themes;
+
+namespace
+{
+const char* const g_ThemeRoot = "./gfx/";
+
+// Loads one image of the current theme; a missing or undecodable file gives a null handle.
+void* LoadThemeImage(const char* p_FileName, GraphicsOutput* p_GfxOut)
+{
+    std::string l_Path = g_ThemeRoot + g_CurrentTheme + "/" + p_FileName;
+    SDL_Surface* l_Surface = IMG_Load(l_Path.c_str());
+    if (l_Surface == nullptr)
+        return nullptr;
+    return p_GfxOut->LoadTexture(l_Surface); // takes the surface over
+}
+} // namespace
+
+void GetThemes()
+{
+    DIR* l_Dir = opendir(g_ThemeRoot);
+    g_Themes.clear();
+    if (l_Dir == nullptr)
+        return;
+    // Listing order is kept: nothing sorts, so index 0 is whatever the file system gives first.
+    while (dirent* l_Entry = readdir(l_Dir))
+    {
+        if (l_Entry->d_name[0] == '.')
+            continue;
+        g_Themes.push_back(l_Entry->d_name);
+    }
+    closedir(l_Dir);
+}
+
+void SetTheme(int p_ThemeID, GraphicsOutput* p_GfxOut)
+{
+    if (p_ThemeID < 0 || static_cast<std::size_t>(p_ThemeID) >= g_Themes.size() || p_GfxOut == nullptr)
+        return;
+    g_CurrentTheme = g_Themes[p_ThemeID];
+    g_ThemeBitmaps[BACKGROUND] = LoadThemeImage("bg.png", p_GfxOut);
+    g_ThemeBitmaps[VOLUMESLIDER] = LoadThemeImage("volumeslider.png", p_GfxOut);
+}
