@@ -1,0 +1,25 @@
+#ifndef TUNEWRIGHT_SAMPLEGEN_PERCUSSION_H
+#define TUNEWRIGHT_SAMPLEGEN_PERCUSSION_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace SampleGen {
+
+// Rate written into every drum file; the sampler plays them faster or slower by note
+// (note 41 is about 1.0x, note 36 about 0.75x, note 48 about 1.5x).
+constexpr std::uint32_t DRUM_RATE = 44100;
+
+struct Drum {
+    std::string fileName;          // inside "percussion/"
+    std::vector<std::int16_t> pcm; // one shot, starting and ending at zero
+};
+
+// The twelve drums in bank order: Bass01, Bass02, Snare01, Snare02, Tom01, HiClose, HiOpen,
+// Crash, Per01, Per02, Bass03, Tom02.
+std::vector<Drum> PercussionBank();
+
+}  // namespace SampleGen
+
+#endif

@@ -1,0 +1,131 @@
+// samplegen: synthesises the sampler's instrument files (one hundred looping melody waveforms
+// and twelve one-shot drums) into a data folder, laid out as the sampler reads them.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "MelodyBank.h"
+#include "Percussion.h"
+#include "WavWriter.h"
+
+namespace {
+
+// The melody files carry a nominal rate; the sampler sets the real playback rate per note.
+constexpr std::uint32_t MELODY_RATE = 44100;
+
+void PrintUsage(std::FILE* p_Out)
+{
+    std::fputs("usage: samplegen [--list] OUTPUT_DIR\n"
+               "Writes OUTPUT_DIR/melody/melody0.wav .. melody99.wav (one 256-sample cycle each,\n"
+               "16-bit mono) and the twelve drums OUTPUT_DIR/percussion/*.wav (16-bit mono,\n"
+               "44100 Hz). The output is the same on every run.\n"
+               "  --list   print the name of every sample instead of writing files\n"
+               "  --help   show this text\n",
+               p_Out);
+}
+
+void PrintList()
+{
+    const std::vector<SampleGen::Timbre> l_Bank = SampleGen::MelodyBank();
+    for (std::size_t l_I = 0; l_I < l_Bank.size(); ++l_I) {
+        std::printf("melody/melody%zu.wav\t%s\n", l_I, l_Bank[l_I].name.c_str());
+    }
+    for (const SampleGen::Drum& l_Drum : SampleGen::PercussionBank()) {
+        std::printf("percussion/%s\t%.3f s\n", l_Drum.fileName.c_str(),
+                    static_cast<double>(l_Drum.pcm.size()) / SampleGen::DRUM_RATE);
+    }
+}
+
+bool MakeFolder(const std::filesystem::path& p_Path)
+{
+    std::error_code l_Error;
+    std::filesystem::create_directories(p_Path, l_Error);
+    if (l_Error || !std::filesystem::is_directory(p_Path)) {
+        std::fprintf(stderr, "samplegen: cannot create folder %s: %s\n", p_Path.string().c_str(),
+                     l_Error ? l_Error.message().c_str() : "not a folder");
+        return false;
+    }
+    return true;
+}
+
+bool WriteMelody(const std::filesystem::path& p_Folder)
+{
+    const std::vector<SampleGen::Timbre> l_Bank = SampleGen::MelodyBank();
+    if (l_Bank.size() != SampleGen::MELODY_COUNT) {
+        std::fprintf(stderr, "samplegen: internal error: the melody bank has %zu waveforms, not %d\n",
+                     l_Bank.size(), SampleGen::MELODY_COUNT);
+        return false;
+    }
+    for (std::size_t l_I = 0; l_I < l_Bank.size(); ++l_I) {
+        std::vector<std::int16_t> l_Cycle;
+        std::string l_Error;
+        if (!SampleGen::RenderCycle(l_Bank[l_I].spectrum, SampleGen::MELODY_RMS, l_Cycle, l_Error)) {
+            std::fprintf(stderr, "samplegen: melody %zu (%s): %s\n", l_I, l_Bank[l_I].name.c_str(), l_Error.c_str());
+            return false;
+        }
+        const std::filesystem::path l_Path = p_Folder / ("melody" + std::to_string(l_I) + ".wav");
+        if (!SampleGen::WriteWav16Mono(l_Path.string(), MELODY_RATE, l_Cycle, l_Error)) {
+            std::fprintf(stderr, "samplegen: %s\n", l_Error.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool WritePercussion(const std::filesystem::path& p_Folder)
+{
+    for (const SampleGen::Drum& l_Drum : SampleGen::PercussionBank()) {
+        std::string l_Error;
+        if (!SampleGen::WriteWav16Mono((p_Folder / l_Drum.fileName).string(), SampleGen::DRUM_RATE, l_Drum.pcm,
+                                       l_Error)) {
+            std::fprintf(stderr, "samplegen: %s\n", l_Error.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    bool l_List = false;
+    std::vector<std::string> l_Folders;
+    for (int l_I = 1; l_I < argc; ++l_I) {
+        const std::string l_Arg = argv[l_I];
+        if (l_Arg == "--help" || l_Arg == "-h") {
+            PrintUsage(stdout);
+            return 0;
+        }
+        if (l_Arg == "--list") {
+            l_List = true;
+        } else if (!l_Arg.empty() && l_Arg[0] == '-') {
+            std::fprintf(stderr, "samplegen: unknown option %s\n", l_Arg.c_str());
+            PrintUsage(stderr);
+            return 2;
+        } else {
+            l_Folders.push_back(l_Arg);
+        }
+    }
+    if (l_List) {
+        PrintList();
+        return 0;
+    }
+    if (l_Folders.size() != 1 || l_Folders[0].empty()) {
+        std::fputs("samplegen: give exactly one output folder\n", stderr);
+        PrintUsage(stderr);
+        return 2;
+    }
+
+    const std::filesystem::path l_Root = l_Folders[0];
+    if (!MakeFolder(l_Root / "melody") || !MakeFolder(l_Root / "percussion")) {
+        return 1;
+    }
+    if (!WriteMelody(l_Root / "melody") || !WritePercussion(l_Root / "percussion")) {
+        return 1;
+    }
+    return 0;
+}
