@@ -1,0 +1,47 @@
+// Helpers shared by the flat interface's entry points: handle checks in one place.
+#ifndef TUNEWRIGHT_SOUND_API_H
+#define TUNEWRIGHT_SOUND_API_H
+
+#include "ChannelHandle.h"
+#include "Engine.h"
+#include "Registry.h"
+#include "Voices.h"
+
+#include <mutex>
+
+namespace SoundEngine {
+
+// With the API lock held: the system behind a handle. Null: FMOD_ERR_INVALID_PARAM; released or
+// never made: FMOD_ERR_INVALID_HANDLE.
+inline FMOD_RESULT FindSystemOrError(FMOD_SYSTEM* p_Handle, System*& p_System)
+{
+    p_System = nullptr;
+    if (p_Handle == nullptr)
+        return FMOD_ERR_INVALID_PARAM;
+    p_System = FindSystem(p_Handle);
+    return p_System != nullptr ? FMOD_OK : FMOD_ERR_INVALID_HANDLE;
+}
+
+// Runs p_Action(System&, Voice&) on the live voice a channel handle names, with the API lock and
+// the system's mix lock held; otherwise returns why the handle names no live voice.
+template <class Action>
+FMOD_RESULT WithVoice(FMOD_CHANNEL* p_Handle, Action&& p_Action)
+{
+    if (p_Handle == nullptr)
+        return FMOD_ERR_INVALID_PARAM;
+    auto l_Api = LockApi();
+    const ChannelHandle::Parts l_Parts = ChannelHandle::Decode(p_Handle);
+    System* l_System = FindSystemBySerial(l_Parts.serial);
+    if (l_System == nullptr)
+        return FMOD_ERR_INVALID_HANDLE;
+    std::lock_guard<std::mutex> l_Mix(l_System->mixlock);
+    Voice* l_Voice = nullptr;
+    FMOD_RESULT l_Result = ResolveVoice(*l_System, l_Parts, l_Voice);
+    if (l_Result != FMOD_OK)
+        return l_Result;
+    return p_Action(*l_System, *l_Voice);
+}
+
+}
+
+#endif

@@ -1,0 +1,17 @@
+// One block of the mix: every sounding voice, scaled by the master volume, into 16-bit stereo.
+#ifndef TUNEWRIGHT_SOUND_MIXER_H
+#define TUNEWRIGHT_SOUND_MIXER_H
+
+#include "Engine.h"
+
+#include <cstdint>
+
+namespace SoundEngine {
+
+// Mixes p_Frames frames (at most the system's block length) into p_Out, interleaved stereo, and
+// ends the one-shot voices that played their last frame. Expects System::mixlock held; allocates nothing.
+void MixBlock(System& p_System, std::int16_t* p_Out, unsigned p_Frames);
+
+}
+
+#endif

@@ -1,0 +1,39 @@
+// Where the mixed blocks go. One small class per back end; the engine calls these once per block,
+// never per sample.
+#ifndef TUNEWRIGHT_SOUND_OUTPUT_H
+#define TUNEWRIGHT_SOUND_OUTPUT_H
+
+#include <cstdint>
+#include <memory>
+
+namespace SoundEngine {
+
+struct OutputFormat
+{
+    int rate;
+    int channels;        // interleaved 16-bit frames
+    unsigned blockframes; // frames per Write
+};
+
+class Output
+{
+public:
+    virtual ~Output() = default;
+    // Prepares the device or file; false when it cannot. p_DriverData is Init's extra driver data.
+    virtual bool Open(const OutputFormat& p_Format, void* p_DriverData) = 0;
+    // Hands over p_Frames frames. A device may block until it has room; failures are dealt with inside.
+    virtual void Write(const std::int16_t* p_Frames, unsigned p_Count) = 0;
+    // Frames handed over but not yet played by a device with a clock of its own; 0 for outputs that
+    // take data as fast as it comes (files, the no-sound output, ALSA's null plugin).
+    virtual unsigned QueuedFrames() { return 0; }
+    // Stops promptly (pending device data may be dropped) and completes any file.
+    virtual void Close() = 0;
+};
+
+std::unique_ptr<Output> CreateAlsaOutput();
+std::unique_ptr<Output> CreateNoSoundOutput();
+std::unique_ptr<Output> CreateWavWriterOutput();
+
+}
+
+#endif

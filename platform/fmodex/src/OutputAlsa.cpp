@@ -1,0 +1,105 @@
+// The ALSA output: the "default" PCM device, 16-bit interleaved, with a buffer of about 20 ms so
+// that a change to a voice is heard within the engine's latency goal of 30 ms.
+#include "Output.h"
+
+#include <alsa/asoundlib.h>
+
+namespace SoundEngine {
+namespace {
+
+constexpr unsigned kDeviceLatencyMicroseconds = 20000;
+
+// While the device opens, alsa-lib's own lines on standard error are held back: a device that
+// cannot open is reported once, as FMOD_ERR_OUTPUT_INIT from Init.
+void IgnoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
+
+class QuietAlsa
+{
+public:
+    QuietAlsa() { snd_lib_error_set_handler(&IgnoreAlsaMessage); }
+    ~QuietAlsa() { snd_lib_error_set_handler(nullptr); }
+    QuietAlsa(const QuietAlsa&) = delete;
+    QuietAlsa& operator=(const QuietAlsa&) = delete;
+};
+
+class AlsaOutput final : public Output
+{
+public:
+    ~AlsaOutput() override { Close(); }
+
+    bool Open(const OutputFormat& p_Format, void*) override
+    {
+        const QuietAlsa l_Quiet;
+        // Opened non-blocking so that a busy device fails at once instead of hanging Init;
+        // writes block from then on, which paces the engine's thread on a real device.
+        if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) {
+            pcm = nullptr;
+            return false;
+        }
+        if (snd_pcm_nonblock(pcm, 0) < 0
+            || snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED,
+                                  unsigned(p_Format.channels), unsigned(p_Format.rate), 1,
+                                  kDeviceLatencyMicroseconds) < 0) {
+            Close();
+            return false;
+        }
+        snd_pcm_uframes_t l_Period = 0;
+        if (snd_pcm_get_params(pcm, &buffersize, &l_Period) < 0)
+            buffersize = 0;
+        channels = p_Format.channels;
+        broken = false;
+        return true;
+    }
+
+    void Write(const std::int16_t* p_Frames, unsigned p_Count) override
+    {
+        while (p_Count > 0 && !broken) {
+            snd_pcm_sframes_t l_Written = snd_pcm_writei(pcm, p_Frames, p_Count);
+            if (l_Written < 0) {
+                // An underrun or a suspend is recovered silently; anything else leaves the device
+                // mute for the rest of the run while the engine carries on mixing.
+                if (snd_pcm_recover(pcm, int(l_Written), 1) < 0)
+                    broken = true;
+                continue;
+            }
+            p_Frames += l_Written * channels;
+            p_Count -= unsigned(l_Written);
+        }
+    }
+
+    // What fills the device's buffer. The null plugin always has the whole buffer free, so it reads
+    // as 0 there, and the engine paces itself by the clock instead.
+    unsigned QueuedFrames() override
+    {
+        if (pcm == nullptr || broken)
+            return 0;
+        const snd_pcm_sframes_t l_Free = snd_pcm_avail(pcm);
+        if (l_Free < 0 || snd_pcm_uframes_t(l_Free) >= buffersize)
+            return 0;
+        return unsigned(buffersize - snd_pcm_uframes_t(l_Free));
+    }
+
+    void Close() override
+    {
+        if (pcm != nullptr) {
+            snd_pcm_drop(pcm);
+            snd_pcm_close(pcm);
+        }
+        pcm = nullptr;
+    }
+
+private:
+    snd_pcm_t* pcm = nullptr;
+    snd_pcm_uframes_t buffersize = 0;
+    int channels = 2;
+    bool broken = false;
+};
+
+}
+
+std::unique_ptr<Output> CreateAlsaOutput()
+{
+    return std::make_unique<AlsaOutput>();
+}
+
+}

@@ -1,0 +1,100 @@
+// FMOD_System_CreateSound and FMOD_Sound_*: sample files decoded into memory.
+#include "Api.h"
+#include "SoundLoader.h"
+#include "System.h"
+
+#include <memory>
+#include <new>
+
+using namespace SoundEngine;
+
+namespace {
+
+// Mode bits this engine honours or may ignore; anything else (3-D, bidirectional loops, memory or
+// raw data, Unicode names...) would be misread, so it is refused.
+constexpr FMOD_MODE kAcceptedModes = FMOD_LOOP_OFF | FMOD_LOOP_NORMAL | FMOD_2D | FMOD_HARDWARE
+    | FMOD_SOFTWARE | FMOD_CREATESTREAM | FMOD_CREATESAMPLE;
+
+FMOD_RESULT FindSoundOrError(FMOD_SOUND* p_Handle, Sound*& p_Sound)
+{
+    p_Sound = nullptr;
+    if (p_Handle == nullptr)
+        return FMOD_ERR_INVALID_PARAM;
+    p_Sound = FindSound(p_Handle);
+    return p_Sound != nullptr ? FMOD_OK : FMOD_ERR_INVALID_HANDLE;
+}
+
+}
+
+extern "C" {
+
+FMOD_RESULT F_API FMOD_System_CreateSound(FMOD_SYSTEM* system, const char* name_or_data, FMOD_MODE mode,
+                                          FMOD_CREATESOUNDEXINFO* exinfo, FMOD_SOUND** sound)
+{
+    if (name_or_data == nullptr || sound == nullptr)
+        return FMOD_ERR_INVALID_PARAM;
+    auto l_Api = LockApi();
+    System* l_System = nullptr;
+    FMOD_RESULT l_Result = FindSystemOrError(system, l_System);
+    if (l_Result != FMOD_OK)
+        return l_Result;
+    if (!l_System->initialised)
+        return FMOD_ERR_UNINITIALIZED;
+    if ((mode & ~kAcceptedModes) != 0 || exinfo != nullptr)
+        return FMOD_ERR_UNSUPPORTED;
+
+    std::unique_ptr<Sound> l_Sound(new (std::nothrow) Sound);
+    if (!l_Sound)
+        return FMOD_ERR_MEMORY;
+    const bool l_Loop = (mode & FMOD_LOOP_NORMAL) != 0 && (mode & FMOD_LOOP_OFF) == 0;
+    l_Result = LoadSound(name_or_data, l_Loop, *l_Sound);
+    if (l_Result != FMOD_OK)
+        return l_Result;
+    l_Sound->owner = l_System;
+    try {
+        l_System->sounds.insert(l_Sound.get());
+        RegisterSound(l_Sound.get());
+    } catch (const std::bad_alloc&) {
+        l_System->sounds.erase(l_Sound.get());
+        return FMOD_ERR_MEMORY;
+    }
+    *sound = reinterpret_cast<FMOD_SOUND*>(l_Sound.release());
+    return FMOD_OK;
+}
+
+FMOD_RESULT F_API FMOD_Sound_Release(FMOD_SOUND* sound)
+{
+    auto l_Api = LockApi();
+    Sound* l_Sound = nullptr;
+    FMOD_RESULT l_Result = FindSoundOrError(sound, l_Sound);
+    if (l_Result == FMOD_OK)
+        DestroySound(l_Sound);
+    return l_Result;
+}
+
+FMOD_RESULT F_API FMOD_Sound_GetLength(FMOD_SOUND* sound, unsigned int* length, FMOD_TIMEUNIT lengthtype)
+{
+    if (length == nullptr)
+        return FMOD_ERR_INVALID_PARAM;
+    auto l_Api = LockApi();
+    Sound* l_Sound = nullptr;
+    FMOD_RESULT l_Result = FindSoundOrError(sound, l_Sound);
+    if (l_Result != FMOD_OK)
+        return l_Result;
+    const unsigned long long l_Frames = l_Sound->frames;
+    switch (lengthtype) {
+        case FMOD_TIMEUNIT_PCM:
+            *length = unsigned(l_Frames);
+            return FMOD_OK;
+        case FMOD_TIMEUNIT_MS:
+            *length = unsigned(l_Frames * 1000 / unsigned(l_Sound->rate));
+            return FMOD_OK;
+        case FMOD_TIMEUNIT_PCMBYTES:
+            *length = unsigned(l_Frames * unsigned(l_Sound->channels) * unsigned(l_Sound->bytespersample));
+            return FMOD_OK;
+        default:
+            return FMOD_ERR_INVALID_PARAM;
+    }
+}
+
+}

@@ -1,0 +1,95 @@
+#include "System.h"
+
+#include "ChannelHandle.h"
+#include "Output.h"
+#include "RealTimeDriver.h"
+#include "Registry.h"
+#include "Voices.h"
+
+namespace SoundEngine {
+namespace {
+
+bool IsNonRealTime(FMOD_OUTPUTTYPE p_Type)
+{
+    return p_Type == FMOD_OUTPUTTYPE_NOSOUND_NRT || p_Type == FMOD_OUTPUTTYPE_WAVWRITER_NRT;
+}
+
+std::unique_ptr<Output> CreateOutput(FMOD_OUTPUTTYPE p_Type)
+{
+    switch (p_Type) {
+        case FMOD_OUTPUTTYPE_WAVWRITER:
+        case FMOD_OUTPUTTYPE_WAVWRITER_NRT:
+            return CreateWavWriterOutput();
+        case FMOD_OUTPUTTYPE_NOSOUND:
+        case FMOD_OUTPUTTYPE_NOSOUND_NRT:
+            return CreateNoSoundOutput();
+        default:
+            return CreateAlsaOutput();
+    }
+}
+
+}
+
+System::System()
+{
+    master.owner = this;
+}
+
+System::~System() = default;
+
+FMOD_RESULT InitSystem(System& p_System, int p_MaxChannels, void* p_DriverData)
+{
+    const Config& l_Config = p_System.config;
+    const bool l_RealTime = !IsNonRealTime(l_Config.output);
+    const unsigned l_BlockFrames = l_RealTime ? RealTimeDriver::BlockFrames(l_Config) : l_Config.blocklength;
+    try {
+        p_System.voices.assign(std::size_t(p_MaxChannels), Voice());
+        p_System.mixbuffer.assign(std::size_t(l_BlockFrames) * 2, 0.0f);
+        p_System.nrtblock.assign(l_RealTime ? 0 : std::size_t(l_BlockFrames) * 2, 0);
+        p_System.output = CreateOutput(l_Config.output);
+    } catch (const std::bad_alloc&) {
+        p_System.voices.clear();
+        return FMOD_ERR_MEMORY;
+    }
+    p_System.master.volume = 1.0f;
+
+    FMOD_RESULT l_Result = FMOD_OK;
+    const OutputFormat l_Format = { l_Config.rate, 2, l_BlockFrames };
+    if (!p_System.output->Open(l_Format, p_DriverData)) {
+        l_Result = FMOD_ERR_OUTPUT_INIT;
+        p_System.output = CreateNoSoundOutput();
+        p_System.output->Open(l_Format, nullptr);
+    }
+    if (l_RealTime)
+        p_System.driver = std::make_unique<RealTimeDriver>(p_System, *p_System.output, l_BlockFrames);
+    p_System.initialised = true;
+    return l_Result;
+}
+
+void CloseSystem(System& p_System)
+{
+    if (!p_System.initialised)
+        return;
+    p_System.driver.reset();
+    p_System.output->Close();
+    p_System.output.reset();
+    p_System.voices.clear();
+    p_System.initialised = false;
+    RenewSerial(&p_System);
+}
+
+void DestroySound(Sound* p_Sound)
+{
+    System& l_System = *p_Sound->owner;
+    {
+        std::lock_guard<std::mutex> l_Mix(l_System.mixlock);
+        for (Voice& l_Voice : l_System.voices)
+            if (l_Voice.active && l_Voice.sound == p_Sound)
+                StopVoice(l_Voice);
+    }
+    l_System.sounds.erase(p_Sound);
+    UnregisterSound(p_Sound);
+    delete p_Sound;
+}
+
+}

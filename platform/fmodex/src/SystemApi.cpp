@@ -1,0 +1,134 @@
+// FMOD_System_*: creating, initialising, updating and releasing a system.
+#include "Api.h"
+#include "Mixer.h"
+#include "Output.h"
+#include "System.h"
+
+#include <new>
+#include <vector>
+
+using namespace SoundEngine;
+
+extern "C" {
+
+FMOD_RESULT F_API FMOD_System_Create(FMOD_SYSTEM** system)
+{
+    if (system == nullptr)
+        return FMOD_ERR_INVALID_PARAM;
+    auto l_Api = LockApi();
+    System* l_System = new (std::nothrow) System;
+    if (l_System == nullptr)
+        return FMOD_ERR_MEMORY;
+    RegisterSystem(l_System);
+    *system = reinterpret_cast<FMOD_SYSTEM*>(l_System);
+    return FMOD_OK;
+}
+
+FMOD_RESULT F_API FMOD_System_Release(FMOD_SYSTEM* system)
+{
+    auto l_Api = LockApi();
+    System* l_System = nullptr;
+    FMOD_RESULT l_Result = FindSystemOrError(system, l_System);
+    if (l_Result != FMOD_OK)
+        return l_Result;
+    CloseSystem(*l_System);
+    std::vector<Sound*> l_Sounds(l_System->sounds.begin(), l_System->sounds.end());
+    for (Sound* l_Sound : l_Sounds)
+        DestroySound(l_Sound);
+    UnregisterSystem(l_System);
+    delete l_System;
+    return FMOD_OK;
+}
+
+FMOD_RESULT F_API FMOD_System_Close(FMOD_SYSTEM* system)
+{
+    auto l_Api = LockApi();
+    System* l_System = nullptr;
+    FMOD_RESULT l_Result = FindSystemOrError(system, l_System);
+    if (l_Result == FMOD_OK)
+        CloseSystem(*l_System);
+    return l_Result;
+}
+
+FMOD_RESULT F_API FMOD_System_GetVersion(FMOD_SYSTEM* system, unsigned int* version)
+{
+    if (version == nullptr)
+        return FMOD_ERR_INVALID_PARAM;
+    auto l_Api = LockApi();
+    System* l_System = nullptr;
+    FMOD_RESULT l_Result = FindSystemOrError(system, l_System);
+    if (l_Result == FMOD_OK)
+        *version = FMOD_VERSION;
+    return l_Result;
+}
+
+FMOD_RESULT F_API FMOD_System_Init(FMOD_SYSTEM* system, int maxchannels, FMOD_INITFLAGS flags, void* extradriverdata)
+{
+    auto l_Api = LockApi();
+    System* l_System = nullptr;
+    FMOD_RESULT l_Result = FindSystemOrError(system, l_System);
+    if (l_Result != FMOD_OK)
+        return l_Result;
+    if (l_System->initialised)
+        return FMOD_ERR_INITIALIZED;
+    if (maxchannels < 1 || unsigned(maxchannels) > ChannelHandle::kMaxVoices)
+        return FMOD_ERR_INVALID_PARAM;
+    if (flags != FMOD_INIT_NORMAL)
+        return FMOD_ERR_UNSUPPORTED;
+    return InitSystem(*l_System, maxchannels, extradriverdata);
+}
+
+// Real-time outputs mix on their own thread, so there is nothing to do; an NRT output mixes
+// exactly one DSP block here and hands it to its output.
+FMOD_RESULT F_API FMOD_System_Update(FMOD_SYSTEM* system)
+{
+    auto l_Api = LockApi();
+    System* l_System = nullptr;
+    FMOD_RESULT l_Result = FindSystemOrError(system, l_System);
+    if (l_Result != FMOD_OK)
+        return l_Result;
+    if (!l_System->initialised)
+        return FMOD_ERR_UNINITIALIZED;
+    if (l_System->driver)
+        return FMOD_OK;
+    {
+        std::lock_guard<std::mutex> l_Mix(l_System->mixlock);
+        MixBlock(*l_System, l_System->nrtblock.data(), l_System->config.blocklength);
+    }
+    l_System->output->Write(l_System->nrtblock.data(), l_System->config.blocklength);
+    return FMOD_OK;
+}
+
+FMOD_RESULT F_API FMOD_System_GetMasterChannelGroup(FMOD_SYSTEM* system, FMOD_CHANNELGROUP** channelgroup)
+{
+    if (channelgroup == nullptr)
+        return FMOD_ERR_INVALID_PARAM;
+    auto l_Api = LockApi();
+    System* l_System = nullptr;
+    FMOD_RESULT l_Result = FindSystemOrError(system, l_System);
+    if (l_Result != FMOD_OK)
+        return l_Result;
+    if (!l_System->initialised)
+        return FMOD_ERR_UNINITIALIZED;
+    *channelgroup = reinterpret_cast<FMOD_CHANNELGROUP*>(&l_System->master);
+    return FMOD_OK;
+}
+
+FMOD_RESULT F_API FMOD_System_GetChannelsPlaying(FMOD_SYSTEM* system, int* channels)
+{
+    if (channels == nullptr)
+        return FMOD_ERR_INVALID_PARAM;
+    auto l_Api = LockApi();
+    System* l_System = nullptr;
+    FMOD_RESULT l_Result = FindSystemOrError(system, l_System);
+    if (l_Result != FMOD_OK)
+        return l_Result;
+    std::lock_guard<std::mutex> l_Mix(l_System->mixlock);
+    int l_Count = 0;
+    for (const Voice& l_Voice : l_System->voices)
+        l_Count += l_Voice.active ? 1 : 0;
+    *channels = l_Count;
+    return FMOD_OK;
+}
+
+}

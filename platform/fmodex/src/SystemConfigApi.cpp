@@ -1,0 +1,101 @@
+// FMOD_System_Set*: settings that belong before Init; afterwards they answer FMOD_ERR_INITIALIZED.
+#include "Api.h"
+
+using namespace SoundEngine;
+
+namespace {
+
+// Runs p_Change on the configuration of a valid system that is not initialised yet.
+template <class Change>
+FMOD_RESULT ChangeConfig(FMOD_SYSTEM* p_Handle, Change&& p_Change)
+{
+    auto l_Api = LockApi();
+    System* l_System = nullptr;
+    FMOD_RESULT l_Result = FindSystemOrError(p_Handle, l_System);
+    if (l_Result != FMOD_OK)
+        return l_Result;
+    if (l_System->initialised)
+        return FMOD_ERR_INITIALIZED;
+    return p_Change(l_System->config);
+}
+
+}
+
+extern "C" {
+
+FMOD_RESULT F_API FMOD_System_SetOutput(FMOD_SYSTEM* system, FMOD_OUTPUTTYPE output)
+{
+    return ChangeConfig(system, [output](Config& p_Config) {
+        switch (output) {
+            case FMOD_OUTPUTTYPE_AUTODETECT:
+            case FMOD_OUTPUTTYPE_ALSA:
+                p_Config.output = FMOD_OUTPUTTYPE_ALSA;
+                return FMOD_OK;
+            case FMOD_OUTPUTTYPE_NOSOUND:
+            case FMOD_OUTPUTTYPE_WAVWRITER:
+            case FMOD_OUTPUTTYPE_NOSOUND_NRT:
+            case FMOD_OUTPUTTYPE_WAVWRITER_NRT:
+                p_Config.output = output;
+                return FMOD_OK;
+            case FMOD_OUTPUTTYPE_UNKNOWN:
+            case FMOD_OUTPUTTYPE_DSOUND:
+            case FMOD_OUTPUTTYPE_WINMM:
+            case FMOD_OUTPUTTYPE_OPENAL:
+            case FMOD_OUTPUTTYPE_WASAPI:
+            case FMOD_OUTPUTTYPE_ASIO:
+            case FMOD_OUTPUTTYPE_OSS:
+            case FMOD_OUTPUTTYPE_ESD:
+                return FMOD_ERR_UNSUPPORTED;
+            default:
+                return FMOD_ERR_INVALID_PARAM;
+        }
+    });
+}
+
+// The mixer produces 16-bit stereo; 0 output channels means "as the speaker mode says".
+FMOD_RESULT F_API FMOD_System_SetSoftwareFormat(FMOD_SYSTEM* system, int samplerate, FMOD_SOUND_FORMAT format,
+                                                int numoutputchannels, int maxinputchannels,
+                                                FMOD_DSP_RESAMPLER resamplemethod)
+{
+    return ChangeConfig(system, [=](Config& p_Config) {
+        if (samplerate < 8000 || samplerate > 192000 || maxinputchannels < -1
+            || format < FMOD_SOUND_FORMAT_NONE || format > FMOD_SOUND_FORMAT_PCMFLOAT
+            || resamplemethod < FMOD_DSP_RESAMPLER_NOINTERP || resamplemethod > FMOD_DSP_RESAMPLER_SPLINE)
+            return FMOD_ERR_INVALID_PARAM;
+        if (format != FMOD_SOUND_FORMAT_PCM16)
+            return FMOD_ERR_OUTPUT_FORMAT;
+        if (numoutputchannels != 0 && numoutputchannels != 2)
+            return FMOD_ERR_UNSUPPORTED;
+        p_Config.rate = samplerate;
+        p_Config.outputchannels = 2;
+        p_Config.resampler = resamplemethod;
+        return FMOD_OK;
+    });
+}
+
+FMOD_RESULT F_API FMOD_System_SetSpeakerMode(FMOD_SYSTEM* system, FMOD_SPEAKERMODE speakermode)
+{
+    return ChangeConfig(system, [speakermode](Config& p_Config) {
+        if (speakermode == FMOD_SPEAKERMODE_STEREO) {
+            p_Config.speakermode = speakermode;
+            return FMOD_OK;
+        }
+        return speakermode == FMOD_SPEAKERMODE_RAW || speakermode == FMOD_SPEAKERMODE_MONO
+            ? FMOD_ERR_UNSUPPORTED : FMOD_ERR_INVALID_PARAM;
+    });
+}
+
+// bufferlength is the frames of one DSP block: what one Update mixes on an NRT output, and an
+// upper bound of the real-time thread's block.
+FMOD_RESULT F_API FMOD_System_SetDSPBufferSize(FMOD_SYSTEM* system, unsigned int bufferlength, int numbuffers)
+{
+    return ChangeConfig(system, [=](Config& p_Config) {
+        if (bufferlength < 1 || bufferlength > 65536 || numbuffers < 1 || numbuffers > 64)
+            return FMOD_ERR_INVALID_PARAM;
+        p_Config.blocklength = bufferlength;
+        p_Config.blockcount = numbuffers;
+        return FMOD_OK;
+    });
+}
+
+}

@@ -1,0 +1,106 @@
+#include "AudioDevice.h"
+
+#include <fmod_errors.h>
+
+#include <cstdio>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+void InitFMOD()
+{
+    FmodErrorCheck(FMOD_System_Create(&Org::Device));
+
+    // A failed query leaves the version unknown; it is then taken as the headers' own, so that the
+    // failure is reported once above rather than again as a mismatch with a five-second wait.
+    unsigned int l_Version = FMOD_VERSION;
+    FmodErrorCheck(FMOD_System_GetVersion(Org::Device, &l_Version));
+    if (l_Version < unsigned(FMOD_VERSION)) {
+        printf("LIBRARY VERSION MISMATCH!\n--\nlibfmodex: %08x\nfmod.h: %08x\n--\n"
+               "The FMOD version installed must be the same or as new as the headers used to compile the\n"
+               "application or else the application will fail to execute properly.\n\n"
+               "Continuing in five seconds. Press Ctrl+C to exit.\n\n",
+               l_Version, unsigned(FMOD_VERSION));
+        usleep(5000000);
+        return;
+    }
+
+#ifndef _WIN32
+    FmodErrorCheck(FMOD_System_SetOutput(Org::Device, FMOD_OUTPUTTYPE_ALSA));
+#endif
+    FmodErrorCheck(FMOD_System_SetSoftwareFormat(Org::Device, 48000, FMOD_SOUND_FORMAT_PCM16, 2, 0,
+                                                 FMOD_DSP_RESAMPLER_LINEAR));
+    FmodErrorCheck(FMOD_System_SetSpeakerMode(Org::Device, FMOD_SPEAKERMODE_STEREO));
+    FmodErrorCheck(FMOD_System_Init(Org::Device, 32, FMOD_INIT_NORMAL, nullptr));
+    FmodErrorCheck(FMOD_System_GetMasterChannelGroup(Org::Device, &Org::MasterCG));
+}
+
+void FmodErrorCheck(FMOD_RESULT p_Result)
+{
+    if (p_Result != FMOD_OK)
+        printf("Audio error [No. %d] \n--\n%s\n--\n\n", int(p_Result), FMOD_ErrorString(p_Result));
+}
+
+FMOD_SOUND* FMOD_LoadSample(std::string p_Filename, int p_Loop)
+{
+    FMOD_SOUND* l_Sound = nullptr;
+    if (Org::Device == nullptr) {
+        fputs("FMOD hiccuped. Expect problems with samples missing.", stderr);
+        InitFMOD();
+    }
+    const FMOD_MODE l_Mode = p_Loop != 0 ? (FMOD_SOFTWARE | FMOD_LOOP_NORMAL) : (FMOD_SOFTWARE | FMOD_LOOP_OFF);
+    FmodErrorCheck(FMOD_System_CreateSound(Org::Device, p_Filename.c_str(), l_Mode, nullptr, &l_Sound));
+    return l_Sound;
+}
+
+FMOD_CHANNEL* FMOD_PlaySound(FMOD_SOUND* p_Sound, unsigned int p_Frequency, float p_Panning,
+                             unsigned int p_Volume, FMOD_CHANNEL* p_Channel, bool p_Reserve)
+{
+    FMOD_CHANNEL* l_Channel = p_Channel;
+    bool l_FailTwo = false;
+    if (Org::Device == nullptr)
+        InitFMOD();
+
+    // A held, live voice is only re-set; otherwise the sound starts on a free voice.
+    auto l_TryPlay = [&]() {
+        FmodErrorCheck(FMOD_System_PlaySound(Org::Device, FMOD_CHANNEL_FREE, p_Sound, 0, &l_Channel));
+    };
+    if (p_Channel == nullptr || !p_Reserve)
+        l_TryPlay();
+
+    const float l_Volume = float(double(p_Volume) + 25.0) / 255.0f;
+    FMOD_RESULT l_Result = FMOD_Channel_SetVolume(l_Channel, l_Volume);
+    if (l_Result != FMOD_OK && !l_FailTwo) {
+        // The voice ended or was taken: start the sound afresh, once. Only the second try is reported.
+        l_FailTwo = true;
+        l_TryPlay();
+        l_Result = FMOD_Channel_SetVolume(l_Channel, l_Volume);
+    }
+    FmodErrorCheck(l_Result);
+    FmodErrorCheck(FMOD_Channel_SetPan(l_Channel, p_Panning));
+    FmodErrorCheck(FMOD_Channel_SetFrequency(l_Channel, float(p_Frequency)));
+    return l_Channel;
+}
+
+void FMOD_StopSound(FMOD_CHANNEL** p_Channel)
+{
+    FMOD_Channel_Stop(*p_Channel);
+    *p_Channel = nullptr;
+}
+
+std::string toString(int p_Number)
+{
+    char l_Buffer[255];
+    sprintf(l_Buffer, "%d", p_Number);
+    return std::string(l_Buffer);
+}
+
+#ifdef _WIN32
+void usleep(unsigned long long p_Microseconds)
+{
+    Sleep(DWORD(p_Microseconds / 1000ULL));
+}
+#endif

@@ -1,0 +1,45 @@
+#ifndef TUNEWRIGHT_AUDIODEVICE_H
+#define TUNEWRIGHT_AUDIODEVICE_H
+
+// The audio device layer: a few free functions over the sound engine, and the process's one pair of
+// engine handles. Each deliverable compiles its own copy of the functions (they are not exported);
+// the handles live in the song library and are shared with the player.
+
+#include <fmod.h>
+
+#include <string>
+
+#include "OrgExport.h"
+
+namespace Org {
+extern ORG_API FMOD_SYSTEM* Device;        // the engine; null until InitFMOD, never released
+extern ORG_API FMOD_CHANNELGROUP* MasterCG; // the master group; null until InitFMOD's last step
+}
+
+// Creates and starts the engine: 48 kHz 16-bit stereo, linear resampling, 32 voices, ALSA on Linux.
+// Every step's failure is printed and the next step still runs.
+void InitFMOD();
+
+// Prints the "Audio error" block for any result but FMOD_OK; nothing else.
+void FmodErrorCheck(FMOD_RESULT p_Result);
+
+// Loads a sample file as one sound, looping when p_Loop is non-zero; null when it cannot.
+FMOD_SOUND* FMOD_LoadSample(std::string p_Filename, int p_Loop);
+
+// Starts p_Sound on a free voice, or with p_Reserve re-sets the live voice p_Channel; a voice that
+// has ended or was taken is started afresh. Volume is on the song's 0-255 scale. Returns the voice.
+FMOD_CHANNEL* FMOD_PlaySound(FMOD_SOUND* p_Sound, unsigned int p_Frequency, float p_Panning,
+                             unsigned int p_Volume, FMOD_CHANNEL* p_Channel, bool p_Reserve);
+
+// Stops the voice in the slot, whatever it holds, and empties the slot.
+void FMOD_StopSound(FMOD_CHANNEL** p_Channel);
+
+// Plain decimal form of a number.
+std::string toString(int p_Number);
+
+#ifdef _WIN32
+// Windows has no usleep; this one sleeps whole milliseconds.
+void usleep(unsigned long long p_Microseconds);
+#endif
+
+#endif

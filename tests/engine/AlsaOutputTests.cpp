@@ -1,0 +1,125 @@
+// The ALSA output against a real ALSA device: "default" is pointed, through a private HOME, at
+// ALSA's file plugin over the null plugin, so the bytes the device received can be checked.
+#include "EngineTestKit.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+using namespace EngineTest;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class AlsaOutput : public ::testing::Test
+{
+protected:
+    // ALSA reads its configuration once a process, so every test of the process shares one HOME.
+    static void SetUpTestSuite()
+    {
+        dir = new TempDir;
+        std::ofstream(dir->Path(".asoundrc"))
+            << "pcm.!default {\n  type file\n  slave.pcm \"null\"\n  file \"" << dir->Path("capture.raw")
+            << "\"\n  format \"raw\"\n}\n";
+        setenv("HOME", dir->path.c_str(), 1);
+        WriteSound(dir->Path("tone.wav"), Sine(4800, 48, 0.5f), 1, kRate);  // 1000 Hz at its own rate
+    }
+
+    static void TearDownTestSuite()
+    {
+        delete dir;
+        dir = nullptr;
+    }
+
+    AlsaOutput() : capture(dir->Path("capture.raw")) { std::remove(capture.c_str()); }
+
+    // The captured device bytes: 16-bit little-endian stereo at 48 kHz.
+    Stereo Captured() const
+    {
+        std::ifstream l_In(capture, std::ios::binary);
+        std::string l_Bytes((std::istreambuf_iterator<char>(l_In)), std::istreambuf_iterator<char>());
+        Stereo l_Stereo;
+        for (std::size_t l_At = 0; l_At + 1 < l_Bytes.size(); l_At += 2)
+            l_Stereo.samples.push_back(std::int16_t(std::uint8_t(l_Bytes[l_At]) | (std::uint8_t(l_Bytes[l_At + 1]) << 8)));
+        return l_Stereo;
+    }
+
+    FMOD_SYSTEM* StartAlsa()
+    {
+        FMOD_SYSTEM* l_System = nullptr;
+        EXPECT_EQ(FMOD_System_Create(&l_System), FMOD_OK);
+        EXPECT_EQ(FMOD_System_SetOutput(l_System, FMOD_OUTPUTTYPE_ALSA), FMOD_OK);
+        EXPECT_EQ(FMOD_System_SetSoftwareFormat(l_System, kRate, FMOD_SOUND_FORMAT_PCM16, 2, 0, FMOD_DSP_RESAMPLER_LINEAR), FMOD_OK);
+        EXPECT_EQ(FMOD_System_Init(l_System, 32, FMOD_INIT_NORMAL, nullptr), FMOD_OK);
+        return l_System;
+    }
+
+    FMOD_CHANNEL* PlayTone(FMOD_SYSTEM* p_System)
+    {
+        FMOD_SOUND* l_Sound = nullptr;
+        FMOD_CHANNEL* l_Channel = nullptr;
+        EXPECT_EQ(FMOD_System_CreateSound(p_System, dir->Path("tone.wav").c_str(), FMOD_LOOP_NORMAL, nullptr, &l_Sound), FMOD_OK);
+        EXPECT_EQ(FMOD_System_PlaySound(p_System, FMOD_CHANNEL_FREE, l_Sound, 0, &l_Channel), FMOD_OK);
+        return l_Channel;
+    }
+
+    static TempDir* dir;
+    const std::string capture;
+};
+
+TempDir* AlsaOutput::dir = nullptr;
+
+TEST_F(AlsaOutput, ToneReachesTheDeviceAtItsPitchAndAtWallClockPace)
+{
+    const Clock::time_point l_Begin = Clock::now();
+    FMOD_SYSTEM* l_System = StartAlsa();
+    PlayTone(l_System);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    ASSERT_EQ(FMOD_System_Release(l_System), FMOD_OK);
+    const double l_Elapsed = std::chrono::duration<double>(Clock::now() - l_Begin).count();
+
+    const Stereo l_Mix = Captured();
+    const double l_Seconds = double(l_Mix.Frames()) / kRate;
+    RecordProperty("captured_ms", int(l_Seconds * 1000));
+    RecordProperty("wall_ms", int(l_Elapsed * 1000));
+    // The null device takes data as fast as it comes: only the engine's own pacing keeps the
+    // capture to the wall clock. It may lead by its 20 ms plus one 5 ms block, and lag only a little.
+    EXPECT_LE(l_Seconds, l_Elapsed + 0.026);
+    EXPECT_GE(l_Seconds, l_Elapsed - 0.15);
+    for (int l_Side = 0; l_Side < 2; ++l_Side) {
+        const std::vector<float> l_Samples = l_Mix.Channel(l_Side, 0, 40000);
+        EXPECT_NEAR(MeasureFrequency(l_Samples, kRate), 1000.0, 0.5);
+        EXPECT_NEAR(Peak(l_Samples), 0.5f * 0.70710678f * 32768.0f, 50.0f);
+    }
+}
+
+TEST_F(AlsaOutput, VoiceChangeReachesTheDeviceWithinItsLatency)
+{
+    FMOD_SYSTEM* l_System = StartAlsa();
+    const Clock::time_point l_Begin = Clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    FMOD_CHANNEL* l_Channel = PlayTone(l_System);
+    const double l_Started = std::chrono::duration<double>(Clock::now() - l_Begin).count();
+    ASSERT_NE(l_Channel, nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_EQ(FMOD_System_Release(l_System), FMOD_OK);
+
+    // The capture began with Init; the tone's first frame in it, against when it was started, is
+    // how far ahead of the clock the device was fed.
+    const Stereo l_Mix = Captured();
+    std::size_t l_First = 0;
+    while (l_First < l_Mix.Frames() && l_Mix.Left(l_First) == 0)
+        ++l_First;
+    ASSERT_LT(l_First, l_Mix.Frames());
+    const double l_Lead = double(l_First) / kRate - l_Started;
+    RecordProperty("lead_ms", int(l_Lead * 1000));
+    EXPECT_LE(l_Lead, 0.030);
+}
+
+}
