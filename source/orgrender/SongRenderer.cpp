@@ -14,6 +14,8 @@
 namespace {
 
 constexpr int VOICES = 32;
+// The WAV output writes the file this many 1 ms blocks at a time.
+constexpr int WAV_BLOCKS_PER_WRITE = 64;
 
 // Sets up the engine in the process-wide handles, writing its mix to p_WavPath one block per
 // System_Update. The blocks are 1 ms long (rounded down to whole frames).
@@ -28,7 +30,8 @@ bool StartEngine(const std::string& p_WavPath, int p_Rate, std::string& p_Error)
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_SetSpeakerMode(Org::Device, FMOD_SPEAKERMODE_STEREO);
     if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_SetDSPBufferSize(Org::Device, static_cast<unsigned int>(std::max(1, p_Rate / 1000)), 4);
+        l_Result = FMOD_System_SetDSPBufferSize(Org::Device, static_cast<unsigned int>(std::max(1, p_Rate / 1000)),
+                                                WAV_BLOCKS_PER_WRITE);
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_Init(Org::Device, VOICES, FMOD_INIT_NORMAL, const_cast<char*>(p_WavPath.c_str()));
     if (l_Result == FMOD_OK)

@@ -101,6 +101,24 @@ TEST(OfflineOutput, EachUpdateMixesExactlyOneBlockOfTheSetLength)
     }
 }
 
+TEST(OfflineOutput, WavWriterWritesBufferCountBlocksAtATimeAndTheRestOnRelease)
+{
+    TempDir l_Dir;
+    const std::string l_Path = l_Dir.Path("batched.wav");
+    FreshSystem l_Fresh;
+    ASSERT_EQ(FMOD_System_SetOutput(l_Fresh.system, FMOD_OUTPUTTYPE_WAVWRITER_NRT), FMOD_OK);
+    ASSERT_EQ(FMOD_System_SetDSPBufferSize(l_Fresh.system, 48, 4), FMOD_OK);
+    ASSERT_EQ(FMOD_System_Init(l_Fresh.system, 8, FMOD_INIT_NORMAL, const_cast<char*>(l_Path.c_str())), FMOD_OK);
+    for (int l_Block = 0; l_Block < 3; ++l_Block)
+        ASSERT_EQ(FMOD_System_Update(l_Fresh.system), FMOD_OK);
+    EXPECT_EQ(ReadStereo(l_Path).Frames(), 0u);  // still gathered, and the file already a valid WAV
+    for (int l_Block = 0; l_Block < 6; ++l_Block)
+        ASSERT_EQ(FMOD_System_Update(l_Fresh.system), FMOD_OK);
+    EXPECT_EQ(ReadStereo(l_Path).Frames(), 8u * 48u);
+    ASSERT_EQ(FMOD_System_Close(l_Fresh.system), FMOD_OK);
+    EXPECT_EQ(ReadStereo(l_Path).Frames(), 9u * 48u);
+}
+
 TEST(OfflineOutput, NoSoundAdvancesVoicesOneBlockPerUpdate)
 {
     TempDir l_Dir;

@@ -40,6 +40,9 @@ struct Voice
     std::uint64_t step = 0;            // mix: position advance per output frame, 32.32
     float volume = 1.0f;               // mix
     float pan = 0.0f;                  // mix: -1 left .. +1 right
+    float panfor = 2.0f;               // mix: the pan that panleft and panright were worked out for
+    float panleft = 0.0f;              // mix: constant-power side gains of a mono sound at that pan
+    float panright = 0.0f;             // mix
     float frequency = 0.0f;            // mix: Hz
     bool active = false;               // mix: false once stopped or ended
     bool paused = false;               // mix

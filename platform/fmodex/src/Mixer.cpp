@@ -17,12 +17,19 @@ struct Gains
 
 // Mono sounds are panned with constant power (each side 0.707 at centre); a stereo sound's pan
 // is a balance that only ever turns one side down.
-Gains VoiceGains(const Voice& p_Voice, float p_Master)
+// The side gains of a pan change only with the pan, so they are kept with the voice rather
+// than worked out with a sine and a cosine for every voice of every block.
+Gains VoiceGains(Voice& p_Voice, float p_Master)
 {
     const float l_Gain = p_Voice.volume * p_Master;
     if (p_Voice.sound->channels == 1) {
-        const float l_Angle = (p_Voice.pan + 1.0f) * 0.785398163f;
-        return { std::cos(l_Angle) * l_Gain, std::sin(l_Angle) * l_Gain };
+        if (p_Voice.pan != p_Voice.panfor) {
+            const float l_Angle = (p_Voice.pan + 1.0f) * 0.785398163f;
+            p_Voice.panleft = std::cos(l_Angle);
+            p_Voice.panright = std::sin(l_Angle);
+            p_Voice.panfor = p_Voice.pan;
+        }
+        return { p_Voice.panleft * l_Gain, p_Voice.panright * l_Gain };
     }
     return { l_Gain * std::min(1.0f, 1.0f - p_Voice.pan), l_Gain * std::min(1.0f, 1.0f + p_Voice.pan) };
 }

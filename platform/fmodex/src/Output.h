@@ -13,6 +13,7 @@ struct OutputFormat
     int rate;
     int channels;        // interleaved 16-bit frames
     unsigned blockframes; // frames per Write
+    unsigned blockcount;  // blocks a file output may gather before it writes them out
 };
 
 class Output

@@ -1,8 +1,14 @@
-// The WAV writer output: the mix goes into a 16-bit PCM WAV file through libsndfile. The header is
-// rewritten after every block, so the file stays valid while it grows, and completed on Close.
+// The WAV writer output: the mix goes into a 16-bit PCM WAV file through libsndfile. Blocks are
+// gathered and written out DSP-buffer-count blocks at a time (SetDSPBufferSize's second number),
+// each time with the header brought up to date, so the file is always a valid WAV of what has
+// been written out so far; Close writes the rest. Writing every 1 ms block on its own would cost
+// a write and a header rewrite per block, far more than mixing it.
 #include "Output.h"
 
 #include <sndfile.h>
+
+#include <cstring>
+#include <vector>
 
 namespace SoundEngine {
 namespace {
@@ -24,25 +30,51 @@ public:
         file = sf_open(l_Path, SFM_WRITE, &l_Info);
         if (file == nullptr)
             return false;
-        sf_command(file, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
+        channels = unsigned(p_Format.channels);
+        capacity = p_Format.blockframes * (p_Format.blockcount > 0 ? p_Format.blockcount : 1);
+        pending.assign(std::size_t(capacity) * channels, 0);  // allocated here, never while mixing
+        held = 0;
         return true;
     }
 
     void Write(const std::int16_t* p_Frames, unsigned p_Count) override
     {
-        if (file != nullptr)
-            sf_writef_short(file, p_Frames, p_Count);
+        while (file != nullptr && p_Count > 0) {
+            const unsigned l_Take = p_Count < capacity - held ? p_Count : capacity - held;
+            std::memcpy(pending.data() + std::size_t(held) * channels, p_Frames,
+                        std::size_t(l_Take) * channels * sizeof(std::int16_t));
+            held += l_Take;
+            p_Frames += std::size_t(l_Take) * channels;
+            p_Count -= l_Take;
+            if (held == capacity)
+                Flush();
+        }
     }
 
     void Close() override
     {
-        if (file != nullptr)
-            sf_close(file);
+        if (file == nullptr)
+            return;
+        Flush();
+        sf_close(file);
         file = nullptr;
     }
 
 private:
+    void Flush()
+    {
+        if (held == 0)
+            return;
+        sf_writef_short(file, pending.data(), held);
+        sf_command(file, SFC_UPDATE_HEADER_NOW, nullptr, 0);
+        held = 0;
+    }
+
     SNDFILE* file = nullptr;
+    unsigned channels = 2;
+    unsigned capacity = 1;
+    unsigned held = 0;
+    std::vector<std::int16_t> pending;
 };
 
 }

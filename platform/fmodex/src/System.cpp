@@ -54,7 +54,7 @@ FMOD_RESULT InitSystem(System& p_System, int p_MaxChannels, void* p_DriverData)
     p_System.master.volume = 1.0f;
 
     FMOD_RESULT l_Result = FMOD_OK;
-    const OutputFormat l_Format = { l_Config.rate, 2, l_BlockFrames };
+    const OutputFormat l_Format = { l_Config.rate, 2, l_BlockFrames, unsigned(l_Config.blockcount) };
     if (!p_System.output->Open(l_Format, p_DriverData)) {
         l_Result = FMOD_ERR_OUTPUT_INIT;
         p_System.output = CreateNoSoundOutput();
