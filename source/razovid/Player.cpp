@@ -61,7 +61,7 @@ int main(int argc, char** argv)
     SDL_Init(0);
     g_GfxOut = new GraphicsOpenGL;
     if (!g_GfxOut->Init(300, 350, 32))
-        return 1;  // Init has said why
+        std::exit(1);  // Init has said why; like the quit event, end without unwinding main
     SDL_WM_SetCaption(argv[argc - 1], argv[argc - 1]);
 
     GetThemes();
