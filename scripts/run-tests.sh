@@ -67,5 +67,9 @@ cmake --install build/plain --prefix "$l_Root/build/install" >/dev/null
 cmake -S examples/downstream -B build/downstream -DCMAKE_PREFIX_PATH="$l_Root/build/install" >/dev/null
 cmake --build build/downstream -j"$l_Jobs"
 LD_LIBRARY_PATH="$l_Root/build/install/lib" build/downstream/downstream "$l_Root/songs/harbour-lights.org"
+# The installed renderer finds its libraries and its data from any working directory.
+(cd / && "$l_Root/build/install/bin/tunewright-render" -q --seconds 2 "$l_Root/songs/greensleeves.org" \
+  "$l_Root/build/install/greensleeves.wav")
+test -s build/install/greensleeves.wav
 
 step "all tests passed"

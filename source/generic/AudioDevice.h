@@ -9,12 +9,7 @@
 
 #include <string>
 
-#include "OrgExport.h"
-
-namespace Org {
-extern ORG_API FMOD_SYSTEM* Device;        // the engine; null until InitFMOD, never released
-extern ORG_API FMOD_CHANNELGROUP* MasterCG; // the master group; null until InitFMOD's last step
-}
+#include "OrgDevice.h"
 
 // Creates and starts the engine: 48 kHz 16-bit stereo, linear resampling, 32 voices, ALSA on Linux.
 // Every step's failure is printed and the next step still runs.

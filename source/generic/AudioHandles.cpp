@@ -1,5 +1,5 @@
 // The process's one pair of engine handles, defined in the song library and shared with the player.
-#include "AudioDevice.h"
+#include "OrgDevice.h"
 
 FMOD_SYSTEM* Org::Device;
 FMOD_CHANNELGROUP* Org::MasterCG;

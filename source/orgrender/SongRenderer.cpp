@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "AudioDevice.h"
+#include "OrgDevice.h"
 #include "OrgSong.h"
 #include "Sampler.h"
 
