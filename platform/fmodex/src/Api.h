@@ -22,6 +22,15 @@ inline FMOD_RESULT FindSystemOrError(FMOD_SYSTEM* p_Handle, System*& p_System)
     return p_System != nullptr ? FMOD_OK : FMOD_ERR_INVALID_HANDLE;
 }
 
+// The same for a system that must be initialised: FMOD_ERR_UNINITIALIZED before Init.
+inline FMOD_RESULT FindInitialisedSystemOrError(FMOD_SYSTEM* p_Handle, System*& p_System)
+{
+    const FMOD_RESULT l_Result = FindSystemOrError(p_Handle, p_System);
+    if (l_Result == FMOD_OK && !p_System->initialised)
+        return FMOD_ERR_UNINITIALIZED;
+    return l_Result;
+}
+
 // Runs p_Action(System&, Voice&) on the live voice a channel handle names, with the API lock and
 // the system's mix lock held; otherwise returns why the handle names no live voice.
 template <class Action>

@@ -45,11 +45,9 @@ FMOD_RESULT F_API FMOD_System_PlaySound(FMOD_SYSTEM* system, FMOD_CHANNELINDEX c
         return FMOD_ERR_INVALID_PARAM;
     auto l_Api = LockApi();
     System* l_System = nullptr;
-    FMOD_RESULT l_Result = FindSystemOrError(system, l_System);
+    FMOD_RESULT l_Result = FindInitialisedSystemOrError(system, l_System);
     if (l_Result != FMOD_OK)
         return l_Result;
-    if (!l_System->initialised)
-        return FMOD_ERR_UNINITIALIZED;
     Sound* l_Sound = FindSound(sound);
     if (l_Sound == nullptr)
         return FMOD_ERR_INVALID_HANDLE;

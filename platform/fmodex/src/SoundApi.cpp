@@ -35,11 +35,9 @@ FMOD_RESULT F_API FMOD_System_CreateSound(FMOD_SYSTEM* system, const char* name_
         return FMOD_ERR_INVALID_PARAM;
     auto l_Api = LockApi();
     System* l_System = nullptr;
-    FMOD_RESULT l_Result = FindSystemOrError(system, l_System);
+    FMOD_RESULT l_Result = FindInitialisedSystemOrError(system, l_System);
     if (l_Result != FMOD_OK)
         return l_Result;
-    if (!l_System->initialised)
-        return FMOD_ERR_UNINITIALIZED;
     if ((mode & ~kAcceptedModes) != 0 || exinfo != nullptr)
         return FMOD_ERR_UNSUPPORTED;
 

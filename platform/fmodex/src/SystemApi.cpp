@@ -84,11 +84,9 @@ FMOD_RESULT F_API FMOD_System_Update(FMOD_SYSTEM* system)
 {
     auto l_Api = LockApi();
     System* l_System = nullptr;
-    FMOD_RESULT l_Result = FindSystemOrError(system, l_System);
+    FMOD_RESULT l_Result = FindInitialisedSystemOrError(system, l_System);
     if (l_Result != FMOD_OK)
         return l_Result;
-    if (!l_System->initialised)
-        return FMOD_ERR_UNINITIALIZED;
     if (l_System->driver)
         return FMOD_OK;
     {
@@ -105,11 +103,9 @@ FMOD_RESULT F_API FMOD_System_GetMasterChannelGroup(FMOD_SYSTEM* system, FMOD_CH
         return FMOD_ERR_INVALID_PARAM;
     auto l_Api = LockApi();
     System* l_System = nullptr;
-    FMOD_RESULT l_Result = FindSystemOrError(system, l_System);
+    FMOD_RESULT l_Result = FindInitialisedSystemOrError(system, l_System);
     if (l_Result != FMOD_OK)
         return l_Result;
-    if (!l_System->initialised)
-        return FMOD_ERR_UNINITIALIZED;
     *channelgroup = reinterpret_cast<FMOD_CHANNELGROUP*>(&l_System->master);
     return FMOD_OK;
 }
