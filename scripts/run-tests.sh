@@ -32,6 +32,14 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$l_Root/tests/sanitizer/lsan.supp:print_suppressions=0"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
 
+# Tests that measure sound or pictures against the wall clock (the real ALSA output, the player
+# under Xvfb, the OpenGL window) run one at a time, after the rest have run in parallel, so that
+# they never compete with other tests for the two cores.
+run_suite() {  # run_suite DIR
+  ctest --test-dir "$1" --output-on-failure -j"$l_Jobs" -LE 'player|alsa|xvfb'
+  ctest --test-dir "$1" --output-on-failure -L 'player|alsa|xvfb'
+}
+
 build() {  # build DIR [cmake options...]
   local l_Dir="$1"; shift
   cmake -S . -B "$l_Dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
@@ -40,11 +48,11 @@ build() {  # build DIR [cmake options...]
 
 step "plain build and tests"
 build build/plain -DTUNEWRIGHT_WERROR=ON -DTUNEWRIGHT_BUILD_BENCH=ON
-ctest --test-dir build/plain --output-on-failure -j"$l_Jobs"
+run_suite build/plain
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 build build/asan -DTUNEWRIGHT_SANITIZE=address,undefined -DTUNEWRIGHT_BUILD_BENCH=OFF
-ctest --test-dir build/asan --output-on-failure -j"$l_Jobs"
+run_suite build/asan
 
 step "ThreadSanitizer: the sound engine"
 cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNEWRIGHT_SANITIZE=thread \
