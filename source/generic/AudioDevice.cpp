@@ -64,9 +64,15 @@ FMOD_CHANNEL* FMOD_PlaySound(FMOD_SOUND* p_Sound, unsigned int p_Frequency, floa
     if (Org::Device == nullptr)
         InitFMOD();
 
-    // A held, live voice is only re-set; otherwise the sound starts on a free voice.
+    // A held, live voice is only re-set; otherwise the sound starts on a free voice. A new voice
+    // starts paused and is let go once its volume, pan and frequency are set: the engine mixes on
+    // a thread of its own, and would otherwise now and then sound the first block of a note at the
+    // sample's own rate and full volume.
+    bool l_Started = false;
     auto l_TryPlay = [&]() {
-        FmodErrorCheck(FMOD_System_PlaySound(Org::Device, FMOD_CHANNEL_FREE, p_Sound, 0, &l_Channel));
+        const FMOD_RESULT l_Played = FMOD_System_PlaySound(Org::Device, FMOD_CHANNEL_FREE, p_Sound, 1, &l_Channel);
+        FmodErrorCheck(l_Played);
+        l_Started = l_Played == FMOD_OK;
     };
     if (p_Channel == nullptr || !p_Reserve)
         l_TryPlay();
@@ -82,6 +88,8 @@ FMOD_CHANNEL* FMOD_PlaySound(FMOD_SOUND* p_Sound, unsigned int p_Frequency, floa
     FmodErrorCheck(l_Result);
     FmodErrorCheck(FMOD_Channel_SetPan(l_Channel, p_Panning));
     FmodErrorCheck(FMOD_Channel_SetFrequency(l_Channel, float(p_Frequency)));
+    if (l_Started)
+        FmodErrorCheck(FMOD_Channel_SetPaused(l_Channel, 0));
     return l_Channel;
 }
 

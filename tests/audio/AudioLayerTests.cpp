@@ -4,7 +4,9 @@
 
 #include <fmod_errors.h>
 
+#include <chrono>
 #include <climits>
+#include <thread>
 
 using namespace AudioTest;
 
@@ -163,6 +165,24 @@ TEST_F(PlaySound, ReserveOnAStolenVoiceStartsTheSoundAgain)
     EXPECT_NE(l_New, l_Oldest);
     EXPECT_EQ(FMOD_Channel_IsPlaying(l_New, &l_Playing), FMOD_OK);
     EXPECT_EQ(VoicesPlaying(), 32);
+}
+
+TEST_F(PlaySound, ANewVoiceIsSetUpBeforeItSoundsAndThenPlays)
+{
+    InitFMOD();
+    FMOD_SOUND* l_Sound = FMOD_LoadSample(SamplePath("loop.wav"), 1);
+    FMOD_CHANNEL* l_Channel = FMOD_PlaySound(l_Sound, 12547, 0.5f, 100, nullptr, true);
+    FMOD_BOOL l_Paused = 1;
+    ASSERT_EQ(FMOD_Channel_GetPaused(l_Channel, &l_Paused), FMOD_OK);
+    EXPECT_FALSE(l_Paused);
+    unsigned l_Before = 0, l_After = 0;
+    ASSERT_EQ(FMOD_Channel_GetPosition(l_Channel, &l_Before, FMOD_TIMEUNIT_PCM), FMOD_OK);
+    // The engine's own thread mixes it: its position moves on.
+    const auto l_Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (FMOD_Channel_GetPosition(l_Channel, &l_After, FMOD_TIMEUNIT_PCM) == FMOD_OK && l_After == l_Before &&
+           std::chrono::steady_clock::now() < l_Deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_NE(l_After, l_Before);
 }
 
 TEST_F(PlaySound, WithoutReserveEveryCallIsANewPlaybackAndTheOldVoicePlaysOn)
