@@ -79,6 +79,7 @@ private:
     bool useLoopPoints;
     unsigned long msSinceBeat;
     unsigned long msLastUpdate;
+    bool updatedSinceReset;  // msLastUpdate holds a time (any tick, 0 included)
 
 public:
     bool cursorUpdated;  // a new beat began (or the song was just loaded)

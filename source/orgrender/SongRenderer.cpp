@@ -142,11 +142,11 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
         unsigned long long l_ProgressStep = std::max<unsigned long long>(l_Total / 200, 1);
         unsigned long long l_VoiceFrames = 0;
 
-        // The clock's time 0 is tick 1 (it takes 0 for "never updated"). Each step advances it
-        // to the end of the block about to be mixed, so a beat reached there is struck at the
-        // very start of the next block: notes start within one block of their beat.
+        // The clock starts at tick 0. Each step advances it to the end of the block about to be
+        // mixed, so a beat reached there is struck at the very start of the next block: notes
+        // start within one block of their beat.
         l_Song.Play();
-        l_Song.Update(1);
+        l_Song.Update(0);
         for (unsigned long long l_Frame = 0; l_Frame < l_Total; l_Frame += l_Block) {
             if (l_Song.cursorUpdated)
                 for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track)
@@ -154,7 +154,7 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
             if (l_Fade > 0 && l_Frame + l_Fade >= l_Total)
                 l_Sampler.SetMasterVolume(p_Options.masterVolume * static_cast<float>(l_Total - l_Frame) /
                                           l_Fade);
-            const unsigned long l_Tick = 1 + static_cast<unsigned long>((l_Frame + l_Block) * 1000 / l_Rate);
+            const unsigned long l_Tick = static_cast<unsigned long>((l_Frame + l_Block) * 1000 / l_Rate);
             l_Sampler.Update(l_Song.Update(l_Tick));  // mixes one block
             if (p_Stats != nullptr) {
                 int l_Voices = 0;
