@@ -1,12 +1,17 @@
 // The renderer as a command: its length rules, its output file, and its answers to bad input.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -21,13 +26,13 @@ struct CommandRun
     std::string output;  // standard output and standard error together
 };
 
-// Runs the renderer from p_WorkDir with the given arguments (already shell-quoted); p_Before is
-// shell text put before the program (a pipe into it, limits, traps).
+// Runs the renderer (or p_Program) from p_WorkDir with the given arguments (already shell-quoted);
+// p_Before is shell text put before the program (a pipe into it, limits, traps).
 CommandRun Render(const std::string& p_WorkDir, const std::string& p_Arguments,
-                  const std::string& p_Before = "")
+                  const std::string& p_Before = "", const std::string& p_Program = TUNEWRIGHT_RENDER_PROGRAM)
 {
-    const std::string l_Command = "cd '" + p_WorkDir + "' && " + p_Before + "'" +
-                                  std::string(TUNEWRIGHT_RENDER_PROGRAM) + "' " + p_Arguments + " 2>&1";
+    const std::string l_Command =
+        "cd '" + p_WorkDir + "' && " + p_Before + "'" + p_Program + "' " + p_Arguments + " 2>&1";
     CommandRun l_Run = {-1, ""};
     std::FILE* l_Pipe = popen(l_Command.c_str(), "r");
     char l_Buffer[512];
@@ -104,6 +109,41 @@ TEST(RenderProgram, ReadsTheSongFromAPipe)
         EXPECT_EQ(0, l_Run.status) << l_Arguments << ": " << l_Run.output;
         EXPECT_EQ(48000, Frames(l_Dir.Path("piped.wav"))) << l_Arguments;
     }
+}
+
+// A song path that is not a regular file never hangs the tools: a FIFO with no writer is refused
+// after a short wait with a clear message (timeout only guards the test against a hang).
+TEST(RenderProgram, AFifoWithNoWriterIsRefusedByBothTools)
+{
+    EngineTest::TempDir l_Dir;
+    ASSERT_EQ(0, mkfifo(l_Dir.Path("fifo.org").c_str(), 0600));
+    for (const char* l_Program : {TUNEWRIGHT_RENDER_PROGRAM, TUNEWRIGHT_INFO_PROGRAM}) {
+        const CommandRun l_Run = Render(l_Dir.path, "fifo.org", "timeout 30 ", l_Program);
+        EXPECT_EQ(1, l_Run.status) << l_Program << ": " << l_Run.output;
+        EXPECT_NE(std::string::npos, l_Run.output.find("nothing arrived within"))
+            << l_Program << ": " << l_Run.output;
+    }
+    // A writer that takes its time is waited for, and standard input ("-") reads the same way.
+    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
+    std::thread l_Writer([&] {
+        int l_Fd = -1;  // open for writing once the tool has the FIFO open for reading
+        for (int i = 0; i < 3000 && l_Fd < 0; ++i) {
+            l_Fd = open(l_Dir.Path("fifo.org").c_str(), O_WRONLY | O_NONBLOCK);
+            if (l_Fd < 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const auto l_Bytes = LoopingSong().Bytes();
+        EXPECT_EQ(static_cast<ssize_t>(l_Bytes.size()), write(l_Fd, l_Bytes.data(), l_Bytes.size()));
+        close(l_Fd);
+    });
+    const CommandRun l_Slow = Render(l_Dir.path, "fifo.org", "timeout 30 ", TUNEWRIGHT_INFO_PROGRAM);
+    l_Writer.join();
+    EXPECT_EQ(0, l_Slow.status) << l_Slow.output;
+    EXPECT_NE(std::string::npos, l_Slow.output.find("Notes in all: 2")) << l_Slow.output;
+    const CommandRun l_Stdin = Render(l_Dir.path, "-", "cat song.org | ", TUNEWRIGHT_INFO_PROGRAM);
+    EXPECT_EQ(0, l_Stdin.status) << l_Stdin.output;
+    EXPECT_NE(std::string::npos, l_Stdin.output.find("Tempo: 50 ms per beat")) << l_Stdin.output;
 }
 
 TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
