@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 #include "../common/TempDir.h"
 #include "PlayerSession.h"
@@ -22,6 +23,31 @@ void RunToEnd(ChildProcess& p_Player, const OrgTest::TempDir& p_Dir, const std::
     ASSERT_TRUE(p_Player.Start(l_Args, DataDir(), p_Env, p_Dir.Path()));
     ASSERT_TRUE(p_Player.WaitForExit(std::chrono::seconds(20))) << "the player did not end by itself";
     ASSERT_TRUE(WIFEXITED(p_Player.ExitStatus())) << "ended by signal " << WTERMSIG(p_Player.ExitStatus());
+}
+
+// The terminal's private modes that p_Output turns on (ESC [ ? N;M h) and does not turn off
+// again later (ESC [ ? N;M l).
+std::set<std::string> ModesLeftOn(const std::string& p_Output)
+{
+    std::set<std::string> l_On;
+    for (std::size_t l_At = p_Output.find("\x1b[?"); l_At != std::string::npos;
+         l_At = p_Output.find("\x1b[?", l_At + 1)) {
+        const std::size_t l_End = p_Output.find_first_not_of("0123456789;", l_At + 3);
+        if (l_End == std::string::npos)
+            break;
+        if (p_Output[l_End] != 'h' && p_Output[l_End] != 'l')
+            continue;
+        const std::string l_List = p_Output.substr(l_At + 3, l_End - l_At - 3) + ";";
+        for (std::size_t l_From = 0, l_To; (l_To = l_List.find(';', l_From)) != std::string::npos;
+             l_From = l_To + 1) {
+            const std::string l_Mode = l_List.substr(l_From, l_To - l_From);
+            if (p_Output[l_End] == 'h')
+                l_On.insert(l_Mode);
+            else
+                l_On.erase(l_Mode);
+        }
+    }
+    return l_On;
 }
 
 TEST(PlayerCommandLine, NoArgumentPrintsOneLineOfUsageAndExits2)
@@ -44,16 +70,20 @@ TEST(PlayerCommandLine, NoDisplayReportsTheWindowErrorAndExits1)
 {
     OrgTest::TempDir l_Dir;
     ChildProcess l_Player;
-    // An empty value removes DISPLAY from the player's environment.
-    RunToEnd(l_Player, l_Dir, {"songs/none.org"}, {{"DISPLAY", ""}});
+    // An empty value removes DISPLAY from the player's environment; TERM names a terminal that
+    // SDL's text-mode video driver can draw on.
+    RunToEnd(l_Player, l_Dir, {"songs/none.org"}, {{"DISPLAY", ""}, {"TERM", "xterm"}});
     if (HasFatalFailure())
         return;
     EXPECT_EQ(WEXITSTATUS(l_Player.ExitStatus()), 1);
     // SDL, finding no X server, may try drawing on the terminal before it gives up.
-    EXPECT_NE(l_Player.Stdout().find("Error.\n"), std::string::npos) << l_Player.Stdout();
-    EXPECT_NE(l_Player.Stdout().find("The graphics context has not been created."), std::string::npos)
-        << l_Player.Stdout();
+    const std::string l_Out = l_Player.Stdout();
+    EXPECT_NE(l_Out.find("Error.\n"), std::string::npos) << l_Out;
+    EXPECT_NE(l_Out.find("The graphics context has not been created."), std::string::npos) << l_Out;
     EXPECT_FALSE(std::filesystem::exists(l_Dir.Path("capture.raw"))) << "the sound device was opened";
+    // Whatever terminal modes it turned on (the alternate screen, mouse reporting) are off again.
+    const std::set<std::string> l_LeftOn = ModesLeftOn(l_Out);
+    EXPECT_TRUE(l_LeftOn.empty()) << "terminal modes left on: " << ::testing::PrintToString(l_LeftOn);
 }
 
 }  // namespace
