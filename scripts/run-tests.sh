@@ -48,7 +48,11 @@ build() {  # build DIR [cmake options...]
 
 step "plain build and tests"
 build build/plain -DTUNEWRIGHT_WERROR=ON -DTUNEWRIGHT_BUILD_BENCH=ON
-run_suite build/plain
+# This pass runs every test program's tests in a shuffled order, so that no test depends on
+# another having run before it; the seed is printed to repeat an order that failed.
+l_Seed="${TUNEWRIGHT_SHUFFLE_SEED:-$((RANDOM % 99999 + 1))}"
+echo "tests shuffled with seed $l_Seed (TUNEWRIGHT_SHUFFLE_SEED=$l_Seed repeats this order)"
+GTEST_SHUFFLE=1 GTEST_RANDOM_SEED="$l_Seed" run_suite build/plain
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 build build/asan -DTUNEWRIGHT_SANITIZE=address,undefined -DTUNEWRIGHT_BUILD_BENCH=OFF
