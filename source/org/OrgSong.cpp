@@ -8,7 +8,8 @@ namespace Org {
 
 namespace {
 
-struct Preset {
+struct Preset
+{
     SPBABPS id;
     std::uint8_t steps_bar;
     std::uint8_t beats_step;
@@ -26,6 +27,8 @@ bool ValidTrack(int p_Track) { return p_Track >= 0 && p_Track < TRACK_COUNT; }
 OrgSong::OrgSong() { LoadBlank(); }
 
 OrgSong::OrgSong(std::string filename) { LoadFromFile(filename); }
+
+OrgSong::OrgSong(const void* p_Data, std::size_t p_Size) { LoadFromMemory(p_Data, p_Size); }
 
 OrgSong::~OrgSong() = default;
 

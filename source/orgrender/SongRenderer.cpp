@@ -3,13 +3,18 @@
 #include <fmod.h>
 #include <fmod_errors.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "OrgDevice.h"
 #include "OrgSong.h"
 #include "Sampler.h"
+#include "SongInput.h"
 
 namespace {
 
@@ -30,14 +35,16 @@ bool StartEngine(const std::string& p_WavPath, int p_Rate, std::string& p_Error)
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_SetSpeakerMode(Org::Device, FMOD_SPEAKERMODE_STEREO);
     if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_SetDSPBufferSize(Org::Device, static_cast<unsigned int>(std::max(1, p_Rate / 1000)),
-                                                WAV_BLOCKS_PER_WRITE);
+        l_Result = FMOD_System_SetDSPBufferSize(
+            Org::Device, static_cast<unsigned int>(std::max(1, p_Rate / 1000)), WAV_BLOCKS_PER_WRITE);
     if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_Init(Org::Device, VOICES, FMOD_INIT_NORMAL, const_cast<char*>(p_WavPath.c_str()));
+        l_Result =
+            FMOD_System_Init(Org::Device, VOICES, FMOD_INIT_NORMAL, const_cast<char*>(p_WavPath.c_str()));
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_GetMasterChannelGroup(Org::Device, &Org::MasterCG);
     if (l_Result != FMOD_OK) {
-        p_Error = std::string("the sound engine cannot write ") + p_WavPath + ": " + FMOD_ErrorString(l_Result);
+        p_Error =
+            std::string("the sound engine cannot write ") + p_WavPath + ": " + FMOD_ErrorString(l_Result);
         return false;
     }
     return true;
@@ -73,7 +80,8 @@ unsigned long RenderLengthMs(Org::OrgSong& p_Song, const RenderOptions& p_Option
     const unsigned long l_Stop = p_Song.GetLoopStop();
     if (l_Stop <= l_Start)
         return 0;
-    const unsigned long long l_Beats = l_Start + static_cast<unsigned long long>(p_Options.loops) * (l_Stop - l_Start);
+    const unsigned long long l_Beats =
+        l_Start + static_cast<unsigned long long>(p_Options.loops) * (l_Stop - l_Start);
     return static_cast<unsigned long>(std::min<unsigned long long>(l_Beats * p_Song.GetTempo(), ~0ul));
 }
 
@@ -81,24 +89,29 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
                 const RenderProgress& p_Progress, std::string& p_Error, RenderStats* p_Stats)
 {
     if (!SamplesPresent(p_Options.dataDir)) {
-        p_Error = "no instrument samples under '" + p_Options.dataDir + "' (expected melody/ and percussion/)";
+        p_Error =
+            "no instrument samples under '" + p_Options.dataDir + "' (expected melody/ and percussion/)";
         return false;
     }
-    std::FILE* l_Probe = std::fopen(p_SongPath.c_str(), "rb");
-    if (l_Probe == nullptr) {
-        p_Error = "cannot open the song '" + p_SongPath + "'";
+    // Read once, then parsed from memory, so that a pipe or standard input ("-") works.
+    std::vector<std::uint8_t> l_Bytes;
+    std::string l_Why;
+    const bool l_Read = p_SongPath == "-" ? Org::ReadSongInput(STDIN_FILENO, l_Bytes, l_Why)
+                                          : Org::ReadSongInput(p_SongPath, l_Bytes, l_Why);
+    if (!l_Read) {
+        p_Error = "cannot open the song '" + p_SongPath + "': " + l_Why;
         return false;
     }
-    const bool l_Empty = std::fgetc(l_Probe) == EOF;
-    std::fclose(l_Probe);
-    if (l_Empty) {
-        p_Error = "'" + p_SongPath + "' is empty or cannot be read";
+    if (l_Bytes.empty()) {
+        p_Error = "'" + p_SongPath + "' is empty";
         return false;
     }
 
     Org::OrgSong l_Song;
-    if (!l_Song.LoadFromFile(p_SongPath)) {
-        p_Error = "'" + p_SongPath + "' ends before its own note data: it is damaged or not an Org-02 song";
+    if (!l_Song.LoadFromMemory(l_Bytes.data(), l_Bytes.size())) {
+        p_Error = "'" + p_SongPath + "' ends before its own note data (it holds " +
+                  std::to_string(l_Bytes.size()) +
+                  " bytes, fewer than it declares): it is damaged or not an Org-02 song";
         return false;
     }
     const unsigned long l_LengthMs = RenderLengthMs(l_Song, p_Options);
@@ -124,8 +137,8 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
         const unsigned long long l_Rate = static_cast<unsigned long long>(p_Options.sampleRate);
         const unsigned long long l_Block = std::max<unsigned long long>(1, l_Rate / 1000);
         const unsigned long long l_Total = l_LengthMs * l_Rate / 1000;
-        const unsigned long long l_Fade =
-            std::min<unsigned long long>(l_Total, static_cast<unsigned long long>(p_Options.fadeSeconds * l_Rate));
+        const unsigned long long l_Fade = std::min<unsigned long long>(
+            l_Total, static_cast<unsigned long long>(p_Options.fadeSeconds * l_Rate));
         unsigned long long l_ProgressStep = std::max<unsigned long long>(l_Total / 200, 1);
         unsigned long long l_VoiceFrames = 0;
 
@@ -139,7 +152,8 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
                 for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track)
                     l_Sampler.HitNote(l_Song.GetNoteHit(l_Track));
             if (l_Fade > 0 && l_Frame + l_Fade >= l_Total)
-                l_Sampler.SetMasterVolume(p_Options.masterVolume * static_cast<float>(l_Total - l_Frame) / l_Fade);
+                l_Sampler.SetMasterVolume(p_Options.masterVolume * static_cast<float>(l_Total - l_Frame) /
+                                          l_Fade);
             const unsigned long l_Tick = 1 + static_cast<unsigned long>((l_Frame + l_Block) * 1000 / l_Rate);
             l_Sampler.Update(l_Song.Update(l_Tick));  // mixes one block
             if (p_Stats != nullptr) {
