@@ -3,7 +3,8 @@
 #   1. the whole suite, plain (warnings are errors);
 #   2. the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer;
 #   3. the sound engine's tests under ThreadSanitizer;
-#   4. the song reader's fuzzer for TUNEWRIGHT_FUZZ_SECONDS (default 60);
+#   4. every fuzz target (song reader, render path, engine interface) for TUNEWRIGHT_FUZZ_SECONDS
+#      each (default 60), through scripts/fuzz.sh;
 #   5. an installed copy of the library, found and linked by a separate CMake project.
 # Xvfb is started for the tests that open windows when no display is set.
 set -euo pipefail
@@ -64,14 +65,8 @@ cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNEWRIGHT_SANITIZE
 cmake --build build/tsan -j"$l_Jobs" --target engine_tests
 ctest --test-dir build/tsan --output-on-failure -L engine
 
-step "libFuzzer: the song reader for ${l_FuzzSeconds}s"
-CC=clang CXX=clang++ cmake -S . -B build/fuzz -DTUNEWRIGHT_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build build/fuzz -j"$l_Jobs"
-rm -rf build/fuzz/corpus && mkdir -p build/fuzz/corpus
-build/fuzz/tests/fuzz/make_fuzz_seeds build/fuzz/corpus
-cp songs/*.org build/fuzz/corpus/ 2>/dev/null || true
-build/fuzz/tests/fuzz/fuzz_song_reader -max_total_time="$l_FuzzSeconds" -max_len=8192 -rss_limit_mb=4096 \
-  -close_fd_mask=2 -print_final_stats=1 -artifact_prefix=build/fuzz/ build/fuzz/corpus
+step "libFuzzer: every target for ${l_FuzzSeconds}s each"
+scripts/fuzz.sh "$l_FuzzSeconds"
 
 step "installed library, found by another CMake project"
 rm -rf build/install build/downstream
