@@ -25,11 +25,13 @@ void RunToEnd(ChildProcess& p_Player, const OrgTest::TempDir& p_Dir, const std::
     ASSERT_TRUE(WIFEXITED(p_Player.ExitStatus())) << "ended by signal " << WTERMSIG(p_Player.ExitStatus());
 }
 
-// The terminal's private modes that p_Output turns on (ESC [ ? N;M h) and does not turn off
-// again later (ESC [ ? N;M l).
-std::set<std::string> ModesLeftOn(const std::string& p_Output)
+// The terminal's private modes (ESC [ ? N;M h sets, ESC [ ? N;M l resets) that p_Output leaves
+// other than a terminal starts with: the alternate screen and mouse reporting off, the cursor
+// shown and lines wrapped.
+std::set<std::string> ModesLeftChanged(const std::string& p_Output)
 {
-    std::set<std::string> l_On;
+    const std::set<std::string> l_SetByDefault = {"7", "25"};
+    std::set<std::string> l_Changed;
     for (std::size_t l_At = p_Output.find("\x1b[?"); l_At != std::string::npos;
          l_At = p_Output.find("\x1b[?", l_At + 1)) {
         const std::size_t l_End = p_Output.find_first_not_of("0123456789;", l_At + 3);
@@ -41,13 +43,13 @@ std::set<std::string> ModesLeftOn(const std::string& p_Output)
         for (std::size_t l_From = 0, l_To; (l_To = l_List.find(';', l_From)) != std::string::npos;
              l_From = l_To + 1) {
             const std::string l_Mode = l_List.substr(l_From, l_To - l_From);
-            if (p_Output[l_End] == 'h')
-                l_On.insert(l_Mode);
+            if ((p_Output[l_End] == 'h') == (l_SetByDefault.count(l_Mode) != 0))
+                l_Changed.erase(l_Mode);
             else
-                l_On.erase(l_Mode);
+                l_Changed.insert(l_Mode);
         }
     }
-    return l_On;
+    return l_Changed;
 }
 
 TEST(PlayerCommandLine, NoArgumentPrintsOneLineOfUsageAndExits2)
@@ -81,9 +83,9 @@ TEST(PlayerCommandLine, NoDisplayReportsTheWindowErrorAndExits1)
     EXPECT_NE(l_Out.find("Error.\n"), std::string::npos) << l_Out;
     EXPECT_NE(l_Out.find("The graphics context has not been created."), std::string::npos) << l_Out;
     EXPECT_FALSE(std::filesystem::exists(l_Dir.Path("capture.raw"))) << "the sound device was opened";
-    // Whatever terminal modes it turned on (the alternate screen, mouse reporting) are off again.
-    const std::set<std::string> l_LeftOn = ModesLeftOn(l_Out);
-    EXPECT_TRUE(l_LeftOn.empty()) << "terminal modes left on: " << ::testing::PrintToString(l_LeftOn);
+    // Whatever terminal modes it changed (the alternate screen, mouse reporting) are back.
+    const std::set<std::string> l_Changed = ModesLeftChanged(l_Out);
+    EXPECT_TRUE(l_Changed.empty()) << "terminal modes left changed: " << ::testing::PrintToString(l_Changed);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The player given a FIFO where it expects a file: it must neither hang nor stop answering its
-// window.
+// The player given a FIFO where it expects a file (the song, the sound device's output): it must
+// neither hang nor stop answering its window.
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -35,8 +35,21 @@ TEST_F(PlayerPipe, SoundDeviceWritingToAFifoNobodyReadsStillGivesAWindowThatClos
     ASSERT_TRUE(Launch({WriteSong("steady.org", SteadyToneSong())}));
     Pause(0.2);
     ASSERT_TRUE(m_Player.Running()) << Diagnostics();
-    // The device counts as one that cannot open, and the song goes on without sound.
+    ExpectClosesOnRequest(m_Screen, m_Window, m_Player, Diagnostics());
+    // The device counted as one that cannot open (reported on standard output, which the
+    // player flushes as it ends), and the song went on without sound.
     EXPECT_NE(m_Player.Stdout().find("Audio error"), std::string::npos) << Diagnostics();
+}
+
+TEST_F(PlayerPipe, SongPathNamingAFifoWithoutAWriterStillGivesAWindowThatCloses)
+{
+    // Opening a FIFO nobody writes to would wait for ever: the player must come up, as with a
+    // song it cannot read, and end when asked.
+    const std::string l_Fifo = m_Temp.Path("song.fifo");
+    ASSERT_EQ(mkfifo(l_Fifo.c_str(), 0600), 0);
+    ASSERT_TRUE(Launch({l_Fifo}));
+    Pause(0.2);
+    ASSERT_TRUE(m_Player.Running()) << Diagnostics();
     ExpectClosesOnRequest(m_Screen, m_Window, m_Player, Diagnostics());
 }
 
