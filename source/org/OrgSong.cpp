@@ -54,6 +54,7 @@ void OrgSong::ResetToBlank(bool p_ClearColumns)
     useLoopPoints = false;
     msSinceBeat = 0;
     msLastUpdate = 0;
+    updatedSinceReset = false;
     cursorUpdated = true;
     SetTempo(140);
     SetSPBABPS(_4_4);

@@ -1,5 +1,7 @@
 #include "Sampler.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "AudioDevice.h"
@@ -9,9 +11,9 @@ namespace Org {
 namespace {
 
 const char* const PERCUSSION_FILES[Sampler::PERCUSSION_SAMPLES] = {
-    "percussion/Bass01.wav",  "percussion/Bass02.wav", "percussion/Snare01.wav", "percussion/Snare02.wav",
-    "percussion/Tom01.wav",   "percussion/HiClose.wav", "percussion/HiOpen.wav", "percussion/Crash.wav",
-    "percussion/Per01.wav",   "percussion/Per02.wav",  "percussion/Bass03.wav",  "percussion/Tom02.wav",
+    "percussion/Bass01.wav", "percussion/Bass02.wav",  "percussion/Snare01.wav", "percussion/Snare02.wav",
+    "percussion/Tom01.wav",  "percussion/HiClose.wav", "percussion/HiOpen.wav",  "percussion/Crash.wav",
+    "percussion/Per01.wav",  "percussion/Per02.wav",   "percussion/Bass03.wav",  "percussion/Tom02.wav",
 };
 
 constexpr int TRACKS = 16;
@@ -23,6 +25,20 @@ std::string UnderDir(const std::string& p_DataDir, const std::string& p_Path)
         return p_Path;
     return p_DataDir.back() == '/' ? p_DataDir + p_Path : p_DataDir + "/" + p_Path;
 }
+
+// The engine takes unsigned frequencies and volumes and finite pans. A record's values beyond
+// what a song can hold (a negative tuning, a volume outside 0 to 255) are held at the nearest
+// value the engine takes, instead of wrapping round to huge ones.
+unsigned int EngineFrequency(double p_Frequency)
+{
+    if (!(p_Frequency > 0.0))
+        return 0;
+    return p_Frequency >= static_cast<double>(UINT_MAX) ? UINT_MAX : static_cast<unsigned int>(p_Frequency);
+}
+
+unsigned int EngineVolume(int p_Volume) { return static_cast<unsigned int>(std::clamp(p_Volume, 0, 255)); }
+
+float EnginePan(float p_Pan) { return std::isfinite(p_Pan) ? p_Pan : 0.0f; }
 
 }  // namespace
 
@@ -69,8 +85,9 @@ bool Sampler::HitNote(SampleData notehit)
         return false;
     }
 
-    const bool l_InBank = notehit.sample >= 0 &&
-                          notehit.sample < (l_Track <= LAST_MELODY_TRACK ? MELODY_SAMPLES : PERCUSSION_SAMPLES);
+    const bool l_InBank =
+        notehit.sample >= 0 &&
+        notehit.sample < (l_Track <= LAST_MELODY_TRACK ? MELODY_SAMPLES : PERCUSSION_SAMPLES);
     channelsample[l_Track] = SelectSound(l_Track, notehit.sample);
     if (notehit.playing == 1)
         FMOD_StopSound(&channelindex[l_Track]);  // a new note cuts the old one
@@ -79,8 +96,9 @@ bool Sampler::HitNote(SampleData notehit)
 
     // The track's tuning shifts the table value by one unit per 100 away from 1000.
     const double l_Frequency = ((notehit.pitch - 1000.0) / 100.0 + pitch[notehit.note]) * 44100.0 / 1550.0;
-    channelindex[l_Track] = FMOD_PlaySound(channelsample[l_Track], static_cast<unsigned int>(l_Frequency), notehit.pan,
-                                           static_cast<unsigned int>(notehit.volume), channelindex[l_Track], true);
+    channelindex[l_Track] =
+        FMOD_PlaySound(channelsample[l_Track], EngineFrequency(l_Frequency), EnginePan(notehit.pan),
+                       EngineVolume(notehit.volume), channelindex[l_Track], true);
     return true;
 }
 

@@ -40,7 +40,10 @@ typedef unsigned int FMOD_MODE;
 typedef unsigned int FMOD_TIMEUNIT;
 typedef unsigned int FMOD_INITFLAGS;
 
-/* Results. Numbers not listed belong to codes this engine never returns. */
+/* Results. Numbers not listed belong to codes this engine never returns. When an output cannot
+   be opened (FMOD_ERR_OUTPUT_INIT) or a WAV output cannot be written, flushed or closed
+   (FMOD_ERR_FILE_BAD from System_Init, System_Update, System_Close or System_Release), errno holds
+   the system's reason on return. A failed output stays failed: every later update says so. */
 typedef enum
 {
     FMOD_OK = 0,
@@ -118,7 +121,8 @@ typedef enum
 typedef enum
 {
     FMOD_CHANNEL_FREE = -1,  /* a free voice, or the oldest one stolen */
-    FMOD_CHANNEL_REUSE = -2  /* the voice the passed handle names, else a free one */
+    FMOD_CHANNEL_REUSE = -2, /* the voice the passed handle names, else a free one */
+    FMOD_CHANNELINDEX_FORCEINT = 65536  /* keeps explicit voice numbers (0 and up) in the enum's range */
 } FMOD_CHANNELINDEX;
 
 #define FMOD_DEFAULT         0x00000000
