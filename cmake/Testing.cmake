@@ -1,5 +1,7 @@
 # tw_add_gtest(NAME SOURCES a.cpp b.cpp LIBS x y LABELS l1 l2 [WORKDIR dir])
-# One GoogleTest program, registered with CTest test by test.
+# One GoogleTest program, registered with CTest test by test, and once more as a whole with its
+# tests in a shuffled order (label "shuffled", one at a time: it includes the timing tests), so
+# that no test can depend on another having run before it.
 function(tw_add_gtest p_Name)
   cmake_parse_arguments(l_Arg "" "WORKDIR" "SOURCES;LIBS;LABELS" ${ARGN})
   find_package(GTest REQUIRED)
@@ -13,4 +15,6 @@ function(tw_add_gtest p_Name)
     WORKING_DIRECTORY "${l_Arg_WORKDIR}"
     PROPERTIES LABELS "${l_Arg_LABELS}"
     DISCOVERY_TIMEOUT 60)
+  add_test(NAME ${p_Name}.shuffled COMMAND ${p_Name} --gtest_shuffle WORKING_DIRECTORY "${l_Arg_WORKDIR}")
+  set_tests_properties(${p_Name}.shuffled PROPERTIES LABELS shuffled RUN_SERIAL ON)
 endfunction()

@@ -4,7 +4,8 @@
 #   2. the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, then the song,
 #      sampler and engine tests under clang's UndefinedBehaviorSanitizer;
 #   3. the sound engine's tests under ThreadSanitizer;
-#   4. the song reader's fuzzer for TUNEWRIGHT_FUZZ_SECONDS (default 60);
+#   4. every fuzz target (song reader, render path, engine interface) for TUNEWRIGHT_FUZZ_SECONDS
+#      each (default 60), through scripts/fuzz.sh;
 #   5. an installed copy of the library, found and linked by a separate CMake project.
 # Xvfb is started for the tests that open windows when no display is set.
 set -euo pipefail
@@ -37,7 +38,7 @@ export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
 # under Xvfb, the OpenGL window) run one at a time, after the rest have run in parallel, so that
 # they never compete with other tests for the two cores.
 run_suite() {  # run_suite DIR
-  ctest --test-dir "$1" --output-on-failure -j"$l_Jobs" -LE 'player|alsa|xvfb'
+  ctest --test-dir "$1" --output-on-failure -j"$l_Jobs" -LE 'player|alsa|xvfb|shuffled'
   ctest --test-dir "$1" --output-on-failure -L 'player|alsa|xvfb'
 }
 
@@ -50,6 +51,11 @@ build() {  # build DIR [cmake options...]
 step "plain build and tests"
 build build/plain -DTUNEWRIGHT_WERROR=ON -DTUNEWRIGHT_BUILD_BENCH=ON
 run_suite build/plain
+# Each test program once more as a whole, its tests in a shuffled order, so that no test depends
+# on another having run before it; the seed is printed to repeat an order that failed.
+l_Seed="${TUNEWRIGHT_SHUFFLE_SEED:-$((RANDOM % 99999 + 1))}"
+echo "test programs shuffled with seed $l_Seed (TUNEWRIGHT_SHUFFLE_SEED=$l_Seed repeats this order)"
+GTEST_RANDOM_SEED="$l_Seed" ctest --test-dir build/plain --output-on-failure -L shuffled
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 build build/asan -DTUNEWRIGHT_SANITIZE=address,undefined -DTUNEWRIGHT_BUILD_BENCH=OFF
@@ -69,14 +75,8 @@ cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNEWRIGHT_SANITIZE
 cmake --build build/tsan -j"$l_Jobs" --target engine_tests
 ctest --test-dir build/tsan --output-on-failure -L engine
 
-step "libFuzzer: the song reader for ${l_FuzzSeconds}s"
-CC=clang CXX=clang++ cmake -S . -B build/fuzz -DTUNEWRIGHT_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build build/fuzz -j"$l_Jobs"
-rm -rf build/fuzz/corpus && mkdir -p build/fuzz/corpus
-build/fuzz/tests/fuzz/make_fuzz_seeds build/fuzz/corpus
-cp songs/*.org build/fuzz/corpus/ 2>/dev/null || true
-build/fuzz/tests/fuzz/fuzz_song_reader -max_total_time="$l_FuzzSeconds" -max_len=8192 -rss_limit_mb=4096 \
-  -close_fd_mask=2 -print_final_stats=1 -artifact_prefix=build/fuzz/ build/fuzz/corpus
+step "libFuzzer: every target for ${l_FuzzSeconds}s each"
+scripts/fuzz.sh "$l_FuzzSeconds"
 
 step "installed library, found by another CMake project"
 rm -rf build/install build/downstream

@@ -49,7 +49,7 @@ wchar_t* Expand(char* p_String)
         char32_t l_Value = 0;
         const int l_Used = DecodeUtf8(l_Bytes + i, l_Length - i, l_Value);
         if (l_Used == 0) {
-            l_Wide[l_Out++] = static_cast<wchar_t>(p_String[i]);
+            l_Wide[l_Out++] = static_cast<wchar_t>(l_Bytes[i]);
             ++i;
             continue;
         }

@@ -60,8 +60,13 @@ int main(int argc, char** argv)
 
     SDL_Init(0);
     g_GfxOut = new GraphicsOpenGL;
-    if (!g_GfxOut->Init(300, 350, 32))
-        std::exit(1);  // Init has said why; like the quit event, end without unwinding main
+    if (!g_GfxOut->Init(300, 350, 32)) {
+        // Init has said why. SDL may have started a text-mode video driver before the window
+        // failed (with no X server), one that switched the terminal to its alternate screen
+        // and turned mouse reporting on: shutting SDL down gives the terminal back.
+        SDL_Quit();
+        std::exit(1);  // like the quit event, end without unwinding main
+    }
     SDL_WM_SetCaption(argv[argc - 1], argv[argc - 1]);
 
     GetThemes();

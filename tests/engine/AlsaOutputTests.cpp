@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -46,7 +50,8 @@ protected:
         std::string l_Bytes((std::istreambuf_iterator<char>(l_In)), std::istreambuf_iterator<char>());
         Stereo l_Stereo;
         for (std::size_t l_At = 0; l_At + 1 < l_Bytes.size(); l_At += 2)
-            l_Stereo.samples.push_back(std::int16_t(std::uint8_t(l_Bytes[l_At]) | (std::uint8_t(l_Bytes[l_At + 1]) << 8)));
+            l_Stereo.samples.push_back(
+                std::int16_t(std::uint8_t(l_Bytes[l_At]) | (std::uint8_t(l_Bytes[l_At + 1]) << 8)));
         return l_Stereo;
     }
 
@@ -55,7 +60,9 @@ protected:
         FMOD_SYSTEM* l_System = nullptr;
         EXPECT_EQ(FMOD_System_Create(&l_System), FMOD_OK);
         EXPECT_EQ(FMOD_System_SetOutput(l_System, FMOD_OUTPUTTYPE_ALSA), FMOD_OK);
-        EXPECT_EQ(FMOD_System_SetSoftwareFormat(l_System, kRate, FMOD_SOUND_FORMAT_PCM16, 2, 0, FMOD_DSP_RESAMPLER_LINEAR), FMOD_OK);
+        EXPECT_EQ(FMOD_System_SetSoftwareFormat(l_System, kRate, FMOD_SOUND_FORMAT_PCM16, 2, 0,
+                                                FMOD_DSP_RESAMPLER_LINEAR),
+                  FMOD_OK);
         EXPECT_EQ(FMOD_System_Init(l_System, 32, FMOD_INIT_NORMAL, nullptr), FMOD_OK);
         return l_System;
     }
@@ -64,7 +71,9 @@ protected:
     {
         FMOD_SOUND* l_Sound = nullptr;
         FMOD_CHANNEL* l_Channel = nullptr;
-        EXPECT_EQ(FMOD_System_CreateSound(p_System, dir->Path("tone.wav").c_str(), FMOD_LOOP_NORMAL, nullptr, &l_Sound), FMOD_OK);
+        EXPECT_EQ(FMOD_System_CreateSound(p_System, dir->Path("tone.wav").c_str(), FMOD_LOOP_NORMAL, nullptr,
+                                          &l_Sound),
+                  FMOD_OK);
         EXPECT_EQ(FMOD_System_PlaySound(p_System, FMOD_CHANNEL_FREE, l_Sound, 0, &l_Channel), FMOD_OK);
         return l_Channel;
     }
@@ -122,4 +131,34 @@ TEST_F(AlsaOutput, VoiceChangeReachesTheDeviceWithinItsLatency)
     EXPECT_LE(l_Lead, 0.030);
 }
 
+// A device whose open never returns (the file plugin writing into a FIFO that nobody reads):
+// Init gives up on it after its open timeout and goes on with no sound, and the engine then
+// works and closes. ALSA reads its configuration once a process, so this runs in a fresh one.
+TEST(AlsaOutputOpen, DeviceThatBlocksOnOpenFallsBackToNoSound)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TempDir l_Dir;
+    ASSERT_EQ(mkfifo(l_Dir.Path("device.fifo").c_str(), 0600), 0);
+    std::ofstream(l_Dir.Path(".asoundrc")) << "pcm.!default { type file; slave.pcm \"null\"; file \""
+                                           << l_Dir.Path("device.fifo") << "\"; format \"raw\" }\n";
+    EXPECT_EXIT(
+        {
+            alarm(20);  // a start-up that blocks for ever ends here, by SIGALRM
+            setenv("HOME", l_Dir.path.c_str(), 1);
+            FMOD_SYSTEM* l_System = nullptr;
+            FMOD_System_Create(&l_System);
+            FMOD_System_SetOutput(l_System, FMOD_OUTPUTTYPE_ALSA);
+            const Clock::time_point l_Begin = Clock::now();
+            const FMOD_RESULT l_Init = FMOD_System_Init(l_System, 32, FMOD_INIT_NORMAL, nullptr);
+            const double l_Seconds = std::chrono::duration<double>(Clock::now() - l_Begin).count();
+            FMOD_CHANNELGROUP* l_Master = nullptr;
+            const bool l_Works = FMOD_System_GetMasterChannelGroup(l_System, &l_Master) == FMOD_OK &&
+                                 FMOD_System_Release(l_System) == FMOD_OK;
+            std::filesystem::remove_all(l_Dir.path);  // the child's own folder; exit skips destructors
+            std::fprintf(stderr, "Init gave %d after %.2f s\n", int(l_Init), l_Seconds);
+            std::exit(l_Init == FMOD_ERR_OUTPUT_INIT && l_Works ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "Init gave");
 }
+
+}  // namespace

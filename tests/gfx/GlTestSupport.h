@@ -22,24 +22,20 @@ inline GraphicsOpenGL* TestWindow()
 {
     static GraphicsOpenGL* s_Window = nullptr;
     static bool s_Tried = false;
-    if (std::getenv("DISPLAY") == nullptr || std::getenv("DISPLAY")[0] == '\0')
-    {
+    if (std::getenv("DISPLAY") == nullptr || std::getenv("DISPLAY")[0] == '\0') {
         ADD_FAILURE() << "DISPLAY is not set: these tests draw on an X server. Start one with\n"
-                         "  Xvfb :99 -screen 0 1024x768x24 &\n  export DISPLAY=:99";
+                         "  Xvfb :99 -screen 0 1024x768x24 -noreset &\n  export DISPLAY=:99";
         return nullptr;
     }
-    if (!s_Tried)
-    {
+    if (!s_Tried) {
         s_Tried = true;
         static GraphicsOpenGL s_Gl;
         // An X server started without -noreset resets when its last client leaves and refuses
         // connections meanwhile; when the previous test program has just quit, try again.
-        for (int l_Try = 0; l_Try < 5 && s_Window == nullptr; ++l_Try)
-        {
+        for (int l_Try = 0; l_Try < 5 && s_Window == nullptr; ++l_Try) {
             if (s_Gl.Init(g_WindowW, g_WindowH, 32))
                 s_Window = &s_Gl;
-            else
-            {
+            else {
                 SDL_Quit();
                 SDL_Delay(200);
             }
@@ -97,7 +93,7 @@ private:
 // Texture handles stay reachable until the process ends, as they do in the player.
 inline void* Keep(void* p_Handle)
 {
-    static std::vector<void*>* s_Handles = new std::vector<void*>; // never destroyed
+    static std::vector<void*>* s_Handles = new std::vector<void*>;  // never destroyed
     s_Handles->push_back(p_Handle);
     return p_Handle;
 }
@@ -108,10 +104,10 @@ SDL_Surface* MakeSurface(int p_W, int p_H, int p_Bytes, Uint32 p_Rmask, ColourOf
 {
     Uint32 l_Bmask = p_Rmask == 0xFF ? 0xFF0000 : 0xFF;
     Uint32 l_Amask = p_Bytes == 4 ? 0xFF000000 : 0;
-    SDL_Surface* l_S = SDL_CreateRGBSurface(SDL_SWSURFACE, p_W, p_H, p_Bytes * 8, p_Rmask, 0xFF00, l_Bmask, l_Amask);
+    SDL_Surface* l_S =
+        SDL_CreateRGBSurface(SDL_SWSURFACE, p_W, p_H, p_Bytes * 8, p_Rmask, 0xFF00, l_Bmask, l_Amask);
     for (int l_Y = 0; l_Y < p_H; ++l_Y)
-        for (int l_X = 0; l_X < p_W; ++l_X)
-        {
+        for (int l_X = 0; l_X < p_W; ++l_X) {
             SDL_Color l_C = p_Colour(l_X, l_Y);
             Uint32 l_Value = SDL_MapRGBA(l_S->format, l_C.r, l_C.g, l_C.b, l_C.unused);
             Uint8* l_Pixel = static_cast<Uint8*>(l_S->pixels) + l_Y * l_S->pitch + l_X * p_Bytes;

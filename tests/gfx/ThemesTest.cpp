@@ -15,8 +15,7 @@
 
 namespace fs = std::filesystem;
 
-namespace
-{
+namespace {
 // Notes each surface's size, releases it, and returns a handle of its own.
 class RecordingOutput : public GraphicsOutput
 {
@@ -33,7 +32,7 @@ private:
     char m_Handles[8];
 };
 
-char g_Stale[2]; // handles a theme left in the slots earlier
+char g_Stale[2];  // handles a theme left in the slots earlier
 
 class ThemesTest : public testing::Test
 {
@@ -41,6 +40,7 @@ protected:
     void SetUp() override
     {
         m_Home = fs::current_path();
+        m_ThemeBefore = g_CurrentTheme;
         std::string l_Template = (fs::temp_directory_path() / "tunewright-themes-XXXXXX").string();
         ASSERT_NE(mkdtemp(l_Template.data()), nullptr);
         m_Scratch = l_Template;
@@ -50,6 +50,9 @@ protected:
     {
         fs::current_path(m_Home);
         fs::remove_all(m_Scratch);
+        // Every test leaves the globals as the program starts with them, so that each one sees
+        // them so in any order.
+        g_CurrentTheme = m_ThemeBefore;
         g_Themes.clear();
         for (void*& l_Slot : g_ThemeBitmaps)
             l_Slot = nullptr;
@@ -88,11 +91,12 @@ protected:
     }
 
     fs::path m_Home, m_Scratch;
+    std::string m_ThemeBefore;
     RecordingOutput m_Output;
 };
-} // namespace
+}  // namespace
 
-// Runs first, before any test has switched themes.
+// What static initialisation gives: every other test puts the globals back as it found them.
 TEST_F(ThemesTest, StartsWithLiquidAluminumNoListAndEmptySlots)
 {
     EXPECT_EQ(g_CurrentTheme, "Liquid Aluminum");
@@ -112,7 +116,7 @@ TEST_F(ThemesTest, ListsEveryVisibleEntryOnceInListingOrder)
     g_Themes = {"stale"};
     GetThemes();
     EXPECT_EQ(g_Themes.size(), 6u);
-    EXPECT_EQ(g_Themes, Listing()); // not sorted, nothing hidden, plain files included
+    EXPECT_EQ(g_Themes, Listing());  // not sorted, nothing hidden, plain files included
     GetThemes();
     EXPECT_EQ(g_Themes, Listing());
 }
@@ -147,7 +151,7 @@ TEST_F(ThemesTest, SetThemeOutsideTheListChangesNothing)
 {
     g_CurrentTheme = "Before";
     FillSlots();
-    SetTheme(0, &m_Output); // empty list
+    SetTheme(0, &m_Output);  // empty list
     MakeTheme("Mine");
     GetThemes();
     SetTheme(1, &m_Output);
@@ -165,8 +169,7 @@ TEST_F(ThemesTest, ImagesThatCannotLoadLeaveTheirSlotsNull)
     MakeFile("gfx/Broken/bg.png");
     SaveImage("gfx/Broken/volumeslider.png", 8, 2);
     GetThemes();
-    for (std::size_t l_Theme = 0; l_Theme < g_Themes.size(); ++l_Theme)
-    {
+    for (std::size_t l_Theme = 0; l_Theme < g_Themes.size(); ++l_Theme) {
         FillSlots();
         m_Output.Loaded.clear();
         SetTheme(static_cast<int>(l_Theme), &m_Output);

@@ -15,10 +15,7 @@ namespace {
 
 // The player's window may go away between two requests (that is what closing it is for);
 // such errors are expected and must not end the test program.
-int IgnoreXError(Display*, XErrorEvent*)
-{
-    return 0;
-}
+int IgnoreXError(Display*, XErrorEvent*) { return 0; }
 
 int ShiftOf(unsigned long p_Mask)
 {
@@ -37,7 +34,7 @@ Screen::Screen()
     const char* l_Name = std::getenv("DISPLAY");
     if (l_Name == nullptr || l_Name[0] == '\0') {
         m_Error = "DISPLAY is not set: these tests run the player on an X server. Start one with\n"
-                  "  Xvfb :99 -screen 0 1024x768x24 & export DISPLAY=:99\n"
+                  "  Xvfb :99 -screen 0 1024x768x24 -noreset & export DISPLAY=:99\n"
                   "(scripts/run-tests.sh does so by itself).";
         return;
     }
@@ -76,13 +73,13 @@ Window Screen::FindWindowOf(pid_t p_Pid)
         int l_Format = 0;
         unsigned long l_Items = 0, l_After = 0;
         unsigned char* l_Data = nullptr;
-        if (XGetWindowProperty(m_Display, l_Children[i], l_PidAtom, 0, 1, False, XA_CARDINAL, &l_Type, &l_Format,
-                               &l_Items, &l_After, &l_Data) == Success
-            && l_Data != nullptr && l_Items == 1 && l_Format == 32
-            && pid_t(*reinterpret_cast<unsigned long*>(l_Data)) == p_Pid) {
+        if (XGetWindowProperty(m_Display, l_Children[i], l_PidAtom, 0, 1, False, XA_CARDINAL, &l_Type,
+                               &l_Format, &l_Items, &l_After, &l_Data) == Success &&
+            l_Data != nullptr && l_Items == 1 && l_Format == 32 &&
+            pid_t(*reinterpret_cast<unsigned long*>(l_Data)) == p_Pid) {
             XWindowAttributes l_Attributes;
-            if (XGetWindowAttributes(m_Display, l_Children[i], &l_Attributes) != 0
-                && l_Attributes.map_state == IsViewable)
+            if (XGetWindowAttributes(m_Display, l_Children[i], &l_Attributes) != 0 &&
+                l_Attributes.map_state == IsViewable)
                 l_Found = l_Children[i];
         }
         if (l_Data != nullptr)
@@ -96,7 +93,8 @@ Window Screen::FindWindowOf(pid_t p_Pid)
 bool Screen::Origin(Window p_Window, int& p_X, int& p_Y)
 {
     Window l_Child = 0;
-    return XTranslateCoordinates(m_Display, p_Window, DefaultRootWindow(m_Display), 0, 0, &p_X, &p_Y, &l_Child) != 0;
+    return XTranslateCoordinates(m_Display, p_Window, DefaultRootWindow(m_Display), 0, 0, &p_X, &p_Y,
+                                 &l_Child) != 0;
 }
 
 Picture Screen::Grab(Window p_Window, int p_Width, int p_Height)
@@ -115,9 +113,10 @@ Picture Screen::Grab(Window p_Window, int p_Width, int p_Height)
     for (int j = 0; j < p_Height; ++j)
         for (int i = 0; i < p_Width; ++i) {
             const unsigned long l_Pixel = XGetPixel(l_Image, i, j);
-            l_Picture.Set(i, j, {int((l_Pixel & l_Image->red_mask) >> l_RedShift),
-                                 int((l_Pixel & l_Image->green_mask) >> l_GreenShift),
-                                 int((l_Pixel & l_Image->blue_mask) >> l_BlueShift)});
+            l_Picture.Set(i, j,
+                          {int((l_Pixel & l_Image->red_mask) >> l_RedShift),
+                           int((l_Pixel & l_Image->green_mask) >> l_GreenShift),
+                           int((l_Pixel & l_Image->blue_mask) >> l_BlueShift)});
         }
     XDestroyImage(l_Image);
     return l_Picture;

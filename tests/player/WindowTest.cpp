@@ -84,5 +84,18 @@ TEST_F(PlayerWindow, LastArgumentNamingAMissingFilePlaysTheBlankSongAndShowsItsP
     EXPECT_EQ(l_Error.find("Read in"), l_Error.rfind("Read in")) << Diagnostics();
 }
 
+TEST_F(PlayerWindow, SongNamedWithEveryByteValueShowsItsWindowAndPlays)
+{
+    // One file name holding every byte a name can hold (all but 0x00 and '/'), most of them not
+    // UTF-8: the title drawn from it must not crash the font's glyph lookup.
+    std::string l_Name;
+    for (int l_Byte = 1; l_Byte <= 0xFF; ++l_Byte)
+        if (l_Byte != '/')
+            l_Name += static_cast<char>(l_Byte);
+    ASSERT_TRUE(Launch({WriteSong(l_Name, SteadyToneSong())}));
+    EXPECT_GT(Rms(Listen(1.0)), 0.01) << "the song is not heard\n" << Diagnostics();
+    EXPECT_TRUE(m_Player.Running()) << Diagnostics();
+}
+
 }  // namespace
 }  // namespace PlayerTest

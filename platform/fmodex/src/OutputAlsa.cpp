@@ -4,10 +4,21 @@
 
 #include <alsa/asoundlib.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
 namespace SoundEngine {
 namespace {
 
 constexpr unsigned kDeviceLatencyMicroseconds = 20000;
+// A device that has not opened by then counts as one that cannot open. Opening may block inside
+// alsa-lib for as long as it likes: the file plugin opening a FIFO that nobody reads, a plugin
+// waiting on a sound server. A working device opens within milliseconds.
+constexpr auto kOpenTimeout = std::chrono::seconds(2);
 
 // While the device opens, alsa-lib's own lines on standard error are held back: a device that
 // cannot open is reported once, as FMOD_ERR_OUTPUT_INIT from Init.
@@ -22,6 +33,53 @@ public:
     QuietAlsa& operator=(const QuietAlsa&) = delete;
 };
 
+// One attempt to open and set up the device, run on a thread of its own so that the caller can
+// stop waiting for it. Shared with that thread, which closes the device itself when the caller
+// has given up by the time it is done.
+struct OpenAttempt
+{
+    std::mutex lock;
+    std::condition_variable done;
+    bool finished = false;   // guarded by lock
+    bool abandoned = false;  // guarded by lock
+    snd_pcm_t* pcm = nullptr;
+    snd_pcm_uframes_t buffersize = 0;
+
+    static void Run(const std::shared_ptr<OpenAttempt>& p_Attempt, OutputFormat p_Format)
+    {
+        snd_pcm_t* l_Pcm = nullptr;
+        snd_pcm_uframes_t l_BufferSize = 0;
+        {
+            const QuietAlsa l_Quiet;
+            // Opened non-blocking so that a busy device fails at once; writes block from then on,
+            // which paces the engine's thread on a real device.
+            if (snd_pcm_open(&l_Pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) {
+                l_Pcm = nullptr;
+            } else if (snd_pcm_nonblock(l_Pcm, 0) < 0 ||
+                       snd_pcm_set_params(l_Pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED,
+                                          unsigned(p_Format.channels), unsigned(p_Format.rate), 1,
+                                          kDeviceLatencyMicroseconds) < 0) {
+                snd_pcm_close(l_Pcm);
+                l_Pcm = nullptr;
+            } else {
+                snd_pcm_uframes_t l_Period = 0;
+                if (snd_pcm_get_params(l_Pcm, &l_BufferSize, &l_Period) < 0)
+                    l_BufferSize = 0;
+            }
+        }
+        std::lock_guard<std::mutex> l_Lock(p_Attempt->lock);
+        if (p_Attempt->abandoned) {
+            if (l_Pcm != nullptr)
+                snd_pcm_close(l_Pcm);
+            return;
+        }
+        p_Attempt->pcm = l_Pcm;
+        p_Attempt->buffersize = l_BufferSize;
+        p_Attempt->finished = true;
+        p_Attempt->done.notify_all();
+    }
+};
+
 class AlsaOutput final : public Output
 {
 public:
@@ -29,23 +87,23 @@ public:
 
     bool Open(const OutputFormat& p_Format, void*) override
     {
-        const QuietAlsa l_Quiet;
-        // Opened non-blocking so that a busy device fails at once instead of hanging Init;
-        // writes block from then on, which paces the engine's thread on a real device.
-        if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) {
-            pcm = nullptr;
+        const auto l_Attempt = std::make_shared<OpenAttempt>();
+        try {
+            std::thread(&OpenAttempt::Run, l_Attempt, p_Format).detach();
+        } catch (const std::system_error&) {
             return false;
         }
-        if (snd_pcm_nonblock(pcm, 0) < 0
-            || snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED,
-                                  unsigned(p_Format.channels), unsigned(p_Format.rate), 1,
-                                  kDeviceLatencyMicroseconds) < 0) {
-            Close();
-            return false;
+        {
+            std::unique_lock<std::mutex> l_Lock(l_Attempt->lock);
+            if (!l_Attempt->done.wait_for(l_Lock, kOpenTimeout, [&] { return l_Attempt->finished; })) {
+                l_Attempt->abandoned = true;  // the thread closes the device if it ever opens
+                return false;
+            }
+            pcm = l_Attempt->pcm;
+            buffersize = l_Attempt->buffersize;
         }
-        snd_pcm_uframes_t l_Period = 0;
-        if (snd_pcm_get_params(pcm, &buffersize, &l_Period) < 0)
-            buffersize = 0;
+        if (pcm == nullptr)
+            return false;
         channels = p_Format.channels;
         broken = false;
         return true;
@@ -95,11 +153,8 @@ private:
     bool broken = false;
 };
 
-}
+}  // namespace
 
-std::unique_ptr<Output> CreateAlsaOutput()
-{
-    return std::make_unique<AlsaOutput>();
-}
+std::unique_ptr<Output> CreateAlsaOutput() { return std::make_unique<AlsaOutput>(); }
 
-}
+}  // namespace SoundEngine

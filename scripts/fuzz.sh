@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for SECONDS (default 60), one after the
+# other, from the corpora the repo's code makes (kept between runs in build/fuzz/corpus, so a long
+# run goes on from where the last one stopped). Exits non-zero when a target finds a fault; the
+# input that shows it is left in build/fuzz/artifacts.
+#   scripts/fuzz.sh [SECONDS [TARGET...]]     targets: song_reader song_render engine_api
+set -euo pipefail
+cd "$(dirname "$0")/.."
+l_Seconds="${1:-60}"
+shift || true
+l_Targets=("$@")
+[ ${#l_Targets[@]} -gt 0 ] || l_Targets=(song_reader song_render engine_api)
+
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNEWRIGHT_FUZZ=ON \
+  -DBUILD_TESTING=OFF >/dev/null
+cmake --build build/fuzz -j"$(nproc)"
+
+mkdir -p build/fuzz/corpus/songs build/fuzz/corpus/calls build/fuzz/artifacts
+build/fuzz/tests/fuzz/make_fuzz_seeds build/fuzz/corpus/songs build/fuzz/corpus/calls
+cp songs/*.org build/fuzz/corpus/songs/ 2>/dev/null || true
+
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+for l_Target in "${l_Targets[@]}"; do
+  case "$l_Target" in
+    song_reader) l_Corpus=songs; l_MaxLen=8192 ;;
+    song_render) l_Corpus=songs; l_MaxLen=8192 ;;
+    engine_api) l_Corpus=calls; l_MaxLen=4096 ;;
+    *) echo "fuzz.sh: no target '$l_Target' (song_reader, song_render, engine_api)" >&2; exit 2 ;;
+  esac
+  printf '\n==== fuzz_%s for %ss\n' "$l_Target" "$l_Seconds"
+  # Each target's corpus grows in its own folder; the seeds are read from the shared one.
+  mkdir -p "build/fuzz/corpus/$l_Target"
+  # The programs' own messages (loads, engine errors) go to the closed descriptors.
+  "build/fuzz/tests/fuzz/fuzz_$l_Target" -max_total_time="$l_Seconds" -max_len="$l_MaxLen" -rss_limit_mb=2048 \
+    -close_fd_mask=3 -print_final_stats=1 -artifact_prefix="build/fuzz/artifacts/$l_Target-" \
+    "build/fuzz/corpus/$l_Target" "build/fuzz/corpus/$l_Corpus"
+done
