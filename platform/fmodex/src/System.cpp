@@ -6,6 +6,9 @@
 #include "Registry.h"
 #include "Voices.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace SoundEngine {
 namespace {
 
@@ -17,23 +20,20 @@ bool IsNonRealTime(FMOD_OUTPUTTYPE p_Type)
 std::unique_ptr<Output> CreateOutput(FMOD_OUTPUTTYPE p_Type)
 {
     switch (p_Type) {
-        case FMOD_OUTPUTTYPE_WAVWRITER:
-        case FMOD_OUTPUTTYPE_WAVWRITER_NRT:
-            return CreateWavWriterOutput();
-        case FMOD_OUTPUTTYPE_NOSOUND:
-        case FMOD_OUTPUTTYPE_NOSOUND_NRT:
-            return CreateNoSoundOutput();
-        default:
-            return CreateAlsaOutput();
+    case FMOD_OUTPUTTYPE_WAVWRITER:
+    case FMOD_OUTPUTTYPE_WAVWRITER_NRT:
+        return CreateWavWriterOutput();
+    case FMOD_OUTPUTTYPE_NOSOUND:
+    case FMOD_OUTPUTTYPE_NOSOUND_NRT:
+        return CreateNoSoundOutput();
+    default:
+        return CreateAlsaOutput();
     }
 }
 
-}
+}  // namespace
 
-System::System()
-{
-    master.owner = this;
-}
+System::System() { master.owner = this; }
 
 System::~System() = default;
 
@@ -44,6 +44,7 @@ FMOD_RESULT InitSystem(System& p_System, int p_MaxChannels, void* p_DriverData)
     const unsigned l_BlockFrames = l_RealTime ? RealTimeDriver::BlockFrames(l_Config) : l_Config.blocklength;
     try {
         p_System.voices.assign(std::size_t(p_MaxChannels), Voice());
+        p_System.fades.assign(std::size_t(p_MaxChannels) * 2, Fade());
         p_System.mixbuffer.assign(std::size_t(l_BlockFrames) * 2, 0.0f);
         p_System.nrtblock.assign(l_RealTime ? 0 : std::size_t(l_BlockFrames) * 2, 0);
         p_System.output = CreateOutput(l_Config.output);
@@ -52,9 +53,10 @@ FMOD_RESULT InitSystem(System& p_System, int p_MaxChannels, void* p_DriverData)
         return FMOD_ERR_MEMORY;
     }
     p_System.master.volume = 1.0f;
+    p_System.rampframes = unsigned(std::max(1L, std::lround(l_Config.rate * kRampSeconds)));
 
     FMOD_RESULT l_Result = FMOD_OK;
-    const OutputFormat l_Format = { l_Config.rate, 2, l_BlockFrames, unsigned(l_Config.blockcount) };
+    const OutputFormat l_Format = {l_Config.rate, 2, l_BlockFrames, unsigned(l_Config.blockcount)};
     if (!p_System.output->Open(l_Format, p_DriverData)) {
         l_Result = FMOD_ERR_OUTPUT_INIT;
         p_System.output = CreateNoSoundOutput();
@@ -74,6 +76,7 @@ void CloseSystem(System& p_System)
     p_System.output->Close();
     p_System.output.reset();
     p_System.voices.clear();
+    p_System.fades.clear();
     p_System.initialised = false;
     RenewSerial(&p_System);
 }
@@ -83,13 +86,11 @@ void DestroySound(Sound* p_Sound)
     System& l_System = *p_Sound->owner;
     {
         std::lock_guard<std::mutex> l_Mix(l_System.mixlock);
-        for (Voice& l_Voice : l_System.voices)
-            if (l_Voice.active && l_Voice.sound == p_Sound)
-                StopVoice(l_Voice);
+        DropSound(l_System, p_Sound);
     }
     l_System.sounds.erase(p_Sound);
     UnregisterSound(p_Sound);
     delete p_Sound;
 }
 
-}
+}  // namespace SoundEngine
