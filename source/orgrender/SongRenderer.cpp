@@ -19,25 +19,27 @@ constexpr int WAV_BLOCKS_PER_WRITE = 64;
 
 // Sets up the engine in the process-wide handles, writing its mix to p_WavPath one block per
 // System_Update. The blocks are 1 ms long (rounded down to whole frames).
-bool StartEngine(const std::string& p_WavPath, int p_Rate, std::string& p_Error)
+bool StartEngine(const std::string& p_WavPath, int p_Rate, int p_Resampler, std::string& p_Error)
 {
     FMOD_RESULT l_Result = FMOD_System_Create(&Org::Device);
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_SetOutput(Org::Device, FMOD_OUTPUTTYPE_WAVWRITER_NRT);
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_SetSoftwareFormat(Org::Device, p_Rate, FMOD_SOUND_FORMAT_PCM16, 2, 0,
-                                                 FMOD_DSP_RESAMPLER_LINEAR);
+                                                 static_cast<FMOD_DSP_RESAMPLER>(p_Resampler));
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_SetSpeakerMode(Org::Device, FMOD_SPEAKERMODE_STEREO);
     if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_SetDSPBufferSize(Org::Device, static_cast<unsigned int>(std::max(1, p_Rate / 1000)),
-                                                WAV_BLOCKS_PER_WRITE);
+        l_Result = FMOD_System_SetDSPBufferSize(
+            Org::Device, static_cast<unsigned int>(std::max(1, p_Rate / 1000)), WAV_BLOCKS_PER_WRITE);
     if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_Init(Org::Device, VOICES, FMOD_INIT_NORMAL, const_cast<char*>(p_WavPath.c_str()));
+        l_Result =
+            FMOD_System_Init(Org::Device, VOICES, FMOD_INIT_NORMAL, const_cast<char*>(p_WavPath.c_str()));
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_GetMasterChannelGroup(Org::Device, &Org::MasterCG);
     if (l_Result != FMOD_OK) {
-        p_Error = std::string("the sound engine cannot write ") + p_WavPath + ": " + FMOD_ErrorString(l_Result);
+        p_Error =
+            std::string("the sound engine cannot write ") + p_WavPath + ": " + FMOD_ErrorString(l_Result);
         return false;
     }
     return true;
@@ -73,7 +75,8 @@ unsigned long RenderLengthMs(Org::OrgSong& p_Song, const RenderOptions& p_Option
     const unsigned long l_Stop = p_Song.GetLoopStop();
     if (l_Stop <= l_Start)
         return 0;
-    const unsigned long long l_Beats = l_Start + static_cast<unsigned long long>(p_Options.loops) * (l_Stop - l_Start);
+    const unsigned long long l_Beats =
+        l_Start + static_cast<unsigned long long>(p_Options.loops) * (l_Stop - l_Start);
     return static_cast<unsigned long>(std::min<unsigned long long>(l_Beats * p_Song.GetTempo(), ~0ul));
 }
 
@@ -81,7 +84,8 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
                 const RenderProgress& p_Progress, std::string& p_Error, RenderStats* p_Stats)
 {
     if (!SamplesPresent(p_Options.dataDir)) {
-        p_Error = "no instrument samples under '" + p_Options.dataDir + "' (expected melody/ and percussion/)";
+        p_Error =
+            "no instrument samples under '" + p_Options.dataDir + "' (expected melody/ and percussion/)";
         return false;
     }
     std::FILE* l_Probe = std::fopen(p_SongPath.c_str(), "rb");
@@ -113,7 +117,7 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
         return false;
     }
 
-    if (!StartEngine(p_WavPath, p_Options.sampleRate, p_Error)) {
+    if (!StartEngine(p_WavPath, p_Options.sampleRate, p_Options.resampler, p_Error)) {
         StopEngine();
         return false;
     }
@@ -124,8 +128,8 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
         const unsigned long long l_Rate = static_cast<unsigned long long>(p_Options.sampleRate);
         const unsigned long long l_Block = std::max<unsigned long long>(1, l_Rate / 1000);
         const unsigned long long l_Total = l_LengthMs * l_Rate / 1000;
-        const unsigned long long l_Fade =
-            std::min<unsigned long long>(l_Total, static_cast<unsigned long long>(p_Options.fadeSeconds * l_Rate));
+        const unsigned long long l_Fade = std::min<unsigned long long>(
+            l_Total, static_cast<unsigned long long>(p_Options.fadeSeconds * l_Rate));
         unsigned long long l_ProgressStep = std::max<unsigned long long>(l_Total / 200, 1);
         unsigned long long l_VoiceFrames = 0;
 
@@ -139,7 +143,8 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
                 for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track)
                     l_Sampler.HitNote(l_Song.GetNoteHit(l_Track));
             if (l_Fade > 0 && l_Frame + l_Fade >= l_Total)
-                l_Sampler.SetMasterVolume(p_Options.masterVolume * static_cast<float>(l_Total - l_Frame) / l_Fade);
+                l_Sampler.SetMasterVolume(p_Options.masterVolume * static_cast<float>(l_Total - l_Frame) /
+                                          l_Fade);
             const unsigned long l_Tick = 1 + static_cast<unsigned long>((l_Frame + l_Block) * 1000 / l_Rate);
             l_Sampler.Update(l_Song.Update(l_Tick));  // mixes one block
             if (p_Stats != nullptr) {

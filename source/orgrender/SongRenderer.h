@@ -10,17 +10,20 @@ namespace Org {
 class OrgSong;
 }
 
-struct RenderOptions {
-    std::string dataDir;      // folder holding melody/ and percussion/
-    int loops = 2;            // passes of the loop after the intro
-    double seconds = 0.0;     // a fixed length instead of loops when above 0
-    int sampleRate = 48000;   // output frames per second
-    double fadeSeconds = 1.0; // fade-out at the end (0: none)
+struct RenderOptions
+{
+    std::string dataDir;       // folder holding melody/ and percussion/
+    int loops = 2;             // passes of the loop after the intro
+    double seconds = 0.0;      // a fixed length instead of loops when above 0
+    int sampleRate = 48000;    // output frames per second
+    double fadeSeconds = 1.0;  // fade-out at the end (0: none)
     float masterVolume = 0.5f;
+    int resampler = 1;  // the engine's resampler (FMOD_DSP_RESAMPLER): 0 nearest .. 3 spline
 };
 
 // What a render did: seconds of audio, and voice-seconds (the sum over time of the voices sounding).
-struct RenderStats {
+struct RenderStats
+{
     double audioSeconds = 0.0;
     double voiceSeconds = 0.0;
 };

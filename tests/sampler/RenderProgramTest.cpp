@@ -7,13 +7,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "EngineTestKit.h"
 #include "OrgFileBuilder.h"
 
 namespace {
 
-struct CommandRun {
+struct CommandRun
+{
     int status;
     std::string output;  // standard output and standard error together
 };
@@ -72,11 +74,26 @@ TEST(RenderProgram, DefaultLengthIsTheIntroAndTwoLoopsFromAnyFolder)
     EXPECT_EQ(2, l_Channels);
 }
 
-TEST(RenderProgram, LengthRateAndOutputOptions)
+// The samples of a 16-bit WAV file.
+std::vector<short> Samples(const std::string& p_Path)
+{
+    SF_INFO l_Info = {};
+    SNDFILE* l_File = sf_open(p_Path.c_str(), SFM_READ, &l_Info);
+    std::vector<short> l_Samples(
+        l_File == nullptr ? 0 : static_cast<std::size_t>(l_Info.frames * l_Info.channels));
+    if (l_File != nullptr) {
+        sf_read_short(l_File, l_Samples.data(), static_cast<sf_count_t>(l_Samples.size()));
+        sf_close(l_File);
+    }
+    return l_Samples;
+}
+
+TEST(RenderProgram, LengthRateInterpolationAndOutputOptions)
 {
     EngineTest::TempDir l_Dir;
     OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
-    const CommandRun l_Run = Render(l_Dir.path, "-q --seconds 0.5 --rate 44100 --fade 0.1 -o out.wav song.org");
+    const CommandRun l_Run =
+        Render(l_Dir.path, "-q --seconds 0.5 --rate 44100 --fade 0.1 -o out.wav song.org");
     ASSERT_EQ(0, l_Run.status) << l_Run.output;
     int l_Rate = 0;
     EXPECT_NEAR(22050, Frames(l_Dir.Path("out.wav"), &l_Rate), 44);
@@ -85,6 +102,16 @@ TEST(RenderProgram, LengthRateAndOutputOptions)
     const CommandRun l_Loops = Render(l_Dir.path, "-q --loops 0 song.org three.wav");
     ASSERT_EQ(0, l_Loops.status) << l_Loops.output;
     EXPECT_EQ(4 * 50 * 48, Frames(l_Dir.Path("three.wav")));
+
+    // The resampler reaches the engine: nearest and spline render the same notes differently.
+    for (const char* l_Interp : {"nearest", "spline"}) {
+        const CommandRun l_Run = Render(l_Dir.path, std::string("-q --seconds 0.3 --interp ") + l_Interp +
+                                                        " song.org " + l_Interp + ".wav");
+        ASSERT_EQ(0, l_Run.status) << l_Run.output;
+    }
+    const std::vector<short> l_Nearest = Samples(l_Dir.Path("nearest.wav"));
+    ASSERT_EQ(l_Nearest.size(), 2u * 300 * 48);
+    EXPECT_NE(l_Nearest, Samples(l_Dir.Path("spline.wav")));
 }
 
 TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
@@ -98,7 +125,8 @@ TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
     l_NoLoop.loopstop = 0;
     OrgTest::WriteFile(l_Dir.Path("noloop.org"), l_NoLoop.Bytes());
 
-    struct Case {
+    struct Case
+    {
         const char* arguments;
         int status;
         const char* message;
@@ -113,16 +141,19 @@ TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
         {"", 2, "no song given", "song.wav"},
         {"--rate 7 cut.org", 2, "--rate takes a number", "cut.wav"},
         {"--bogus cut.org", 2, "unknown or incomplete option", "cut.wav"},
+        {"--interp cosine cut.org", 2, "--interp takes nearest, linear, cubic or spline", "cut.wav"},
         {"--data /nonexistent cut.org", 1, "no instrument samples", "cut.wav"},
     };
     for (const Case& l_Case : l_Cases) {
         const CommandRun l_Run = Render(l_Dir.path, l_Case.arguments);
         EXPECT_EQ(l_Case.status, l_Run.status) << l_Case.arguments;
-        EXPECT_NE(std::string::npos, l_Run.output.find(l_Case.message)) << l_Case.arguments << ": " << l_Run.output;
+        EXPECT_NE(std::string::npos, l_Run.output.find(l_Case.message))
+            << l_Case.arguments << ": " << l_Run.output;
         EXPECT_FALSE(std::filesystem::exists(l_Dir.Path(l_Case.output))) << l_Case.arguments;
     }
     // Nothing but the inputs is left behind, not even a partial file.
-    EXPECT_EQ(3, std::distance(std::filesystem::directory_iterator(l_Dir.path), std::filesystem::directory_iterator()));
+    EXPECT_EQ(3, std::distance(std::filesystem::directory_iterator(l_Dir.path),
+                               std::filesystem::directory_iterator()));
 }
 
 TEST(RenderProgram, AFailedRenderKeepsAnOlderResult)
@@ -138,6 +169,7 @@ TEST(RenderProgram, HelpDescribesTheOptions)
 {
     const CommandRun l_Run = Render("/", "--help");
     EXPECT_EQ(0, l_Run.status);
-    for (const char* l_Option : {"--loops", "--seconds", "--rate", "--fade", "--data", "--output"})
+    for (const char* l_Option :
+         {"--loops", "--seconds", "--rate", "--fade", "--interp", "--data", "--output"})
         EXPECT_NE(std::string::npos, l_Run.output.find(l_Option)) << l_Option;
 }
