@@ -19,15 +19,21 @@ class Output;
 class RealTimeDriver;
 struct System;
 
+// A short loop is laid out repeated to at least this many frames, so that the mixer hands the
+// kernels long spans instead of cutting one at every pass of a 256-frame waveform.
+constexpr unsigned kUnrolledLoopFrames = 2048;
+
 // A whole sample decoded to float, interleaved, with kGuardFrames (Kernels.h) before its first
 // and after its last frame, so that a resampler can read its neighbourhood anywhere in the sound:
 // for a looping sound the guards continue the loop round its seam (the frames after the end are
 // the first ones, those before the start the last ones); for a one-shot they are silence.
+// A looping sound's frames are repeated to kUnrolledLoopFrames or more.
 struct Sound
 {
     System* owner = nullptr;
     std::vector<float> data;
     unsigned frames = 0;
+    unsigned playable = 0;  // frames laid out: `frames` times the loop's repeats
     int channels = 1;
     int rate = 44100;        // the file's own sample rate, a voice's default frequency
     int bytespersample = 2;  // of the file's encoding, for FMOD_TIMEUNIT_PCMBYTES

@@ -22,7 +22,8 @@ constexpr int kResamplerCount = 4;
 // Frames a sound keeps before its first and after its last frame, so that every resampler can
 // read its widest neighbourhood without a bound check: copies of the other end of the loop for a
 // looping sound, silence for a one-shot.
-constexpr unsigned kGuardFrames = 4;
+// (The SIMD kernels read whole vectors of up to four floats past the widest neighbourhood.)
+constexpr unsigned kGuardFrames = 8;
 
 // The gain of a span's frames. Steady: p_Left/p_Right throughout. Ramped: frame i has
 // left + (toleft - left) * S(x + dx * i), S(u) = u * u * (3 - 2 * u) (a smoothstep, whose

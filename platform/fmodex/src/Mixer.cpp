@@ -40,18 +40,18 @@ Gains VoiceGains(Voice& p_Voice, float p_Master)
 bool MixPlayback(const KernelSet& p_Kernels, int p_Resampler, const Sound& p_Sound, std::uint64_t& p_Position,
                  std::uint64_t p_Step, GainRamp& p_Gain, float* p_Out, unsigned p_Frames)
 {
-    // Positions below l_End are playable: a loop wraps at its length, a one-shot ends after its last frame.
+    // Positions below l_End are playable: a loop runs on through its repeats and wraps by whole
+    // passes of its length, a one-shot ends after its last frame.
+    const std::uint64_t l_Length = std::uint64_t(p_Sound.frames) << 32;
     const std::uint64_t l_End =
-        p_Sound.loop ? std::uint64_t(p_Sound.frames) << 32 : (std::uint64_t(p_Sound.frames - 1) << 32) + 1;
+        p_Sound.loop ? std::uint64_t(p_Sound.playable) << 32 : l_Length - (std::uint64_t(1) << 32) + 1;
     const float* l_Data = p_Sound.Frame0();
     const auto& l_Kernels = p_Kernels.span[p_Resampler][p_Sound.channels - 1];
     while (p_Frames > 0) {
         if (p_Position >= l_End) {
             if (!p_Sound.loop)
                 break;
-            p_Position -= l_End;
-            if (p_Position >= l_End)
-                p_Position %= l_End;
+            p_Position %= l_Length;
         }
         unsigned l_Count = p_Frames;
         const std::uint64_t l_Room = l_End - p_Position;
@@ -73,8 +73,13 @@ bool MixPlayback(const KernelSet& p_Kernels, int p_Resampler, const Sound& p_Sou
         p_Out += 2 * l_Count;
         p_Frames -= l_Count;
     }
+    // Between blocks a loop's position lies within its first pass.
+    if (p_Sound.loop) {
+        p_Position %= l_Length;
+        return true;
+    }
     // A one-shot ends as soon as its last frame is out, not one block later.
-    return p_Sound.loop || p_Position < l_End;
+    return p_Position < l_End;
 }
 
 // Saturates instead of wrapping; a NaN (only possible from absurd volumes) comes out as full

@@ -1,9 +1,10 @@
-// Four float lanes on SSE2, for MixKernelSimd.h. SSE2 has no gather, so lanes are loaded one by
-// one from indices kept in memory.
+// Four float lanes on SSE2, for MixKernelSimd.h. Each lane's neighbourhood of samples is read with
+// one unaligned load per four floats and transposed into one vector per tap.
 #ifndef TUNEWRIGHT_SOUND_SIMDSSE2_H
 #define TUNEWRIGHT_SOUND_SIMDSSE2_H
 
 #include <emmintrin.h>
+#include <xmmintrin.h>
 
 #include <cstdint>
 
@@ -93,6 +94,25 @@ struct Lanes
     {
         return _mm_setr_ps(p_Base[p_Indices.at[0]], p_Base[p_Indices.at[1]], p_Base[p_Indices.at[2]],
                            p_Base[p_Indices.at[3]]);
+    }
+
+    // p_Rows[j] holds p_Base[index + j] of every lane, for j below 4 * Blocks: each lane's run of
+    // floats is read with whole-vector loads and turned on its side.
+    template <int Blocks>
+    TW_SSE2_INLINE static void Rows(const float* p_Base, const Indices& p_Indices,
+                                    Floats (&p_Rows)[4 * Blocks])
+    {
+        for (int l_Block = 0; l_Block < Blocks; ++l_Block) {
+            __m128 l_A = _mm_loadu_ps(p_Base + p_Indices.at[0] + 4 * l_Block);
+            __m128 l_B = _mm_loadu_ps(p_Base + p_Indices.at[1] + 4 * l_Block);
+            __m128 l_C = _mm_loadu_ps(p_Base + p_Indices.at[2] + 4 * l_Block);
+            __m128 l_D = _mm_loadu_ps(p_Base + p_Indices.at[3] + 4 * l_Block);
+            _MM_TRANSPOSE4_PS(l_A, l_B, l_C, l_D);
+            p_Rows[4 * l_Block] = l_A;
+            p_Rows[4 * l_Block + 1] = l_B;
+            p_Rows[4 * l_Block + 2] = l_C;
+            p_Rows[4 * l_Block + 3] = l_D;
+        }
     }
 
     TW_SSE2_INLINE static Floats FrameOffsets() { return _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f); }

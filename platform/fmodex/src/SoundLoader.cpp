@@ -75,9 +75,11 @@ FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, Sound& p_Sound)
     const int l_Channels = l_Info.channels;
     const std::size_t l_Guard = std::size_t(kGuardFrames) * l_Channels;
     const std::size_t l_Samples = std::size_t(l_Frames) * l_Channels;
+    const unsigned l_Copies = p_Loop ? (kUnrolledLoopFrames + l_Frames - 1) / l_Frames : 1;
+    const std::size_t l_Playable = std::size_t(l_Frames) * l_Copies * l_Channels;
     std::vector<float> l_Data;
     try {
-        l_Data.resize(l_Samples + 2 * l_Guard);  // zeros: a one-shot's guards stay silent
+        l_Data.resize(l_Playable + 2 * l_Guard);  // zeros: a one-shot's guards stay silent
     } catch (const std::bad_alloc&) {
         return FMOD_ERR_MEMORY;
     }
@@ -91,15 +93,17 @@ FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, Sound& p_Sound)
     for (float& l_Sample : l_Data)
         if (!std::isfinite(l_Sample))
             l_Sample = 0.0f;
-    // A loop goes on round its seam, however short it is.
-    if (p_Loop)
-        for (std::size_t l_Index = 0; l_Index < l_Guard; ++l_Index) {
-            l_First[l_Samples + l_Index] = l_First[l_Index % l_Samples];
+    // A loop goes on round its seam, however short it is: repeated, then guarded on both sides.
+    if (p_Loop) {
+        for (std::size_t l_Index = l_Samples; l_Index < l_Playable + l_Guard; ++l_Index)
+            l_First[l_Index] = l_First[l_Index % l_Samples];
+        for (std::size_t l_Index = 0; l_Index < l_Guard; ++l_Index)
             l_First[-1 - std::ptrdiff_t(l_Index)] = l_First[l_Samples - 1 - l_Index % l_Samples];
-        }
+    }
 
     p_Sound.data = std::move(l_Data);
     p_Sound.frames = l_Frames;
+    p_Sound.playable = l_Frames * l_Copies;
     p_Sound.channels = l_Channels;
     p_Sound.rate = l_Info.samplerate;
     p_Sound.bytespersample = l_Bytes;
