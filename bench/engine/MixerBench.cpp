@@ -113,13 +113,16 @@ void BM_Kernel(benchmark::State& p_State)
     const int l_Resampler = int(p_State.range(1));
     const int l_Voices = int(p_State.range(2));
     p_State.SetLabel(l_Set->name);
-    // The waveform with the loop's guard frames around it, as the engine lays it out.
+    // The waveform repeated to 2048 frames with the loop's guard frames around it, as the engine
+    // lays it out; spans run to the end of the repeats and wrap by whole passes.
     const std::vector<float> l_Wave = Waveform();
     const unsigned l_Guard = SoundEngine::kGuardFrames;
-    std::vector<float> l_Data(kWaveFrames + 2 * l_Guard);
+    const unsigned l_Repeated = 2048;
+    std::vector<float> l_Data(l_Repeated + 2 * l_Guard);
     for (unsigned l_Index = 0; l_Index < l_Data.size(); ++l_Index)
         l_Data[l_Index] = l_Wave[(l_Index + kWaveFrames - l_Guard) % kWaveFrames];
-    const std::uint64_t l_End = std::uint64_t(kWaveFrames) << 32;
+    const std::uint64_t l_Length = std::uint64_t(kWaveFrames) << 32;
+    const std::uint64_t l_End = std::uint64_t(l_Repeated) << 32;
     std::vector<std::uint64_t> l_Positions(l_Voices, 0);
     std::vector<float> l_Mix(2 * kBlock);
     const SoundEngine::SpanKernel l_Kernel = l_Set->span[l_Resampler][0][0];
@@ -136,7 +139,8 @@ void BM_Kernel(benchmark::State& p_State)
                                                   0};
             std::uint64_t& l_Position = l_Positions[l_Voice];
             for (unsigned l_Done = 0; l_Done < kBlock;) {
-                l_Position %= l_End;
+                if (l_Position >= l_End)
+                    l_Position %= l_Length;
                 const unsigned l_Count = unsigned(
                     std::min<std::uint64_t>(kBlock - l_Done, (l_End - l_Position + l_Step - 1) / l_Step));
                 l_Position = l_Kernel(l_Data.data() + l_Guard, l_Position, l_Step, l_Count,

@@ -54,9 +54,10 @@ TW_KERNEL_INLINE void MixLanes(const float* p_Data, const typename Lanes::Positi
 {
     Floats l_First, l_Second;
     if constexpr (Interp == RESAMPLE_NEAREST) {
-        const typename Lanes::Indices l_At = Lanes::Nearest(p_Positions, Channels);
-        l_First = Lanes::Gather(p_Data, l_At);
-        l_Second = Channels == 1 ? l_First : Lanes::Gather(p_Data + 1, l_At);
+        Floats l_Row[4];
+        Lanes::template Rows<1>(p_Data, Lanes::Nearest(p_Positions, Channels), l_Row);
+        l_First = l_Row[0];
+        l_Second = Channels == 1 ? l_First : l_Row[1];
     } else {
         const typename Lanes::Indices l_At = Lanes::Whole(p_Positions, Channels);
         ReadLanes<Channels, Interp>(p_Data, l_At, Lanes::Fraction(p_Positions), l_First, l_Second);

@@ -94,12 +94,6 @@ struct Lanes
                              _mm256_set1_ps(1.0f / 16777216.0f));
     }
 
-    TW_AVX2_INLINE static Floats Gather(const float* p_Base, const Indices& p_Indices)
-    {
-        return _mm256_i32gather_ps(p_Base, _mm256_load_si256(reinterpret_cast<const __m256i*>(p_Indices.at)),
-                                   4);
-    }
-
     // p_Rows[j] holds p_Base[index + j] of every lane, for j below 4 * Blocks: each lane's run of
     // floats is read with 128-bit loads, lanes 0-3 in the low halves and 4-7 in the high halves,
     // and turned on its side by a 4 x 4 transpose within each half.

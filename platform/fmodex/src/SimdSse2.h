@@ -90,12 +90,6 @@ struct Lanes
         return _mm_mul_ps(_mm_cvtepi32_ps(_mm_srli_epi32(l_Low, 8)), _mm_set1_ps(1.0f / 16777216.0f));
     }
 
-    TW_SSE2_INLINE static Floats Gather(const float* p_Base, const Indices& p_Indices)
-    {
-        return _mm_setr_ps(p_Base[p_Indices.at[0]], p_Base[p_Indices.at[1]], p_Base[p_Indices.at[2]],
-                           p_Base[p_Indices.at[3]]);
-    }
-
     // p_Rows[j] holds p_Base[index + j] of every lane, for j below 4 * Blocks: each lane's run of
     // floats is read with whole-vector loads and turned on its side.
     template <int Blocks>
