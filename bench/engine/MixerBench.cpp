@@ -6,6 +6,7 @@
 //   BM_PlainLoop/V: a textbook linear loop for comparison.
 #include <fmod.h>
 
+#include "Engine.h"
 #include "Kernels.h"
 
 #include <benchmark/benchmark.h>
@@ -113,11 +114,12 @@ void BM_Kernel(benchmark::State& p_State)
     const int l_Resampler = int(p_State.range(1));
     const int l_Voices = int(p_State.range(2));
     p_State.SetLabel(l_Set->name);
-    // The waveform repeated to 2048 frames with the loop's guard frames around it, as the engine
+    // The waveform repeated to kUnrolledLoopFrames with the loop's guard frames around it, as the engine
     // lays it out; spans run to the end of the repeats and wrap by whole passes.
     const std::vector<float> l_Wave = Waveform();
     const unsigned l_Guard = SoundEngine::kGuardFrames;
-    const unsigned l_Repeated = 2048;
+    const unsigned l_Repeated =
+        (SoundEngine::kUnrolledLoopFrames + kWaveFrames - 1) / kWaveFrames * kWaveFrames;
     std::vector<float> l_Data(l_Repeated + 2 * l_Guard);
     for (unsigned l_Index = 0; l_Index < l_Data.size(); ++l_Index)
         l_Data[l_Index] = l_Wave[(l_Index + kWaveFrames - l_Guard) % kWaveFrames];
