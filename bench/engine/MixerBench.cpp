@@ -1,11 +1,18 @@
-// The engine's mixer: voice-seconds of audio mixed per CPU second, linear interpolation, 48 kHz
-// stereo out, for 1, 4, 16 and 32 voices. Voices play a 256-frame looping waveform at the
-// frequencies the song player uses (about 4 kHz to 1 MHz). A plain reference loop runs beside it.
+// The engine's mixer: voice-seconds of audio mixed per CPU second, 48 kHz stereo out. Voices play
+// a 256-frame looping waveform at the frequencies the song player uses (about 4 kHz to 1 MHz).
+//   BM_EngineMixer/R/V: the whole engine through its public interface, resampler R (0 nearest,
+//     1 linear, 2 cubic, 3 spline), V voices, with the kernels the processor's best set gives.
+//   BM_Kernel/K/R/V: the span kernels alone, set K (0 scalar reference, 1 SSE2, 2 AVX2).
+//   BM_PlainLoop/V: a textbook linear loop for comparison.
 #include <fmod.h>
+
+#include "Engine.h"
+#include "Kernels.h"
 
 #include <benchmark/benchmark.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -25,16 +32,14 @@ float NoteFrequency(int p_Note)
     return float(std::trunc(441.0 * std::pow(2.0, (p_Note - 19.0) / 12.0)) * 44100.0 / 1550.0);
 }
 
-float VoiceFrequency(int p_Voice)
-{
-    return NoteFrequency((19 + p_Voice * 37) % 96);
-}
+float VoiceFrequency(int p_Voice) { return NoteFrequency((19 + p_Voice * 37) % 96); }
 
 std::vector<float> Waveform()
 {
     std::vector<float> l_Wave;
     for (unsigned l_Frame = 0; l_Frame < kWaveFrames; ++l_Frame)
-        l_Wave.push_back(0.4f * float(std::sin(6.283185307 * l_Frame / kWaveFrames)) + 0.1f * float((l_Frame * 37) % 17) / 17.0f);
+        l_Wave.push_back(0.4f * float(std::sin(6.283185307 * l_Frame / kWaveFrames)) +
+                         0.1f * float((l_Frame * 37) % 17) / 17.0f);
     return l_Wave;
 }
 
@@ -59,22 +64,25 @@ void ReportRate(benchmark::State& p_State, int p_Voices)
 {
     const double l_VoiceSeconds = double(p_State.iterations()) * kBlock * p_Voices / kRate;
     p_State.counters["voice_s_per_cpu_s"] = benchmark::Counter(l_VoiceSeconds, benchmark::Counter::kIsRate);
-    p_State.counters["x_realtime"] = benchmark::Counter(l_VoiceSeconds / p_Voices, benchmark::Counter::kIsRate);
+    p_State.counters["x_realtime"] =
+        benchmark::Counter(l_VoiceSeconds / p_Voices, benchmark::Counter::kIsRate);
 }
 
 // The engine, through its public interface: an offline no-sound system, one Update per block.
 void BM_EngineMixer(benchmark::State& p_State)
 {
-    const int l_Voices = int(p_State.range(0));
+    const auto l_Resampler = FMOD_DSP_RESAMPLER(p_State.range(0));
+    const int l_Voices = int(p_State.range(1));
     const std::string l_Path = WriteWaveform();
     FMOD_SYSTEM* l_System = nullptr;
     FMOD_SOUND* l_Sound = nullptr;
     FMOD_System_Create(&l_System);
     FMOD_System_SetOutput(l_System, FMOD_OUTPUTTYPE_NOSOUND_NRT);
-    FMOD_System_SetSoftwareFormat(l_System, kRate, FMOD_SOUND_FORMAT_PCM16, 2, 0, FMOD_DSP_RESAMPLER_LINEAR);
+    FMOD_System_SetSoftwareFormat(l_System, kRate, FMOD_SOUND_FORMAT_PCM16, 2, 0, l_Resampler);
     FMOD_System_SetDSPBufferSize(l_System, kBlock, 4);
     FMOD_System_Init(l_System, 32, FMOD_INIT_NORMAL, nullptr);
-    if (FMOD_System_CreateSound(l_System, l_Path.c_str(), FMOD_SOFTWARE | FMOD_LOOP_NORMAL, nullptr, &l_Sound) != FMOD_OK) {
+    if (FMOD_System_CreateSound(l_System, l_Path.c_str(), FMOD_SOFTWARE | FMOD_LOOP_NORMAL, nullptr,
+                                &l_Sound) != FMOD_OK) {
         p_State.SkipWithError("cannot load the waveform");
         return;
     }
@@ -90,6 +98,61 @@ void BM_EngineMixer(benchmark::State& p_State)
         FMOD_System_Update(l_System);
     ReportRate(p_State, l_Voices);
     FMOD_System_Release(l_System);
+}
+
+// The kernels alone: each voice's block in spans cut at the loop's end, as the mixer cuts them,
+// at steady gains, into a float mix.
+void BM_Kernel(benchmark::State& p_State)
+{
+    const SoundEngine::KernelSet* l_Sets[] = {&SoundEngine::ReferenceKernels(), SoundEngine::Sse2Kernels(),
+                                              SoundEngine::Avx2Kernels()};
+    const SoundEngine::KernelSet* l_Set = l_Sets[p_State.range(0)];
+    if (l_Set == nullptr) {
+        p_State.SkipWithError("this processor has no such kernels");
+        return;
+    }
+    const int l_Resampler = int(p_State.range(1));
+    const int l_Voices = int(p_State.range(2));
+    p_State.SetLabel(l_Set->name);
+    // The waveform repeated to kUnrolledLoopFrames with the loop's guard frames around it, as the engine
+    // lays it out; spans run to the end of the repeats and wrap by whole passes.
+    const std::vector<float> l_Wave = Waveform();
+    const unsigned l_Guard = SoundEngine::kGuardFrames;
+    const unsigned l_Repeated =
+        (SoundEngine::kUnrolledLoopFrames + kWaveFrames - 1) / kWaveFrames * kWaveFrames;
+    std::vector<float> l_Data(l_Repeated + 2 * l_Guard);
+    for (unsigned l_Index = 0; l_Index < l_Data.size(); ++l_Index)
+        l_Data[l_Index] = l_Wave[(l_Index + kWaveFrames - l_Guard) % kWaveFrames];
+    const std::uint64_t l_Length = std::uint64_t(kWaveFrames) << 32;
+    const std::uint64_t l_End = std::uint64_t(l_Repeated) << 32;
+    std::vector<std::uint64_t> l_Positions(l_Voices, 0);
+    std::vector<float> l_Mix(2 * kBlock);
+    const SoundEngine::SpanKernel l_Kernel = l_Set->span[l_Resampler][0][0];
+    for (auto l_Unused : p_State) {
+        std::fill(l_Mix.begin(), l_Mix.end(), 0.0f);
+        for (int l_Voice = 0; l_Voice < l_Voices; ++l_Voice) {
+            const std::uint64_t l_Step = std::uint64_t(VoiceFrequency(l_Voice) / kRate * 4294967296.0);
+            const float l_Pan = float(l_Voice % 13) / 6.0f - 1.0f;
+            const SoundEngine::SpanGain l_Gain = {0.5f * std::cos((l_Pan + 1.0f) * 0.785398f),
+                                                  0.5f * std::sin((l_Pan + 1.0f) * 0.785398f),
+                                                  0,
+                                                  0,
+                                                  0,
+                                                  0};
+            std::uint64_t& l_Position = l_Positions[l_Voice];
+            for (unsigned l_Done = 0; l_Done < kBlock;) {
+                if (l_Position >= l_End)
+                    l_Position %= l_Length;
+                const unsigned l_Count = unsigned(
+                    std::min<std::uint64_t>(kBlock - l_Done, (l_End - l_Position + l_Step - 1) / l_Step));
+                l_Position = l_Kernel(l_Data.data() + l_Guard, l_Position, l_Step, l_Count,
+                                      l_Mix.data() + 2 * l_Done, l_Gain);
+                l_Done += l_Count;
+            }
+        }
+        benchmark::DoNotOptimize(l_Mix.data());
+    }
+    ReportRate(p_State, l_Voices);
 }
 
 // A plain reference: the textbook loop, with a double position, a wrap test per frame and the pan
@@ -122,14 +185,16 @@ void BM_PlainLoop(benchmark::State& p_State)
             }
         }
         for (unsigned l_Index = 0; l_Index < 2 * kBlock; ++l_Index)
-            l_Out[l_Index] = std::int16_t(std::lrint(std::fmax(-32768.0f, std::fmin(32767.0f, l_Mix[l_Index] * 32768.0f))));
+            l_Out[l_Index] = std::int16_t(
+                std::lrint(std::fmax(-32768.0f, std::fmin(32767.0f, l_Mix[l_Index] * 32768.0f))));
         benchmark::DoNotOptimize(l_Out.data());
     }
     ReportRate(p_State, l_Voices);
 }
 
-}
+}  // namespace
 
-BENCHMARK(BM_EngineMixer)->Arg(1)->Arg(4)->Arg(16)->Arg(32);
+BENCHMARK(BM_EngineMixer)->ArgsProduct({{0, 1, 2, 3}, {1, 4, 16, 32}});
+BENCHMARK(BM_Kernel)->ArgsProduct({{0, 1, 2}, {0, 1, 2, 3}, {1, 16, 32}});
 BENCHMARK(BM_PlainLoop)->Arg(1)->Arg(4)->Arg(16)->Arg(32);
 BENCHMARK_MAIN();

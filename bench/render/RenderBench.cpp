@@ -19,7 +19,8 @@ double CpuSeconds(int p_Who)
 {
     rusage l_Usage = {};
     getrusage(p_Who, &l_Usage);
-    return l_Usage.ru_utime.tv_sec + l_Usage.ru_stime.tv_sec + (l_Usage.ru_utime.tv_usec + l_Usage.ru_stime.tv_usec) / 1e6;
+    return l_Usage.ru_utime.tv_sec + l_Usage.ru_stime.tv_sec +
+           (l_Usage.ru_utime.tv_usec + l_Usage.ru_stime.tv_usec) / 1e6;
 }
 
 // Eight held melody notes (new ones each bar) and eight drum tracks struck every beat, with
@@ -33,8 +34,8 @@ OrgTest::SongImage AllTracksSong()
     for (int t = 0; t < 8; ++t) {
         l_Song.tracks[t].id = static_cast<std::uint8_t>(t * 11);
         for (std::uint32_t l_Beat = 0; l_Beat < 256; l_Beat += 16)
-            l_Song.tracks[t].events.push_back({l_Beat, static_cast<std::uint8_t>(36 + t * 5 + l_Beat % 7), 16, 180,
-                                               static_cast<std::uint8_t>(t + 2)});
+            l_Song.tracks[t].events.push_back({l_Beat, static_cast<std::uint8_t>(36 + t * 5 + l_Beat % 7), 16,
+                                               180, static_cast<std::uint8_t>(t + 2)});
     }
     for (int t = 8; t < 16; ++t) {
         l_Song.tracks[t].id = 7;  // crash: the longest drum
@@ -58,23 +59,30 @@ void Measure(const std::string& p_Name, const std::string& p_Song, const std::st
     const double l_InProcess = CpuSeconds(RUSAGE_SELF) - l_Before;
 
     const double l_ChildrenBefore = CpuSeconds(RUSAGE_CHILDREN);
-    const std::string l_Command = std::string("'") + TUNEWRIGHT_RENDER_PROGRAM + "' -q '" + p_Song + "' '" + p_Dir +
-                                  "/program.wav' --data '" + TUNEWRIGHT_DATA_DIR + "'";
+    const std::string l_Command = std::string("'") + TUNEWRIGHT_RENDER_PROGRAM + "' -q '" + p_Song + "' '" +
+                                  p_Dir + "/program.wav' --data '" + TUNEWRIGHT_DATA_DIR + "'";
     const int l_Status = std::system(l_Command.c_str());
     const double l_Program = CpuSeconds(RUSAGE_CHILDREN) - l_ChildrenBefore;
     if (l_Status != 0) {
         std::printf("%-22s renderer program failed\n", p_Name.c_str());
         return;
     }
-    std::printf("%-22s %8.1f %7.2f %10.1f %9.3f %9.3f %11.0f %11.0f %8.0fx\n", p_Name.c_str(), l_Stats.audioSeconds,
-                l_Stats.voiceSeconds / l_Stats.audioSeconds, l_Stats.voiceSeconds, l_InProcess, l_Program,
-                l_Stats.voiceSeconds / l_InProcess, l_Stats.voiceSeconds / l_Program, l_Stats.audioSeconds / l_Program);
+    std::printf("%-22s %8.1f %7.2f %10.1f %9.3f %9.3f %11.0f %11.0f %8.0fx\n", p_Name.c_str(),
+                l_Stats.audioSeconds, l_Stats.voiceSeconds / l_Stats.audioSeconds, l_Stats.voiceSeconds,
+                l_InProcess, l_Program, l_Stats.voiceSeconds / l_InProcess, l_Stats.voiceSeconds / l_Program,
+                l_Stats.audioSeconds / l_Program);
 }
 
 }  // namespace
 
-int main()
+// With "--write-all-tracks FILE", only writes the song that keeps sixteen voices sounding, for
+// bench/compare.sh.
+int main(int argc, char** argv)
 {
+    if (argc == 3 && std::string(argv[1]) == "--write-all-tracks") {
+        OrgTest::WriteFile(argv[2], AllTracksSong().Bytes());
+        return 0;
+    }
     const std::string l_Dir = std::filesystem::temp_directory_path() / "tunewright-render-bench";
     std::filesystem::create_directories(l_Dir);
     // Song loads report themselves on standard error; keep the table readable.

@@ -24,6 +24,7 @@ const char* const USAGE =
     "  -r, --rate HZ       sample rate, 8000 to 192000 (default 48000)\n"
     "  -f, --fade S        fade out over the last S seconds (default 1; 0 for none)\n"
     "  -v, --volume V      master volume, 0 to 1 (default 0.5, as the player starts)\n"
+    "  -i, --interp NAME   resampling: nearest, linear (default, as the player), cubic or spline\n"
     "  -d, --data DIR      folder holding melody/ and percussion/ (default: the installed data)\n"
     "  -q, --quiet         no progress bar\n"
     "  -h, --help          this text\n";
@@ -69,6 +70,9 @@ bool ParseNumber(const char* p_Text, double p_Min, double p_Max, double& p_Value
     p_Value = l_Value;
     return true;
 }
+
+// The engine's resampler numbers, in order.
+const char* const INTERPOLATIONS[] = {"nearest", "linear", "cubic", "spline"};
 
 std::string DefaultOutput(const std::string& p_Song)
 {
@@ -135,6 +139,18 @@ int main(int argc, char** argv)
         } else if (l_Arg == "-v" || l_Arg == "--volume") {
             NextValue(0, 1, l_Value);
             l_Options.masterVolume = static_cast<float>(l_Value);
+        } else if (l_Arg == "-i" || l_Arg == "--interp") {
+            const std::string l_Name = i + 1 < argc ? argv[++i] : "";
+            int l_Found = -1;
+            for (int l_Index = 0; l_Index < 4; ++l_Index)
+                if (l_Name == INTERPOLATIONS[l_Index])
+                    l_Found = l_Index;
+            if (l_Found < 0) {
+                std::fprintf(stderr, "tunewright-render: %s takes nearest, linear, cubic or spline\n",
+                             l_Arg.c_str());
+                return 2;
+            }
+            l_Options.resampler = l_Found;
         } else if ((l_Arg == "-o" || l_Arg == "--output" || l_Arg == "-d" || l_Arg == "--data") &&
                    i + 1 < argc) {
             if (argv[i + 1][0] == '\0') {

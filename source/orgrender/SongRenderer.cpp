@@ -36,14 +36,14 @@ std::string OutputError(const std::string& p_WavPath, FMOD_RESULT p_Result)
 
 // Sets up the engine in the process-wide handles, writing its mix to p_WavPath one block per
 // System_Update. The blocks are 1 ms long (rounded down to whole frames).
-bool StartEngine(const std::string& p_WavPath, int p_Rate, std::string& p_Error)
+bool StartEngine(const std::string& p_WavPath, int p_Rate, int p_Resampler, std::string& p_Error)
 {
     FMOD_RESULT l_Result = FMOD_System_Create(&Org::Device);
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_SetOutput(Org::Device, FMOD_OUTPUTTYPE_WAVWRITER_NRT);
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_SetSoftwareFormat(Org::Device, p_Rate, FMOD_SOUND_FORMAT_PCM16, 2, 0,
-                                                 FMOD_DSP_RESAMPLER_LINEAR);
+                                                 static_cast<FMOD_DSP_RESAMPLER>(p_Resampler));
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_SetSpeakerMode(Org::Device, FMOD_SPEAKERMODE_STEREO);
     if (l_Result == FMOD_OK)
@@ -156,7 +156,7 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
         return false;
     }
 
-    if (!StartEngine(p_WavPath, p_Options.sampleRate, p_Error)) {
+    if (!StartEngine(p_WavPath, p_Options.sampleRate, p_Options.resampler, p_Error)) {
         StopEngine(p_WavPath, p_Error);
         return false;
     }

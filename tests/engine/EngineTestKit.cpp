@@ -21,7 +21,7 @@ std::string MakeTempDir()
     return l_Template;
 }
 
-}
+}  // namespace
 
 TempDir::TempDir() : path(MakeTempDir()) {}
 
@@ -31,7 +31,8 @@ TempDir::~TempDir()
     std::filesystem::remove_all(path, l_Error);
 }
 
-void WriteSound(const std::string& p_Path, const std::vector<float>& p_Samples, int p_Channels, int p_Rate, int p_Format)
+void WriteSound(const std::string& p_Path, const std::vector<float>& p_Samples, int p_Channels, int p_Rate,
+                int p_Format)
 {
     SF_INFO l_Info = {};
     l_Info.samplerate = p_Rate;
@@ -77,21 +78,20 @@ Stereo ReadStereo(const std::string& p_Path)
     return l_Stereo;
 }
 
-OfflineSystem::OfflineSystem(unsigned p_BlockFrames, int p_MaxChannels)
+OfflineSystem::OfflineSystem(unsigned p_BlockFrames, int p_MaxChannels, FMOD_DSP_RESAMPLER p_Resampler)
     : output(dir.Path("mix.wav")), blockframes(p_BlockFrames)
 {
     EXPECT_EQ(FMOD_System_Create(&system), FMOD_OK);
     EXPECT_EQ(FMOD_System_SetOutput(system, FMOD_OUTPUTTYPE_WAVWRITER_NRT), FMOD_OK);
-    EXPECT_EQ(FMOD_System_SetSoftwareFormat(system, kRate, FMOD_SOUND_FORMAT_PCM16, 2, 0, FMOD_DSP_RESAMPLER_LINEAR), FMOD_OK);
+    EXPECT_EQ(FMOD_System_SetSoftwareFormat(system, kRate, FMOD_SOUND_FORMAT_PCM16, 2, 0, p_Resampler),
+              FMOD_OK);
     // One buffer: the file holds every block as soon as it is mixed, so tests can read it back.
     EXPECT_EQ(FMOD_System_SetDSPBufferSize(system, p_BlockFrames, 1), FMOD_OK);
-    EXPECT_EQ(FMOD_System_Init(system, p_MaxChannels, FMOD_INIT_NORMAL, const_cast<char*>(output.c_str())), FMOD_OK);
+    EXPECT_EQ(FMOD_System_Init(system, p_MaxChannels, FMOD_INIT_NORMAL, const_cast<char*>(output.c_str())),
+              FMOD_OK);
 }
 
-OfflineSystem::~OfflineSystem()
-{
-    EXPECT_EQ(FMOD_System_Release(system), FMOD_OK);
-}
+OfflineSystem::~OfflineSystem() { EXPECT_EQ(FMOD_System_Release(system), FMOD_OK); }
 
 FMOD_SOUND* OfflineSystem::Load(const std::string& p_Path, FMOD_MODE p_Mode)
 {
@@ -150,4 +150,29 @@ float Rms(const std::vector<float>& p_Samples)
     return p_Samples.empty() ? 0.0f : float(std::sqrt(l_Sum / p_Samples.size()));
 }
 
+double BandEnergy(const std::vector<float>& p_Samples, int p_Rate, double p_FromHz, double p_ToHz)
+{
+    const std::size_t l_Count = p_Samples.size();
+    const double l_Pi = 3.14159265358979323846;
+    std::vector<double> l_Windowed(l_Count);
+    for (std::size_t l_Index = 0; l_Index < l_Count; ++l_Index)
+        l_Windowed[l_Index] =
+            p_Samples[l_Index] * (0.5 - 0.5 * std::cos(2.0 * l_Pi * double(l_Index) / double(l_Count)));
+    double l_Energy = 0.0;
+    for (std::size_t l_Bin = 1; l_Bin <= l_Count / 2; ++l_Bin) {
+        const double l_Hz = double(l_Bin) * p_Rate / double(l_Count);
+        if (l_Hz < p_FromHz || l_Hz > p_ToHz)
+            continue;
+        double l_Re = 0.0;
+        double l_Im = 0.0;
+        for (std::size_t l_Index = 0; l_Index < l_Count; ++l_Index) {
+            const double l_Angle = 2.0 * l_Pi * double((l_Bin * l_Index) % l_Count) / double(l_Count);
+            l_Re += l_Windowed[l_Index] * std::cos(l_Angle);
+            l_Im -= l_Windowed[l_Index] * std::sin(l_Angle);
+        }
+        l_Energy += l_Re * l_Re + l_Im * l_Im;
+    }
+    return l_Energy;
 }
+
+}  // namespace EngineTest

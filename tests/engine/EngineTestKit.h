@@ -5,6 +5,8 @@
 
 #include <fmod.h>
 
+#include "Engine.h"
+
 #include <sndfile.h>
 
 #include <cstdint>
@@ -14,6 +16,8 @@
 namespace EngineTest {
 
 constexpr int kRate = 48000;
+// Frames over which the engine ramps every gain change, start and stop at kRate.
+constexpr unsigned kRampFrames = unsigned(kRate * SoundEngine::kRampSeconds + 0.5);
 
 // A fresh directory under the system's temporary directory, removed with its files on destruction.
 class TempDir
@@ -29,8 +33,8 @@ public:
 
 // Writes interleaved float samples as a sound file; p_Format is a libsndfile format such as
 // SF_FORMAT_WAV | SF_FORMAT_PCM_16.
-void WriteSound(const std::string& p_Path, const std::vector<float>& p_Samples, int p_Channels,
-                int p_Rate, int p_Format = SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+void WriteSound(const std::string& p_Path, const std::vector<float>& p_Samples, int p_Channels, int p_Rate,
+                int p_Format = SF_FORMAT_WAV | SF_FORMAT_PCM_16);
 
 // p_Frames frames of a sine with p_Period frames per cycle, copied to every channel.
 std::vector<float> Sine(unsigned p_Frames, double p_Period, float p_Amplitude, int p_Channels = 1);
@@ -53,7 +57,8 @@ Stereo ReadStereo(const std::string& p_Path);
 class OfflineSystem
 {
 public:
-    explicit OfflineSystem(unsigned p_BlockFrames = 480, int p_MaxChannels = 32);
+    explicit OfflineSystem(unsigned p_BlockFrames = 480, int p_MaxChannels = 32,
+                           FMOD_DSP_RESAMPLER p_Resampler = FMOD_DSP_RESAMPLER_LINEAR);
     ~OfflineSystem();
     OfflineSystem(const OfflineSystem&) = delete;
     OfflineSystem& operator=(const OfflineSystem&) = delete;
@@ -73,8 +78,10 @@ public:
 // Frequency of a tone from its rising zero crossings, interpolated between samples.
 double MeasureFrequency(const std::vector<float>& p_Samples, int p_Rate);
 float Peak(const std::vector<float>& p_Samples);
+// Energy of the Hann-windowed samples between p_FromHz and p_ToHz, by a plain DFT.
+double BandEnergy(const std::vector<float>& p_Samples, int p_Rate, double p_FromHz, double p_ToHz);
 float Rms(const std::vector<float>& p_Samples);
 
-}
+}  // namespace EngineTest
 
 #endif

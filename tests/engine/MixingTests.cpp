@@ -15,16 +15,19 @@ constexpr float kFullScale = 32768.0f;
 class Mixing : public ::testing::Test
 {
 protected:
-    FMOD_SOUND* Make(const std::string& p_Name, const std::vector<float>& p_Samples, int p_Channels, bool p_Loop)
+    FMOD_SOUND* Make(const std::string& p_Name, const std::vector<float>& p_Samples, int p_Channels,
+                     bool p_Loop)
     {
         WriteSound(engine.dir.Path(p_Name), p_Samples, p_Channels, kRate, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
-        return engine.Load(engine.dir.Path(p_Name), p_Loop ? FMOD_SOFTWARE | FMOD_LOOP_NORMAL : FMOD_SOFTWARE | FMOD_LOOP_OFF);
+        return engine.Load(engine.dir.Path(p_Name),
+                           p_Loop ? FMOD_SOFTWARE | FMOD_LOOP_NORMAL : FMOD_SOFTWARE | FMOD_LOOP_OFF);
     }
 
     // One cycle of a sine, p_Period frames long, looping.
     FMOD_SOUND* Cycle(unsigned p_Period, float p_Amplitude)
     {
-        return Make("cycle" + std::to_string(p_Period) + ".wav", Sine(p_Period, p_Period, p_Amplitude), 1, true);
+        return Make("cycle" + std::to_string(p_Period) + ".wav", Sine(p_Period, p_Period, p_Amplitude), 1,
+                    true);
     }
 
     FMOD_SOUND* Constant(float p_Level, unsigned p_Frames, bool p_Loop)
@@ -52,8 +55,8 @@ TEST_F(Mixing, SineComesOutAtThePitchItsFrequencySetsAndAtCentrePanLevel)
 
 TEST_F(Mixing, LoopPlaysSeamlesslyWithInterpolatedSamples)
 {
-    // A 100-frame cycle at a rate that never lands on whole frames: every output frame must match
-    // the interpolated cycle, across every loop point, within the 16-bit rounding.
+    // A 100-frame cycle at a rate that never lands on whole frames: every output frame after the
+    // start's ramp must match the interpolated cycle, across every loop point, within the 16-bit rounding.
     const unsigned kPeriod = 100;
     const double kStep = 37000.0 / kRate;
     FMOD_CHANNEL* l_Channel = engine.Play(Cycle(kPeriod, 0.9f));
@@ -64,7 +67,7 @@ TEST_F(Mixing, LoopPlaysSeamlesslyWithInterpolatedSamples)
     ASSERT_EQ(l_Left.size(), 9600u);
     const std::vector<float> l_Cycle = Sine(kPeriod + 1, kPeriod, 0.9f);
     float l_WorstError = 0.0f;
-    for (std::size_t l_Frame = 0; l_Frame < l_Left.size(); ++l_Frame) {
+    for (std::size_t l_Frame = kRampFrames; l_Frame < l_Left.size(); ++l_Frame) {
         const double l_Position = std::fmod(l_Frame * kStep, double(kPeriod));
         const std::size_t l_Index = std::size_t(l_Position);
         const double l_Fraction = l_Position - double(l_Index);
@@ -95,7 +98,7 @@ TEST_F(Mixing, StepsFarAboveTheOutputRateWrapShortLoopsCorrectly)
 TEST_F(Mixing, MonoPanKeepsConstantPowerAndClampsBeyondTheEnds)
 {
     FMOD_SOUND* l_Sound = Constant(0.5f, 480, true);
-    const float l_Pans[] = { -1.0f, -0.5f, 0.0f, 0.5f, 1.0f, 7.0f };
+    const float l_Pans[] = {-1.0f, -0.5f, 0.0f, 0.5f, 1.0f, 7.0f};
     for (float l_Pan : l_Pans) {
         FMOD_CHANNEL* l_Channel = engine.Play(l_Sound);
         ASSERT_EQ(FMOD_Channel_SetPan(l_Channel, l_Pan), FMOD_OK);
@@ -106,8 +109,10 @@ TEST_F(Mixing, MonoPanKeepsConstantPowerAndClampsBeyondTheEnds)
     for (std::size_t l_Case = 0; l_Case < 6; ++l_Case) {
         const double l_Angle = (std::min(l_Pans[l_Case], 1.0f) + 1.0) * kPi / 4.0;
         const std::size_t l_Frame = l_Case * 480 + 100;
-        EXPECT_NEAR(l_Mix.Left(l_Frame), 0.5 * std::cos(l_Angle) * kFullScale, 1.0) << "pan " << l_Pans[l_Case];
-        EXPECT_NEAR(l_Mix.Right(l_Frame), 0.5 * std::sin(l_Angle) * kFullScale, 1.0) << "pan " << l_Pans[l_Case];
+        EXPECT_NEAR(l_Mix.Left(l_Frame), 0.5 * std::cos(l_Angle) * kFullScale, 1.0)
+            << "pan " << l_Pans[l_Case];
+        EXPECT_NEAR(l_Mix.Right(l_Frame), 0.5 * std::sin(l_Angle) * kFullScale, 1.0)
+            << "pan " << l_Pans[l_Case];
     }
 }
 
@@ -123,20 +128,20 @@ TEST_F(Mixing, StereoSoundKeepsItsSidesAndPanTurnsOneSideDown)
     ASSERT_EQ(FMOD_Channel_SetPan(l_Channel, 0.5f), FMOD_OK);
     engine.Render(1);
     const Stereo l_Mix = engine.Mixed();
-    EXPECT_EQ(l_Mix.Left(10), 8192);
-    EXPECT_EQ(l_Mix.Right(10), -16384);
-    EXPECT_EQ(l_Mix.Left(490), 4096);
-    EXPECT_EQ(l_Mix.Right(490), -16384);
+    EXPECT_EQ(l_Mix.Left(kRampFrames + 10), 8192);
+    EXPECT_EQ(l_Mix.Right(kRampFrames + 10), -16384);
+    EXPECT_EQ(l_Mix.Left(480 + kRampFrames + 10), 4096);
+    EXPECT_EQ(l_Mix.Right(480 + kRampFrames + 10), -16384);
 }
 
-TEST_F(Mixing, VolumeAndMasterVolumeScaleFromTheNextBlockOn)
+TEST_F(Mixing, VolumeAndMasterVolumeScaleFromTheNextBlockOnAfterARamp)
 {
     FMOD_CHANNEL* l_Channel = engine.Play(Constant(0.25f, 480, true));
     ASSERT_EQ(FMOD_Channel_SetPan(l_Channel, -1.0f), FMOD_OK);
     FMOD_CHANNELGROUP* l_Master = nullptr;
     ASSERT_EQ(FMOD_System_GetMasterChannelGroup(engine.system, &l_Master), FMOD_OK);
     engine.Render(1);
-    ASSERT_EQ(FMOD_Channel_SetVolume(l_Channel, 2.0f), FMOD_OK);   // above 1 amplifies
+    ASSERT_EQ(FMOD_Channel_SetVolume(l_Channel, 2.0f), FMOD_OK);  // above 1 amplifies
     engine.Render(1);
     ASSERT_EQ(FMOD_ChannelGroup_SetVolume(l_Master, 0.5f), FMOD_OK);
     engine.Render(1);
@@ -146,9 +151,13 @@ TEST_F(Mixing, VolumeAndMasterVolumeScaleFromTheNextBlockOn)
     EXPECT_EQ(FMOD_ChannelGroup_GetVolume(l_Master, &l_Volume), FMOD_OK);
     EXPECT_EQ(l_Volume, 0.0f);
     const Stereo l_Mix = engine.Mixed();
-    const int l_Expected[] = { 8192, 16384, 8192, 0 };
+    const int l_Expected[] = {8192, 16384, 8192, 0};
     for (std::size_t l_Block = 0; l_Block < 4; ++l_Block) {
-        EXPECT_EQ(l_Mix.Left(l_Block * 480), l_Expected[l_Block]) << "first frame of block " << l_Block;
+        // Each change starts on the block's first frame and has its full effect once the ramp is over.
+        const int l_Before = l_Block == 0 ? 0 : l_Expected[l_Block - 1];
+        EXPECT_NE(l_Mix.Left(l_Block * 480), l_Before) << "first frame of block " << l_Block;
+        EXPECT_EQ(l_Mix.Left(l_Block * 480 + kRampFrames), l_Expected[l_Block])
+            << "after the ramp of block " << l_Block;
         EXPECT_EQ(l_Mix.Left(l_Block * 480 + 479), l_Expected[l_Block]) << "last frame of block " << l_Block;
     }
 }
@@ -166,7 +175,7 @@ TEST_F(Mixing, LoudMixSaturatesInsteadOfWrapping)
     ASSERT_EQ(FMOD_Channel_SetVolume(l_Low, 1000.0f), FMOD_OK);
     engine.Render(1);
     const Stereo l_Mix = engine.Mixed();
-    for (std::size_t l_Frame = 0; l_Frame < 480; ++l_Frame) {
+    for (std::size_t l_Frame = kRampFrames; l_Frame < 480; ++l_Frame) {
         ASSERT_EQ(l_Mix.Left(l_Frame), 32767) << l_Frame;
         ASSERT_EQ(l_Mix.Right(l_Frame), -32768) << l_Frame;
     }
@@ -183,7 +192,7 @@ TEST_F(Mixing, OneShotEndsOnItsLastFrame)
     ASSERT_EQ(FMOD_Channel_SetPan(l_Channel, -1.0f), FMOD_OK);
     engine.Render(3);
     const Stereo l_Mix = engine.Mixed();
-    EXPECT_EQ(l_Mix.Left(0), int(std::lround(0.1f * kFullScale)));
+    EXPECT_EQ(l_Mix.Left(kRampFrames), int(std::lround((0.1f + 0.0005f * kRampFrames) * kFullScale)));
     EXPECT_EQ(l_Mix.Left(999), int(std::lround((0.1f + 0.0005f * 999) * kFullScale)));
     for (std::size_t l_Frame = 1000; l_Frame < 1440; ++l_Frame)
         ASSERT_EQ(l_Mix.Left(l_Frame), 0) << l_Frame;
@@ -231,4 +240,4 @@ TEST_F(Mixing, VoicesAddUp)
     EXPECT_EQ(engine.Mixed().Left(200), 0);
 }
 
-}
+}  // namespace

@@ -82,7 +82,21 @@ TEST(RenderProgram, DefaultLengthIsTheIntroAndTwoLoopsFromAnyFolder)
     EXPECT_EQ(2, l_Channels);
 }
 
-TEST(RenderProgram, LengthRateAndOutputOptions)
+// The samples of a 16-bit WAV file.
+std::vector<short> Samples(const std::string& p_Path)
+{
+    SF_INFO l_Info = {};
+    SNDFILE* l_File = sf_open(p_Path.c_str(), SFM_READ, &l_Info);
+    std::vector<short> l_Samples(
+        l_File == nullptr ? 0 : static_cast<std::size_t>(l_Info.frames * l_Info.channels));
+    if (l_File != nullptr) {
+        sf_read_short(l_File, l_Samples.data(), static_cast<sf_count_t>(l_Samples.size()));
+        sf_close(l_File);
+    }
+    return l_Samples;
+}
+
+TEST(RenderProgram, LengthRateInterpolationAndOutputOptions)
 {
     EngineTest::TempDir l_Dir;
     OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
@@ -96,6 +110,16 @@ TEST(RenderProgram, LengthRateAndOutputOptions)
     const CommandRun l_Loops = Render(l_Dir.path, "-q --loops 0 song.org three.wav");
     ASSERT_EQ(0, l_Loops.status) << l_Loops.output;
     EXPECT_EQ(4 * 50 * 48, Frames(l_Dir.Path("three.wav")));
+
+    // The resampler reaches the engine: nearest and spline render the same notes differently.
+    for (const char* l_Interp : {"nearest", "spline"}) {
+        const CommandRun l_Run = Render(l_Dir.path, std::string("-q --seconds 0.3 --interp ") + l_Interp +
+                                                        " song.org " + l_Interp + ".wav");
+        ASSERT_EQ(0, l_Run.status) << l_Run.output;
+    }
+    const std::vector<short> l_Nearest = Samples(l_Dir.Path("nearest.wav"));
+    ASSERT_EQ(l_Nearest.size(), 2u * 300 * 48);
+    EXPECT_NE(l_Nearest, Samples(l_Dir.Path("spline.wav")));
 }
 
 // The song is read once, so a pipe works as well as a file, named or as standard input ("-").
@@ -180,6 +204,7 @@ TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
         {"", 2, "no song given", "song.wav"},
         {"--rate 7 cut.org", 2, "--rate takes a number", "cut.wav"},
         {"--bogus cut.org", 2, "unknown or incomplete option", "cut.wav"},
+        {"--interp cosine cut.org", 2, "--interp takes nearest, linear, cubic or spline", "cut.wav"},
         {"--data /nonexistent cut.org", 1, "no instrument samples", "cut.wav"},
     };
     for (const Case& l_Case : l_Cases) {
@@ -274,6 +299,7 @@ TEST(RenderProgram, HelpDescribesTheOptions)
 {
     const CommandRun l_Run = Render("/", "--help");
     EXPECT_EQ(0, l_Run.status);
-    for (const char* l_Option : {"--loops", "--seconds", "--rate", "--fade", "--data", "--output"})
+    for (const char* l_Option :
+         {"--loops", "--seconds", "--rate", "--fade", "--interp", "--data", "--output"})
         EXPECT_NE(std::string::npos, l_Run.output.find(l_Option)) << l_Option;
 }

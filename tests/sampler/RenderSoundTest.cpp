@@ -34,7 +34,8 @@ EngineTest::Stereo Render(const OrgTest::SongImage& p_Song, double p_Seconds)
     l_Options.fadeSeconds = 0;
     l_Options.sampleRate = RATE;
     std::string l_Error;
-    EXPECT_TRUE(RenderSong(l_Dir.Path("song.org"), l_Dir.Path("out.wav"), l_Options, RenderProgress(), l_Error))
+    EXPECT_TRUE(
+        RenderSong(l_Dir.Path("song.org"), l_Dir.Path("out.wav"), l_Options, RenderProgress(), l_Error))
         << l_Error;
     return EngineTest::ReadStereo(l_Dir.Path("out.wav"));
 }
@@ -46,8 +47,8 @@ OrgTest::SongImage OneNote(int p_Track, int p_Id, int p_Note, int p_Volume, int 
     l_Song.loopstart = 0;
     l_Song.loopstop = 64;
     l_Song.tracks[p_Track].id = static_cast<std::uint8_t>(p_Id);
-    l_Song.tracks[p_Track].events = {
-        {2, static_cast<std::uint8_t>(p_Note), 10, static_cast<std::uint8_t>(p_Volume), static_cast<std::uint8_t>(p_Pan)}};
+    l_Song.tracks[p_Track].events = {{2, static_cast<std::uint8_t>(p_Note), 10,
+                                      static_cast<std::uint8_t>(p_Volume), static_cast<std::uint8_t>(p_Pan)}};
     return l_Song;
 }
 
@@ -78,18 +79,20 @@ TEST(RenderSound, AMelodyNote57IsA440AtItsBeatAndPredictedLevel)
     ASSERT_GE(l_Mix.Frames(), static_cast<std::size_t>(RATE));
 
     const std::size_t l_Beat2 = 2 * 100 * RATE / 1000;  // beat 2 at 100 ms per beat
+    // The note ramps in from its first frame, so it is audible within 1 ms of its beat.
     const std::size_t l_Onset = FirstSound(l_Mix);
     EXPECT_GE(l_Onset, l_Beat2);
-    EXPECT_LE(l_Onset, l_Beat2 + 2) << "starts late";
+    EXPECT_LE(l_Onset, l_Beat2 + RATE / 1000) << "starts late";
 
     const auto l_Left = l_Mix.Channel(0, RATE / 2, RATE / 4);
     EXPECT_NEAR(440.0, EngineTest::MeasureFrequency(l_Left, RATE), 440.0 * 0.005);
 
     // Waveform level x note volume ((200 + 25) / 255) x master 0.5 x centre pan (constant power).
-    const float l_Expected =
-        RmsOfFile(std::string(TUNEWRIGHT_DATA_DIR) + "/melody/melody0.wav") * 225.0f / 255.0f * 0.5f * std::sqrt(0.5f);
+    const float l_Expected = RmsOfFile(std::string(TUNEWRIGHT_DATA_DIR) + "/melody/melody0.wav") * 225.0f /
+                             255.0f * 0.5f * std::sqrt(0.5f);
     EXPECT_NEAR(l_Expected, EngineTest::Rms(l_Left) / FULL, l_Expected * 0.03f);
-    EXPECT_NEAR(EngineTest::Rms(l_Left), EngineTest::Rms(l_Mix.Channel(1, RATE / 2, RATE / 4)), l_Expected * FULL * 0.01f);
+    EXPECT_NEAR(EngineTest::Rms(l_Left), EngineTest::Rms(l_Mix.Channel(1, RATE / 2, RATE / 4)),
+                l_Expected * FULL * 0.01f);
 }
 
 TEST(RenderSound, TheSameNoteOnAPercussionTrackPlaysADrumOnce)
@@ -98,7 +101,7 @@ TEST(RenderSound, TheSameNoteOnAPercussionTrackPlaysADrumOnce)
     const std::size_t l_Beat2 = 2 * 100 * RATE / 1000;
     const std::size_t l_Onset = FirstSound(l_Mix);
     EXPECT_GE(l_Onset, l_Beat2);
-    EXPECT_LE(l_Onset, l_Beat2 + 2);
+    EXPECT_LE(l_Onset, l_Beat2 + RATE / 1000);
     EXPECT_GT(EngineTest::Peak(l_Mix.Channel(0, l_Beat2, RATE / 10)) / FULL, 0.05f);
     // A one-shot: long before the note's ten beats are over, the drum has died away.
     EXPECT_LT(EngineTest::Peak(l_Mix.Channel(0, RATE * 5 / 2, RATE / 2)) / FULL, 0.0005f);
@@ -132,9 +135,10 @@ TEST(RenderSound, SilentTracksAndEndedMelodyNotesMakeNoSound)
     EXPECT_GE(FirstSound(l_Mix), static_cast<std::size_t>(RATE / 10));
     EXPECT_LE(FirstSound(l_Mix), static_cast<std::size_t>(RATE / 10 + 2));
     EXPECT_GT(EngineTest::Peak(l_Mix.Channel(0, RATE / 10, RATE / 5)) / FULL, 0.05f);
+    // The note stops at beat 3 and is silent once its fade-out is over.
     const std::size_t l_Beat3 = 3 * RATE / 10;
-    EXPECT_EQ(0.0f, EngineTest::Peak(l_Mix.Channel(0, l_Beat3 + RATE / 1000)));
-    EXPECT_EQ(0.0f, EngineTest::Peak(l_Mix.Channel(1, l_Beat3 + RATE / 1000)));
+    EXPECT_EQ(0.0f, EngineTest::Peak(l_Mix.Channel(0, l_Beat3 + EngineTest::kRampFrames)));
+    EXPECT_EQ(0.0f, EngineTest::Peak(l_Mix.Channel(1, l_Beat3 + EngineTest::kRampFrames)));
 }
 
 TEST(RenderSound, TheLoopRepeatsItsBeatsAfterTheLoopEnd)

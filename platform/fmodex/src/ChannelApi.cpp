@@ -25,39 +25,53 @@ FMOD_RESULT GetFromVoice(FMOD_CHANNEL* p_Handle, Value* p_Out, Read&& p_Read)
 bool FramesFromUnit(const Sound& p_Sound, unsigned p_Value, FMOD_TIMEUNIT p_Unit, std::uint64_t& p_Frames)
 {
     switch (p_Unit) {
-        case FMOD_TIMEUNIT_PCM: p_Frames = p_Value; return true;
-        case FMOD_TIMEUNIT_MS: p_Frames = std::uint64_t(p_Value) * unsigned(p_Sound.rate) / 1000; return true;
-        case FMOD_TIMEUNIT_PCMBYTES: p_Frames = p_Value / unsigned(p_Sound.channels * p_Sound.bytespersample); return true;
-        default: return false;
+    case FMOD_TIMEUNIT_PCM:
+        p_Frames = p_Value;
+        return true;
+    case FMOD_TIMEUNIT_MS:
+        p_Frames = std::uint64_t(p_Value) * unsigned(p_Sound.rate) / 1000;
+        return true;
+    case FMOD_TIMEUNIT_PCMBYTES:
+        p_Frames = p_Value / unsigned(p_Sound.channels * p_Sound.bytespersample);
+        return true;
+    default:
+        return false;
     }
 }
 
 bool UnitFromFrames(const Sound& p_Sound, std::uint64_t p_Frames, FMOD_TIMEUNIT p_Unit, unsigned& p_Value)
 {
     switch (p_Unit) {
-        case FMOD_TIMEUNIT_PCM: p_Value = unsigned(p_Frames); return true;
-        case FMOD_TIMEUNIT_MS: p_Value = unsigned(p_Frames * 1000 / unsigned(p_Sound.rate)); return true;
-        case FMOD_TIMEUNIT_PCMBYTES: p_Value = unsigned(p_Frames * unsigned(p_Sound.channels * p_Sound.bytespersample)); return true;
-        default: return false;
+    case FMOD_TIMEUNIT_PCM:
+        p_Value = unsigned(p_Frames);
+        return true;
+    case FMOD_TIMEUNIT_MS:
+        p_Value = unsigned(p_Frames * 1000 / unsigned(p_Sound.rate));
+        return true;
+    case FMOD_TIMEUNIT_PCMBYTES:
+        p_Value = unsigned(p_Frames * unsigned(p_Sound.channels * p_Sound.bytespersample));
+        return true;
+    default:
+        return false;
     }
 }
 
-}
+}  // namespace
 
 extern "C" {
 
 FMOD_RESULT F_API FMOD_Channel_Stop(FMOD_CHANNEL* channel)
 {
-    return WithVoice(channel, [](System&, Voice& p_Voice) {
-        StopVoice(p_Voice);
+    return WithVoice(channel, [](System& p_System, Voice& p_Voice) {
+        StopVoice(p_System, p_Voice);
         return FMOD_OK;
     });
 }
 
 FMOD_RESULT F_API FMOD_Channel_SetPaused(FMOD_CHANNEL* channel, FMOD_BOOL paused)
 {
-    return WithVoice(channel, [paused](System&, Voice& p_Voice) {
-        p_Voice.paused = paused != 0;
+    return WithVoice(channel, [paused](System& p_System, Voice& p_Voice) {
+        PauseVoice(p_System, p_Voice, paused != 0);
         return FMOD_OK;
     });
 }
@@ -132,7 +146,8 @@ FMOD_RESULT F_API FMOD_Channel_GetCurrentSound(FMOD_CHANNEL* channel, FMOD_SOUND
     });
 }
 
-FMOD_RESULT F_API FMOD_Channel_SetPosition(FMOD_CHANNEL* channel, unsigned int position, FMOD_TIMEUNIT postype)
+FMOD_RESULT F_API FMOD_Channel_SetPosition(FMOD_CHANNEL* channel, unsigned int position,
+                                           FMOD_TIMEUNIT postype)
 {
     return WithVoice(channel, [=](System&, Voice& p_Voice) {
         std::uint64_t l_Frames = 0;
@@ -143,14 +158,15 @@ FMOD_RESULT F_API FMOD_Channel_SetPosition(FMOD_CHANNEL* channel, unsigned int p
     });
 }
 
-FMOD_RESULT F_API FMOD_Channel_GetPosition(FMOD_CHANNEL* channel, unsigned int* position, FMOD_TIMEUNIT postype)
+FMOD_RESULT F_API FMOD_Channel_GetPosition(FMOD_CHANNEL* channel, unsigned int* position,
+                                           FMOD_TIMEUNIT postype)
 {
     if (position == nullptr)
         return FMOD_ERR_INVALID_PARAM;
     return WithVoice(channel, [=](System&, Voice& p_Voice) {
         return UnitFromFrames(*p_Voice.sound, p_Voice.position >> 32, postype, *position)
-            ? FMOD_OK : FMOD_ERR_INVALID_PARAM;
+                   ? FMOD_OK
+                   : FMOD_ERR_INVALID_PARAM;
     });
 }
-
 }

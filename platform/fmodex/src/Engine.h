@@ -5,6 +5,8 @@
 
 #include <fmod.h>
 
+#include "Kernels.h"
+
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -17,38 +19,76 @@ class Output;
 class RealTimeDriver;
 struct System;
 
-// A whole sample decoded to float, interleaved, with one guard frame after the last so that the
-// interpolator can always read the frame after its position: a copy of frame 0 for a looping
-// sound (the loop closes without a click), a copy of the last frame for a one-shot.
+// A short loop is laid out repeated to at least this many frames, so that the mixer hands the
+// kernels long spans instead of cutting one at every pass of a 256-frame waveform.
+constexpr unsigned kUnrolledLoopFrames = 1024;
+
+// A whole sample decoded to float, interleaved, with kGuardFrames (Kernels.h) before its first
+// and after its last frame, so that a resampler can read its neighbourhood anywhere in the sound:
+// for a looping sound the guards continue the loop round its seam (the frames after the end are
+// the first ones, those before the start the last ones); for a one-shot they are silence.
+// A looping sound's frames are repeated to kUnrolledLoopFrames or more.
 struct Sound
 {
     System* owner = nullptr;
     std::vector<float> data;
     unsigned frames = 0;
+    unsigned playable = 0;  // frames laid out: `frames` times the loop's repeats
     int channels = 1;
-    int rate = 44100;           // the file's own sample rate, a voice's default frequency
-    int bytespersample = 2;     // of the file's encoding, for FMOD_TIMEUNIT_PCMBYTES
+    int rate = 44100;        // the file's own sample rate, a voice's default frequency
+    int bytespersample = 2;  // of the file's encoding, for FMOD_TIMEUNIT_PCMBYTES
     bool loop = false;
+
+    const float* Frame0() const { return data.data() + std::size_t(kGuardFrames) * channels; }
+};
+
+// A voice's left and right gain moving from one value to another over a short window, so that no
+// change of volume, pan or master volume, no start and no stop steps the waveform. At rest
+// (length 0) the gain is `to`; otherwise it has covered `done` of `length` frames.
+struct GainRamp
+{
+    float from[2] = {0.0f, 0.0f};
+    float to[2] = {0.0f, 0.0f};
+    unsigned done = 0;
+    unsigned length = 0;
+
+    // The gain the last mixed frame had.
+    float Now(int p_Side) const;
+    bool Silent() const { return length == 0 && to[0] == 0.0f && to[1] == 0.0f; }
+    // Heads for p_Left/p_Right from the present gain over p_Length frames (no change if already there).
+    void Aim(float p_Left, float p_Right, unsigned p_Length);
 };
 
 // One voice slot. Its handle is (system serial, slot index, generation); the generation grows each
 // time the slot starts a sound, so every older handle of the slot is stale.
 struct Voice
 {
-    const Sound* sound = nullptr;      // mix
-    std::uint64_t position = 0;        // mix: frames into the sound, 32.32 fixed point
-    std::uint64_t step = 0;            // mix: position advance per output frame, 32.32
-    float volume = 1.0f;               // mix
-    float pan = 0.0f;                  // mix: -1 left .. +1 right
-    float panfor = 2.0f;               // mix: the pan that panleft and panright were worked out for
-    float panleft = 0.0f;              // mix: constant-power side gains of a mono sound at that pan
-    float panright = 0.0f;             // mix
-    float frequency = 0.0f;            // mix: Hz
-    bool active = false;               // mix: false once stopped or ended
-    bool paused = false;               // mix
-    std::uint32_t generation = 0;      // mix
-    std::uint64_t stolenhistory = 0;   // mix: bit i set when generation - 1 - i was stolen
-    std::uint64_t startorder = 0;      // mix: when the slot last started a sound, for stealing
+    const Sound* sound = nullptr;     // mix
+    std::uint64_t position = 0;       // mix: frames into the sound, 32.32 fixed point
+    std::uint64_t step = 0;           // mix: position advance per output frame, 32.32
+    float volume = 1.0f;              // mix
+    float pan = 0.0f;                 // mix: -1 left .. +1 right
+    float panfor = 2.0f;              // mix: the pan that panleft and panright were worked out for
+    float panleft = 0.0f;             // mix: constant-power side gains of a mono sound at that pan
+    float panright = 0.0f;            // mix
+    GainRamp gain;                    // mix: what the mixer applies, heading for volume, pan and master
+    float frequency = 0.0f;           // mix: Hz
+    bool active = false;              // mix: false once stopped or ended
+    bool paused = false;              // mix
+    std::uint32_t generation = 0;     // mix
+    std::uint64_t stolenhistory = 0;  // mix: bit i set when generation - 1 - i was stolen
+    std::uint64_t startorder = 0;     // mix: when the slot last started a sound, for stealing
+};
+
+// The last moments of a voice that was stopped, stolen or paused while it sounded: it plays on,
+// its gain ramping to silence, after its slot has moved on. Nothing names it; sound is null when
+// the entry is free.
+struct Fade
+{
+    const Sound* sound = nullptr;  // mix
+    std::uint64_t position = 0;    // mix
+    std::uint64_t step = 0;        // mix
+    GainRamp gain;                 // mix
 };
 
 struct ChannelGroup
@@ -69,6 +109,12 @@ struct Config
     int blockcount = 4;
 };
 
+// Length of every gain ramp and fade-out. A smoothstep ramp's spectrum falls 18 dB per octave
+// beyond 1/length. On a 500 Hz sine, a note change in mid-cycle leaves above 5 kHz a little more
+// than the held tone's own floor with a 1 ms ramp, and less with 2 ms; 3 ms gains little more and
+// would only blunt drum attacks and keep a stopped voice sounding longer.
+constexpr double kRampSeconds = 0.002;
+
 struct System
 {
     std::uint32_t serial = 0;  // names the system inside channel handles; renewed by Close
@@ -78,6 +124,8 @@ struct System
 
     std::mutex mixlock;
     std::vector<Voice> voices;       // mix
+    std::vector<Fade> fades;         // mix: room for two per voice
+    unsigned rampframes = 1;         // frames of every gain ramp and fade-out, from the output rate
     ChannelGroup master;             // mix (volume)
     std::uint64_t startcounter = 0;  // mix
     std::vector<float> mixbuffer;    // mix: one block of interleaved stereo float
@@ -90,6 +138,6 @@ struct System
     ~System();
 };
 
-}
+}  // namespace SoundEngine
 
 #endif

@@ -1,6 +1,6 @@
 #include "Mixer.h"
 
-#include "MixKernel.h"
+#include "Kernels.h"
 #include "Voices.h"
 
 #include <algorithm>
@@ -29,43 +29,57 @@ Gains VoiceGains(Voice& p_Voice, float p_Master)
             p_Voice.panright = std::sin(l_Angle);
             p_Voice.panfor = p_Voice.pan;
         }
-        return { p_Voice.panleft * l_Gain, p_Voice.panright * l_Gain };
+        return {p_Voice.panleft * l_Gain, p_Voice.panright * l_Gain};
     }
-    return { l_Gain * std::min(1.0f, 1.0f - p_Voice.pan), l_Gain * std::min(1.0f, 1.0f + p_Voice.pan) };
+    return {l_Gain * std::min(1.0f, 1.0f - p_Voice.pan), l_Gain * std::min(1.0f, 1.0f + p_Voice.pan)};
 }
 
-// Mixes one voice in spans that end where the sound loops or ends, so the kernel itself never
-// checks a bound. A step may exceed a whole loop; the wrap then takes the remainder.
-void MixVoice(Voice& p_Voice, float* p_Out, unsigned p_Frames, float p_Master)
+// Mixes one playing sound in spans that end where the sound loops or ends, or where its gain ramp
+// ends, so the kernel itself never checks a bound. A step may exceed a whole loop; the wrap then
+// takes the remainder. Returns false once a one-shot has played its last frame.
+bool MixPlayback(const KernelSet& p_Kernels, int p_Resampler, const Sound& p_Sound, std::uint64_t& p_Position,
+                 std::uint64_t p_Step, GainRamp& p_Gain, float* p_Out, unsigned p_Frames)
 {
-    const Sound& l_Sound = *p_Voice.sound;
-    const Gains l_Gains = VoiceGains(p_Voice, p_Master);
-    // Positions below l_End are playable: a loop wraps at its length, a one-shot ends after its last frame.
-    const std::uint64_t l_End = l_Sound.loop ? std::uint64_t(l_Sound.frames) << 32
-                                             : (std::uint64_t(l_Sound.frames - 1) << 32) + 1;
-    const float* l_Data = l_Sound.data.data();
+    // Positions below l_End are playable: a loop runs on through its repeats and wraps by whole
+    // passes of its length, a one-shot ends after its last frame.
+    const std::uint64_t l_Length = std::uint64_t(p_Sound.frames) << 32;
+    const std::uint64_t l_End =
+        p_Sound.loop ? std::uint64_t(p_Sound.playable) << 32 : l_Length - (std::uint64_t(1) << 32) + 1;
+    const float* l_Data = p_Sound.Frame0();
+    const auto& l_Kernels = p_Kernels.span[p_Resampler][p_Sound.channels - 1];
     while (p_Frames > 0) {
-        if (p_Voice.position >= l_End) {
-            if (!l_Sound.loop)
+        if (p_Position >= l_End) {
+            if (!p_Sound.loop)
                 break;
-            p_Voice.position -= l_End;
-            if (p_Voice.position >= l_End)
-                p_Voice.position %= l_End;
+            p_Position %= l_Length;
         }
         unsigned l_Count = p_Frames;
-        const std::uint64_t l_Room = l_End - p_Voice.position;
-        if (p_Voice.step != 0 && std::uint64_t(l_Count) * p_Voice.step > l_Room)
-            l_Count = unsigned((l_Room + p_Voice.step - 1) / p_Voice.step);
-        if (l_Sound.channels == 1)
-            p_Voice.position = MixSpan<1>(l_Data, p_Voice.position, p_Voice.step, l_Count, p_Out, l_Gains.left, l_Gains.right);
-        else
-            p_Voice.position = MixSpan<2>(l_Data, p_Voice.position, p_Voice.step, l_Count, p_Out, l_Gains.left, l_Gains.right);
+        const std::uint64_t l_Room = l_End - p_Position;
+        if (p_Step != 0 && std::uint64_t(l_Count) * p_Step > l_Room)
+            l_Count = unsigned((l_Room + p_Step - 1) / p_Step);
+        SpanGain l_Gain = {p_Gain.to[0], p_Gain.to[1], p_Gain.to[0], p_Gain.to[1], 0.0f, 0.0f};
+        const bool l_Ramped = p_Gain.length != 0;
+        if (l_Ramped) {
+            l_Count = std::min(l_Count, p_Gain.length - p_Gain.done);
+            const float l_Length = float(p_Gain.length);
+            l_Gain = {
+                p_Gain.from[0], p_Gain.from[1], p_Gain.to[0], p_Gain.to[1], float(p_Gain.done + 1) / l_Length,
+                1.0f / l_Length};
+            p_Gain.done += l_Count;
+            if (p_Gain.done == p_Gain.length)
+                p_Gain.length = 0;
+        }
+        p_Position = l_Kernels[l_Ramped](l_Data, p_Position, p_Step, l_Count, p_Out, l_Gain);
         p_Out += 2 * l_Count;
         p_Frames -= l_Count;
     }
+    // Between blocks a loop's position lies within its first pass.
+    if (p_Sound.loop) {
+        p_Position %= l_Length;
+        return true;
+    }
     // A one-shot ends as soon as its last frame is out, not one block later.
-    if (!l_Sound.loop && p_Voice.position >= l_End)
-        StopVoice(p_Voice);
+    return p_Position < l_End;
 }
 
 // Saturates instead of wrapping; a NaN (only possible from absurd volumes) comes out as full
@@ -77,18 +91,35 @@ inline std::int16_t ToPcm16(float p_Value)
     return std::int16_t(int(l_Offset) - 32768);
 }
 
-}
+}  // namespace
 
 void MixBlock(System& p_System, std::int16_t* p_Out, unsigned p_Frames)
 {
     float* l_Mix = p_System.mixbuffer.data();
     std::fill(l_Mix, l_Mix + 2 * std::size_t(p_Frames), 0.0f);
+    const KernelSet& l_Kernels = BestKernels();
+    const int l_Resampler = int(p_System.config.resampler);
     const float l_Master = p_System.master.volume;
-    for (Voice& l_Voice : p_System.voices)
-        if (l_Voice.active && !l_Voice.paused)
-            MixVoice(l_Voice, l_Mix, p_Frames, l_Master);
+    for (Voice& l_Voice : p_System.voices) {
+        if (!l_Voice.active || l_Voice.paused)
+            continue;
+        const Gains l_Target = VoiceGains(l_Voice, l_Master);
+        l_Voice.gain.Aim(l_Target.left, l_Target.right, p_System.rampframes);
+        if (!MixPlayback(l_Kernels, l_Resampler, *l_Voice.sound, l_Voice.position, l_Voice.step, l_Voice.gain,
+                         l_Mix, p_Frames))
+            EndVoice(l_Voice);
+    }
+    for (Fade& l_Fade : p_System.fades) {
+        if (l_Fade.sound == nullptr)
+            continue;
+        const unsigned l_Left = l_Fade.gain.length - l_Fade.gain.done;
+        if (!MixPlayback(l_Kernels, l_Resampler, *l_Fade.sound, l_Fade.position, l_Fade.step, l_Fade.gain,
+                         l_Mix, std::min(p_Frames, l_Left)) ||
+            l_Fade.gain.length == 0)
+            l_Fade.sound = nullptr;
+    }
     for (std::size_t l_Index = 0; l_Index < 2 * std::size_t(p_Frames); ++l_Index)
         p_Out[l_Index] = ToPcm16(l_Mix[l_Index]);
 }
 
-}
+}  // namespace SoundEngine

@@ -7,6 +7,8 @@
 #include "Voices.h"
 
 #include <cerrno>
+#include <algorithm>
+#include <cmath>
 
 namespace SoundEngine {
 namespace {
@@ -43,6 +45,7 @@ FMOD_RESULT InitSystem(System& p_System, int p_MaxChannels, void* p_DriverData)
     const unsigned l_BlockFrames = l_RealTime ? RealTimeDriver::BlockFrames(l_Config) : l_Config.blocklength;
     try {
         p_System.voices.assign(std::size_t(p_MaxChannels), Voice());
+        p_System.fades.assign(std::size_t(p_MaxChannels) * 2, Fade());
         p_System.mixbuffer.assign(std::size_t(l_BlockFrames) * 2, 0.0f);
         p_System.nrtblock.assign(l_RealTime ? 0 : std::size_t(l_BlockFrames) * 2, 0);
         p_System.output = CreateOutput(l_Config.output);
@@ -51,6 +54,7 @@ FMOD_RESULT InitSystem(System& p_System, int p_MaxChannels, void* p_DriverData)
         return FMOD_ERR_MEMORY;
     }
     p_System.master.volume = 1.0f;
+    p_System.rampframes = unsigned(std::max(1L, std::lround(l_Config.rate * kRampSeconds)));
 
     FMOD_RESULT l_Result = FMOD_OK;
     const OutputFormat l_Format = {l_Config.rate, 2, l_BlockFrames, unsigned(l_Config.blockcount)};
@@ -87,6 +91,7 @@ FMOD_RESULT CloseSystem(System& p_System)
     const int l_Reason = p_System.output->Failure();
     p_System.output.reset();
     p_System.voices.clear();
+    p_System.fades.clear();
     p_System.initialised = false;
     RenewSerial(&p_System);
     if (l_Reason == 0)
@@ -100,9 +105,7 @@ void DestroySound(Sound* p_Sound)
     System& l_System = *p_Sound->owner;
     {
         std::lock_guard<std::mutex> l_Mix(l_System.mixlock);
-        for (Voice& l_Voice : l_System.voices)
-            if (l_Voice.active && l_Voice.sound == p_Sound)
-                StopVoice(l_Voice);
+        DropSound(l_System, p_Sound);
     }
     l_System.sounds.erase(p_Sound);
     UnregisterSound(p_Sound);

@@ -4,6 +4,55 @@
 #include <cmath>
 
 namespace SoundEngine {
+namespace {
+
+float Smoothstep(float p_U) { return p_U * p_U * (3.0f - 2.0f * p_U); }
+
+// Hands what a voice sounds to a free fade entry (or the one closest to its end) and leaves the
+// voice silent. A voice that has not sounded yet needs no fade.
+void FadeOut(System& p_System, Voice& p_Voice)
+{
+    if (p_Voice.sound == nullptr || p_Voice.gain.Silent() || p_System.fades.empty()) {
+        p_Voice.gain = GainRamp();
+        return;
+    }
+    Fade* l_Entry = &p_System.fades.front();
+    for (Fade& l_Fade : p_System.fades) {
+        if (l_Fade.sound == nullptr) {
+            l_Entry = &l_Fade;
+            break;
+        }
+        if (l_Fade.gain.done > l_Entry->gain.done)
+            l_Entry = &l_Fade;
+    }
+    l_Entry->sound = p_Voice.sound;
+    l_Entry->position = p_Voice.position;
+    l_Entry->step = p_Voice.step;
+    l_Entry->gain = p_Voice.gain;
+    l_Entry->gain.Aim(0.0f, 0.0f, p_System.rampframes);
+    p_Voice.gain = GainRamp();
+}
+
+}  // namespace
+
+float GainRamp::Now(int p_Side) const
+{
+    if (length == 0)
+        return to[p_Side];
+    return from[p_Side] + (to[p_Side] - from[p_Side]) * Smoothstep(float(done) / float(length));
+}
+
+void GainRamp::Aim(float p_Left, float p_Right, unsigned p_Length)
+{
+    if (p_Left == to[0] && p_Right == to[1])
+        return;
+    from[0] = Now(0);
+    from[1] = Now(1);
+    to[0] = p_Left;
+    to[1] = p_Right;
+    done = 0;
+    length = p_Length;
+}
 
 unsigned ChooseFreeVoice(const System& p_System)
 {
@@ -18,9 +67,11 @@ unsigned ChooseFreeVoice(const System& p_System)
     return l_Oldest;
 }
 
-FMOD_CHANNEL* StartVoice(System& p_System, unsigned p_Slot, const Sound& p_Sound, bool p_Paused, bool p_SameHandle)
+FMOD_CHANNEL* StartVoice(System& p_System, unsigned p_Slot, const Sound& p_Sound, bool p_Paused,
+                         bool p_SameHandle)
 {
     Voice& l_Voice = p_System.voices[p_Slot];
+    FadeOut(p_System, l_Voice);
     if (!p_SameHandle || !l_Voice.active) {
         l_Voice.stolenhistory = (l_Voice.stolenhistory << 1) | (l_Voice.active ? 1u : 0u);
         l_Voice.generation = (l_Voice.generation + 1) & ChannelHandle::kGenerationMask;
@@ -56,10 +107,34 @@ FMOD_RESULT ResolveVoice(System& p_System, const ChannelHandle::Parts& p_Handle,
     return FMOD_ERR_INVALID_HANDLE;
 }
 
-void StopVoice(Voice& p_Voice)
+void StopVoice(System& p_System, Voice& p_Voice)
+{
+    FadeOut(p_System, p_Voice);
+    EndVoice(p_Voice);
+}
+
+void PauseVoice(System& p_System, Voice& p_Voice, bool p_Paused)
+{
+    if (p_Paused && !p_Voice.paused)
+        FadeOut(p_System, p_Voice);
+    p_Voice.paused = p_Paused;
+}
+
+void EndVoice(Voice& p_Voice)
 {
     p_Voice.active = false;
     p_Voice.sound = nullptr;
+    p_Voice.gain = GainRamp();
+}
+
+void DropSound(System& p_System, const Sound* p_Sound)
+{
+    for (Voice& l_Voice : p_System.voices)
+        if (l_Voice.active && l_Voice.sound == p_Sound)
+            EndVoice(l_Voice);
+    for (Fade& l_Fade : p_System.fades)
+        if (l_Fade.sound == p_Sound)
+            l_Fade.sound = nullptr;
 }
 
 void SetVoiceFrequency(const System& p_System, Voice& p_Voice, float p_Frequency)
@@ -70,4 +145,4 @@ void SetVoiceFrequency(const System& p_System, Voice& p_Voice, float p_Frequency
     p_Voice.step = std::uint64_t(l_Frequency / p_System.config.rate * 4294967296.0);
 }
 
-}
+}  // namespace SoundEngine

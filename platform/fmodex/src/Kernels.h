@@ -1,0 +1,64 @@
+// The mixer's span kernels: one voice's run of frames, resampled and added into the stereo mix.
+// Each resampler exists as a plain scalar reference and as SIMD variants (SSE2, AVX2)
+// generated from one source; BestKernels picks the fastest the processor runs.
+#ifndef TUNEWRIGHT_SOUND_KERNELS_H
+#define TUNEWRIGHT_SOUND_KERNELS_H
+
+#include <cstdint>
+
+// SIMD kernels are built for x86 (32 and 64 bit) with GCC or clang; elsewhere only the reference.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define TW_SIMD_X86 1
+#else
+#define TW_SIMD_X86 0
+#endif
+
+namespace SoundEngine {
+
+// Resamplers, numbered as FMOD_DSP_RESAMPLER.
+enum Resampler { RESAMPLE_NEAREST = 0, RESAMPLE_LINEAR = 1, RESAMPLE_CUBIC = 2, RESAMPLE_SPLINE = 3 };
+constexpr int kResamplerCount = 4;
+
+// Frames a sound keeps before its first and after its last frame, so that every resampler can
+// read its widest neighbourhood without a bound check: copies of the other end of the loop for a
+// looping sound, silence for a one-shot.
+// (The SIMD kernels read whole vectors of up to four floats past the widest neighbourhood.)
+constexpr unsigned kGuardFrames = 8;
+
+// The gain of a span's frames. Steady: p_Left/p_Right throughout. Ramped: frame i has
+// left + (toleft - left) * S(x + dx * i), S(u) = u * u * (3 - 2 * u) (a smoothstep, whose
+// slope is 0 at both ends), and the same on the right.
+struct SpanGain
+{
+    float left;
+    float right;
+    float toleft;
+    float toright;
+    float x;
+    float dx;
+};
+
+// Adds p_Count frames of one voice into p_Out (interleaved stereo float). p_Data points at the
+// sound's frame 0 (interleaved, guard frames around it); the read position p_Position is in frames,
+// 32.32 fixed point, advancing by p_Step per output frame. The caller keeps every position of the
+// span below the sound's end. Returns the position after the span.
+using SpanKernel = std::uint64_t (*)(const float* p_Data, std::uint64_t p_Position, std::uint64_t p_Step,
+                                     unsigned p_Count, float* p_Out, const SpanGain& p_Gain);
+
+// Every kernel of one instruction set: [resampler][channels - 1][ramped].
+struct KernelSet
+{
+    const char* name;
+    SpanKernel span[kResamplerCount][2][2];
+};
+
+const KernelSet& ReferenceKernels();
+// Null when this build or this processor has no such variant.
+const KernelSet* Sse2Kernels();
+const KernelSet* Avx2Kernels();
+// The fastest set the processor runs, chosen once.
+const KernelSet& BestKernels();
+
+}  // namespace SoundEngine
+
+#endif

@@ -1,0 +1,46 @@
+// The scalar reference kernels, and the choice of the set the mixer uses.
+#include "Kernels.h"
+
+#define TW_KERNEL_NS Reference
+#define TW_KERNEL_INLINE inline
+#include "Interpolation.h"
+#include "MixKernel.h"
+
+namespace SoundEngine {
+namespace {
+
+template <int Interp> void FillRow(KernelSet& p_Set)
+{
+    p_Set.span[Interp][0][0] = &Reference::MixSpanReference<1, Interp, false>;
+    p_Set.span[Interp][0][1] = &Reference::MixSpanReference<1, Interp, true>;
+    p_Set.span[Interp][1][0] = &Reference::MixSpanReference<2, Interp, false>;
+    p_Set.span[Interp][1][1] = &Reference::MixSpanReference<2, Interp, true>;
+}
+
+KernelSet MakeReference()
+{
+    KernelSet l_Set = {"scalar", {}};
+    FillRow<RESAMPLE_NEAREST>(l_Set);
+    FillRow<RESAMPLE_LINEAR>(l_Set);
+    FillRow<RESAMPLE_CUBIC>(l_Set);
+    FillRow<RESAMPLE_SPLINE>(l_Set);
+    return l_Set;
+}
+
+}  // namespace
+
+const KernelSet& ReferenceKernels()
+{
+    static const KernelSet l_Set = MakeReference();
+    return l_Set;
+}
+
+const KernelSet& BestKernels()
+{
+    static const KernelSet& l_Best = Avx2Kernels() != nullptr   ? *Avx2Kernels()
+                                     : Sse2Kernels() != nullptr ? *Sse2Kernels()
+                                                                : ReferenceKernels();
+    return l_Best;
+}
+
+}  // namespace SoundEngine

@@ -1,0 +1,28 @@
+// The SSE2 kernels: the 32-bit Windows build's and every x86-64 processor's baseline.
+#include "Kernels.h"
+
+#if TW_SIMD_X86
+#include "SimdSse2.h"
+#define TW_KERNEL_NS Sse2
+#define TW_KERNEL_TARGET TW_SSE2_TARGET
+#define TW_KERNEL_INLINE TW_SSE2_INLINE
+#include "Interpolation.h"
+#include "MixKernelSimd.h"
+#endif
+
+namespace SoundEngine {
+
+const KernelSet* Sse2Kernels()
+{
+#if TW_SIMD_X86
+    __builtin_cpu_init();
+    if (!__builtin_cpu_supports("sse2"))
+        return nullptr;
+    static const KernelSet l_Set = Sse2::MakeKernelSet("sse2");
+    return &l_Set;
+#else
+    return nullptr;
+#endif
+}
+
+}  // namespace SoundEngine

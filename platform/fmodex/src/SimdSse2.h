@@ -1,0 +1,132 @@
+// Four float lanes on SSE2, for MixKernelSimd.h. Each lane's neighbourhood of samples is read with
+// one unaligned load per four floats and transposed into one vector per tap.
+#ifndef TUNEWRIGHT_SOUND_SIMDSSE2_H
+#define TUNEWRIGHT_SOUND_SIMDSSE2_H
+
+#include <emmintrin.h>
+#include <xmmintrin.h>
+
+#include <cstdint>
+
+#define TW_SSE2_TARGET __attribute__((target("sse2")))
+#define TW_SSE2_INLINE __attribute__((target("sse2"), always_inline)) inline
+
+namespace SoundEngine {
+namespace Sse2 {
+
+struct Floats
+{
+    __m128 v;
+    Floats() = default;
+    TW_SSE2_INLINE Floats(__m128 p_V) : v(p_V) {}
+    TW_SSE2_INLINE Floats(float p_Value) : v(_mm_set1_ps(p_Value)) {}
+};
+
+TW_SSE2_INLINE Floats operator+(Floats p_A, Floats p_B) { return _mm_add_ps(p_A.v, p_B.v); }
+TW_SSE2_INLINE Floats operator-(Floats p_A, Floats p_B) { return _mm_sub_ps(p_A.v, p_B.v); }
+TW_SSE2_INLINE Floats operator*(Floats p_A, Floats p_B) { return _mm_mul_ps(p_A.v, p_B.v); }
+TW_SSE2_INLINE Floats MulAdd(Floats p_A, Floats p_B, Floats p_C)
+{
+    return _mm_add_ps(_mm_mul_ps(p_A.v, p_B.v), p_C.v);
+}
+
+struct Lanes
+{
+    static constexpr unsigned kWidth = 4;
+
+    // The 32.32 positions of four consecutive frames: frames 0 and 1 in first, 2 and 3 in second.
+    struct Positions
+    {
+        __m128i first;
+        __m128i second;
+    };
+
+    // The sample offsets (frame index times channels) of the four lanes.
+    struct Indices
+    {
+        alignas(16) std::int32_t at[4];
+    };
+
+    TW_SSE2_INLINE static Positions Start(const std::uint64_t (&p_Lane)[4])
+    {
+        return {_mm_set_epi64x(std::int64_t(p_Lane[1]), std::int64_t(p_Lane[0])),
+                _mm_set_epi64x(std::int64_t(p_Lane[3]), std::int64_t(p_Lane[2]))};
+    }
+
+    TW_SSE2_INLINE static void Advance(Positions& p_Positions, std::uint64_t p_By)
+    {
+        const __m128i l_By = _mm_set1_epi64x(std::int64_t(p_By));
+        p_Positions.first = _mm_add_epi64(p_Positions.first, l_By);
+        p_Positions.second = _mm_add_epi64(p_Positions.second, l_By);
+    }
+
+    // The whole frames (high halves) times p_Channels.
+    TW_SSE2_INLINE static Indices Whole(const Positions& p_Positions, int p_Channels)
+    {
+        __m128i l_High =
+            _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(p_Positions.first),
+                                            _mm_castsi128_ps(p_Positions.second), _MM_SHUFFLE(3, 1, 3, 1)));
+        if (p_Channels == 2)
+            l_High = _mm_add_epi32(l_High, l_High);
+        Indices l_Indices;
+        _mm_store_si128(reinterpret_cast<__m128i*>(l_Indices.at), l_High);
+        return l_Indices;
+    }
+
+    // The nearest whole frames, times p_Channels.
+    TW_SSE2_INLINE static Indices Nearest(const Positions& p_Positions, int p_Channels)
+    {
+        Positions l_Rounded = p_Positions;
+        Advance(l_Rounded, 0x80000000u);
+        return Whole(l_Rounded, p_Channels);
+    }
+
+    // The fractions from the top 24 bits of the low halves.
+    TW_SSE2_INLINE static Floats Fraction(const Positions& p_Positions)
+    {
+        const __m128i l_Low =
+            _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(p_Positions.first),
+                                            _mm_castsi128_ps(p_Positions.second), _MM_SHUFFLE(2, 0, 2, 0)));
+        return _mm_mul_ps(_mm_cvtepi32_ps(_mm_srli_epi32(l_Low, 8)), _mm_set1_ps(1.0f / 16777216.0f));
+    }
+
+    // p_Rows[j] holds p_Base[index + j] of every lane, for j below 4 * Blocks: each lane's run of
+    // floats is read with whole-vector loads and turned on its side.
+    template <int Blocks>
+    TW_SSE2_INLINE static void Rows(const float* p_Base, const Indices& p_Indices,
+                                    Floats (&p_Rows)[4 * Blocks])
+    {
+        for (int l_Block = 0; l_Block < Blocks; ++l_Block) {
+            __m128 l_A = _mm_loadu_ps(p_Base + p_Indices.at[0] + 4 * l_Block);
+            __m128 l_B = _mm_loadu_ps(p_Base + p_Indices.at[1] + 4 * l_Block);
+            __m128 l_C = _mm_loadu_ps(p_Base + p_Indices.at[2] + 4 * l_Block);
+            __m128 l_D = _mm_loadu_ps(p_Base + p_Indices.at[3] + 4 * l_Block);
+            _MM_TRANSPOSE4_PS(l_A, l_B, l_C, l_D);
+            p_Rows[4 * l_Block] = l_A;
+            p_Rows[4 * l_Block + 1] = l_B;
+            p_Rows[4 * l_Block + 2] = l_C;
+            p_Rows[4 * l_Block + 3] = l_D;
+        }
+    }
+
+    TW_SSE2_INLINE static Floats FrameOffsets() { return _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f); }
+
+    // Adds left and right, interleaved, to eight floats at p_Out.
+    TW_SSE2_INLINE static void AddStereo(float* p_Out, Floats p_Left, Floats p_Right)
+    {
+        _mm_storeu_ps(p_Out, _mm_add_ps(_mm_loadu_ps(p_Out), _mm_unpacklo_ps(p_Left.v, p_Right.v)));
+        _mm_storeu_ps(p_Out + 4, _mm_add_ps(_mm_loadu_ps(p_Out + 4), _mm_unpackhi_ps(p_Left.v, p_Right.v)));
+    }
+
+    // The same into a buffer of eight floats.
+    TW_SSE2_INLINE static void StoreStereo(float* p_Out, Floats p_Left, Floats p_Right)
+    {
+        _mm_storeu_ps(p_Out, _mm_unpacklo_ps(p_Left.v, p_Right.v));
+        _mm_storeu_ps(p_Out + 4, _mm_unpackhi_ps(p_Left.v, p_Right.v));
+    }
+};
+
+}  // namespace Sse2
+}  // namespace SoundEngine
+
+#endif

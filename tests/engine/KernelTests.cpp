@@ -1,0 +1,122 @@
+// Every SIMD span kernel against the scalar reference, frame by frame, where kernels go wrong:
+// reads across a loop's seam and past a one-shot's end, steps of 0, of a hair and of 4096 frames,
+// spans that do not fill the lanes, and gain ramps.
+#include "Kernels.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+using namespace SoundEngine;
+
+namespace {
+
+struct TestSound
+{
+    std::vector<float> data;  // kGuardFrames of guard on both sides, as the loader lays it out
+    unsigned frames;
+    int channels;
+    bool loop;
+    const float* Frame0() const { return data.data() + kGuardFrames * channels; }
+    // The first position a span may not reach (as the mixer bounds its spans).
+    std::uint64_t End() const
+    {
+        return loop ? std::uint64_t(frames) << 32 : (std::uint64_t(frames - 1) << 32) + 1;
+    }
+};
+
+TestSound MakeSound(unsigned p_Frames, int p_Channels, bool p_Loop, std::mt19937& p_Random)
+{
+    std::uniform_real_distribution<float> l_Full(-1.0f, 1.0f);
+    TestSound l_Sound = {std::vector<float>((p_Frames + 2 * kGuardFrames) * p_Channels), p_Frames, p_Channels,
+                         p_Loop};
+    for (float& l_Sample : l_Sound.data)  // the guards too: both kernels must read the same memory
+        l_Sample = l_Full(p_Random);
+    return l_Sound;
+}
+
+std::vector<const KernelSet*> SimdSets()
+{
+    std::vector<const KernelSet*> l_Sets;
+    for (const KernelSet* l_Set : {Sse2Kernels(), Avx2Kernels()})
+        if (l_Set != nullptr)
+            l_Sets.push_back(l_Set);
+    return l_Sets;
+}
+
+TEST(Kernels, TheProcessorsBestSetIsUsedAndX86HasSimd)
+{
+    const KernelSet& l_Best = BestKernels();
+#if defined(__x86_64__) || defined(__i386__)
+    ASSERT_NE(Sse2Kernels(), nullptr);
+    EXPECT_STREQ(l_Best.name, Avx2Kernels() != nullptr ? "avx2" : "sse2");
+#else
+    EXPECT_STREQ(l_Best.name, "scalar");
+#endif
+}
+
+TEST(Kernels, EverySimdKernelMatchesTheReferenceWithin1e6OfFullScale)
+{
+    std::mt19937 l_Random(12);
+    const std::uint64_t l_One = std::uint64_t(1) << 32;
+    const std::uint64_t l_Steps[] = {0, 1, l_One / 3, l_One, l_One + l_One / 7, 3 * l_One - 5, 4096 * l_One};
+    const unsigned l_Counts[] = {1, 3, 7, 8, 13, 31, 64};
+    const std::vector<const KernelSet*> l_Sets = SimdSets();
+    ASSERT_FALSE(l_Sets.empty()) << "no SIMD kernels on this processor";
+    float l_Worst = 0.0f;
+    int l_Spans = 0;
+    for (int l_Channels = 1; l_Channels <= 2; ++l_Channels)
+        for (unsigned l_Frames : {1u, 3u, 37u})
+            for (bool l_Loop : {true, false}) {
+                const TestSound l_Sound = MakeSound(l_Frames, l_Channels, l_Loop, l_Random);
+                for (std::uint64_t l_Step : l_Steps)
+                    for (unsigned l_Count : l_Counts) {
+                        // Start just before the end, so the span reads the guard frames, or anywhere.
+                        const std::uint64_t l_Back =
+                            std::min<std::uint64_t>(l_Sound.End() - 1, l_Step * (l_Count / 2) + 12345);
+                        const std::uint64_t l_Start = l_Random() % 2 == 0
+                                                          ? l_Sound.End() - 1 - l_Back
+                                                          : (std::uint64_t(l_Random()) << 8) % l_Sound.End();
+                        unsigned l_Span = l_Count;
+                        if (l_Step != 0)
+                            l_Span = unsigned(std::min<std::uint64_t>(
+                                l_Count, (l_Sound.End() - l_Start + l_Step - 1) / l_Step));
+                        const SpanGain l_Gain = {0.8f, -0.3f, 0.1f, 1.0f, 0.25f, 0.5f / 64.0f};
+                        std::vector<float> l_Out(2 * l_Count + 2);
+                        for (float& l_Sample : l_Out)
+                            l_Sample = float(l_Random() % 1000) / 1000.0f;
+                        for (int l_Resampler = 0; l_Resampler < kResamplerCount; ++l_Resampler)
+                            for (int l_Ramped = 0; l_Ramped < 2; ++l_Ramped) {
+                                std::vector<float> l_Expected = l_Out;
+                                const std::uint64_t l_End =
+                                    ReferenceKernels().span[l_Resampler][l_Channels - 1][l_Ramped](
+                                        l_Sound.Frame0(), l_Start, l_Step, l_Span, l_Expected.data(), l_Gain);
+                                for (const KernelSet* l_Set : l_Sets) {
+                                    std::vector<float> l_Got = l_Out;
+                                    EXPECT_EQ(
+                                        l_Set->span[l_Resampler][l_Channels - 1][l_Ramped](
+                                            l_Sound.Frame0(), l_Start, l_Step, l_Span, l_Got.data(), l_Gain),
+                                        l_End);
+                                    for (std::size_t l_Index = 0; l_Index < l_Got.size(); ++l_Index) {
+                                        const float l_Error = std::fabs(l_Got[l_Index] - l_Expected[l_Index]);
+                                        l_Worst = std::max(l_Worst, l_Error);
+                                        ASSERT_LE(l_Error, 1e-6f)
+                                            << l_Set->name << " resampler " << l_Resampler << " channels "
+                                            << l_Channels << " frames " << l_Frames
+                                            << (l_Loop ? " loop" : " one-shot") << " step " << l_Step
+                                            << " count " << l_Span << (l_Ramped ? " ramped" : "")
+                                            << " sample " << l_Index;
+                                    }
+                                    ++l_Spans;
+                                }
+                            }
+                    }
+            }
+    RecordProperty("worst_error", std::to_string(l_Worst));
+    std::printf("%d spans compared; worst difference %.3g of full scale\n", l_Spans, double(l_Worst));
+}
+
+}  // namespace
