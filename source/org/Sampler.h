@@ -1,7 +1,7 @@
 #ifndef TUNEWRIGHT_SAMPLER_H
 #define TUNEWRIGHT_SAMPLER_H
 
-#include <fmod.h>
+#include "fmod.h"
 
 #include <string>
 
@@ -32,9 +32,6 @@ public:
 
 private:
     friend struct SamplerInspector;
-
-    // The sound a track's record selects; null when the sample lies outside the bank.
-    FMOD_SOUND* SelectSound(int p_Track, int p_Sample) const;
 
     FMOD_SOUND* melodysamples[MELODY_SAMPLES];
     FMOD_SOUND* percussionsamples[PERCUSSION_SAMPLES];

@@ -263,4 +263,23 @@ std::vector<Timbre> MelodyBank()
     return l_Bank;
 }
 
+bool RenderMelodyBank(std::vector<std::vector<std::int16_t>>& p_Cycles, std::string& p_Error)
+{
+    const std::vector<Timbre> l_Bank = MelodyBank();
+    if (l_Bank.size() != MELODY_COUNT) {
+        p_Error = "internal error: the melody bank has " + std::to_string(l_Bank.size()) + " waveforms, not " +
+                  std::to_string(MELODY_COUNT);
+        return false;
+    }
+    p_Cycles.assign(l_Bank.size(), {});
+    for (std::size_t l_I = 0; l_I < l_Bank.size(); ++l_I) {
+        std::string l_Error;
+        if (!RenderCycle(l_Bank[l_I].spectrum, MELODY_RMS, p_Cycles[l_I], l_Error)) {
+            p_Error = "melody " + std::to_string(l_I) + " (" + l_Bank[l_I].name + "): " + l_Error;
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace SampleGen

@@ -1,6 +1,7 @@
 #ifndef TUNEWRIGHT_SAMPLEGEN_MELODYBANK_H
 #define TUNEWRIGHT_SAMPLEGEN_MELODYBANK_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,14 @@ struct Timbre {
     Spectrum spectrum;
 };
 
+// The melody files carry a nominal rate; the sampler sets the real playback rate per note.
+constexpr std::uint32_t MELODY_RATE = 44100;
+
 // The hundred melody waveforms, in bank order (index N becomes "melody/melodyN.wav").
 std::vector<Timbre> MelodyBank();
+
+// One rendered cycle per waveform, in bank order; false with a message if one cannot be made.
+bool RenderMelodyBank(std::vector<std::vector<std::int16_t>>& p_Cycles, std::string& p_Error);
 
 }  // namespace SampleGen
 

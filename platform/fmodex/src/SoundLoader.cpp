@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 namespace SoundEngine {
@@ -46,6 +47,23 @@ public:
     SNDFILE* file;
 };
 
+// Adds the guard frame after the last (frame 0 for a loop, the last frame for a one-shot) and
+// hands the samples to the sound.
+void Finish(std::vector<float>&& p_Data, unsigned p_Frames, int p_Channels, int p_Rate, int p_Bytes, bool p_Loop,
+            Sound& p_Sound)
+{
+    const std::size_t l_Guard = std::size_t(p_Frames) * p_Channels;
+    const std::size_t l_Source = p_Loop ? 0 : l_Guard - p_Channels;
+    for (int l_Channel = 0; l_Channel < p_Channels; ++l_Channel)
+        p_Data[l_Guard + l_Channel] = p_Data[l_Source + l_Channel];
+    p_Sound.data = std::move(p_Data);
+    p_Sound.frames = p_Frames;
+    p_Sound.channels = p_Channels;
+    p_Sound.rate = p_Rate;
+    p_Sound.bytespersample = p_Bytes;
+    p_Sound.loop = p_Loop;
+}
+
 }
 
 FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, Sound& p_Sound)
@@ -79,17 +97,32 @@ FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, Sound& p_Sound)
     for (float& l_Sample : l_Data)
         if (!std::isfinite(l_Sample))
             l_Sample = 0.0f;
-    const std::size_t l_Guard = std::size_t(l_Frames) * l_Channels;
-    const std::size_t l_Source = p_Loop ? 0 : l_Guard - l_Channels;
-    for (int l_Channel = 0; l_Channel < l_Channels; ++l_Channel)
-        l_Data[l_Guard + l_Channel] = l_Data[l_Source + l_Channel];
+    Finish(std::move(l_Data), l_Frames, l_Channels, l_Info.samplerate, l_Bytes, p_Loop, p_Sound);
+    return FMOD_OK;
+}
 
-    p_Sound.data = std::move(l_Data);
-    p_Sound.frames = l_Frames;
-    p_Sound.channels = l_Channels;
-    p_Sound.rate = l_Info.samplerate;
-    p_Sound.bytespersample = l_Bytes;
-    p_Sound.loop = p_Loop;
+FMOD_RESULT LoadRawPcm16(const void* p_Data, unsigned p_Bytes, int p_Channels, int p_Rate, bool p_Loop,
+                         Sound& p_Sound)
+{
+    if (p_Data == nullptr || p_Channels < 1 || p_Channels > 2 || p_Rate <= 0)
+        return FMOD_ERR_INVALID_PARAM;
+    const unsigned l_Frames = p_Bytes / (2u * unsigned(p_Channels));
+    if (l_Frames < 1 || l_Frames > kMaxFrames)
+        return FMOD_ERR_INVALID_PARAM;
+    std::vector<float> l_Data;
+    try {
+        l_Data.resize((std::size_t(l_Frames) + 1) * p_Channels);
+    } catch (const std::bad_alloc&) {
+        return FMOD_ERR_MEMORY;
+    }
+    // The same scaling as a 16-bit WAV file read with normalisation: full negative scale is -1.
+    const unsigned char* l_Bytes = static_cast<const unsigned char*>(p_Data);
+    for (std::size_t l_Index = 0; l_Index < std::size_t(l_Frames) * p_Channels; ++l_Index) {
+        std::int16_t l_Sample;
+        std::memcpy(&l_Sample, l_Bytes + 2 * l_Index, sizeof l_Sample);
+        l_Data[l_Index] = float(l_Sample) * (1.0f / 32768.0f);
+    }
+    Finish(std::move(l_Data), l_Frames, p_Channels, p_Rate, 2, p_Loop, p_Sound);
     return FMOD_OK;
 }
 
