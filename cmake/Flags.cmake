@@ -5,8 +5,13 @@ if(TUNEWRIGHT_WERROR)
 endif()
 
 if(TUNEWRIGHT_SANITIZE)
-  add_compile_options(-fsanitize=${TUNEWRIGHT_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
-  add_link_options(-fsanitize=${TUNEWRIGHT_SANITIZE})
+  set(l_Sanitize "${TUNEWRIGHT_SANITIZE}")
+  # gcc's UBSan cannot see a float converted to an integer that cannot hold it; clang's can.
+  if(CMAKE_CXX_COMPILER_ID MATCHES "Clang" AND l_Sanitize MATCHES "undefined")
+    string(APPEND l_Sanitize ",float-cast-overflow")
+  endif()
+  add_compile_options(-fsanitize=${l_Sanitize} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${l_Sanitize})
 endif()
 
 # Only what a header marks for export leaves a shared library.

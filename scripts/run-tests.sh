@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test the way CI does:
 #   1. the whole suite, plain (warnings are errors);
-#   2. the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer;
+#   2. the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, then the song,
+#      sampler and engine tests under clang's UndefinedBehaviorSanitizer;
 #   3. the sound engine's tests under ThreadSanitizer;
 #   4. the song reader's fuzzer for TUNEWRIGHT_FUZZ_SECONDS (default 60);
 #   5. an installed copy of the library, found and linked by a separate CMake project.
@@ -53,6 +54,14 @@ run_suite build/plain
 step "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 build build/asan -DTUNEWRIGHT_SANITIZE=address,undefined -DTUNEWRIGHT_BUILD_BENCH=OFF
 run_suite build/asan
+
+# gcc's UBSan cannot see a float converted to an integer that cannot hold it (nor a value outside
+# an enum's range); clang's can. Only the library's and the engine's tests, without the player.
+step "clang UndefinedBehaviorSanitizer: the song, the sampler and the engine"
+CC=clang CXX=clang++ cmake -S . -B build/clang-ubsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNEWRIGHT_SANITIZE=undefined \
+  -DTUNEWRIGHT_BUILD_PLAYER=OFF -DTUNEWRIGHT_BUILD_BENCH=OFF >/dev/null
+cmake --build build/clang-ubsan -j"$l_Jobs" --target song_tests sampler_tests engine_tests
+ctest --test-dir build/clang-ubsan --output-on-failure -j"$l_Jobs" -L 'song|sampler|engine' -LE 'alsa'
 
 step "ThreadSanitizer: the sound engine"
 cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNEWRIGHT_SANITIZE=thread \

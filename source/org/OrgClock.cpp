@@ -64,7 +64,8 @@ int OrgSong::Update(unsigned long p_Ticks)
     const std::uint32_t l_Time = static_cast<std::uint32_t>(p_Ticks);
     const std::uint32_t l_Elapsed = l_Time - static_cast<std::uint32_t>(msLastUpdate);
 
-    if (msLastUpdate != 0 && isPlaying && l_Elapsed != 0) {
+    // The first update after a reset only records the time: there is nothing to count from.
+    if (updatedSinceReset && isPlaying && l_Elapsed != 0) {
         const std::int64_t l_OldBeat = BeatOf(cursor);
         if (msPerBeat == 0) {
             // Beats of no length: every advance starts a new beat, which is at or past the loop end.
@@ -81,6 +82,7 @@ int OrgSong::Update(unsigned long p_Ticks)
         }
     }
     msLastUpdate = l_Time;
+    updatedSinceReset = true;
     return static_cast<int>(l_Elapsed);
 }
 

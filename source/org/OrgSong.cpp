@@ -10,7 +10,8 @@ namespace Org {
 
 namespace {
 
-struct Preset {
+struct Preset
+{
     SPBABPS id;
     std::uint8_t steps_bar;
     std::uint8_t beats_step;
@@ -28,6 +29,8 @@ bool ValidTrack(int p_Track) { return p_Track >= 0 && p_Track < TRACK_COUNT; }
 OrgSong::OrgSong() { LoadBlank(); }
 
 OrgSong::OrgSong(std::string filename) { LoadFromFile(filename); }
+
+OrgSong::OrgSong(const void* p_Data, std::size_t p_Size) { LoadFromMemory(p_Data, p_Size); }
 
 OrgSong::~OrgSong() = default;
 
@@ -53,6 +56,7 @@ void OrgSong::ResetToBlank(bool p_ClearColumns)
     useLoopPoints = false;
     msSinceBeat = 0;
     msLastUpdate = 0;
+    updatedSinceReset = false;
     cursorUpdated = true;
     SetTempo(140);
     SetSPBABPS(_4_4);

@@ -1,6 +1,7 @@
 #ifndef TUNEWRIGHT_ORGSONG_H
 #define TUNEWRIGHT_ORGSONG_H
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -12,15 +13,20 @@ namespace Org {
 
 // One song in memory (header, sixteen instruments, sixteen tracks of notes) and its clock.
 // The clock counts beats of `tempo` milliseconds and loops from loopstop to loopstart forever.
-class ORG_API OrgSong {
+class ORG_API OrgSong
+{
 public:
-    OrgSong();                              // the blank song
-    OrgSong(std::string filename);          // the song in that file (blank where it falls short)
+    OrgSong();                                        // the blank song
+    OrgSong(std::string filename);                    // the song in that file (blank where it falls short)
+    OrgSong(const void* p_Data, std::size_t p_Size);  // the song in those bytes, read as a file's
     ~OrgSong();
 
     // Song data. Each load stops and rewinds the clock.
-    bool LoadBlank();                       // tempo 140, 4/4, loop 0..0, no events; always true
+    bool LoadBlank();                         // tempo 140, 4/4, loop 0..0, no events; always true
     bool LoadFromFile(std::string filename);  // false if unopenable or shorter than its counts
+    // The bytes of an Org-02 file, read exactly as LoadFromFile reads the file (the same
+    // message too); false if they are shorter than their counts. Null with size 0 is empty.
+    bool LoadFromMemory(const void* p_Data, std::size_t p_Size);
     bool SaveToFile(std::string filename);  // false if unopenable or not every byte written
 
     const Header& GetHeader() const;
@@ -30,16 +36,16 @@ public:
     bool SetEvents(int p_Track, const std::vector<NoteEvent>& p_Events);
 
     // The clock.
-    bool Play();                            // toggles playing; returns the new state
-    bool Play(unsigned int p_Beat);         // moves to the beat and plays; true
-    bool Pause();                           // stops the clock where it is; true
-    bool Stop();                            // stops and rewinds to beat 0; true
+    bool Play();                     // toggles playing; returns the new state
+    bool Play(unsigned int p_Beat);  // moves to the beat and plays; true
+    bool Pause();                    // stops the clock where it is; true
+    bool Stop();                     // stops and rewinds to beat 0; true
     bool IsPlaying();
-    unsigned int GetCursor();               // the current beat
-    long double GetPosition() const;        // the cursor in beats, fraction included
-    bool SetCursor(unsigned int p_Beat);    // moves to the beat and reports it as new; true
-    int Update();                           // Update(SDL_GetTicks())
-    int Update(unsigned long p_Ticks);      // advances to that tick count; returns ms elapsed
+    unsigned int GetCursor();             // the current beat
+    long double GetPosition() const;      // the cursor in beats, fraction included
+    bool SetCursor(unsigned int p_Beat);  // moves to the beat and reports it as new; true
+    int Update();                         // Update(SDL_GetTicks())
+    int Update(unsigned long p_Ticks);    // advances to that tick count; returns ms elapsed
 
     // What a track plays at the current beat, or at a given one.
     SampleData GetNoteHit(int instrument);
@@ -47,11 +53,11 @@ public:
 
     // Setters store what they are given, unchecked (except the preset table).
     bool SetTempo(unsigned short to);
-    bool SetSPBABPS(SPBABPS to);            // false with a message for a value outside the table
+    bool SetSPBABPS(SPBABPS to);  // false with a message for a value outside the table
     bool SetLoopStart(unsigned int to);
     bool SetLoopStop(unsigned int to);
     unsigned short GetTempo();
-    SPBABPS GetSPBABPS();                   // the preset matching the header, else _ARB
+    SPBABPS GetSPBABPS();  // the preset matching the header, else _ARB
     unsigned int GetLoopStart();
     unsigned int GetLoopStop();
 
@@ -73,11 +79,12 @@ private:
     bool useLoopPoints;
     unsigned long msSinceBeat;
     unsigned long msLastUpdate;
+    bool updatedSinceReset;  // msLastUpdate holds a time (any tick, 0 included)
 
 public:
-    bool cursorUpdated;                     // a new beat began (or the song was just loaded)
+    bool cursorUpdated;  // a new beat began (or the song was just loaded)
     Instrument instruments[TRACK_COUNT];
-    unsigned long msPerBeat;                // always equal to the header's tempo
+    unsigned long msPerBeat;  // always equal to the header's tempo
 };
 
 }  // namespace Org

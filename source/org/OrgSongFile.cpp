@@ -3,15 +3,21 @@
 // lengths, volumes and pans of one byte each). All integers are little-endian.
 #include "OrgSong.h"
 
+#include "OrgLog.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+
+#include "SongInput.h"
 
 namespace Org {
 
 namespace {
 
 constexpr char MAGIC[6] = {'O', 'r', 'g', '-', '0', '2'};
-constexpr std::size_t FILE_HEAD_BYTES = 6 + sizeof(Header) + TRACK_COUNT * sizeof(Instrument);
+static_assert(sizeof(MAGIC) + sizeof(Header) + sizeof(Instrument) * TRACK_COUNT == SONG_HEAD_BYTES,
+              "the head of the file is the magic, the header and the instruments");
 
 constexpr bool HostIsLittleEndian()
 {
@@ -52,30 +58,42 @@ void InstrumentsToFileOrder(Instrument* p_Instruments)
     }
 }
 
-// Reads into p_Buffer what the file still has, up to p_Bytes; bytes not delivered keep
-// their value. True when all were delivered.
-bool ReadBlock(std::FILE* p_File, void* p_Buffer, std::size_t p_Bytes)
+// The bytes of a song being parsed, read front to back.
+struct ByteCursor
 {
-    if (p_Bytes == 0)
-        return true;
-    if (p_File == nullptr)
-        return false;
-    return std::fread(p_Buffer, 1, p_Bytes, p_File) == p_Bytes;
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t at;
+
+    // Copies what is left, up to p_Bytes, into p_Buffer; bytes not delivered keep their value.
+    // Returns how many were delivered.
+    std::size_t Take(void* p_Buffer, std::size_t p_Bytes)
+    {
+        const std::size_t l_Delivered = std::min(p_Bytes, size - at);
+        if (l_Delivered != 0)
+            std::memcpy(p_Buffer, data + at, l_Delivered);
+        at += l_Delivered;
+        return l_Delivered;
+    }
+};
+
+// True when all p_Bytes were there.
+bool ReadBlock(ByteCursor& p_Cursor, void* p_Buffer, std::size_t p_Bytes)
+{
+    return p_Cursor.Take(p_Buffer, p_Bytes) == p_Bytes;
 }
 
-// Reads a column of p_Count entries straight into its storage; entries the file does not
+// Reads a column of p_Count entries straight into its storage; entries the data does not
 // hold become 0. Resizing keeps old entries rather than clearing them first, so a column
 // is written once, by the read, not twice.
-template <typename T>
-bool ReadColumn(std::FILE* p_File, std::vector<T>& p_Column, std::size_t p_Count)
+template <typename T> bool ReadColumn(ByteCursor& p_Cursor, std::vector<T>& p_Column, std::size_t p_Count)
 {
     p_Column.resize(p_Count);
-    std::size_t l_Delivered = 0;
-    if (p_File != nullptr && p_Count != 0)
-        l_Delivered = std::fread(p_Column.data(), 1, p_Count * sizeof(T), p_File);
-    if (l_Delivered < p_Count * sizeof(T))
-        std::memset(reinterpret_cast<char*>(p_Column.data()) + l_Delivered, 0, p_Count * sizeof(T) - l_Delivered);
-    return l_Delivered == p_Count * sizeof(T);
+    const std::size_t l_Bytes = p_Count * sizeof(T);
+    const std::size_t l_Delivered = p_Cursor.Take(p_Column.data(), l_Bytes);
+    if (l_Delivered < l_Bytes)
+        std::memset(reinterpret_cast<char*>(p_Column.data()) + l_Delivered, 0, l_Bytes - l_Delivered);
+    return l_Delivered == l_Bytes;
 }
 
 bool WriteBlock(std::FILE* p_File, const void* p_Buffer, std::size_t p_Bytes)
@@ -101,38 +119,48 @@ bool WriteColumn(std::FILE* p_File, const std::vector<std::uint8_t>& p_Column, s
 
 bool OrgSong::LoadFromFile(std::string filename)
 {
+    std::vector<std::uint8_t> l_Bytes;
+    std::string l_Ignored;
+    const bool l_Read = ReadSongInput(filename, l_Bytes, l_Ignored);
+    // An unreadable path loads as the blank song, like an empty file.
+    const bool l_Complete = LoadFromMemory(l_Bytes.data(), l_Bytes.size());
+    return l_Read && l_Complete;
+}
+
+bool OrgSong::LoadFromMemory(const void* p_Data, std::size_t p_Size)
+{
     ResetToBlank(false);  // the blank song; every column is sized below
-    std::FILE* l_File = std::fopen(filename.c_str(), "rb");
-    bool l_Complete = l_File != nullptr;
+    ByteCursor l_Cursor = {static_cast<const std::uint8_t*>(p_Data), p_Data == nullptr ? 0 : p_Size, 0};
 
     char l_Magic[sizeof(MAGIC)];  // read past, not compared: other versions load by the same layout
-    l_Complete &= ReadBlock(l_File, l_Magic, sizeof(l_Magic));
+    bool l_Complete = ReadBlock(l_Cursor, l_Magic, sizeof(l_Magic));
 
-    HeaderToFileOrder(header);  // bytes the file does not supply keep their blank values
-    l_Complete &= ReadBlock(l_File, &header, sizeof(header));
+    HeaderToFileOrder(header);  // bytes the data does not supply keep their blank values
+    l_Complete &= ReadBlock(l_Cursor, &header, sizeof(header));
     HeaderToFileOrder(header);
     SetTempo(header.tempo);
 
-    l_Complete &= ReadBlock(l_File, instruments, sizeof(instruments));
+    l_Complete &= ReadBlock(l_Cursor, instruments, sizeof(instruments));
     InstrumentsToFileOrder(instruments);
 
-    unsigned long l_Length = FILE_HEAD_BYTES;
+    unsigned long l_Length = SONG_HEAD_BYTES;
     for (int l_Track = 0; l_Track < TRACK_COUNT; ++l_Track) {
         const std::size_t l_Count = instruments[l_Track].numnotes;
-        l_Complete &= ReadColumn(l_File, notepos[l_Track], l_Count);
+        l_Complete &= ReadColumn(l_Cursor, notepos[l_Track], l_Count);
         if (!HostIsLittleEndian())
             for (std::uint32_t& l_Pos : notepos[l_Track])
                 l_Pos = SwapBytes(l_Pos);
-        l_Complete &= ReadColumn(l_File, notenote[l_Track], l_Count);
-        l_Complete &= ReadColumn(l_File, notelength[l_Track], l_Count);
-        l_Complete &= ReadColumn(l_File, notevolume[l_Track], l_Count);
-        l_Complete &= ReadColumn(l_File, notepan[l_Track], l_Count);
+        l_Complete &= ReadColumn(l_Cursor, notenote[l_Track], l_Count);
+        l_Complete &= ReadColumn(l_Cursor, notelength[l_Track], l_Count);
+        l_Complete &= ReadColumn(l_Cursor, notevolume[l_Track], l_Count);
+        l_Complete &= ReadColumn(l_Cursor, notepan[l_Track], l_Count);
         l_Length += 8 * l_Count;
     }
 
-    std::fprintf(stderr, "Read in %lu bytes.\n", l_Length);
-    if (l_File != nullptr)
-        std::fclose(l_File);
+    // The count the header declares, not what the data delivered.
+    char l_Message[64];
+    std::snprintf(l_Message, sizeof l_Message, "Read in %lu bytes.\n", l_Length);
+    Log(l_Message, stderr);
     return l_Complete;
 }
 

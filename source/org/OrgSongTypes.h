@@ -1,6 +1,7 @@
 #ifndef TUNEWRIGHT_ORGSONGTYPES_H
 #define TUNEWRIGHT_ORGSONGTYPES_H
 
+#include <cstddef>
 #include <cstdint>
 
 namespace Org {
@@ -9,7 +10,8 @@ namespace Org {
 // laid out so that natural alignment leaves no padding, so they need no packing.
 
 // 12 bytes at file offset 6.
-struct Header {
+struct Header
+{
     std::uint16_t tempo;      // milliseconds per beat
     std::uint8_t steps_bar;   // bar layout, first number
     std::uint8_t beats_step;  // bar layout, second number
@@ -18,7 +20,8 @@ struct Header {
 };
 
 // 6 bytes per track; the sixteen of them follow the header in the file.
-struct Instrument {
+struct Instrument
+{
     std::uint16_t pitch;     // fine tuning, 1000 is untuned
     std::uint8_t id;         // sample number in the track's bank
     std::uint8_t noloop;     // nonzero: notes marked as not looping
@@ -42,16 +45,22 @@ enum SPBABPS : std::int32_t {
 };
 
 // One event of a track, as a row across the track's five columns.
-struct NoteEvent {
-    std::uint32_t pos;     // beat the event stands at
-    std::uint8_t note;     // note number
-    std::uint8_t length;   // beats; 0 starts nothing
-    std::uint8_t volume;   // 0 to 255
-    std::uint8_t pan;      // 0 to 12, 6 centre; 255 for none of its own
+struct NoteEvent
+{
+    std::uint32_t pos;    // beat the event stands at
+    std::uint8_t note;    // note number
+    std::uint8_t length;  // beats; 0 starts nothing
+    std::uint8_t volume;  // 0 to 255
+    std::uint8_t pan;     // 0 to 12, 6 centre; 255 for none of its own
 };
 
 constexpr int TRACK_COUNT = 16;
 constexpr int MELODY_TRACKS = 8;
+
+// The magic, the header and the instrument records: where the note data begins.
+constexpr std::size_t SONG_HEAD_BYTES = 6 + sizeof(Header) + TRACK_COUNT * sizeof(Instrument);
+// The most a song can use: every track with 65535 events of 8 bytes. Bytes after it are never read.
+constexpr std::size_t MAX_SONG_BYTES = SONG_HEAD_BYTES + 8u * TRACK_COUNT * 65535u;
 
 }  // namespace Org
 

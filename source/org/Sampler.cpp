@@ -8,9 +8,9 @@ namespace Org {
 namespace {
 
 const char* const PERCUSSION_FILES[Sampler::PERCUSSION_SAMPLES] = {
-    "percussion/Bass01.wav",  "percussion/Bass02.wav", "percussion/Snare01.wav", "percussion/Snare02.wav",
-    "percussion/Tom01.wav",   "percussion/HiClose.wav", "percussion/HiOpen.wav", "percussion/Crash.wav",
-    "percussion/Per01.wav",   "percussion/Per02.wav",  "percussion/Bass03.wav",  "percussion/Tom02.wav",
+    "percussion/Bass01.wav", "percussion/Bass02.wav",  "percussion/Snare01.wav", "percussion/Snare02.wav",
+    "percussion/Tom01.wav",  "percussion/HiClose.wav", "percussion/HiOpen.wav",  "percussion/Crash.wav",
+    "percussion/Per01.wav",  "percussion/Per02.wav",   "percussion/Bass03.wav",  "percussion/Tom02.wav",
 };
 
 constexpr int TRACKS = SamplerRules::TRACKS;

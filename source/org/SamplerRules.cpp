@@ -1,9 +1,29 @@
 #include "SamplerRules.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace Org {
 namespace SamplerRules {
+
+namespace {
+
+// The engine takes unsigned frequencies and volumes and finite pans. A record's values beyond
+// what a song can hold (a negative tuning, a volume outside 0 to 255) are held at the nearest
+// value the engine takes, instead of wrapping round to huge ones.
+unsigned int EngineFrequency(double p_Frequency)
+{
+    if (!(p_Frequency > 0.0))
+        return 0;
+    return p_Frequency >= static_cast<double>(UINT_MAX) ? UINT_MAX : static_cast<unsigned int>(p_Frequency);
+}
+
+unsigned int EngineVolume(int p_Volume) { return static_cast<unsigned int>(std::clamp(p_Volume, 0, 255)); }
+
+float EnginePan(float p_Pan) { return std::isfinite(p_Pan) ? p_Pan : 0.0f; }
+
+}  // namespace
 
 void FillPitchTable(unsigned int (&p_Table)[NOTES])
 {
@@ -36,8 +56,8 @@ bool HitNote(const SampleData& p_Hit, const Voices& p_Voices, VoiceOutput& p_Out
 
     // The track's tuning shifts the table value by one unit per 100 away from 1000.
     const double l_Frequency = ((p_Hit.pitch - 1000.0) / 100.0 + p_Voices.pitch[p_Hit.note]) * 44100.0 / 1550.0;
-    l_Channel = p_Output.Play(p_Voices.channelsample[l_Track], static_cast<unsigned int>(l_Frequency), p_Hit.pan,
-                              static_cast<unsigned int>(p_Hit.volume), l_Channel);
+    l_Channel = p_Output.Play(p_Voices.channelsample[l_Track], EngineFrequency(l_Frequency), EnginePan(p_Hit.pan),
+                              EngineVolume(p_Hit.volume), l_Channel);
     return true;
 }
 

@@ -21,7 +21,7 @@ void SongStepper::StartAt(unsigned int p_Beat, unsigned long long p_Frame)
 
 unsigned long SongStepper::Tick(unsigned long long p_Frame) const
 {
-    return 1 + static_cast<unsigned long>(p_Frame * 1000 / rate);
+    return static_cast<unsigned long>(p_Frame * 1000 / rate);
 }
 
 }  // namespace Org

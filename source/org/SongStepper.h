@@ -43,7 +43,7 @@ public:
     }
 
 private:
-    // The clock's tick count at a frame. Time 0 is tick 1, as the clock takes 0 for "never updated".
+    // The clock's tick count at a frame: the millisecond the frame falls in.
     unsigned long Tick(unsigned long long p_Frame) const;
 
     OrgSong& song;

@@ -14,7 +14,7 @@ namespace {
 
 const char* const USAGE =
     "usage: tunewright-render [options] SONG.org [OUTPUT.wav]\n"
-    "Renders an Org-02 song to a 16-bit stereo WAV file.\n"
+    "Renders an Org-02 song to a 16-bit stereo WAV file; a SONG of - is read from standard input.\n"
     "\n"
     "  -o, --output FILE   the WAV file to write (default: the song's name with .wav, in the\n"
     "                      working directory)\n"
@@ -55,6 +55,8 @@ bool ParseNumber(const char* p_Text, double p_Min, double p_Max, double& p_Value
 
 std::string DefaultOutput(const std::string& p_Song)
 {
+    if (p_Song == "-")
+        return "song.wav";
     std::string l_Name = p_Song.substr(p_Song.find_last_of('/') + 1);
     const std::size_t l_Dot = l_Name.rfind('.');
     if (l_Dot != std::string::npos && l_Dot > 0)
@@ -85,7 +87,8 @@ int main(int argc, char** argv)
         const std::string l_Arg = argv[i];
         auto NextValue = [&](double p_Min, double p_Max, double& p_Value) {
             if (i + 1 >= argc || !ParseNumber(argv[i + 1], p_Min, p_Max, p_Value)) {
-                std::fprintf(stderr, "tunewright-render: %s takes a number from %g to %g\n", l_Arg.c_str(), p_Min, p_Max);
+                std::fprintf(stderr, "tunewright-render: %s takes a number from %g to %g\n", l_Arg.c_str(),
+                             p_Min, p_Max);
                 std::exit(2);
             }
             ++i;
@@ -111,10 +114,12 @@ int main(int argc, char** argv)
         } else if (l_Arg == "-v" || l_Arg == "--volume") {
             NextValue(0, 1, l_Value);
             l_Options.masterVolume = static_cast<float>(l_Value);
-        } else if ((l_Arg == "-o" || l_Arg == "--output" || l_Arg == "-d" || l_Arg == "--data") && i + 1 < argc) {
+        } else if ((l_Arg == "-o" || l_Arg == "--output" || l_Arg == "-d" || l_Arg == "--data") &&
+                   i + 1 < argc) {
             (l_Arg == "-o" || l_Arg == "--output" ? l_Output : l_DataDir) = argv[++i];
         } else if (l_Arg.size() > 1 && l_Arg[0] == '-') {
-            std::fprintf(stderr, "tunewright-render: unknown or incomplete option '%s'\n%s", l_Arg.c_str(), USAGE);
+            std::fprintf(stderr, "tunewright-render: unknown or incomplete option '%s'\n%s", l_Arg.c_str(),
+                         USAGE);
             return 2;
         } else if (l_Song.empty() && !l_Arg.empty()) {
             l_Song = l_Arg;

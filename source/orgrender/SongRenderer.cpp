@@ -3,13 +3,18 @@
 #include <fmod.h>
 #include <fmod_errors.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "OrgDevice.h"
 #include "OrgSong.h"
 #include "Sampler.h"
+#include "SongInput.h"
 #include "SongStepper.h"
 
 namespace {
@@ -37,7 +42,8 @@ bool StartEngine(const std::string& p_WavPath, int p_Rate, std::string& p_Error)
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_GetMasterChannelGroup(Org::Device, &Org::MasterCG);
     if (l_Result != FMOD_OK) {
-        p_Error = std::string("the sound engine cannot write ") + p_WavPath + ": " + FMOD_ErrorString(l_Result);
+        p_Error =
+            std::string("the sound engine cannot write ") + p_WavPath + ": " + FMOD_ErrorString(l_Result);
         return false;
     }
     return true;
@@ -73,7 +79,8 @@ unsigned long RenderLengthMs(Org::OrgSong& p_Song, const RenderOptions& p_Option
     const unsigned long l_Stop = p_Song.GetLoopStop();
     if (l_Stop <= l_Start)
         return 0;
-    const unsigned long long l_Beats = l_Start + static_cast<unsigned long long>(p_Options.loops) * (l_Stop - l_Start);
+    const unsigned long long l_Beats =
+        l_Start + static_cast<unsigned long long>(p_Options.loops) * (l_Stop - l_Start);
     return static_cast<unsigned long>(std::min<unsigned long long>(l_Beats * p_Song.GetTempo(), ~0ul));
 }
 
@@ -81,24 +88,29 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
                 const RenderProgress& p_Progress, std::string& p_Error, RenderStats* p_Stats)
 {
     if (!SamplesPresent(p_Options.dataDir)) {
-        p_Error = "no instrument samples under '" + p_Options.dataDir + "' (expected melody/ and percussion/)";
+        p_Error =
+            "no instrument samples under '" + p_Options.dataDir + "' (expected melody/ and percussion/)";
         return false;
     }
-    std::FILE* l_Probe = std::fopen(p_SongPath.c_str(), "rb");
-    if (l_Probe == nullptr) {
-        p_Error = "cannot open the song '" + p_SongPath + "'";
+    // Read once, then parsed from memory, so that a pipe or standard input ("-") works.
+    std::vector<std::uint8_t> l_Bytes;
+    std::string l_Why;
+    const bool l_Read = p_SongPath == "-" ? Org::ReadSongInput(STDIN_FILENO, l_Bytes, l_Why)
+                                          : Org::ReadSongInput(p_SongPath, l_Bytes, l_Why);
+    if (!l_Read) {
+        p_Error = "cannot open the song '" + p_SongPath + "': " + l_Why;
         return false;
     }
-    const bool l_Empty = std::fgetc(l_Probe) == EOF;
-    std::fclose(l_Probe);
-    if (l_Empty) {
-        p_Error = "'" + p_SongPath + "' is empty or cannot be read";
+    if (l_Bytes.empty()) {
+        p_Error = "'" + p_SongPath + "' is empty";
         return false;
     }
 
     Org::OrgSong l_Song;
-    if (!l_Song.LoadFromFile(p_SongPath)) {
-        p_Error = "'" + p_SongPath + "' ends before its own note data: it is damaged or not an Org-02 song";
+    if (!l_Song.LoadFromMemory(l_Bytes.data(), l_Bytes.size())) {
+        p_Error = "'" + p_SongPath + "' ends before its own note data (it holds " +
+                  std::to_string(l_Bytes.size()) +
+                  " bytes, fewer than it declares): it is damaged or not an Org-02 song";
         return false;
     }
     const unsigned long l_LengthMs = RenderLengthMs(l_Song, p_Options);
@@ -125,8 +137,8 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
         Org::SongStepper l_Stepper(l_Song, p_Options.sampleRate);
         const unsigned long long l_Block = l_Stepper.BlockFrames();
         const unsigned long long l_Total = l_LengthMs * l_Rate / 1000;
-        const unsigned long long l_Fade =
-            std::min<unsigned long long>(l_Total, static_cast<unsigned long long>(p_Options.fadeSeconds * l_Rate));
+        const unsigned long long l_Fade = std::min<unsigned long long>(
+            l_Total, static_cast<unsigned long long>(p_Options.fadeSeconds * l_Rate));
         unsigned long long l_ProgressStep = std::max<unsigned long long>(l_Total / 200, 1);
         unsigned long long l_VoiceFrames = 0;
 

@@ -13,16 +13,19 @@
 
 namespace {
 
-struct CommandRun {
+struct CommandRun
+{
     int status;
     std::string output;  // standard output and standard error together
 };
 
-// Runs the renderer from p_WorkDir with the given arguments (already shell-quoted).
-CommandRun Render(const std::string& p_WorkDir, const std::string& p_Arguments)
+// Runs the renderer from p_WorkDir with the given arguments (already shell-quoted), its standard
+// input piped from the shell command p_Input when one is given.
+CommandRun Render(const std::string& p_WorkDir, const std::string& p_Arguments,
+                  const std::string& p_Input = "")
 {
-    const std::string l_Command =
-        "cd '" + p_WorkDir + "' && '" + std::string(TUNEWRIGHT_RENDER_PROGRAM) + "' " + p_Arguments + " 2>&1";
+    const std::string l_Command = "cd '" + p_WorkDir + "' && " + (p_Input.empty() ? "" : p_Input + " | ") +
+                                  "'" + std::string(TUNEWRIGHT_RENDER_PROGRAM) + "' " + p_Arguments + " 2>&1";
     CommandRun l_Run = {-1, ""};
     std::FILE* l_Pipe = popen(l_Command.c_str(), "r");
     char l_Buffer[512];
@@ -76,7 +79,8 @@ TEST(RenderProgram, LengthRateAndOutputOptions)
 {
     EngineTest::TempDir l_Dir;
     OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
-    const CommandRun l_Run = Render(l_Dir.path, "-q --seconds 0.5 --rate 44100 --fade 0.1 -o out.wav song.org");
+    const CommandRun l_Run =
+        Render(l_Dir.path, "-q --seconds 0.5 --rate 44100 --fade 0.1 -o out.wav song.org");
     ASSERT_EQ(0, l_Run.status) << l_Run.output;
     int l_Rate = 0;
     EXPECT_NEAR(22050, Frames(l_Dir.Path("out.wav"), &l_Rate), 44);
@@ -85,6 +89,19 @@ TEST(RenderProgram, LengthRateAndOutputOptions)
     const CommandRun l_Loops = Render(l_Dir.path, "-q --loops 0 song.org three.wav");
     ASSERT_EQ(0, l_Loops.status) << l_Loops.output;
     EXPECT_EQ(4 * 50 * 48, Frames(l_Dir.Path("three.wav")));
+}
+
+// The song is read once, so a pipe works as well as a file, named or as standard input ("-").
+TEST(RenderProgram, ReadsTheSongFromAPipe)
+{
+    EngineTest::TempDir l_Dir;
+    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
+    for (const char* l_Arguments : {"-q /dev/stdin piped.wav", "-q -o piped.wav -"}) {
+        std::filesystem::remove(l_Dir.Path("piped.wav"));
+        const CommandRun l_Run = Render(l_Dir.path, l_Arguments, "cat song.org");
+        EXPECT_EQ(0, l_Run.status) << l_Arguments << ": " << l_Run.output;
+        EXPECT_EQ(48000, Frames(l_Dir.Path("piped.wav"))) << l_Arguments;
+    }
 }
 
 TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
@@ -98,7 +115,8 @@ TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
     l_NoLoop.loopstop = 0;
     OrgTest::WriteFile(l_Dir.Path("noloop.org"), l_NoLoop.Bytes());
 
-    struct Case {
+    struct Case
+    {
         const char* arguments;
         int status;
         const char* message;
@@ -118,11 +136,13 @@ TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
     for (const Case& l_Case : l_Cases) {
         const CommandRun l_Run = Render(l_Dir.path, l_Case.arguments);
         EXPECT_EQ(l_Case.status, l_Run.status) << l_Case.arguments;
-        EXPECT_NE(std::string::npos, l_Run.output.find(l_Case.message)) << l_Case.arguments << ": " << l_Run.output;
+        EXPECT_NE(std::string::npos, l_Run.output.find(l_Case.message))
+            << l_Case.arguments << ": " << l_Run.output;
         EXPECT_FALSE(std::filesystem::exists(l_Dir.Path(l_Case.output))) << l_Case.arguments;
     }
     // Nothing but the inputs is left behind, not even a partial file.
-    EXPECT_EQ(3, std::distance(std::filesystem::directory_iterator(l_Dir.path), std::filesystem::directory_iterator()));
+    EXPECT_EQ(3, std::distance(std::filesystem::directory_iterator(l_Dir.path),
+                               std::filesystem::directory_iterator()));
 }
 
 TEST(RenderProgram, AFailedRenderKeepsAnOlderResult)

@@ -2,6 +2,7 @@
 // frequency it plays at, when a voice is re-set, restarted, stopped or left alone.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 
 #include "AudioDevice.h"
@@ -10,11 +11,24 @@
 namespace Org {
 
 // Reads the sampler's private state for the tests.
-struct SamplerInspector {
-    static FMOD_CHANNEL* Channel(const Sampler& p_Sampler, int p_Track) { return p_Sampler.channelindex[p_Track]; }
-    static FMOD_SOUND* Selected(const Sampler& p_Sampler, int p_Track) { return p_Sampler.channelsample[p_Track]; }
-    static FMOD_SOUND* Melody(const Sampler& p_Sampler, int p_Slot) { return p_Sampler.melodysamples[p_Slot]; }
-    static FMOD_SOUND* Percussion(const Sampler& p_Sampler, int p_Slot) { return p_Sampler.percussionsamples[p_Slot]; }
+struct SamplerInspector
+{
+    static FMOD_CHANNEL* Channel(const Sampler& p_Sampler, int p_Track)
+    {
+        return p_Sampler.channelindex[p_Track];
+    }
+    static FMOD_SOUND* Selected(const Sampler& p_Sampler, int p_Track)
+    {
+        return p_Sampler.channelsample[p_Track];
+    }
+    static FMOD_SOUND* Melody(const Sampler& p_Sampler, int p_Slot)
+    {
+        return p_Sampler.melodysamples[p_Slot];
+    }
+    static FMOD_SOUND* Percussion(const Sampler& p_Sampler, int p_Slot)
+    {
+        return p_Sampler.percussionsamples[p_Slot];
+    }
     static unsigned Pitch(const Sampler& p_Sampler, int p_Note) { return p_Sampler.pitch[p_Note]; }
     static int Length(const Sampler& p_Sampler, int p_Track) { return p_Sampler.channellength[p_Track]; }
 };
@@ -42,7 +56,8 @@ Org::SampleData Record(int p_Track, int p_Playing, int p_Note = 19, int p_Sample
 }
 
 // An engine mixing silently, one 1 ms block per update, and a sampler on the built samples.
-class SamplerVoices : public testing::Test {
+class SamplerVoices : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -98,10 +113,11 @@ TEST_F(SamplerVoices, ConstructionLoadsBothBanksAndTheFrequencyTable)
         EXPECT_EQ(nullptr, SamplerInspector::Channel(*m_Sampler, t));
         EXPECT_EQ(0, SamplerInspector::Length(*m_Sampler, t));
     }
-    const std::pair<int, unsigned> l_Table[] = {{0, 147},  {1, 155},  {7, 220},     {12, 294},   {19, 441},
+    const std::pair<int, unsigned> l_Table[] = {{0, 147},  {1, 155},   {7, 220},    {12, 294},  {19, 441},
                                                 {31, 882}, {43, 1764}, {94, 33564}, {95, 35560}};
     for (const auto& l_Entry : l_Table)
-        EXPECT_EQ(l_Entry.second, SamplerInspector::Pitch(*m_Sampler, l_Entry.first)) << "note " << l_Entry.first;
+        EXPECT_EQ(l_Entry.second, SamplerInspector::Pitch(*m_Sampler, l_Entry.first))
+            << "note " << l_Entry.first;
 }
 
 TEST_F(SamplerVoices, StartingANoteSetsFrequencyVolumeAndPan)
@@ -142,12 +158,13 @@ TEST_F(SamplerVoices, AHeldNoteReSetsTheSameVoiceWithoutANewPlayback)
 
 TEST_F(SamplerVoices, TheTracksTuningShiftsTheTableValue)
 {
-    struct Case {
+    struct Case
+    {
         int note, pitch;
         float frequency;
     };
-    for (const Case& l_Case : {Case{19, 1000, 12547}, Case{19, 1100, 12575}, Case{0, 1000, 4182}, Case{0, 0, 3897},
-                               Case{95, 1000, 1011739}}) {
+    for (const Case& l_Case : {Case{19, 1000, 12547}, Case{19, 1100, 12575}, Case{0, 1000, 4182},
+                               Case{0, 0, 3897}, Case{95, 1000, 1011739}}) {
         m_Sampler->HitNote(Record(0, 1, l_Case.note, 0, 100, 0.0f, l_Case.pitch));
         EXPECT_EQ(l_Case.frequency, Frequency(SamplerInspector::Channel(*m_Sampler, 0)))
             << "note " << l_Case.note << " pitch " << l_Case.pitch;
@@ -210,6 +227,31 @@ TEST_F(SamplerVoices, ASampleOutsideItsBankSoundsNothing)
     EXPECT_FALSE(m_Sampler->HitNote(Record(10, 1, 40, -1)));
     EXPECT_FALSE(m_Sampler->HitNote(Record(16, 1)));
     EXPECT_EQ(0, Voices());
+}
+
+// Values no song holds reach the engine held at the nearest it takes: no wrap to a huge
+// frequency or gain (a negative tuning, volume -1), no non-finite pan.
+TEST_F(SamplerVoices, OutOfRangeRecordsAreHeldAtTheEnginesLimits)
+{
+    struct Case
+    {
+        int pitch, volume;
+        float pan;
+        float frequency, gain, engine_pan;
+    };
+    for (const Case& l_Case : {Case{-100000, -1, NAN, 0.0f, 25.0f / 255.0f, 0.0f},
+                               Case{INT_MIN, INT_MIN, -INFINITY, 0.0f, 25.0f / 255.0f, 0.0f},
+                               Case{INT_MAX, INT_MAX, 3.0f, 48000.0f * 4096.0f, 280.0f / 255.0f, 1.0f}}) {
+        EXPECT_TRUE(m_Sampler->HitNote(Record(0, 1, 0, 0, l_Case.volume, l_Case.pan, l_Case.pitch)));
+        FMOD_CHANNEL* l_Channel = SamplerInspector::Channel(*m_Sampler, 0);
+        float l_Gain = 0, l_Pan = 0;
+        FMOD_Channel_GetVolume(l_Channel, &l_Gain);
+        FMOD_Channel_GetPan(l_Channel, &l_Pan);
+        EXPECT_EQ(l_Case.frequency, Frequency(l_Channel))
+            << l_Case.pitch;  // the highest is the engine's own limit
+        EXPECT_FLOAT_EQ(l_Case.gain, l_Gain) << l_Case.volume;
+        EXPECT_FLOAT_EQ(l_Case.engine_pan, l_Pan) << l_Case.pan;
+    }
 }
 
 TEST_F(SamplerVoices, AHeldNoteRestartsADrumThatHasEnded)

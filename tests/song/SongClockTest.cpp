@@ -6,7 +6,8 @@
 namespace {
 
 // A song with the given tempo and loop points, playing, with its first update at p_Start.
-Org::OrgSong PlayingSong(unsigned short p_Tempo, unsigned p_LoopStart, unsigned p_LoopStop, unsigned long p_Start)
+Org::OrgSong PlayingSong(unsigned short p_Tempo, unsigned p_LoopStart, unsigned p_LoopStop,
+                         unsigned long p_Start)
 {
     Org::OrgSong l_Song;
     l_Song.SetTempo(p_Tempo);
@@ -168,6 +169,29 @@ TEST(SongClock, RunsSmoothlyAcrossTheTickCounterWrap)
     EXPECT_LT(l_Song.GetCursor(), 2u);
 }
 
+// Tick 0 is a time like any other: an update that lands on it (at the start, or at the 32-bit
+// wrap) still counts the next one in full.
+TEST(SongClock, TickZeroIsAnOrdinaryTime)
+{
+    Org::OrgSong l_FromZero = PlayingSong(100, 0, 64, 0);
+    EXPECT_EQ(500, l_FromZero.Update(500));
+    EXPECT_EQ(5.0L, l_FromZero.GetPosition());
+
+    Org::OrgSong l_AcrossWrap = PlayingSong(100, 0, 64, 0xFFFFFC18ul);
+    EXPECT_EQ(1000, l_AcrossWrap.Update(0x100000000ul));  // lands on 0 modulo 2^32
+    EXPECT_EQ(10.0L, l_AcrossWrap.GetPosition());
+    EXPECT_EQ(1000, l_AcrossWrap.Update(0x100000000ul + 1000));
+    EXPECT_EQ(20.0L, l_AcrossWrap.GetPosition());
+    EXPECT_TRUE(l_AcrossWrap.cursorUpdated);
+
+    // After a reset the first update still only records the time, even at tick 0.
+    l_AcrossWrap.LoadBlank();
+    l_AcrossWrap.Play();
+    EXPECT_EQ(0, l_AcrossWrap.Update(0));
+    EXPECT_EQ(0.0L, l_AcrossWrap.GetPosition());
+    EXPECT_TRUE(l_AcrossWrap.cursorUpdated);
+}
+
 TEST(SongClock, BarLayoutPresets)
 {
     Org::OrgSong l_Song;
@@ -179,7 +203,8 @@ TEST(SongClock, BarLayoutPresets)
     testing::internal::CaptureStderr();
     EXPECT_FALSE(l_Song.SetSPBABPS(Org::_ARB));
     EXPECT_FALSE(l_Song.SetSPBABPS(static_cast<Org::SPBABPS>(-3)));
-    EXPECT_EQ("Error: Unknown SPBABPS value.\nError: Unknown SPBABPS value.\n", testing::internal::GetCapturedStderr());
+    EXPECT_EQ("Error: Unknown SPBABPS value.\nError: Unknown SPBABPS value.\n",
+              testing::internal::GetCapturedStderr());
     EXPECT_EQ(Org::_6_3, l_Song.GetSPBABPS());
 }
 

@@ -36,7 +36,8 @@ void ExpectSameSong(const Org::OrgSong& p_A, const Org::OrgSong& p_B)
         const auto l_B = p_B.GetEvents(t);
         ASSERT_EQ(l_A.size(), l_B.size()) << "track " << t;
         for (std::size_t i = 0; i < l_A.size(); ++i)
-            EXPECT_EQ(0, std::memcmp(&l_A[i], &l_B[i], sizeof(Org::NoteEvent))) << "track " << t << " event " << i;
+            EXPECT_EQ(0, std::memcmp(&l_A[i], &l_B[i], sizeof(Org::NoteEvent)))
+                << "track " << t << " event " << i;
     }
 }
 
@@ -177,6 +178,35 @@ TEST(SongFile, TrailingBytesAreIgnored)
     EXPECT_TRUE(l_Song.LoadFromFile(l_Dir.Path("s.org")));
     EXPECT_EQ("Read in 138 bytes.\n", testing::internal::GetCapturedStderr());
     EXPECT_EQ(3u, l_Song.GetEvents(2).size());
+}
+
+// Bytes in memory load exactly as the same bytes in a file: at every length, whole, cut short
+// anywhere or followed by more, the same song, the same result and the same message.
+TEST(SongFile, MemoryLoadsAsTheSameBytesInAFile)
+{
+    OrgTest::TempDir l_Dir;
+    auto l_Bytes = ThreeNoteSong().Bytes();
+    l_Bytes.insert(l_Bytes.end(), 3, 0xAB);
+    for (std::size_t l_Size = 0; l_Size <= l_Bytes.size(); ++l_Size) {
+        const std::vector<std::uint8_t> l_Prefix(l_Bytes.begin(), l_Bytes.begin() + l_Size);
+        OrgTest::WriteFile(l_Dir.Path("s.org"), l_Prefix);
+        Org::OrgSong l_FromFile, l_FromMemory;
+        testing::internal::CaptureStderr();
+        const bool l_FileComplete = l_FromFile.LoadFromFile(l_Dir.Path("s.org"));
+        const std::string l_FileMessage = testing::internal::GetCapturedStderr();
+        testing::internal::CaptureStderr();
+        const bool l_MemoryComplete = l_FromMemory.LoadFromMemory(l_Prefix.data(), l_Prefix.size());
+        EXPECT_EQ(l_FileMessage, testing::internal::GetCapturedStderr()) << l_Size;
+        EXPECT_EQ(l_FileComplete, l_MemoryComplete) << l_Size;
+        EXPECT_EQ(l_Size >= 138, l_MemoryComplete) << l_Size;
+        ExpectSameSong(l_FromFile, l_FromMemory);
+    }
+    testing::internal::CaptureStderr();
+    const Org::OrgSong l_Constructed(l_Bytes.data(), l_Bytes.size());
+    const Org::OrgSong l_Empty(nullptr, 0);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(3u, l_Constructed.GetEvents(2).size());
+    EXPECT_EQ(140, l_Empty.GetHeader().tempo);
 }
 
 TEST(SongFile, SetEventsKeepsColumnsAndCountsTogether)

@@ -118,7 +118,8 @@ typedef enum
 typedef enum
 {
     FMOD_CHANNEL_FREE = -1,  /* a free voice, or the oldest one stolen */
-    FMOD_CHANNEL_REUSE = -2  /* the voice the passed handle names, else a free one */
+    FMOD_CHANNEL_REUSE = -2, /* the voice the passed handle names, else a free one */
+    FMOD_CHANNELINDEX_FORCEINT = 65536  /* keeps explicit voice numbers (0 and up) in the enum's range */
 } FMOD_CHANNELINDEX;
 
 #define FMOD_DEFAULT         0x00000000
