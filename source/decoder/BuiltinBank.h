@@ -9,7 +9,8 @@ namespace Org {
 namespace BuiltinBank {
 
 // One mono 16-bit sample.
-struct Sample {
+struct Sample
+{
     const std::int16_t* pcm;
     unsigned frames;
     unsigned rate;

@@ -12,7 +12,8 @@
 #include "OrgSong.h"
 #include "SongDecoder.h"
 
-struct tw_song {
+struct tw_song
+{
     Org::SongDecoder decoder;
     explicit tw_song(std::unique_ptr<Org::OrgSong> p_Song) : decoder(std::move(p_Song)) {}
 };
@@ -119,14 +120,22 @@ void tw_song_close(tw_song* song) { delete song; }
 const char* tw_error_string(int error)
 {
     switch (error) {
-        case TW_OK: return "No error.";
-        case TW_ERROR_INVALID_ARGUMENT: return "An argument is null or outside its range.";
-        case TW_ERROR_OUT_OF_MEMORY: return "Memory ran out.";
-        case TW_ERROR_FILE: return "The file cannot be opened or read.";
-        case TW_ERROR_NOT_A_SONG: return "The data is not an Org-02 song: it does not begin with \"Org-02\".";
-        case TW_ERROR_TRUNCATED: return "The song is shorter than its own note counts say: it is damaged.";
-        case TW_ERROR_ENGINE: return "The sound engine failed.";
-        default: return "Unknown error code.";
+    case TW_OK:
+        return "No error.";
+    case TW_ERROR_INVALID_ARGUMENT:
+        return "An argument is null or outside its range.";
+    case TW_ERROR_OUT_OF_MEMORY:
+        return "Memory ran out.";
+    case TW_ERROR_FILE:
+        return "The file cannot be opened or read.";
+    case TW_ERROR_NOT_A_SONG:
+        return "The data is not an Org-02 song: it does not begin with \"Org-02\".";
+    case TW_ERROR_TRUNCATED:
+        return "The song is shorter than its own note counts say: it is damaged.";
+    case TW_ERROR_ENGINE:
+        return "The sound engine failed.";
+    default:
+        return "Unknown error code.";
     }
 }
 
@@ -168,9 +177,15 @@ int tw_song_set_volume(tw_song* song, float volume)
     return TW_OK;
 }
 
-double tw_song_get_duration_seconds(const tw_song* song) { return song == nullptr ? 0.0 : song->decoder.DurationSeconds(); }
+double tw_song_get_duration_seconds(const tw_song* song)
+{
+    return song == nullptr ? 0.0 : song->decoder.DurationSeconds();
+}
 
-double tw_song_get_position_seconds(const tw_song* song) { return song == nullptr ? 0.0 : song->decoder.PositionSeconds(); }
+double tw_song_get_position_seconds(const tw_song* song)
+{
+    return song == nullptr ? 0.0 : song->decoder.PositionSeconds();
+}
 
 int tw_song_seek_seconds(tw_song* song, double seconds)
 {

@@ -23,10 +23,11 @@ FMOD_SOUND* MakeSound(FMOD_SYSTEM* p_System, const BuiltinBank::Sample& p_Sample
     l_Info.numchannels = 1;
     l_Info.defaultfrequency = static_cast<int>(p_Sample.rate);
     l_Info.format = FMOD_SOUND_FORMAT_PCM16;
-    const FMOD_MODE l_Mode = FMOD_SOFTWARE | FMOD_OPENMEMORY | FMOD_OPENRAW | (p_Loop ? FMOD_LOOP_NORMAL : FMOD_LOOP_OFF);
+    const FMOD_MODE l_Mode =
+        FMOD_SOFTWARE | FMOD_OPENMEMORY | FMOD_OPENRAW | (p_Loop ? FMOD_LOOP_NORMAL : FMOD_LOOP_OFF);
     FMOD_SOUND* l_Sound = nullptr;
-    FmodErrorCheck(FMOD_System_CreateSound(p_System, reinterpret_cast<const char*>(p_Sample.pcm), l_Mode, &l_Info,
-                                           &l_Sound));
+    FmodErrorCheck(FMOD_System_CreateSound(p_System, reinterpret_cast<const char*>(p_Sample.pcm), l_Mode,
+                                           &l_Info, &l_Sound));
     return l_Sound;
 }
 
@@ -49,7 +50,8 @@ unsigned long long SongDecoder::DurationMs() const
     // At most 65535 ms x (2^32 + 2^31 x 2^32) beats: worked out in long double, then capped.
     const long double l_Ms =
         static_cast<long double>(l_Header.tempo) * (l_Header.loopstart + (repeats + 1.0L) * l_Loop);
-    return l_Ms >= static_cast<long double>(FOREVER / 1000) ? FOREVER / 1000 : static_cast<unsigned long long>(l_Ms);
+    return l_Ms >= static_cast<long double>(FOREVER / 1000) ? FOREVER / 1000
+                                                            : static_cast<unsigned long long>(l_Ms);
 }
 
 unsigned long long SongDecoder::TotalFrames(int p_Rate) const
@@ -59,7 +61,9 @@ unsigned long long SongDecoder::TotalFrames(int p_Rate) const
         return FOREVER;
     // The renderer's length: whole frames of the song's milliseconds.
     const long double l_Frames = static_cast<long double>(l_Ms) * p_Rate / 1000;
-    return l_Frames >= static_cast<long double>(FOREVER) ? FOREVER : l_Ms * static_cast<unsigned long long>(p_Rate) / 1000;
+    return l_Frames >= static_cast<long double>(FOREVER)
+               ? FOREVER
+               : l_Ms * static_cast<unsigned long long>(p_Rate) / 1000;
 }
 
 unsigned long long SongDecoder::BeatAt(unsigned long long p_Ms) const
@@ -119,12 +123,12 @@ void SongDecoder::Stop(FMOD_CHANNEL** p_Channel)
     *p_Channel = nullptr;
 }
 
-FMOD_CHANNEL* SongDecoder::Play(FMOD_SOUND* p_Sound, unsigned int p_Frequency, float p_Pan, unsigned int p_Volume,
-                                FMOD_CHANNEL* p_Channel)
+FMOD_CHANNEL* SongDecoder::Play(FMOD_SOUND* p_Sound, unsigned int p_Frequency, float p_Pan,
+                                unsigned int p_Volume, FMOD_CHANNEL* p_Channel)
 {
     return PlayVoiceOn(
-        system, [](FMOD_RESULT p_Result, void*) { FmodErrorCheck(p_Result); }, nullptr, p_Sound, p_Frequency, p_Pan,
-        p_Volume, p_Channel, true);
+        system, [](FMOD_RESULT p_Result, void*) { FmodErrorCheck(p_Result); }, nullptr, p_Sound, p_Frequency,
+        p_Pan, p_Volume, p_Channel, true);
 }
 
 bool SongDecoder::StartEngine(int p_Rate, unsigned long long p_Beat)
@@ -196,7 +200,8 @@ void SongDecoder::PlaceAt(unsigned long long p_Beat)
     const Header& l_Header = song->GetHeader();
     unsigned long long l_SongBeat = p_Beat;
     if (l_Header.loopstop > l_Header.loopstart && p_Beat >= l_Header.loopstop)
-        l_SongBeat = l_Header.loopstart + (p_Beat - l_Header.loopstart) % (l_Header.loopstop - l_Header.loopstart);
+        l_SongBeat =
+            l_Header.loopstart + (p_Beat - l_Header.loopstart) % (l_Header.loopstop - l_Header.loopstart);
     l_SongBeat = std::min<unsigned long long>(l_SongBeat, std::numeric_limits<unsigned int>::max());
     // The first frame whose millisecond is the beat's own, so the clock stands exactly on it.
     const unsigned long long l_Ms = p_Beat * l_Header.tempo;
@@ -209,7 +214,8 @@ void SongDecoder::PlaceAt(unsigned long long p_Beat)
 
 bool SongDecoder::MixNextBlock()
 {
-    const SamplerRules::Voices l_Voices = {melodysamples, percussionsamples, pitch, channelsample, channelindex};
+    const SamplerRules::Voices l_Voices = {melodysamples, percussionsamples, pitch, channelsample,
+                                           channelindex};
     stepper->Step([&](const SampleData& p_Hit) { SamplerRules::HitNote(p_Hit, l_Voices, *this); });
     const FMOD_RESULT l_Result =
         FMOD_System_ReadMix(system, blockpcm.data(), blockfloat.data(), stepper->BlockFrames());

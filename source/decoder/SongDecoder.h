@@ -17,7 +17,8 @@
 
 namespace Org {
 
-class SongDecoder final : private VoiceOutput {
+class SongDecoder final : private VoiceOutput
+{
 public:
     // p_Song must be a song that was read completely.
     explicit SongDecoder(std::unique_ptr<OrgSong> p_Song);
@@ -29,10 +30,10 @@ public:
     // only at the end, or 0 when the engine cannot start.
     std::size_t Read(int p_Rate, std::size_t p_Frames, std::int16_t* p_Pcm16, float* p_Float);
 
-    void SetRepeats(int p_Repeats);          // -1 forever
-    void SetInterpolation(int p_Method);     // an engine resampler number, 0 to 3
+    void SetRepeats(int p_Repeats);       // -1 forever
+    void SetInterpolation(int p_Method);  // an engine resampler number, 0 to 3
     void SetVolume(float p_Volume);
-    void SeekSeconds(double p_Seconds);      // >= 0, finite
+    void SeekSeconds(double p_Seconds);  // >= 0, finite
 
     double DurationSeconds() const;
     double PositionSeconds() const;
@@ -68,7 +69,7 @@ private:
     FMOD_SYSTEM* system = nullptr;
     FMOD_CHANNELGROUP* master = nullptr;
     int rate = 0;
-    bool restart = false;                    // a setting that needs a new engine changed
+    bool restart = false;  // a setting that needs a new engine changed
     std::unique_ptr<SongStepper> stepper;
     FMOD_SOUND* melodysamples[SamplerRules::MELODY_SAMPLES] = {};
     FMOD_SOUND* percussionsamples[SamplerRules::PERCUSSION_SAMPLES] = {};
@@ -82,8 +83,8 @@ private:
     unsigned blockfill = 0;
     unsigned blockread = 0;
 
-    unsigned long long position = 0;         // frames handed out, at `rate`
-    unsigned long long pendingbeat = 0;      // where the song stands before the engine starts
+    unsigned long long position = 0;     // frames handed out, at `rate`
+    unsigned long long pendingbeat = 0;  // where the song stands before the engine starts
 };
 
 }  // namespace Org

@@ -49,7 +49,8 @@ void FmodErrorCheck(FMOD_RESULT p_Result)
 #ifdef ORG_BUILDING_LIBRARY
     // The library's messages go through its replaceable log function.
     char l_Block[512];
-    snprintf(l_Block, sizeof l_Block, "Audio error [No. %d] \n--\n%s\n--\n\n", int(p_Result), FMOD_ErrorString(p_Result));
+    snprintf(l_Block, sizeof l_Block, "Audio error [No. %d] \n--\n%s\n--\n\n", int(p_Result),
+             FMOD_ErrorString(p_Result));
     Org::Log(l_Block, stdout);
 #else
     printf("Audio error [No. %d] \n--\n%s\n--\n\n", int(p_Result), FMOD_ErrorString(p_Result));
@@ -67,7 +68,8 @@ FMOD_SOUND* FMOD_LoadSample(std::string p_Filename, int p_Loop)
 #endif
         InitFMOD();
     }
-    const FMOD_MODE l_Mode = p_Loop != 0 ? (FMOD_SOFTWARE | FMOD_LOOP_NORMAL) : (FMOD_SOFTWARE | FMOD_LOOP_OFF);
+    const FMOD_MODE l_Mode =
+        p_Loop != 0 ? (FMOD_SOFTWARE | FMOD_LOOP_NORMAL) : (FMOD_SOFTWARE | FMOD_LOOP_OFF);
     FmodErrorCheck(FMOD_System_CreateSound(Org::Device, p_Filename.c_str(), l_Mode, nullptr, &l_Sound));
     return l_Sound;
 }
@@ -77,13 +79,14 @@ FMOD_CHANNEL* FMOD_PlaySound(FMOD_SOUND* p_Sound, unsigned int p_Frequency, floa
 {
     if (Org::Device == nullptr)
         InitFMOD();
-    return PlayVoiceOn(Org::Device, [](FMOD_RESULT p_Result, void*) { FmodErrorCheck(p_Result); }, nullptr, p_Sound,
-                       p_Frequency, p_Panning, p_Volume, p_Channel, p_Reserve);
+    return PlayVoiceOn(
+        Org::Device, [](FMOD_RESULT p_Result, void*) { FmodErrorCheck(p_Result); }, nullptr, p_Sound,
+        p_Frequency, p_Panning, p_Volume, p_Channel, p_Reserve);
 }
 
 FMOD_CHANNEL* PlayVoiceOn(FMOD_SYSTEM* p_System, ResultCheck p_Check, void* p_User, FMOD_SOUND* p_Sound,
-                          unsigned int p_Frequency, float p_Panning, unsigned int p_Volume, FMOD_CHANNEL* p_Channel,
-                          bool p_Reserve)
+                          unsigned int p_Frequency, float p_Panning, unsigned int p_Volume,
+                          FMOD_CHANNEL* p_Channel, bool p_Reserve)
 {
     FMOD_CHANNEL* l_Channel = p_Channel;
     bool l_FailTwo = false;
@@ -94,7 +97,8 @@ FMOD_CHANNEL* PlayVoiceOn(FMOD_SYSTEM* p_System, ResultCheck p_Check, void* p_Us
     // sample's own rate and full volume.
     bool l_Started = false;
     auto l_TryPlay = [&]() {
-        const FMOD_RESULT l_Played = FMOD_System_PlaySound(p_System, FMOD_CHANNEL_FREE, p_Sound, 1, &l_Channel);
+        const FMOD_RESULT l_Played =
+            FMOD_System_PlaySound(p_System, FMOD_CHANNEL_FREE, p_Sound, 1, &l_Channel);
         p_Check(l_Played, p_User);
         l_Started = l_Played == FMOD_OK;
     };
@@ -131,8 +135,5 @@ std::string toString(int p_Number)
 }
 
 #ifdef _WIN32
-void usleep(unsigned long long p_Microseconds)
-{
-    Sleep(DWORD(p_Microseconds / 1000ULL));
-}
+void usleep(unsigned long long p_Microseconds) { Sleep(DWORD(p_Microseconds / 1000ULL)); }
 #endif

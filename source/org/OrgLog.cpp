@@ -7,7 +7,8 @@ namespace Org {
 namespace {
 
 // The one process-wide setting of the library; songs share nothing else.
-struct LogTarget {
+struct LogTarget
+{
     std::mutex lock;
     LogFunction function = nullptr;
     void* user = nullptr;

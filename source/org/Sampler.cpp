@@ -15,7 +15,8 @@ const char* const PERCUSSION_FILES[Sampler::PERCUSSION_SAMPLES] = {
 
 constexpr int TRACKS = SamplerRules::TRACKS;
 static_assert(Sampler::MELODY_SAMPLES == SamplerRules::MELODY_SAMPLES &&
-                  Sampler::PERCUSSION_SAMPLES == SamplerRules::PERCUSSION_SAMPLES && Sampler::NOTES == SamplerRules::NOTES,
+                  Sampler::PERCUSSION_SAMPLES == SamplerRules::PERCUSSION_SAMPLES &&
+                  Sampler::NOTES == SamplerRules::NOTES,
               "the sampler's banks are the rules' banks");
 
 std::string UnderDir(const std::string& p_DataDir, const std::string& p_Path)
@@ -51,7 +52,8 @@ void Sampler::SetMasterVolume(float p_Volume)
 namespace {
 
 // The sampler's voices live on the process's engine, through the audio device layer.
-class DeviceOutput final : public VoiceOutput {
+class DeviceOutput final : public VoiceOutput
+{
 public:
     void Stop(FMOD_CHANNEL** p_Channel) override { FMOD_StopSound(p_Channel); }
     FMOD_CHANNEL* Play(FMOD_SOUND* p_Sound, unsigned int p_Frequency, float p_Pan, unsigned int p_Volume,
@@ -66,7 +68,8 @@ public:
 bool Sampler::HitNote(SampleData notehit)
 {
     DeviceOutput l_Output;
-    const SamplerRules::Voices l_Voices = {melodysamples, percussionsamples, pitch, channelsample, channelindex};
+    const SamplerRules::Voices l_Voices = {melodysamples, percussionsamples, pitch, channelsample,
+                                           channelindex};
     return SamplerRules::HitNote(notehit, l_Voices, l_Output);
 }
 

@@ -13,7 +13,8 @@ namespace Org {
 struct SamplerInspector;
 
 // The instrument banks and the sixteen track voices. Needs the engine set up (InitFMOD).
-class ORG_API Sampler {
+class ORG_API Sampler
+{
 public:
     static constexpr int MELODY_SAMPLES = 100;
     static constexpr int PERCUSSION_SAMPLES = 12;
@@ -24,11 +25,11 @@ public:
     Sampler();
     explicit Sampler(const std::string& p_DataDir);
 
-    void SetMasterVolume(float p_Volume);   // scales every voice
+    void SetMasterVolume(float p_Volume);  // scales every voice
     // Sounds a track's record: starts a note (playing 1), re-sets a held one (playing 2),
     // or ends a melody note (playing 0). False when nothing sounds.
     bool HitNote(SampleData notehit);
-    bool Update(int ms);                    // the engine's periodic update
+    bool Update(int ms);  // the engine's periodic update
 
 private:
     friend struct SamplerInspector;

@@ -46,7 +46,8 @@ bool HitNote(const SampleData& p_Hit, const Voices& p_Voices, VoiceOutput& p_Out
     }
 
     const bool l_Melody = l_Track <= LAST_MELODY_TRACK;
-    const bool l_InBank = p_Hit.sample >= 0 && p_Hit.sample < (l_Melody ? MELODY_SAMPLES : PERCUSSION_SAMPLES);
+    const bool l_InBank =
+        p_Hit.sample >= 0 && p_Hit.sample < (l_Melody ? MELODY_SAMPLES : PERCUSSION_SAMPLES);
     p_Voices.channelsample[l_Track] =
         !l_InBank ? nullptr : (l_Melody ? p_Voices.melody[p_Hit.sample] : p_Voices.percussion[p_Hit.sample]);
     if (p_Hit.playing == 1)
@@ -55,9 +56,10 @@ bool HitNote(const SampleData& p_Hit, const Voices& p_Voices, VoiceOutput& p_Out
         return false;
 
     // The track's tuning shifts the table value by one unit per 100 away from 1000.
-    const double l_Frequency = ((p_Hit.pitch - 1000.0) / 100.0 + p_Voices.pitch[p_Hit.note]) * 44100.0 / 1550.0;
-    l_Channel = p_Output.Play(p_Voices.channelsample[l_Track], EngineFrequency(l_Frequency), EnginePan(p_Hit.pan),
-                              EngineVolume(p_Hit.volume), l_Channel);
+    const double l_Frequency =
+        ((p_Hit.pitch - 1000.0) / 100.0 + p_Voices.pitch[p_Hit.note]) * 44100.0 / 1550.0;
+    l_Channel = p_Output.Play(p_Voices.channelsample[l_Track], EngineFrequency(l_Frequency),
+                              EnginePan(p_Hit.pan), EngineVolume(p_Hit.volume), l_Channel);
     return true;
 }
 

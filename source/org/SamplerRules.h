@@ -11,14 +11,15 @@
 namespace Org {
 
 // The engine calls the rules make on a track's voice.
-class VoiceOutput {
+class VoiceOutput
+{
 public:
     // Stops the voice in the slot, whatever it holds, and empties the slot.
     virtual void Stop(FMOD_CHANNEL** p_Channel) = 0;
     // Re-sets the live voice p_Channel, or starts p_Sound on a free voice when there is none (or
     // it has ended or was taken). Volume on the song's 0-255 scale. Returns the voice.
-    virtual FMOD_CHANNEL* Play(FMOD_SOUND* p_Sound, unsigned int p_Frequency, float p_Pan, unsigned int p_Volume,
-                               FMOD_CHANNEL* p_Channel) = 0;
+    virtual FMOD_CHANNEL* Play(FMOD_SOUND* p_Sound, unsigned int p_Frequency, float p_Pan,
+                               unsigned int p_Volume, FMOD_CHANNEL* p_Channel) = 0;
 
 protected:
     ~VoiceOutput() = default;
@@ -33,7 +34,8 @@ constexpr int PERCUSSION_SAMPLES = 12;
 constexpr int NOTES = 96;
 
 // One sampler's banks, frequency table and per-track state, as the rules read and write them.
-struct Voices {
+struct Voices
+{
     FMOD_SOUND* const* melody;      // MELODY_SAMPLES sounds
     FMOD_SOUND* const* percussion;  // PERCUSSION_SAMPLES sounds
     const unsigned int* pitch;      // NOTES base frequencies

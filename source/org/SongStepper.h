@@ -15,7 +15,8 @@ namespace Org {
 // ringing keeps its voice while the track starts the next.
 constexpr int SONG_VOICES = 32;
 
-class SongStepper {
+class SongStepper
+{
 public:
     SongStepper(OrgSong& p_Song, int p_Rate);
 
@@ -32,8 +33,7 @@ public:
     // One block: sounds a beat that has begun through p_Hit(SampleData) for tracks 0 to 15 in
     // order, then runs the clock to the end of the block. Returns the milliseconds that passed;
     // the caller then mixes the block.
-    template <class Hit>
-    int Step(Hit&& p_Hit)
+    template <class Hit> int Step(Hit&& p_Hit)
     {
         if (song.cursorUpdated)
             for (int l_Track = 0; l_Track < TRACK_COUNT; ++l_Track)

@@ -38,7 +38,8 @@ bool StartEngine(const std::string& p_WavPath, int p_Rate, std::string& p_Error)
         l_Result = FMOD_System_SetDSPBufferSize(Org::Device, Org::SongStepper::BlockFrames(p_Rate),
                                                 WAV_BLOCKS_PER_WRITE);
     if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_Init(Org::Device, Org::SONG_VOICES, FMOD_INIT_NORMAL, const_cast<char*>(p_WavPath.c_str()));
+        l_Result = FMOD_System_Init(Org::Device, Org::SONG_VOICES, FMOD_INIT_NORMAL,
+                                    const_cast<char*>(p_WavPath.c_str()));
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_GetMasterChannelGroup(Org::Device, &Org::MasterCG);
     if (l_Result != FMOD_OK) {
@@ -145,9 +146,11 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
         l_Stepper.StartAt(0, 0);
         while (l_Stepper.Frame() < l_Total) {
             const unsigned long long l_Frame = l_Stepper.Frame();
-            const int l_Elapsed = l_Stepper.Step([&](const Org::SampleData& p_Hit) { l_Sampler.HitNote(p_Hit); });
+            const int l_Elapsed =
+                l_Stepper.Step([&](const Org::SampleData& p_Hit) { l_Sampler.HitNote(p_Hit); });
             if (l_Fade > 0 && l_Frame + l_Fade >= l_Total)
-                l_Sampler.SetMasterVolume(p_Options.masterVolume * static_cast<float>(l_Total - l_Frame) / l_Fade);
+                l_Sampler.SetMasterVolume(p_Options.masterVolume * static_cast<float>(l_Total - l_Frame) /
+                                          l_Fade);
             l_Sampler.Update(l_Elapsed);  // mixes one block
             if (p_Stats != nullptr) {
                 int l_Voices = 0;

@@ -165,8 +165,11 @@ TEST(DecoderApi, SeekLandsOnABeatAndAHeldNoteSoundsFromIt)
 TEST(DecoderApi, MessagesGoToTheLogFunction)
 {
     std::vector<std::string> l_Lines;
-    tw_set_log_function([](const char* p_Line, void* p_User) { static_cast<std::vector<std::string>*>(p_User)->push_back(p_Line); },
-                        &l_Lines);
+    tw_set_log_function(
+        [](const char* p_Line, void* p_User) {
+            static_cast<std::vector<std::string>*>(p_User)->push_back(p_Line);
+        },
+        &l_Lines);
     tw_song* l_Song = Open(HeldNoteSong().Bytes());
     tw_set_log_function(nullptr, nullptr);
     tw_song_close(l_Song);
@@ -177,16 +180,19 @@ TEST(DecoderApi, MessagesGoToTheLogFunction)
 TEST(DecoderApi, TheBuiltInBankHoldsTheSampleFilesSamples)
 {
     for (int i = 0; i < 100; ++i) {
-        const WavData l_Wav = ReadWav(std::string(TUNEWRIGHT_DATA_DIR) + "/melody/melody" + std::to_string(i) + ".wav");
+        const WavData l_Wav =
+            ReadWav(std::string(TUNEWRIGHT_DATA_DIR) + "/melody/melody" + std::to_string(i) + ".wav");
         const Org::BuiltinBank::Sample& l_Sample = Org::BuiltinBank::MELODY[i];
         ASSERT_TRUE(l_Wav.ok) << i;
         EXPECT_EQ(l_Wav.rate, int(l_Sample.rate));
-        EXPECT_TRUE(l_Wav.samples == std::vector<std::int16_t>(l_Sample.pcm, l_Sample.pcm + l_Sample.frames)) << i;
+        EXPECT_TRUE(l_Wav.samples == std::vector<std::int16_t>(l_Sample.pcm, l_Sample.pcm + l_Sample.frames))
+            << i;
     }
-    const char* const l_Drums[12] = {"Bass01", "Bass02", "Snare01", "Snare02", "Tom01", "HiClose",
+    const char* const l_Drums[12] = {"Bass01", "Bass02", "Snare01", "Snare02", "Tom01",  "HiClose",
                                      "HiOpen", "Crash",  "Per01",   "Per02",   "Bass03", "Tom02"};
     for (int i = 0; i < 12; ++i) {
-        const WavData l_Wav = ReadWav(std::string(TUNEWRIGHT_DATA_DIR) + "/percussion/" + l_Drums[i] + ".wav");
+        const WavData l_Wav =
+            ReadWav(std::string(TUNEWRIGHT_DATA_DIR) + "/percussion/" + l_Drums[i] + ".wav");
         const Org::BuiltinBank::Sample& l_Sample = Org::BuiltinBank::PERCUSSION[i];
         ASSERT_TRUE(l_Wav.ok) << l_Drums[i];
         EXPECT_TRUE(l_Wav.samples == std::vector<std::int16_t>(l_Sample.pcm, l_Sample.pcm + l_Sample.frames))

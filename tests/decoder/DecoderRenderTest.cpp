@@ -44,7 +44,8 @@ std::vector<std::int16_t> Decode(const std::string& p_Path, int p_Rate, int p_Re
     return l_Out;
 }
 
-std::vector<std::int16_t> Render(const std::string& p_Path, int p_Rate, int p_Loops, const OrgTest::TempDir& p_Dir)
+std::vector<std::int16_t> Render(const std::string& p_Path, int p_Rate, int p_Loops,
+                                 const OrgTest::TempDir& p_Dir)
 {
     RenderOptions l_Options;
     l_Options.dataDir = TUNEWRIGHT_DATA_DIR;

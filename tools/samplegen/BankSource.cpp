@@ -47,11 +47,12 @@ bool WriteBankSource(const std::string& p_Path, std::string& p_Error)
     }
     std::fprintf(l_File, "\n}  // namespace\n\nconst Sample MELODY[%zu] = {\n", l_Cycles.size());
     for (std::size_t l_I = 0; l_I < l_Cycles.size(); ++l_I)
-        std::fprintf(l_File, "    {MELODY_%zu, %zu, %u},\n", l_I, l_Cycles[l_I].size(), unsigned(MELODY_RATE));
+        std::fprintf(l_File, "    {MELODY_%zu, %zu, %u},\n", l_I, l_Cycles[l_I].size(),
+                     unsigned(MELODY_RATE));
     std::fprintf(l_File, "};\n\nconst Sample PERCUSSION[%zu] = {\n", l_Drums.size());
     for (std::size_t l_I = 0; l_I < l_Drums.size(); ++l_I)
-        std::fprintf(l_File, "    {DRUM_%zu, %zu, %u},  // %s\n", l_I, l_Drums[l_I].pcm.size(), unsigned(DRUM_RATE),
-                     l_Drums[l_I].fileName.c_str());
+        std::fprintf(l_File, "    {DRUM_%zu, %zu, %u},  // %s\n", l_I, l_Drums[l_I].pcm.size(),
+                     unsigned(DRUM_RATE), l_Drums[l_I].fileName.c_str());
     std::fputs("};\n\n}  // namespace BuiltinBank\n}  // namespace Org\n", l_File);
     const bool l_Ok = std::ferror(l_File) == 0;
     if (std::fclose(l_File) != 0 || !l_Ok) {

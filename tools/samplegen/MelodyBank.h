@@ -13,7 +13,8 @@ constexpr int MELODY_COUNT = 100;
 // Every waveform is scaled to this RMS (of full scale) so the bank sounds evenly loud.
 constexpr double MELODY_RMS = 0.2;
 
-struct Timbre {
+struct Timbre
+{
     std::string name;
     Spectrum spectrum;
 };

@@ -72,8 +72,8 @@ bool WritePercussion(const std::filesystem::path& p_Folder)
 {
     for (const SampleGen::Drum& l_Drum : SampleGen::PercussionBank()) {
         std::string l_Error;
-        if (!SampleGen::WriteWav16Mono((p_Folder / l_Drum.fileName).string(), SampleGen::DRUM_RATE, l_Drum.pcm,
-                                       l_Error)) {
+        if (!SampleGen::WriteWav16Mono((p_Folder / l_Drum.fileName).string(), SampleGen::DRUM_RATE,
+                                       l_Drum.pcm, l_Error)) {
             std::fprintf(stderr, "samplegen: %s\n", l_Error.c_str());
             return false;
         }
@@ -113,7 +113,8 @@ int main(int argc, char** argv)
     if (!l_Source.empty()) {
         std::string l_Error;
         if (!l_Folders.empty() || !SampleGen::WriteBankSource(l_Source, l_Error)) {
-            std::fprintf(stderr, "samplegen: %s\n", l_Folders.empty() ? l_Error.c_str() : "--source takes no folder");
+            std::fprintf(stderr, "samplegen: %s\n",
+                         l_Folders.empty() ? l_Error.c_str() : "--source takes no folder");
             return 1;
         }
         return 0;

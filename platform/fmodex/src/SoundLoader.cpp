@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -47,35 +49,76 @@ public:
     SNDFILE* file;
 };
 
-// Adds the guard frame after the last (frame 0 for a loop, the last frame for a one-shot) and
-// hands the samples to the sound.
-void Finish(std::vector<float>&& p_Data, unsigned p_Frames, int p_Channels, int p_Rate, int p_Bytes, bool p_Loop,
-            Sound& p_Sound)
+// libsndfile reading raw PCM from memory, so that it decodes exactly as it decodes a file.
+class MemoryReader
 {
-    const std::size_t l_Guard = std::size_t(p_Frames) * p_Channels;
-    const std::size_t l_Source = p_Loop ? 0 : l_Guard - p_Channels;
-    for (int l_Channel = 0; l_Channel < p_Channels; ++l_Channel)
-        p_Data[l_Guard + l_Channel] = p_Data[l_Source + l_Channel];
-    p_Sound.data = std::move(p_Data);
-    p_Sound.frames = p_Frames;
-    p_Sound.channels = p_Channels;
-    p_Sound.rate = p_Rate;
-    p_Sound.bytespersample = p_Bytes;
-    p_Sound.loop = p_Loop;
-}
+public:
+    explicit MemoryReader(const RawPcm16& p_Raw) : raw(p_Raw) {}
+
+    SNDFILE* Open(SF_INFO& p_Info)
+    {
+        if (raw.data == nullptr || raw.channels < 1 || raw.channels > 2 || raw.rate <= 0)
+            return nullptr;
+        p_Info.format = SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE;
+        p_Info.channels = raw.channels;
+        p_Info.samplerate = raw.rate;
+        SF_VIRTUAL_IO l_Io = { &Length, &Seek, &Read, &Write, &Tell };
+        return sf_open_virtual(&l_Io, SFM_READ, &p_Info, this);
+    }
+
+private:
+    static sf_count_t Length(void* p_Self) { return static_cast<MemoryReader*>(p_Self)->raw.bytes; }
+    static sf_count_t Seek(sf_count_t p_Offset, int p_Whence, void* p_Self)
+    {
+        MemoryReader& l_Self = *static_cast<MemoryReader*>(p_Self);
+        const sf_count_t l_Base = p_Whence == SEEK_CUR ? l_Self.at : p_Whence == SEEK_END ? l_Self.raw.bytes : 0;
+        l_Self.at = std::max<sf_count_t>(0, std::min<sf_count_t>(l_Base + p_Offset, l_Self.raw.bytes));
+        return l_Self.at;
+    }
+    static sf_count_t Read(void* p_Out, sf_count_t p_Count, void* p_Self)
+    {
+        MemoryReader& l_Self = *static_cast<MemoryReader*>(p_Self);
+        const sf_count_t l_Take = std::min<sf_count_t>(p_Count, l_Self.raw.bytes - l_Self.at);
+        std::memcpy(p_Out, static_cast<const char*>(l_Self.raw.data) + l_Self.at, std::size_t(l_Take));
+        l_Self.at += l_Take;
+        return l_Take;
+    }
+    static sf_count_t Write(const void*, sf_count_t, void*) { return 0; }
+    static sf_count_t Tell(void* p_Self) { return static_cast<MemoryReader*>(p_Self)->at; }
+
+    RawPcm16 raw;
+    sf_count_t at = 0;
+};
+
+FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, Sound& p_Sound);
 
 }
 
 FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, Sound& p_Sound)
 {
+    return LoadSound(p_Path, nullptr, p_Loop, p_Sound);
+}
+
+FMOD_RESULT LoadSound(const RawPcm16& p_Raw, bool p_Loop, Sound& p_Sound)
+{
+    return LoadSound(nullptr, &p_Raw, p_Loop, p_Sound);
+}
+
+namespace {
+
+// One decoder for both: a file named p_Path, or raw PCM in memory.
+FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, Sound& p_Sound)
+{
     SF_INFO l_Info = {};
-    SndFile l_File(sf_open(p_Path, SFM_READ, &l_Info));
+    MemoryReader l_Memory(p_Raw != nullptr ? *p_Raw : RawPcm16{});
+    SndFile l_File(p_Raw != nullptr ? l_Memory.Open(l_Info) : sf_open(p_Path, SFM_READ, &l_Info));
     if (l_File.file == nullptr)
-        return OpenFailure(p_Path);
+        return p_Raw != nullptr ? FMOD_ERR_FORMAT : OpenFailure(p_Path);
 
     const int l_Major = l_Info.format & SF_FORMAT_TYPEMASK;
     const int l_Bytes = BytesPerSample(l_Info.format);
-    if ((l_Major != SF_FORMAT_WAV && l_Major != SF_FORMAT_WAVEX) || l_Bytes == 0
+    if ((l_Major != SF_FORMAT_WAV && l_Major != SF_FORMAT_WAVEX && (p_Raw == nullptr || l_Major != SF_FORMAT_RAW))
+        || l_Bytes == 0
         || l_Info.channels < 1 || l_Info.channels > 2 || l_Info.samplerate <= 0
         || l_Info.frames < 1 || l_Info.frames > kMaxFrames)
         return FMOD_ERR_FORMAT;
@@ -97,33 +140,20 @@ FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, Sound& p_Sound)
     for (float& l_Sample : l_Data)
         if (!std::isfinite(l_Sample))
             l_Sample = 0.0f;
-    Finish(std::move(l_Data), l_Frames, l_Channels, l_Info.samplerate, l_Bytes, p_Loop, p_Sound);
+    const std::size_t l_Guard = std::size_t(l_Frames) * l_Channels;
+    const std::size_t l_Source = p_Loop ? 0 : l_Guard - l_Channels;
+    for (int l_Channel = 0; l_Channel < l_Channels; ++l_Channel)
+        l_Data[l_Guard + l_Channel] = l_Data[l_Source + l_Channel];
+
+    p_Sound.data = std::move(l_Data);
+    p_Sound.frames = l_Frames;
+    p_Sound.channels = l_Channels;
+    p_Sound.rate = l_Info.samplerate;
+    p_Sound.bytespersample = l_Bytes;
+    p_Sound.loop = p_Loop;
     return FMOD_OK;
 }
 
-FMOD_RESULT LoadRawPcm16(const void* p_Data, unsigned p_Bytes, int p_Channels, int p_Rate, bool p_Loop,
-                         Sound& p_Sound)
-{
-    if (p_Data == nullptr || p_Channels < 1 || p_Channels > 2 || p_Rate <= 0)
-        return FMOD_ERR_INVALID_PARAM;
-    const unsigned l_Frames = p_Bytes / (2u * unsigned(p_Channels));
-    if (l_Frames < 1 || l_Frames > kMaxFrames)
-        return FMOD_ERR_INVALID_PARAM;
-    std::vector<float> l_Data;
-    try {
-        l_Data.resize((std::size_t(l_Frames) + 1) * p_Channels);
-    } catch (const std::bad_alloc&) {
-        return FMOD_ERR_MEMORY;
-    }
-    // The same scaling as a 16-bit WAV file read with normalisation: full negative scale is -1.
-    const unsigned char* l_Bytes = static_cast<const unsigned char*>(p_Data);
-    for (std::size_t l_Index = 0; l_Index < std::size_t(l_Frames) * p_Channels; ++l_Index) {
-        std::int16_t l_Sample;
-        std::memcpy(&l_Sample, l_Bytes + 2 * l_Index, sizeof l_Sample);
-        l_Data[l_Index] = float(l_Sample) * (1.0f / 32768.0f);
-    }
-    Finish(std::move(l_Data), l_Frames, p_Channels, p_Rate, 2, p_Loop, p_Sound);
-    return FMOD_OK;
 }
 
 }

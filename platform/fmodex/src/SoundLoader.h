@@ -11,11 +11,18 @@ namespace SoundEngine {
 // read, FMOD_ERR_FORMAT when it is not such a WAV file or is damaged; p_Sound is then untouched.
 FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, Sound& p_Sound);
 
-// Decodes raw 16-bit PCM held in memory (p_Bytes bytes, p_Channels interleaved channels at p_Rate)
-// exactly as the same samples read from a 16-bit WAV file. FMOD_ERR_INVALID_PARAM for a layout that
-// holds no whole frame or is not mono or stereo; p_Sound is then untouched.
-FMOD_RESULT LoadRawPcm16(const void* p_Data, unsigned p_Bytes, int p_Channels, int p_Rate, bool p_Loop,
-                         Sound& p_Sound);
+// Raw 16-bit PCM in memory, as FMOD_OPENMEMORY | FMOD_OPENRAW describe it.
+struct RawPcm16
+{
+    const void* data;
+    unsigned bytes;
+    int channels;
+    int rate;
+};
+
+// Decodes raw PCM exactly as LoadSound decodes the same samples from a 16-bit WAV file.
+// FMOD_ERR_FORMAT when the layout holds no whole frame or is not mono or stereo at a positive rate.
+FMOD_RESULT LoadSound(const RawPcm16& p_Raw, bool p_Loop, Sound& p_Sound);
 
 }
 

@@ -133,7 +133,8 @@ FMOD_RESULT F_API FMOD_System_GetChannelsPlaying(FMOD_SYSTEM* system, int* chann
 
 }
 
-extern "C" FMOD_RESULT F_API FMOD_System_ReadMix(FMOD_SYSTEM* system, short* pcm16, float* mix, unsigned int frames)
+extern "C" FMOD_RESULT F_API FMOD_System_ReadMix(FMOD_SYSTEM* system, short* pcm16, float* mix,
+                                                 unsigned int frames)
 {
     auto l_Api = LockApi();
     System* l_System = nullptr;

@@ -26,14 +26,14 @@ extern "C" {
 /** @name Error codes
  *  Results of the functions below: ::TW_OK or one of the negative codes. The numbers are stable.
  *  @{ */
-#define TW_OK 0                   /**< Success. */
+#define TW_OK 0                      /**< Success. */
 #define TW_ERROR_INVALID_ARGUMENT -1 /**< A null pointer, or a value outside its range. */
-#define TW_ERROR_OUT_OF_MEMORY -2 /**< Memory ran out. */
-#define TW_ERROR_FILE -3          /**< The file cannot be opened or read. */
-#define TW_ERROR_NOT_A_SONG -4    /**< The data does not begin with "Org-02". */
-#define TW_ERROR_TRUNCATED -5     /**< The data is shorter than its own note counts say. */
-#define TW_ERROR_ENGINE -6        /**< The sound engine failed to start or to mix. */
-#define TW_ERROR_UNKNOWN -7       /**< A code this library never returns; tw_error_string() says so. */
+#define TW_ERROR_OUT_OF_MEMORY -2    /**< Memory ran out. */
+#define TW_ERROR_FILE -3             /**< The file cannot be opened or read. */
+#define TW_ERROR_NOT_A_SONG -4       /**< The data does not begin with "Org-02". */
+#define TW_ERROR_TRUNCATED -5        /**< The data is shorter than its own note counts say. */
+#define TW_ERROR_ENGINE -6           /**< The sound engine failed to start or to mix. */
+#define TW_ERROR_UNKNOWN -7          /**< A code this library never returns; tw_error_string() says so. */
 /** @} */
 
 /** @name Interpolation methods for tw_song_set_interpolation()
