@@ -103,18 +103,18 @@ void SongDecoder::SetVolume(float p_Volume)
 
 void SongDecoder::SeekSeconds(double p_Seconds)
 {
-    const double l_Ms = std::min(p_Seconds * 1000.0, 1e18);
-    const unsigned long long l_Beat = BeatAt(static_cast<unsigned long long>(l_Ms));
+    // Held below about 30 years, so that beats, milliseconds and frames all fit their integers.
+    const unsigned long long l_Ms = static_cast<unsigned long long>(std::min(p_Seconds, 1e9) * 1000.0);
+    const unsigned long long l_End = DurationMs();
+    const bool l_PastEnd = l_Ms >= l_End;
+    const unsigned long long l_Beat = BeatAt(l_PastEnd ? l_End : l_Ms);
     if (system == nullptr) {
         pendingbeat = l_Beat;
         return;
     }
-    if (l_Ms >= static_cast<double>(DurationMs())) {
-        PlaceAt(l_Beat);
-        position = std::max(position, TotalFrames(rate));  // at the end: nothing more to read
-        return;
-    }
     PlaceAt(l_Beat);
+    if (l_PastEnd)
+        position = std::max(position, TotalFrames(rate));  // nothing more to read
 }
 
 void SongDecoder::Stop(FMOD_CHANNEL** p_Channel)

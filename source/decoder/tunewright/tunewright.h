@@ -95,7 +95,8 @@ ORG_API const char* tw_error_string(int error);
  * @brief Renders the next frames of the song as 16-bit samples.
  *
  * The frames are exactly those the library's renderer writes for the same song, rate, volume and
- * interpolation. Changing @p sample_rate between calls goes on from the same position.
+ * interpolation. A @p sample_rate other than the previous call's goes on from the beginning of the
+ * beat the song stands on, as a seek there does.
  * @param song the song.
  * @param sample_rate frames per second, 8000 to 192000.
  * @param frames how many frames to write.
