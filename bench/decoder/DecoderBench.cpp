@@ -36,7 +36,7 @@ std::vector<unsigned char> ReadBytes(const std::string& p_Path)
 // and a long drum struck anew on every beat of the eight drum tracks.
 std::vector<unsigned char> SixteenVoiceSong()
 {
-    const unsigned l_Beats = 2000;
+    const unsigned l_Beats = 64;  // one short loop, repeated: the note lookup stays a small part
     std::vector<unsigned char> l_Out = {'O', 'r', 'g', '-', '0', '2'};
     auto Put16 = [&](unsigned v) {
         l_Out.push_back(v & 0xFF);

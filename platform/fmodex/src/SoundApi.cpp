@@ -12,13 +12,14 @@ namespace {
 
 // Mode bits this engine honours or may ignore; anything else (3-D, bidirectional loops, Unicode
 // names...) would be misread, so it is refused. Memory is taken only as raw 16-bit PCM.
-constexpr FMOD_MODE kAcceptedModes = FMOD_LOOP_OFF | FMOD_LOOP_NORMAL | FMOD_2D | FMOD_HARDWARE
-    | FMOD_SOFTWARE | FMOD_CREATESTREAM | FMOD_CREATESAMPLE | FMOD_OPENMEMORY | FMOD_OPENRAW;
+constexpr FMOD_MODE kAcceptedModes = FMOD_LOOP_OFF | FMOD_LOOP_NORMAL | FMOD_2D | FMOD_HARDWARE |
+                                     FMOD_SOFTWARE | FMOD_CREATESTREAM | FMOD_CREATESAMPLE | FMOD_OPENMEMORY |
+                                     FMOD_OPENRAW;
 
 // Reads the sound that name_or_data and the mode describe: a WAV file by name, or raw PCM in
 // memory laid out as exinfo says.
-FMOD_RESULT ReadSound(const char* p_NameOrData, FMOD_MODE p_Mode, const FMOD_CREATESOUNDEXINFO* p_Info, bool p_Loop,
-                      Sound& p_Sound)
+FMOD_RESULT ReadSound(const char* p_NameOrData, FMOD_MODE p_Mode, const FMOD_CREATESOUNDEXINFO* p_Info,
+                      bool p_Loop, Sound& p_Sound)
 {
     if ((p_Mode & FMOD_OPENMEMORY) == 0)
         return p_Info != nullptr || (p_Mode & FMOD_OPENRAW) != 0 ? FMOD_ERR_UNSUPPORTED
@@ -29,7 +30,7 @@ FMOD_RESULT ReadSound(const char* p_NameOrData, FMOD_MODE p_Mode, const FMOD_CRE
         return FMOD_ERR_INVALID_PARAM;
     if (p_Info->format != FMOD_SOUND_FORMAT_PCM16 || p_Info->fileoffset != 0)
         return FMOD_ERR_FORMAT;
-    const RawPcm16 l_Raw = { p_NameOrData, p_Info->length, p_Info->numchannels, p_Info->defaultfrequency };
+    const RawPcm16 l_Raw = {p_NameOrData, p_Info->length, p_Info->numchannels, p_Info->defaultfrequency};
     return LoadSound(l_Raw, p_Loop, p_Sound);
 }
 

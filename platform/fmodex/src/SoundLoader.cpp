@@ -3,8 +3,8 @@
 #include <sndfile.h>
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -62,7 +62,7 @@ public:
         p_Info.format = SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE;
         p_Info.channels = raw.channels;
         p_Info.samplerate = raw.rate;
-        SF_VIRTUAL_IO l_Io = { &Length, &Seek, &Read, &Write, &Tell };
+        SF_VIRTUAL_IO l_Io = {&Length, &Seek, &Read, &Write, &Tell};
         return sf_open_virtual(&l_Io, SFM_READ, &p_Info, this);
     }
 
@@ -71,7 +71,9 @@ private:
     static sf_count_t Seek(sf_count_t p_Offset, int p_Whence, void* p_Self)
     {
         MemoryReader& l_Self = *static_cast<MemoryReader*>(p_Self);
-        const sf_count_t l_Base = p_Whence == SEEK_CUR ? l_Self.at : p_Whence == SEEK_END ? l_Self.raw.bytes : 0;
+        const sf_count_t l_Base = p_Whence == SEEK_CUR   ? l_Self.at
+                                  : p_Whence == SEEK_END ? l_Self.raw.bytes
+                                                         : 0;
         l_Self.at = std::max<sf_count_t>(0, std::min<sf_count_t>(l_Base + p_Offset, l_Self.raw.bytes));
         return l_Self.at;
     }
@@ -91,7 +93,6 @@ private:
 };
 
 FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, Sound& p_Sound);
-
 }
 
 FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, Sound& p_Sound)
@@ -117,10 +118,10 @@ FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, So
 
     const int l_Major = l_Info.format & SF_FORMAT_TYPEMASK;
     const int l_Bytes = BytesPerSample(l_Info.format);
-    if ((l_Major != SF_FORMAT_WAV && l_Major != SF_FORMAT_WAVEX && (p_Raw == nullptr || l_Major != SF_FORMAT_RAW))
-        || l_Bytes == 0
-        || l_Info.channels < 1 || l_Info.channels > 2 || l_Info.samplerate <= 0
-        || l_Info.frames < 1 || l_Info.frames > kMaxFrames)
+    if ((l_Major != SF_FORMAT_WAV && l_Major != SF_FORMAT_WAVEX &&
+         (p_Raw == nullptr || l_Major != SF_FORMAT_RAW)) ||
+        l_Bytes == 0 || l_Info.channels < 1 || l_Info.channels > 2 || l_Info.samplerate <= 0 ||
+        l_Info.frames < 1 || l_Info.frames > kMaxFrames)
         return FMOD_ERR_FORMAT;
 
     const unsigned l_Frames = unsigned(l_Info.frames);
@@ -154,6 +155,6 @@ FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, So
     return FMOD_OK;
 }
 
-}
+}  // namespace
 
-}
+}  // namespace SoundEngine

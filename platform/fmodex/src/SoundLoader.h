@@ -23,7 +23,6 @@ struct RawPcm16
 // Decodes raw PCM exactly as LoadSound decodes the same samples from a 16-bit WAV file.
 // FMOD_ERR_FORMAT when the layout holds no whole frame or is not mono or stereo at a positive rate.
 FMOD_RESULT LoadSound(const RawPcm16& p_Raw, bool p_Loop, Sound& p_Sound);
-
 }
 
 #endif
