@@ -2,6 +2,7 @@
 #define TUNEWRIGHT_ORGSONG_H
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,8 @@ public:
     // The bytes of an Org-02 file, read exactly as LoadFromFile reads the file (the same
     // message too); false if they are shorter than their counts. Null with size 0 is empty.
     bool LoadFromMemory(const void* p_Data, std::size_t p_Size);
-    bool SaveToFile(std::string filename);  // false if unopenable or not every byte written
+    bool SaveToFile(std::string filename);  // false if unopenable or not every byte written;
+                                            // a failed save leaves the old file whole
 
     const Header& GetHeader() const;
     std::vector<NoteEvent> GetEvents(int p_Track) const;  // empty for a track outside 0..15
@@ -65,6 +67,8 @@ private:
     // The blank song's header, instruments and clock; the columns too when asked (a load
     // that is about to size every column itself skips that).
     void ResetToBlank(bool p_ClearColumns);
+    // Writes the song as an Org-02 file; false when a write or the flush fails.
+    bool WriteSong(std::FILE* p_File) const;
     // Events of a track that exist in all five columns (a caller may have changed numnotes).
     std::size_t UsableEvents(int p_Track) const;
 

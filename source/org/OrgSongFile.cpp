@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "FileReplace.h"
 #include "SongInput.h"
 
 namespace Org {
@@ -166,19 +167,39 @@ bool OrgSong::LoadFromMemory(const void* p_Data, std::size_t p_Size)
 
 bool OrgSong::SaveToFile(std::string filename)
 {
-    std::FILE* l_File = std::fopen(filename.c_str(), "wb");
+    // A regular file is replaced only once the new one is complete, so that a save that fails
+    // (a full disk, a file-size limit) leaves the old song whole; anything else is written straight.
+    FileTarget l_Target;
+    std::string l_Error;
+    if (!FindFileTarget(filename, l_Target, l_Error))
+        return false;
+    std::string l_Temporary;
+    std::FILE* l_File = l_Target.viaTemporary ? CreateTemporary(l_Target, l_Temporary, l_Error)
+                                              : std::fopen(l_Target.path.c_str(), "wb");
     if (l_File == nullptr)
         return false;
+    const bool l_Written = WriteSong(l_File);
+    const bool l_Closed = std::fclose(l_File) == 0;
+    if (!l_Target.viaTemporary)
+        return l_Written && l_Closed;
+    if (!l_Written || !l_Closed) {
+        std::remove(l_Temporary.c_str());
+        return false;
+    }
+    return CommitTemporary(l_Temporary, l_Target, l_Error);
+}
 
+bool OrgSong::WriteSong(std::FILE* p_File) const
+{
     Header l_Header = header;
     HeaderToFileOrder(l_Header);
     Instrument l_Instruments[TRACK_COUNT];
     std::memcpy(l_Instruments, instruments, sizeof(l_Instruments));
     InstrumentsToFileOrder(l_Instruments);
 
-    bool l_Ok = WriteBlock(l_File, MAGIC, sizeof(MAGIC));
-    l_Ok = l_Ok && WriteBlock(l_File, &l_Header, sizeof(l_Header));
-    l_Ok = l_Ok && WriteBlock(l_File, l_Instruments, sizeof(l_Instruments));
+    bool l_Ok = WriteBlock(p_File, MAGIC, sizeof(MAGIC));
+    l_Ok = l_Ok && WriteBlock(p_File, &l_Header, sizeof(l_Header));
+    l_Ok = l_Ok && WriteBlock(p_File, l_Instruments, sizeof(l_Instruments));
 
     // Exactly numnotes events per track, so the file always agrees with its own counts.
     std::vector<std::uint32_t> l_Positions;
@@ -188,15 +209,13 @@ bool OrgSong::SaveToFile(std::string filename)
         const std::size_t l_Held = notepos[l_Track].size() < l_Count ? notepos[l_Track].size() : l_Count;
         for (std::size_t i = 0; i < l_Held; ++i)
             l_Positions[i] = HostIsLittleEndian() ? notepos[l_Track][i] : SwapBytes(notepos[l_Track][i]);
-        l_Ok = WriteBlock(l_File, l_Positions.data(), l_Count * sizeof(std::uint32_t));
-        l_Ok = l_Ok && WriteColumn(l_File, notenote[l_Track], l_Count);
-        l_Ok = l_Ok && WriteColumn(l_File, notelength[l_Track], l_Count);
-        l_Ok = l_Ok && WriteColumn(l_File, notevolume[l_Track], l_Count);
-        l_Ok = l_Ok && WriteColumn(l_File, notepan[l_Track], l_Count);
+        l_Ok = WriteBlock(p_File, l_Positions.data(), l_Count * sizeof(std::uint32_t));
+        l_Ok = l_Ok && WriteColumn(p_File, notenote[l_Track], l_Count);
+        l_Ok = l_Ok && WriteColumn(p_File, notelength[l_Track], l_Count);
+        l_Ok = l_Ok && WriteColumn(p_File, notevolume[l_Track], l_Count);
+        l_Ok = l_Ok && WriteColumn(p_File, notepan[l_Track], l_Count);
     }
-
-    const bool l_Closed = std::fclose(l_File) == 0;
-    return l_Ok && l_Closed;
+    return l_Ok && std::fflush(p_File) == 0;
 }
 
 }  // namespace Org

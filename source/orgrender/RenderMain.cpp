@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "DataDir.h"
+#include "FileReplace.h"
 #include "SongRenderer.h"
 
 namespace {
@@ -35,6 +36,22 @@ void RemovePartialAndExit(int p_Signal)
     if (!g_PartialPath.empty())
         unlink(g_PartialPath.c_str());
     _exit(128 + p_Signal);
+}
+
+// Removes the partial file on the signals that end a render: interrupt, termination, a closed
+// terminal, and a file-size limit. A signal the caller set to be ignored (nohup, a limit with
+// SIGXFSZ ignored, where the write then fails and is reported) stays ignored.
+void RemovePartialOnSignals()
+{
+    for (int l_Signal : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) {
+        struct sigaction l_Old = {};
+        if (sigaction(l_Signal, nullptr, &l_Old) == 0 && l_Old.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction l_New = {};
+        l_New.sa_handler = RemovePartialAndExit;
+        sigemptyset(&l_New.sa_mask);
+        sigaction(l_Signal, &l_New, nullptr);
+    }
 }
 
 int Fail(const std::string& p_Message)
@@ -116,6 +133,11 @@ int main(int argc, char** argv)
             l_Options.masterVolume = static_cast<float>(l_Value);
         } else if ((l_Arg == "-o" || l_Arg == "--output" || l_Arg == "-d" || l_Arg == "--data") &&
                    i + 1 < argc) {
+            if (argv[i + 1][0] == '\0') {
+                std::fprintf(stderr, "tunewright-render: %s needs a path; an empty one is not a path\n",
+                             l_Arg.c_str());
+                return 2;
+            }
             (l_Arg == "-o" || l_Arg == "--output" ? l_Output : l_DataDir) = argv[++i];
         } else if (l_Arg.size() > 1 && l_Arg[0] == '-') {
             std::fprintf(stderr, "tunewright-render: unknown or incomplete option '%s'\n%s", l_Arg.c_str(),
@@ -143,25 +165,32 @@ int main(int argc, char** argv)
     if (l_Options.dataDir.empty())
         return Fail("cannot find the instrument samples; point at them with --data DIR");
 
-    // Written under a temporary name and renamed when complete, so that a failed or
-    // interrupted render leaves no partial file and never clobbers an older result.
-    g_PartialPath = l_Output + ".partial";
-    std::signal(SIGINT, RemovePartialAndExit);
-    std::signal(SIGTERM, RemovePartialAndExit);
-
+    // A regular file (or a new one) is written under a temporary name beside it and renamed over
+    // it when complete, so that a failed or interrupted render leaves no partial file and never
+    // clobbers an older result. A link is followed, not replaced; a device, a FIFO or
+    // /dev/stdout is written straight.
+    Org::FileTarget l_Target;
     std::string l_Error;
+    if (!Org::FindFileTarget(l_Output, l_Target, l_Error))
+        return Fail("cannot write " + l_Output + ": " + l_Error);
+    const std::string l_WavPath = l_Target.viaTemporary ? l_Target.path + ".partial" : l_Target.path;
+    if (l_Target.viaTemporary) {
+        g_PartialPath = l_WavPath;
+        RemovePartialOnSignals();
+    }
+
     const bool l_ShowProgress = !l_Quiet && isatty(STDERR_FILENO);
-    const bool l_Done = RenderSong(l_Song, g_PartialPath, l_Options,
+    const bool l_Done = RenderSong(l_Song, l_WavPath, l_Options,
                                    l_ShowProgress ? RenderProgress(DrawProgress) : RenderProgress(), l_Error);
     if (!l_Done) {
-        unlink(g_PartialPath.c_str());
+        if (l_Target.viaTemporary)
+            unlink(l_WavPath.c_str());
+        if (l_ShowProgress)
+            std::fputc('\n', stderr);
         return Fail(l_Error);
     }
-    if (std::rename(g_PartialPath.c_str(), l_Output.c_str()) != 0) {
-        const std::string l_Why = std::strerror(errno);
-        unlink(g_PartialPath.c_str());
-        return Fail("cannot write " + l_Output + ": " + l_Why);
-    }
+    if (l_Target.viaTemporary && !Org::CommitTemporary(l_WavPath, l_Target, l_Error))
+        return Fail("cannot write " + l_Output + ": " + l_Error);
     if (!l_Quiet)
         std::fprintf(stderr, "Wrote %s\n", l_Output.c_str());
     return 0;

@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -21,6 +23,16 @@ namespace {
 
 // The WAV output writes the file this many 1 ms blocks at a time.
 constexpr int WAV_BLOCKS_PER_WRITE = 64;
+
+// What went wrong writing the WAV file: the system's reason when the engine has one (it leaves it
+// in errno for its output and file results), else the engine's own words.
+std::string OutputError(const std::string& p_WavPath, FMOD_RESULT p_Result)
+{
+    const int l_Errno = errno;
+    const bool l_System = (p_Result == FMOD_ERR_OUTPUT_INIT || p_Result == FMOD_ERR_FILE_BAD) && l_Errno != 0;
+    return "cannot write " + p_WavPath + ": " +
+           (l_System ? std::strerror(l_Errno) : FMOD_ErrorString(p_Result));
+}
 
 // Sets up the engine in the process-wide handles, writing its mix to p_WavPath one block per
 // System_Update. The blocks are 1 ms long (rounded down to whole frames).
@@ -43,19 +55,23 @@ bool StartEngine(const std::string& p_WavPath, int p_Rate, std::string& p_Error)
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_GetMasterChannelGroup(Org::Device, &Org::MasterCG);
     if (l_Result != FMOD_OK) {
-        p_Error =
-            std::string("the sound engine cannot write ") + p_WavPath + ": " + FMOD_ErrorString(l_Result);
+        p_Error = OutputError(p_WavPath, l_Result);
         return false;
     }
     return true;
 }
 
-void StopEngine()
+// Releases the engine, which completes the WAV file; false, with the reason, when that fails.
+bool StopEngine(const std::string& p_WavPath, std::string& p_Error)
 {
+    FMOD_RESULT l_Result = FMOD_OK;
     if (Org::Device != nullptr)
-        FMOD_System_Release(Org::Device);  // completes the WAV file
+        l_Result = FMOD_System_Release(Org::Device);
     Org::Device = nullptr;
     Org::MasterCG = nullptr;
+    if (l_Result != FMOD_OK && p_Error.empty())
+        p_Error = OutputError(p_WavPath, l_Result);
+    return l_Result == FMOD_OK;
 }
 
 bool SamplesPresent(const std::string& p_DataDir)
@@ -83,6 +99,21 @@ unsigned long RenderLengthMs(Org::OrgSong& p_Song, const RenderOptions& p_Option
     const unsigned long long l_Beats =
         l_Start + static_cast<unsigned long long>(p_Options.loops) * (l_Stop - l_Start);
     return static_cast<unsigned long>(std::min<unsigned long long>(l_Beats * p_Song.GetTempo(), ~0ul));
+}
+
+std::string NoLengthReason(Org::OrgSong& p_Song, const RenderOptions& p_Options)
+{
+    if (p_Song.GetTempo() == 0)
+        return "the song's tempo is 0 ms per beat, so its beats take no time; give a length with --seconds";
+    if (p_Song.GetLoopStop() <= p_Song.GetLoopStart())
+        return "the song's loop is empty (beats " + std::to_string(p_Song.GetLoopStart()) + " to " +
+               std::to_string(p_Song.GetLoopStop()) +
+               "), so it has no length of its own; give one with --seconds";
+    if (p_Options.loops == 0)
+        return "--loops 0 leaves only the intro before the loop, and this song has none; give --loops 1 or "
+               "more, "
+               "or --seconds";
+    return "";
 }
 
 bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, const RenderOptions& p_Options,
@@ -116,7 +147,7 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
     }
     const unsigned long l_LengthMs = RenderLengthMs(l_Song, p_Options);
     if (l_LengthMs == 0) {
-        p_Error = "the song's loop is empty, so it has no length of its own; give one with --seconds";
+        p_Error = NoLengthReason(l_Song, p_Options);
         return false;
     }
     constexpr unsigned long MAX_MS = 6ul * 3600ul * 1000ul;
@@ -127,9 +158,10 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
     }
 
     if (!StartEngine(p_WavPath, p_Options.sampleRate, p_Error)) {
-        StopEngine();
+        StopEngine(p_WavPath, p_Error);
         return false;
     }
+    bool l_Written = true;
     {
         Org::Sampler l_Sampler(p_Options.dataDir);
         l_Sampler.SetMasterVolume(p_Options.masterVolume);
@@ -146,12 +178,18 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
         l_Stepper.StartAt(0, 0);
         while (l_Stepper.Frame() < l_Total) {
             const unsigned long long l_Frame = l_Stepper.Frame();
-            const int l_Elapsed =
-                l_Stepper.Step([&](const Org::SampleData& p_Hit) { l_Sampler.HitNote(p_Hit); });
+            l_Stepper.Step([&](const Org::SampleData& p_Hit) { l_Sampler.HitNote(p_Hit); });
             if (l_Fade > 0 && l_Frame + l_Fade >= l_Total)
                 l_Sampler.SetMasterVolume(p_Options.masterVolume * static_cast<float>(l_Total - l_Frame) /
                                           l_Fade);
-            l_Sampler.Update(l_Elapsed);  // mixes one block
+            // The engine's update mixes one block and writes it: a failure (a full disk, a file-size
+            // limit) ends the render rather than leaving a cut file that looks complete.
+            const FMOD_RESULT l_Mixed = FMOD_System_Update(Org::Device);
+            if (l_Mixed != FMOD_OK) {
+                p_Error = OutputError(p_WavPath, l_Mixed);
+                l_Written = false;
+                break;
+            }
             if (p_Stats != nullptr) {
                 int l_Voices = 0;
                 FMOD_System_GetChannelsPlaying(Org::Device, &l_Voices);
@@ -160,13 +198,13 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
             if (p_Progress && l_Frame % l_ProgressStep < l_Block)
                 p_Progress(static_cast<double>(l_Frame) / l_Total);
         }
-        if (p_Progress)
+        if (p_Progress && l_Written)
             p_Progress(1.0);
         if (p_Stats != nullptr) {
             p_Stats->audioSeconds = static_cast<double>(l_Total) / l_Rate;
             p_Stats->voiceSeconds = static_cast<double>(l_VoiceFrames) / l_Rate;
         }
     }
-    StopEngine();
-    return true;
+    const bool l_Completed = StopEngine(p_WavPath, p_Error);
+    return l_Written && l_Completed;
 }

@@ -5,9 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 #include <set>
 #include <string>
-#include <unistd.h>
 
 using namespace EngineTest;
 
@@ -30,13 +35,17 @@ TEST(SystemSettings, BelongBeforeInitAndAreRefusedAfter)
     EXPECT_EQ(l_Master, nullptr);
 
     EXPECT_EQ(FMOD_System_SetOutput(l_System, FMOD_OUTPUTTYPE_NOSOUND_NRT), FMOD_OK);
-    EXPECT_EQ(FMOD_System_SetSoftwareFormat(l_System, 48000, FMOD_SOUND_FORMAT_PCM16, 2, 0, FMOD_DSP_RESAMPLER_LINEAR), FMOD_OK);
+    EXPECT_EQ(FMOD_System_SetSoftwareFormat(l_System, 48000, FMOD_SOUND_FORMAT_PCM16, 2, 0,
+                                            FMOD_DSP_RESAMPLER_LINEAR),
+              FMOD_OK);
     EXPECT_EQ(FMOD_System_SetSpeakerMode(l_System, FMOD_SPEAKERMODE_STEREO), FMOD_OK);
     EXPECT_EQ(FMOD_System_SetDSPBufferSize(l_System, 256, 4), FMOD_OK);
     ASSERT_EQ(FMOD_System_Init(l_System, 32, FMOD_INIT_NORMAL, nullptr), FMOD_OK);
 
     EXPECT_EQ(FMOD_System_SetOutput(l_System, FMOD_OUTPUTTYPE_NOSOUND), FMOD_ERR_INITIALIZED);
-    EXPECT_EQ(FMOD_System_SetSoftwareFormat(l_System, 44100, FMOD_SOUND_FORMAT_PCM16, 2, 0, FMOD_DSP_RESAMPLER_LINEAR), FMOD_ERR_INITIALIZED);
+    EXPECT_EQ(FMOD_System_SetSoftwareFormat(l_System, 44100, FMOD_SOUND_FORMAT_PCM16, 2, 0,
+                                            FMOD_DSP_RESAMPLER_LINEAR),
+              FMOD_ERR_INITIALIZED);
     EXPECT_EQ(FMOD_System_SetSpeakerMode(l_System, FMOD_SPEAKERMODE_STEREO), FMOD_ERR_INITIALIZED);
     EXPECT_EQ(FMOD_System_SetDSPBufferSize(l_System, 1024, 4), FMOD_ERR_INITIALIZED);
     EXPECT_EQ(FMOD_System_Init(l_System, 32, FMOD_INIT_NORMAL, nullptr), FMOD_ERR_INITIALIZED);
@@ -50,9 +59,15 @@ TEST(SystemSettings, ValuesTheEngineCannotHonourAreRefusedAndChangeNothing)
     FMOD_SYSTEM* l_System = l_Fresh.system;
     EXPECT_EQ(FMOD_System_SetOutput(l_System, FMOD_OUTPUTTYPE_DSOUND), FMOD_ERR_UNSUPPORTED);
     EXPECT_EQ(FMOD_System_SetOutput(l_System, FMOD_OUTPUTTYPE(99)), FMOD_ERR_INVALID_PARAM);
-    EXPECT_EQ(FMOD_System_SetSoftwareFormat(l_System, 0, FMOD_SOUND_FORMAT_PCM16, 2, 0, FMOD_DSP_RESAMPLER_LINEAR), FMOD_ERR_INVALID_PARAM);
-    EXPECT_EQ(FMOD_System_SetSoftwareFormat(l_System, 48000, FMOD_SOUND_FORMAT_PCM8, 2, 0, FMOD_DSP_RESAMPLER_LINEAR), FMOD_ERR_OUTPUT_FORMAT);
-    EXPECT_EQ(FMOD_System_SetSoftwareFormat(l_System, 48000, FMOD_SOUND_FORMAT_PCM16, 6, 0, FMOD_DSP_RESAMPLER_LINEAR), FMOD_ERR_UNSUPPORTED);
+    EXPECT_EQ(
+        FMOD_System_SetSoftwareFormat(l_System, 0, FMOD_SOUND_FORMAT_PCM16, 2, 0, FMOD_DSP_RESAMPLER_LINEAR),
+        FMOD_ERR_INVALID_PARAM);
+    EXPECT_EQ(FMOD_System_SetSoftwareFormat(l_System, 48000, FMOD_SOUND_FORMAT_PCM8, 2, 0,
+                                            FMOD_DSP_RESAMPLER_LINEAR),
+              FMOD_ERR_OUTPUT_FORMAT);
+    EXPECT_EQ(FMOD_System_SetSoftwareFormat(l_System, 48000, FMOD_SOUND_FORMAT_PCM16, 6, 0,
+                                            FMOD_DSP_RESAMPLER_LINEAR),
+              FMOD_ERR_UNSUPPORTED);
     EXPECT_EQ(FMOD_System_SetSpeakerMode(l_System, FMOD_SPEAKERMODE_MONO), FMOD_ERR_UNSUPPORTED);
     EXPECT_EQ(FMOD_System_SetDSPBufferSize(l_System, 0, 4), FMOD_ERR_INVALID_PARAM);
     EXPECT_EQ(FMOD_System_Init(l_System, 0, FMOD_INIT_NORMAL, nullptr), FMOD_ERR_INVALID_PARAM);
@@ -73,12 +88,27 @@ TEST(SystemVersion, IsTheHeadersVersion)
 
 TEST(ErrorStrings, EveryResultHasItsOwnSentence)
 {
-    const FMOD_RESULT l_Results[] = {
-        FMOD_OK, FMOD_ERR_CHANNEL_ALLOC, FMOD_ERR_CHANNEL_STOLEN, FMOD_ERR_FILE_BAD, FMOD_ERR_FILE_COULDNOTSEEK,
-        FMOD_ERR_FILE_EOF, FMOD_ERR_FILE_NOTFOUND, FMOD_ERR_FORMAT, FMOD_ERR_INITIALIZED, FMOD_ERR_INTERNAL,
-        FMOD_ERR_INVALID_HANDLE, FMOD_ERR_INVALID_PARAM, FMOD_ERR_MEMORY, FMOD_ERR_OUTPUT_CREATEBUFFER,
-        FMOD_ERR_OUTPUT_FORMAT, FMOD_ERR_OUTPUT_INIT, FMOD_ERR_UNIMPLEMENTED, FMOD_ERR_UNINITIALIZED,
-        FMOD_ERR_UNSUPPORTED, FMOD_ERR_VERSION, FMOD_RESULT(12345) };
+    const FMOD_RESULT l_Results[] = {FMOD_OK,
+                                     FMOD_ERR_CHANNEL_ALLOC,
+                                     FMOD_ERR_CHANNEL_STOLEN,
+                                     FMOD_ERR_FILE_BAD,
+                                     FMOD_ERR_FILE_COULDNOTSEEK,
+                                     FMOD_ERR_FILE_EOF,
+                                     FMOD_ERR_FILE_NOTFOUND,
+                                     FMOD_ERR_FORMAT,
+                                     FMOD_ERR_INITIALIZED,
+                                     FMOD_ERR_INTERNAL,
+                                     FMOD_ERR_INVALID_HANDLE,
+                                     FMOD_ERR_INVALID_PARAM,
+                                     FMOD_ERR_MEMORY,
+                                     FMOD_ERR_OUTPUT_CREATEBUFFER,
+                                     FMOD_ERR_OUTPUT_FORMAT,
+                                     FMOD_ERR_OUTPUT_INIT,
+                                     FMOD_ERR_UNIMPLEMENTED,
+                                     FMOD_ERR_UNINITIALIZED,
+                                     FMOD_ERR_UNSUPPORTED,
+                                     FMOD_ERR_VERSION,
+                                     FMOD_RESULT(12345)};
     std::set<std::string> l_Sentences;
     for (FMOD_RESULT l_Result : l_Results) {
         const std::string l_Sentence = FMOD_ErrorString(l_Result);
@@ -89,7 +119,7 @@ TEST(ErrorStrings, EveryResultHasItsOwnSentence)
 
 TEST(OfflineOutput, EachUpdateMixesExactlyOneBlockOfTheSetLength)
 {
-    for (unsigned l_Block : { 48u, 1000u, 1u }) {
+    for (unsigned l_Block : {48u, 1000u, 1u}) {
         OfflineSystem l_Engine(l_Block);
         WriteSound(l_Engine.dir.Path("tone.wav"), Sine(480, 48, 0.5f), 1, kRate);
         l_Engine.Play(l_Engine.Load(l_Engine.dir.Path("tone.wav"), FMOD_LOOP_NORMAL));
@@ -108,7 +138,8 @@ TEST(OfflineOutput, WavWriterWritesBufferCountBlocksAtATimeAndTheRestOnRelease)
     FreshSystem l_Fresh;
     ASSERT_EQ(FMOD_System_SetOutput(l_Fresh.system, FMOD_OUTPUTTYPE_WAVWRITER_NRT), FMOD_OK);
     ASSERT_EQ(FMOD_System_SetDSPBufferSize(l_Fresh.system, 48, 4), FMOD_OK);
-    ASSERT_EQ(FMOD_System_Init(l_Fresh.system, 8, FMOD_INIT_NORMAL, const_cast<char*>(l_Path.c_str())), FMOD_OK);
+    ASSERT_EQ(FMOD_System_Init(l_Fresh.system, 8, FMOD_INIT_NORMAL, const_cast<char*>(l_Path.c_str())),
+              FMOD_OK);
     for (int l_Block = 0; l_Block < 3; ++l_Block)
         ASSERT_EQ(FMOD_System_Update(l_Fresh.system), FMOD_OK);
     EXPECT_EQ(ReadStereo(l_Path).Frames(), 0u);  // still gathered, and the file already a valid WAV
@@ -117,6 +148,60 @@ TEST(OfflineOutput, WavWriterWritesBufferCountBlocksAtATimeAndTheRestOnRelease)
     EXPECT_EQ(ReadStereo(l_Path).Frames(), 8u * 48u);
     ASSERT_EQ(FMOD_System_Close(l_Fresh.system), FMOD_OK);
     EXPECT_EQ(ReadStereo(l_Path).Frames(), 9u * 48u);
+}
+
+// A WAV file that cannot be written to its end (here a file-size limit, with SIGXFSZ ignored, in
+// a child process; a full disk is the same) is reported by every update from the failing one on
+// and by the release, with the system's reason in errno; nothing is written after the failure.
+TEST(OfflineOutput, AWavFileThatCannotBeWrittenIsReportedByUpdateAndRelease)
+{
+    TempDir l_Dir;
+    const std::string l_Path = l_Dir.Path("limited.wav");
+    const pid_t l_Child = fork();
+    ASSERT_GE(l_Child, 0);
+    if (l_Child == 0) {
+        const rlimit l_Limit = {64 * 1024, 64 * 1024};
+        signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &l_Limit);
+        FMOD_SYSTEM* l_System = nullptr;
+        FMOD_System_Create(&l_System);
+        FMOD_System_SetOutput(l_System, FMOD_OUTPUTTYPE_WAVWRITER_NRT);
+        FMOD_System_SetDSPBufferSize(l_System, 480, 4);
+        if (FMOD_System_Init(l_System, 8, FMOD_INIT_NORMAL, const_cast<char*>(l_Path.c_str())) != FMOD_OK)
+            _exit(10);
+        int l_Updates = 0;
+        while (l_Updates < 1000 && FMOD_System_Update(l_System) == FMOD_OK)
+            ++l_Updates;
+        const int l_UpdateReason = errno;
+        const bool l_Sticky = FMOD_System_Update(l_System) == FMOD_ERR_FILE_BAD;
+        const FMOD_RESULT l_Released = FMOD_System_Release(l_System);
+        const int l_ReleaseReason = errno;
+        if (l_Updates == 1000 || l_Updates < 4)
+            _exit(11);  // never failed, or failed before the limit
+        _exit(l_UpdateReason != EFBIG           ? 12
+              : !l_Sticky                       ? 13
+              : l_Released != FMOD_ERR_FILE_BAD ? 14
+              : l_ReleaseReason != EFBIG        ? 15
+                                                : 0);
+    }
+    int l_Status = -1;
+    ASSERT_EQ(l_Child, waitpid(l_Child, &l_Status, 0));
+    ASSERT_TRUE(WIFEXITED(l_Status)) << l_Status;
+    EXPECT_EQ(0, WEXITSTATUS(l_Status));
+
+    // A device that is always full fails the same way, at the first write.
+    FMOD_SYSTEM* l_System = nullptr;
+    ASSERT_EQ(FMOD_OK, FMOD_System_Create(&l_System));
+    ASSERT_EQ(FMOD_OK, FMOD_System_SetOutput(l_System, FMOD_OUTPUTTYPE_WAVWRITER_NRT));
+    ASSERT_EQ(FMOD_OK, FMOD_System_SetDSPBufferSize(l_System, 480, 2));
+    const FMOD_RESULT l_Init =
+        FMOD_System_Init(l_System, 8, FMOD_INIT_NORMAL, const_cast<char*>("/dev/full"));
+    FMOD_RESULT l_Update = FMOD_OK;
+    for (int i = 0; i < 4 && l_Init == FMOD_OK && l_Update == FMOD_OK; ++i)
+        l_Update = FMOD_System_Update(l_System);
+    EXPECT_TRUE(l_Init == FMOD_ERR_OUTPUT_INIT || l_Update == FMOD_ERR_FILE_BAD) << l_Init << " " << l_Update;
+    EXPECT_EQ(ENOSPC, errno);
+    FMOD_System_Release(l_System);
 }
 
 TEST(OfflineOutput, NoSoundAdvancesVoicesOneBlockPerUpdate)
@@ -128,7 +213,9 @@ TEST(OfflineOutput, NoSoundAdvancesVoicesOneBlockPerUpdate)
     ASSERT_EQ(FMOD_System_SetDSPBufferSize(l_Fresh.system, 480, 4), FMOD_OK);
     ASSERT_EQ(FMOD_System_Init(l_Fresh.system, 8, FMOD_INIT_NORMAL, nullptr), FMOD_OK);
     FMOD_SOUND* l_Sound = nullptr;
-    ASSERT_EQ(FMOD_System_CreateSound(l_Fresh.system, l_Dir.Path("shot.wav").c_str(), FMOD_LOOP_OFF, nullptr, &l_Sound), FMOD_OK);
+    ASSERT_EQ(FMOD_System_CreateSound(l_Fresh.system, l_Dir.Path("shot.wav").c_str(), FMOD_LOOP_OFF, nullptr,
+                                      &l_Sound),
+              FMOD_OK);
     FMOD_CHANNEL* l_Channel = nullptr;
     ASSERT_EQ(FMOD_System_PlaySound(l_Fresh.system, FMOD_CHANNEL_FREE, l_Sound, 0, &l_Channel), FMOD_OK);
     unsigned l_Position = 0;
@@ -165,9 +252,13 @@ TEST(OfflineOutput, UnwritableWavFileFailsInitButTheSystemCarriesOnSilently)
     FreshSystem l_Fresh;
     const std::string l_Target = l_Dir.Path("missing-dir/out.wav");
     ASSERT_EQ(FMOD_System_SetOutput(l_Fresh.system, FMOD_OUTPUTTYPE_WAVWRITER_NRT), FMOD_OK);
-    EXPECT_EQ(FMOD_System_Init(l_Fresh.system, 8, FMOD_INIT_NORMAL, const_cast<char*>(l_Target.c_str())), FMOD_ERR_OUTPUT_INIT);
+    EXPECT_EQ(FMOD_System_Init(l_Fresh.system, 8, FMOD_INIT_NORMAL, const_cast<char*>(l_Target.c_str())),
+              FMOD_ERR_OUTPUT_INIT);
+    EXPECT_EQ(ENOENT, errno);  // the system's reason comes with the result
     FMOD_SOUND* l_Sound = nullptr;
-    ASSERT_EQ(FMOD_System_CreateSound(l_Fresh.system, l_Dir.Path("shot.wav").c_str(), FMOD_LOOP_OFF, nullptr, &l_Sound), FMOD_OK);
+    ASSERT_EQ(FMOD_System_CreateSound(l_Fresh.system, l_Dir.Path("shot.wav").c_str(), FMOD_LOOP_OFF, nullptr,
+                                      &l_Sound),
+              FMOD_OK);
     FMOD_CHANNEL* l_Channel = nullptr;
     ASSERT_EQ(FMOD_System_PlaySound(l_Fresh.system, FMOD_CHANNEL_FREE, l_Sound, 0, &l_Channel), FMOD_OK);
     EXPECT_EQ(FMOD_System_Update(l_Fresh.system), FMOD_OK);
@@ -175,4 +266,4 @@ TEST(OfflineOutput, UnwritableWavFileFailsInitButTheSystemCarriesOnSilently)
     EXPECT_EQ(FMOD_Channel_IsPlaying(l_Channel, &l_Playing), FMOD_ERR_INVALID_HANDLE);  // mixed and ended
 }
 
-}
+}  // namespace

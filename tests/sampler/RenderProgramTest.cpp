@@ -1,12 +1,19 @@
 // The renderer as a command: its length rules, its output file, and its answers to bad input.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "EngineTestKit.h"
 #include "OrgFileBuilder.h"
@@ -19,13 +26,13 @@ struct CommandRun
     std::string output;  // standard output and standard error together
 };
 
-// Runs the renderer from p_WorkDir with the given arguments (already shell-quoted), its standard
-// input piped from the shell command p_Input when one is given.
+// Runs the renderer (or p_Program) from p_WorkDir with the given arguments (already shell-quoted);
+// p_Before is shell text put before the program (a pipe into it, limits, traps).
 CommandRun Render(const std::string& p_WorkDir, const std::string& p_Arguments,
-                  const std::string& p_Input = "")
+                  const std::string& p_Before = "", const std::string& p_Program = TUNEWRIGHT_RENDER_PROGRAM)
 {
-    const std::string l_Command = "cd '" + p_WorkDir + "' && " + (p_Input.empty() ? "" : p_Input + " | ") +
-                                  "'" + std::string(TUNEWRIGHT_RENDER_PROGRAM) + "' " + p_Arguments + " 2>&1";
+    const std::string l_Command =
+        "cd '" + p_WorkDir + "' && " + p_Before + "'" + p_Program + "' " + p_Arguments + " 2>&1";
     CommandRun l_Run = {-1, ""};
     std::FILE* l_Pipe = popen(l_Command.c_str(), "r");
     char l_Buffer[512];
@@ -98,10 +105,45 @@ TEST(RenderProgram, ReadsTheSongFromAPipe)
     OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
     for (const char* l_Arguments : {"-q /dev/stdin piped.wav", "-q -o piped.wav -"}) {
         std::filesystem::remove(l_Dir.Path("piped.wav"));
-        const CommandRun l_Run = Render(l_Dir.path, l_Arguments, "cat song.org");
+        const CommandRun l_Run = Render(l_Dir.path, l_Arguments, "cat song.org | ");
         EXPECT_EQ(0, l_Run.status) << l_Arguments << ": " << l_Run.output;
         EXPECT_EQ(48000, Frames(l_Dir.Path("piped.wav"))) << l_Arguments;
     }
+}
+
+// A song path that is not a regular file never hangs the tools: a FIFO with no writer is refused
+// after a short wait with a clear message (timeout only guards the test against a hang).
+TEST(RenderProgram, AFifoWithNoWriterIsRefusedByBothTools)
+{
+    EngineTest::TempDir l_Dir;
+    ASSERT_EQ(0, mkfifo(l_Dir.Path("fifo.org").c_str(), 0600));
+    for (const char* l_Program : {TUNEWRIGHT_RENDER_PROGRAM, TUNEWRIGHT_INFO_PROGRAM}) {
+        const CommandRun l_Run = Render(l_Dir.path, "fifo.org", "timeout 30 ", l_Program);
+        EXPECT_EQ(1, l_Run.status) << l_Program << ": " << l_Run.output;
+        EXPECT_NE(std::string::npos, l_Run.output.find("nothing arrived within"))
+            << l_Program << ": " << l_Run.output;
+    }
+    // A writer that takes its time is waited for, and standard input ("-") reads the same way.
+    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
+    std::thread l_Writer([&] {
+        int l_Fd = -1;  // open for writing once the tool has the FIFO open for reading
+        for (int i = 0; i < 3000 && l_Fd < 0; ++i) {
+            l_Fd = open(l_Dir.Path("fifo.org").c_str(), O_WRONLY | O_NONBLOCK);
+            if (l_Fd < 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const auto l_Bytes = LoopingSong().Bytes();
+        EXPECT_EQ(static_cast<ssize_t>(l_Bytes.size()), write(l_Fd, l_Bytes.data(), l_Bytes.size()));
+        close(l_Fd);
+    });
+    const CommandRun l_Slow = Render(l_Dir.path, "fifo.org", "timeout 30 ", TUNEWRIGHT_INFO_PROGRAM);
+    l_Writer.join();
+    EXPECT_EQ(0, l_Slow.status) << l_Slow.output;
+    EXPECT_NE(std::string::npos, l_Slow.output.find("Notes in all: 2")) << l_Slow.output;
+    const CommandRun l_Stdin = Render(l_Dir.path, "-", "cat song.org | ", TUNEWRIGHT_INFO_PROGRAM);
+    EXPECT_EQ(0, l_Stdin.status) << l_Stdin.output;
+    EXPECT_NE(std::string::npos, l_Stdin.output.find("Tempo: 50 ms per beat")) << l_Stdin.output;
 }
 
 TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
@@ -114,6 +156,10 @@ TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
     OrgTest::SongImage l_NoLoop;
     l_NoLoop.loopstop = 0;
     OrgTest::WriteFile(l_Dir.Path("noloop.org"), l_NoLoop.Bytes());
+    OrgTest::SongImage l_NoTempo;
+    l_NoTempo.tempo = 0;
+    OrgTest::WriteFile(l_Dir.Path("notempo.org"), l_NoTempo.Bytes());
+    OrgTest::WriteFile(l_Dir.Path("nointro.org"), OrgTest::SongImage().Bytes());
 
     struct Case
     {
@@ -126,7 +172,10 @@ TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
         {"missing.org", 1, "cannot open the song", "missing.wav"},
         {"empty.org", 1, "empty", "empty.wav"},
         {"cut.org", 1, "damaged or not an Org-02 song", "cut.wav"},
-        {"noloop.org", 1, "--seconds", "noloop.wav"},
+        {"noloop.org", 1, "loop is empty", "noloop.wav"},
+        {"notempo.org", 1, "tempo is 0", "notempo.wav"},
+        {"--loops 0 nointro.org", 1, "--loops 0 leaves", "nointro.wav"},
+        {"-o '' cut.org", 2, "-o needs a path", "cut.wav"},
         {"''", 2, "empty argument", "song.wav"},
         {"", 2, "no song given", "song.wav"},
         {"--rate 7 cut.org", 2, "--rate takes a number", "cut.wav"},
@@ -141,7 +190,7 @@ TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
         EXPECT_FALSE(std::filesystem::exists(l_Dir.Path(l_Case.output))) << l_Case.arguments;
     }
     // Nothing but the inputs is left behind, not even a partial file.
-    EXPECT_EQ(3, std::distance(std::filesystem::directory_iterator(l_Dir.path),
+    EXPECT_EQ(5, std::distance(std::filesystem::directory_iterator(l_Dir.path),
                                std::filesystem::directory_iterator()));
 }
 
@@ -152,6 +201,73 @@ TEST(RenderProgram, AFailedRenderKeepsAnOlderResult)
     const CommandRun l_Run = Render(l_Dir.path, "missing.org song.wav");
     EXPECT_EQ(1, l_Run.status);
     EXPECT_EQ(3u, std::filesystem::file_size(l_Dir.Path("song.wav")));
+}
+
+// An output that cannot be written to its end fails with the system's reason and keeps the older
+// file: a file-size limit with SIGXFSZ ignored (as a full disk), and a link to a full device.
+TEST(RenderProgram, AWriteFailureIsReportedAndKeepsTheOlderFile)
+{
+    EngineTest::TempDir l_Dir;
+    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
+    OrgTest::WriteFile(l_Dir.Path("song.wav"), {'o', 'l', 'd'});
+    const CommandRun l_Limited =
+        Render(l_Dir.path, "-q --seconds 5 song.org", "ulimit -f 100; trap '' XFSZ; ");
+    EXPECT_EQ(1, l_Limited.status) << l_Limited.output;
+    EXPECT_NE(std::string::npos, l_Limited.output.find("File too large")) << l_Limited.output;
+    EXPECT_EQ(std::vector<std::uint8_t>({'o', 'l', 'd'}), OrgTest::ReadFile(l_Dir.Path("song.wav")));
+
+    std::filesystem::create_symlink("/dev/full", l_Dir.Path("full.wav"));
+    const CommandRun l_Full = Render(l_Dir.path, "-q -o full.wav song.org");
+    EXPECT_EQ(1, l_Full.status) << l_Full.output;
+    EXPECT_NE(std::string::npos, l_Full.output.find("No space left on device")) << l_Full.output;
+    EXPECT_TRUE(std::filesystem::is_symlink(l_Dir.Path("full.wav")));
+    EXPECT_EQ(3, std::distance(std::filesystem::directory_iterator(l_Dir.path),
+                               std::filesystem::directory_iterator()));
+}
+
+// A link is written through (the file it names is replaced, keeping its mode), never replaced
+// itself; a device behind a link is written straight.
+TEST(RenderProgram, LinksAreWrittenThroughAndDevicesStraight)
+{
+    EngineTest::TempDir l_Dir;
+    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
+    OrgTest::WriteFile(l_Dir.Path("real.wav"), {'o', 'l', 'd'});
+    std::filesystem::permissions(l_Dir.Path("real.wav"), std::filesystem::perms(0604));
+    std::filesystem::create_symlink("real.wav", l_Dir.Path("link.wav"));
+    std::filesystem::create_symlink("/dev/null", l_Dir.Path("null.wav"));
+
+    const CommandRun l_Link = Render(l_Dir.path, "-q -o link.wav song.org");
+    EXPECT_EQ(0, l_Link.status) << l_Link.output;
+    EXPECT_TRUE(std::filesystem::is_symlink(l_Dir.Path("link.wav")));
+    EXPECT_EQ(48000, Frames(l_Dir.Path("real.wav")));
+    EXPECT_EQ(std::filesystem::perms(0604), std::filesystem::status(l_Dir.Path("real.wav")).permissions());
+
+    const CommandRun l_Null = Render(l_Dir.path, "-q -o null.wav song.org");
+    EXPECT_EQ(0, l_Null.status) << l_Null.output;
+    EXPECT_TRUE(std::filesystem::is_symlink(l_Dir.Path("null.wav")));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+    EXPECT_EQ(4, std::distance(std::filesystem::directory_iterator(l_Dir.path),
+                               std::filesystem::directory_iterator()));
+}
+
+// A hangup or a file-size signal ends a render like an interrupt: no partial file is left.
+TEST(RenderProgram, HangupAndFileSizeSignalsRemoveThePartialFile)
+{
+    EngineTest::TempDir l_Dir;
+    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
+    OrgTest::WriteFile(l_Dir.Path("out.wav"), {'o', 'l', 'd'});
+    for (const auto& [l_Signal, l_Status] :
+         {std::pair{"HUP", "status=129"}, std::pair{"XFSZ", "status=153"}}) {
+        const CommandRun l_Run =
+            Render(l_Dir.path,
+                   std::string("-q --seconds 600 song.org out.wav & p=$!; ") +
+                       "while [ ! -e out.wav.partial ] && kill -0 $p 2>/dev/null; " +
+                       "do sleep 0.01; done; kill -" + l_Signal + " $p; wait $p; echo status=$?; }",
+                   "{ ");
+        EXPECT_NE(std::string::npos, l_Run.output.find(l_Status)) << l_Signal << ": " << l_Run.output;
+        EXPECT_FALSE(std::filesystem::exists(l_Dir.Path("out.wav.partial"))) << l_Signal;
+        EXPECT_EQ(std::vector<std::uint8_t>({'o', 'l', 'd'}), OrgTest::ReadFile(l_Dir.Path("out.wav")));
+    }
 }
 
 TEST(RenderProgram, HelpDescribesTheOptions)

@@ -2,15 +2,24 @@
 // read, the rest keeps blank values, every column matches its count, and the load says false.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
 #include <string>
+#include <thread>
 
 #include "OrgFileBuilder.h"
 #include "OrgSong.h"
+#include "SongInput.h"
 #include "TempDir.h"
 
 namespace {
 
-struct LoadResult {
+struct LoadResult
+{
     bool complete;
     std::string message;
 };
@@ -176,4 +185,36 @@ TEST(SongBadInput, ForeignFileLoadsByTheSameLayout)
     ExpectConsistent(l_Song);
     OrgTest::TempDir l_Out;
     EXPECT_TRUE(l_Song.SaveToFile(l_Out.Path("copy.org")));
+}
+
+// A path that is not a regular file never hangs a load: a FIFO with no writer is given up after a
+// short wait (the blank song, false), while one whose writer takes its time is read to its end.
+TEST(SongBadInput, AFifoWithNoWriterIsGivenUpInsteadOfHanging)
+{
+    OrgTest::TempDir l_Dir;
+    const std::string l_Fifo = l_Dir.Path("fifo.org");
+    ASSERT_EQ(0, mkfifo(l_Fifo.c_str(), 0600));
+    Org::OrgSong l_Song;
+    std::future<LoadResult> l_Load = std::async(std::launch::async, [&] { return Load(l_Song, l_Fifo); });
+    const bool l_Returned = l_Load.wait_for(std::chrono::milliseconds(Org::SONG_INPUT_WAIT_MS + 5000)) ==
+                            std::future_status::ready;
+    if (!l_Returned)
+        close(open(l_Fifo.c_str(), O_WRONLY | O_NONBLOCK));  // lets a load stuck in open() go
+    EXPECT_TRUE(l_Returned);
+    const LoadResult l_Result = l_Load.get();
+    EXPECT_FALSE(l_Result.complete);
+    EXPECT_EQ("Read in 114 bytes.\n", l_Result.message);
+    ExpectBlank(l_Song);
+
+    const auto l_Bytes = SongWithNotes().Bytes();
+    std::thread l_Writer([&] {
+        const int l_Fd = open(l_Fifo.c_str(), O_WRONLY);  // waits for the reader
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(static_cast<ssize_t>(l_Bytes.size()), write(l_Fd, l_Bytes.data(), l_Bytes.size()));
+        close(l_Fd);
+    });
+    const LoadResult l_Slow = Load(l_Song, l_Fifo);
+    l_Writer.join();
+    EXPECT_TRUE(l_Slow.complete);
+    EXPECT_EQ(2u, l_Song.GetEvents(3).size());
 }

@@ -1,7 +1,14 @@
 // Reading and writing Org-02 files: layout, round trips and the load message.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstring>
+#include <filesystem>
 
 #include "OrgFileBuilder.h"
 #include "OrgSong.h"
@@ -237,6 +244,50 @@ TEST(SongFile, SavingToAFullDeviceFails)
     std::vector<Org::NoteEvent> l_Many(60000, Org::NoteEvent{1, 2, 3, 4, 5});
     ASSERT_TRUE(l_Song.SetEvents(0, l_Many));
     EXPECT_FALSE(l_Song.SaveToFile("/dev/full"));
+}
+
+// A save that fails part way (here a file-size limit with SIGXFSZ ignored, in a child process)
+// leaves the old file whole, with its mode, and no temporary behind; one that succeeds keeps the
+// mode. A link is written through, never replaced, and a device is written straight.
+TEST(SongFile, AFailedSaveLeavesTheOldFileWhole)
+{
+    OrgTest::TempDir l_Dir;
+    const std::string l_Path = l_Dir.Path("song.org");
+    Org::OrgSong l_Big;
+    ASSERT_TRUE(l_Big.SetEvents(0, std::vector<Org::NoteEvent>(60000, Org::NoteEvent{1, 2, 3, 4, 5})));
+    ASSERT_TRUE(l_Big.SaveToFile(l_Path));
+    ASSERT_EQ(0, chmod(l_Path.c_str(), 0640));
+    const auto l_Old = OrgTest::ReadFile(l_Path);
+
+    const pid_t l_Child = fork();
+    ASSERT_GE(l_Child, 0);
+    if (l_Child == 0) {
+        const rlimit l_Limit = {64 * 1024, 64 * 1024};
+        signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &l_Limit);
+        l_Big.SetEvents(1, {{7, 7, 7, 7, 7}});
+        _exit(l_Big.SaveToFile(l_Path) ? 1 : 0);
+    }
+    int l_Status = -1;
+    ASSERT_EQ(l_Child, waitpid(l_Child, &l_Status, 0));
+    EXPECT_TRUE(WIFEXITED(l_Status) && WEXITSTATUS(l_Status) == 0) << "the save did not fail: " << l_Status;
+    EXPECT_EQ(l_Old, OrgTest::ReadFile(l_Path));
+    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(l_Dir.Path()),
+                               std::filesystem::directory_iterator()));
+
+    Org::OrgSong l_Blank;
+    ASSERT_TRUE(l_Blank.SaveToFile(l_Path));
+    EXPECT_EQ(114u, std::filesystem::file_size(l_Path));
+    EXPECT_EQ(std::filesystem::perms(0640), std::filesystem::status(l_Path).permissions());
+
+    std::filesystem::create_symlink("song.org", l_Dir.Path("link.org"));
+    ASSERT_TRUE(l_Big.SaveToFile(l_Dir.Path("link.org")));
+    EXPECT_TRUE(std::filesystem::is_symlink(l_Dir.Path("link.org")));
+    EXPECT_EQ(l_Old, OrgTest::ReadFile(l_Path));
+    EXPECT_EQ(std::filesystem::perms(0640), std::filesystem::status(l_Path).permissions());
+
+    EXPECT_TRUE(l_Blank.SaveToFile("/dev/null"));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
 }
 
 // A caller may change a public numnotes without resizing the columns: nothing reads or

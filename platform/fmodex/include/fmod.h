@@ -40,7 +40,10 @@ typedef unsigned int FMOD_MODE;
 typedef unsigned int FMOD_TIMEUNIT;
 typedef unsigned int FMOD_INITFLAGS;
 
-/* Results. Numbers not listed belong to codes this engine never returns. */
+/* Results. Numbers not listed belong to codes this engine never returns. When an output cannot
+   be opened (FMOD_ERR_OUTPUT_INIT) or a WAV output cannot be written, flushed or closed
+   (FMOD_ERR_FILE_BAD from System_Init, System_Update, System_Close or System_Release), errno holds
+   the system's reason on return. A failed output stays failed: every later update says so. */
 typedef enum
 {
     FMOD_OK = 0,

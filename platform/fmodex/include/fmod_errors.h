@@ -14,7 +14,7 @@ static inline const char *FMOD_ErrorString(FMOD_RESULT errcode)
         case FMOD_OK:                      return "No errors.";
         case FMOD_ERR_CHANNEL_ALLOC:       return "No voice could be allocated for the sound.";
         case FMOD_ERR_CHANNEL_STOLEN:      return "The voice was taken over by another sound; the channel handle is no longer valid.";
-        case FMOD_ERR_FILE_BAD:            return "The file could not be read, or its contents are damaged.";
+        case FMOD_ERR_FILE_BAD:            return "The file could not be read or written, or its contents are damaged.";
         case FMOD_ERR_FILE_COULDNOTSEEK:   return "A seek within the file failed.";
         case FMOD_ERR_FILE_EOF:            return "The end of the file came before the expected data.";
         case FMOD_ERR_FILE_NOTFOUND:       return "The file was not found.";

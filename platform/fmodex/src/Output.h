@@ -11,9 +11,9 @@ namespace SoundEngine {
 struct OutputFormat
 {
     int rate;
-    int channels;        // interleaved 16-bit frames
-    unsigned blockframes; // frames per Write
-    unsigned blockcount;  // blocks a file output may gather before it writes them out
+    int channels;          // interleaved 16-bit frames
+    unsigned blockframes;  // frames per Write
+    unsigned blockcount;   // blocks a file output may gather before it writes them out
 };
 
 class Output
@@ -29,12 +29,15 @@ public:
     virtual unsigned QueuedFrames() { return 0; }
     // Stops promptly (pending device data may be dropped) and completes any file.
     virtual void Close() = 0;
+    // The system's error number (errno) of the first open, write, flush or close that failed, 0
+    // while all went well. An output that failed writes nothing more. May be asked from any thread.
+    virtual int Failure() const { return 0; }
 };
 
 std::unique_ptr<Output> CreateAlsaOutput();
 std::unique_ptr<Output> CreateNoSoundOutput();
 std::unique_ptr<Output> CreateWavWriterOutput();
 
-}
+}  // namespace SoundEngine
 
 #endif

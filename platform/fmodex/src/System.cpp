@@ -6,6 +6,8 @@
 #include "Registry.h"
 #include "Voices.h"
 
+#include <cerrno>
+
 namespace SoundEngine {
 namespace {
 
@@ -17,23 +19,20 @@ bool IsNonRealTime(FMOD_OUTPUTTYPE p_Type)
 std::unique_ptr<Output> CreateOutput(FMOD_OUTPUTTYPE p_Type)
 {
     switch (p_Type) {
-        case FMOD_OUTPUTTYPE_WAVWRITER:
-        case FMOD_OUTPUTTYPE_WAVWRITER_NRT:
-            return CreateWavWriterOutput();
-        case FMOD_OUTPUTTYPE_NOSOUND:
-        case FMOD_OUTPUTTYPE_NOSOUND_NRT:
-            return CreateNoSoundOutput();
-        default:
-            return CreateAlsaOutput();
+    case FMOD_OUTPUTTYPE_WAVWRITER:
+    case FMOD_OUTPUTTYPE_WAVWRITER_NRT:
+        return CreateWavWriterOutput();
+    case FMOD_OUTPUTTYPE_NOSOUND:
+    case FMOD_OUTPUTTYPE_NOSOUND_NRT:
+        return CreateNoSoundOutput();
+    default:
+        return CreateAlsaOutput();
     }
 }
 
-}
+}  // namespace
 
-System::System()
-{
-    master.owner = this;
-}
+System::System() { master.owner = this; }
 
 System::~System() = default;
 
@@ -54,28 +53,46 @@ FMOD_RESULT InitSystem(System& p_System, int p_MaxChannels, void* p_DriverData)
     p_System.master.volume = 1.0f;
 
     FMOD_RESULT l_Result = FMOD_OK;
-    const OutputFormat l_Format = { l_Config.rate, 2, l_BlockFrames, unsigned(l_Config.blockcount) };
+    const OutputFormat l_Format = {l_Config.rate, 2, l_BlockFrames, unsigned(l_Config.blockcount)};
+    int l_Reason = 0;
     if (!p_System.output->Open(l_Format, p_DriverData)) {
         l_Result = FMOD_ERR_OUTPUT_INIT;
+        l_Reason = p_System.output->Failure();
         p_System.output = CreateNoSoundOutput();
         p_System.output->Open(l_Format, nullptr);
     }
     if (l_RealTime)
         p_System.driver = std::make_unique<RealTimeDriver>(p_System, *p_System.output, l_BlockFrames);
     p_System.initialised = true;
+    if (l_Result != FMOD_OK)
+        errno = l_Reason;
     return l_Result;
 }
 
-void CloseSystem(System& p_System)
+FMOD_RESULT OutputResult(const System& p_System)
+{
+    const int l_Reason = p_System.output ? p_System.output->Failure() : 0;
+    if (l_Reason == 0)
+        return FMOD_OK;
+    errno = l_Reason;
+    return FMOD_ERR_FILE_BAD;
+}
+
+FMOD_RESULT CloseSystem(System& p_System)
 {
     if (!p_System.initialised)
-        return;
+        return FMOD_OK;
     p_System.driver.reset();
     p_System.output->Close();
+    const int l_Reason = p_System.output->Failure();
     p_System.output.reset();
     p_System.voices.clear();
     p_System.initialised = false;
     RenewSerial(&p_System);
+    if (l_Reason == 0)
+        return FMOD_OK;
+    errno = l_Reason;
+    return FMOD_ERR_FILE_BAD;
 }
 
 void DestroySound(Sound* p_Sound)
@@ -92,4 +109,4 @@ void DestroySound(Sound* p_Sound)
     delete p_Sound;
 }
 
-}
+}  // namespace SoundEngine

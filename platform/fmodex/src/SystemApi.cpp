@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include <cerrno>
 #include <new>
 #include <vector>
 
@@ -35,13 +36,17 @@ FMOD_RESULT F_API FMOD_System_Release(FMOD_SYSTEM* system)
     FMOD_RESULT l_Result = FindSystemOrError(system, l_System);
     if (l_Result != FMOD_OK)
         return l_Result;
-    CloseSystem(*l_System);
+    // Everything is released even when the output failed; the failure is still reported.
+    l_Result = CloseSystem(*l_System);
+    const int l_Reason = errno;
     std::vector<Sound*> l_Sounds(l_System->sounds.begin(), l_System->sounds.end());
     for (Sound* l_Sound : l_Sounds)
         DestroySound(l_Sound);
     UnregisterSystem(l_System);
     delete l_System;
-    return FMOD_OK;
+    if (l_Result != FMOD_OK)
+        errno = l_Reason;
+    return l_Result;
 }
 
 FMOD_RESULT F_API FMOD_System_Close(FMOD_SYSTEM* system)
@@ -50,7 +55,7 @@ FMOD_RESULT F_API FMOD_System_Close(FMOD_SYSTEM* system)
     System* l_System = nullptr;
     FMOD_RESULT l_Result = FindSystemOrError(system, l_System);
     if (l_Result == FMOD_OK)
-        CloseSystem(*l_System);
+        l_Result = CloseSystem(*l_System);
     return l_Result;
 }
 
@@ -66,7 +71,8 @@ FMOD_RESULT F_API FMOD_System_GetVersion(FMOD_SYSTEM* system, unsigned int* vers
     return l_Result;
 }
 
-FMOD_RESULT F_API FMOD_System_Init(FMOD_SYSTEM* system, int maxchannels, FMOD_INITFLAGS flags, void* extradriverdata)
+FMOD_RESULT F_API FMOD_System_Init(FMOD_SYSTEM* system, int maxchannels, FMOD_INITFLAGS flags,
+                                   void* extradriverdata)
 {
     auto l_Api = LockApi();
     System* l_System = nullptr;
@@ -92,13 +98,13 @@ FMOD_RESULT F_API FMOD_System_Update(FMOD_SYSTEM* system)
     if (l_Result != FMOD_OK)
         return l_Result;
     if (l_System->driver)
-        return FMOD_OK;
+        return OutputResult(*l_System);  // the engine's thread writes; its failures show here
     {
         std::lock_guard<std::mutex> l_Mix(l_System->mixlock);
         MixBlock(*l_System, l_System->nrtblock.data(), l_System->config.blocklength);
     }
     l_System->output->Write(l_System->nrtblock.data(), l_System->config.blocklength);
-    return FMOD_OK;
+    return OutputResult(*l_System);
 }
 
 FMOD_RESULT F_API FMOD_System_GetMasterChannelGroup(FMOD_SYSTEM* system, FMOD_CHANNELGROUP** channelgroup)
@@ -130,7 +136,6 @@ FMOD_RESULT F_API FMOD_System_GetChannelsPlaying(FMOD_SYSTEM* system, int* chann
     *channels = l_Count;
     return FMOD_OK;
 }
-
 }
 
 extern "C" FMOD_RESULT F_API FMOD_System_ReadMix(FMOD_SYSTEM* system, short* pcm16, float* mix,

@@ -1,0 +1,146 @@
+#include "FileReplace.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace Org {
+
+namespace {
+
+// As many links as the system itself follows before it gives up with ELOOP.
+constexpr int MAX_LINKS = 40;
+
+std::string Reason(int p_Errno) { return std::strerror(p_Errno); }
+
+}  // namespace
+
+#if defined(_WIN32)
+
+bool FindFileTarget(const std::string& p_Path, FileTarget& p_Target, std::string&)
+{
+    p_Target = {p_Path, false, false, 0};  // no rename over an existing file there
+    return true;
+}
+
+std::FILE* CreateTemporary(const FileTarget& p_Target, std::string& p_Temporary, std::string& p_Error)
+{
+    p_Temporary = p_Target.path + ".tmp";
+    std::FILE* l_File = std::fopen(p_Temporary.c_str(), "wb");
+    if (l_File == nullptr)
+        p_Error = Reason(errno);
+    return l_File;
+}
+
+bool CommitTemporary(const std::string& p_Temporary, const FileTarget& p_Target, std::string& p_Error)
+{
+    std::remove(p_Target.path.c_str());
+    if (std::rename(p_Temporary.c_str(), p_Target.path.c_str()) == 0)
+        return true;
+    p_Error = Reason(errno);
+    std::remove(p_Temporary.c_str());
+    return false;
+}
+
+#else
+
+bool FindFileTarget(const std::string& p_Path, FileTarget& p_Target, std::string& p_Error)
+{
+    std::string l_Path = p_Path;
+    for (int l_Links = 0;; ++l_Links) {
+        struct stat l_Stat = {};
+        if (lstat(l_Path.c_str(), &l_Stat) != 0) {
+            if (errno != ENOENT) {
+                p_Error = Reason(errno);
+                return false;
+            }
+            p_Target = {l_Path, true, false, 0};
+            return true;
+        }
+        if (S_ISREG(l_Stat.st_mode)) {
+            // A file that may not be written is not replaced either.
+            if (access(l_Path.c_str(), W_OK) != 0) {
+                p_Error = Reason(errno);
+                return false;
+            }
+            p_Target = {l_Path, true, true, static_cast<unsigned int>(l_Stat.st_mode & 07777)};
+            return true;
+        }
+        // The kernel's links under /proc (/dev/stdout, /dev/fd/N) name open files, not places:
+        // they and everything that is not a link are written straight, through the path given.
+        if (!S_ISLNK(l_Stat.st_mode) || l_Path.compare(0, 6, "/proc/") == 0) {
+            p_Target = {p_Path, false, false, 0};
+            return true;
+        }
+        if (l_Links == MAX_LINKS) {
+            p_Error = Reason(ELOOP);
+            return false;
+        }
+        std::string l_Link(static_cast<std::size_t>(l_Stat.st_size > 0 ? l_Stat.st_size : 255) + 1, '\0');
+        const ssize_t l_Length = readlink(l_Path.c_str(), l_Link.data(), l_Link.size());
+        if (l_Length < 0) {
+            p_Error = Reason(errno);
+            return false;
+        }
+        l_Link.resize(static_cast<std::size_t>(l_Length));
+        const std::filesystem::path l_Next(l_Link);
+        l_Path =
+            l_Next.is_absolute() ? l_Link : (std::filesystem::path(l_Path).parent_path() / l_Next).string();
+    }
+}
+
+std::FILE* CreateTemporary(const FileTarget& p_Target, std::string& p_Temporary, std::string& p_Error)
+{
+    // A name of its own (this process, then a count), created exclusively: never another's file.
+    for (int l_Try = 0; l_Try < 100; ++l_Try) {
+        p_Temporary = p_Target.path + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(l_Try);
+        const int l_Fd = open(p_Temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (l_Fd < 0 && errno == EEXIST)
+            continue;
+        if (l_Fd < 0)
+            break;
+        std::FILE* l_File = fdopen(l_Fd, "wb");
+        if (l_File != nullptr)
+            return l_File;
+        p_Error = Reason(errno);
+        close(l_Fd);
+        unlink(p_Temporary.c_str());
+        return nullptr;
+    }
+    p_Error = Reason(errno);
+    return nullptr;
+}
+
+bool CommitTemporary(const std::string& p_Temporary, const FileTarget& p_Target, std::string& p_Error)
+{
+    int l_Errno = 0;
+    const int l_Fd = open(p_Temporary.c_str(), O_RDONLY | O_CLOEXEC);
+    if (l_Fd < 0)
+        l_Errno = errno;
+    if (l_Errno == 0 && p_Target.existed && fchmod(l_Fd, p_Target.mode) != 0)
+        l_Errno = errno;
+    if (l_Errno == 0 && fsync(l_Fd) != 0)
+        l_Errno = errno;
+    if (l_Fd >= 0 && close(l_Fd) != 0 && l_Errno == 0)
+        l_Errno = errno;
+    if (l_Errno == 0 && std::rename(p_Temporary.c_str(), p_Target.path.c_str()) != 0)
+        l_Errno = errno;
+    if (l_Errno != 0) {
+        p_Error = Reason(l_Errno);
+        unlink(p_Temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+#endif
+
+}  // namespace Org
