@@ -3,6 +3,7 @@
 // and the built-in bank being the sample files' very samples.
 #include <gtest/gtest.h>
 
+#include <tunewright/fmod.h>
 #include <tunewright/tunewright.h>
 
 #include <cmath>
@@ -204,6 +205,50 @@ TEST(DecoderApi, TheBuiltInBankHoldsTheSampleFilesSamples)
         EXPECT_TRUE(l_Wav.samples == std::vector<std::int16_t>(l_Sample.pcm, l_Sample.pcm + l_Sample.frames))
             << l_Drums[i];
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The engine call that builds the songs' instruments: raw 16-bit PCM from memory, nothing looser.
+TEST(DecoderEngine, TakesRawSixteenBitMemoryWithAWholeLayoutOnly)
+{
+    FMOD_SYSTEM* l_System = nullptr;
+    ASSERT_EQ(FMOD_OK, FMOD_System_Create(&l_System));
+    ASSERT_EQ(FMOD_OK, FMOD_System_SetOutput(l_System, FMOD_OUTPUTTYPE_NOSOUND_NRT));
+    ASSERT_EQ(FMOD_OK, FMOD_System_Init(l_System, 4, FMOD_INIT_NORMAL, nullptr));
+    const std::int16_t l_Pcm[6] = {0, 1000, -1000, 32767, -32768, 5};
+    const char* l_Data = reinterpret_cast<const char*>(l_Pcm);
+    const FMOD_MODE l_Raw = FMOD_SOFTWARE | FMOD_LOOP_OFF | FMOD_OPENMEMORY | FMOD_OPENRAW;
+    auto Info = [](unsigned p_Bytes, int p_Channels, FMOD_SOUND_FORMAT p_Format) {
+        FMOD_CREATESOUNDEXINFO l_Info = {};
+        l_Info.cbsize = sizeof l_Info;
+        l_Info.length = p_Bytes;
+        l_Info.numchannels = p_Channels;
+        l_Info.defaultfrequency = 44100;
+        l_Info.format = p_Format;
+        return l_Info;
+    };
+    FMOD_SOUND* l_Sound = nullptr;
+    FMOD_CREATESOUNDEXINFO l_Info = Info(sizeof l_Pcm, 2, FMOD_SOUND_FORMAT_PCM16);
+    ASSERT_EQ(FMOD_OK, FMOD_System_CreateSound(l_System, l_Data, l_Raw, &l_Info, &l_Sound));
+    unsigned l_Frames = 0;
+    EXPECT_EQ(FMOD_OK, FMOD_Sound_GetLength(l_Sound, &l_Frames, FMOD_TIMEUNIT_PCM));
+    EXPECT_EQ(3u, l_Frames);
+
+    EXPECT_EQ(FMOD_ERR_UNSUPPORTED,
+              FMOD_System_CreateSound(l_System, l_Data, FMOD_SOFTWARE | FMOD_OPENMEMORY, &l_Info, &l_Sound));
+    l_Info = Info(sizeof l_Pcm, 2, FMOD_SOUND_FORMAT_PCM8);
+    EXPECT_EQ(FMOD_ERR_FORMAT, FMOD_System_CreateSound(l_System, l_Data, l_Raw, &l_Info, &l_Sound));
+    l_Info = Info(3, 2, FMOD_SOUND_FORMAT_PCM16);  // not one whole frame
+    EXPECT_EQ(FMOD_ERR_FORMAT, FMOD_System_CreateSound(l_System, l_Data, l_Raw, &l_Info, &l_Sound));
+    l_Info = Info(sizeof l_Pcm, 3, FMOD_SOUND_FORMAT_PCM16);
+    EXPECT_EQ(FMOD_ERR_FORMAT, FMOD_System_CreateSound(l_System, l_Data, l_Raw, &l_Info, &l_Sound));
+    l_Info = Info(sizeof l_Pcm, 2, FMOD_SOUND_FORMAT_PCM16);
+    l_Info.cbsize = 4;
+    EXPECT_EQ(FMOD_ERR_INVALID_PARAM, FMOD_System_CreateSound(l_System, l_Data, l_Raw, &l_Info, &l_Sound));
+    FMOD_System_Release(l_System);
 }
 
 }  // namespace
