@@ -3,8 +3,8 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
 #include <unistd.h>
+#include <vector>
 
 #include "OrgFileBuilder.h"
 #include "OrgSong.h"
@@ -22,8 +22,8 @@ OrgTest::SongImage MaximalSong()
     for (int t = 0; t < 16; ++t) {
         l_Image.tracks[t].events.resize(65535);
         for (std::uint32_t i = 0; i < 65535; ++i)
-            l_Image.tracks[t].events[i] = {i, static_cast<std::uint8_t>(i % 96), static_cast<std::uint8_t>(1 + i % 3),
-                                           200, 6};
+            l_Image.tracks[t].events[i] = {i, static_cast<std::uint8_t>(i % 96),
+                                           static_cast<std::uint8_t>(1 + i % 3), 200, 6};
     }
     return l_Image;
 }
@@ -62,6 +62,15 @@ void BM_LoadMaximal(benchmark::State& p_State)
         benchmark::DoNotOptimize(l_Song.LoadFromFile(g_MaximalPath));
 }
 
+// The same bytes already in memory: the parse alone, without the file's read.
+void BM_LoadMaximalFromMemory(benchmark::State& p_State)
+{
+    const std::vector<std::uint8_t> l_Bytes = OrgTest::ReadFile(g_MaximalPath);
+    Org::OrgSong l_Song;
+    for (auto _ : p_State)
+        benchmark::DoNotOptimize(l_Song.LoadFromMemory(l_Bytes.data(), l_Bytes.size()));
+}
+
 // A new song per load: its columns start empty, so they are grown (and zeroed) each time.
 void BM_ConstructMaximal(benchmark::State& p_State)
 {
@@ -92,6 +101,7 @@ void BM_LookupAllTracksMaximal(benchmark::State& p_State)
 
 BENCHMARK(BM_PlainReadMaximal)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadMaximal)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadMaximalFromMemory)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConstructMaximal)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadTypical)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LookupAllTracksMaximal)->Arg(0)->Arg(32768)->Arg(65534)->Unit(benchmark::kMicrosecond);

@@ -91,11 +91,15 @@ bool ReadNonBlocking(int p_Fd, bool p_IsFifo, std::vector<std::uint8_t>& p_Bytes
     return true;
 }
 
-bool ReadBlocking(int p_Fd, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
+// Reads a regular file of p_Size bytes (as it stood when opened) to its end.
+bool ReadBlocking(int p_Fd, std::size_t p_Size, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
 {
+    // One read of the whole file into storage of its size, then one that finds the end.
+    p_Bytes.reserve(std::min(p_Size + 1, MAX_SONG_BYTES));
     while (p_Bytes.size() < MAX_SONG_BYTES) {
         const std::size_t l_Old = p_Bytes.size();
-        p_Bytes.resize(l_Old + std::min(CHUNK_BYTES, MAX_SONG_BYTES - l_Old));
+        const std::size_t l_Room = std::max(CHUNK_BYTES, p_Bytes.capacity() - l_Old);
+        p_Bytes.resize(l_Old + std::min(l_Room, MAX_SONG_BYTES - l_Old));
         const ssize_t l_Read = read(p_Fd, p_Bytes.data() + l_Old, p_Bytes.size() - l_Old);
         p_Bytes.resize(l_Old + (l_Read > 0 ? static_cast<std::size_t>(l_Read) : 0));
         if (l_Read == 0)
@@ -124,7 +128,7 @@ bool ReadDescriptor(int p_Fd, bool p_NonBlocking, std::vector<std::uint8_t>& p_B
     if (S_ISREG(l_Stat.st_mode)) {
         if (p_NonBlocking)
             fcntl(p_Fd, F_SETFL, fcntl(p_Fd, F_GETFL) & ~O_NONBLOCK);
-        return ReadBlocking(p_Fd, p_Bytes, p_Error);
+        return ReadBlocking(p_Fd, static_cast<std::size_t>(l_Stat.st_size), p_Bytes, p_Error);
     }
     return ReadNonBlocking(p_Fd, S_ISFIFO(l_Stat.st_mode), p_Bytes, p_Error);
 }

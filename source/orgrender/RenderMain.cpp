@@ -81,8 +81,12 @@ std::string DefaultOutput(const std::string& p_Song)
     return (l_Name.empty() ? std::string("song") : l_Name) + ".wav";
 }
 
+// A progress bar is on the terminal's line, unfinished.
+bool g_ProgressOpen = false;
+
 void DrawProgress(double p_Done)
 {
+    g_ProgressOpen = p_Done < 1.0;
     const int l_Width = 40;
     const int l_Filled = static_cast<int>(p_Done * l_Width);
     std::fprintf(stderr, "\r[%.*s%*s] %3d%%", l_Filled, "########################################",
@@ -185,7 +189,7 @@ int main(int argc, char** argv)
     if (!l_Done) {
         if (l_Target.viaTemporary)
             unlink(l_WavPath.c_str());
-        if (l_ShowProgress)
+        if (g_ProgressOpen)
             std::fputc('\n', stderr);
         return Fail(l_Error);
     }

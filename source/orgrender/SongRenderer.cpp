@@ -110,9 +110,8 @@ std::string NoLengthReason(Org::OrgSong& p_Song, const RenderOptions& p_Options)
                std::to_string(p_Song.GetLoopStop()) +
                "), so it has no length of its own; give one with --seconds";
     if (p_Options.loops == 0)
-        return "--loops 0 leaves only the intro before the loop, and this song has none; give --loops 1 or "
-               "more, "
-               "or --seconds";
+        return "--loops 0 leaves only the intro before the loop, and this song has none; "
+               "give --loops 1 or more, or --seconds";
     return "";
 }
 
