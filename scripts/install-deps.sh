@@ -10,6 +10,7 @@ l_Packages=(
   libsndfile1-dev libasound2-dev alsa-utils
   fonts-freefont-ttf
   xvfb xdotool imagemagick x11-apps sox
+  doxygen python3 python3-venv python3-pip python3-setuptools python3-pytest python3-numpy
 )
 
 l_Missing=()

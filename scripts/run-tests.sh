@@ -6,7 +6,9 @@
 #   3. the sound engine's tests under ThreadSanitizer;
 #   4. every fuzz target (song reader, render path, engine interface) for TUNEWRIGHT_FUZZ_SECONDS
 #      each (default 60), through scripts/fuzz.sh;
-#   5. an installed copy of the library, found and linked by a separate CMake project.
+#   5. an installed copy of the library, found and linked by separate CMake projects and through
+#      pkg-config (the downstream example and the decoder's examples);
+#   the decoder under ThreadSanitizer, the C interface's doxygen reference, and the Python package.
 # Xvfb is started for the tests that open windows when no display is set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -69,11 +71,26 @@ CC=clang CXX=clang++ cmake -S . -B build/clang-ubsan -DCMAKE_BUILD_TYPE=RelWithD
 cmake --build build/clang-ubsan -j"$l_Jobs" --target song_tests sampler_tests engine_tests
 ctest --test-dir build/clang-ubsan --output-on-failure -j"$l_Jobs" -L 'song|sampler|engine' -LE 'alsa'
 
-step "ThreadSanitizer: the sound engine"
+step "ThreadSanitizer: the sound engine, and songs decoded in several threads at once"
 cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNEWRIGHT_SANITIZE=thread \
   -DTUNEWRIGHT_BUILD_PLAYER=OFF -DTUNEWRIGHT_BUILD_BENCH=OFF >/dev/null
-cmake --build build/tsan -j"$l_Jobs" --target engine_tests
-ctest --test-dir build/tsan --output-on-failure -L engine
+cmake --build build/tsan -j"$l_Jobs" --target engine_tests decoder_tests
+ctest --test-dir build/tsan --output-on-failure -L 'engine|decoder' -LE examples
+
+step "the C interface's reference (doxygen; warnings are errors)"
+rm -rf build/doc
+doxygen doc/Doxyfile
+
+step "the Python package in a virtual environment, under pytest"
+# Debian's interpreter, whose site packages hold NumPy, pytest and setuptools (no downloads).
+l_Python=/usr/bin/python3
+[ -x "$l_Python" ] || l_Python=python3
+rm -rf build/venv
+"$l_Python" -m venv --system-site-packages build/venv
+build/venv/bin/pip install --quiet --no-build-isolation --no-index ./python
+(cd build && TUNEWRIGHT_LIBRARY="$l_Root/build/plain/source/org/libtunewright.so.0" \
+  TUNEWRIGHT_RENDER="$l_Root/build/plain/source/orgrender/tunewright-render" \
+  venv/bin/python -m pytest -q "$l_Root/python/tests")
 
 step "libFuzzer: every target for ${l_FuzzSeconds}s each"
 scripts/fuzz.sh "$l_FuzzSeconds"
@@ -84,6 +101,18 @@ cmake --install build/plain --prefix "$l_Root/build/install" >/dev/null
 cmake -S examples/downstream -B build/downstream -DCMAKE_PREFIX_PATH="$l_Root/build/install" >/dev/null
 cmake --build build/downstream -j"$l_Jobs"
 LD_LIBRARY_PATH="$l_Root/build/install/lib" build/downstream/downstream "$l_Root/songs/harbour-lights.org"
+# The examples build from the installed headers and library alone, through CMake and pkg-config.
+for l_Example in c-render sdl-callback; do
+  cmake -S "examples/$l_Example" -B "build/downstream-$l_Example" -DCMAKE_PREFIX_PATH="$l_Root/build/install" >/dev/null
+  cmake --build "build/downstream-$l_Example" -j"$l_Jobs"
+done
+export PKG_CONFIG_PATH="$l_Root/build/install/lib/pkgconfig"
+cc -Wall -Wextra -Werror -o build/downstream/c-render examples/c-render/c-render.c \
+  $(pkg-config --cflags --libs tunewright sndfile)
+LD_LIBRARY_PATH="$l_Root/build/install/lib" build/downstream/c-render songs/greensleeves.org build/downstream/c-render.wav
+SDL_AUDIODRIVER=dummy LD_LIBRARY_PATH="$l_Root/build/install/lib" \
+  build/downstream-sdl-callback/sdl-callback songs/harbour-lights.org 2
+[ -f "$(pkg-config --variable=datadir tunewright)/melody/melody0.wav" ]
 # The installed renderer finds its libraries and its data from any working directory.
 (cd / && "$l_Root/build/install/bin/tunewright-render" -q --seconds 2 "$l_Root/songs/greensleeves.org" \
   "$l_Root/build/install/greensleeves.wav")

@@ -2,8 +2,8 @@
 // that start on the way.
 #include <cstdio>
 
-#include <OrgSong.h>
-#include <Sampler.h>
+#include <tunewright/OrgSong.h>
+#include <tunewright/Sampler.h>
 
 int main(int argc, char** argv)
 {

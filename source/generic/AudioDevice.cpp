@@ -4,6 +4,10 @@
 
 #include <cstdio>
 
+#ifdef ORG_BUILDING_LIBRARY
+#include "OrgLog.h"
+#endif
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -40,18 +44,32 @@ void InitFMOD()
 
 void FmodErrorCheck(FMOD_RESULT p_Result)
 {
-    if (p_Result != FMOD_OK)
-        printf("Audio error [No. %d] \n--\n%s\n--\n\n", int(p_Result), FMOD_ErrorString(p_Result));
+    if (p_Result == FMOD_OK)
+        return;
+#ifdef ORG_BUILDING_LIBRARY
+    // The library's messages go through its replaceable log function.
+    char l_Block[512];
+    snprintf(l_Block, sizeof l_Block, "Audio error [No. %d] \n--\n%s\n--\n\n", int(p_Result),
+             FMOD_ErrorString(p_Result));
+    Org::Log(l_Block, stdout);
+#else
+    printf("Audio error [No. %d] \n--\n%s\n--\n\n", int(p_Result), FMOD_ErrorString(p_Result));
+#endif
 }
 
 FMOD_SOUND* FMOD_LoadSample(std::string p_Filename, int p_Loop)
 {
     FMOD_SOUND* l_Sound = nullptr;
     if (Org::Device == nullptr) {
+#ifdef ORG_BUILDING_LIBRARY
+        Org::Log("FMOD hiccuped. Expect problems with samples missing.", stderr);
+#else
         fputs("FMOD hiccuped. Expect problems with samples missing.", stderr);
+#endif
         InitFMOD();
     }
-    const FMOD_MODE l_Mode = p_Loop != 0 ? (FMOD_SOFTWARE | FMOD_LOOP_NORMAL) : (FMOD_SOFTWARE | FMOD_LOOP_OFF);
+    const FMOD_MODE l_Mode =
+        p_Loop != 0 ? (FMOD_SOFTWARE | FMOD_LOOP_NORMAL) : (FMOD_SOFTWARE | FMOD_LOOP_OFF);
     FmodErrorCheck(FMOD_System_CreateSound(Org::Device, p_Filename.c_str(), l_Mode, nullptr, &l_Sound));
     return l_Sound;
 }
@@ -59,10 +77,19 @@ FMOD_SOUND* FMOD_LoadSample(std::string p_Filename, int p_Loop)
 FMOD_CHANNEL* FMOD_PlaySound(FMOD_SOUND* p_Sound, unsigned int p_Frequency, float p_Panning,
                              unsigned int p_Volume, FMOD_CHANNEL* p_Channel, bool p_Reserve)
 {
-    FMOD_CHANNEL* l_Channel = p_Channel;
-    bool l_FailTwo = false;
     if (Org::Device == nullptr)
         InitFMOD();
+    return PlayVoiceOn(
+        Org::Device, [](FMOD_RESULT p_Result, void*) { FmodErrorCheck(p_Result); }, nullptr, p_Sound,
+        p_Frequency, p_Panning, p_Volume, p_Channel, p_Reserve);
+}
+
+FMOD_CHANNEL* PlayVoiceOn(FMOD_SYSTEM* p_System, ResultCheck p_Check, void* p_User, FMOD_SOUND* p_Sound,
+                          unsigned int p_Frequency, float p_Panning, unsigned int p_Volume,
+                          FMOD_CHANNEL* p_Channel, bool p_Reserve)
+{
+    FMOD_CHANNEL* l_Channel = p_Channel;
+    bool l_FailTwo = false;
 
     // A held, live voice is only re-set; otherwise the sound starts on a free voice. A new voice
     // starts paused and is let go once its volume, pan and frequency are set: the engine mixes on
@@ -70,8 +97,9 @@ FMOD_CHANNEL* FMOD_PlaySound(FMOD_SOUND* p_Sound, unsigned int p_Frequency, floa
     // sample's own rate and full volume.
     bool l_Started = false;
     auto l_TryPlay = [&]() {
-        const FMOD_RESULT l_Played = FMOD_System_PlaySound(Org::Device, FMOD_CHANNEL_FREE, p_Sound, 1, &l_Channel);
-        FmodErrorCheck(l_Played);
+        const FMOD_RESULT l_Played =
+            FMOD_System_PlaySound(p_System, FMOD_CHANNEL_FREE, p_Sound, 1, &l_Channel);
+        p_Check(l_Played, p_User);
         l_Started = l_Played == FMOD_OK;
     };
     if (p_Channel == nullptr || !p_Reserve)
@@ -85,11 +113,11 @@ FMOD_CHANNEL* FMOD_PlaySound(FMOD_SOUND* p_Sound, unsigned int p_Frequency, floa
         l_TryPlay();
         l_Result = FMOD_Channel_SetVolume(l_Channel, l_Volume);
     }
-    FmodErrorCheck(l_Result);
-    FmodErrorCheck(FMOD_Channel_SetPan(l_Channel, p_Panning));
-    FmodErrorCheck(FMOD_Channel_SetFrequency(l_Channel, float(p_Frequency)));
+    p_Check(l_Result, p_User);
+    p_Check(FMOD_Channel_SetPan(l_Channel, p_Panning), p_User);
+    p_Check(FMOD_Channel_SetFrequency(l_Channel, float(p_Frequency)), p_User);
     if (l_Started)
-        FmodErrorCheck(FMOD_Channel_SetPaused(l_Channel, 0));
+        p_Check(FMOD_Channel_SetPaused(l_Channel, 0), p_User);
     return l_Channel;
 }
 
@@ -107,8 +135,5 @@ std::string toString(int p_Number)
 }
 
 #ifdef _WIN32
-void usleep(unsigned long long p_Microseconds)
-{
-    Sleep(DWORD(p_Microseconds / 1000ULL));
-}
+void usleep(unsigned long long p_Microseconds) { Sleep(DWORD(p_Microseconds / 1000ULL)); }
 #endif

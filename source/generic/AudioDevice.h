@@ -26,6 +26,12 @@ FMOD_SOUND* FMOD_LoadSample(std::string p_Filename, int p_Loop);
 FMOD_CHANNEL* FMOD_PlaySound(FMOD_SOUND* p_Sound, unsigned int p_Frequency, float p_Panning,
                              unsigned int p_Volume, FMOD_CHANNEL* p_Channel, bool p_Reserve);
 
+// The same on any engine system, with every reported result handed to p_Check instead.
+using ResultCheck = void (*)(FMOD_RESULT p_Result, void* p_User);
+FMOD_CHANNEL* PlayVoiceOn(FMOD_SYSTEM* p_System, ResultCheck p_Check, void* p_User, FMOD_SOUND* p_Sound,
+                          unsigned int p_Frequency, float p_Panning, unsigned int p_Volume,
+                          FMOD_CHANNEL* p_Channel, bool p_Reserve);
+
 // Stops the voice in the slot, whatever it holds, and empties the slot.
 void FMOD_StopSound(FMOD_CHANNEL** p_Channel);
 

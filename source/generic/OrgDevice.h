@@ -4,7 +4,7 @@
 // The process's one pair of sound engine handles, shared by the song library's sampler and the
 // program that sets the engine up. A program embedding the library creates and initialises the
 // engine through <fmod.h>, stores it here, and only then builds an Org::Sampler.
-#include <fmod.h>
+#include "fmod.h"
 
 #include "OrgExport.h"
 

@@ -1,5 +1,7 @@
 #include "OrgSong.h"
 
+#include "OrgLog.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -121,7 +123,7 @@ bool OrgSong::SetSPBABPS(SPBABPS to)
             return true;
         }
     }
-    std::fputs("Error: Unknown SPBABPS value.\n", stderr);
+    Log("Error: Unknown SPBABPS value.\n", stderr);
     return false;
 }
 

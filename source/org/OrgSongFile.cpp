@@ -3,6 +3,8 @@
 // lengths, volumes and pans of one byte each). All integers are little-endian.
 #include "OrgSong.h"
 
+#include "OrgLog.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -157,7 +159,9 @@ bool OrgSong::LoadFromMemory(const void* p_Data, std::size_t p_Size)
     }
 
     // The count the header declares, not what the data delivered.
-    std::fprintf(stderr, "Read in %lu bytes.\n", l_Length);
+    char l_Message[64];
+    std::snprintf(l_Message, sizeof l_Message, "Read in %lu bytes.\n", l_Length);
+    Log(l_Message, stderr);
     return l_Complete;
 }
 

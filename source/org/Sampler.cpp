@@ -1,10 +1,7 @@
 #include "Sampler.h"
 
-#include <algorithm>
-#include <climits>
-#include <cmath>
-
 #include "AudioDevice.h"
+#include "SamplerRules.h"
 
 namespace Org {
 
@@ -16,8 +13,11 @@ const char* const PERCUSSION_FILES[Sampler::PERCUSSION_SAMPLES] = {
     "percussion/Per01.wav",  "percussion/Per02.wav",   "percussion/Bass03.wav",  "percussion/Tom02.wav",
 };
 
-constexpr int TRACKS = 16;
-constexpr int LAST_MELODY_TRACK = 7;
+constexpr int TRACKS = SamplerRules::TRACKS;
+static_assert(Sampler::MELODY_SAMPLES == SamplerRules::MELODY_SAMPLES &&
+                  Sampler::PERCUSSION_SAMPLES == SamplerRules::PERCUSSION_SAMPLES &&
+                  Sampler::NOTES == SamplerRules::NOTES,
+              "the sampler's banks are the rules' banks");
 
 std::string UnderDir(const std::string& p_DataDir, const std::string& p_Path)
 {
@@ -25,20 +25,6 @@ std::string UnderDir(const std::string& p_DataDir, const std::string& p_Path)
         return p_Path;
     return p_DataDir.back() == '/' ? p_DataDir + p_Path : p_DataDir + "/" + p_Path;
 }
-
-// The engine takes unsigned frequencies and volumes and finite pans. A record's values beyond
-// what a song can hold (a negative tuning, a volume outside 0 to 255) are held at the nearest
-// value the engine takes, instead of wrapping round to huge ones.
-unsigned int EngineFrequency(double p_Frequency)
-{
-    if (!(p_Frequency > 0.0))
-        return 0;
-    return p_Frequency >= static_cast<double>(UINT_MAX) ? UINT_MAX : static_cast<unsigned int>(p_Frequency);
-}
-
-unsigned int EngineVolume(int p_Volume) { return static_cast<unsigned int>(std::clamp(p_Volume, 0, 255)); }
-
-float EnginePan(float p_Pan) { return std::isfinite(p_Pan) ? p_Pan : 0.0f; }
 
 }  // namespace
 
@@ -55,9 +41,7 @@ Sampler::Sampler(const std::string& p_DataDir)
         channelsample[t] = nullptr;
         channelindex[t] = nullptr;
     }
-    // Base frequencies in table units: note 19 is 441, and twelve notes double it.
-    for (int i = 0; i < NOTES; ++i)
-        pitch[i] = static_cast<unsigned int>(441.0 * std::pow(2.0, (i - 19.0) / 12.0));
+    SamplerRules::FillPitchTable(pitch);
 }
 
 void Sampler::SetMasterVolume(float p_Volume)
@@ -65,41 +49,28 @@ void Sampler::SetMasterVolume(float p_Volume)
     FmodErrorCheck(FMOD_ChannelGroup_SetVolume(Org::MasterCG, p_Volume));
 }
 
-FMOD_SOUND* Sampler::SelectSound(int p_Track, int p_Sample) const
+namespace {
+
+// The sampler's voices live on the process's engine, through the audio device layer.
+class DeviceOutput final : public VoiceOutput
 {
-    if (p_Track <= LAST_MELODY_TRACK)
-        return p_Sample >= 0 && p_Sample < MELODY_SAMPLES ? melodysamples[p_Sample] : nullptr;
-    return p_Sample >= 0 && p_Sample < PERCUSSION_SAMPLES ? percussionsamples[p_Sample] : nullptr;
-}
+public:
+    void Stop(FMOD_CHANNEL** p_Channel) override { FMOD_StopSound(p_Channel); }
+    FMOD_CHANNEL* Play(FMOD_SOUND* p_Sound, unsigned int p_Frequency, float p_Pan, unsigned int p_Volume,
+                       FMOD_CHANNEL* p_Channel) override
+    {
+        return FMOD_PlaySound(p_Sound, p_Frequency, p_Pan, p_Volume, p_Channel, true);
+    }
+};
+
+}  // namespace
 
 bool Sampler::HitNote(SampleData notehit)
 {
-    const int l_Track = notehit.instrument;
-    if (l_Track < 0 || l_Track >= TRACKS)
-        return false;
-
-    // Nothing at this beat: a melody note ends here; a drum is left to ring out.
-    if (notehit.playing == 0) {
-        if (l_Track <= LAST_MELODY_TRACK)
-            FMOD_StopSound(&channelindex[l_Track]);
-        return false;
-    }
-
-    const bool l_InBank =
-        notehit.sample >= 0 &&
-        notehit.sample < (l_Track <= LAST_MELODY_TRACK ? MELODY_SAMPLES : PERCUSSION_SAMPLES);
-    channelsample[l_Track] = SelectSound(l_Track, notehit.sample);
-    if (notehit.playing == 1)
-        FMOD_StopSound(&channelindex[l_Track]);  // a new note cuts the old one
-    if (!l_InBank || notehit.note < 0 || notehit.note >= NOTES)
-        return false;
-
-    // The track's tuning shifts the table value by one unit per 100 away from 1000.
-    const double l_Frequency = ((notehit.pitch - 1000.0) / 100.0 + pitch[notehit.note]) * 44100.0 / 1550.0;
-    channelindex[l_Track] =
-        FMOD_PlaySound(channelsample[l_Track], EngineFrequency(l_Frequency), EnginePan(notehit.pan),
-                       EngineVolume(notehit.volume), channelindex[l_Track], true);
-    return true;
+    DeviceOutput l_Output;
+    const SamplerRules::Voices l_Voices = {melodysamples, percussionsamples, pitch, channelsample,
+                                           channelindex};
+    return SamplerRules::HitNote(notehit, l_Voices, l_Output);
 }
 
 bool Sampler::Update(int ms)

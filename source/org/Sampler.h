@@ -1,7 +1,7 @@
 #ifndef TUNEWRIGHT_SAMPLER_H
 #define TUNEWRIGHT_SAMPLER_H
 
-#include <fmod.h>
+#include "fmod.h"
 
 #include <string>
 
@@ -13,7 +13,8 @@ namespace Org {
 struct SamplerInspector;
 
 // The instrument banks and the sixteen track voices. Needs the engine set up (InitFMOD).
-class ORG_API Sampler {
+class ORG_API Sampler
+{
 public:
     static constexpr int MELODY_SAMPLES = 100;
     static constexpr int PERCUSSION_SAMPLES = 12;
@@ -24,17 +25,14 @@ public:
     Sampler();
     explicit Sampler(const std::string& p_DataDir);
 
-    void SetMasterVolume(float p_Volume);   // scales every voice
+    void SetMasterVolume(float p_Volume);  // scales every voice
     // Sounds a track's record: starts a note (playing 1), re-sets a held one (playing 2),
     // or ends a melody note (playing 0). False when nothing sounds.
     bool HitNote(SampleData notehit);
-    bool Update(int ms);                    // the engine's periodic update
+    bool Update(int ms);  // the engine's periodic update
 
 private:
     friend struct SamplerInspector;
-
-    // The sound a track's record selects; null when the sample lies outside the bank.
-    FMOD_SOUND* SelectSound(int p_Track, int p_Sample) const;
 
     FMOD_SOUND* melodysamples[MELODY_SAMPLES];
     FMOD_SOUND* percussionsamples[PERCUSSION_SAMPLES];

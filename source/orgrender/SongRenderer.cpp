@@ -17,10 +17,10 @@
 #include "OrgSong.h"
 #include "Sampler.h"
 #include "SongInput.h"
+#include "SongStepper.h"
 
 namespace {
 
-constexpr int VOICES = 32;
 // The WAV output writes the file this many 1 ms blocks at a time.
 constexpr int WAV_BLOCKS_PER_WRITE = 64;
 
@@ -47,11 +47,11 @@ bool StartEngine(const std::string& p_WavPath, int p_Rate, int p_Resampler, std:
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_SetSpeakerMode(Org::Device, FMOD_SPEAKERMODE_STEREO);
     if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_SetDSPBufferSize(
-            Org::Device, static_cast<unsigned int>(std::max(1, p_Rate / 1000)), WAV_BLOCKS_PER_WRITE);
+        l_Result = FMOD_System_SetDSPBufferSize(Org::Device, Org::SongStepper::BlockFrames(p_Rate),
+                                                WAV_BLOCKS_PER_WRITE);
     if (l_Result == FMOD_OK)
-        l_Result =
-            FMOD_System_Init(Org::Device, VOICES, FMOD_INIT_NORMAL, const_cast<char*>(p_WavPath.c_str()));
+        l_Result = FMOD_System_Init(Org::Device, Org::SONG_VOICES, FMOD_INIT_NORMAL,
+                                    const_cast<char*>(p_WavPath.c_str()));
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_GetMasterChannelGroup(Org::Device, &Org::MasterCG);
     if (l_Result != FMOD_OK) {
@@ -166,27 +166,21 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
         l_Sampler.SetMasterVolume(p_Options.masterVolume);
 
         const unsigned long long l_Rate = static_cast<unsigned long long>(p_Options.sampleRate);
-        const unsigned long long l_Block = std::max<unsigned long long>(1, l_Rate / 1000);
+        Org::SongStepper l_Stepper(l_Song, p_Options.sampleRate);
+        const unsigned long long l_Block = l_Stepper.BlockFrames();
         const unsigned long long l_Total = l_LengthMs * l_Rate / 1000;
         const unsigned long long l_Fade = std::min<unsigned long long>(
             l_Total, static_cast<unsigned long long>(p_Options.fadeSeconds * l_Rate));
         unsigned long long l_ProgressStep = std::max<unsigned long long>(l_Total / 200, 1);
         unsigned long long l_VoiceFrames = 0;
 
-        // The clock starts at tick 0. Each step advances it to the end of the block about to be
-        // mixed, so a beat reached there is struck at the very start of the next block: notes
-        // start within one block of their beat.
-        l_Song.Play();
-        l_Song.Update(0);
-        for (unsigned long long l_Frame = 0; l_Frame < l_Total; l_Frame += l_Block) {
-            if (l_Song.cursorUpdated)
-                for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track)
-                    l_Sampler.HitNote(l_Song.GetNoteHit(l_Track));
+        l_Stepper.StartAt(0, 0);
+        while (l_Stepper.Frame() < l_Total) {
+            const unsigned long long l_Frame = l_Stepper.Frame();
+            l_Stepper.Step([&](const Org::SampleData& p_Hit) { l_Sampler.HitNote(p_Hit); });
             if (l_Fade > 0 && l_Frame + l_Fade >= l_Total)
                 l_Sampler.SetMasterVolume(p_Options.masterVolume * static_cast<float>(l_Total - l_Frame) /
                                           l_Fade);
-            const unsigned long l_Tick = static_cast<unsigned long>((l_Frame + l_Block) * 1000 / l_Rate);
-            l_Song.Update(l_Tick);
             // The engine's update mixes one block and writes it: a failure (a full disk, a file-size
             // limit) ends the render rather than leaving a cut file that looks complete.
             const FMOD_RESULT l_Mixed = FMOD_System_Update(Org::Device);

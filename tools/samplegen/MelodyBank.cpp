@@ -72,7 +72,8 @@ Spectrum Pluck(double p_Point, int p_Top, double p_Tilt)
     return Shaped(p_Top, [=](int p_H) { return std::sin(PI * p_H * p_Point) / std::pow(p_H, p_Tilt); });
 }
 
-struct Formants {
+struct Formants
+{
     double f1, f2, f3;
 };
 
@@ -112,10 +113,7 @@ Spectrum DoubleSaw(int p_Top)
     return Saw(p_Top).Mix(l_Octave, 1.0);
 }
 
-Spectrum Plus(Spectrum p_A, const Spectrum& p_B, double p_Gain)
-{
-    return p_A.Mix(p_B, p_Gain);
-}
+Spectrum Plus(Spectrum p_A, const Spectrum& p_B, double p_Gain) { return p_A.Mix(p_B, p_Gain); }
 
 // Shapes of a phase (0 to 1) for the few waveforms easier to describe in time than in partials.
 double Fm(double p_Phase, double p_Ratio, double p_Index)
@@ -135,7 +133,9 @@ std::vector<Timbre> MelodyBank()
 {
     std::vector<Timbre> l_Bank;
     l_Bank.reserve(MELODY_COUNT);
-    auto l_Add = [&](const char* p_Name, const Spectrum& p_Spectrum) { l_Bank.push_back({p_Name, p_Spectrum}); };
+    auto l_Add = [&](const char* p_Name, const Spectrum& p_Spectrum) {
+        l_Bank.push_back({p_Name, p_Spectrum});
+    };
 
     // 0-9: basic shapes.
     l_Add("sine", Partials({{1, 1.0}}));
@@ -172,7 +172,8 @@ std::vector<Timbre> MelodyBank()
     l_Add("organ mellow", Drawbars("8402000"));
     l_Add("organ tibia", Drawbars("8404000"));
     l_Add("organ mixture", Drawbars("5885446"));
-    l_Add("pipe diapason", Partials({{1, 1.0}, {2, 0.7}, {3, 0.4}, {4, 0.3}, {5, 0.15}, {6, 0.12}, {8, 0.06}}));
+    l_Add("pipe diapason",
+          Partials({{1, 1.0}, {2, 0.7}, {3, 0.4}, {4, 0.3}, {5, 0.15}, {6, 0.12}, {8, 0.06}}));
     l_Add("pipe trumpet stop", Shaped(20, [](int p_H) { return 1.0 / std::pow(p_H, 0.7); }));
     l_Add("pipe stopped flute", Partials({{1, 1.0}, {2, 0.15}, {3, 0.18}, {4, 0.05}}));
     l_Add("organ 8+2", Drawbars("8008000"));
@@ -190,7 +191,9 @@ std::vector<Timbre> MelodyBank()
     l_Add("brass section", Resonate(Brass(0.6, 5.0, TOP_BRIGHT), 8.0, 3.0, 1.5));
     l_Add("flugelhorn", Brass(0.4, 2.2, 12));
     l_Add("cornet", Brass(0.9, 2.2, TOP));
-    l_Add("brassy reed", Shaped(20, [](int p_H) { return std::pow(p_H, 1.0) * std::exp(-p_H / 3.0) * (p_H % 2 ? 1.0 : 0.5); }));
+    l_Add("brassy reed", Shaped(20, [](int p_H) {
+              return std::pow(p_H, 1.0) * std::exp(-p_H / 3.0) * (p_H % 2 ? 1.0 : 0.5);
+          }));
 
     // 47-58: strings and reeds.
     l_Add("violin", Resonate(Resonate(Saw(TOP_BRIGHT, 0.9), 3.0, 1.0, 1.2), 5.5, 1.5, 0.8));
@@ -200,12 +203,38 @@ std::vector<Timbre> MelodyBank()
     l_Add("soft strings", Resonate(Saw(TOP, 1.4), 4.0, 2.0, 0.7));
     l_Add("plucked string", Pluck(0.2, 20, 2.0));
     l_Add("nylon guitar", Pluck(0.12, TOP, 1.5));
-    l_Add("clarinet", Partials({{1, 1.0}, {2, 0.04}, {3, 0.75}, {4, 0.05}, {5, 0.5}, {6, 0.04},
-                                {7, 0.3}, {9, 0.18}, {11, 0.1}, {13, 0.05}}));
-    l_Add("oboe", Partials({{1, 0.5}, {2, 0.9}, {3, 1.0}, {4, 0.8}, {5, 0.5}, {6, 0.4},
-                            {7, 0.25}, {8, 0.15}, {9, 0.1}, {10, 0.06}}));
-    l_Add("bassoon", Partials({{1, 0.4}, {2, 0.6}, {3, 1.0}, {4, 0.9}, {5, 0.6}, {6, 0.45}, {7, 0.3},
-                               {8, 0.25}, {9, 0.15}, {10, 0.1}, {12, 0.06}, {14, 0.04}}));
+    l_Add("clarinet", Partials({{1, 1.0},
+                                {2, 0.04},
+                                {3, 0.75},
+                                {4, 0.05},
+                                {5, 0.5},
+                                {6, 0.04},
+                                {7, 0.3},
+                                {9, 0.18},
+                                {11, 0.1},
+                                {13, 0.05}}));
+    l_Add("oboe", Partials({{1, 0.5},
+                            {2, 0.9},
+                            {3, 1.0},
+                            {4, 0.8},
+                            {5, 0.5},
+                            {6, 0.4},
+                            {7, 0.25},
+                            {8, 0.15},
+                            {9, 0.1},
+                            {10, 0.06}}));
+    l_Add("bassoon", Partials({{1, 0.4},
+                               {2, 0.6},
+                               {3, 1.0},
+                               {4, 0.9},
+                               {5, 0.6},
+                               {6, 0.45},
+                               {7, 0.3},
+                               {8, 0.25},
+                               {9, 0.15},
+                               {10, 0.1},
+                               {12, 0.06},
+                               {14, 0.04}}));
     l_Add("saxophone", Resonate(Saw(18, 0.8), 4.0, 1.5, 1.5));
     l_Add("accordion", Resonate(Pulse(0.42, 20), 3.0, 1.0, 1.0));
 
@@ -217,7 +246,8 @@ std::vector<Timbre> MelodyBank()
     l_Add("celesta", Partials({{1, 1.0}, {2, 0.2}, {4, 0.35}, {8, 0.15}}));
     l_Add("music box", Partials({{1, 1.0}, {2, 0.4}, {5, 0.3}, {7, 0.25}, {12, 0.1}}));
     l_Add("tubular bell", Partials({{1, 0.5}, {2, 1.0}, {3, 0.7}, {4, 0.4}, {5, 0.6}, {8, 0.3}, {11, 0.2}}));
-    l_Add("church bell", Partials({{1, 0.8}, {2, 1.0}, {3, 0.6}, {4, 0.7}, {6, 0.5}, {8, 0.4}, {10, 0.25}, {16, 0.1}}));
+    l_Add("church bell",
+          Partials({{1, 0.8}, {2, 1.0}, {3, 0.6}, {4, 0.7}, {6, 0.5}, {8, 0.4}, {10, 0.25}, {16, 0.1}}));
     l_Add("electric piano", Partials({{1, 1.0}, {2, 0.3}, {3, 0.1}, {7, 0.15}, {14, 0.08}}));
     l_Add("fm piano", FromFunction(TOP, [](double p_Phase) { return Fm(p_Phase, 1.0, 1.2); }));
     l_Add("clavinet", Resonate(Pulse(0.22, TOP_BRIGHT), 8.0, 3.0, 1.0));
@@ -261,6 +291,25 @@ std::vector<Timbre> MelodyBank()
     l_Add("noise bass", Noise(98, 1, TOP_BASS, 1.0));
     l_Add("wind", Noise(99, 2, 12, 0.2));
     return l_Bank;
+}
+
+bool RenderMelodyBank(std::vector<std::vector<std::int16_t>>& p_Cycles, std::string& p_Error)
+{
+    const std::vector<Timbre> l_Bank = MelodyBank();
+    if (l_Bank.size() != MELODY_COUNT) {
+        p_Error = "internal error: the melody bank has " + std::to_string(l_Bank.size()) +
+                  " waveforms, not " + std::to_string(MELODY_COUNT);
+        return false;
+    }
+    p_Cycles.assign(l_Bank.size(), {});
+    for (std::size_t l_I = 0; l_I < l_Bank.size(); ++l_I) {
+        std::string l_Error;
+        if (!RenderCycle(l_Bank[l_I].spectrum, MELODY_RMS, p_Cycles[l_I], l_Error)) {
+            p_Error = "melody " + std::to_string(l_I) + " (" + l_Bank[l_I].name + "): " + l_Error;
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace SampleGen

@@ -7,14 +7,12 @@
 #include <system_error>
 #include <vector>
 
+#include "BankSource.h"
 #include "MelodyBank.h"
 #include "Percussion.h"
 #include "WavWriter.h"
 
 namespace {
-
-// The melody files carry a nominal rate; the sampler sets the real playback rate per note.
-constexpr std::uint32_t MELODY_RATE = 44100;
 
 void PrintUsage(std::FILE* p_Out)
 {
@@ -23,6 +21,7 @@ void PrintUsage(std::FILE* p_Out)
                "16-bit mono) and the twelve drums OUTPUT_DIR/percussion/*.wav (16-bit mono,\n"
                "44100 Hz). The output is the same on every run.\n"
                "  --list   print the name of every sample instead of writing files\n"
+               "  --source FILE  write the whole bank as a C++ source file instead (no folder)\n"
                "  --help   show this text\n",
                p_Out);
 }
@@ -53,21 +52,15 @@ bool MakeFolder(const std::filesystem::path& p_Path)
 
 bool WriteMelody(const std::filesystem::path& p_Folder)
 {
-    const std::vector<SampleGen::Timbre> l_Bank = SampleGen::MelodyBank();
-    if (l_Bank.size() != SampleGen::MELODY_COUNT) {
-        std::fprintf(stderr, "samplegen: internal error: the melody bank has %zu waveforms, not %d\n",
-                     l_Bank.size(), SampleGen::MELODY_COUNT);
+    std::vector<std::vector<std::int16_t>> l_Cycles;
+    std::string l_Error;
+    if (!SampleGen::RenderMelodyBank(l_Cycles, l_Error)) {
+        std::fprintf(stderr, "samplegen: %s\n", l_Error.c_str());
         return false;
     }
-    for (std::size_t l_I = 0; l_I < l_Bank.size(); ++l_I) {
-        std::vector<std::int16_t> l_Cycle;
-        std::string l_Error;
-        if (!SampleGen::RenderCycle(l_Bank[l_I].spectrum, SampleGen::MELODY_RMS, l_Cycle, l_Error)) {
-            std::fprintf(stderr, "samplegen: melody %zu (%s): %s\n", l_I, l_Bank[l_I].name.c_str(), l_Error.c_str());
-            return false;
-        }
+    for (std::size_t l_I = 0; l_I < l_Cycles.size(); ++l_I) {
         const std::filesystem::path l_Path = p_Folder / ("melody" + std::to_string(l_I) + ".wav");
-        if (!SampleGen::WriteWav16Mono(l_Path.string(), MELODY_RATE, l_Cycle, l_Error)) {
+        if (!SampleGen::WriteWav16Mono(l_Path.string(), SampleGen::MELODY_RATE, l_Cycles[l_I], l_Error)) {
             std::fprintf(stderr, "samplegen: %s\n", l_Error.c_str());
             return false;
         }
@@ -79,8 +72,8 @@ bool WritePercussion(const std::filesystem::path& p_Folder)
 {
     for (const SampleGen::Drum& l_Drum : SampleGen::PercussionBank()) {
         std::string l_Error;
-        if (!SampleGen::WriteWav16Mono((p_Folder / l_Drum.fileName).string(), SampleGen::DRUM_RATE, l_Drum.pcm,
-                                       l_Error)) {
+        if (!SampleGen::WriteWav16Mono((p_Folder / l_Drum.fileName).string(), SampleGen::DRUM_RATE,
+                                       l_Drum.pcm, l_Error)) {
             std::fprintf(stderr, "samplegen: %s\n", l_Error.c_str());
             return false;
         }
@@ -93,6 +86,7 @@ bool WritePercussion(const std::filesystem::path& p_Folder)
 int main(int argc, char** argv)
 {
     bool l_List = false;
+    std::string l_Source;
     std::vector<std::string> l_Folders;
     for (int l_I = 1; l_I < argc; ++l_I) {
         const std::string l_Arg = argv[l_I];
@@ -102,6 +96,8 @@ int main(int argc, char** argv)
         }
         if (l_Arg == "--list") {
             l_List = true;
+        } else if (l_Arg == "--source" && l_I + 1 < argc) {
+            l_Source = argv[++l_I];
         } else if (!l_Arg.empty() && l_Arg[0] == '-') {
             std::fprintf(stderr, "samplegen: unknown option %s\n", l_Arg.c_str());
             PrintUsage(stderr);
@@ -112,6 +108,15 @@ int main(int argc, char** argv)
     }
     if (l_List) {
         PrintList();
+        return 0;
+    }
+    if (!l_Source.empty()) {
+        std::string l_Error;
+        if (!l_Folders.empty() || !SampleGen::WriteBankSource(l_Source, l_Error)) {
+            std::fprintf(stderr, "samplegen: %s\n",
+                         l_Folders.empty() ? l_Error.c_str() : "--source takes no folder");
+            return 1;
+        }
         return 0;
     }
     if (l_Folders.size() != 1 || l_Folders[0].empty()) {

@@ -144,10 +144,16 @@ typedef enum
 
 #define FMOD_INIT_NORMAL 0x00000000
 
-/* Extra information for CreateSound; this engine takes none, so only a null pointer is accepted. */
+/* Extra information for CreateSound: the layout of raw sample data in memory (FMOD_OPENMEMORY |
+   FMOD_OPENRAW). cbsize is sizeof(FMOD_CREATESOUNDEXINFO); length is in bytes. */
 typedef struct FMOD_CREATESOUNDEXINFO
 {
     int cbsize;
+    unsigned int length;
+    unsigned int fileoffset;
+    int numchannels;
+    int defaultfrequency;
+    FMOD_SOUND_FORMAT format;
 } FMOD_CREATESOUNDEXINFO;
 
 /* System: create, configure before Init, Init, then Update once per frame. */

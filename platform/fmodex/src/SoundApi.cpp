@@ -10,10 +10,29 @@ using namespace SoundEngine;
 
 namespace {
 
-// Mode bits this engine honours or may ignore; anything else (3-D, bidirectional loops, memory or
-// raw data, Unicode names...) would be misread, so it is refused.
-constexpr FMOD_MODE kAcceptedModes = FMOD_LOOP_OFF | FMOD_LOOP_NORMAL | FMOD_2D | FMOD_HARDWARE
-    | FMOD_SOFTWARE | FMOD_CREATESTREAM | FMOD_CREATESAMPLE;
+// Mode bits this engine honours or may ignore; anything else (3-D, bidirectional loops, Unicode
+// names...) would be misread, so it is refused. Memory is taken only as raw 16-bit PCM.
+constexpr FMOD_MODE kAcceptedModes = FMOD_LOOP_OFF | FMOD_LOOP_NORMAL | FMOD_2D | FMOD_HARDWARE |
+                                     FMOD_SOFTWARE | FMOD_CREATESTREAM | FMOD_CREATESAMPLE | FMOD_OPENMEMORY |
+                                     FMOD_OPENRAW;
+
+// Reads the sound that name_or_data and the mode describe: a WAV file by name, or raw PCM in
+// memory laid out as exinfo says.
+FMOD_RESULT ReadSound(const char* p_NameOrData, FMOD_MODE p_Mode, const FMOD_CREATESOUNDEXINFO* p_Info,
+                      bool p_Loop, Sound& p_Sound)
+{
+    if ((p_Mode & FMOD_OPENMEMORY) == 0)
+        return p_Info != nullptr || (p_Mode & FMOD_OPENRAW) != 0 ? FMOD_ERR_UNSUPPORTED
+                                                                 : LoadSound(p_NameOrData, p_Loop, p_Sound);
+    if ((p_Mode & FMOD_OPENRAW) == 0 || p_Info == nullptr)
+        return FMOD_ERR_UNSUPPORTED;  // a whole file image in memory is not read
+    if (p_Info->cbsize != int(sizeof(FMOD_CREATESOUNDEXINFO)))
+        return FMOD_ERR_INVALID_PARAM;
+    if (p_Info->format != FMOD_SOUND_FORMAT_PCM16 || p_Info->fileoffset != 0)
+        return FMOD_ERR_FORMAT;
+    const RawPcm16 l_Raw = {p_NameOrData, p_Info->length, p_Info->numchannels, p_Info->defaultfrequency};
+    return LoadSound(l_Raw, p_Loop, p_Sound);
+}
 
 FMOD_RESULT FindSoundOrError(FMOD_SOUND* p_Handle, Sound*& p_Sound)
 {
@@ -38,14 +57,14 @@ FMOD_RESULT F_API FMOD_System_CreateSound(FMOD_SYSTEM* system, const char* name_
     FMOD_RESULT l_Result = FindInitialisedSystemOrError(system, l_System);
     if (l_Result != FMOD_OK)
         return l_Result;
-    if ((mode & ~kAcceptedModes) != 0 || exinfo != nullptr)
+    if ((mode & ~kAcceptedModes) != 0)
         return FMOD_ERR_UNSUPPORTED;
 
     std::unique_ptr<Sound> l_Sound(new (std::nothrow) Sound);
     if (!l_Sound)
         return FMOD_ERR_MEMORY;
     const bool l_Loop = (mode & FMOD_LOOP_NORMAL) != 0 && (mode & FMOD_LOOP_OFF) == 0;
-    l_Result = LoadSound(name_or_data, l_Loop, *l_Sound);
+    l_Result = ReadSound(name_or_data, mode, exinfo, l_Loop, *l_Sound);
     if (l_Result != FMOD_OK)
         return l_Result;
     l_Sound->owner = l_System;

@@ -3,8 +3,11 @@
 #include <sndfile.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <new>
 
 namespace SoundEngine {
@@ -56,19 +59,79 @@ public:
     SNDFILE* file;
 };
 
-}  // namespace
+// libsndfile reading raw PCM from memory, so that it decodes exactly as it decodes a file.
+class MemoryReader
+{
+public:
+    explicit MemoryReader(const RawPcm16& p_Raw) : raw(p_Raw) {}
+
+    SNDFILE* Open(SF_INFO& p_Info)
+    {
+        if (raw.data == nullptr || raw.channels < 1 || raw.channels > 2 || raw.rate <= 0)
+            return nullptr;
+        p_Info.format = SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE;
+        p_Info.channels = raw.channels;
+        p_Info.samplerate = raw.rate;
+        SF_VIRTUAL_IO l_Io = {&Length, &Seek, &Read, &Write, &Tell};
+        return sf_open_virtual(&l_Io, SFM_READ, &p_Info, this);
+    }
+
+private:
+    static sf_count_t Length(void* p_Self) { return static_cast<MemoryReader*>(p_Self)->raw.bytes; }
+    static sf_count_t Seek(sf_count_t p_Offset, int p_Whence, void* p_Self)
+    {
+        MemoryReader& l_Self = *static_cast<MemoryReader*>(p_Self);
+        const sf_count_t l_Base = p_Whence == SEEK_CUR   ? l_Self.at
+                                  : p_Whence == SEEK_END ? l_Self.raw.bytes
+                                                         : 0;
+        l_Self.at = std::max<sf_count_t>(0, std::min<sf_count_t>(l_Base + p_Offset, l_Self.raw.bytes));
+        return l_Self.at;
+    }
+    static sf_count_t Read(void* p_Out, sf_count_t p_Count, void* p_Self)
+    {
+        MemoryReader& l_Self = *static_cast<MemoryReader*>(p_Self);
+        const sf_count_t l_Take = std::min<sf_count_t>(p_Count, l_Self.raw.bytes - l_Self.at);
+        std::memcpy(p_Out, static_cast<const char*>(l_Self.raw.data) + l_Self.at, std::size_t(l_Take));
+        l_Self.at += l_Take;
+        return l_Take;
+    }
+    static sf_count_t Write(const void*, sf_count_t, void*) { return 0; }
+    static sf_count_t Tell(void* p_Self) { return static_cast<MemoryReader*>(p_Self)->at; }
+
+    RawPcm16 raw;
+    sf_count_t at = 0;
+};
+
+FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, Sound& p_Sound);
+}
 
 FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, Sound& p_Sound)
 {
+    return LoadSound(p_Path, nullptr, p_Loop, p_Sound);
+}
+
+FMOD_RESULT LoadSound(const RawPcm16& p_Raw, bool p_Loop, Sound& p_Sound)
+{
+    return LoadSound(nullptr, &p_Raw, p_Loop, p_Sound);
+}
+
+namespace {
+
+// One decoder for both: a file named p_Path, or raw PCM in memory.
+FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, Sound& p_Sound)
+{
     SF_INFO l_Info = {};
-    SndFile l_File(sf_open(p_Path, SFM_READ, &l_Info));
+    MemoryReader l_Memory(p_Raw != nullptr ? *p_Raw : RawPcm16{});
+    SndFile l_File(p_Raw != nullptr ? l_Memory.Open(l_Info) : sf_open(p_Path, SFM_READ, &l_Info));
     if (l_File.file == nullptr)
-        return OpenFailure(p_Path);
+        return p_Raw != nullptr ? FMOD_ERR_FORMAT : OpenFailure(p_Path);
 
     const int l_Major = l_Info.format & SF_FORMAT_TYPEMASK;
     const int l_Bytes = BytesPerSample(l_Info.format);
-    if ((l_Major != SF_FORMAT_WAV && l_Major != SF_FORMAT_WAVEX) || l_Bytes == 0 || l_Info.channels < 1 ||
-        l_Info.channels > 2 || l_Info.samplerate <= 0 || l_Info.frames < 1 || l_Info.frames > kMaxFrames)
+    if ((l_Major != SF_FORMAT_WAV && l_Major != SF_FORMAT_WAVEX &&
+         (p_Raw == nullptr || l_Major != SF_FORMAT_RAW)) ||
+        l_Bytes == 0 || l_Info.channels < 1 || l_Info.channels > 2 || l_Info.samplerate <= 0 ||
+        l_Info.frames < 1 || l_Info.frames > kMaxFrames)
         return FMOD_ERR_FORMAT;
 
     const unsigned l_Frames = unsigned(l_Info.frames);
@@ -110,5 +173,7 @@ FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, Sound& p_Sound)
     p_Sound.loop = p_Loop;
     return FMOD_OK;
 }
+
+}  // namespace
 
 }  // namespace SoundEngine

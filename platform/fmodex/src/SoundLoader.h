@@ -11,6 +11,18 @@ namespace SoundEngine {
 // read, FMOD_ERR_FORMAT when it is not such a WAV file or is damaged; p_Sound is then untouched.
 FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, Sound& p_Sound);
 
+// Raw 16-bit PCM in memory, as FMOD_OPENMEMORY | FMOD_OPENRAW describe it.
+struct RawPcm16
+{
+    const void* data;
+    unsigned bytes;
+    int channels;
+    int rate;
+};
+
+// Decodes raw PCM exactly as LoadSound decodes the same samples from a 16-bit WAV file.
+// FMOD_ERR_FORMAT when the layout holds no whole frame or is not mono or stereo at a positive rate.
+FMOD_RESULT LoadSound(const RawPcm16& p_Raw, bool p_Loop, Sound& p_Sound);
 }
 
 #endif

@@ -3,6 +3,10 @@
 #include "Mixer.h"
 #include "Output.h"
 #include "System.h"
+#include "fmod_readmix.h"
+
+#include <algorithm>
+#include <cstddef>
 
 #include <cerrno>
 #include <new>
@@ -132,4 +136,27 @@ FMOD_RESULT F_API FMOD_System_GetChannelsPlaying(FMOD_SYSTEM* system, int* chann
     *channels = l_Count;
     return FMOD_OK;
 }
+}
+
+extern "C" FMOD_RESULT F_API FMOD_System_ReadMix(FMOD_SYSTEM* system, short* pcm16, float* mix,
+                                                 unsigned int frames)
+{
+    auto l_Api = LockApi();
+    System* l_System = nullptr;
+    FMOD_RESULT l_Result = FindInitialisedSystemOrError(system, l_System);
+    if (l_Result != FMOD_OK)
+        return l_Result;
+    if (l_System->driver)
+        return FMOD_ERR_UNSUPPORTED;  // a real-time output mixes on its own thread
+    if (frames < 1 || frames > l_System->config.blocklength)
+        return FMOD_ERR_INVALID_PARAM;
+    // The mix itself needs only this system's lock, so systems of other threads mix meanwhile.
+    std::lock_guard<std::mutex> l_Mix(l_System->mixlock);
+    l_Api.unlock();
+    MixBlock(*l_System, l_System->nrtblock.data(), frames);
+    if (pcm16 != nullptr)
+        std::copy(l_System->nrtblock.begin(), l_System->nrtblock.begin() + 2 * std::ptrdiff_t(frames), pcm16);
+    if (mix != nullptr)
+        std::copy(l_System->mixbuffer.begin(), l_System->mixbuffer.begin() + 2 * std::ptrdiff_t(frames), mix);
+    return FMOD_OK;
 }

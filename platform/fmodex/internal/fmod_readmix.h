@@ -1,0 +1,25 @@
+/*
+ * fmod_readmix.h: one call beside the flat interface, for the song library's decoder only (it is
+ * not installed). A system whose output is FMOD_OUTPUTTYPE_NOSOUND_NRT mixes a block here, into the
+ * caller's memory, instead of on System_Update.
+ */
+#ifndef TUNEWRIGHT_FMOD_READMIX_H
+#define TUNEWRIGHT_FMOD_READMIX_H
+
+#include <fmod.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Mixes the next `frames` frames (1 to the DSP block length) of an initialised non-real-time system.
+   `pcm16` gets them as interleaved 16-bit stereo, exactly as System_Update hands them to its output;
+   `mix` gets the same frames before the conversion to 16 bits. Either may be null. Not to be called
+   on one system from two threads at once. */
+FMOD_EXPORT FMOD_RESULT F_API FMOD_System_ReadMix(FMOD_SYSTEM *system, short *pcm16, float *mix, unsigned int frames);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,142 @@
+"""Song: one open song, read a buffer at a time."""
+import array
+import ctypes
+import math
+import wave
+from collections import namedtuple
+
+from ._library import TunewrightError, check, lib
+
+try:
+    import numpy
+except ImportError:  # the package works without NumPy, with array('h') buffers
+    numpy = None
+
+Track = namedtuple("Track", ["instrument", "notes"])
+TRACKS = 16
+
+
+class Song:
+    """An Org-02 song decoded by libtunewright. Use one Song from one thread at a time."""
+
+    def __init__(self, data):
+        """Opens the song in `data` (bytes); raises TunewrightError when it is not a whole Org-02 song."""
+        data = bytes(data)
+        error = ctypes.c_int(0)
+        self._handle = lib.tw_song_open_memory(data, len(data), ctypes.byref(error))
+        if not self._handle:
+            raise TunewrightError(error.value)
+        self._loops = 0
+
+    @classmethod
+    def open(cls, path):
+        """The song in the file at `path`."""
+        with open(path, "rb") as file:
+            return cls(file.read())
+
+    @classmethod
+    def from_bytes(cls, data):
+        """The song held in `data`."""
+        return cls(data)
+
+    def close(self):
+        """Frees the song; it cannot be used afterwards."""
+        if self._handle:
+            lib.tw_song_close(self._handle)
+            self._handle = None
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exception):
+        self.close()
+
+    def __del__(self):
+        self.close()
+
+    def _song(self):
+        if not self._handle:
+            raise ValueError("the song is closed")
+        return self._handle
+
+    @property
+    def duration(self):
+        """Seconds the song plays with its loop setting (math.inf when it loops forever)."""
+        return lib.tw_song_get_duration_seconds(self._song())
+
+    @property
+    def position(self):
+        """Seconds read or sought so far."""
+        return lib.tw_song_get_position_seconds(self._song())
+
+    @property
+    def tempo(self):
+        """Milliseconds per beat."""
+        return lib.tw_song_get_tempo_ms(self._song())
+
+    @property
+    def tracks(self):
+        """The sixteen tracks as (instrument, notes): tracks 0 to 7 melody, 8 to 15 drums."""
+        song = self._song()
+        return [Track(lib.tw_song_get_track_instrument(song, t), lib.tw_song_get_track_notes(song, t))
+                for t in range(TRACKS)]
+
+    @property
+    def loops(self):
+        """Repeats of the loop after its first pass: 0 plays the intro and the loop once, -1 forever."""
+        return self._loops
+
+    @loops.setter
+    def loops(self, repeats):
+        check(lib.tw_song_set_loops(self._song(), int(repeats)))
+        self._loops = int(repeats)
+
+    def set_volume(self, volume):
+        """The master volume (default 0.5)."""
+        check(lib.tw_song_set_volume(self._song(), float(volume)))
+
+    def set_interpolation(self, method):
+        """The resampler: 0 nearest, 1 linear (default), 2 cubic, 3 spline."""
+        check(lib.tw_song_set_interpolation(self._song(), int(method)))
+
+    def seek(self, seconds):
+        """Moves to the beat at or before `seconds`; notes held across it sound."""
+        check(lib.tw_song_seek_seconds(self._song(), float(seconds)))
+
+    def read(self, frames, rate=48000):
+        """The next `frames` stereo frames at `rate` Hz (fewer at the end of the song).
+
+        A NumPy int16 array of shape (frames, 2) when NumPy is installed, else an array('h') of
+        interleaved left and right samples."""
+        frames = int(frames)
+        if frames < 0 or not 8000 <= rate <= 192000:
+            raise ValueError("frames must be 0 or more and rate 8000 to 192000")
+        if numpy is not None:
+            buffer = numpy.zeros((frames, 2), dtype=numpy.int16)
+            got = lib.tw_song_read_s16(self._song(), rate, frames, buffer.ctypes.data)
+            return buffer[:got]
+        buffer = array.array("h", bytes(4 * frames))
+        address = buffer.buffer_info()[0] if frames else None
+        got = lib.tw_song_read_s16(self._song(), rate, frames, address)
+        del buffer[2 * got:]
+        return buffer
+
+
+def render_wav(song_path, wav_path, seconds=None, rate=48000):
+    """Writes the song at `song_path` as a 16-bit stereo WAV file: the whole song (its intro and its
+    loop once), or its first `seconds`."""
+    with Song.open(song_path) as song:
+        total = song.duration if seconds is None else float(seconds)
+        if not math.isfinite(total) or total < 0:
+            raise ValueError("the length must be a finite number of seconds")
+        remaining = int(round(total * rate))
+        with wave.open(str(wav_path), "wb") as out:
+            out.setnchannels(2)
+            out.setsampwidth(2)
+            out.setframerate(rate)
+            while remaining > 0:
+                block = song.read(min(remaining, rate), rate)
+                if len(block) == 0:
+                    break
+                out.writeframes(block.tobytes())
+                remaining -= len(block) if numpy is not None else len(block) // 2

@@ -1,0 +1,65 @@
+"""Loading libtunewright and declaring the C functions that the package calls."""
+import ctypes
+import ctypes.util
+import os
+
+
+class TunewrightError(Exception):
+    """A failure reported by the library; the message is the library's own sentence for its code."""
+
+    def __init__(self, code):
+        self.code = code
+        super().__init__(error_string(code))
+
+
+def _load():
+    """The library named by TUNEWRIGHT_LIBRARY, else the one the dynamic loader finds."""
+    names = [os.environ.get("TUNEWRIGHT_LIBRARY"), ctypes.util.find_library("tunewright"), "libtunewright.so.0"]
+    errors = []
+    for name in filter(None, names):
+        try:
+            return ctypes.CDLL(name)
+        except OSError as error:
+            errors.append(str(error))
+    raise ImportError("cannot load libtunewright (set TUNEWRIGHT_LIBRARY to its path): " + "; ".join(errors))
+
+
+lib = _load()
+_SONG = ctypes.c_void_p
+
+for _name, _result, _arguments in [
+    ("tw_version", ctypes.c_uint, []),
+    ("tw_error_string", ctypes.c_char_p, [ctypes.c_int]),
+    ("tw_song_open_memory", _SONG, [ctypes.c_void_p, ctypes.c_size_t, ctypes.POINTER(ctypes.c_int)]),
+    ("tw_song_close", None, [_SONG]),
+    ("tw_song_read_s16", ctypes.c_size_t, [_SONG, ctypes.c_int, ctypes.c_size_t, ctypes.c_void_p]),
+    ("tw_song_set_loops", ctypes.c_int, [_SONG, ctypes.c_int]),
+    ("tw_song_set_interpolation", ctypes.c_int, [_SONG, ctypes.c_int]),
+    ("tw_song_set_volume", ctypes.c_int, [_SONG, ctypes.c_float]),
+    ("tw_song_get_duration_seconds", ctypes.c_double, [_SONG]),
+    ("tw_song_get_position_seconds", ctypes.c_double, [_SONG]),
+    ("tw_song_seek_seconds", ctypes.c_int, [_SONG, ctypes.c_double]),
+    ("tw_song_get_tempo_ms", ctypes.c_int, [_SONG]),
+    ("tw_song_get_track_instrument", ctypes.c_int, [_SONG, ctypes.c_int]),
+    ("tw_song_get_track_notes", ctypes.c_int, [_SONG, ctypes.c_int]),
+]:
+    _function = getattr(lib, _name)
+    _function.restype = _result
+    _function.argtypes = _arguments
+
+
+def error_string(code):
+    """The library's sentence for a result code."""
+    return lib.tw_error_string(code).decode("utf-8")
+
+
+def version():
+    """The library's version as a (major, minor, patch) tuple."""
+    number = lib.tw_version()
+    return (number >> 16, (number >> 8) & 0xFF, number & 0xFF)
+
+
+def check(code):
+    """Raises TunewrightError for any result but TW_OK."""
+    if code != 0:
+        raise TunewrightError(code)

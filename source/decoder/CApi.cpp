@@ -1,0 +1,216 @@
+// The C interface of <tunewright/tunewright.h>: argument checks and error codes around SongDecoder.
+#include "tunewright/tunewright.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "OrgLog.h"
+#include "OrgSong.h"
+#include "SongDecoder.h"
+
+struct tw_song
+{
+    Org::SongDecoder decoder;
+    explicit tw_song(std::unique_ptr<Org::OrgSong> p_Song) : decoder(std::move(p_Song)) {}
+};
+
+namespace {
+
+constexpr int MIN_RATE = 8000;
+constexpr int MAX_RATE = 192000;
+constexpr std::size_t MAGIC_BYTES = 6;
+constexpr std::size_t HEAD_BYTES = 114;  // magic, header and the sixteen instrument records
+constexpr std::size_t BYTES_PER_EVENT = 8;
+
+int SetError(int* p_Error, int p_Code)
+{
+    if (p_Error != nullptr)
+        *p_Error = p_Code;
+    return p_Code;
+}
+
+// The strict checks of the C interface: the magic, and every byte the note counts announce.
+int CheckSongBytes(const unsigned char* p_Data, std::size_t p_Size)
+{
+    if (p_Size < MAGIC_BYTES || std::memcmp(p_Data, "Org-02", MAGIC_BYTES) != 0)
+        return TW_ERROR_NOT_A_SONG;
+    if (p_Size < HEAD_BYTES)
+        return TW_ERROR_TRUNCATED;
+    std::size_t l_Events = 0;
+    for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
+        const unsigned char* l_Count = p_Data + 18 + 6 * l_Track + 4;  // numnotes, little-endian
+        l_Events += l_Count[0] | (l_Count[1] << 8);
+    }
+    return p_Size < HEAD_BYTES + BYTES_PER_EVENT * l_Events ? TW_ERROR_TRUNCATED : TW_OK;
+}
+
+bool ValidRate(int p_Rate) { return p_Rate >= MIN_RATE && p_Rate <= MAX_RATE; }
+
+}  // namespace
+
+extern "C" {
+
+unsigned tw_version(void)
+{
+    return (TUNEWRIGHT_VERSION_MAJOR << 16) | (TUNEWRIGHT_VERSION_MINOR << 8) | TUNEWRIGHT_VERSION_PATCH;
+}
+
+tw_song* tw_song_open_memory(const void* data, size_t size, int* error)
+{
+    if (data == nullptr) {
+        SetError(error, TW_ERROR_INVALID_ARGUMENT);
+        return nullptr;
+    }
+    const int l_Check = CheckSongBytes(static_cast<const unsigned char*>(data), size);
+    if (l_Check != TW_OK) {
+        SetError(error, l_Check);
+        return nullptr;
+    }
+    try {
+        auto l_Song = std::make_unique<Org::OrgSong>();
+        l_Song->LoadFromMemory(data, size);
+        tw_song* l_Result = new tw_song(std::move(l_Song));
+        SetError(error, TW_OK);
+        return l_Result;
+    } catch (const std::bad_alloc&) {
+        SetError(error, TW_ERROR_OUT_OF_MEMORY);
+        return nullptr;
+    }
+}
+
+tw_song* tw_song_open_file(const char* path, int* error)
+{
+    if (path == nullptr) {
+        SetError(error, TW_ERROR_INVALID_ARGUMENT);
+        return nullptr;
+    }
+    std::FILE* l_File = std::fopen(path, "rb");
+    if (l_File == nullptr) {
+        SetError(error, TW_ERROR_FILE);
+        return nullptr;
+    }
+    std::vector<unsigned char> l_Bytes;
+    bool l_Failed = false;
+    try {
+        unsigned char l_Chunk[65536];
+        std::size_t l_Got;
+        while ((l_Got = std::fread(l_Chunk, 1, sizeof l_Chunk, l_File)) > 0)
+            l_Bytes.insert(l_Bytes.end(), l_Chunk, l_Chunk + l_Got);
+        l_Failed = std::ferror(l_File) != 0;
+    } catch (const std::bad_alloc&) {
+        std::fclose(l_File);
+        SetError(error, TW_ERROR_OUT_OF_MEMORY);
+        return nullptr;
+    }
+    std::fclose(l_File);
+    if (l_Failed) {
+        SetError(error, TW_ERROR_FILE);
+        return nullptr;
+    }
+    static const unsigned char l_Empty = 0;
+    return tw_song_open_memory(l_Bytes.empty() ? &l_Empty : l_Bytes.data(), l_Bytes.size(), error);
+}
+
+void tw_song_close(tw_song* song) { delete song; }
+
+const char* tw_error_string(int error)
+{
+    switch (error) {
+    case TW_OK:
+        return "No error.";
+    case TW_ERROR_INVALID_ARGUMENT:
+        return "An argument is null or outside its range.";
+    case TW_ERROR_OUT_OF_MEMORY:
+        return "Memory ran out.";
+    case TW_ERROR_FILE:
+        return "The file cannot be opened or read.";
+    case TW_ERROR_NOT_A_SONG:
+        return "The data is not an Org-02 song: it does not begin with \"Org-02\".";
+    case TW_ERROR_TRUNCATED:
+        return "The song is shorter than its own note counts say: it is damaged.";
+    case TW_ERROR_ENGINE:
+        return "The sound engine failed.";
+    default:
+        return "Unknown error code.";
+    }
+}
+
+size_t tw_song_read_s16(tw_song* song, int sample_rate, size_t frames, int16_t* interleaved_stereo)
+{
+    if (song == nullptr || interleaved_stereo == nullptr || !ValidRate(sample_rate))
+        return 0;
+    return song->decoder.Read(sample_rate, frames, interleaved_stereo, nullptr);
+}
+
+size_t tw_song_read_float(tw_song* song, int sample_rate, size_t frames, float* interleaved_stereo)
+{
+    if (song == nullptr || interleaved_stereo == nullptr || !ValidRate(sample_rate))
+        return 0;
+    return song->decoder.Read(sample_rate, frames, nullptr, interleaved_stereo);
+}
+
+int tw_song_set_loops(tw_song* song, int repeats)
+{
+    if (song == nullptr || repeats < -1)
+        return TW_ERROR_INVALID_ARGUMENT;
+    song->decoder.SetRepeats(repeats);
+    return TW_OK;
+}
+
+int tw_song_set_interpolation(tw_song* song, int method)
+{
+    if (song == nullptr || method < TW_INTERPOLATION_NEAREST || method > TW_INTERPOLATION_SPLINE)
+        return TW_ERROR_INVALID_ARGUMENT;
+    song->decoder.SetInterpolation(method);
+    return TW_OK;
+}
+
+int tw_song_set_volume(tw_song* song, float volume)
+{
+    if (song == nullptr || !std::isfinite(volume) || volume < 0.0f)
+        return TW_ERROR_INVALID_ARGUMENT;
+    song->decoder.SetVolume(volume);
+    return TW_OK;
+}
+
+double tw_song_get_duration_seconds(const tw_song* song)
+{
+    return song == nullptr ? 0.0 : song->decoder.DurationSeconds();
+}
+
+double tw_song_get_position_seconds(const tw_song* song)
+{
+    return song == nullptr ? 0.0 : song->decoder.PositionSeconds();
+}
+
+int tw_song_seek_seconds(tw_song* song, double seconds)
+{
+    if (song == nullptr || !std::isfinite(seconds) || seconds < 0.0)
+        return TW_ERROR_INVALID_ARGUMENT;
+    song->decoder.SeekSeconds(seconds);
+    return TW_OK;
+}
+
+int tw_song_get_tempo_ms(const tw_song* song) { return song == nullptr ? 0 : song->decoder.Tempo(); }
+
+int tw_song_get_track_instrument(const tw_song* song, int track)
+{
+    if (song == nullptr || track < 0 || track >= Org::TRACK_COUNT)
+        return -1;
+    return song->decoder.Song().instruments[track].id;
+}
+
+int tw_song_get_track_notes(const tw_song* song, int track)
+{
+    if (song == nullptr || track < 0 || track >= Org::TRACK_COUNT)
+        return -1;
+    return song->decoder.Song().instruments[track].numnotes;
+}
+
+void tw_set_log_function(tw_log_function function, void* user) { Org::SetLogFunction(function, user); }
+
+}  // extern "C"

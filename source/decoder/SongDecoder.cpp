@@ -1,0 +1,257 @@
+#include "SongDecoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "AudioDevice.h"
+#include "BuiltinBank.h"
+#include "fmod_readmix.h"
+
+namespace Org {
+
+namespace {
+
+constexpr unsigned long long FOREVER = std::numeric_limits<unsigned long long>::max();
+
+// A bank sample as an engine sound of p_System: melody waveforms loop, drums play once.
+FMOD_SOUND* MakeSound(FMOD_SYSTEM* p_System, const BuiltinBank::Sample& p_Sample, bool p_Loop)
+{
+    FMOD_CREATESOUNDEXINFO l_Info = {};
+    l_Info.cbsize = sizeof l_Info;
+    l_Info.length = p_Sample.frames * sizeof(std::int16_t);
+    l_Info.numchannels = 1;
+    l_Info.defaultfrequency = static_cast<int>(p_Sample.rate);
+    l_Info.format = FMOD_SOUND_FORMAT_PCM16;
+    const FMOD_MODE l_Mode =
+        FMOD_SOFTWARE | FMOD_OPENMEMORY | FMOD_OPENRAW | (p_Loop ? FMOD_LOOP_NORMAL : FMOD_LOOP_OFF);
+    FMOD_SOUND* l_Sound = nullptr;
+    FmodErrorCheck(FMOD_System_CreateSound(p_System, reinterpret_cast<const char*>(p_Sample.pcm), l_Mode,
+                                           &l_Info, &l_Sound));
+    return l_Sound;
+}
+
+}  // namespace
+
+SongDecoder::SongDecoder(std::unique_ptr<OrgSong> p_Song) : song(std::move(p_Song))
+{
+    SamplerRules::FillPitchTable(pitch);
+}
+
+SongDecoder::~SongDecoder() { StopEngine(); }
+
+unsigned long long SongDecoder::DurationMs() const
+{
+    if (repeats < 0)
+        return FOREVER;
+    const Header& l_Header = song->GetHeader();
+    const unsigned long long l_Loop =
+        l_Header.loopstop > l_Header.loopstart ? l_Header.loopstop - l_Header.loopstart : 0;
+    // At most 65535 ms x (2^32 + 2^31 x 2^32) beats: worked out in long double, then capped.
+    const long double l_Ms =
+        static_cast<long double>(l_Header.tempo) * (l_Header.loopstart + (repeats + 1.0L) * l_Loop);
+    return l_Ms >= static_cast<long double>(FOREVER / 1000) ? FOREVER / 1000
+                                                            : static_cast<unsigned long long>(l_Ms);
+}
+
+unsigned long long SongDecoder::TotalFrames(int p_Rate) const
+{
+    const unsigned long long l_Ms = DurationMs();
+    if (l_Ms == FOREVER)
+        return FOREVER;
+    // The renderer's length: whole frames of the song's milliseconds.
+    const long double l_Frames = static_cast<long double>(l_Ms) * p_Rate / 1000;
+    return l_Frames >= static_cast<long double>(FOREVER)
+               ? FOREVER
+               : l_Ms * static_cast<unsigned long long>(p_Rate) / 1000;
+}
+
+unsigned long long SongDecoder::BeatAt(unsigned long long p_Ms) const
+{
+    const unsigned l_Tempo = song->GetHeader().tempo;
+    return l_Tempo == 0 ? 0 : p_Ms / l_Tempo;
+}
+
+double SongDecoder::DurationSeconds() const
+{
+    const unsigned long long l_Ms = DurationMs();
+    return l_Ms == FOREVER ? std::numeric_limits<double>::infinity() : static_cast<double>(l_Ms) / 1000.0;
+}
+
+double SongDecoder::PositionSeconds() const
+{
+    if (system == nullptr)
+        return static_cast<double>(pendingbeat) * song->GetHeader().tempo / 1000.0;
+    return static_cast<double>(position) / rate;
+}
+
+void SongDecoder::SetRepeats(int p_Repeats) { repeats = p_Repeats; }
+
+void SongDecoder::SetInterpolation(int p_Method)
+{
+    if (p_Method != interpolation)
+        restart = true;  // the engine takes its resampler only when it starts
+    interpolation = p_Method;
+}
+
+void SongDecoder::SetVolume(float p_Volume)
+{
+    volume = p_Volume;
+    if (master != nullptr)
+        FmodErrorCheck(FMOD_ChannelGroup_SetVolume(master, volume));
+}
+
+void SongDecoder::SeekSeconds(double p_Seconds)
+{
+    // Held below about 30 years, so that beats, milliseconds and frames all fit their integers.
+    const unsigned long long l_Ms = static_cast<unsigned long long>(std::min(p_Seconds, 1e9) * 1000.0);
+    const unsigned long long l_End = DurationMs();
+    const bool l_PastEnd = l_Ms >= l_End;
+    const unsigned long long l_Beat = BeatAt(l_PastEnd ? l_End : l_Ms);
+    if (system == nullptr) {
+        pendingbeat = l_Beat;
+        return;
+    }
+    PlaceAt(l_Beat);
+    if (l_PastEnd)
+        position = std::max(position, TotalFrames(rate));  // nothing more to read
+}
+
+void SongDecoder::Stop(FMOD_CHANNEL** p_Channel)
+{
+    FMOD_Channel_Stop(*p_Channel);
+    *p_Channel = nullptr;
+}
+
+FMOD_CHANNEL* SongDecoder::Play(FMOD_SOUND* p_Sound, unsigned int p_Frequency, float p_Pan,
+                                unsigned int p_Volume, FMOD_CHANNEL* p_Channel)
+{
+    return PlayVoiceOn(
+        system, [](FMOD_RESULT p_Result, void*) { FmodErrorCheck(p_Result); }, nullptr, p_Sound, p_Frequency,
+        p_Pan, p_Volume, p_Channel, true);
+}
+
+bool SongDecoder::StartEngine(int p_Rate, unsigned long long p_Beat)
+{
+    StopEngine();
+    const unsigned l_Block = SongStepper::BlockFrames(p_Rate);
+    FMOD_RESULT l_Result = FMOD_System_Create(&system);
+    if (l_Result == FMOD_OK)
+        l_Result = FMOD_System_SetOutput(system, FMOD_OUTPUTTYPE_NOSOUND_NRT);
+    if (l_Result == FMOD_OK)
+        l_Result = FMOD_System_SetSoftwareFormat(system, p_Rate, FMOD_SOUND_FORMAT_PCM16, 2, 0,
+                                                 static_cast<FMOD_DSP_RESAMPLER>(interpolation));
+    if (l_Result == FMOD_OK)
+        l_Result = FMOD_System_SetSpeakerMode(system, FMOD_SPEAKERMODE_STEREO);
+    if (l_Result == FMOD_OK)
+        l_Result = FMOD_System_SetDSPBufferSize(system, l_Block, 1);
+    if (l_Result == FMOD_OK)
+        l_Result = FMOD_System_Init(system, SONG_VOICES, FMOD_INIT_NORMAL, nullptr);
+    if (l_Result == FMOD_OK)
+        l_Result = FMOD_System_GetMasterChannelGroup(system, &master);
+    if (l_Result == FMOD_OK)
+        l_Result = FMOD_ChannelGroup_SetVolume(master, volume);
+    if (l_Result != FMOD_OK) {
+        FmodErrorCheck(l_Result);
+        StopEngine();
+        return false;
+    }
+
+    // Only the sounds the song's tracks can select: a song costs the instruments it uses.
+    for (int l_Track = 0; l_Track < SamplerRules::TRACKS; ++l_Track) {
+        const int l_Id = song->instruments[l_Track].id;
+        if (l_Track <= SamplerRules::LAST_MELODY_TRACK && l_Id < SamplerRules::MELODY_SAMPLES &&
+            melodysamples[l_Id] == nullptr)
+            melodysamples[l_Id] = MakeSound(system, BuiltinBank::MELODY[l_Id], true);
+        if (l_Track > SamplerRules::LAST_MELODY_TRACK && l_Id < SamplerRules::PERCUSSION_SAMPLES &&
+            percussionsamples[l_Id] == nullptr)
+            percussionsamples[l_Id] = MakeSound(system, BuiltinBank::PERCUSSION[l_Id], false);
+    }
+
+    rate = p_Rate;
+    restart = false;
+    stepper = std::make_unique<SongStepper>(*song, p_Rate);
+    blockpcm.assign(2 * std::size_t(l_Block), 0);
+    blockfloat.assign(2 * std::size_t(l_Block), 0.0f);
+    PlaceAt(p_Beat);
+    return true;
+}
+
+void SongDecoder::StopEngine()
+{
+    if (system != nullptr)
+        FMOD_System_Release(system);  // releases its sounds too
+    system = nullptr;
+    master = nullptr;
+    std::fill(std::begin(melodysamples), std::end(melodysamples), nullptr);
+    std::fill(std::begin(percussionsamples), std::end(percussionsamples), nullptr);
+    std::fill(std::begin(channelsample), std::end(channelsample), nullptr);
+    std::fill(std::begin(channelindex), std::end(channelindex), nullptr);
+    stepper.reset();
+}
+
+void SongDecoder::PlaceAt(unsigned long long p_Beat)
+{
+    for (int l_Track = 0; l_Track < SamplerRules::TRACKS; ++l_Track) {
+        Stop(&channelindex[l_Track]);
+        channelsample[l_Track] = nullptr;
+    }
+    // The unrolled beat as a beat of the song: past the loop's end, the same place in the loop.
+    const Header& l_Header = song->GetHeader();
+    unsigned long long l_SongBeat = p_Beat;
+    if (l_Header.loopstop > l_Header.loopstart && p_Beat >= l_Header.loopstop)
+        l_SongBeat =
+            l_Header.loopstart + (p_Beat - l_Header.loopstart) % (l_Header.loopstop - l_Header.loopstart);
+    l_SongBeat = std::min<unsigned long long>(l_SongBeat, std::numeric_limits<unsigned int>::max());
+    // The first frame whose millisecond is the beat's own, so the clock stands exactly on it.
+    const unsigned long long l_Ms = p_Beat * l_Header.tempo;
+    const unsigned long long l_Frame = (l_Ms * static_cast<unsigned long long>(rate) + 999) / 1000;
+    stepper->StartAt(static_cast<unsigned int>(l_SongBeat), l_Frame);
+    blockfill = 0;
+    blockread = 0;
+    position = l_Frame;
+}
+
+bool SongDecoder::MixNextBlock()
+{
+    const SamplerRules::Voices l_Voices = {melodysamples, percussionsamples, pitch, channelsample,
+                                           channelindex};
+    stepper->Step([&](const SampleData& p_Hit) { SamplerRules::HitNote(p_Hit, l_Voices, *this); });
+    const FMOD_RESULT l_Result =
+        FMOD_System_ReadMix(system, blockpcm.data(), blockfloat.data(), stepper->BlockFrames());
+    if (l_Result != FMOD_OK) {
+        FmodErrorCheck(l_Result);
+        return false;
+    }
+    blockfill = stepper->BlockFrames();
+    blockread = 0;
+    return true;
+}
+
+std::size_t SongDecoder::Read(int p_Rate, std::size_t p_Frames, std::int16_t* p_Pcm16, float* p_Float)
+{
+    if (system == nullptr || p_Rate != rate || restart) {
+        const unsigned long long l_Beat =
+            system == nullptr ? pendingbeat : BeatAt(position * 1000 / static_cast<unsigned long long>(rate));
+        if (!StartEngine(p_Rate, l_Beat))
+            return 0;
+    }
+    const unsigned long long l_Total = TotalFrames(rate);
+    std::size_t l_Written = 0;
+    while (l_Written < p_Frames && position < l_Total) {
+        if (blockread == blockfill && !MixNextBlock())
+            break;
+        const std::size_t l_Take = static_cast<std::size_t>(
+            std::min<unsigned long long>({p_Frames - l_Written, blockfill - blockread, l_Total - position}));
+        if (p_Pcm16 != nullptr)
+            std::copy_n(blockpcm.data() + 2 * std::size_t(blockread), 2 * l_Take, p_Pcm16 + 2 * l_Written);
+        if (p_Float != nullptr)
+            std::copy_n(blockfloat.data() + 2 * std::size_t(blockread), 2 * l_Take, p_Float + 2 * l_Written);
+        l_Written += l_Take;
+        blockread += static_cast<unsigned>(l_Take);
+        position += l_Take;
+    }
+    return l_Written;
+}
+
+}  // namespace Org

@@ -1,0 +1,92 @@
+#ifndef TUNEWRIGHT_SONGDECODER_H
+#define TUNEWRIGHT_SONGDECODER_H
+
+// One decoded song: the song, its clock stepped by the renderer's rule, the sampler's note rules
+// and an engine system of its own whose mix is read into the caller's buffer. Nothing here is
+// shared with another song except the read-only built-in bank.
+#include <fmod.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "OrgSong.h"
+#include "SamplerRules.h"
+#include "SongStepper.h"
+
+namespace Org {
+
+class SongDecoder final : private VoiceOutput
+{
+public:
+    // p_Song must be a song that was read completely.
+    explicit SongDecoder(std::unique_ptr<OrgSong> p_Song);
+    ~SongDecoder();
+    SongDecoder(const SongDecoder&) = delete;
+    SongDecoder& operator=(const SongDecoder&) = delete;
+
+    // The next frames at p_Rate into either buffer (the other null); the frames written, fewer
+    // only at the end, or 0 when the engine cannot start.
+    std::size_t Read(int p_Rate, std::size_t p_Frames, std::int16_t* p_Pcm16, float* p_Float);
+
+    void SetRepeats(int p_Repeats);       // -1 forever
+    void SetInterpolation(int p_Method);  // an engine resampler number, 0 to 3
+    void SetVolume(float p_Volume);
+    void SeekSeconds(double p_Seconds);  // >= 0, finite
+
+    double DurationSeconds() const;
+    double PositionSeconds() const;
+    const OrgSong& Song() const { return *song; }
+    int Tempo() const { return song->GetHeader().tempo; }
+
+private:
+    // VoiceOutput: the track voices on this song's own engine.
+    void Stop(FMOD_CHANNEL** p_Channel) override;
+    FMOD_CHANNEL* Play(FMOD_SOUND* p_Sound, unsigned int p_Frequency, float p_Pan, unsigned int p_Volume,
+                       FMOD_CHANNEL* p_Channel) override;
+
+    // Milliseconds the song lasts with the current repeats; ~0 for ever.
+    unsigned long long DurationMs() const;
+    // Frames the song lasts at p_Rate.
+    unsigned long long TotalFrames(int p_Rate) const;
+    // The beat of the unrolled song (intro, then the loop again and again) nearest at or before p_Ms.
+    unsigned long long BeatAt(unsigned long long p_Ms) const;
+    // (Re)starts the engine at p_Rate and puts the song at unrolled beat p_Beat.
+    bool StartEngine(int p_Rate, unsigned long long p_Beat);
+    void StopEngine();
+    // Silences every voice and puts the song at unrolled beat p_Beat.
+    void PlaceAt(unsigned long long p_Beat);
+    // Steps the clock and mixes the next block into the block buffers.
+    bool MixNextBlock();
+
+    std::unique_ptr<OrgSong> song;
+    int repeats = 0;
+    int interpolation = FMOD_DSP_RESAMPLER_LINEAR;
+    float volume = 0.5f;
+
+    // The engine, once the first read gives the rate.
+    FMOD_SYSTEM* system = nullptr;
+    FMOD_CHANNELGROUP* master = nullptr;
+    int rate = 0;
+    bool restart = false;  // a setting that needs a new engine changed
+    std::unique_ptr<SongStepper> stepper;
+    FMOD_SOUND* melodysamples[SamplerRules::MELODY_SAMPLES] = {};
+    FMOD_SOUND* percussionsamples[SamplerRules::PERCUSSION_SAMPLES] = {};
+    FMOD_SOUND* channelsample[SamplerRules::TRACKS] = {};
+    FMOD_CHANNEL* channelindex[SamplerRules::TRACKS] = {};
+    unsigned int pitch[SamplerRules::NOTES] = {};
+
+    // The last mixed block and how much of it has been handed out.
+    std::vector<std::int16_t> blockpcm;
+    std::vector<float> blockfloat;
+    unsigned blockfill = 0;
+    unsigned blockread = 0;
+
+    unsigned long long position = 0;     // frames handed out, at `rate`
+    unsigned long long pendingbeat = 0;  // where the song stands before the engine starts
+};
+
+}  // namespace Org
+
+#endif

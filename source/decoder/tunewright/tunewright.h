@@ -1,0 +1,223 @@
+/**
+ * @file tunewright.h
+ * @brief The embeddable decoder: renders an Org-02 song into the caller's own buffer.
+ *
+ * A song is opened from memory or from a file and then pulled, a buffer at a time, as interleaved
+ * stereo frames at any rate from 8000 to 192000 Hz. The instruments are built into the library, so
+ * no data files are needed, and no sound device is opened.
+ *
+ * Threads: every song is independent of every other (there is no shared mutable state), so
+ * different songs may be used from different threads at the same time. One song must not be used
+ * from two threads at once. tw_version(), tw_error_string() and tw_set_log_function() may be
+ * called from any thread.
+ */
+#ifndef TUNEWRIGHT_TUNEWRIGHT_H
+#define TUNEWRIGHT_TUNEWRIGHT_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "OrgExport.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/** @name Error codes
+ *  Results of the functions below: ::TW_OK or one of the negative codes. The numbers are stable.
+ *  @{ */
+#define TW_OK 0                      /**< Success. */
+#define TW_ERROR_INVALID_ARGUMENT -1 /**< A null pointer, or a value outside its range. */
+#define TW_ERROR_OUT_OF_MEMORY -2    /**< Memory ran out. */
+#define TW_ERROR_FILE -3             /**< The file cannot be opened or read. */
+#define TW_ERROR_NOT_A_SONG -4       /**< The data does not begin with "Org-02". */
+#define TW_ERROR_TRUNCATED -5        /**< The data is shorter than its own note counts say. */
+#define TW_ERROR_ENGINE -6           /**< The sound engine failed to start or to mix. */
+#define TW_ERROR_UNKNOWN -7          /**< A code this library never returns; tw_error_string() says so. */
+/** @} */
+
+/** @name Interpolation methods for tw_song_set_interpolation()
+ *  The sound engine's resampler numbers.
+ *  @{ */
+#define TW_INTERPOLATION_NEAREST 0 /**< No interpolation. */
+#define TW_INTERPOLATION_LINEAR 1  /**< Linear interpolation (the default, as the player uses). */
+#define TW_INTERPOLATION_CUBIC 2   /**< Cubic interpolation. */
+#define TW_INTERPOLATION_SPLINE 3  /**< Spline interpolation. */
+/** @} */
+
+/** One open song with its own playback position, instruments and mixer. Opaque. */
+typedef struct tw_song tw_song;
+
+/**
+ * @brief The library's version.
+ * @return The version as 0xMMmmpp: major, minor and patch number, one byte each.
+ * Any thread may call it.
+ */
+ORG_API unsigned tw_version(void);
+
+/**
+ * @brief Opens a song held in memory.
+ *
+ * The data is read during the call and not kept: the caller may free it as soon as this returns.
+ * The song is strict about its input: the data must begin with the six bytes "Org-02" and hold at
+ * least the note data that its own note counts announce (bytes after that are ignored).
+ * @param data the bytes of an Org-02 song file.
+ * @param size the number of bytes at @p data.
+ * @param error where the result code is written (::TW_OK on success); may be null.
+ * @return The new song, owned by the caller, who closes it with tw_song_close(); null on failure.
+ */
+ORG_API tw_song* tw_song_open_memory(const void* data, size_t size, int* error);
+
+/**
+ * @brief Opens a song file; as tw_song_open_memory() with the file's bytes.
+ * @param path the file's path, as the C library's fopen() takes it.
+ * @param error where the result code is written (::TW_OK on success); may be null.
+ * @return The new song, owned by the caller, who closes it with tw_song_close(); null on failure.
+ */
+ORG_API tw_song* tw_song_open_file(const char* path, int* error);
+
+/**
+ * @brief Closes a song and frees everything it holds.
+ * @param song a song from tw_song_open_memory() or tw_song_open_file(), or null (nothing happens).
+ * The song must not be in use by another thread.
+ */
+ORG_API void tw_song_close(tw_song* song);
+
+/**
+ * @brief The sentence that describes a result code.
+ * @param error a result code of this library.
+ * @return A fixed sentence without a line break; owned by the library, never null, valid for the
+ * life of the process. Any thread may call it.
+ */
+ORG_API const char* tw_error_string(int error);
+
+/**
+ * @brief Renders the next frames of the song as 16-bit samples.
+ *
+ * The frames are exactly those the library's renderer writes for the same song, rate, volume and
+ * interpolation. A @p sample_rate other than the previous call's goes on from the beginning of the
+ * beat the song stands on, as a seek there does.
+ * @param song the song.
+ * @param sample_rate frames per second, 8000 to 192000.
+ * @param frames how many frames to write.
+ * @param interleaved_stereo room for @p frames frames of two samples each (left, right), owned by
+ * the caller.
+ * @return The frames written: @p frames, fewer only at the end of the song, and 0 after its end or
+ * when an argument is invalid (null song or buffer, or a rate out of range).
+ */
+ORG_API size_t tw_song_read_s16(tw_song* song, int sample_rate, size_t frames, int16_t* interleaved_stereo);
+
+/**
+ * @brief Renders the next frames of the song as floating-point samples.
+ *
+ * The same frames as tw_song_read_s16(), taken before they are rounded to 16 bits: full scale is
+ * 1.0, and a loud song may go beyond it (nothing is clipped).
+ * @param song the song.
+ * @param sample_rate frames per second, 8000 to 192000.
+ * @param frames how many frames to write.
+ * @param interleaved_stereo room for @p frames frames of two samples each (left, right), owned by
+ * the caller.
+ * @return The frames written, as for tw_song_read_s16().
+ */
+ORG_API size_t tw_song_read_float(tw_song* song, int sample_rate, size_t frames, float* interleaved_stereo);
+
+/**
+ * @brief Sets how often the song's loop repeats.
+ * @param song the song.
+ * @param repeats repeats of the loop after its first pass: 0 (the default) plays the intro and the
+ * loop once, 1 the loop twice, and so on; -1 repeats it forever.
+ * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null song or a value below -1.
+ */
+ORG_API int tw_song_set_loops(tw_song* song, int repeats);
+
+/**
+ * @brief Sets the resampler that plays the instruments at each note's rate.
+ * @param song the song.
+ * @param method one of ::TW_INTERPOLATION_NEAREST, ::TW_INTERPOLATION_LINEAR (the default),
+ * ::TW_INTERPOLATION_CUBIC and ::TW_INTERPOLATION_SPLINE.
+ * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null song or another number. Takes effect
+ * at the next read; notes then sounding start again from the current beat.
+ */
+ORG_API int tw_song_set_interpolation(tw_song* song, int method);
+
+/**
+ * @brief Sets the master volume that scales every instrument.
+ * @param song the song.
+ * @param volume 0 (silent) upwards; the default is 0.5, as the player starts.
+ * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null song or a negative or non-finite volume.
+ */
+ORG_API int tw_song_set_volume(tw_song* song, float volume);
+
+/**
+ * @brief How long the song plays with the current loop setting.
+ * @param song the song.
+ * @return Seconds: the intro plus (repeats + 1) passes of the loop; infinity for repeats -1; 0 for a
+ * null song.
+ */
+ORG_API double tw_song_get_duration_seconds(const tw_song* song);
+
+/**
+ * @brief Where the song stands.
+ * @param song the song.
+ * @return Seconds of audio read (or sought) so far; 0 for a null song.
+ */
+ORG_API double tw_song_get_position_seconds(const tw_song* song);
+
+/**
+ * @brief Moves the song to a new position.
+ *
+ * The song lands on the beat that begins at or before @p seconds; notes that started earlier and
+ * still sound on that beat are heard from it.
+ * @param song the song.
+ * @param seconds the new position, 0 to the duration (a later position lands at the end).
+ * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null song or a negative or non-finite value.
+ */
+ORG_API int tw_song_seek_seconds(tw_song* song, double seconds);
+
+/**
+ * @brief The song's tempo.
+ * @param song the song.
+ * @return Milliseconds per beat; 0 for a null song.
+ */
+ORG_API int tw_song_get_tempo_ms(const tw_song* song);
+
+/**
+ * @brief The instrument of a track.
+ * @param song the song.
+ * @param track 0 to 15; tracks 0 to 7 play melody waveforms, 8 to 15 drums.
+ * @return The track's sample number (0 to 99 for melody, 0 to 11 for drums; others sound nothing),
+ * or -1 for a null song or a track outside 0 to 15.
+ */
+ORG_API int tw_song_get_track_instrument(const tw_song* song, int track);
+
+/**
+ * @brief The number of notes of a track.
+ * @param song the song.
+ * @param track 0 to 15.
+ * @return The track's event count, or -1 for a null song or a track outside 0 to 15.
+ */
+ORG_API int tw_song_get_track_notes(const tw_song* song, int track);
+
+/**
+ * @brief Receives the library's messages.
+ * @param line one message, its text unchanged (it may end with a line break, or hold several lines).
+ * @param user the pointer given to tw_set_log_function().
+ */
+typedef void (*tw_log_function)(const char* line, void* user);
+
+/**
+ * @brief Sends every message of the library to a function of the caller's.
+ *
+ * By default messages go where they always have: the engine's "Audio error" blocks to standard
+ * output, the rest to standard error. The function may be called from any thread that uses the
+ * library, also from several at once.
+ * @param function the receiver, or null to restore the default.
+ * @param user handed to @p function with every message.
+ */
+ORG_API void tw_set_log_function(tw_log_function function, void* user);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,67 @@
+#include "SamplerRules.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace Org {
+namespace SamplerRules {
+
+namespace {
+
+// The engine takes unsigned frequencies and volumes and finite pans. A record's values beyond
+// what a song can hold (a negative tuning, a volume outside 0 to 255) are held at the nearest
+// value the engine takes, instead of wrapping round to huge ones.
+unsigned int EngineFrequency(double p_Frequency)
+{
+    if (!(p_Frequency > 0.0))
+        return 0;
+    return p_Frequency >= static_cast<double>(UINT_MAX) ? UINT_MAX : static_cast<unsigned int>(p_Frequency);
+}
+
+unsigned int EngineVolume(int p_Volume) { return static_cast<unsigned int>(std::clamp(p_Volume, 0, 255)); }
+
+float EnginePan(float p_Pan) { return std::isfinite(p_Pan) ? p_Pan : 0.0f; }
+
+}  // namespace
+
+void FillPitchTable(unsigned int (&p_Table)[NOTES])
+{
+    for (int i = 0; i < NOTES; ++i)
+        p_Table[i] = static_cast<unsigned int>(441.0 * std::pow(2.0, (i - 19.0) / 12.0));
+}
+
+bool HitNote(const SampleData& p_Hit, const Voices& p_Voices, VoiceOutput& p_Output)
+{
+    const int l_Track = p_Hit.instrument;
+    if (l_Track < 0 || l_Track >= TRACKS)
+        return false;
+    FMOD_CHANNEL*& l_Channel = p_Voices.channelindex[l_Track];
+
+    // Nothing at this beat: a melody note ends here; a drum is left to ring out.
+    if (p_Hit.playing == 0) {
+        if (l_Track <= LAST_MELODY_TRACK)
+            p_Output.Stop(&l_Channel);
+        return false;
+    }
+
+    const bool l_Melody = l_Track <= LAST_MELODY_TRACK;
+    const bool l_InBank =
+        p_Hit.sample >= 0 && p_Hit.sample < (l_Melody ? MELODY_SAMPLES : PERCUSSION_SAMPLES);
+    p_Voices.channelsample[l_Track] =
+        !l_InBank ? nullptr : (l_Melody ? p_Voices.melody[p_Hit.sample] : p_Voices.percussion[p_Hit.sample]);
+    if (p_Hit.playing == 1)
+        p_Output.Stop(&l_Channel);  // a new note cuts the old one
+    if (!l_InBank || p_Hit.note < 0 || p_Hit.note >= NOTES)
+        return false;
+
+    // The track's tuning shifts the table value by one unit per 100 away from 1000.
+    const double l_Frequency =
+        ((p_Hit.pitch - 1000.0) / 100.0 + p_Voices.pitch[p_Hit.note]) * 44100.0 / 1550.0;
+    l_Channel = p_Output.Play(p_Voices.channelsample[l_Track], EngineFrequency(l_Frequency),
+                              EnginePan(p_Hit.pan), EngineVolume(p_Hit.volume), l_Channel);
+    return true;
+}
+
+}  // namespace SamplerRules
+}  // namespace Org

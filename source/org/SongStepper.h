@@ -1,0 +1,57 @@
+#ifndef TUNEWRIGHT_SONGSTEPPER_H
+#define TUNEWRIGHT_SONGSTEPPER_H
+
+// How a song is played against a mixer that runs on its own sample count rather than the wall
+// clock (the renderer, the decoder): the song clock runs in steps of one mix block (1 ms, rounded
+// down to whole frames). Each step sounds the beat that has just begun, then moves the clock to the
+// end of the block about to be mixed, so a beat reached there is struck at the very start of the
+// next block: notes start within one block of their beat.
+#include "OrgSong.h"
+#include "SampleData.h"
+
+namespace Org {
+
+// The voices of the engine a song is mixed on: more than its sixteen tracks, so that a drum left
+// ringing keeps its voice while the track starts the next.
+constexpr int SONG_VOICES = 32;
+
+class SongStepper
+{
+public:
+    SongStepper(OrgSong& p_Song, int p_Rate);
+
+    // Frames in one mix block at p_Rate: p_Rate / 1000, at least 1.
+    static unsigned BlockFrames(int p_Rate);
+    unsigned BlockFrames() const { return block; }
+    // Frames stepped so far: where the next block begins.
+    unsigned long long Frame() const { return frame; }
+
+    // Plays the song from p_Beat, as the block beginning at p_Frame; p_Beat is reported as new.
+    // From beat 0 at frame 0 this is the start of playback.
+    void StartAt(unsigned int p_Beat, unsigned long long p_Frame);
+
+    // One block: sounds a beat that has begun through p_Hit(SampleData) for tracks 0 to 15 in
+    // order, then runs the clock to the end of the block. Returns the milliseconds that passed;
+    // the caller then mixes the block.
+    template <class Hit> int Step(Hit&& p_Hit)
+    {
+        if (song.cursorUpdated)
+            for (int l_Track = 0; l_Track < TRACK_COUNT; ++l_Track)
+                p_Hit(song.GetNoteHit(l_Track));
+        frame += block;
+        return song.Update(Tick(frame));
+    }
+
+private:
+    // The clock's tick count at a frame: the millisecond the frame falls in.
+    unsigned long Tick(unsigned long long p_Frame) const;
+
+    OrgSong& song;
+    unsigned long long rate;
+    unsigned block;
+    unsigned long long frame = 0;
+};
+
+}  // namespace Org
+
+#endif

@@ -1,0 +1,254 @@
+// The C interface's contract: strict opening with its own error codes, the argument checks, the
+// song's length by its loop setting, seeking onto beats with held notes sounding, the log function,
+// and the built-in bank being the sample files' very samples.
+#include <gtest/gtest.h>
+
+#include <tunewright/fmod.h>
+#include <tunewright/tunewright.h>
+
+#include <cmath>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "BuiltinBank.h"
+#include "OrgFileBuilder.h"
+#include "TempDir.h"
+#include "WavData.h"
+
+namespace {
+
+// Tempo 100, loop 4..12: intro 0.4 s, loop 0.8 s; one long melody note from beat 0 to beat 10.
+OrgTest::SongImage HeldNoteSong()
+{
+    OrgTest::SongImage l_Image;
+    l_Image.tempo = 100;
+    l_Image.loopstart = 4;
+    l_Image.loopstop = 12;
+    l_Image.tracks[0].events.push_back({0, 45, 10, 200, 6});
+    return l_Image;
+}
+
+tw_song* Open(const std::vector<std::uint8_t>& p_Bytes, int* p_Error = nullptr)
+{
+    return tw_song_open_memory(p_Bytes.data(), p_Bytes.size(), p_Error);
+}
+
+double Rms(const std::vector<float>& p_Frames)
+{
+    double l_Sum = 0.0;
+    for (float l_Value : p_Frames)
+        l_Sum += double(l_Value) * l_Value;
+    return p_Frames.empty() ? 0.0 : std::sqrt(l_Sum / p_Frames.size());
+}
+
+TEST(DecoderApi, RefusesWhatIsNotAWholeSongWithItsOwnCode)
+{
+    const std::vector<std::uint8_t> l_Good = HeldNoteSong().Bytes();
+    int l_Error = 1;
+    tw_song* l_Song = Open(l_Good, &l_Error);
+    EXPECT_NE(nullptr, l_Song);
+    EXPECT_EQ(TW_OK, l_Error);
+    tw_song_close(l_Song);
+
+    OrgTest::SongImage l_OtherMagic = HeldNoteSong();
+    l_OtherMagic.magic = "Org-03";
+    EXPECT_EQ(nullptr, Open(l_OtherMagic.Bytes(), &l_Error));
+    EXPECT_EQ(TW_ERROR_NOT_A_SONG, l_Error);
+
+    const std::vector<std::uint8_t> l_Short(l_Good.begin(), l_Good.end() - 1);
+    EXPECT_EQ(nullptr, Open(l_Short, &l_Error));
+    EXPECT_EQ(TW_ERROR_TRUNCATED, l_Error);
+    EXPECT_EQ(nullptr, tw_song_open_memory(l_Good.data(), 50, &l_Error));
+    EXPECT_EQ(TW_ERROR_TRUNCATED, l_Error);
+    EXPECT_EQ(nullptr, tw_song_open_memory(nullptr, 0, &l_Error));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, l_Error);
+
+    OrgTest::TempDir l_Dir;
+    EXPECT_EQ(nullptr, tw_song_open_file(l_Dir.Path("missing.org").c_str(), &l_Error));
+    EXPECT_EQ(TW_ERROR_FILE, l_Error);
+    OrgTest::WriteFile(l_Dir.Path("empty.org"), {});
+    EXPECT_EQ(nullptr, tw_song_open_file(l_Dir.Path("empty.org").c_str(), nullptr));
+
+    // One distinct sentence per code; never null.
+    std::set<std::string> l_Sentences;
+    for (int l_Code = TW_OK; l_Code >= TW_ERROR_UNKNOWN; --l_Code)
+        l_Sentences.insert(tw_error_string(l_Code));
+    EXPECT_EQ(8u, l_Sentences.size());
+    EXPECT_STREQ(tw_error_string(TW_ERROR_UNKNOWN), tw_error_string(12345));
+    tw_song_close(nullptr);
+}
+
+TEST(DecoderApi, ChecksEveryArgument)
+{
+    tw_song* l_Song = Open(HeldNoteSong().Bytes());
+    ASSERT_NE(nullptr, l_Song);
+    std::int16_t l_Pcm[64];
+    float l_Float[64];
+    EXPECT_EQ(0u, tw_song_read_s16(l_Song, 7999, 32, l_Pcm));
+    EXPECT_EQ(0u, tw_song_read_s16(l_Song, 192001, 32, l_Pcm));
+    EXPECT_EQ(0u, tw_song_read_float(l_Song, 48000, 32, nullptr));
+    EXPECT_EQ(0u, tw_song_read_float(nullptr, 48000, 32, l_Float));
+    EXPECT_EQ(32u, tw_song_read_s16(l_Song, 8000, 32, l_Pcm));
+    EXPECT_EQ(32u, tw_song_read_float(l_Song, 192000, 32, l_Float));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_set_interpolation(l_Song, 4));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_set_interpolation(l_Song, -1));
+    for (int l_Method = TW_INTERPOLATION_NEAREST; l_Method <= TW_INTERPOLATION_SPLINE; ++l_Method)
+        EXPECT_EQ(TW_OK, tw_song_set_interpolation(l_Song, l_Method));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_set_volume(l_Song, -0.5f));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_set_volume(l_Song, NAN));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_set_loops(l_Song, -2));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_seek_seconds(l_Song, -1.0));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_seek_seconds(l_Song, INFINITY));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_set_volume(nullptr, 1.0f));
+    EXPECT_EQ(-1, tw_song_get_track_notes(l_Song, 16));
+    EXPECT_EQ(1, tw_song_get_track_notes(l_Song, 0));
+    EXPECT_EQ(0, tw_song_get_tempo_ms(nullptr));
+    EXPECT_EQ(100, tw_song_get_tempo_ms(l_Song));
+    EXPECT_EQ(0x000100u, tw_version());
+    tw_song_close(l_Song);
+}
+
+TEST(DecoderApi, LastsItsIntroAndItsLoopsAndEndsThere)
+{
+    tw_song* l_Song = Open(HeldNoteSong().Bytes());
+    ASSERT_NE(nullptr, l_Song);
+    EXPECT_DOUBLE_EQ(1.2, tw_song_get_duration_seconds(l_Song));
+    ASSERT_EQ(TW_OK, tw_song_set_loops(l_Song, 2));
+    EXPECT_DOUBLE_EQ(2.8, tw_song_get_duration_seconds(l_Song));
+    std::vector<std::int16_t> l_Buffer(2 * 48000 * 3);
+    EXPECT_EQ(std::size_t(2.8 * 48000), tw_song_read_s16(l_Song, 48000, 48000 * 3, l_Buffer.data()));
+    EXPECT_EQ(0u, tw_song_read_s16(l_Song, 48000, 10, l_Buffer.data()));
+    EXPECT_DOUBLE_EQ(2.8, tw_song_get_position_seconds(l_Song));
+
+    // Another rate goes on from the beat reached: 0.5 s is beat 5, and 0.7 s remain.
+    ASSERT_EQ(TW_OK, tw_song_set_loops(l_Song, 0));
+    ASSERT_EQ(TW_OK, tw_song_seek_seconds(l_Song, 0.0));
+    EXPECT_EQ(24000u, tw_song_read_s16(l_Song, 48000, 24000, l_Buffer.data()));
+    EXPECT_EQ(52920u - 22050u, tw_song_read_s16(l_Song, 44100, 48000, l_Buffer.data()));
+
+    ASSERT_EQ(TW_OK, tw_song_set_loops(l_Song, -1));
+    EXPECT_TRUE(std::isinf(tw_song_get_duration_seconds(l_Song)));
+    EXPECT_EQ(1000u, tw_song_read_s16(l_Song, 48000, 1000, l_Buffer.data()));
+    tw_song_close(l_Song);
+}
+
+TEST(DecoderApi, SeekLandsOnABeatAndAHeldNoteSoundsFromIt)
+{
+    OrgTest::SongImage l_Image = HeldNoteSong();
+    l_Image.tracks[1].events.push_back({7, 45, 1, 200, 6});  // a short note later on
+    tw_song* l_Song = Open(l_Image.Bytes());
+    ASSERT_NE(nullptr, l_Song);
+    std::vector<float> l_Block(2 * 480);
+
+    ASSERT_EQ(TW_OK, tw_song_seek_seconds(l_Song, 0.555));  // inside beat 5
+    EXPECT_DOUBLE_EQ(0.5, tw_song_get_position_seconds(l_Song));
+    ASSERT_EQ(480u, tw_song_read_float(l_Song, 48000, 480, l_Block.data()));
+    const double l_Held = Rms(l_Block);
+    EXPECT_GT(l_Held, 0.01);  // the note begun at beat 0 sounds at once
+
+    // The same beat reached by playing gives the same level.
+    tw_song* l_Played = Open(l_Image.Bytes());
+    std::vector<float> l_Skip(2 * 24000);
+    ASSERT_EQ(24000u, tw_song_read_float(l_Played, 48000, 24000, l_Skip.data()));
+    ASSERT_EQ(480u, tw_song_read_float(l_Played, 48000, 480, l_Block.data()));
+    EXPECT_NEAR(l_Held, Rms(l_Block), 0.1 * l_Held);
+    tw_song_close(l_Played);
+
+    // Past the loop's end, a seek lands in the loop: 1.3 s is beat 13, the loop's beat 5.
+    ASSERT_EQ(TW_OK, tw_song_set_loops(l_Song, 1));
+    ASSERT_EQ(TW_OK, tw_song_seek_seconds(l_Song, 1.3));
+    EXPECT_DOUBLE_EQ(1.3, tw_song_get_position_seconds(l_Song));
+    ASSERT_EQ(480u, tw_song_read_float(l_Song, 48000, 480, l_Block.data()));
+    EXPECT_GT(Rms(l_Block), 0.01);
+
+    // Beyond the end: nothing more to read.
+    ASSERT_EQ(TW_OK, tw_song_seek_seconds(l_Song, 99.0));
+    EXPECT_EQ(0u, tw_song_read_float(l_Song, 48000, 480, l_Block.data()));
+    tw_song_close(l_Song);
+}
+
+TEST(DecoderApi, MessagesGoToTheLogFunction)
+{
+    std::vector<std::string> l_Lines;
+    tw_set_log_function(
+        [](const char* p_Line, void* p_User) {
+            static_cast<std::vector<std::string>*>(p_User)->push_back(p_Line);
+        },
+        &l_Lines);
+    tw_song* l_Song = Open(HeldNoteSong().Bytes());
+    tw_set_log_function(nullptr, nullptr);
+    tw_song_close(l_Song);
+    ASSERT_EQ(1u, l_Lines.size());
+    EXPECT_EQ("Read in 122 bytes.\n", l_Lines[0]);
+}
+
+TEST(DecoderApi, TheBuiltInBankHoldsTheSampleFilesSamples)
+{
+    for (int i = 0; i < 100; ++i) {
+        const WavData l_Wav =
+            ReadWav(std::string(TUNEWRIGHT_DATA_DIR) + "/melody/melody" + std::to_string(i) + ".wav");
+        const Org::BuiltinBank::Sample& l_Sample = Org::BuiltinBank::MELODY[i];
+        ASSERT_TRUE(l_Wav.ok) << i;
+        EXPECT_EQ(l_Wav.rate, int(l_Sample.rate));
+        EXPECT_TRUE(l_Wav.samples == std::vector<std::int16_t>(l_Sample.pcm, l_Sample.pcm + l_Sample.frames))
+            << i;
+    }
+    const char* const l_Drums[12] = {"Bass01", "Bass02", "Snare01", "Snare02", "Tom01",  "HiClose",
+                                     "HiOpen", "Crash",  "Per01",   "Per02",   "Bass03", "Tom02"};
+    for (int i = 0; i < 12; ++i) {
+        const WavData l_Wav =
+            ReadWav(std::string(TUNEWRIGHT_DATA_DIR) + "/percussion/" + l_Drums[i] + ".wav");
+        const Org::BuiltinBank::Sample& l_Sample = Org::BuiltinBank::PERCUSSION[i];
+        ASSERT_TRUE(l_Wav.ok) << l_Drums[i];
+        EXPECT_TRUE(l_Wav.samples == std::vector<std::int16_t>(l_Sample.pcm, l_Sample.pcm + l_Sample.frames))
+            << l_Drums[i];
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The engine call that builds the songs' instruments: raw 16-bit PCM from memory, nothing looser.
+TEST(DecoderEngine, TakesRawSixteenBitMemoryWithAWholeLayoutOnly)
+{
+    FMOD_SYSTEM* l_System = nullptr;
+    ASSERT_EQ(FMOD_OK, FMOD_System_Create(&l_System));
+    ASSERT_EQ(FMOD_OK, FMOD_System_SetOutput(l_System, FMOD_OUTPUTTYPE_NOSOUND_NRT));
+    ASSERT_EQ(FMOD_OK, FMOD_System_Init(l_System, 4, FMOD_INIT_NORMAL, nullptr));
+    const std::int16_t l_Pcm[6] = {0, 1000, -1000, 32767, -32768, 5};
+    const char* l_Data = reinterpret_cast<const char*>(l_Pcm);
+    const FMOD_MODE l_Raw = FMOD_SOFTWARE | FMOD_LOOP_OFF | FMOD_OPENMEMORY | FMOD_OPENRAW;
+    auto Info = [](unsigned p_Bytes, int p_Channels, FMOD_SOUND_FORMAT p_Format) {
+        FMOD_CREATESOUNDEXINFO l_Info = {};
+        l_Info.cbsize = sizeof l_Info;
+        l_Info.length = p_Bytes;
+        l_Info.numchannels = p_Channels;
+        l_Info.defaultfrequency = 44100;
+        l_Info.format = p_Format;
+        return l_Info;
+    };
+    FMOD_SOUND* l_Sound = nullptr;
+    FMOD_CREATESOUNDEXINFO l_Info = Info(sizeof l_Pcm, 2, FMOD_SOUND_FORMAT_PCM16);
+    ASSERT_EQ(FMOD_OK, FMOD_System_CreateSound(l_System, l_Data, l_Raw, &l_Info, &l_Sound));
+    unsigned l_Frames = 0;
+    EXPECT_EQ(FMOD_OK, FMOD_Sound_GetLength(l_Sound, &l_Frames, FMOD_TIMEUNIT_PCM));
+    EXPECT_EQ(3u, l_Frames);
+
+    EXPECT_EQ(FMOD_ERR_UNSUPPORTED,
+              FMOD_System_CreateSound(l_System, l_Data, FMOD_SOFTWARE | FMOD_OPENMEMORY, &l_Info, &l_Sound));
+    l_Info = Info(sizeof l_Pcm, 2, FMOD_SOUND_FORMAT_PCM8);
+    EXPECT_EQ(FMOD_ERR_FORMAT, FMOD_System_CreateSound(l_System, l_Data, l_Raw, &l_Info, &l_Sound));
+    l_Info = Info(3, 2, FMOD_SOUND_FORMAT_PCM16);  // not one whole frame
+    EXPECT_EQ(FMOD_ERR_FORMAT, FMOD_System_CreateSound(l_System, l_Data, l_Raw, &l_Info, &l_Sound));
+    l_Info = Info(sizeof l_Pcm, 3, FMOD_SOUND_FORMAT_PCM16);
+    EXPECT_EQ(FMOD_ERR_FORMAT, FMOD_System_CreateSound(l_System, l_Data, l_Raw, &l_Info, &l_Sound));
+    l_Info = Info(sizeof l_Pcm, 2, FMOD_SOUND_FORMAT_PCM16);
+    l_Info.cbsize = 4;
+    EXPECT_EQ(FMOD_ERR_INVALID_PARAM, FMOD_System_CreateSound(l_System, l_Data, l_Raw, &l_Info, &l_Sound));
+    FMOD_System_Release(l_System);
+}
+
+}  // namespace
