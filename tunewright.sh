@@ -3,6 +3,7 @@
 #   ./tunewright.sh play [SONG]   plays a bundled song (or SONG) in the player
 #   ./tunewright.sh test          builds and runs every test (as CI does)
 set -euo pipefail
+l_StartDir="$PWD"
 cd "$(dirname "$0")"
 
 l_Job="${1:-}"
@@ -11,11 +12,13 @@ case "$l_Job" in
     scripts/install-deps.sh
     cmake -S . -B build/play -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTUNEWRIGHT_BUILD_BENCH=OFF
     cmake --build build/play -j"$(nproc)"
-    l_Song="${2:-songs/harbour-lights.org}"
-    # The player reads its samples, font and themes relative to the working directory.
-    case "$l_Song" in /*) ;; songs/*) ;; *) l_Song="$PWD/$l_Song" ;; esac
-    cd build/play/data
-    exec ../source/razovid/tunewright-player "$l_Song"
+    # A song given on the command line is relative to where the script was started. The player,
+    # started here (no data folders), finds the build tree's samples, font and themes itself.
+    l_Song="songs/harbour-lights.org"
+    if [ -n "${2:-}" ]; then
+      case "$2" in /*) l_Song="$2" ;; *) l_Song="$l_StartDir/$2" ;; esac
+    fi
+    exec build/play/source/razovid/tunewright-player "$l_Song"
     ;;
   test)
     scripts/install-deps.sh

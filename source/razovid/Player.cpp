@@ -4,15 +4,22 @@
 
 #include <SDL.h>
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "AudioDevice.h"
+#include "DataDir.h"
 #include "Expand.h"
 #include "GraphicsOpenGL.h"
 #include "OrgSong.h"
+#include "SongInput.h"
 #include "Themes.h"
 #include "Widgets.h"
 
@@ -22,6 +29,55 @@ Org::Sampler* sampler = nullptr;
 void VolumeRegister(float Current) { sampler->SetMasterVolume(Current); }
 
 namespace {
+
+const char* const g_Usage = "usage: tunewright-player SONG.org\n";
+
+const char* const g_Help =
+    "Plays an Org-02 song in a window until the window is closed; drag the slider for the volume.\n"
+    "The samples, font and themes are read from the working directory when it has gfx/ or melody/,\n"
+    "otherwise from the installed data.\n"
+    "  --help     this text\n"
+    "  --version  the version\n";
+
+// --help or --version among the arguments: prints the answer and ends with status 0, before
+// any window or sound device is opened. Every other argument is left to be the song path.
+void AnswerInfoRequest(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string l_Arg = argv[i];
+        if (l_Arg == "--help") {
+            std::fputs(g_Usage, stdout);
+            std::fputs(g_Help, stdout);
+            std::exit(0);
+        }
+        if (l_Arg == "--version") {
+            std::puts("tunewright-player " TUNEWRIGHT_VERSION);
+            std::exit(0);
+        }
+    }
+}
+
+// The samples, font and themes are read relative to the working directory. A player started
+// anywhere but a data folder moves into the installed data instead, the song's path first made
+// absolute so that it still names the file the user meant.
+void MoveToDataIfNeeded(const char* p_Argv0, std::string& p_SongPath)
+{
+    if (HasDataFolders("."))
+        return;
+    const std::string l_Dir = FindDataDir(p_Argv0);
+    if (l_Dir.empty()) {
+        std::fputs(
+            "cannot find the player's data (gfx/, melody/, percussion/): start it in its data folder\n",
+            stderr);
+        return;
+    }
+    const std::string l_Song = AbsolutePath(p_SongPath);
+    if (chdir(l_Dir.c_str()) != 0) {
+        std::fprintf(stderr, "cannot use the data folder '%s': %s\n", l_Dir.c_str(), std::strerror(errno));
+        return;
+    }
+    p_SongPath = l_Song;
+}
 
 // The theme list holds every entry of "./gfx/" in the directory's own order, the font file
 // among them; start with the first entry that really is a theme, so that the look does not
@@ -47,9 +103,12 @@ int main(int argc, char** argv)
 #endif
 {
     if (argc < 2) {
-        std::fputs("usage: tunewright-player SONG.org\n", stderr);
+        std::fputs(g_Usage, stderr);
         return 2;
     }
+    AnswerInfoRequest(argc, argv);
+    std::string l_SongPath = argv[argc - 1];
+    MoveToDataIfNeeded(argv[0], l_SongPath);
 
     float l_Volume = 0.5f;
     std::vector<Widget*> l_WidgetList;
@@ -75,7 +134,12 @@ int main(int argc, char** argv)
     InitFMOD();
     sampler = new Org::Sampler;
 
-    Org::OrgSong song(std::string(argv[argc - 1]));
+    // A song that cannot be read plays as the blank song, as an empty file does; say why.
+    std::vector<std::uint8_t> l_SongBytes;
+    std::string l_ReadError;
+    if (!Org::ReadSongInput(l_SongPath, l_SongBytes, l_ReadError))
+        std::fprintf(stderr, "cannot read song '%s': %s\n", argv[argc - 1], l_ReadError.c_str());
+    Org::OrgSong song(l_SongBytes.data(), l_SongBytes.size());
     song.Play();
     sampler->SetMasterVolume(l_Volume);
 

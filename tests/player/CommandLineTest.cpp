@@ -68,6 +68,29 @@ TEST(PlayerCommandLine, NoArgumentPrintsOneLineOfUsageAndExits2)
     EXPECT_FALSE(std::filesystem::exists(l_Dir.Path("capture.raw"))) << "the sound device was opened";
 }
 
+TEST(PlayerCommandLine, HelpAndVersionPrintAndExit0WithoutWindowOrSound)
+{
+    // No display at all: a player that tried to open its window would fail and exit 1.
+    for (const std::string l_Request : {"--help", "--version"}) {
+        SCOPED_TRACE(l_Request);
+        OrgTest::TempDir l_Dir;
+        ChildProcess l_Player;
+        RunToEnd(l_Player, l_Dir, {"songs/none.org", l_Request}, {{"DISPLAY", ""}});
+        if (HasFatalFailure())
+            return;
+        EXPECT_EQ(WEXITSTATUS(l_Player.ExitStatus()), 0) << l_Player.Stdout() << l_Player.Stderr();
+        EXPECT_EQ(l_Player.Stderr(), "");
+        const std::string l_Out = l_Player.Stdout();
+        if (l_Request == "--version")
+            EXPECT_EQ(l_Out, "tunewright-player " TUNEWRIGHT_VERSION "\n");
+        else
+            EXPECT_TRUE(l_Out.rfind("usage: tunewright-player", 0) == 0 &&
+                        l_Out.find("--version") != std::string::npos)
+                << l_Out;
+        EXPECT_FALSE(std::filesystem::exists(l_Dir.Path("capture.raw"))) << "the sound device was opened";
+    }
+}
+
 TEST(PlayerCommandLine, NoDisplayReportsTheWindowErrorAndExits1)
 {
     OrgTest::TempDir l_Dir;

@@ -29,21 +29,15 @@ bool ShowsBackground(const Picture& p_Shot, const Picture& p_Background)
     l_Top.Add(g_WindowWidth - 1, 60);
     l_Bottom.Add(0, 300);
     l_Bottom.Add(g_WindowWidth - 1, g_WindowHeight - 1);
-    return CountDiffering(p_Shot, p_Background, l_Top, {}, 4) == 0
-           && CountDiffering(p_Shot, p_Background, l_Bottom, {}, 4) == 0;
+    return CountDiffering(p_Shot, p_Background, l_Top, {}, 4) == 0 &&
+           CountDiffering(p_Shot, p_Background, l_Bottom, {}, 4) == 0;
 }
 
 }  // namespace
 
-std::string PlayerPath()
-{
-    return TUNEWRIGHT_PLAYER_PATH;
-}
+std::string PlayerPath() { return TUNEWRIGHT_PLAYER_PATH; }
 
-std::string DataDir()
-{
-    return TUNEWRIGHT_DATA_DIR;
-}
+std::string DataDir() { return TUNEWRIGHT_DATA_DIR; }
 
 void WriteAlsaCapture(const std::string& p_Home, const std::string& p_Capture)
 {
@@ -78,8 +72,8 @@ void PlayerSession::SetUp()
     ASSERT_TRUE(m_Screen.Ok()) << m_Screen.Error();
     TakeDisplayLock();
     m_Background = LoadPngOverBlack(DataDir() + "/" + g_BackgroundFile);
-    ASSERT_EQ(m_Background.Width(), g_WindowWidth) << "cannot read the theme's background " << g_BackgroundFile
-                                                   << " in " << DataDir();
+    ASSERT_EQ(m_Background.Width(), g_WindowWidth)
+        << "cannot read the theme's background " << g_BackgroundFile << " in " << DataDir();
     ASSERT_EQ(m_Background.Height(), g_WindowHeight);
     WriteAlsaCapture(m_Temp.Path("home"), CapturePath());
 }
@@ -88,7 +82,8 @@ void PlayerSession::TearDown()
 {
     if (HasFailure() && !m_LastShot.Empty()) {
         const auto* l_Info = ::testing::UnitTest::GetInstance()->current_test_info();
-        const std::string l_Name = std::string("player-") + l_Info->test_suite_name() + "." + l_Info->name() + ".png";
+        const std::string l_Name =
+            std::string("player-") + l_Info->test_suite_name() + "." + l_Info->name() + ".png";
         if (m_LastShot.SavePng(l_Name))
             std::printf("The last picture of the window is in %s/%s\n",
                         std::filesystem::current_path().c_str(), l_Name.c_str());
@@ -120,19 +115,20 @@ std::string PlayerSession::WriteSong(const std::string& p_Name, const OrgTest::S
     return l_Path;
 }
 
-bool PlayerSession::Launch(const std::vector<std::string>& p_Arguments)
+bool PlayerSession::Launch(const std::vector<std::string>& p_Arguments, const std::string& p_Program,
+                           const std::string& p_WorkDir)
 {
-    std::vector<std::string> l_Args = {PlayerPath()};
+    std::vector<std::string> l_Args = {p_Program};
     l_Args.insert(l_Args.end(), p_Arguments.begin(), p_Arguments.end());
     // The window goes to the bottom-right part of the screen, clear of the corner where other
     // programs' windows open.
     const int l_X = std::max(0, m_Screen.Width() - g_WindowWidth - 40);
     const int l_Y = std::max(0, m_Screen.Height() - g_WindowHeight - 40);
-    if (!m_Player.Start(l_Args, DataDir(),
+    if (!m_Player.Start(l_Args, p_WorkDir,
                         {{"HOME", m_Temp.Path("home")},
                          {"SDL_VIDEO_WINDOW_POS", std::to_string(l_X) + "," + std::to_string(l_Y)}},
                         m_Temp.Path())) {
-        ADD_FAILURE() << "cannot start " << PlayerPath();
+        ADD_FAILURE() << "cannot start " << p_Program;
         return false;
     }
     const Clock::time_point l_Deadline = m_Player.StartTime() + g_StartTimeout;
@@ -144,8 +140,9 @@ bool PlayerSession::Launch(const std::vector<std::string>& p_Arguments)
         }
         if (m_Window == 0)
             m_Window = m_Screen.FindWindowOf(m_Player.Pid());
-        if (m_Window != 0 && ShowsBackground(m_LastShot = m_Screen.Grab(m_Window, g_WindowWidth, g_WindowHeight),
-                                             m_Background)) {
+        if (m_Window != 0 &&
+            ShowsBackground(m_LastShot = m_Screen.Grab(m_Window, g_WindowWidth, g_WindowHeight),
+                            m_Background)) {
             m_FirstFrameSeconds = std::chrono::duration<double>(Clock::now() - m_Player.StartTime()).count();
             return true;
         }
@@ -182,7 +179,8 @@ void PlayerSession::Pause(double p_Seconds)
 
 std::string PlayerSession::Diagnostics() const
 {
-    return "player's standard output:\n" + m_Player.Stdout() + "\nplayer's standard error:\n" + m_Player.Stderr();
+    return "player's standard output:\n" + m_Player.Stdout() + "\nplayer's standard error:\n" +
+           m_Player.Stderr();
 }
 
 }  // namespace PlayerTest

@@ -36,18 +36,21 @@ OrgTest::SongImage SteadyToneSong();
 OrgTest::SongImage PulseSong();
 const int g_PulseSongOnsetMs = 250;
 
-class PlayerSession : public ::testing::Test {
+class PlayerSession : public ::testing::Test
+{
 protected:
     void SetUp() override;
     void TearDown() override;
 
     // Writes a song into the test's folder and returns its absolute path.
     std::string WriteSong(const std::string& p_Name, const OrgTest::SongImage& p_Song);
-    // Starts the player with these arguments and waits for its first frame showing the theme's
-    // background; false (with the reason added as a failure) when it does not come.
-    bool Launch(const std::vector<std::string>& p_Arguments);
+    // Starts the player with these arguments (by default the built one, in the data folder) and
+    // waits for its first frame showing the theme's background; false (with the reason added as
+    // a failure) when it does not come.
+    bool Launch(const std::vector<std::string>& p_Arguments, const std::string& p_Program = PlayerPath(),
+                const std::string& p_WorkDir = DataDir());
 
-    Picture Shot();                   // the window now; also kept for a look after a failure
+    Picture Shot();                               // the window now; also kept for a look after a failure
     std::vector<float> Listen(double p_Seconds);  // the next p_Seconds of the player's sound
     void Pause(double p_Seconds);
     std::string CapturePath() const { return m_Temp.Path("capture.raw"); }
@@ -58,7 +61,7 @@ protected:
     Screen m_Screen;
     ChildProcess m_Player;
     Window m_Window = 0;
-    Picture m_Background;      // the theme's background, as it should show
+    Picture m_Background;            // the theme's background, as it should show
     double m_FirstFrameSeconds = 0;  // from start to the first frame with the background
 
 private:

@@ -82,6 +82,35 @@ TEST_F(PlayerWindow, LastArgumentNamingAMissingFilePlaysTheBlankSongAndShowsItsP
     const std::string l_Error = m_Player.Stderr();
     EXPECT_NE(l_Error.find("Read in 114 bytes.\n"), std::string::npos) << Diagnostics();
     EXPECT_EQ(l_Error.find("Read in"), l_Error.rfind("Read in")) << Diagnostics();
+    // and one line says why, naming the path as it was given.
+    const std::string l_Why = "cannot read song '" + l_Song + "': No such file or directory\n";
+    EXPECT_NE(l_Error.find(l_Why), std::string::npos) << Diagnostics();
+    EXPECT_EQ(l_Error.find("cannot read song"), l_Error.rfind("cannot read song")) << Diagnostics();
+}
+
+TEST_F(PlayerWindow, InstalledPlayerStartedFromRootUsesTheInstalledDataAndPlaysTheSong)
+{
+    // A real installation of this build, started from a folder without data, with the song
+    // given by its absolute path, as a file manager or a shell elsewhere would start it.
+    const std::string l_Prefix = m_Temp.Path("prefix");
+    std::string l_Output;
+    ASSERT_TRUE(RunTool({TUNEWRIGHT_CMAKE_COMMAND, "--install", TUNEWRIGHT_BUILD_DIR, "--prefix", l_Prefix},
+                        &l_Output))
+        << l_Output;
+    const std::string l_Song = WriteSong("steady.org", SteadyToneSong());
+    ASSERT_TRUE(Launch({l_Song}, l_Prefix + "/bin/tunewright-player", "/"));
+
+    const Picture l_Shot = Shot();
+    const Box l_Title = CheckTitle(l_Shot, m_Background, SmallFontWidth(l_Song));
+    CheckSlider(l_Shot, m_Background, 145);
+    CheckBackground(l_Shot, m_Background, l_Title);
+    EXPECT_GT(Rms(Listen(1.0)), 0.01) << "the song is not heard\n" << Diagnostics();
+
+    // It runs in the installed data folder, not in the build tree's.
+    std::error_code l_Ignored;
+    EXPECT_EQ(std::filesystem::canonical("/proc/" + std::to_string(m_Player.Pid()) + "/cwd", l_Ignored),
+              std::filesystem::canonical(l_Prefix + "/" TUNEWRIGHT_INSTALL_DATADIR, l_Ignored));
+    EXPECT_EQ(m_Player.Stderr().find("cannot"), std::string::npos) << Diagnostics();
 }
 
 TEST_F(PlayerWindow, SongNamedWithEveryByteValueShowsItsWindowAndPlays)

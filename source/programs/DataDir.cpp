@@ -8,11 +8,16 @@
 
 namespace {
 
+bool IsDirectory(const std::string& p_Path)
+{
+    struct stat l_Info;
+    return stat(p_Path.c_str(), &l_Info) == 0 && S_ISDIR(l_Info.st_mode);
+}
+
 bool HasSamples(const std::string& p_Dir)
 {
     struct stat l_Info;
-    return stat((p_Dir + "/melody/melody0.wav").c_str(), &l_Info) == 0 &&
-           stat((p_Dir + "/percussion").c_str(), &l_Info) == 0 && S_ISDIR(l_Info.st_mode);
+    return stat((p_Dir + "/melody/melody0.wav").c_str(), &l_Info) == 0 && IsDirectory(p_Dir + "/percussion");
 }
 
 std::string ProgramDir(const char* p_Argv0)
@@ -41,4 +46,19 @@ std::string FindDataDir(const char* p_Argv0)
         if (HasSamples(l_Dir))
             return l_Dir;
     return std::string();
+}
+
+bool HasDataFolders(const std::string& p_Dir)
+{
+    return IsDirectory(p_Dir + "/gfx") || IsDirectory(p_Dir + "/melody");
+}
+
+std::string AbsolutePath(const std::string& p_Path)
+{
+    if (p_Path.empty() || p_Path[0] == '/')
+        return p_Path;
+    char l_Dir[PATH_MAX];
+    if (getcwd(l_Dir, sizeof(l_Dir)) == nullptr)
+        return p_Path;
+    return std::string(l_Dir) + "/" + p_Path;
 }

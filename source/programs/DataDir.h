@@ -1,0 +1,18 @@
+#ifndef TUNEWRIGHT_DATADIR_H
+#define TUNEWRIGHT_DATADIR_H
+
+#include <string>
+
+// The folder holding the instrument samples for a program started as p_Argv0: the installed
+// data beside the program (../share/tunewright), the build tree's data, or the working directory.
+// Empty when none of them has the samples.
+std::string FindDataDir(const char* p_Argv0);
+
+// True when p_Dir has a "gfx" or a "melody" folder: a folder the player can run in as it is.
+bool HasDataFolders(const std::string& p_Dir);
+
+// p_Path made absolute against the working directory; an absolute or empty path, or one that
+// cannot be resolved because the working directory is unknown, comes back unchanged.
+std::string AbsolutePath(const std::string& p_Path);
+
+#endif
