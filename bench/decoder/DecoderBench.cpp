@@ -76,6 +76,8 @@ std::vector<unsigned char> SixteenVoiceSong()
     return l_Out;
 }
 
+// Only the first iteration decodes the song's instruments; the rest share that copy, as every song
+// opened after a process's first with the same instruments does.
 void BM_DecoderOpenAndFirstSecond(benchmark::State& p_State)
 {
     const std::vector<unsigned char> l_Bytes = ReadBytes(kSong);
@@ -154,7 +156,8 @@ long ResidentKiB()
 }
 
 // Resident memory added by songs open at once, each having rendered its first block (so that its
-// engine and instruments exist). The first song also brings in the built-in bank's pages it uses.
+// engine and instruments exist). The first song also brings in the built-in bank's pages it uses
+// and the one decoded copy of its instruments that every later song shares.
 void BM_DecoderMemory(benchmark::State& p_State)
 {
     const int l_Count = static_cast<int>(p_State.range(0));

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "AudioDevice.h"
+#include "BankSounds.h"
 #include "BuiltinBank.h"
 #include "fmod_readmix.h"
 
@@ -13,23 +14,6 @@ namespace Org {
 namespace {
 
 constexpr unsigned long long FOREVER = std::numeric_limits<unsigned long long>::max();
-
-// A bank sample as an engine sound of p_System: melody waveforms loop, drums play once.
-FMOD_SOUND* MakeSound(FMOD_SYSTEM* p_System, const BuiltinBank::Sample& p_Sample, bool p_Loop)
-{
-    FMOD_CREATESOUNDEXINFO l_Info = {};
-    l_Info.cbsize = sizeof l_Info;
-    l_Info.length = p_Sample.frames * sizeof(std::int16_t);
-    l_Info.numchannels = 1;
-    l_Info.defaultfrequency = static_cast<int>(p_Sample.rate);
-    l_Info.format = FMOD_SOUND_FORMAT_PCM16;
-    const FMOD_MODE l_Mode =
-        FMOD_SOFTWARE | FMOD_OPENMEMORY | FMOD_OPENRAW | (p_Loop ? FMOD_LOOP_NORMAL : FMOD_LOOP_OFF);
-    FMOD_SOUND* l_Sound = nullptr;
-    FmodErrorCheck(FMOD_System_CreateSound(p_System, reinterpret_cast<const char*>(p_Sample.pcm), l_Mode,
-                                           &l_Info, &l_Sound));
-    return l_Sound;
-}
 
 }  // namespace
 
@@ -162,10 +146,10 @@ bool SongDecoder::StartEngine(int p_Rate, unsigned long long p_Beat)
         const int l_Id = song->instruments[l_Track].id;
         if (l_Track <= SamplerRules::LAST_MELODY_TRACK && l_Id < SamplerRules::MELODY_SAMPLES &&
             melodysamples[l_Id] == nullptr)
-            melodysamples[l_Id] = MakeSound(system, BuiltinBank::MELODY[l_Id], true);
+            melodysamples[l_Id] = MakeBankSound(system, BuiltinBank::MELODY[l_Id], true);
         if (l_Track > SamplerRules::LAST_MELODY_TRACK && l_Id < SamplerRules::PERCUSSION_SAMPLES &&
             percussionsamples[l_Id] == nullptr)
-            percussionsamples[l_Id] = MakeSound(system, BuiltinBank::PERCUSSION[l_Id], false);
+            percussionsamples[l_Id] = MakeBankSound(system, BuiltinBank::PERCUSSION[l_Id], false);
     }
 
     rate = p_Rate;

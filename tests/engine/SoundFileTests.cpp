@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <fstream>
+#include <memory>
+#include <thread>
 
 using namespace EngineTest;
 
@@ -171,6 +173,70 @@ TEST_F(SoundFiles, LoopOffWinsOverLoopNormalAndUnsupportedModesAreRefused)
               FMOD_ERR_INVALID_PARAM);
     EXPECT_EQ(FMOD_System_CreateSound(engine.system, l_Path.c_str(), FMOD_DEFAULT, nullptr, nullptr),
               FMOD_ERR_INVALID_PARAM);
+}
+
+}  // namespace
+
+namespace {
+
+// Raw sounds pointed at the same memory share one decoded copy across systems, made once even
+// when two threads ask at once; copied memory, another layout or another loop get their own;
+// once the last sharer is gone the memory is decoded afresh.
+TEST(SharedSounds, PointedMemoryIsDecodedOnceWhileItsSoundsLive)
+{
+    std::vector<std::int16_t> l_Pcm(300);
+    for (std::size_t i = 0; i < l_Pcm.size(); ++i)
+        l_Pcm[i] = std::int16_t(i * 97);
+    FMOD_CREATESOUNDEXINFO l_Info = {};
+    l_Info.cbsize = sizeof l_Info;
+    l_Info.length = unsigned(l_Pcm.size() * sizeof(std::int16_t));
+    l_Info.numchannels = 1;
+    l_Info.defaultfrequency = 44100;
+    l_Info.format = FMOD_SOUND_FORMAT_PCM16;
+    const char* l_Data = reinterpret_cast<const char*>(l_Pcm.data());
+    const FMOD_MODE l_Pointed = FMOD_SOFTWARE | FMOD_LOOP_NORMAL | FMOD_OPENMEMORY_POINT | FMOD_OPENRAW;
+    auto Decoded = [](FMOD_SOUND* p_Sound) { return reinterpret_cast<SoundEngine::Sound*>(p_Sound)->data; };
+
+    OfflineSystem l_First, l_Second;
+    FMOD_SOUND* l_Sounds[2] = {nullptr, nullptr};
+    std::thread l_Other([&] {
+        EXPECT_EQ(FMOD_OK,
+                  FMOD_System_CreateSound(l_Second.system, l_Data, l_Pointed, &l_Info, &l_Sounds[1]));
+    });
+    EXPECT_EQ(FMOD_OK, FMOD_System_CreateSound(l_First.system, l_Data, l_Pointed, &l_Info, &l_Sounds[0]));
+    l_Other.join();
+    ASSERT_TRUE(l_Sounds[0] != nullptr && l_Sounds[1] != nullptr);
+    auto l_Shared = Decoded(l_Sounds[0]);
+    EXPECT_EQ(l_Shared, Decoded(l_Sounds[1]));
+
+    FMOD_SOUND* l_Copied = nullptr;
+    FMOD_SOUND* l_OneShot = nullptr;
+    ASSERT_EQ(FMOD_OK, FMOD_System_CreateSound(l_First.system, l_Data,
+                                               l_Pointed ^ FMOD_OPENMEMORY_POINT ^ FMOD_OPENMEMORY, &l_Info,
+                                               &l_Copied));
+    ASSERT_EQ(FMOD_OK,
+              FMOD_System_CreateSound(l_First.system, l_Data, l_Pointed ^ FMOD_LOOP_NORMAL ^ FMOD_LOOP_OFF,
+                                      &l_Info, &l_OneShot));
+    EXPECT_NE(l_Shared, Decoded(l_Copied));
+    EXPECT_EQ(l_Shared->samples, Decoded(l_Copied)->samples);  // sharing changes nothing heard
+    EXPECT_NE(l_Shared, Decoded(l_OneShot));
+    EXPECT_FALSE(Decoded(l_OneShot)->loop);
+
+    // Played while the other system releases its sound: the copy stays until the last sharer goes.
+    ASSERT_NE(nullptr, l_First.Play(l_Sounds[0]));
+    EXPECT_EQ(FMOD_OK, FMOD_Sound_Release(l_Sounds[1]));
+    l_First.Render(2);
+    EXPECT_GT(Peak(l_First.Mixed().Channel(0)), 0.1f);
+    const std::weak_ptr<const SoundEngine::SoundData> l_Gone = l_Shared;
+    l_Shared.reset();
+    EXPECT_FALSE(l_Gone.expired());
+    EXPECT_EQ(FMOD_OK, FMOD_Sound_Release(l_Sounds[0]));
+    EXPECT_TRUE(l_Gone.expired());  // not held by the cache, nor by a stopped voice or fade
+
+    l_Pcm[0] = 12345;
+    FMOD_SOUND* l_Again = nullptr;
+    ASSERT_EQ(FMOD_OK, FMOD_System_CreateSound(l_Second.system, l_Data, l_Pointed, &l_Info, &l_Again));
+    EXPECT_EQ(12345.0f / 32768.0f, Decoded(l_Again)->Frame0()[0]) << "the first copy was not kept";
 }
 
 }  // namespace

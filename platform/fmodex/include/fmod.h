@@ -137,6 +137,9 @@ typedef enum
 #define FMOD_CREATESAMPLE    0x00000100
 #define FMOD_OPENMEMORY      0x00000800
 #define FMOD_OPENRAW         0x00001000
+/* As FMOD_OPENMEMORY, but the memory must stay as it is while the sound lives: sounds made from
+   the same memory with the same layout then share one decoded copy. */
+#define FMOD_OPENMEMORY_POINT 0x10000000
 
 #define FMOD_TIMEUNIT_MS       0x00000001
 #define FMOD_TIMEUNIT_PCM      0x00000002
@@ -144,8 +147,8 @@ typedef enum
 
 #define FMOD_INIT_NORMAL 0x00000000
 
-/* Extra information for CreateSound: the layout of raw sample data in memory (FMOD_OPENMEMORY |
-   FMOD_OPENRAW). cbsize is sizeof(FMOD_CREATESOUNDEXINFO); length is in bytes. */
+/* Extra information for CreateSound: the layout of raw sample data in memory (FMOD_OPENMEMORY or
+   FMOD_OPENMEMORY_POINT, with FMOD_OPENRAW). cbsize is sizeof(FMOD_CREATESOUNDEXINFO); length is in bytes. */
 typedef struct FMOD_CREATESOUNDEXINFO
 {
     int cbsize;

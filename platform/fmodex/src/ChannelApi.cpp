@@ -22,7 +22,7 @@ FMOD_RESULT GetFromVoice(FMOD_CHANNEL* p_Handle, Value* p_Out, Read&& p_Read)
 }
 
 // A position in the sound's frames, from or to the given time unit.
-bool FramesFromUnit(const Sound& p_Sound, unsigned p_Value, FMOD_TIMEUNIT p_Unit, std::uint64_t& p_Frames)
+bool FramesFromUnit(const SoundData& p_Sound, unsigned p_Value, FMOD_TIMEUNIT p_Unit, std::uint64_t& p_Frames)
 {
     switch (p_Unit) {
     case FMOD_TIMEUNIT_PCM:
@@ -39,7 +39,7 @@ bool FramesFromUnit(const Sound& p_Sound, unsigned p_Value, FMOD_TIMEUNIT p_Unit
     }
 }
 
-bool UnitFromFrames(const Sound& p_Sound, std::uint64_t p_Frames, FMOD_TIMEUNIT p_Unit, unsigned& p_Value)
+bool UnitFromFrames(const SoundData& p_Sound, std::uint64_t p_Frames, FMOD_TIMEUNIT p_Unit, unsigned& p_Value)
 {
     switch (p_Unit) {
     case FMOD_TIMEUNIT_PCM:
@@ -151,7 +151,8 @@ FMOD_RESULT F_API FMOD_Channel_SetPosition(FMOD_CHANNEL* channel, unsigned int p
 {
     return WithVoice(channel, [=](System&, Voice& p_Voice) {
         std::uint64_t l_Frames = 0;
-        if (!FramesFromUnit(*p_Voice.sound, position, postype, l_Frames) || l_Frames >= p_Voice.sound->frames)
+        if (!FramesFromUnit(*p_Voice.sound->data, position, postype, l_Frames) ||
+            l_Frames >= p_Voice.sound->data->frames)
             return FMOD_ERR_INVALID_PARAM;
         p_Voice.position = l_Frames << 32;
         return FMOD_OK;
@@ -164,7 +165,7 @@ FMOD_RESULT F_API FMOD_Channel_GetPosition(FMOD_CHANNEL* channel, unsigned int* 
     if (position == nullptr)
         return FMOD_ERR_INVALID_PARAM;
     return WithVoice(channel, [=](System&, Voice& p_Voice) {
-        return UnitFromFrames(*p_Voice.sound, p_Voice.position >> 32, postype, *position)
+        return UnitFromFrames(*p_Voice.sound->data, p_Voice.position >> 32, postype, *position)
                    ? FMOD_OK
                    : FMOD_ERR_INVALID_PARAM;
     });

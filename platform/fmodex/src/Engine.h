@@ -28,10 +28,10 @@ constexpr unsigned kUnrolledLoopFrames = 1024;
 // for a looping sound the guards continue the loop round its seam (the frames after the end are
 // the first ones, those before the start the last ones); for a one-shot they are silence.
 // A looping sound's frames are repeated to kUnrolledLoopFrames or more.
-struct Sound
+// Never changed once made, so that sounds decoded from the same memory can share one.
+struct SoundData
 {
-    System* owner = nullptr;
-    std::vector<float> data;
+    std::vector<float> samples;
     unsigned frames = 0;
     unsigned playable = 0;  // frames laid out: `frames` times the loop's repeats
     int channels = 1;
@@ -39,7 +39,14 @@ struct Sound
     int bytespersample = 2;  // of the file's encoding, for FMOD_TIMEUNIT_PCMBYTES
     bool loop = false;
 
-    const float* Frame0() const { return data.data() + std::size_t(kGuardFrames) * channels; }
+    const float* Frame0() const { return samples.data() + std::size_t(kGuardFrames) * channels; }
+};
+
+// A sound of one system: its own handle over decoded data it may share with other sounds.
+struct Sound
+{
+    System* owner = nullptr;
+    std::shared_ptr<const SoundData> data;
 };
 
 // A voice's left and right gain moving from one value to another over a short window, so that no

@@ -22,7 +22,7 @@ struct Gains
 Gains VoiceGains(Voice& p_Voice, float p_Master)
 {
     const float l_Gain = p_Voice.volume * p_Master;
-    if (p_Voice.sound->channels == 1) {
+    if (p_Voice.sound->data->channels == 1) {
         if (p_Voice.pan != p_Voice.panfor) {
             const float l_Angle = (p_Voice.pan + 1.0f) * 0.785398163f;
             p_Voice.panleft = std::cos(l_Angle);
@@ -37,8 +37,9 @@ Gains VoiceGains(Voice& p_Voice, float p_Master)
 // Mixes one playing sound in spans that end where the sound loops or ends, or where its gain ramp
 // ends, so the kernel itself never checks a bound. A step may exceed a whole loop; the wrap then
 // takes the remainder. Returns false once a one-shot has played its last frame.
-bool MixPlayback(const KernelSet& p_Kernels, int p_Resampler, const Sound& p_Sound, std::uint64_t& p_Position,
-                 std::uint64_t p_Step, GainRamp& p_Gain, float* p_Out, unsigned p_Frames)
+bool MixPlayback(const KernelSet& p_Kernels, int p_Resampler, const SoundData& p_Sound,
+                 std::uint64_t& p_Position, std::uint64_t p_Step, GainRamp& p_Gain, float* p_Out,
+                 unsigned p_Frames)
 {
     // Positions below l_End are playable: a loop runs on through its repeats and wraps by whole
     // passes of its length, a one-shot ends after its last frame.
@@ -105,16 +106,16 @@ void MixBlock(System& p_System, std::int16_t* p_Out, unsigned p_Frames)
             continue;
         const Gains l_Target = VoiceGains(l_Voice, l_Master);
         l_Voice.gain.Aim(l_Target.left, l_Target.right, p_System.rampframes);
-        if (!MixPlayback(l_Kernels, l_Resampler, *l_Voice.sound, l_Voice.position, l_Voice.step, l_Voice.gain,
-                         l_Mix, p_Frames))
+        if (!MixPlayback(l_Kernels, l_Resampler, *l_Voice.sound->data, l_Voice.position, l_Voice.step,
+                         l_Voice.gain, l_Mix, p_Frames))
             EndVoice(l_Voice);
     }
     for (Fade& l_Fade : p_System.fades) {
         if (l_Fade.sound == nullptr)
             continue;
         const unsigned l_Left = l_Fade.gain.length - l_Fade.gain.done;
-        if (!MixPlayback(l_Kernels, l_Resampler, *l_Fade.sound, l_Fade.position, l_Fade.step, l_Fade.gain,
-                         l_Mix, std::min(p_Frames, l_Left)) ||
+        if (!MixPlayback(l_Kernels, l_Resampler, *l_Fade.sound->data, l_Fade.position, l_Fade.step,
+                         l_Fade.gain, l_Mix, std::min(p_Frames, l_Left)) ||
             l_Fade.gain.length == 0)
             l_Fade.sound = nullptr;
     }

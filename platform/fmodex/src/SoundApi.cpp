@@ -1,5 +1,6 @@
 // FMOD_System_CreateSound and FMOD_Sound_*: sample files decoded into memory.
 #include "Api.h"
+#include "SoundCache.h"
 #include "SoundLoader.h"
 #include "System.h"
 
@@ -14,16 +15,16 @@ namespace {
 // names...) would be misread, so it is refused. Memory is taken only as raw 16-bit PCM.
 constexpr FMOD_MODE kAcceptedModes = FMOD_LOOP_OFF | FMOD_LOOP_NORMAL | FMOD_2D | FMOD_HARDWARE |
                                      FMOD_SOFTWARE | FMOD_CREATESTREAM | FMOD_CREATESAMPLE | FMOD_OPENMEMORY |
-                                     FMOD_OPENRAW;
+                                     FMOD_OPENMEMORY_POINT | FMOD_OPENRAW;
 
 // Reads the sound that name_or_data and the mode describe: a WAV file by name, or raw PCM in
-// memory laid out as exinfo says.
+// memory laid out as exinfo says (shared with other sounds of the same memory if it is pointed at).
 FMOD_RESULT ReadSound(const char* p_NameOrData, FMOD_MODE p_Mode, const FMOD_CREATESOUNDEXINFO* p_Info,
-                      bool p_Loop, Sound& p_Sound)
+                      bool p_Loop, std::shared_ptr<const SoundData>& p_Data)
 {
-    if ((p_Mode & FMOD_OPENMEMORY) == 0)
+    if ((p_Mode & (FMOD_OPENMEMORY | FMOD_OPENMEMORY_POINT)) == 0)
         return p_Info != nullptr || (p_Mode & FMOD_OPENRAW) != 0 ? FMOD_ERR_UNSUPPORTED
-                                                                 : LoadSound(p_NameOrData, p_Loop, p_Sound);
+                                                                 : LoadSound(p_NameOrData, p_Loop, p_Data);
     if ((p_Mode & FMOD_OPENRAW) == 0 || p_Info == nullptr)
         return FMOD_ERR_UNSUPPORTED;  // a whole file image in memory is not read
     if (p_Info->cbsize != int(sizeof(FMOD_CREATESOUNDEXINFO)))
@@ -31,7 +32,8 @@ FMOD_RESULT ReadSound(const char* p_NameOrData, FMOD_MODE p_Mode, const FMOD_CRE
     if (p_Info->format != FMOD_SOUND_FORMAT_PCM16 || p_Info->fileoffset != 0)
         return FMOD_ERR_FORMAT;
     const RawPcm16 l_Raw = {p_NameOrData, p_Info->length, p_Info->numchannels, p_Info->defaultfrequency};
-    return LoadSound(l_Raw, p_Loop, p_Sound);
+    return (p_Mode & FMOD_OPENMEMORY_POINT) != 0 ? LoadSharedSound(l_Raw, p_Loop, p_Data)
+                                                 : LoadSound(l_Raw, p_Loop, p_Data);
 }
 
 FMOD_RESULT FindSoundOrError(FMOD_SOUND* p_Handle, Sound*& p_Sound)
@@ -43,7 +45,7 @@ FMOD_RESULT FindSoundOrError(FMOD_SOUND* p_Handle, Sound*& p_Sound)
     return p_Sound != nullptr ? FMOD_OK : FMOD_ERR_INVALID_HANDLE;
 }
 
-}
+}  // namespace
 
 extern "C" {
 
@@ -64,7 +66,7 @@ FMOD_RESULT F_API FMOD_System_CreateSound(FMOD_SYSTEM* system, const char* name_
     if (!l_Sound)
         return FMOD_ERR_MEMORY;
     const bool l_Loop = (mode & FMOD_LOOP_NORMAL) != 0 && (mode & FMOD_LOOP_OFF) == 0;
-    l_Result = ReadSound(name_or_data, mode, exinfo, l_Loop, *l_Sound);
+    l_Result = ReadSound(name_or_data, mode, exinfo, l_Loop, l_Sound->data);
     if (l_Result != FMOD_OK)
         return l_Result;
     l_Sound->owner = l_System;
@@ -98,20 +100,20 @@ FMOD_RESULT F_API FMOD_Sound_GetLength(FMOD_SOUND* sound, unsigned int* length, 
     FMOD_RESULT l_Result = FindSoundOrError(sound, l_Sound);
     if (l_Result != FMOD_OK)
         return l_Result;
-    const unsigned long long l_Frames = l_Sound->frames;
+    const SoundData& l_Data = *l_Sound->data;
+    const unsigned long long l_Frames = l_Data.frames;
     switch (lengthtype) {
-        case FMOD_TIMEUNIT_PCM:
-            *length = unsigned(l_Frames);
-            return FMOD_OK;
-        case FMOD_TIMEUNIT_MS:
-            *length = unsigned(l_Frames * 1000 / unsigned(l_Sound->rate));
-            return FMOD_OK;
-        case FMOD_TIMEUNIT_PCMBYTES:
-            *length = unsigned(l_Frames * unsigned(l_Sound->channels) * unsigned(l_Sound->bytespersample));
-            return FMOD_OK;
-        default:
-            return FMOD_ERR_INVALID_PARAM;
+    case FMOD_TIMEUNIT_PCM:
+        *length = unsigned(l_Frames);
+        return FMOD_OK;
+    case FMOD_TIMEUNIT_MS:
+        *length = unsigned(l_Frames * 1000 / unsigned(l_Data.rate));
+        return FMOD_OK;
+    case FMOD_TIMEUNIT_PCMBYTES:
+        *length = unsigned(l_Frames * unsigned(l_Data.channels) * unsigned(l_Data.bytespersample));
+        return FMOD_OK;
+    default:
+        return FMOD_ERR_INVALID_PARAM;
     }
 }
-
 }

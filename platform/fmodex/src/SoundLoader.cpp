@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace SoundEngine {
@@ -102,23 +103,38 @@ private:
     sf_count_t at = 0;
 };
 
-FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, Sound& p_Sound);
+FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, SoundData& p_Sound);
+
+FMOD_RESULT Decode(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop,
+                   std::shared_ptr<const SoundData>& p_Data)
+{
+    std::shared_ptr<SoundData> l_Data;
+    try {
+        l_Data = std::make_shared<SoundData>();
+    } catch (const std::bad_alloc&) {
+        return FMOD_ERR_MEMORY;
+    }
+    const FMOD_RESULT l_Result = LoadSound(p_Path, p_Raw, p_Loop, *l_Data);
+    if (l_Result == FMOD_OK)
+        p_Data = std::move(l_Data);
+    return l_Result;
+}
+}  // namespace
+
+FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, std::shared_ptr<const SoundData>& p_Data)
+{
+    return Decode(p_Path, nullptr, p_Loop, p_Data);
 }
 
-FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, Sound& p_Sound)
+FMOD_RESULT LoadSound(const RawPcm16& p_Raw, bool p_Loop, std::shared_ptr<const SoundData>& p_Data)
 {
-    return LoadSound(p_Path, nullptr, p_Loop, p_Sound);
-}
-
-FMOD_RESULT LoadSound(const RawPcm16& p_Raw, bool p_Loop, Sound& p_Sound)
-{
-    return LoadSound(nullptr, &p_Raw, p_Loop, p_Sound);
+    return Decode(nullptr, &p_Raw, p_Loop, p_Data);
 }
 
 namespace {
 
 // One decoder for both: a file named p_Path, or raw PCM in memory.
-FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, Sound& p_Sound)
+FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, SoundData& p_Sound)
 {
     SF_INFO l_Info = {};
     MemoryReader l_Memory(p_Raw != nullptr ? *p_Raw : RawPcm16{});
@@ -164,7 +180,7 @@ FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, So
             l_First[-1 - std::ptrdiff_t(l_Index)] = l_First[l_Samples - 1 - l_Index % l_Samples];
     }
 
-    p_Sound.data = std::move(l_Data);
+    p_Sound.samples = std::move(l_Data);
     p_Sound.frames = l_Frames;
     p_Sound.playable = l_Frames * l_Copies;
     p_Sound.channels = l_Channels;

@@ -83,7 +83,7 @@ FMOD_CHANNEL* StartVoice(System& p_System, unsigned p_Slot, const Sound& p_Sound
     l_Voice.active = true;
     l_Voice.paused = p_Paused;
     l_Voice.startorder = ++p_System.startcounter;
-    SetVoiceFrequency(p_System, l_Voice, float(p_Sound.rate));
+    SetVoiceFrequency(p_System, l_Voice, float(p_Sound.data->rate));
     return ChannelHandle::Encode(p_System.serial, p_Slot, l_Voice.generation);
 }
 
