@@ -1,4 +1,5 @@
-// Prints what an Org-02 song holds: its header, its tracks and their note counts.
+// Prints what Org-02 songs hold: tempo, bar layout, loop points, the intro's and the loop's
+// lengths, and per track its sample, note count and note range; as text or as JSON lines.
 #include <unistd.h>
 
 #include <cstdint>
@@ -12,59 +13,222 @@
 
 namespace {
 
-void PrintUsage(std::FILE* p_Out)
+const char* const USAGE =
+    "usage: tunewright-info [--json] SONG.org...  (- reads a song from standard input)\n"
+    "Prints, per song, its tempo (ms per beat and BPM), bar layout and beats per bar, loop\n"
+    "points, the length of the intro and of one loop (beats and seconds, as the renderer plays\n"
+    "them) and, per track, its sample, tuning, events, notes and range of notes.\n"
+    "\n"
+    "  --json      one JSON object per song, one per line (JSON Lines), with the fields\n"
+    "              file, tempo_ms, bpm, steps_per_bar, beats_per_step, beats_per_bar,\n"
+    "              loop_start, loop_stop, intro_beats, intro_seconds, loop_beats,\n"
+    "              loop_seconds, notes and tracks (track, kind, instrument, pitch, events,\n"
+    "              notes, lowest, highest; lowest and highest are null without notes)\n"
+    "  --version   the version\n"
+    "  -h, --help  this text\n"
+    "A song that cannot be read gets a line on standard error; the exit status is then 1.\n";
+
+// What one track plays: its events, the notes among them (events that start a sound) and
+// their lowest and highest note numbers.
+struct TrackFacts
 {
-    std::fputs("usage: tunewright-info SONG.org  (- reads the song from standard input)\n"
-               "Prints the song's tempo, bar layout, loop points and, per track, its sample,\n"
-               "tuning and number of notes.\n",
-               p_Out);
+    unsigned events = 0;
+    unsigned notes = 0;
+    int lowest = -1;  // -1: no notes
+    int highest = -1;
+};
+
+TrackFacts FactsOf(const Org::OrgSong& p_Song, int p_Track)
+{
+    TrackFacts l_Facts;
+    const std::vector<Org::NoteEvent> l_Events = p_Song.GetEvents(p_Track);
+    l_Facts.events = static_cast<unsigned>(l_Events.size());
+    for (const Org::NoteEvent& l_Event : l_Events) {
+        if (l_Event.length == 0)
+            continue;
+        ++l_Facts.notes;
+        if (l_Facts.lowest < 0 || l_Event.note < l_Facts.lowest)
+            l_Facts.lowest = l_Event.note;
+        if (l_Event.note > l_Facts.highest)
+            l_Facts.highest = l_Event.note;
+    }
+    return l_Facts;
+}
+
+// The song's lengths in beats, as the renderer counts them: the intro runs up to the loop's
+// start, and one loop from its start to its stop (none when the stop is not after the start).
+struct SongLengths
+{
+    unsigned long long introBeats;
+    unsigned long long loopBeats;
+};
+
+SongLengths LengthsOf(const Org::Header& p_Header)
+{
+    return {p_Header.loopstart,
+            p_Header.loopstop > p_Header.loopstart ? 0ull + p_Header.loopstop - p_Header.loopstart : 0ull};
+}
+
+double Seconds(unsigned long long p_Beats, unsigned p_Tempo)
+{
+    return static_cast<double>(p_Beats) * p_Tempo / 1000.0;
+}
+
+std::string JsonString(const std::string& p_Text)
+{
+    std::string l_Out = "\"";
+    for (const unsigned char l_Char : p_Text) {
+        if (l_Char == '"' || l_Char == '\\') {
+            l_Out += '\\';
+            l_Out += static_cast<char>(l_Char);
+        } else if (l_Char < 0x20) {
+            char l_Escape[8];
+            std::snprintf(l_Escape, sizeof(l_Escape), "\\u%04x", l_Char);
+            l_Out += l_Escape;
+        } else {
+            l_Out += static_cast<char>(l_Char);
+        }
+    }
+    return l_Out + "\"";
+}
+
+const char* KindOf(int p_Track) { return p_Track < Org::MELODY_TRACKS ? "melody" : "percussion"; }
+
+void PrintText(const std::string& p_Name, const Org::OrgSong& p_Song)
+{
+    const Org::Header& l_Header = p_Song.GetHeader();
+    const SongLengths l_Lengths = LengthsOf(l_Header);
+    std::printf("Song: %s\n", p_Name.c_str());
+    if (l_Header.tempo == 0)
+        std::printf("Tempo: 0 ms per beat (no BPM: the song does not advance)\n");
+    else
+        std::printf("Tempo: %u ms per beat (%.2f BPM)\n", l_Header.tempo, 60000.0 / l_Header.tempo);
+    std::printf("Bar layout: %u steps per bar, %u beats per step (%u beats per bar)\n", l_Header.steps_bar,
+                l_Header.beats_step, unsigned(l_Header.steps_bar) * l_Header.beats_step);
+    std::printf("Loop: beats %u to %u\n", l_Header.loopstart, l_Header.loopstop);
+    std::printf("Intro: %llu beats, %.3f s\n", l_Lengths.introBeats,
+                Seconds(l_Lengths.introBeats, l_Header.tempo));
+    std::printf("One loop: %llu beats, %.3f s%s\n", l_Lengths.loopBeats,
+                Seconds(l_Lengths.loopBeats, l_Header.tempo),
+                l_Lengths.loopBeats == 0 ? " (the loop is empty)" : "");
+    std::printf("Track  Kind        Sample  Pitch  Loop  Events  Notes  Range\n");
+    unsigned long l_Total = 0;
+    for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
+        const Org::Instrument& l_Instrument = p_Song.instruments[l_Track];
+        const TrackFacts l_Facts = FactsOf(p_Song, l_Track);
+        std::printf("%5d  %-10s  %6u  %5u  %4s  %6u  %5u  ", l_Track, KindOf(l_Track), l_Instrument.id,
+                    l_Instrument.pitch, l_Instrument.noloop ? "no" : "yes", l_Facts.events, l_Facts.notes);
+        if (l_Facts.notes == 0)
+            std::printf("-\n");
+        else
+            std::printf("%d-%d\n", l_Facts.lowest, l_Facts.highest);
+        l_Total += l_Facts.notes;
+    }
+    std::printf("Notes in all: %lu\n", l_Total);
+}
+
+void PrintJson(const std::string& p_Name, const Org::OrgSong& p_Song)
+{
+    const Org::Header& l_Header = p_Song.GetHeader();
+    const SongLengths l_Lengths = LengthsOf(l_Header);
+    std::printf("{\"file\":%s,\"tempo_ms\":%u,", JsonString(p_Name).c_str(), l_Header.tempo);
+    if (l_Header.tempo == 0)
+        std::printf("\"bpm\":null,");
+    else
+        std::printf("\"bpm\":%.6g,", 60000.0 / l_Header.tempo);
+    std::printf("\"steps_per_bar\":%u,\"beats_per_step\":%u,\"beats_per_bar\":%u,", l_Header.steps_bar,
+                l_Header.beats_step, unsigned(l_Header.steps_bar) * l_Header.beats_step);
+    std::printf("\"loop_start\":%u,\"loop_stop\":%u,", l_Header.loopstart, l_Header.loopstop);
+    std::printf("\"intro_beats\":%llu,\"intro_seconds\":%.3f,\"loop_beats\":%llu,\"loop_seconds\":%.3f,",
+                l_Lengths.introBeats, Seconds(l_Lengths.introBeats, l_Header.tempo), l_Lengths.loopBeats,
+                Seconds(l_Lengths.loopBeats, l_Header.tempo));
+    std::string l_Tracks;
+    unsigned long l_Total = 0;
+    for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
+        const Org::Instrument& l_Instrument = p_Song.instruments[l_Track];
+        const TrackFacts l_Facts = FactsOf(p_Song, l_Track);
+        char l_Line[256];
+        std::snprintf(
+            l_Line, sizeof(l_Line),
+            "%s{\"track\":%d,\"kind\":\"%s\",\"instrument\":%u,\"pitch\":%u,\"events\":%u,\"notes\":%u,",
+            l_Track == 0 ? "" : ",", l_Track, KindOf(l_Track), l_Instrument.id, l_Instrument.pitch,
+            l_Facts.events, l_Facts.notes);
+        l_Tracks += l_Line;
+        if (l_Facts.notes == 0)
+            std::snprintf(l_Line, sizeof(l_Line), "\"lowest\":null,\"highest\":null}");
+        else
+            std::snprintf(l_Line, sizeof(l_Line), "\"lowest\":%d,\"highest\":%d}", l_Facts.lowest,
+                          l_Facts.highest);
+        l_Tracks += l_Line;
+        l_Total += l_Facts.notes;
+    }
+    std::printf("\"notes\":%lu,\"tracks\":[%s]}\n", l_Total, l_Tracks.c_str());
+}
+
+// Reads and prints one song; false, after a line on standard error, when it cannot be read.
+bool ShowSong(const std::string& p_Path, bool p_Json)
+{
+    // Read once, then parsed from memory, so that a pipe or standard input ("-") works.
+    std::vector<std::uint8_t> l_Bytes;
+    std::string l_Why;
+    const bool l_Read = p_Path == "-" ? Org::ReadSongInput(STDIN_FILENO, l_Bytes, l_Why)
+                                      : Org::ReadSongInput(p_Path, l_Bytes, l_Why);
+    if (!l_Read) {
+        std::fprintf(stderr, "tunewright-info: %s: cannot be read: %s\n", p_Path.c_str(), l_Why.c_str());
+        return false;
+    }
+    Org::OrgSong l_Song;
+    if (!l_Song.LoadFromMemory(l_Bytes.data(), l_Bytes.size())) {
+        std::fprintf(stderr,
+                     "tunewright-info: %s: cannot be read as a whole Org-02 song "
+                     "(holds %zu bytes, fewer than it declares)\n",
+                     p_Path.c_str(), l_Bytes.size());
+        return false;
+    }
+    if (p_Json)
+        PrintJson(p_Path, l_Song);
+    else
+        PrintText(p_Path, l_Song);
+    return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        PrintUsage(stdout);
-        return 0;
+    bool l_Json = false;
+    std::vector<std::string> l_Paths;
+    for (int i = 1; i < argc; ++i) {
+        const std::string l_Arg = argv[i];
+        if (l_Arg == "--help" || l_Arg == "-h") {
+            std::fputs(USAGE, stdout);
+            return 0;
+        }
+        if (l_Arg == "--version") {
+            std::puts("tunewright-info " TUNEWRIGHT_VERSION);
+            return 0;
+        }
+        if (l_Arg == "--json") {
+            l_Json = true;
+        } else if (l_Arg.size() > 1 && l_Arg[0] == '-') {
+            std::fprintf(stderr, "tunewright-info: unknown option %s\n", l_Arg.c_str());
+            std::fputs(USAGE, stderr);
+            return 2;
+        } else {
+            l_Paths.push_back(l_Arg);
+        }
     }
-    if (argc != 2) {
-        PrintUsage(stderr);
+    if (l_Paths.empty()) {
+        std::fputs(USAGE, stderr);
         return 2;
     }
 
-    // Read once, then parsed from memory, so that a pipe or standard input ("-") works.
-    const std::string l_Path = argv[1];
-    std::vector<std::uint8_t> l_Bytes;
-    std::string l_Why;
-    const bool l_Read = l_Path == "-" ? Org::ReadSongInput(STDIN_FILENO, l_Bytes, l_Why)
-                                      : Org::ReadSongInput(l_Path, l_Bytes, l_Why);
-    if (!l_Read) {
-        std::fprintf(stderr, "tunewright-info: %s: cannot be read: %s\n", argv[1], l_Why.c_str());
-        return 1;
+    bool l_AllRead = true;
+    for (std::size_t i = 0; i < l_Paths.size(); ++i) {
+        if (!l_Json && i > 0)
+            std::putchar('\n');
+        l_AllRead = ShowSong(l_Paths[i], l_Json) && l_AllRead;
+        std::fflush(stdout);  // each song's facts before the next song's messages
     }
-    Org::OrgSong l_Song;
-    if (!l_Song.LoadFromMemory(l_Bytes.data(), l_Bytes.size())) {
-        std::fprintf(stderr, "tunewright-info: %s: holds %zu bytes, fewer than it declares\n", argv[1],
-                     l_Bytes.size());
-        std::fprintf(stderr, "tunewright-info: %s: cannot be read as a whole Org-02 song\n", argv[1]);
-        return 1;
-    }
-
-    const Org::Header& l_Header = l_Song.GetHeader();
-    std::printf("Song: %s\n", argv[1]);
-    std::printf("Tempo: %u ms per beat\n", l_Header.tempo);
-    std::printf("Bar layout: %u steps per bar, %u beats per step\n", l_Header.steps_bar, l_Header.beats_step);
-    std::printf("Loop: beats %u to %u\n", l_Header.loopstart, l_Header.loopstop);
-    std::printf("Track  Kind        Sample  Pitch  Loop  Notes\n");
-    unsigned long l_Total = 0;
-    for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
-        const Org::Instrument& l_Instrument = l_Song.instruments[l_Track];
-        std::printf("%5d  %-10s  %6u  %5u  %4s  %5u\n", l_Track,
-                    l_Track < Org::MELODY_TRACKS ? "melody" : "percussion", l_Instrument.id,
-                    l_Instrument.pitch, l_Instrument.noloop ? "no" : "yes", l_Instrument.numnotes);
-        l_Total += l_Instrument.numnotes;
-    }
-    std::printf("Notes in all: %lu\n", l_Total);
-    return 0;
+    return l_AllRead ? 0 : 1;
 }

@@ -27,6 +27,7 @@ const char* const USAGE =
     "  -i, --interp NAME   resampling: nearest, linear (default, as the player), cubic or spline\n"
     "  -d, --data DIR      folder holding melody/ and percussion/ (default: the installed data)\n"
     "  -q, --quiet         no progress bar\n"
+    "  --version           the version\n"
     "  -h, --help          this text\n";
 
 // The file being written, removed if the render is cut short.
@@ -121,6 +122,9 @@ int main(int argc, char** argv)
         double l_Value = 0;
         if (l_Arg == "-h" || l_Arg == "--help") {
             std::fputs(USAGE, stdout);
+            return 0;
+        } else if (l_Arg == "--version") {
+            std::puts("tunewright-render " TUNEWRIGHT_VERSION);
             return 0;
         } else if (l_Arg == "-q" || l_Arg == "--quiet") {
             l_Quiet = true;

@@ -170,6 +170,45 @@ TEST(RenderProgram, AFifoWithNoWriterIsRefusedByBothTools)
     EXPECT_NE(std::string::npos, l_Stdin.output.find("Tempo: 50 ms per beat")) << l_Stdin.output;
 }
 
+// Several songs in one run as JSON lines: a missing song gets its own line and exit status 1,
+// the next song is still described, and its lengths are the renderer's (beats x tempo).
+TEST(RenderProgram, InfoDescribesSeveralSongsAsJson)
+{
+    EngineTest::TempDir l_Dir;
+    const OrgTest::SongImage l_Song = LoopingSong();
+    OrgTest::WriteFile(l_Dir.Path("song.org"), l_Song.Bytes());
+    const std::string l_Parse = "import json, sys\n"
+                                "for l in sys.stdin:\n"
+                                "  if not l.startswith('{'): print(l, end=''); continue\n"
+                                "  o = json.loads(l); t = o['tracks'][0]\n"
+                                "  print('intro', o['intro_beats'], round(o['intro_seconds'] * 1000),\n"
+                                "        'loop', o['loop_beats'], round(o['loop_seconds'] * 1000),\n"
+                                "        'bpm', o['bpm'], 'bar', o['beats_per_bar'],\n"
+                                "        'track0', t['notes'], t['lowest'], t['highest'])\n";
+    const CommandRun l_Run = Render(
+        l_Dir.path, "--json missing.org song.org 2>&1; echo status=$?; } | python3 -c \"" + l_Parse + "\"",
+        "{ ", TUNEWRIGHT_INFO_PROGRAM);
+    EXPECT_NE(std::string::npos, l_Run.output.find("missing.org: cannot be read")) << l_Run.output;
+    EXPECT_NE(std::string::npos, l_Run.output.find("status=1")) << l_Run.output;
+    const unsigned l_LoopBeats = l_Song.loopstop - l_Song.loopstart;
+    const std::string l_Expected =
+        "intro " + std::to_string(l_Song.loopstart) + " " + std::to_string(l_Song.loopstart * l_Song.tempo) +
+        " loop " + std::to_string(l_LoopBeats) + " " + std::to_string(l_LoopBeats * l_Song.tempo) + " bpm " +
+        std::to_string(60000 / l_Song.tempo) + " bar " +
+        std::to_string(l_Song.steps_bar * l_Song.beats_step) + " track0 2 57 60";
+    EXPECT_NE(std::string::npos, l_Run.output.find(l_Expected)) << l_Run.output;
+}
+
+TEST(RenderProgram, BothToolsTellTheirVersion)
+{
+    for (const auto& [l_Program, l_Name] : {std::pair{TUNEWRIGHT_RENDER_PROGRAM, "tunewright-render "},
+                                            std::pair{TUNEWRIGHT_INFO_PROGRAM, "tunewright-info "}}) {
+        const CommandRun l_Run = Render("/", "--version", "", l_Program);
+        EXPECT_EQ(0, l_Run.status) << l_Program;
+        EXPECT_EQ(std::string(l_Name) + TUNEWRIGHT_VERSION + "\n", l_Run.output);
+    }
+}
+
 TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
 {
     EngineTest::TempDir l_Dir;
