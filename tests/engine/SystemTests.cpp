@@ -1,12 +1,11 @@
 // A system's settings, its version, and what each Update does on the offline outputs.
 #include "EngineTestKit.h"
+#include "FileSizeLimit.h"
 
 #include <fmod_errors.h>
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -157,18 +156,13 @@ TEST(OfflineOutput, AWavFileThatCannotBeWrittenIsReportedByUpdateAndRelease)
 {
     TempDir l_Dir;
     const std::string l_Path = l_Dir.Path("limited.wav");
-    const pid_t l_Child = fork();
-    ASSERT_GE(l_Child, 0);
-    if (l_Child == 0) {
-        const rlimit l_Limit = {64 * 1024, 64 * 1024};
-        signal(SIGXFSZ, SIG_IGN);
-        setrlimit(RLIMIT_FSIZE, &l_Limit);
+    const auto l_WriteUntilRefused = [&] {
         FMOD_SYSTEM* l_System = nullptr;
         FMOD_System_Create(&l_System);
         FMOD_System_SetOutput(l_System, FMOD_OUTPUTTYPE_WAVWRITER_NRT);
         FMOD_System_SetDSPBufferSize(l_System, 480, 4);
         if (FMOD_System_Init(l_System, 8, FMOD_INIT_NORMAL, const_cast<char*>(l_Path.c_str())) != FMOD_OK)
-            _exit(10);
+            return 10;
         int l_Updates = 0;
         while (l_Updates < 1000 && FMOD_System_Update(l_System) == FMOD_OK)
             ++l_Updates;
@@ -177,17 +171,14 @@ TEST(OfflineOutput, AWavFileThatCannotBeWrittenIsReportedByUpdateAndRelease)
         const FMOD_RESULT l_Released = FMOD_System_Release(l_System);
         const int l_ReleaseReason = errno;
         if (l_Updates == 1000 || l_Updates < 4)
-            _exit(11);  // never failed, or failed before the limit
-        _exit(l_UpdateReason != EFBIG           ? 12
-              : !l_Sticky                       ? 13
-              : l_Released != FMOD_ERR_FILE_BAD ? 14
-              : l_ReleaseReason != EFBIG        ? 15
-                                                : 0);
-    }
-    int l_Status = -1;
-    ASSERT_EQ(l_Child, waitpid(l_Child, &l_Status, 0));
-    ASSERT_TRUE(WIFEXITED(l_Status)) << l_Status;
-    EXPECT_EQ(0, WEXITSTATUS(l_Status));
+            return 11;  // never failed, or failed before the limit
+        return l_UpdateReason != EFBIG           ? 12
+               : !l_Sticky                       ? 13
+               : l_Released != FMOD_ERR_FILE_BAD ? 14
+               : l_ReleaseReason != EFBIG        ? 15
+                                                 : 0;
+    };
+    EXPECT_EQ(0, OrgTest::ExitStatusUnderFileSizeLimit(64 * 1024, l_WriteUntilRefused));
 
     // A device that is always full fails the same way, at the first write.
     FMOD_SYSTEM* l_System = nullptr;

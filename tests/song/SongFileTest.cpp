@@ -1,15 +1,14 @@
 // Reading and writing Org-02 files: layout, round trips and the load message.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 
+#include "FileSizeLimit.h"
 #include "OrgFileBuilder.h"
 #include "OrgSong.h"
 #include "TempDir.h"
@@ -259,18 +258,12 @@ TEST(SongFile, AFailedSaveLeavesTheOldFileWhole)
     ASSERT_EQ(0, chmod(l_Path.c_str(), 0640));
     const auto l_Old = OrgTest::ReadFile(l_Path);
 
-    const pid_t l_Child = fork();
-    ASSERT_GE(l_Child, 0);
-    if (l_Child == 0) {
-        const rlimit l_Limit = {64 * 1024, 64 * 1024};
-        signal(SIGXFSZ, SIG_IGN);
-        setrlimit(RLIMIT_FSIZE, &l_Limit);
-        l_Big.SetEvents(1, {{7, 7, 7, 7, 7}});
-        _exit(l_Big.SaveToFile(l_Path) ? 1 : 0);
-    }
-    int l_Status = -1;
-    ASSERT_EQ(l_Child, waitpid(l_Child, &l_Status, 0));
-    EXPECT_TRUE(WIFEXITED(l_Status) && WEXITSTATUS(l_Status) == 0) << "the save did not fail: " << l_Status;
+    EXPECT_EQ(0, OrgTest::ExitStatusUnderFileSizeLimit(64 * 1024,
+                                                       [&] {
+                                                           l_Big.SetEvents(1, {{7, 7, 7, 7, 7}});
+                                                           return l_Big.SaveToFile(l_Path) ? 1 : 0;
+                                                       }))
+        << "the save did not fail";
     EXPECT_EQ(l_Old, OrgTest::ReadFile(l_Path));
     EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(l_Dir.Path()),
                                std::filesystem::directory_iterator()));
