@@ -22,7 +22,6 @@ namespace {
 
 constexpr int MIN_RATE = 8000;
 constexpr int MAX_RATE = 192000;
-constexpr std::size_t MAGIC_BYTES = 6;
 constexpr std::size_t HEAD_BYTES = 114;  // magic, header and the sixteen instrument records
 constexpr std::size_t BYTES_PER_EVENT = 8;
 
@@ -36,7 +35,7 @@ int SetError(int* p_Error, int p_Code)
 // The strict checks of the C interface: the magic, and every byte the note counts announce.
 int CheckSongBytes(const unsigned char* p_Data, std::size_t p_Size)
 {
-    if (p_Size < MAGIC_BYTES || std::memcmp(p_Data, "Org-02", MAGIC_BYTES) != 0)
+    if (!Org::HasSongMagic(p_Data, p_Size))
         return TW_ERROR_NOT_A_SONG;
     if (p_Size < HEAD_BYTES)
         return TW_ERROR_TRUNCATED;

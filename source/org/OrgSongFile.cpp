@@ -16,8 +16,7 @@ namespace Org {
 
 namespace {
 
-constexpr char MAGIC[6] = {'O', 'r', 'g', '-', '0', '2'};
-static_assert(sizeof(MAGIC) + sizeof(Header) + sizeof(Instrument) * TRACK_COUNT == SONG_HEAD_BYTES,
+static_assert(sizeof(SONG_MAGIC) + sizeof(Header) + sizeof(Instrument) * TRACK_COUNT == SONG_HEAD_BYTES,
               "the head of the file is the magic, the header and the instruments");
 
 constexpr bool HostIsLittleEndian()
@@ -133,7 +132,7 @@ bool OrgSong::LoadFromMemory(const void* p_Data, std::size_t p_Size)
     ResetToBlank(false);  // the blank song; every column is sized below
     ByteCursor l_Cursor = {static_cast<const std::uint8_t*>(p_Data), p_Data == nullptr ? 0 : p_Size, 0};
 
-    char l_Magic[sizeof(MAGIC)];  // read past, not compared: other versions load by the same layout
+    char l_Magic[sizeof(SONG_MAGIC)];  // read past, not compared: other versions load by the same layout
     bool l_Complete = ReadBlock(l_Cursor, l_Magic, sizeof(l_Magic));
 
     HeaderToFileOrder(header);  // bytes the data does not supply keep their blank values
@@ -197,7 +196,7 @@ bool OrgSong::WriteSong(std::FILE* p_File) const
     std::memcpy(l_Instruments, instruments, sizeof(l_Instruments));
     InstrumentsToFileOrder(l_Instruments);
 
-    bool l_Ok = WriteBlock(p_File, MAGIC, sizeof(MAGIC));
+    bool l_Ok = WriteBlock(p_File, SONG_MAGIC, sizeof(SONG_MAGIC));
     l_Ok = l_Ok && WriteBlock(p_File, &l_Header, sizeof(l_Header));
     l_Ok = l_Ok && WriteBlock(p_File, l_Instruments, sizeof(l_Instruments));
 

@@ -3,8 +3,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace Org {
+
+// The six bytes an Org-02 file begins with. The song loads a file of any magic by the same layout;
+// the C interface and the tools refuse another unless told otherwise.
+constexpr char SONG_MAGIC[6] = {'O', 'r', 'g', '-', '0', '2'};
+
+// True when the p_Size bytes at p_Data begin with SONG_MAGIC.
+inline bool HasSongMagic(const void* p_Data, std::size_t p_Size)
+{
+    return p_Data != nullptr && p_Size >= sizeof(SONG_MAGIC) &&
+           std::memcmp(p_Data, SONG_MAGIC, sizeof(SONG_MAGIC)) == 0;
+}
 
 // The records below are also the bytes of an Org-02 file (little-endian). Their fields are
 // laid out so that natural alignment leaves no padding, so they need no packing.

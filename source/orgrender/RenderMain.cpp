@@ -1,24 +1,37 @@
-// tunewright-render: renders an Org-02 song to a 16-bit stereo WAV file, much faster than real time.
-#include <cerrno>
-#include <csignal>
+// tunewright-render: renders Org-02 songs to WAV, FLAC, Ogg Vorbis or raw 16-bit files, or to
+// standard output, much faster than real time.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
+
+#include <tunewright/tunewright.h>
 
 #include "DataDir.h"
-#include "FileReplace.h"
+#include "OrgSong.h"
+#include "RenderOutput.h"
 #include "SongRenderer.h"
 
 namespace {
 
 const char* const USAGE =
-    "usage: tunewright-render [options] SONG.org [OUTPUT.wav]\n"
-    "Renders an Org-02 song to a 16-bit stereo WAV file; a SONG of - is read from standard input.\n"
+    "usage: tunewright-render [options] SONG.org... \n"
+    "       tunewright-render [options] SONG.org OUTPUT.{wav,flac,ogg,raw}\n"
+    "Renders Org-02 songs to sound files; a SONG of - is read from standard input.\n"
     "\n"
-    "  -o, --output FILE   the WAV file to write (default: the song's name with .wav, in the\n"
-    "                      working directory)\n"
+    "  -o, --output FILE   where to write: a file, - for standard output, or a folder (DIR/)\n"
+    "                      for several songs (default: each song's name with the format's\n"
+    "                      extension, in the working directory)\n"
+    "  --format NAME       wav, flac, ogg or raw (16-bit little-endian, no header); default:\n"
+    "                      by the output's extension, else wav\n"
+    "  --channels N        1 (mono, the mean of left and right) or 2 (default)\n"
+    "  --force             write over an existing file, and render a song whose magic is not\n"
+    "                      Org-02 (the song itself is never written over)\n"
     "  -l, --loops N       passes of the song's loop after its intro (default 2)\n"
     "  -s, --seconds S     render S seconds instead of a number of loops\n"
     "  -r, --rate HZ       sample rate, 8000 to 192000 (default 48000)\n"
@@ -26,40 +39,31 @@ const char* const USAGE =
     "  -v, --volume V      master volume, 0 to 1 (default 0.5, as the player starts)\n"
     "  -i, --interp NAME   resampling: nearest, linear (default, as the player), cubic or spline\n"
     "  -d, --data DIR      folder holding melody/ and percussion/ (default: the installed data)\n"
-    "  -q, --quiet         no progress bar\n"
+    "  -q, --quiet         print nothing but errors\n"
     "  --version           the version\n"
     "  -h, --help          this text\n";
 
-// The file being written, removed if the render is cut short.
-std::string g_PartialPath;
-
-void RemovePartialAndExit(int p_Signal)
+void Complain(const std::string& p_Message)
 {
-    if (!g_PartialPath.empty())
-        unlink(g_PartialPath.c_str());
-    _exit(128 + p_Signal);
-}
-
-// Removes the partial file on the signals that end a render: interrupt, termination, a closed
-// terminal, and a file-size limit. A signal the caller set to be ignored (nohup, a limit with
-// SIGXFSZ ignored, where the write then fails and is reported) stays ignored.
-void RemovePartialOnSignals()
-{
-    for (int l_Signal : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) {
-        struct sigaction l_Old = {};
-        if (sigaction(l_Signal, nullptr, &l_Old) == 0 && l_Old.sa_handler == SIG_IGN)
-            continue;
-        struct sigaction l_New = {};
-        l_New.sa_handler = RemovePartialAndExit;
-        sigemptyset(&l_New.sa_mask);
-        sigaction(l_Signal, &l_New, nullptr);
-    }
+    std::fprintf(stderr, "tunewright-render: %s\n", p_Message.c_str());
 }
 
 int Fail(const std::string& p_Message)
 {
-    std::fprintf(stderr, "tunewright-render: %s\n", p_Message.c_str());
+    Complain(p_Message);
     return 1;
+}
+
+bool Refuse(const std::string& p_Message)
+{
+    Complain(p_Message);
+    return false;
+}
+
+int Usage(const std::string& p_Message)
+{
+    std::fprintf(stderr, "tunewright-render: %s\n%s", p_Message.c_str(), USAGE);
+    return 2;
 }
 
 bool ParseNumber(const char* p_Text, double p_Min, double p_Max, double& p_Value)
@@ -74,17 +78,6 @@ bool ParseNumber(const char* p_Text, double p_Min, double p_Max, double& p_Value
 
 // The engine's resampler numbers, in order.
 const char* const INTERPOLATIONS[] = {"nearest", "linear", "cubic", "spline"};
-
-std::string DefaultOutput(const std::string& p_Song)
-{
-    if (p_Song == "-")
-        return "song.wav";
-    std::string l_Name = p_Song.substr(p_Song.find_last_of('/') + 1);
-    const std::size_t l_Dot = l_Name.rfind('.');
-    if (l_Dot != std::string::npos && l_Dot > 0)
-        l_Name.erase(l_Dot);
-    return (l_Name.empty() ? std::string("song") : l_Name) + ".wav";
-}
 
 // A progress bar is on the terminal's line, unfinished.
 bool g_ProgressOpen = false;
@@ -101,13 +94,78 @@ void DrawProgress(double p_Done)
     std::fflush(stderr);
 }
 
+// The library's messages: none under -q, and never on standard output while the audio goes there.
+void Silent(const char*, void*) {}
+void ToStandardError(const char* p_Line, void*) { std::fputs(p_Line, stderr); }
+
+// The first bytes of a song, shown in the refusal of a foreign one.
+std::string ShownMagic(const std::vector<std::uint8_t>& p_Bytes)
+{
+    std::string l_Shown;
+    for (std::size_t i = 0; i < p_Bytes.size() && i < sizeof(Org::SONG_MAGIC); ++i)
+        l_Shown += p_Bytes[i] >= 0x20 && p_Bytes[i] < 0x7f ? static_cast<char>(p_Bytes[i]) : '?';
+    return l_Shown;
+}
+
+bool IsFolder(const std::string& p_Path)
+{
+    struct stat l_Stat = {};
+    return !p_Path.empty() &&
+           (p_Path.back() == '/' || (stat(p_Path.c_str(), &l_Stat) == 0 && S_ISDIR(l_Stat.st_mode)));
+}
+
+struct Settings
+{
+    RenderOptions render;
+    bool quiet = false;
+    bool force = false;
+};
+
+// Renders one song to p_Output; false once it has said why not.
+bool RenderOne(const std::string& p_Song, const std::string& p_Output, const Settings& p_Settings)
+{
+    // The output is looked at first, so that a refusal comes before any message about the song.
+    const SongIdentity l_Input = IdentifySong(p_Song);
+    std::string l_Error;
+    if (!RenderOutput::Allowed(p_Output, l_Input, p_Settings.force, l_Error))
+        return Refuse(l_Error);
+    std::vector<std::uint8_t> l_Bytes;
+    if (!ReadSongBytes(p_Song, l_Bytes, l_Error))
+        return Refuse(l_Error);
+    if (!p_Settings.force && !Org::HasSongMagic(l_Bytes.data(), l_Bytes.size()))
+        return Refuse("'" + p_Song + "' is not an Org-02 song (it begins with \"" + ShownMagic(l_Bytes) +
+                      "\"); give --force to render it anyway");
+    Org::OrgSong l_Song;
+    unsigned long l_LengthMs = 0;
+    if (!PrepareSong(l_Bytes, p_Song, p_Settings.render, l_Song, l_LengthMs, l_Error))
+        return Refuse(l_Error);
+
+    RenderOutput l_Output;
+    if (!l_Output.Open(p_Output, l_Input, p_Settings.force, l_Error))
+        return Refuse(l_Error);
+    const std::string l_Name = p_Output == "-" ? std::string("standard output") : p_Output;
+    const bool l_ShowProgress = !p_Settings.quiet && isatty(STDERR_FILENO);
+    const bool l_Done =
+        RenderToDescriptor(l_Song, l_LengthMs, l_Output.Fd(), p_Settings.render,
+                           l_ShowProgress ? RenderProgress(DrawProgress) : RenderProgress(), l_Error);
+    if (g_ProgressOpen)
+        std::fputc('\n', stderr);
+    g_ProgressOpen = false;
+    if (!l_Done || !l_Output.Commit(l_Error))
+        return Refuse("cannot write " + l_Name + ": " + l_Error);
+    if (!p_Settings.quiet)
+        std::fprintf(stderr, "Wrote %s\n", l_Name.c_str());
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    RenderOptions l_Options;
-    std::string l_Song, l_Output, l_DataDir;
-    bool l_Quiet = false;
+    Settings l_Settings;
+    RenderOptions& l_Options = l_Settings.render;
+    std::vector<std::string> l_Songs;
+    std::string l_Output, l_DataDir, l_Format;
 
     for (int i = 1; i < argc; ++i) {
         const std::string l_Arg = argv[i];
@@ -127,7 +185,9 @@ int main(int argc, char** argv)
             std::puts("tunewright-render " TUNEWRIGHT_VERSION);
             return 0;
         } else if (l_Arg == "-q" || l_Arg == "--quiet") {
-            l_Quiet = true;
+            l_Settings.quiet = true;
+        } else if (l_Arg == "--force") {
+            l_Settings.force = true;
         } else if (l_Arg == "-l" || l_Arg == "--loops") {
             NextValue(0, 1000, l_Value);
             l_Options.loops = static_cast<int>(l_Value);
@@ -143,6 +203,15 @@ int main(int argc, char** argv)
         } else if (l_Arg == "-v" || l_Arg == "--volume") {
             NextValue(0, 1, l_Value);
             l_Options.masterVolume = static_cast<float>(l_Value);
+        } else if (l_Arg == "--channels") {
+            if (i + 1 >= argc || (std::strcmp(argv[i + 1], "1") != 0 && std::strcmp(argv[i + 1], "2") != 0))
+                return Usage("--channels takes 1 or 2");
+            l_Options.channels = argv[++i][0] - '0';
+        } else if (l_Arg == "--format") {
+            AudioFormat l_Parsed;
+            if (i + 1 >= argc || !FormatFromWord(argv[i + 1], l_Parsed))
+                return Usage("--format takes wav, flac, ogg or raw");
+            l_Format = argv[++i];
         } else if (l_Arg == "-i" || l_Arg == "--interp") {
             const std::string l_Name = i + 1 < argc ? argv[++i] : "";
             int l_Found = -1;
@@ -167,55 +236,62 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "tunewright-render: unknown or incomplete option '%s'\n%s", l_Arg.c_str(),
                          USAGE);
             return 2;
-        } else if (l_Song.empty() && !l_Arg.empty()) {
-            l_Song = l_Arg;
-        } else if (l_Output.empty() && !l_Arg.empty()) {
-            l_Output = l_Arg;
+        } else if (l_Arg.empty()) {
+            return Usage("an empty argument is not a path");
         } else {
-            std::fprintf(stderr, "tunewright-render: %s\n%s",
-                         l_Arg.empty() ? "an empty argument is not a path" : "too many arguments", USAGE);
-            return 2;
+            l_Songs.push_back(l_Arg);
         }
     }
-    if (l_Song.empty()) {
+    // SONG OUTPUT, the older form: a second name with a sound file's extension is the output.
+    AudioFormat l_ByName;
+    if (l_Output.empty() && l_Songs.size() == 2 && FormatFromWord(PathExtension(l_Songs[1]), l_ByName)) {
+        l_Output = l_Songs[1];
+        l_Songs.pop_back();
+    }
+    if (l_Songs.empty()) {
         std::fputs("tunewright-render: no song given\n", stderr);
         std::fputs(USAGE, stderr);
         return 2;
     }
-    if (l_Output.empty())
-        l_Output = DefaultOutput(l_Song);
+    const bool l_IntoFolder = !l_Output.empty() && l_Output != "-" && IsFolder(l_Output);
+    if (l_Songs.size() > 1 && !l_Output.empty() && !l_IntoFolder)
+        return Usage("several songs go into a folder (-o DIR/) or to their default names, not into " +
+                     l_Output);
+
+    // The format: as asked, else by the output's extension, else WAV. An extension that names no
+    // format we write is refused rather than given WAV data under a misleading name.
+    if (!l_Format.empty()) {
+        FormatFromWord(l_Format, l_Options.format);
+    } else if (!l_Output.empty() && !l_IntoFolder && !PathExtension(l_Output).empty() &&
+               !FormatFromWord(PathExtension(l_Output), l_Options.format)) {
+        return Usage("cannot tell a format from the name " + l_Output +
+                     "; name it .wav, .flac, .ogg or .raw, or give --format");
+    }
 
     l_Options.dataDir = l_DataDir.empty() ? FindDataDir(argv[0]) : l_DataDir;
     if (l_Options.dataDir.empty())
         return Fail("cannot find the instrument samples; point at them with --data DIR");
+    if (l_Settings.quiet)
+        tw_set_log_function(Silent, nullptr);
+    else if (l_Output == "-")
+        tw_set_log_function(ToStandardError, nullptr);
 
-    // A regular file (or a new one) is written under a temporary name beside it and renamed over
-    // it when complete, so that a failed or interrupted render leaves no partial file and never
-    // clobbers an older result. A link is followed, not replaced; a device, a FIFO or
-    // /dev/stdout is written straight.
-    Org::FileTarget l_Target;
-    std::string l_Error;
-    if (!Org::FindFileTarget(l_Output, l_Target, l_Error))
-        return Fail("cannot write " + l_Output + ": " + l_Error);
-    const std::string l_WavPath = l_Target.viaTemporary ? l_Target.path + ".partial" : l_Target.path;
-    if (l_Target.viaTemporary) {
-        g_PartialPath = l_WavPath;
-        RemovePartialOnSignals();
+    int l_Status = 0;
+    std::set<std::string> l_Written;
+    for (const std::string& l_Song : l_Songs) {
+        std::string l_Path = l_Output;
+        if (l_Output.empty() || l_IntoFolder) {
+            const std::string l_Folder =
+                l_Output.empty() ? std::string() : (l_Output.back() == '/' ? l_Output : l_Output + "/");
+            l_Path = l_Folder + DefaultOutputName(l_Song, FormatWord(l_Options.format));
+        }
+        // Two songs of the same name would end in one file: the second is refused.
+        if (!l_Written.insert(l_Path).second) {
+            l_Status = Fail("'" + l_Song + "' would be written to " + l_Path + " too; render it on its own");
+            continue;
+        }
+        if (!RenderOne(l_Song, l_Path, l_Settings))
+            l_Status = 1;
     }
-
-    const bool l_ShowProgress = !l_Quiet && isatty(STDERR_FILENO);
-    const bool l_Done = RenderSong(l_Song, l_WavPath, l_Options,
-                                   l_ShowProgress ? RenderProgress(DrawProgress) : RenderProgress(), l_Error);
-    if (!l_Done) {
-        if (l_Target.viaTemporary)
-            unlink(l_WavPath.c_str());
-        if (g_ProgressOpen)
-            std::fputc('\n', stderr);
-        return Fail(l_Error);
-    }
-    if (l_Target.viaTemporary && !Org::CommitTemporary(l_WavPath, l_Target, l_Error))
-        return Fail("cannot write " + l_Output + ": " + l_Error);
-    if (!l_Quiet)
-        std::fprintf(stderr, "Wrote %s\n", l_Output.c_str());
-    return 0;
+    return l_Status;
 }

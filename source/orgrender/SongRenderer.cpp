@@ -2,7 +2,9 @@
 
 #include <fmod.h>
 #include <fmod_errors.h>
+#include <fmod_readmix.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,7 +12,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "OrgDevice.h"
@@ -21,57 +22,44 @@
 
 namespace {
 
-// The WAV output writes the file this many 1 ms blocks at a time.
-constexpr int WAV_BLOCKS_PER_WRITE = 64;
+// Mixed blocks are gathered and written this many at a time: one write per 1 ms block would cost
+// more than mixing it.
+constexpr int BLOCKS_PER_WRITE = 64;
 
-// What went wrong writing the WAV file: the system's reason when the engine has one (it leaves it
-// in errno for its output and file results), else the engine's own words.
-std::string OutputError(const std::string& p_WavPath, FMOD_RESULT p_Result)
-{
-    const int l_Errno = errno;
-    const bool l_System = (p_Result == FMOD_ERR_OUTPUT_INIT || p_Result == FMOD_ERR_FILE_BAD) && l_Errno != 0;
-    return "cannot write " + p_WavPath + ": " +
-           (l_System ? std::strerror(l_Errno) : FMOD_ErrorString(p_Result));
-}
+// The longest render: six hours.
+constexpr unsigned long MAX_MS = 6ul * 3600ul * 1000ul;
 
-// Sets up the engine in the process-wide handles, writing its mix to p_WavPath one block per
-// System_Update. The blocks are 1 ms long (rounded down to whole frames).
-bool StartEngine(const std::string& p_WavPath, int p_Rate, int p_Resampler, std::string& p_Error)
+// Sets up the engine in the process-wide handles, mixing one 1 ms block (rounded down to whole
+// frames) each time it is read.
+bool StartEngine(int p_Rate, int p_Resampler, std::string& p_Error)
 {
     FMOD_RESULT l_Result = FMOD_System_Create(&Org::Device);
     if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_SetOutput(Org::Device, FMOD_OUTPUTTYPE_WAVWRITER_NRT);
+        l_Result = FMOD_System_SetOutput(Org::Device, FMOD_OUTPUTTYPE_NOSOUND_NRT);
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_SetSoftwareFormat(Org::Device, p_Rate, FMOD_SOUND_FORMAT_PCM16, 2, 0,
                                                  static_cast<FMOD_DSP_RESAMPLER>(p_Resampler));
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_SetSpeakerMode(Org::Device, FMOD_SPEAKERMODE_STEREO);
     if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_SetDSPBufferSize(Org::Device, Org::SongStepper::BlockFrames(p_Rate),
-                                                WAV_BLOCKS_PER_WRITE);
+        l_Result = FMOD_System_SetDSPBufferSize(Org::Device, Org::SongStepper::BlockFrames(p_Rate), 1);
     if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_Init(Org::Device, Org::SONG_VOICES, FMOD_INIT_NORMAL,
-                                    const_cast<char*>(p_WavPath.c_str()));
+        l_Result = FMOD_System_Init(Org::Device, Org::SONG_VOICES, FMOD_INIT_NORMAL, nullptr);
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_GetMasterChannelGroup(Org::Device, &Org::MasterCG);
     if (l_Result != FMOD_OK) {
-        p_Error = OutputError(p_WavPath, l_Result);
+        p_Error = std::string("the sound engine cannot start: ") + FMOD_ErrorString(l_Result);
         return false;
     }
     return true;
 }
 
-// Releases the engine, which completes the WAV file; false, with the reason, when that fails.
-bool StopEngine(const std::string& p_WavPath, std::string& p_Error)
+void StopEngine()
 {
-    FMOD_RESULT l_Result = FMOD_OK;
     if (Org::Device != nullptr)
-        l_Result = FMOD_System_Release(Org::Device);
+        FMOD_System_Release(Org::Device);
     Org::Device = nullptr;
     Org::MasterCG = nullptr;
-    if (l_Result != FMOD_OK && p_Error.empty())
-        p_Error = OutputError(p_WavPath, l_Result);
-    return l_Result == FMOD_OK;
 }
 
 bool SamplesPresent(const std::string& p_DataDir)
@@ -115,49 +103,72 @@ std::string NoLengthReason(Org::OrgSong& p_Song, const RenderOptions& p_Options)
     return "";
 }
 
-bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, const RenderOptions& p_Options,
-                const RenderProgress& p_Progress, std::string& p_Error, RenderStats* p_Stats)
+unsigned long long RenderFrames(unsigned long p_LengthMs, int p_Rate)
+{
+    const unsigned long long l_Block = Org::SongStepper::BlockFrames(p_Rate);
+    const unsigned long long l_Total = p_LengthMs * static_cast<unsigned long long>(p_Rate) / 1000;
+    return (l_Total + l_Block - 1) / l_Block * l_Block;
+}
+
+bool ReadSongBytes(const std::string& p_SongPath, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
+{
+    // Read once, then parsed from memory, so that a pipe or standard input ("-") works.
+    std::string l_Why;
+    const bool l_Read = p_SongPath == "-" ? Org::ReadSongInput(STDIN_FILENO, p_Bytes, l_Why)
+                                          : Org::ReadSongInput(p_SongPath, p_Bytes, l_Why);
+    if (!l_Read) {
+        p_Error = "cannot open the song '" + p_SongPath + "': " + l_Why;
+        return false;
+    }
+    if (p_Bytes.empty()) {
+        p_Error = "'" + p_SongPath + "' is empty";
+        return false;
+    }
+    return true;
+}
+
+bool PrepareSong(const std::vector<std::uint8_t>& p_Bytes, const std::string& p_Name,
+                 const RenderOptions& p_Options, Org::OrgSong& p_Song, unsigned long& p_LengthMs,
+                 std::string& p_Error)
 {
     if (!SamplesPresent(p_Options.dataDir)) {
         p_Error =
             "no instrument samples under '" + p_Options.dataDir + "' (expected melody/ and percussion/)";
         return false;
     }
-    // Read once, then parsed from memory, so that a pipe or standard input ("-") works.
-    std::vector<std::uint8_t> l_Bytes;
-    std::string l_Why;
-    const bool l_Read = p_SongPath == "-" ? Org::ReadSongInput(STDIN_FILENO, l_Bytes, l_Why)
-                                          : Org::ReadSongInput(p_SongPath, l_Bytes, l_Why);
-    if (!l_Read) {
-        p_Error = "cannot open the song '" + p_SongPath + "': " + l_Why;
-        return false;
-    }
-    if (l_Bytes.empty()) {
-        p_Error = "'" + p_SongPath + "' is empty";
-        return false;
-    }
-
-    Org::OrgSong l_Song;
-    if (!l_Song.LoadFromMemory(l_Bytes.data(), l_Bytes.size())) {
-        p_Error = "'" + p_SongPath + "' ends before its own note data (it holds " +
-                  std::to_string(l_Bytes.size()) +
+    if (!p_Song.LoadFromMemory(p_Bytes.data(), p_Bytes.size())) {
+        p_Error = "'" + p_Name + "' ends before its own note data (it holds " +
+                  std::to_string(p_Bytes.size()) +
                   " bytes, fewer than it declares): it is damaged or not an Org-02 song";
         return false;
     }
-    const unsigned long l_LengthMs = RenderLengthMs(l_Song, p_Options);
-    if (l_LengthMs == 0) {
-        p_Error = NoLengthReason(l_Song, p_Options);
+    p_LengthMs = RenderLengthMs(p_Song, p_Options);
+    if (p_LengthMs == 0) {
+        p_Error = NoLengthReason(p_Song, p_Options);
         return false;
     }
-    constexpr unsigned long MAX_MS = 6ul * 3600ul * 1000ul;
-    if (l_LengthMs > MAX_MS) {
-        p_Error = "the song would last " + std::to_string(l_LengthMs / 3600000ul) +
+    if (p_LengthMs > MAX_MS) {
+        p_Error = "the song would last " + std::to_string(p_LengthMs / 3600000ul) +
                   " hours or more; give a shorter length with --seconds";
         return false;
     }
+    p_Error = AudioFileWriter::CannotHold(p_Options.format, p_Options.channels,
+                                          RenderFrames(p_LengthMs, p_Options.sampleRate));
+    return p_Error.empty();
+}
 
-    if (!StartEngine(p_WavPath, p_Options.sampleRate, p_Options.resampler, p_Error)) {
-        StopEngine(p_WavPath, p_Error);
+bool RenderToDescriptor(Org::OrgSong& p_Song, unsigned long p_LengthMs, int p_Fd,
+                        const RenderOptions& p_Options, const RenderProgress& p_Progress,
+                        std::string& p_Error, RenderStats* p_Stats)
+{
+    const unsigned long long l_Rate = static_cast<unsigned long long>(p_Options.sampleRate);
+    const unsigned long long l_Total = p_LengthMs * l_Rate / 1000;
+    AudioFileWriter l_Writer;
+    if (!l_Writer.Open(p_Fd, p_Options.format, p_Options.sampleRate, p_Options.channels,
+                       RenderFrames(p_LengthMs, p_Options.sampleRate), p_Error))
+        return false;
+    if (!StartEngine(p_Options.sampleRate, p_Options.resampler, p_Error)) {
+        StopEngine();
         return false;
     }
     bool l_Written = true;
@@ -165,29 +176,35 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
         Org::Sampler l_Sampler(p_Options.dataDir);
         l_Sampler.SetMasterVolume(p_Options.masterVolume);
 
-        const unsigned long long l_Rate = static_cast<unsigned long long>(p_Options.sampleRate);
-        Org::SongStepper l_Stepper(l_Song, p_Options.sampleRate);
-        const unsigned long long l_Block = l_Stepper.BlockFrames();
-        const unsigned long long l_Total = l_LengthMs * l_Rate / 1000;
+        Org::SongStepper l_Stepper(p_Song, p_Options.sampleRate);
+        const unsigned l_Block = l_Stepper.BlockFrames();
         const unsigned long long l_Fade = std::min<unsigned long long>(
             l_Total, static_cast<unsigned long long>(p_Options.fadeSeconds * l_Rate));
-        unsigned long long l_ProgressStep = std::max<unsigned long long>(l_Total / 200, 1);
+        const unsigned long long l_ProgressStep = std::max<unsigned long long>(l_Total / 200, 1);
         unsigned long long l_VoiceFrames = 0;
+        std::vector<std::int16_t> l_Mix(2 * std::size_t(l_Block) * BLOCKS_PER_WRITE);
+        std::size_t l_Held = 0;  // frames in l_Mix
 
         l_Stepper.StartAt(0, 0);
-        while (l_Stepper.Frame() < l_Total) {
+        while (l_Written && l_Stepper.Frame() < l_Total) {
             const unsigned long long l_Frame = l_Stepper.Frame();
             l_Stepper.Step([&](const Org::SampleData& p_Hit) { l_Sampler.HitNote(p_Hit); });
             if (l_Fade > 0 && l_Frame + l_Fade >= l_Total)
                 l_Sampler.SetMasterVolume(p_Options.masterVolume * static_cast<float>(l_Total - l_Frame) /
                                           l_Fade);
-            // The engine's update mixes one block and writes it: a failure (a full disk, a file-size
-            // limit) ends the render rather than leaving a cut file that looks complete.
-            const FMOD_RESULT l_Mixed = FMOD_System_Update(Org::Device);
+            const FMOD_RESULT l_Mixed =
+                FMOD_System_ReadMix(Org::Device, l_Mix.data() + 2 * l_Held, nullptr, l_Block);
             if (l_Mixed != FMOD_OK) {
-                p_Error = OutputError(p_WavPath, l_Mixed);
+                p_Error = std::string("the sound engine failed: ") + FMOD_ErrorString(l_Mixed);
                 l_Written = false;
                 break;
+            }
+            l_Held += l_Block;
+            // A failed write (a full disk, a file-size limit) ends the render rather than leaving a
+            // cut file that looks complete.
+            if (l_Held * 2 == l_Mix.size() || l_Stepper.Frame() >= l_Total) {
+                l_Written = l_Writer.Write(l_Mix.data(), l_Held, p_Error);
+                l_Held = 0;
             }
             if (p_Stats != nullptr) {
                 int l_Voices = 0;
@@ -204,6 +221,33 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
             p_Stats->voiceSeconds = static_cast<double>(l_VoiceFrames) / l_Rate;
         }
     }
-    const bool l_Completed = StopEngine(p_WavPath, p_Error);
-    return l_Written && l_Completed;
+    StopEngine();
+    std::string l_CloseError;
+    const bool l_Closed = l_Writer.Close(l_CloseError);
+    if (l_Written && !l_Closed)
+        p_Error = l_CloseError;
+    return l_Written && l_Closed;
+}
+
+bool RenderSong(const std::string& p_SongPath, const std::string& p_OutPath, const RenderOptions& p_Options,
+                const RenderProgress& p_Progress, std::string& p_Error, RenderStats* p_Stats)
+{
+    std::vector<std::uint8_t> l_Bytes;
+    Org::OrgSong l_Song;
+    unsigned long l_LengthMs = 0;
+    if (!ReadSongBytes(p_SongPath, l_Bytes, p_Error) ||
+        !PrepareSong(l_Bytes, p_SongPath, p_Options, l_Song, l_LengthMs, p_Error))
+        return false;
+    const int l_Fd = open(p_OutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (l_Fd < 0) {
+        p_Error = "cannot write " + p_OutPath + ": " + std::strerror(errno);
+        return false;
+    }
+    const bool l_Done = RenderToDescriptor(l_Song, l_LengthMs, l_Fd, p_Options, p_Progress, p_Error, p_Stats);
+    const bool l_Closed = close(l_Fd) == 0;
+    if (l_Done && !l_Closed)
+        p_Error = std::strerror(errno);
+    if (!l_Done || !l_Closed)
+        p_Error = "cannot write " + p_OutPath + ": " + p_Error;
+    return l_Done && l_Closed;
 }

@@ -1,10 +1,16 @@
 #ifndef TUNEWRIGHT_SONGRENDERER_H
 #define TUNEWRIGHT_SONGRENDERER_H
 
-// Renders a song to a WAV file through the library's own playback path: the song clock in 1 ms
-// steps, the sampler, and the sound engine's non-real-time WAV output mixing one block per step.
+// Renders a song through the library's own playback path: the song clock in 1 ms steps, the
+// sampler, and the sound engine's non-real-time mixer, whose 16-bit blocks are read back
+// (FMOD_System_ReadMix) and handed to the one AudioFileWriter. The engine's own WAV writer output
+// is not used here: it writes WAV only, and only to a file it can seek in.
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "AudioFileWriter.h"
 
 namespace Org {
 class OrgSong;
@@ -19,6 +25,8 @@ struct RenderOptions
     double fadeSeconds = 1.0;  // fade-out at the end (0: none)
     float masterVolume = 0.5f;
     int resampler = 1;  // the engine's resampler (FMOD_DSP_RESAMPLER): 0 nearest .. 3 spline
+    AudioFormat format = AudioFormat::WAV;
+    int channels = 2;  // 1: the mean of the stereo mix
 };
 
 // What a render did: seconds of audio, and voice-seconds (the sum over time of the voices sounding).
@@ -37,11 +45,29 @@ using RenderProgress = std::function<void(double)>;
 unsigned long RenderLengthMs(Org::OrgSong& p_Song, const RenderOptions& p_Options);
 // Why RenderLengthMs gives 0: a tempo of 0, an empty loop, or no loops and no intro.
 std::string NoLengthReason(Org::OrgSong& p_Song, const RenderOptions& p_Options);
+// Frames a render of p_LengthMs writes: whole 1 ms mix blocks, the last one reaching the end.
+unsigned long long RenderFrames(unsigned long p_LengthMs, int p_Rate);
 
-// Renders the song file at p_SongPath into the WAV file p_WavPath. False, with a message in
-// p_Error (for the file, with the system's reason), when the song cannot be read or the engine
-// cannot write the whole file. p_SongPath "-" is standard input.
-bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, const RenderOptions& p_Options,
+// Reads the song at p_SongPath ("-": standard input) into p_Bytes. False, with a message naming
+// it, when it cannot be read or is empty.
+bool ReadSongBytes(const std::string& p_SongPath, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error);
+
+// Makes p_Song of p_Bytes (named p_Name in messages) and finds its length by the options. False,
+// with the reason, when the samples are missing, the song is cut short, it has no length, or its
+// render could not be written in p_Options.format.
+bool PrepareSong(const std::vector<std::uint8_t>& p_Bytes, const std::string& p_Name,
+                 const RenderOptions& p_Options, Org::OrgSong& p_Song, unsigned long& p_LengthMs,
+                 std::string& p_Error);
+
+// Renders p_LengthMs of a prepared song into the open descriptor p_Fd, as p_Options.format. False,
+// with the reason (the system's words for a failed write), when the engine or a write fails.
+bool RenderToDescriptor(Org::OrgSong& p_Song, unsigned long p_LengthMs, int p_Fd,
+                        const RenderOptions& p_Options, const RenderProgress& p_Progress,
+                        std::string& p_Error, RenderStats* p_Stats = nullptr);
+
+// All of the above at once: the song file at p_SongPath into the file p_OutPath (created, or
+// truncated), with no check of either. For tests and benchmarks; the program decides more.
+bool RenderSong(const std::string& p_SongPath, const std::string& p_OutPath, const RenderOptions& p_Options,
                 const RenderProgress& p_Progress, std::string& p_Error, RenderStats* p_Stats = nullptr);
 
 #endif

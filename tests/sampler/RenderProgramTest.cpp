@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -82,17 +83,20 @@ TEST(RenderProgram, DefaultLengthIsTheIntroAndTwoLoopsFromAnyFolder)
     EXPECT_EQ(2, l_Channels);
 }
 
-// The samples of a 16-bit WAV file.
+// The samples of a sound file, read to its end (a FLAC stream written to a pipe does not know its
+// length).
 std::vector<short> Samples(const std::string& p_Path)
 {
     SF_INFO l_Info = {};
     SNDFILE* l_File = sf_open(p_Path.c_str(), SFM_READ, &l_Info);
-    std::vector<short> l_Samples(
-        l_File == nullptr ? 0 : static_cast<std::size_t>(l_Info.frames * l_Info.channels));
-    if (l_File != nullptr) {
-        sf_read_short(l_File, l_Samples.data(), static_cast<sf_count_t>(l_Samples.size()));
-        sf_close(l_File);
+    std::vector<short> l_Samples;
+    short l_Chunk[4096];
+    for (sf_count_t l_Got = 1; l_File != nullptr && l_Got > 0;) {
+        l_Got = sf_read_short(l_File, l_Chunk, 4096 - 4096 % l_Info.channels);
+        l_Samples.insert(l_Samples.end(), l_Chunk, l_Chunk + l_Got);
     }
+    if (l_File != nullptr)
+        sf_close(l_File);
     return l_Samples;
 }
 
@@ -245,6 +249,10 @@ TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
         {"--bogus cut.org", 2, "unknown or incomplete option", "cut.wav"},
         {"--interp cosine cut.org", 2, "--interp takes nearest, linear, cubic or spline", "cut.wav"},
         {"--data /nonexistent cut.org", 1, "no instrument samples", "cut.wav"},
+        {"-o cut.mp3 cut.org", 2, "cannot tell a format from the name cut.mp3", "cut.mp3"},
+        {"--format mp3 cut.org", 2, "--format takes wav, flac, ogg or raw", "cut.wav"},
+        {"--channels 3 cut.org", 2, "--channels takes 1 or 2", "cut.wav"},
+        {"-o cut.wav cut.org empty.org", 2, "several songs go into a folder", "cut.wav"},
     };
     for (const Case& l_Case : l_Cases) {
         const CommandRun l_Run = Render(l_Dir.path, l_Case.arguments);
@@ -262,7 +270,7 @@ TEST(RenderProgram, AFailedRenderKeepsAnOlderResult)
 {
     EngineTest::TempDir l_Dir;
     OrgTest::WriteFile(l_Dir.Path("song.wav"), {'o', 'l', 'd'});
-    const CommandRun l_Run = Render(l_Dir.path, "missing.org song.wav");
+    const CommandRun l_Run = Render(l_Dir.path, "--force missing.org song.wav");
     EXPECT_EQ(1, l_Run.status);
     EXPECT_EQ(3u, std::filesystem::file_size(l_Dir.Path("song.wav")));
 }
@@ -275,7 +283,7 @@ TEST(RenderProgram, AWriteFailureIsReportedAndKeepsTheOlderFile)
     OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
     OrgTest::WriteFile(l_Dir.Path("song.wav"), {'o', 'l', 'd'});
     const CommandRun l_Limited =
-        Render(l_Dir.path, "-q --seconds 5 song.org", "ulimit -f 100; trap '' XFSZ; ");
+        Render(l_Dir.path, "-q --force --seconds 5 song.org", "ulimit -f 100; trap '' XFSZ; ");
     EXPECT_EQ(1, l_Limited.status) << l_Limited.output;
     EXPECT_NE(std::string::npos, l_Limited.output.find("File too large")) << l_Limited.output;
     EXPECT_EQ(std::vector<std::uint8_t>({'o', 'l', 'd'}), OrgTest::ReadFile(l_Dir.Path("song.wav")));
@@ -300,7 +308,7 @@ TEST(RenderProgram, LinksAreWrittenThroughAndDevicesStraight)
     std::filesystem::create_symlink("real.wav", l_Dir.Path("link.wav"));
     std::filesystem::create_symlink("/dev/null", l_Dir.Path("null.wav"));
 
-    const CommandRun l_Link = Render(l_Dir.path, "-q -o link.wav song.org");
+    const CommandRun l_Link = Render(l_Dir.path, "-q --force -o link.wav song.org");
     EXPECT_EQ(0, l_Link.status) << l_Link.output;
     EXPECT_TRUE(std::filesystem::is_symlink(l_Dir.Path("link.wav")));
     EXPECT_EQ(48000, Frames(l_Dir.Path("real.wav")));
@@ -324,7 +332,7 @@ TEST(RenderProgram, HangupAndFileSizeSignalsRemoveThePartialFile)
          {std::pair{"HUP", "status=129"}, std::pair{"XFSZ", "status=153"}}) {
         const CommandRun l_Run =
             Render(l_Dir.path,
-                   std::string("-q --seconds 600 song.org out.wav & p=$!; ") +
+                   std::string("-q --force --seconds 600 song.org out.wav & p=$!; ") +
                        "while [ ! -e out.wav.partial ] && kill -0 $p 2>/dev/null; " +
                        "do sleep 0.01; done; kill -" + l_Signal + " $p; wait $p; echo status=$?; }",
                    "{ ");
@@ -338,7 +346,97 @@ TEST(RenderProgram, HelpDescribesTheOptions)
 {
     const CommandRun l_Run = Render("/", "--help");
     EXPECT_EQ(0, l_Run.status);
-    for (const char* l_Option :
-         {"--loops", "--seconds", "--rate", "--fade", "--interp", "--data", "--output"})
+    for (const char* l_Option : {"--loops", "--seconds", "--rate", "--fade", "--interp", "--data", "--output",
+                                 "--force", "--format", "--channels"})
         EXPECT_NE(std::string::npos, l_Run.output.find(l_Option)) << l_Option;
+}
+
+// An existing file is replaced only with --force; the song itself never, by any name, and a song of
+// another magic only with --force. -q prints nothing; without it the library's messages stay.
+TEST(RenderProgram, WritesOverNoFileUnlessForcedAndNeverOverItsSong)
+{
+    EngineTest::TempDir l_Dir;
+    const std::vector<std::uint8_t> l_Song = LoopingSong().Bytes();
+    OrgTest::WriteFile(l_Dir.Path("song.org"), l_Song);
+    OrgTest::WriteFile(l_Dir.Path("out.wav"), {'o', 'l', 'd'});
+    std::filesystem::create_symlink("song.org", l_Dir.Path("link.wav"));
+    std::filesystem::create_hard_link(l_Dir.Path("song.org"), l_Dir.Path("hard.wav"));
+    const std::pair<std::string, std::string> l_Refusals[] = {
+        {"song.org out.wav", "out.wav exists; give --force to replace it"},
+        {"--force --format wav -o song.org song.org", "song.org is the song being rendered; it is never written over"},
+        {"--force -o link.wav song.org", "link.wav is the song being rendered; it is never written over"},
+        {"--force -o hard.wav song.org", "hard.wav is the song being rendered; it is never written over"},
+        // Standard output, and /dev/stdout, sent to the song read from standard input.
+        {"--force -o - - <song.org 1<>song.org 2>&3; } 3>&1", "standard output is the song being rendered; it is never written over"},
+        {"--force -o /dev/stdout song.org >>song.org 2>&3; } 3>&1", "/dev/stdout is the song being rendered; it is never written over"},
+    };
+    for (const auto& [l_Arguments, l_Message] : l_Refusals) {
+        const CommandRun l_Run = Render(l_Dir.path, l_Arguments, l_Arguments.back() == '1' ? "{ " : "");
+        EXPECT_EQ(1, l_Run.status) << l_Arguments;
+        EXPECT_EQ("tunewright-render: " + l_Message + "\n", l_Run.output) << l_Arguments;
+    }
+    EXPECT_EQ(l_Song, OrgTest::ReadFile(l_Dir.Path("song.org")));
+    EXPECT_EQ(std::vector<std::uint8_t>({'o', 'l', 'd'}), OrgTest::ReadFile(l_Dir.Path("out.wav")));
+    EXPECT_EQ(4, std::distance(std::filesystem::directory_iterator(l_Dir.path),
+                               std::filesystem::directory_iterator()));
+
+    std::vector<std::uint8_t> l_Foreign = l_Song;
+    l_Foreign[5] = '3';
+    OrgTest::WriteFile(l_Dir.Path("foreign.org"), l_Foreign);
+    const CommandRun l_Refused = Render(l_Dir.path, "-q foreign.org");
+    EXPECT_EQ(1, l_Refused.status);
+    EXPECT_NE(std::string::npos, l_Refused.output.find("'foreign.org' is not an Org-02 song (it begins with "
+                                                       "\"Org-03\"); give --force"))
+        << l_Refused.output;
+    EXPECT_FALSE(std::filesystem::exists(l_Dir.Path("foreign.wav")));
+    const CommandRun l_Forced = Render(l_Dir.path, "-q --force foreign.org");
+    EXPECT_EQ(0, l_Forced.status) << l_Forced.output;
+    EXPECT_EQ("", l_Forced.output);
+    EXPECT_EQ(48000, Frames(l_Dir.Path("foreign.wav")));
+
+    const CommandRun l_Loud = Render(l_Dir.path, "--force song.org out.wav");
+    EXPECT_EQ(0, l_Loud.status) << l_Loud.output;
+    EXPECT_EQ("Read in " + std::to_string(l_Song.size()) + " bytes.\nWrote out.wav\n", l_Loud.output);
+    EXPECT_EQ(48000, Frames(l_Dir.Path("out.wav")));
+}
+
+// The format follows the name or --format, through a file or a pipe alike: standard output gets the
+// very bytes of the WAV file, FLAC holds the same samples, raw is the WAV's data without its
+// header, one channel is the mean of the two, and several songs go into a folder.
+TEST(RenderProgram, FormatsChannelsStandardOutputAndSeveralSongs)
+{
+    EngineTest::TempDir l_Dir;
+    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
+    for (const char* l_Arguments : {"song.org", "-o - song.org | cat >piped.wav", "song.org song.flac",
+                                    "--format flac -o - song.org | cat >piped.flac", "-o song.raw song.org",
+                                    "-o song.ogg song.org", "--channels 1 -o mono.wav song.org"}) {
+        const CommandRun l_Run = Render(l_Dir.path, std::string("-q ") + l_Arguments);
+        EXPECT_EQ(0, l_Run.status) << l_Arguments << ": " << l_Run.output;
+        EXPECT_EQ("", l_Run.output) << l_Arguments;
+    }
+    const std::vector<std::uint8_t> l_Wav = OrgTest::ReadFile(l_Dir.Path("song.wav"));
+    ASSERT_EQ(44u + 48000u * 4u, l_Wav.size());
+    EXPECT_EQ(l_Wav, OrgTest::ReadFile(l_Dir.Path("piped.wav")));
+    const std::vector<short> l_Stereo = Samples(l_Dir.Path("song.wav"));
+    EXPECT_EQ(l_Stereo, Samples(l_Dir.Path("song.flac")));
+    EXPECT_EQ(l_Stereo, Samples(l_Dir.Path("piped.flac")));
+    EXPECT_EQ(std::vector<std::uint8_t>(l_Wav.begin() + 44, l_Wav.end()),
+              OrgTest::ReadFile(l_Dir.Path("song.raw")));
+    int l_Rate = 0, l_Channels = 0;
+    EXPECT_EQ(48000, Frames(l_Dir.Path("song.ogg"), &l_Rate, &l_Channels));
+    EXPECT_EQ(2, l_Channels);
+    const std::vector<short> l_Mono = Samples(l_Dir.Path("mono.wav"));
+    ASSERT_EQ(l_Stereo.size() / 2, l_Mono.size());
+    std::size_t l_Wrong = 0;
+    for (std::size_t i = 0; i < l_Mono.size(); ++i)
+        l_Wrong += l_Mono[i] != (l_Stereo[2 * i] + l_Stereo[2 * i + 1]) / 2;
+    EXPECT_EQ(0u, l_Wrong);
+    EXPECT_GT(*std::max_element(l_Mono.begin(), l_Mono.end()), 1000);
+
+    std::filesystem::copy_file(l_Dir.Path("song.org"), l_Dir.Path("other.org"));
+    std::filesystem::create_directory(l_Dir.Path("out"));
+    const CommandRun l_Several = Render(l_Dir.path, "-q --format raw -o out/ song.org other.org");
+    EXPECT_EQ(0, l_Several.status) << l_Several.output;
+    for (const char* l_Name : {"out/song.raw", "out/other.raw"})
+        EXPECT_EQ(OrgTest::ReadFile(l_Dir.Path("song.raw")), OrgTest::ReadFile(l_Dir.Path(l_Name))) << l_Name;
 }

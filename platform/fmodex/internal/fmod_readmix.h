@@ -1,5 +1,5 @@
 /*
- * fmod_readmix.h: one call beside the flat interface, for the song library's decoder only (it is
+ * fmod_readmix.h: one call beside the flat interface, for the song library's decoder and the renderer (it is
  * not installed). A system whose output is FMOD_OUTPUTTYPE_NOSOUND_NRT mixes a block here, into the
  * caller's memory, instead of on System_Update.
  */

@@ -1,0 +1,57 @@
+#ifndef TUNEWRIGHT_RENDEROUTPUT_H
+#define TUNEWRIGHT_RENDEROUTPUT_H
+
+// Where a render's audio goes, by the rules that keep the renderer from destroying a file: an
+// existing file is written over only when the user forces it, the song being rendered never (by
+// any name or link), and a regular file only once the new one is complete (written beside it as
+// NAME.partial, renamed over it at the end). Anything else (standard output, a pipe, a terminal,
+// /dev/null) is written straight.
+#include <string>
+
+// The file a song is read from, to know it again under another name.
+struct SongIdentity
+{
+    bool regular = false;  // a regular file; nothing else can be written over
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+};
+
+// The identity of p_SongPath ("-": standard input).
+SongIdentity IdentifySong(const std::string& p_SongPath);
+
+// The output a song gets by default: its file name with p_Extension instead of its own ("song" for
+// standard input), to be put in the working directory or the folder given with -o.
+std::string DefaultOutputName(const std::string& p_SongPath, const std::string& p_Extension);
+
+class RenderOutput
+{
+public:
+    RenderOutput() = default;
+    ~RenderOutput() { Abandon(); }
+    RenderOutput(const RenderOutput&) = delete;
+    RenderOutput& operator=(const RenderOutput&) = delete;
+
+    // Whether p_Path ("-": standard output) may be written: false, with a one-line message, when
+    // it is the song p_Input, or when it exists and p_Force is false. Nothing is changed.
+    static bool Allowed(const std::string& p_Path, const SongIdentity& p_Input, bool p_Force,
+                        std::string& p_Error);
+    // Opens p_Path to write, when Allowed. False, with a one-line message and nothing changed on
+    // disk, when it is not, or cannot be opened.
+    bool Open(const std::string& p_Path, const SongIdentity& p_Input, bool p_Force, std::string& p_Error);
+    int Fd() const { return fd; }
+    // Completes the output: closed, and a partial file renamed over its target. False, with the
+    // system's reason, when that fails; the older file then stays.
+    bool Commit(std::string& p_Error);
+    // Gives the output up: closed, and a partial file removed.
+    void Abandon();
+
+private:
+    int fd = -1;
+    bool ownsFd = false;
+    std::string partial;  // the partial file, when the output goes through one
+    std::string target;   // the regular file it replaces
+    bool existed = false;
+    unsigned int mode = 0;
+};
+
+#endif
