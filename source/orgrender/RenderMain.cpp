@@ -20,7 +20,7 @@
 namespace {
 
 const char* const USAGE =
-    "usage: tunewright-render [options] SONG.org... \n"
+    "usage: tunewright-render [options] SONG.org...\n"
     "       tunewright-render [options] SONG.org OUTPUT.{wav,flac,ogg,raw}\n"
     "Renders Org-02 songs to sound files; a SONG of - is read from standard input.\n"
     "\n"
