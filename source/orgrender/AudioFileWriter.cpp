@@ -1,5 +1,6 @@
 #include "AudioFileWriter.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,7 +95,9 @@ bool AudioFileWriter::Open(int p_Fd, AudioFormat p_Format, int p_Rate, int p_Cha
     fd = p_Fd;
     channels = p_Channels;
     struct stat l_Stat = {};
-    seekable = fstat(p_Fd, &l_Stat) == 0 && S_ISREG(l_Stat.st_mode);
+    // A file opened for appending (a shell's >>) writes at its end whatever the position: a stream.
+    const int l_Flags = fcntl(p_Fd, F_GETFL);
+    seekable = fstat(p_Fd, &l_Stat) == 0 && S_ISREG(l_Stat.st_mode) && l_Flags >= 0 && !(l_Flags & O_APPEND);
     base = seekable ? lseek(p_Fd, 0, SEEK_CUR) : 0;
     position = 0;
     failure = 0;
