@@ -361,19 +361,25 @@ TEST(RenderProgram, WritesOverNoFileUnlessForcedAndNeverOverItsSong)
     OrgTest::WriteFile(l_Dir.Path("out.wav"), {'o', 'l', 'd'});
     std::filesystem::create_symlink("song.org", l_Dir.Path("link.wav"));
     std::filesystem::create_hard_link(l_Dir.Path("song.org"), l_Dir.Path("hard.wav"));
-    const std::pair<std::string, std::string> l_Refusals[] = {
-        {"song.org out.wav", "out.wav exists; give --force to replace it"},
-        {"--force --format wav -o song.org song.org", "song.org is the song being rendered; it is never written over"},
-        {"--force -o link.wav song.org", "link.wav is the song being rendered; it is never written over"},
-        {"--force -o hard.wav song.org", "hard.wav is the song being rendered; it is never written over"},
-        // Standard output, and /dev/stdout, sent to the song read from standard input.
-        {"--force -o - - <song.org 1<>song.org 2>&3; } 3>&1", "standard output is the song being rendered; it is never written over"},
-        {"--force -o /dev/stdout song.org >>song.org 2>&3; } 3>&1", "/dev/stdout is the song being rendered; it is never written over"},
+    const std::string l_Never = " is the song being rendered; it is never written over";
+    struct Refusal
+    {
+        std::string before, arguments, message;
     };
-    for (const auto& [l_Arguments, l_Message] : l_Refusals) {
-        const CommandRun l_Run = Render(l_Dir.path, l_Arguments, l_Arguments.back() == '1' ? "{ " : "");
-        EXPECT_EQ(1, l_Run.status) << l_Arguments;
-        EXPECT_EQ("tunewright-render: " + l_Message + "\n", l_Run.output) << l_Arguments;
+    const Refusal l_Refusals[] = {
+        {"", "song.org out.wav", "out.wav exists; give --force to replace it"},
+        {"", "--force --format wav -o song.org song.org", "song.org" + l_Never},
+        {"", "--force -o link.wav song.org", "link.wav" + l_Never},
+        {"", "--force -o hard.wav song.org", "hard.wav" + l_Never},
+        // Standard output, and /dev/stdout, sent to the song (read from standard input, or named);
+        // the messages go out through descriptor 3.
+        {"{ ", "--force -o - - <song.org 1<>song.org 2>&3; } 3>&1", "standard output" + l_Never},
+        {"{ ", "--force -o /dev/stdout song.org >>song.org 2>&3; } 3>&1", "/dev/stdout" + l_Never},
+    };
+    for (const Refusal& l_Case : l_Refusals) {
+        const CommandRun l_Run = Render(l_Dir.path, l_Case.arguments, l_Case.before);
+        EXPECT_EQ(1, l_Run.status) << l_Case.arguments;
+        EXPECT_EQ("tunewright-render: " + l_Case.message + "\n", l_Run.output) << l_Case.arguments;
     }
     EXPECT_EQ(l_Song, OrgTest::ReadFile(l_Dir.Path("song.org")));
     EXPECT_EQ(std::vector<std::uint8_t>({'o', 'l', 'd'}), OrgTest::ReadFile(l_Dir.Path("out.wav")));
