@@ -46,10 +46,10 @@ run() {  # run NAME COMMAND...
 }
 for _ in $(seq "$l_Rounds"); do
   run xmp-linear xmp -q -f 48000 -i linear -o "$l_Tmp/xmp.wav" "$l_Module"
-  run ours-linear "$l_Render" -q --interp linear --fade 0 --seconds "$l_Seconds" -o "$l_Tmp/ours.wav" "$l_Tmp/all-tracks.org"
+  run ours-linear "$l_Render" -q --force --interp linear --fade 0 --seconds "$l_Seconds" -o "$l_Tmp/ours.wav" "$l_Tmp/all-tracks.org"
   run openmpt123-sinc8 openmpt123 --batch -q --force --samplerate 48000 --no-float -o "$l_Tmp/mpt.wav" "$l_Module"
-  run ours-spline "$l_Render" -q --interp spline --fade 0 --seconds "$l_Seconds" -o "$l_Tmp/ours.wav" "$l_Tmp/all-tracks.org"
-  run ours-cubic "$l_Render" -q --interp cubic --fade 0 --seconds "$l_Seconds" -o "$l_Tmp/ours.wav" "$l_Tmp/all-tracks.org"
+  run ours-spline "$l_Render" -q --force --interp spline --fade 0 --seconds "$l_Seconds" -o "$l_Tmp/ours.wav" "$l_Tmp/all-tracks.org"
+  run ours-cubic "$l_Render" -q --force --interp cubic --fade 0 --seconds "$l_Seconds" -o "$l_Tmp/ours.wav" "$l_Tmp/all-tracks.org"
 done
 
 per_voice_s() {  # CPU microseconds per voice-second

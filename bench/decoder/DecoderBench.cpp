@@ -98,6 +98,7 @@ void BM_RendererProcessFirstSecond(benchmark::State& p_State)
     const std::string l_Wav = "/tmp/tw-bench-decoder-" + std::to_string(getpid()) + ".wav";
     const char* l_Argv[] = {TUNEWRIGHT_RENDER_PROGRAM,
                             "-q",
+                            "--force",
                             "--seconds",
                             "1",
                             "--fade",

@@ -59,8 +59,8 @@ void Measure(const std::string& p_Name, const std::string& p_Song, const std::st
     const double l_InProcess = CpuSeconds(RUSAGE_SELF) - l_Before;
 
     const double l_ChildrenBefore = CpuSeconds(RUSAGE_CHILDREN);
-    const std::string l_Command = std::string("'") + TUNEWRIGHT_RENDER_PROGRAM + "' -q '" + p_Song + "' '" +
-                                  p_Dir + "/program.wav' --data '" + TUNEWRIGHT_DATA_DIR + "'";
+    const std::string l_Command = std::string("'") + TUNEWRIGHT_RENDER_PROGRAM + "' -q --force '" + p_Song +
+                                  "' '" + p_Dir + "/program.wav' --data '" + TUNEWRIGHT_DATA_DIR + "'";
     const int l_Status = std::system(l_Command.c_str());
     const double l_Program = CpuSeconds(RUSAGE_CHILDREN) - l_ChildrenBefore;
     if (l_Status != 0) {
