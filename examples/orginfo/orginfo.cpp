@@ -10,6 +10,7 @@
 
 #include "OrgSong.h"
 #include "SongInput.h"
+#include "SongMagic.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ const char* const USAGE =
     "              loop_start, loop_stop, intro_beats, intro_seconds, loop_beats,\n"
     "              loop_seconds, notes and tracks (track, kind, instrument, pitch, events,\n"
     "              notes, lowest, highest; lowest and highest are null without notes)\n"
+    "  --force     describe a file that does not begin with \"Org-02\" as if it did\n"
     "  --version   the version\n"
     "  -h, --help  this text\n"
     "A song that cannot be read gets a line on standard error; the exit status is then 1.\n";
@@ -166,7 +168,7 @@ void PrintJson(const std::string& p_Name, const Org::OrgSong& p_Song)
 }
 
 // Reads and prints one song; false, after a line on standard error, when it cannot be read.
-bool ShowSong(const std::string& p_Path, bool p_Json)
+bool ShowSong(const std::string& p_Path, bool p_Json, bool p_Force)
 {
     // Read once, then parsed from memory, so that a pipe or standard input ("-") works.
     std::vector<std::uint8_t> l_Bytes;
@@ -175,6 +177,11 @@ bool ShowSong(const std::string& p_Path, bool p_Json)
                                       : Org::ReadSongInput(p_Path, l_Bytes, l_Why);
     if (!l_Read) {
         std::fprintf(stderr, "tunewright-info: %s: cannot be read: %s\n", p_Path.c_str(), l_Why.c_str());
+        return false;
+    }
+    const std::string l_Foreign = ForeignSongProblem(p_Path, l_Bytes);
+    if (!p_Force && !l_Foreign.empty()) {
+        std::fprintf(stderr, "tunewright-info: %s; give --force to describe it anyway\n", l_Foreign.c_str());
         return false;
     }
     Org::OrgSong l_Song;
@@ -197,6 +204,7 @@ bool ShowSong(const std::string& p_Path, bool p_Json)
 int main(int argc, char** argv)
 {
     bool l_Json = false;
+    bool l_Force = false;
     std::vector<std::string> l_Paths;
     for (int i = 1; i < argc; ++i) {
         const std::string l_Arg = argv[i];
@@ -210,6 +218,8 @@ int main(int argc, char** argv)
         }
         if (l_Arg == "--json") {
             l_Json = true;
+        } else if (l_Arg == "--force") {
+            l_Force = true;
         } else if (l_Arg.size() > 1 && l_Arg[0] == '-') {
             std::fprintf(stderr, "tunewright-info: unknown option %s\n", l_Arg.c_str());
             std::fputs(USAGE, stderr);
@@ -227,7 +237,7 @@ int main(int argc, char** argv)
     for (std::size_t i = 0; i < l_Paths.size(); ++i) {
         if (!l_Json && i > 0)
             std::putchar('\n');
-        l_AllRead = ShowSong(l_Paths[i], l_Json) && l_AllRead;
+        l_AllRead = ShowSong(l_Paths[i], l_Json, l_Force) && l_AllRead;
         std::fflush(stdout);  // each song's facts before the next song's messages
     }
     return l_AllRead ? 0 : 1;

@@ -15,6 +15,7 @@
 #include "DataDir.h"
 #include "OrgSong.h"
 #include "RenderOutput.h"
+#include "SongMagic.h"
 #include "SongRenderer.h"
 
 namespace {
@@ -98,15 +99,6 @@ void DrawProgress(double p_Done)
 void Silent(const char*, void*) {}
 void ToStandardError(const char* p_Line, void*) { std::fputs(p_Line, stderr); }
 
-// The first bytes of a song, shown in the refusal of a foreign one.
-std::string ShownMagic(const std::vector<std::uint8_t>& p_Bytes)
-{
-    std::string l_Shown;
-    for (std::size_t i = 0; i < p_Bytes.size() && i < sizeof(Org::SONG_MAGIC); ++i)
-        l_Shown += p_Bytes[i] >= 0x20 && p_Bytes[i] < 0x7f ? static_cast<char>(p_Bytes[i]) : '?';
-    return l_Shown;
-}
-
 bool IsFolder(const std::string& p_Path)
 {
     struct stat l_Stat = {};
@@ -132,9 +124,9 @@ bool RenderOne(const std::string& p_Song, const std::string& p_Output, const Set
     std::vector<std::uint8_t> l_Bytes;
     if (!ReadSongBytes(p_Song, l_Bytes, l_Error))
         return Refuse(l_Error);
-    if (!p_Settings.force && !Org::HasSongMagic(l_Bytes.data(), l_Bytes.size()))
-        return Refuse("'" + p_Song + "' is not an Org-02 song (it begins with \"" + ShownMagic(l_Bytes) +
-                      "\"); give --force to render it anyway");
+    const std::string l_Foreign = ForeignSongProblem(p_Song, l_Bytes);
+    if (!p_Settings.force && !l_Foreign.empty())
+        return Refuse(l_Foreign + "; give --force to render it anyway");
     Org::OrgSong l_Song;
     unsigned long l_LengthMs = 0;
     if (!PrepareSong(l_Bytes, p_Song, p_Settings.render, l_Song, l_LengthMs, l_Error))

@@ -174,13 +174,16 @@ TEST(RenderProgram, AFifoWithNoWriterIsRefusedByBothTools)
     EXPECT_NE(std::string::npos, l_Stdin.output.find("Tempo: 50 ms per beat")) << l_Stdin.output;
 }
 
-// Several songs in one run as JSON lines: a missing song gets its own line and exit status 1,
-// the next song is still described, and its lengths are the renderer's (beats x tempo).
+// Several songs in one run as JSON lines: a missing song and a file of another magic each get
+// their own line and exit status 1, the next song is still described, and its lengths are the renderer's (beats x tempo).
 TEST(RenderProgram, InfoDescribesSeveralSongsAsJson)
 {
     EngineTest::TempDir l_Dir;
     const OrgTest::SongImage l_Song = LoopingSong();
     OrgTest::WriteFile(l_Dir.Path("song.org"), l_Song.Bytes());
+    std::vector<std::uint8_t> l_Foreign = l_Song.Bytes();
+    l_Foreign[5] = '3';
+    OrgTest::WriteFile(l_Dir.Path("foreign.org"), l_Foreign);
     const std::string l_Parse = "import json, sys\n"
                                 "for l in sys.stdin:\n"
                                 "  if not l.startswith('{'): print(l, end=''); continue\n"
@@ -190,9 +193,12 @@ TEST(RenderProgram, InfoDescribesSeveralSongsAsJson)
                                 "        'bpm', o['bpm'], 'bar', o['beats_per_bar'],\n"
                                 "        'track0', t['notes'], t['lowest'], t['highest'])\n";
     const CommandRun l_Run = Render(
-        l_Dir.path, "--json missing.org song.org 2>&1; echo status=$?; } | python3 -c \"" + l_Parse + "\"",
+        l_Dir.path, "--json missing.org foreign.org song.org 2>&1; echo status=$?; } | python3 -c \"" + l_Parse + "\"",
         "{ ", TUNEWRIGHT_INFO_PROGRAM);
     EXPECT_NE(std::string::npos, l_Run.output.find("missing.org: cannot be read")) << l_Run.output;
+    EXPECT_NE(std::string::npos,
+              l_Run.output.find("'foreign.org' is not an Org-02 song (it begins with \"Org-03\")"))
+        << l_Run.output;
     EXPECT_NE(std::string::npos, l_Run.output.find("status=1")) << l_Run.output;
     const unsigned l_LoopBeats = l_Song.loopstop - l_Song.loopstart;
     const std::string l_Expected =
