@@ -22,8 +22,12 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# SDL opens libGL.so.1 itself for the player's OpenGL window, so dpkg-shlibdeps cannot see it.
+# SDL opens libGL.so.1 itself for the player's OpenGL window, so dpkg-shlibdeps cannot see it;
+# the player's font is a link to Debian's (DebianStaging.cmake).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1")
+if(TUNEWRIGHT_BUILD_PLAYER)
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", fonts-freefont-ttf")
+endif()
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
@@ -46,7 +50,7 @@ configure_file(debian/copyright.in "${l_DebianDir}/copyright" @ONLY)
 configure_file(debian/changelog.in "${l_DebianDir}/changelog.Debian" @ONLY)
 execute_process(COMMAND "${TUNEWRIGHT_GZIP}" -9 -n -c "${l_DebianDir}/changelog.Debian"
   OUTPUT_FILE "${l_DebianDir}/changelog.Debian.gz" COMMAND_ERROR_IS_FATAL ANY)
-configure_file(debian/InstallDebianDocs.cmake.in "${l_DebianDir}/InstallDebianDocs.cmake" @ONLY)
-set(CPACK_INSTALL_SCRIPTS "${l_DebianDir}/InstallDebianDocs.cmake")
+configure_file(debian/DebianStaging.cmake.in "${l_DebianDir}/DebianStaging.cmake" @ONLY)
+set(CPACK_PRE_BUILD_SCRIPTS "${l_DebianDir}/DebianStaging.cmake")
 
 include(CPack)
