@@ -52,6 +52,9 @@ content_type() { gio info -a standard::content-type "$1" | sed -n 's/.*standard:
 l_SongType="$(sed -n 's/^MimeType=\([^;]*\);.*/\1/p' "$l_Desktop")"
 [ "$(content_type "$l_Songs/greensleeves.org")" = "$l_SongType" ] ||
   fail "a song is taken for '$(content_type "$l_Songs/greensleeves.org")', not $l_SongType"
+l_Handlers="$(gio mime "$l_SongType")"
+grep -q "^Default application.*$(basename "$l_Desktop")" <<<"$l_Handlers" ||
+  fail "songs do not open with the player: $l_Handlers"
 printf '* a text file named .org\n' >"$l_Temp/notes.org"
 [ "$(content_type "$l_Temp/notes.org")" != "$l_SongType" ] || fail "a text file named .org is taken for a song"
 
@@ -77,7 +80,7 @@ printf 'pcm.!default { type file; slave.pcm "null"; file "%s"; format "raw" }\n'
 l_Song="$l_Songs/harbour-lights.org"
 (cd / && HOME="$l_Temp/home" exec tunewright-player "$l_Song") >"$l_Temp/player.log" 2>&1 &
 l_PlayerPid=$!
-l_Window="$(timeout 30 xdotool search --sync --onlyvisible --name "^$l_Song\$" | head -n 1)" ||
+l_Window="$(timeout 30 xdotool search --sync --onlyvisible --limit 1 --name "^$l_Song\$")" ||
   fail "no player window within 30 s: $(cat "$l_Temp/player.log")"
 # Start-up goes on after the window opens (samples, theme): each check waits up to 30 s.
 l_Background="/usr/share/tunewright/gfx/Liquid Aluminum/bg.png"
