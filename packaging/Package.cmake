@@ -24,9 +24,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # SDL opens libGL.so.1 itself for the player's OpenGL window, so dpkg-shlibdeps cannot see it;
 # the player's font is a link to Debian's (DebianStaging.cmake).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1")
 if(TUNEWRIGHT_BUILD_PLAYER)
-  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", fonts-freefont-ttf")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, fonts-freefont-ttf")
 endif()
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
