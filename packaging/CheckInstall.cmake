@@ -19,7 +19,7 @@ endif()
 
 set(l_Expected "${DOC_DIR}/LICENSE" "${DOC_DIR}/THIRD-PARTY-NOTICES.txt" "${DOC_DIR}/GPL-3.txt")
 foreach(l_Page IN LISTS PAGES)
-  list(APPEND l_Expected "${MAN_INSTALL_DIR}/${l_Page}.1")
+  list(APPEND l_Expected "${MAN_INSTALL_DIR}/${l_Page}.1.gz")
 endforeach()
 if(FONT_NOTICE)
   list(APPEND l_Expected "${FONT_NOTICE}")

@@ -118,4 +118,7 @@ SDL_AUDIODRIVER=dummy LD_LIBRARY_PATH="$l_Root/build/install/lib" \
   "$l_Root/build/install/greensleeves.wav")
 test -s build/install/greensleeves.wav
 
+step "the Debian package: lintian, installed on this machine, its programs run from /"
+scripts/test-package.sh build/plain
+
 step "all tests passed"
