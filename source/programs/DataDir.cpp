@@ -14,6 +14,12 @@ bool IsDirectory(const std::string& p_Path)
     return stat(p_Path.c_str(), &l_Info) == 0 && S_ISDIR(l_Info.st_mode);
 }
 
+bool HasSamples(const std::string& p_Dir)
+{
+    struct stat l_Info;
+    return stat((p_Dir + "/melody/melody0.wav").c_str(), &l_Info) == 0 && IsDirectory(p_Dir + "/percussion");
+}
+
 std::string ProgramDir(const char* p_Argv0)
 {
     char l_Path[PATH_MAX];
@@ -28,12 +34,6 @@ std::string ProgramDir(const char* p_Argv0)
 }
 
 }  // namespace
-
-bool HasSamples(const std::string& p_Dir)
-{
-    struct stat l_Info;
-    return stat((p_Dir + "/melody/melody0.wav").c_str(), &l_Info) == 0 && IsDirectory(p_Dir + "/percussion");
-}
 
 std::string FindDataDir(const char* p_Argv0)
 {
