@@ -3,6 +3,7 @@
 
 // The player's terminal: keys read one at a time without echo, a status line rewritten in place,
 // and the terminal's own settings given back on every way out (the end, q, a fatal signal).
+// TerminalPosix.cpp drives a POSIX terminal, TerminalWindows.cpp the Windows console.
 #include <chrono>
 #include <string>
 #include <vector>
@@ -39,11 +40,11 @@ public:
 
 private:
     void Restore();
-    void Decode(unsigned char p_Byte, std::vector<Key>& p_Keys);
 
     bool active = false;
     bool lineOpen = false;
-    std::string pending;  // the start of an escape sequence
+    std::size_t shown = 0;  // characters of the status line on screen, where that is counted
+    std::string pending;    // the start of an escape sequence, where keys come as bytes
 };
 
 #endif

@@ -72,41 +72,20 @@ void Terminal::Restore()
     g_Taken = 0;
 }
 
-std::vector<Key> Terminal::Wait(std::chrono::steady_clock::time_point p_Until)
-{
-    std::vector<Key> l_Keys;
-    const auto l_Left = p_Until - std::chrono::steady_clock::now();
-    const long long l_Ns = std::max<long long>(0, std::chrono::nanoseconds(l_Left).count());
-    const struct timespec l_Timeout = {static_cast<std::time_t>(l_Ns / 1000000000),
-                                       static_cast<long>(l_Ns % 1000000000)};
-    struct pollfd l_Input = {STDIN_FILENO, POLLIN, 0};
-    const int l_Ready = ppoll(&l_Input, active ? 1 : 0, &l_Timeout, nullptr);
-    if (l_Ready <= 0 || !active)
-        return l_Keys;
-    unsigned char l_Bytes[64];
-    const ssize_t l_Count = read(STDIN_FILENO, l_Bytes, sizeof l_Bytes);
-    if (l_Count <= 0) {
-        // The terminal went away: nothing more will come from it.
-        Restore();
-        active = false;
-        return l_Keys;
-    }
-    for (ssize_t i = 0; i < l_Count; ++i)
-        Decode(l_Bytes[i], l_Keys);
-    return l_Keys;
-}
+namespace {
 
-void Terminal::Decode(unsigned char p_Byte, std::vector<Key>& p_Keys)
+// Turns one byte from the terminal into keys. Arrow keys come as ESC [ A..D (or ESC O A..D in the
+// terminal's application mode); p_Pending holds such a sequence while it is incomplete.
+void Decode(unsigned char p_Byte, std::string& p_Pending, std::vector<Key>& p_Keys)
 {
-    // Arrow keys come as ESC [ A..D (or ESC O A..D in the terminal's application mode).
-    if (!pending.empty()) {
-        pending.push_back(char(p_Byte));
-        if (pending.size() == 2) {
+    if (!p_Pending.empty()) {
+        p_Pending.push_back(char(p_Byte));
+        if (p_Pending.size() == 2) {
             if (p_Byte != '[' && p_Byte != 'O')
-                pending.clear();
+                p_Pending.clear();
             return;
         }
-        pending.clear();
+        p_Pending.clear();
         switch (p_Byte) {
         case 'A':
             p_Keys.push_back(Key::LOUDER);
@@ -127,7 +106,7 @@ void Terminal::Decode(unsigned char p_Byte, std::vector<Key>& p_Keys)
     }
     switch (p_Byte) {
     case 0x1b:
-        pending.assign(1, char(p_Byte));
+        p_Pending.assign(1, char(p_Byte));
         break;
     case ' ':
         p_Keys.push_back(Key::PAUSE);
@@ -143,6 +122,32 @@ void Terminal::Decode(unsigned char p_Byte, std::vector<Key>& p_Keys)
     default:
         break;
     }
+}
+
+}  // namespace
+
+std::vector<Key> Terminal::Wait(std::chrono::steady_clock::time_point p_Until)
+{
+    std::vector<Key> l_Keys;
+    const auto l_Left = p_Until - std::chrono::steady_clock::now();
+    const long long l_Ns = std::max<long long>(0, std::chrono::nanoseconds(l_Left).count());
+    const struct timespec l_Timeout = {static_cast<std::time_t>(l_Ns / 1000000000),
+                                       static_cast<long>(l_Ns % 1000000000)};
+    struct pollfd l_Input = {STDIN_FILENO, POLLIN, 0};
+    const int l_Ready = ppoll(&l_Input, active ? 1 : 0, &l_Timeout, nullptr);
+    if (l_Ready <= 0 || !active)
+        return l_Keys;
+    unsigned char l_Bytes[64];
+    const ssize_t l_Count = read(STDIN_FILENO, l_Bytes, sizeof l_Bytes);
+    if (l_Count <= 0) {
+        // The terminal went away: nothing more will come from it.
+        Restore();
+        active = false;
+        return l_Keys;
+    }
+    for (ssize_t i = 0; i < l_Count; ++i)
+        Decode(l_Bytes[i], pending, l_Keys);
+    return l_Keys;
 }
 
 void Terminal::ShowStatus(const std::string& p_Line)
