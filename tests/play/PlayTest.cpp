@@ -180,6 +180,22 @@ TEST_F(PlayProgram, OnATerminalItSoundsPausesAndQuitsGivingTheTerminalBack)
     EXPECT_EQ(l_After.c_cc[VMIN], l_Child.before.c_cc[VMIN]);
 }
 
+TEST_F(PlayProgram, CtrlCEndsItGivingTheTerminalBack)
+{
+    TerminalChild l_Child;
+    ASSERT_TRUE(l_Child.Start(Command({"--device", "twcapture", Song()}), m_Temp.Path()));
+    ASSERT_GT(Rms(CaptureUpTo(l_Child, Capture(), g_CaptureRate / 4, g_CaptureRate / 4)), 0.05)
+        << l_Child.output;
+    l_Child.Press('\x03');  // the terminal's interrupt character: SIGINT to the program
+    const int l_Status = l_Child.WaitForExit(5);
+    ASSERT_TRUE(WIFEXITED(l_Status)) << "wait status " << l_Status << "\n" << l_Child.output;
+    EXPECT_EQ(WEXITSTATUS(l_Status), 128 + SIGINT);
+    struct termios l_After = {};
+    ASSERT_EQ(tcgetattr(l_Child.slave, &l_After), 0);
+    EXPECT_EQ(l_After.c_lflag, l_Child.before.c_lflag);
+    EXPECT_EQ(l_After.c_cc[VSUSP], l_Child.before.c_cc[VSUSP]);
+}
+
 TEST_F(PlayProgram, WithoutATerminalItPlaysEachSongToItsEndAndCountsTheOnesItCannot)
 {
     ChildProcess l_Child;
