@@ -197,6 +197,10 @@ bool LoadSong(const std::string& p_Path, const PlayOptions& p_Options, Org::OrgS
         Complain("cannot open the song '" + p_Path + "': " + l_Why);
         return false;
     }
+    if (l_Bytes.empty()) {
+        Complain("cannot play '" + p_Path + "': the file is empty");
+        return false;
+    }
     // The library's strict reading (the magic, every note the counts announce) decides what is a
     // song; its own message about the bytes comes once, below.
     int l_Error = TW_OK;
