@@ -12,9 +12,9 @@
    FMOD_OUTPUTTYPE_AUTODETECT on Linux). Null fields, or a null extradriverdata, keep the defaults. */
 typedef struct FMOD_LINUX_EXTRADRIVERDATA
 {
-    const char *output_driver_arguments; /* the ALSA PCM to play on ("hw:1,0", "plughw:1", a name from
+    const char* output_driver_arguments; /* the ALSA PCM to play on ("hw:1,0", "plughw:1", a name from
                                             the ALSA configuration); null or "" is "default" */
-    const char *record_driver_arguments; /* ignored: this engine does not record */
+    const char* record_driver_arguments; /* ignored: this engine does not record */
 } FMOD_LINUX_EXTRADRIVERDATA;
 
 #endif
