@@ -1,6 +1,9 @@
-// The ALSA output: the "default" PCM device, 16-bit interleaved, with a buffer of about 20 ms so
-// that a change to a voice is heard within the engine's latency goal of 30 ms.
+// The ALSA output: the PCM device named in Init's FMOD_LINUX_EXTRADRIVERDATA (else "default"),
+// 16-bit interleaved, with a buffer of about 20 ms so that a change to a voice is heard within the
+// engine's latency goal of 30 ms.
 #include "Output.h"
+
+#include "fmodlinux.h"
 
 #include <alsa/asoundlib.h>
 
@@ -8,6 +11,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <system_error>
 #include <thread>
 
@@ -45,7 +49,8 @@ struct OpenAttempt
     snd_pcm_t* pcm = nullptr;
     snd_pcm_uframes_t buffersize = 0;
 
-    static void Run(const std::shared_ptr<OpenAttempt>& p_Attempt, OutputFormat p_Format)
+    static void Run(const std::shared_ptr<OpenAttempt>& p_Attempt, OutputFormat p_Format,
+                    std::string p_Device)
     {
         snd_pcm_t* l_Pcm = nullptr;
         snd_pcm_uframes_t l_BufferSize = 0;
@@ -53,7 +58,7 @@ struct OpenAttempt
             const QuietAlsa l_Quiet;
             // Opened non-blocking so that a busy device fails at once; writes block from then on,
             // which paces the engine's thread on a real device.
-            if (snd_pcm_open(&l_Pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) {
+            if (snd_pcm_open(&l_Pcm, p_Device.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) {
                 l_Pcm = nullptr;
             } else if (snd_pcm_nonblock(l_Pcm, 0) < 0 ||
                        snd_pcm_set_params(l_Pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED,
@@ -80,16 +85,26 @@ struct OpenAttempt
     }
 };
 
+// The PCM a program asked for through Init's driver data, or ALSA's "default".
+std::string DeviceName(const void* p_DriverData)
+{
+    const auto* l_Data = static_cast<const FMOD_LINUX_EXTRADRIVERDATA*>(p_DriverData);
+    if (l_Data == nullptr || l_Data->output_driver_arguments == nullptr ||
+        *l_Data->output_driver_arguments == '\0')
+        return "default";
+    return l_Data->output_driver_arguments;
+}
+
 class AlsaOutput final : public Output
 {
 public:
     ~AlsaOutput() override { Close(); }
 
-    bool Open(const OutputFormat& p_Format, void*) override
+    bool Open(const OutputFormat& p_Format, void* p_DriverData) override
     {
         const auto l_Attempt = std::make_shared<OpenAttempt>();
         try {
-            std::thread(&OpenAttempt::Run, l_Attempt, p_Format).detach();
+            std::thread(&OpenAttempt::Run, l_Attempt, p_Format, DeviceName(p_DriverData)).detach();
         } catch (const std::system_error&) {
             return false;
         }

@@ -1,0 +1,356 @@
+// tunewright-play: plays Org-02 songs on the sound card, one after another, from a terminal (with a
+// status line and keys) or from a script (to the end, quietly).
+#include <cctype>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+
+#include <tunewright/tunewright.h>
+
+#include "DataDir.h"
+#include "OrgSong.h"
+#include "Sampler.h"
+#include "SongInput.h"
+#include "SongPlayback.h"
+#include "SoundCard.h"
+#include "Terminal.h"
+
+namespace {
+
+const char* const USAGE =
+    "usage: tunewright-play [options] SONG.org...\n"
+    "Plays Org-02 songs on the sound card, one after another.\n"
+    "\n"
+    "  -l, --loops N       passes of the song's loop after its intro (default 2; 0 plays for ever)\n"
+    "  -s, --seconds S     play each song for S seconds instead\n"
+    "  -v, --volume V      master volume, 0 to 1 (default 0.5, as the player starts)\n"
+    "  -i, --interp NAME   resampling: nearest, linear (default, as the player), cubic or spline\n"
+    "  -d, --data DIR      folder holding melody/ and percussion/ (default: the installed data)\n"
+    "  -D, --device NAME   the sound device, an ALSA PCM name such as hw:1,0 or plughw:1\n"
+    "                      (default: the system's default device)\n"
+    "  --version           the version\n"
+    "  -h, --help          this text\n"
+    "\n"
+    "Keys on a terminal: space pause, left/right a bar back/forward, up/down volume,\n"
+    "n next song, q quit.\n";
+
+// The engine's resampler numbers, in order.
+const char* const INTERPOLATIONS[] = {"nearest", "linear", "cubic", "spline"};
+constexpr float VOLUME_STEP = 0.05f;
+constexpr auto STATUS_PERIOD = std::chrono::milliseconds(100);
+
+struct PlayOptions
+{
+    std::vector<std::string> songs;
+    std::string dataDir, device;
+    int loops = 2;
+    double seconds = 0.0;
+    float volume = 0.5f;
+    int resampler = 1;
+};
+
+enum class Outcome { ENDED, NEXT, QUIT };
+
+// The song clock's milliseconds: from the start of the program, on the monotonic clock.
+using Clock = std::chrono::steady_clock;
+const Clock::time_point g_Epoch = Clock::now();
+
+unsigned long Ticks()
+{
+    return static_cast<unsigned long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - g_Epoch).count());
+}
+
+Clock::time_point TimeOfTick(unsigned long p_Tick) { return g_Epoch + std::chrono::milliseconds(p_Tick); }
+
+Terminal* g_Terminal = nullptr;
+bool g_MuteLog = false;
+
+// The library's messages go to standard error, in place of the status line.
+void LogMessage(const char* p_Line, void*)
+{
+    if (g_MuteLog)
+        return;
+    if (g_Terminal != nullptr)
+        g_Terminal->ClearStatus();
+    std::fputs(p_Line, stderr);
+    std::fflush(stderr);
+}
+
+void Complain(const std::string& p_Message)
+{
+    if (g_Terminal != nullptr)
+        g_Terminal->ClearStatus();
+    std::fprintf(stderr, "tunewright-play: %s\n", p_Message.c_str());
+}
+
+bool ParseNumber(const char* p_Text, double p_Min, double p_Max, double& p_Value)
+{
+    char* l_End = nullptr;
+    const double l_Value = std::strtod(p_Text, &l_End);
+    if (l_End == p_Text || *l_End != '\0' || !(l_Value >= p_Min && l_Value <= p_Max))
+        return false;
+    p_Value = l_Value;
+    return true;
+}
+
+// Reads the command line into p_Options; returns an exit status to end with, or -1 to play.
+int ParseCommandLine(int argc, char** argv, PlayOptions& p_Options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string l_Arg = argv[i];
+        const bool l_HasValue = i + 1 < argc;
+        double l_Value = 0;
+        auto Number = [&](double p_Min, double p_Max) {
+            if (!l_HasValue || !ParseNumber(argv[i + 1], p_Min, p_Max, l_Value)) {
+                std::fprintf(stderr, "tunewright-play: %s takes a number from %g to %g\n", l_Arg.c_str(),
+                             p_Min, p_Max);
+                return false;
+            }
+            ++i;
+            return true;
+        };
+        if (l_Arg == "-h" || l_Arg == "--help") {
+            std::fputs(USAGE, stdout);
+            return 0;
+        } else if (l_Arg == "--version") {
+            std::puts("tunewright-play " TUNEWRIGHT_VERSION);
+            return 0;
+        } else if (l_Arg == "-l" || l_Arg == "--loops") {
+            if (!Number(0, 1000))
+                return 2;
+            p_Options.loops = static_cast<int>(l_Value);
+        } else if (l_Arg == "-s" || l_Arg == "--seconds") {
+            if (!Number(0.001, 6 * 3600))
+                return 2;
+            p_Options.seconds = l_Value;
+        } else if (l_Arg == "-v" || l_Arg == "--volume") {
+            if (!Number(0, 1))
+                return 2;
+            p_Options.volume = static_cast<float>(l_Value);
+        } else if (l_Arg == "-i" || l_Arg == "--interp") {
+            const std::string l_Name = l_HasValue ? argv[++i] : "";
+            p_Options.resampler = -1;
+            for (int l_Index = 0; l_Index < 4; ++l_Index)
+                if (l_Name == INTERPOLATIONS[l_Index])
+                    p_Options.resampler = l_Index;
+            if (p_Options.resampler < 0) {
+                std::fprintf(stderr, "tunewright-play: %s takes nearest, linear, cubic or spline\n",
+                             l_Arg.c_str());
+                return 2;
+            }
+        } else if ((l_Arg == "-d" || l_Arg == "--data" || l_Arg == "-D" || l_Arg == "--device") &&
+                   l_HasValue) {
+            if (argv[i + 1][0] == '\0') {
+                std::fprintf(stderr, "tunewright-play: %s needs a name; an empty one is none\n",
+                             l_Arg.c_str());
+                return 2;
+            }
+            (l_Arg == "-d" || l_Arg == "--data" ? p_Options.dataDir : p_Options.device) = argv[++i];
+        } else if (l_Arg.size() > 1 && l_Arg[0] == '-') {
+            std::fprintf(stderr, "tunewright-play: unknown or incomplete option '%s'\n%s", l_Arg.c_str(),
+                         USAGE);
+            return 2;
+        } else if (l_Arg.empty()) {
+            std::fputs("tunewright-play: an empty argument is not a song\n", stderr);
+            return 2;
+        } else {
+            p_Options.songs.push_back(l_Arg);
+        }
+    }
+    if (p_Options.songs.empty()) {
+        std::fprintf(stderr, "tunewright-play: no song given\n%s", USAGE);
+        return 2;
+    }
+    return -1;
+}
+
+// A sentence of the library's as the end of one of our lines: lower case, no full stop.
+std::string AsClause(std::string p_Sentence)
+{
+    if (!p_Sentence.empty() && p_Sentence.back() == '.')
+        p_Sentence.pop_back();
+    if (!p_Sentence.empty())
+        p_Sentence[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(p_Sentence[0])));
+    return p_Sentence;
+}
+
+// True when p_Dir has the sampler's folders (FindDataDir looks for the same in the folders it tries).
+bool HasSampleFolders(const std::string& p_Dir)
+{
+    struct stat l_Info;
+    return stat((p_Dir + "/melody/melody0.wav").c_str(), &l_Info) == 0 &&
+           stat((p_Dir + "/percussion").c_str(), &l_Info) == 0 && S_ISDIR(l_Info.st_mode);
+}
+
+// Reads a song for playing; false, with one line said, when it cannot be played.
+bool LoadSong(const std::string& p_Path, const PlayOptions& p_Options, Org::OrgSong& p_Song)
+{
+    std::vector<std::uint8_t> l_Bytes;
+    std::string l_Why;
+    if (!Org::ReadSongInput(p_Path, l_Bytes, l_Why)) {
+        Complain("cannot open the song '" + p_Path + "': " + l_Why);
+        return false;
+    }
+    if (l_Bytes.empty()) {
+        Complain("cannot play '" + p_Path + "': the file is empty");
+        return false;
+    }
+    // The library's strict reading (the magic, every note the counts announce) decides what is a
+    // song; its own message about the bytes comes once, below.
+    int l_Error = TW_OK;
+    g_MuteLog = true;
+    tw_song_close(tw_song_open_memory(l_Bytes.data(), l_Bytes.size(), &l_Error));
+    g_MuteLog = false;
+    if (l_Error != TW_OK) {
+        Complain("cannot play '" + p_Path + "': " + AsClause(tw_error_string(l_Error)));
+        return false;
+    }
+    p_Song.LoadFromMemory(l_Bytes.data(), l_Bytes.size());
+    const std::string l_NoEnd = SongPlayback::NoEndReason(p_Song, p_Options.loops, p_Options.seconds);
+    if (!l_NoEnd.empty()) {
+        Complain("cannot play '" + p_Path + "': " + l_NoEnd);
+        return false;
+    }
+    return true;
+}
+
+std::string MinutesSeconds(unsigned long p_Ms)
+{
+    char l_Text[32];
+    std::snprintf(l_Text, sizeof l_Text, "%02lu:%02lu", p_Ms / 60000, p_Ms / 1000 % 60);
+    return l_Text;
+}
+
+std::string StatusLine(const std::string& p_Name, const PlaybackStatus& p_Status)
+{
+    char l_Tempo[48];
+    if (p_Status.tempo == 0)
+        std::snprintf(l_Tempo, sizeof l_Tempo, "0 ms/beat");
+    else
+        std::snprintf(l_Tempo, sizeof l_Tempo, "%u ms/beat (%.0f BPM)", p_Status.tempo,
+                      60000.0 / p_Status.tempo);
+    std::string l_Line = p_Name + "  bar " + std::to_string(p_Status.bar) + ":" +
+                         std::to_string(p_Status.beat) + "  " + MinutesSeconds(p_Status.playedMs);
+    if (p_Status.lengthMs > 0)
+        l_Line += "/" + MinutesSeconds(p_Status.lengthMs);
+    l_Line += std::string("  ") + l_Tempo + "  loop " + std::to_string(p_Status.pass);
+    if (p_Status.passes > 0)
+        l_Line += "/" + std::to_string(p_Status.passes);
+    l_Line += "  volume " + std::to_string(static_cast<int>(p_Status.volume * 100.0f + 0.5f)) + "%";
+    if (p_Status.paused)
+        l_Line += "  [paused]";
+    return l_Line;
+}
+
+Outcome PlaySong(const std::string& p_Path, Org::OrgSong& p_Song, Org::Sampler& p_Sampler,
+                 Terminal& p_Terminal, PlayOptions& p_Options)
+{
+    const std::string l_Name = p_Path.substr(p_Path.find_last_of('/') + 1);
+    SongPlayback l_Playback(p_Song, p_Sampler, p_Options.loops, p_Options.seconds, p_Options.volume);
+    Outcome l_Outcome = Outcome::ENDED;
+    l_Playback.Start(Ticks());
+    Clock::time_point l_NextStatus = Clock::now();
+    while (!l_Playback.Finished() && StopSignal() == 0 && l_Outcome == Outcome::ENDED) {
+        if (p_Terminal.Active() && Clock::now() >= l_NextStatus) {
+            p_Terminal.ShowStatus(StatusLine(l_Name, l_Playback.Status()));
+            l_NextStatus = Clock::now() + STATUS_PERIOD;
+        }
+        // Sleeps until the millisecond in which the next beat begins.
+        const unsigned long l_Now = Ticks();
+        Clock::time_point l_Until = TimeOfTick(l_Now + l_Playback.MsToNextEvent(l_Now));
+        if (p_Terminal.Active() && l_NextStatus < l_Until)
+            l_Until = l_NextStatus;
+        const std::vector<Key> l_Keys = p_Terminal.Wait(l_Until);
+        const unsigned long l_Then = Ticks();
+        for (Key l_Key : l_Keys) {
+            switch (l_Key) {
+            case Key::PAUSE:
+                l_Playback.TogglePause(l_Then);
+                break;
+            case Key::BACK:
+                l_Playback.SeekBars(-1, l_Then);
+                break;
+            case Key::FORWARD:
+                l_Playback.SeekBars(1, l_Then);
+                break;
+            case Key::LOUDER:
+                l_Playback.ChangeVolume(VOLUME_STEP);
+                break;
+            case Key::SOFTER:
+                l_Playback.ChangeVolume(-VOLUME_STEP);
+                break;
+            case Key::NEXT:
+                l_Outcome = Outcome::NEXT;
+                break;
+            case Key::QUIT:
+                l_Outcome = Outcome::QUIT;
+                break;
+            }
+        }
+        if (!l_Keys.empty())
+            l_NextStatus = Clock::now();  // show what the key did at once
+        l_Playback.Advance(l_Then);
+        p_Sampler.Update(0);
+    }
+    p_Options.volume = l_Playback.Status().volume;  // a volume set by the keys carries on
+    if (p_Terminal.Active()) {
+        p_Terminal.ShowStatus(StatusLine(l_Name, l_Playback.Status()));
+        p_Terminal.EndStatus();
+    }
+    return l_Outcome;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    PlayOptions l_Options;
+    const int l_Status = ParseCommandLine(argc, argv, l_Options);
+    if (l_Status >= 0)
+        return l_Status;
+
+    const std::string l_DataDir = l_Options.dataDir.empty() ? FindDataDir(argv[0]) : l_Options.dataDir;
+    if (l_DataDir.empty() || !HasSampleFolders(l_DataDir)) {
+        Complain(l_Options.dataDir.empty()
+                     ? "cannot find the instrument samples; point at them with --data DIR"
+                     : "no instrument samples under '" + l_Options.dataDir +
+                           "' (expected melody/ and percussion/)");
+        return 1;
+    }
+    CatchStopSignals();
+    std::string l_Error;
+    if (!OpenSoundCard(l_Options.device, l_Options.resampler, l_Error)) {
+        Complain(l_Error);
+        return 1;
+    }
+    bool l_Failed = false;
+    {
+        Org::Sampler l_Sampler(l_DataDir);
+        Terminal l_Terminal;
+        g_Terminal = &l_Terminal;
+        tw_set_log_function(LogMessage, nullptr);
+        for (const std::string& l_Path : l_Options.songs) {
+            if (StopSignal() != 0)
+                break;
+            Org::OrgSong l_Song;
+            if (!LoadSong(l_Path, l_Options, l_Song)) {
+                l_Failed = true;
+                continue;
+            }
+            if (PlaySong(l_Path, l_Song, l_Sampler, l_Terminal, l_Options) == Outcome::QUIT)
+                break;
+        }
+        tw_set_log_function(nullptr, nullptr);
+        g_Terminal = nullptr;
+    }
+    CloseSoundCard();
+    if (StopSignal() != 0)
+        return 128 + StopSignal();
+    return l_Failed ? 1 : 0;
+}

@@ -1,0 +1,186 @@
+#include "SongPlayback.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+#include "OrgSong.h"
+#include "Sampler.h"
+
+namespace {
+
+unsigned BeatsPerBar(const Org::Header& p_Header)
+{
+    return std::max(1u, unsigned(p_Header.steps_bar) * p_Header.beats_step);
+}
+
+}  // namespace
+
+SongPlayback::SongPlayback(Org::OrgSong& p_Song, Org::Sampler& p_Sampler, int p_Passes, double p_Seconds,
+                           float p_Volume)
+    : song(p_Song), sampler(p_Sampler), passes(p_Seconds > 0.0 ? 0 : p_Passes), volume(p_Volume)
+{
+    if (p_Seconds > 0.0) {
+        lengthMs = static_cast<unsigned long>(std::lround(p_Seconds * 1000.0));
+        bySeconds = true;
+    } else if (passes > 0) {
+        const long double l_Beats = song.GetLoopStart() + static_cast<long double>(passes) * LoopBeats();
+        lengthMs = static_cast<unsigned long>(std::min<long double>(l_Beats * song.GetTempo(), ULONG_MAX));
+    }
+}
+
+SongPlayback::~SongPlayback()
+{
+    for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
+        Org::SampleData l_Silence = {};
+        l_Silence.instrument = l_Track;
+        sampler.HitNote(l_Silence);
+    }
+}
+
+std::string SongPlayback::NoEndReason(Org::OrgSong& p_Song, int p_Passes, double p_Seconds)
+{
+    if (p_Seconds > 0.0 || p_Passes == 0)
+        return "";
+    if (p_Song.GetTempo() == 0)
+        return "its tempo is 0 ms per beat, so it never moves on; give a length with --seconds";
+    if (p_Song.GetLoopStop() <= p_Song.GetLoopStart())
+        return "its loop is empty (beats " + std::to_string(p_Song.GetLoopStart()) + " to " +
+               std::to_string(p_Song.GetLoopStop()) + "), so it never ends; give a length with --seconds";
+    return "";
+}
+
+void SongPlayback::Start(unsigned long p_Now)
+{
+    song.Pause();
+    song.Update(p_Now);  // a stopped clock only takes the time
+    song.Play(0);
+    ApplyVolume();
+    Advance(p_Now);
+}
+
+void SongPlayback::Advance(unsigned long p_Now)
+{
+    // A beat placed by the start, a seek or a resume is sounded before the clock moves on.
+    if (!paused && !finished && song.cursorUpdated)
+        Strike();
+    if (finished)
+        return;
+    const int l_Elapsed = song.Update(p_Now);
+    lastUpdate = p_Now;
+    if (paused)
+        return;
+    playedMs += static_cast<unsigned long>(l_Elapsed);
+    if (bySeconds && playedMs >= lengthMs) {
+        finished = true;
+        return;
+    }
+    if (song.cursorUpdated)
+        Strike();
+}
+
+void SongPlayback::Strike()
+{
+    song.cursorUpdated = false;
+    const unsigned l_Beat = song.GetCursor();
+    if (l_Beat < lastBeat && ++wraps >= passes && passes > 0) {
+        finished = true;  // the end of the last pass: the loop's start is not sounded again
+        return;
+    }
+    lastBeat = l_Beat;
+    for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track)
+        sampler.HitNote(song.GetNoteHit(l_Track));
+}
+
+unsigned long SongPlayback::MsToNextEvent(unsigned long p_Now) const
+{
+    constexpr unsigned long IDLE_MS = 1000;
+    const unsigned long l_Tempo = song.GetTempo();
+    if (paused || finished)
+        return IDLE_MS;
+    if (l_Tempo == 0)
+        return 1;
+    const long double l_Position = song.GetPosition();
+    const long double l_Left = (std::floor(l_Position) + 1 - l_Position) * l_Tempo;
+    const unsigned long l_Beat = lastUpdate + static_cast<unsigned long>(std::ceil(l_Left));
+    unsigned long l_Wait = l_Beat > p_Now ? l_Beat - p_Now : 1;
+    if (bySeconds)
+        l_Wait = std::min(l_Wait, lengthMs > playedMs ? lengthMs - playedMs : 1);
+    return std::max(1ul, l_Wait);
+}
+
+void SongPlayback::TogglePause(unsigned long p_Now)
+{
+    Advance(p_Now);
+    paused = !paused;
+    if (paused)
+        song.Pause();
+    else
+        song.Play();  // the clock took the time above, so the pause is not counted
+    ApplyVolume();
+    Advance(p_Now);
+}
+
+unsigned long long SongPlayback::LoopBeats() const
+{
+    return song.GetLoopStop() > song.GetLoopStart() ? song.GetLoopStop() - song.GetLoopStart() : 0;
+}
+
+unsigned long long SongPlayback::PlayedBeat() const
+{
+    return static_cast<unsigned long long>(wraps) * LoopBeats() + song.GetCursor();
+}
+
+void SongPlayback::SeekBars(int p_Bars, unsigned long p_Now)
+{
+    Advance(p_Now);
+    const unsigned l_Tempo = song.GetTempo();
+    if (finished || l_Tempo == 0)
+        return;
+    const long long l_Move = static_cast<long long>(p_Bars) * BeatsPerBar(song.GetHeader());
+    const long long l_Target = static_cast<long long>(PlayedBeat()) + l_Move;
+    const unsigned long long l_Played = static_cast<unsigned long long>(std::max(0ll, l_Target));
+
+    // The played beat as a pass of the loop and a beat of the song.
+    const unsigned long long l_Start = song.GetLoopStart(), l_Loop = LoopBeats();
+    unsigned long long l_Wraps = 0, l_Beat = l_Played;
+    if (l_Loop > 0 && l_Played >= song.GetLoopStop()) {
+        l_Wraps = (l_Played - l_Start) / l_Loop;
+        l_Beat = l_Start + (l_Played - l_Start) % l_Loop;
+    }
+    playedMs = static_cast<unsigned long>(std::min<unsigned long long>(l_Played * l_Tempo, ULONG_MAX));
+    if ((passes > 0 && l_Wraps >= static_cast<unsigned long long>(passes)) ||
+        (bySeconds && playedMs >= lengthMs) || l_Beat > UINT_MAX) {
+        finished = true;
+        return;
+    }
+    wraps = static_cast<int>(l_Wraps);
+    lastBeat = static_cast<unsigned>(l_Beat);
+    song.SetCursor(lastBeat);  // sounded at once, or on resuming
+    Advance(p_Now);
+}
+
+void SongPlayback::ChangeVolume(float p_Step)
+{
+    volume = std::clamp(std::round((volume + p_Step) * 100.0f) / 100.0f, 0.0f, 1.0f);
+    ApplyVolume();
+}
+
+void SongPlayback::ApplyVolume() { sampler.SetMasterVolume(paused ? 0.0f : volume); }
+
+PlaybackStatus SongPlayback::Status() const
+{
+    PlaybackStatus l_Status;
+    const unsigned l_Cursor = song.GetCursor();
+    const unsigned l_PerBar = BeatsPerBar(song.GetHeader());
+    l_Status.bar = l_Cursor / l_PerBar + 1;
+    l_Status.beat = l_Cursor % l_PerBar + 1;
+    l_Status.playedMs = playedMs;
+    l_Status.lengthMs = lengthMs;
+    l_Status.passes = passes;
+    l_Status.pass = passes > 0 ? std::min(wraps + 1, passes) : wraps + 1;
+    l_Status.tempo = song.GetTempo();
+    l_Status.volume = volume;
+    l_Status.paused = paused;
+    return l_Status;
+}

@@ -1,0 +1,76 @@
+#ifndef TUNEWRIGHT_SONGPLAYBACK_H
+#define TUNEWRIGHT_SONGPLAYBACK_H
+
+// One song played in real time, as the player plays it: the song clock runs on the wall clock and
+// each new beat is sounded through the sampler on the engine's real-time output. On top of that:
+// an end (a number of passes of the loop, or a number of seconds), pause, seeking by bars, and the
+// master volume.
+#include <string>
+
+namespace Org {
+class OrgSong;
+class Sampler;
+}  // namespace Org
+
+struct PlaybackStatus
+{
+    unsigned bar = 1, beat = 1;  // in the song, from 1
+    unsigned long playedMs = 0;  // position in the song as played (intro, loop, loop...)
+    unsigned long lengthMs = 0;  // 0 when the song plays for ever
+    int pass = 1, passes = 0;    // pass of the loop, of passes (0: for ever)
+    unsigned tempo = 0;          // ms per beat
+    float volume = 0.5f;
+    bool paused = false;
+};
+
+class SongPlayback
+{
+public:
+    // p_Passes passes of the loop after the intro (0: for ever), or p_Seconds when above 0.
+    SongPlayback(Org::OrgSong& p_Song, Org::Sampler& p_Sampler, int p_Passes, double p_Seconds,
+                 float p_Volume);
+    // Ends every melody note still held; drums ring out.
+    ~SongPlayback();
+    SongPlayback(const SongPlayback&) = delete;
+    SongPlayback& operator=(const SongPlayback&) = delete;
+
+    // Why this song cannot play to an end with these settings, or empty when it can.
+    static std::string NoEndReason(Org::OrgSong& p_Song, int p_Passes, double p_Seconds);
+
+    // Starts the song from its first beat at the wall-clock millisecond p_Now.
+    void Start(unsigned long p_Now);
+    // Brings the clock to p_Now and sounds a beat that has begun there.
+    void Advance(unsigned long p_Now);
+    // Milliseconds from p_Now until the next beat or the end, whichever comes first (at least 1).
+    unsigned long MsToNextEvent(unsigned long p_Now) const;
+    bool Finished() const { return finished; }
+
+    void TogglePause(unsigned long p_Now);
+    // Moves by p_Bars bars (back when negative), never before the first beat; past the end ends.
+    void SeekBars(int p_Bars, unsigned long p_Now);
+    void ChangeVolume(float p_Step);
+
+    PlaybackStatus Status() const;
+
+private:
+    void Strike();
+    unsigned long long LoopBeats() const;
+    // Where the song stands as played: every pass of the loop after the first adds to the beat.
+    unsigned long long PlayedBeat() const;
+    void ApplyVolume();
+
+    Org::OrgSong& song;
+    Org::Sampler& sampler;
+    const int passes;
+    unsigned long lengthMs = 0;  // 0: no end
+    bool bySeconds = false;      // the end is lengthMs of playing rather than a pass of the loop
+    float volume;
+    bool paused = false;
+    bool finished = false;
+    int wraps = 0;                 // times the clock went back to the loop's start
+    unsigned lastBeat = 0;         // the beat sounded last
+    unsigned long playedMs = 0;    // the song's time as played
+    unsigned long lastUpdate = 0;  // the wall clock of the last Advance
+};
+
+#endif

@@ -1,0 +1,61 @@
+#include "SoundCard.h"
+
+#include <fmod.h>
+#include <fmod_errors.h>
+#ifdef __linux__
+#include <fmodlinux.h>
+#endif
+
+#include "OrgDevice.h"
+#include "SongStepper.h"
+
+namespace {
+
+// The rate the player's engine runs at too.
+constexpr int SOUND_CARD_RATE = 48000;
+
+}  // namespace
+
+bool OpenSoundCard(const std::string& p_Device, int p_Resampler, std::string& p_Error)
+{
+    void* l_DriverData = nullptr;
+#ifdef __linux__
+    FMOD_LINUX_EXTRADRIVERDATA l_Linux = {p_Device.c_str(), nullptr};
+    l_DriverData = &l_Linux;
+#else
+    if (!p_Device.empty()) {
+        p_Error = "choosing a sound device (--device) is not supported on this system";
+        return false;
+    }
+#endif
+    FMOD_RESULT l_Result = FMOD_System_Create(&Org::Device);
+    if (l_Result == FMOD_OK)
+        l_Result = FMOD_System_SetOutput(Org::Device, FMOD_OUTPUTTYPE_AUTODETECT);
+    if (l_Result == FMOD_OK)
+        l_Result = FMOD_System_SetSoftwareFormat(Org::Device, SOUND_CARD_RATE, FMOD_SOUND_FORMAT_PCM16, 2, 0,
+                                                 static_cast<FMOD_DSP_RESAMPLER>(p_Resampler));
+    if (l_Result == FMOD_OK)
+        l_Result = FMOD_System_SetSpeakerMode(Org::Device, FMOD_SPEAKERMODE_STEREO);
+    if (l_Result == FMOD_OK)
+        l_Result = FMOD_System_Init(Org::Device, Org::SONG_VOICES, FMOD_INIT_NORMAL, l_DriverData);
+    if (l_Result == FMOD_OK)
+        l_Result = FMOD_System_GetMasterChannelGroup(Org::Device, &Org::MasterCG);
+    if (l_Result == FMOD_OK)
+        return true;
+    // The engine would go on into a silent output; a player that cannot be heard stops instead.
+    const std::string l_Name =
+        p_Device.empty() ? std::string("the default sound device") : "the sound device '" + p_Device + "'";
+    p_Error = l_Result == FMOD_ERR_OUTPUT_INIT
+                  ? "no sound device: cannot open " + l_Name
+                  : "cannot start the sound engine: " + std::string(FMOD_ErrorString(l_Result));
+    CloseSoundCard();
+    return false;
+}
+
+void CloseSoundCard()
+{
+    if (Org::Device != nullptr)
+        FMOD_System_Release(Org::Device);
+    Org::Device = nullptr;
+    Org::MasterCG = nullptr;
+}

@@ -1,0 +1,50 @@
+#ifndef TUNEWRIGHT_TERMINAL_H
+#define TUNEWRIGHT_TERMINAL_H
+
+// The player's terminal: keys read one at a time without echo, a status line rewritten in place,
+// and the terminal's own settings given back on every way out (the end, q, a fatal signal).
+// TerminalPosix.cpp drives a POSIX terminal, TerminalWindows.cpp the Windows console.
+#include <chrono>
+#include <string>
+#include <vector>
+
+enum class Key { PAUSE, QUIT, NEXT, BACK, FORWARD, LOUDER, SOFTER };
+
+// The signals that end the player (interrupt, termination, a closed terminal) are caught: they
+// give the terminal back at once and are then reported here, so that the player ends in order.
+void CatchStopSignals();
+// The signal that asked the player to stop, or 0.
+int StopSignal();
+
+class Terminal
+{
+public:
+    // Takes the terminal when standard input and output both are one; otherwise stays inactive,
+    // and only waits.
+    Terminal();
+    ~Terminal();  // gives the terminal back
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+
+    bool Active() const { return active; }
+
+    // Waits until p_Until, a key or a signal, whichever comes first; returns the keys pressed.
+    std::vector<Key> Wait(std::chrono::steady_clock::time_point p_Until);
+
+    // Rewrites the status line (cut to the terminal's width).
+    void ShowStatus(const std::string& p_Line);
+    // Clears the status line, so that a message can take its place.
+    void ClearStatus();
+    // Leaves the status line as it is and moves below it.
+    void EndStatus();
+
+private:
+    void Restore();
+
+    bool active = false;
+    bool lineOpen = false;
+    std::size_t shown = 0;  // characters of the status line on screen, where that is counted
+    std::string pending;    // the start of an escape sequence, where keys come as bytes
+};
+
+#endif

@@ -1,0 +1,182 @@
+#include "Terminal.h"
+
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+volatile std::sig_atomic_t g_StopSignal = 0;
+// The settings to give back, and whether the terminal is taken; read by the signal handler.
+struct termios g_Saved;
+volatile std::sig_atomic_t g_Taken = 0;
+
+void OnStopSignal(int p_Signal)
+{
+    if (g_Taken != 0)
+        tcsetattr(STDIN_FILENO, TCSANOW, &g_Saved);  // async-signal-safe
+    g_Taken = 0;
+    g_StopSignal = p_Signal;
+}
+
+}  // namespace
+
+void CatchStopSignals()
+{
+    for (int l_Signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction l_Action = {};
+        l_Action.sa_handler = OnStopSignal;
+        sigemptyset(&l_Action.sa_mask);
+        sigaction(l_Signal, &l_Action, nullptr);  // no SA_RESTART: a wait ends at once
+    }
+}
+
+int StopSignal() { return g_StopSignal; }
+
+Terminal::Terminal()
+{
+    if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO) || tcgetattr(STDIN_FILENO, &g_Saved) != 0)
+        return;
+    struct termios l_Raw = g_Saved;
+    // Keys arrive one by one without echo. Ctrl-C still interrupts; Ctrl-Z is switched off, since
+    // a stopped player would leave the shell a terminal without echo.
+    l_Raw.c_lflag &= ~tcflag_t(ICANON | ECHO);
+    l_Raw.c_cc[VMIN] = 1;
+    l_Raw.c_cc[VTIME] = 0;
+    l_Raw.c_cc[VSUSP] = _POSIX_VDISABLE;
+    g_Taken = 1;
+    if (tcsetattr(STDIN_FILENO, TCSANOW, &l_Raw) != 0) {
+        g_Taken = 0;
+        return;
+    }
+    active = true;
+}
+
+Terminal::~Terminal()
+{
+    EndStatus();
+    Restore();
+}
+
+void Terminal::Restore()
+{
+    if (g_Taken != 0)
+        tcsetattr(STDIN_FILENO, TCSANOW, &g_Saved);
+    g_Taken = 0;
+}
+
+namespace {
+
+// Turns one byte from the terminal into keys. Arrow keys come as ESC [ A..D (or ESC O A..D in the
+// terminal's application mode); p_Pending holds such a sequence while it is incomplete.
+void Decode(unsigned char p_Byte, std::string& p_Pending, std::vector<Key>& p_Keys)
+{
+    if (!p_Pending.empty()) {
+        p_Pending.push_back(char(p_Byte));
+        if (p_Pending.size() == 2) {
+            if (p_Byte != '[' && p_Byte != 'O')
+                p_Pending.clear();
+            return;
+        }
+        p_Pending.clear();
+        switch (p_Byte) {
+        case 'A':
+            p_Keys.push_back(Key::LOUDER);
+            break;
+        case 'B':
+            p_Keys.push_back(Key::SOFTER);
+            break;
+        case 'C':
+            p_Keys.push_back(Key::FORWARD);
+            break;
+        case 'D':
+            p_Keys.push_back(Key::BACK);
+            break;
+        default:
+            break;
+        }
+        return;
+    }
+    switch (p_Byte) {
+    case 0x1b:
+        p_Pending.assign(1, char(p_Byte));
+        break;
+    case ' ':
+        p_Keys.push_back(Key::PAUSE);
+        break;
+    case 'q':
+    case 'Q':
+        p_Keys.push_back(Key::QUIT);
+        break;
+    case 'n':
+    case 'N':
+        p_Keys.push_back(Key::NEXT);
+        break;
+    default:
+        break;
+    }
+}
+
+}  // namespace
+
+std::vector<Key> Terminal::Wait(std::chrono::steady_clock::time_point p_Until)
+{
+    std::vector<Key> l_Keys;
+    const auto l_Left = p_Until - std::chrono::steady_clock::now();
+    const long long l_Ns = std::max<long long>(0, std::chrono::nanoseconds(l_Left).count());
+    const struct timespec l_Timeout = {static_cast<std::time_t>(l_Ns / 1000000000),
+                                       static_cast<long>(l_Ns % 1000000000)};
+    struct pollfd l_Input = {STDIN_FILENO, POLLIN, 0};
+    const int l_Ready = ppoll(&l_Input, active ? 1 : 0, &l_Timeout, nullptr);
+    if (l_Ready <= 0 || !active)
+        return l_Keys;
+    unsigned char l_Bytes[64];
+    const ssize_t l_Count = read(STDIN_FILENO, l_Bytes, sizeof l_Bytes);
+    if (l_Count <= 0) {
+        // The terminal went away: nothing more will come from it.
+        Restore();
+        active = false;
+        return l_Keys;
+    }
+    for (ssize_t i = 0; i < l_Count; ++i)
+        Decode(l_Bytes[i], pending, l_Keys);
+    return l_Keys;
+}
+
+void Terminal::ShowStatus(const std::string& p_Line)
+{
+    if (!active)
+        return;
+    struct winsize l_Size = {};
+    std::string l_Line = p_Line;
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &l_Size) == 0 && l_Size.ws_col > 1 && l_Line.size() >= l_Size.ws_col)
+        l_Line.resize(l_Size.ws_col - 1u);  // a wrapped line could not be rewritten in place
+    std::printf("\r%s\033[K", l_Line.c_str());
+    std::fflush(stdout);
+    lineOpen = true;
+}
+
+void Terminal::ClearStatus()
+{
+    if (!lineOpen)
+        return;
+    std::fputs("\r\033[K", stdout);
+    std::fflush(stdout);
+    lineOpen = false;
+}
+
+void Terminal::EndStatus()
+{
+    if (!lineOpen)
+        return;
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+    lineOpen = false;
+}

@@ -1,0 +1,235 @@
+// tunewright-play as a person uses it: the real program, its ALSA output captured by the file
+// plugin through the test's own HOME/.asoundrc, where "default" is a card that does not exist and
+// "twcapture" writes the samples to a file. Under a pseudo-terminal it is driven by its keys.
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+#include <utmp.h>
+
+#include <cmath>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../common/OrgFileBuilder.h"
+#include "../common/TempDir.h"
+#include "../player/PlayerProcess.h"
+#include "../player/SoundCapture.h"
+
+using namespace PlayerTest;
+
+namespace {
+
+const double g_ToneHz = 440.0;  // note 57 on waveform 0, a pure sine
+
+class PlayProgram : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::ofstream(m_Temp.Path(".asoundrc")) << "pcm.!default { type hw; card \"NoSuchCard\" }\n"
+                                                << "pcm.twcapture { type file; slave.pcm \"null\"; file \""
+                                                << Capture() << "\"; format \"raw\" }\n";
+        // One tone held for 25 seconds: track 0, waveform 0, note 57, volume 200, centre pan.
+        OrgTest::SongImage l_Song;
+        l_Song.tempo = 100;
+        l_Song.loopstop = 250;
+        l_Song.tracks[0].events.push_back({0, 57, 255, 200, 6});
+        OrgTest::WriteFile(Song(), l_Song.Bytes());
+    }
+
+    std::string Capture() const { return m_Temp.Path("capture.raw"); }
+    std::string Song() const { return m_Temp.Path("tone.org"); }
+    std::vector<std::string> Command(std::vector<std::string> p_Args) const
+    {
+        p_Args.insert(p_Args.begin(), {TUNEWRIGHT_PLAY_PATH, "--data", TUNEWRIGHT_DATA_DIR});
+        return p_Args;
+    }
+
+    OrgTest::TempDir m_Temp;
+};
+
+// The program on a pseudo-terminal of its own; what it writes there is kept.
+class TerminalChild
+{
+public:
+    bool Start(const std::vector<std::string>& p_Args, const std::string& p_Home)
+    {
+        if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+            return false;
+        tcgetattr(slave, &before);
+        std::vector<std::string> l_Args = p_Args;
+        std::vector<char*> l_Argv;
+        for (std::string& l_Arg : l_Args)
+            l_Argv.push_back(l_Arg.data());
+        l_Argv.push_back(nullptr);
+        const std::string l_Home = p_Home;
+        pid = fork();
+        if (pid == 0) {
+            close(master);
+            if (login_tty(slave) != 0 || setenv("HOME", l_Home.c_str(), 1) != 0)
+                _exit(126);
+            execv(l_Argv[0], l_Argv.data());
+            _exit(127);
+        }
+        return pid > 0;
+    }
+
+    ~TerminalChild()
+    {
+        if (pid > 0 && !reaped) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        close(master);
+        close(slave);
+    }
+
+    // Keeps reading the terminal for p_Seconds, so that the program never blocks on it.
+    void Read(double p_Seconds)
+    {
+        const auto l_End = Clock::now() + std::chrono::duration<double>(p_Seconds);
+        while (Clock::now() < l_End) {
+            struct pollfd l_Fd = {master, POLLIN, 0};
+            if (poll(&l_Fd, 1, 5) > 0) {
+                char l_Bytes[512];
+                const ssize_t l_Count = read(master, l_Bytes, sizeof l_Bytes);
+                if (l_Count > 0)
+                    output.append(l_Bytes, std::size_t(l_Count));
+            }
+        }
+    }
+
+    void Press(char p_Key) { ASSERT_EQ(write(master, &p_Key, 1), 1); }
+
+    // Reads until the program ends; its wait status, or -1 when it runs past the deadline.
+    int WaitForExit(double p_Seconds)
+    {
+        for (int l_Try = 0; l_Try < int(p_Seconds * 20); ++l_Try) {
+            int l_Status = 0;
+            if (waitpid(pid, &l_Status, WNOHANG) == pid) {
+                reaped = true;
+                return l_Status;
+            }
+            Read(0.05);
+        }
+        return -1;
+    }
+
+    int master = -1, slave = -1;
+    pid_t pid = -1;
+    bool reaped = false;
+    struct termios before = {};
+    std::string output;
+};
+
+// Waits (reading the terminal) until the capture holds p_Frames frames, then reads them.
+std::vector<float> CaptureUpTo(TerminalChild& p_Child, const std::string& p_Capture, long p_First,
+                               long p_Frames)
+{
+    for (int l_Try = 0; l_Try < 200 && CapturedFrames(p_Capture) < p_First + p_Frames; ++l_Try)
+        p_Child.Read(0.05);
+    return ReadCapture(p_Capture, p_First, p_First + p_Frames);
+}
+
+TEST_F(PlayProgram, OnATerminalItSoundsPausesAndQuitsGivingTheTerminalBack)
+{
+    TerminalChild l_Child;
+    ASSERT_TRUE(l_Child.Start(Command({"--device", "twcapture", Song()}), m_Temp.Path()));
+
+    // The note sounds at its pitch, and the status line names the song and where it stands.
+    const std::vector<float> l_Sound = CaptureUpTo(l_Child, Capture(), g_CaptureRate / 2, g_CaptureRate / 2);
+    ASSERT_EQ(long(l_Sound.size()), g_CaptureRate / 2) << l_Child.output;
+    EXPECT_NEAR(ToneFrequency(l_Sound, g_CaptureRate), g_ToneHz, g_ToneHz * 0.01);
+    EXPECT_GT(Rms(l_Sound), 0.05);
+    l_Child.Read(0.3);
+    EXPECT_NE(l_Child.output.find("tone.org  bar 1:"), std::string::npos) << l_Child.output;
+    EXPECT_NE(l_Child.output.find("100 ms/beat (600 BPM)  loop 1/2  volume 50%"), std::string::npos)
+        << l_Child.output;
+
+    // Space pauses: once the output has drained, the device gets silence; space again resumes.
+    l_Child.Press(' ');
+    l_Child.Read(0.5);
+    const std::vector<float> l_Paused =
+        CaptureUpTo(l_Child, Capture(), CapturedFrames(Capture()), g_CaptureRate / 2);
+    EXPECT_EQ(long(l_Paused.size()), g_CaptureRate / 2);
+    EXPECT_LT(Peak(l_Paused), 0.001);
+    EXPECT_NE(l_Child.output.find("[paused]"), std::string::npos) << l_Child.output;
+    l_Child.Press(' ');
+    l_Child.Read(0.3);
+    EXPECT_NEAR(ToneFrequency(CaptureUpTo(l_Child, Capture(), CapturedFrames(Capture()), g_CaptureRate / 4),
+                              g_CaptureRate),
+                g_ToneHz, g_ToneHz * 0.01);
+
+    // q ends the program at once with status 0, and the terminal is as it was.
+    l_Child.Press('q');
+    const int l_Status = l_Child.WaitForExit(5);
+    ASSERT_TRUE(WIFEXITED(l_Status)) << "wait status " << l_Status << "\n" << l_Child.output;
+    EXPECT_EQ(WEXITSTATUS(l_Status), 0) << l_Child.output;
+    struct termios l_After = {};
+    ASSERT_EQ(tcgetattr(l_Child.slave, &l_After), 0);
+    EXPECT_EQ(l_After.c_lflag, l_Child.before.c_lflag);
+    EXPECT_EQ(l_After.c_iflag, l_Child.before.c_iflag);
+    EXPECT_EQ(l_After.c_cc[VSUSP], l_Child.before.c_cc[VSUSP]);
+    EXPECT_EQ(l_After.c_cc[VMIN], l_Child.before.c_cc[VMIN]);
+}
+
+TEST_F(PlayProgram, CtrlCEndsItGivingTheTerminalBack)
+{
+    TerminalChild l_Child;
+    ASSERT_TRUE(l_Child.Start(Command({"--device", "twcapture", Song()}), m_Temp.Path()));
+    ASSERT_GT(Rms(CaptureUpTo(l_Child, Capture(), g_CaptureRate / 4, g_CaptureRate / 4)), 0.05)
+        << l_Child.output;
+    l_Child.Press('\x03');  // the terminal's interrupt character: SIGINT to the program
+    const int l_Status = l_Child.WaitForExit(5);
+    ASSERT_TRUE(WIFEXITED(l_Status)) << "wait status " << l_Status << "\n" << l_Child.output;
+    EXPECT_EQ(WEXITSTATUS(l_Status), 128 + SIGINT);
+    struct termios l_After = {};
+    ASSERT_EQ(tcgetattr(l_Child.slave, &l_After), 0);
+    EXPECT_EQ(l_After.c_lflag, l_Child.before.c_lflag);
+    EXPECT_EQ(l_After.c_cc[VSUSP], l_Child.before.c_cc[VSUSP]);
+}
+
+TEST_F(PlayProgram, WithoutATerminalItPlaysEachSongToItsEndAndCountsTheOnesItCannot)
+{
+    ChildProcess l_Child;
+    ASSERT_TRUE(l_Child.Start(Command({"--device", "twcapture", "--seconds", "0.5", "missing.org", Song()}),
+                              m_Temp.Path(), {{"HOME", m_Temp.Path()}}, m_Temp.Path()));
+    ASSERT_TRUE(l_Child.WaitForExit(std::chrono::seconds(20)));
+    EXPECT_TRUE(WIFEXITED(l_Child.ExitStatus()) && WEXITSTATUS(l_Child.ExitStatus()) == 1)
+        << l_Child.ExitStatus();
+    EXPECT_EQ(l_Child.Stdout(), "");  // no status line
+    EXPECT_NE(l_Child.Stderr().find("cannot open the song 'missing.org': No such file or directory\n"),
+              std::string::npos)
+        << l_Child.Stderr();
+    // The tone from its start to the end of the capture: half a second, and then the program ended
+    // by itself (the song itself lasts 25 seconds).
+    const std::vector<float> l_Capture = ReadCapture(Capture(), 0, CapturedFrames(Capture()));
+    std::size_t l_Start = 0;
+    while (l_Start < l_Capture.size() && std::fabs(l_Capture[l_Start]) < 0.02f)
+        ++l_Start;
+    const double l_Seconds = double(l_Capture.size() - l_Start) / g_CaptureRate;
+    EXPECT_GT(l_Seconds, 0.45);
+    EXPECT_LT(l_Seconds, 3.0);
+    EXPECT_NEAR(
+        ToneFrequency(std::vector<float>(l_Capture.begin() + long(l_Start), l_Capture.end()), g_CaptureRate),
+        g_ToneHz, g_ToneHz * 0.01);
+}
+
+TEST_F(PlayProgram, WithoutASoundDeviceItSaysSoAndFails)
+{
+    ChildProcess l_Child;
+    ASSERT_TRUE(l_Child.Start(Command({Song()}), m_Temp.Path(), {{"HOME", m_Temp.Path()}}, m_Temp.Path()));
+    ASSERT_TRUE(l_Child.WaitForExit(std::chrono::seconds(20)));
+    EXPECT_TRUE(WIFEXITED(l_Child.ExitStatus()) && WEXITSTATUS(l_Child.ExitStatus()) == 1)
+        << l_Child.ExitStatus();
+    EXPECT_EQ(l_Child.Stderr(), "tunewright-play: no sound device: cannot open the default sound device\n");
+}
+
+}  // namespace
