@@ -8,6 +8,8 @@
 #define TW_KERNEL_INLINE TW_SSE2_INLINE
 #include "Interpolation.h"
 #include "MixKernelSimd.h"
+#include "SincKernel.h"
+#include "SincLanesSse2.h"
 #endif
 
 namespace SoundEngine {
@@ -18,7 +20,7 @@ const KernelSet* Sse2Kernels()
     __builtin_cpu_init();
     if (!__builtin_cpu_supports("sse2"))
         return nullptr;
-    static const KernelSet l_Set = Sse2::MakeKernelSet("sse2");
+    static const KernelSet l_Set = Sse2::WithSinc(Sse2::MakeKernelSet("sse2"));
     return &l_Set;
 #else
     return nullptr;
