@@ -3,13 +3,13 @@
 
 #if TW_SIMD_X86
 #include "SimdAvx2.h"
+#include "SincLanesAvx2.h"
 #define TW_KERNEL_NS Avx2
 #define TW_KERNEL_TARGET TW_AVX2_TARGET
 #define TW_KERNEL_INLINE TW_AVX2_INLINE
 #include "Interpolation.h"
 #include "MixKernelSimd.h"
 #include "SincKernel.h"
-#include "SincLanesAvx2.h"
 #endif
 
 namespace SoundEngine {

@@ -3,13 +3,13 @@
 
 #if TW_SIMD_X86
 #include "SimdSse2.h"
+#include "SincLanesSse2.h"
 #define TW_KERNEL_NS Sse2
 #define TW_KERNEL_TARGET TW_SSE2_TARGET
 #define TW_KERNEL_INLINE TW_SSE2_INLINE
 #include "Interpolation.h"
 #include "MixKernelSimd.h"
 #include "SincKernel.h"
-#include "SincLanesSse2.h"
 #endif
 
 namespace SoundEngine {
