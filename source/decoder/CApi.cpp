@@ -163,9 +163,11 @@ int tw_song_set_loops(tw_song* song, int repeats)
 
 int tw_song_set_interpolation(tw_song* song, int method)
 {
-    if (song == nullptr || method < TW_INTERPOLATION_NEAREST || method > TW_INTERPOLATION_SPLINE)
+    if (song == nullptr || method < TW_INTERPOLATION_NEAREST || method > TW_INTERPOLATION_SINC)
         return TW_ERROR_INVALID_ARGUMENT;
-    song->decoder.SetInterpolation(method);
+    // Up to spline the numbers are the engine's; sinc is its extension, numbered apart.
+    song->decoder.SetInterpolation(method == TW_INTERPOLATION_SINC ? FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC
+                                                                   : method);
     return TW_OK;
 }
 

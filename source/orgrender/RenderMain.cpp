@@ -7,6 +7,8 @@
 #include <string>
 #include <unistd.h>
 
+#include <fmod.h>
+
 #include "DataDir.h"
 #include "FileReplace.h"
 #include "SongRenderer.h"
@@ -24,7 +26,8 @@ const char* const USAGE =
     "  -r, --rate HZ       sample rate, 8000 to 192000 (default 48000)\n"
     "  -f, --fade S        fade out over the last S seconds (default 1; 0 for none)\n"
     "  -v, --volume V      master volume, 0 to 1 (default 0.5, as the player starts)\n"
-    "  -i, --interp NAME   resampling: nearest, linear (default, as the player), cubic or spline\n"
+    "  -i, --interp NAME   resampling: nearest, linear (default, as the player), cubic, spline or\n"
+    "                      sinc (band-limited: high notes without aliasing; this engine only)\n"
     "  -d, --data DIR      folder holding melody/ and percussion/ (default: the installed data)\n"
     "  -q, --quiet         no progress bar\n"
     "  --version           the version\n"
@@ -72,8 +75,17 @@ bool ParseNumber(const char* p_Text, double p_Min, double p_Max, double& p_Value
     return true;
 }
 
-// The engine's resampler numbers, in order.
-const char* const INTERPOLATIONS[] = {"nearest", "linear", "cubic", "spline"};
+// The engine's resamplers by name: FMOD_DSP_RESAMPLER values 0 to 3, then our own sinc.
+struct Interpolation
+{
+    const char* name;
+    int resampler;
+};
+const Interpolation INTERPOLATIONS[] = {{"nearest", FMOD_DSP_RESAMPLER_NOINTERP},
+                                        {"linear", FMOD_DSP_RESAMPLER_LINEAR},
+                                        {"cubic", FMOD_DSP_RESAMPLER_CUBIC},
+                                        {"spline", FMOD_DSP_RESAMPLER_SPLINE},
+                                        {"sinc", FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC}};
 
 std::string DefaultOutput(const std::string& p_Song)
 {
@@ -146,11 +158,11 @@ int main(int argc, char** argv)
         } else if (l_Arg == "-i" || l_Arg == "--interp") {
             const std::string l_Name = i + 1 < argc ? argv[++i] : "";
             int l_Found = -1;
-            for (int l_Index = 0; l_Index < 4; ++l_Index)
-                if (l_Name == INTERPOLATIONS[l_Index])
-                    l_Found = l_Index;
+            for (const Interpolation& l_Interpolation : INTERPOLATIONS)
+                if (l_Name == l_Interpolation.name)
+                    l_Found = l_Interpolation.resampler;
             if (l_Found < 0) {
-                std::fprintf(stderr, "tunewright-render: %s takes nearest, linear, cubic or spline\n",
+                std::fprintf(stderr, "tunewright-render: %s takes nearest, linear, cubic, spline or sinc\n",
                              l_Arg.c_str());
                 return 2;
             }

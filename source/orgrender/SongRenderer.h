@@ -18,7 +18,7 @@ struct RenderOptions
     int sampleRate = 48000;    // output frames per second
     double fadeSeconds = 1.0;  // fade-out at the end (0: none)
     float masterVolume = 0.5f;
-    int resampler = 1;  // the engine's resampler (FMOD_DSP_RESAMPLER): 0 nearest .. 3 spline
+    int resampler = 1;  // the engine's resampler (FMOD_DSP_RESAMPLER), ours included
 };
 
 // What a render did: seconds of audio, and voice-seconds (the sum over time of the voices sounding).
