@@ -81,11 +81,18 @@ struct Interpolation
     const char* name;
     int resampler;
 };
-const Interpolation INTERPOLATIONS[] = {{"nearest", FMOD_DSP_RESAMPLER_NOINTERP},
-                                        {"linear", FMOD_DSP_RESAMPLER_LINEAR},
-                                        {"cubic", FMOD_DSP_RESAMPLER_CUBIC},
-                                        {"spline", FMOD_DSP_RESAMPLER_SPLINE},
-                                        {"sinc", FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC}};
+const Interpolation INTERPOLATIONS[] = {
+    {"nearest", FMOD_DSP_RESAMPLER_NOINTERP},     {"linear", FMOD_DSP_RESAMPLER_LINEAR},
+    {"cubic", FMOD_DSP_RESAMPLER_CUBIC},          {"spline", FMOD_DSP_RESAMPLER_SPLINE},
+#ifdef TUNEWRIGHT_FMOD_HAS_SINC  // our engine's own; a real FMOD Ex has no such resampler
+    {"sinc", FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC},
+#endif
+};
+#ifdef TUNEWRIGHT_FMOD_HAS_SINC
+const char* const INTERPOLATION_NAMES = "nearest, linear, cubic, spline or sinc";
+#else
+const char* const INTERPOLATION_NAMES = "nearest, linear, cubic or spline";
+#endif
 
 std::string DefaultOutput(const std::string& p_Song)
 {
@@ -162,8 +169,7 @@ int main(int argc, char** argv)
                 if (l_Name == l_Interpolation.name)
                     l_Found = l_Interpolation.resampler;
             if (l_Found < 0) {
-                std::fprintf(stderr, "tunewright-render: %s takes nearest, linear, cubic, spline or sinc\n",
-                             l_Arg.c_str());
+                std::fprintf(stderr, "tunewright-render: %s takes %s\n", l_Arg.c_str(), INTERPOLATION_NAMES);
                 return 2;
             }
             l_Options.resampler = l_Found;
