@@ -249,21 +249,28 @@ TEST(SoundQuality, ASincSweepFromLowestToHighestPitchFoldsNothingBelowItsFundame
 
 TEST(SoundQuality, SincStartsNotesAsSoonAndAsLoudAsLinear)
 {
-    // A sine cycle at its own rate, then three octaves and a bit up (read from an octave copy),
-    // each started on a block's first frame.
+    // A looping sine cycle at its own rate, then a long sine one-shot three octaves and a bit up
+    // (read from an octave copy) until it runs out, each started on a block's first frame.
     const double kPitches[] = {1.0, 9.3};
     double l_Level[2][2];
     long l_Onset[2][2];
     const FMOD_DSP_RESAMPLER kCompared[] = {FMOD_DSP_RESAMPLER_LINEAR, FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC};
     for (int l_Which = 0; l_Which < 2; ++l_Which) {
         OfflineSystem l_Engine(4800, 32, kCompared[l_Which]);
-        FMOD_SOUND* l_Sine = LoadLoop(l_Engine, "sine.wav", Sine(480, 480, 0.8f));
+        WriteSound(l_Engine.dir.Path("long.wav"), Sine(96000, 480, 0.8f), 1, kRate,
+                   SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+        FMOD_SOUND* const l_Sines[] = {
+            LoadLoop(l_Engine, "sine.wav", Sine(480, 480, 0.8f)),
+            l_Engine.Load(l_Engine.dir.Path("long.wav"), FMOD_SOFTWARE | FMOD_LOOP_OFF)};
         for (int l_Case = 0; l_Case < 2; ++l_Case) {
             l_Engine.Render(1);
-            FMOD_CHANNEL* l_Channel = PlayLeft(l_Engine, l_Sine, float(kRate * kPitches[l_Case]));
+            FMOD_CHANNEL* l_Channel = PlayLeft(l_Engine, l_Sines[l_Case], float(kRate * kPitches[l_Case]));
             l_Engine.Render(2);
-            ASSERT_EQ(FMOD_Channel_Stop(l_Channel), FMOD_OK);
+            if (l_Case == 0) {
+                ASSERT_EQ(FMOD_Channel_Stop(l_Channel), FMOD_OK);
+            }
         }
+        l_Engine.Render(1);  // the one-shot (10,323 frames) ends
         const Stereo l_Mix = l_Engine.Mixed();
         for (int l_Case = 0; l_Case < 2; ++l_Case) {
             const std::size_t l_Start = std::size_t(l_Case * 3 + 1) * 4800;
