@@ -69,7 +69,7 @@ TEST(SystemSettings, ValuesTheEngineCannotHonourAreRefusedAndChangeNothing)
               FMOD_ERR_UNSUPPORTED);
     // Between FMOD Ex's last resampler and our sinc there is none: the mixer must never index one.
     for (int l_Resampler :
-         {-1, 4, FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC - 1, FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC + 1})
+         {4, FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC - 1, FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC + 1})
         EXPECT_EQ(FMOD_System_SetSoftwareFormat(l_System, 48000, FMOD_SOUND_FORMAT_PCM16, 2, 0,
                                                 FMOD_DSP_RESAMPLER(l_Resampler)),
                   FMOD_ERR_INVALID_PARAM)
