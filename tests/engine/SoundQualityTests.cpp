@@ -1,7 +1,6 @@
 // What the resamplers and the gain ramps sound like, measured on the engine's own test tones:
 // signal to noise of each resampler, what the band-limited one keeps out of high and low notes, and
-// the energy a note change, a stop or a volume step leaves
-// above the tone.
+// the energy a note change, a stop or a volume step leaves above the tone.
 #include "EngineTestKit.h"
 
 #include <gtest/gtest.h>
