@@ -50,6 +50,7 @@ for _ in $(seq "$l_Rounds"); do
   run openmpt123-sinc8 openmpt123 --batch -q --force --samplerate 48000 --no-float -o "$l_Tmp/mpt.wav" "$l_Module"
   run ours-spline "$l_Render" -q --force --interp spline --fade 0 --seconds "$l_Seconds" -o "$l_Tmp/ours.wav" "$l_Tmp/all-tracks.org"
   run ours-cubic "$l_Render" -q --force --interp cubic --fade 0 --seconds "$l_Seconds" -o "$l_Tmp/ours.wav" "$l_Tmp/all-tracks.org"
+  run ours-sinc "$l_Render" -q --force --interp sinc --fade 0 --seconds "$l_Seconds" -o "$l_Tmp/ours.wav" "$l_Tmp/all-tracks.org"
 done
 
 per_voice_s() {  # CPU microseconds per voice-second
@@ -57,7 +58,7 @@ per_voice_s() {  # CPU microseconds per voice-second
 }
 echo "module: $(basename "$l_Module"), $l_ModuleVoices channels; ours: 16 voices; both $l_Seconds s at 48 kHz; best of $l_Rounds"
 printf '%-18s %8s %14s\n' "renderer" "cpu s" "us / voice-s"
-for l_Name in xmp-linear ours-linear openmpt123-sinc8 ours-cubic ours-spline; do
+for l_Name in xmp-linear ours-linear openmpt123-sinc8 ours-cubic ours-spline ours-sinc; do
   l_Voices=$l_OurVoices; [[ "$l_Name" == ours-* ]] || l_Voices=$l_ModuleVoices
   printf '%-18s %8s %14s\n' "$l_Name" "${l_Best[$l_Name]}" "$(per_voice_s "${l_Best[$l_Name]}" "$l_Voices")"
 done
@@ -67,3 +68,4 @@ ratio() {  # how many times cheaper per voice-second A is than B
 }
 echo "ours linear vs xmp linear:        $(ratio ours-linear xmp-linear) per voice-second"
 echo "ours spline vs openmpt123 sinc-8: $(ratio ours-spline openmpt123-sinc8) per voice-second"
+echo "ours sinc vs openmpt123 sinc-8:   $(ratio ours-sinc openmpt123-sinc8) per voice-second"

@@ -23,9 +23,11 @@ def one_note_song(note, tempo=100, beats=20):
     return header + records + events
 
 
-def test_note_57_sounds_at_440_hz():
+@pytest.mark.parametrize("interpolation", ["linear", "sinc"])
+def test_note_57_sounds_at_440_hz(interpolation):
     with tunewright.Song.from_bytes(one_note_song(57)) as song:
         assert song.tracks[0] == tunewright.Track(instrument=0, notes=1)
+        song.set_interpolation(interpolation)
         frames = song.read(48000, rate=48000)
     assert frames.shape == (48000, 2)
     left = frames[4800:, 0].astype(numpy.float64)  # past the first beat's start

@@ -7,6 +7,9 @@ from collections import namedtuple
 
 from ._library import TunewrightError, check, lib
 
+# The resamplers' names, in the order of their numbers in the C interface.
+INTERPOLATIONS = ("nearest", "linear", "cubic", "spline", "sinc")
+
 try:
     import numpy
 except ImportError:  # the package works without NumPy, with array('h') buffers
@@ -96,7 +99,12 @@ class Song:
         check(lib.tw_song_set_volume(self._song(), float(volume)))
 
     def set_interpolation(self, method):
-        """The resampler: 0 nearest, 1 linear (default), 2 cubic, 3 spline."""
+        """The resampler, by name or number: "nearest" (0), "linear" (1, the default), "cubic" (2),
+        "spline" (3) or "sinc" (4: band-limited, high notes without aliasing)."""
+        if isinstance(method, str):
+            if method not in INTERPOLATIONS:
+                raise ValueError("interpolation must be one of " + ", ".join(INTERPOLATIONS))
+            method = INTERPOLATIONS.index(method)
         check(lib.tw_song_set_interpolation(self._song(), int(method)))
 
     def seek(self, seconds):

@@ -31,7 +31,7 @@ public:
     std::size_t Read(int p_Rate, std::size_t p_Frames, std::int16_t* p_Pcm16, float* p_Float);
 
     void SetRepeats(int p_Repeats);       // -1 forever
-    void SetInterpolation(int p_Method);  // an engine resampler number, 0 to 3
+    void SetInterpolation(int p_Method);  // an engine resampler (FMOD_DSP_RESAMPLER)
     void SetVolume(float p_Volume);
     void SeekSeconds(double p_Seconds);  // >= 0, finite
 

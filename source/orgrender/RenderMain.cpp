@@ -12,6 +12,8 @@
 
 #include <tunewright/tunewright.h>
 
+#include <fmod.h>
+
 #include "DataDir.h"
 #include "OrgSong.h"
 #include "RenderOutput.h"
@@ -38,7 +40,8 @@ const char* const USAGE =
     "  -r, --rate HZ       sample rate, 8000 to 192000 (default 48000)\n"
     "  -f, --fade S        fade out over the last S seconds (default 1; 0 for none)\n"
     "  -v, --volume V      master volume, 0 to 1 (default 0.5, as the player starts)\n"
-    "  -i, --interp NAME   resampling: nearest, linear (default, as the player), cubic or spline\n"
+    "  -i, --interp NAME   resampling: nearest, linear (default, as the player), cubic, spline or\n"
+    "                      sinc (band-limited: high notes without aliasing; this engine only)\n"
     "  -d, --data DIR      folder holding melody/ and percussion/ (default: the installed data)\n"
     "  -q, --quiet         print nothing but errors\n"
     "  --version           the version\n"
@@ -77,8 +80,24 @@ bool ParseNumber(const char* p_Text, double p_Min, double p_Max, double& p_Value
     return true;
 }
 
-// The engine's resampler numbers, in order.
-const char* const INTERPOLATIONS[] = {"nearest", "linear", "cubic", "spline"};
+// The engine's resamplers by name: FMOD_DSP_RESAMPLER values 0 to 3, then our own sinc.
+struct Interpolation
+{
+    const char* name;
+    int resampler;
+};
+const Interpolation INTERPOLATIONS[] = {
+    {"nearest", FMOD_DSP_RESAMPLER_NOINTERP},     {"linear", FMOD_DSP_RESAMPLER_LINEAR},
+    {"cubic", FMOD_DSP_RESAMPLER_CUBIC},          {"spline", FMOD_DSP_RESAMPLER_SPLINE},
+#ifdef TUNEWRIGHT_FMOD_HAS_SINC  // our engine's own; a real FMOD Ex has no such resampler
+    {"sinc", FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC},
+#endif
+};
+#ifdef TUNEWRIGHT_FMOD_HAS_SINC
+const char* const INTERPOLATION_NAMES = "nearest, linear, cubic, spline or sinc";
+#else
+const char* const INTERPOLATION_NAMES = "nearest, linear, cubic or spline";
+#endif
 
 // A progress bar is on the terminal's line, unfinished.
 bool g_ProgressOpen = false;
@@ -207,12 +226,11 @@ int main(int argc, char** argv)
         } else if (l_Arg == "-i" || l_Arg == "--interp") {
             const std::string l_Name = i + 1 < argc ? argv[++i] : "";
             int l_Found = -1;
-            for (int l_Index = 0; l_Index < 4; ++l_Index)
-                if (l_Name == INTERPOLATIONS[l_Index])
-                    l_Found = l_Index;
+            for (const Interpolation& l_Interpolation : INTERPOLATIONS)
+                if (l_Name == l_Interpolation.name)
+                    l_Found = l_Interpolation.resampler;
             if (l_Found < 0) {
-                std::fprintf(stderr, "tunewright-render: %s takes nearest, linear, cubic or spline\n",
-                             l_Arg.c_str());
+                std::fprintf(stderr, "tunewright-render: %s takes %s\n", l_Arg.c_str(), INTERPOLATION_NAMES);
                 return 2;
             }
             l_Options.resampler = l_Found;

@@ -24,7 +24,7 @@ struct RenderOptions
     int sampleRate = 48000;    // output frames per second
     double fadeSeconds = 1.0;  // fade-out at the end (0: none)
     float masterVolume = 0.5f;
-    int resampler = 1;  // the engine's resampler (FMOD_DSP_RESAMPLER): 0 nearest .. 3 spline
+    int resampler = 1;  // the engine's resampler (FMOD_DSP_RESAMPLER), ours included
     AudioFormat format = AudioFormat::WAV;
     int channels = 2;  // 1: the mean of the stereo mix
 };

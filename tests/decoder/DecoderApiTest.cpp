@@ -92,9 +92,9 @@ TEST(DecoderApi, ChecksEveryArgument)
     EXPECT_EQ(0u, tw_song_read_float(nullptr, 48000, 32, l_Float));
     EXPECT_EQ(32u, tw_song_read_s16(l_Song, 8000, 32, l_Pcm));
     EXPECT_EQ(32u, tw_song_read_float(l_Song, 192000, 32, l_Float));
-    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_set_interpolation(l_Song, 4));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_set_interpolation(l_Song, 5));
     EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_set_interpolation(l_Song, -1));
-    for (int l_Method = TW_INTERPOLATION_NEAREST; l_Method <= TW_INTERPOLATION_SPLINE; ++l_Method)
+    for (int l_Method = TW_INTERPOLATION_NEAREST; l_Method <= TW_INTERPOLATION_SINC; ++l_Method)
         EXPECT_EQ(TW_OK, tw_song_set_interpolation(l_Song, l_Method));
     EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_set_volume(l_Song, -0.5f));
     EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_set_volume(l_Song, NAN));

@@ -1,11 +1,12 @@
 // What the resamplers and the gain ramps sound like, measured on the engine's own test tones:
-// signal to noise of each resampler, and the energy a note change, a stop or a volume step leaves
-// above the tone.
+// signal to noise of each resampler, what the band-limited one keeps out of high and low notes, and
+// the energy a note change, a stop or a volume step leaves above the tone.
 #include "EngineTestKit.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
 #include <cstdio>
 
 using namespace EngineTest;
@@ -102,6 +103,192 @@ TEST(SoundQuality, ResamplersRankNearestLinearCubicSplineBySignalToNoise)
         EXPECT_LT(l_Snr[1][l_Case] + 10.0, l_Snr[2][l_Case]) << "pitch " << kPitches[l_Case];
         // Both may reach the 16-bit output's own floor.
         EXPECT_LE(l_Snr[2][l_Case], l_Snr[3][l_Case] + 0.5) << "pitch " << kPitches[l_Case];
+    }
+}
+
+// Power per bin (0 .. half the rate) of the Blackman-Harris-windowed samples, whose count is a
+// power of two. The window's side lobes lie 92 dB down, so a tone's power stays within 4 bins.
+std::vector<double> PowerSpectrum(const std::vector<float>& p_Samples)
+{
+    const std::size_t l_Count = p_Samples.size();
+    std::vector<std::complex<double>> l_Bins(l_Count);
+    for (std::size_t l_Index = 0; l_Index < l_Count; ++l_Index) {
+        const double l_Phase = 2.0 * kPi * double(l_Index) / double(l_Count);
+        l_Bins[l_Index] =
+            p_Samples[l_Index] * (0.35875 - 0.48829 * std::cos(l_Phase) + 0.14128 * std::cos(2 * l_Phase) -
+                                  0.01168 * std::cos(3 * l_Phase));
+    }
+    // Iterative radix-2 FFT: bit-reversed order, then butterflies.
+    for (std::size_t l_Index = 1, l_Reversed = 0; l_Index < l_Count; ++l_Index) {
+        std::size_t l_Bit = l_Count >> 1;
+        for (; l_Reversed & l_Bit; l_Bit >>= 1)
+            l_Reversed ^= l_Bit;
+        l_Reversed ^= l_Bit;
+        if (l_Index < l_Reversed)
+            std::swap(l_Bins[l_Index], l_Bins[l_Reversed]);
+    }
+    for (std::size_t l_Length = 2; l_Length <= l_Count; l_Length <<= 1) {
+        const std::complex<double> l_Turn = std::polar(1.0, -2.0 * kPi / double(l_Length));
+        for (std::size_t l_Start = 0; l_Start < l_Count; l_Start += l_Length) {
+            std::complex<double> l_Twiddle = 1.0;
+            for (std::size_t l_Index = 0; l_Index < l_Length / 2; ++l_Index) {
+                const std::complex<double> l_Odd = l_Twiddle * l_Bins[l_Start + l_Index + l_Length / 2];
+                l_Bins[l_Start + l_Index + l_Length / 2] = l_Bins[l_Start + l_Index] - l_Odd;
+                l_Bins[l_Start + l_Index] += l_Odd;
+                l_Twiddle *= l_Turn;
+            }
+        }
+    }
+    std::vector<double> l_Power(l_Count / 2 + 1);
+    for (std::size_t l_Bin = 0; l_Bin < l_Power.size(); ++l_Bin)
+        l_Power[l_Bin] = std::norm(l_Bins[l_Bin]);
+    return l_Power;
+}
+
+// A 256-frame cycle rich in harmonics (a ramp: harmonic k at 1/k), with no constant part.
+std::vector<float> Ramp256()
+{
+    std::vector<float> l_Cycle(256);
+    for (unsigned l_Frame = 0; l_Frame < 256; ++l_Frame)
+        l_Cycle[l_Frame] = 0.5f * ((float(l_Frame) + 0.5f) / 128.0f - 1.0f);
+    return l_Cycle;
+}
+
+// dB of the power within 8 bins of the cycle's harmonics (those below the cycle's own half rate
+// and the output's) over all the rest from 20 Hz up.
+double HarmonicsToRest(const std::vector<float>& p_Samples, double p_Fundamental)
+{
+    const std::vector<double> l_Power = PowerSpectrum(p_Samples);
+    const double l_BinHz = double(kRate) / double(p_Samples.size());
+    double l_Harmonics = 0.0;
+    double l_Rest = 0.0;
+    for (std::size_t l_Bin = std::size_t(20.0 / l_BinHz); l_Bin < l_Power.size(); ++l_Bin) {
+        const double l_Hz = double(l_Bin) * l_BinHz;
+        const double l_Nearest = std::max(1.0, std::round(l_Hz / p_Fundamental));
+        const bool l_Harmonic = l_Nearest < 128 && std::fabs(l_Hz - l_Nearest * p_Fundamental) <= 8 * l_BinHz;
+        (l_Harmonic ? l_Harmonics : l_Rest) += l_Power[l_Bin];
+    }
+    return 10.0 * std::log10(l_Harmonics / std::max(l_Rest, 1e-30));
+}
+
+const char* const kResamplerNames[] = {"nearest", "linear", "cubic", "spline", "sinc"};
+const FMOD_DSP_RESAMPLER kResamplers[] = {FMOD_DSP_RESAMPLER_NOINTERP, FMOD_DSP_RESAMPLER_LINEAR,
+                                          FMOD_DSP_RESAMPLER_CUBIC, FMOD_DSP_RESAMPLER_SPLINE,
+                                          FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC};
+
+TEST(SoundQuality, SincKeepsHighAndLowNotesClearOfFoldedAndImagedEnergy)
+{
+    // A held note near 3.5 kHz, read about 19 frames per output frame (its harmonics above 24 kHz
+    // fold back), and one near 55 Hz, read slower than the output (its images must go).
+    const double kNotes[] = {3520.0, 55.0};
+    double l_Clear[5][2];
+    for (int l_Resampler = 0; l_Resampler < 5; ++l_Resampler) {
+        OfflineSystem l_Engine(4096, 32, kResamplers[l_Resampler]);
+        FMOD_SOUND* l_Ramp = LoadLoop(l_Engine, "ramp.wav", Ramp256());
+        for (int l_Note = 0; l_Note < 2; ++l_Note) {
+            FMOD_CHANNEL* l_Channel = PlayLeft(l_Engine, l_Ramp, float(kNotes[l_Note] * 256));
+            l_Engine.Render(10);
+            ASSERT_EQ(FMOD_Channel_Stop(l_Channel), FMOD_OK);
+            l_Clear[l_Resampler][l_Note] =
+                HarmonicsToRest(l_Engine.Mixed().Channel(0, l_Note * 40960 + 4096, 32768), kNotes[l_Note]);
+        }
+    }
+    std::printf("harmonics over all other energy (dB), 256-frame ramp cycle:\n%-8s %8s %8s\n", "", "3520 Hz",
+                "55 Hz");
+    for (int l_Resampler = 0; l_Resampler < 5; ++l_Resampler)
+        std::printf("%-8s %8.1f %8.1f   (%+.1f, %+.1f against 70)\n", kResamplerNames[l_Resampler],
+                    l_Clear[l_Resampler][0], l_Clear[l_Resampler][1], l_Clear[l_Resampler][0] - 70.0,
+                    l_Clear[l_Resampler][1] - 70.0);
+    for (int l_Note = 0; l_Note < 2; ++l_Note) {
+        EXPECT_GE(l_Clear[4][l_Note], 70.0) << kNotes[l_Note] << " Hz";
+        EXPECT_GT(l_Clear[4][l_Note], l_Clear[1][l_Note] + 10.0) << kNotes[l_Note] << " Hz";
+    }
+}
+
+TEST(SoundQuality, ASincSweepFromLowestToHighestPitchFoldsNothingBelowItsFundamental)
+{
+    // One voice glides up in sixth-octave steps from 32 Hz to 4.1 kHz (the song player's range for a
+    // 256-frame cycle), each held for 20480 frames of which the last 16384 are measured.
+    double l_Worst[2] = {-1000.0, -1000.0};
+    double l_WorstAt[2] = {0.0, 0.0};
+    const FMOD_DSP_RESAMPLER kCompared[] = {FMOD_DSP_RESAMPLER_LINEAR, FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC};
+    for (int l_Which = 0; l_Which < 2; ++l_Which) {
+        OfflineSystem l_Engine(4096, 32, kCompared[l_Which]);
+        FMOD_CHANNEL* l_Channel = PlayLeft(l_Engine, LoadLoop(l_Engine, "ramp.wav", Ramp256()), 32.0f * 256);
+        const int kSteps = 43;
+        for (int l_Step = 0; l_Step < kSteps; ++l_Step) {
+            const double l_Fundamental = 32.0 * std::pow(2.0, l_Step / 6.0);
+            ASSERT_EQ(FMOD_Channel_SetFrequency(l_Channel, float(l_Fundamental * 256)), FMOD_OK);
+            l_Engine.Render(5);
+        }
+        const Stereo l_Mix = l_Engine.Mixed();
+        for (int l_Step = 0; l_Step < kSteps; ++l_Step) {
+            const double l_Fundamental = 32.0 * std::pow(2.0, l_Step / 6.0);
+            const std::vector<double> l_Power = PowerSpectrum(l_Mix.Channel(0, l_Step * 20480 + 4096, 16384));
+            const double l_BinHz = double(kRate) / 16384;
+            double l_Below = 0.0;
+            double l_All = 0.0;
+            for (std::size_t l_Bin = std::size_t(20.0 / l_BinHz); l_Bin < l_Power.size(); ++l_Bin) {
+                l_All += l_Power[l_Bin];
+                if (double(l_Bin) * l_BinHz < l_Fundamental - 10 * l_BinHz)
+                    l_Below += l_Power[l_Bin];
+            }
+            const double l_Db = 10.0 * std::log10(std::max(l_Below, 1e-30) / l_All);
+            if (l_Db > l_Worst[l_Which]) {
+                l_Worst[l_Which] = l_Db;
+                l_WorstAt[l_Which] = l_Fundamental;
+            }
+        }
+    }
+    std::printf("sweep 32 Hz - 4.1 kHz, worst energy below the fundamental: linear %.1f dB (at %.0f Hz), "
+                "sinc %.1f dB (at %.0f Hz)\n",
+                l_Worst[0], l_WorstAt[0], l_Worst[1], l_WorstAt[1]);
+    EXPECT_LT(l_Worst[1], -70.0) << "at " << l_WorstAt[1] << " Hz";
+}
+
+TEST(SoundQuality, SincStartsNotesAsSoonAndAsLoudAsLinear)
+{
+    // A looping sine cycle at its own rate, then a long sine one-shot three octaves and a bit up
+    // (read from an octave copy) until it runs out, each started on a block's first frame.
+    const double kPitches[] = {1.0, 9.3};
+    double l_Level[2][2];
+    long l_Onset[2][2];
+    const FMOD_DSP_RESAMPLER kCompared[] = {FMOD_DSP_RESAMPLER_LINEAR, FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC};
+    for (int l_Which = 0; l_Which < 2; ++l_Which) {
+        OfflineSystem l_Engine(4800, 32, kCompared[l_Which]);
+        WriteSound(l_Engine.dir.Path("long.wav"), Sine(96000, 480, 0.8f), 1, kRate,
+                   SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+        FMOD_SOUND* const l_Sines[] = {
+            LoadLoop(l_Engine, "sine.wav", Sine(480, 480, 0.8f)),
+            l_Engine.Load(l_Engine.dir.Path("long.wav"), FMOD_SOFTWARE | FMOD_LOOP_OFF)};
+        for (int l_Case = 0; l_Case < 2; ++l_Case) {
+            l_Engine.Render(1);
+            FMOD_CHANNEL* l_Channel = PlayLeft(l_Engine, l_Sines[l_Case], float(kRate * kPitches[l_Case]));
+            l_Engine.Render(2);
+            if (l_Case == 0) {
+                ASSERT_EQ(FMOD_Channel_Stop(l_Channel), FMOD_OK);
+            }
+        }
+        l_Engine.Render(1);  // the one-shot (10,323 frames) ends
+        const Stereo l_Mix = l_Engine.Mixed();
+        for (int l_Case = 0; l_Case < 2; ++l_Case) {
+            const std::size_t l_Start = std::size_t(l_Case * 3 + 1) * 4800;
+            l_Level[l_Which][l_Case] =
+                20.0 * std::log10(Rms(l_Mix.Channel(0, l_Start + 2400, 4800)) / 32768.0);
+            l_Onset[l_Which][l_Case] = -1;
+            for (std::size_t l_Frame = l_Start - 100;
+                 l_Frame < l_Start + 4800 && l_Onset[l_Which][l_Case] < 0; ++l_Frame)
+                if (std::abs(l_Mix.Left(l_Frame)) > 1000)
+                    l_Onset[l_Which][l_Case] = long(l_Frame) - long(l_Start);
+        }
+    }
+    for (int l_Case = 0; l_Case < 2; ++l_Case) {
+        std::printf("pitch %.1fx: onset linear %ld, sinc %ld frames; level linear %.2f, sinc %.2f dBFS\n",
+                    kPitches[l_Case], l_Onset[0][l_Case], l_Onset[1][l_Case], l_Level[0][l_Case],
+                    l_Level[1][l_Case]);
+        EXPECT_GE(l_Onset[1][l_Case], 0);
+        EXPECT_LE(l_Onset[1][l_Case], kRate / 1000) << "pitch " << kPitches[l_Case];
+        EXPECT_NEAR(l_Level[1][l_Case], l_Level[0][l_Case], 0.5) << "pitch " << kPitches[l_Case];
     }
 }
 

@@ -67,6 +67,13 @@ TEST(SystemSettings, ValuesTheEngineCannotHonourAreRefusedAndChangeNothing)
     EXPECT_EQ(FMOD_System_SetSoftwareFormat(l_System, 48000, FMOD_SOUND_FORMAT_PCM16, 6, 0,
                                             FMOD_DSP_RESAMPLER_LINEAR),
               FMOD_ERR_UNSUPPORTED);
+    // Between FMOD Ex's last resampler and our sinc there is none: the mixer must never index one.
+    for (int l_Resampler :
+         {4, FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC - 1, FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC + 1})
+        EXPECT_EQ(FMOD_System_SetSoftwareFormat(l_System, 48000, FMOD_SOUND_FORMAT_PCM16, 2, 0,
+                                                FMOD_DSP_RESAMPLER(l_Resampler)),
+                  FMOD_ERR_INVALID_PARAM)
+            << l_Resampler;
     EXPECT_EQ(FMOD_System_SetSpeakerMode(l_System, FMOD_SPEAKERMODE_MONO), FMOD_ERR_UNSUPPORTED);
     EXPECT_EQ(FMOD_System_SetDSPBufferSize(l_System, 0, 4), FMOD_ERR_INVALID_PARAM);
     EXPECT_EQ(FMOD_System_Init(l_System, 0, FMOD_INIT_NORMAL, nullptr), FMOD_ERR_INVALID_PARAM);

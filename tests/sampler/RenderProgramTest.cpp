@@ -115,8 +115,8 @@ TEST(RenderProgram, LengthRateInterpolationAndOutputOptions)
     ASSERT_EQ(0, l_Loops.status) << l_Loops.output;
     EXPECT_EQ(4 * 50 * 48, Frames(l_Dir.Path("three.wav")));
 
-    // The resampler reaches the engine: nearest and spline render the same notes differently.
-    for (const char* l_Interp : {"nearest", "spline"}) {
+    // The resampler reaches the engine: nearest, spline and sinc render the same notes differently.
+    for (const char* l_Interp : {"nearest", "spline", "sinc"}) {
         const CommandRun l_Run = Render(l_Dir.path, std::string("-q --seconds 0.3 --interp ") + l_Interp +
                                                         " song.org " + l_Interp + ".wav");
         ASSERT_EQ(0, l_Run.status) << l_Run.output;
@@ -124,6 +124,7 @@ TEST(RenderProgram, LengthRateInterpolationAndOutputOptions)
     const std::vector<short> l_Nearest = Samples(l_Dir.Path("nearest.wav"));
     ASSERT_EQ(l_Nearest.size(), 2u * 300 * 48);
     EXPECT_NE(l_Nearest, Samples(l_Dir.Path("spline.wav")));
+    EXPECT_NE(Samples(l_Dir.Path("spline.wav")), Samples(l_Dir.Path("sinc.wav")));
 }
 
 // The song is read once, so a pipe works as well as a file, named or as standard input ("-").
@@ -253,7 +254,7 @@ TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
         {"", 2, "no song given", "song.wav"},
         {"--rate 7 cut.org", 2, "--rate takes a number", "cut.wav"},
         {"--bogus cut.org", 2, "unknown or incomplete option", "cut.wav"},
-        {"--interp cosine cut.org", 2, "--interp takes nearest, linear, cubic or spline", "cut.wav"},
+        {"--interp cosine cut.org", 2, "--interp takes nearest, linear, cubic, spline or sinc", "cut.wav"},
         {"--data /nonexistent cut.org", 1, "no instrument samples", "cut.wav"},
         {"-o cut.mp3 cut.org", 2, "cannot tell a format from the name cut.mp3", "cut.mp3"},
         {"--format mp3 cut.org", 2, "--format takes wav, flac, ogg or raw", "cut.wav"},

@@ -108,13 +108,19 @@ typedef enum
     FMOD_SPEAKERMODE_FORCEINT = 65536
 } FMOD_SPEAKERMODE;
 
-/* The mixer always interpolates linearly; the other choices are accepted and mixed the same way. */
+/* NOINTERP to SPLINE are FMOD Ex's resamplers (nearest, linear, 4-point cubic, 6-point spline).
+   FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC is this engine's own extension, outside FMOD Ex's range: a
+   band-limited 32-tap windowed sinc whose cut-off follows the pitch, so that high notes do not fold
+   back. A real FMOD Ex does not know it; code built against one must never pass it, so code that
+   uses it tests for TUNEWRIGHT_FMOD_HAS_SINC, defined only here. */
+#define TUNEWRIGHT_FMOD_HAS_SINC 1
 typedef enum
 {
     FMOD_DSP_RESAMPLER_NOINTERP = 0,
     FMOD_DSP_RESAMPLER_LINEAR = 1,
     FMOD_DSP_RESAMPLER_CUBIC = 2,
     FMOD_DSP_RESAMPLER_SPLINE = 3,
+    FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC = 0x100, /* tunewright extension: band-limited windowed sinc */
     FMOD_DSP_RESAMPLER_FORCEINT = 65536
 } FMOD_DSP_RESAMPLER;
 

@@ -38,6 +38,9 @@ struct SoundData
     int rate = 44100;        // the file's own sample rate, a voice's default frequency
     int bytespersample = 2;  // of the file's encoding, for FMOD_TIMEUNIT_PCMBYTES
     bool loop = false;
+    // Made only for systems that resample with sinc: the band-limited octave copies of the
+    // samples (SincOctaves.h), laid out like them, octave k + 1 at [k].
+    std::vector<std::vector<float>> octaves;
 
     const float* Frame0() const { return samples.data() + std::size_t(kGuardFrames) * channels; }
 };
@@ -115,6 +118,12 @@ struct Config
     unsigned blocklength = 1024;  // frames mixed per block (per Update on NRT outputs)
     int blockcount = 4;
 };
+
+// The kernel row (Resampler, Kernels.h) of an FMOD_DSP_RESAMPLER value that Config accepts.
+inline int KernelResampler(FMOD_DSP_RESAMPLER p_Resampler)
+{
+    return p_Resampler == FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC ? RESAMPLE_SINC : int(p_Resampler);
+}
 
 // Length of every gain ramp and fade-out. A smoothstep ramp's spectrum falls 18 dB per octave
 // beyond 1/length. On a 500 Hz sine, a note change in mid-cycle leaves above 5 kHz a little more

@@ -15,15 +15,23 @@
 
 namespace SoundEngine {
 
-// Resamplers, numbered as FMOD_DSP_RESAMPLER.
-enum Resampler { RESAMPLE_NEAREST = 0, RESAMPLE_LINEAR = 1, RESAMPLE_CUBIC = 2, RESAMPLE_SPLINE = 3 };
-constexpr int kResamplerCount = 4;
+// Resamplers, numbered as FMOD_DSP_RESAMPLER up to SPLINE; SINC is our band-limited one
+// (FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC, SincKernel.h).
+enum Resampler {
+    RESAMPLE_NEAREST = 0,
+    RESAMPLE_LINEAR = 1,
+    RESAMPLE_CUBIC = 2,
+    RESAMPLE_SPLINE = 3,
+    RESAMPLE_SINC = 4
+};
+constexpr int kResamplerCount = 5;
 
 // Frames a sound keeps before its first and after its last frame, so that every resampler can
 // read its widest neighbourhood without a bound check: copies of the other end of the loop for a
 // looping sound, silence for a one-shot.
-// (The SIMD kernels read whole vectors of up to four floats past the widest neighbourhood.)
-constexpr unsigned kGuardFrames = 8;
+// (The SIMD kernels read whole vectors of up to four floats past the widest neighbourhood; the
+// sinc kernel reads 15 frames before and 16 after the frame at or before its position.)
+constexpr unsigned kGuardFrames = 16;
 
 // The gain of a span's frames. Steady: p_Left/p_Right throughout. Ramped: frame i has
 // left + (toleft - left) * S(x + dx * i), S(u) = u * u * (3 - 2 * u) (a smoothstep, whose

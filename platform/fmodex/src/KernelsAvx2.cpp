@@ -3,11 +3,13 @@
 
 #if TW_SIMD_X86
 #include "SimdAvx2.h"
+#include "SincLanesAvx2.h"
 #define TW_KERNEL_NS Avx2
 #define TW_KERNEL_TARGET TW_AVX2_TARGET
 #define TW_KERNEL_INLINE TW_AVX2_INLINE
 #include "Interpolation.h"
 #include "MixKernelSimd.h"
+#include "SincKernel.h"
 #endif
 
 namespace SoundEngine {
@@ -18,7 +20,7 @@ const KernelSet* Avx2Kernels()
     __builtin_cpu_init();
     if (!__builtin_cpu_supports("avx2"))
         return nullptr;
-    static const KernelSet l_Set = Avx2::MakeKernelSet("avx2");
+    static const KernelSet l_Set = Avx2::WithSinc(Avx2::MakeKernelSet("avx2"));
     return &l_Set;
 #else
     return nullptr;

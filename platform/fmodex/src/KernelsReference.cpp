@@ -5,6 +5,9 @@
 #define TW_KERNEL_INLINE inline
 #include "Interpolation.h"
 #include "MixKernel.h"
+#include "SincLanesScalar.h"
+#define TW_KERNEL_TARGET
+#include "SincKernel.h"
 
 namespace SoundEngine {
 namespace {
@@ -24,7 +27,7 @@ KernelSet MakeReference()
     FillRow<RESAMPLE_LINEAR>(l_Set);
     FillRow<RESAMPLE_CUBIC>(l_Set);
     FillRow<RESAMPLE_SPLINE>(l_Set);
-    return l_Set;
+    return Reference::WithSinc(l_Set);
 }
 
 }  // namespace

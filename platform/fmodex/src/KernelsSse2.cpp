@@ -3,11 +3,13 @@
 
 #if TW_SIMD_X86
 #include "SimdSse2.h"
+#include "SincLanesSse2.h"
 #define TW_KERNEL_NS Sse2
 #define TW_KERNEL_TARGET TW_SSE2_TARGET
 #define TW_KERNEL_INLINE TW_SSE2_INLINE
 #include "Interpolation.h"
 #include "MixKernelSimd.h"
+#include "SincKernel.h"
 #endif
 
 namespace SoundEngine {
@@ -18,7 +20,7 @@ const KernelSet* Sse2Kernels()
     __builtin_cpu_init();
     if (!__builtin_cpu_supports("sse2"))
         return nullptr;
-    static const KernelSet l_Set = Sse2::MakeKernelSet("sse2");
+    static const KernelSet l_Set = Sse2::WithSinc(Sse2::MakeKernelSet("sse2"));
     return &l_Set;
 #else
     return nullptr;

@@ -1,6 +1,7 @@
 #include "Mixer.h"
 
 #include "Kernels.h"
+#include "SincOctaves.h"
 #include "Voices.h"
 
 #include <algorithm>
@@ -46,7 +47,10 @@ bool MixPlayback(const KernelSet& p_Kernels, int p_Resampler, const SoundData& p
     const std::uint64_t l_Length = std::uint64_t(p_Sound.frames) << 32;
     const std::uint64_t l_End =
         p_Sound.loop ? std::uint64_t(p_Sound.playable) << 32 : l_Length - (std::uint64_t(1) << 32) + 1;
-    const float* l_Data = p_Sound.Frame0();
+    // The sinc resampler reads a band-limited octave copy when the step is 2 or more.
+    unsigned l_Shift = 0;
+    const float* l_Data =
+        p_Resampler == RESAMPLE_SINC ? OctaveFor(p_Sound, p_Step, l_Shift) : p_Sound.Frame0();
     const auto& l_Kernels = p_Kernels.span[p_Resampler][p_Sound.channels - 1];
     while (p_Frames > 0) {
         if (p_Position >= l_End) {
@@ -70,7 +74,8 @@ bool MixPlayback(const KernelSet& p_Kernels, int p_Resampler, const SoundData& p
             if (p_Gain.done == p_Gain.length)
                 p_Gain.length = 0;
         }
-        p_Position = l_Kernels[l_Ramped](l_Data, p_Position, p_Step, l_Count, p_Out, l_Gain);
+        l_Kernels[l_Ramped](l_Data, p_Position >> l_Shift, p_Step >> l_Shift, l_Count, p_Out, l_Gain);
+        p_Position += std::uint64_t(l_Count) * p_Step;
         p_Out += 2 * l_Count;
         p_Frames -= l_Count;
     }
@@ -99,7 +104,7 @@ void MixBlock(System& p_System, std::int16_t* p_Out, unsigned p_Frames)
     float* l_Mix = p_System.mixbuffer.data();
     std::fill(l_Mix, l_Mix + 2 * std::size_t(p_Frames), 0.0f);
     const KernelSet& l_Kernels = BestKernels();
-    const int l_Resampler = int(p_System.config.resampler);
+    const int l_Resampler = KernelResampler(p_System.config.resampler);
     const float l_Master = p_System.master.volume;
     for (Voice& l_Voice : p_System.voices) {
         if (!l_Voice.active || l_Voice.paused)

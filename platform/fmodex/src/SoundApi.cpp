@@ -20,11 +20,12 @@ constexpr FMOD_MODE kAcceptedModes = FMOD_LOOP_OFF | FMOD_LOOP_NORMAL | FMOD_2D 
 // Reads the sound that name_or_data and the mode describe: a WAV file by name, or raw PCM in
 // memory laid out as exinfo says (shared with other sounds of the same memory if it is pointed at).
 FMOD_RESULT ReadSound(const char* p_NameOrData, FMOD_MODE p_Mode, const FMOD_CREATESOUNDEXINFO* p_Info,
-                      bool p_Loop, std::shared_ptr<const SoundData>& p_Data)
+                      bool p_Loop, bool p_Octaves, std::shared_ptr<const SoundData>& p_Data)
 {
     if ((p_Mode & (FMOD_OPENMEMORY | FMOD_OPENMEMORY_POINT)) == 0)
-        return p_Info != nullptr || (p_Mode & FMOD_OPENRAW) != 0 ? FMOD_ERR_UNSUPPORTED
-                                                                 : LoadSound(p_NameOrData, p_Loop, p_Data);
+        return p_Info != nullptr || (p_Mode & FMOD_OPENRAW) != 0
+                   ? FMOD_ERR_UNSUPPORTED
+                   : LoadSound(p_NameOrData, p_Loop, p_Octaves, p_Data);
     if ((p_Mode & FMOD_OPENRAW) == 0 || p_Info == nullptr)
         return FMOD_ERR_UNSUPPORTED;  // a whole file image in memory is not read
     if (p_Info->cbsize != int(sizeof(FMOD_CREATESOUNDEXINFO)))
@@ -32,8 +33,8 @@ FMOD_RESULT ReadSound(const char* p_NameOrData, FMOD_MODE p_Mode, const FMOD_CRE
     if (p_Info->format != FMOD_SOUND_FORMAT_PCM16 || p_Info->fileoffset != 0)
         return FMOD_ERR_FORMAT;
     const RawPcm16 l_Raw = {p_NameOrData, p_Info->length, p_Info->numchannels, p_Info->defaultfrequency};
-    return (p_Mode & FMOD_OPENMEMORY_POINT) != 0 ? LoadSharedSound(l_Raw, p_Loop, p_Data)
-                                                 : LoadSound(l_Raw, p_Loop, p_Data);
+    return (p_Mode & FMOD_OPENMEMORY_POINT) != 0 ? LoadSharedSound(l_Raw, p_Loop, p_Octaves, p_Data)
+                                                 : LoadSound(l_Raw, p_Loop, p_Octaves, p_Data);
 }
 
 FMOD_RESULT FindSoundOrError(FMOD_SOUND* p_Handle, Sound*& p_Sound)
@@ -66,7 +67,9 @@ FMOD_RESULT F_API FMOD_System_CreateSound(FMOD_SYSTEM* system, const char* name_
     if (!l_Sound)
         return FMOD_ERR_MEMORY;
     const bool l_Loop = (mode & FMOD_LOOP_NORMAL) != 0 && (mode & FMOD_LOOP_OFF) == 0;
-    l_Result = ReadSound(name_or_data, mode, exinfo, l_Loop, l_Sound->data);
+    // Only a system that resamples with sinc reads the octave copies.
+    const bool l_Octaves = l_System->config.resampler == FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC;
+    l_Result = ReadSound(name_or_data, mode, exinfo, l_Loop, l_Octaves, l_Sound->data);
     if (l_Result != FMOD_OK)
         return l_Result;
     l_Sound->owner = l_System;

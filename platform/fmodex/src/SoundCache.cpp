@@ -9,7 +9,7 @@
 namespace SoundEngine {
 namespace {
 
-using Key = std::tuple<const void*, unsigned, int, int, bool>;
+using Key = std::tuple<const void*, unsigned, int, int, bool, bool>;
 
 // Weak, so that the cache never keeps a copy alive after its sounds, nor trusts memory that
 // nothing promises to hold any more.
@@ -27,9 +27,10 @@ Cache& TheCache()
 
 }  // namespace
 
-FMOD_RESULT LoadSharedSound(const RawPcm16& p_Raw, bool p_Loop, std::shared_ptr<const SoundData>& p_Data)
+FMOD_RESULT LoadSharedSound(const RawPcm16& p_Raw, bool p_Loop, bool p_Octaves,
+                            std::shared_ptr<const SoundData>& p_Data)
 {
-    const Key l_Key{p_Raw.data, p_Raw.bytes, p_Raw.channels, p_Raw.rate, p_Loop};
+    const Key l_Key{p_Raw.data, p_Raw.bytes, p_Raw.channels, p_Raw.rate, p_Loop, p_Octaves};
     Cache& l_Cache = TheCache();
     // Held while decoding, so that two systems asking at once decode the memory once.
     std::lock_guard<std::mutex> l_Lock(l_Cache.lock);
@@ -41,7 +42,7 @@ FMOD_RESULT LoadSharedSound(const RawPcm16& p_Raw, bool p_Loop, std::shared_ptr<
         }
     }
     std::shared_ptr<const SoundData> l_Data;
-    const FMOD_RESULT l_Result = LoadSound(p_Raw, p_Loop, l_Data);
+    const FMOD_RESULT l_Result = LoadSound(p_Raw, p_Loop, p_Octaves, l_Data);
     if (l_Result != FMOD_OK)
         return l_Result;
     try {

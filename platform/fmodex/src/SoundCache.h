@@ -12,7 +12,9 @@ namespace SoundEngine {
 // layout and loop share one decoded copy, decoded by the first of them. The memory must stay as
 // it is for as long as any such sound lives (FMOD_OPENMEMORY_POINT); once the last one is gone
 // the copy is freed and the next sound decodes the memory afresh. Safe from any thread.
-FMOD_RESULT LoadSharedSound(const RawPcm16& p_Raw, bool p_Loop, std::shared_ptr<const SoundData>& p_Data);
+// Sounds with and without octave copies are decoded apart.
+FMOD_RESULT LoadSharedSound(const RawPcm16& p_Raw, bool p_Loop, bool p_Octaves,
+                            std::shared_ptr<const SoundData>& p_Data);
 }  // namespace SoundEngine
 
 #endif

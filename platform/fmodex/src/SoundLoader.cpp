@@ -1,5 +1,7 @@
 #include "SoundLoader.h"
 
+#include "SincOctaves.h"
+
 #include <sndfile.h>
 #include <sys/stat.h>
 
@@ -103,9 +105,10 @@ private:
     sf_count_t at = 0;
 };
 
-FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, SoundData& p_Sound);
+FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, bool p_Octaves,
+                      SoundData& p_Sound);
 
-FMOD_RESULT Decode(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop,
+FMOD_RESULT Decode(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, bool p_Octaves,
                    std::shared_ptr<const SoundData>& p_Data)
 {
     std::shared_ptr<SoundData> l_Data;
@@ -114,27 +117,30 @@ FMOD_RESULT Decode(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop,
     } catch (const std::bad_alloc&) {
         return FMOD_ERR_MEMORY;
     }
-    const FMOD_RESULT l_Result = LoadSound(p_Path, p_Raw, p_Loop, *l_Data);
+    const FMOD_RESULT l_Result = LoadSound(p_Path, p_Raw, p_Loop, p_Octaves, *l_Data);
     if (l_Result == FMOD_OK)
         p_Data = std::move(l_Data);
     return l_Result;
 }
 }  // namespace
 
-FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, std::shared_ptr<const SoundData>& p_Data)
+FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, bool p_Octaves,
+                      std::shared_ptr<const SoundData>& p_Data)
 {
-    return Decode(p_Path, nullptr, p_Loop, p_Data);
+    return Decode(p_Path, nullptr, p_Loop, p_Octaves, p_Data);
 }
 
-FMOD_RESULT LoadSound(const RawPcm16& p_Raw, bool p_Loop, std::shared_ptr<const SoundData>& p_Data)
+FMOD_RESULT LoadSound(const RawPcm16& p_Raw, bool p_Loop, bool p_Octaves,
+                      std::shared_ptr<const SoundData>& p_Data)
 {
-    return Decode(nullptr, &p_Raw, p_Loop, p_Data);
+    return Decode(nullptr, &p_Raw, p_Loop, p_Octaves, p_Data);
 }
 
 namespace {
 
 // One decoder for both: a file named p_Path, or raw PCM in memory.
-FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, SoundData& p_Sound)
+FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, bool p_Octaves,
+                      SoundData& p_Sound)
 {
     SF_INFO l_Info = {};
     MemoryReader l_Memory(p_Raw != nullptr ? *p_Raw : RawPcm16{});
@@ -187,6 +193,13 @@ FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, So
     p_Sound.rate = l_Info.samplerate;
     p_Sound.bytespersample = l_Bytes;
     p_Sound.loop = p_Loop;
+    if (p_Octaves) {
+        try {
+            BuildOctaves(p_Sound);
+        } catch (const std::bad_alloc&) {
+            return FMOD_ERR_MEMORY;
+        }
+    }
     return FMOD_OK;
 }
 

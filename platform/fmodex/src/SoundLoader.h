@@ -12,7 +12,9 @@ namespace SoundEngine {
 // p_Data. FMOD_ERR_FILE_NOTFOUND when there is no such file, FMOD_ERR_FILE_BAD when it cannot be
 // read, FMOD_ERR_FORMAT when it is not such a WAV file or is damaged, FMOD_ERR_MEMORY when it does
 // not fit; p_Data is then untouched.
-FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, std::shared_ptr<const SoundData>& p_Data);
+// p_Octaves also makes the band-limited octave copies the sinc resampler reads (SincOctaves.h).
+FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, bool p_Octaves,
+                      std::shared_ptr<const SoundData>& p_Data);
 
 // Raw 16-bit PCM in memory, as FMOD_OPENMEMORY | FMOD_OPENRAW describe it.
 struct RawPcm16
@@ -25,7 +27,8 @@ struct RawPcm16
 
 // Decodes raw PCM exactly as LoadSound decodes the same samples from a 16-bit WAV file.
 // FMOD_ERR_FORMAT when the layout holds no whole frame or is not mono or stereo at a positive rate.
-FMOD_RESULT LoadSound(const RawPcm16& p_Raw, bool p_Loop, std::shared_ptr<const SoundData>& p_Data);
+FMOD_RESULT LoadSound(const RawPcm16& p_Raw, bool p_Loop, bool p_Octaves,
+                      std::shared_ptr<const SoundData>& p_Data);
 }  // namespace SoundEngine
 
 #endif

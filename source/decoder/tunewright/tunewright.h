@@ -43,6 +43,10 @@ extern "C" {
 #define TW_INTERPOLATION_LINEAR 1  /**< Linear interpolation (the default, as the player uses). */
 #define TW_INTERPOLATION_CUBIC 2   /**< Cubic interpolation. */
 #define TW_INTERPOLATION_SPLINE 3  /**< Spline interpolation. */
+/** Band-limited 32-tap windowed sinc: high notes without aliasing. The engine's own extension
+ *  (FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC in its fmod.h); a library built on a real FMOD Ex has no
+ *  such resampler and refuses it with ::TW_ERROR_INVALID_ARGUMENT. */
+#define TW_INTERPOLATION_SINC 4
 /** @} */
 
 /** One open song with its own playback position, instruments and mixer. Opaque. */
@@ -134,7 +138,7 @@ ORG_API int tw_song_set_loops(tw_song* song, int repeats);
  * @brief Sets the resampler that plays the instruments at each note's rate.
  * @param song the song.
  * @param method one of ::TW_INTERPOLATION_NEAREST, ::TW_INTERPOLATION_LINEAR (the default),
- * ::TW_INTERPOLATION_CUBIC and ::TW_INTERPOLATION_SPLINE.
+ * ::TW_INTERPOLATION_CUBIC, ::TW_INTERPOLATION_SPLINE and ::TW_INTERPOLATION_SINC.
  * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null song or another number. Takes effect
  * at the next read; notes then sounding start again from the current beat.
  */

@@ -1,0 +1,47 @@
+// The band-limited resampler's polyphase filter table: a windowed sinc of kSincTaps taps, in
+// kSincBands cut-off bands chosen by the read step, each sampled at kSincPhases fractions of a
+// frame (plus the change to the next phase, for interpolating between phases).
+#ifndef TUNEWRIGHT_SOUND_SINCTABLE_H
+#define TUNEWRIGHT_SOUND_SINCTABLE_H
+
+#include <cstdint>
+
+namespace SoundEngine {
+
+// Taps of the filter: frames -15 .. +16 around the frame at or before the read position.
+constexpr int kSincTaps = 32;
+constexpr int kSincFirstTap = 1 - kSincTaps / 2;
+// Phases per frame: the top 7 bits of the position's fraction pick one, the next 16 bits
+// interpolate linearly towards the next (so the coefficients follow the fraction to 2^-23 frame).
+constexpr int kSincPhaseBits = 7;
+constexpr unsigned kSincPhases = 1u << kSincPhaseBits;
+// Band 0 reads at most one frame per output frame; bands 1 to 4 read 2^((b - 1) / 4) up to 2^(b / 4)
+// frames per output frame (the mixer reads band-limited octave copies so that no step goes beyond 2).
+constexpr int kSincBands = 5;
+
+// Row [band][phase]: kSincTaps coefficients, then kSincTaps changes to the next phase's.
+// 64-byte aligned, so that a row never straddles more cache lines than it must.
+struct SincTable
+{
+    alignas(64) float rows[kSincBands][kSincPhases][2 * kSincTaps];
+};
+
+const SincTable& TheSincTable();
+
+// The band for a read step (32.32 frames per output frame).
+inline int SincBand(std::uint64_t p_Step)
+{
+    // 2^(b / 4) in 32.32, b = 1 .. 3.
+    constexpr std::uint64_t kBounds[] = {5107605667ull, 6074001000ull, 7223245206ull};
+    if (p_Step <= (std::uint64_t(1) << 32))
+        return 0;
+    return p_Step < kBounds[0] ? 1 : p_Step < kBounds[1] ? 2 : p_Step < kBounds[2] ? 3 : 4;
+}
+
+// The filter that makes each octave copy from the one below: band 4 (stop band from a quarter of
+// the rate) at phase 0, taps kSincFirstTap .. kSincFirstTap + kSincTaps - 1.
+inline const float* SincHalfBand() { return TheSincTable().rows[kSincBands - 1][0]; }
+
+}  // namespace SoundEngine
+
+#endif
