@@ -14,6 +14,7 @@
 
 #include "DataDir.h"
 #include "OrgSong.h"
+#include "Resamplers.h"
 #include "Sampler.h"
 #include "SongInput.h"
 #include "SongPlayback.h"
@@ -29,7 +30,8 @@ const char* const USAGE =
     "  -l, --loops N       passes of the song's loop after its intro (default 2; 0 plays for ever)\n"
     "  -s, --seconds S     play each song for S seconds instead\n"
     "  -v, --volume V      master volume, 0 to 1 (default 0.5, as the player starts)\n"
-    "  -i, --interp NAME   resampling: nearest, linear (default, as the player), cubic or spline\n"
+    "  -i, --interp NAME   resampling: nearest, linear (default, as the player), cubic, spline\n"
+    "                      or sinc (band-limited)\n"
     "  -d, --data DIR      folder holding melody/ and percussion/ (default: the installed data)\n"
     "  -D, --device NAME   the sound device, an ALSA PCM name such as hw:1,0 or plughw:1\n"
     "                      (default: the system's default device)\n"
@@ -39,8 +41,6 @@ const char* const USAGE =
     "Keys on a terminal: space pause, left/right a bar back/forward, up/down volume,\n"
     "n next song, q quit.\n";
 
-// The engine's resampler numbers, in order.
-const char* const INTERPOLATIONS[] = {"nearest", "linear", "cubic", "spline"};
 constexpr float VOLUME_STEP = 0.05f;
 constexpr auto STATUS_PERIOD = std::chrono::milliseconds(100);
 
@@ -134,14 +134,9 @@ int ParseCommandLine(int argc, char** argv, PlayOptions& p_Options)
                 return 2;
             p_Options.volume = static_cast<float>(l_Value);
         } else if (l_Arg == "-i" || l_Arg == "--interp") {
-            const std::string l_Name = l_HasValue ? argv[++i] : "";
-            p_Options.resampler = -1;
-            for (int l_Index = 0; l_Index < 4; ++l_Index)
-                if (l_Name == INTERPOLATIONS[l_Index])
-                    p_Options.resampler = l_Index;
+            p_Options.resampler = ResamplerNamed(l_HasValue ? argv[++i] : "");
             if (p_Options.resampler < 0) {
-                std::fprintf(stderr, "tunewright-play: %s takes nearest, linear, cubic or spline\n",
-                             l_Arg.c_str());
+                std::fprintf(stderr, "tunewright-play: %s takes %s\n", l_Arg.c_str(), RESAMPLER_CHOICES);
                 return 2;
             }
         } else if ((l_Arg == "-d" || l_Arg == "--data" || l_Arg == "-D" || l_Arg == "--device") &&

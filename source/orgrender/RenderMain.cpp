@@ -17,6 +17,7 @@
 #include "DataDir.h"
 #include "OrgSong.h"
 #include "RenderOutput.h"
+#include "Resamplers.h"
 #include "SongMagic.h"
 #include "SongRenderer.h"
 
@@ -79,25 +80,6 @@ bool ParseNumber(const char* p_Text, double p_Min, double p_Max, double& p_Value
     p_Value = l_Value;
     return true;
 }
-
-// The engine's resamplers by name: FMOD_DSP_RESAMPLER values 0 to 3, then our own sinc.
-struct Interpolation
-{
-    const char* name;
-    int resampler;
-};
-const Interpolation INTERPOLATIONS[] = {
-    {"nearest", FMOD_DSP_RESAMPLER_NOINTERP},     {"linear", FMOD_DSP_RESAMPLER_LINEAR},
-    {"cubic", FMOD_DSP_RESAMPLER_CUBIC},          {"spline", FMOD_DSP_RESAMPLER_SPLINE},
-#ifdef TUNEWRIGHT_FMOD_HAS_SINC  // our engine's own; a real FMOD Ex has no such resampler
-    {"sinc", FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC},
-#endif
-};
-#ifdef TUNEWRIGHT_FMOD_HAS_SINC
-const char* const INTERPOLATION_NAMES = "nearest, linear, cubic, spline or sinc";
-#else
-const char* const INTERPOLATION_NAMES = "nearest, linear, cubic or spline";
-#endif
 
 // A progress bar is on the terminal's line, unfinished.
 bool g_ProgressOpen = false;
@@ -224,13 +206,9 @@ int main(int argc, char** argv)
                 return Usage("--format takes wav, flac, ogg or raw");
             l_Format = argv[++i];
         } else if (l_Arg == "-i" || l_Arg == "--interp") {
-            const std::string l_Name = i + 1 < argc ? argv[++i] : "";
-            int l_Found = -1;
-            for (const Interpolation& l_Interpolation : INTERPOLATIONS)
-                if (l_Name == l_Interpolation.name)
-                    l_Found = l_Interpolation.resampler;
+            const int l_Found = ResamplerNamed(i + 1 < argc ? argv[++i] : "");
             if (l_Found < 0) {
-                std::fprintf(stderr, "tunewright-render: %s takes %s\n", l_Arg.c_str(), INTERPOLATION_NAMES);
+                std::fprintf(stderr, "tunewright-render: %s takes %s\n", l_Arg.c_str(), RESAMPLER_CHOICES);
                 return 2;
             }
             l_Options.resampler = l_Found;
