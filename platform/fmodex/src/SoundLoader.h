@@ -23,7 +23,8 @@ struct RawPcm16
     int rate;
 };
 
-// Decodes raw PCM exactly as LoadSound decodes the same samples from a 16-bit WAV file.
+// Decodes raw PCM exactly as LoadSound decodes the same samples from a 16-bit WAV file (and with no
+// library, so that builds without libsndfile have it).
 // FMOD_ERR_FORMAT when the layout holds no whole frame or is not mono or stereo at a positive rate.
 FMOD_RESULT LoadSound(const RawPcm16& p_Raw, bool p_Loop, std::shared_ptr<const SoundData>& p_Data);
 }  // namespace SoundEngine
