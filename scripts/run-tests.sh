@@ -8,7 +8,8 @@
 #      each (default 60), through scripts/fuzz.sh;
 #   5. an installed copy of the library, found and linked by separate CMake projects and through
 #      pkg-config (the downstream example and the decoder's examples);
-#   the decoder under ThreadSanitizer, the C interface's doxygen reference, and the Python package.
+#   the decoder under ThreadSanitizer, the C interface's doxygen reference, and the Python package;
+#   6. the WebAssembly decoder and the web player (scripts/test-web.sh).
 # Xvfb is started for the tests that open windows when no display is set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -117,5 +118,8 @@ SDL_AUDIODRIVER=dummy LD_LIBRARY_PATH="$l_Root/build/install/lib" \
 (cd / && "$l_Root/build/install/bin/tunewright-render" -q --seconds 2 "$l_Root/songs/greensleeves.org" \
   "$l_Root/build/install/greensleeves.wav")
 test -s build/install/greensleeves.wav
+
+step "the WebAssembly decoder, its npm package and the web player in headless Chromium"
+scripts/test-web.sh
 
 step "all tests passed"
