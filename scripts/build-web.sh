@@ -6,12 +6,13 @@
 #   index.html, player/, gfx/, songs/  the web player.
 # The instrument bank source and the theme's artwork are made by the host tools (samplegen,
 # themegen), built natively in TUNEWRIGHT_HOST_BUILD (default build/web-host).
-# TUNEWRIGHT_WEB_SIMD=0 builds the mixer's scalar kernels instead of SSE2 mapped onto WebAssembly SIMD.
+# TUNEWRIGHT_WEB_SIMD=0 builds the mixer's scalar kernels instead of SSE2 mapped onto WebAssembly SIMD;
+# TUNEWRIGHT_WEB_OUT names another output folder (to keep both side by side).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 l_Root="$PWD"
 l_Host="${TUNEWRIGHT_HOST_BUILD:-build/web-host}"
-l_Out="build/web"
+l_Out="${TUNEWRIGHT_WEB_OUT:-build/web}"
 l_Simd="${TUNEWRIGHT_WEB_SIMD:-1}"
 
 # Debian's emcc runs its tools under Node, which finds node-acorn only in Debian's module folder.

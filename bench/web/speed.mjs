@@ -1,11 +1,13 @@
-// The WebAssembly decoder's render speed beside the native renderer's, on the same 16-voice song in
-// the same run: each renders SECONDS of it (linear, 48 kHz) a few times, the fastest pass counts.
+// The WebAssembly decoder's render speed beside the native one's, on the same 16-voice song in the
+// same run: SECONDS of it (linear, 48 kHz) through the C interface of libtunewright.so (timed inside
+// a Python process, ctypes), through the renderer program (its whole process), and through the
+// WebAssembly module in this Node process; each a few times, the fastest pass counts.
 //   node bench/web/speed.mjs [SECONDS]   (after scripts/build-web.sh and the plain build)
 import { execFileSync } from 'node:child_process';
 import { writeFileSync } from 'node:fs';
 import path from 'node:path';
 
-import { dataDir, orgSong, renderer, webDir, withTempDir } from '../../web/test/kit.js';
+import { dataDir, nativeBuild, orgSong, renderer, webDir, withTempDir } from '../../web/test/kit.js';
 
 const SECONDS = Number(process.argv[2] ?? 60);
 const RATE = 48000;
@@ -27,6 +29,32 @@ function sixteenVoiceSong() {
   );
 }
 
+// The native decoder's fastest pass over p_Song, in seconds, read in BLOCK-frame reads.
+function nativeDecoder(p_Song) {
+  const l_Script = `
+import ctypes, sys, time
+lib = ctypes.CDLL(sys.argv[1])
+lib.tw_song_open_file.restype = ctypes.c_void_p
+lib.tw_song_open_file.argtypes = [ctypes.c_char_p, ctypes.c_void_p]
+lib.tw_song_set_loops.argtypes = [ctypes.c_void_p, ctypes.c_int]
+lib.tw_song_read_float.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_size_t, ctypes.c_void_p]
+lib.tw_song_close.argtypes = [ctypes.c_void_p]
+seconds, rate, block, passes = int(sys.argv[3]), ${RATE}, ${BLOCK}, ${PASSES}
+buf = (ctypes.c_float * (2 * block))()
+best = float('inf')
+for _ in range(passes):
+    song = lib.tw_song_open_file(sys.argv[2].encode(), None)
+    lib.tw_song_set_loops(song, -1)
+    start = time.perf_counter()
+    for _ in range(0, seconds * rate, block):
+        lib.tw_song_read_float(song, rate, block, buf)
+    best = min(best, time.perf_counter() - start)
+    lib.tw_song_close(song)
+print(best)`;
+  const l_Library = path.join(nativeBuild, 'source/org/libtunewright.so.0');
+  return Number(execFileSync('python3', ['-c', l_Script, l_Library, p_Song, String(SECONDS)], { stdio: ['ignore', 'pipe', 'ignore'] }));
+}
+
 function fastest(p_Pass) {
   let l_Best = Infinity;
   for (let l_Pass = 0; l_Pass < PASSES; ++l_Pass) {
@@ -45,7 +73,8 @@ withTempDir((p_Dir) => {
   writeFileSync(l_Song, song);
   const l_Native = fastest(() =>
     execFileSync(renderer, ['-q', '-d', dataDir, '-s', String(SECONDS), '--fade', '0', '-r', String(RATE), '-o',
-      path.join(p_Dir, 'out.wav'), l_Song]));
+      path.join(p_Dir, 'out.wav'), l_Song], { stdio: 'ignore' }));
+  const l_Decoder = nativeDecoder(l_Song);
   const l_Block = new Float32Array(2 * BLOCK);
   const l_Wasm = fastest(() => {
     const l_Open = tw.open(song);
@@ -53,7 +82,8 @@ withTempDir((p_Dir) => {
     for (let l_Frames = 0; l_Frames < SECONDS * RATE; l_Frames += BLOCK) l_Open.read(BLOCK, RATE, l_Block);
     l_Open.close();
   });
-  console.log(`${SECONDS} s of 16 voices at ${RATE} Hz: native renderer ${l_Native.toFixed(3)} s ` +
-    `(process, WAV writing included), WebAssembly ${l_Wasm.toFixed(3)} s; WebAssembly runs at ` +
-    `${(l_Native / l_Wasm).toFixed(2)} of native speed (${(SECONDS / l_Wasm).toFixed(0)}x real time)`);
+  console.log(`${SECONDS} s of 16 voices at ${RATE} Hz: native decoder ${l_Decoder.toFixed(3)} s, native renderer ` +
+    `${l_Native.toFixed(3)} s (process, WAV writing included), WebAssembly ${l_Wasm.toFixed(3)} s ` +
+    `(${(SECONDS / l_Wasm).toFixed(0)}x real time): WebAssembly runs at ${(l_Decoder / l_Wasm).toFixed(2)} of the ` +
+    `native decoder's speed, ${(l_Native / l_Wasm).toFixed(2)} of the renderer's`);
 });
