@@ -2,7 +2,8 @@
 // same run: SECONDS of it (linear, 48 kHz) through the C interface of libtunewright.so (timed inside
 // a Python process, ctypes), through the renderer program (its whole process), and through the
 // WebAssembly module in this Node process; each a few times, the fastest pass counts.
-//   node bench/web/speed.mjs [SECONDS]   (after scripts/build-web.sh and the plain build)
+//   node bench/web/speed.mjs [SECONDS] [OTHER_WEB_BUILD...]   (after scripts/build-web.sh and the
+//   plain build; another build folder, e.g. one made with TUNEWRIGHT_WEB_SIMD=0, is measured beside)
 import { execFileSync } from 'node:child_process';
 import { writeFileSync } from 'node:fs';
 import path from 'node:path';
@@ -11,7 +12,7 @@ import { dataDir, nativeBuild, orgSong, renderer, webDir, withTempDir } from '..
 
 const SECONDS = Number(process.argv[2] ?? 60);
 const RATE = 48000;
-const PASSES = 3;
+const PASSES = 5;
 const BLOCK = 1024;
 
 // Every track sounds all the time: held notes on the melody tracks, a long drum (the crash cymbal)
@@ -65,8 +66,9 @@ function fastest(p_Pass) {
   return l_Best;
 }
 
-const { createTunewright } = await import(path.join(webDir, 'index.js'));
-const tw = await createTunewright();
+const builds = [webDir, ...process.argv.slice(3).map((p_Dir) => path.resolve(p_Dir))];
+const decoders = await Promise.all(
+  builds.map(async (p_Dir) => (await import(path.join(p_Dir, 'index.js'))).createTunewright()));
 const song = sixteenVoiceSong();
 withTempDir((p_Dir) => {
   const l_Song = path.join(p_Dir, 'sixteen.org');
@@ -76,14 +78,17 @@ withTempDir((p_Dir) => {
       path.join(p_Dir, 'out.wav'), l_Song], { stdio: 'ignore' }));
   const l_Decoder = nativeDecoder(l_Song);
   const l_Block = new Float32Array(2 * BLOCK);
-  const l_Wasm = fastest(() => {
-    const l_Open = tw.open(song);
-    l_Open.loops = -1;
-    for (let l_Frames = 0; l_Frames < SECONDS * RATE; l_Frames += BLOCK) l_Open.read(BLOCK, RATE, l_Block);
-    l_Open.close();
-  });
+  const l_Wasm = decoders.map((p_Tw) =>
+    fastest(() => {
+      const l_Open = p_Tw.open(song);
+      l_Open.loops = -1;
+      for (let l_Frames = 0; l_Frames < SECONDS * RATE; l_Frames += BLOCK) l_Open.read(BLOCK, RATE, l_Block);
+      l_Open.close();
+    }));
   console.log(`${SECONDS} s of 16 voices at ${RATE} Hz: native decoder ${l_Decoder.toFixed(3)} s, native renderer ` +
-    `${l_Native.toFixed(3)} s (process, WAV writing included), WebAssembly ${l_Wasm.toFixed(3)} s ` +
-    `(${(SECONDS / l_Wasm).toFixed(0)}x real time): WebAssembly runs at ${(l_Decoder / l_Wasm).toFixed(2)} of the ` +
-    `native decoder's speed, ${(l_Native / l_Wasm).toFixed(2)} of the renderer's`);
+    `${l_Native.toFixed(3)} s (process, WAV writing included)`);
+  l_Wasm.forEach((p_Seconds, p_Index) =>
+    console.log(`  WebAssembly (${path.relative(process.cwd(), builds[p_Index]) || '.'}) ${p_Seconds.toFixed(3)} s, ` +
+      `${(SECONDS / p_Seconds).toFixed(0)}x real time: ${(l_Decoder / p_Seconds).toFixed(2)} of the native ` +
+      `decoder's speed, ${(l_Native / p_Seconds).toFixed(2)} of the renderer's`));
 });

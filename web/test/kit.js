@@ -7,7 +7,7 @@ import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 
 export const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
-export const webDir = process.env.TUNEWRIGHT_WEB ?? path.join(root, 'build/web');
+export const webDir = path.resolve(process.env.TUNEWRIGHT_WEB ?? path.join(root, 'build/web'));
 export const nativeBuild = process.env.TUNEWRIGHT_NATIVE_BUILD ?? path.join(root, 'build/plain');
 export const renderer = path.join(nativeBuild, 'source/orgrender/tunewright-render');
 export const info = path.join(nativeBuild, 'examples/orginfo/tunewright-info');
