@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # One entry point for a fresh Debian 12 machine: installs what is missing, builds, and then
 #   ./tunewright.sh play [SONG]   plays a bundled song (or SONG) in the player
+#   ./tunewright.sh web           builds the WebAssembly decoder, its npm package and the web player
+#                                 into build/web/
 #   ./tunewright.sh test          builds and runs every test (as CI does)
 set -euo pipefail
 l_StartDir="$PWD"
@@ -20,12 +22,16 @@ case "$l_Job" in
     fi
     exec build/play/source/razovid/tunewright-player "$l_Song"
     ;;
+  web)
+    scripts/install-deps.sh
+    exec scripts/build-web.sh
+    ;;
   test)
     scripts/install-deps.sh
     exec scripts/run-tests.sh
     ;;
   *)
-    echo "usage: ./tunewright.sh play [SONG.org] | ./tunewright.sh test" >&2
+    echo "usage: ./tunewright.sh play [SONG.org] | ./tunewright.sh web | ./tunewright.sh test" >&2
     exit 2
     ;;
 esac

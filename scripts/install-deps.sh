@@ -12,7 +12,10 @@ l_Packages=(
   xvfb xdotool imagemagick x11-apps sox
   lintian dpkg-dev desktop-file-utils appstream shared-mime-info libglib2.0-bin file
   doxygen python3 python3-venv python3-pip python3-setuptools python3-pytest python3-numpy
+  emscripten chromium
 )
+# Node.js and npm for the web build's tests, from Debian unless a Node.js with npm is already there.
+command -v npm >/dev/null || l_Packages+=(nodejs npm)
 
 l_Missing=()
 for l_Package in "${l_Packages[@]}"; do

@@ -8,7 +8,8 @@
 #      each (default 60), through scripts/fuzz.sh;
 #   5. an installed copy of the library, found and linked by separate CMake projects and through
 #      pkg-config (the downstream example and the decoder's examples);
-#   the decoder under ThreadSanitizer, the C interface's doxygen reference, and the Python package.
+#   the decoder under ThreadSanitizer, the C interface's doxygen reference, and the Python package;
+#   6. the WebAssembly decoder and the web player (scripts/test-web.sh).
 # Xvfb is started for the tests that open windows when no display is set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -120,5 +121,8 @@ test -s build/install/greensleeves.wav
 
 step "the Debian package: lintian, installed on this machine, its programs run from /"
 scripts/test-package.sh build/plain
+
+step "the WebAssembly decoder, its npm package and the web player in headless Chromium"
+scripts/test-web.sh
 
 step "all tests passed"

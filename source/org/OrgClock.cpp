@@ -3,6 +3,8 @@
 
 #include <SDL.h>
 
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 
 namespace Org {
@@ -12,6 +14,22 @@ namespace {
 // The beat a cursor stands on. The cursor never goes below 0, and 64 bits hold any beat
 // (positions are 32-bit), so this never overflows the way a plain int would.
 std::int64_t BeatOf(long double p_Cursor) { return static_cast<std::int64_t>(p_Cursor); }
+
+// The cursor adds up its steps with a 64-bit significand (x86's extended precision). Where long
+// double is wider (WebAssembly and AArch64 have 113 bits) each sum, exact there, is rounded to 64
+// bits as x86 rounds it, so that every build starts each beat on the same millisecond.
+long double ExtendedPrecision(long double p_Value)
+{
+#if LDBL_MANT_DIG > 64
+    if (p_Value == 0.0L || !std::isfinite(p_Value))
+        return p_Value;
+    int l_Exponent = 0;
+    const long double l_Fraction = std::frexp(p_Value, &l_Exponent);
+    return std::ldexp(std::nearbyint(std::ldexp(l_Fraction, 64)), l_Exponent - 64);
+#else
+    return p_Value;
+#endif
+}
 
 }  // namespace
 
@@ -72,7 +90,8 @@ int OrgSong::Update(unsigned long p_Ticks)
             cursorUpdated = true;
             cursor = header.loopstart;
         } else {
-            cursor += static_cast<double>(l_Elapsed) / static_cast<double>(msPerBeat);
+            cursor =
+                ExtendedPrecision(cursor + static_cast<double>(l_Elapsed) / static_cast<double>(msPerBeat));
             cursorUpdated = false;
             if (BeatOf(cursor) != l_OldBeat) {
                 cursorUpdated = true;

@@ -12,6 +12,13 @@
 #else
 #define TW_SIMD_X86 0
 #endif
+// WebAssembly SIMD runs the SSE2 kernels through emscripten's mapping of the SSE2 intrinsics
+// (built with -msimd128 -msse2); every engine that runs such a module has the instructions.
+#if defined(__EMSCRIPTEN__) && defined(__wasm_simd128__) && defined(__SSE2__)
+#define TW_SIMD_WASM_SSE2 1
+#else
+#define TW_SIMD_WASM_SSE2 0
+#endif
 
 namespace SoundEngine {
 

@@ -8,8 +8,13 @@
 
 #include <cstdint>
 
+#if TW_SIMD_WASM_SSE2
+#define TW_SSE2_TARGET
+#define TW_SSE2_INLINE __attribute__((always_inline)) inline
+#else
 #define TW_SSE2_TARGET __attribute__((target("sse2")))
 #define TW_SSE2_INLINE __attribute__((target("sse2"), always_inline)) inline
+#endif
 
 namespace SoundEngine {
 namespace Sse2 {

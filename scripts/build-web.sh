@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Builds the decoder as WebAssembly with Debian's emscripten into build/web/:
+#   tunewright.js + tunewright.wasm  the decoder (an ES module factory) and its instruments,
+#   index.js, index.d.ts             the JavaScript interface (createTunewright),
+#   package.json, README.md          the npm package (`npm pack` there),
+#   index.html, player/, gfx/, songs/  the web player.
+# The instrument bank source and the theme's artwork are made by the host tools (samplegen,
+# themegen), built natively in TUNEWRIGHT_HOST_BUILD (default build/web-host).
+# TUNEWRIGHT_WEB_SIMD=0 builds the mixer's scalar kernels instead of SSE2 mapped onto WebAssembly SIMD;
+# TUNEWRIGHT_WEB_OUT names another output folder (to keep both side by side).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+l_Root="$PWD"
+l_Host="${TUNEWRIGHT_HOST_BUILD:-build/web-host}"
+l_Out="${TUNEWRIGHT_WEB_OUT:-build/web}"
+l_Simd="${TUNEWRIGHT_WEB_SIMD:-1}"
+
+# Debian's emcc runs its tools under Node, which finds node-acorn only in Debian's module folder.
+export NODE_PATH="${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs"
+
+if [ ! -f "$l_Host/CMakeCache.txt" ]; then
+  cmake -S . -B "$l_Host" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTUNEWRIGHT_BUILD_BENCH=OFF >/dev/null
+fi
+cmake --build "$l_Host" -j"$(nproc)" --target builtin_bank tunewright_theme
+l_Bank="$l_Host/tools/samplegen/BuiltinBankData.cpp"
+l_Theme="$l_Host/data/gfx/Liquid Aluminum"
+
+mkdir -p "$l_Out/obj"
+# The decoder's sources: the song, its clock and stepper, the sampler's rules, the C interface and
+# the engine's mixer with its read-the-mix path. No device, file writer or sample-file loader.
+l_Sources=(
+  source/org/OrgSong.cpp source/org/OrgSongFile.cpp source/org/SongInput.cpp source/org/FileReplace.cpp
+  source/org/OrgClock.cpp source/org/OrgNoteHit.cpp source/org/OrgLog.cpp source/org/SamplerRules.cpp
+  source/org/SongStepper.cpp
+  source/decoder/SongDecoder.cpp source/decoder/BankSounds.cpp source/decoder/CApi.cpp
+  source/generic/AudioDevice.cpp
+  platform/fmodex/src/Registry.cpp platform/fmodex/src/System.cpp platform/fmodex/src/SystemApi.cpp
+  platform/fmodex/src/SystemConfigApi.cpp platform/fmodex/src/SoundLayout.cpp platform/fmodex/src/SoundMemory.cpp
+  platform/fmodex/src/SoundCache.cpp platform/fmodex/src/SoundApi.cpp platform/fmodex/src/PlaybackApi.cpp
+  platform/fmodex/src/ChannelApi.cpp platform/fmodex/src/ChannelGroupApi.cpp platform/fmodex/src/Voices.cpp
+  platform/fmodex/src/Mixer.cpp platform/fmodex/src/RealTimeDriver.cpp platform/fmodex/src/OutputNoSound.cpp
+  platform/fmodex/src/KernelsReference.cpp platform/fmodex/src/KernelsSse2.cpp platform/fmodex/src/KernelsAvx2.cpp
+  platform/fmodex/src/SincTable.cpp platform/fmodex/src/SincOctaves.cpp
+  web/wasm/EngineWithoutDevices.cpp)
+l_Version="$(sed -n 's/^project(tunewright VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
+IFS=. read -r l_Major l_Minor l_Patch <<<"$l_Version"
+l_Flags=(-O3 -std=c++17 -Wall -Wextra -Werror -DORG_STATIC -DORG_BUILDING_LIBRARY
+  -DTUNEWRIGHT_VERSION_MAJOR="${l_Major}u" -DTUNEWRIGHT_VERSION_MINOR="${l_Minor}u" -DTUNEWRIGHT_VERSION_PATCH="${l_Patch}u"
+  -Isource/org -Isource/generic -Isource/decoder -Iplatform/fmodex/include -Iplatform/fmodex/internal
+  -Iplatform/fmodex/src)
+[ "$l_Simd" = 1 ] && l_Flags+=(-msimd128 -msse2)
+
+# Each object is compiled again when its source, any header or the flags are newer (the bank,
+# unoptimised: it is data).
+l_Objects=()
+l_Newest="$l_Out/obj/newest-header"
+touch -d "@$(find source platform/fmodex web/wasm -name '*.h' -printf '%T@\n' | sort -n | tail -1)" "$l_Newest"
+compile() {  # compile SOURCE OBJECT FLAGS...
+  local l_Source="$1" l_Object="$2"; shift 2
+  if [ ! -f "$l_Object" ] || [ "$l_Source" -nt "$l_Object" ] || [ "$l_Object" -ot "$l_Out/obj/flags" ] ||
+    [ "$l_Object" -ot "$l_Newest" ]; then
+    echo "emcc $l_Source"
+    emcc "$@" -c "$l_Source" -o "$l_Object"
+  fi
+  l_Objects+=("$l_Object")
+}
+printf '%s\n' "${l_Flags[@]}" >"$l_Out/obj/flags.new"
+cmp -s "$l_Out/obj/flags.new" "$l_Out/obj/flags" || mv "$l_Out/obj/flags.new" "$l_Out/obj/flags"
+for l_Source in "${l_Sources[@]}"; do
+  l_Object="$l_Out/obj/$(echo "$l_Source" | tr / _).o"
+  compile "$l_Source" "$l_Object" "${l_Flags[@]}"
+done
+compile "$l_Bank" "$l_Out/obj/BuiltinBankData.o" "${l_Flags[@]}" -O0 -g0
+
+l_Exports=(tw_version tw_error_string tw_song_open_memory tw_song_close tw_song_read_float tw_song_set_loops
+  tw_song_set_interpolation tw_song_set_volume tw_song_get_duration_seconds tw_song_get_position_seconds
+  tw_song_seek_seconds tw_song_get_tempo_ms tw_song_get_track_instrument tw_song_get_track_notes malloc free)
+l_ExportList="$(printf '"_%s",' "${l_Exports[@]}")"
+# One module for the page, its audio worklet and Node: the caller hands it the compiled WebAssembly
+# (index.js does), so the loader never fetches or reads a file itself, nor needs URL (which an
+# AudioWorklet lacks).
+emcc "${l_Objects[@]}" -O3 -o "$l_Out/tunewright.js" \
+  -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createTunewrightModule -sENVIRONMENT=web,worker \
+  -sUSE_ES6_IMPORT_META=0 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=16MB -sFILESYSTEM=0 -sDYNAMIC_EXECUTION=0 \
+  -sEXPORTED_FUNCTIONS="[${l_ExportList%,}]" -sEXPORTED_RUNTIME_METHODS='["UTF8ToString"]' \
+  -sINCOMING_MODULE_JS_API='["instantiateWasm","print","printErr"]'
+
+# The JavaScript interface, the package and the page.
+cp web/src/index.js web/src/index.d.ts web/README.md "$l_Out/"
+sed "s/\"version\": \"[^\"]*\"/\"version\": \"$l_Version\"/" web/package.json >"$l_Out/package.json"
+cp web/page/index.html web/page/sw.js "$l_Out/"
+mkdir -p "$l_Out/player" "$l_Out/gfx" "$l_Out/songs"
+cp web/page/player/* "$l_Out/player/"
+cp "$l_Theme/bg.png" "$l_Theme/volumeslider.png" "$l_Out/gfx/"
+cp songs/*.org "$l_Out/songs/"
+echo "built $l_Out: $(wc -c <"$l_Out/tunewright.wasm") bytes of WebAssembly, $(wc -c <"$l_Out/tunewright.js") of loader"

@@ -1,0 +1,199 @@
+// The web player: songs are checked and drawn here, and played by the decoder inside an
+// AudioWorklet (worklet.js), which this page feeds with the compiled decoder and commands.
+import { compileDecoder, createTunewright } from '../index.js';
+import { readSong } from './orgfile.js';
+import { PianoRoll } from './roll.js';
+
+const BUNDLED = ['harbour-lights', 'greensleeves', 'drunken-sailor'];
+const SEEK_STEP = 5;  // seconds the arrow keys move
+const $ = (p_Id) => document.getElementById(p_Id);
+
+const decoderModule = compileDecoder();
+const checker = decoderModule.then((p_Module) => createTunewright({ module: p_Module }));
+const roll = new PianoRoll($('roll'));
+const state = { bytes: null, name: '', duration: 0, position: 0, playing: false, clickedAt: 0 };
+let audio = null;  // { context, node, ready } once the first play made them
+
+function message(p_Text) { $('message').textContent = p_Text; }
+
+function clock(p_Seconds) {
+  if (!Number.isFinite(p_Seconds)) return '∞';
+  const l_Whole = Math.floor(p_Seconds);
+  return `${Math.floor(l_Whole / 60)}:${String(l_Whole % 60).padStart(2, '0')}`;
+}
+
+function showPosition() {
+  $('time').textContent = `${clock(state.position)} / ${clock(state.duration)}`;
+  if (!$('seek').matches(':active') && Number.isFinite(state.duration) && state.duration > 0)
+    $('seek').value = String(Math.round((1000 * state.position) / state.duration));
+  roll.draw(state.position);
+}
+
+// A worklet node with the decoder in it, on p_Context.
+export async function makeNode(p_Context) {
+  await p_Context.audioWorklet.addModule(new URL('./worklet.js', import.meta.url));
+  const l_Node = new AudioWorkletNode(p_Context, 'tunewright', {
+    numberOfInputs: 0,
+    outputChannelCount: [2],
+    processorOptions: { module: await decoderModule },
+  });
+  await new Promise((p_Ready, p_Fail) => {
+    l_Node.port.onmessage = (p_Event) =>
+      p_Event.data.type === 'ready' ? p_Ready() : p_Fail(new Error(p_Event.data.message));
+  });
+  l_Node.connect(p_Context.destination);
+  return l_Node;
+}
+
+// p_Seconds of p_Bytes rendered offline at p_Rate through this page's worklet: its channels.
+window.tunewrightRenderOffline = async (p_Bytes, p_Seconds, p_Rate) => {
+  const l_Context = new OfflineAudioContext(2, Math.round(p_Seconds * p_Rate), p_Rate);
+  const l_Node = await makeNode(l_Context);
+  const l_Opened = new Promise((p_Done) => (l_Node.port.onmessage = (p_Event) => p_Done(p_Event.data)));
+  // Opened and playing in one command, so that rendering cannot start between the two.
+  l_Node.port.postMessage({ type: 'open', bytes: p_Bytes, loops: 0, volume: 0.5, play: true });
+  const l_Answer = await l_Opened;
+  if (l_Answer.type !== 'opened') throw new Error(l_Answer.message);
+  const l_Buffer = await l_Context.startRendering();
+  return [Array.from(l_Buffer.getChannelData(0)), Array.from(l_Buffer.getChannelData(1))];
+};
+
+function onWorkletMessage(p_Event) {
+  const l_Data = p_Event.data;
+  if (l_Data.type === 'position') {
+    state.position = l_Data.position;
+    state.duration = l_Data.duration;
+    showPosition();
+  } else if (l_Data.type === 'first-sample') {
+    window.tunewrightFirstSampleMs = performance.now() - state.clickedAt;
+  } else if (l_Data.type === 'ended') {
+    setPlaying(false);
+  } else if (l_Data.type === 'error') {
+    message(l_Data.message);
+  }
+}
+
+async function ensureAudio() {
+  if (!audio) {
+    const l_Context = new AudioContext({ latencyHint: 'interactive' });
+    audio = { context: l_Context, node: makeNode(l_Context) };
+  }
+  const l_Node = await audio.node;
+  l_Node.port.onmessage = onWorkletMessage;
+  return l_Node;
+}
+
+function settings() { return { loops: Number($('loops').value), volume: Number($('volume').value) / 100 }; }
+
+function setPlaying(p_Playing) {
+  state.playing = p_Playing;
+  $('play').textContent = p_Playing ? 'Pause' : 'Play';
+}
+
+// Checks p_Bytes with the decoder; a song is shown and made ready to play, anything else is
+// refused with the decoder's reason and the current song stays.
+async function load(p_Bytes, p_Name) {
+  let l_Duration;
+  try {
+    const l_Song = (await checker).open(p_Bytes);
+    l_Song.loops = settings().loops;
+    l_Duration = l_Song.duration;
+    l_Song.close();
+  } catch (p_Error) {
+    message(`${p_Name} cannot be played: ${p_Error.message}`);
+    return;
+  }
+  message('');
+  Object.assign(state, { bytes: p_Bytes, name: p_Name, duration: l_Duration, position: 0 });
+  $('title').textContent = p_Name;
+  document.title = `${p_Name} – tunewright`;
+  roll.setSong(readSong(p_Bytes));
+  $('play').disabled = false;
+  $('seek').disabled = false;
+  showPosition();
+  if (audio) {
+    const l_Node = await ensureAudio();
+    l_Node.port.postMessage({ type: 'open', bytes: p_Bytes, ...settings() });
+  }
+  setPlaying(false);
+}
+
+async function togglePlay() {
+  if (!state.bytes) return;
+  if (state.playing) {
+    (await ensureAudio()).port.postMessage({ type: 'pause' });
+    setPlaying(false);
+    return;
+  }
+  state.clickedAt = performance.now();
+  const l_First = !audio;
+  const l_Node = await ensureAudio();
+  if (l_First) l_Node.port.postMessage({ type: 'open', bytes: state.bytes, ...settings() });
+  if (state.position > 0) l_Node.port.postMessage({ type: 'seek', seconds: state.position });
+  await audio.context.resume();
+  l_Node.port.postMessage({ type: 'play' });
+  setPlaying(true);
+}
+
+async function seekTo(p_Seconds) {
+  if (!state.bytes || !Number.isFinite(state.duration)) return;
+  state.position = Math.max(0, Math.min(p_Seconds, state.duration));
+  showPosition();
+  if (audio) (await ensureAudio()).port.postMessage({ type: 'seek', seconds: state.position });
+}
+
+async function openFile(p_File) {
+  load(new Uint8Array(await p_File.arrayBuffer()), p_File.name.replace(/\.org$/i, ''));
+}
+
+for (const l_Name of BUNDLED) {
+  const l_Button = document.createElement('button');
+  l_Button.textContent = l_Name.replace(/-/g, ' ');
+  l_Button.addEventListener('click', async () => {
+    const l_Response = await fetch(`songs/${l_Name}.org`);
+    load(new Uint8Array(await l_Response.arrayBuffer()), l_Name);
+  });
+  $('bundled').append(l_Button);
+}
+$('file').addEventListener('change', () => $('file').files[0] && openFile($('file').files[0]));
+$('play').addEventListener('click', togglePlay);
+$('seek').addEventListener('input', () => seekTo((Number($('seek').value) / 1000) * state.duration));
+$('volume').addEventListener('input', async () => {
+  if (audio) (await ensureAudio()).port.postMessage({ type: 'volume', volume: settings().volume });
+});
+$('loops').addEventListener('change', async () => {
+  if (audio) (await ensureAudio()).port.postMessage({ type: 'loops', loops: settings().loops });
+  else if (state.bytes) load(state.bytes, state.name);
+});
+const l_Drop = $('drop');
+l_Drop.addEventListener('dragover', (p_Event) => {
+  p_Event.preventDefault();
+  l_Drop.classList.add('over');
+});
+l_Drop.addEventListener('dragleave', () => l_Drop.classList.remove('over'));
+l_Drop.addEventListener('drop', (p_Event) => {
+  p_Event.preventDefault();
+  l_Drop.classList.remove('over');
+  const l_File = p_Event.dataTransfer.files[0];
+  if (l_File) openFile(l_File);
+});
+document.addEventListener('keydown', (p_Event) => {
+  if (p_Event.target instanceof HTMLInputElement && p_Event.target.type !== 'range') return;
+  const l_Volume = $('volume');
+  switch (p_Event.key) {
+    case ' ': togglePlay(); break;
+    case 'ArrowLeft': seekTo(state.position - SEEK_STEP); break;
+    case 'ArrowRight': seekTo(state.position + SEEK_STEP); break;
+    case 'ArrowUp': l_Volume.value = String(Number(l_Volume.value) + 5); l_Volume.dispatchEvent(new Event('input')); break;
+    case 'ArrowDown': l_Volume.value = String(Number(l_Volume.value) - 5); l_Volume.dispatchEvent(new Event('input')); break;
+    default: return;
+  }
+  p_Event.preventDefault();
+});
+// Offline once loaded: the service worker keeps every file of the player.
+if ('serviceWorker' in navigator && location.protocol !== 'file:')
+  navigator.serviceWorker.register('sw.js').catch(() => {});
+roll.draw(0);
+// The audio graph is made now, so that play only has to resume it; the context stays suspended
+// until the first play (a user's gesture).
+ensureAudio().catch((p_Error) => message(`No sound: ${p_Error.message}`));

@@ -1,0 +1,24 @@
+// Keeps the player's files so that it works offline once loaded: answered from the network when
+// there is one (and kept), from the cache when not.
+const CACHE = 'tunewright-player';
+
+const FILES = ['./', 'index.html', 'index.js', 'tunewright.js', 'tunewright.wasm', 'player/app.js',
+  'player/orgfile.js', 'player/roll.js', 'player/worklet.js', 'player/player.css', 'gfx/bg.png',
+  'gfx/volumeslider.png', 'songs/harbour-lights.org', 'songs/greensleeves.org', 'songs/drunken-sailor.org'];
+
+self.addEventListener('install', (p_Event) => {
+  p_Event.waitUntil(caches.open(CACHE).then((p_Cache) => p_Cache.addAll(FILES)).then(() => self.skipWaiting()));
+});
+self.addEventListener('activate', (p_Event) => p_Event.waitUntil(self.clients.claim()));
+self.addEventListener('fetch', (p_Event) => {
+  if (p_Event.request.method !== 'GET') return;
+  p_Event.respondWith(
+    fetch(p_Event.request)
+      .then((p_Response) => {
+        const l_Copy = p_Response.clone();
+        if (p_Response.ok) caches.open(CACHE).then((p_Cache) => p_Cache.put(p_Event.request, l_Copy));
+        return p_Response;
+      })
+      .catch(() => caches.match(p_Event.request).then((p_Hit) => p_Hit ?? Response.error())),
+  );
+});

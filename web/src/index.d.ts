@@ -1,0 +1,56 @@
+/** The decoder's resamplers by name; a number passes through to the engine as it is. */
+export type Interpolation = 'nearest' | 'linear' | 'cubic' | 'spline' | 'sinc' | number;
+
+export interface Track {
+  /** The track's instrument: a melody waveform (0-99) on tracks 0-7, a drum (0-11) on 8-15. */
+  instrument: number;
+  /** How many notes the track holds. */
+  notes: number;
+}
+
+export interface Song {
+  /** Seconds the song lasts: the intro plus (loops + 1) passes of its loop; Infinity for loops = -1. */
+  readonly duration: number;
+  /** Seconds read so far (or sought to). */
+  readonly position: number;
+  /** Milliseconds per beat. */
+  readonly tempo: number;
+  /** Repeats of the loop after its first pass: 0 (the default) plays it once, -1 forever. */
+  loops: number;
+  /** The resampler; 'linear' by default. */
+  interpolation: Interpolation;
+  /** The master volume, 0.5 by default. */
+  volume: number;
+  /** The sixteen tracks: eight melody tracks, then eight drum tracks. */
+  readonly tracks: Track[];
+  /** Moves to the beat at or before `seconds`; notes held across it sound. */
+  seek(seconds: number): void;
+  /**
+   * The next `frames` frames at `sampleRate` (8000-192000) as interleaved stereo floats; fewer only
+   * at the end of the song. With `into`, the frames are written there and a view of it is returned.
+   */
+  read(frames: number, sampleRate: number, into?: Float32Array): Float32Array;
+  /** Frees the song; it cannot be used afterwards. */
+  close(): void;
+}
+
+export interface Tunewright {
+  /** The decoder's version, "major.minor.patch". */
+  readonly version: string;
+  /** Opens a song from its bytes; throws an Error with the decoder's message when they are not a song. */
+  open(bytes: Uint8Array | ArrayBuffer): Song;
+}
+
+export interface Options {
+  /** The compiled decoder, where it cannot be fetched (an AudioWorklet). */
+  module?: WebAssembly.Module;
+  /** Receives the decoder's messages line by line (none are shown without it). */
+  log?: (line: string) => void;
+}
+
+/** Loads the decoder: in Node from beside this file, on a page by fetch, or from `options.module`. */
+export function createTunewright(options?: Options): Promise<Tunewright>;
+/** Compiles tunewright.wasm from beside this file (to hand to an AudioWorklet). */
+export function compileDecoder(): Promise<WebAssembly.Module>;
+export const interpolations: readonly string[];
+export default createTunewright;

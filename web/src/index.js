@@ -1,0 +1,171 @@
+// The JavaScript interface of the tunewright decoder: songs opened from bytes, read as float
+// stereo at any rate. The same module runs in Node, on a page and in an AudioWorklet; the compiled
+// WebAssembly comes from wherever it can there (a file, a fetch, or the caller).
+import createTunewrightModule from './tunewright.js';
+
+const INTERPOLATIONS = ['nearest', 'linear', 'cubic', 'spline', 'sinc'];
+const TRACKS = 16;
+const FLOAT_BYTES = 4;
+
+// The compiled module, found as the environment allows. In Node the loader cannot fetch a path,
+// so the bytes are read from beside this file.
+async function compileDecoder() {
+  const l_Url = new URL('./tunewright.wasm', import.meta.url);
+  if (typeof process === 'object' && process.versions && process.versions.node) {
+    const { readFile } = await import('node:fs/promises');
+    return WebAssembly.compile(await readFile(l_Url));
+  }
+  if (typeof WebAssembly.compileStreaming === 'function')
+    return WebAssembly.compileStreaming(fetch(l_Url));
+  return WebAssembly.compile(await (await fetch(l_Url)).arrayBuffer());
+}
+
+class Song {
+  #tw;
+  #handle;
+  #buffer = 0;
+  #bufferFrames = 0;
+
+  constructor(p_Tw, p_Handle) {
+    this.#tw = p_Tw;
+    this.#handle = p_Handle;
+  }
+
+  #live() {
+    if (this.#handle === 0) throw new Error('The song is closed.');
+    return this.#handle;
+  }
+
+  #check(p_Code) {
+    if (p_Code !== 0) throw new Error(this.#tw.errorText(p_Code));
+  }
+
+  get duration() { return this.#tw.m._tw_song_get_duration_seconds(this.#live()); }
+  get position() { return this.#tw.m._tw_song_get_position_seconds(this.#live()); }
+  get tempo() { return this.#tw.m._tw_song_get_tempo_ms(this.#live()); }
+
+  #loops = 0;
+  get loops() { return this.#loops; }
+  set loops(p_Repeats) {
+    this.#check(this.#tw.m._tw_song_set_loops(this.#live(), p_Repeats));
+    this.#loops = p_Repeats;
+  }
+
+  #interpolation = 1;
+  // A name ('nearest', 'linear', 'cubic', 'spline') or the engine's resampler number.
+  get interpolation() { return INTERPOLATIONS[this.#interpolation] ?? this.#interpolation; }
+  set interpolation(p_Method) {
+    const l_Number = typeof p_Method === 'number' ? p_Method : INTERPOLATIONS.indexOf(p_Method);
+    if (!Number.isInteger(l_Number) || l_Number < 0)
+      throw new Error(`Unknown interpolation "${p_Method}": one of ${INTERPOLATIONS.join(', ')}.`);
+    this.#check(this.#tw.m._tw_song_set_interpolation(this.#live(), l_Number));
+    this.#interpolation = l_Number;
+  }
+
+  #volume = 0.5;
+  get volume() { return this.#volume; }
+  set volume(p_Volume) {
+    this.#check(this.#tw.m._tw_song_set_volume(this.#live(), p_Volume));
+    this.#volume = p_Volume;
+  }
+
+  // Lands on the beat at or before p_Seconds.
+  seek(p_Seconds) { this.#check(this.#tw.m._tw_song_seek_seconds(this.#live(), p_Seconds)); }
+
+  // Per track (8 melody, then 8 drum tracks): its instrument and its number of notes.
+  get tracks() {
+    const l_Handle = this.#live();
+    const l_Tracks = [];
+    for (let l_Track = 0; l_Track < TRACKS; ++l_Track)
+      l_Tracks.push({
+        instrument: this.#tw.m._tw_song_get_track_instrument(l_Handle, l_Track),
+        notes: this.#tw.m._tw_song_get_track_notes(l_Handle, l_Track),
+      });
+    return l_Tracks;
+  }
+
+  // The next p_Frames frames at p_SampleRate, interleaved stereo; shorter only at the song's end.
+  // With p_Into (a Float32Array of at least 2 * p_Frames) the frames go there and a view of it
+  // comes back, so that a caller reading block after block allocates nothing.
+  read(p_Frames, p_SampleRate, p_Into) {
+    const l_Handle = this.#live();
+    if (!Number.isInteger(p_Frames) || p_Frames < 0) throw new Error('frames must be a whole number >= 0.');
+    if (!Number.isInteger(p_SampleRate) || p_SampleRate < 8000 || p_SampleRate > 192000)
+      throw new Error('sampleRate must be a whole number from 8000 to 192000.');
+    if (p_Into !== undefined && !(p_Into instanceof Float32Array && p_Into.length >= 2 * p_Frames))
+      throw new Error('The buffer to read into must be a Float32Array of 2 * frames or more.');
+    const l_M = this.#tw.m;
+    if (p_Frames > this.#bufferFrames) {
+      const l_Buffer = l_M._malloc(p_Frames * 2 * FLOAT_BYTES);
+      if (l_Buffer === 0) throw new Error(this.#tw.errorText(-2));
+      l_M._free(this.#buffer);
+      this.#buffer = l_Buffer;
+      this.#bufferFrames = p_Frames;
+    }
+    const l_Got = p_Frames === 0 ? 0 : l_M._tw_song_read_float(l_Handle, p_SampleRate, p_Frames, this.#buffer);
+    // The heap may have grown during the read: look at it afresh.
+    const l_Mixed = l_M.HEAPF32.subarray(this.#buffer / FLOAT_BYTES, this.#buffer / FLOAT_BYTES + 2 * l_Got);
+    if (p_Into === undefined) return l_Mixed.slice();
+    p_Into.set(l_Mixed);
+    return p_Into.subarray(0, 2 * l_Got);
+  }
+
+  close() {
+    if (this.#handle === 0) return;
+    this.#tw.m._tw_song_close(this.#handle);
+    this.#tw.m._free(this.#buffer);
+    this.#handle = 0;
+    this.#buffer = 0;
+    this.#bufferFrames = 0;
+  }
+}
+
+class Tunewright {
+  constructor(p_Module) {
+    this.m = p_Module;
+    const l_Version = p_Module._tw_version();
+    this.version = `${l_Version >> 16}.${(l_Version >> 8) & 0xff}.${l_Version & 0xff}`;
+  }
+
+  errorText(p_Code) { return this.m.UTF8ToString(this.m._tw_error_string(p_Code)); }
+
+  // A song from its bytes (a Uint8Array, an ArrayBuffer or a Node Buffer); throws an Error
+  // carrying the decoder's own message when they are not a whole song.
+  open(p_Bytes) {
+    const l_Bytes = p_Bytes instanceof ArrayBuffer ? new Uint8Array(p_Bytes) : p_Bytes;
+    if (!(l_Bytes instanceof Uint8Array)) throw new Error('A song is opened from a Uint8Array or an ArrayBuffer.');
+    const l_M = this.m;
+    const l_Data = l_M._malloc(Math.max(1, l_Bytes.length));
+    const l_Error = l_M._malloc(4);
+    try {
+      if (l_Data === 0 || l_Error === 0) throw new Error(this.errorText(-2));
+      l_M.HEAPU8.set(l_Bytes, l_Data);
+      const l_Handle = l_M._tw_song_open_memory(l_Data, l_Bytes.length, l_Error);
+      if (l_Handle === 0) throw new Error(this.errorText(l_M.HEAP32[l_Error >> 2]));
+      return new Song(this, l_Handle);
+    } finally {
+      l_M._free(l_Data);
+      l_M._free(l_Error);
+    }
+  }
+}
+
+// The decoder, ready to open songs. p_Options.module: a compiled WebAssembly.Module (an audio
+// worklet gets it from its page, having no fetch of its own); otherwise it is found beside this file.
+// p_Options.log: a function that receives the decoder's messages, line by line.
+export async function createTunewright(p_Options = {}) {
+  const l_Compiled = p_Options.module ?? (await compileDecoder());
+  const l_Module = await createTunewrightModule({
+    instantiateWasm(p_Imports, p_Done) {
+      WebAssembly.instantiate(l_Compiled, p_Imports).then((p_Instance) => p_Done(p_Instance));
+      return {};
+    },
+    // The decoder's messages (what it read, what it could not do) go to p_Options.log, or nowhere.
+    print: p_Options.log ?? (() => {}),
+    printErr: p_Options.log ?? (() => {}),
+  });
+  return new Tunewright(l_Module);
+}
+
+export { INTERPOLATIONS as interpolations, compileDecoder };
+export default createTunewright;

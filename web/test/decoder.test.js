@@ -1,0 +1,95 @@
+// The JavaScript interface against the native programs: the same samples as the renderer, the same
+// lengths and beats as tunewright-info, and the C interface's own error messages.
+import assert from 'node:assert/strict';
+import { readdirSync, readFileSync } from 'node:fs';
+import path from 'node:path';
+import { test } from 'node:test';
+
+import { dataDir, info, oneNoteSong, renderer, root, run, wavSamples, webDir, withTempDir } from './kit.js';
+
+const { createTunewright } = await import(path.join(webDir, 'index.js'));
+const tw = await createTunewright();
+const songs = readdirSync(path.join(root, 'songs')).filter((p_Name) => p_Name.endsWith('.org')).sort();
+// Each bundled song at another rate and resampler, so that together they cover every resampler's path.
+const settings = [
+  { rate: 48000, interpolation: 'linear' },
+  { rate: 44100, interpolation: 'cubic' },
+  { rate: 22050, interpolation: 'spline' },
+  { rate: 32000, interpolation: 'nearest' },
+];
+
+test('the first 10 s of each bundled song equal the renderer output within 1 LSB', () => {
+  assert.ok(songs.length >= 3);
+  songs.forEach((p_Name, p_Index) => {
+    const { rate, interpolation } = settings[p_Index % settings.length];
+    const l_Path = path.join(root, 'songs', p_Name);
+    const l_Native = withTempDir((p_Dir) => {
+      const l_Wav = path.join(p_Dir, 'song.wav');
+      run(renderer, ['-q', '-d', dataDir, '--seconds', '10', '--fade', '0', '-r', String(rate), '-i', interpolation, '-o', l_Wav, l_Path]);
+      return wavSamples(readFileSync(l_Wav));
+    });
+    assert.equal(l_Native.rate, rate);
+    const l_Song = tw.open(readFileSync(l_Path));
+    l_Song.interpolation = interpolation;
+    assert.equal(l_Song.interpolation, interpolation);
+    // Read in uneven blocks, as an audio callback would.
+    const l_Frames = 10 * rate;
+    const l_Ours = new Float32Array(2 * l_Frames);
+    for (let l_At = 0; l_At < l_Frames; ) {
+      const l_Block = l_Song.read(Math.min(997, l_Frames - l_At), rate);
+      l_Ours.set(l_Block, 2 * l_At);
+      l_At += l_Block.length / 2;
+    }
+    l_Song.close();
+    // The renderer may write a few frames past the 10 s: the first 10 s are compared.
+    assert.ok(l_Native.samples.length >= l_Ours.length, p_Name);
+    let l_Worst = 0;
+    let l_Loud = 0;
+    for (let l_Index = 0; l_Index < l_Ours.length; ++l_Index) {
+      const l_Ours16 = Math.max(-32768, Math.min(32767, Math.round(l_Ours[l_Index] * 32768)));
+      l_Worst = Math.max(l_Worst, Math.abs(l_Ours16 - l_Native.samples[l_Index]));
+      l_Loud = Math.max(l_Loud, Math.abs(l_Native.samples[l_Index]));
+    }
+    assert.ok(l_Loud > 1000, `${p_Name} is not silent`);
+    assert.ok(l_Worst <= 1, `${p_Name} at ${rate} Hz, ${interpolation}: off by ${l_Worst}`);
+  });
+});
+
+test('duration, tempo, tracks and seeking agree with tunewright-info', () => {
+  for (const p_Name of songs) {
+    const l_Path = path.join(root, 'songs', p_Name);
+    const l_Facts = JSON.parse(run(info, ['--json', l_Path]).toString());
+    const l_Song = tw.open(readFileSync(l_Path));
+    assert.equal(l_Song.tempo, l_Facts.tempo_ms);
+    assert.deepEqual(
+      l_Song.tracks,
+      l_Facts.tracks.map((p_Track) => ({ instrument: p_Track.instrument, notes: p_Track.events })),
+    );
+    assert.ok(Math.abs(l_Song.duration - (l_Facts.intro_seconds + l_Facts.loop_seconds)) < 1e-3, p_Name);
+    l_Song.loops = 2;
+    assert.ok(Math.abs(l_Song.duration - (l_Facts.intro_seconds + 3 * l_Facts.loop_seconds)) < 1e-3, p_Name);
+    l_Song.loops = -1;
+    assert.equal(l_Song.duration, Infinity);
+    // A seek lands on the beat at or before the time asked, and reading goes on from there.
+    const l_Beat = l_Facts.tempo_ms / 1000;
+    const l_Target = l_Facts.intro_seconds + 1.5 * l_Facts.loop_seconds + 0.4 * l_Beat;
+    l_Song.seek(l_Target);
+    assert.ok(Math.abs(l_Song.position - Math.floor(l_Target / l_Beat) * l_Beat) < 1e-6, p_Name);
+    const l_Before = l_Song.position;
+    assert.equal(l_Song.read(4800, 48000).length, 9600);
+    assert.ok(Math.abs(l_Song.position - (l_Before + 0.1)) < 1e-6);
+    l_Song.close();
+  }
+});
+
+test('what is not a whole song is refused with the decoder\'s message', () => {
+  const l_Junk = new Uint8Array(300).map((_, p_Index) => (p_Index * 37) & 0xff);
+  assert.throws(() => tw.open(l_Junk), { message: /not an Org-02 song: it does not begin with "Org-02"/ });
+  assert.throws(() => tw.open(oneNoteSong(57).subarray(0, 120)), { message: /shorter than its own note counts/ });
+  const l_Song = tw.open(oneNoteSong(57));
+  assert.throws(() => (l_Song.interpolation = 'squiggly'), { message: /Unknown interpolation "squiggly"/ });
+  assert.throws(() => (l_Song.loops = -2), { message: /outside its range/ });
+  assert.throws(() => l_Song.read(10, 1000), { message: /8000 to 192000/ });
+  l_Song.close();
+  assert.throws(() => l_Song.read(10, 48000), { message: /closed/ });
+});

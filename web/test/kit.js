@@ -1,0 +1,77 @@
+// What the package's tests share: where the built module and the native programs are, a song of
+// one note, and the samples of a 16-bit WAV file.
+import { execFileSync } from 'node:child_process';
+import { mkdtempSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+export const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
+export const webDir = path.resolve(process.env.TUNEWRIGHT_WEB ?? path.join(root, 'build/web'));
+export const nativeBuild = process.env.TUNEWRIGHT_NATIVE_BUILD ?? path.join(root, 'build/plain');
+export const renderer = path.join(nativeBuild, 'source/orgrender/tunewright-render');
+export const info = path.join(nativeBuild, 'examples/orginfo/tunewright-info');
+export const dataDir = path.join(nativeBuild, 'data');
+
+// Org-02 bytes: p_Tracks[t] = { instrument, events: [{ beat, note, length, volume, pan }] } for
+// t < 16 (missing tracks are empty), the loop from beat 0 to p_Beats.
+export function orgSong(p_Tracks, p_Beats, p_Tempo = 100) {
+  const l_Tracks = Array.from({ length: 16 }, (_, p_Track) => p_Tracks[p_Track] ?? { instrument: 0, events: [] });
+  const l_Events = l_Tracks.reduce((p_Sum, p_Track) => p_Sum + p_Track.events.length, 0);
+  const l_Bytes = Buffer.alloc(114 + 8 * l_Events);
+  l_Bytes.write('Org-02', 0, 'latin1');
+  l_Bytes.writeUInt16LE(p_Tempo, 6);
+  l_Bytes.set([4, 4], 8);
+  l_Bytes.writeUInt32LE(0, 10);
+  l_Bytes.writeUInt32LE(p_Beats, 14);
+  let l_At = 114;
+  l_Tracks.forEach(({ instrument, events }, p_Track) => {
+    l_Bytes.writeUInt16LE(1000, 18 + 6 * p_Track);  // pitch
+    l_Bytes.writeUInt8(instrument, 18 + 6 * p_Track + 2);
+    l_Bytes.writeUInt16LE(events.length, 18 + 6 * p_Track + 4);
+    const l_Count = events.length;
+    events.forEach((p_Event, p_Index) => {
+      l_Bytes.writeUInt32LE(p_Event.beat, l_At + 4 * p_Index);
+      [p_Event.note, p_Event.length, p_Event.volume, p_Event.pan].forEach((p_Value, p_Field) =>
+        l_Bytes.writeUInt8(p_Value, l_At + (4 + p_Field) * l_Count + p_Index));
+    });
+    l_At += 8 * l_Count;
+  });
+  return new Uint8Array(l_Bytes);
+}
+
+// A song whose melody track 0 holds p_Note from beat 0 for p_Beats beats.
+export function oneNoteSong(p_Note, p_Beats = 20) {
+  return orgSong([{ instrument: 0, events: [{ beat: 0, note: p_Note, length: p_Beats, volume: 200, pan: 6 }] }], p_Beats);
+}
+
+// The interleaved samples and rate of a 16-bit PCM WAV file's bytes.
+export function wavSamples(p_Bytes) {
+  const l_View = Buffer.from(p_Bytes);
+  let l_Rate = 0;
+  for (let l_At = 12; l_At + 8 <= l_View.length; ) {
+    const l_Id = l_View.toString('latin1', l_At, l_At + 4);
+    const l_Size = l_View.readUInt32LE(l_At + 4);
+    if (l_Id === 'fmt ') l_Rate = l_View.readUInt32LE(l_At + 12);
+    if (l_Id === 'data') {
+      const l_Data = l_View.subarray(l_At + 8, l_At + 8 + l_Size);
+      return { rate: l_Rate, samples: new Int16Array(l_Data.buffer.slice(l_Data.byteOffset, l_Data.byteOffset + l_Data.length)) };
+    }
+    l_At += 8 + l_Size + (l_Size & 1);
+  }
+  throw new Error('no data chunk');
+}
+
+// Runs p_Body(folder) in a fresh temporary folder, removed afterwards.
+export function withTempDir(p_Body) {
+  const l_Dir = mkdtempSync(path.join(tmpdir(), 'tunewright-web-'));
+  try {
+    return p_Body(l_Dir);
+  } finally {
+    rmSync(l_Dir, { recursive: true, force: true });
+  }
+}
+
+export function run(p_Program, p_Args) {
+  return execFileSync(p_Program, p_Args, { stdio: ['ignore', 'pipe', 'pipe'] });
+}

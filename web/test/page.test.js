@@ -1,0 +1,131 @@
+// The web player in headless Chromium, served from 127.0.0.1: a dropped song of one note shows and
+// plays, the page's own worklet renders it at the right pitch, a file that is no song gets the
+// decoder's message, and nothing reaches the console as an error.
+import assert from 'node:assert/strict';
+import { mkdtempSync, rmSync } from 'node:fs';
+import { readFile } from 'node:fs/promises';
+import { tmpdir } from 'node:os';
+import { createServer } from 'node:http';
+import path from 'node:path';
+import { after, before, test } from 'node:test';
+
+import puppeteer from 'puppeteer-core';
+
+import { oneNoteSong, webDir } from './kit.js';
+
+const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm', '.png': 'image/png' };
+const RATE = 48000;
+let server;
+let browser;
+let page;
+const problems = [];
+let tempDir;
+
+// The frequency of the strongest period of p_Samples, by autocorrelation refined between lags.
+function pitch(p_Samples, p_Rate) {
+  const l_Correlation = (p_Lag) => {
+    let l_Sum = 0;
+    for (let l_Index = 0; l_Index + p_Lag < p_Samples.length; ++l_Index) l_Sum += p_Samples[l_Index] * p_Samples[l_Index + p_Lag];
+    return l_Sum;
+  };
+  let l_Best = 0;
+  let l_BestLag = 0;
+  for (let l_Lag = Math.floor(p_Rate / 2000); l_Lag < p_Rate / 50; ++l_Lag) {
+    const l_Value = l_Correlation(l_Lag);
+    if (l_Value > l_Best) [l_Best, l_BestLag] = [l_Value, l_Lag];
+  }
+  const [l_A, l_B, l_C] = [l_Correlation(l_BestLag - 1), l_Best, l_Correlation(l_BestLag + 1)];
+  return p_Rate / (l_BestLag + (0.5 * (l_A - l_C)) / (l_A - 2 * l_B + l_C));
+}
+
+// Drops a file named p_Name holding p_Bytes on the page, as a user dragging it there would.
+function drop(p_Name, p_Bytes) {
+  return page.evaluate(
+    (p_FileName, p_Data) => {
+      const l_Transfer = new DataTransfer();
+      l_Transfer.items.add(new File([new Uint8Array(p_Data)], p_FileName));
+      document.getElementById('drop').dispatchEvent(new DragEvent('drop', { dataTransfer: l_Transfer, bubbles: true, cancelable: true }));
+    },
+    p_Name,
+    Array.from(p_Bytes),
+  );
+}
+
+before(async () => {
+  server = createServer(async (p_Request, p_Response) => {
+    const l_Path = path.join(webDir, decodeURIComponent(new URL(p_Request.url, 'http://x').pathname));
+    try {
+      const l_File = l_Path.endsWith('/') ? path.join(l_Path, 'index.html') : l_Path;
+      const l_Body = await readFile(l_File);
+      p_Response.writeHead(200, { 'content-type': TYPES[path.extname(l_File)] ?? 'application/octet-stream' });
+      p_Response.end(l_Body);
+    } catch {
+      p_Response.writeHead(404).end();
+    }
+  });
+  await new Promise((p_Done) => server.listen(0, '127.0.0.1', p_Done));
+  tempDir = mkdtempSync(path.join(tmpdir(), 'tunewright-chromium-'));
+  browser = await puppeteer.launch({
+    executablePath: process.env.TUNEWRIGHT_CHROMIUM ?? '/usr/bin/chromium',
+    headless: true,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync',
+      '--autoplay-policy=no-user-gesture-required', `--user-data-dir=${tempDir}`],
+  });
+  page = await browser.newPage();
+  page.on('console', (p_Message) => p_Message.type() === 'error' && problems.push(p_Message.text()));
+  page.on('pageerror', (p_Error) => problems.push(p_Error.message));
+  await page.setViewport({ width: 1000, height: 700 });
+  await page.goto(`http://127.0.0.1:${server.address().port}/`, { waitUntil: 'load' });
+});
+
+after(async () => {
+  await browser?.close();
+  server?.close();
+  if (tempDir) rmSync(tempDir, { recursive: true, force: true });
+});
+
+test('a dropped one-note song shows, plays and sounds at 440 Hz through the page worklet', async () => {
+  await drop('note-57.org', oneNoteSong(57));
+  await page.waitForFunction(() => document.getElementById('title').textContent === 'note-57');
+  await page.click('#play');
+  await page.waitForFunction(() => window.tunewrightFirstSampleMs !== undefined, { timeout: 10000 });
+  const l_FirstSample = await page.evaluate(() => window.tunewrightFirstSampleMs);
+  console.log(`play to first worklet sample: ${l_FirstSample.toFixed(1)} ms`);
+
+  // The screenshot holds the song's name (drawn in the title, inside the picture) and the note,
+  // drawn in the first melody track's colour in the piano roll.
+  const l_Shot = await page.screenshot({ encoding: 'base64' });
+  const l_Found = await page.evaluate(async (p_Png) => {
+    const l_Image = await createImageBitmap(await (await fetch(`data:image/png;base64,${p_Png}`)).blob());
+    const l_Canvas = new OffscreenCanvas(l_Image.width, l_Image.height);
+    const l_C = l_Canvas.getContext('2d');
+    l_C.drawImage(l_Image, 0, 0);
+    const l_Roll = document.getElementById('roll').getBoundingClientRect();
+    const l_Pixels = l_C.getImageData(l_Roll.left, l_Roll.top, l_Roll.width, l_Roll.height).data;
+    let l_Note = 0;
+    for (let l_At = 0; l_At < l_Pixels.length; l_At += 4)
+      if (l_Pixels[l_At] > 200 && l_Pixels[l_At + 1] > 80 && l_Pixels[l_At + 1] < 130 && l_Pixels[l_At + 2] < 130) ++l_Note;
+    const l_Title = document.getElementById('title').getBoundingClientRect();
+    return { note: l_Note, titleShown: l_Title.bottom <= l_Image.height && l_Title.width > 0 };
+  }, l_Shot);
+  assert.ok(l_Found.note > 100, `note pixels in the piano roll: ${l_Found.note}`);
+  assert.ok(l_Found.titleShown);
+
+  const [l_Left] = await page.evaluate((p_Song, p_Rate) => window.tunewrightRenderOffline(new Uint8Array(p_Song), 1, p_Rate),
+    Array.from(oneNoteSong(57)), RATE);
+  const l_Tail = Float32Array.from(l_Left.slice(RATE / 10));
+  assert.ok(Math.max(...l_Tail) > 0.05, 'the offline render is not silent');
+  const l_Hz = pitch(l_Tail, RATE);
+  console.log(`offline render through the page worklet: ${l_Hz.toFixed(2)} Hz`);
+  assert.ok(Math.abs(l_Hz - 440) < 440 * 0.005, `pitch ${l_Hz} Hz`);
+});
+
+test('a file that is no song gets the decoder message and the page goes on', async () => {
+  await drop('notes.txt', new TextEncoder().encode('these are not the notes you are looking for'));
+  await page.waitForFunction(() => document.getElementById('message').textContent !== '');
+  const l_Message = await page.$eval('#message', (p_Element) => p_Element.textContent);
+  assert.match(l_Message, /^notes\.txt cannot be played: The data is not an Org-02 song/);
+  assert.equal(await page.$eval('#title', (p_Element) => p_Element.textContent), 'note-57');
+  assert.deepEqual(problems, []);
+});
