@@ -147,15 +147,15 @@ bool SongDecoder::StartEngine(int p_Rate, unsigned long long p_Beat)
     }
 
     // Only the sounds the song's tracks can select: a song costs the instruments it uses.
-    for (int l_Track = 0; l_Track < SamplerRules::TRACKS; ++l_Track) {
-        const int l_Id = song->instruments[l_Track].id;
-        if (l_Track <= SamplerRules::LAST_MELODY_TRACK && l_Id < SamplerRules::MELODY_SAMPLES &&
-            melodysamples[l_Id] == nullptr)
+    bool l_Melody[SamplerRules::MELODY_SAMPLES];
+    bool l_Percussion[SamplerRules::PERCUSSION_SAMPLES];
+    SamplerRules::SoundsInUse(song->instruments, l_Melody, l_Percussion);
+    for (int l_Id = 0; l_Id < SamplerRules::MELODY_SAMPLES; ++l_Id)
+        if (l_Melody[l_Id])
             melodysamples[l_Id] = MakeBankSound(system, BuiltinBank::MELODY[l_Id], true);
-        if (l_Track > SamplerRules::LAST_MELODY_TRACK && l_Id < SamplerRules::PERCUSSION_SAMPLES &&
-            percussionsamples[l_Id] == nullptr)
+    for (int l_Id = 0; l_Id < SamplerRules::PERCUSSION_SAMPLES; ++l_Id)
+        if (l_Percussion[l_Id])
             percussionsamples[l_Id] = MakeBankSound(system, BuiltinBank::PERCUSSION[l_Id], false);
-    }
 
     rate = p_Rate;
     restart = false;

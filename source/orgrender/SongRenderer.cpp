@@ -15,8 +15,8 @@
 
 #include "OrgDevice.h"
 #include "OrgSong.h"
-#include "Sampler.h"
 #include "SongInput.h"
+#include "SongSamples.h"
 #include "SongStepper.h"
 
 namespace {
@@ -162,7 +162,7 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, con
     }
     bool l_Written = true;
     {
-        Org::Sampler l_Sampler(p_Options.dataDir);
+        SongSamples l_Sampler(l_Song, p_Options.dataDir);
         l_Sampler.SetMasterVolume(p_Options.masterVolume);
 
         const unsigned long long l_Rate = static_cast<unsigned long long>(p_Options.sampleRate);
