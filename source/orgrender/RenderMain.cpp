@@ -7,7 +7,6 @@
 #include <string>
 #include <unistd.h>
 
-#include "DataDir.h"
 #include "FileReplace.h"
 #include "SongRenderer.h"
 
@@ -25,7 +24,8 @@ const char* const USAGE =
     "  -f, --fade S        fade out over the last S seconds (default 1; 0 for none)\n"
     "  -v, --volume V      master volume, 0 to 1 (default 0.5, as the player starts)\n"
     "  -i, --interp NAME   resampling: nearest, linear (default, as the player), cubic or spline\n"
-    "  -d, --data DIR      folder holding melody/ and percussion/ (default: the installed data)\n"
+    "  -d, --data DIR      folder holding melody/ and percussion/ (default: the library's\n"
+    "                      built-in instruments, the same sounds as the installed data)\n"
     "  -q, --quiet         no progress bar\n"
     "  --version           the version\n"
     "  -h, --help          this text\n";
@@ -185,9 +185,7 @@ int main(int argc, char** argv)
     if (l_Output.empty())
         l_Output = DefaultOutput(l_Song);
 
-    l_Options.dataDir = l_DataDir.empty() ? FindDataDir(argv[0]) : l_DataDir;
-    if (l_Options.dataDir.empty())
-        return Fail("cannot find the instrument samples; point at them with --data DIR");
+    l_Options.dataDir = l_DataDir;
 
     // A regular file (or a new one) is written under a temporary name beside it and renamed over
     // it when complete, so that a failed or interrupted render leaves no partial file and never

@@ -118,7 +118,7 @@ std::string NoLengthReason(Org::OrgSong& p_Song, const RenderOptions& p_Options)
 bool RenderSong(const std::string& p_SongPath, const std::string& p_WavPath, const RenderOptions& p_Options,
                 const RenderProgress& p_Progress, std::string& p_Error, RenderStats* p_Stats)
 {
-    if (!SamplesPresent(p_Options.dataDir)) {
+    if (!p_Options.dataDir.empty() && !SamplesPresent(p_Options.dataDir)) {
         p_Error =
             "no instrument samples under '" + p_Options.dataDir + "' (expected melody/ and percussion/)";
         return false;

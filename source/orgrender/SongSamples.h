@@ -2,8 +2,9 @@
 #define TUNEWRIGHT_SONGSAMPLES_H
 
 // The renderer's sampler: the note rules of Org::Sampler on the process's engine, over only the
-// sounds one song's tracks can select, read from the sample files under a data folder. A short
-// render so reads a few files instead of all 112.
+// sounds one song's tracks can select, read from the sample files under a data folder, or with no
+// folder taken from the library's built-in instruments (the same sounds, already in memory). A
+// short render so reads a few files, or none, instead of all 112.
 #include <fmod.h>
 
 #include <string>
@@ -14,6 +15,7 @@
 class SongSamples
 {
 public:
+    // p_DataDir empty: the built-in instruments.
     SongSamples(const Org::OrgSong& p_Song, const std::string& p_DataDir);
 
     void SetMasterVolume(float p_Volume);

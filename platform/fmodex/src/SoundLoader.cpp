@@ -1,11 +1,14 @@
 #include "SoundLoader.h"
 
+#include "LazyLibrary.h"
+
 #include <sndfile.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -36,6 +39,37 @@ int BytesPerSample(int p_Format)
     }
 }
 
+// libsndfile, opened the first time a sample file is read: the built-in instruments, in memory,
+// never need it.
+#define TW_SNDFILE_FUNCTIONS(X) X(sf_open) X(sf_close) X(sf_error) X(sf_command) X(sf_readf_float)
+
+struct SndFileApi
+{
+    TW_SNDFILE_FUNCTIONS(TW_LAZY_MEMBER)
+};
+
+bool FindSndFile(void* p_Library, SndFileApi& p_Table)
+{
+    bool l_Found = p_Library != nullptr;
+    TW_SNDFILE_FUNCTIONS(TW_LAZY_FIND)
+    return l_Found;
+}
+
+// Null when the system has no libsndfile.
+const SndFileApi* SndFile()
+{
+#ifdef _WIN32
+    constexpr const char* kName = "libsndfile-1.dll";
+#else
+    constexpr const char* kName = "libsndfile.so.1";
+#endif
+    static const SndFileApi* const s_Api = [] {
+        static SndFileApi s_Table;
+        return FindSndFile(OpenLibrary(kName), s_Table) ? &s_Table : nullptr;
+    }();
+    return s_Api;
+}
+
 FMOD_RESULT OpenFailure(const char* p_Path)
 {
     struct stat l_Status;
@@ -43,64 +77,21 @@ FMOD_RESULT OpenFailure(const char* p_Path)
         return (errno == ENOENT || errno == ENOTDIR) ? FMOD_ERR_FILE_NOTFOUND : FMOD_ERR_FILE_BAD;
     if (!S_ISREG(l_Status.st_mode))
         return FMOD_ERR_FILE_BAD;
-    return sf_error(nullptr) == SF_ERR_SYSTEM ? FMOD_ERR_FILE_BAD : FMOD_ERR_FORMAT;
+    return SndFile()->sf_error(nullptr) == SF_ERR_SYSTEM ? FMOD_ERR_FILE_BAD : FMOD_ERR_FORMAT;
 }
 
-class SndFile
+class OpenFile
 {
 public:
-    explicit SndFile(SNDFILE* p_File) : file(p_File) {}
-    ~SndFile()
+    explicit OpenFile(SNDFILE* p_File) : file(p_File) {}
+    ~OpenFile()
     {
         if (file != nullptr)
-            sf_close(file);
+            SndFile()->sf_close(file);
     }
-    SndFile(const SndFile&) = delete;
-    SndFile& operator=(const SndFile&) = delete;
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
     SNDFILE* file;
-};
-
-// libsndfile reading raw PCM from memory, so that it decodes exactly as it decodes a file.
-class MemoryReader
-{
-public:
-    explicit MemoryReader(const RawPcm16& p_Raw) : raw(p_Raw) {}
-
-    SNDFILE* Open(SF_INFO& p_Info)
-    {
-        if (raw.data == nullptr || raw.channels < 1 || raw.channels > 2 || raw.rate <= 0)
-            return nullptr;
-        p_Info.format = SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE;
-        p_Info.channels = raw.channels;
-        p_Info.samplerate = raw.rate;
-        SF_VIRTUAL_IO l_Io = {&Length, &Seek, &Read, &Write, &Tell};
-        return sf_open_virtual(&l_Io, SFM_READ, &p_Info, this);
-    }
-
-private:
-    static sf_count_t Length(void* p_Self) { return static_cast<MemoryReader*>(p_Self)->raw.bytes; }
-    static sf_count_t Seek(sf_count_t p_Offset, int p_Whence, void* p_Self)
-    {
-        MemoryReader& l_Self = *static_cast<MemoryReader*>(p_Self);
-        const sf_count_t l_Base = p_Whence == SEEK_CUR   ? l_Self.at
-                                  : p_Whence == SEEK_END ? l_Self.raw.bytes
-                                                         : 0;
-        l_Self.at = std::max<sf_count_t>(0, std::min<sf_count_t>(l_Base + p_Offset, l_Self.raw.bytes));
-        return l_Self.at;
-    }
-    static sf_count_t Read(void* p_Out, sf_count_t p_Count, void* p_Self)
-    {
-        MemoryReader& l_Self = *static_cast<MemoryReader*>(p_Self);
-        const sf_count_t l_Take = std::min<sf_count_t>(p_Count, l_Self.raw.bytes - l_Self.at);
-        std::memcpy(p_Out, static_cast<const char*>(l_Self.raw.data) + l_Self.at, std::size_t(l_Take));
-        l_Self.at += l_Take;
-        return l_Take;
-    }
-    static sf_count_t Write(const void*, sf_count_t, void*) { return 0; }
-    static sf_count_t Tell(void* p_Self) { return static_cast<MemoryReader*>(p_Self)->at; }
-
-    RawPcm16 raw;
-    sf_count_t at = 0;
 };
 
 FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, SoundData& p_Sound);
@@ -133,25 +124,25 @@ FMOD_RESULT LoadSound(const RawPcm16& p_Raw, bool p_Loop, std::shared_ptr<const 
 
 namespace {
 
-// One decoder for both: a file named p_Path, or raw PCM in memory.
-FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, SoundData& p_Sound)
+// A sound's frames before they are laid out: how many, how, and the bytes per sample they had.
+struct Layout
 {
-    SF_INFO l_Info = {};
-    MemoryReader l_Memory(p_Raw != nullptr ? *p_Raw : RawPcm16{});
-    SndFile l_File(p_Raw != nullptr ? l_Memory.Open(l_Info) : sf_open(p_Path, SFM_READ, &l_Info));
-    if (l_File.file == nullptr)
-        return p_Raw != nullptr ? FMOD_ERR_FORMAT : OpenFailure(p_Path);
+    sf_count_t frames;
+    int channels;
+    int rate;
+    int bytes;
+};
 
-    const int l_Major = l_Info.format & SF_FORMAT_TYPEMASK;
-    const int l_Bytes = BytesPerSample(l_Info.format);
-    if ((l_Major != SF_FORMAT_WAV && l_Major != SF_FORMAT_WAVEX &&
-         (p_Raw == nullptr || l_Major != SF_FORMAT_RAW)) ||
-        l_Bytes == 0 || l_Info.channels < 1 || l_Info.channels > 2 || l_Info.samplerate <= 0 ||
-        l_Info.frames < 1 || l_Info.frames > kMaxFrames)
+// Lays the frames that p_Read(float* p_First) writes out as p_Sound (see SoundData). p_Read
+// returns false when the frames cannot be read.
+template <class Read>
+FMOD_RESULT LayOut(const Layout& p_Layout, bool p_Loop, Read&& p_Read, SoundData& p_Sound)
+{
+    if (p_Layout.channels < 1 || p_Layout.channels > 2 || p_Layout.rate <= 0 || p_Layout.frames < 1 ||
+        p_Layout.frames > kMaxFrames)
         return FMOD_ERR_FORMAT;
-
-    const unsigned l_Frames = unsigned(l_Info.frames);
-    const int l_Channels = l_Info.channels;
+    const unsigned l_Frames = unsigned(p_Layout.frames);
+    const int l_Channels = p_Layout.channels;
     const std::size_t l_Guard = std::size_t(kGuardFrames) * l_Channels;
     const std::size_t l_Samples = std::size_t(l_Frames) * l_Channels;
     const unsigned l_Copies = p_Loop ? (kUnrolledLoopFrames + l_Frames - 1) / l_Frames : 1;
@@ -162,10 +153,8 @@ FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, So
     } catch (const std::bad_alloc&) {
         return FMOD_ERR_MEMORY;
     }
-    // Integer encodings come out scaled to -1 .. 1 (full negative scale is exactly -1).
-    sf_command(l_File.file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
     float* l_First = l_Data.data() + l_Guard;
-    if (sf_readf_float(l_File.file, l_First, l_Info.frames) != l_Info.frames)
+    if (!p_Read(l_First))
         return FMOD_ERR_FORMAT;
 
     // A float file may hold anything; keep the mixer's arithmetic finite.
@@ -184,10 +173,60 @@ FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, So
     p_Sound.frames = l_Frames;
     p_Sound.playable = l_Frames * l_Copies;
     p_Sound.channels = l_Channels;
-    p_Sound.rate = l_Info.samplerate;
-    p_Sound.bytespersample = l_Bytes;
+    p_Sound.rate = p_Layout.rate;
+    p_Sound.bytespersample = p_Layout.bytes;
     p_Sound.loop = p_Loop;
     return FMOD_OK;
+}
+
+// Raw little-endian 16-bit PCM, scaled as libsndfile scales a 16-bit file: by exactly 1/32768.
+FMOD_RESULT LoadRaw(const RawPcm16& p_Raw, bool p_Loop, SoundData& p_Sound)
+{
+    if (p_Raw.data == nullptr || p_Raw.channels < 1 || p_Raw.channels > 2)
+        return FMOD_ERR_FORMAT;
+    const Layout l_Layout = {sf_count_t(p_Raw.bytes / (2u * unsigned(p_Raw.channels))), p_Raw.channels,
+                             p_Raw.rate, 2};
+    const auto* l_Bytes = static_cast<const unsigned char*>(p_Raw.data);
+    return LayOut(
+        l_Layout, p_Loop,
+        [&](float* p_First) {
+            const std::size_t l_Samples = std::size_t(l_Layout.frames) * unsigned(l_Layout.channels);
+            for (std::size_t l_Index = 0; l_Index < l_Samples; ++l_Index) {
+                const auto l_Value = std::int16_t(l_Bytes[2 * l_Index] | (l_Bytes[2 * l_Index + 1] << 8));
+                p_First[l_Index] = float(l_Value) * (1.0f / 32768.0f);
+            }
+            return true;
+        },
+        p_Sound);
+}
+
+// A WAV file, through libsndfile.
+FMOD_RESULT LoadFile(const char* p_Path, bool p_Loop, SoundData& p_Sound)
+{
+    const SndFileApi* l_Api = SndFile();
+    if (l_Api == nullptr)
+        return FMOD_ERR_FILE_BAD;
+    SF_INFO l_Info = {};
+    OpenFile l_File(l_Api->sf_open(p_Path, SFM_READ, &l_Info));
+    if (l_File.file == nullptr)
+        return OpenFailure(p_Path);
+    const int l_Major = l_Info.format & SF_FORMAT_TYPEMASK;
+    const int l_Bytes = BytesPerSample(l_Info.format);
+    if ((l_Major != SF_FORMAT_WAV && l_Major != SF_FORMAT_WAVEX) || l_Bytes == 0)
+        return FMOD_ERR_FORMAT;
+    // Integer encodings come out scaled to -1 .. 1 (full negative scale is exactly -1).
+    l_Api->sf_command(l_File.file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
+    return LayOut(
+        {l_Info.frames, l_Info.channels, l_Info.samplerate, l_Bytes}, p_Loop,
+        [&](float* p_First) {
+            return l_Api->sf_readf_float(l_File.file, p_First, l_Info.frames) == l_Info.frames;
+        },
+        p_Sound);
+}
+
+FMOD_RESULT LoadSound(const char* p_Path, const RawPcm16* p_Raw, bool p_Loop, SoundData& p_Sound)
+{
+    return p_Raw != nullptr ? LoadRaw(*p_Raw, p_Loop, p_Sound) : LoadFile(p_Path, p_Loop, p_Sound);
 }
 
 }  // namespace
