@@ -23,11 +23,12 @@ constexpr auto kOpenTimeout = std::chrono::seconds(2);
 
 // alsa-lib, opened when the first ALSA output opens: a program that never plays in real time
 // never loads it.
-#define TW_ALSA_FUNCTIONS(X)                                                                                 \
-    X(snd_lib_error_set_handler)                                                                             \
-    X(snd_pcm_open)                                                                                          \
-    X(snd_pcm_nonblock) X(snd_pcm_set_params) X(snd_pcm_get_params) X(snd_pcm_writei) X(snd_pcm_recover)     \
-        X(snd_pcm_avail) X(snd_pcm_drop) X(snd_pcm_close)
+// clang-format off
+#define TW_ALSA_FUNCTIONS(X)                                                                \
+    X(snd_lib_error_set_handler) X(snd_pcm_open) X(snd_pcm_nonblock) X(snd_pcm_set_params) \
+    X(snd_pcm_get_params) X(snd_pcm_writei) X(snd_pcm_recover) X(snd_pcm_avail)             \
+    X(snd_pcm_drop) X(snd_pcm_close)
+// clang-format on
 
 struct AlsaApi
 {
