@@ -15,6 +15,11 @@ namespace {
 
 constexpr unsigned long long FOREVER = std::numeric_limits<unsigned long long>::max();
 
+// The most clock blocks mixed in one engine call. Notes are struck only at the start of a block, so
+// a run without a beat in it mixes exactly as its blocks one by one would; long runs spread the
+// engine's per-call costs (setting up every voice, clearing the mix, locking) over many frames.
+constexpr unsigned RUN_BLOCKS = 32;
+
 }  // namespace
 
 SongDecoder::SongDecoder(std::unique_ptr<OrgSong> p_Song) : song(std::move(p_Song))
@@ -118,7 +123,7 @@ FMOD_CHANNEL* SongDecoder::Play(FMOD_SOUND* p_Sound, unsigned int p_Frequency, f
 bool SongDecoder::StartEngine(int p_Rate, unsigned long long p_Beat)
 {
     StopEngine();
-    const unsigned l_Block = SongStepper::BlockFrames(p_Rate);
+    const unsigned l_Run = SongStepper::BlockFrames(p_Rate) * RUN_BLOCKS;
     FMOD_RESULT l_Result = FMOD_System_Create(&system);
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_SetOutput(system, FMOD_OUTPUTTYPE_NOSOUND_NRT);
@@ -128,7 +133,7 @@ bool SongDecoder::StartEngine(int p_Rate, unsigned long long p_Beat)
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_SetSpeakerMode(system, FMOD_SPEAKERMODE_STEREO);
     if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_SetDSPBufferSize(system, l_Block, 1);
+        l_Result = FMOD_System_SetDSPBufferSize(system, l_Run, 1);
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_Init(system, SONG_VOICES, FMOD_INIT_NORMAL, nullptr);
     if (l_Result == FMOD_OK)
@@ -142,21 +147,21 @@ bool SongDecoder::StartEngine(int p_Rate, unsigned long long p_Beat)
     }
 
     // Only the sounds the song's tracks can select: a song costs the instruments it uses.
-    for (int l_Track = 0; l_Track < SamplerRules::TRACKS; ++l_Track) {
-        const int l_Id = song->instruments[l_Track].id;
-        if (l_Track <= SamplerRules::LAST_MELODY_TRACK && l_Id < SamplerRules::MELODY_SAMPLES &&
-            melodysamples[l_Id] == nullptr)
+    bool l_Melody[SamplerRules::MELODY_SAMPLES];
+    bool l_Percussion[SamplerRules::PERCUSSION_SAMPLES];
+    SamplerRules::SoundsInUse(song->instruments, l_Melody, l_Percussion);
+    for (int l_Id = 0; l_Id < SamplerRules::MELODY_SAMPLES; ++l_Id)
+        if (l_Melody[l_Id])
             melodysamples[l_Id] = MakeBankSound(system, BuiltinBank::MELODY[l_Id], true);
-        if (l_Track > SamplerRules::LAST_MELODY_TRACK && l_Id < SamplerRules::PERCUSSION_SAMPLES &&
-            percussionsamples[l_Id] == nullptr)
+    for (int l_Id = 0; l_Id < SamplerRules::PERCUSSION_SAMPLES; ++l_Id)
+        if (l_Percussion[l_Id])
             percussionsamples[l_Id] = MakeBankSound(system, BuiltinBank::PERCUSSION[l_Id], false);
-    }
 
     rate = p_Rate;
     restart = false;
     stepper = std::make_unique<SongStepper>(*song, p_Rate);
-    blockpcm.assign(2 * std::size_t(l_Block), 0);
-    blockfloat.assign(2 * std::size_t(l_Block), 0.0f);
+    runpcm.assign(2 * std::size_t(l_Run), 0);
+    runfloat.assign(2 * std::size_t(l_Run), 0.0f);
     PlaceAt(p_Beat);
     return true;
 }
@@ -191,25 +196,36 @@ void SongDecoder::PlaceAt(unsigned long long p_Beat)
     const unsigned long long l_Ms = p_Beat * l_Header.tempo;
     const unsigned long long l_Frame = (l_Ms * static_cast<unsigned long long>(rate) + 999) / 1000;
     stepper->StartAt(static_cast<unsigned int>(l_SongBeat), l_Frame);
-    blockfill = 0;
-    blockread = 0;
+    runfill = 0;
+    runread = 0;
     position = l_Frame;
 }
 
-bool SongDecoder::MixNextBlock()
+std::size_t SongDecoder::MixNextRun(std::size_t p_Wanted, std::int16_t* p_Pcm16, float* p_Float)
 {
     const SamplerRules::Voices l_Voices = {melodysamples, percussionsamples, pitch, channelsample,
                                            channelindex};
-    stepper->Step([&](const SampleData& p_Hit) { SamplerRules::HitNote(p_Hit, l_Voices, *this); });
-    const FMOD_RESULT l_Result =
-        FMOD_System_ReadMix(system, blockpcm.data(), blockfloat.data(), stepper->BlockFrames());
+    const unsigned l_Block = stepper->BlockFrames();
+    const unsigned l_MaxBlocks =
+        static_cast<unsigned>(std::min<std::size_t>(RUN_BLOCKS, (p_Wanted + l_Block - 1) / l_Block));
+    const unsigned l_Frames =
+        l_Block *
+        stepper->StepRun([&](const SampleData& p_Hit) { SamplerRules::HitNote(p_Hit, l_Voices, *this); },
+                         l_MaxBlocks);
+    const bool l_Direct = l_Frames <= p_Wanted;
+    const FMOD_RESULT l_Result = l_Direct
+                                     ? FMOD_System_ReadMix(system, p_Pcm16, p_Float, l_Frames)
+                                     : FMOD_System_ReadMix(system, runpcm.data(), runfloat.data(), l_Frames);
+    runfill = 0;
+    runread = 0;
     if (l_Result != FMOD_OK) {
         FmodErrorCheck(l_Result);
-        return false;
+        return 0;
     }
-    blockfill = stepper->BlockFrames();
-    blockread = 0;
-    return true;
+    if (l_Direct)
+        return l_Frames;
+    runfill = l_Frames;
+    return 0;
 }
 
 std::size_t SongDecoder::Read(int p_Rate, std::size_t p_Frames, std::int16_t* p_Pcm16, float* p_Float)
@@ -223,16 +239,27 @@ std::size_t SongDecoder::Read(int p_Rate, std::size_t p_Frames, std::int16_t* p_
     const unsigned long long l_Total = TotalFrames(rate);
     std::size_t l_Written = 0;
     while (l_Written < p_Frames && position < l_Total) {
-        if (blockread == blockfill && !MixNextBlock())
-            break;
+        if (runread == runfill) {
+            const std::size_t l_Wanted = static_cast<std::size_t>(
+                std::min<unsigned long long>(p_Frames - l_Written, l_Total - position));
+            const std::size_t l_Mixed =
+                MixNextRun(l_Wanted, p_Pcm16 != nullptr ? p_Pcm16 + 2 * l_Written : nullptr,
+                           p_Float != nullptr ? p_Float + 2 * l_Written : nullptr);
+            l_Written += l_Mixed;
+            position += l_Mixed;
+            if (l_Mixed > 0)
+                continue;
+            if (runfill == 0)
+                break;
+        }
         const std::size_t l_Take = static_cast<std::size_t>(
-            std::min<unsigned long long>({p_Frames - l_Written, blockfill - blockread, l_Total - position}));
+            std::min<unsigned long long>({p_Frames - l_Written, runfill - runread, l_Total - position}));
         if (p_Pcm16 != nullptr)
-            std::copy_n(blockpcm.data() + 2 * std::size_t(blockread), 2 * l_Take, p_Pcm16 + 2 * l_Written);
+            std::copy_n(runpcm.data() + 2 * std::size_t(runread), 2 * l_Take, p_Pcm16 + 2 * l_Written);
         if (p_Float != nullptr)
-            std::copy_n(blockfloat.data() + 2 * std::size_t(blockread), 2 * l_Take, p_Float + 2 * l_Written);
+            std::copy_n(runfloat.data() + 2 * std::size_t(runread), 2 * l_Take, p_Float + 2 * l_Written);
         l_Written += l_Take;
-        blockread += static_cast<unsigned>(l_Take);
+        runread += static_cast<unsigned>(l_Take);
         position += l_Take;
     }
     return l_Written;

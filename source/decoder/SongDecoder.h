@@ -57,8 +57,11 @@ private:
     void StopEngine();
     // Silences every voice and puts the song at unrolled beat p_Beat.
     void PlaceAt(unsigned long long p_Beat);
-    // Steps the clock and mixes the next block into the block buffers.
-    bool MixNextBlock();
+    // Steps the clock through the next run of blocks (as many as cover p_Wanted frames, cut short
+    // where a beat begins) and mixes it: straight into the caller's buffers when the whole run is
+    // wanted, otherwise into the run buffers. Returns the frames mixed into the caller's buffers,
+    // or 0 when the run went to the run buffers or the engine failed (then runfill is 0).
+    std::size_t MixNextRun(std::size_t p_Wanted, std::int16_t* p_Pcm16, float* p_Float);
 
     std::unique_ptr<OrgSong> song;
     int repeats = 0;
@@ -77,11 +80,11 @@ private:
     FMOD_CHANNEL* channelindex[SamplerRules::TRACKS] = {};
     unsigned int pitch[SamplerRules::NOTES] = {};
 
-    // The last mixed block and how much of it has been handed out.
-    std::vector<std::int16_t> blockpcm;
-    std::vector<float> blockfloat;
-    unsigned blockfill = 0;
-    unsigned blockread = 0;
+    // The last run mixed ahead of what was asked, and how much of it has been handed out.
+    std::vector<std::int16_t> runpcm;
+    std::vector<float> runfloat;
+    unsigned runfill = 0;
+    unsigned runread = 0;
 
     unsigned long long position = 0;     // frames handed out, at `rate`
     unsigned long long pendingbeat = 0;  // where the song stands before the engine starts

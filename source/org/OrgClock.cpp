@@ -1,8 +1,6 @@
 // The song clock: wall-clock milliseconds become a cursor in beats that loops forever.
 #include "OrgSong.h"
 
-#include <SDL.h>
-
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -72,8 +70,6 @@ bool OrgSong::SetCursor(unsigned int p_Beat)
     cursorUpdated = true;
     return true;
 }
-
-int OrgSong::Update() { return Update(SDL_GetTicks()); }
 
 int OrgSong::Update(unsigned long p_Ticks)
 {

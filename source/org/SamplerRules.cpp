@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <iterator>
 
 namespace Org {
 namespace SamplerRules {
@@ -23,7 +24,38 @@ unsigned int EngineVolume(int p_Volume) { return static_cast<unsigned int>(std::
 
 float EnginePan(float p_Pan) { return std::isfinite(p_Pan) ? p_Pan : 0.0f; }
 
+const char* const PERCUSSION_FILES[PERCUSSION_SAMPLES] = {
+    "percussion/Bass01.wav", "percussion/Bass02.wav",  "percussion/Snare01.wav", "percussion/Snare02.wav",
+    "percussion/Tom01.wav",  "percussion/HiClose.wav", "percussion/HiOpen.wav",  "percussion/Crash.wav",
+    "percussion/Per01.wav",  "percussion/Per02.wav",   "percussion/Bass03.wav",  "percussion/Tom02.wav",
+};
+
 }  // namespace
+
+std::string SoundFile(const std::string& p_DataDir, bool p_Melody, int p_Id)
+{
+    const std::string l_Path =
+        p_Melody ? "melody/melody" + std::to_string(p_Id) + ".wav" : std::string(PERCUSSION_FILES[p_Id]);
+    if (p_DataDir.empty())
+        return l_Path;
+    return p_DataDir.back() == '/' ? p_DataDir + l_Path : p_DataDir + "/" + l_Path;
+}
+
+void SoundsInUse(const Instrument (&p_Instruments)[TRACKS], bool (&p_Melody)[MELODY_SAMPLES],
+                 bool (&p_Percussion)[PERCUSSION_SAMPLES])
+{
+    std::fill(std::begin(p_Melody), std::end(p_Melody), false);
+    std::fill(std::begin(p_Percussion), std::end(p_Percussion), false);
+    for (int l_Track = 0; l_Track < TRACKS; ++l_Track) {
+        const int l_Id = p_Instruments[l_Track].id;
+        if (p_Instruments[l_Track].numnotes == 0)
+            continue;  // a track without notes never sounds
+        if (l_Track <= LAST_MELODY_TRACK && l_Id < MELODY_SAMPLES)
+            p_Melody[l_Id] = true;
+        if (l_Track > LAST_MELODY_TRACK && l_Id < PERCUSSION_SAMPLES)
+            p_Percussion[l_Id] = true;
+    }
+}
 
 void FillPitchTable(unsigned int (&p_Table)[NOTES])
 {

@@ -6,6 +6,9 @@
 // process's engine; each decoded song applies them on an engine of its own.
 #include <fmod.h>
 
+#include <string>
+
+#include "OrgSongTypes.h"
 #include "SampleData.h"
 
 namespace Org {
@@ -42,6 +45,15 @@ struct Voices
     FMOD_SOUND** channelsample;     // TRACKS: the sound each track's latest hit selected
     FMOD_CHANNEL** channelindex;    // TRACKS: each track's voice, null when it has none
 };
+
+// The sample file of a bank's sound under p_DataDir (the working directory when empty):
+// "melody/melodyN.wav" in the melody bank, the drum's own file under "percussion/" in the other.
+std::string SoundFile(const std::string& p_DataDir, bool p_Melody, int p_Id);
+
+// Marks the sounds that the tracks with these sixteen instruments can select (tracks that have
+// notes), and only those: a song needs no other sound of either bank.
+void SoundsInUse(const Instrument (&p_Instruments)[TRACKS], bool (&p_Melody)[MELODY_SAMPLES],
+                 bool (&p_Percussion)[PERCUSSION_SAMPLES]);
 
 // Base frequencies in table units: note 19 is 441, and twelve notes double it.
 void FillPitchTable(unsigned int (&p_Table)[NOTES]);

@@ -94,11 +94,12 @@ bool ReadNonBlocking(int p_Fd, bool p_IsFifo, std::vector<std::uint8_t>& p_Bytes
 // Reads a regular file of p_Size bytes (as it stood when opened) to its end.
 bool ReadBlocking(int p_Fd, std::size_t p_Size, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
 {
-    // One read of the whole file into storage of its size, then one that finds the end.
+    // One read of the whole file into storage of its size, then one that finds the end in the
+    // byte kept spare; a file that grew meanwhile is read on in chunks.
     p_Bytes.reserve(std::min(p_Size + 1, MAX_SONG_BYTES));
     while (p_Bytes.size() < MAX_SONG_BYTES) {
         const std::size_t l_Old = p_Bytes.size();
-        const std::size_t l_Room = std::max(CHUNK_BYTES, p_Bytes.capacity() - l_Old);
+        const std::size_t l_Room = p_Bytes.capacity() > l_Old ? p_Bytes.capacity() - l_Old : CHUNK_BYTES;
         p_Bytes.resize(l_Old + std::min(l_Room, MAX_SONG_BYTES - l_Old));
         const ssize_t l_Read = read(p_Fd, p_Bytes.data() + l_Old, p_Bytes.size() - l_Old);
         p_Bytes.resize(l_Old + (l_Read > 0 ? static_cast<std::size_t>(l_Read) : 0));

@@ -42,6 +42,18 @@ public:
         return song.Update(Tick(frame));
     }
 
+    // A run of blocks with nothing struck inside it, which a mixer may mix in one piece: one Step,
+    // then further Steps while no new beat has begun, p_MaxBlocks (at least 1) in all. Returns the
+    // blocks stepped; the next Step strikes the beat that ended the run.
+    template <class Hit> unsigned StepRun(Hit&& p_Hit, unsigned p_MaxBlocks)
+    {
+        Step(p_Hit);
+        unsigned l_Blocks = 1;
+        for (; l_Blocks < p_MaxBlocks && !song.cursorUpdated; ++l_Blocks)
+            Step(p_Hit);
+        return l_Blocks;
+    }
+
 private:
     // The clock's tick count at a frame: the millisecond the frame falls in.
     unsigned long Tick(unsigned long long p_Frame) const;

@@ -14,7 +14,6 @@
 
 #include <fmod.h>
 
-#include "DataDir.h"
 #include "OrgSong.h"
 #include "RenderOutput.h"
 #include "Resamplers.h"
@@ -43,7 +42,8 @@ const char* const USAGE =
     "  -v, --volume V      master volume, 0 to 1 (default 0.5, as the player starts)\n"
     "  -i, --interp NAME   resampling: nearest, linear (default, as the player), cubic, spline or\n"
     "                      sinc (band-limited: high notes without aliasing; this engine only)\n"
-    "  -d, --data DIR      folder holding melody/ and percussion/ (default: the installed data)\n"
+    "  -d, --data DIR      folder holding melody/ and percussion/ (default: the library's\n"
+    "                      built-in instruments, the same sounds as the installed data)\n"
     "  -q, --quiet         print nothing but errors\n"
     "  --version           the version\n"
     "  -h, --help          this text\n";
@@ -256,9 +256,7 @@ int main(int argc, char** argv)
                      "; name it .wav, .flac, .ogg or .raw, or give --format");
     }
 
-    l_Options.dataDir = l_DataDir.empty() ? FindDataDir(argv[0]) : l_DataDir;
-    if (l_Options.dataDir.empty())
-        return Fail("cannot find the instrument samples; point at them with --data DIR");
+    l_Options.dataDir = l_DataDir;
     if (l_Settings.quiet)
         tw_set_log_function(Silent, nullptr);
     else if (l_Output == "-")

@@ -16,8 +16,8 @@
 
 #include "OrgDevice.h"
 #include "OrgSong.h"
-#include "Sampler.h"
 #include "SongInput.h"
+#include "SongSamples.h"
 #include "SongStepper.h"
 
 namespace {
@@ -131,7 +131,7 @@ bool PrepareSong(const std::vector<std::uint8_t>& p_Bytes, const std::string& p_
                  const RenderOptions& p_Options, Org::OrgSong& p_Song, unsigned long& p_LengthMs,
                  std::string& p_Error)
 {
-    if (!SamplesPresent(p_Options.dataDir)) {
+    if (!p_Options.dataDir.empty() && !SamplesPresent(p_Options.dataDir)) {
         p_Error =
             "no instrument samples under '" + p_Options.dataDir + "' (expected melody/ and percussion/)";
         return false;
@@ -173,7 +173,7 @@ bool RenderToDescriptor(Org::OrgSong& p_Song, unsigned long p_LengthMs, int p_Fd
     }
     bool l_Written = true;
     {
-        Org::Sampler l_Sampler(p_Options.dataDir);
+        SongSamples l_Sampler(l_Song, p_Options.dataDir);
         l_Sampler.SetMasterVolume(p_Options.masterVolume);
 
         Org::SongStepper l_Stepper(p_Song, p_Options.sampleRate);

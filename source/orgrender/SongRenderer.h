@@ -18,7 +18,7 @@ class OrgSong;
 
 struct RenderOptions
 {
-    std::string dataDir;       // folder holding melody/ and percussion/
+    std::string dataDir;       // folder holding melody/ and percussion/; empty: the built-in ones
     int loops = 2;             // passes of the loop after the intro
     double seconds = 0.0;      // a fixed length instead of loops when above 0
     int sampleRate = 48000;    // output frames per second

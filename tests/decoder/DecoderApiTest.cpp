@@ -145,15 +145,17 @@ TEST(DecoderApi, SeekLandsOnABeatAndAHeldNoteSoundsFromIt)
     ASSERT_EQ(TW_OK, tw_song_seek_seconds(l_Song, 0.555));  // inside beat 5
     EXPECT_DOUBLE_EQ(0.5, tw_song_get_position_seconds(l_Song));
     ASSERT_EQ(480u, tw_song_read_float(l_Song, 48000, 480, l_Block.data()));
-    const double l_Held = Rms(l_Block);
-    EXPECT_GT(l_Held, 0.01);  // the note begun at beat 0 sounds at once
+    EXPECT_GT(Rms(l_Block), 0.01);  // the note begun at beat 0 sounds at once
+    // Levels are compared past the seeked voice's start ramp (a few ms): over the block's second half.
+    const auto l_SecondHalf = [&] { return std::vector<float>(l_Block.begin() + 480, l_Block.end()); };
+    const double l_Held = Rms(l_SecondHalf());
 
     // The same beat reached by playing gives the same level.
     tw_song* l_Played = Open(l_Image.Bytes());
     std::vector<float> l_Skip(2 * 24000);
     ASSERT_EQ(24000u, tw_song_read_float(l_Played, 48000, 24000, l_Skip.data()));
     ASSERT_EQ(480u, tw_song_read_float(l_Played, 48000, 480, l_Block.data()));
-    EXPECT_NEAR(l_Held, Rms(l_Block), 0.1 * l_Held);
+    EXPECT_NEAR(l_Held, Rms(l_SecondHalf()), 0.1 * l_Held);
     tw_song_close(l_Played);
 
     // Past the loop's end, a seek lands in the loop: 1.3 s is beat 13, the loop's beat 5.

@@ -17,7 +17,7 @@ namespace EngineTest {
 
 constexpr int kRate = 48000;
 // Frames over which the engine ramps every gain change, start and stop at kRate.
-constexpr unsigned kRampFrames = unsigned(kRate * SoundEngine::kRampSeconds + 0.5);
+constexpr unsigned kRampFrames = SoundEngine::RampFrames(kRate);
 
 // A fresh directory under the system's temporary directory, removed with its files on destruction.
 class TempDir

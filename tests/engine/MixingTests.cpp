@@ -92,7 +92,7 @@ TEST_F(Mixing, StepsFarAboveTheOutputRateWrapShortLoopsCorrectly)
     FMOD_CHANNEL* l_Short = engine.Play(Cycle(16, 0.5f));
     ASSERT_EQ(FMOD_Channel_SetFrequency(l_Short, 17.5f * kRate), FMOD_OK);
     engine.Render(50);
-    EXPECT_NEAR(MeasureFrequency(engine.Mixed().Channel(0, 24000), kRate), 4500.0, 1.0);
+    EXPECT_NEAR(MeasureFrequency(engine.Mixed().Channel(0, 24000 + kRampFrames), kRate), 4500.0, 1.0);
 }
 
 TEST_F(Mixing, MonoPanKeepsConstantPowerAndClampsBeyondTheEnds)
@@ -108,7 +108,7 @@ TEST_F(Mixing, MonoPanKeepsConstantPowerAndClampsBeyondTheEnds)
     const Stereo l_Mix = engine.Mixed();
     for (std::size_t l_Case = 0; l_Case < 6; ++l_Case) {
         const double l_Angle = (std::min(l_Pans[l_Case], 1.0f) + 1.0) * kPi / 4.0;
-        const std::size_t l_Frame = l_Case * 480 + 100;
+        const std::size_t l_Frame = l_Case * 480 + kRampFrames + 4;
         EXPECT_NEAR(l_Mix.Left(l_Frame), 0.5 * std::cos(l_Angle) * kFullScale, 1.0)
             << "pan " << l_Pans[l_Case];
         EXPECT_NEAR(l_Mix.Right(l_Frame), 0.5 * std::sin(l_Angle) * kFullScale, 1.0)

@@ -125,11 +125,23 @@ inline int KernelResampler(FMOD_DSP_RESAMPLER p_Resampler)
     return p_Resampler == FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC ? RESAMPLE_SINC : int(p_Resampler);
 }
 
-// Length of every gain ramp and fade-out. A smoothstep ramp's spectrum falls 18 dB per octave
-// beyond 1/length. On a 500 Hz sine, a note change in mid-cycle leaves above 5 kHz a little more
-// than the held tone's own floor with a 1 ms ramp, and less with 2 ms; 3 ms gains little more and
-// would only blunt drum attacks and keep a stopped voice sounding longer.
-constexpr double kRampSeconds = 0.002;
+// Length of every gain ramp and fade-out: the longest power of two frames within kRampLongest,
+// which is 2 to 3 ms at the usual rates (128 frames at 44.1 and 48 kHz, 64 at 32 kHz) and never
+// under 1.5 ms. A smoothstep ramp's spectrum falls 18 dB per octave beyond 1/length. On a 500 Hz
+// sine, a note change in mid-cycle leaves above 5 kHz a little more than the held tone's own floor
+// with a 1 ms ramp, and less with 2 ms; longer would only blunt drum attacks and keep a stopped
+// voice sounding longer. A power of two makes every ramp position k / length an exact float, so
+// a ramp sounds the same however the mix is cut into blocks: one long block or many short ones
+// give the same samples.
+constexpr double kRampLongest = 0.003;
+constexpr unsigned RampFrames(int p_Rate)
+{
+    const double l_Longest = p_Rate * kRampLongest;
+    unsigned l_Frames = 1;
+    while (2.0 * l_Frames <= l_Longest)
+        l_Frames *= 2;
+    return l_Frames;
+}
 
 struct System
 {

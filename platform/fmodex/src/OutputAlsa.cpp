@@ -1,6 +1,7 @@
 // The ALSA output: the PCM device named in Init's FMOD_LINUX_EXTRADRIVERDATA (else "default"),
 // 16-bit interleaved, with a buffer of about 20 ms so that a change to a voice is heard within the
 // engine's latency goal of 30 ms.
+#include "LazyLibrary.h"
 #include "Output.h"
 
 #include "fmodlinux.h"
@@ -24,6 +25,37 @@ constexpr unsigned kDeviceLatencyMicroseconds = 20000;
 // waiting on a sound server. A working device opens within milliseconds.
 constexpr auto kOpenTimeout = std::chrono::seconds(2);
 
+// alsa-lib, opened when the first ALSA output opens: a program that never plays in real time
+// never loads it.
+// clang-format off
+#define TW_ALSA_FUNCTIONS(X)                                                                \
+    X(snd_lib_error_set_handler) X(snd_pcm_open) X(snd_pcm_nonblock) X(snd_pcm_set_params) \
+    X(snd_pcm_get_params) X(snd_pcm_writei) X(snd_pcm_recover) X(snd_pcm_avail)             \
+    X(snd_pcm_drop) X(snd_pcm_close)
+// clang-format on
+
+struct AlsaApi
+{
+    TW_ALSA_FUNCTIONS(TW_LAZY_MEMBER)
+};
+
+bool FindAlsa(void* p_Library, AlsaApi& p_Table)
+{
+    bool l_Found = p_Library != nullptr;
+    TW_ALSA_FUNCTIONS(TW_LAZY_FIND)
+    return l_Found;
+}
+
+// Null when the system has no alsa-lib.
+const AlsaApi* Alsa()
+{
+    static const AlsaApi* const s_Api = [] {
+        static AlsaApi s_Table;
+        return FindAlsa(OpenLibrary("libasound.so.2"), s_Table) ? &s_Table : nullptr;
+    }();
+    return s_Api;
+}
+
 // While the device opens, alsa-lib's own lines on standard error are held back: a device that
 // cannot open is reported once, as FMOD_ERR_OUTPUT_INIT from Init.
 void IgnoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
@@ -31,8 +63,8 @@ void IgnoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
 class QuietAlsa
 {
 public:
-    QuietAlsa() { snd_lib_error_set_handler(&IgnoreAlsaMessage); }
-    ~QuietAlsa() { snd_lib_error_set_handler(nullptr); }
+    QuietAlsa() { Alsa()->snd_lib_error_set_handler(&IgnoreAlsaMessage); }
+    ~QuietAlsa() { Alsa()->snd_lib_error_set_handler(nullptr); }
     QuietAlsa(const QuietAlsa&) = delete;
     QuietAlsa& operator=(const QuietAlsa&) = delete;
 };
@@ -58,24 +90,24 @@ struct OpenAttempt
             const QuietAlsa l_Quiet;
             // Opened non-blocking so that a busy device fails at once; writes block from then on,
             // which paces the engine's thread on a real device.
-            if (snd_pcm_open(&l_Pcm, p_Device.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) {
+            if (Alsa()->snd_pcm_open(&l_Pcm, p_Device.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) {
                 l_Pcm = nullptr;
-            } else if (snd_pcm_nonblock(l_Pcm, 0) < 0 ||
-                       snd_pcm_set_params(l_Pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED,
-                                          unsigned(p_Format.channels), unsigned(p_Format.rate), 1,
-                                          kDeviceLatencyMicroseconds) < 0) {
-                snd_pcm_close(l_Pcm);
+            } else if (Alsa()->snd_pcm_nonblock(l_Pcm, 0) < 0 ||
+                       Alsa()->snd_pcm_set_params(l_Pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED,
+                                                  unsigned(p_Format.channels), unsigned(p_Format.rate), 1,
+                                                  kDeviceLatencyMicroseconds) < 0) {
+                Alsa()->snd_pcm_close(l_Pcm);
                 l_Pcm = nullptr;
             } else {
                 snd_pcm_uframes_t l_Period = 0;
-                if (snd_pcm_get_params(l_Pcm, &l_BufferSize, &l_Period) < 0)
+                if (Alsa()->snd_pcm_get_params(l_Pcm, &l_BufferSize, &l_Period) < 0)
                     l_BufferSize = 0;
             }
         }
         std::lock_guard<std::mutex> l_Lock(p_Attempt->lock);
         if (p_Attempt->abandoned) {
             if (l_Pcm != nullptr)
-                snd_pcm_close(l_Pcm);
+                Alsa()->snd_pcm_close(l_Pcm);
             return;
         }
         p_Attempt->pcm = l_Pcm;
@@ -102,6 +134,8 @@ public:
 
     bool Open(const OutputFormat& p_Format, void* p_DriverData) override
     {
+        if (Alsa() == nullptr)
+            return false;
         const auto l_Attempt = std::make_shared<OpenAttempt>();
         try {
             std::thread(&OpenAttempt::Run, l_Attempt, p_Format, DeviceName(p_DriverData)).detach();
@@ -127,11 +161,11 @@ public:
     void Write(const std::int16_t* p_Frames, unsigned p_Count) override
     {
         while (p_Count > 0 && !broken) {
-            snd_pcm_sframes_t l_Written = snd_pcm_writei(pcm, p_Frames, p_Count);
+            snd_pcm_sframes_t l_Written = Alsa()->snd_pcm_writei(pcm, p_Frames, p_Count);
             if (l_Written < 0) {
                 // An underrun or a suspend is recovered silently; anything else leaves the device
                 // mute for the rest of the run while the engine carries on mixing.
-                if (snd_pcm_recover(pcm, int(l_Written), 1) < 0)
+                if (Alsa()->snd_pcm_recover(pcm, int(l_Written), 1) < 0)
                     broken = true;
                 continue;
             }
@@ -146,7 +180,7 @@ public:
     {
         if (pcm == nullptr || broken)
             return 0;
-        const snd_pcm_sframes_t l_Free = snd_pcm_avail(pcm);
+        const snd_pcm_sframes_t l_Free = Alsa()->snd_pcm_avail(pcm);
         if (l_Free < 0 || snd_pcm_uframes_t(l_Free) >= buffersize)
             return 0;
         return unsigned(buffersize - snd_pcm_uframes_t(l_Free));
@@ -155,8 +189,8 @@ public:
     void Close() override
     {
         if (pcm != nullptr) {
-            snd_pcm_drop(pcm);
-            snd_pcm_close(pcm);
+            Alsa()->snd_pcm_drop(pcm);
+            Alsa()->snd_pcm_close(pcm);
         }
         pcm = nullptr;
     }

@@ -1,4 +1,6 @@
-// The WAV writer output: the mix goes into a 16-bit PCM WAV file through libsndfile. Blocks are
+// The WAV writer output: the mix goes into a 16-bit PCM WAV file (a plain 44-byte header and
+// little-endian frames, written here rather than through a library that every program linking the
+// engine would then load at start-up). Blocks are
 // gathered and written out DSP-buffer-count blocks at a time (SetDSPBufferSize's second number),
 // each time with the header brought up to date, so the file is always a valid WAV of what has
 // been written out so far; Close writes the rest. Writing every 1 ms block on its own would cost
@@ -7,11 +9,12 @@
 // disk or a file-size limit is reported instead of leaving a cut file behind as a success.
 #include "Output.h"
 
-#include <sndfile.h>
 #include <sys/stat.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -19,6 +22,13 @@ namespace SoundEngine {
 namespace {
 
 constexpr const char* kDefaultFileName = "fmodoutput.wav";
+constexpr unsigned kHeaderBytes = 44;
+
+void PutLittleEndian(unsigned char* p_At, std::uint32_t p_Value, int p_Bytes)
+{
+    for (int l_Byte = 0; l_Byte < p_Bytes; ++l_Byte)
+        p_At[l_Byte] = static_cast<unsigned char>(p_Value >> (8 * l_Byte));
+}
 
 class WavWriterOutput final : public Output
 {
@@ -29,25 +39,28 @@ public:
     {
         const char* l_Path =
             p_DriverData != nullptr ? static_cast<const char*>(p_DriverData) : kDefaultFileName;
-        SF_INFO l_Info = {};
-        l_Info.samplerate = p_Format.rate;
-        l_Info.channels = p_Format.channels;
-        l_Info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-        errno = 0;
-        file = sf_open(l_Path, SFM_WRITE, &l_Info);
-        if (file == nullptr) {
-            // libsndfile refuses a pipe without a system error: a WAV header must be written back.
-            struct stat l_Stat = {};
-            if (errno == 0 && stat(l_Path, &l_Stat) == 0 && S_ISFIFO(l_Stat.st_mode))
-                errno = ESPIPE;
+        // A pipe cannot take the header written back at the end (and opening one with no reader
+        // would wait for ever).
+        struct stat l_Stat = {};
+        if (stat(l_Path, &l_Stat) == 0 && S_ISFIFO(l_Stat.st_mode)) {
+            errno = ESPIPE;
             Fail();
             return false;
         }
+        errno = 0;
+        file = std::fopen(l_Path, "wb");
+        if (file == nullptr) {
+            Fail();
+            return false;
+        }
+        rate = unsigned(p_Format.rate);
         channels = unsigned(p_Format.channels);
         capacity = p_Format.blockframes * (p_Format.blockcount > 0 ? p_Format.blockcount : 1);
         pending.assign(std::size_t(capacity) * channels, 0);  // allocated here, never while mixing
         held = 0;
-        return true;
+        written = 0;
+        WriteHeader();
+        return failure.load() == 0;
     }
 
     void Write(const std::int16_t* p_Frames, unsigned p_Count) override
@@ -70,7 +83,7 @@ public:
             return;
         Flush();
         errno = 0;
-        if (sf_close(file) != 0)
+        if (std::fclose(file) != 0)
             Fail();
         file = nullptr;
     }
@@ -83,14 +96,57 @@ private:
         if (held == 0 || failure.load() != 0)
             return;
         errno = 0;
-        if (sf_writef_short(file, pending.data(), held) != sf_count_t(held))
+        const std::size_t l_Samples = std::size_t(held) * channels;
+        bool l_Done = true;
+        if (IsLittleEndian()) {
+            l_Done = std::fwrite(pending.data(), sizeof(std::int16_t), l_Samples, file) == l_Samples;
+        } else {
+            for (std::size_t l_Index = 0; l_Index < l_Samples && l_Done; ++l_Index) {
+                unsigned char l_Bytes[2];
+                PutLittleEndian(l_Bytes, std::uint16_t(pending[l_Index]), 2);
+                l_Done = std::fwrite(l_Bytes, 1, 2, file) == 2;
+            }
+        }
+        if (!l_Done) {
             Fail();
+            return;
+        }
+        written += std::uint64_t(held) * channels * 2;
         held = 0;
-        // The header is brought up to date by a seek and a write; libsndfile reports neither, so
-        // its error state tells.
+        WriteHeader();
+    }
+
+    static bool IsLittleEndian()
+    {
+        const std::uint16_t l_One = 1;
+        unsigned char l_First = 0;
+        std::memcpy(&l_First, &l_One, 1);
+        return l_First == 1;
+    }
+
+    // The header for what has been written so far, then back to the end; flushed, so that a
+    // full disk or a file-size limit shows now. Sizes past 4 GiB are held at the format's limit.
+    void WriteHeader()
+    {
+        const std::uint32_t l_Data =
+            written > 0xFFFFFFFFu - kHeaderBytes ? 0xFFFFFFFFu - kHeaderBytes : std::uint32_t(written);
+        unsigned char l_Header[kHeaderBytes];
+        std::memcpy(l_Header, "RIFF", 4);
+        PutLittleEndian(l_Header + 4, l_Data + kHeaderBytes - 8, 4);
+        std::memcpy(l_Header + 8, "WAVEfmt ", 8);
+        PutLittleEndian(l_Header + 16, 16, 4);  // the format chunk's size
+        PutLittleEndian(l_Header + 20, 1, 2);   // integer PCM
+        PutLittleEndian(l_Header + 22, channels, 2);
+        PutLittleEndian(l_Header + 24, rate, 4);
+        PutLittleEndian(l_Header + 28, rate * channels * 2, 4);  // bytes per second
+        PutLittleEndian(l_Header + 32, channels * 2, 2);         // bytes per frame
+        PutLittleEndian(l_Header + 34, 16, 2);                   // bits per sample
+        std::memcpy(l_Header + 36, "data", 4);
+        PutLittleEndian(l_Header + 40, l_Data, 4);
         errno = 0;
-        sf_command(file, SFC_UPDATE_HEADER_NOW, nullptr, 0);
-        if (failure.load() == 0 && sf_error(file) != SF_ERR_NO_ERROR)
+        if (std::fseek(file, 0, SEEK_SET) != 0 ||
+            std::fwrite(l_Header, 1, kHeaderBytes, file) != kHeaderBytes ||
+            std::fseek(file, 0, SEEK_END) != 0 || std::fflush(file) != 0)
             Fail();
     }
 
@@ -101,8 +157,10 @@ private:
         failure.compare_exchange_strong(l_Expected, errno != 0 ? errno : EIO);
     }
 
-    SNDFILE* file = nullptr;
+    std::FILE* file = nullptr;
     unsigned channels = 2;
+    unsigned rate = 48000;
+    std::uint64_t written = 0;  // bytes of frames in the file
     unsigned capacity = 1;
     unsigned held = 0;
     std::vector<std::int16_t> pending;

@@ -1,16 +1,13 @@
 #include "SoundLoader.h"
+
+#include "LazyLibrary.h"
 #include "SoundLayout.h"
 
 #include <sndfile.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <memory>
-#include <new>
 
 namespace SoundEngine {
 namespace {
@@ -34,6 +31,37 @@ int BytesPerSample(int p_Format)
     }
 }
 
+// libsndfile, opened the first time a sample file is read: the built-in instruments, in memory,
+// never need it.
+#define TW_SNDFILE_FUNCTIONS(X) X(sf_open) X(sf_close) X(sf_error) X(sf_command) X(sf_readf_float)
+
+struct SndFileApi
+{
+    TW_SNDFILE_FUNCTIONS(TW_LAZY_MEMBER)
+};
+
+bool FindSndFile(void* p_Library, SndFileApi& p_Table)
+{
+    bool l_Found = p_Library != nullptr;
+    TW_SNDFILE_FUNCTIONS(TW_LAZY_FIND)
+    return l_Found;
+}
+
+// Null when the system has no libsndfile.
+const SndFileApi* SndFile()
+{
+#ifdef _WIN32
+    constexpr const char* kName = "libsndfile-1.dll";
+#else
+    constexpr const char* kName = "libsndfile.so.1";
+#endif
+    static const SndFileApi* const s_Api = [] {
+        static SndFileApi s_Table;
+        return FindSndFile(OpenLibrary(kName), s_Table) ? &s_Table : nullptr;
+    }();
+    return s_Api;
+}
+
 FMOD_RESULT OpenFailure(const char* p_Path)
 {
     struct stat l_Status;
@@ -41,20 +69,20 @@ FMOD_RESULT OpenFailure(const char* p_Path)
         return (errno == ENOENT || errno == ENOTDIR) ? FMOD_ERR_FILE_NOTFOUND : FMOD_ERR_FILE_BAD;
     if (!S_ISREG(l_Status.st_mode))
         return FMOD_ERR_FILE_BAD;
-    return sf_error(nullptr) == SF_ERR_SYSTEM ? FMOD_ERR_FILE_BAD : FMOD_ERR_FORMAT;
+    return SndFile()->sf_error(nullptr) == SF_ERR_SYSTEM ? FMOD_ERR_FILE_BAD : FMOD_ERR_FORMAT;
 }
 
-class SndFile
+class OpenFile
 {
 public:
-    explicit SndFile(SNDFILE* p_File) : file(p_File) {}
-    ~SndFile()
+    explicit OpenFile(SNDFILE* p_File) : file(p_File) {}
+    ~OpenFile()
     {
         if (file != nullptr)
-            sf_close(file);
+            SndFile()->sf_close(file);
     }
-    SndFile(const SndFile&) = delete;
-    SndFile& operator=(const SndFile&) = delete;
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
     SNDFILE* file;
 };
 
@@ -64,8 +92,11 @@ public:
 FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, bool p_Octaves,
                       std::shared_ptr<const SoundData>& p_Data)
 {
+    const SndFileApi* l_Api = SndFile();
+    if (l_Api == nullptr)
+        return FMOD_ERR_FILE_BAD;
     SF_INFO l_Info = {};
-    SndFile l_File(sf_open(p_Path, SFM_READ, &l_Info));
+    OpenFile l_File(l_Api->sf_open(p_Path, SFM_READ, &l_Info));
     if (l_File.file == nullptr)
         return OpenFailure(p_Path);
 
@@ -77,11 +108,13 @@ FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, bool p_Octaves,
         return FMOD_ERR_FORMAT;
 
     // Integer encodings come out scaled to -1 .. 1 (full negative scale is exactly -1).
-    sf_command(l_File.file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
+    l_Api->sf_command(l_File.file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
     const SampleFormat l_Format = {unsigned(l_Info.frames), l_Info.channels, l_Info.samplerate, l_Bytes};
     return LayOutSound(
         l_Format, p_Loop, p_Octaves,
-        [&](float* p_Out) { return sf_readf_float(l_File.file, p_Out, l_Info.frames) == l_Info.frames; },
+        [&](float* p_Out) {
+            return l_Api->sf_readf_float(l_File.file, p_Out, l_Info.frames) == l_Info.frames;
+        },
         p_Data);
 }
 

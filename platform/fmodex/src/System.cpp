@@ -6,8 +6,8 @@
 #include "Registry.h"
 #include "Voices.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 
 namespace SoundEngine {
@@ -54,7 +54,7 @@ FMOD_RESULT InitSystem(System& p_System, int p_MaxChannels, void* p_DriverData)
         return FMOD_ERR_MEMORY;
     }
     p_System.master.volume = 1.0f;
-    p_System.rampframes = unsigned(std::max(1L, std::lround(l_Config.rate * kRampSeconds)));
+    p_System.rampframes = RampFrames(l_Config.rate);
 
     FMOD_RESULT l_Result = FMOD_OK;
     const OutputFormat l_Format = {l_Config.rate, 2, l_BlockFrames, unsigned(l_Config.blockcount)};

@@ -1,0 +1,48 @@
+// Libraries of the system that the engine opens the first time it needs them instead of linking
+// them: every linked library costs each program that starts with the engine milliseconds of
+// dynamic loading, and most runs need few of them (an offline render needs no ALSA; the built-in
+// instruments need no libsndfile).
+#ifndef TUNEWRIGHT_SOUND_LAZYLIBRARY_H
+#define TUNEWRIGHT_SOUND_LAZYLIBRARY_H
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace SoundEngine {
+
+// The library of that run-time name, or null when the system has none; never closed.
+inline void* OpenLibrary(const char* p_Name)
+{
+#ifdef _WIN32
+    return reinterpret_cast<void*>(LoadLibraryA(p_Name));
+#else
+    return dlopen(p_Name, RTLD_NOW | RTLD_LOCAL);
+#endif
+}
+
+// Points p_Function at the library's function of that name; false when it has none.
+template <class Function> bool FindFunction(void* p_Library, const char* p_Name, Function& p_Function)
+{
+#ifdef _WIN32
+    p_Function = reinterpret_cast<Function>(GetProcAddress(static_cast<HMODULE>(p_Library), p_Name));
+#else
+    p_Function = reinterpret_cast<Function>(dlsym(p_Library, p_Name));
+#endif
+    return p_Function != nullptr;
+}
+
+}  // namespace SoundEngine
+
+// A table of a library's functions has one member per function, named and typed as the function:
+//   #define MY_FUNCTIONS(X) X(foo_open) X(foo_close)
+//   struct MyApi { MY_FUNCTIONS(TW_LAZY_MEMBER) };
+// and is filled, all or nothing, by
+//   bool l_Found = true; MY_FUNCTIONS(TW_LAZY_FIND)   (with p_Library and p_Table in scope).
+#define TW_LAZY_MEMBER(p_Name) decltype(&::p_Name) p_Name = nullptr;
+#define TW_LAZY_FIND(p_Name)                                                                                 \
+    l_Found = SoundEngine::FindFunction(p_Library, #p_Name, p_Table.p_Name) && l_Found;
+
+#endif

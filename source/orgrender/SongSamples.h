@@ -1,0 +1,32 @@
+#ifndef TUNEWRIGHT_SONGSAMPLES_H
+#define TUNEWRIGHT_SONGSAMPLES_H
+
+// The renderer's sampler: the note rules of Org::Sampler on the process's engine, over only the
+// sounds one song's tracks can select, read from the sample files under a data folder, or with no
+// folder taken from the library's built-in instruments (the same sounds, already in memory). A
+// short render so reads a few files, or none, instead of all 112.
+#include <fmod.h>
+
+#include <string>
+
+#include "OrgSong.h"
+#include "SamplerRules.h"
+
+class SongSamples
+{
+public:
+    // p_DataDir empty: the built-in instruments.
+    SongSamples(const Org::OrgSong& p_Song, const std::string& p_DataDir);
+
+    void SetMasterVolume(float p_Volume);
+    bool HitNote(const Org::SampleData& p_Hit);
+
+private:
+    FMOD_SOUND* melodysamples[Org::SamplerRules::MELODY_SAMPLES] = {};
+    FMOD_SOUND* percussionsamples[Org::SamplerRules::PERCUSSION_SAMPLES] = {};
+    FMOD_SOUND* channelsample[Org::SamplerRules::TRACKS] = {};
+    FMOD_CHANNEL* channelindex[Org::SamplerRules::TRACKS] = {};
+    unsigned int pitch[Org::SamplerRules::NOTES] = {};
+};
+
+#endif
