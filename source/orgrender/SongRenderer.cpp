@@ -173,7 +173,7 @@ bool RenderToDescriptor(Org::OrgSong& p_Song, unsigned long p_LengthMs, int p_Fd
     }
     bool l_Written = true;
     {
-        SongSamples l_Sampler(l_Song, p_Options.dataDir);
+        SongSamples l_Sampler(p_Song, p_Options.dataDir);
         l_Sampler.SetMasterVolume(p_Options.masterVolume);
 
         Org::SongStepper l_Stepper(p_Song, p_Options.sampleRate);
