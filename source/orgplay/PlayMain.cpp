@@ -13,6 +13,7 @@
 #include <tunewright/tunewright.h>
 
 #include "DataDir.h"
+#include "NumberArgument.h"
 #include "OrgSong.h"
 #include "Resamplers.h"
 #include "Sampler.h"
@@ -87,16 +88,6 @@ void Complain(const std::string& p_Message)
     if (g_Terminal != nullptr)
         g_Terminal->ClearStatus();
     std::fprintf(stderr, "tunewright-play: %s\n", p_Message.c_str());
-}
-
-bool ParseNumber(const char* p_Text, double p_Min, double p_Max, double& p_Value)
-{
-    char* l_End = nullptr;
-    const double l_Value = std::strtod(p_Text, &l_End);
-    if (l_End == p_Text || *l_End != '\0' || !(l_Value >= p_Min && l_Value <= p_Max))
-        return false;
-    p_Value = l_Value;
-    return true;
 }
 
 // Reads the command line into p_Options; returns an exit status to end with, or -1 to play.

@@ -14,6 +14,7 @@
 
 #include <fmod.h>
 
+#include "NumberArgument.h"
 #include "OrgSong.h"
 #include "RenderOutput.h"
 #include "Resamplers.h"
@@ -69,16 +70,6 @@ int Usage(const std::string& p_Message)
 {
     std::fprintf(stderr, "tunewright-render: %s\n%s", p_Message.c_str(), USAGE);
     return 2;
-}
-
-bool ParseNumber(const char* p_Text, double p_Min, double p_Max, double& p_Value)
-{
-    char* l_End = nullptr;
-    const double l_Value = std::strtod(p_Text, &l_End);
-    if (l_End == p_Text || *l_End != '\0' || !(l_Value >= p_Min && l_Value <= p_Max))
-        return false;
-    p_Value = l_Value;
-    return true;
 }
 
 // A progress bar is on the terminal's line, unfinished.
