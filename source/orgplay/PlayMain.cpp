@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
-
 #include <tunewright/tunewright.h>
 
 #include "DataDir.h"
@@ -166,14 +164,6 @@ std::string AsClause(std::string p_Sentence)
     return p_Sentence;
 }
 
-// True when p_Dir has the sampler's folders (FindDataDir looks for the same in the folders it tries).
-bool HasSampleFolders(const std::string& p_Dir)
-{
-    struct stat l_Info;
-    return stat((p_Dir + "/melody/melody0.wav").c_str(), &l_Info) == 0 &&
-           stat((p_Dir + "/percussion").c_str(), &l_Info) == 0 && S_ISDIR(l_Info.st_mode);
-}
-
 // Reads a song for playing; false, with one line said, when it cannot be played.
 bool LoadSong(const std::string& p_Path, const PlayOptions& p_Options, Org::OrgSong& p_Song)
 {
@@ -302,7 +292,7 @@ int main(int argc, char** argv)
         return l_Status;
 
     const std::string l_DataDir = l_Options.dataDir.empty() ? FindDataDir(argv[0]) : l_Options.dataDir;
-    if (l_DataDir.empty() || !HasSampleFolders(l_DataDir)) {
+    if (l_DataDir.empty() || !HasSamples(l_DataDir)) {
         Complain(l_Options.dataDir.empty()
                      ? "cannot find the instrument samples; point at them with --data DIR"
                      : "no instrument samples under '" + l_Options.dataDir +

@@ -14,11 +14,15 @@ bool IsDirectory(const std::string& p_Path)
     return stat(p_Path.c_str(), &l_Info) == 0 && S_ISDIR(l_Info.st_mode);
 }
 
+}  // namespace
+
 bool HasSamples(const std::string& p_Dir)
 {
     struct stat l_Info;
     return stat((p_Dir + "/melody/melody0.wav").c_str(), &l_Info) == 0 && IsDirectory(p_Dir + "/percussion");
 }
+
+namespace {
 
 std::string ProgramDir(const char* p_Argv0)
 {

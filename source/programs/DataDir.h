@@ -8,6 +8,9 @@
 // Empty when none of them has the samples.
 std::string FindDataDir(const char* p_Argv0);
 
+// True when p_Dir holds the instrument samples: melody/ with its first sample, and percussion/.
+bool HasSamples(const std::string& p_Dir);
+
 // True when p_Dir has a "gfx" or a "melody" folder: a folder the player can run in as it is.
 bool HasDataFolders(const std::string& p_Dir);
 
