@@ -22,15 +22,8 @@ step() { printf '\n==== %s\n' "$*"; }
 l_XvfbPid=""
 cleanup() { [ -n "$l_XvfbPid" ] && kill "$l_XvfbPid" 2>/dev/null || true; }
 trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then
-  for l_Number in $(seq 90 99); do
-    [ -e "/tmp/.X11-unix/X$l_Number" ] || [ -e "/tmp/.X$l_Number-lock" ] || break
-  done
-  Xvfb ":$l_Number" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-  l_XvfbPid=$!
-  export DISPLAY=":$l_Number"
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$l_Number" ] && break; sleep 0.1; done
-fi
+. scripts/xvfb.sh
+start_xvfb 90 99
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"

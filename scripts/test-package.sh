@@ -65,15 +65,8 @@ echo "installed renderer: $(soxi -d "$l_Temp/render.wav") of sound, RMS $l_Rms"
 awk -v r="$l_Rms" 'BEGIN { exit !(r > 0.01) }' || fail "the render is silent"
 
 # The player, started from /, draws the theme and sounds the song; asked to quit, it ends with 0.
-if [ -z "${DISPLAY:-}" ]; then
-  for l_Number in $(seq 80 89); do
-    [ -e "/tmp/.X11-unix/X$l_Number" ] || [ -e "/tmp/.X$l_Number-lock" ] || break
-  done
-  Xvfb ":$l_Number" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-  l_XvfbPid=$!
-  export DISPLAY=":$l_Number"
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$l_Number" ] && break; sleep 0.1; done
-fi
+. scripts/xvfb.sh
+start_xvfb 80 89
 mkdir "$l_Temp/home"
 printf 'pcm.!default { type file; slave.pcm "null"; file "%s"; format "raw" }\n' "$l_Temp/capture.raw" \
   >"$l_Temp/home/.asoundrc"
