@@ -2,6 +2,7 @@
 # One entry point for a fresh Debian 12 machine: installs what is missing, builds, and then
 #   ./tunewright.sh play [SONG]   plays a bundled song (or SONG) in the player
 #   ./tunewright.sh test          builds and runs every test (as CI does)
+#   ./tunewright.sh windows       cross-builds build/windows/tunewright-win32.zip
 set -euo pipefail
 l_StartDir="$PWD"
 cd "$(dirname "$0")"
@@ -24,8 +25,11 @@ case "$l_Job" in
     scripts/install-deps.sh
     exec scripts/run-tests.sh
     ;;
+  windows)
+    exec scripts/build-windows.sh i686
+    ;;
   *)
-    echo "usage: ./tunewright.sh play [SONG.org] | ./tunewright.sh test" >&2
+    echo "usage: ./tunewright.sh play [SONG.org] | ./tunewright.sh test | ./tunewright.sh windows" >&2
     exit 2
     ;;
 esac

@@ -45,6 +45,10 @@ void RemovePartialAndExit(int p_Signal)
 // SIGXFSZ ignored, where the write then fails and is reported) stays ignored.
 void RemovePartialOnSignals()
 {
+#ifdef _WIN32
+    for (int l_Signal : {SIGINT, SIGTERM})
+        std::signal(l_Signal, RemovePartialAndExit);
+#else
     for (int l_Signal : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) {
         struct sigaction l_Old = {};
         if (sigaction(l_Signal, nullptr, &l_Old) == 0 && l_Old.sa_handler == SIG_IGN)
@@ -54,6 +58,7 @@ void RemovePartialOnSignals()
         sigemptyset(&l_New.sa_mask);
         sigaction(l_Signal, &l_New, nullptr);
     }
+#endif
 }
 
 int Fail(const std::string& p_Message)
@@ -79,7 +84,11 @@ std::string DefaultOutput(const std::string& p_Song)
 {
     if (p_Song == "-")
         return "song.wav";
+#ifdef _WIN32
+    std::string l_Name = p_Song.substr(p_Song.find_last_of("/\\:") + 1);
+#else
     std::string l_Name = p_Song.substr(p_Song.find_last_of('/') + 1);
+#endif
     const std::size_t l_Dot = l_Name.rfind('.');
     if (l_Dot != std::string::npos && l_Dot > 0)
         l_Name.erase(l_Dot);

@@ -5,9 +5,17 @@ using namespace SoundEngine;
 
 namespace {
 
+// The platform's sound device, which AUTODETECT picks; the other platform's device is unsupported.
+#ifdef _WIN32
+constexpr FMOD_OUTPUTTYPE kDeviceOutput = FMOD_OUTPUTTYPE_WINMM;
+constexpr FMOD_OUTPUTTYPE kOtherDeviceOutput = FMOD_OUTPUTTYPE_ALSA;
+#else
+constexpr FMOD_OUTPUTTYPE kDeviceOutput = FMOD_OUTPUTTYPE_ALSA;
+constexpr FMOD_OUTPUTTYPE kOtherDeviceOutput = FMOD_OUTPUTTYPE_WINMM;
+#endif
+
 // Runs p_Change on the configuration of a valid system that is not initialised yet.
-template <class Change>
-FMOD_RESULT ChangeConfig(FMOD_SYSTEM* p_Handle, Change&& p_Change)
+template <class Change> FMOD_RESULT ChangeConfig(FMOD_SYSTEM* p_Handle, Change&& p_Change)
 {
     auto l_Api = LockApi();
     System* l_System = nullptr;
@@ -19,7 +27,7 @@ FMOD_RESULT ChangeConfig(FMOD_SYSTEM* p_Handle, Change&& p_Change)
     return p_Change(l_System->config);
 }
 
-}
+}  // namespace
 
 extern "C" {
 
@@ -27,27 +35,29 @@ FMOD_RESULT F_API FMOD_System_SetOutput(FMOD_SYSTEM* system, FMOD_OUTPUTTYPE out
 {
     return ChangeConfig(system, [output](Config& p_Config) {
         switch (output) {
-            case FMOD_OUTPUTTYPE_AUTODETECT:
-            case FMOD_OUTPUTTYPE_ALSA:
-                p_Config.output = FMOD_OUTPUTTYPE_ALSA;
-                return FMOD_OK;
-            case FMOD_OUTPUTTYPE_NOSOUND:
-            case FMOD_OUTPUTTYPE_WAVWRITER:
-            case FMOD_OUTPUTTYPE_NOSOUND_NRT:
-            case FMOD_OUTPUTTYPE_WAVWRITER_NRT:
-                p_Config.output = output;
-                return FMOD_OK;
-            case FMOD_OUTPUTTYPE_UNKNOWN:
-            case FMOD_OUTPUTTYPE_DSOUND:
-            case FMOD_OUTPUTTYPE_WINMM:
-            case FMOD_OUTPUTTYPE_OPENAL:
-            case FMOD_OUTPUTTYPE_WASAPI:
-            case FMOD_OUTPUTTYPE_ASIO:
-            case FMOD_OUTPUTTYPE_OSS:
-            case FMOD_OUTPUTTYPE_ESD:
-                return FMOD_ERR_UNSUPPORTED;
-            default:
-                return FMOD_ERR_INVALID_PARAM;
+        case FMOD_OUTPUTTYPE_AUTODETECT:
+            p_Config.output = kDeviceOutput;
+            return FMOD_OK;
+        case kDeviceOutput:
+            p_Config.output = output;
+            return FMOD_OK;
+        case FMOD_OUTPUTTYPE_NOSOUND:
+        case FMOD_OUTPUTTYPE_WAVWRITER:
+        case FMOD_OUTPUTTYPE_NOSOUND_NRT:
+        case FMOD_OUTPUTTYPE_WAVWRITER_NRT:
+            p_Config.output = output;
+            return FMOD_OK;
+        case FMOD_OUTPUTTYPE_UNKNOWN:
+        case FMOD_OUTPUTTYPE_DSOUND:
+        case kOtherDeviceOutput:
+        case FMOD_OUTPUTTYPE_OPENAL:
+        case FMOD_OUTPUTTYPE_WASAPI:
+        case FMOD_OUTPUTTYPE_ASIO:
+        case FMOD_OUTPUTTYPE_OSS:
+        case FMOD_OUTPUTTYPE_ESD:
+            return FMOD_ERR_UNSUPPORTED;
+        default:
+            return FMOD_ERR_INVALID_PARAM;
         }
     });
 }
@@ -58,9 +68,9 @@ FMOD_RESULT F_API FMOD_System_SetSoftwareFormat(FMOD_SYSTEM* system, int sampler
                                                 FMOD_DSP_RESAMPLER resamplemethod)
 {
     return ChangeConfig(system, [=](Config& p_Config) {
-        if (samplerate < 8000 || samplerate > 192000 || maxinputchannels < -1
-            || format < FMOD_SOUND_FORMAT_NONE || format > FMOD_SOUND_FORMAT_PCMFLOAT
-            || resamplemethod < FMOD_DSP_RESAMPLER_NOINTERP || resamplemethod > FMOD_DSP_RESAMPLER_SPLINE)
+        if (samplerate < 8000 || samplerate > 192000 || maxinputchannels < -1 ||
+            format < FMOD_SOUND_FORMAT_NONE || format > FMOD_SOUND_FORMAT_PCMFLOAT ||
+            resamplemethod < FMOD_DSP_RESAMPLER_NOINTERP || resamplemethod > FMOD_DSP_RESAMPLER_SPLINE)
             return FMOD_ERR_INVALID_PARAM;
         if (format != FMOD_SOUND_FORMAT_PCM16)
             return FMOD_ERR_OUTPUT_FORMAT;
@@ -81,7 +91,8 @@ FMOD_RESULT F_API FMOD_System_SetSpeakerMode(FMOD_SYSTEM* system, FMOD_SPEAKERMO
             return FMOD_OK;
         }
         return speakermode == FMOD_SPEAKERMODE_RAW || speakermode == FMOD_SPEAKERMODE_MONO
-            ? FMOD_ERR_UNSUPPORTED : FMOD_ERR_INVALID_PARAM;
+                   ? FMOD_ERR_UNSUPPORTED
+                   : FMOD_ERR_INVALID_PARAM;
     });
 }
 
@@ -97,5 +108,4 @@ FMOD_RESULT F_API FMOD_System_SetDSPBufferSize(FMOD_SYSTEM* system, unsigned int
         return FMOD_OK;
     });
 }
-
 }
