@@ -92,13 +92,22 @@ Unpack()
   [ -n "$l_Orig" ] || { echo "build-windows-deps.sh: the source of $p_Source $l_Version could not be fetched" >&2; exit 1; }
   rm -rf "$p_Into" && mkdir -p "$p_Into"
   tar -xf "$l_Orig" -C "$p_Into" --strip-components=1
+  # Further upstream tarballs (.orig-NAME) unpack into the folder NAME, as dpkg-source does.
+  local l_Component l_Name
+  for l_Component in "$l_Downloads/${p_Source}_${l_Upstream}".orig-*.tar.*; do
+    case "$l_Component" in *.asc | *"*"*) continue ;; esac
+    l_Name="${l_Component##*.orig-}"
+    l_Name="${l_Name%%.tar.*}"
+    mkdir -p "$p_Into/$l_Name"
+    tar -xf "$l_Component" -C "$p_Into/$l_Name" --strip-components=1
+  done
   l_Debian="$l_Downloads/${p_Source}_${l_Version#*:}.debian.tar.xz"
   if [ -f "$l_Debian" ]; then
     tar -xf "$l_Debian" -C "$p_Into"
     if [ -f "$p_Into/debian/patches/series" ]; then
       local l_Patch
       for l_Patch in $(sed -e 's/#.*//' "$p_Into/debian/patches/series"); do
-        patch -s -p1 -d "$p_Into" <"$p_Into/debian/patches/$l_Patch" >&2
+        patch -s -p1 --batch -d "$p_Into" -i "$p_Into/debian/patches/$l_Patch" >&2
       done
     fi
   fi
@@ -139,7 +148,8 @@ echo "SDL_image 1.2 branch, commit 2ffb2e3e1eba037897164e3ac6c67570d8bccd79 (sha
   LIBPNG_CFLAGS="-I$l_Prefix/include" LIBPNG_LIBS="-L$l_Prefix/lib -lpng16 -lz" \
   --disable-jpg --disable-tif --disable-webp --enable-png --disable-png-shared \
   --disable-bmp --disable-gif --disable-lbm --disable-pcx --disable-pnm --disable-tga --disable-xcf --disable-xpm \
-  --disable-xv >&2 && make -j"$l_Jobs" >&2 && make install >&2)
+  --disable-xv >&2 && make -j"$l_Jobs" libSDL_image.la >&2 &&
+  make install-libLTLIBRARIES install-libSDL_imageincludeHEADERS >&2)
 
 echo "== FreeType" >&2
 Unpack freetype "$l_Work/freetype"
