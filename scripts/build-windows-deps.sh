@@ -162,6 +162,9 @@ echo "== FTGL" >&2
 Unpack ftgl "$l_Work/ftgl"
 (
   cd "$l_Work/ftgl/src"
+  # What FTGL takes from configure: its version, the name of the current function, the GL headers.
+  printf '#define PACKAGE_VERSION "%s"\n#define __FUNC__ __func__\n#define HAVE_GL_GL_H 1\n#define HAVE_GL_GLU_H 1\n' \
+    "${l_Versions[ftgl]%%-*}" >config.h
   for l_File in $(find . -name '*.cpp'); do
     "$CXX" -O2 -DFTGL_LIBRARY_STATIC -I. -I"$l_Prefix/include/freetype2" -c "$l_File" -o "${l_File%.cpp}.o"
   done
