@@ -22,7 +22,7 @@ tw_windows_dep(SNDFILE INCLUDES "${l_Deps}/include" LIBS "${l_Deps}/lib/libsndfi
 tw_windows_dep(PNG INCLUDES "${l_Deps}/include" LIBS "${l_Deps}/lib/libpng16.a;${l_Deps}/lib/libz.a")
 if(TUNEWRIGHT_BUILD_PLAYER)
   tw_windows_dep(SDL_IMAGE INCLUDES "${l_Deps}/include/SDL"
-    LIBS "${l_Deps}/lib/libSDL_image.a;PkgConfig::PNG;PkgConfig::SDL")
+    LIBS "${l_Deps}/lib/libSDL_image.a;PkgConfig::PNG;${l_Deps}/lib/libSDL.dll.a")
   tw_windows_dep(FTGL INCLUDES "${l_Deps}/include;${l_Deps}/include/freetype2"
     LIBS "${l_Deps}/lib/libftgl.a;${l_Deps}/lib/libfreetype.a;glu32;opengl32" DEFINES FTGL_LIBRARY_STATIC)
   find_package(OpenGL REQUIRED)

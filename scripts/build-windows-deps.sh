@@ -62,7 +62,7 @@ declare -A l_Versions
 l_Libraries=(zlib:zlib1g-dev libpng1.6:libpng-dev libsdl1.2:libsdl1.2-dev freetype:libfreetype-dev
   ftgl:libftgl-dev libsndfile:libsndfile1-dev)
 # Raise l_Recipe when a change to this script changes what it builds.
-l_Recipe=1
+l_Recipe=2
 l_Key="recipe=$l_Recipe gcc=$("$l_Host-gcc-posix" -dumpversion)"
 [ "$l_Arch" = x86_64 ] && l_Key+=" gtest=$(dpkg-query -W -f '${Version}' libgtest-dev)"
 for l_Pair in "${l_Libraries[@]}"; do
@@ -153,7 +153,9 @@ echo "SDL_image 1.2 branch, commit 2ffb2e3e1eba037897164e3ac6c67570d8bccd79 (sha
 
 echo "== FreeType" >&2
 Unpack freetype "$l_Work/freetype"
-(cd "$l_Work/freetype" && ./configure "${l_Configure[@]}" --disable-shared --enable-static --without-zlib \
+# FreeType reads gzip-compressed fonts through the zlib already in the package: its own copy of
+# zlib's code would define the same names twice in a program that links both.
+(cd "$l_Work/freetype" && ./configure "${l_Configure[@]}" --disable-shared --enable-static --with-zlib=yes \
   --without-bzip2 --without-png --without-harfbuzz --without-brotli >&2 && make -j"$l_Jobs" >&2 && make install >&2)
 
 # FTGL's build system looks for a desktop OpenGL it cannot find here; its sources are plain C++ that

@@ -4,8 +4,9 @@
 // path Explorer passes, whatever its characters, reaches the song loader intact; the library
 // opens such paths through their wide form.
 #ifdef _WIN32
-#include <shellapi.h>
 #include <windows.h>
+// after windows.h, whose types it uses
+#include <shellapi.h>
 
 #include <cstdlib>
 #include <string>

@@ -4,8 +4,9 @@
 // the next block queued, which is how waveOut recovers from an underrun.
 #include "Output.h"
 
-#include <mmsystem.h>
 #include <windows.h>
+// after windows.h, whose types it uses
+#include <mmsystem.h>
 
 #include <cstring>
 #include <vector>
