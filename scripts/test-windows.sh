@@ -50,8 +50,8 @@ grep -q "SDL_image" "$l_Stage/THIRD-PARTY-NOTICES.txt" || Fail "the notices do n
 [ $l_Failed -eq 0 ] || exit 1
 echo "windows package: $(stat -c %s build/windows/tunewright-win32.zip) bytes, checks passed"
 
-# The same tree for 64-bit Windows, under wine64: its renderer writes the song the Linux renderer
-# writes, sample for sample within rounding, and a song it cannot open is one line and status 1.
+# The same tree for 64-bit Windows, under wine64: its renderer writes the very file the Linux
+# renderer writes, and a song it cannot open is one line and status 1, with nothing written.
 scripts/build-windows.sh x86_64
 export WINEPREFIX="$l_Root/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d"
 l_Run="build/windows/x86_64/run"
@@ -64,18 +64,8 @@ wine "$l_Run/tunewright-render.exe" -q --seconds 1 --data "$l_Data" "$l_Song" "$
 l_Start=$(date +%s%N)
 wine "$l_Run/tunewright-render.exe" -q --data "$l_Data" --seconds 20 "$l_Song" "$l_Run/windows.wav"
 l_Windows=$(($(date +%s%N) - l_Start))
-python3 - "$l_Run/linux.wav" "$l_Run/windows.wav" <<'PY'
-import sys, wave, array
-def samples(p_Path):
-    with wave.open(p_Path) as l_File:
-        assert (l_File.getnchannels(), l_File.getsampwidth()) == (2, 2), p_Path
-        return array.array("h", l_File.readframes(l_File.getnframes()))
-l_Linux, l_Windows = samples(sys.argv[1]), samples(sys.argv[2])
-assert len(l_Linux) == len(l_Windows) > 0, (len(l_Linux), len(l_Windows))
-l_Worst = max(abs(a - b) for a, b in zip(l_Linux, l_Windows))
-assert max(abs(a) for a in l_Linux) > 1000, "the Linux render is silent"
-assert l_Worst <= 2, "the renders differ by %d" % l_Worst
-PY
+# The same mixer on the same processor: the two files are identical.
+cmp "$l_Run/linux.wav" "$l_Run/windows.wav" || Fail "the Windows renderer's song differs from the Linux renderer's"
 if wine "$l_Run/tunewright-render.exe" -q --data "$l_Data" "$l_Run/no-such-song.org" "$l_Run/bad.wav" 2>"$l_Run/bad.txt"; then
   Fail "the renderer accepted a missing song"
 fi
