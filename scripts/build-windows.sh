@@ -60,6 +60,9 @@ cp "$l_Build/source/org/libtunewright.dll.a" "$l_Build/platform/fmodex/libtunewr
 cp "$l_Build/include/tunewright/"*.h "$l_Stage/include/tunewright/"
 l_GccDir="$(dirname "$(i686-w64-mingw32-g++-posix -print-libgcc-file-name)")"
 cp "$l_GccDir/libstdc++-6.dll" "$l_GccDir/libgcc_s_dw2-1.dll" /usr/i686-w64-mingw32/lib/libwinpthread-1.dll "$l_Stage/"
+# The third-party DLLs ship without their debugging information (libstdc++'s alone is 20 MB).
+i686-w64-mingw32-strip --strip-debug "$l_Stage/libstdc++-6.dll" "$l_Stage/libgcc_s_dw2-1.dll" \
+  "$l_Stage/libwinpthread-1.dll" "$l_Stage/SDL.dll" "$l_Stage"/*sndfile*.dll
 for l_Folder in melody percussion gfx songs; do
   cp -r "$l_Build/data/$l_Folder" "$l_Stage/"
 done

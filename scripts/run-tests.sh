@@ -118,4 +118,7 @@ SDL_AUDIODRIVER=dummy LD_LIBRARY_PATH="$l_Root/build/install/lib" \
   "$l_Root/build/install/greensleeves.wav")
 test -s build/install/greensleeves.wav
 
+step "Windows: the 32-bit package cross-built and checked, the 64-bit renderer under wine64"
+scripts/test-windows.sh
+
 step "all tests passed"
