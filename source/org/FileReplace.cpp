@@ -1,5 +1,7 @@
 #include "FileReplace.h"
 
+#include "FileOpen.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -34,7 +36,7 @@ bool FindFileTarget(const std::string& p_Path, FileTarget& p_Target, std::string
 std::FILE* CreateTemporary(const FileTarget& p_Target, std::string& p_Temporary, std::string& p_Error)
 {
     p_Temporary = p_Target.path + ".tmp";
-    std::FILE* l_File = std::fopen(p_Temporary.c_str(), "wb");
+    std::FILE* l_File = OpenFile(p_Temporary, "wb");
     if (l_File == nullptr)
         p_Error = Reason(errno);
     return l_File;
@@ -42,11 +44,11 @@ std::FILE* CreateTemporary(const FileTarget& p_Target, std::string& p_Temporary,
 
 bool CommitTemporary(const std::string& p_Temporary, const FileTarget& p_Target, std::string& p_Error)
 {
-    std::remove(p_Target.path.c_str());
-    if (std::rename(p_Temporary.c_str(), p_Target.path.c_str()) == 0)
+    RemoveFile(p_Target.path);
+    if (RenameFile(p_Temporary, p_Target.path) == 0)
         return true;
     p_Error = Reason(errno);
-    std::remove(p_Temporary.c_str());
+    RemoveFile(p_Temporary);
     return false;
 }
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "FileOpen.h"
 #include "OrgSongTypes.h"
 
 #if defined(_WIN32)
@@ -143,7 +144,7 @@ bool ReadDescriptor(int p_Fd, bool p_NonBlocking, std::vector<std::uint8_t>& p_B
 bool ReadSongInput(const std::string& p_Path, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
 {
     p_Bytes.clear();
-    std::FILE* l_File = std::fopen(p_Path.c_str(), "rb");
+    std::FILE* l_File = OpenFile(p_Path, "rb");
     if (l_File == nullptr) {
         p_Error = std::strerror(errno);
         return false;
