@@ -54,8 +54,9 @@ l_Stage="build/windows/tunewright-win32"
 rm -rf "$l_Stage" build/windows/tunewright-win32.zip
 mkdir -p "$l_Stage/include/tunewright" "$l_Stage/lib"
 cp "$l_Build/source/razovid/tunewright-player.exe" "$l_Build/source/orgrender/tunewright-render.exe" \
-  "$l_Build/examples/orginfo/tunewright-info.exe" "$l_Build/source/org/libtunewright.dll" \
-  "$l_Build/platform/fmodex/libtunewright-sound.dll" "$l_Deps/bin/SDL.dll" "$l_Deps"/bin/*sndfile*.dll "$l_Stage/"
+  "$l_Build/source/orgplay/tunewright-play.exe" "$l_Build/examples/orginfo/tunewright-info.exe" \
+  "$l_Build/source/org/libtunewright.dll" "$l_Build/platform/fmodex/libtunewright-sound.dll" \
+  "$l_Deps/bin/SDL.dll" "$l_Deps"/bin/*sndfile*.dll "$l_Stage/"
 cp "$l_Build/source/org/libtunewright.dll.a" "$l_Build/platform/fmodex/libtunewright-sound.dll.a" "$l_Stage/lib/"
 cp "$l_Build/include/tunewright/"*.h "$l_Stage/include/tunewright/"
 l_GccDir="$(dirname "$(i686-w64-mingw32-g++-posix -print-libgcc-file-name)")"

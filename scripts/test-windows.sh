@@ -22,7 +22,7 @@ done
 # The player has no console window; the tools are console programs.
 Subsystem() { objdump -p "$l_Stage/$1" | sed -n 's/^Subsystem[[:space:]]*[0-9a-f]*[[:space:]]*//p'; }
 [ "$(Subsystem tunewright-player.exe)" = "(Windows GUI)" ] || Fail "the player is not a GUI program"
-for l_Tool in tunewright-render.exe tunewright-info.exe; do
+for l_Tool in tunewright-render.exe tunewright-play.exe tunewright-info.exe; do
   [ "$(Subsystem "$l_Tool")" = "(Windows CUI)" ] || Fail "$l_Tool is not a console program"
 done
 
@@ -42,6 +42,14 @@ for l_File in "${l_Binaries[@]}"; do
     [ -n "$(find "$l_Stage" -maxdepth 1 -iname "$l_Dll")" ] || Fail "$(basename "$l_File") loads $l_Dll, which the package lacks"
   done
 done
+# The engine opens some libraries itself when it first needs them, which no import table shows:
+# every DLL that its lazily loading sources name is in the package.
+mapfile -t l_Lazy < <(grep -rl --include='*.cpp' --include='*.h' 'LazyLibrary.h' platform source |
+  xargs grep -oh '"[A-Za-z0-9_.+-]*\.dll"' | tr -d '"' | sort -u)
+[ ${#l_Lazy[@]} -ge 1 ] || Fail "no library that the engine loads itself is named in its sources"
+for l_Dll in "${l_Lazy[@]}"; do
+  [ -n "$(find "$l_Stage" -maxdepth 1 -iname "$l_Dll")" ] || Fail "the engine loads $l_Dll, which the package lacks"
+done
 for l_Folder in melody percussion gfx songs include/tunewright; do
   [ -n "$(ls -A "$l_Stage/$l_Folder" 2>/dev/null)" ] || Fail "the package has no $l_Folder/"
 done
@@ -57,6 +65,7 @@ export WINEPREFIX="$l_Root/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERR
 l_Run="build/windows/x86_64/run"
 l_Data="build/windows/x86_64/data"
 l_Song="songs/greensleeves.org"
+rm -rf "$l_Run"/*.wav "$l_Run/in"  # the renderer never writes over what an earlier run left
 l_Start=$(date +%s%N)
 build/windows/host/source/orgrender/tunewright-render -q --data "$l_Data" --seconds 20 "$l_Song" "$l_Run/linux.wav"
 l_Linux=$(($(date +%s%N) - l_Start))
@@ -70,6 +79,24 @@ if wine "$l_Run/tunewright-render.exe" -q --data "$l_Data" "$l_Run/no-such-song.
   Fail "the renderer accepted a missing song"
 fi
 [ "$(grep -c . "$l_Run/bad.txt")" -eq 1 ] && [ ! -e "$l_Run/bad.wav" ] || Fail "a missing song: $(cat "$l_Run/bad.txt")"
+# The output rules hold on Windows too, where a file's identity is not its st_ino: an existing
+# file is kept without --force; the song is never written over, even by another spelling of its
+# name; a backslash ends a folder's name, so the default output lands in the working directory.
+l_Before="$(sha256sum <"$l_Run/windows.wav")"
+if wine "$l_Run/tunewright-render.exe" -q --data "$l_Data" --seconds 1 "$l_Song" "$l_Run/windows.wav" 2>/dev/null; then
+  Fail "the renderer wrote over an existing file without --force"
+fi
+[ "$(sha256sum <"$l_Run/windows.wav")" = "$l_Before" ] || Fail "a refused render changed the existing file"
+mkdir -p "$l_Run/in"
+cp "$l_Song" "$l_Run/in/self.org"
+if wine "$l_Run/tunewright-render.exe" -q --data "$l_Data" --seconds 1 --force --format wav "$l_Run/in/self.org" \
+  "$l_Run\\in\\self.org" 2>/dev/null; then
+  Fail "the renderer accepted the song as its own output"
+fi
+cmp -s "$l_Song" "$l_Run/in/self.org" || Fail "the song was written over"
+rm -f "$l_Run/self.wav"
+(cd "$l_Run" && wine ./tunewright-render.exe -q --data ../data --seconds 1 'in\self.org') || Fail "a song named with backslashes did not render"
+[ -f "$l_Run/self.wav" ] || Fail "the default output of in\\self.org is not self.wav in the working directory"
 [ $l_Failed -eq 0 ] || exit 1
 echo "renderer, 20 s of $l_Song: Linux $((l_Linux / 1000000)) ms, Wine $((l_Windows / 1000000)) ms"
 echo "windows stage: $((SECONDS - l_Started)) s"

@@ -1,19 +1,20 @@
 #include "FileOpen.h"
 
+#include <fcntl.h>
+
 #ifdef _WIN32
 #include <windows.h>
 
 #include <cwchar>
+#else
+#include <unistd.h>
 #endif
 
 namespace Org {
 
 #ifdef _WIN32
 
-namespace {
-
-// p_Text as UTF-16; false when it is not valid UTF-8.
-bool Widen(const std::string& p_Text, std::wstring& p_Wide)
+bool WidePath(const std::string& p_Text, std::wstring& p_Wide)
 {
     const int l_Length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, p_Text.c_str(),
                                              int(p_Text.size()) + 1, nullptr, 0);
@@ -26,12 +27,10 @@ bool Widen(const std::string& p_Text, std::wstring& p_Wide)
     return true;
 }
 
-}  // namespace
-
 std::FILE* OpenFile(const std::string& p_Path, const char* p_Mode)
 {
     std::wstring l_Path, l_Mode;
-    if (Widen(p_Path, l_Path) && Widen(p_Mode, l_Mode))
+    if (WidePath(p_Path, l_Path) && WidePath(p_Mode, l_Mode))
         return _wfopen(l_Path.c_str(), l_Mode.c_str());
     return std::fopen(p_Path.c_str(), p_Mode);
 }
@@ -39,15 +38,23 @@ std::FILE* OpenFile(const std::string& p_Path, const char* p_Mode)
 int RemoveFile(const std::string& p_Path)
 {
     std::wstring l_Path;
-    return Widen(p_Path, l_Path) ? _wremove(l_Path.c_str()) : std::remove(p_Path.c_str());
+    return WidePath(p_Path, l_Path) ? _wremove(l_Path.c_str()) : std::remove(p_Path.c_str());
 }
 
 int RenameFile(const std::string& p_From, const std::string& p_To)
 {
     std::wstring l_From, l_To;
-    if (Widen(p_From, l_From) && Widen(p_To, l_To))
+    if (WidePath(p_From, l_From) && WidePath(p_To, l_To))
         return _wrename(l_From.c_str(), l_To.c_str());
     return std::rename(p_From.c_str(), p_To.c_str());
+}
+
+int OpenDescriptor(const std::string& p_Path, int p_Flags, int p_Mode)
+{
+    std::wstring l_Path;
+    if (WidePath(p_Path, l_Path))
+        return _wopen(l_Path.c_str(), p_Flags | O_BINARY | O_NOINHERIT, p_Mode);
+    return _open(p_Path.c_str(), p_Flags | O_BINARY | O_NOINHERIT, p_Mode);
 }
 
 #else
@@ -62,6 +69,11 @@ int RemoveFile(const std::string& p_Path) { return std::remove(p_Path.c_str()); 
 int RenameFile(const std::string& p_From, const std::string& p_To)
 {
     return std::rename(p_From.c_str(), p_To.c_str());
+}
+
+int OpenDescriptor(const std::string& p_Path, int p_Flags, int p_Mode)
+{
+    return open(p_Path.c_str(), p_Flags | O_CLOEXEC, p_Mode);
 }
 
 #endif

@@ -11,6 +11,9 @@
 #include "OrgSongTypes.h"
 
 #if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #else
 #include <fcntl.h>
@@ -158,11 +161,25 @@ bool ReadSongInput(const std::string& p_Path, std::vector<std::uint8_t>& p_Bytes
     return l_Ok;
 }
 
-bool ReadSongInput(int, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
+bool ReadSongInput(int p_Fd, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
 {
+    // Windows has no descriptor that blocks forever with nothing to say: read to the end.
     p_Bytes.clear();
-    p_Error = "reading a song from a descriptor is not supported here";
-    return false;
+    _setmode(p_Fd, _O_BINARY);
+    for (;;) {
+        const std::size_t l_Old = p_Bytes.size();
+        if (l_Old >= MAX_SONG_BYTES)
+            return true;
+        p_Bytes.resize(std::min(l_Old + CHUNK_BYTES, MAX_SONG_BYTES));
+        const int l_Read = _read(p_Fd, p_Bytes.data() + l_Old, static_cast<unsigned>(p_Bytes.size() - l_Old));
+        p_Bytes.resize(l_Old + static_cast<std::size_t>(std::max(l_Read, 0)));
+        if (l_Read == 0)
+            return true;
+        if (l_Read < 0) {
+            p_Error = std::strerror(errno);
+            return false;
+        }
+    }
 }
 
 #else

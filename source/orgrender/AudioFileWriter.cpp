@@ -1,6 +1,5 @@
 #include "AudioFileWriter.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +7,8 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+
+#include "OutputPlatform.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ const char* FormatWord(AudioFormat p_Format) { return Entry(p_Format).word; }
 
 std::string PathExtension(const std::string& p_Path)
 {
-    const std::string l_Name = p_Path.substr(p_Path.find_last_of('/') + 1);
+    const std::string l_Name = PathFileName(p_Path);
     const std::size_t l_Dot = l_Name.rfind('.');
     if (l_Dot == std::string::npos || l_Dot == 0)
         return "";
@@ -96,8 +97,7 @@ bool AudioFileWriter::Open(int p_Fd, AudioFormat p_Format, int p_Rate, int p_Cha
     channels = p_Channels;
     struct stat l_Stat = {};
     // A file opened for appending (a shell's >>) writes at its end whatever the position: a stream.
-    const int l_Flags = fcntl(p_Fd, F_GETFL);
-    seekable = fstat(p_Fd, &l_Stat) == 0 && S_ISREG(l_Stat.st_mode) && l_Flags >= 0 && !(l_Flags & O_APPEND);
+    seekable = fstat(p_Fd, &l_Stat) == 0 && S_ISREG(l_Stat.st_mode) && !AppendOnly(p_Fd);
     base = seekable ? lseek(p_Fd, 0, SEEK_CUR) : 0;
     position = 0;
     failure = 0;
