@@ -163,7 +163,7 @@ bool ReadSongInput(const std::string& p_Path, std::vector<std::uint8_t>& p_Bytes
 
 bool ReadSongInput(int p_Fd, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
 {
-    // Windows has no descriptor that blocks forever with nothing to say: read to the end.
+    // In binary mode (standard input starts in text mode there), read to the end.
     p_Bytes.clear();
     _setmode(p_Fd, _O_BINARY);
     for (;;) {

@@ -77,7 +77,6 @@ int OpenToWrite(const std::string& p_Path, int p_Flags)
     return Org::OpenDescriptor(p_Path, p_Flags | O_WRONLY, 0666);
 }
 
-void BinaryStandardInput() { _setmode(_fileno(stdin), _O_BINARY); }
 void BinaryStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
 
 bool AppendOnly(int) { return false; }
@@ -126,7 +125,6 @@ int OpenToWrite(const std::string& p_Path, int p_Flags)
     return Org::OpenDescriptor(p_Path, p_Flags | O_WRONLY, 0666);
 }
 
-void BinaryStandardInput() {}
 void BinaryStandardOutput() {}
 
 bool AppendOnly(int p_Fd)

@@ -33,8 +33,7 @@ constexpr int OPEN_NO_FOLLOW = O_NOFOLLOW;
 // child; -1 with errno set when it cannot.
 int OpenToWrite(const std::string& p_Path, int p_Flags);
 
-// Standard input and output carry bytes as they are: Windows would otherwise translate line ends.
-void BinaryStandardInput();
+// Standard output carries bytes as they are: Windows would otherwise translate line ends.
 void BinaryStandardOutput();
 
 // Whether p_Fd writes at its end whatever its position (a shell's >>); unknown on Windows: false.

@@ -114,8 +114,6 @@ bool ReadSongBytes(const std::string& p_SongPath, std::vector<std::uint8_t>& p_B
 {
     // Read once, then parsed from memory, so that a pipe or standard input ("-") works.
     std::string l_Why;
-    if (p_SongPath == "-")
-        BinaryStandardInput();
     const bool l_Read = p_SongPath == "-" ? Org::ReadSongInput(STDIN_FILENO, p_Bytes, l_Why)
                                           : Org::ReadSongInput(p_SongPath, p_Bytes, l_Why);
     if (!l_Read) {
