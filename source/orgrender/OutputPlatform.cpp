@@ -79,6 +79,17 @@ int OpenToWrite(const std::string& p_Path, int p_Flags)
 
 void BinaryStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
 
+long long RegularSize(int p_Fd)
+{
+    struct _stat64 l_Stat = {};
+    return _fstat64(p_Fd, &l_Stat) == 0 && S_ISREG(l_Stat.st_mode) ? l_Stat.st_size : -1;
+}
+
+long long SeekDescriptor(int p_Fd, long long p_Offset, int p_Whence)
+{
+    return _lseeki64(p_Fd, p_Offset, p_Whence);
+}
+
 bool AppendOnly(int) { return false; }
 
 void OnEndingSignals(void (*p_Handler)(int))
@@ -126,6 +137,17 @@ int OpenToWrite(const std::string& p_Path, int p_Flags)
 }
 
 void BinaryStandardOutput() {}
+
+long long RegularSize(int p_Fd)
+{
+    struct stat l_Stat = {};
+    return fstat(p_Fd, &l_Stat) == 0 && S_ISREG(l_Stat.st_mode) ? static_cast<long long>(l_Stat.st_size) : -1;
+}
+
+long long SeekDescriptor(int p_Fd, long long p_Offset, int p_Whence)
+{
+    return lseek(p_Fd, static_cast<off_t>(p_Offset), p_Whence);
+}
 
 bool AppendOnly(int p_Fd)
 {

@@ -36,6 +36,11 @@ int OpenToWrite(const std::string& p_Path, int p_Flags);
 // Standard output carries bytes as they are: Windows would otherwise translate line ends.
 void BinaryStandardOutput();
 
+// The size of the regular file open as p_Fd, or -1 when it is something else; and lseek(2). Both
+// in 64 bits on every system (Windows' own off_t has 32).
+long long RegularSize(int p_Fd);
+long long SeekDescriptor(int p_Fd, long long p_Offset, int p_Whence);
+
 // Whether p_Fd writes at its end whatever its position (a shell's >>); unknown on Windows: false.
 bool AppendOnly(int p_Fd);
 
