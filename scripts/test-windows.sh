@@ -83,16 +83,18 @@ fi
 # file is kept without --force; the song is never written over, even by another spelling of its
 # name; a backslash ends a folder's name, so the default output lands in the working directory.
 l_Before="$(sha256sum <"$l_Run/windows.wav")"
-if wine "$l_Run/tunewright-render.exe" -q --data "$l_Data" --seconds 1 "$l_Song" "$l_Run/windows.wav" 2>/dev/null; then
+if wine "$l_Run/tunewright-render.exe" -q --data "$l_Data" --seconds 1 "$l_Song" "$l_Run/windows.wav" 2>"$l_Run/exists.txt"; then
   Fail "the renderer wrote over an existing file without --force"
 fi
+grep -q "exists; give --force" "$l_Run/exists.txt" || Fail "an existing file: $(cat "$l_Run/exists.txt")"
 [ "$(sha256sum <"$l_Run/windows.wav")" = "$l_Before" ] || Fail "a refused render changed the existing file"
 mkdir -p "$l_Run/in"
 cp "$l_Song" "$l_Run/in/self.org"
-if wine "$l_Run/tunewright-render.exe" -q --data "$l_Data" --seconds 1 --force --format wav "$l_Run/in/self.org" \
-  "$l_Run\\in\\self.org" 2>/dev/null; then
+if wine "$l_Run/tunewright-render.exe" -q --data "$l_Data" --seconds 1 --force --format wav \
+  -o "$l_Run\\in\\self.org" "$l_Run/in/self.org" 2>"$l_Run/self.txt"; then
   Fail "the renderer accepted the song as its own output"
 fi
+grep -q "is the song being rendered" "$l_Run/self.txt" || Fail "the song as its own output: $(cat "$l_Run/self.txt")"
 cmp -s "$l_Song" "$l_Run/in/self.org" || Fail "the song was written over"
 rm -f "$l_Run/self.wav"
 (cd "$l_Run" && wine ./tunewright-render.exe -q --data ../data --seconds 1 'in\self.org') || Fail "a song named with backslashes did not render"
