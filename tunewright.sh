@@ -4,6 +4,7 @@
 #   ./tunewright.sh web           builds the WebAssembly decoder, its npm package and the web player
 #                                 into build/web/
 #   ./tunewright.sh test          builds and runs every test (as CI does)
+#   ./tunewright.sh windows       cross-builds build/windows/tunewright-win32.zip
 set -euo pipefail
 l_StartDir="$PWD"
 cd "$(dirname "$0")"
@@ -30,8 +31,11 @@ case "$l_Job" in
     scripts/install-deps.sh
     exec scripts/run-tests.sh
     ;;
+  windows)
+    exec scripts/build-windows.sh i686
+    ;;
   *)
-    echo "usage: ./tunewright.sh play [SONG.org] | ./tunewright.sh web | ./tunewright.sh test" >&2
+    echo "usage: ./tunewright.sh play [SONG.org] | ./tunewright.sh test | ./tunewright.sh windows | ./tunewright.sh web" >&2
     exit 2
     ;;
 esac

@@ -1,6 +1,10 @@
 # Third-party libraries, all from Debian's packages (see scripts/install-deps.sh).
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
+if(WIN32)
+  include("${CMAKE_CURRENT_LIST_DIR}/WindowsDependencies.cmake")
+  return()
+endif()
 
 pkg_check_modules(SDL REQUIRED IMPORTED_TARGET sdl)
 pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Compares what libtunewright.so exports (nm -D) with its version script: every exported symbol must
+# Compares what libtunewright.so (nm -D) or libtunewright.dll (its export table) exports with its
+# version script: every exported symbol must
 # match a pattern the script lists, every function of the C header must be exported, the engine
 # handles must be there, and no weak copy of a template or inline function may leak out.
 #   check-exports.sh LIBRARY VERSION_SCRIPT C_HEADER
@@ -15,8 +16,17 @@ mapfile -t l_Patterns < <(sed -e 's|/\*.*\*/||' "$l_Map" | sed -n '/global:/,/lo
   | sed -e 's/^[[:space:]]*//' -e 's/;[[:space:]]*$//' | grep -v '^$')
 [ ${#l_Patterns[@]} -gt 0 ] || { echo "no patterns read from $l_Map"; exit 1; }
 
-# "TYPE NAME" of every defined dynamic symbol, names demangled.
-mapfile -t l_Symbols < <(nm -D --defined-only "$l_Library" | awk '{ print $2, $3 }' \
+# "TYPE NAME" of every defined dynamic symbol, names demangled. A Windows DLL's export table has
+# no symbol types: its entries count as defined functions ("T").
+ListExports()
+{
+  case "$l_Library" in
+    *.dll) objdump -p "$l_Library" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' \
+             | sed -n 's/^[[:space:]]*\[ *[0-9]*\] \(.*\)$/T \1/p' ;;
+    *) nm -D --defined-only "$l_Library" | awk '{ print $2, $3 }' ;;
+  esac
+}
+mapfile -t l_Symbols < <(ListExports \
   | while read -r l_Type l_Name; do printf '%s %s\n' "$l_Type" "$(c++filt "$l_Name")"; done)
 
 for l_Entry in "${l_Symbols[@]}"; do

@@ -118,4 +118,7 @@ scripts/test-package.sh build/plain
 step "the WebAssembly decoder, its npm package and the web player in headless Chromium"
 scripts/test-web.sh
 
+step "Windows: the 32-bit package cross-built and checked, the 64-bit renderer under wine64"
+scripts/test-windows.sh
+
 step "all tests passed"

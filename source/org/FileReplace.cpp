@@ -1,13 +1,19 @@
 #include "FileReplace.h"
 
+#include "FileOpen.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
 
-#if !defined(_WIN32)
 #include <fcntl.h>
+
+#if defined(_WIN32)
+#include <io.h>
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -25,28 +31,67 @@ std::string Reason(int p_Errno) { return std::strerror(p_Errno); }
 
 #if defined(_WIN32)
 
-bool FindFileTarget(const std::string& p_Path, FileTarget& p_Target, std::string&)
+bool FindFileTarget(const std::string& p_Path, FileTarget& p_Target, std::string& p_Error)
 {
-    p_Target = {p_Path, false, false, 0};  // no rename over an existing file there
+    std::wstring l_Path;
+    const DWORD l_Attributes =
+        WidePath(p_Path, l_Path) ? GetFileAttributesW(l_Path.c_str()) : GetFileAttributesA(p_Path.c_str());
+    if (l_Attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD l_Why = GetLastError();
+        // Nothing there yet: a new file, through a temporary. Anything the system cannot look at
+        // (a device such as NUL) is written straight, and its own open says what is wrong.
+        const bool l_Missing = l_Why == ERROR_FILE_NOT_FOUND || l_Why == ERROR_PATH_NOT_FOUND;
+        p_Target = {p_Path, l_Missing, false, 0};
+        return true;
+    }
+    if (l_Attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        p_Target = {p_Path, false, false, 0};
+        return true;
+    }
+    // A file that may not be written is not replaced either.
+    if (l_Attributes & FILE_ATTRIBUTE_READONLY) {
+        p_Error = Reason(EACCES);
+        return false;
+    }
+    p_Target = {p_Path, true, true, 0};
     return true;
 }
 
 std::FILE* CreateTemporary(const FileTarget& p_Target, std::string& p_Temporary, std::string& p_Error)
 {
-    p_Temporary = p_Target.path + ".tmp";
-    std::FILE* l_File = std::fopen(p_Temporary.c_str(), "wb");
-    if (l_File == nullptr)
+    // A name of its own (this process, then a count), created exclusively: never another's file.
+    for (int l_Try = 0; l_Try < 100; ++l_Try) {
+        p_Temporary =
+            p_Target.path + ".tmp-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(l_Try);
+        const int l_Fd = OpenDescriptor(p_Temporary, O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (l_Fd < 0 && errno == EEXIST)
+            continue;
+        if (l_Fd < 0)
+            break;
+        std::FILE* l_File = _fdopen(l_Fd, "wb");
+        if (l_File != nullptr)
+            return l_File;
         p_Error = Reason(errno);
-    return l_File;
+        _close(l_Fd);
+        RemoveFile(p_Temporary);
+        return nullptr;
+    }
+    p_Error = Reason(errno);
+    return nullptr;
 }
 
 bool CommitTemporary(const std::string& p_Temporary, const FileTarget& p_Target, std::string& p_Error)
 {
-    std::remove(p_Target.path.c_str());
-    if (std::rename(p_Temporary.c_str(), p_Target.path.c_str()) == 0)
+    // One call that replaces the old file, so that a failure leaves it as it was.
+    std::wstring l_From, l_To;
+    const DWORD l_Flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    const bool l_Moved = WidePath(p_Temporary, l_From) && WidePath(p_Target.path, l_To)
+                             ? MoveFileExW(l_From.c_str(), l_To.c_str(), l_Flags)
+                             : MoveFileExA(p_Temporary.c_str(), p_Target.path.c_str(), l_Flags);
+    if (l_Moved)
         return true;
-    p_Error = Reason(errno);
-    std::remove(p_Temporary.c_str());
+    p_Error = "the system refused to replace the file (error " + std::to_string(GetLastError()) + ")";
+    RemoveFile(p_Temporary);
     return false;
 }
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "FileOpen.h"
 #include "FileReplace.h"
 #include "SongInput.h"
 
@@ -174,7 +175,7 @@ bool OrgSong::SaveToFile(std::string filename)
         return false;
     std::string l_Temporary;
     std::FILE* l_File = l_Target.viaTemporary ? CreateTemporary(l_Target, l_Temporary, l_Error)
-                                              : std::fopen(l_Target.path.c_str(), "wb");
+                                              : OpenFile(l_Target.path, "wb");
     if (l_File == nullptr)
         return false;
     const bool l_Written = WriteSong(l_File);
@@ -182,7 +183,7 @@ bool OrgSong::SaveToFile(std::string filename)
     if (!l_Target.viaTemporary)
         return l_Written && l_Closed;
     if (!l_Written || !l_Closed) {
-        std::remove(l_Temporary.c_str());
+        RemoveFile(l_Temporary);
         return false;
     }
     return CommitTemporary(l_Temporary, l_Target, l_Error);

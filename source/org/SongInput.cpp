@@ -7,9 +7,13 @@
 #include <cerrno>
 #include <cstring>
 
+#include "FileOpen.h"
 #include "OrgSongTypes.h"
 
 #if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #else
 #include <fcntl.h>
@@ -143,7 +147,7 @@ bool ReadDescriptor(int p_Fd, bool p_NonBlocking, std::vector<std::uint8_t>& p_B
 bool ReadSongInput(const std::string& p_Path, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
 {
     p_Bytes.clear();
-    std::FILE* l_File = std::fopen(p_Path.c_str(), "rb");
+    std::FILE* l_File = OpenFile(p_Path, "rb");
     if (l_File == nullptr) {
         p_Error = std::strerror(errno);
         return false;
@@ -157,11 +161,25 @@ bool ReadSongInput(const std::string& p_Path, std::vector<std::uint8_t>& p_Bytes
     return l_Ok;
 }
 
-bool ReadSongInput(int, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
+bool ReadSongInput(int p_Fd, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
 {
+    // In binary mode (standard input starts in text mode there), read to the end.
     p_Bytes.clear();
-    p_Error = "reading a song from a descriptor is not supported here";
-    return false;
+    _setmode(p_Fd, _O_BINARY);
+    for (;;) {
+        const std::size_t l_Old = p_Bytes.size();
+        if (l_Old >= MAX_SONG_BYTES)
+            return true;
+        p_Bytes.resize(std::min(l_Old + CHUNK_BYTES, MAX_SONG_BYTES));
+        const int l_Read = _read(p_Fd, p_Bytes.data() + l_Old, static_cast<unsigned>(p_Bytes.size() - l_Old));
+        p_Bytes.resize(l_Old + static_cast<std::size_t>(std::max(l_Read, 0)));
+        if (l_Read == 0)
+            return true;
+        if (l_Read < 0) {
+            p_Error = std::strerror(errno);
+            return false;
+        }
+    }
 }
 
 #else

@@ -6,18 +6,25 @@
 
 #include <GL/gl.h>
 
-namespace
-{
+// Windows' OpenGL headers stop at version 1.1, where these are extension names of the same value.
+#ifndef GL_BGRA
+#define GL_BGRA GL_BGRA_EXT
+#endif
+#ifndef GL_BGR
+#define GL_BGR GL_BGR_EXT
+#endif
+
+namespace {
 const char* const g_FontPath = "gfx/FreeSans.ttf";
 
-const char g_PaletteWarning[] = "Warning: Pallete textures encountered.\nThis is not recommended for use in modern OpenGL.\n";
+const char g_PaletteWarning[] =
+    "Warning: Pallete textures encountered.\nThis is not recommended for use in modern OpenGL.\n";
 
 // Opens one font face; a file FreeType cannot read gives null, so text simply draws nothing.
 FTGLTextureFont* OpenFont(unsigned int p_Size)
 {
     FTGLTextureFont* l_Font = new FTGLTextureFont(g_FontPath);
-    if (l_Font->Error() != 0)
-    {
+    if (l_Font->Error() != 0) {
         delete l_Font;
         return nullptr;
     }
@@ -59,18 +66,15 @@ void UploadPixels(SDL_Surface* p_Surface, int p_Bytes, GLenum p_Layout)
     GLint l_RowLength = 0;
     GLint l_Alignment = 0;
     for (GLint l_Try : {1, 2, 4, 8})
-        if ((l_RowBytes + l_Try - 1) / l_Try * l_Try == l_Pitch)
-        {
+        if ((l_RowBytes + l_Try - 1) / l_Try * l_Try == l_Pitch) {
             l_Alignment = l_Try;
             break;
         }
-    if (l_Alignment == 0 && l_Pitch % p_Bytes == 0 && l_Pitch >= l_RowBytes)
-    {
+    if (l_Alignment == 0 && l_Pitch % p_Bytes == 0 && l_Pitch >= l_RowBytes) {
         l_Alignment = 1;
         l_RowLength = l_Pitch / p_Bytes;
     }
-    if (l_Alignment == 0)
-    {
+    if (l_Alignment == 0) {
         l_Packed.resize(static_cast<std::size_t>(l_RowBytes) * l_Height);
         for (int l_Row = 0; l_Row < l_Height; ++l_Row)
             std::memcpy(&l_Packed[static_cast<std::size_t>(l_Row) * l_RowBytes],
@@ -87,7 +91,7 @@ void UploadPixels(SDL_Surface* p_Surface, int p_Bytes, GLenum p_Layout)
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 }
-} // namespace
+}  // namespace
 
 GraphicsOpenGL::GraphicsOpenGL() : screen(nullptr), fontsmall(nullptr), fontlarge(nullptr), Ready(false) {}
 
@@ -95,8 +99,7 @@ bool GraphicsOpenGL::Init(int p_Width, int p_Height, int p_PreferedBPP)
 {
     if (Ready)
         return true;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-    {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         std::printf("Error.\n%s\n--\nThe graphics context has not been created.\n--\n\n", SDL_GetError());
         std::fflush(stdout);
         return false;
@@ -105,10 +108,10 @@ bool GraphicsOpenGL::Init(int p_Width, int p_Height, int p_PreferedBPP)
     // Vertical sync, so that a loop presenting frames is paced by the display.
     SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 1);
     screen = SDL_SetVideoMode(p_Width, p_Height, p_PreferedBPP, SDL_OPENGL);
-    if (screen == nullptr)
-    {
-        std::fputs("Error.\nUnknown SDL/OpenGL failure.\n--\nThe graphics context has not been created.\n--\n\n",
-                   stdout);
+    if (screen == nullptr) {
+        std::fputs(
+            "Error.\nUnknown SDL/OpenGL failure.\n--\nThe graphics context has not been created.\n--\n\n",
+            stdout);
         std::fflush(stdout);
         return false;
     }
@@ -137,9 +140,8 @@ void* GraphicsOpenGL::LoadTexture(SDL_Surface* p_Surface)
 {
     if (p_Surface == nullptr)
         return nullptr;
-    if (!Ready)
-    {
-        SDL_FreeSurface(p_Surface); // handed over with the call, even when unused
+    if (!Ready) {
+        SDL_FreeSurface(p_Surface);  // handed over with the call, even when unused
         return nullptr;
     }
 
@@ -150,8 +152,7 @@ void* GraphicsOpenGL::LoadTexture(SDL_Surface* p_Surface)
         l_Layout = l_Surface->format->Rmask == 0xFF ? GL_RGBA : GL_BGRA;
     else if (l_Bytes == 3)
         l_Layout = l_Surface->format->Rmask == 0xFF ? GL_RGB : GL_BGR;
-    else
-    {
+    else {
         std::fwrite(g_PaletteWarning, 1, sizeof g_PaletteWarning - 1, stderr);
         l_Surface = ConvertToRgba(p_Surface);
         SDL_FreeSurface(p_Surface);
@@ -183,7 +184,7 @@ void GraphicsOpenGL::DrawRect(void* p_Texture, TextureCoord p_TextureCoordinates
     const TextureCoord& l_T = p_TextureCoordinates;
     const RectangleShape& l_R = p_DrawRect;
     glBindTexture(GL_TEXTURE_2D, *static_cast<GLuint*>(p_Texture));
-    glColor4f(p_Color[0], p_Color[1], p_Color[2], p_Color[3]); // stays current: text uses it
+    glColor4f(p_Color[0], p_Color[1], p_Color[2], p_Color[3]);  // stays current: text uses it
     glBegin(GL_QUADS);
     glTexCoord2f(static_cast<float>(l_T.X1), static_cast<float>(l_T.Y1));
     glVertex2f(static_cast<float>(l_R.X), static_cast<float>(l_R.Y));
@@ -222,7 +223,7 @@ void GraphicsOpenGL::Update()
     if (!Ready)
         return;
     SDL_GL_SwapBuffers();
-    glClear(GL_COLOR_BUFFER_BIT); // every frame starts black
+    glClear(GL_COLOR_BUFFER_BIT);  // every frame starts black
 }
 
 void GraphicsOpenGL::Close()

@@ -5,6 +5,12 @@
 
 #include <SDL.h>
 
+#ifdef _WIN32
+// Included here, before the class, so that its DrawText macro (DrawTextA) can be taken back.
+#include <windows.h>
+#undef DrawText
+#endif
+
 #include "Geometry.h"
 
 // A region of a texture in normalised coordinates: (0, 0) is the image's top-left corner,
@@ -12,24 +18,23 @@
 class TextureCoord
 {
 public:
-    double X1; // drawn at the rectangle's left edge
-    double Y1; // drawn at the rectangle's top edge
-    double X2; // drawn at the rectangle's right edge
-    double Y2; // drawn at the rectangle's bottom edge
+    double X1;  // drawn at the rectangle's left edge
+    double Y1;  // drawn at the rectangle's top edge
+    double X2;  // drawn at the rectangle's right edge
+    double Y2;  // drawn at the rectangle's bottom edge
 
-    TextureCoord();                                                   // the whole texture
-    explicit TextureCoord(double p_Scale);                            // centred square of side p_Scale
-    TextureCoord(double p_W, double p_H);                             // centred p_W x p_H region
+    TextureCoord();                         // the whole texture
+    explicit TextureCoord(double p_Scale);  // centred square of side p_Scale
+    TextureCoord(double p_W, double p_H);   // centred p_W x p_H region
     TextureCoord(double p_X1, double p_Y1, double p_X2, double p_Y2);
-    void Offset(double p_X, double p_Y);                              // moves the region
+    void Offset(double p_X, double p_Y);  // moves the region
 };
 
 // Horizontal alignment of a line of text against its anchor point.
-enum Orientation : std::int32_t
-{
-    FONT_LEFT = 0,   // anchor at the text's left end
-    FONT_CENTER = 1, // anchor at the text's middle
-    FONT_RIGHT = 2   // anchor at the text's right end
+enum Orientation : std::int32_t {
+    FONT_LEFT = 0,    // anchor at the text's left end
+    FONT_CENTER = 1,  // anchor at the text's middle
+    FONT_RIGHT = 2    // anchor at the text's right end
 };
 
 // The drawing back end. The base class is a complete back end that draws nothing; the

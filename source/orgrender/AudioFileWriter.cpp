@@ -1,13 +1,13 @@
 #include "AudioFileWriter.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+
+#include "OutputPlatform.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ const char* FormatWord(AudioFormat p_Format) { return Entry(p_Format).word; }
 
 std::string PathExtension(const std::string& p_Path)
 {
-    const std::string l_Name = p_Path.substr(p_Path.find_last_of('/') + 1);
+    const std::string l_Name = PathFileName(p_Path);
     const std::size_t l_Dot = l_Name.rfind('.');
     if (l_Dot == std::string::npos || l_Dot == 0)
         return "";
@@ -94,11 +94,9 @@ bool AudioFileWriter::Open(int p_Fd, AudioFormat p_Format, int p_Rate, int p_Cha
 {
     fd = p_Fd;
     channels = p_Channels;
-    struct stat l_Stat = {};
     // A file opened for appending (a shell's >>) writes at its end whatever the position: a stream.
-    const int l_Flags = fcntl(p_Fd, F_GETFL);
-    seekable = fstat(p_Fd, &l_Stat) == 0 && S_ISREG(l_Stat.st_mode) && l_Flags >= 0 && !(l_Flags & O_APPEND);
-    base = seekable ? lseek(p_Fd, 0, SEEK_CUR) : 0;
+    seekable = RegularSize(p_Fd) >= 0 && !AppendOnly(p_Fd);
+    base = seekable ? SeekDescriptor(p_Fd, 0, SEEK_CUR) : 0;
     position = 0;
     failure = 0;
 
@@ -204,9 +202,9 @@ bool AudioFileWriter::WriteAll(const void* p_Buffer, std::size_t p_Bytes)
 sf_count_t AudioFileWriter::GetLength(void* p_Self)
 {
     AudioFileWriter& l_Self = *static_cast<AudioFileWriter*>(p_Self);
-    struct stat l_Stat = {};
-    if (l_Self.seekable && fstat(l_Self.fd, &l_Stat) == 0)
-        return std::max<sf_count_t>(0, l_Stat.st_size - l_Self.base);
+    const long long l_Size = l_Self.seekable ? RegularSize(l_Self.fd) : -1;
+    if (l_Size >= 0)
+        return std::max<sf_count_t>(0, l_Size - l_Self.base);
     return l_Self.position;
 }
 
@@ -214,8 +212,8 @@ sf_count_t AudioFileWriter::Seek(sf_count_t p_Offset, int p_Whence, void* p_Self
 {
     AudioFileWriter& l_Self = *static_cast<AudioFileWriter*>(p_Self);
     if (l_Self.seekable) {
-        const off_t l_To =
-            lseek(l_Self.fd, p_Whence == SEEK_SET ? l_Self.base + p_Offset : p_Offset, p_Whence);
+        const long long l_To =
+            SeekDescriptor(l_Self.fd, p_Whence == SEEK_SET ? l_Self.base + p_Offset : p_Offset, p_Whence);
         return l_To < 0 ? -1 : l_To - l_Self.base;
     }
     // A stream stays where it is: only a seek that goes nowhere succeeds.
@@ -237,7 +235,7 @@ sf_count_t AudioFileWriter::Tell(void* p_Self)
 {
     AudioFileWriter& l_Self = *static_cast<AudioFileWriter*>(p_Self);
     if (l_Self.seekable) {
-        const off_t l_At = lseek(l_Self.fd, 0, SEEK_CUR);
+        const long long l_At = SeekDescriptor(l_Self.fd, 0, SEEK_CUR);
         return l_At < 0 ? -1 : l_At - l_Self.base;
     }
     return l_Self.position;

@@ -95,7 +95,7 @@ bool IsFolder(const std::string& p_Path)
 {
     struct stat l_Stat = {};
     return !p_Path.empty() &&
-           (p_Path.back() == '/' || (stat(p_Path.c_str(), &l_Stat) == 0 && S_ISDIR(l_Stat.st_mode)));
+           (PathFileName(p_Path).empty() || (stat(p_Path.c_str(), &l_Stat) == 0 && S_ISDIR(l_Stat.st_mode)));
 }
 
 struct Settings
@@ -258,8 +258,9 @@ int main(int argc, char** argv)
     for (const std::string& l_Song : l_Songs) {
         std::string l_Path = l_Output;
         if (l_Output.empty() || l_IntoFolder) {
-            const std::string l_Folder =
-                l_Output.empty() ? std::string() : (l_Output.back() == '/' ? l_Output : l_Output + "/");
+            const std::string l_Folder = l_Output.empty()
+                                             ? std::string()
+                                             : (PathFileName(l_Output).empty() ? l_Output : l_Output + "/");
             l_Path = l_Folder + DefaultOutputName(l_Song, FormatWord(l_Options.format));
         }
         // Two songs of the same name would end in one file: the second is refused.

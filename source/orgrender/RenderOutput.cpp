@@ -1,14 +1,14 @@
 #include "RenderOutput.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 
+#include "FileOpen.h"
 #include "FileReplace.h"
+#include "OutputPlatform.h"
 
 namespace {
 
@@ -20,53 +20,30 @@ volatile std::sig_atomic_t g_HavePartial = 0;
 void RemovePartialAndExit(int p_Signal)
 {
     if (g_HavePartial)
-        unlink(g_PartialPath);
+        RemoveFromHandler(g_PartialPath);
     _exit(128 + p_Signal);
 }
 
-// Removes the partial file on the signals that end a render: interrupt, termination, a closed
-// terminal, and a file-size limit. A signal the caller set to be ignored (nohup, a limit with
-// SIGXFSZ ignored, where the write then fails and is reported) stays ignored.
+// Removes the partial file on the signals that end a render.
 void RemovePartialOnSignals()
 {
     static bool s_Installed = false;
     if (s_Installed)
         return;
     s_Installed = true;
-    for (int l_Signal : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) {
-        struct sigaction l_Old = {};
-        if (sigaction(l_Signal, nullptr, &l_Old) == 0 && l_Old.sa_handler == SIG_IGN)
-            continue;
-        struct sigaction l_New = {};
-        l_New.sa_handler = RemovePartialAndExit;
-        sigemptyset(&l_New.sa_mask);
-        sigaction(l_Signal, &l_New, nullptr);
-    }
-}
-
-bool SameFile(const struct stat& p_Stat, const SongIdentity& p_Song)
-{
-    return p_Song.regular && S_ISREG(p_Stat.st_mode) && p_Stat.st_dev == p_Song.device &&
-           p_Stat.st_ino == p_Song.inode;
+    OnEndingSignals(RemovePartialAndExit);
 }
 
 }  // namespace
 
 SongIdentity IdentifySong(const std::string& p_SongPath)
 {
-    struct stat l_Stat = {};
-    const int l_Result = p_SongPath == "-" ? fstat(STDIN_FILENO, &l_Stat) : stat(p_SongPath.c_str(), &l_Stat);
-    SongIdentity l_Identity;
-    if (l_Result == 0 && S_ISREG(l_Stat.st_mode))
-        l_Identity = {true, static_cast<unsigned long long>(l_Stat.st_dev),
-                      static_cast<unsigned long long>(l_Stat.st_ino)};
-    return l_Identity;
+    return p_SongPath == "-" ? IdentifyDescriptor(STDIN_FILENO) : IdentifyPath(p_SongPath);
 }
 
 std::string DefaultOutputName(const std::string& p_SongPath, const std::string& p_Extension)
 {
-    std::string l_Name =
-        p_SongPath == "-" ? std::string() : p_SongPath.substr(p_SongPath.find_last_of('/') + 1);
+    std::string l_Name = p_SongPath == "-" ? std::string() : PathFileName(p_SongPath);
     const std::size_t l_Dot = l_Name.rfind('.');
     if (l_Dot != std::string::npos && l_Dot > 0)
         l_Name.erase(l_Dot);
@@ -76,9 +53,8 @@ std::string DefaultOutputName(const std::string& p_SongPath, const std::string& 
 bool RenderOutput::Allowed(const std::string& p_Path, const SongIdentity& p_Input, bool p_Force,
                            std::string& p_Error)
 {
-    struct stat l_Stat = {};
     if (p_Path == "-") {
-        if (fstat(STDOUT_FILENO, &l_Stat) == 0 && SameFile(l_Stat, p_Input)) {
+        if (SameFile(IdentifyDescriptor(STDOUT_FILENO), p_Input)) {
             p_Error = "standard output is the song being rendered; it is never written over";
             return false;
         }
@@ -90,7 +66,7 @@ bool RenderOutput::Allowed(const std::string& p_Path, const SongIdentity& p_Inpu
         return false;
     }
     // By any name: a hard link, a symbolic link, /dev/stdout sent to the song.
-    if (stat(p_Path.c_str(), &l_Stat) == 0 && SameFile(l_Stat, p_Input)) {
+    if (SameFile(IdentifyPath(p_Path), p_Input)) {
         p_Error = p_Path + " is the song being rendered; it is never written over";
         return false;
     }
@@ -108,6 +84,7 @@ bool RenderOutput::Open(const std::string& p_Path, const SongIdentity& p_Input, 
     if (!Allowed(p_Path, p_Input, p_Force, p_Error))
         return false;
     if (p_Path == "-") {
+        BinaryStandardOutput();
         fd = STDOUT_FILENO;
         return true;
     }
@@ -117,7 +94,7 @@ bool RenderOutput::Open(const std::string& p_Path, const SongIdentity& p_Input, 
         return false;
     }
     if (!l_Target.viaTemporary) {
-        fd = open(l_Target.path.c_str(), O_WRONLY | O_CLOEXEC);
+        fd = OpenToWrite(l_Target.path, 0);
     } else {
         partial = l_Target.path + ".partial";
         target = l_Target.path;
@@ -129,7 +106,7 @@ bool RenderOutput::Open(const std::string& p_Path, const SongIdentity& p_Input, 
             g_HavePartial = 1;
             RemovePartialOnSignals();
         }
-        fd = open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+        fd = OpenToWrite(partial, O_CREAT | O_TRUNC | OPEN_NO_FOLLOW);
     }
     if (fd < 0) {
         p_Error = "cannot write " + p_Path + ": " + std::strerror(errno);
@@ -171,7 +148,7 @@ void RenderOutput::Abandon()
     ownsFd = false;
     if (!partial.empty()) {
         g_HavePartial = 0;
-        unlink(partial.c_str());
+        Org::RemoveFile(partial);
         partial.clear();
     }
 }

@@ -8,13 +8,10 @@
 // /dev/null) is written straight.
 #include <string>
 
+#include "OutputPlatform.h"
+
 // The file a song is read from, to know it again under another name.
-struct SongIdentity
-{
-    bool regular = false;  // a regular file; nothing else can be written over
-    unsigned long long device = 0;
-    unsigned long long inode = 0;
-};
+using SongIdentity = FileIdentity;
 
 // The identity of p_SongPath ("-": standard input).
 SongIdentity IdentifySong(const std::string& p_SongPath);

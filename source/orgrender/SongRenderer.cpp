@@ -4,7 +4,6 @@
 #include <fmod_errors.h>
 #include <fmod_readmix.h>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +15,7 @@
 
 #include "OrgDevice.h"
 #include "OrgSong.h"
+#include "OutputPlatform.h"
 #include "SongInput.h"
 #include "SongSamples.h"
 #include "SongStepper.h"
@@ -238,7 +238,7 @@ bool RenderSong(const std::string& p_SongPath, const std::string& p_OutPath, con
     if (!ReadSongBytes(p_SongPath, l_Bytes, p_Error) ||
         !PrepareSong(l_Bytes, p_SongPath, p_Options, l_Song, l_LengthMs, p_Error))
         return false;
-    const int l_Fd = open(p_OutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int l_Fd = OpenToWrite(p_OutPath, O_CREAT | O_TRUNC);
     if (l_Fd < 0) {
         p_Error = "cannot write " + p_OutPath + ": " + std::strerror(errno);
         return false;

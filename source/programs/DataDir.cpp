@@ -6,6 +6,10 @@
 
 #include <sys/stat.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 bool IsDirectory(const std::string& p_Path)
@@ -24,16 +28,27 @@ bool HasSamples(const std::string& p_Dir)
 
 namespace {
 
+#ifdef _WIN32
+const char* const g_Separators = "/\\";
+#else
+const char* const g_Separators = "/";
+#endif
+
 std::string ProgramDir(const char* p_Argv0)
 {
     char l_Path[PATH_MAX];
+#ifdef _WIN32
+    const DWORD l_Got = GetModuleFileNameA(nullptr, l_Path, sizeof(l_Path));
+    const long l_Length = l_Got < sizeof(l_Path) ? long(l_Got) : 0;
+#else
     const ssize_t l_Length = readlink("/proc/self/exe", l_Path, sizeof(l_Path) - 1);
+#endif
     std::string l_Program;
     if (l_Length > 0)
         l_Program.assign(l_Path, static_cast<std::size_t>(l_Length));
     else if (p_Argv0 != nullptr)
         l_Program = p_Argv0;
-    const std::size_t l_Slash = l_Program.find_last_of('/');
+    const std::size_t l_Slash = l_Program.find_last_of(g_Separators);
     return l_Slash == std::string::npos ? std::string(".") : l_Program.substr(0, l_Slash);
 }
 
@@ -41,8 +56,13 @@ std::string ProgramDir(const char* p_Argv0)
 
 std::string FindDataDir(const char* p_Argv0)
 {
+    // On Windows the data is unpacked beside the programs; elsewhere it is installed under the prefix.
     const std::string l_Candidates[] = {
+#ifdef _WIN32
+        ProgramDir(p_Argv0),
+#else
         ProgramDir(p_Argv0) + "/../" TUNEWRIGHT_INSTALL_DATADIR,
+#endif
         TUNEWRIGHT_BUILD_DATA_DIR,
         ".",
     };
@@ -61,6 +81,10 @@ std::string AbsolutePath(const std::string& p_Path)
 {
     if (p_Path.empty() || p_Path[0] == '/')
         return p_Path;
+#ifdef _WIN32
+    if (p_Path[0] == '\\' || (p_Path.size() > 1 && p_Path[1] == ':'))
+        return p_Path;
+#endif
     char l_Dir[PATH_MAX];
     if (getcwd(l_Dir, sizeof(l_Dir)) == nullptr)
         return p_Path;

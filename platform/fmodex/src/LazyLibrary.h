@@ -27,7 +27,9 @@ inline void* OpenLibrary(const char* p_Name)
 template <class Function> bool FindFunction(void* p_Library, const char* p_Name, Function& p_Function)
 {
 #ifdef _WIN32
-    p_Function = reinterpret_cast<Function>(GetProcAddress(static_cast<HMODULE>(p_Library), p_Name));
+    // Through the generic function type, which the compiler accepts as a cast to any other.
+    const FARPROC l_Found = GetProcAddress(static_cast<HMODULE>(p_Library), p_Name);
+    p_Function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(l_Found));
 #else
     p_Function = reinterpret_cast<Function>(dlsym(p_Library, p_Name));
 #endif

@@ -34,7 +34,9 @@ public:
     virtual int Failure() const { return 0; }
 };
 
+// The system's sound device: ALSA on Linux, waveOut on Windows; each file is built on its own platform.
 std::unique_ptr<Output> CreateAlsaOutput();
+std::unique_ptr<Output> CreateWinmmOutput();
 std::unique_ptr<Output> CreateNoSoundOutput();
 std::unique_ptr<Output> CreateWavWriterOutput();
 

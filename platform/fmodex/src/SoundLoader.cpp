@@ -51,7 +51,7 @@ bool FindSndFile(void* p_Library, SndFileApi& p_Table)
 const SndFileApi* SndFile()
 {
 #ifdef _WIN32
-    constexpr const char* kName = "libsndfile-1.dll";
+    constexpr const char* kName = "libsndfile.dll";  // as the Windows build names it, beside the programs
 #else
     constexpr const char* kName = "libsndfile.so.1";
 #endif

@@ -28,7 +28,11 @@ std::unique_ptr<Output> CreateOutput(FMOD_OUTPUTTYPE p_Type)
     case FMOD_OUTPUTTYPE_NOSOUND_NRT:
         return CreateNoSoundOutput();
     default:
+#ifdef _WIN32
+        return CreateWinmmOutput();
+#else
         return CreateAlsaOutput();
+#endif
     }
 }
 

@@ -5,6 +5,15 @@ using namespace SoundEngine;
 
 namespace {
 
+// The platform's sound device, which AUTODETECT picks; the other platform's device is unsupported.
+#ifdef _WIN32
+constexpr FMOD_OUTPUTTYPE kDeviceOutput = FMOD_OUTPUTTYPE_WINMM;
+constexpr FMOD_OUTPUTTYPE kOtherDeviceOutput = FMOD_OUTPUTTYPE_ALSA;
+#else
+constexpr FMOD_OUTPUTTYPE kDeviceOutput = FMOD_OUTPUTTYPE_ALSA;
+constexpr FMOD_OUTPUTTYPE kOtherDeviceOutput = FMOD_OUTPUTTYPE_WINMM;
+#endif
+
 // Runs p_Change on the configuration of a valid system that is not initialised yet.
 template <class Change> FMOD_RESULT ChangeConfig(FMOD_SYSTEM* p_Handle, Change&& p_Change)
 {
@@ -27,8 +36,10 @@ FMOD_RESULT F_API FMOD_System_SetOutput(FMOD_SYSTEM* system, FMOD_OUTPUTTYPE out
     return ChangeConfig(system, [output](Config& p_Config) {
         switch (output) {
         case FMOD_OUTPUTTYPE_AUTODETECT:
-        case FMOD_OUTPUTTYPE_ALSA:
-            p_Config.output = FMOD_OUTPUTTYPE_ALSA;
+            p_Config.output = kDeviceOutput;
+            return FMOD_OK;
+        case kDeviceOutput:
+            p_Config.output = output;
             return FMOD_OK;
         case FMOD_OUTPUTTYPE_NOSOUND:
         case FMOD_OUTPUTTYPE_WAVWRITER:
@@ -38,7 +49,7 @@ FMOD_RESULT F_API FMOD_System_SetOutput(FMOD_SYSTEM* system, FMOD_OUTPUTTYPE out
             return FMOD_OK;
         case FMOD_OUTPUTTYPE_UNKNOWN:
         case FMOD_OUTPUTTYPE_DSOUND:
-        case FMOD_OUTPUTTYPE_WINMM:
+        case kOtherDeviceOutput:
         case FMOD_OUTPUTTYPE_OPENAL:
         case FMOD_OUTPUTTYPE_WASAPI:
         case FMOD_OUTPUTTYPE_ASIO:

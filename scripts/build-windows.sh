@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows package on Debian 12 with mingw-w64:
+#   scripts/build-windows.sh [i686|x86_64]   (default i686)
+# i686 makes build/windows/tunewright-win32.zip; x86_64 builds the same tree, with its tests, in
+# build/windows/x86_64 (the tests run under wine64: scripts/test-windows.sh).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+l_Root="$PWD"
+l_Arch="${1:-i686}"
+l_Jobs="${TUNEWRIGHT_JOBS:-$(nproc)}"
+
+# The cross compilers, Wine (for the tests) and zip; the native build needs its own packages.
+scripts/install-deps.sh
+l_Packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64
+  wine wine64 zip unzip patch)
+l_Missing=()
+for l_Package in "${l_Packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$l_Package" 2>/dev/null | grep -q "install ok installed" || l_Missing+=("$l_Package")
+done
+if [ ${#l_Missing[@]} -gt 0 ]; then
+  l_Sudo=""
+  [ "$(id -u)" -eq 0 ] || l_Sudo="sudo"
+  echo "Installing: ${l_Missing[*]}"
+  $l_Sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $l_Sudo apt-get install -y -q --no-install-recommends "${l_Missing[@]}"
+fi
+
+# The data generators run here, so they come from a native build.
+cmake -S . -B build/windows/host -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTUNEWRIGHT_BUILD_BENCH=OFF >/dev/null
+cmake --build build/windows/host -j"$l_Jobs" --target samplegen songgen themegen tunewright-render
+
+l_Deps="$(TUNEWRIGHT_JOBS="$l_Jobs" scripts/build-windows-deps.sh "$l_Arch")"
+l_Build="build/windows/$l_Arch"
+cmake -S . -B "$l_Build" -DCMAKE_TOOLCHAIN_FILE="$l_Root/cmake/mingw-$l_Arch.cmake" -DCMAKE_BUILD_TYPE=Release \
+  -DTUNEWRIGHT_WINDOWS_DEPS="$l_Deps" -DTUNEWRIGHT_HOST_TOOLS="$l_Root/build/windows/host" \
+  -DBUILD_TESTING=OFF -DTUNEWRIGHT_BUILD_BENCH=OFF -DTUNEWRIGHT_WERROR=ON >/dev/null
+if [ "$l_Arch" = x86_64 ]; then
+  # The 64-bit build runs under wine64 here: the tools, with every DLL they load beside them.
+  cmake --build "$l_Build" -j"$l_Jobs" --target tunewright-render tunewright-info samplegen_data
+  l_Run="$l_Build/run"
+  mkdir -p "$l_Run"
+  l_GccDir="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")"
+  cp "$l_Build/source/orgrender/tunewright-render.exe" "$l_Build/examples/orginfo/tunewright-info.exe" \
+    "$l_Build/source/org/libtunewright.dll" "$l_Build/platform/fmodex/libtunewright-sound.dll" \
+    "$l_Deps/bin/SDL.dll" "$l_Deps"/bin/*sndfile*.dll "$l_GccDir/libstdc++-6.dll" "$l_GccDir/libgcc_s_seh-1.dll" \
+    /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$l_Run/"
+  exit 0
+fi
+cmake --build "$l_Build" -j"$l_Jobs"
+
+# The package: programs, the DLL with its import library and headers, every DLL they load that
+# Windows lacks, the data, and the notices.
+l_Stage="build/windows/tunewright-win32"
+rm -rf "$l_Stage" build/windows/tunewright-win32.zip
+mkdir -p "$l_Stage/include/tunewright" "$l_Stage/lib"
+cp "$l_Build/source/razovid/tunewright-player.exe" "$l_Build/source/orgrender/tunewright-render.exe" \
+  "$l_Build/source/orgplay/tunewright-play.exe" "$l_Build/examples/orginfo/tunewright-info.exe" \
+  "$l_Build/source/org/libtunewright.dll" "$l_Build/platform/fmodex/libtunewright-sound.dll" \
+  "$l_Deps/bin/SDL.dll" "$l_Deps"/bin/*sndfile*.dll "$l_Stage/"
+cp "$l_Build/source/org/libtunewright.dll.a" "$l_Build/platform/fmodex/libtunewright-sound.dll.a" "$l_Stage/lib/"
+cp "$l_Build/include/tunewright/"*.h "$l_Stage/include/tunewright/"
+l_GccDir="$(dirname "$(i686-w64-mingw32-g++-posix -print-libgcc-file-name)")"
+cp "$l_GccDir/libstdc++-6.dll" "$l_GccDir/libgcc_s_dw2-1.dll" /usr/i686-w64-mingw32/lib/libwinpthread-1.dll "$l_Stage/"
+# The third-party DLLs ship without their debugging information (libstdc++'s alone is 20 MB).
+i686-w64-mingw32-strip --strip-debug "$l_Stage/libstdc++-6.dll" "$l_Stage/libgcc_s_dw2-1.dll" \
+  "$l_Stage/libwinpthread-1.dll" "$l_Stage/SDL.dll" "$l_Stage"/*sndfile*.dll
+for l_Folder in melody percussion gfx songs; do
+  cp -r "$l_Build/data/$l_Folder" "$l_Stage/"
+done
+scripts/windows-notices.sh "$l_Deps" "$l_Build" >"$l_Stage/THIRD-PARTY-NOTICES.txt"
+cp LICENSE "$l_Stage/LICENSE.txt"
+(cd build/windows && zip -q -r -9 tunewright-win32.zip tunewright-win32)
+ls -l build/windows/tunewright-win32.zip

@@ -1,0 +1,175 @@
+#include "OutputPlatform.h"
+
+#include <sys/stat.h>
+
+#include <csignal>
+#include <cstdio>
+
+#include "FileOpen.h"
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+bool SameFile(const FileIdentity& p_First, const FileIdentity& p_Second)
+{
+    return p_First.regular && p_Second.regular && p_First.device == p_Second.device &&
+           p_First.inode == p_Second.inode;
+}
+
+std::string PathFileName(const std::string& p_Path)
+{
+#ifdef _WIN32
+    const std::size_t l_Last = p_Path.find_last_of("/\\");
+#else
+    const std::size_t l_Last = p_Path.find_last_of('/');
+#endif
+    return p_Path.substr(l_Last + 1);
+}
+
+#ifdef _WIN32
+
+namespace {
+
+// Windows gives every file an index on its volume (st_ino is always 0 there).
+FileIdentity IdentifyHandle(HANDLE p_Handle)
+{
+    FileIdentity l_Identity;
+    BY_HANDLE_FILE_INFORMATION l_Info = {};
+    if (p_Handle == INVALID_HANDLE_VALUE || GetFileType(p_Handle) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandle(p_Handle, &l_Info) ||
+        (l_Info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return l_Identity;
+    l_Identity.regular = true;
+    l_Identity.device = l_Info.dwVolumeSerialNumber;
+    l_Identity.inode = (static_cast<unsigned long long>(l_Info.nFileIndexHigh) << 32) | l_Info.nFileIndexLow;
+    return l_Identity;
+}
+
+}  // namespace
+
+FileIdentity IdentifyPath(const std::string& p_Path)
+{
+    // Opened for no access at all: enough to ask for its identity, and allowed on any file.
+    std::wstring l_Path;
+    const DWORD l_Share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const HANDLE l_Handle = Org::WidePath(p_Path, l_Path)
+                                ? CreateFileW(l_Path.c_str(), 0, l_Share, nullptr, OPEN_EXISTING,
+                                              FILE_FLAG_BACKUP_SEMANTICS, nullptr)
+                                : CreateFileA(p_Path.c_str(), 0, l_Share, nullptr, OPEN_EXISTING,
+                                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const FileIdentity l_Identity = IdentifyHandle(l_Handle);
+    if (l_Handle != INVALID_HANDLE_VALUE)
+        CloseHandle(l_Handle);
+    return l_Identity;
+}
+
+FileIdentity IdentifyDescriptor(int p_Fd)
+{
+    return IdentifyHandle(reinterpret_cast<HANDLE>(_get_osfhandle(p_Fd)));
+}
+
+int OpenToWrite(const std::string& p_Path, int p_Flags)
+{
+    return Org::OpenDescriptor(p_Path, p_Flags | O_WRONLY, 0666);
+}
+
+void BinaryStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
+
+long long RegularSize(int p_Fd)
+{
+    struct _stat64 l_Stat = {};
+    return _fstat64(p_Fd, &l_Stat) == 0 && S_ISREG(l_Stat.st_mode) ? l_Stat.st_size : -1;
+}
+
+long long SeekDescriptor(int p_Fd, long long p_Offset, int p_Whence)
+{
+    return _lseeki64(p_Fd, p_Offset, p_Whence);
+}
+
+bool AppendOnly(int) { return false; }
+
+void OnEndingSignals(void (*p_Handler)(int))
+{
+    for (int l_Signal : {SIGINT, SIGTERM})
+        if (std::signal(l_Signal, p_Handler) == SIG_IGN)
+            std::signal(l_Signal, SIG_IGN);
+}
+
+// Windows runs the handler on a thread of its own, where the usual calls are allowed.
+void RemoveFromHandler(const char* p_Path) { Org::RemoveFile(p_Path); }
+
+#else
+
+namespace {
+
+FileIdentity IdentifyStat(int p_Result, const struct stat& p_Stat)
+{
+    FileIdentity l_Identity;
+    if (p_Result == 0 && S_ISREG(p_Stat.st_mode))
+        l_Identity = {true, static_cast<unsigned long long>(p_Stat.st_dev),
+                      static_cast<unsigned long long>(p_Stat.st_ino)};
+    return l_Identity;
+}
+
+}  // namespace
+
+FileIdentity IdentifyPath(const std::string& p_Path)
+{
+    struct stat l_Stat = {};
+    const int l_Result = stat(p_Path.c_str(), &l_Stat);
+    return IdentifyStat(l_Result, l_Stat);
+}
+
+FileIdentity IdentifyDescriptor(int p_Fd)
+{
+    struct stat l_Stat = {};
+    const int l_Result = fstat(p_Fd, &l_Stat);
+    return IdentifyStat(l_Result, l_Stat);
+}
+
+int OpenToWrite(const std::string& p_Path, int p_Flags)
+{
+    return Org::OpenDescriptor(p_Path, p_Flags | O_WRONLY, 0666);
+}
+
+void BinaryStandardOutput() {}
+
+long long RegularSize(int p_Fd)
+{
+    struct stat l_Stat = {};
+    return fstat(p_Fd, &l_Stat) == 0 && S_ISREG(l_Stat.st_mode) ? static_cast<long long>(l_Stat.st_size) : -1;
+}
+
+long long SeekDescriptor(int p_Fd, long long p_Offset, int p_Whence)
+{
+    return lseek(p_Fd, static_cast<off_t>(p_Offset), p_Whence);
+}
+
+bool AppendOnly(int p_Fd)
+{
+    const int l_Flags = fcntl(p_Fd, F_GETFL);
+    return l_Flags < 0 || (l_Flags & O_APPEND);
+}
+
+void OnEndingSignals(void (*p_Handler)(int))
+{
+    // A signal the caller set to be ignored (nohup; a limit with SIGXFSZ ignored, where the write
+    // then fails and is reported) stays ignored.
+    for (int l_Signal : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) {
+        struct sigaction l_Old = {};
+        if (sigaction(l_Signal, nullptr, &l_Old) == 0 && l_Old.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction l_New = {};
+        l_New.sa_handler = p_Handler;
+        sigemptyset(&l_New.sa_mask);
+        sigaction(l_Signal, &l_New, nullptr);
+    }
+}
+
+void RemoveFromHandler(const char* p_Path) { unlink(p_Path); }
+
+#endif
