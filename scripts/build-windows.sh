@@ -31,9 +31,11 @@ cmake --build build/windows/host -j"$l_Jobs" --target samplegen songgen themegen
 
 l_Deps="$(TUNEWRIGHT_JOBS="$l_Jobs" scripts/build-windows-deps.sh "$l_Arch")"
 l_Build="build/windows/$l_Arch"
+l_Testing=OFF  # only the 64-bit build can run here, so only it has the tests
+[ "$l_Arch" = x86_64 ] && l_Testing=ON
 cmake -S . -B "$l_Build" -DCMAKE_TOOLCHAIN_FILE="$l_Root/cmake/mingw-$l_Arch.cmake" -DCMAKE_BUILD_TYPE=Release \
   -DTUNEWRIGHT_WINDOWS_DEPS="$l_Deps" -DTUNEWRIGHT_HOST_TOOLS="$l_Root/build/windows/host" \
-  -DBUILD_TESTING=OFF -DTUNEWRIGHT_BUILD_BENCH=OFF -DTUNEWRIGHT_WERROR=ON >/dev/null
+  -DBUILD_TESTING=$l_Testing -DTUNEWRIGHT_BUILD_BENCH=OFF -DTUNEWRIGHT_WERROR=ON >/dev/null
 if [ "$l_Arch" = x86_64 ]; then
   # The 64-bit build runs under wine64 here: the tools, with every DLL they load beside them.
   cmake --build "$l_Build" -j"$l_Jobs" --target tunewright-render tunewright-info samplegen_data

@@ -100,5 +100,6 @@ rm -f "$l_Run/self.wav"
 (cd "$l_Run" && wine ./tunewright-render.exe -q --data ../data --seconds 1 'in\self.org') || Fail "a song named with backslashes did not render"
 [ -f "$l_Run/self.wav" ] || Fail "the default output of in\\self.org is not self.wav in the working directory"
 [ $l_Failed -eq 0 ] || exit 1
+scripts/test-windows-suites.sh
 echo "renderer, 20 s of $l_Song: Linux $((l_Linux / 1000000)) ms, Wine $((l_Windows / 1000000)) ms"
 echo "windows stage: $((SECONDS - l_Started)) s"

@@ -1,5 +1,7 @@
 #include "AudioTestKit.h"
 
+#include "TempDir.h"
+
 #include <fmod.h>
 #include <sndfile.h>
 
@@ -36,16 +38,18 @@ void WriteSine(const std::string& p_Name, unsigned p_Frames)
 
 // Before any engine starts: HOME points at a directory whose .asoundrc makes ALSA's default
 // device the null plugin, so the layer's ALSA output opens with no sound card in the machine.
+// (A Windows program cannot set that up for Wine's own ALSA driver: whoever starts Wine does.)
 class NullAlsaEnvironment : public ::testing::Environment
 {
 public:
     void SetUp() override
     {
-        char l_Template[] = "/tmp/tw-audio-XXXXXX";
-        ASSERT_NE(mkdtemp(l_Template), nullptr);
-        g_Dir = l_Template;
+        g_Dir = OrgTest::MakeTempDirectory("tw-audio");
+        ASSERT_FALSE(g_Dir.empty());
+#ifndef _WIN32
         std::ofstream(g_Dir + "/.asoundrc") << "pcm.!default { type null }\n";
         setenv("HOME", g_Dir.c_str(), 1);
+#endif
         WriteSine("loop.wav", 480);
         WriteSine("click.wav", 48);
         WriteSine("long.wav", 48000);

@@ -1,6 +1,8 @@
 #ifndef TUNEWRIGHT_TESTS_FILESIZELIMIT_H
 #define TUNEWRIGHT_TESTS_FILESIZELIMIT_H
 
+// POSIX only: Windows has neither fork nor file-size limits.
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,4 +33,5 @@ template <class Body> int ExitStatusUnderFileSizeLimit(rlim_t p_Bytes, Body&& p_
 
 }  // namespace OrgTest
 
+#endif
 #endif

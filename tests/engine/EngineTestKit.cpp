@@ -1,5 +1,7 @@
 #include "EngineTestKit.h"
 
+#include "TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,11 +16,10 @@ constexpr double kPi = 3.14159265358979323846;
 
 std::string MakeTempDir()
 {
-    const char* l_Base = std::getenv("TMPDIR");
-    std::string l_Template = std::string(l_Base != nullptr ? l_Base : "/tmp") + "/tw-engine-XXXXXX";
-    if (mkdtemp(l_Template.data()) == nullptr)
+    const std::string l_Path = OrgTest::MakeTempDirectory("tw-engine");
+    if (l_Path.empty())
         ADD_FAILURE() << "cannot make a temporary directory";
-    return l_Template;
+    return l_Path;
 }
 
 }  // namespace

@@ -128,6 +128,9 @@ TEST_F(RealTime, WavWriterNeverRunsAheadOfTheClockAndCompletesItsFileOnRelease)
 
 TEST_F(RealTime, AlsaDeviceThatCannotOpenFallsBackToNoSound)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "ALSA is Linux's";
+#else
     // Point ALSA's default device at a card that does not exist, through a private HOME.
     std::ofstream(dir.Path(".asoundrc")) << "pcm.!default { type hw card 99 }\n";
     const char* l_Home = std::getenv("HOME");
@@ -140,6 +143,7 @@ TEST_F(RealTime, AlsaDeviceThatCannotOpenFallsBackToNoSound)
     // Everything else works, silently, at the pace of the no-sound output.
     FMOD_CHANNEL* l_Channel = Play(Load(Sine(2400, 48, 0.5f), false));
     EXPECT_TRUE(EndsWithin(l_Channel, std::chrono::seconds(5)));
+#endif
 }
 
 }
