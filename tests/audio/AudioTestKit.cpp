@@ -9,11 +9,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace AudioTest {
@@ -81,15 +81,11 @@ std::string ReadFile(const std::string& p_Path)
     return l_Text.str();
 }
 
-}
+}  // namespace
 
-std::string SamplePath(const std::string& p_Name)
-{
-    return g_Dir + "/" + p_Name;
-}
+std::string SamplePath(const std::string& p_Name) { return g_Dir + "/" + p_Name; }
 
-CapturedOutput::CapturedOutput()
-    : outpath(g_Dir + "/stdout.txt"), errpath(g_Dir + "/stderr.txt")
+CapturedOutput::CapturedOutput() : outpath(g_Dir + "/stdout.txt"), errpath(g_Dir + "/stderr.txt")
 {
     fflush(stdout);
     fflush(stderr);
@@ -99,10 +95,7 @@ CapturedOutput::CapturedOutput()
     RedirectTo(errpath, 2);
 }
 
-CapturedOutput::~CapturedOutput()
-{
-    Stop();
-}
+CapturedOutput::~CapturedOutput() { Stop(); }
 
 void CapturedOutput::Stop()
 {
@@ -119,15 +112,9 @@ void CapturedOutput::Stop()
     err = ReadFile(errpath);
 }
 
-void LayerTest::SetUp()
-{
-    TearDownEngine();
-}
+void LayerTest::SetUp() { TearDownEngine(); }
 
-void LayerTest::TearDown()
-{
-    TearDownEngine();
-}
+void LayerTest::TearDown() { TearDownEngine(); }
 
 void LayerTest::TearDownEngine()
 {
@@ -148,9 +135,10 @@ bool LayerTest::WaitForEnd(FMOD_CHANNEL* p_Channel)
 {
     const auto l_Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     FMOD_BOOL l_Playing = 1;
-    while (FMOD_Channel_IsPlaying(p_Channel, &l_Playing) == FMOD_OK && std::chrono::steady_clock::now() < l_Deadline)
+    while (FMOD_Channel_IsPlaying(p_Channel, &l_Playing) == FMOD_OK &&
+           std::chrono::steady_clock::now() < l_Deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     return l_Playing == 0;
 }
 
-}
+}  // namespace AudioTest

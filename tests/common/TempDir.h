@@ -32,7 +32,8 @@ inline std::string MakeTempDirectory(const std::string& p_Prefix)
 }
 
 // A fresh directory for one test, removed with everything in it afterwards.
-class TempDir {
+class TempDir
+{
 public:
     TempDir() : m_Path(MakeTempDirectory("tunewright")) {}
     ~TempDir()
@@ -43,7 +44,10 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    std::string Path(const std::string& p_Name = "") const { return p_Name.empty() ? m_Path : m_Path + "/" + p_Name; }
+    std::string Path(const std::string& p_Name = "") const
+    {
+        return p_Name.empty() ? m_Path : m_Path + "/" + p_Name;
+    }
 
 private:
     std::string m_Path;

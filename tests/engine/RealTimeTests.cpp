@@ -17,8 +17,9 @@ using Clock = std::chrono::steady_clock;
 // True for FMOD_OK; false for a null or stale handle; a failure for any other result.
 bool OkOrStale(FMOD_RESULT p_Result)
 {
-    EXPECT_TRUE(p_Result == FMOD_OK || p_Result == FMOD_ERR_INVALID_PARAM || p_Result == FMOD_ERR_INVALID_HANDLE
-                || p_Result == FMOD_ERR_CHANNEL_STOLEN) << p_Result;
+    EXPECT_TRUE(p_Result == FMOD_OK || p_Result == FMOD_ERR_INVALID_PARAM ||
+                p_Result == FMOD_ERR_INVALID_HANDLE || p_Result == FMOD_ERR_CHANNEL_STOLEN)
+        << p_Result;
     return p_Result == FMOD_OK;
 }
 
@@ -29,7 +30,9 @@ protected:
     {
         EXPECT_EQ(FMOD_System_Create(&system), FMOD_OK);
         EXPECT_EQ(FMOD_System_SetOutput(system, p_Output), FMOD_OK);
-        EXPECT_EQ(FMOD_System_SetSoftwareFormat(system, kRate, FMOD_SOUND_FORMAT_PCM16, 2, 0, FMOD_DSP_RESAMPLER_LINEAR), FMOD_OK);
+        EXPECT_EQ(FMOD_System_SetSoftwareFormat(system, kRate, FMOD_SOUND_FORMAT_PCM16, 2, 0,
+                                                FMOD_DSP_RESAMPLER_LINEAR),
+                  FMOD_OK);
         return FMOD_System_Init(system, 32, FMOD_INIT_NORMAL, p_DriverData);
     }
 
@@ -45,7 +48,9 @@ protected:
         const std::string l_Path = dir.Path("s" + std::to_string(++sounds) + ".wav");
         WriteSound(l_Path, p_Samples, 1, kRate);
         FMOD_SOUND* l_Sound = nullptr;
-        EXPECT_EQ(FMOD_System_CreateSound(system, l_Path.c_str(), p_Loop ? FMOD_LOOP_NORMAL : FMOD_LOOP_OFF, nullptr, &l_Sound), FMOD_OK);
+        EXPECT_EQ(FMOD_System_CreateSound(system, l_Path.c_str(), p_Loop ? FMOD_LOOP_NORMAL : FMOD_LOOP_OFF,
+                                          nullptr, &l_Sound),
+                  FMOD_OK);
         return l_Sound;
     }
 
@@ -146,4 +151,4 @@ TEST_F(RealTime, AlsaDeviceThatCannotOpenFallsBackToNoSound)
 #endif
 }
 
-}
+}  // namespace

@@ -44,8 +44,8 @@ CommandRun Render(const std::string& p_WorkDir, const std::string& p_Arguments,
         return p_Text;
     };
     const std::string l_Command = "cd /d \"" + l_Windows(p_WorkDir, '/', '\\') + "\" && \"" +
-                                  l_Windows(p_Program, '/', '\\') + "\" " + l_Windows(p_Arguments, '\'', '"') +
-                                  " 2>&1";
+                                  l_Windows(p_Program, '/', '\\') + "\" " +
+                                  l_Windows(p_Arguments, '\'', '"') + " 2>&1";
     std::FILE* l_Pipe = _popen(l_Command.c_str(), "r");
 #else
     const std::string l_Command =
@@ -203,7 +203,8 @@ TEST(RenderProgram, AFifoWithNoWriterIsRefusedByBothTools)
 }
 
 // Several songs in one run as JSON lines: a missing song and a file of another magic each get
-// their own line and exit status 1, the next song is still described, and its lengths are the renderer's (beats x tempo).
+// their own line and exit status 1, the next song is still described, and its lengths are the renderer's
+// (beats x tempo).
 TEST(RenderProgram, InfoDescribesSeveralSongsAsJson)
 {
 #ifdef _WIN32
@@ -224,7 +225,8 @@ TEST(RenderProgram, InfoDescribesSeveralSongsAsJson)
                                 "        'bpm', o['bpm'], 'bar', o['beats_per_bar'],\n"
                                 "        'track0', t['notes'], t['lowest'], t['highest'])\n";
     const CommandRun l_Run = Render(
-        l_Dir.path, "--json missing.org foreign.org song.org 2>&1; echo status=$?; } | python3 -c \"" + l_Parse + "\"",
+        l_Dir.path,
+        "--json missing.org foreign.org song.org 2>&1; echo status=$?; } | python3 -c \"" + l_Parse + "\"",
         "{ ", TUNEWRIGHT_INFO_PROGRAM);
     EXPECT_NE(std::string::npos, l_Run.output.find("missing.org: cannot be read")) << l_Run.output;
     EXPECT_NE(std::string::npos,
