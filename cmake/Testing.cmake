@@ -1,5 +1,5 @@
 # tw_find_gtest(): GoogleTest's targets GTest::gtest and GTest::gtest_main. A cross build for
-# Windows compiles them from the sources Debian's libgtest-dev ships.
+# Windows compiles them from the sources Debian's libgtest-dev ships (which name them so).
 macro(tw_find_gtest)
   if(NOT TARGET GTest::gtest AND CMAKE_CROSSCOMPILING AND WIN32)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
@@ -7,8 +7,6 @@ macro(tw_find_gtest)
     add_subdirectory(/usr/src/googletest/googletest "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL)
     target_compile_options(gtest PRIVATE -w)
     target_compile_options(gtest_main PRIVATE -w)
-    add_library(GTest::gtest ALIAS gtest)
-    add_library(GTest::gtest_main ALIAS gtest_main)
   elseif(NOT TARGET GTest::gtest)
     find_package(GTest REQUIRED)
   endif()

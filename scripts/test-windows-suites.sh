@@ -11,7 +11,9 @@ l_Jobs="${TUNEWRIGHT_JOBS:-$(nproc)}"
 cmake --build "$l_Build" -j"$l_Jobs" --target song_tests engine_tests audio_tests sampler_tests
 
 export WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d"
-# One Wine server for every test, instead of one started (with Wine's services) per test program.
+# One Wine server for every test, instead of one started (with Wine's services) per test program;
+# one left by an earlier run of this prefix goes first.
+wineserver -k 2>/dev/null || true
 wineserver -p
 trap 'wineserver -k || true' EXIT
 # The DLLs the test programs and the renderer load, where the builds left them.

@@ -67,7 +67,13 @@ const ::testing::Environment* g_Environment = ::testing::AddGlobalTestEnvironmen
 
 void RedirectTo(const std::string& p_Path, int p_Descriptor)
 {
-    const int l_File = open(p_Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+#ifdef _WIN32
+    // The bytes as the program writes them: no "\r" put before each "\n" on the way.
+    const int l_Flags = O_WRONLY | O_CREAT | O_TRUNC | O_BINARY;
+#else
+    const int l_Flags = O_WRONLY | O_CREAT | O_TRUNC;
+#endif
+    const int l_File = open(p_Path.c_str(), l_Flags, 0600);
     ASSERT_GE(l_File, 0);
     dup2(l_File, p_Descriptor);
     close(l_File);

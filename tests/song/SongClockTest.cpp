@@ -177,10 +177,12 @@ TEST(SongClock, TickZeroIsAnOrdinaryTime)
     EXPECT_EQ(500, l_FromZero.Update(500));
     EXPECT_EQ(5.0L, l_FromZero.GetPosition());
 
+    // 2^32, which lands on 0 modulo 2^32; it is 0 itself where unsigned long has 32 bits (Windows).
+    const unsigned long l_Wrap = static_cast<unsigned long>(0x100000000ull);
     Org::OrgSong l_AcrossWrap = PlayingSong(100, 0, 64, 0xFFFFFC18ul);
-    EXPECT_EQ(1000, l_AcrossWrap.Update(0x100000000ul));  // lands on 0 modulo 2^32
+    EXPECT_EQ(1000, l_AcrossWrap.Update(l_Wrap));
     EXPECT_EQ(10.0L, l_AcrossWrap.GetPosition());
-    EXPECT_EQ(1000, l_AcrossWrap.Update(0x100000000ul + 1000));
+    EXPECT_EQ(1000, l_AcrossWrap.Update(l_Wrap + 1000));
     EXPECT_EQ(20.0L, l_AcrossWrap.GetPosition());
     EXPECT_TRUE(l_AcrossWrap.cursorUpdated);
 
