@@ -14,6 +14,7 @@ export WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDE
 # One Wine server for every test, instead of one started (with Wine's services) per test program;
 # one left by an earlier run of this prefix goes first.
 wineserver -k 2>/dev/null || true
+wineserver -w
 wineserver -p
 trap 'wineserver -k || true' EXIT
 # The DLLs the test programs and the renderer load, where the builds left them.
