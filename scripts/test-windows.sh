@@ -101,4 +101,5 @@ rm -f "$l_Run/self.wav"
 [ -f "$l_Run/self.wav" ] || Fail "the default output of in\\self.org is not self.wav in the working directory"
 [ $l_Failed -eq 0 ] || exit 1
 echo "renderer, 20 s of $l_Song: Linux $((l_Linux / 1000000)) ms, Wine $((l_Windows / 1000000)) ms"
+scripts/test-windows-player.sh
 echo "windows stage: $((SECONDS - l_Started)) s"
