@@ -11,7 +11,7 @@ l_Started=$SECONDS
 
 . scripts/xvfb.sh
 start_xvfb 90 99
-trap '[ -z "${l_XvfbPid:-}" ] || kill "$l_XvfbPid"' EXIT
+trap 'if [ -n "${l_XvfbPid:-}" ]; then kill "$l_XvfbPid"; fi' EXIT
 cmake --build build/windows/host -j"${TUNEWRIGHT_JOBS:-$(nproc)}" --target player_wine >/dev/null
 
 # Wine reads the command line in the locale's encoding: UTF-8, as a desktop session has.
@@ -19,8 +19,10 @@ export WINEPREFIX="$l_Root/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERR
   LC_ALL=C.UTF-8
 # Wine's sound goes to ALSA, whose "default" device each test points at its own capture file.
 wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null
-# Wine's server stays up between the players a test starts, as Windows is there when a person
-# starts one; it ends by itself 10 s after the last.
+# Wine's server stays up between the players the tests start, as Windows is there when a person
+# starts one: once the server of the commands above has gone, one that ends 10 s after its last
+# client.
+wineserver -w
 wineserver -p10
 
 TUNEWRIGHT_WINE_PLAYER="$l_Root/build/windows/x86_64/run/tunewright-player.exe" \

@@ -53,7 +53,7 @@ protected:
     std::string m_Program;
 };
 
-TEST_F(PlayerWine, SongPathWithSpacesAndNonAsciiShowsItsWindowAndSoundsAt440HzInStepWithTheClock)
+TEST_F(PlayerWine, SongPathWithSpacesAndNonAsciiShowsItsWindowAndSoundsAt440HzNeverAheadOfTheClock)
 {
     // Wine quotes the argument on the Windows command line, as Explorer does; started in the
     // song's folder, the player finds its data beside the program.
@@ -67,8 +67,11 @@ TEST_F(PlayerWine, SongPathWithSpacesAndNonAsciiShowsItsWindowAndSoundsAt440HzIn
     CheckSlider(l_Shot, m_Background, 145);
     CheckBackground(l_Shot, m_Background, l_Title);
 
-    // The song's tone (the blank song a misread path gives is silent), and as many seconds of
-    // it as the clock takes: the output neither falls behind nor runs ahead.
+    // The song's tone (the blank song a misread path gives is silent). Wine's driver drains ALSA's
+    // null device at once, so that device has no clock and Wine fills with silence whenever its
+    // buffer runs dry: the pitch is read from each stretch between such gaps, and the pace of the
+    // capture can only show that the output never runs ahead of the wall clock (a waveOut queue
+    // filled as fast as it takes data plays seconds of sound in a moment there).
     Pause(0.3);
     const Clock::time_point l_From = Clock::now();
     const std::vector<float> l_Sound = Listen(3.0);
@@ -76,11 +79,21 @@ TEST_F(PlayerWine, SongPathWithSpacesAndNonAsciiShowsItsWindowAndSoundsAt440HzIn
     ASSERT_EQ(l_Sound.size(), std::size_t(3 * g_CaptureRate)) << "the sound output stalled\n"
                                                               << Diagnostics();
     ASSERT_GT(Rms(l_Sound), 0.01) << "silence instead of the tone\n" << Diagnostics();
-    EXPECT_NEAR(ToneFrequency(l_Sound, g_CaptureRate), 440.0, 4.4);
-    EXPECT_NEAR(3.0 / l_Seconds, 1.0, 0.05) << "3 s of sound took " << l_Seconds << " s";
+    EXPECT_GT(l_Seconds, 3.0 / 1.05) << "3 s of sound came in " << l_Seconds << " s: the output runs ahead";
+    long l_Heard = 0;
+    for (const Note& l_Stretch : Notes(l_Sound, g_CaptureRate / 1000)) {
+        const long l_End = l_Stretch.end < 0 ? long(l_Sound.size()) : l_Stretch.end;
+        if (l_End - l_Stretch.start < g_CaptureRate / 10)
+            continue;
+        l_Heard += l_End - l_Stretch.start;
+        const std::vector<float> l_Tone(l_Sound.begin() + l_Stretch.start, l_Sound.begin() + l_End);
+        EXPECT_NEAR(ToneFrequency(l_Tone, g_CaptureRate), 440.0, 4.4)
+            << "pitch from " << l_Stretch.start * 1000 / g_CaptureRate << " ms";
+    }
+    EXPECT_GT(l_Heard, long(l_Sound.size()) / 2) << "the tone is mostly gaps\n" << Diagnostics();
     RecordProperty("capture_per_wall_second_ppm", int(3.0 / l_Seconds * 1e6));
-    std::printf("3 s of sound captured in %.3f s of wall time; tone at %.2f Hz\n", l_Seconds,
-                ToneFrequency(l_Sound, g_CaptureRate));
+    std::printf("3 s of sound captured in %.3f s of wall time, %.0f %% of it in stretches of 0.1 s or more\n",
+                l_Seconds, 100.0 * double(l_Heard) / double(l_Sound.size()));
 }
 
 TEST_F(PlayerWine, KnobDragRaisesTheLevelAndClosingTheWindowEndsWithStatus0)
@@ -99,8 +112,11 @@ TEST_F(PlayerWine, KnobDragRaisesTheLevelAndClosingTheWindowEndsWithStatus0)
     EXPECT_NEAR(Rms(Listen(0.6)) / l_Start, 1.5, 0.15);
 
     ASSERT_TRUE(m_Screen.AskToClose(m_Window));
+    const Clock::time_point l_Asked = Clock::now();
     ASSERT_TRUE(m_Player.WaitForExit(std::chrono::seconds(15)))
         << "still running 15 s after the window was closed";
+    std::printf("the player ended %.0f ms after the window was closed\n",
+                std::chrono::duration<double>(m_Player.EndTime() - l_Asked).count() * 1000);
     ASSERT_TRUE(WIFEXITED(m_Player.ExitStatus())) << "ended by signal " << WTERMSIG(m_Player.ExitStatus());
     EXPECT_EQ(WEXITSTATUS(m_Player.ExitStatus()), 0) << Diagnostics();
 }
