@@ -25,8 +25,9 @@ if [ ${#l_Missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $l_Sudo apt-get install -y -q --no-install-recommends "${l_Missing[@]}"
 fi
 
-# The data generators run here, so they come from a native build.
-cmake -S . -B build/windows/host -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTUNEWRIGHT_BUILD_BENCH=OFF >/dev/null
+# The data generators run here, so they come from a native build (with the tests, whose driver of
+# the Windows player under Wine is a native program: scripts/test-windows-player.sh).
+cmake -S . -B build/windows/host -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DTUNEWRIGHT_BUILD_BENCH=OFF >/dev/null
 cmake --build build/windows/host -j"$l_Jobs" --target samplegen songgen themegen tunewright-render
 
 l_Deps="$(TUNEWRIGHT_JOBS="$l_Jobs" scripts/build-windows-deps.sh "$l_Arch")"
@@ -38,14 +39,21 @@ cmake -S . -B "$l_Build" -DCMAKE_TOOLCHAIN_FILE="$l_Root/cmake/mingw-$l_Arch.cma
   -DBUILD_TESTING=$l_Testing -DTUNEWRIGHT_BUILD_BENCH=OFF -DTUNEWRIGHT_WERROR=ON >/dev/null
 if [ "$l_Arch" = x86_64 ]; then
   # The 64-bit build runs under wine64 here: the tools, with every DLL they load beside them.
-  cmake --build "$l_Build" -j"$l_Jobs" --target tunewright-render tunewright-info samplegen_data
+  cmake --build "$l_Build" -j"$l_Jobs" --target tunewright-render tunewright-info tunewright-player samplegen_data \
+    tunewright_theme
   l_Run="$l_Build/run"
   mkdir -p "$l_Run"
   l_GccDir="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")"
   cp "$l_Build/source/orgrender/tunewright-render.exe" "$l_Build/examples/orginfo/tunewright-info.exe" \
+    "$l_Build/source/razovid/tunewright-player.exe" \
     "$l_Build/source/org/libtunewright.dll" "$l_Build/platform/fmodex/libtunewright-sound.dll" \
     "$l_Deps/bin/SDL.dll" "$l_Deps"/bin/*sndfile*.dll "$l_GccDir/libstdc++-6.dll" "$l_GccDir/libgcc_s_seh-1.dll" \
     /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$l_Run/"
+  # The player's data beside it, as the package lays it out.
+  for l_Folder in melody percussion gfx; do
+    rm -rf "${l_Run:?}/$l_Folder"
+    cp -r "$l_Build/data/$l_Folder" "$l_Run/"
+  done
   exit 0
 fi
 cmake --build "$l_Build" -j"$l_Jobs"

@@ -102,4 +102,5 @@ rm -f "$l_Run/self.wav"
 [ $l_Failed -eq 0 ] || exit 1
 scripts/test-windows-suites.sh
 echo "renderer, 20 s of $l_Song: Linux $((l_Linux / 1000000)) ms, Wine $((l_Windows / 1000000)) ms"
+scripts/test-windows-player.sh
 echo "windows stage: $((SECONDS - l_Started)) s"

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# The 64-bit Windows player under wine64 and Xvfb, as a person uses it: its window, its sound through
+# waveOut and Wine's ALSA driver into a file, the knob, the close button, song paths with spaces and
+# non-ASCII characters, and its start-up time against the Linux player's. Runs after
+# scripts/build-windows.sh x86_64, which leaves the player with its DLLs and data in
+# build/windows/x86_64/run and the native test driver's build in build/windows/host.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+l_Root="$PWD"
+l_Started=$SECONDS
+
+. scripts/xvfb.sh
+start_xvfb 90 99
+trap 'if [ -n "${l_XvfbPid:-}" ]; then kill "$l_XvfbPid"; fi' EXIT
+cmake --build build/windows/host -j"${TUNEWRIGHT_JOBS:-$(nproc)}" --target player_wine >/dev/null
+
+# Wine reads the command line in the locale's encoding: UTF-8, as a desktop session has.
+export WINEPREFIX="$l_Root/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d" \
+  LC_ALL=C.UTF-8
+# Wine's sound goes to ALSA, whose "default" device each test points at its own capture file.
+wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null
+# Wine's server stays up between the players the tests start, as Windows is there when a person
+# starts one: once the server of the commands above has gone, one that ends 10 s after its last
+# client.
+wineserver -w
+wineserver -p10
+
+# A failing test leaves its last picture of the window in the test program's folder.
+(cd build/windows/host/tests/player &&
+  TUNEWRIGHT_WINE_PLAYER="$l_Root/build/windows/x86_64/run/tunewright-player.exe" ./player_wine)
+echo "windows player stage: $((SECONDS - l_Started)) s"
