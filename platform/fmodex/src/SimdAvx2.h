@@ -94,14 +94,15 @@ struct Lanes
                              _mm256_set1_ps(1.0f / 16777216.0f));
     }
 
-    // p_Rows[j] holds p_Base[index + j] of every lane, for j below 4 * Blocks: each lane's run of
+    // p_Rows[j] holds p_Base[index + j] of every lane, for j below Count rounded up to a multiple
+    // of 4: each lane's run of
     // floats is read with 128-bit loads, lanes 0-3 in the low halves and 4-7 in the high halves,
     // and turned on its side by a 4 x 4 transpose within each half.
-    template <int Blocks>
+    template <int Count>
     TW_AVX2_INLINE static void Rows(const float* p_Base, const Indices& p_Indices,
-                                    Floats (&p_Rows)[4 * Blocks])
+                                    Floats (&p_Rows)[(Count + 3) / 4 * 4])
     {
-        for (int l_Block = 0; l_Block < Blocks; ++l_Block) {
+        for (int l_Block = 0; l_Block < (Count + 3) / 4; ++l_Block) {
             const float* l_At = p_Base + 4 * l_Block;
             const __m256 l_Lane0 =
                 _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(l_At + p_Indices.at[0])),

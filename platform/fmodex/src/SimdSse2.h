@@ -95,13 +95,13 @@ struct Lanes
         return _mm_mul_ps(_mm_cvtepi32_ps(_mm_srli_epi32(l_Low, 8)), _mm_set1_ps(1.0f / 16777216.0f));
     }
 
-    // p_Rows[j] holds p_Base[index + j] of every lane, for j below 4 * Blocks: each lane's run of
-    // floats is read with whole-vector loads and turned on its side.
-    template <int Blocks>
+    // p_Rows[j] holds p_Base[index + j] of every lane, for j below Count rounded up to a multiple
+    // of 4: each lane's run of floats is read with whole-vector loads and turned on its side.
+    template <int Count>
     TW_SSE2_INLINE static void Rows(const float* p_Base, const Indices& p_Indices,
-                                    Floats (&p_Rows)[4 * Blocks])
+                                    Floats (&p_Rows)[(Count + 3) / 4 * 4])
     {
-        for (int l_Block = 0; l_Block < Blocks; ++l_Block) {
+        for (int l_Block = 0; l_Block < (Count + 3) / 4; ++l_Block) {
             __m128 l_A = _mm_loadu_ps(p_Base + p_Indices.at[0] + 4 * l_Block);
             __m128 l_B = _mm_loadu_ps(p_Base + p_Indices.at[1] + 4 * l_Block);
             __m128 l_C = _mm_loadu_ps(p_Base + p_Indices.at[2] + 4 * l_Block);
