@@ -21,7 +21,7 @@ struct System;
 
 // A short loop is laid out repeated to at least this many frames, so that the mixer hands the
 // kernels long spans instead of cutting one at every pass of a 256-frame waveform.
-constexpr unsigned kUnrolledLoopFrames = 1024;
+constexpr unsigned kUnrolledLoopFrames = 4096;
 
 // A whole sample decoded to float, interleaved, with kGuardFrames (Kernels.h) before its first
 // and after its last frame, so that a resampler can read its neighbourhood anywhere in the sound:

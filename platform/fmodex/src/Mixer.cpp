@@ -44,13 +44,14 @@ bool MixPlayback(const KernelSet& p_Kernels, int p_Resampler, const SoundData& p
 {
     // Positions below l_End are playable: a loop runs on through its repeats and wraps by whole
     // passes of its length, a one-shot ends after its last frame.
-    const std::uint64_t l_Length = std::uint64_t(p_Sound.frames) << 32;
-    const std::uint64_t l_End =
-        p_Sound.loop ? std::uint64_t(p_Sound.playable) << 32 : l_Length - (std::uint64_t(1) << 32) + 1;
-    // The sinc resampler reads a band-limited octave copy when the step is 2 or more.
+    // The sinc resampler reads a band-limited octave copy when the step is 2 or more; a loop's
+    // copy has repeats of its own.
     unsigned l_Shift = 0;
     const float* l_Data =
         p_Resampler == RESAMPLE_SINC ? OctaveFor(p_Sound, p_Step, l_Shift) : p_Sound.Frame0();
+    const std::uint64_t l_Length = std::uint64_t(p_Sound.frames) << 32;
+    const std::uint64_t l_End = p_Sound.loop ? std::uint64_t(OctaveFrames(p_Sound, l_Shift)) << (32 + l_Shift)
+                                             : l_Length - (std::uint64_t(1) << 32) + 1;
     const auto& l_Kernels = p_Kernels.span[p_Resampler][p_Sound.channels - 1];
     while (p_Frames > 0) {
         if (p_Position >= l_End) {
