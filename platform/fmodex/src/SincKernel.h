@@ -35,6 +35,7 @@ TW_KERNEL_INLINE Eight SincSums(const float* p_Data, std::uint64_t p_Position, c
     const float* l_Row = p_Band + std::size_t(l_Fraction >> (32 - kSincPhaseBits)) * (2 * kSincTaps);
     const Eight l_Between = SplatEight(SincPhaseFraction(l_Fraction));
     Eight l_Sum = SplatEight(0.0f);
+#pragma GCC unroll 4
     for (int l_Block = 0; l_Block < kSincTaps / 8; ++l_Block) {
         const Eight l_Taps =
             MulAdd(LoadEight(l_Row + kSincTaps + 8 * l_Block), l_Between, LoadEight(l_Row + 8 * l_Block));
@@ -57,6 +58,7 @@ TW_KERNEL_INLINE void SincFrames(const float* p_Data, std::uint64_t p_Position, 
 {
     constexpr unsigned kWidth = SincLanes::kWidth;
     Eight l_Sums[kWidth];
+#pragma GCC unroll 8
     for (unsigned l_Lane = 0; l_Lane < kWidth; ++l_Lane)
         l_Sums[l_Lane] = SincSums<Channels>(
             p_Data, p_Position + (l_Lane < p_Valid ? l_Lane : p_Valid - 1) * p_Step, p_Band);
