@@ -24,6 +24,7 @@ TW_KERNEL_INLINE void ReadLanes(const float* p_Data, const typename Lanes::Indic
     constexpr int kRows = kTaps<Interp> * Channels;
     Floats l_Row[(kRows + 3) / 4 * 4];
     Lanes::template Rows<kRows>(p_Data + kFirstTap<Interp> * Channels, p_At, l_Row);
+#pragma GCC unroll 2
     for (int l_Side = 0; l_Side < Channels; ++l_Side) {
         Floats l_Sample;
         if constexpr (Interp == RESAMPLE_LINEAR)

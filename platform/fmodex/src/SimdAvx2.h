@@ -102,6 +102,7 @@ struct Lanes
     TW_AVX2_INLINE static void Rows(const float* p_Base, const Indices& p_Indices,
                                     Floats (&p_Rows)[(Count + 3) / 4 * 4])
     {
+#pragma GCC unroll 4
         for (int l_Block = 0; l_Block < (Count + 3) / 4; ++l_Block) {
             const float* l_At = p_Base + 4 * l_Block;
             const __m256 l_Lane0 =

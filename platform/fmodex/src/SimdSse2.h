@@ -101,6 +101,7 @@ struct Lanes
     TW_SSE2_INLINE static void Rows(const float* p_Base, const Indices& p_Indices,
                                     Floats (&p_Rows)[(Count + 3) / 4 * 4])
     {
+#pragma GCC unroll 4
         for (int l_Block = 0; l_Block < (Count + 3) / 4; ++l_Block) {
             __m128 l_A = _mm_loadu_ps(p_Base + p_Indices.at[0] + 4 * l_Block);
             __m128 l_B = _mm_loadu_ps(p_Base + p_Indices.at[1] + 4 * l_Block);
