@@ -156,7 +156,7 @@ struct System
     unsigned rampframes = 1;         // frames of every gain ramp and fade-out, from the output rate
     ChannelGroup master;             // mix (volume)
     std::uint64_t startcounter = 0;  // mix
-    std::vector<float> mixbuffer;    // mix: one block of interleaved stereo float
+    std::vector<float> mixbuffer;    // mix: one block of float, all its left side then all its right
 
     std::unique_ptr<Output> output;
     std::unique_ptr<RealTimeDriver> driver;  // null on NRT outputs: Update mixes instead

@@ -95,8 +95,8 @@ TW_KERNEL_INLINE void MixLanes(const float* p_Data, const typename Lanes::Positi
 
 template <int Channels, int Interp, bool Ramped>
 TW_KERNEL_TARGET std::uint64_t MixSpanSimd(const float* p_Data, std::uint64_t p_Position,
-                                           std::uint64_t p_Step, unsigned p_Count, float* p_Out,
-                                           const SpanGain& p_Gain)
+                                           std::uint64_t p_Step, unsigned p_Count, float* p_Left,
+                                           float* p_Right, const SpanGain& p_Gain)
 {
     constexpr unsigned kWidth = Lanes::kWidth;
     std::uint64_t l_Lane[kWidth];
@@ -111,7 +111,8 @@ TW_KERNEL_TARGET std::uint64_t MixSpanSimd(const float* p_Data, std::uint64_t p_
         MixLanes<Channels, Interp, Ramped>(p_Data, l_Positions,
                                            LaneOffsets<Channels, Interp>(l_Position, p_Step, kWidth), l_Frame,
                                            l_Gain, l_Left, l_Right);
-        Lanes::AddStereo(p_Out + 2 * l_Frame, l_Left, l_Right);
+        Lanes::Add(p_Left + l_Frame, l_Left);
+        Lanes::Add(p_Right + l_Frame, l_Right);
         Lanes::Advance(l_Positions, kWidth * p_Step);
         l_Position += kWidth * p_Step;
     }
@@ -122,10 +123,13 @@ TW_KERNEL_TARGET std::uint64_t MixSpanSimd(const float* p_Data, std::uint64_t p_
         MixLanes<Channels, Interp, Ramped>(p_Data, Lanes::Start(l_Lane),
                                            LaneOffsets<Channels, Interp>(l_Position, p_Step, l_Rest), l_Frame,
                                            l_Gain, l_Left, l_Right);
-        float l_Mixed[2 * kWidth];
-        Lanes::StoreStereo(l_Mixed, l_Left, l_Right);
-        for (unsigned l_Index = 0; l_Index < 2 * l_Rest; ++l_Index)
-            p_Out[2 * l_Frame + l_Index] += l_Mixed[l_Index];
+        float l_MixedLeft[kWidth], l_MixedRight[kWidth];
+        Lanes::Store(l_MixedLeft, l_Left);
+        Lanes::Store(l_MixedRight, l_Right);
+        for (unsigned l_Index = 0; l_Index < l_Rest; ++l_Index) {
+            p_Left[l_Frame + l_Index] += l_MixedLeft[l_Index];
+            p_Right[l_Frame + l_Index] += l_MixedRight[l_Index];
+        }
     }
     return p_Position + std::uint64_t(p_Count) * p_Step;
 }

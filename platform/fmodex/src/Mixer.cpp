@@ -39,8 +39,8 @@ Gains VoiceGains(Voice& p_Voice, float p_Master)
 // ends, so the kernel itself never checks a bound. A step may exceed a whole loop; the wrap then
 // takes the remainder. Returns false once a one-shot has played its last frame.
 bool MixPlayback(const KernelSet& p_Kernels, int p_Resampler, const SoundData& p_Sound,
-                 std::uint64_t& p_Position, std::uint64_t p_Step, GainRamp& p_Gain, float* p_Out,
-                 unsigned p_Frames)
+                 std::uint64_t& p_Position, std::uint64_t p_Step, GainRamp& p_Gain, float* p_Left,
+                 float* p_Right, unsigned p_Frames)
 {
     // Positions below l_End are playable: a loop runs on through its repeats and wraps by whole
     // passes of its length, a one-shot ends after its last frame.
@@ -75,9 +75,11 @@ bool MixPlayback(const KernelSet& p_Kernels, int p_Resampler, const SoundData& p
             if (p_Gain.done == p_Gain.length)
                 p_Gain.length = 0;
         }
-        l_Kernels[l_Ramped](l_Data, p_Position >> l_Shift, p_Step >> l_Shift, l_Count, p_Out, l_Gain);
+        l_Kernels[l_Ramped](l_Data, p_Position >> l_Shift, p_Step >> l_Shift, l_Count, p_Left, p_Right,
+                            l_Gain);
         p_Position += std::uint64_t(l_Count) * p_Step;
-        p_Out += 2 * l_Count;
+        p_Left += l_Count;
+        p_Right += l_Count;
         p_Frames -= l_Count;
     }
     // Between blocks a loop's position lies within its first pass.
@@ -102,8 +104,10 @@ inline std::int16_t ToPcm16(float p_Value)
 
 void MixBlock(System& p_System, std::int16_t* p_Out, unsigned p_Frames)
 {
-    float* l_Mix = p_System.mixbuffer.data();
-    std::fill(l_Mix, l_Mix + 2 * std::size_t(p_Frames), 0.0f);
+    float* l_Left = p_System.mixbuffer.data();
+    float* l_Right = l_Left + p_System.mixbuffer.size() / 2;
+    std::fill(l_Left, l_Left + p_Frames, 0.0f);
+    std::fill(l_Right, l_Right + p_Frames, 0.0f);
     const KernelSet& l_Kernels = BestKernels();
     const int l_Resampler = KernelResampler(p_System.config.resampler);
     const float l_Master = p_System.master.volume;
@@ -113,20 +117,22 @@ void MixBlock(System& p_System, std::int16_t* p_Out, unsigned p_Frames)
         const Gains l_Target = VoiceGains(l_Voice, l_Master);
         l_Voice.gain.Aim(l_Target.left, l_Target.right, p_System.rampframes);
         if (!MixPlayback(l_Kernels, l_Resampler, *l_Voice.sound->data, l_Voice.position, l_Voice.step,
-                         l_Voice.gain, l_Mix, p_Frames))
+                         l_Voice.gain, l_Left, l_Right, p_Frames))
             EndVoice(l_Voice);
     }
     for (Fade& l_Fade : p_System.fades) {
         if (l_Fade.sound == nullptr)
             continue;
-        const unsigned l_Left = l_Fade.gain.length - l_Fade.gain.done;
+        const unsigned l_Rest = l_Fade.gain.length - l_Fade.gain.done;
         if (!MixPlayback(l_Kernels, l_Resampler, *l_Fade.sound->data, l_Fade.position, l_Fade.step,
-                         l_Fade.gain, l_Mix, std::min(p_Frames, l_Left)) ||
+                         l_Fade.gain, l_Left, l_Right, std::min(p_Frames, l_Rest)) ||
             l_Fade.gain.length == 0)
             l_Fade.sound = nullptr;
     }
-    for (std::size_t l_Index = 0; l_Index < 2 * std::size_t(p_Frames); ++l_Index)
-        p_Out[l_Index] = ToPcm16(l_Mix[l_Index]);
+    for (std::size_t l_Frame = 0; l_Frame < p_Frames; ++l_Frame) {
+        p_Out[2 * l_Frame] = ToPcm16(l_Left[l_Frame]);
+        p_Out[2 * l_Frame + 1] = ToPcm16(l_Right[l_Frame]);
+    }
 }
 
 }  // namespace SoundEngine

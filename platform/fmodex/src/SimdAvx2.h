@@ -133,30 +133,13 @@ struct Lanes
         return _mm256_setr_ps(0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f);
     }
 
-    // Left and right interleaved: frames 0-3 in p_First, 4-7 in p_Second.
-    TW_AVX2_INLINE static void Interleave(Floats p_Left, Floats p_Right, __m256& p_First, __m256& p_Second)
+    // Adds the lanes to eight floats at p_Out.
+    TW_AVX2_INLINE static void Add(float* p_Out, Floats p_Value)
     {
-        const __m256 l_Low = _mm256_unpacklo_ps(p_Left.v, p_Right.v);   // frames 0, 1 | 4, 5
-        const __m256 l_High = _mm256_unpackhi_ps(p_Left.v, p_Right.v);  // frames 2, 3 | 6, 7
-        p_First = _mm256_permute2f128_ps(l_Low, l_High, 0x20);
-        p_Second = _mm256_permute2f128_ps(l_Low, l_High, 0x31);
+        _mm256_storeu_ps(p_Out, _mm256_add_ps(_mm256_loadu_ps(p_Out), p_Value.v));
     }
 
-    TW_AVX2_INLINE static void AddStereo(float* p_Out, Floats p_Left, Floats p_Right)
-    {
-        __m256 l_First, l_Second;
-        Interleave(p_Left, p_Right, l_First, l_Second);
-        _mm256_storeu_ps(p_Out, _mm256_add_ps(_mm256_loadu_ps(p_Out), l_First));
-        _mm256_storeu_ps(p_Out + 8, _mm256_add_ps(_mm256_loadu_ps(p_Out + 8), l_Second));
-    }
-
-    TW_AVX2_INLINE static void StoreStereo(float* p_Out, Floats p_Left, Floats p_Right)
-    {
-        __m256 l_First, l_Second;
-        Interleave(p_Left, p_Right, l_First, l_Second);
-        _mm256_storeu_ps(p_Out, l_First);
-        _mm256_storeu_ps(p_Out + 8, l_Second);
-    }
+    TW_AVX2_INLINE static void Store(float* p_Out, Floats p_Value) { _mm256_storeu_ps(p_Out, p_Value.v); }
 };
 
 }  // namespace Avx2

@@ -117,19 +117,13 @@ struct Lanes
 
     TW_SSE2_INLINE static Floats FrameOffsets() { return _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f); }
 
-    // Adds left and right, interleaved, to eight floats at p_Out.
-    TW_SSE2_INLINE static void AddStereo(float* p_Out, Floats p_Left, Floats p_Right)
+    // Adds the lanes to four floats at p_Out.
+    TW_SSE2_INLINE static void Add(float* p_Out, Floats p_Value)
     {
-        _mm_storeu_ps(p_Out, _mm_add_ps(_mm_loadu_ps(p_Out), _mm_unpacklo_ps(p_Left.v, p_Right.v)));
-        _mm_storeu_ps(p_Out + 4, _mm_add_ps(_mm_loadu_ps(p_Out + 4), _mm_unpackhi_ps(p_Left.v, p_Right.v)));
+        _mm_storeu_ps(p_Out, _mm_add_ps(_mm_loadu_ps(p_Out), p_Value.v));
     }
 
-    // The same into a buffer of eight floats.
-    TW_SSE2_INLINE static void StoreStereo(float* p_Out, Floats p_Left, Floats p_Right)
-    {
-        _mm_storeu_ps(p_Out, _mm_unpacklo_ps(p_Left.v, p_Right.v));
-        _mm_storeu_ps(p_Out + 4, _mm_unpackhi_ps(p_Left.v, p_Right.v));
-    }
+    TW_SSE2_INLINE static void Store(float* p_Out, Floats p_Value) { _mm_storeu_ps(p_Out, p_Value.v); }
 };
 
 }  // namespace Sse2
