@@ -36,14 +36,9 @@ struct Lanes
 {
     static constexpr unsigned kWidth = 8;
 
-    // The 32.32 positions of eight consecutive frames, ordered so that picking the odd (or even)
-    // 32-bit halves of both registers lists frames 0 to 7 in order: frames 0, 1, 4, 5 in first,
-    // 2, 3, 6, 7 in second.
-    struct Positions
-    {
-        __m256i first;
-        __m256i second;
-    };
+    // The fractions (low 32 bits) of eight consecutive frames' 32.32 positions: a position's
+    // fraction advances as the position does, modulo 2^32.
+    using Positions = __m256i;
 
     // Sample offsets (frame index times channels) of the eight lanes.
     struct Indices
@@ -53,44 +48,20 @@ struct Lanes
 
     TW_AVX2_INLINE static Positions Start(const std::uint64_t (&p_Lane)[8])
     {
-        return {_mm256_set_epi64x(std::int64_t(p_Lane[5]), std::int64_t(p_Lane[4]), std::int64_t(p_Lane[1]),
-                                  std::int64_t(p_Lane[0])),
-                _mm256_set_epi64x(std::int64_t(p_Lane[7]), std::int64_t(p_Lane[6]), std::int64_t(p_Lane[3]),
-                                  std::int64_t(p_Lane[2]))};
+        return _mm256_setr_epi32(std::int32_t(p_Lane[0]), std::int32_t(p_Lane[1]), std::int32_t(p_Lane[2]),
+                                 std::int32_t(p_Lane[3]), std::int32_t(p_Lane[4]), std::int32_t(p_Lane[5]),
+                                 std::int32_t(p_Lane[6]), std::int32_t(p_Lane[7]));
     }
 
     TW_AVX2_INLINE static void Advance(Positions& p_Positions, std::uint64_t p_By)
     {
-        const __m256i l_By = _mm256_set1_epi64x(std::int64_t(p_By));
-        p_Positions.first = _mm256_add_epi64(p_Positions.first, l_By);
-        p_Positions.second = _mm256_add_epi64(p_Positions.second, l_By);
+        p_Positions = _mm256_add_epi32(p_Positions, _mm256_set1_epi32(std::int32_t(std::uint32_t(p_By))));
     }
 
-    TW_AVX2_INLINE static Indices Whole(const Positions& p_Positions, int p_Channels)
-    {
-        __m256i l_High = _mm256_castps_si256(_mm256_shuffle_ps(_mm256_castsi256_ps(p_Positions.first),
-                                                               _mm256_castsi256_ps(p_Positions.second),
-                                                               _MM_SHUFFLE(3, 1, 3, 1)));
-        if (p_Channels == 2)
-            l_High = _mm256_add_epi32(l_High, l_High);
-        Indices l_Indices;
-        _mm256_store_si256(reinterpret_cast<__m256i*>(l_Indices.at), l_High);
-        return l_Indices;
-    }
-
-    TW_AVX2_INLINE static Indices Nearest(const Positions& p_Positions, int p_Channels)
-    {
-        Positions l_Rounded = p_Positions;
-        Advance(l_Rounded, 0x80000000u);
-        return Whole(l_Rounded, p_Channels);
-    }
-
+    // The fractions from their top 24 bits.
     TW_AVX2_INLINE static Floats Fraction(const Positions& p_Positions)
     {
-        const __m256i l_Low = _mm256_castps_si256(_mm256_shuffle_ps(_mm256_castsi256_ps(p_Positions.first),
-                                                                    _mm256_castsi256_ps(p_Positions.second),
-                                                                    _MM_SHUFFLE(2, 0, 2, 0)));
-        return _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(l_Low, 8)),
+        return _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(p_Positions, 8)),
                              _mm256_set1_ps(1.0f / 16777216.0f));
     }
 
