@@ -68,7 +68,7 @@ TW_KERNEL_INLINE typename Lanes::Indices LaneOffsets(std::uint64_t p_Position, s
 }
 
 // The gained left and right of the lanes whose first frame is p_Frame of the span; p_Positions
-// are the lanes' positions and p_At their offsets (LaneOffsets).
+// hold the lanes' fractions and p_At their offsets (LaneOffsets).
 template <int Channels, int Interp, bool Ramped>
 TW_KERNEL_INLINE void MixLanes(const float* p_Data, const typename Lanes::Positions& p_Positions,
                                const typename Lanes::Indices& p_At, unsigned p_Frame, const LaneGain& p_Gain,

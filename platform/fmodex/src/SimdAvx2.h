@@ -66,9 +66,8 @@ struct Lanes
     }
 
     // p_Rows[j] holds p_Base[index + j] of every lane, for j below Count rounded up to a multiple
-    // of 4: each lane's run of
-    // floats is read with 128-bit loads, lanes 0-3 in the low halves and 4-7 in the high halves,
-    // and turned on its side by a 4 x 4 transpose within each half.
+    // of 4: each lane's run of floats is read with 128-bit loads, lanes 0-3 in the low halves and
+    // 4-7 in the high halves, and turned on its side by a 4 x 4 transpose within each half.
     template <int Count>
     TW_AVX2_INLINE static void Rows(const float* p_Base, const Indices& p_Indices,
                                     Floats (&p_Rows)[(Count + 3) / 4 * 4])
