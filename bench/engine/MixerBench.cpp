@@ -103,7 +103,7 @@ void BM_EngineMixer(benchmark::State& p_State)
 }
 
 // The kernels alone: each voice's block in spans cut at the loop's end, as the mixer cuts them,
-// at steady gains, into a float mix.
+// at steady gains, into a float mix (left side, then right).
 void BM_Kernel(benchmark::State& p_State)
 {
     const SoundEngine::KernelSet* l_Sets[] = {&SoundEngine::ReferenceKernels(), SoundEngine::Sse2Kernels(),
@@ -148,7 +148,7 @@ void BM_Kernel(benchmark::State& p_State)
                 const unsigned l_Count = unsigned(
                     std::min<std::uint64_t>(kBlock - l_Done, (l_End - l_Position + l_Step - 1) / l_Step));
                 l_Position = l_Kernel(l_Data.data() + l_Guard, l_Position, l_Step, l_Count,
-                                      l_Mix.data() + 2 * l_Done, l_Gain);
+                                      l_Mix.data() + l_Done, l_Mix.data() + kBlock + l_Done, l_Gain);
                 l_Done += l_Count;
             }
         }

@@ -93,13 +93,14 @@ TEST(Kernels, EverySimdKernelMatchesTheReferenceWithin1e6OfFullScale)
                                 std::vector<float> l_Expected = l_Out;
                                 const std::uint64_t l_End =
                                     ReferenceKernels().span[l_Resampler][l_Channels - 1][l_Ramped](
-                                        l_Sound.Frame0(), l_Start, l_Step, l_Span, l_Expected.data(), l_Gain);
+                                        l_Sound.Frame0(), l_Start, l_Step, l_Span, l_Expected.data(),
+                                        l_Expected.data() + l_Count + 1, l_Gain);
                                 for (const KernelSet* l_Set : l_Sets) {
                                     std::vector<float> l_Got = l_Out;
-                                    EXPECT_EQ(
-                                        l_Set->span[l_Resampler][l_Channels - 1][l_Ramped](
-                                            l_Sound.Frame0(), l_Start, l_Step, l_Span, l_Got.data(), l_Gain),
-                                        l_End);
+                                    EXPECT_EQ(l_Set->span[l_Resampler][l_Channels - 1][l_Ramped](
+                                                  l_Sound.Frame0(), l_Start, l_Step, l_Span, l_Got.data(),
+                                                  l_Got.data() + l_Count + 1, l_Gain),
+                                              l_End);
                                     for (std::size_t l_Index = 0; l_Index < l_Got.size(); ++l_Index) {
                                         const float l_Error = std::fabs(l_Got[l_Index] - l_Expected[l_Index]);
                                         l_Worst = std::max(l_Worst, l_Error);

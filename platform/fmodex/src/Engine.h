@@ -21,7 +21,7 @@ struct System;
 
 // A short loop is laid out repeated to at least this many frames, so that the mixer hands the
 // kernels long spans instead of cutting one at every pass of a 256-frame waveform.
-constexpr unsigned kUnrolledLoopFrames = 1024;
+constexpr unsigned kUnrolledLoopFrames = 4096;
 
 // A whole sample decoded to float, interleaved, with kGuardFrames (Kernels.h) before its first
 // and after its last frame, so that a resampler can read its neighbourhood anywhere in the sound:
@@ -156,7 +156,7 @@ struct System
     unsigned rampframes = 1;         // frames of every gain ramp and fade-out, from the output rate
     ChannelGroup master;             // mix (volume)
     std::uint64_t startcounter = 0;  // mix
-    std::vector<float> mixbuffer;    // mix: one block of interleaved stereo float
+    std::vector<float> mixbuffer;    // mix: one block of float, all its left side then all its right
 
     std::unique_ptr<Output> output;
     std::unique_ptr<RealTimeDriver> driver;  // null on NRT outputs: Update mixes instead

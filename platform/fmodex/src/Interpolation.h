@@ -19,12 +19,12 @@ template <class T> TW_KERNEL_INLINE T InterpolateLinear(T p_X0, T p_X1, T p_F)
 // Cubic: the 4-point Catmull-Rom spline (a cubic Hermite whose slopes are the central differences
 // (x[k+1] - x[k-1]) / 2), in Horner form:
 //   y = x0 + f (c1 + f (c2 + f c3)),  c1 = (x1 - x-1) / 2,
-//   c2 = x-1 - 5/2 x0 + 2 x1 - x2 / 2,  c3 = (x2 - x-1) / 2 + 3/2 (x0 - x1).
+//   c2 = x-1 - 5/2 x0 + 2 x1 - x2 / 2 = (x-1 - x0) + c1 - c3,  c3 = (x2 - x-1) / 2 + 3/2 (x0 - x1).
 template <class T> TW_KERNEL_INLINE T InterpolateCubic(T p_Xm1, T p_X0, T p_X1, T p_X2, T p_F)
 {
     const T l_C1 = T(0.5f) * (p_X1 - p_Xm1);
-    const T l_C2 = p_Xm1 - T(2.5f) * p_X0 + T(2.0f) * p_X1 - T(0.5f) * p_X2;
     const T l_C3 = T(0.5f) * (p_X2 - p_Xm1) + T(1.5f) * (p_X0 - p_X1);
+    const T l_C2 = (p_Xm1 - p_X0) + l_C1 - l_C3;
     return MulAdd(MulAdd(MulAdd(l_C3, p_F, l_C2), p_F, l_C1), p_F, p_X0);
 }
 

@@ -53,12 +53,13 @@ struct SpanGain
     float dx;
 };
 
-// Adds p_Count frames of one voice into p_Out (interleaved stereo float). p_Data points at the
+// Adds p_Count frames of one voice into the stereo mix, whose left and right sides are kept apart
+// (p_Left, p_Right: no lane shuffling to interleave them in every kernel). p_Data points at the
 // sound's frame 0 (interleaved, guard frames around it); the read position p_Position is in frames,
 // 32.32 fixed point, advancing by p_Step per output frame. The caller keeps every position of the
 // span below the sound's end. Returns the position after the span.
 using SpanKernel = std::uint64_t (*)(const float* p_Data, std::uint64_t p_Position, std::uint64_t p_Step,
-                                     unsigned p_Count, float* p_Out, const SpanGain& p_Gain);
+                                     unsigned p_Count, float* p_Left, float* p_Right, const SpanGain& p_Gain);
 
 // Every kernel of one instruction set: [resampler][channels - 1][ramped].
 struct KernelSet

@@ -37,7 +37,7 @@ template <int Channels, int Interp> inline float ReadSample(const float* p_Frame
 
 template <int Channels, int Interp, bool Ramped>
 std::uint64_t MixSpanReference(const float* p_Data, std::uint64_t p_Position, std::uint64_t p_Step,
-                               unsigned p_Count, float* p_Out, const SpanGain& p_Gain)
+                               unsigned p_Count, float* p_Left, float* p_Right, const SpanGain& p_Gain)
 {
     for (unsigned l_Frame = 0; l_Frame < p_Count; ++l_Frame) {
         float l_Left = p_Gain.left;
@@ -50,8 +50,8 @@ std::uint64_t MixSpanReference(const float* p_Data, std::uint64_t p_Position, st
         const float l_First = ReadSample<Channels, Interp>(p_Data, p_Position);
         // A mono sound goes to both sides; a stereo one keeps its own.
         const float l_Second = Channels == 1 ? l_First : ReadSample<Channels, Interp>(p_Data + 1, p_Position);
-        p_Out[2 * l_Frame] += l_First * l_Left;
-        p_Out[2 * l_Frame + 1] += l_Second * l_Right;
+        p_Left[l_Frame] += l_First * l_Left;
+        p_Right[l_Frame] += l_Second * l_Right;
         p_Position += p_Step;
     }
     return p_Position;

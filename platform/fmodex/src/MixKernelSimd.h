@@ -21,9 +21,10 @@ template <int Channels, int Interp>
 TW_KERNEL_INLINE void ReadLanes(const float* p_Data, const typename Lanes::Indices& p_At, Floats p_F,
                                 Floats& p_First, Floats& p_Second)
 {
-    constexpr int kBlocks = (kTaps<Interp> * Channels + 3) / 4;
-    Floats l_Row[4 * kBlocks];
-    Lanes::template Rows<kBlocks>(p_Data + kFirstTap<Interp> * Channels, p_At, l_Row);
+    constexpr int kRows = kTaps<Interp> * Channels;
+    Floats l_Row[(kRows + 3) / 4 * 4];
+    Lanes::template Rows<kRows>(p_Data + kFirstTap<Interp> * Channels, p_At, l_Row);
+#pragma GCC unroll 2
     for (int l_Side = 0; l_Side < Channels; ++l_Side) {
         Floats l_Sample;
         if constexpr (Interp == RESAMPLE_LINEAR)
@@ -47,20 +48,40 @@ struct LaneGain
     Floats left, right, toleft, toright, x, dx;
 };
 
-// The gained left and right of the lanes whose first frame is p_Frame of the span.
+// The sample offsets (whole frame times channels) of the lanes, the first at p_Position, the
+// nearest frames for NOINTERP: worked out in scalar registers, which is cheaper than taking them out
+// of the vector lanes one by one. Lanes from p_Valid on repeat the last valid lane's frame.
+template <int Channels, int Interp>
+TW_KERNEL_INLINE typename Lanes::Indices LaneOffsets(std::uint64_t p_Position, std::uint64_t p_Step,
+                                                     unsigned p_Valid)
+{
+    if constexpr (Interp == RESAMPLE_NEAREST)
+        p_Position += 0x80000000u;
+    typename Lanes::Indices l_Indices;
+#pragma GCC unroll 8
+    for (unsigned l_Lane = 0; l_Lane < Lanes::kWidth; ++l_Lane) {
+        l_Indices.at[l_Lane] = std::int32_t(p_Position >> 32) * Channels;
+        if (l_Lane + 1 < p_Valid)
+            p_Position += p_Step;
+    }
+    return l_Indices;
+}
+
+// The gained left and right of the lanes whose first frame is p_Frame of the span; p_Positions
+// hold the lanes' fractions and p_At their offsets (LaneOffsets).
 template <int Channels, int Interp, bool Ramped>
 TW_KERNEL_INLINE void MixLanes(const float* p_Data, const typename Lanes::Positions& p_Positions,
-                               unsigned p_Frame, const LaneGain& p_Gain, Floats& p_Left, Floats& p_Right)
+                               const typename Lanes::Indices& p_At, unsigned p_Frame, const LaneGain& p_Gain,
+                               Floats& p_Left, Floats& p_Right)
 {
     Floats l_First, l_Second;
     if constexpr (Interp == RESAMPLE_NEAREST) {
         Floats l_Row[4];
-        Lanes::template Rows<1>(p_Data, Lanes::Nearest(p_Positions, Channels), l_Row);
+        Lanes::template Rows<Channels>(p_Data, p_At, l_Row);
         l_First = l_Row[0];
         l_Second = Channels == 1 ? l_First : l_Row[1];
     } else {
-        const typename Lanes::Indices l_At = Lanes::Whole(p_Positions, Channels);
-        ReadLanes<Channels, Interp>(p_Data, l_At, Lanes::Fraction(p_Positions), l_First, l_Second);
+        ReadLanes<Channels, Interp>(p_Data, p_At, Lanes::Fraction(p_Positions), l_First, l_Second);
     }
     if constexpr (Ramped) {
         const Floats l_U = MulAdd(p_Gain.dx, Lanes::FrameOffsets() + Floats(float(p_Frame)), p_Gain.x);
@@ -74,8 +95,8 @@ TW_KERNEL_INLINE void MixLanes(const float* p_Data, const typename Lanes::Positi
 
 template <int Channels, int Interp, bool Ramped>
 TW_KERNEL_TARGET std::uint64_t MixSpanSimd(const float* p_Data, std::uint64_t p_Position,
-                                           std::uint64_t p_Step, unsigned p_Count, float* p_Out,
-                                           const SpanGain& p_Gain)
+                                           std::uint64_t p_Step, unsigned p_Count, float* p_Left,
+                                           float* p_Right, const SpanGain& p_Gain)
 {
     constexpr unsigned kWidth = Lanes::kWidth;
     std::uint64_t l_Lane[kWidth];
@@ -85,20 +106,30 @@ TW_KERNEL_TARGET std::uint64_t MixSpanSimd(const float* p_Data, std::uint64_t p_
     const LaneGain l_Gain = {p_Gain.left, p_Gain.right, p_Gain.toleft, p_Gain.toright, p_Gain.x, p_Gain.dx};
     unsigned l_Frame = 0;
     Floats l_Left, l_Right;
+    std::uint64_t l_Position = p_Position;
     for (; l_Frame + kWidth <= p_Count; l_Frame += kWidth) {
-        MixLanes<Channels, Interp, Ramped>(p_Data, l_Positions, l_Frame, l_Gain, l_Left, l_Right);
-        Lanes::AddStereo(p_Out + 2 * l_Frame, l_Left, l_Right);
+        MixLanes<Channels, Interp, Ramped>(p_Data, l_Positions,
+                                           LaneOffsets<Channels, Interp>(l_Position, p_Step, kWidth), l_Frame,
+                                           l_Gain, l_Left, l_Right);
+        Lanes::Add(p_Left + l_Frame, l_Left);
+        Lanes::Add(p_Right + l_Frame, l_Right);
         Lanes::Advance(l_Positions, kWidth * p_Step);
+        l_Position += kWidth * p_Step;
     }
     if (l_Frame < p_Count) {
         const unsigned l_Rest = p_Count - l_Frame;
         for (unsigned l_Index = 0; l_Index < kWidth; ++l_Index)
             l_Lane[l_Index] = p_Position + (l_Frame + (l_Index < l_Rest ? l_Index : l_Rest - 1)) * p_Step;
-        MixLanes<Channels, Interp, Ramped>(p_Data, Lanes::Start(l_Lane), l_Frame, l_Gain, l_Left, l_Right);
-        float l_Mixed[2 * kWidth];
-        Lanes::StoreStereo(l_Mixed, l_Left, l_Right);
-        for (unsigned l_Index = 0; l_Index < 2 * l_Rest; ++l_Index)
-            p_Out[2 * l_Frame + l_Index] += l_Mixed[l_Index];
+        MixLanes<Channels, Interp, Ramped>(p_Data, Lanes::Start(l_Lane),
+                                           LaneOffsets<Channels, Interp>(l_Position, p_Step, l_Rest), l_Frame,
+                                           l_Gain, l_Left, l_Right);
+        float l_MixedLeft[kWidth], l_MixedRight[kWidth];
+        Lanes::Store(l_MixedLeft, l_Left);
+        Lanes::Store(l_MixedRight, l_Right);
+        for (unsigned l_Index = 0; l_Index < l_Rest; ++l_Index) {
+            p_Left[l_Frame + l_Index] += l_MixedLeft[l_Index];
+            p_Right[l_Frame + l_Index] += l_MixedRight[l_Index];
+        }
     }
     return p_Position + std::uint64_t(p_Count) * p_Step;
 }

@@ -9,9 +9,11 @@
 namespace SoundEngine {
 
 // Mixes p_Frames frames (at most the system's block length) into p_Out, interleaved stereo, and
-// ends the one-shot voices that played their last frame. Expects System::mixlock held; allocates nothing.
+// ends the one-shot voices that played their last frame. The float mix is left in
+// System::mixbuffer, its left side in the first half, its right side in the second. Expects System::mixlock
+// held; allocates nothing.
 void MixBlock(System& p_System, std::int16_t* p_Out, unsigned p_Frames);
 
-}
+}  // namespace SoundEngine
 
 #endif

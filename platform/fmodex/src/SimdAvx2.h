@@ -36,14 +36,9 @@ struct Lanes
 {
     static constexpr unsigned kWidth = 8;
 
-    // The 32.32 positions of eight consecutive frames, ordered so that picking the odd (or even)
-    // 32-bit halves of both registers lists frames 0 to 7 in order: frames 0, 1, 4, 5 in first,
-    // 2, 3, 6, 7 in second.
-    struct Positions
-    {
-        __m256i first;
-        __m256i second;
-    };
+    // The fractions (low 32 bits) of eight consecutive frames' 32.32 positions: a position's
+    // fraction advances as the position does, modulo 2^32.
+    using Positions = __m256i;
 
     // Sample offsets (frame index times channels) of the eight lanes.
     struct Indices
@@ -53,55 +48,32 @@ struct Lanes
 
     TW_AVX2_INLINE static Positions Start(const std::uint64_t (&p_Lane)[8])
     {
-        return {_mm256_set_epi64x(std::int64_t(p_Lane[5]), std::int64_t(p_Lane[4]), std::int64_t(p_Lane[1]),
-                                  std::int64_t(p_Lane[0])),
-                _mm256_set_epi64x(std::int64_t(p_Lane[7]), std::int64_t(p_Lane[6]), std::int64_t(p_Lane[3]),
-                                  std::int64_t(p_Lane[2]))};
+        return _mm256_setr_epi32(std::int32_t(p_Lane[0]), std::int32_t(p_Lane[1]), std::int32_t(p_Lane[2]),
+                                 std::int32_t(p_Lane[3]), std::int32_t(p_Lane[4]), std::int32_t(p_Lane[5]),
+                                 std::int32_t(p_Lane[6]), std::int32_t(p_Lane[7]));
     }
 
     TW_AVX2_INLINE static void Advance(Positions& p_Positions, std::uint64_t p_By)
     {
-        const __m256i l_By = _mm256_set1_epi64x(std::int64_t(p_By));
-        p_Positions.first = _mm256_add_epi64(p_Positions.first, l_By);
-        p_Positions.second = _mm256_add_epi64(p_Positions.second, l_By);
+        p_Positions = _mm256_add_epi32(p_Positions, _mm256_set1_epi32(std::int32_t(std::uint32_t(p_By))));
     }
 
-    TW_AVX2_INLINE static Indices Whole(const Positions& p_Positions, int p_Channels)
-    {
-        __m256i l_High = _mm256_castps_si256(_mm256_shuffle_ps(_mm256_castsi256_ps(p_Positions.first),
-                                                               _mm256_castsi256_ps(p_Positions.second),
-                                                               _MM_SHUFFLE(3, 1, 3, 1)));
-        if (p_Channels == 2)
-            l_High = _mm256_add_epi32(l_High, l_High);
-        Indices l_Indices;
-        _mm256_store_si256(reinterpret_cast<__m256i*>(l_Indices.at), l_High);
-        return l_Indices;
-    }
-
-    TW_AVX2_INLINE static Indices Nearest(const Positions& p_Positions, int p_Channels)
-    {
-        Positions l_Rounded = p_Positions;
-        Advance(l_Rounded, 0x80000000u);
-        return Whole(l_Rounded, p_Channels);
-    }
-
+    // The fractions from their top 24 bits.
     TW_AVX2_INLINE static Floats Fraction(const Positions& p_Positions)
     {
-        const __m256i l_Low = _mm256_castps_si256(_mm256_shuffle_ps(_mm256_castsi256_ps(p_Positions.first),
-                                                                    _mm256_castsi256_ps(p_Positions.second),
-                                                                    _MM_SHUFFLE(2, 0, 2, 0)));
-        return _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(l_Low, 8)),
+        return _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(p_Positions, 8)),
                              _mm256_set1_ps(1.0f / 16777216.0f));
     }
 
-    // p_Rows[j] holds p_Base[index + j] of every lane, for j below 4 * Blocks: each lane's run of
-    // floats is read with 128-bit loads, lanes 0-3 in the low halves and 4-7 in the high halves,
-    // and turned on its side by a 4 x 4 transpose within each half.
-    template <int Blocks>
+    // p_Rows[j] holds p_Base[index + j] of every lane, for j below Count rounded up to a multiple
+    // of 4: each lane's run of floats is read with 128-bit loads, lanes 0-3 in the low halves and
+    // 4-7 in the high halves, and turned on its side by a 4 x 4 transpose within each half.
+    template <int Count>
     TW_AVX2_INLINE static void Rows(const float* p_Base, const Indices& p_Indices,
-                                    Floats (&p_Rows)[4 * Blocks])
+                                    Floats (&p_Rows)[(Count + 3) / 4 * 4])
     {
-        for (int l_Block = 0; l_Block < Blocks; ++l_Block) {
+#pragma GCC unroll 4
+        for (int l_Block = 0; l_Block < (Count + 3) / 4; ++l_Block) {
             const float* l_At = p_Base + 4 * l_Block;
             const __m256 l_Lane0 =
                 _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(l_At + p_Indices.at[0])),
@@ -131,30 +103,13 @@ struct Lanes
         return _mm256_setr_ps(0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f);
     }
 
-    // Left and right interleaved: frames 0-3 in p_First, 4-7 in p_Second.
-    TW_AVX2_INLINE static void Interleave(Floats p_Left, Floats p_Right, __m256& p_First, __m256& p_Second)
+    // Adds the lanes to eight floats at p_Out.
+    TW_AVX2_INLINE static void Add(float* p_Out, Floats p_Value)
     {
-        const __m256 l_Low = _mm256_unpacklo_ps(p_Left.v, p_Right.v);   // frames 0, 1 | 4, 5
-        const __m256 l_High = _mm256_unpackhi_ps(p_Left.v, p_Right.v);  // frames 2, 3 | 6, 7
-        p_First = _mm256_permute2f128_ps(l_Low, l_High, 0x20);
-        p_Second = _mm256_permute2f128_ps(l_Low, l_High, 0x31);
+        _mm256_storeu_ps(p_Out, _mm256_add_ps(_mm256_loadu_ps(p_Out), p_Value.v));
     }
 
-    TW_AVX2_INLINE static void AddStereo(float* p_Out, Floats p_Left, Floats p_Right)
-    {
-        __m256 l_First, l_Second;
-        Interleave(p_Left, p_Right, l_First, l_Second);
-        _mm256_storeu_ps(p_Out, _mm256_add_ps(_mm256_loadu_ps(p_Out), l_First));
-        _mm256_storeu_ps(p_Out + 8, _mm256_add_ps(_mm256_loadu_ps(p_Out + 8), l_Second));
-    }
-
-    TW_AVX2_INLINE static void StoreStereo(float* p_Out, Floats p_Left, Floats p_Right)
-    {
-        __m256 l_First, l_Second;
-        Interleave(p_Left, p_Right, l_First, l_Second);
-        _mm256_storeu_ps(p_Out, l_First);
-        _mm256_storeu_ps(p_Out + 8, l_Second);
-    }
+    TW_AVX2_INLINE static void Store(float* p_Out, Floats p_Value) { _mm256_storeu_ps(p_Out, p_Value.v); }
 };
 
 }  // namespace Avx2

@@ -39,12 +39,9 @@ struct Lanes
 {
     static constexpr unsigned kWidth = 4;
 
-    // The 32.32 positions of four consecutive frames: frames 0 and 1 in first, 2 and 3 in second.
-    struct Positions
-    {
-        __m128i first;
-        __m128i second;
-    };
+    // The fractions (low 32 bits) of four consecutive frames' 32.32 positions: a position's
+    // fraction advances as the position does, modulo 2^32.
+    using Positions = __m128i;
 
     // The sample offsets (frame index times channels) of the four lanes.
     struct Indices
@@ -54,54 +51,29 @@ struct Lanes
 
     TW_SSE2_INLINE static Positions Start(const std::uint64_t (&p_Lane)[4])
     {
-        return {_mm_set_epi64x(std::int64_t(p_Lane[1]), std::int64_t(p_Lane[0])),
-                _mm_set_epi64x(std::int64_t(p_Lane[3]), std::int64_t(p_Lane[2]))};
+        return _mm_setr_epi32(std::int32_t(p_Lane[0]), std::int32_t(p_Lane[1]), std::int32_t(p_Lane[2]),
+                              std::int32_t(p_Lane[3]));
     }
 
     TW_SSE2_INLINE static void Advance(Positions& p_Positions, std::uint64_t p_By)
     {
-        const __m128i l_By = _mm_set1_epi64x(std::int64_t(p_By));
-        p_Positions.first = _mm_add_epi64(p_Positions.first, l_By);
-        p_Positions.second = _mm_add_epi64(p_Positions.second, l_By);
+        p_Positions = _mm_add_epi32(p_Positions, _mm_set1_epi32(std::int32_t(std::uint32_t(p_By))));
     }
 
-    // The whole frames (high halves) times p_Channels.
-    TW_SSE2_INLINE static Indices Whole(const Positions& p_Positions, int p_Channels)
-    {
-        __m128i l_High =
-            _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(p_Positions.first),
-                                            _mm_castsi128_ps(p_Positions.second), _MM_SHUFFLE(3, 1, 3, 1)));
-        if (p_Channels == 2)
-            l_High = _mm_add_epi32(l_High, l_High);
-        Indices l_Indices;
-        _mm_store_si128(reinterpret_cast<__m128i*>(l_Indices.at), l_High);
-        return l_Indices;
-    }
-
-    // The nearest whole frames, times p_Channels.
-    TW_SSE2_INLINE static Indices Nearest(const Positions& p_Positions, int p_Channels)
-    {
-        Positions l_Rounded = p_Positions;
-        Advance(l_Rounded, 0x80000000u);
-        return Whole(l_Rounded, p_Channels);
-    }
-
-    // The fractions from the top 24 bits of the low halves.
+    // The fractions from their top 24 bits.
     TW_SSE2_INLINE static Floats Fraction(const Positions& p_Positions)
     {
-        const __m128i l_Low =
-            _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(p_Positions.first),
-                                            _mm_castsi128_ps(p_Positions.second), _MM_SHUFFLE(2, 0, 2, 0)));
-        return _mm_mul_ps(_mm_cvtepi32_ps(_mm_srli_epi32(l_Low, 8)), _mm_set1_ps(1.0f / 16777216.0f));
+        return _mm_mul_ps(_mm_cvtepi32_ps(_mm_srli_epi32(p_Positions, 8)), _mm_set1_ps(1.0f / 16777216.0f));
     }
 
-    // p_Rows[j] holds p_Base[index + j] of every lane, for j below 4 * Blocks: each lane's run of
-    // floats is read with whole-vector loads and turned on its side.
-    template <int Blocks>
+    // p_Rows[j] holds p_Base[index + j] of every lane, for j below Count rounded up to a multiple
+    // of 4: each lane's run of floats is read with whole-vector loads and turned on its side.
+    template <int Count>
     TW_SSE2_INLINE static void Rows(const float* p_Base, const Indices& p_Indices,
-                                    Floats (&p_Rows)[4 * Blocks])
+                                    Floats (&p_Rows)[(Count + 3) / 4 * 4])
     {
-        for (int l_Block = 0; l_Block < Blocks; ++l_Block) {
+#pragma GCC unroll 4
+        for (int l_Block = 0; l_Block < (Count + 3) / 4; ++l_Block) {
             __m128 l_A = _mm_loadu_ps(p_Base + p_Indices.at[0] + 4 * l_Block);
             __m128 l_B = _mm_loadu_ps(p_Base + p_Indices.at[1] + 4 * l_Block);
             __m128 l_C = _mm_loadu_ps(p_Base + p_Indices.at[2] + 4 * l_Block);
@@ -116,19 +88,13 @@ struct Lanes
 
     TW_SSE2_INLINE static Floats FrameOffsets() { return _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f); }
 
-    // Adds left and right, interleaved, to eight floats at p_Out.
-    TW_SSE2_INLINE static void AddStereo(float* p_Out, Floats p_Left, Floats p_Right)
+    // Adds the lanes to four floats at p_Out.
+    TW_SSE2_INLINE static void Add(float* p_Out, Floats p_Value)
     {
-        _mm_storeu_ps(p_Out, _mm_add_ps(_mm_loadu_ps(p_Out), _mm_unpacklo_ps(p_Left.v, p_Right.v)));
-        _mm_storeu_ps(p_Out + 4, _mm_add_ps(_mm_loadu_ps(p_Out + 4), _mm_unpackhi_ps(p_Left.v, p_Right.v)));
+        _mm_storeu_ps(p_Out, _mm_add_ps(_mm_loadu_ps(p_Out), p_Value.v));
     }
 
-    // The same into a buffer of eight floats.
-    TW_SSE2_INLINE static void StoreStereo(float* p_Out, Floats p_Left, Floats p_Right)
-    {
-        _mm_storeu_ps(p_Out, _mm_unpacklo_ps(p_Left.v, p_Right.v));
-        _mm_storeu_ps(p_Out + 4, _mm_unpackhi_ps(p_Left.v, p_Right.v));
-    }
+    TW_SSE2_INLINE static void Store(float* p_Out, Floats p_Value) { _mm_storeu_ps(p_Out, p_Value.v); }
 };
 
 }  // namespace Sse2

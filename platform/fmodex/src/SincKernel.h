@@ -4,8 +4,8 @@
 //   Eight: eight floats, with LoadEight, SplatEight, +, *, MulAdd (a multiply and an add, never
 //     fused), DupLow / DupHigh (floats 0-3 or 4-7, each twice) and StoreEight;
 //   SincLanes: kWidth, Floats for kWidth frames, SumEach (the eight floats of each of kWidth Eights
-//     summed as ((0+1)+(2+3))+((4+5)+(6+7)), one per lane), LoadFloats, FrameOffsets, AddStereo
-//     and StoreStereo as in MixKernelSimd.h.
+//     summed as ((0+1)+(2+3))+((4+5)+(6+7)), one per lane), LoadFloats, FrameOffsets, Add and
+//     Store as in MixKernelSimd.h.
 // Every variant sums the taps in the same order, eight running sums of every eighth tap then that
 // tree, so all of them give the same floats.
 // No include guard: each kernel source includes it once.
@@ -35,6 +35,7 @@ TW_KERNEL_INLINE Eight SincSums(const float* p_Data, std::uint64_t p_Position, c
     const float* l_Row = p_Band + std::size_t(l_Fraction >> (32 - kSincPhaseBits)) * (2 * kSincTaps);
     const Eight l_Between = SplatEight(SincPhaseFraction(l_Fraction));
     Eight l_Sum = SplatEight(0.0f);
+#pragma GCC unroll 4
     for (int l_Block = 0; l_Block < kSincTaps / 8; ++l_Block) {
         const Eight l_Taps =
             MulAdd(LoadEight(l_Row + kSincTaps + 8 * l_Block), l_Between, LoadEight(l_Row + 8 * l_Block));
@@ -57,6 +58,7 @@ TW_KERNEL_INLINE void SincFrames(const float* p_Data, std::uint64_t p_Position, 
 {
     constexpr unsigned kWidth = SincLanes::kWidth;
     Eight l_Sums[kWidth];
+#pragma GCC unroll 8
     for (unsigned l_Lane = 0; l_Lane < kWidth; ++l_Lane)
         l_Sums[l_Lane] = SincSums<Channels>(
             p_Data, p_Position + (l_Lane < p_Valid ? l_Lane : p_Valid - 1) * p_Step, p_Band);
@@ -82,8 +84,8 @@ TW_KERNEL_INLINE void SincFrames(const float* p_Data, std::uint64_t p_Position, 
 // follows the step (SincBand); the caller reads a band-limited octave copy when the step is 2 or more.
 template <int Channels, bool Ramped>
 TW_KERNEL_TARGET std::uint64_t MixSpanSinc(const float* p_Data, std::uint64_t p_Position,
-                                           std::uint64_t p_Step, unsigned p_Count, float* p_Out,
-                                           const SpanGain& p_Gain)
+                                           std::uint64_t p_Step, unsigned p_Count, float* p_Left,
+                                           float* p_Right, const SpanGain& p_Gain)
 {
     using Floats = typename SincLanes::Floats;
     constexpr unsigned kWidth = SincLanes::kWidth;
@@ -105,12 +107,16 @@ TW_KERNEL_TARGET std::uint64_t MixSpanSinc(const float* p_Data, std::uint64_t p_
             l_Second = l_Second * l_Right;
         }
         if (l_Rest >= kWidth) {
-            SincLanes::AddStereo(p_Out + 2 * l_Frame, l_First, l_Second);
+            SincLanes::Add(p_Left + l_Frame, l_First);
+            SincLanes::Add(p_Right + l_Frame, l_Second);
         } else {
-            float l_Mixed[2 * kWidth];
-            SincLanes::StoreStereo(l_Mixed, l_First, l_Second);
-            for (unsigned l_Index = 0; l_Index < 2 * l_Rest; ++l_Index)
-                p_Out[2 * l_Frame + l_Index] += l_Mixed[l_Index];
+            float l_MixedLeft[kWidth], l_MixedRight[kWidth];
+            SincLanes::Store(l_MixedLeft, l_First);
+            SincLanes::Store(l_MixedRight, l_Second);
+            for (unsigned l_Index = 0; l_Index < l_Rest; ++l_Index) {
+                p_Left[l_Frame + l_Index] += l_MixedLeft[l_Index];
+                p_Right[l_Frame + l_Index] += l_MixedRight[l_Index];
+            }
         }
     }
     return p_Position + std::uint64_t(p_Count) * p_Step;

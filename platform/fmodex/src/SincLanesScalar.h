@@ -70,16 +70,8 @@ struct SincLanes
     }
     static float LoadFloats(const float* p_From) { return *p_From; }
     static float FrameOffsets() { return 0.0f; }
-    static void AddStereo(float* p_Out, float p_Left, float p_Right)
-    {
-        p_Out[0] += p_Left;
-        p_Out[1] += p_Right;
-    }
-    static void StoreStereo(float* p_Out, float p_Left, float p_Right)
-    {
-        p_Out[0] = p_Left;
-        p_Out[1] = p_Right;
-    }
+    static void Add(float* p_Out, float p_Value) { *p_Out += p_Value; }
+    static void Store(float* p_Out, float p_Value) { *p_Out = p_Value; }
 };
 
 }  // namespace Reference

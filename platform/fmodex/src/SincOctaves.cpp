@@ -2,6 +2,7 @@
 
 #include "SincTable.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace SoundEngine {
@@ -47,8 +48,13 @@ void BuildOctaves(SoundData& p_Sound)
     while (p_Sound.octaves.size() < kMaxOctaves) {
         if (p_Sound.loop ? l_Period % 2 != 0 : l_Frames <= 1)
             break;
-        const long l_Next = p_Sound.loop ? l_Frames / 2 : (l_Frames + 1) / 2;
         const long l_NextPeriod = l_Period / 2;
+        long l_Next = p_Sound.loop ? l_Frames / 2 : (l_Frames + 1) / 2;
+        // A loop's copy stays at least kOctaveLoopFrames long (whole passes), so that a voice
+        // reading it is not cut into short spans at its seam.
+        if (p_Sound.loop && l_Next < long(kOctaveLoopFrames))
+            l_Next =
+                std::max(l_Next, (long(kOctaveLoopFrames) + l_NextPeriod - 1) / l_NextPeriod * l_NextPeriod);
         std::vector<float> l_Copy(std::size_t(l_Next + 2 * l_Guard) * l_Channels);
         // A loop's first pass is filtered round its seam and the rest, guards included, repeats it.
         const long l_Filtered = p_Sound.loop ? l_NextPeriod : l_Next + l_Guard;
@@ -68,6 +74,13 @@ void BuildOctaves(SoundData& p_Sound)
         l_Frames = l_Next;
         l_Period = l_NextPeriod;
     }
+}
+
+unsigned OctaveFrames(const SoundData& p_Sound, unsigned p_Shift)
+{
+    if (p_Shift == 0)
+        return p_Sound.loop ? p_Sound.playable : p_Sound.frames;
+    return unsigned(p_Sound.octaves[p_Shift - 1].size() / unsigned(p_Sound.channels)) - 2 * kGuardFrames;
 }
 
 const float* OctaveFor(const SoundData& p_Sound, std::uint64_t p_Step, unsigned& p_Shift)

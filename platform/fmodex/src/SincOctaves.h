@@ -16,8 +16,15 @@ constexpr unsigned kMaxOctaves = 10;
 
 // Fills p_Sound.octaves from its samples. A one-shot halves down to a frame; a loop halves while
 // its length stays a whole number of frames (a 256-frame cycle has 8 copies, an odd-length loop
-// none), each copy looping as the sound does. May throw std::bad_alloc.
+// none), each copy looping as the sound does, repeated to kOctaveLoopFrames or more. May throw
+// std::bad_alloc.
 void BuildOctaves(SoundData& p_Sound);
+
+// A looping sound's copies are laid out repeated to at least this many frames.
+constexpr unsigned kOctaveLoopFrames = 1024;
+
+// The frames laid out in copy p_Shift (0: the sound itself), a loop's repeats included.
+unsigned OctaveFrames(const SoundData& p_Sound, unsigned p_Shift);
 
 // The frame 0 of the copy a voice reading p_Step (32.32) frames per output frame reads, and the
 // number of octaves it lies down: positions and steps in it are those of the sound shifted right

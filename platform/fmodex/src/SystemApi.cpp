@@ -156,7 +156,12 @@ extern "C" FMOD_RESULT F_API FMOD_System_ReadMix(FMOD_SYSTEM* system, short* pcm
     MixBlock(*l_System, l_System->nrtblock.data(), frames);
     if (pcm16 != nullptr)
         std::copy(l_System->nrtblock.begin(), l_System->nrtblock.begin() + 2 * std::ptrdiff_t(frames), pcm16);
-    if (mix != nullptr)
-        std::copy(l_System->mixbuffer.begin(), l_System->mixbuffer.begin() + 2 * std::ptrdiff_t(frames), mix);
+    if (mix != nullptr) {
+        const float* l_Right = l_System->mixbuffer.data() + l_System->mixbuffer.size() / 2;
+        for (unsigned l_Frame = 0; l_Frame < frames; ++l_Frame) {
+            mix[2 * l_Frame] = l_System->mixbuffer[l_Frame];
+            mix[2 * l_Frame + 1] = l_Right[l_Frame];
+        }
+    }
     return FMOD_OK;
 }
