@@ -74,7 +74,7 @@ withTempDir((p_Dir) => {
   const l_Song = path.join(p_Dir, 'sixteen.org');
   writeFileSync(l_Song, song);
   const l_Native = fastest(() =>
-    execFileSync(renderer, ['-q', '-d', dataDir, '-s', String(SECONDS), '--fade', '0', '-r', String(RATE), '-o',
+    execFileSync(renderer, ['-q', '--force', '-d', dataDir, '-s', String(SECONDS), '--fade', '0', '-r', String(RATE), '-o',
       path.join(p_Dir, 'out.wav'), l_Song], { stdio: 'ignore' }));
   const l_Decoder = nativeDecoder(l_Song);
   const l_Block = new Float32Array(2 * BLOCK);
