@@ -50,7 +50,7 @@ l_Sources=(
   web/wasm/EngineWithoutDevices.cpp web/wasm/DrumsOnDemand.cpp)
 l_Version="$(sed -n 's/^project(tunewright VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
 IFS=. read -r l_Major l_Minor l_Patch <<<"$l_Version"
-l_Flags=(-O3 -std=c++17 -Wall -Wextra -Werror -DORG_STATIC -DORG_BUILDING_LIBRARY
+l_Flags=(-O3 -flto -std=c++17 -Wall -Wextra -Werror -DORG_STATIC -DORG_BUILDING_LIBRARY
   -DTUNEWRIGHT_VERSION_MAJOR="${l_Major}u" -DTUNEWRIGHT_VERSION_MINOR="${l_Minor}u" -DTUNEWRIGHT_VERSION_PATCH="${l_Patch}u"
   -Isource/org -Isource/generic -Isource/decoder -Iplatform/fmodex/include -Iplatform/fmodex/internal
   -Iplatform/fmodex/src -Itools/samplegen)
@@ -84,8 +84,9 @@ l_Exports=(tw_version tw_error_string tw_song_open_memory tw_song_close tw_song_
 l_ExportList="$(printf '"_%s",' "${l_Exports[@]}")"
 # One module for the page, its audio worklet and Node: the caller hands it the compiled WebAssembly
 # (index.js does), so the loader never fetches or reads a file itself, nor needs URL (which an
-# AudioWorklet lacks).
-emcc "${l_Objects[@]}" -O3 -o "$l_Out/tunewright.js" \
+# AudioWorklet lacks). Optimised as a whole at link time (-flto), so that calls across sources (the
+# decoder into the song and the engine) can inline.
+emcc "${l_Objects[@]}" -O3 -flto -o "$l_Out/tunewright.js" \
   -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createTunewrightModule -sENVIRONMENT=web,worker \
   -sUSE_ES6_IMPORT_META=0 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=16MB -sFILESYSTEM=0 -sDYNAMIC_EXECUTION=0 \
   -sEXPORTED_FUNCTIONS="[${l_ExportList%,}]" -sEXPORTED_RUNTIME_METHODS='["UTF8ToString"]' \
