@@ -198,12 +198,15 @@ std::vector<std::int16_t> Clap()
 std::vector<std::int16_t> Cowbell()
 {
     Buffer l_Out = Silence(0.45);
+    // One envelope for every partial, worked out once.
+    Buffer l_Env(l_Out.size());
+    for (std::size_t l_I = 0; l_I < l_Out.size(); ++l_I) {
+        l_Env[l_I] = 0.6 * std::exp(-Time(l_I) / 0.012) + 0.4 * std::exp(-Time(l_I) / 0.11);
+    }
     for (double l_Hz : {545.0, 815.0}) {
         for (int l_H = 1; l_H * l_Hz < 9000.0; l_H += 2) {
             for (std::size_t l_I = 0; l_I < l_Out.size(); ++l_I) {
-                const double l_T = Time(l_I);
-                const double l_Env = 0.6 * std::exp(-l_T / 0.012) + 0.4 * std::exp(-l_T / 0.11);
-                l_Out[l_I] += l_Env * std::sin(2.0 * PI * l_H * l_Hz * l_T) / l_H;
+                l_Out[l_I] += l_Env[l_I] * std::sin(2.0 * PI * l_H * l_Hz * Time(l_I)) / l_H;
             }
         }
     }
