@@ -4,8 +4,9 @@
 #   index.js, index.d.ts             the JavaScript interface (createTunewright),
 #   package.json, README.md          the npm package (`npm pack` there),
 #   index.html, player/, gfx/, songs/  the web player.
-# The instrument bank source and the theme's artwork are made by the host tools (samplegen,
-# themegen), built natively in TUNEWRIGHT_HOST_BUILD (default build/web-host).
+# The melody waveforms' source and the theme's artwork are made by the host tools (samplegen,
+# themegen), built natively in TUNEWRIGHT_HOST_BUILD (default build/web-host); the drums are made in
+# the module, by samplegen's own code, when a song first needs them.
 # TUNEWRIGHT_WEB_SIMD=0 builds the mixer's scalar kernels instead of SSE2 mapped onto WebAssembly SIMD;
 # TUNEWRIGHT_WEB_OUT names another output folder (to keep both side by side).
 set -euo pipefail
@@ -21,13 +22,17 @@ export NODE_PATH="${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs"
 if [ ! -f "$l_Host/CMakeCache.txt" ]; then
   cmake -S . -B "$l_Host" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTUNEWRIGHT_BUILD_BENCH=OFF >/dev/null
 fi
-cmake --build "$l_Host" -j"$(nproc)" --target builtin_bank tunewright_theme
-l_Bank="$l_Host/tools/samplegen/BuiltinBankData.cpp"
+cmake --build "$l_Host" -j"$(nproc)" --target samplegen tunewright_theme
 l_Theme="$l_Host/data/gfx/Liquid Aluminum"
 
 mkdir -p "$l_Out/obj"
+l_Bank="$l_Out/obj/MelodyBankData.cpp"
+if [ ! -f "$l_Bank" ] || [ "$l_Host/tools/samplegen/samplegen" -nt "$l_Bank" ]; then
+  "$l_Host/tools/samplegen/samplegen" --melody-source "$l_Bank"
+fi
 # The decoder's sources: the song, its clock and stepper, the sampler's rules, the C interface and
-# the engine's mixer with its read-the-mix path. No device, file writer or sample-file loader.
+# the engine's mixer with its read-the-mix path, the drums' generator. No device, file writer or
+# sample-file loader.
 l_Sources=(
   source/org/OrgSong.cpp source/org/OrgSongFile.cpp source/org/SongInput.cpp source/org/FileReplace.cpp
   source/org/OrgClock.cpp source/org/OrgNoteHit.cpp source/org/OrgLog.cpp source/org/SamplerRules.cpp
@@ -41,20 +46,21 @@ l_Sources=(
   platform/fmodex/src/Mixer.cpp platform/fmodex/src/RealTimeDriver.cpp platform/fmodex/src/OutputNoSound.cpp
   platform/fmodex/src/KernelsReference.cpp platform/fmodex/src/KernelsSse2.cpp platform/fmodex/src/KernelsAvx2.cpp
   platform/fmodex/src/SincTable.cpp platform/fmodex/src/SincOctaves.cpp
-  web/wasm/EngineWithoutDevices.cpp)
+  tools/samplegen/Dsp.cpp tools/samplegen/Percussion.cpp
+  web/wasm/EngineWithoutDevices.cpp web/wasm/DrumsOnDemand.cpp)
 l_Version="$(sed -n 's/^project(tunewright VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
 IFS=. read -r l_Major l_Minor l_Patch <<<"$l_Version"
-l_Flags=(-O3 -std=c++17 -Wall -Wextra -Werror -DORG_STATIC -DORG_BUILDING_LIBRARY
+l_Flags=(-O3 -flto -std=c++17 -Wall -Wextra -Werror -DORG_STATIC -DORG_BUILDING_LIBRARY
   -DTUNEWRIGHT_VERSION_MAJOR="${l_Major}u" -DTUNEWRIGHT_VERSION_MINOR="${l_Minor}u" -DTUNEWRIGHT_VERSION_PATCH="${l_Patch}u"
   -Isource/org -Isource/generic -Isource/decoder -Iplatform/fmodex/include -Iplatform/fmodex/internal
-  -Iplatform/fmodex/src)
+  -Iplatform/fmodex/src -Itools/samplegen)
 [ "$l_Simd" = 1 ] && l_Flags+=(-msimd128 -msse2)
 
 # Each object is compiled again when its source, any header or the flags are newer (the bank,
 # unoptimised: it is data).
 l_Objects=()
 l_Newest="$l_Out/obj/newest-header"
-touch -d "@$(find source platform/fmodex web/wasm -name '*.h' -printf '%T@\n' | sort -n | tail -1)" "$l_Newest"
+touch -d "@$(find source platform/fmodex tools/samplegen web/wasm -name '*.h' -printf '%T@\n' | sort -n | tail -1)" "$l_Newest"
 compile() {  # compile SOURCE OBJECT FLAGS...
   local l_Source="$1" l_Object="$2"; shift 2
   if [ ! -f "$l_Object" ] || [ "$l_Source" -nt "$l_Object" ] || [ "$l_Object" -ot "$l_Out/obj/flags" ] ||
@@ -70,16 +76,17 @@ for l_Source in "${l_Sources[@]}"; do
   l_Object="$l_Out/obj/$(echo "$l_Source" | tr / _).o"
   compile "$l_Source" "$l_Object" "${l_Flags[@]}"
 done
-compile "$l_Bank" "$l_Out/obj/BuiltinBankData.o" "${l_Flags[@]}" -O0 -g0
+compile "$l_Bank" "$l_Out/obj/MelodyBankData.o" "${l_Flags[@]}" -O0 -g0
 
 l_Exports=(tw_version tw_error_string tw_song_open_memory tw_song_close tw_song_read_float tw_song_set_loops
   tw_song_set_interpolation tw_song_set_volume tw_song_get_duration_seconds tw_song_get_position_seconds
-  tw_song_seek_seconds tw_song_get_tempo_ms tw_song_get_track_instrument tw_song_get_track_notes malloc free)
+  tw_song_seek_seconds tw_song_get_tempo_ms tw_song_get_track_instrument tw_song_get_track_notes tw_web_drum malloc free)
 l_ExportList="$(printf '"_%s",' "${l_Exports[@]}")"
 # One module for the page, its audio worklet and Node: the caller hands it the compiled WebAssembly
 # (index.js does), so the loader never fetches or reads a file itself, nor needs URL (which an
-# AudioWorklet lacks).
-emcc "${l_Objects[@]}" -O3 -o "$l_Out/tunewright.js" \
+# AudioWorklet lacks). Optimised as a whole at link time (-flto), so that calls across sources (the
+# decoder into the song and the engine) can inline.
+emcc "${l_Objects[@]}" -O3 -flto -o "$l_Out/tunewright.js" \
   -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createTunewrightModule -sENVIRONMENT=web,worker \
   -sUSE_ES6_IMPORT_META=0 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=16MB -sFILESYSTEM=0 -sDYNAMIC_EXECUTION=0 \
   -sEXPORTED_FUNCTIONS="[${l_ExportList%,}]" -sEXPORTED_RUNTIME_METHODS='["UTF8ToString"]' \

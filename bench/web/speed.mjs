@@ -1,7 +1,8 @@
 // The WebAssembly decoder's render speed beside the native one's, on the same 16-voice song in the
 // same run: SECONDS of it (linear, 48 kHz) through the C interface of libtunewright.so (timed inside
 // a Python process, ctypes), through the renderer program (its whole process), and through the
-// WebAssembly module in this Node process; each a few times, the fastest pass counts.
+// WebAssembly module in this Node process; each a few times, the fastest pass counts. The passes take
+// turns, so that a change in the machine's load weighs on every contender alike.
 //   node bench/web/speed.mjs [SECONDS] [OTHER_WEB_BUILD...]   (after scripts/build-web.sh and the
 //   plain build; another build folder, e.g. one made with TUNEWRIGHT_WEB_SIMD=0, is measured beside)
 import { execFileSync } from 'node:child_process';
@@ -30,7 +31,7 @@ function sixteenVoiceSong() {
   );
 }
 
-// The native decoder's fastest pass over p_Song, in seconds, read in BLOCK-frame reads.
+// One pass of the native decoder over p_Song, in seconds, read in BLOCK-frame reads.
 function nativeDecoder(p_Song) {
   const l_Script = `
 import ctypes, sys, time
@@ -40,30 +41,23 @@ lib.tw_song_open_file.argtypes = [ctypes.c_char_p, ctypes.c_void_p]
 lib.tw_song_set_loops.argtypes = [ctypes.c_void_p, ctypes.c_int]
 lib.tw_song_read_float.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_size_t, ctypes.c_void_p]
 lib.tw_song_close.argtypes = [ctypes.c_void_p]
-seconds, rate, block, passes = int(sys.argv[3]), ${RATE}, ${BLOCK}, ${PASSES}
+seconds, rate, block = int(sys.argv[3]), ${RATE}, ${BLOCK}
 buf = (ctypes.c_float * (2 * block))()
-best = float('inf')
-for _ in range(passes):
-    song = lib.tw_song_open_file(sys.argv[2].encode(), None)
-    lib.tw_song_set_loops(song, -1)
-    start = time.perf_counter()
-    for _ in range(0, seconds * rate, block):
-        lib.tw_song_read_float(song, rate, block, buf)
-    best = min(best, time.perf_counter() - start)
-    lib.tw_song_close(song)
-print(best)`;
+song = lib.tw_song_open_file(sys.argv[2].encode(), None)
+lib.tw_song_set_loops(song, -1)
+start = time.perf_counter()
+for _ in range(0, seconds * rate, block):
+    lib.tw_song_read_float(song, rate, block, buf)
+print(time.perf_counter() - start)
+lib.tw_song_close(song)`;
   const l_Library = path.join(nativeBuild, 'source/org/libtunewright.so.0');
   return Number(execFileSync('python3', ['-c', l_Script, l_Library, p_Song, String(SECONDS)], { stdio: ['ignore', 'pipe', 'ignore'] }));
 }
 
-function fastest(p_Pass) {
-  let l_Best = Infinity;
-  for (let l_Pass = 0; l_Pass < PASSES; ++l_Pass) {
-    const l_Start = process.hrtime.bigint();
-    p_Pass();
-    l_Best = Math.min(l_Best, Number(process.hrtime.bigint() - l_Start) / 1e9);
-  }
-  return l_Best;
+function timed(p_Pass) {
+  const l_Start = process.hrtime.bigint();
+  p_Pass();
+  return Number(process.hrtime.bigint() - l_Start) / 1e9;
 }
 
 const builds = [webDir, ...process.argv.slice(3).map((p_Dir) => path.resolve(p_Dir))];
@@ -73,18 +67,25 @@ const song = sixteenVoiceSong();
 withTempDir((p_Dir) => {
   const l_Song = path.join(p_Dir, 'sixteen.org');
   writeFileSync(l_Song, song);
-  const l_Native = fastest(() =>
-    execFileSync(renderer, ['-q', '-d', dataDir, '-s', String(SECONDS), '--fade', '0', '-r', String(RATE), '-o',
-      path.join(p_Dir, 'out.wav'), l_Song], { stdio: 'ignore' }));
-  const l_Decoder = nativeDecoder(l_Song);
   const l_Block = new Float32Array(2 * BLOCK);
-  const l_Wasm = decoders.map((p_Tw) =>
-    fastest(() => {
+  let l_Native = Infinity;
+  let l_Decoder = Infinity;
+  const l_Wasm = decoders.map(() => Infinity);
+  for (let l_Pass = 0; l_Pass < PASSES; ++l_Pass) {
+    l_Native = Math.min(l_Native, timed(() =>
+      execFileSync(renderer, ['-q', '--force', '-d', dataDir, '-s', String(SECONDS), '--fade', '0', '-r', String(RATE),
+        '-o', path.join(p_Dir, 'out.wav'), l_Song], { stdio: 'ignore' })));
+    l_Decoder = Math.min(l_Decoder, nativeDecoder(l_Song));
+    // Like the native pass, only the reads are timed.
+    decoders.forEach((p_Tw, p_Index) => {
       const l_Open = p_Tw.open(song);
       l_Open.loops = -1;
-      for (let l_Frames = 0; l_Frames < SECONDS * RATE; l_Frames += BLOCK) l_Open.read(BLOCK, RATE, l_Block);
+      l_Wasm[p_Index] = Math.min(l_Wasm[p_Index], timed(() => {
+        for (let l_Frames = 0; l_Frames < SECONDS * RATE; l_Frames += BLOCK) l_Open.read(BLOCK, RATE, l_Block);
+      }));
       l_Open.close();
-    }));
+    });
+  }
   console.log(`${SECONDS} s of 16 voices at ${RATE} Hz: native decoder ${l_Decoder.toFixed(3)} s, native renderer ` +
     `${l_Native.toFixed(3)} s (process, WAV writing included)`);
   l_Wasm.forEach((p_Seconds, p_Index) =>

@@ -1,8 +1,10 @@
 #ifndef TUNEWRIGHT_BUILTINBANK_H
 #define TUNEWRIGHT_BUILTINBANK_H
 
-// The instrument bank compiled into the library (written at build time by samplegen --source):
-// the same samples as the files under melody/ and percussion/, read-only and shared by every song.
+// The instrument bank built into the library (written at build time by samplegen --source, or
+// for the melody alone by --melody-source, the drums then made by samplegen's own code at run
+// time): the same samples as the files under melody/ and percussion/, read-only and shared by
+// every song.
 #include <cstdint>
 
 namespace Org {
@@ -16,8 +18,14 @@ struct Sample
     unsigned rate;
 };
 
-extern const Sample MELODY[100];     // melody/melody0.wav .. melody99.wav, looped
-extern const Sample PERCUSSION[12];  // the drums in bank order, played once
+constexpr int MELODY_COUNT = 100;
+constexpr int PERCUSSION_COUNT = 12;
+
+// melody/melodyN.wav (p_Index 0 to 99), looped.
+const Sample& Melody(int p_Index);
+// The drums in bank order (p_Index 0 to 11), played once. A program may make a drum only when
+// first asked for it; its sample stays put from then on.
+const Sample& Percussion(int p_Index);
 
 }  // namespace BuiltinBank
 }  // namespace Org

@@ -152,10 +152,10 @@ bool SongDecoder::StartEngine(int p_Rate, unsigned long long p_Beat)
     SamplerRules::SoundsInUse(song->instruments, l_Melody, l_Percussion);
     for (int l_Id = 0; l_Id < SamplerRules::MELODY_SAMPLES; ++l_Id)
         if (l_Melody[l_Id])
-            melodysamples[l_Id] = MakeBankSound(system, BuiltinBank::MELODY[l_Id], true);
+            melodysamples[l_Id] = MakeBankSound(system, BuiltinBank::Melody(l_Id), true);
     for (int l_Id = 0; l_Id < SamplerRules::PERCUSSION_SAMPLES; ++l_Id)
         if (l_Percussion[l_Id])
-            percussionsamples[l_Id] = MakeBankSound(system, BuiltinBank::PERCUSSION[l_Id], false);
+            percussionsamples[l_Id] = MakeBankSound(system, BuiltinBank::Percussion(l_Id), false);
 
     rate = p_Rate;
     restart = false;

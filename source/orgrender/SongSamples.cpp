@@ -16,12 +16,12 @@ SongSamples::SongSamples(const Org::OrgSong& p_Song, const std::string& p_DataDi
     for (int l_Id = 0; l_Id < MELODY_SAMPLES; ++l_Id)
         if (l_Melody[l_Id])
             melodysamples[l_Id] =
-                l_Builtin ? Org::MakeBankSound(Org::Device, Org::BuiltinBank::MELODY[l_Id], true)
+                l_Builtin ? Org::MakeBankSound(Org::Device, Org::BuiltinBank::Melody(l_Id), true)
                           : FMOD_LoadSample(Org::SamplerRules::SoundFile(p_DataDir, true, l_Id), 1);
     for (int l_Id = 0; l_Id < PERCUSSION_SAMPLES; ++l_Id)
         if (l_Percussion[l_Id])
             percussionsamples[l_Id] =
-                l_Builtin ? Org::MakeBankSound(Org::Device, Org::BuiltinBank::PERCUSSION[l_Id], false)
+                l_Builtin ? Org::MakeBankSound(Org::Device, Org::BuiltinBank::Percussion(l_Id), false)
                           : FMOD_LoadSample(Org::SamplerRules::SoundFile(p_DataDir, false, l_Id), 0);
     Org::SamplerRules::FillPitchTable(pitch);
 }

@@ -191,7 +191,7 @@ TEST(DecoderApi, TheBuiltInBankHoldsTheSampleFilesSamples)
     for (int i = 0; i < 100; ++i) {
         const WavData l_Wav =
             ReadWav(std::string(TUNEWRIGHT_DATA_DIR) + "/melody/melody" + std::to_string(i) + ".wav");
-        const Org::BuiltinBank::Sample& l_Sample = Org::BuiltinBank::MELODY[i];
+        const Org::BuiltinBank::Sample& l_Sample = Org::BuiltinBank::Melody(i);
         ASSERT_TRUE(l_Wav.ok) << i;
         EXPECT_EQ(l_Wav.rate, int(l_Sample.rate));
         EXPECT_TRUE(l_Wav.samples == std::vector<std::int16_t>(l_Sample.pcm, l_Sample.pcm + l_Sample.frames))
@@ -202,7 +202,7 @@ TEST(DecoderApi, TheBuiltInBankHoldsTheSampleFilesSamples)
     for (int i = 0; i < 12; ++i) {
         const WavData l_Wav =
             ReadWav(std::string(TUNEWRIGHT_DATA_DIR) + "/percussion/" + l_Drums[i] + ".wav");
-        const Org::BuiltinBank::Sample& l_Sample = Org::BuiltinBank::PERCUSSION[i];
+        const Org::BuiltinBank::Sample& l_Sample = Org::BuiltinBank::Percussion(i);
         ASSERT_TRUE(l_Wav.ok) << l_Drums[i];
         EXPECT_TRUE(l_Wav.samples == std::vector<std::int16_t>(l_Sample.pcm, l_Sample.pcm + l_Sample.frames))
             << l_Drums[i];

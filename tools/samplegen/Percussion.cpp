@@ -13,20 +13,14 @@ namespace {
 constexpr double RATE = DRUM_RATE;
 // Content is kept below this so that even at 1.5x playback it stays under 22 kHz.
 constexpr double TOP_HZ = 13000.0;
-constexpr int FADE_IN = 32;       // samples: the first ones rise from zero
-constexpr double FADE_OUT = 0.25; // last quarter of the file bends the tail down to zero
+constexpr int FADE_IN = 32;        // samples: the first ones rise from zero
+constexpr double FADE_OUT = 0.25;  // last quarter of the file bends the tail down to zero
 
 using Buffer = std::vector<double>;
 
-Buffer Silence(double p_Seconds)
-{
-    return Buffer(static_cast<std::size_t>(p_Seconds * RATE), 0.0);
-}
+Buffer Silence(double p_Seconds) { return Buffer(static_cast<std::size_t>(p_Seconds * RATE), 0.0); }
 
-double Time(std::size_t p_Index)
-{
-    return static_cast<double>(p_Index) / RATE;
-}
+double Time(std::size_t p_Index) { return static_cast<double>(p_Index) / RATE; }
 
 // A sine whose frequency glides exponentially from p_Start to p_End Hz with time constant
 // p_Glide, under an exponential decay of time constant p_Decay; it starts at zero phase.
@@ -42,8 +36,8 @@ void AddSweptSine(Buffer& p_Out, double p_Amp, double p_Start, double p_End, dou
 }
 
 // Noise through a chain of filters under an exponential decay (p_Delay seconds late).
-void AddNoise(Buffer& p_Out, std::uint64_t p_Seed, double p_Amp, double p_Decay, std::vector<Biquad> p_Filters,
-              double p_Delay = 0.0)
+void AddNoise(Buffer& p_Out, std::uint64_t p_Seed, double p_Amp, double p_Decay,
+              std::vector<Biquad> p_Filters, double p_Delay = 0.0)
 {
     Random l_Random(p_Seed);
     for (std::size_t l_I = 0; l_I < p_Out.size(); ++l_I) {
@@ -59,15 +53,21 @@ void AddNoise(Buffer& p_Out, std::uint64_t p_Seed, double p_Amp, double p_Decay,
 }
 
 // Inharmonic partials at fixed frequencies with seeded phases: the ring of metal.
-void AddMetal(Buffer& p_Out, std::uint64_t p_Seed, const std::vector<double>& p_Hz, double p_Amp, double p_Decay)
+void AddMetal(Buffer& p_Out, std::uint64_t p_Seed, const std::vector<double>& p_Hz, double p_Amp,
+              double p_Decay)
 {
+    // One decay for every partial, worked out once.
+    Buffer l_Decay(p_Out.size());
+    for (std::size_t l_I = 0; l_I < p_Out.size(); ++l_I) {
+        l_Decay[l_I] = std::exp(-Time(l_I) / p_Decay);
+    }
     Random l_Random(p_Seed);
     for (double l_Hz : p_Hz) {
         const double l_Phase = 2.0 * PI * l_Random.Uniform();
         const double l_Level = 0.5 + 0.5 * l_Random.Uniform();
         for (std::size_t l_I = 0; l_I < p_Out.size(); ++l_I) {
             const double l_T = Time(l_I);
-            p_Out[l_I] += p_Amp * l_Level * std::exp(-l_T / p_Decay) * std::sin(2.0 * PI * l_Hz * l_T + l_Phase);
+            p_Out[l_I] += p_Amp * l_Level * l_Decay[l_I] * std::sin(2.0 * PI * l_Hz * l_T + l_Phase);
         }
     }
 }
@@ -130,8 +130,8 @@ std::vector<std::int16_t> Kick(double p_Seconds, double p_Start, double p_End, d
 }
 
 // Snares: a short two-mode drum tone plus the rattle of the wires (band-limited noise).
-std::vector<std::int16_t> Snare(double p_Seconds, double p_Body, double p_BodyDecay, double p_Low, double p_High,
-                                double p_WireDecay, double p_WireAmp, std::uint64_t p_Seed)
+std::vector<std::int16_t> Snare(double p_Seconds, double p_Body, double p_BodyDecay, double p_Low,
+                                double p_High, double p_WireDecay, double p_WireAmp, std::uint64_t p_Seed)
 {
     Buffer l_Out = Silence(p_Seconds);
     AddSweptSine(l_Out, 0.6, p_Body * 1.15, p_Body, 0.01, p_BodyDecay);
@@ -140,7 +140,8 @@ std::vector<std::int16_t> Snare(double p_Seconds, double p_Body, double p_BodyDe
     return Finish(l_Out, 0.8);
 }
 
-std::vector<std::int16_t> Tom(double p_Seconds, double p_Start, double p_End, double p_Decay, std::uint64_t p_Seed)
+std::vector<std::int16_t> Tom(double p_Seconds, double p_Start, double p_End, double p_Decay,
+                              std::uint64_t p_Seed)
 {
     Buffer l_Out = Silence(p_Seconds);
     AddSweptSine(l_Out, 1.0, p_Start, p_End, 0.08, p_Decay);
@@ -197,12 +198,15 @@ std::vector<std::int16_t> Clap()
 std::vector<std::int16_t> Cowbell()
 {
     Buffer l_Out = Silence(0.45);
+    // One envelope for every partial, worked out once.
+    Buffer l_Env(l_Out.size());
+    for (std::size_t l_I = 0; l_I < l_Out.size(); ++l_I) {
+        l_Env[l_I] = 0.6 * std::exp(-Time(l_I) / 0.012) + 0.4 * std::exp(-Time(l_I) / 0.11);
+    }
     for (double l_Hz : {545.0, 815.0}) {
         for (int l_H = 1; l_H * l_Hz < 9000.0; l_H += 2) {
             for (std::size_t l_I = 0; l_I < l_Out.size(); ++l_I) {
-                const double l_T = Time(l_I);
-                const double l_Env = 0.6 * std::exp(-l_T / 0.012) + 0.4 * std::exp(-l_T / 0.11);
-                l_Out[l_I] += l_Env * std::sin(2.0 * PI * l_H * l_Hz * l_T) / l_H;
+                l_Out[l_I] += l_Env[l_I] * std::sin(2.0 * PI * l_H * l_Hz * Time(l_I)) / l_H;
             }
         }
     }
@@ -212,22 +216,44 @@ std::vector<std::int16_t> Cowbell()
 
 }  // namespace
 
+Drum PercussionDrum(int p_Index)
+{
+    switch (p_Index) {
+    case 0:
+        return {"Bass01.wav", Kick(0.5, 150.0, 48.0, 0.035, 0.14, 0.35, 0.0, 1)};
+    case 1:
+        return {"Bass02.wav", Kick(1.0, 100.0, 42.0, 0.06, 0.3, 0.2, 1.6, 2)};
+    case 2:
+        return {"Snare01.wav", Snare(0.45, 180.0, 0.05, 1200.0, 9000.0, 0.11, 0.9, 3)};
+    case 3:
+        return {"Snare02.wav", Snare(0.3, 230.0, 0.03, 2500.0, 11000.0, 0.07, 1.0, 4)};
+    case 4:
+        return {"Tom01.wav", Tom(0.7, 200.0, 140.0, 0.2, 5)};
+    case 5:
+        return {"HiClose.wav", HiHat(0.15, 0.022, 6)};
+    case 6:
+        return {"HiOpen.wav", HiHat(0.8, 0.2, 11)};
+    case 7:
+        return {"Crash.wav", Crash()};
+    case 8:
+        return {"Per01.wav", Clap()};
+    case 9:
+        return {"Per02.wav", Cowbell()};
+    case 10:
+        return {"Bass03.wav", Kick(0.3, 220.0, 58.0, 0.02, 0.07, 0.5, 0.0, 12)};
+    case 11:
+        return {"Tom02.wav", Tom(0.9, 130.0, 90.0, 0.28, 13)};
+    default:
+        return {};
+    }
+}
+
 std::vector<Drum> PercussionBank()
 {
-    return {
-        {"Bass01.wav", Kick(0.5, 150.0, 48.0, 0.035, 0.14, 0.35, 0.0, 1)},
-        {"Bass02.wav", Kick(1.0, 100.0, 42.0, 0.06, 0.3, 0.2, 1.6, 2)},
-        {"Snare01.wav", Snare(0.45, 180.0, 0.05, 1200.0, 9000.0, 0.11, 0.9, 3)},
-        {"Snare02.wav", Snare(0.3, 230.0, 0.03, 2500.0, 11000.0, 0.07, 1.0, 4)},
-        {"Tom01.wav", Tom(0.7, 200.0, 140.0, 0.2, 5)},
-        {"HiClose.wav", HiHat(0.15, 0.022, 6)},
-        {"HiOpen.wav", HiHat(0.8, 0.2, 11)},
-        {"Crash.wav", Crash()},
-        {"Per01.wav", Clap()},
-        {"Per02.wav", Cowbell()},
-        {"Bass03.wav", Kick(0.3, 220.0, 58.0, 0.02, 0.07, 0.5, 0.0, 12)},
-        {"Tom02.wav", Tom(0.9, 130.0, 90.0, 0.28, 13)},
-    };
+    std::vector<Drum> l_Bank;
+    for (int l_I = 0; l_I < DRUM_COUNT; ++l_I)
+        l_Bank.push_back(PercussionDrum(l_I));
+    return l_Bank;
 }
 
 }  // namespace SampleGen

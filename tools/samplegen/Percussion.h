@@ -11,14 +11,20 @@ namespace SampleGen {
 // (note 41 is about 1.0x, note 36 about 0.75x, note 48 about 1.5x).
 constexpr std::uint32_t DRUM_RATE = 44100;
 
-struct Drum {
-    std::string fileName;          // inside "percussion/"
-    std::vector<std::int16_t> pcm; // one shot, starting and ending at zero
+struct Drum
+{
+    std::string fileName;           // inside "percussion/"
+    std::vector<std::int16_t> pcm;  // one shot, starting and ending at zero
 };
+
+constexpr int DRUM_COUNT = 12;
 
 // The twelve drums in bank order: Bass01, Bass02, Snare01, Snare02, Tom01, HiClose, HiOpen,
 // Crash, Per01, Per02, Bass03, Tom02.
 std::vector<Drum> PercussionBank();
+// Only drum p_Index (0 to DRUM_COUNT - 1) of that bank, for a program that makes the drums it
+// needs as it needs them; an empty drum for any other index.
+Drum PercussionDrum(int p_Index);
 
 }  // namespace SampleGen
 

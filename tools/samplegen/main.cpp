@@ -22,6 +22,7 @@ void PrintUsage(std::FILE* p_Out)
                "44100 Hz). The output is the same on every run.\n"
                "  --list   print the name of every sample instead of writing files\n"
                "  --source FILE  write the whole bank as a C++ source file instead (no folder)\n"
+               "  --melody-source FILE  the same for the melody waveforms alone\n"
                "  --help   show this text\n",
                p_Out);
 }
@@ -87,6 +88,7 @@ int main(int argc, char** argv)
 {
     bool l_List = false;
     std::string l_Source;
+    bool l_WithDrums = true;
     std::vector<std::string> l_Folders;
     for (int l_I = 1; l_I < argc; ++l_I) {
         const std::string l_Arg = argv[l_I];
@@ -96,8 +98,9 @@ int main(int argc, char** argv)
         }
         if (l_Arg == "--list") {
             l_List = true;
-        } else if (l_Arg == "--source" && l_I + 1 < argc) {
+        } else if ((l_Arg == "--source" || l_Arg == "--melody-source") && l_I + 1 < argc) {
             l_Source = argv[++l_I];
+            l_WithDrums = l_Arg == "--source";
         } else if (!l_Arg.empty() && l_Arg[0] == '-') {
             std::fprintf(stderr, "samplegen: unknown option %s\n", l_Arg.c_str());
             PrintUsage(stderr);
@@ -112,7 +115,7 @@ int main(int argc, char** argv)
     }
     if (!l_Source.empty()) {
         std::string l_Error;
-        if (!l_Folders.empty() || !SampleGen::WriteBankSource(l_Source, l_Error)) {
+        if (!l_Folders.empty() || !SampleGen::WriteBankSource(l_Source, l_WithDrums, l_Error)) {
             std::fprintf(stderr, "samplegen: %s\n",
                          l_Folders.empty() ? l_Error.c_str() : "--source takes no folder");
             return 1;

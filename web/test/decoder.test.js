@@ -55,6 +55,19 @@ test('the first 10 s of each bundled song equal the renderer output within 1 LSB
   });
 });
 
+test('the drums the module makes are the sample files\' samples', () => {
+  const l_Drums = ['Bass01', 'Bass02', 'Snare01', 'Snare02', 'Tom01', 'HiClose', 'HiOpen', 'Crash', 'Per01', 'Per02', 'Bass03', 'Tom02'];
+  const l_M = tw.m;
+  const l_Frames = l_M._malloc(4);
+  l_Drums.forEach((p_Name, p_Index) => {
+    const l_Pcm = l_M._tw_web_drum(p_Index, l_Frames) >> 1;
+    const l_Ours = l_M.HEAP16.slice(l_Pcm, l_Pcm + l_M.HEAPU32[l_Frames >> 2]);
+    const l_File = wavSamples(readFileSync(path.join(dataDir, 'percussion', `${p_Name}.wav`))).samples;
+    assert.ok(Buffer.from(l_Ours.buffer).equals(Buffer.from(l_File.buffer)), p_Name);
+  });
+  l_M._free(l_Frames);
+});
+
 test('duration, tempo, tracks and seeking agree with tunewright-info', () => {
   for (const p_Name of songs) {
     const l_Path = path.join(root, 'songs', p_Name);
