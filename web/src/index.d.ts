@@ -37,6 +37,9 @@ export interface Song {
 export interface Tunewright {
   /** The decoder's version, "major.minor.patch". */
   readonly version: string;
+  /** Makes the drums now, which the decoder otherwise makes the first time a song reads them, so
+   * that the first read of a song is not delayed (a real-time player calls it at start-up). */
+  prepareInstruments(): void;
   /** Opens a song from its bytes; throws an Error with the decoder's message when they are not a song. */
   open(bytes: Uint8Array | ArrayBuffer): Song;
 }

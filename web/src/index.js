@@ -129,6 +129,14 @@ class Tunewright {
 
   errorText(p_Code) { return this.m.UTF8ToString(this.m._tw_error_string(p_Code)); }
 
+  // Makes now the drums that the module otherwise makes the first time a song reads them (the
+  // crash cymbal alone takes tens of milliseconds), so that a player's first read is not delayed.
+  prepareInstruments() {
+    const l_Frames = this.m._malloc(4);
+    for (let l_Drum = 0; this.m._tw_web_drum(l_Drum, l_Frames) !== 0; ++l_Drum);
+    this.m._free(l_Frames);
+  }
+
   // A song from its bytes (a Uint8Array, an ArrayBuffer or a Node Buffer); throws an Error
   // carrying the decoder's own message when they are not a whole song.
   open(p_Bytes) {

@@ -16,6 +16,8 @@ class TunewrightProcessor extends AudioWorkletProcessor {
     this.port.onmessage = (p_Event) => this.command(p_Event.data);
     createTunewright({ module: p_Options.processorOptions.module }).then((p_Tw) => {
       this.tw = p_Tw;
+      // Before any song plays, so that the first play is not held up making them.
+      p_Tw.prepareInstruments();
       this.port.postMessage({ type: 'ready' });
     }, (p_Error) => this.port.postMessage({ type: 'error', message: String(p_Error) }));
   }
