@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "OutputPlatform.h"
+#include "SndFileLibrary.h"
 
 namespace {
 
@@ -15,16 +16,14 @@ struct FormatEntry
 {
     AudioFormat format;
     const char* word;
-    int sndfile;  // libsndfile's format for the data (WAV: the data after our own header)
+    int sndfile;  // libsndfile's format; 0 for the raw data we write ourselves (WAV: after a header)
 };
 
-constexpr int RAW_PCM16 = SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE;
-
 const FormatEntry FORMATS[] = {
-    {AudioFormat::WAV, "wav", RAW_PCM16},
+    {AudioFormat::WAV, "wav", 0},
     {AudioFormat::FLAC, "flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
     {AudioFormat::OGG, "ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
-    {AudioFormat::RAW, "raw", RAW_PCM16},
+    {AudioFormat::RAW, "raw", 0},
 };
 
 const FormatEntry& Entry(AudioFormat p_Format)
@@ -46,6 +45,14 @@ void PutTag(unsigned char*& p_At, const char* p_Tag)
 {
     std::memcpy(p_At, p_Tag, 4);
     p_At += 4;
+}
+
+bool LittleEndian()
+{
+    const std::uint16_t l_One = 1;
+    unsigned char l_First;
+    std::memcpy(&l_First, &l_One, 1);
+    return l_First == 1;
 }
 
 }  // namespace
@@ -77,7 +84,7 @@ std::string PathExtension(const std::string& p_Path)
 AudioFileWriter::~AudioFileWriter()
 {
     if (file != nullptr)
-        sf_close(file);
+        sndfile->sf_close(file);
 }
 
 std::string AudioFileWriter::CannotHold(AudioFormat p_Format, int p_Channels, unsigned long long p_Frames)
@@ -127,15 +134,24 @@ bool AudioFileWriter::Open(int p_Fd, AudioFormat p_Format, int p_Rate, int p_Cha
         position = 0;
     }
 
+    if (Entry(p_Format).sndfile == 0)
+        return true;
+    const char* l_Library = nullptr;
+    sndfile = SndFileWriter(l_Library);
+    if (sndfile == nullptr) {
+        p_Error = std::string("writing ") + FormatWord(p_Format) + " needs libsndfile (" + l_Library +
+                  "), which cannot be loaded; write .wav or .raw";
+        return false;
+    }
     SF_VIRTUAL_IO l_Io = {GetLength, Seek, Read, WriteBytes, Tell};
     SF_INFO l_Info = {};
     l_Info.samplerate = p_Rate;
     l_Info.channels = p_Channels;
     l_Info.format = Entry(p_Format).sndfile;
-    file = sf_open_virtual(&l_Io, SFM_WRITE, &l_Info, this);
+    file = sndfile->sf_open_virtual(&l_Io, SFM_WRITE, &l_Info, this);
     if (file == nullptr) {
         if (!Failed(p_Error))
-            p_Error = sf_strerror(nullptr);
+            p_Error = sndfile->sf_strerror(nullptr);
         return false;
     }
     return true;
@@ -150,24 +166,40 @@ bool AudioFileWriter::Write(const std::int16_t* p_Stereo, std::size_t p_Count, s
             mono[i] = static_cast<std::int16_t>((p_Stereo[2 * i] + p_Stereo[2 * i + 1]) / 2);
         l_Frames = mono.data();
     }
-    const sf_count_t l_Written = sf_writef_short(file, l_Frames, static_cast<sf_count_t>(p_Count));
+    if (file == nullptr) {
+        WritePcm(l_Frames, p_Count);
+        return !Failed(p_Error);
+    }
+    const sf_count_t l_Written = sndfile->sf_writef_short(file, l_Frames, static_cast<sf_count_t>(p_Count));
     if (Failed(p_Error))
         return false;
     if (l_Written != static_cast<sf_count_t>(p_Count)) {
-        p_Error = sf_strerror(file);
+        p_Error = sndfile->sf_strerror(file);
         return false;
     }
     return true;
 }
 
+bool AudioFileWriter::WritePcm(const std::int16_t* p_Frames, std::size_t p_Count)
+{
+    const std::size_t l_Samples = p_Count * static_cast<std::size_t>(channels);
+    if (LittleEndian())
+        return WriteAll(p_Frames, l_Samples * sizeof(std::int16_t));
+    bytes.resize(l_Samples * 2);
+    unsigned char* l_At = bytes.data();
+    for (std::size_t i = 0; i < l_Samples; ++i)
+        PutLittle(l_At, static_cast<std::uint16_t>(p_Frames[i]), 2);
+    return WriteAll(bytes.data(), bytes.size());
+}
+
 bool AudioFileWriter::Close(std::string& p_Error)
 {
-    const int l_Closed = file != nullptr ? sf_close(file) : 0;
+    const int l_Closed = file != nullptr ? sndfile->sf_close(file) : 0;
     file = nullptr;
     if (Failed(p_Error))
         return false;
     if (l_Closed != 0) {
-        p_Error = sf_error_number(l_Closed);
+        p_Error = sndfile->sf_error_number(l_Closed);
         return false;
     }
     return true;

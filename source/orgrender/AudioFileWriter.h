@@ -1,19 +1,22 @@
 #ifndef TUNEWRIGHT_AUDIOFILEWRITER_H
 #define TUNEWRIGHT_AUDIOFILEWRITER_H
 
-// The renderer's one way of writing audio: every frame goes through libsndfile onto an open
-// descriptor (a file, a pipe, a terminal), in the format the user asked for.
+// The renderer's one way of writing audio onto an open descriptor (a file, a pipe, a terminal), in
+// the format the user asked for: raw little-endian 16-bit frames by our own code, FLAC and Ogg
+// Vorbis through libsndfile, which is loaded only then (SndFileLibrary.h).
 //
-// WAV is written as a header followed by libsndfile's headerless little-endian 16-bit data. The
-// header's sizes are known before the first frame is mixed (the render's length is fixed by its
-// loops or seconds), so it is written once, first, with its final values; libsndfile's own WAV
-// writer fills the sizes in at the end by seeking back, which a pipe cannot do. A file and a pipe
-// therefore get the same bytes, and no "unknown length" convention is needed.
+// WAV is written as a header followed by the raw data. The header's sizes are known before the
+// first frame is mixed (the render's length is fixed by its loops or seconds), so it is written
+// once, first, with its final values; a WAV writer that fills the sizes in at the end by seeking
+// back cannot write to a pipe. A file and a pipe therefore get the same bytes, and no "unknown
+// length" convention is needed.
 #include <sndfile.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+struct SndFileWriterApi;
 
 enum class AudioFormat { WAV, FLAC, OGG, RAW };
 
@@ -37,7 +40,8 @@ public:
     static std::string CannotHold(AudioFormat p_Format, int p_Channels, unsigned long long p_Frames);
 
     // Starts a stream of exactly p_Frames frames on p_Fd, which stays open and owned by the caller.
-    // False, with the reason, when libsndfile refuses the format or the header cannot be written.
+    // False, with the reason, when the header cannot be written, or libsndfile is missing or
+    // refuses the format.
     bool Open(int p_Fd, AudioFormat p_Format, int p_Rate, int p_Channels, unsigned long long p_Frames,
               std::string& p_Error);
     // Writes p_Count interleaved stereo frames, as one channel (the mean of the two) when the
@@ -58,6 +62,10 @@ private:
     bool WriteAll(const void* p_Buffer, std::size_t p_Bytes);
     bool Failed(std::string& p_Error) const;
 
+    // Writes p_Count frames of p_Channels ourselves, as little-endian 16-bit samples.
+    bool WritePcm(const std::int16_t* p_Frames, std::size_t p_Count);
+
+    const SndFileWriterApi* sndfile = nullptr;  // set while FLAC or Ogg is written
     SNDFILE* file = nullptr;
     int fd = -1;
     bool seekable = false;
@@ -66,6 +74,7 @@ private:
     int failure = 0;         // the first write's errno, 0 while all went well
     int channels = 2;
     std::vector<std::int16_t> mono;
+    std::vector<unsigned char> bytes;  // little-endian samples, on a big-endian system
 };
 
 #endif

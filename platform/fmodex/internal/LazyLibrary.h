@@ -1,7 +1,7 @@
 // Libraries of the system that the engine opens the first time it needs them instead of linking
 // them: every linked library costs each program that starts with the engine milliseconds of
 // dynamic loading, and most runs need few of them (an offline render needs no ALSA; the built-in
-// instruments need no libsndfile).
+// instruments need no libsndfile). The renderer opens libsndfile so too, for FLAC and Ogg alone.
 #ifndef TUNEWRIGHT_SOUND_LAZYLIBRARY_H
 #define TUNEWRIGHT_SOUND_LAZYLIBRARY_H
 
