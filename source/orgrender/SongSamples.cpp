@@ -1,5 +1,7 @@
 #include "SongSamples.h"
 
+#include <utility>
+
 #include "AudioDevice.h"
 #include "BankSounds.h"
 #include "DeviceVoices.h"
@@ -9,21 +11,33 @@ using Org::SamplerRules::PERCUSSION_SAMPLES;
 
 SongSamples::SongSamples(const Org::OrgSong& p_Song, const std::string& p_DataDir)
 {
-    bool l_Melody[MELODY_SAMPLES];
-    bool l_Percussion[PERCUSSION_SAMPLES];
-    Org::SamplerRules::SoundsInUse(p_Song.instruments, l_Melody, l_Percussion);
-    const bool l_Builtin = p_DataDir.empty();
-    for (int l_Id = 0; l_Id < MELODY_SAMPLES; ++l_Id)
-        if (l_Melody[l_Id])
-            melodysamples[l_Id] =
-                l_Builtin ? Org::MakeBankSound(Org::Device, Org::BuiltinBank::Melody(l_Id), true)
-                          : FMOD_LoadSample(Org::SamplerRules::SoundFile(p_DataDir, true, l_Id), 1);
-    for (int l_Id = 0; l_Id < PERCUSSION_SAMPLES; ++l_Id)
-        if (l_Percussion[l_Id])
-            percussionsamples[l_Id] =
-                l_Builtin ? Org::MakeBankSound(Org::Device, Org::BuiltinBank::Percussion(l_Id), false)
-                          : FMOD_LoadSample(Org::SamplerRules::SoundFile(p_DataDir, false, l_Id), 0);
+    Org::SamplerRules::SoundsInUse(p_Song.instruments, melodypending, percussionpending);
     Org::SamplerRules::FillPitchTable(pitch);
+    if (!p_DataDir.empty()) {
+        // Files are read now, so that a missing or bad one is reported before the render.
+        for (int l_Id = 0; l_Id < MELODY_SAMPLES; ++l_Id)
+            if (std::exchange(melodypending[l_Id], false))
+                melodysamples[l_Id] = FMOD_LoadSample(Org::SamplerRules::SoundFile(p_DataDir, true, l_Id), 1);
+        for (int l_Id = 0; l_Id < PERCUSSION_SAMPLES; ++l_Id)
+            if (std::exchange(percussionpending[l_Id], false))
+                percussionsamples[l_Id] =
+                    FMOD_LoadSample(Org::SamplerRules::SoundFile(p_DataDir, false, l_Id), 0);
+    }
+}
+
+void SongSamples::MakeSound(const Org::SampleData& p_Hit)
+{
+    if (p_Hit.playing == 0 || p_Hit.instrument < 0 || p_Hit.instrument >= Org::SamplerRules::TRACKS ||
+        p_Hit.sample < 0)
+        return;
+    if (p_Hit.instrument <= Org::SamplerRules::LAST_MELODY_TRACK) {
+        if (p_Hit.sample < MELODY_SAMPLES && std::exchange(melodypending[p_Hit.sample], false))
+            melodysamples[p_Hit.sample] =
+                Org::MakeBankSound(Org::Device, Org::BuiltinBank::Melody(p_Hit.sample), true);
+    } else if (p_Hit.sample < PERCUSSION_SAMPLES && std::exchange(percussionpending[p_Hit.sample], false)) {
+        percussionsamples[p_Hit.sample] =
+            Org::MakeBankSound(Org::Device, Org::BuiltinBank::Percussion(p_Hit.sample), false);
+    }
 }
 
 void SongSamples::SetMasterVolume(float p_Volume)
@@ -33,6 +47,7 @@ void SongSamples::SetMasterVolume(float p_Volume)
 
 bool SongSamples::HitNote(const Org::SampleData& p_Hit)
 {
+    MakeSound(p_Hit);
     Org::DeviceVoices l_Output;
     const Org::SamplerRules::Voices l_Voices = {melodysamples, percussionsamples, pitch, channelsample,
                                                 channelindex};
