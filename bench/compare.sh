@@ -2,7 +2,9 @@
 # Whole-process CPU time (user + sys) of our renderer against two players of other module formats,
 # per voice-second, at 48 kHz: a song of ours that keeps 16 voices sounding, looped to the length of
 # a real 15-channel module from a Debian data package. Pairs are run alternately, N rounds (default
-# 3); the best time of each is kept. Installs the players and the module with apt-get if missing.
+# 3); the best time of each is kept. CPU time is read with getrusage(2) (microseconds; /usr/bin/time
+# counts in 10 ms steps, as much as our whole render). Installs the players and the module with
+# apt-get if missing.
 #   bench/compare.sh [BUILD_DIR] [ROUNDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,10 +26,18 @@ l_Tmp="$(mktemp -d)"
 trap 'rm -rf "$l_Tmp"' EXIT
 "$l_Writer" --write-all-tracks "$l_Tmp/all-tracks.org"
 
-# CPU seconds (user + sys) of one command.
+# CPU seconds (user + sys) of one command, to the microsecond; the command must succeed. Python
+# may have had children before (a version manager's shim does), so the command's own is the
+# difference.
 cpu() {
-  /usr/bin/time -o "$l_Tmp/time" -f '%U %S' "$@" >/dev/null 2>&1
-  awk '{ printf "%.3f", $1 + $2 }' "$l_Tmp/time"
+  python3 -c '
+import resource, subprocess, sys
+def Used():
+    l_Usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return l_Usage.ru_utime + l_Usage.ru_stime
+l_Before = Used()
+subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+print("%.6f" % (Used() - l_Before))' "$@"
 }
 seconds_of() {  # length of a 16-bit stereo 48 kHz WAV file
   awk -v b="$(stat -c %s "$1")" 'BEGIN { printf "%.2f", (b - 44) / 4 / 48000 }'
@@ -57,10 +67,10 @@ per_voice_s() {  # CPU microseconds per voice-second
   awk -v t="$1" -v v="$2" -v s="$l_Seconds" 'BEGIN { printf "%.2f", t * 1e6 / (v * s) }'
 }
 echo "module: $(basename "$l_Module"), $l_ModuleVoices channels; ours: 16 voices; both $l_Seconds s at 48 kHz; best of $l_Rounds"
-printf '%-18s %8s %14s\n' "renderer" "cpu s" "us / voice-s"
+printf '%-18s %9s %14s\n' "renderer" "cpu s" "us / voice-s"
 for l_Name in xmp-linear ours-linear openmpt123-sinc8 ours-cubic ours-spline ours-sinc; do
   l_Voices=$l_OurVoices; [[ "$l_Name" == ours-* ]] || l_Voices=$l_ModuleVoices
-  printf '%-18s %8s %14s\n' "$l_Name" "${l_Best[$l_Name]}" "$(per_voice_s "${l_Best[$l_Name]}" "$l_Voices")"
+  printf '%-18s %9s %14s\n' "$l_Name" "${l_Best[$l_Name]}" "$(per_voice_s "${l_Best[$l_Name]}" "$l_Voices")"
 done
 ratio() {  # how many times cheaper per voice-second A is than B
   awk -v a="${l_Best[$1]}" -v b="${l_Best[$2]}" -v va="$l_OurVoices" -v vb="$l_ModuleVoices" \
