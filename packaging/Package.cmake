@@ -22,10 +22,12 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# SDL opens libGL.so.1 itself for the player's OpenGL window, so dpkg-shlibdeps cannot see it;
-# the player's font is a link to Debian's (DebianStaging.cmake).
+# The sound engine and the renderer open libsndfile themselves (sample files; FLAC and Ogg
+# output), and SDL opens libGL.so.1 itself for the player's OpenGL window, so dpkg-shlibdeps sees
+# neither; the player's font is a link to Debian's (DebianStaging.cmake).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsndfile1")
 if(TUNEWRIGHT_BUILD_PLAYER)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, fonts-freefont-ttf")
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libgl1, fonts-freefont-ttf")
 endif()
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
