@@ -41,7 +41,7 @@ TestSound MakeSound(unsigned p_Frames, int p_Channels, bool p_Loop, std::mt19937
 std::vector<const KernelSet*> SimdSets()
 {
     std::vector<const KernelSet*> l_Sets;
-    for (const KernelSet* l_Set : {Sse2Kernels(), Avx2Kernels()})
+    for (const KernelSet* l_Set : {Sse2Kernels(), Avx2Kernels(), Avx512Kernels()})
         if (l_Set != nullptr)
             l_Sets.push_back(l_Set);
     return l_Sets;
@@ -52,7 +52,9 @@ TEST(Kernels, TheProcessorsBestSetIsUsedAndX86HasSimd)
     const KernelSet& l_Best = BestKernels();
 #if defined(__x86_64__) || defined(__i386__)
     ASSERT_NE(Sse2Kernels(), nullptr);
-    EXPECT_STREQ(l_Best.name, Avx2Kernels() != nullptr ? "avx2" : "sse2");
+    EXPECT_STREQ(l_Best.name, Avx512Kernels() != nullptr ? "avx512"
+                              : Avx2Kernels() != nullptr ? "avx2"
+                                                         : "sse2");
 #else
     EXPECT_STREQ(l_Best.name, "scalar");
 #endif

@@ -1,5 +1,5 @@
 // The mixer's span kernels: one voice's run of frames, resampled and added into the stereo mix.
-// Each resampler exists as a plain scalar reference and as SIMD variants (SSE2, AVX2)
+// Each resampler exists as a plain scalar reference and as SIMD variants (SSE2, AVX2, AVX-512)
 // generated from one source; BestKernels picks the fastest the processor runs.
 #ifndef TUNEWRIGHT_SOUND_KERNELS_H
 #define TUNEWRIGHT_SOUND_KERNELS_H
@@ -12,6 +12,7 @@
 #else
 #define TW_SIMD_X86 0
 #endif
+#define TW_SIMD_AVX512 TW_SIMD_X86
 // WebAssembly SIMD runs the SSE2 kernels through emscripten's mapping of the SSE2 intrinsics
 // (built with -msimd128 -msse2); every engine that runs such a module has the instructions.
 #if defined(__EMSCRIPTEN__) && defined(__wasm_simd128__) && defined(__SSE2__)
@@ -72,6 +73,7 @@ const KernelSet& ReferenceKernels();
 // Null when this build or this processor has no such variant.
 const KernelSet* Sse2Kernels();
 const KernelSet* Avx2Kernels();
+const KernelSet* Avx512Kernels();
 // The fastest set the processor runs, chosen once.
 const KernelSet& BestKernels();
 

@@ -40,7 +40,8 @@ const KernelSet& ReferenceKernels()
 
 const KernelSet& BestKernels()
 {
-    static const KernelSet& l_Best = Avx2Kernels() != nullptr   ? *Avx2Kernels()
+    static const KernelSet& l_Best = Avx512Kernels() != nullptr ? *Avx512Kernels()
+                                     : Avx2Kernels() != nullptr ? *Avx2Kernels()
                                      : Sse2Kernels() != nullptr ? *Sse2Kernels()
                                                                 : ReferenceKernels();
     return l_Best;

@@ -58,7 +58,7 @@ TW_KERNEL_INLINE typename Lanes::Indices LaneOffsets(std::uint64_t p_Position, s
     if constexpr (Interp == RESAMPLE_NEAREST)
         p_Position += 0x80000000u;
     typename Lanes::Indices l_Indices;
-#pragma GCC unroll 8
+#pragma GCC unroll 16
     for (unsigned l_Lane = 0; l_Lane < Lanes::kWidth; ++l_Lane) {
         l_Indices.at[l_Lane] = std::int32_t(p_Position >> 32) * Channels;
         if (l_Lane + 1 < p_Valid)

@@ -1,0 +1,120 @@
+// Sixteen float lanes on AVX-512 (the F subset only), for MixKernelSimd.h. Each lane's neighbourhood
+// of samples is read with 128-bit loads and transposed into one vector per tap, as on AVX2.
+// MulAdd is a multiply and an add. AVX-512 has fused multiply-adds of its own, and GCC contracts a
+// multiply and an add into one wherever the target has them: this set's source is built with
+// -ffp-contract=off, so that it gives the scalar reference's output bit for bit.
+#ifndef TUNEWRIGHT_SOUND_SIMDAVX512_H
+#define TUNEWRIGHT_SOUND_SIMDAVX512_H
+
+#include <immintrin.h>
+
+#include <cstdint>
+
+#define TW_AVX512_TARGET __attribute__((target("avx512f")))
+#define TW_AVX512_INLINE __attribute__((target("avx512f"), always_inline)) inline
+
+namespace SoundEngine {
+namespace Avx512 {
+
+struct Floats
+{
+    __m512 v;
+    Floats() = default;
+    TW_AVX512_INLINE Floats(__m512 p_V) : v(p_V) {}
+    TW_AVX512_INLINE Floats(float p_Value) : v(_mm512_set1_ps(p_Value)) {}
+};
+
+TW_AVX512_INLINE Floats operator+(Floats p_A, Floats p_B) { return _mm512_add_ps(p_A.v, p_B.v); }
+TW_AVX512_INLINE Floats operator-(Floats p_A, Floats p_B) { return _mm512_sub_ps(p_A.v, p_B.v); }
+TW_AVX512_INLINE Floats operator*(Floats p_A, Floats p_B) { return _mm512_mul_ps(p_A.v, p_B.v); }
+TW_AVX512_INLINE Floats MulAdd(Floats p_A, Floats p_B, Floats p_C)
+{
+    return _mm512_add_ps(_mm512_mul_ps(p_A.v, p_B.v), p_C.v);
+}
+
+struct Lanes
+{
+    static constexpr unsigned kWidth = 16;
+
+    // The fractions (low 32 bits) of sixteen consecutive frames' 32.32 positions: a position's
+    // fraction advances as the position does, modulo 2^32.
+    using Positions = __m512i;
+
+    // Sample offsets (frame index times channels) of the sixteen lanes.
+    struct Indices
+    {
+        alignas(64) std::int32_t at[16];
+    };
+
+    TW_AVX512_INLINE static Positions Start(const std::uint64_t (&p_Lane)[16])
+    {
+        return _mm512_setr_epi32(std::int32_t(p_Lane[0]), std::int32_t(p_Lane[1]), std::int32_t(p_Lane[2]),
+                                 std::int32_t(p_Lane[3]), std::int32_t(p_Lane[4]), std::int32_t(p_Lane[5]),
+                                 std::int32_t(p_Lane[6]), std::int32_t(p_Lane[7]), std::int32_t(p_Lane[8]),
+                                 std::int32_t(p_Lane[9]), std::int32_t(p_Lane[10]), std::int32_t(p_Lane[11]),
+                                 std::int32_t(p_Lane[12]), std::int32_t(p_Lane[13]), std::int32_t(p_Lane[14]),
+                                 std::int32_t(p_Lane[15]));
+    }
+
+    TW_AVX512_INLINE static void Advance(Positions& p_Positions, std::uint64_t p_By)
+    {
+        p_Positions = _mm512_add_epi32(p_Positions, _mm512_set1_epi32(std::int32_t(std::uint32_t(p_By))));
+    }
+
+    // The fractions from their top 24 bits.
+    TW_AVX512_INLINE static Floats Fraction(const Positions& p_Positions)
+    {
+        return _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_srli_epi32(p_Positions, 8)),
+                             _mm512_set1_ps(1.0f / 16777216.0f));
+    }
+
+    // p_Rows[j] holds p_Base[index + j] of every lane, for j below Count rounded up to a multiple
+    // of 4: each lane's run of floats is read with 128-bit loads, lanes k, k + 4, k + 8 and k + 12
+    // in the four quarters of one vector, and turned on its side by a 4 x 4 transpose within
+    // each quarter.
+    template <int Count>
+    TW_AVX512_INLINE static void Rows(const float* p_Base, const Indices& p_Indices,
+                                      Floats (&p_Rows)[(Count + 3) / 4 * 4])
+    {
+#pragma GCC unroll 4
+        for (int l_Block = 0; l_Block < (Count + 3) / 4; ++l_Block) {
+            const float* l_At = p_Base + 4 * l_Block;
+            __m512 l_Lane[4];
+#pragma GCC unroll 4
+            for (int l_Index = 0; l_Index < 4; ++l_Index) {
+                __m512 l_Four = _mm512_castps128_ps512(_mm_loadu_ps(l_At + p_Indices.at[l_Index]));
+                l_Four = _mm512_insertf32x4(l_Four, _mm_loadu_ps(l_At + p_Indices.at[l_Index + 4]), 1);
+                l_Four = _mm512_insertf32x4(l_Four, _mm_loadu_ps(l_At + p_Indices.at[l_Index + 8]), 2);
+                l_Lane[l_Index] =
+                    _mm512_insertf32x4(l_Four, _mm_loadu_ps(l_At + p_Indices.at[l_Index + 12]), 3);
+            }
+            const __m512 l_T0 = _mm512_unpacklo_ps(l_Lane[0], l_Lane[1]);
+            const __m512 l_T1 = _mm512_unpackhi_ps(l_Lane[0], l_Lane[1]);
+            const __m512 l_T2 = _mm512_unpacklo_ps(l_Lane[2], l_Lane[3]);
+            const __m512 l_T3 = _mm512_unpackhi_ps(l_Lane[2], l_Lane[3]);
+            p_Rows[4 * l_Block] = _mm512_shuffle_ps(l_T0, l_T2, _MM_SHUFFLE(1, 0, 1, 0));
+            p_Rows[4 * l_Block + 1] = _mm512_shuffle_ps(l_T0, l_T2, _MM_SHUFFLE(3, 2, 3, 2));
+            p_Rows[4 * l_Block + 2] = _mm512_shuffle_ps(l_T1, l_T3, _MM_SHUFFLE(1, 0, 1, 0));
+            p_Rows[4 * l_Block + 3] = _mm512_shuffle_ps(l_T1, l_T3, _MM_SHUFFLE(3, 2, 3, 2));
+        }
+    }
+
+    TW_AVX512_INLINE static Floats FrameOffsets()
+    {
+        return _mm512_setr_ps(0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f, 8.0f, 9.0f, 10.0f, 11.0f, 12.0f,
+                              13.0f, 14.0f, 15.0f);
+    }
+
+    // Adds the lanes to sixteen floats at p_Out.
+    TW_AVX512_INLINE static void Add(float* p_Out, Floats p_Value)
+    {
+        _mm512_storeu_ps(p_Out, _mm512_add_ps(_mm512_loadu_ps(p_Out), p_Value.v));
+    }
+
+    TW_AVX512_INLINE static void Store(float* p_Out, Floats p_Value) { _mm512_storeu_ps(p_Out, p_Value.v); }
+};
+
+}  // namespace Avx512
+}  // namespace SoundEngine
+
+#endif
