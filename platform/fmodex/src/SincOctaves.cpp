@@ -29,7 +29,8 @@ float Halved(const std::vector<float>& p_Level, long p_Frames, long p_Period, in
         long l_Source = 2 * p_Frame + kSincFirstTap + l_Tap;
         if (p_Period > 0)
             l_Source = ((l_Source % p_Period) + p_Period) % p_Period;
-        l_Sum += double(l_Filter[l_Tap]) * At(p_Level, p_Frames, p_Channels, l_Source, p_Channel);
+        l_Sum +=
+            double(l_Filter[SincCoefficient(l_Tap)]) * At(p_Level, p_Frames, p_Channels, l_Source, p_Channel);
     }
     return float(l_Sum);
 }

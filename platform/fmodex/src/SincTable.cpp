@@ -66,8 +66,8 @@ void FillBand(float (&p_Rows)[kSincPhases][2 * kSincTaps], int p_Band)
     for (unsigned l_Phase = 0; l_Phase < kSincPhases; ++l_Phase)
         for (int l_Tap = 0; l_Tap < kSincTaps; ++l_Tap) {
             const float l_Here = float(l_Coefficients[l_Phase][l_Tap]);
-            p_Rows[l_Phase][l_Tap] = l_Here;
-            p_Rows[l_Phase][kSincTaps + l_Tap] = float(l_Coefficients[l_Phase + 1][l_Tap]) - l_Here;
+            p_Rows[l_Phase][SincCoefficient(l_Tap)] = l_Here;
+            p_Rows[l_Phase][SincChange(l_Tap)] = float(l_Coefficients[l_Phase + 1][l_Tap]) - l_Here;
         }
 }
 

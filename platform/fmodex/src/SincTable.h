@@ -13,18 +13,28 @@ constexpr int kSincTaps = 32;
 constexpr int kSincFirstTap = 1 - kSincTaps / 2;
 // Phases per frame: the top 7 bits of the position's fraction pick one, the next 16 bits
 // interpolate linearly towards the next (so the coefficients follow the fraction to 2^-23 frame).
-constexpr int kSincPhaseBits = 7;
+constexpr int kSincPhaseBits = 6;
 constexpr unsigned kSincPhases = 1u << kSincPhaseBits;
+// The part of a position's fraction p_Fraction (its low 32 bits) between two phases, from the 16
+// bits below the phase's: exact in a float.
+constexpr int kSincBetweenShift = 16 - kSincPhaseBits;
+inline float SincPhaseFraction(std::uint32_t p_Fraction)
+{
+    return float((p_Fraction >> kSincBetweenShift) & 0xFFFFu) * (1.0f / 65536.0f);
+}
 // Band 0 reads at most one frame per output frame; bands 1 to 4 read 2^((b - 1) / 4) up to 2^(b / 4)
 // frames per output frame (the mixer reads band-limited octave copies so that no step goes beyond 2).
 constexpr int kSincBands = 5;
 
-// Row [band][phase]: kSincTaps coefficients, then kSincTaps changes to the next phase's.
-// 64-byte aligned, so that a row never straddles more cache lines than it must.
+// Row [band][phase]: the kSincTaps coefficients and their changes to the next phase's, in blocks of
+// eight taps: eight coefficients then their eight changes (SincCoefficient, SincChange), so that one
+// 64-byte load holds both for a block. Rows are 64-byte aligned: each block is one cache line.
 struct SincTable
 {
     alignas(64) float rows[kSincBands][kSincPhases][2 * kSincTaps];
 };
+constexpr int SincCoefficient(int p_Tap) { return p_Tap / 8 * 16 + p_Tap % 8; }
+constexpr int SincChange(int p_Tap) { return SincCoefficient(p_Tap) + 8; }
 
 const SincTable& TheSincTable();
 
@@ -39,7 +49,7 @@ inline int SincBand(std::uint64_t p_Step)
 }
 
 // The filter that makes each octave copy from the one below: band 4 (stop band from a quarter of
-// the rate) at phase 0, taps kSincFirstTap .. kSincFirstTap + kSincTaps - 1.
+// the rate) at phase 0, taps kSincFirstTap .. kSincFirstTap + kSincTaps - 1 (laid out as a row).
 inline const float* SincHalfBand() { return TheSincTable().rows[kSincBands - 1][0]; }
 
 }  // namespace SoundEngine
