@@ -38,15 +38,14 @@ TW_KERNEL_INLINE const float* SincRow(const float* p_Band, std::uint64_t p_Posit
     return p_Band + std::size_t(std::uint32_t(p_Position) >> (32 - kSincPhaseBits)) * (2 * kSincTaps);
 }
 
-// A mono frame's sums: sum(x * R) of every eighth tap in floats 0-7, sum(x * D) in 8-15.
-TW_KERNEL_INLINE Sixteen SincSums(const float* p_Data, std::uint64_t p_Position, const float* p_Band)
+// A mono frame's sums from its first sample p_At and its table row p_Row: sum(x * R) of every
+// eighth tap in floats 0-7, sum(x * D) in 8-15.
+TW_KERNEL_INLINE Sixteen SincSums(const float* p_At, const float* p_Row)
 {
-    const float* l_At = SincSamples<1>(p_Data, p_Position);
-    const float* l_Row = SincRow(p_Band, p_Position);
-    Sixteen l_Sums = LoadSixteen(l_Row) * LoadEightTwice(l_At);
+    Sixteen l_Sums = LoadSixteen(p_Row) * LoadEightTwice(p_At);
 #pragma GCC unroll 4
     for (int l_Block = 1; l_Block < kSincTaps / 8; ++l_Block)
-        l_Sums = l_Sums + LoadSixteen(l_Row + 16 * l_Block) * LoadEightTwice(l_At + 8 * l_Block);
+        l_Sums = l_Sums + LoadSixteen(p_Row + 16 * l_Block) * LoadEightTwice(p_At + 8 * l_Block);
     return l_Sums;
 }
 
@@ -73,21 +72,35 @@ TW_KERNEL_INLINE void SincSumsStereo(const float* p_Data, std::uint64_t p_Positi
 }
 
 // The mono sums of one lane after another, for SincLanes::SumEach; unless Full, the lanes from
-// valid on repeat the last valid frame.
+// valid on repeat the last valid frame. The position is kept as a frame and a fraction, so that a
+// lane costs an add with carry and the phase's shift.
 template <bool Full> struct SincLanesOf
 {
-    const float* data;
-    std::uint64_t position;
-    std::uint64_t step;
+    const float* data;  // the first tap of frame 0
     const float* band;
+    std::int64_t frame;
+    std::uint32_t fraction;
+    std::int64_t stepframes;
+    std::uint32_t stepfraction;
     unsigned valid;
     unsigned lane;
 
+    TW_KERNEL_INLINE SincLanesOf(const float* p_Data, std::uint64_t p_Position, std::uint64_t p_Step,
+                                 const float* p_Band, unsigned p_Valid)
+        : data(p_Data + kSincFirstTap), band(p_Band), frame(std::int64_t(p_Position >> 32)),
+          fraction(std::uint32_t(p_Position)), stepframes(std::int64_t(p_Step >> 32)),
+          stepfraction(std::uint32_t(p_Step)), valid(p_Valid), lane(0)
+    {}
+
     TW_KERNEL_INLINE Sixteen operator()()
     {
-        const Sixteen l_Sums = SincSums(data, position, band);
-        if (Full || ++lane < valid)
-            position += step;
+        const Sixteen l_Sums =
+            SincSums(data + frame, band + std::size_t(fraction >> (32 - kSincPhaseBits)) * (2 * kSincTaps));
+        if (Full || ++lane < valid) {
+            const std::uint32_t l_Fraction = fraction + stepfraction;
+            frame += stepframes + (l_Fraction < fraction ? 1 : 0);
+            fraction = l_Fraction;
+        }
         return l_Sums;
     }
 };
@@ -111,7 +124,7 @@ TW_KERNEL_INLINE void SincFrames(const float* p_Data, std::uint64_t p_Position, 
     constexpr unsigned kWidth = SincLanes::kWidth;
     const Floats l_Between = SincLanes::Between(std::uint32_t(p_Position), p_Offsets);
     if constexpr (Channels == 1) {
-        SincLanesOf<Full> l_Lanes = {p_Data, p_Position, p_Step, p_Band, p_Valid, 0};
+        SincLanesOf<Full> l_Lanes(p_Data, p_Position, p_Step, p_Band, p_Valid);
         Floats l_Here, l_Change;
         SincLanes::SumEach(l_Lanes, l_Here, l_Change);
         p_First = l_Here + l_Change * l_Between;

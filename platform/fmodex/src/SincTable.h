@@ -11,8 +11,10 @@ namespace SoundEngine {
 // Taps of the filter: frames -15 .. +16 around the frame at or before the read position.
 constexpr int kSincTaps = 32;
 constexpr int kSincFirstTap = 1 - kSincTaps / 2;
-// Phases per frame: the top 7 bits of the position's fraction pick one, the next 16 bits
-// interpolate linearly towards the next (so the coefficients follow the fraction to 2^-23 frame).
+// Phases per frame: the top 6 bits of the position's fraction pick one, the next 16 bits
+// interpolate linearly towards the next (so the coefficients follow the fraction to 2^-22 frame).
+// 64 phases measure as clean as 128 did (the interpolation's error lies far under the window's
+// side lobes) in half the table, which then stays nearer the processor.
 constexpr int kSincPhaseBits = 6;
 constexpr unsigned kSincPhases = 1u << kSincPhaseBits;
 // The part of a position's fraction p_Fraction (its low 32 bits) between two phases, from the 16
