@@ -14,7 +14,8 @@
 // into sixteen running sums (eight of every eighth tap's x * R, eight of x * D); each half is summed
 // by the tree above and b is applied once per frame, to the sum. Every variant sums in this order,
 // so all of them give the same floats.
-// No include guard: each kernel source includes it once.
+// No include guard: each kernel source includes it once. A lane header may give TW_SINC_INLINE
+// for the kernel's own helpers (TW_KERNEL_INLINE otherwise).
 
 #include "Kernels.h"
 #include "SincTable.h"
@@ -22,25 +23,28 @@
 #include <cstddef>
 #include <cstdint>
 
+#ifndef TW_SINC_INLINE
+#define TW_SINC_INLINE TW_KERNEL_INLINE
+#endif
+
 namespace SoundEngine {
 namespace TW_KERNEL_NS {
 
 static_assert(kSincTaps % 8 == 0 && SincChange(0) == 8, "the kernel reads the table in blocks of eight taps");
 
 // The first sample and the table row of the taps around p_Position.
-template <int Channels>
-TW_KERNEL_INLINE const float* SincSamples(const float* p_Data, std::uint64_t p_Position)
+template <int Channels> TW_SINC_INLINE const float* SincSamples(const float* p_Data, std::uint64_t p_Position)
 {
     return p_Data + (std::int64_t(p_Position >> 32) + kSincFirstTap) * Channels;
 }
-TW_KERNEL_INLINE const float* SincRow(const float* p_Band, std::uint64_t p_Position)
+TW_SINC_INLINE const float* SincRow(const float* p_Band, std::uint64_t p_Position)
 {
     return p_Band + std::size_t(std::uint32_t(p_Position) >> (32 - kSincPhaseBits)) * (2 * kSincTaps);
 }
 
 // A mono frame's sums from its first sample p_At and its table row p_Row: sum(x * R) of every
 // eighth tap in floats 0-7, sum(x * D) in 8-15.
-TW_KERNEL_INLINE Sixteen SincSums(const float* p_At, const float* p_Row)
+TW_SINC_INLINE Sixteen SincSums(const float* p_At, const float* p_Row)
 {
     Sixteen l_Sums = LoadSixteen(p_Row) * LoadEightTwice(p_At);
 #pragma GCC unroll 4
@@ -51,8 +55,8 @@ TW_KERNEL_INLINE Sixteen SincSums(const float* p_At, const float* p_Row)
 
 // A stereo frame's sums: sum(x * R) of every eighth tap into p_Here and sum(x * D) into p_Change,
 // the left side's in the even floats and the right's in the odd ones.
-TW_KERNEL_INLINE void SincSumsStereo(const float* p_Data, std::uint64_t p_Position, const float* p_Band,
-                                     float (&p_Here)[16], float (&p_Change)[16])
+TW_SINC_INLINE void SincSumsStereo(const float* p_Data, std::uint64_t p_Position, const float* p_Band,
+                                   float (&p_Here)[16], float (&p_Change)[16])
 {
     const float* l_At = SincSamples<2>(p_Data, p_Position);
     const float* l_Row = SincRow(p_Band, p_Position);
@@ -85,14 +89,14 @@ template <bool Full> struct SincLanesOf
     unsigned valid;
     unsigned lane;
 
-    TW_KERNEL_INLINE SincLanesOf(const float* p_Data, std::uint64_t p_Position, std::uint64_t p_Step,
-                                 const float* p_Band, unsigned p_Valid)
+    TW_SINC_INLINE SincLanesOf(const float* p_Data, std::uint64_t p_Position, std::uint64_t p_Step,
+                               const float* p_Band, unsigned p_Valid)
         : data(p_Data + kSincFirstTap), band(p_Band), frame(std::int64_t(p_Position >> 32)),
           fraction(std::uint32_t(p_Position)), stepframes(std::int64_t(p_Step >> 32)),
           stepfraction(std::uint32_t(p_Step)), valid(p_Valid), lane(0)
     {}
 
-    TW_KERNEL_INLINE Sixteen operator()()
+    TW_SINC_INLINE Sixteen operator()()
     {
         const Sixteen l_Sums =
             SincSums(data + frame, band + std::size_t(fraction >> (32 - kSincPhaseBits)) * (2 * kSincTaps));
@@ -106,7 +110,7 @@ template <bool Full> struct SincLanesOf
 };
 
 // One side's sum of a stereo frame's sixteen (p_Side 0 left, 1 right), in the tree's order.
-TW_KERNEL_INLINE float SincSide(const float (&p_Sums)[16], int p_Side)
+TW_SINC_INLINE float SincSide(const float (&p_Sums)[16], int p_Side)
 {
     const float* l_S = p_Sums + p_Side;
     return ((l_S[0] + l_S[2]) + (l_S[4] + l_S[6])) + ((l_S[8] + l_S[10]) + (l_S[12] + l_S[14]));
@@ -115,10 +119,10 @@ TW_KERNEL_INLINE float SincSide(const float (&p_Sums)[16], int p_Side)
 // Both sides of kWidth frames whose first is at p_Position; unless Full, lanes from p_Valid on
 // repeat the last valid frame. p_Offsets: the lanes' steps from the first, modulo 2^32.
 template <int Channels, bool Full>
-TW_KERNEL_INLINE void SincFrames(const float* p_Data, std::uint64_t p_Position, std::uint64_t p_Step,
-                                 unsigned p_Valid, const float* p_Band,
-                                 const std::uint32_t (&p_Offsets)[SincLanes::kWidth],
-                                 typename SincLanes::Floats& p_First, typename SincLanes::Floats& p_Second)
+TW_SINC_INLINE void SincFrames(const float* p_Data, std::uint64_t p_Position, std::uint64_t p_Step,
+                               unsigned p_Valid, const float* p_Band,
+                               const std::uint32_t (&p_Offsets)[SincLanes::kWidth],
+                               typename SincLanes::Floats& p_First, typename SincLanes::Floats& p_Second)
 {
     using Floats = typename SincLanes::Floats;
     constexpr unsigned kWidth = SincLanes::kWidth;

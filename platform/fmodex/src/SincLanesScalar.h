@@ -7,6 +7,16 @@
 
 #include <cstdint>
 
+// Forced inline (here and, through TW_SINC_INLINE, in SincKernel.h): the reference is the sinc
+// kernel wherever there is no SIMD set, and its 16-float values cost copies through memory at
+// every step when left as calls.
+#if defined(__GNUC__)
+#define TW_SINC_SCALAR_INLINE __attribute__((always_inline)) inline
+#else
+#define TW_SINC_SCALAR_INLINE inline
+#endif
+#define TW_SINC_INLINE TW_SINC_SCALAR_INLINE
+
 namespace SoundEngine {
 namespace Reference {
 
@@ -15,7 +25,7 @@ struct Sixteen
     float v[16];
 };
 
-inline Sixteen LoadSixteen(const float* p_From)
+TW_SINC_SCALAR_INLINE Sixteen LoadSixteen(const float* p_From)
 {
     Sixteen l_Sixteen;
     for (int l_Index = 0; l_Index < 16; ++l_Index)
@@ -23,21 +33,23 @@ inline Sixteen LoadSixteen(const float* p_From)
     return l_Sixteen;
 }
 
-inline Sixteen LoadEightTwice(const float* p_From)
+TW_SINC_SCALAR_INLINE Sixteen LoadEightTwice(const float* p_From)
 {
     Sixteen l_Sixteen;
-    for (int l_Index = 0; l_Index < 16; ++l_Index)
-        l_Sixteen.v[l_Index] = p_From[l_Index % 8];
+    for (int l_Index = 0; l_Index < 8; ++l_Index) {
+        l_Sixteen.v[l_Index] = p_From[l_Index];
+        l_Sixteen.v[l_Index + 8] = p_From[l_Index];
+    }
     return l_Sixteen;
 }
 
-inline void StoreSixteen(float* p_To, const Sixteen& p_Sixteen)
+TW_SINC_SCALAR_INLINE void StoreSixteen(float* p_To, const Sixteen& p_Sixteen)
 {
     for (int l_Index = 0; l_Index < 16; ++l_Index)
         p_To[l_Index] = p_Sixteen.v[l_Index];
 }
 
-inline Sixteen operator+(const Sixteen& p_A, const Sixteen& p_B)
+TW_SINC_SCALAR_INLINE Sixteen operator+(const Sixteen& p_A, const Sixteen& p_B)
 {
     Sixteen l_Sum;
     for (int l_Index = 0; l_Index < 16; ++l_Index)
@@ -45,7 +57,7 @@ inline Sixteen operator+(const Sixteen& p_A, const Sixteen& p_B)
     return l_Sum;
 }
 
-inline Sixteen operator*(const Sixteen& p_A, const Sixteen& p_B)
+TW_SINC_SCALAR_INLINE Sixteen operator*(const Sixteen& p_A, const Sixteen& p_B)
 {
     Sixteen l_Product;
     for (int l_Index = 0; l_Index < 16; ++l_Index)
@@ -53,7 +65,7 @@ inline Sixteen operator*(const Sixteen& p_A, const Sixteen& p_B)
     return l_Product;
 }
 
-inline Sixteen DupLow(const Sixteen& p_A)
+TW_SINC_SCALAR_INLINE Sixteen DupLow(const Sixteen& p_A)
 {
     Sixteen l_Dup;
     for (int l_Index = 0; l_Index < 16; ++l_Index)
@@ -61,7 +73,7 @@ inline Sixteen DupLow(const Sixteen& p_A)
     return l_Dup;
 }
 
-inline Sixteen DupHigh(const Sixteen& p_A)
+TW_SINC_SCALAR_INLINE Sixteen DupHigh(const Sixteen& p_A)
 {
     Sixteen l_Dup;
     for (int l_Index = 0; l_Index < 16; ++l_Index)
@@ -74,21 +86,22 @@ struct SincLanes
     static constexpr unsigned kWidth = 1;
     using Floats = float;
 
-    template <class Lane> static void SumEach(Lane& p_Lane, float& p_Here, float& p_Change)
+    template <class Lane>
+    TW_SINC_SCALAR_INLINE static void SumEach(Lane& p_Lane, float& p_Here, float& p_Change)
     {
         const Sixteen l_Sums = p_Lane();
         const float* l_V = l_Sums.v;
         p_Here = ((l_V[0] + l_V[1]) + (l_V[2] + l_V[3])) + ((l_V[4] + l_V[5]) + (l_V[6] + l_V[7]));
         p_Change = ((l_V[8] + l_V[9]) + (l_V[10] + l_V[11])) + ((l_V[12] + l_V[13]) + (l_V[14] + l_V[15]));
     }
-    static float Between(std::uint32_t p_Fraction, const std::uint32_t (&)[1])
+    TW_SINC_SCALAR_INLINE static float Between(std::uint32_t p_Fraction, const std::uint32_t (&)[1])
     {
         return SincPhaseFraction(p_Fraction);
     }
-    static float LoadFloats(const float* p_From) { return *p_From; }
-    static float FrameOffsets() { return 0.0f; }
-    static void Add(float* p_Out, float p_Value) { *p_Out += p_Value; }
-    static void Store(float* p_Out, float p_Value) { *p_Out = p_Value; }
+    TW_SINC_SCALAR_INLINE static float LoadFloats(const float* p_From) { return *p_From; }
+    TW_SINC_SCALAR_INLINE static float FrameOffsets() { return 0.0f; }
+    TW_SINC_SCALAR_INLINE static void Add(float* p_Out, float p_Value) { *p_Out += p_Value; }
+    TW_SINC_SCALAR_INLINE static void Store(float* p_Out, float p_Value) { *p_Out = p_Value; }
 };
 
 }  // namespace Reference
