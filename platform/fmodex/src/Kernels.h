@@ -38,7 +38,7 @@ constexpr int kResamplerCount = 5;
 // read its widest neighbourhood without a bound check: copies of the other end of the loop for a
 // looping sound, silence for a one-shot.
 // (The SIMD kernels read whole vectors of up to four floats past the widest neighbourhood; the
-// sinc kernel reads 15 frames before and 16 after the frame at or before its position.)
+// sinc kernel reads 11 frames before and 12 after the frame at or before its position.)
 constexpr unsigned kGuardFrames = 16;
 
 // The gain of a span's frames. Steady: p_Left/p_Right throughout. Ramped: frame i has
