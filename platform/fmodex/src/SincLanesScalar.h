@@ -28,6 +28,7 @@ struct Sixteen
 TW_SINC_SCALAR_INLINE Sixteen LoadSixteen(const float* p_From)
 {
     Sixteen l_Sixteen;
+#pragma GCC unroll 16
     for (int l_Index = 0; l_Index < 16; ++l_Index)
         l_Sixteen.v[l_Index] = p_From[l_Index];
     return l_Sixteen;
@@ -36,6 +37,7 @@ TW_SINC_SCALAR_INLINE Sixteen LoadSixteen(const float* p_From)
 TW_SINC_SCALAR_INLINE Sixteen LoadEightTwice(const float* p_From)
 {
     Sixteen l_Sixteen;
+#pragma GCC unroll 16
     for (int l_Index = 0; l_Index < 8; ++l_Index) {
         l_Sixteen.v[l_Index] = p_From[l_Index];
         l_Sixteen.v[l_Index + 8] = p_From[l_Index];
@@ -45,6 +47,7 @@ TW_SINC_SCALAR_INLINE Sixteen LoadEightTwice(const float* p_From)
 
 TW_SINC_SCALAR_INLINE void StoreSixteen(float* p_To, const Sixteen& p_Sixteen)
 {
+#pragma GCC unroll 16
     for (int l_Index = 0; l_Index < 16; ++l_Index)
         p_To[l_Index] = p_Sixteen.v[l_Index];
 }
@@ -52,6 +55,7 @@ TW_SINC_SCALAR_INLINE void StoreSixteen(float* p_To, const Sixteen& p_Sixteen)
 TW_SINC_SCALAR_INLINE Sixteen operator+(const Sixteen& p_A, const Sixteen& p_B)
 {
     Sixteen l_Sum;
+#pragma GCC unroll 16
     for (int l_Index = 0; l_Index < 16; ++l_Index)
         l_Sum.v[l_Index] = p_A.v[l_Index] + p_B.v[l_Index];
     return l_Sum;
@@ -60,6 +64,7 @@ TW_SINC_SCALAR_INLINE Sixteen operator+(const Sixteen& p_A, const Sixteen& p_B)
 TW_SINC_SCALAR_INLINE Sixteen operator*(const Sixteen& p_A, const Sixteen& p_B)
 {
     Sixteen l_Product;
+#pragma GCC unroll 16
     for (int l_Index = 0; l_Index < 16; ++l_Index)
         l_Product.v[l_Index] = p_A.v[l_Index] * p_B.v[l_Index];
     return l_Product;
@@ -68,6 +73,7 @@ TW_SINC_SCALAR_INLINE Sixteen operator*(const Sixteen& p_A, const Sixteen& p_B)
 TW_SINC_SCALAR_INLINE Sixteen DupLow(const Sixteen& p_A)
 {
     Sixteen l_Dup;
+#pragma GCC unroll 16
     for (int l_Index = 0; l_Index < 16; ++l_Index)
         l_Dup.v[l_Index] = p_A.v[l_Index / 2];
     return l_Dup;
@@ -76,6 +82,7 @@ TW_SINC_SCALAR_INLINE Sixteen DupLow(const Sixteen& p_A)
 TW_SINC_SCALAR_INLINE Sixteen DupHigh(const Sixteen& p_A)
 {
     Sixteen l_Dup;
+#pragma GCC unroll 16
     for (int l_Index = 0; l_Index < 16; ++l_Index)
         l_Dup.v[l_Index] = p_A.v[8 + l_Index / 2];
     return l_Dup;
