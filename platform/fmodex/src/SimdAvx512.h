@@ -35,6 +35,8 @@ TW_AVX512_INLINE Floats MulAdd(Floats p_A, Floats p_B, Floats p_C)
 struct Lanes
 {
     static constexpr unsigned kWidth = 16;
+    // Window reads for lanes whose taps lie within 32 consecutive floats (Window below).
+    static constexpr unsigned kWindowFloats = 32;
 
     // The fractions (low 32 bits) of sixteen consecutive frames' 32.32 positions: a position's
     // fraction advances as the position does, modulo 2^32.
@@ -98,6 +100,54 @@ struct Lanes
             p_Rows[4 * l_Block + 3] = _mm512_shuffle_ps(l_T1, l_T3, _MM_SHUFFLE(3, 2, 3, 2));
         }
     }
+
+    // The lanes' samples when all their taps lie within p_Floats (at most 32) consecutive floats
+    // from the first lane's first: the window is read with two loads (the second masked to the
+    // floats it needs, so nothing past the sound's guard frames is touched) and each tap row is
+    // picked out of it by one two-register permute. Each lane's offset in the window comes from its
+    // position relative to the first lane's whole frame, (fraction + lane * step) >> 32, in 64-bit
+    // lanes. For whole vectors of lanes only.
+    template <int Channels, bool Nearest> struct Window
+    {
+        __m512i lanesteps[2];  // lane * step for lanes 0-7 and 8-15
+        __mmask16 upper;       // the floats of the window's second half that the lanes read
+
+        TW_AVX512_INLINE Window(std::uint64_t p_Step, unsigned p_Floats)
+            : upper(__mmask16(p_Floats > 16 ? (1u << (p_Floats - 16)) - 1 : 0))
+        {
+            const __m512i l_Step = _mm512_set1_epi64(std::int64_t(p_Step));
+            const __m512i l_Four =
+                _mm512_add_epi64(_mm512_add_epi64(l_Step, l_Step), _mm512_add_epi64(l_Step, l_Step));
+            __m512i l_Lanes = _mm512_setr_epi64(0, 0, 0, 0, 0, 0, 0, 0);
+            for (int l_Lane = 1; l_Lane < 8; ++l_Lane)
+                l_Lanes = _mm512_mask_add_epi64(l_Lanes, __mmask8(0xFF << l_Lane), l_Lanes, l_Step);
+            lanesteps[0] = l_Lanes;
+            lanesteps[1] = _mm512_add_epi64(l_Lanes, _mm512_add_epi64(l_Four, l_Four));
+        }
+
+        template <int Count>
+        TW_AVX512_INLINE void Rows(const float* p_Base, std::uint64_t p_Position, unsigned,
+                                   Floats (&p_Rows)[(Count + 3) / 4 * 4]) const
+        {
+            if constexpr (Nearest)
+                p_Position += 0x80000000u;
+            const __m512i l_Fraction = _mm512_set1_epi64(std::int64_t(std::uint32_t(p_Position)));
+            // The high halves of the 64-bit sums: each lane's whole frames past the first lane's.
+            __m512i l_Offsets = _mm512_permutex2var_epi32(
+                _mm512_add_epi64(l_Fraction, lanesteps[0]),
+                _mm512_setr_epi32(1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31),
+                _mm512_add_epi64(l_Fraction, lanesteps[1]));
+            if constexpr (Channels == 2)
+                l_Offsets = _mm512_add_epi32(l_Offsets, l_Offsets);
+            const float* l_At = p_Base + std::int64_t(std::int32_t(p_Position >> 32)) * Channels;
+            const __m512 l_Low = _mm512_loadu_ps(l_At);
+            const __m512 l_High = _mm512_maskz_loadu_ps(upper, l_At + 16);
+#pragma GCC unroll 12
+            for (int l_Row = 0; l_Row < Count; ++l_Row)
+                p_Rows[l_Row] = _mm512_permutex2var_ps(
+                    l_Low, _mm512_add_epi32(l_Offsets, _mm512_set1_epi32(l_Row)), l_High);
+        }
+    };
 
     TW_AVX512_INLINE static Floats FrameOffsets()
     {

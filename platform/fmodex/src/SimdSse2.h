@@ -38,6 +38,8 @@ TW_SSE2_INLINE Floats MulAdd(Floats p_A, Floats p_B, Floats p_C)
 struct Lanes
 {
     static constexpr unsigned kWidth = 4;
+    // No window reads (see MixKernelSimd.h).
+    static constexpr unsigned kWindowFloats = 0;
 
     // The fractions (low 32 bits) of four consecutive frames' 32.32 positions: a position's
     // fraction advances as the position does, modulo 2^32.
