@@ -183,13 +183,8 @@ TW_KERNEL_TARGET std::uint64_t MixSpanSimd(const float* p_Data, std::uint64_t p_
         Floats l_Left, l_Right;
         MixLanes<Channels, Interp, Ramped>(l_LaneReads, p_Data, p_Position + std::uint64_t(l_Frame) * p_Step,
                                            l_Rest, Lanes::Start(l_Lane), l_Frame, l_Gain, l_Left, l_Right);
-        float l_MixedLeft[kWidth], l_MixedRight[kWidth];
-        Lanes::Store(l_MixedLeft, l_Left);
-        Lanes::Store(l_MixedRight, l_Right);
-        for (unsigned l_Index = 0; l_Index < l_Rest; ++l_Index) {
-            p_Left[l_Frame + l_Index] += l_MixedLeft[l_Index];
-            p_Right[l_Frame + l_Index] += l_MixedRight[l_Index];
-        }
+        Lanes::AddFirst(p_Left + l_Frame, l_Left, l_Rest);
+        Lanes::AddFirst(p_Right + l_Frame, l_Right, l_Rest);
     }
     return p_Position + std::uint64_t(p_Count) * p_Step;
 }

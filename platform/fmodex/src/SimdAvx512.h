@@ -180,6 +180,14 @@ struct Lanes
         _mm512_storeu_ps(p_Out, _mm512_add_ps(_mm512_loadu_ps(p_Out), p_Value.v));
     }
 
+    // Adds the first p_Count lanes to p_Out, touching no float past them.
+    TW_AVX512_INLINE static void AddFirst(float* p_Out, Floats p_Value, unsigned p_Count)
+    {
+        const __mmask16 l_First = __mmask16((1u << p_Count) - 1);
+        _mm512_mask_storeu_ps(p_Out, l_First,
+                              _mm512_add_ps(_mm512_maskz_loadu_ps(l_First, p_Out), p_Value.v));
+    }
+
     TW_AVX512_INLINE static void Store(float* p_Out, Floats p_Value) { _mm512_storeu_ps(p_Out, p_Value.v); }
 };
 

@@ -96,6 +96,15 @@ struct Lanes
         _mm_storeu_ps(p_Out, _mm_add_ps(_mm_loadu_ps(p_Out), p_Value.v));
     }
 
+    // Adds the first p_Count lanes to p_Out.
+    TW_SSE2_INLINE static void AddFirst(float* p_Out, Floats p_Value, unsigned p_Count)
+    {
+        alignas(16) float l_Lanes[4];
+        _mm_store_ps(l_Lanes, p_Value.v);
+        for (unsigned l_Index = 0; l_Index < p_Count; ++l_Index)
+            p_Out[l_Index] += l_Lanes[l_Index];
+    }
+
     TW_SSE2_INLINE static void Store(float* p_Out, Floats p_Value) { _mm_storeu_ps(p_Out, p_Value.v); }
 };
 
