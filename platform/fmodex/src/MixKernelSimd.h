@@ -3,8 +3,9 @@
 // TW_KERNEL_INLINE (its function attributes), includes its lane header and Interpolation.h, then
 // this file. It computes kWidth frames at a time exactly as MixSpanReference does one; the last
 // frames of a span that do not fill the lanes repeat the span's last position and are dropped.
-// A lane header whose kWindowFloats is not 0 also gives Window<Channels>: a faster read of the
-// lanes' samples for spans whose lanes' taps all lie within kWindowFloats consecutive floats.
+// A lane header whose kWindowFloats is not 0 also gives Window<Channels, Nearest, Span>: a faster
+// read of the lanes' samples for spans whose lanes' taps all lie within Span (at most
+// kWindowFloats) consecutive floats.
 // No include guard: each kernel source includes it once.
 
 namespace SoundEngine {
@@ -64,10 +65,11 @@ template <int Channels, int Interp> constexpr unsigned WindowFloats(std::uint64_
     return unsigned(l_LastLane + (Interp == RESAMPLE_NEAREST ? 1 : kTaps<Interp>)) * Channels;
 }
 
-// The lane header's window reads, named through a template so that headers without them compile.
-template <class LaneSet, int Channels, int Interp> struct WindowReads
+// The lane header's window reads for windows of up to Floats floats, named through a template so
+// that headers without them compile.
+template <class LaneSet, int Channels, int Interp, unsigned Floats> struct WindowReads
 {
-    using Type = typename LaneSet::template Window<Channels, Interp == RESAMPLE_NEAREST>;
+    using Type = typename LaneSet::template Window<Channels, Interp == RESAMPLE_NEAREST, Floats>;
 };
 
 // Both sides of the lanes at their positions (for a mono sound both are the one channel).
@@ -163,11 +165,17 @@ TW_KERNEL_TARGET std::uint64_t MixSpanSimd(const float* p_Data, std::uint64_t p_
     const LaneReads<Channels, Interp> l_LaneReads = {p_Step};
     unsigned l_Frame = 0;
     if constexpr (Lanes::kWindowFloats != 0) {
-        const unsigned l_Floats = WindowFloats<Channels, Interp>(p_Step);
-        if (l_Floats != 0 && l_Floats <= Lanes::kWindowFloats && p_Count >= kWidth)
+        // Half-size windows have a loop of their own, which reads fewer floats per row.
+        constexpr unsigned kHalf = Lanes::kWindowFloats / 2;
+        const unsigned l_Floats = p_Count >= kWidth ? WindowFloats<Channels, Interp>(p_Step) : 0;
+        if (l_Floats != 0 && l_Floats <= kHalf)
             l_Frame = MixWhole<Channels, Interp, Ramped>(
-                typename WindowReads<Lanes, Channels, Interp>::Type(p_Step, l_Floats), p_Data, p_Position,
-                p_Step, p_Count, p_Left, p_Right, l_Gain);
+                typename WindowReads<Lanes, Channels, Interp, kHalf>::Type(p_Step, l_Floats), p_Data,
+                p_Position, p_Step, p_Count, p_Left, p_Right, l_Gain);
+        else if (l_Floats != 0 && l_Floats <= Lanes::kWindowFloats)
+            l_Frame = MixWhole<Channels, Interp, Ramped>(
+                typename WindowReads<Lanes, Channels, Interp, Lanes::kWindowFloats>::Type(p_Step, l_Floats),
+                p_Data, p_Position, p_Step, p_Count, p_Left, p_Right, l_Gain);
         else
             l_Frame = MixWhole<Channels, Interp, Ramped>(l_LaneReads, p_Data, p_Position, p_Step, p_Count,
                                                          p_Left, p_Right, l_Gain);

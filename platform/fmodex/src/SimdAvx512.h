@@ -101,20 +101,20 @@ struct Lanes
         }
     }
 
-    // The lanes' samples when all their taps lie within p_Floats (at most 64) consecutive floats
-    // from the first lane's first: the window is read with two or four loads (all but the first
-    // masked to the floats the lanes read, so nothing past the sound's guard frames is touched) and
+    // The lanes' samples when all their taps lie within p_Floats (at most Span, 32 or 64)
+    // consecutive floats from the first lane's first: the window is read with two or four loads (all but the
+    // first masked to the floats the lanes read, so nothing past the sound's guard frames is touched) and
     // each tap row is picked out of it by one two-register permute, or for a window of more than
     // 32 floats two permutes and a blend. Each lane's offset in the window comes from its position
     // relative to the first lane's whole frame, (fraction + lane * step) >> 32, in 64-bit lanes.
     // For whole vectors of lanes only.
-    template <int Channels, bool Nearest> struct Window
+    template <int Channels, bool Nearest, unsigned Span> struct Window
     {
         __m512i lanesteps[2];  // lane * step for lanes 0-7 and 8-15
         __mmask16 upper[3];    // the floats of the window's second to fourth sixteen that the lanes read
-        bool wide;             // more than 32 floats
+        static constexpr bool wide = Span > 32;  // four loads
 
-        TW_AVX512_INLINE Window(std::uint64_t p_Step, unsigned p_Floats) : wide(p_Floats > 32)
+        TW_AVX512_INLINE Window(std::uint64_t p_Step, unsigned p_Floats)
         {
             for (unsigned l_Part = 0; l_Part < 3; ++l_Part) {
                 const unsigned l_Past = p_Floats > 16 * (l_Part + 1) ? p_Floats - 16 * (l_Part + 1) : 0;
@@ -147,7 +147,7 @@ struct Lanes
             const float* l_At = p_Base + std::int64_t(std::int32_t(p_Position >> 32)) * Channels;
             const __m512 l_First = _mm512_loadu_ps(l_At);
             const __m512 l_Second = _mm512_maskz_loadu_ps(upper[0], l_At + 16);
-            if (!wide) {
+            if constexpr (!wide) {
 #pragma GCC unroll 12
                 for (int l_Row = 0; l_Row < Count; ++l_Row)
                     p_Rows[l_Row] = _mm512_permutex2var_ps(
