@@ -13,6 +13,9 @@
 #else
 #define TW_SIMD_X86 0
 #endif
+// The AVX-512 kernels come with the same builds, Windows ones too: Win64 keeps its stack aligned
+// to 16 bytes only, and mingw's GCC spills the kernels' 64-byte vectors there with unaligned moves
+// (32-bit x86 realigns the frame instead); the kernel tests run the 64-bit build under Wine.
 #define TW_SIMD_AVX512 TW_SIMD_X86
 // WebAssembly SIMD runs the SSE2 kernels through emscripten's mapping of the SSE2 intrinsics
 // (built with -msimd128 -msse2); every engine that runs such a module has the instructions.
