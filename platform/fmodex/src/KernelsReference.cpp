@@ -22,7 +22,7 @@ template <int Interp> void FillRow(KernelSet& p_Set)
 
 KernelSet MakeReference()
 {
-    KernelSet l_Set = {"scalar", {}};
+    KernelSet l_Set = {"scalar", {}, nullptr};
     FillRow<RESAMPLE_NEAREST>(l_Set);
     FillRow<RESAMPLE_LINEAR>(l_Set);
     FillRow<RESAMPLE_CUBIC>(l_Set);
