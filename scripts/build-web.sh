@@ -45,6 +45,7 @@ l_Sources=(
   platform/fmodex/src/ChannelApi.cpp platform/fmodex/src/ChannelGroupApi.cpp platform/fmodex/src/Voices.cpp
   platform/fmodex/src/Mixer.cpp platform/fmodex/src/RealTimeDriver.cpp platform/fmodex/src/OutputNoSound.cpp
   platform/fmodex/src/KernelsReference.cpp platform/fmodex/src/KernelsSse2.cpp platform/fmodex/src/KernelsAvx2.cpp
+  platform/fmodex/src/KernelsAvx512.cpp
   platform/fmodex/src/SincTable.cpp platform/fmodex/src/SincOctaves.cpp
   tools/samplegen/Dsp.cpp tools/samplegen/Percussion.cpp
   web/wasm/EngineWithoutDevices.cpp web/wasm/DrumsOnDemand.cpp)

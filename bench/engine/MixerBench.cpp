@@ -3,7 +3,7 @@
 //   BM_EngineMixer/R/V: the whole engine through its public interface, resampler R (0 nearest,
 //     1 linear, 2 cubic, 3 spline, 256 our band-limited sinc), V voices, with the kernels the
 //     processor's best set gives.
-//   BM_Kernel/K/R/V: the span kernels alone, set K (0 scalar reference, 1 SSE2, 2 AVX2), R as
+//   BM_Kernel/K/R/V: the span kernels alone, set K (0 scalar reference, 1 SSE2, 2 AVX2, 3 AVX-512), R as
 //     above but 4 for sinc (which here reads the sound itself, not its octave copies: the same work).
 //   BM_PlainLoop/V: a textbook linear loop for comparison.
 #include <fmod.h>
@@ -107,7 +107,7 @@ void BM_EngineMixer(benchmark::State& p_State)
 void BM_Kernel(benchmark::State& p_State)
 {
     const SoundEngine::KernelSet* l_Sets[] = {&SoundEngine::ReferenceKernels(), SoundEngine::Sse2Kernels(),
-                                              SoundEngine::Avx2Kernels()};
+                                              SoundEngine::Avx2Kernels(), SoundEngine::Avx512Kernels()};
     const SoundEngine::KernelSet* l_Set = l_Sets[p_State.range(0)];
     if (l_Set == nullptr) {
         p_State.SkipWithError("this processor has no such kernels");
@@ -197,6 +197,6 @@ void BM_PlainLoop(benchmark::State& p_State)
 }  // namespace
 
 BENCHMARK(BM_EngineMixer)->ArgsProduct({{0, 1, 2, 3, FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC}, {1, 4, 16, 32}});
-BENCHMARK(BM_Kernel)->ArgsProduct({{0, 1, 2}, {0, 1, 2, 3, SoundEngine::RESAMPLE_SINC}, {1, 16, 32}});
+BENCHMARK(BM_Kernel)->ArgsProduct({{0, 1, 2, 3}, {0, 1, 2, 3, SoundEngine::RESAMPLE_SINC}, {1, 16, 32}});
 BENCHMARK(BM_PlainLoop)->Arg(1)->Arg(4)->Arg(16)->Arg(32);
 BENCHMARK_MAIN();

@@ -7,6 +7,8 @@
 
 #include <cmath>
 #include <cstdint>
+#include <iterator>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -41,7 +43,7 @@ TestSound MakeSound(unsigned p_Frames, int p_Channels, bool p_Loop, std::mt19937
 std::vector<const KernelSet*> SimdSets()
 {
     std::vector<const KernelSet*> l_Sets;
-    for (const KernelSet* l_Set : {Sse2Kernels(), Avx2Kernels()})
+    for (const KernelSet* l_Set : {Sse2Kernels(), Avx2Kernels(), Avx512Kernels()})
         if (l_Set != nullptr)
             l_Sets.push_back(l_Set);
     return l_Sets;
@@ -52,7 +54,9 @@ TEST(Kernels, TheProcessorsBestSetIsUsedAndX86HasSimd)
     const KernelSet& l_Best = BestKernels();
 #if defined(__x86_64__) || defined(__i386__)
     ASSERT_NE(Sse2Kernels(), nullptr);
-    EXPECT_STREQ(l_Best.name, Avx2Kernels() != nullptr ? "avx2" : "sse2");
+    EXPECT_STREQ(l_Best.name, Avx512Kernels() != nullptr ? "avx512"
+                              : Avx2Kernels() != nullptr ? "avx2"
+                                                         : "sse2");
 #else
     EXPECT_STREQ(l_Best.name, "scalar");
 #endif
@@ -118,6 +122,54 @@ TEST(Kernels, EverySimdKernelMatchesTheReferenceWithin1e6OfFullScale)
             }
     RecordProperty("worst_error", std::to_string(l_Worst));
     std::printf("%d spans compared; worst difference %.3g of full scale\n", l_Spans, double(l_Worst));
+}
+
+TEST(Kernels, EveryFastPcm16ConversionMatchesToPcm16)
+{
+    // Past full scale both ways, infinities, NaN and the points where rounding turns, on both
+    // sides, over a block that fills no set's lanes exactly.
+    const float l_Edges[] = {0.0f,
+                             -0.0f,
+                             1.0f,
+                             -1.0f,
+                             0.99998f,
+                             -1.00002f,
+                             0.5f / 32768.0f,
+                             -0.5f / 32768.0f,
+                             1.5f / 32768.0f,
+                             1e9f,
+                             -1e9f,
+                             std::numeric_limits<float>::infinity(),
+                             -std::numeric_limits<float>::infinity(),
+                             std::numeric_limits<float>::quiet_NaN()};
+    const unsigned l_Frames = 37;
+    std::mt19937 l_Random(16);
+    std::uniform_real_distribution<float> l_Wide(-1.5f, 1.5f);
+    std::vector<float> l_Left(l_Frames), l_Right(l_Frames);
+    for (unsigned l_Frame = 0; l_Frame < l_Frames; ++l_Frame) {
+        const unsigned l_Edge = l_Frame % (std::size(l_Edges) + 3);
+        l_Left[l_Frame] = l_Edge < std::size(l_Edges) ? l_Edges[l_Edge] : l_Wide(l_Random);
+        l_Right[l_Frame] =
+            l_Edge < std::size(l_Edges) ? l_Edges[std::size(l_Edges) - 1 - l_Edge] : l_Wide(l_Random);
+    }
+    if (Avx512Kernels() != nullptr) {
+        EXPECT_NE(Avx512Kernels()->pcm16, nullptr);
+    }
+    for (const KernelSet* l_Set : SimdSets()) {
+        if (l_Set->pcm16 == nullptr)
+            continue;
+        std::vector<std::int16_t> l_Out(2 * l_Frames, 12345);
+        const unsigned l_Done = l_Set->pcm16(l_Left.data(), l_Right.data(), l_Out.data(), l_Frames);
+        ASSERT_LE(l_Done, l_Frames) << l_Set->name;
+        EXPECT_GT(l_Done, 0u) << l_Set->name;
+        for (unsigned l_Frame = 0; l_Frame < l_Frames; ++l_Frame) {
+            const bool l_Converted = l_Frame < l_Done;
+            EXPECT_EQ(l_Out[2 * l_Frame], l_Converted ? ToPcm16(l_Left[l_Frame]) : 12345)
+                << l_Set->name << " frame " << l_Frame << " left " << l_Left[l_Frame];
+            EXPECT_EQ(l_Out[2 * l_Frame + 1], l_Converted ? ToPcm16(l_Right[l_Frame]) : 12345)
+                << l_Set->name << " frame " << l_Frame << " right " << l_Right[l_Frame];
+        }
+    }
 }
 
 }  // namespace

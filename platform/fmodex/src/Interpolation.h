@@ -35,28 +35,38 @@ template <class T> TW_KERNEL_INLINE T InterpolateCubic(T p_Xm1, T p_X0, T p_X1, 
 //   s0 = (-x-2 + 16 x-1 - 30 x0 + 16 x1 - x2) / 12, s1 = (-x-1 + 16 x0 - 30 x1 + 16 x2 - x3) / 12.
 // Neighbouring segments share value, slope and curvature at their common point (C2, a true
 // spline), and the error on smooth signals falls with the 5th power of the sample spacing where
-// Catmull-Rom's falls with the 3rd. With A = x1 - x0 - d0 - s0/2, B = d1 - d0 - s0, C = s1 - s0:
-//   y = x0 + d0 f + s0/2 f^2 + (10A - 4B + C/2) f^3 + (-15A + 7B - C) f^4 + (6A - 3B + C/2) f^5.
+// Catmull-Rom's falls with the 3rd.
+// It is evaluated about the segment's middle, u = f - 1/2, where the quintic's even powers of u
+// take only the sums of the mirrored pairs, S1 = x0 + x1, S2 = x-1 + x2, S3 = x-2 + x3, and its odd
+// powers only their differences, P1 = x1 - x0, P2 = x2 - x-1, P3 = x3 - x-2 (which halves the work
+// of the coefficients); with D2 = S2 - S1 and D3 = S3 - S1:
+//   y = e0 + u (o1 + u (e2 + u (o3 + u (e4 + u o5)))),
+//   e0 = S1 / 2 - 25/256 D2 + 3/256 D3,       o1 = 281/192 P1 - 27/128 P2 + 13/384 P3,
+//   e2 = 13/32 D2 - 5/96 D3,                  o3 = -19/8 P1 + 53/48 P2 - 3/16 P3,
+//   e4 = -1/16 D2 + 1/48 D3,                  o5 = 25/12 P1 - 25/24 P2 + 5/24 P3.
+// (u is exact: f has 24 bits below the point.)
 template <class T>
 TW_KERNEL_INLINE T InterpolateSpline(T p_Xm2, T p_Xm1, T p_X0, T p_X1, T p_X2, T p_X3, T p_F)
 {
-    const T l_Twelfth = T(1.0f / 12.0f);
-    const T l_D0 = l_Twelfth * (p_Xm2 - p_X2 + T(8.0f) * (p_X1 - p_Xm1));
-    const T l_D1 = l_Twelfth * (p_Xm1 - p_X3 + T(8.0f) * (p_X2 - p_X0));
-    const T l_S0 = l_Twelfth * (T(16.0f) * (p_Xm1 + p_X1) - p_Xm2 - p_X2 - T(30.0f) * p_X0);
-    const T l_S1 = l_Twelfth * (T(16.0f) * (p_X0 + p_X2) - p_Xm1 - p_X3 - T(30.0f) * p_X1);
-    const T l_HalfS0 = T(0.5f) * l_S0;
-    const T l_A = p_X1 - p_X0 - l_D0 - l_HalfS0;
-    const T l_B = l_D1 - l_D0 - l_S0;
-    const T l_HalfC = T(0.5f) * (l_S1 - l_S0);
-    const T l_C3 = T(10.0f) * l_A - T(4.0f) * l_B + l_HalfC;
-    const T l_C4 = T(7.0f) * l_B - T(15.0f) * l_A - (l_S1 - l_S0);
-    const T l_C5 = T(6.0f) * l_A - T(3.0f) * l_B + l_HalfC;
-    T l_Y = MulAdd(l_C5, p_F, l_C4);
-    l_Y = MulAdd(l_Y, p_F, l_C3);
-    l_Y = MulAdd(l_Y, p_F, l_HalfS0);
-    l_Y = MulAdd(l_Y, p_F, l_D0);
-    return MulAdd(l_Y, p_F, p_X0);
+    const T l_S1 = p_X0 + p_X1;
+    const T l_D2 = (p_Xm1 + p_X2) - l_S1;
+    const T l_D3 = (p_Xm2 + p_X3) - l_S1;
+    const T l_P1 = p_X1 - p_X0;
+    const T l_P2 = p_X2 - p_Xm1;
+    const T l_P3 = p_X3 - p_Xm2;
+    const T l_E0 = MulAdd(T(3.0f / 256.0f), l_D3, MulAdd(T(-25.0f / 256.0f), l_D2, T(0.5f) * l_S1));
+    const T l_O1 =
+        MulAdd(T(13.0f / 384.0f), l_P3, MulAdd(T(-27.0f / 128.0f), l_P2, T(281.0f / 192.0f) * l_P1));
+    const T l_E2 = MulAdd(T(-5.0f / 96.0f), l_D3, T(13.0f / 32.0f) * l_D2);
+    const T l_O3 = MulAdd(T(-3.0f / 16.0f), l_P3, MulAdd(T(53.0f / 48.0f), l_P2, T(-19.0f / 8.0f) * l_P1));
+    const T l_E4 = MulAdd(T(1.0f / 48.0f), l_D3, T(-1.0f / 16.0f) * l_D2);
+    const T l_O5 = MulAdd(T(5.0f / 24.0f), l_P3, MulAdd(T(-25.0f / 24.0f), l_P2, T(25.0f / 12.0f) * l_P1));
+    const T l_U = p_F - T(0.5f);
+    T l_Y = MulAdd(l_O5, l_U, l_E4);
+    l_Y = MulAdd(l_Y, l_U, l_O3);
+    l_Y = MulAdd(l_Y, l_U, l_E2);
+    l_Y = MulAdd(l_Y, l_U, l_O1);
+    return MulAdd(l_Y, l_U, l_E0);
 }
 
 // The gain of a ramp at u in 0 .. 1: from + (to - from) * u^2 (3 - 2u).

@@ -1,9 +1,10 @@
 // The mixer's span kernels: one voice's run of frames, resampled and added into the stereo mix.
-// Each resampler exists as a plain scalar reference and as SIMD variants (SSE2, AVX2)
+// Each resampler exists as a plain scalar reference and as SIMD variants (SSE2, AVX2, AVX-512)
 // generated from one source; BestKernels picks the fastest the processor runs.
 #ifndef TUNEWRIGHT_SOUND_KERNELS_H
 #define TUNEWRIGHT_SOUND_KERNELS_H
 
+#include <algorithm>
 #include <cstdint>
 
 // SIMD kernels are built for x86 (32 and 64 bit) with GCC or clang; elsewhere only the reference.
@@ -12,6 +13,10 @@
 #else
 #define TW_SIMD_X86 0
 #endif
+// The AVX-512 kernels come with the same builds, Windows ones too: Win64 keeps its stack aligned
+// to 16 bytes only, and mingw's GCC spills the kernels' 64-byte vectors there with unaligned moves
+// (32-bit x86 realigns the frame instead); the kernel tests run the 64-bit build under Wine.
+#define TW_SIMD_AVX512 TW_SIMD_X86
 // WebAssembly SIMD runs the SSE2 kernels through emscripten's mapping of the SSE2 intrinsics
 // (built with -msimd128 -msse2); every engine that runs such a module has the instructions.
 #if defined(__EMSCRIPTEN__) && defined(__wasm_simd128__) && defined(__SSE2__)
@@ -37,7 +42,7 @@ constexpr int kResamplerCount = 5;
 // read its widest neighbourhood without a bound check: copies of the other end of the loop for a
 // looping sound, silence for a one-shot.
 // (The SIMD kernels read whole vectors of up to four floats past the widest neighbourhood; the
-// sinc kernel reads 15 frames before and 16 after the frame at or before its position.)
+// sinc kernel reads 11 frames before and 12 after the frame at or before its position.)
 constexpr unsigned kGuardFrames = 16;
 
 // The gain of a span's frames. Steady: p_Left/p_Right throughout. Ramped: frame i has
@@ -61,17 +66,35 @@ struct SpanGain
 using SpanKernel = std::uint64_t (*)(const float* p_Data, std::uint64_t p_Position, std::uint64_t p_Step,
                                      unsigned p_Count, float* p_Left, float* p_Right, const SpanGain& p_Gain);
 
-// Every kernel of one instruction set: [resampler][channels - 1][ramped].
+// Saturates instead of wrapping; a NaN (only possible from absurd volumes) comes out as full
+// negative scale rather than undefined behaviour. Offset to positive so that truncation rounds to
+// nearest.
+inline std::int16_t ToPcm16(float p_Value)
+{
+    const float l_Offset = std::max(0.0f, std::min(p_Value * 32768.0f + 32768.5f, 65535.5f));
+    return std::int16_t(int(l_Offset) - 32768);
+}
+
+// Converts whole runs of a block's float mix (left and right apart) to interleaved 16-bit stereo
+// exactly as ToPcm16 does each sample; returns the frames done, from the first, leaving the rest
+// to the mixer.
+using Pcm16Kernel = unsigned (*)(const float* p_Left, const float* p_Right, std::int16_t* p_Out,
+                                 unsigned p_Frames);
+
+// Every kernel of one instruction set: span[resampler][channels - 1][ramped], and pcm16 where the
+// set has a conversion faster than the mixer's own (else null).
 struct KernelSet
 {
     const char* name;
     SpanKernel span[kResamplerCount][2][2];
+    Pcm16Kernel pcm16;
 };
 
 const KernelSet& ReferenceKernels();
 // Null when this build or this processor has no such variant.
 const KernelSet* Sse2Kernels();
 const KernelSet* Avx2Kernels();
+const KernelSet* Avx512Kernels();
 // The fastest set the processor runs, chosen once.
 const KernelSet& BestKernels();
 

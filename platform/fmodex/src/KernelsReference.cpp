@@ -22,7 +22,7 @@ template <int Interp> void FillRow(KernelSet& p_Set)
 
 KernelSet MakeReference()
 {
-    KernelSet l_Set = {"scalar", {}};
+    KernelSet l_Set = {"scalar", {}, nullptr};
     FillRow<RESAMPLE_NEAREST>(l_Set);
     FillRow<RESAMPLE_LINEAR>(l_Set);
     FillRow<RESAMPLE_CUBIC>(l_Set);
@@ -40,7 +40,8 @@ const KernelSet& ReferenceKernels()
 
 const KernelSet& BestKernels()
 {
-    static const KernelSet& l_Best = Avx2Kernels() != nullptr   ? *Avx2Kernels()
+    static const KernelSet& l_Best = Avx512Kernels() != nullptr ? *Avx512Kernels()
+                                     : Avx2Kernels() != nullptr ? *Avx2Kernels()
                                      : Sse2Kernels() != nullptr ? *Sse2Kernels()
                                                                 : ReferenceKernels();
     return l_Best;

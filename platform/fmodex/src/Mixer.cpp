@@ -94,15 +94,6 @@ bool MixPlayback(const KernelSet& p_Kernels, int p_Resampler, const SoundData& p
     return p_Position < l_End;
 }
 
-// Saturates instead of wrapping; a NaN (only possible from absurd volumes) comes out as full
-// negative scale rather than undefined behaviour. Offset to positive so that truncation rounds to
-// nearest.
-inline std::int16_t ToPcm16(float p_Value)
-{
-    const float l_Offset = std::max(0.0f, std::min(p_Value * 32768.0f + 32768.5f, 65535.5f));
-    return std::int16_t(int(l_Offset) - 32768);
-}
-
 // The block's two sides as interleaved 16-bit stereo, as ToPcm16 gives each sample.
 void ToPcm16Stereo(const float* p_Left, const float* p_Right, std::int16_t* p_Out, unsigned p_Frames)
 {
@@ -162,7 +153,9 @@ void MixBlock(System& p_System, std::int16_t* p_Out, unsigned p_Frames)
             l_Fade.gain.length == 0)
             l_Fade.sound = nullptr;
     }
-    ToPcm16Stereo(l_Left, l_Right, p_Out, p_Frames);
+    const unsigned l_Done =
+        l_Kernels.pcm16 != nullptr ? l_Kernels.pcm16(l_Left, l_Right, p_Out, p_Frames) : 0;
+    ToPcm16Stereo(l_Left + l_Done, l_Right + l_Done, p_Out + 2 * l_Done, p_Frames - l_Done);
 }
 
 }  // namespace SoundEngine

@@ -35,6 +35,8 @@ TW_AVX2_INLINE Floats MulAdd(Floats p_A, Floats p_B, Floats p_C)
 struct Lanes
 {
     static constexpr unsigned kWidth = 8;
+    // No window reads (see MixKernelSimd.h).
+    static constexpr unsigned kWindowFloats = 0;
 
     // The fractions (low 32 bits) of eight consecutive frames' 32.32 positions: a position's
     // fraction advances as the position does, modulo 2^32.
@@ -107,6 +109,15 @@ struct Lanes
     TW_AVX2_INLINE static void Add(float* p_Out, Floats p_Value)
     {
         _mm256_storeu_ps(p_Out, _mm256_add_ps(_mm256_loadu_ps(p_Out), p_Value.v));
+    }
+
+    // Adds the first p_Count lanes to p_Out.
+    TW_AVX2_INLINE static void AddFirst(float* p_Out, Floats p_Value, unsigned p_Count)
+    {
+        alignas(32) float l_Lanes[8];
+        _mm256_store_ps(l_Lanes, p_Value.v);
+        for (unsigned l_Index = 0; l_Index < p_Count; ++l_Index)
+            p_Out[l_Index] += l_Lanes[l_Index];
     }
 
     TW_AVX2_INLINE static void Store(float* p_Out, Floats p_Value) { _mm256_storeu_ps(p_Out, p_Value.v); }

@@ -38,6 +38,8 @@ TW_SSE2_INLINE Floats MulAdd(Floats p_A, Floats p_B, Floats p_C)
 struct Lanes
 {
     static constexpr unsigned kWidth = 4;
+    // No window reads (see MixKernelSimd.h).
+    static constexpr unsigned kWindowFloats = 0;
 
     // The fractions (low 32 bits) of four consecutive frames' 32.32 positions: a position's
     // fraction advances as the position does, modulo 2^32.
@@ -92,6 +94,15 @@ struct Lanes
     TW_SSE2_INLINE static void Add(float* p_Out, Floats p_Value)
     {
         _mm_storeu_ps(p_Out, _mm_add_ps(_mm_loadu_ps(p_Out), p_Value.v));
+    }
+
+    // Adds the first p_Count lanes to p_Out.
+    TW_SSE2_INLINE static void AddFirst(float* p_Out, Floats p_Value, unsigned p_Count)
+    {
+        alignas(16) float l_Lanes[4];
+        _mm_store_ps(l_Lanes, p_Value.v);
+        for (unsigned l_Index = 0; l_Index < p_Count; ++l_Index)
+            p_Out[l_Index] += l_Lanes[l_Index];
     }
 
     TW_SSE2_INLINE static void Store(float* p_Out, Floats p_Value) { _mm_storeu_ps(p_Out, p_Value.v); }

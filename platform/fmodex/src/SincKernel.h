@@ -1,14 +1,21 @@
 // The band-limited (windowed-sinc) span kernel, written once over a lane set: the scalar reference
 // (one frame at a time) and each SIMD instruction set (kWidth frames at a time) include it after
 // their Sinc lane header, which gives TW_KERNEL_NS:
-//   Eight: eight floats, with LoadEight, SplatEight, +, *, MulAdd (a multiply and an add, never
-//     fused), DupLow / DupHigh (floats 0-3 or 4-7, each twice) and StoreEight;
-//   SincLanes: kWidth, Floats for kWidth frames, SumEach (the eight floats of each of kWidth Eights
-//     summed as ((0+1)+(2+3))+((4+5)+(6+7)), one per lane), LoadFloats, FrameOffsets, Add and
-//     Store as in MixKernelSimd.h.
-// Every variant sums the taps in the same order, eight running sums of every eighth tap then that
-// tree, so all of them give the same floats.
-// No include guard: each kernel source includes it once.
+//   Sixteen: sixteen floats, with LoadSixteen, LoadEightTwice (eight floats into both halves), +,
+//     * (never fused), DupLow / DupHigh (floats 0-7 or 8-15, each twice) and StoreSixteen;
+//   SincLanes: kWidth, Floats for kWidth frames, SumEach (of the Sixteen of each of kWidth frames,
+//     given by a function called once per frame in turn, the first eight floats T summed as
+//     ((T0+T1)+(T2+T3))+((T4+T5)+(T6+T7)), and the last eight the same way), Between (the fractions between
+//     phases of kWidth frames), LoadFloats, FrameOffsets, Add and Store as in MixKernelSimd.h.
+// The phases are interpolated on the sums rather than on the taps: with R the phase's row of
+// coefficients, D their changes to the next phase's and b the fraction between the two,
+// sum(x * (R + b * D)) = sum(x * R) + b * sum(x * D). Each block of eight taps is then one
+// 16-float product of the table's [R | D] for the block and the block's eight samples twice, added
+// into sixteen running sums (eight of every eighth tap's x * R, eight of x * D); each half is summed
+// by the tree above and b is applied once per frame, to the sum. Every variant sums in this order,
+// so all of them give the same floats.
+// No include guard: each kernel source includes it once. A lane header may give TW_SINC_INLINE
+// for the kernel's own helpers (TW_KERNEL_INLINE otherwise).
 
 #include "Kernels.h"
 #include "SincTable.h"
@@ -16,66 +23,132 @@
 #include <cstddef>
 #include <cstdint>
 
+#ifndef TW_SINC_INLINE
+#define TW_SINC_INLINE TW_KERNEL_INLINE
+#endif
+
 namespace SoundEngine {
 namespace TW_KERNEL_NS {
 
-// The part of the fraction between two phases, from the 16 bits below the phase's.
-TW_KERNEL_INLINE float SincPhaseFraction(std::uint32_t p_Fraction)
+static_assert(kSincTaps % 8 == 0 && SincChange(0) == 8, "the kernel reads the table in blocks of eight taps");
+
+// The first sample and the table row of the taps around p_Position.
+template <int Channels> TW_SINC_INLINE const float* SincSamples(const float* p_Data, std::uint64_t p_Position)
 {
-    return float((p_Fraction >> (16 - kSincPhaseBits)) & 0xFFFFu) * (1.0f / 65536.0f);
+    return p_Data + (std::int64_t(p_Position >> 32) + kSincFirstTap) * Channels;
+}
+TW_SINC_INLINE const float* SincRow(const float* p_Band, std::uint64_t p_Position)
+{
+    return p_Band + std::size_t(std::uint32_t(p_Position) >> (32 - kSincPhaseBits)) * (2 * kSincTaps);
 }
 
-// The filter's taps around p_Position times the samples, as eight running sums (for a stereo sound
-// the even ones are the left side's, the odd ones the right's).
-template <int Channels>
-TW_KERNEL_INLINE Eight SincSums(const float* p_Data, std::uint64_t p_Position, const float* p_Band)
+// A mono frame's sums from its first sample p_At and its table row p_Row: sum(x * R) of every
+// eighth tap in floats 0-7, sum(x * D) in 8-15.
+TW_SINC_INLINE Sixteen SincSums(const float* p_At, const float* p_Row)
 {
-    const float* l_At = p_Data + (std::int64_t(p_Position >> 32) + kSincFirstTap) * Channels;
-    const std::uint32_t l_Fraction = std::uint32_t(p_Position);
-    const float* l_Row = p_Band + std::size_t(l_Fraction >> (32 - kSincPhaseBits)) * (2 * kSincTaps);
-    const Eight l_Between = SplatEight(SincPhaseFraction(l_Fraction));
-    Eight l_Sum = SplatEight(0.0f);
+    Sixteen l_Sums = LoadSixteen(p_Row) * LoadEightTwice(p_At);
 #pragma GCC unroll 4
-    for (int l_Block = 0; l_Block < kSincTaps / 8; ++l_Block) {
-        const Eight l_Taps =
-            MulAdd(LoadEight(l_Row + kSincTaps + 8 * l_Block), l_Between, LoadEight(l_Row + 8 * l_Block));
-        if constexpr (Channels == 1) {
-            l_Sum = l_Sum + l_Taps * LoadEight(l_At + 8 * l_Block);
-        } else {
-            l_Sum = l_Sum + DupLow(l_Taps) * LoadEight(l_At + 16 * l_Block);
-            l_Sum = l_Sum + DupHigh(l_Taps) * LoadEight(l_At + 16 * l_Block + 8);
-        }
-    }
-    return l_Sum;
+    for (int l_Block = 1; l_Block < kSincTaps / 8; ++l_Block)
+        l_Sums = l_Sums + LoadSixteen(p_Row + 16 * l_Block) * LoadEightTwice(p_At + 8 * l_Block);
+    return l_Sums;
 }
 
-// Both sides of kWidth frames whose first is at p_Position; lanes from p_Valid on repeat the last
-// valid frame.
-template <int Channels>
-TW_KERNEL_INLINE void SincFrames(const float* p_Data, std::uint64_t p_Position, std::uint64_t p_Step,
-                                 unsigned p_Valid, const float* p_Band, typename SincLanes::Floats& p_First,
-                                 typename SincLanes::Floats& p_Second)
+// A stereo frame's sums: sum(x * R) of every eighth tap into p_Here and sum(x * D) into p_Change,
+// the left side's in the even floats and the right's in the odd ones.
+TW_SINC_INLINE void SincSumsStereo(const float* p_Data, std::uint64_t p_Position, const float* p_Band,
+                                   float (&p_Here)[16], float (&p_Change)[16])
 {
+    const float* l_At = SincSamples<2>(p_Data, p_Position);
+    const float* l_Row = SincRow(p_Band, p_Position);
+    Sixteen l_Table = LoadSixteen(l_Row);
+    Sixteen l_Samples = LoadSixteen(l_At);
+    Sixteen l_Here = DupLow(l_Table) * l_Samples;
+    Sixteen l_Change = DupHigh(l_Table) * l_Samples;
+#pragma GCC unroll 4
+    for (int l_Block = 1; l_Block < kSincTaps / 8; ++l_Block) {
+        l_Table = LoadSixteen(l_Row + 16 * l_Block);
+        l_Samples = LoadSixteen(l_At + 16 * l_Block);
+        l_Here = l_Here + DupLow(l_Table) * l_Samples;
+        l_Change = l_Change + DupHigh(l_Table) * l_Samples;
+    }
+    StoreSixteen(p_Here, l_Here);
+    StoreSixteen(p_Change, l_Change);
+}
+
+// The mono sums of one lane after another, for SincLanes::SumEach; unless Full, the lanes from
+// valid on repeat the last valid frame. The position is kept as a frame and a fraction, so that a
+// lane costs an add with carry and the phase's shift.
+template <bool Full> struct SincLanesOf
+{
+    const float* data;  // the first tap of frame 0
+    const float* band;
+    std::int64_t frame;
+    std::uint32_t fraction;
+    std::int64_t stepframes;
+    std::uint32_t stepfraction;
+    unsigned valid;
+    unsigned lane;
+
+    TW_SINC_INLINE SincLanesOf(const float* p_Data, std::uint64_t p_Position, std::uint64_t p_Step,
+                               const float* p_Band, unsigned p_Valid)
+        : data(p_Data + kSincFirstTap), band(p_Band), frame(std::int64_t(p_Position >> 32)),
+          fraction(std::uint32_t(p_Position)), stepframes(std::int64_t(p_Step >> 32)),
+          stepfraction(std::uint32_t(p_Step)), valid(p_Valid), lane(0)
+    {}
+
+    TW_SINC_INLINE Sixteen operator()()
+    {
+        const Sixteen l_Sums =
+            SincSums(data + frame, band + std::size_t(fraction >> (32 - kSincPhaseBits)) * (2 * kSincTaps));
+        if (Full || ++lane < valid) {
+            const std::uint32_t l_Fraction = fraction + stepfraction;
+            frame += stepframes + (l_Fraction < fraction ? 1 : 0);
+            fraction = l_Fraction;
+        }
+        return l_Sums;
+    }
+};
+
+// One side's sum of a stereo frame's sixteen (p_Side 0 left, 1 right), in the tree's order.
+TW_SINC_INLINE float SincSide(const float (&p_Sums)[16], int p_Side)
+{
+    const float* l_S = p_Sums + p_Side;
+    return ((l_S[0] + l_S[2]) + (l_S[4] + l_S[6])) + ((l_S[8] + l_S[10]) + (l_S[12] + l_S[14]));
+}
+
+// Both sides of kWidth frames whose first is at p_Position; unless Full, lanes from p_Valid on
+// repeat the last valid frame. p_Offsets: the lanes' steps from the first, modulo 2^32.
+template <int Channels, bool Full>
+TW_SINC_INLINE void SincFrames(const float* p_Data, std::uint64_t p_Position, std::uint64_t p_Step,
+                               unsigned p_Valid, const float* p_Band,
+                               const std::uint32_t (&p_Offsets)[SincLanes::kWidth],
+                               typename SincLanes::Floats& p_First, typename SincLanes::Floats& p_Second)
+{
+    using Floats = typename SincLanes::Floats;
     constexpr unsigned kWidth = SincLanes::kWidth;
-    Eight l_Sums[kWidth];
-#pragma GCC unroll 8
-    for (unsigned l_Lane = 0; l_Lane < kWidth; ++l_Lane)
-        l_Sums[l_Lane] = SincSums<Channels>(
-            p_Data, p_Position + (l_Lane < p_Valid ? l_Lane : p_Valid - 1) * p_Step, p_Band);
+    const Floats l_Between = SincLanes::Between(std::uint32_t(p_Position), p_Offsets);
     if constexpr (Channels == 1) {
-        p_First = SincLanes::SumEach(l_Sums);
+        SincLanesOf<Full> l_Lanes(p_Data, p_Position, p_Step, p_Band, p_Valid);
+        Floats l_Here, l_Change;
+        SincLanes::SumEach(l_Lanes, l_Here, l_Change);
+        p_First = l_Here + l_Change * l_Between;
         p_Second = p_First;
     } else {
-        float l_Left[kWidth];
-        float l_Right[kWidth];
+        float l_Here[2][kWidth];
+        float l_Change[2][kWidth];
+        std::uint64_t l_Position = p_Position;
         for (unsigned l_Lane = 0; l_Lane < kWidth; ++l_Lane) {
-            float l_Each[8];
-            StoreEight(l_Each, l_Sums[l_Lane]);
-            l_Left[l_Lane] = (l_Each[0] + l_Each[2]) + (l_Each[4] + l_Each[6]);
-            l_Right[l_Lane] = (l_Each[1] + l_Each[3]) + (l_Each[5] + l_Each[7]);
+            float l_SumsHere[16], l_SumsChange[16];
+            SincSumsStereo(p_Data, l_Position, p_Band, l_SumsHere, l_SumsChange);
+            if (Full || l_Lane + 1 < p_Valid)
+                l_Position += p_Step;
+            for (int l_Side = 0; l_Side < 2; ++l_Side) {
+                l_Here[l_Side][l_Lane] = SincSide(l_SumsHere, l_Side);
+                l_Change[l_Side][l_Lane] = SincSide(l_SumsChange, l_Side);
+            }
         }
-        p_First = SincLanes::LoadFloats(l_Left);
-        p_Second = SincLanes::LoadFloats(l_Right);
+        p_First = SincLanes::LoadFloats(l_Here[0]) + SincLanes::LoadFloats(l_Change[0]) * l_Between;
+        p_Second = SincLanes::LoadFloats(l_Here[1]) + SincLanes::LoadFloats(l_Change[1]) * l_Between;
     }
 }
 
@@ -90,14 +163,23 @@ TW_KERNEL_TARGET std::uint64_t MixSpanSinc(const float* p_Data, std::uint64_t p_
     using Floats = typename SincLanes::Floats;
     constexpr unsigned kWidth = SincLanes::kWidth;
     const float* l_Band = TheSincTable().rows[SincBand(p_Step)][0];
+    std::uint32_t l_Offsets[kWidth];
+    for (unsigned l_Lane = 0; l_Lane < kWidth; ++l_Lane)
+        l_Offsets[l_Lane] = std::uint32_t(p_Step * l_Lane);
     const Floats l_Left = p_Gain.left, l_Right = p_Gain.right, l_ToLeft = p_Gain.toleft,
                  l_ToRight = p_Gain.toright, l_X = p_Gain.x, l_Dx = p_Gain.dx;
-    for (unsigned l_Frame = 0; l_Frame < p_Count; l_Frame += kWidth) {
+    std::uint64_t l_Position = p_Position;
+    const std::uint64_t l_Stride = p_Step * kWidth;
+    for (unsigned l_Frame = 0; l_Frame < p_Count; l_Frame += kWidth, l_Position += l_Stride) {
         // The lanes past the end of a short tail are worked out and dropped.
         const unsigned l_Rest = p_Count - l_Frame;
         Floats l_First, l_Second;
-        SincFrames<Channels>(p_Data, p_Position + std::uint64_t(l_Frame) * p_Step, p_Step,
-                             l_Rest < kWidth ? l_Rest : kWidth, l_Band, l_First, l_Second);
+        if (l_Rest >= kWidth)
+            SincFrames<Channels, true>(p_Data, l_Position, p_Step, kWidth, l_Band, l_Offsets, l_First,
+                                       l_Second);
+        else
+            SincFrames<Channels, false>(p_Data, l_Position, p_Step, l_Rest, l_Band, l_Offsets, l_First,
+                                        l_Second);
         if constexpr (Ramped) {
             const Floats l_U = MulAdd(l_Dx, SincLanes::FrameOffsets() + Floats(float(l_Frame)), l_X);
             l_First = l_First * RampGain(l_Left, l_ToLeft, l_U);

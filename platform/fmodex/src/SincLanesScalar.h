@@ -1,61 +1,91 @@
 // The sinc kernel's lanes for the scalar reference (see SincKernel.h): one frame at a time, its
-// eight running sums in an array.
+// sixteen running sums in an array. This file defines the order every variant sums in.
 #ifndef TUNEWRIGHT_SOUND_SINCLANESSCALAR_H
 #define TUNEWRIGHT_SOUND_SINCLANESSCALAR_H
+
+#include "SincTable.h"
+
+#include <cstdint>
+
+// Forced inline (here and, through TW_SINC_INLINE, in SincKernel.h): the reference is the sinc
+// kernel wherever there is no SIMD set, and its 16-float values cost copies through memory at
+// every step when left as calls.
+#if defined(__GNUC__)
+#define TW_SINC_SCALAR_INLINE __attribute__((always_inline)) inline
+#else
+#define TW_SINC_SCALAR_INLINE inline
+#endif
+#define TW_SINC_INLINE TW_SINC_SCALAR_INLINE
 
 namespace SoundEngine {
 namespace Reference {
 
-struct Eight
+struct Sixteen
 {
-    float v[8];
+    float v[16];
 };
 
-inline Eight LoadEight(const float* p_From)
+TW_SINC_SCALAR_INLINE Sixteen LoadSixteen(const float* p_From)
 {
-    Eight l_Eight;
-    for (int l_Index = 0; l_Index < 8; ++l_Index)
-        l_Eight.v[l_Index] = p_From[l_Index];
-    return l_Eight;
+    Sixteen l_Sixteen;
+#pragma GCC unroll 16
+    for (int l_Index = 0; l_Index < 16; ++l_Index)
+        l_Sixteen.v[l_Index] = p_From[l_Index];
+    return l_Sixteen;
 }
 
-inline Eight SplatEight(float p_Value)
+TW_SINC_SCALAR_INLINE Sixteen LoadEightTwice(const float* p_From)
 {
-    return {{p_Value, p_Value, p_Value, p_Value, p_Value, p_Value, p_Value, p_Value}};
+    Sixteen l_Sixteen;
+#pragma GCC unroll 16
+    for (int l_Index = 0; l_Index < 8; ++l_Index) {
+        l_Sixteen.v[l_Index] = p_From[l_Index];
+        l_Sixteen.v[l_Index + 8] = p_From[l_Index];
+    }
+    return l_Sixteen;
 }
 
-inline void StoreEight(float* p_To, const Eight& p_Eight)
+TW_SINC_SCALAR_INLINE void StoreSixteen(float* p_To, const Sixteen& p_Sixteen)
 {
-    for (int l_Index = 0; l_Index < 8; ++l_Index)
-        p_To[l_Index] = p_Eight.v[l_Index];
+#pragma GCC unroll 16
+    for (int l_Index = 0; l_Index < 16; ++l_Index)
+        p_To[l_Index] = p_Sixteen.v[l_Index];
 }
 
-inline Eight operator+(const Eight& p_A, const Eight& p_B)
+TW_SINC_SCALAR_INLINE Sixteen operator+(const Sixteen& p_A, const Sixteen& p_B)
 {
-    Eight l_Sum;
-    for (int l_Index = 0; l_Index < 8; ++l_Index)
+    Sixteen l_Sum;
+#pragma GCC unroll 16
+    for (int l_Index = 0; l_Index < 16; ++l_Index)
         l_Sum.v[l_Index] = p_A.v[l_Index] + p_B.v[l_Index];
     return l_Sum;
 }
 
-inline Eight operator*(const Eight& p_A, const Eight& p_B)
+TW_SINC_SCALAR_INLINE Sixteen operator*(const Sixteen& p_A, const Sixteen& p_B)
 {
-    Eight l_Product;
-    for (int l_Index = 0; l_Index < 8; ++l_Index)
+    Sixteen l_Product;
+#pragma GCC unroll 16
+    for (int l_Index = 0; l_Index < 16; ++l_Index)
         l_Product.v[l_Index] = p_A.v[l_Index] * p_B.v[l_Index];
     return l_Product;
 }
 
-inline Eight MulAdd(const Eight& p_A, const Eight& p_B, const Eight& p_C) { return p_A * p_B + p_C; }
-
-inline Eight DupLow(const Eight& p_A)
+TW_SINC_SCALAR_INLINE Sixteen DupLow(const Sixteen& p_A)
 {
-    return {{p_A.v[0], p_A.v[0], p_A.v[1], p_A.v[1], p_A.v[2], p_A.v[2], p_A.v[3], p_A.v[3]}};
+    Sixteen l_Dup;
+#pragma GCC unroll 16
+    for (int l_Index = 0; l_Index < 16; ++l_Index)
+        l_Dup.v[l_Index] = p_A.v[l_Index / 2];
+    return l_Dup;
 }
 
-inline Eight DupHigh(const Eight& p_A)
+TW_SINC_SCALAR_INLINE Sixteen DupHigh(const Sixteen& p_A)
 {
-    return {{p_A.v[4], p_A.v[4], p_A.v[5], p_A.v[5], p_A.v[6], p_A.v[6], p_A.v[7], p_A.v[7]}};
+    Sixteen l_Dup;
+#pragma GCC unroll 16
+    for (int l_Index = 0; l_Index < 16; ++l_Index)
+        l_Dup.v[l_Index] = p_A.v[8 + l_Index / 2];
+    return l_Dup;
 }
 
 struct SincLanes
@@ -63,15 +93,22 @@ struct SincLanes
     static constexpr unsigned kWidth = 1;
     using Floats = float;
 
-    static float SumEach(const Eight (&p_Sums)[1])
+    template <class Lane>
+    TW_SINC_SCALAR_INLINE static void SumEach(Lane& p_Lane, float& p_Here, float& p_Change)
     {
-        const float* l_V = p_Sums[0].v;
-        return ((l_V[0] + l_V[1]) + (l_V[2] + l_V[3])) + ((l_V[4] + l_V[5]) + (l_V[6] + l_V[7]));
+        const Sixteen l_Sums = p_Lane();
+        const float* l_V = l_Sums.v;
+        p_Here = ((l_V[0] + l_V[1]) + (l_V[2] + l_V[3])) + ((l_V[4] + l_V[5]) + (l_V[6] + l_V[7]));
+        p_Change = ((l_V[8] + l_V[9]) + (l_V[10] + l_V[11])) + ((l_V[12] + l_V[13]) + (l_V[14] + l_V[15]));
     }
-    static float LoadFloats(const float* p_From) { return *p_From; }
-    static float FrameOffsets() { return 0.0f; }
-    static void Add(float* p_Out, float p_Value) { *p_Out += p_Value; }
-    static void Store(float* p_Out, float p_Value) { *p_Out = p_Value; }
+    TW_SINC_SCALAR_INLINE static float Between(std::uint32_t p_Fraction, const std::uint32_t (&)[1])
+    {
+        return SincPhaseFraction(p_Fraction);
+    }
+    TW_SINC_SCALAR_INLINE static float LoadFloats(const float* p_From) { return *p_From; }
+    TW_SINC_SCALAR_INLINE static float FrameOffsets() { return 0.0f; }
+    TW_SINC_SCALAR_INLINE static void Add(float* p_Out, float p_Value) { *p_Out += p_Value; }
+    TW_SINC_SCALAR_INLINE static void Store(float* p_Out, float p_Value) { *p_Out = p_Value; }
 };
 
 }  // namespace Reference

@@ -25,8 +25,8 @@ float Halved(const std::vector<float>& p_Level, long p_Frames, long p_Period, in
 {
     const float* l_Filter = SincHalfBand();
     double l_Sum = 0.0;
-    for (int l_Tap = 0; l_Tap < kSincTaps; ++l_Tap) {
-        long l_Source = 2 * p_Frame + kSincFirstTap + l_Tap;
+    for (int l_Tap = 0; l_Tap < kSincHalfBandTaps; ++l_Tap) {
+        long l_Source = 2 * p_Frame + kSincHalfBandFirstTap + l_Tap;
         if (p_Period > 0)
             l_Source = ((l_Source % p_Period) + p_Period) % p_Period;
         l_Sum += double(l_Filter[l_Tap]) * At(p_Level, p_Frames, p_Channels, l_Source, p_Channel);

@@ -1,7 +1,7 @@
 // Band-limited octave copies of a sound, for the sinc resampler: copy k holds the sound at 1/2^k
 // of its rate with everything above the copy's half rate removed, so that a voice reading 2^k or
-// more frames per output frame reads copy k at a step below 2 and the sinc kernel's 32 taps still
-// remove all that would fold back.
+// more frames per output frame reads copy k at a step below 2, where the sinc kernel still
+// removes all that would fold back.
 #ifndef TUNEWRIGHT_SOUND_SINCOCTAVES_H
 #define TUNEWRIGHT_SOUND_SINCOCTAVES_H
 

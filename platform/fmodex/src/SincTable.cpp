@@ -9,12 +9,12 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 // Kaiser window's shape. beta = 8 puts the side lobes near -80 dB: deep enough that what folds
-// back lies far under the 70 dB a held note needs, and for 32 taps the narrowest transition band
+// back lies far under the 70 dB a held note needs, and for its length the narrowest transition band
 // that depth allows (a Kaiser window is the near-optimal trade between the two, set by one number).
 constexpr double kKaiserBeta = 8.0;
-// The transition band of that window over 32 taps, in cycles per frame (Kaiser's estimate
+// The transition band of that window over p_Taps taps, in cycles per frame (Kaiser's estimate
 // (A - 7.95) / (14.36 (N - 1)) for A = 80 dB).
-constexpr double kTransition = (80.0 - 7.95) / (14.36 * (kSincTaps - 1));
+constexpr double Transition(int p_Taps) { return (80.0 - 7.95) / (14.36 * (p_Taps - 1)); }
 
 // The modified Bessel function I0, by its power series.
 double BesselI0(double p_X)
@@ -30,10 +30,11 @@ double BesselI0(double p_X)
     return l_Sum;
 }
 
-// The filter at p_X frames from the read position, with its cut-off at p_Cutoff cycles per frame.
-double Windowed(double p_X, double p_Cutoff)
+// The filter of p_Taps taps at p_X frames from the read position, with its cut-off at p_Cutoff
+// cycles per frame.
+double Windowed(double p_X, double p_Cutoff, int p_Taps)
 {
-    const double l_Half = kSincTaps / 2.0;
+    const double l_Half = p_Taps / 2.0;
     if (std::fabs(p_X) >= l_Half)
         return 0.0;
     const double l_Ratio = p_X / l_Half;
@@ -50,13 +51,13 @@ double Windowed(double p_X, double p_Cutoff)
 void FillBand(float (&p_Rows)[kSincPhases][2 * kSincTaps], int p_Band)
 {
     const double l_Stop = 0.5 / std::pow(2.0, p_Band / 4.0);
-    const double l_Cutoff = l_Stop - kTransition / 2.0;
+    const double l_Cutoff = l_Stop - Transition(kSincTaps) / 2.0;
     double l_Coefficients[kSincPhases + 1][kSincTaps];
     for (unsigned l_Phase = 0; l_Phase <= kSincPhases; ++l_Phase) {
         double l_Sum = 0.0;
         for (int l_Tap = 0; l_Tap < kSincTaps; ++l_Tap) {
             const double l_X = double(l_Tap + kSincFirstTap) - double(l_Phase) / kSincPhases;
-            l_Coefficients[l_Phase][l_Tap] = Windowed(l_X, l_Cutoff);
+            l_Coefficients[l_Phase][l_Tap] = Windowed(l_X, l_Cutoff, kSincTaps);
             l_Sum += l_Coefficients[l_Phase][l_Tap];
         }
         // Unity gain at 0 Hz at every phase, so that a steady level stays steady.
@@ -66,9 +67,23 @@ void FillBand(float (&p_Rows)[kSincPhases][2 * kSincTaps], int p_Band)
     for (unsigned l_Phase = 0; l_Phase < kSincPhases; ++l_Phase)
         for (int l_Tap = 0; l_Tap < kSincTaps; ++l_Tap) {
             const float l_Here = float(l_Coefficients[l_Phase][l_Tap]);
-            p_Rows[l_Phase][l_Tap] = l_Here;
-            p_Rows[l_Phase][kSincTaps + l_Tap] = float(l_Coefficients[l_Phase + 1][l_Tap]) - l_Here;
+            p_Rows[l_Phase][SincCoefficient(l_Tap)] = l_Here;
+            p_Rows[l_Phase][SincChange(l_Tap)] = float(l_Coefficients[l_Phase + 1][l_Tap]) - l_Here;
         }
+}
+
+// The octave copies' filter: the last band's stop band (a quarter of the rate), at phase 0.
+void FillHalfBand(float (&p_Taps)[kSincHalfBandTaps])
+{
+    const double l_Cutoff = 0.5 / std::pow(2.0, (kSincBands - 1) / 4.0) - Transition(kSincHalfBandTaps) / 2.0;
+    double l_Coefficients[kSincHalfBandTaps];
+    double l_Sum = 0.0;
+    for (int l_Tap = 0; l_Tap < kSincHalfBandTaps; ++l_Tap) {
+        l_Coefficients[l_Tap] = Windowed(double(l_Tap + kSincHalfBandFirstTap), l_Cutoff, kSincHalfBandTaps);
+        l_Sum += l_Coefficients[l_Tap];
+    }
+    for (int l_Tap = 0; l_Tap < kSincHalfBandTaps; ++l_Tap)
+        p_Taps[l_Tap] = float(l_Coefficients[l_Tap] / l_Sum);
 }
 
 std::unique_ptr<SincTable> MakeTable()
@@ -76,6 +91,7 @@ std::unique_ptr<SincTable> MakeTable()
     auto l_Table = std::make_unique<SincTable>();
     for (int l_Band = 0; l_Band < kSincBands; ++l_Band)
         FillBand(l_Table->rows[l_Band], l_Band);
+    FillHalfBand(l_Table->halfband);
     return l_Table;
 }
 
