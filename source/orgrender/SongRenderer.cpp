@@ -185,7 +185,6 @@ bool RenderToDescriptor(Org::OrgSong& p_Song, unsigned long p_LengthMs, int p_Fd
             l_Total, static_cast<unsigned long long>(p_Options.fadeSeconds * l_Rate));
         const unsigned long long l_ProgressStep = std::max<unsigned long long>(l_Total / 200, 1);
         unsigned long long l_NextProgress = 0;
-        const bool l_OneBlock = p_Options.resampler == FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC;
         unsigned long long l_VoiceFrames = 0;
         std::vector<std::int16_t> l_Mix(2 * std::size_t(l_Block) * BLOCKS_PER_WRITE);
         std::size_t l_Held = 0;  // frames in l_Mix
@@ -195,11 +194,9 @@ bool RenderToDescriptor(Org::OrgSong& p_Song, unsigned long p_LengthMs, int p_Fd
             const unsigned long long l_Frame = l_Stepper.Frame();
             // The master volume changes at every block of the fade, so the fade goes a block at a
             // time; a run before it stops where it begins.
-            // The sinc resampler's samples still depend on where the mix is cut into blocks, so it
-            // keeps to 1 ms blocks as it always did.
             const bool l_Fading = l_Fade > 0 && l_Frame + l_Fade >= l_Total;
             unsigned long long l_MaxBlocks = (l_Mix.size() / 2 - l_Held) / l_Block;
-            if (l_Fading || l_OneBlock)
+            if (l_Fading)
                 l_MaxBlocks = 1;
             else if (l_Fade > 0)
                 l_MaxBlocks = std::min(l_MaxBlocks, (l_Total - l_Fade - l_Frame + l_Block - 1) / l_Block);

@@ -52,6 +52,10 @@ bool MixPlayback(const KernelSet& p_Kernels, int p_Resampler, const SoundData& p
     unsigned l_Shift = 0;
     const float* l_Data =
         p_Resampler == RESAMPLE_SINC ? OctaveFor(p_Sound, p_Step, l_Shift) : p_Sound.Frame0();
+    // In a copy the step is read shifted right; its dropped bits (under 2^-22 of the pitch) are
+    // dropped from the voice's own step too, so that a span's positions in the copy are exactly
+    // the voice's shifted and the samples do not depend on where the mix is cut into blocks.
+    p_Step &= ~((std::uint64_t(1) << l_Shift) - 1);
     const std::uint64_t l_Length = std::uint64_t(p_Sound.frames) << 32;
     const std::uint64_t l_End = p_Sound.loop ? std::uint64_t(OctaveFrames(p_Sound, l_Shift)) << (32 + l_Shift)
                                              : l_Length - (std::uint64_t(1) << 32) + 1;
