@@ -246,9 +246,9 @@ TEST_F(Mixing, VoicesAddUp)
 // yet: a frame now and then comes out 1 LSB apart in a song's render. It is left out.)
 TEST(MixingBlocks, OneLongBlockMixesWhatShortBlocksDo)
 {
-    for (FMOD_DSP_RESAMPLER l_Resampler : {FMOD_DSP_RESAMPLER_NOINTERP, FMOD_DSP_RESAMPLER_LINEAR,
-                                           FMOD_DSP_RESAMPLER_CUBIC, FMOD_DSP_RESAMPLER_SPLINE,
-                                           FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC}) {
+    for (FMOD_DSP_RESAMPLER l_Resampler :
+         {FMOD_DSP_RESAMPLER_NOINTERP, FMOD_DSP_RESAMPLER_LINEAR, FMOD_DSP_RESAMPLER_CUBIC,
+          FMOD_DSP_RESAMPLER_SPLINE, FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC}) {
         constexpr unsigned kLong = 960, kShort = 48;  // a ramp spans three short blocks
         Stereo l_Mixes[2];
         for (unsigned l_Block : {kShort, kLong}) {
