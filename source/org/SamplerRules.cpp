@@ -63,6 +63,14 @@ void FillPitchTable(unsigned int (&p_Table)[NOTES])
         p_Table[i] = static_cast<unsigned int>(441.0 * std::pow(2.0, (i - 19.0) / 12.0));
 }
 
+bool SelectsSound(const SampleData& p_Hit, bool& p_Melody, int& p_Sample)
+{
+    p_Melody = p_Hit.instrument <= LAST_MELODY_TRACK;
+    p_Sample = p_Hit.sample;
+    return p_Hit.playing != 0 && p_Hit.instrument >= 0 && p_Hit.instrument < TRACKS && p_Hit.sample >= 0 &&
+           p_Hit.sample < (p_Melody ? MELODY_SAMPLES : PERCUSSION_SAMPLES);
+}
+
 bool HitNote(const SampleData& p_Hit, const Voices& p_Voices, VoiceOutput& p_Output)
 {
     const int l_Track = p_Hit.instrument;
@@ -77,11 +85,11 @@ bool HitNote(const SampleData& p_Hit, const Voices& p_Voices, VoiceOutput& p_Out
         return false;
     }
 
-    const bool l_Melody = l_Track <= LAST_MELODY_TRACK;
-    const bool l_InBank =
-        p_Hit.sample >= 0 && p_Hit.sample < (l_Melody ? MELODY_SAMPLES : PERCUSSION_SAMPLES);
+    bool l_Melody = false;
+    int l_Sample = 0;
+    const bool l_InBank = SelectsSound(p_Hit, l_Melody, l_Sample);
     p_Voices.channelsample[l_Track] =
-        !l_InBank ? nullptr : (l_Melody ? p_Voices.melody[p_Hit.sample] : p_Voices.percussion[p_Hit.sample]);
+        !l_InBank ? nullptr : (l_Melody ? p_Voices.melody[l_Sample] : p_Voices.percussion[l_Sample]);
     if (p_Hit.playing == 1)
         p_Output.Stop(&l_Channel);  // a new note cuts the old one
     if (!l_InBank || p_Hit.note < 0 || p_Hit.note >= NOTES)

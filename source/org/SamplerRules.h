@@ -58,6 +58,10 @@ void SoundsInUse(const Instrument (&p_Instruments)[TRACKS], bool (&p_Melody)[MEL
 // Base frequencies in table units: note 19 is 441, and twelve notes double it.
 void FillPitchTable(unsigned int (&p_Table)[NOTES]);
 
+// Whether p_Hit selects a sound of a bank, and which (p_Melody: the melody bank, by its track;
+// p_Sample: the sound's number there). A record with nothing playing selects none.
+bool SelectsSound(const SampleData& p_Hit, bool& p_Melody, int& p_Sample);
+
 // Sounds a track's record: starts a note (playing 1), re-sets a held one (playing 2), or ends a
 // melody note (playing 0). False when nothing sounds.
 bool HitNote(const SampleData& p_Hit, const Voices& p_Voices, VoiceOutput& p_Output);

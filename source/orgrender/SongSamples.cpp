@@ -27,17 +27,15 @@ SongSamples::SongSamples(const Org::OrgSong& p_Song, const std::string& p_DataDi
 
 void SongSamples::MakeSound(const Org::SampleData& p_Hit)
 {
-    if (p_Hit.playing == 0 || p_Hit.instrument < 0 || p_Hit.instrument >= Org::SamplerRules::TRACKS ||
-        p_Hit.sample < 0)
+    bool l_Melody = false;
+    int l_Sample = 0;
+    if (!Org::SamplerRules::SelectsSound(p_Hit, l_Melody, l_Sample))
         return;
-    if (p_Hit.instrument <= Org::SamplerRules::LAST_MELODY_TRACK) {
-        if (p_Hit.sample < MELODY_SAMPLES && std::exchange(melodypending[p_Hit.sample], false))
-            melodysamples[p_Hit.sample] =
-                Org::MakeBankSound(Org::Device, Org::BuiltinBank::Melody(p_Hit.sample), true);
-    } else if (p_Hit.sample < PERCUSSION_SAMPLES && std::exchange(percussionpending[p_Hit.sample], false)) {
-        percussionsamples[p_Hit.sample] =
-            Org::MakeBankSound(Org::Device, Org::BuiltinBank::Percussion(p_Hit.sample), false);
-    }
+    if (l_Melody && std::exchange(melodypending[l_Sample], false))
+        melodysamples[l_Sample] = Org::MakeBankSound(Org::Device, Org::BuiltinBank::Melody(l_Sample), true);
+    else if (!l_Melody && std::exchange(percussionpending[l_Sample], false))
+        percussionsamples[l_Sample] =
+            Org::MakeBankSound(Org::Device, Org::BuiltinBank::Percussion(l_Sample), false);
 }
 
 void SongSamples::SetMasterVolume(float p_Volume)
