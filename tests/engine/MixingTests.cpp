@@ -242,8 +242,7 @@ TEST_F(Mixing, VoicesAddUp)
 
 // The mix is the same however it is cut into blocks: ramps, a loop's seams and a one-shot's end
 // inside one long block give the samples that short blocks give, which lets the renderer and the
-// decoder mix the stretches between notes in one piece. (The sinc resampler does not keep to this
-// yet: a frame now and then comes out 1 LSB apart in a song's render. It is left out.)
+// decoder mix the stretches between notes in one piece.
 TEST(MixingBlocks, OneLongBlockMixesWhatShortBlocksDo)
 {
     for (FMOD_DSP_RESAMPLER l_Resampler :

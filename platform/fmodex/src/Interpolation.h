@@ -38,35 +38,31 @@ template <class T> TW_KERNEL_INLINE T InterpolateCubic(T p_Xm1, T p_X0, T p_X1, 
 // Catmull-Rom's falls with the 3rd.
 // It is evaluated about the segment's middle, u = f - 1/2, where the quintic's even powers of u
 // take only the sums of the mirrored pairs, S1 = x0 + x1, S2 = x-1 + x2, S3 = x-2 + x3, and its odd
-// powers only their differences, P1 = x1 - x0, P2 = x2 - x-1, P3 = x3 - x-2 (which halves the work
-// of the coefficients); with D2 = S2 - S1 and D3 = S3 - S1:
-//   y = e0 + u (o1 + u (e2 + u (o3 + u (e4 + u o5)))),
-//   e0 = S1 / 2 - 25/256 D2 + 3/256 D3,       o1 = 281/192 P1 - 27/128 P2 + 13/384 P3,
-//   e2 = 13/32 D2 - 5/96 D3,                  o3 = -19/8 P1 + 53/48 P2 - 3/16 P3,
-//   e4 = -1/16 D2 + 1/48 D3,                  o5 = 25/12 P1 - 25/24 P2 + 5/24 P3.
-// (u is exact: f has 24 bits below the point.)
+// powers only their differences, P1 = x1 - x0, P2 = x2 - x-1, P3 = x3 - x-2. With D2 = S2 - S1,
+// D3 = S3 - S1 and v = u^2 it is
+//   y = S1 / 2 + D2 a(v) + D3 b(v) + u (P1 c(v) + P2 d(v) + P3 e(v)),
+//   a = -25/256 + v (13/32 - v / 16),     c = 281/192 + v (-19/8 + 25/12 v),
+//   b = 3/256 + v (-5/96 + v / 48),       d = -27/128 + v (53/48 - 25/24 v),
+//                                         e = 13/384 + v (-3/16 + 5/24 v).
+// The weights a .. e depend on the position alone, so the channels of a frame share them, and
+// each is two multiply-adds: 18 multiplies in all for a mono frame against 21 for the
+// coefficients of the samples and Horner's rule. (u is exact: f has 24 bits below the point.)
 template <class T>
 TW_KERNEL_INLINE T InterpolateSpline(T p_Xm2, T p_Xm1, T p_X0, T p_X1, T p_X2, T p_X3, T p_F)
 {
+    const T l_U = p_F - T(0.5f);
+    const T l_V = l_U * l_U;
+    const T l_A = MulAdd(MulAdd(T(-1.0f / 16.0f), l_V, T(13.0f / 32.0f)), l_V, T(-25.0f / 256.0f));
+    const T l_B = MulAdd(MulAdd(T(1.0f / 48.0f), l_V, T(-5.0f / 96.0f)), l_V, T(3.0f / 256.0f));
+    const T l_C = MulAdd(MulAdd(T(25.0f / 12.0f), l_V, T(-19.0f / 8.0f)), l_V, T(281.0f / 192.0f));
+    const T l_D = MulAdd(MulAdd(T(-25.0f / 24.0f), l_V, T(53.0f / 48.0f)), l_V, T(-27.0f / 128.0f));
+    const T l_E = MulAdd(MulAdd(T(5.0f / 24.0f), l_V, T(-3.0f / 16.0f)), l_V, T(13.0f / 384.0f));
     const T l_S1 = p_X0 + p_X1;
     const T l_D2 = (p_Xm1 + p_X2) - l_S1;
     const T l_D3 = (p_Xm2 + p_X3) - l_S1;
-    const T l_P1 = p_X1 - p_X0;
-    const T l_P2 = p_X2 - p_Xm1;
-    const T l_P3 = p_X3 - p_Xm2;
-    const T l_E0 = MulAdd(T(3.0f / 256.0f), l_D3, MulAdd(T(-25.0f / 256.0f), l_D2, T(0.5f) * l_S1));
-    const T l_O1 =
-        MulAdd(T(13.0f / 384.0f), l_P3, MulAdd(T(-27.0f / 128.0f), l_P2, T(281.0f / 192.0f) * l_P1));
-    const T l_E2 = MulAdd(T(-5.0f / 96.0f), l_D3, T(13.0f / 32.0f) * l_D2);
-    const T l_O3 = MulAdd(T(-3.0f / 16.0f), l_P3, MulAdd(T(53.0f / 48.0f), l_P2, T(-19.0f / 8.0f) * l_P1));
-    const T l_E4 = MulAdd(T(1.0f / 48.0f), l_D3, T(-1.0f / 16.0f) * l_D2);
-    const T l_O5 = MulAdd(T(5.0f / 24.0f), l_P3, MulAdd(T(-25.0f / 24.0f), l_P2, T(25.0f / 12.0f) * l_P1));
-    const T l_U = p_F - T(0.5f);
-    T l_Y = MulAdd(l_O5, l_U, l_E4);
-    l_Y = MulAdd(l_Y, l_U, l_O3);
-    l_Y = MulAdd(l_Y, l_U, l_E2);
-    l_Y = MulAdd(l_Y, l_U, l_O1);
-    return MulAdd(l_Y, l_U, l_E0);
+    const T l_Even = MulAdd(l_D3, l_B, MulAdd(l_D2, l_A, T(0.5f) * l_S1));
+    const T l_Odd = MulAdd(p_X3 - p_Xm2, l_E, MulAdd(p_X2 - p_Xm1, l_D, (p_X1 - p_X0) * l_C));
+    return MulAdd(l_Odd, l_U, l_Even);
 }
 
 // The gain of a ramp at u in 0 .. 1: from + (to - from) * u^2 (3 - 2u).

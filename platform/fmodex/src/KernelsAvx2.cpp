@@ -1,4 +1,5 @@
-// The AVX2 kernels, for the processors that have it.
+// The AVX2 kernels, for the processors that have it and FMA. Built with -ffp-contract=off (see
+// SimdAvx2.h).
 #include "Kernels.h"
 
 #if TW_SIMD_X86
@@ -18,7 +19,7 @@ const KernelSet* Avx2Kernels()
 {
 #if TW_SIMD_X86
     __builtin_cpu_init();
-    if (!__builtin_cpu_supports("avx2"))
+    if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("fma"))
         return nullptr;
     static const KernelSet l_Set = Avx2::WithSinc(Avx2::MakeKernelSet("avx2"));
     return &l_Set;

@@ -1,8 +1,7 @@
 // Sixteen float lanes on AVX-512 (the F subset only), for MixKernelSimd.h. Each lane's neighbourhood
 // of samples is read with 128-bit loads and transposed into one vector per tap, as on AVX2.
-// MulAdd is a multiply and an add. AVX-512 has fused multiply-adds of its own, and GCC contracts a
-// multiply and an add into one wherever the target has them: this set's source is built with
-// -ffp-contract=off, so that it gives the scalar reference's output bit for bit.
+// MulAdd is a fused multiply-add, as on AVX2 (see SimdAvx2.h), and the source is likewise built with
+// -ffp-contract=off.
 #ifndef TUNEWRIGHT_SOUND_SIMDAVX512_H
 #define TUNEWRIGHT_SOUND_SIMDAVX512_H
 
@@ -29,7 +28,7 @@ TW_AVX512_INLINE Floats operator-(Floats p_A, Floats p_B) { return _mm512_sub_ps
 TW_AVX512_INLINE Floats operator*(Floats p_A, Floats p_B) { return _mm512_mul_ps(p_A.v, p_B.v); }
 TW_AVX512_INLINE Floats MulAdd(Floats p_A, Floats p_B, Floats p_C)
 {
-    return _mm512_add_ps(_mm512_mul_ps(p_A.v, p_B.v), p_C.v);
+    return _mm512_fmadd_ps(p_A.v, p_B.v, p_C.v);
 }
 
 struct Lanes
