@@ -15,8 +15,8 @@ trap 'if [ -n "${l_XvfbPid:-}" ]; then kill "$l_XvfbPid"; fi' EXIT
 cmake --build build/windows/host -j"${TUNEWRIGHT_JOBS:-$(nproc)}" --target player_wine >/dev/null
 
 # Wine reads the command line in the locale's encoding: UTF-8, as a desktop session has.
-export WINEPREFIX="$l_Root/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d" \
-  LC_ALL=C.UTF-8
+. scripts/wine-env.sh
+export LC_ALL=C.UTF-8
 # Wine's sound goes to ALSA, whose "default" device each test points at its own capture file.
 wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null
 # Wine's server stays up between the players the tests start, as Windows is there when a person

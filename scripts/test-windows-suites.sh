@@ -10,7 +10,7 @@ l_Build="build/windows/x86_64"
 l_Jobs="${TUNEWRIGHT_JOBS:-$(nproc)}"
 cmake --build "$l_Build" -j"$l_Jobs" --target song_tests engine_tests audio_tests sampler_tests
 
-export WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d"
+. scripts/wine-env.sh
 # One Wine server for every test, instead of one started (with Wine's services) per test program;
 # one left by an earlier run of this prefix goes first.
 wineserver -k 2>/dev/null || true

@@ -4,7 +4,6 @@
 # these machines at all).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-l_Root="$PWD"
 l_Started=$SECONDS
 
 scripts/build-windows.sh i686
@@ -61,7 +60,7 @@ echo "windows package: $(stat -c %s build/windows/tunewright-win32.zip) bytes, c
 # The same tree for 64-bit Windows, under wine64: its renderer writes the very file the Linux
 # renderer writes, and a song it cannot open is one line and status 1, with nothing written.
 scripts/build-windows.sh x86_64
-export WINEPREFIX="$l_Root/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d"
+. scripts/wine-env.sh
 l_Run="build/windows/x86_64/run"
 l_Data="build/windows/x86_64/data"
 l_Song="songs/greensleeves.org"
