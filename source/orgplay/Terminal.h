@@ -3,7 +3,8 @@
 
 // The player's terminal: keys read one at a time without echo, a status line rewritten in place,
 // and the terminal's own settings given back on every way out (the end, q, a fatal signal).
-// TerminalPosix.cpp drives a POSIX terminal, TerminalWindows.cpp the Windows console.
+// TerminalPosix.cpp drives a POSIX terminal, TerminalWindows.cpp the Windows console; Terminal.cpp
+// holds what they share.
 #include <chrono>
 #include <string>
 #include <vector>
@@ -40,6 +41,8 @@ public:
 
 private:
     void Restore();
+    // p_Line cut to leave the last of p_Columns free (p_Columns 0: unknown, uncut).
+    static std::string FitWidth(const std::string& p_Line, std::size_t p_Columns);
 
     bool active = false;
     bool lineOpen = false;

@@ -59,12 +59,6 @@ Terminal::Terminal()
     active = true;
 }
 
-Terminal::~Terminal()
-{
-    EndStatus();
-    Restore();
-}
-
 void Terminal::Restore()
 {
     if (g_Taken != 0)
@@ -155,9 +149,8 @@ void Terminal::ShowStatus(const std::string& p_Line)
     if (!active)
         return;
     struct winsize l_Size = {};
-    std::string l_Line = p_Line;
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &l_Size) == 0 && l_Size.ws_col > 1 && l_Line.size() >= l_Size.ws_col)
-        l_Line.resize(l_Size.ws_col - 1u);  // a wrapped line could not be rewritten in place
+    const std::string l_Line =
+        FitWidth(p_Line, ioctl(STDOUT_FILENO, TIOCGWINSZ, &l_Size) == 0 ? l_Size.ws_col : 0);
     std::printf("\r%s\033[K", l_Line.c_str());
     std::fflush(stdout);
     lineOpen = true;
@@ -168,15 +161,6 @@ void Terminal::ClearStatus()
     if (!lineOpen)
         return;
     std::fputs("\r\033[K", stdout);
-    std::fflush(stdout);
-    lineOpen = false;
-}
-
-void Terminal::EndStatus()
-{
-    if (!lineOpen)
-        return;
-    std::fputc('\n', stdout);
     std::fflush(stdout);
     lineOpen = false;
 }

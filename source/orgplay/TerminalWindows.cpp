@@ -54,12 +54,6 @@ Terminal::Terminal()
     active = true;
 }
 
-Terminal::~Terminal()
-{
-    EndStatus();
-    Restore();
-}
-
 void Terminal::Restore()
 {
     if (InterlockedExchange(&g_Taken, 0) != 0)
@@ -125,10 +119,10 @@ void Terminal::ShowStatus(const std::string& p_Line)
         return;
     // The old console has no escape sequences: the rest of a longer line is blanked with spaces.
     CONSOLE_SCREEN_BUFFER_INFO l_Info;
-    std::string l_Line = p_Line;
-    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &l_Info) && l_Info.dwSize.X > 1 &&
-        l_Line.size() >= std::size_t(l_Info.dwSize.X))
-        l_Line.resize(std::size_t(l_Info.dwSize.X) - 1);
+    std::string l_Line = FitWidth(
+        p_Line, GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &l_Info) && l_Info.dwSize.X > 0
+                    ? std::size_t(l_Info.dwSize.X)
+                    : 0);
     const std::size_t l_Width = l_Line.size();
     if (l_Line.size() < shown)
         l_Line.append(shown - l_Line.size(), ' ');
@@ -143,16 +137,6 @@ void Terminal::ClearStatus()
     if (!lineOpen)
         return;
     std::printf("\r%*s\r", static_cast<int>(shown), "");
-    std::fflush(stdout);
-    lineOpen = false;
-    shown = 0;
-}
-
-void Terminal::EndStatus()
-{
-    if (!lineOpen)
-        return;
-    std::fputc('\n', stdout);
     std::fflush(stdout);
     lineOpen = false;
     shown = 0;
