@@ -1,6 +1,6 @@
 // Eight float lanes on AVX2, for MixKernelSimd.h. Each lane's neighbourhood of samples is read with
 // 128-bit loads and transposed into one vector per tap (faster than a gather per tap).
-// MulAdd is a fused multiply-add (every processor with AVX2 that the set is picked for has FMA too):
+// MulAdd is a fused multiply-add (the set is picked only where the processor has FMA as well):
 // one instruction where the reference has two, rounded once, so the kernels' floats differ from the
 // reference's in the last bits (by well under 1e-6 of full scale). The source is built with
 // -ffp-contract=off, so that MulAdd is the only place where a multiply and an add are fused.
