@@ -3,7 +3,8 @@
 #   ./tunewright.sh play [SONG]   plays a bundled song (or SONG) in the player
 #   ./tunewright.sh web           builds the WebAssembly decoder, its npm package and the web player
 #                                 into build/web/
-#   ./tunewright.sh test          builds and runs every test (as CI does)
+#   ./tunewright.sh test [STAGE...]  builds and runs every test (as CI does), or the named stages
+#                                 (scripts/run-tests.sh lists them)
 #   ./tunewright.sh windows       cross-builds build/windows/tunewright-win32.zip
 set -euo pipefail
 l_StartDir="$PWD"
@@ -29,13 +30,14 @@ case "$l_Job" in
     ;;
   test)
     scripts/install-deps.sh
-    exec scripts/run-tests.sh
+    shift
+    exec scripts/run-tests.sh "$@"
     ;;
   windows)
     exec scripts/build-windows.sh i686
     ;;
   *)
-    echo "usage: ./tunewright.sh play [SONG.org] | ./tunewright.sh test | ./tunewright.sh windows | ./tunewright.sh web" >&2
+    echo "usage: ./tunewright.sh play [SONG.org] | ./tunewright.sh test [STAGE...] | ./tunewright.sh windows | ./tunewright.sh web" >&2
     exit 2
     ;;
 esac

@@ -13,9 +13,10 @@ macro(tw_find_gtest)
 endmacro()
 
 # tw_add_gtest(NAME SOURCES a.cpp b.cpp LIBS x y LABELS l1 l2 [WORKDIR dir])
-# One GoogleTest program, registered with CTest test by test, and once more as a whole with its
-# tests in a shuffled order (label "shuffled", one at a time: it includes the timing tests), so
-# that no test can depend on another having run before it.
+# One GoogleTest program, registered with CTest test by test (each with the label "cases" beside
+# its own), and once more as a whole with its tests in a shuffled order (labels "shuffled" and its
+# own), so that no test can depend on another having run before it. scripts/run-tests.sh runs the
+# first in the plain build and the second under the sanitizers.
 function(tw_add_gtest p_Name)
   cmake_parse_arguments(l_Arg "" "WORKDIR" "SOURCES;LIBS;LABELS" ${ARGN})
   tw_find_gtest()
@@ -33,8 +34,8 @@ function(tw_add_gtest p_Name)
   gtest_discover_tests(${p_Name}
     WORKING_DIRECTORY "${l_Arg_WORKDIR}"
     DISCOVERY_MODE ${l_Discovery}
-    PROPERTIES LABELS "${l_Arg_LABELS}"
+    PROPERTIES LABELS "${l_Arg_LABELS};cases"
     DISCOVERY_TIMEOUT 60)
   add_test(NAME ${p_Name}.shuffled COMMAND ${p_Name} --gtest_shuffle WORKING_DIRECTORY "${l_Arg_WORKDIR}")
-  set_tests_properties(${p_Name}.shuffled PROPERTIES LABELS shuffled RUN_SERIAL ON)
+  set_tests_properties(${p_Name}.shuffled PROPERTIES LABELS "shuffled;${l_Arg_LABELS}")
 endfunction()

@@ -1,15 +1,14 @@
 #!/usr/bin/env bash
 # Builds the third-party libraries of the Windows programs with the mingw-w64 cross compiler:
 #   scripts/build-windows-deps.sh ARCH     (ARCH: i686 or x86_64)
-# prints the prefix they are installed in: build/windows-deps/ARCH-KEY, KEY naming the source
-# versions and this script, so a second run with the same versions reuses the prefix.
+# prints the prefix they are installed in, CACHE/windows-deps/ARCH-KEY, where CACHE is
+# TUNEWRIGHT_CACHE (default ~/.cache/tunewright, outside the clone) and KEY is a digest of every
+# input: this script, the pinned sources under third_party/ and the compilers. Another clone on the
+# same machine with the same inputs reuses the prefix.
 #
-# The sources are Debian's own source packages, the versions the Linux build uses (or, where the
-# archive no longer serves that version, the one it serves). apt fetches them against the machine's
-# own (signed) package indexes, through a private apt directory, so the machine's apt setup is not
-# touched. Where the Debian patch tarball of a version is not served, the .orig tarball is built
-# as it is. SDL_image comes from the project's shared third-party folder (../shared beside the
-# repository), since the archive does not serve its files.
+# The sources are the tarballs under third_party/ (see its README), each checked against its
+# SHA256SUMS before it is unpacked; Debian's patches are applied where a folder holds them. Nothing
+# is fetched.
 #
 # LGPL libraries (SDL, libsndfile) become DLLs; the permissive ones are linked statically.
 set -euo pipefail
@@ -19,104 +18,54 @@ case "$l_Arch" in i686 | x86_64) ;; *) echo "build-windows-deps.sh: unknown arch
 l_Host="$l_Arch-w64-mingw32"
 l_Root="$(cd "$(dirname "$0")/.." && pwd)"
 l_Jobs="${TUNEWRIGHT_JOBS:-$(nproc)}"
-l_SdlImageTarball="$(cd "$l_Root/.." && pwd)/shared/third-party/SDL_image-1.2-2ffb2e3.tar.gz"
-l_SdlImageSha256="dbbf1b3198b578d79abaa36a9354f28fad9e2e6b2c3b2ef9ce0c63e9f7a85669"
-if [ ! -f "$l_SdlImageTarball" ]; then
-  echo "build-windows-deps.sh: SDL_image's source is missing: $l_SdlImageTarball" >&2
-  echo "(the Windows build expects the project's shared/third-party folder beside the repository)" >&2
-  exit 1
-fi
-echo "$l_SdlImageSha256  $l_SdlImageTarball" | sha256sum -c --quiet - >&2
+l_ThirdParty="$l_Root/third_party"
+l_Cache="${TUNEWRIGHT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tunewright}/windows-deps"
 
-# A private apt directory with a source entry for every binary entry of the machine's own lists.
-l_Apt="$l_Root/build/windows-deps/apt"
-mkdir -p "$l_Apt/etc/sources.list.d" "$l_Apt/lists/partial" "$l_Apt/cache/archives/partial" "$l_Root/build/windows-deps/src"
-: >"$l_Apt/etc/sources.list"
-for l_List in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-  [ -f "$l_List" ] && sed -n 's/^deb \(.*\)$/deb-src \1/p' "$l_List" >>"$l_Apt/etc/sources.list"
-done
-for l_Sources in /etc/apt/sources.list.d/*.sources; do
-  [ -f "$l_Sources" ] && sed 's/^Types:.*\bdeb\b.*$/Types: deb-src/' "$l_Sources" >"$l_Apt/etc/sources.list.d/$(basename "$l_Sources")"
-done
-l_AptOptions=(-o "Dir::Etc::SourceList=$l_Apt/etc/sources.list" -o "Dir::Etc::SourceParts=$l_Apt/etc/sources.list.d"
-  -o "Dir::State::Lists=$l_Apt/lists" -o "Dir::Cache=$l_Apt/cache" -o "APT::Sandbox::User=root")
-# The indexes are refreshed once a day at most.
-if [ -z "$(find "$l_Apt/lists" -maxdepth 1 -name '*Sources*' -mmin -1440 2>/dev/null | head -1)" ]; then
-  apt-get -q "${l_AptOptions[@]}" update >&2
-fi
-
-# The source version of a library: that of the Linux build's package if served, else the newest served.
-SourceVersion()
-{
-  local p_Source="$1" p_Binary="$2" l_Installed l_Served
-  l_Installed="$(dpkg-query -W -f '${source:Version}' "$p_Binary" 2>/dev/null || true)"
-  l_Served="$(apt-cache "${l_AptOptions[@]}" showsrc "$p_Source" | sed -n 's/^Version: //p' | sort -V)"
-  if [ -n "$l_Installed" ] && grep -qxF "$l_Installed" <<<"$l_Served"; then
-    echo "$l_Installed"
-  else
-    tail -1 <<<"$l_Served"
-  fi
-}
-
-declare -A l_Versions
-l_Libraries=(zlib:zlib1g-dev libpng1.6:libpng-dev libsdl1.2:libsdl1.2-dev freetype:libfreetype-dev
-  ftgl:libftgl-dev libsndfile:libsndfile1-dev)
-# Raise l_Recipe when a change to this script changes what it builds.
-l_Recipe=2
-l_Key="recipe=$l_Recipe gcc=$("$l_Host-gcc-posix" -dumpversion)"
-[ "$l_Arch" = x86_64 ] && l_Key+=" gtest=$(dpkg-query -W -f '${Version}' libgtest-dev)"
-for l_Pair in "${l_Libraries[@]}"; do
-  l_Source="${l_Pair%%:*}"
-  l_Versions[$l_Source]="$(SourceVersion "$l_Source" "${l_Pair#*:}")"
-  [ -n "${l_Versions[$l_Source]}" ] || { echo "build-windows-deps.sh: no source of $l_Source is served" >&2; exit 1; }
-  l_Key+=" $l_Source=${l_Versions[$l_Source]}"
-done
-l_Key+=" sdl-image=$l_SdlImageSha256"
-l_Prefix="$l_Root/build/windows-deps/$l_Arch-$(echo "$l_Key" | sha256sum | cut -c1-12)"
+l_Key="$(
+  cat "$0" "$l_ThirdParty"/*/SHA256SUMS "$l_ThirdParty"/*/series
+  "$l_Host-gcc-posix" --version | head -1
+  dpkg-query -W -f '${Version}\n' "mingw-w64-$(tr _ - <<<"$l_Arch")-dev" 2>/dev/null || true
+  [ "$l_Arch" = x86_64 ] && dpkg-query -W -f '${Version}\n' libgtest-dev
+  true
+)"
+l_Prefix="$l_Cache/$l_Arch-$(sha256sum <<<"$l_Key" | cut -c1-16)"
+mkdir -p "$l_Cache"
+# One build of a prefix at a time: a second clone building at once waits, then reuses it.
+exec 9>"$l_Prefix.lock"
+flock 9
 if [ -f "$l_Prefix/.complete" ]; then
   echo "$l_Prefix"
   exit 0
 fi
 
-# Fetches a source package (apt checks it against the signed index) and unpacks it into $2 with
-# Debian's patches applied, or the bare .orig tarball where the patch tarball is not served.
-l_Downloads="$l_Root/build/windows-deps/src"
+# Checks a library's pinned files and unpacks it into $2: the upstream tarball, and Debian's
+# patches in the order of the folder's series (or Debian's own) where the folder holds them.
 Unpack()
 {
-  local p_Source="$1" p_Into="$2" l_Version="${l_Versions[$1]}" l_Upstream l_Orig l_Debian
-  l_Upstream="${l_Version#*:}"
-  l_Upstream="${l_Upstream%-*}"
-  (cd "$l_Downloads" && apt-get -q "${l_AptOptions[@]}" source --download-only "$p_Source=$l_Version" >&2) ||
-    echo "($p_Source: not every file of $l_Version is served; building its .orig tarball)" >&2
-  l_Orig="$(ls "$l_Downloads/${p_Source}_${l_Upstream}".orig.tar.* 2>/dev/null | grep -v '\.asc$' | head -1 || true)"
-  [ -n "$l_Orig" ] || { echo "build-windows-deps.sh: the source of $p_Source $l_Version could not be fetched" >&2; exit 1; }
+  local p_Library="$1" p_Into="$2" l_Folder="$l_ThirdParty/$1" l_Upstream l_Debian l_Series l_Patch
+  (cd "$l_Folder" && sha256sum --check --quiet --strict SHA256SUMS) >&2 ||
+    { echo "build-windows-deps.sh: third_party/$p_Library does not match its SHA256SUMS" >&2; exit 1; }
+  l_Upstream="$(ls "$l_Folder"/*.tar.* | grep -v '\.debian\.tar\.' | head -1)"
   rm -rf "$p_Into" && mkdir -p "$p_Into"
-  tar -xf "$l_Orig" -C "$p_Into" --strip-components=1
-  # Further upstream tarballs (.orig-NAME) unpack into the folder NAME, as dpkg-source does.
-  local l_Component l_Name
-  for l_Component in "$l_Downloads/${p_Source}_${l_Upstream}".orig-*.tar.*; do
-    case "$l_Component" in *.asc | *"*"*) continue ;; esac
-    l_Name="${l_Component##*.orig-}"
-    l_Name="${l_Name%%.tar.*}"
-    mkdir -p "$p_Into/$l_Name"
-    tar -xf "$l_Component" -C "$p_Into/$l_Name" --strip-components=1
-  done
-  l_Debian="$l_Downloads/${p_Source}_${l_Version#*:}.debian.tar.xz"
-  if [ -f "$l_Debian" ]; then
+  tar -xf "$l_Upstream" -C "$p_Into" --strip-components=1
+  l_Debian="$(ls "$l_Folder"/*.debian.tar.* 2>/dev/null | head -1 || true)"
+  if [ -n "$l_Debian" ]; then
     tar -xf "$l_Debian" -C "$p_Into"
-    if [ -f "$p_Into/debian/patches/series" ]; then
-      local l_Patch
-      for l_Patch in $(sed -e 's/#.*//' "$p_Into/debian/patches/series"); do
-        patch -s -p1 --batch -d "$p_Into" -i "$p_Into/debian/patches/$l_Patch" >&2
-      done
-    fi
+    l_Series="$p_Into/debian/patches/series"
+    [ -f "$l_Folder/series" ] && l_Series="$l_Folder/series"
+    for l_Patch in $(sed -e 's/#.*//' "$l_Series"); do
+      patch -s -p1 --batch -d "$p_Into" -i "$p_Into/debian/patches/$l_Patch" >&2
+    done
   fi
-  echo "$p_Source $l_Version ($( [ -f "$l_Debian" ] && echo "with Debian's patches" || echo ".orig tarball"))" >>"$l_Prefix/share/versions.txt"
+  # The notices name each licence text after the library (the first word of its README's title).
+  cp "$l_Folder/LICENSE.txt" "$l_Prefix/share/licenses/$(sed -n '1s/^# \([^ ]*\).*/\1/p' "$l_Folder/README.md").txt"
+  echo "$(sed -n '1s/^# //p' "$l_Folder/README.md")$([ -n "$l_Debian" ] && echo ", with Debian's patches")" \
+    >>"$l_Prefix/share/versions.txt"
 }
 
-l_Work="$l_Root/build/windows-deps/work-$l_Arch"
+l_Work="$l_Prefix.work"
 rm -rf "$l_Prefix" "$l_Work"
-mkdir -p "$l_Prefix/share" "$l_Work"
+mkdir -p "$l_Prefix/share/licenses" "$l_Work"
 export PATH="$l_Prefix/bin:$PATH"
 export PKG_CONFIG_LIBDIR="$l_Prefix/lib/pkgconfig"
 export PKG_CONFIG_PATH=""
@@ -131,19 +80,17 @@ Unpack zlib "$l_Work/zlib"
   make install >&2)
 
 echo "== libpng" >&2
-Unpack libpng1.6 "$l_Work/libpng"
+Unpack libpng "$l_Work/libpng"
 (cd "$l_Work/libpng" && ./configure "${l_Configure[@]}" --disable-shared --enable-static >&2 &&
   make -j"$l_Jobs" >&2 && make install >&2)
 
 echo "== SDL 1.2" >&2
-Unpack libsdl1.2 "$l_Work/sdl"
+Unpack sdl "$l_Work/sdl"
 (cd "$l_Work/sdl" && ./configure "${l_Configure[@]}" --disable-static --enable-shared --disable-stdio-redirect \
   --disable-directx --disable-cdrom --disable-joystick >&2 && make -j"$l_Jobs" >&2 && make install >&2)
 
 echo "== SDL_image 1.2" >&2
-rm -rf "$l_Work/sdl-image" && mkdir -p "$l_Work/sdl-image"
-tar -xzf "$l_SdlImageTarball" -C "$l_Work/sdl-image" --strip-components=1
-echo "SDL_image 1.2 branch, commit 2ffb2e3e1eba037897164e3ac6c67570d8bccd79 (shared/third-party)" >>"$l_Prefix/share/versions.txt"
+Unpack sdl-image "$l_Work/sdl-image"
 (cd "$l_Work/sdl-image" && ./configure "${l_Configure[@]}" --with-sdl-prefix="$l_Prefix" --disable-shared --enable-static \
   LIBPNG_CFLAGS="-I$l_Prefix/include" LIBPNG_LIBS="-L$l_Prefix/lib -lpng16 -lz" \
   --disable-jpg --disable-tif --disable-webp --enable-png --disable-png-shared \
@@ -166,7 +113,7 @@ Unpack ftgl "$l_Work/ftgl"
   cd "$l_Work/ftgl/src"
   # What FTGL takes from configure: its version, the name of the current function, the GL headers.
   printf '#define PACKAGE_VERSION "%s"\n#define __FUNC__ __func__\n#define HAVE_GL_GL_H 1\n#define HAVE_GL_GLU_H 1\n' \
-    "${l_Versions[ftgl]%%-*}" >config.h
+    "$(sed -n 's/^# FTGL \([0-9.]*\).*/\1/p' "$l_ThirdParty/ftgl/README.md")" >config.h
   for l_File in $(find . -name '*.cpp'); do
     "$CXX" -O2 -DFTGL_LIBRARY_STATIC -I. -I"$l_Prefix/include/freetype2" -c "$l_File" -o "${l_File%.cpp}.o"
   done
@@ -198,15 +145,6 @@ if [ "$l_Arch" = x86_64 ]; then
     >>"$l_Prefix/share/versions.txt"
 fi
 
-# The licence texts that the package's notices file quotes.
-mkdir -p "$l_Prefix/share/licenses"
-cp "$l_Work/zlib/README" "$l_Prefix/share/licenses/zlib.txt"
-cp "$l_Work/libpng/LICENSE" "$l_Prefix/share/licenses/libpng.txt"
-cp "$l_Work/sdl/COPYING" "$l_Prefix/share/licenses/SDL.txt"
-cp "$l_Work/sdl-image/COPYING" "$l_Prefix/share/licenses/SDL_image.txt"
-cp "$l_Work/freetype/docs/FTL.TXT" "$l_Prefix/share/licenses/FreeType.txt"
-cp "$l_Work/ftgl/COPYING" "$l_Prefix/share/licenses/FTGL.txt"
-cp "$l_Work/libsndfile/COPYING" "$l_Prefix/share/licenses/libsndfile.txt"
 rm -rf "$l_Work"
 touch "$l_Prefix/.complete"
 echo "$l_Prefix"

@@ -8,7 +8,7 @@ l_Packages=(
   libsdl1.2-dev libsdl-image1.2-dev libftgl-dev libfreetype-dev libpng-dev
   libgl1-mesa-dev libgl1-mesa-dri libglu1-mesa-dev
   libsndfile1-dev libasound2-dev alsa-utils
-  fonts-freefont-ttf groff-base
+  ccache fonts-freefont-ttf groff-base
   xvfb xdotool imagemagick x11-apps sox
   lintian dpkg-dev desktop-file-utils appstream shared-mime-info libglib2.0-bin file
   doxygen python3 python3-venv python3-pip python3-setuptools python3-pytest python3-numpy

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The Debian package, as a user gets it: made by cpack from a build folder (default build/plain),
-# checked by lintian (errors fail), installed on this machine with apt-get (CI machines are
-# disposable; this needs root or sudo), and then used from / as an installed program is:
+# checked by lintian (errors fail), installed, and then used from / as an installed program is.
+# In a CI run (CI=true; its machines are disposable) it is installed on the machine with apt-get
+# (root or sudo); anywhere else it is unpacked into a scratch root and its programs run from there,
+# so that the machine is left as it was. Then:
 # the player under X (DISPLAY, or an Xvfb of its own) with its sound captured through ALSA's
 # file plugin, the renderer, every program's --version, the desktop files' validators and the
 # MIME type a file manager sees for a song.
@@ -29,25 +31,43 @@ echo "made $(basename "$l_Deb"):"
 dpkg-deb --field "$l_Deb" Version Installed-Size Depends
 lintian --fail-on error --display-level '>=warning' "$l_Deb" || fail "lintian reports errors"
 
-l_Sudo=""
-[ "$(id -u)" -eq 0 ] || l_Sudo="sudo"
-DEBIAN_FRONTEND=noninteractive $l_Sudo apt-get install -y -q --reinstall "$l_Deb" >/dev/null
-l_Version="$(dpkg-query -W -f='${Version}' tunewright)"
+# The package's files, installed (CI) or unpacked into a scratch root whose programs find their
+# libraries and data as the installed ones do (the libraries through LD_LIBRARY_PATH, the data
+# relative to the program), and a desktop that reads its entries and MIME types from there.
+l_Prefix=""
+if [ "${CI:-}" = true ]; then
+  l_Sudo=""
+  [ "$(id -u)" -eq 0 ] || l_Sudo="sudo"
+  DEBIAN_FRONTEND=noninteractive $l_Sudo apt-get install -y -q --reinstall "$l_Deb" >/dev/null
+  echo "installed $(basename "$l_Deb") on this machine (CI)"
+else
+  l_Prefix="$l_Temp/root"
+  dpkg-deb -x "$l_Deb" "$l_Prefix"
+  export PATH="$l_Prefix/usr/bin:$PATH"
+  export LD_LIBRARY_PATH="$(dirname "$(find "$l_Prefix/usr/lib" -name 'libtunewright.so.0' | head -1)")"
+  export XDG_DATA_DIRS="$l_Prefix/usr/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}"
+  export XDG_DATA_HOME="$l_Temp/data-home" XDG_CONFIG_HOME="$l_Temp/config-home"
+  update-mime-database "$l_Prefix/usr/share/mime"
+  echo "unpacked $(basename "$l_Deb") into a scratch root (CI=true installs it on the machine)"
+fi
+l_Version="$(dpkg-deb --field "$l_Deb" Version)"
 l_Version="${l_Version%-*}"
-l_Songs=/usr/share/tunewright/songs
+l_Songs="$l_Prefix/usr/share/tunewright/songs"
+# The package's files as installed, one absolute path a line.
+l_Files="$(dpkg-deb --fsys-tarfile "$l_Deb" | tar -t | sed -n "s|^\./|$l_Prefix/|p" | grep -v '/$')"
 
 # Every installed program answers --version with the project's version.
-for l_Program in $(dpkg -L tunewright | grep '^/usr/bin/'); do
+for l_Program in $(grep "^$l_Prefix/usr/bin/" <<<"$l_Files"); do
   l_Answer="$(cd / && "$l_Program" --version)"
   case "$l_Answer" in *"$l_Version"*) ;; *) fail "$l_Program --version says '$l_Answer', not $l_Version" ;; esac
 done
 
 # The desktop entry, the metainfo, the icons, and the MIME type a desktop sees for a song: the
 # one the entry offers the player for (a text file that is merely named .org is not one).
-l_Desktop="$(dpkg -L tunewright | grep '^/usr/share/applications/.*\.desktop$')"
+l_Desktop="$(grep "^$l_Prefix/usr/share/applications/.*\.desktop$" <<<"$l_Files")"
 desktop-file-validate "$l_Desktop"
-appstreamcli validate --no-net --pedantic $(dpkg -L tunewright | grep '^/usr/share/metainfo/.*\.xml$')
-[ "$(dpkg -L tunewright | grep -c '^/usr/share/icons/hicolor/.*\.png$')" -ge 4 ] || fail "the icons are missing"
+appstreamcli validate --no-net --pedantic $(grep "^$l_Prefix/usr/share/metainfo/.*\.xml$" <<<"$l_Files")
+[ "$(grep -c "^$l_Prefix/usr/share/icons/hicolor/.*\.png$" <<<"$l_Files")" -ge 4 ] || fail "the icons are missing"
 content_type() { gio info -a standard::content-type "$1" | sed -n 's/.*standard::content-type: //p'; }
 l_SongType="$(sed -n 's/^MimeType=\([^;]*\);.*/\1/p' "$l_Desktop")"
 [ "$(content_type "$l_Songs/greensleeves.org")" = "$l_SongType" ] ||
@@ -76,7 +96,7 @@ l_PlayerPid=$!
 l_Window="$(timeout 30 xdotool search --sync --onlyvisible --limit 1 --name "^$l_Song\$")" ||
   fail "no player window within 30 s: $(cat "$l_Temp/player.log")"
 # Start-up goes on after the window opens (samples, theme): each check waits up to 30 s.
-l_Background="/usr/share/tunewright/gfx/Liquid Aluminum/bg.png"
+l_Background="$l_Prefix/usr/share/tunewright/gfx/Liquid Aluminum/bg.png"
 convert "$l_Background" -crop 300x60+0+0 +repage "$l_Temp/theme-top.png"
 shows_theme() {  # the strip above the title shows the installed theme's background
   import -window "$l_Window" "$l_Temp/shot.png" &&

@@ -37,5 +37,5 @@ export HOME="$l_Temp/home"
 mkdir -p "$HOME"
 echo 'pcm.!default { type null }' >"$HOME/.asoundrc"
 
-ctest --test-dir "$l_Build" -L 'song|sampler|engine|audio' -j"$l_Jobs" --timeout 300 --output-on-failure
+ctest --test-dir "$l_Build" -L 'song|sampler|engine|audio' -LE shuffled -j"$l_Jobs" --timeout 300 --output-on-failure
 echo "windows test suites: $((SECONDS - l_Started)) s"
