@@ -52,7 +52,7 @@ class Song {
   }
 
   #interpolation = 1;
-  // A name ('nearest', 'linear', 'cubic', 'spline') or the engine's resampler number.
+  // A name ('nearest', 'linear', 'cubic', 'spline', 'sinc') or the engine's resampler number.
   get interpolation() { return INTERPOLATIONS[this.#interpolation] ?? this.#interpolation; }
   set interpolation(p_Method) {
     const l_Number = typeof p_Method === 'number' ? p_Method : INTERPOLATIONS.indexOf(p_Method);

@@ -1,13 +1,13 @@
 // The JavaScript interface against the native programs: the same samples as the renderer, the same
 // lengths and beats as tunewright-info, and the C interface's own error messages.
 import assert from 'node:assert/strict';
-import { readdirSync, readFileSync } from 'node:fs';
+import { readdirSync, readFileSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
 import { test } from 'node:test';
 
 import { dataDir, info, oneNoteSong, renderer, root, run, wavSamples, webDir, withTempDir } from './kit.js';
 
-const { createTunewright } = await import(path.join(webDir, 'index.js'));
+const { createTunewright, interpolations } = await import(path.join(webDir, 'index.js'));
 const tw = await createTunewright();
 const songs = readdirSync(path.join(root, 'songs')).filter((p_Name) => p_Name.endsWith('.org')).sort();
 // Each bundled song at another rate and resampler, so that together they cover every resampler's path.
@@ -18,41 +18,51 @@ const settings = [
   { rate: 32000, interpolation: 'nearest' },
 ];
 
+// The module's decoding of p_Bytes against the native renderer's: the first p_Seconds, read in
+// uneven blocks as an audio callback would, within 1 LSB and not silent.
+function assertMatchesRenderer(p_Name, p_Bytes, { rate, interpolation }, p_Seconds) {
+  const l_Native = withTempDir((p_Dir) => {
+    const l_Song = path.join(p_Dir, 'song.org');
+    const l_Wav = path.join(p_Dir, 'song.wav');
+    writeFileSync(l_Song, p_Bytes);
+    run(renderer, ['-q', '-d', dataDir, '--seconds', String(p_Seconds), '--fade', '0', '-r', String(rate), '-i', interpolation, '-o', l_Wav, l_Song]);
+    return wavSamples(readFileSync(l_Wav));
+  });
+  assert.equal(l_Native.rate, rate);
+  const l_Song = tw.open(p_Bytes);
+  l_Song.interpolation = interpolation;
+  assert.equal(l_Song.interpolation, interpolation);
+  const l_Frames = p_Seconds * rate;
+  const l_Ours = new Float32Array(2 * l_Frames);
+  for (let l_At = 0; l_At < l_Frames; ) {
+    const l_Block = l_Song.read(Math.min(997, l_Frames - l_At), rate);
+    l_Ours.set(l_Block, 2 * l_At);
+    l_At += l_Block.length / 2;
+  }
+  l_Song.close();
+  // The renderer may write a few frames past the end asked for: the first p_Seconds are compared.
+  assert.ok(l_Native.samples.length >= l_Ours.length, p_Name);
+  let l_Worst = 0;
+  let l_Loud = 0;
+  for (let l_Index = 0; l_Index < l_Ours.length; ++l_Index) {
+    const l_Ours16 = Math.max(-32768, Math.min(32767, Math.round(l_Ours[l_Index] * 32768)));
+    l_Worst = Math.max(l_Worst, Math.abs(l_Ours16 - l_Native.samples[l_Index]));
+    l_Loud = Math.max(l_Loud, Math.abs(l_Native.samples[l_Index]));
+  }
+  assert.ok(l_Loud > 1000, `${p_Name} is not silent`);
+  assert.ok(l_Worst <= 1, `${p_Name} at ${rate} Hz, ${interpolation}: off by ${l_Worst}`);
+}
+
 test('the first 10 s of each bundled song equal the renderer output within 1 LSB', () => {
   assert.ok(songs.length >= 3);
   songs.forEach((p_Name, p_Index) => {
-    const { rate, interpolation } = settings[p_Index % settings.length];
-    const l_Path = path.join(root, 'songs', p_Name);
-    const l_Native = withTempDir((p_Dir) => {
-      const l_Wav = path.join(p_Dir, 'song.wav');
-      run(renderer, ['-q', '-d', dataDir, '--seconds', '10', '--fade', '0', '-r', String(rate), '-i', interpolation, '-o', l_Wav, l_Path]);
-      return wavSamples(readFileSync(l_Wav));
-    });
-    assert.equal(l_Native.rate, rate);
-    const l_Song = tw.open(readFileSync(l_Path));
-    l_Song.interpolation = interpolation;
-    assert.equal(l_Song.interpolation, interpolation);
-    // Read in uneven blocks, as an audio callback would.
-    const l_Frames = 10 * rate;
-    const l_Ours = new Float32Array(2 * l_Frames);
-    for (let l_At = 0; l_At < l_Frames; ) {
-      const l_Block = l_Song.read(Math.min(997, l_Frames - l_At), rate);
-      l_Ours.set(l_Block, 2 * l_At);
-      l_At += l_Block.length / 2;
-    }
-    l_Song.close();
-    // The renderer may write a few frames past the 10 s: the first 10 s are compared.
-    assert.ok(l_Native.samples.length >= l_Ours.length, p_Name);
-    let l_Worst = 0;
-    let l_Loud = 0;
-    for (let l_Index = 0; l_Index < l_Ours.length; ++l_Index) {
-      const l_Ours16 = Math.max(-32768, Math.min(32767, Math.round(l_Ours[l_Index] * 32768)));
-      l_Worst = Math.max(l_Worst, Math.abs(l_Ours16 - l_Native.samples[l_Index]));
-      l_Loud = Math.max(l_Loud, Math.abs(l_Native.samples[l_Index]));
-    }
-    assert.ok(l_Loud > 1000, `${p_Name} is not silent`);
-    assert.ok(l_Worst <= 1, `${p_Name} at ${rate} Hz, ${interpolation}: off by ${l_Worst}`);
+    assertMatchesRenderer(p_Name, readFileSync(path.join(root, 'songs', p_Name)), settings[p_Index % settings.length], 10);
   });
+});
+
+test('a 440 Hz note sounds as the renderer sounds it with every resampler', () => {
+  for (const interpolation of interpolations)
+    assertMatchesRenderer('note 57', oneNoteSong(57), { rate: 48000, interpolation }, 2);
 });
 
 test('the drums the module makes are the sample files\' samples', () => {

@@ -17,7 +17,7 @@ namespace SoundEngine {
 const KernelSet* Sse2Kernels()
 {
 #if TW_SIMD_WASM_SSE2
-    static const KernelSet l_Set = Sse2::MakeKernelSet("sse2-wasm");
+    static const KernelSet l_Set = Sse2::WithSinc(Sse2::MakeKernelSet("sse2-wasm"));
     return &l_Set;
 #elif TW_SIMD_X86
     __builtin_cpu_init();
