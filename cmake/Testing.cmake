@@ -13,8 +13,7 @@ macro(tw_find_gtest)
 endmacro()
 
 # tw_add_gtest(NAME SOURCES a.cpp b.cpp LIBS x y LABELS l1 l2 [WORKDIR dir])
-# One GoogleTest program, registered with CTest test by test (each with the label "cases" beside
-# its own), and once more as a whole with its tests in a shuffled order (labels "shuffled" and its
+# One GoogleTest program, registered with CTest test by test, and once more as a whole with its tests in a shuffled order (labels "shuffled" and its
 # own), so that no test can depend on another having run before it. scripts/run-tests.sh runs the
 # first in the plain build and the second under the sanitizers.
 function(tw_add_gtest p_Name)
@@ -34,7 +33,7 @@ function(tw_add_gtest p_Name)
   gtest_discover_tests(${p_Name}
     WORKING_DIRECTORY "${l_Arg_WORKDIR}"
     DISCOVERY_MODE ${l_Discovery}
-    PROPERTIES LABELS "${l_Arg_LABELS};cases"
+    PROPERTIES LABELS "${l_Arg_LABELS}"
     DISCOVERY_TIMEOUT 60)
   add_test(NAME ${p_Name}.shuffled COMMAND ${p_Name} --gtest_shuffle WORKING_DIRECTORY "${l_Arg_WORKDIR}")
   set_tests_properties(${p_Name}.shuffled PROPERTIES LABELS "shuffled;${l_Arg_LABELS}")
