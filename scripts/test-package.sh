@@ -47,7 +47,9 @@ else
   export LD_LIBRARY_PATH="$(dirname "$(find "$l_Prefix/usr/lib" -name 'libtunewright.so.0' | head -1)")"
   export XDG_DATA_DIRS="$l_Prefix/usr/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}"
   export XDG_DATA_HOME="$l_Temp/data-home" XDG_CONFIG_HOME="$l_Temp/config-home"
+  # What the desktop's triggers do when the package is installed.
   update-mime-database "$l_Prefix/usr/share/mime"
+  update-desktop-database "$l_Prefix/usr/share/applications"
   echo "unpacked $(basename "$l_Deb") into a scratch root (CI=true installs it on the machine)"
 fi
 l_Version="$(dpkg-deb --field "$l_Deb" Version)"
