@@ -67,9 +67,7 @@ std::FILE* CreateTemporary(const FileTarget& p_Target, std::string& p_Temporary,
     return nullptr;
 }
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 #if defined(_WIN32)
 
@@ -151,8 +149,12 @@ bool FindFileTarget(const std::string& p_Path, FileTarget& p_Target, std::string
                 p_Error = Reason(errno);
                 return false;
             }
-            p_Target = {l_Path, true, true, static_cast<unsigned int>(l_Stat.st_mode & 07777),
-                        static_cast<unsigned int>(l_Stat.st_uid), static_cast<unsigned int>(l_Stat.st_gid)};
+            p_Target = {l_Path,
+                        true,
+                        true,
+                        static_cast<unsigned int>(l_Stat.st_mode & 07777),
+                        static_cast<unsigned int>(l_Stat.st_uid),
+                        static_cast<unsigned int>(l_Stat.st_gid)};
             return true;
         }
         // The kernel's links under /proc (/dev/stdout, /dev/fd/N) name open files, not places:

@@ -12,10 +12,10 @@ namespace Org {
 
 struct FileTarget
 {
-    std::string path;   // where to write: the regular file the links lead to, else the path given
-    bool viaTemporary;  // write p_Path's temporary and CommitTemporary it; false: write path directly
-    bool existed;       // a regular file is there now
-    unsigned int mode;  // its permission bits, when it existed
+    std::string path;        // where to write: the regular file the links lead to, else the path given
+    bool viaTemporary;       // write p_Path's temporary and CommitTemporary it; false: write path directly
+    bool existed;            // a regular file is there now
+    unsigned int mode;       // its permission bits, when it existed
     unsigned int owner = 0;  // its user and group, when it existed (POSIX systems only)
     unsigned int group = 0;
 };
@@ -39,8 +39,8 @@ int CreateTemporaryDescriptor(const FileTarget& p_Target, std::string& p_Tempora
 std::FILE* CreateTemporary(const FileTarget& p_Target, std::string& p_Temporary, std::string& p_Error);
 
 // Finishes a complete temporary: the old file's owner and group (as far as this process may give
-// them) and mode, its data on the disk, renamed over the target. False, with the system's reason in p_Error, when any step fails; the temporary is then
-// removed and the old file left as it was.
+// them) and mode, its data on the disk, renamed over the target. False, with the system's reason in p_Error,
+// when any step fails; the temporary is then removed and the old file left as it was.
 bool CommitTemporary(const std::string& p_Temporary, const FileTarget& p_Target, std::string& p_Error);
 
 }  // namespace Org

@@ -102,8 +102,8 @@ int ParseCommandLine(int argc, char** argv, PlayOptions& p_Options)
         auto Count = [&](long p_Min, long p_Max) {
             long l_Count = 0;
             if (!l_HasValue || !ParseInteger(argv[i + 1], p_Min, p_Max, l_Count)) {
-                std::fprintf(stderr, "tunewright-play: %s takes a whole number from %ld to %ld\n", l_Arg.c_str(),
-                             p_Min, p_Max);
+                std::fprintf(stderr, "tunewright-play: %s takes a whole number from %ld to %ld\n",
+                             l_Arg.c_str(), p_Min, p_Max);
                 return false;
             }
             ++i;

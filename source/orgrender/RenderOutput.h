@@ -48,7 +48,7 @@ public:
 private:
     int fd = -1;
     bool ownsFd = false;
-    std::string temporary;  // the temporary file, when the output goes through one
+    std::string temporary;        // the temporary file, when the output goes through one
     Org::FileTarget target = {};  // the regular file it replaces
 };
 

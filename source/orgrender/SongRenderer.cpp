@@ -180,8 +180,9 @@ bool RenderToDescriptor(Org::OrgSong& p_Song, unsigned long p_LengthMs, int p_Fd
             p_Error = "the sample file " + l_Sampler.Unreadable() + " cannot be read";
             l_Written = false;
         }
-        l_Written = l_Written && l_Writer.Open(p_Fd, p_Options.format, p_Options.sampleRate, p_Options.channels,
-                                               RenderFrames(p_LengthMs, p_Options.sampleRate), p_Error);
+        l_Written =
+            l_Written && l_Writer.Open(p_Fd, p_Options.format, p_Options.sampleRate, p_Options.channels,
+                                       RenderFrames(p_LengthMs, p_Options.sampleRate), p_Error);
         l_Sampler.SetMasterVolume(p_Options.masterVolume);
 
         Org::SongStepper l_Stepper(p_Song, p_Options.sampleRate);
