@@ -6,12 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #ifndef _WIN32
+#include <poll.h>
 #include <pty.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -667,6 +669,16 @@ TEST(RenderProgram, SoundGoesOntoATerminalOnlyWhenForced)
     int l_Master = -1, l_Slave = -1;
     ASSERT_EQ(0, openpty(&l_Master, &l_Slave, nullptr, nullptr, nullptr));
     const std::string l_Terminal = ttyname(l_Slave);
+    // What reaches the terminal is read off, so that a render that does write there never blocks.
+    std::atomic<bool> l_Done{false};
+    std::thread l_Reader([&] {
+        char l_Buffer[4096];
+        while (!l_Done) {
+            pollfd l_Poll = {l_Master, POLLIN, 0};
+            if (poll(&l_Poll, 1, 50) > 0 && read(l_Master, l_Buffer, sizeof l_Buffer) <= 0)
+                break;
+        }
+    });
     EngineTest::TempDir l_Dir;
     OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
     const std::string l_Refusal =
@@ -678,10 +690,12 @@ TEST(RenderProgram, SoundGoesOntoATerminalOnlyWhenForced)
     EXPECT_EQ(1, l_Named.status);
     EXPECT_EQ("tunewright-render: " + l_Terminal + l_Refusal + "\n", l_Named.output);
     // Forced: a few hundred bytes of raw data, which the terminal's buffer holds.
-    const CommandRun l_Forced =
-        Render(l_Dir.path, "-q --force --format raw --seconds 0.002 -o - song.org >" + l_Terminal + " 2>&3; } 3>&1",
-               "{ ");
+    const CommandRun l_Forced = Render(
+        l_Dir.path, "-q --force --format raw --seconds 0.002 -o - song.org >" + l_Terminal + " 2>&3; } 3>&1",
+        "{ ");
     EXPECT_EQ(0, l_Forced.status) << l_Forced.output;
+    l_Done = true;
+    l_Reader.join();
     close(l_Slave);
     close(l_Master);
 #endif
