@@ -128,7 +128,8 @@ std::vector<std::uint8_t> RandomBytes()
 INSTANTIATE_TEST_SUITE_P(
     , PlayerUnreadableSong,
     ::testing::Values(UnreadableSong{"empty.org", {}, "the file is empty"},
-                      UnreadableSong{"cut.org", CutSong(), "fewer than its own note counts declare"},
+                      UnreadableSong{"cut.org", CutSong(),
+                                     "it holds 121 bytes, fewer than its own note counts declare"},
                       UnreadableSong{"foreign.org",
                                      {'O', 'r', 'g', '-', '0', '3', 0, 0},
                                      "it is not an Org-02 song (it begins with \"Org-03\")"},
