@@ -250,7 +250,8 @@ std::string StatusLine(const std::string& p_Name, const PlaybackStatus& p_Status
 Outcome PlaySong(const std::string& p_Path, Org::OrgSong& p_Song, Org::Sampler& p_Sampler,
                  Terminal& p_Terminal, PlayOptions& p_Options)
 {
-    const std::string l_Name = p_Path.substr(p_Path.find_last_of('/') + 1);
+    // The status line goes to the terminal too: the name is shown safely there as well.
+    const std::string l_Name = PrintableText(p_Path.substr(p_Path.find_last_of('/') + 1));
     SongPlayback l_Playback(p_Song, p_Sampler, p_Options.loops, p_Options.seconds, p_Options.volume);
     Outcome l_Outcome = Outcome::ENDED;
     l_Playback.Start(Ticks());
