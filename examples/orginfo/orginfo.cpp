@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "OrgSong.h"
+#include "PrintableText.h"
 #include "SongInput.h"
 #include "SongMagic.h"
 
@@ -24,10 +25,13 @@ const char* const USAGE =
     "              file, tempo_ms, bpm, steps_per_bar, beats_per_step, beats_per_bar,\n"
     "              loop_start, loop_stop, intro_beats, intro_seconds, loop_beats,\n"
     "              loop_seconds, notes and tracks (track, kind, instrument, pitch, events,\n"
-    "              notes, lowest, highest; lowest and highest are null without notes)\n"
+    "              notes, lowest, highest; lowest and highest are null without notes);\n"
+    "              a file name that is not UTF-8 shows U+FFFD for its stray bytes, and\n"
+    "              file_bytes then holds the name's bytes in hexadecimal\n"
     "  --force     describe a file that does not begin with \"Org-02\" as if it did\n"
     "  --version   the version\n"
     "  -h, --help  this text\n"
+    "  --          ends the options: every later argument is a song\n"
     "A song that cannot be read gets a line on standard error; the exit status is then 1.\n";
 
 // What one track plays: its events, the notes among them (events that start a sound) and
@@ -76,10 +80,19 @@ double Seconds(unsigned long long p_Beats, unsigned p_Tempo)
     return static_cast<double>(p_Beats) * p_Tempo / 1000.0;
 }
 
+// p_Text as a JSON string. JSON is UTF-8, so a byte that begins no valid sequence (a file name
+// from another encoding) becomes U+FFFD; JsonFileBytes keeps the name itself.
 std::string JsonString(const std::string& p_Text)
 {
     std::string l_Out = "\"";
-    for (const unsigned char l_Char : p_Text) {
+    for (std::size_t i = 0; i < p_Text.size();) {
+        const unsigned char l_Char = static_cast<unsigned char>(p_Text[i]);
+        const std::size_t l_Length = Utf8SequenceLength(p_Text, i);
+        if (l_Length == 0) {
+            l_Out += "\\ufffd";
+            ++i;
+            continue;
+        }
         if (l_Char == '"' || l_Char == '\\') {
             l_Out += '\\';
             l_Out += static_cast<char>(l_Char);
@@ -88,10 +101,29 @@ std::string JsonString(const std::string& p_Text)
             std::snprintf(l_Escape, sizeof(l_Escape), "\\u%04x", l_Char);
             l_Out += l_Escape;
         } else {
-            l_Out += static_cast<char>(l_Char);
+            l_Out.append(p_Text, i, l_Length);
         }
+        i += l_Length;
     }
     return l_Out + "\"";
+}
+
+// ,"file_bytes":"HEX" with p_Name's bytes when it is not valid UTF-8 (so that "file" could not
+// hold it exactly); empty otherwise.
+std::string JsonFileBytes(const std::string& p_Name)
+{
+    bool l_Valid = true;
+    for (std::size_t i = 0, l_Length = 0; i < p_Name.size() && l_Valid; i += l_Length)
+        l_Valid = (l_Length = Utf8SequenceLength(p_Name, i)) > 0;
+    if (l_Valid)
+        return {};
+    std::string l_Hex = ",\"file_bytes\":\"";
+    for (const unsigned char l_Char : p_Name) {
+        static const char s_Digits[] = "0123456789abcdef";
+        l_Hex += s_Digits[l_Char >> 4];
+        l_Hex += s_Digits[l_Char & 15];
+    }
+    return l_Hex + "\"";
 }
 
 const char* KindOf(int p_Track) { return p_Track < Org::MELODY_TRACKS ? "melody" : "percussion"; }
@@ -133,7 +165,8 @@ void PrintJson(const std::string& p_Name, const Org::OrgSong& p_Song)
 {
     const Org::Header& l_Header = p_Song.GetHeader();
     const SongLengths l_Lengths = LengthsOf(l_Header);
-    std::printf("{\"file\":%s,\"tempo_ms\":%u,", JsonString(p_Name).c_str(), l_Header.tempo);
+    std::printf("{\"file\":%s%s,\"tempo_ms\":%u,", JsonString(p_Name).c_str(), JsonFileBytes(p_Name).c_str(),
+                l_Header.tempo);
     if (l_Header.tempo == 0)
         std::printf("\"bpm\":null,");
     else
@@ -176,12 +209,14 @@ bool ShowSong(const std::string& p_Path, bool p_Json, bool p_Force)
     const bool l_Read = p_Path == "-" ? Org::ReadSongInput(STDIN_FILENO, l_Bytes, l_Why)
                                       : Org::ReadSongInput(p_Path, l_Bytes, l_Why);
     if (!l_Read) {
-        std::fprintf(stderr, "tunewright-info: %s: cannot be read: %s\n", p_Path.c_str(), l_Why.c_str());
+        std::fprintf(stderr, "tunewright-info: %s: cannot be read: %s\n", PrintableText(p_Path).c_str(),
+                     l_Why.c_str());
         return false;
     }
     const std::string l_Foreign = ForeignSongProblem(p_Path, l_Bytes);
     if (!p_Force && !l_Foreign.empty()) {
-        std::fprintf(stderr, "tunewright-info: %s; give --force to describe it anyway\n", l_Foreign.c_str());
+        std::fprintf(stderr, "tunewright-info: %s; give --force to describe it anyway\n",
+                     PrintableText(l_Foreign).c_str());
         return false;
     }
     Org::OrgSong l_Song;
@@ -189,7 +224,7 @@ bool ShowSong(const std::string& p_Path, bool p_Json, bool p_Force)
         std::fprintf(stderr,
                      "tunewright-info: %s: cannot be read as a whole Org-02 song "
                      "(holds %zu bytes, fewer than it declares)\n",
-                     p_Path.c_str(), l_Bytes.size());
+                     PrintableText(p_Path).c_str(), l_Bytes.size());
         return false;
     }
     if (p_Json)
@@ -206,8 +241,18 @@ int main(int argc, char** argv)
     bool l_Json = false;
     bool l_Force = false;
     std::vector<std::string> l_Paths;
+    bool l_OptionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string l_Arg = argv[i];
+        // A song: any word after "--", and a word that is not an option ("-" is standard input).
+        if (l_OptionsEnded || l_Arg.size() <= 1 || l_Arg[0] != '-') {
+            l_Paths.push_back(l_Arg);
+            continue;
+        }
+        if (l_Arg == "--") {
+            l_OptionsEnded = true;
+            continue;
+        }
         if (l_Arg == "--help" || l_Arg == "-h") {
             std::fputs(USAGE, stdout);
             return 0;
@@ -220,12 +265,10 @@ int main(int argc, char** argv)
             l_Json = true;
         } else if (l_Arg == "--force") {
             l_Force = true;
-        } else if (l_Arg.size() > 1 && l_Arg[0] == '-') {
-            std::fprintf(stderr, "tunewright-info: unknown option %s\n", l_Arg.c_str());
+        } else {
+            std::fprintf(stderr, "tunewright-info: unknown option %s\n", PrintableText(l_Arg).c_str());
             std::fputs(USAGE, stderr);
             return 2;
-        } else {
-            l_Paths.push_back(l_Arg);
         }
     }
     if (l_Paths.empty()) {

@@ -47,6 +47,20 @@ def test_a_bad_buffer_raises_with_the_libraries_sentence():
     assert "shorter than its own note counts" in str(caught.value)
 
 
+def test_open_reads_through_the_library_bounded_like_the_tools(tmp_path):
+    song = tmp_path / "song.org"
+    song.write_bytes(one_note_song(57))
+    with tunewright.Song.open(song) as opened:
+        assert opened.duration > 0
+    larger = tmp_path / "larger.org"
+    larger.write_bytes(one_note_song(57).ljust(114 + 16 * 65535 * 8 + 1, b"\0"))
+    for path, name in [(larger, "TW_ERROR_TOO_LARGE"), ("/dev/zero", "TW_ERROR_TOO_LARGE"),
+                       (tmp_path / "missing.org", "TW_ERROR_FILE")]:
+        with pytest.raises(tunewright.TunewrightError) as caught:
+            tunewright.Song.open(path)
+        assert caught.value.name == name, path
+
+
 def test_duration_matches_the_renderers_output(tmp_path):
     renderer = os.environ.get("TUNEWRIGHT_RENDER")
     if not renderer:

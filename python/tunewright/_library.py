@@ -4,11 +4,25 @@ import ctypes.util
 import os
 
 
+# The library's result codes by name, as <tunewright/tunewright.h> numbers them.
+ERRORS = {
+    -1: "TW_ERROR_INVALID_ARGUMENT",
+    -2: "TW_ERROR_OUT_OF_MEMORY",
+    -3: "TW_ERROR_FILE",
+    -4: "TW_ERROR_NOT_A_SONG",
+    -5: "TW_ERROR_TRUNCATED",
+    -6: "TW_ERROR_ENGINE",
+    -8: "TW_ERROR_TOO_LARGE",
+}
+
+
 class TunewrightError(Exception):
-    """A failure reported by the library; the message is the library's own sentence for its code."""
+    """A failure reported by the library; the message is the library's own sentence for its code,
+    `code` the number and `name` its name in the C header (None for a code it does not know)."""
 
     def __init__(self, code):
         self.code = code
+        self.name = ERRORS.get(code)
         super().__init__(error_string(code))
 
 
@@ -31,6 +45,7 @@ for _name, _result, _arguments in [
     ("tw_version", ctypes.c_uint, []),
     ("tw_error_string", ctypes.c_char_p, [ctypes.c_int]),
     ("tw_song_open_memory", _SONG, [ctypes.c_void_p, ctypes.c_size_t, ctypes.POINTER(ctypes.c_int)]),
+    ("tw_song_open_file", _SONG, [ctypes.c_char_p, ctypes.POINTER(ctypes.c_int)]),
     ("tw_song_close", None, [_SONG]),
     ("tw_song_read_s16", ctypes.c_size_t, [_SONG, ctypes.c_int, ctypes.c_size_t, ctypes.c_void_p]),
     ("tw_song_set_loops", ctypes.c_int, [_SONG, ctypes.c_int]),

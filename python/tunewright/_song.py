@@ -2,6 +2,7 @@
 import array
 import ctypes
 import math
+import os
 import wave
 from collections import namedtuple
 
@@ -22,20 +23,23 @@ TRACKS = 16
 class Song:
     """An Org-02 song decoded by libtunewright. Use one Song from one thread at a time."""
 
-    def __init__(self, data):
+    def __init__(self, data=None, *, _path=None):
         """Opens the song in `data` (bytes); raises TunewrightError when it is not a whole Org-02 song."""
-        data = bytes(data)
         error = ctypes.c_int(0)
-        self._handle = lib.tw_song_open_memory(data, len(data), ctypes.byref(error))
+        if _path is not None:
+            self._handle = lib.tw_song_open_file(_path, ctypes.byref(error))
+        else:
+            data = bytes(data)
+            self._handle = lib.tw_song_open_memory(data, len(data), ctypes.byref(error))
         if not self._handle:
             raise TunewrightError(error.value)
         self._loops = 0
 
     @classmethod
     def open(cls, path):
-        """The song in the file at `path`."""
-        with open(path, "rb") as file:
-            return cls(file.read())
+        """The song in the file at `path`, read by the library: never more than the largest possible
+        song (TW_ERROR_TOO_LARGE), and a FIFO or device that delivers nothing is given up (TW_ERROR_FILE)."""
+        return cls(_path=os.fsencode(path))
 
     @classmethod
     def from_bytes(cls, data):

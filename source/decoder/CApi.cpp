@@ -2,15 +2,18 @@
 #include "tunewright/tunewright.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "OrgLog.h"
 #include "OrgSong.h"
 #include "SongDecoder.h"
+#include "SongInput.h"
 
 struct tw_song
 {
@@ -87,27 +90,20 @@ tw_song* tw_song_open_file(const char* path, int* error)
         SetError(error, TW_ERROR_INVALID_ARGUMENT);
         return nullptr;
     }
-    std::FILE* l_File = std::fopen(path, "rb");
-    if (l_File == nullptr) {
-        SetError(error, TW_ERROR_FILE);
-        return nullptr;
-    }
-    std::vector<unsigned char> l_Bytes;
-    bool l_Failed = false;
+    // One byte more than a song can use tells a larger input from a song.
+    std::vector<std::uint8_t> l_Bytes;
     try {
-        unsigned char l_Chunk[65536];
-        std::size_t l_Got;
-        while ((l_Got = std::fread(l_Chunk, 1, sizeof l_Chunk, l_File)) > 0)
-            l_Bytes.insert(l_Bytes.end(), l_Chunk, l_Chunk + l_Got);
-        l_Failed = std::ferror(l_File) != 0;
+        std::string l_Ignored;
+        if (!Org::ReadBoundedInput(path, Org::MAX_SONG_BYTES + 1, l_Bytes, l_Ignored)) {
+            SetError(error, TW_ERROR_FILE);
+            return nullptr;
+        }
     } catch (const std::bad_alloc&) {
-        std::fclose(l_File);
         SetError(error, TW_ERROR_OUT_OF_MEMORY);
         return nullptr;
     }
-    std::fclose(l_File);
-    if (l_Failed) {
-        SetError(error, TW_ERROR_FILE);
+    if (l_Bytes.size() > Org::MAX_SONG_BYTES) {
+        SetError(error, TW_ERROR_TOO_LARGE);
         return nullptr;
     }
     static const unsigned char l_Empty = 0;
@@ -133,6 +129,8 @@ const char* tw_error_string(int error)
         return "The song is shorter than its own note counts say: it is damaged.";
     case TW_ERROR_ENGINE:
         return "The sound engine failed.";
+    case TW_ERROR_TOO_LARGE:
+        return "The file is larger than any Org-02 song can be.";
     default:
         return "Unknown error code.";
     }

@@ -14,6 +14,10 @@ namespace Org {
 namespace {
 
 constexpr unsigned long long FOREVER = std::numeric_limits<unsigned long long>::max();
+// The latest millisecond a seek reaches: its frame at the highest rate the interface takes
+// (192 kHz), rounded up, and that frame's tick (frame x 1000) still fit 64 bits. About three
+// thousand years; a song that lasts longer is seeked no further than that.
+constexpr unsigned long long MAX_SEEK_MS = (FOREVER - 999) / 192000;
 
 // The most clock blocks mixed in one engine call. Notes are struck only at the start of a block, so
 // a run without a beat in it mixes exactly as its blocks one by one would; long runs spread the
@@ -92,8 +96,11 @@ void SongDecoder::SetVolume(float p_Volume)
 
 void SongDecoder::SeekSeconds(double p_Seconds)
 {
-    // Held below about 30 years, so that beats, milliseconds and frames all fit their integers.
-    const unsigned long long l_Ms = static_cast<unsigned long long>(std::min(p_Seconds, 1e9) * 1000.0);
+    // Held below MAX_SEEK_MS, so that beats, milliseconds and frames all fit their integers.
+    const double l_Wanted = p_Seconds * 1000.0;
+    const unsigned long long l_Ms = l_Wanted >= static_cast<double>(MAX_SEEK_MS)
+                                        ? MAX_SEEK_MS
+                                        : static_cast<unsigned long long>(l_Wanted);
     const unsigned long long l_End = DurationMs();
     const bool l_PastEnd = l_Ms >= l_End;
     const unsigned long long l_Beat = BeatAt(l_PastEnd ? l_End : l_Ms);

@@ -27,7 +27,47 @@ constexpr int MAX_LINKS = 40;
 
 std::string Reason(int p_Errno) { return std::strerror(p_Errno); }
 
+// The folder p_Path is in, as a person would name it.
+std::string FolderOf(const std::string& p_Path)
+{
+    const std::string l_Folder = std::filesystem::path(p_Path).parent_path().string();
+    return l_Folder.empty() ? std::string(".") : l_Folder;
+}
+
+// Why no temporary could be made beside p_Path: a folder that may not be written is the culprit,
+// not the file, which may well be writable.
+std::string CreateReason(const std::string& p_Path, int p_Errno)
+{
+    if (p_Errno == EACCES || p_Errno == EPERM || p_Errno == EROFS)
+        return "its folder " + FolderOf(p_Path) + " cannot be written (" + Reason(p_Errno) + ")";
+    return Reason(p_Errno);
+}
+
 }  // namespace
+
+std::FILE* CreateTemporary(const FileTarget& p_Target, std::string& p_Temporary, std::string& p_Error)
+{
+    const int l_Fd = CreateTemporaryDescriptor(p_Target, p_Temporary, p_Error);
+    if (l_Fd < 0)
+        return nullptr;
+#if defined(_WIN32)
+    std::FILE* l_File = _fdopen(l_Fd, "wb");
+#else
+    std::FILE* l_File = fdopen(l_Fd, "wb");
+#endif
+    if (l_File != nullptr)
+        return l_File;
+    p_Error = Reason(errno);
+#if defined(_WIN32)
+    _close(l_Fd);
+#else
+    close(l_Fd);
+#endif
+    RemoveFile(p_Temporary);
+    return nullptr;
+}
+
+namespace {}  // namespace
 
 #if defined(_WIN32)
 
@@ -57,27 +97,20 @@ bool FindFileTarget(const std::string& p_Path, FileTarget& p_Target, std::string
     return true;
 }
 
-std::FILE* CreateTemporary(const FileTarget& p_Target, std::string& p_Temporary, std::string& p_Error)
+int CreateTemporaryDescriptor(const FileTarget& p_Target, std::string& p_Temporary, std::string& p_Error)
 {
     // A name of its own (this process, then a count), created exclusively: never another's file.
     for (int l_Try = 0; l_Try < 100; ++l_Try) {
         p_Temporary =
             p_Target.path + ".tmp-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(l_Try);
         const int l_Fd = OpenDescriptor(p_Temporary, O_WRONLY | O_CREAT | O_EXCL, 0666);
-        if (l_Fd < 0 && errno == EEXIST)
-            continue;
-        if (l_Fd < 0)
+        if (l_Fd >= 0)
+            return l_Fd;
+        if (errno != EEXIST)
             break;
-        std::FILE* l_File = _fdopen(l_Fd, "wb");
-        if (l_File != nullptr)
-            return l_File;
-        p_Error = Reason(errno);
-        _close(l_Fd);
-        RemoveFile(p_Temporary);
-        return nullptr;
     }
-    p_Error = Reason(errno);
-    return nullptr;
+    p_Error = CreateReason(p_Target.path, errno);
+    return -1;
 }
 
 bool CommitTemporary(const std::string& p_Temporary, const FileTarget& p_Target, std::string& p_Error)
@@ -116,7 +149,12 @@ bool FindFileTarget(const std::string& p_Path, FileTarget& p_Target, std::string
                 p_Error = Reason(errno);
                 return false;
             }
-            p_Target = {l_Path, true, true, static_cast<unsigned int>(l_Stat.st_mode & 07777)};
+            p_Target = {l_Path,
+                        true,
+                        true,
+                        static_cast<unsigned int>(l_Stat.st_mode & 07777),
+                        static_cast<unsigned int>(l_Stat.st_uid),
+                        static_cast<unsigned int>(l_Stat.st_gid)};
             return true;
         }
         // The kernel's links under /proc (/dev/stdout, /dev/fd/N) name open files, not places:
@@ -142,26 +180,20 @@ bool FindFileTarget(const std::string& p_Path, FileTarget& p_Target, std::string
     }
 }
 
-std::FILE* CreateTemporary(const FileTarget& p_Target, std::string& p_Temporary, std::string& p_Error)
+int CreateTemporaryDescriptor(const FileTarget& p_Target, std::string& p_Temporary, std::string& p_Error)
 {
-    // A name of its own (this process, then a count), created exclusively: never another's file.
+    // A name of its own (this process, then a count), created exclusively: O_EXCL neither follows
+    // a link nor opens a FIFO, a folder or another's file planted under that name.
     for (int l_Try = 0; l_Try < 100; ++l_Try) {
         p_Temporary = p_Target.path + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(l_Try);
         const int l_Fd = open(p_Temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (l_Fd < 0 && errno == EEXIST)
-            continue;
-        if (l_Fd < 0)
+        if (l_Fd >= 0)
+            return l_Fd;
+        if (errno != EEXIST)
             break;
-        std::FILE* l_File = fdopen(l_Fd, "wb");
-        if (l_File != nullptr)
-            return l_File;
-        p_Error = Reason(errno);
-        close(l_Fd);
-        unlink(p_Temporary.c_str());
-        return nullptr;
     }
-    p_Error = Reason(errno);
-    return nullptr;
+    p_Error = CreateReason(p_Target.path, errno);
+    return -1;
 }
 
 bool CommitTemporary(const std::string& p_Temporary, const FileTarget& p_Target, std::string& p_Error)
@@ -170,6 +202,13 @@ bool CommitTemporary(const std::string& p_Temporary, const FileTarget& p_Target,
     const int l_Fd = open(p_Temporary.c_str(), O_RDONLY | O_CLOEXEC);
     if (l_Fd < 0)
         l_Errno = errno;
+    // The owner first (a change of owner clears the set-user-ID bits that fchmod then restores).
+    // Only root may give a file away, and a user only to a group of theirs: what this process may
+    // not keep is left as a new file gets it, as any editor's save does.
+    if (l_Errno == 0 && p_Target.existed && fchown(l_Fd, p_Target.owner, p_Target.group) != 0) {
+        const bool l_GroupKept = fchown(l_Fd, static_cast<uid_t>(-1), p_Target.group) == 0;
+        static_cast<void>(l_GroupKept);
+    }
     if (l_Errno == 0 && p_Target.existed && fchmod(l_Fd, p_Target.mode) != 0)
         l_Errno = errno;
     if (l_Errno == 0 && fsync(l_Fd) != 0)

@@ -28,8 +28,11 @@ public:
     // The bytes of an Org-02 file, read exactly as LoadFromFile reads the file (the same
     // message too); false if they are shorter than their counts. Null with size 0 is empty.
     bool LoadFromMemory(const void* p_Data, std::size_t p_Size);
-    bool SaveToFile(std::string filename);  // false if unopenable or not every byte written;
-                                            // a failed save leaves the old file whole
+    // False if unopenable or not every byte written; a failed save leaves the old file whole.
+    // The new file is written as FILENAME.tmp-PID-N beside it and renamed over it at the end; a
+    // library cannot catch signals, so a process killed by one during the save (SIGXFSZ at its
+    // default action under a file-size limit, SIGKILL) leaves that temporary behind.
+    bool SaveToFile(std::string filename);
 
     const Header& GetHeader() const;
     std::vector<NoteEvent> GetEvents(int p_Track) const;  // empty for a track outside 0..15

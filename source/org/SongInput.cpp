@@ -50,13 +50,14 @@ const std::string& NothingArrived()
 // Reads a descriptor that is set non-blocking and is not a regular file. Before the first byte
 // the wait is bounded; a FIFO whose writer is there (read says "try again" rather than "end")
 // is then waited on without limit, as a pipe is read to its end.
-bool ReadNonBlocking(int p_Fd, bool p_IsFifo, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
+bool ReadNonBlocking(int p_Fd, bool p_IsFifo, std::size_t p_Limit, std::vector<std::uint8_t>& p_Bytes,
+                     std::string& p_Error)
 {
     const long long l_Deadline = NowMs() + SONG_INPUT_WAIT_MS;
     bool l_Started = false;
-    while (p_Bytes.size() < MAX_SONG_BYTES) {
+    while (p_Bytes.size() < p_Limit) {
         const std::size_t l_Old = p_Bytes.size();
-        p_Bytes.resize(l_Old + std::min(CHUNK_BYTES, MAX_SONG_BYTES - l_Old));
+        p_Bytes.resize(l_Old + std::min(CHUNK_BYTES, p_Limit - l_Old));
         const ssize_t l_Read = read(p_Fd, p_Bytes.data() + l_Old, p_Bytes.size() - l_Old);
         p_Bytes.resize(l_Old + (l_Read > 0 ? static_cast<std::size_t>(l_Read) : 0));
         if (l_Read > 0) {
@@ -96,15 +97,16 @@ bool ReadNonBlocking(int p_Fd, bool p_IsFifo, std::vector<std::uint8_t>& p_Bytes
 }
 
 // Reads a regular file of p_Size bytes (as it stood when opened) to its end.
-bool ReadBlocking(int p_Fd, std::size_t p_Size, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
+bool ReadBlocking(int p_Fd, std::size_t p_Size, std::size_t p_Limit, std::vector<std::uint8_t>& p_Bytes,
+                  std::string& p_Error)
 {
     // One read of the whole file into storage of its size, then one that finds the end in the
     // byte kept spare; a file that grew meanwhile is read on in chunks.
-    p_Bytes.reserve(std::min(p_Size + 1, MAX_SONG_BYTES));
-    while (p_Bytes.size() < MAX_SONG_BYTES) {
+    p_Bytes.reserve(std::min(p_Size + 1, p_Limit));
+    while (p_Bytes.size() < p_Limit) {
         const std::size_t l_Old = p_Bytes.size();
         const std::size_t l_Room = p_Bytes.capacity() > l_Old ? p_Bytes.capacity() - l_Old : CHUNK_BYTES;
-        p_Bytes.resize(l_Old + std::min(l_Room, MAX_SONG_BYTES - l_Old));
+        p_Bytes.resize(l_Old + std::min(l_Room, p_Limit - l_Old));
         const ssize_t l_Read = read(p_Fd, p_Bytes.data() + l_Old, p_Bytes.size() - l_Old);
         p_Bytes.resize(l_Old + (l_Read > 0 ? static_cast<std::size_t>(l_Read) : 0));
         if (l_Read == 0)
@@ -118,7 +120,8 @@ bool ReadBlocking(int p_Fd, std::size_t p_Size, std::vector<std::uint8_t>& p_Byt
 }
 
 // Reads from a descriptor whose non-blocking flag is p_NonBlocking.
-bool ReadDescriptor(int p_Fd, bool p_NonBlocking, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
+bool ReadDescriptor(int p_Fd, bool p_NonBlocking, std::size_t p_Limit, std::vector<std::uint8_t>& p_Bytes,
+                    std::string& p_Error)
 {
     p_Bytes.clear();
     struct stat l_Stat = {};
@@ -133,9 +136,9 @@ bool ReadDescriptor(int p_Fd, bool p_NonBlocking, std::vector<std::uint8_t>& p_B
     if (S_ISREG(l_Stat.st_mode)) {
         if (p_NonBlocking)
             fcntl(p_Fd, F_SETFL, fcntl(p_Fd, F_GETFL) & ~O_NONBLOCK);
-        return ReadBlocking(p_Fd, static_cast<std::size_t>(l_Stat.st_size), p_Bytes, p_Error);
+        return ReadBlocking(p_Fd, static_cast<std::size_t>(l_Stat.st_size), p_Limit, p_Bytes, p_Error);
     }
-    return ReadNonBlocking(p_Fd, S_ISFIFO(l_Stat.st_mode), p_Bytes, p_Error);
+    return ReadNonBlocking(p_Fd, S_ISFIFO(l_Stat.st_mode), p_Limit, p_Bytes, p_Error);
 }
 
 #endif
@@ -144,7 +147,8 @@ bool ReadDescriptor(int p_Fd, bool p_NonBlocking, std::vector<std::uint8_t>& p_B
 
 #if defined(_WIN32)
 
-bool ReadSongInput(const std::string& p_Path, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
+bool ReadBoundedInput(const std::string& p_Path, std::size_t p_Limit, std::vector<std::uint8_t>& p_Bytes,
+                      std::string& p_Error)
 {
     p_Bytes.clear();
     std::FILE* l_File = OpenFile(p_Path, "rb");
@@ -152,7 +156,7 @@ bool ReadSongInput(const std::string& p_Path, std::vector<std::uint8_t>& p_Bytes
         p_Error = std::strerror(errno);
         return false;
     }
-    p_Bytes.resize(MAX_SONG_BYTES);
+    p_Bytes.resize(p_Limit);
     p_Bytes.resize(std::fread(p_Bytes.data(), 1, p_Bytes.size(), l_File));
     const bool l_Ok = !std::ferror(l_File);
     if (!l_Ok)
@@ -184,7 +188,8 @@ bool ReadSongInput(int p_Fd, std::vector<std::uint8_t>& p_Bytes, std::string& p_
 
 #else
 
-bool ReadSongInput(const std::string& p_Path, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
+bool ReadBoundedInput(const std::string& p_Path, std::size_t p_Limit, std::vector<std::uint8_t>& p_Bytes,
+                      std::string& p_Error)
 {
     p_Bytes.clear();
     const int l_Fd = open(p_Path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -192,7 +197,7 @@ bool ReadSongInput(const std::string& p_Path, std::vector<std::uint8_t>& p_Bytes
         p_Error = SystemReason(errno);
         return false;
     }
-    const bool l_Ok = ReadDescriptor(l_Fd, true, p_Bytes, p_Error);
+    const bool l_Ok = ReadDescriptor(l_Fd, true, p_Limit, p_Bytes, p_Error);
     close(l_Fd);
     return l_Ok;
 }
@@ -208,11 +213,16 @@ bool ReadSongInput(int p_Fd, std::vector<std::uint8_t>& p_Bytes, std::string& p_
         return false;
     }
     fcntl(p_Fd, F_SETFL, l_Flags | O_NONBLOCK);
-    const bool l_Ok = ReadDescriptor(p_Fd, true, p_Bytes, p_Error);
+    const bool l_Ok = ReadDescriptor(p_Fd, true, MAX_SONG_BYTES, p_Bytes, p_Error);
     fcntl(p_Fd, F_SETFL, l_Flags);
     return l_Ok;
 }
 
 #endif
+
+bool ReadSongInput(const std::string& p_Path, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
+{
+    return ReadBoundedInput(p_Path, MAX_SONG_BYTES, p_Bytes, p_Error);
+}
 
 }  // namespace Org

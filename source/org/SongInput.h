@@ -22,6 +22,11 @@ constexpr int SONG_INPUT_WAIT_MS = 2000;
 ORG_API bool ReadSongInput(const std::string& p_Path, std::vector<std::uint8_t>& p_Bytes,
                            std::string& p_Error);
 
+// As ReadSongInput with p_Limit in place of MAX_SONG_BYTES: given one byte more, a caller learns
+// whether the input holds more than any song can. Internal to the library.
+bool ReadBoundedInput(const std::string& p_Path, std::size_t p_Limit, std::vector<std::uint8_t>& p_Bytes,
+                      std::string& p_Error);
+
 // The same from a descriptor that is already open (standard input); it is left open.
 ORG_API bool ReadSongInput(int p_Fd, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error);
 

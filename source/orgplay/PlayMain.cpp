@@ -11,8 +11,10 @@
 #include <tunewright/tunewright.h>
 
 #include "DataDir.h"
+#include "EndingSignals.h"
 #include "NumberArgument.h"
 #include "OrgSong.h"
+#include "PrintableText.h"
 #include "Resamplers.h"
 #include "Sampler.h"
 #include "SongInput.h"
@@ -36,6 +38,7 @@ const char* const USAGE =
     "                      (default: the system's default device)\n"
     "  --version           the version\n"
     "  -h, --help          this text\n"
+    "  --                  ends the options: every later argument is a song\n"
     "\n"
     "Keys on a terminal: space pause, left/right a bar back/forward, up/down volume,\n"
     "n next song, q quit.\n";
@@ -85,16 +88,28 @@ void Complain(const std::string& p_Message)
 {
     if (g_Terminal != nullptr)
         g_Terminal->ClearStatus();
-    std::fprintf(stderr, "tunewright-play: %s\n", p_Message.c_str());
+    std::fprintf(stderr, "tunewright-play: %s\n", PrintableText(p_Message).c_str());
 }
 
 // Reads the command line into p_Options; returns an exit status to end with, or -1 to play.
 int ParseCommandLine(int argc, char** argv, PlayOptions& p_Options)
 {
+    bool l_OptionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string l_Arg = argv[i];
         const bool l_HasValue = i + 1 < argc;
         double l_Value = 0;
+        auto Count = [&](long p_Min, long p_Max) {
+            long l_Count = 0;
+            if (!l_HasValue || !ParseInteger(argv[i + 1], p_Min, p_Max, l_Count)) {
+                std::fprintf(stderr, "tunewright-play: %s takes a whole number from %ld to %ld\n",
+                             l_Arg.c_str(), p_Min, p_Max);
+                return false;
+            }
+            ++i;
+            l_Value = static_cast<double>(l_Count);
+            return true;
+        };
         auto Number = [&](double p_Min, double p_Max) {
             if (!l_HasValue || !ParseNumber(argv[i + 1], p_Min, p_Max, l_Value)) {
                 std::fprintf(stderr, "tunewright-play: %s takes a number from %g to %g\n", l_Arg.c_str(),
@@ -104,14 +119,22 @@ int ParseCommandLine(int argc, char** argv, PlayOptions& p_Options)
             ++i;
             return true;
         };
-        if (l_Arg == "-h" || l_Arg == "--help") {
+        if (l_OptionsEnded) {
+            if (l_Arg.empty()) {
+                std::fputs("tunewright-play: an empty argument is not a song\n", stderr);
+                return 2;
+            }
+            p_Options.songs.push_back(l_Arg);
+        } else if (l_Arg == "--") {
+            l_OptionsEnded = true;
+        } else if (l_Arg == "-h" || l_Arg == "--help") {
             std::fputs(USAGE, stdout);
             return 0;
         } else if (l_Arg == "--version") {
             std::puts("tunewright-play " TUNEWRIGHT_VERSION);
             return 0;
         } else if (l_Arg == "-l" || l_Arg == "--loops") {
-            if (!Number(0, 1000))
+            if (!Count(0, 1000))
                 return 2;
             p_Options.loops = static_cast<int>(l_Value);
         } else if (l_Arg == "-s" || l_Arg == "--seconds") {
@@ -137,8 +160,8 @@ int ParseCommandLine(int argc, char** argv, PlayOptions& p_Options)
             }
             (l_Arg == "-d" || l_Arg == "--data" ? p_Options.dataDir : p_Options.device) = argv[++i];
         } else if (l_Arg.size() > 1 && l_Arg[0] == '-') {
-            std::fprintf(stderr, "tunewright-play: unknown or incomplete option '%s'\n%s", l_Arg.c_str(),
-                         USAGE);
+            std::fprintf(stderr, "tunewright-play: unknown or incomplete option '%s'\n%s",
+                         PrintableText(l_Arg).c_str(), USAGE);
             return 2;
         } else if (l_Arg.empty()) {
             std::fputs("tunewright-play: an empty argument is not a song\n", stderr);
@@ -227,7 +250,8 @@ std::string StatusLine(const std::string& p_Name, const PlaybackStatus& p_Status
 Outcome PlaySong(const std::string& p_Path, Org::OrgSong& p_Song, Org::Sampler& p_Sampler,
                  Terminal& p_Terminal, PlayOptions& p_Options)
 {
-    const std::string l_Name = p_Path.substr(p_Path.find_last_of('/') + 1);
+    // The status line goes to the terminal too: the name is shown safely there as well.
+    const std::string l_Name = PrintableText(p_Path.substr(p_Path.find_last_of('/') + 1));
     SongPlayback l_Playback(p_Song, p_Sampler, p_Options.loops, p_Options.seconds, p_Options.volume);
     Outcome l_Outcome = Outcome::ENDED;
     l_Playback.Start(Ticks());
@@ -326,7 +350,11 @@ int main(int argc, char** argv)
         g_Terminal = nullptr;
     }
     CloseSoundCard();
-    if (StopSignal() != 0)
-        return 128 + StopSignal();
+    // Ended by a signal: dying of it, once the sound card and the terminal are given back, tells a
+    // shell loop over the player to stop too.
+    if (StopSignal() != 0) {
+        std::fflush(nullptr);
+        DieOfSignal(StopSignal());
+    }
     return l_Failed ? 1 : 0;
 }

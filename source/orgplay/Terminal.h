@@ -11,8 +11,9 @@
 
 enum class Key { PAUSE, QUIT, NEXT, BACK, FORWARD, LOUDER, SOFTER };
 
-// The signals that end the player (interrupt, termination, a closed terminal) are caught: they
-// give the terminal back at once and are then reported here, so that the player ends in order.
+// The signals that end the player (interrupt, termination, a closed terminal and every other one
+// whose default action ends a process; EndingSignals.h) are caught: they give the terminal back at
+// once and are then reported here, so that the player ends in order and then dies of the signal.
 void CatchStopSignals();
 // The signal that asked the player to stop, or 0.
 int StopSignal();

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "EndingSignals.h"
+
 namespace {
 
 volatile std::sig_atomic_t g_StopSignal = 0;
@@ -28,15 +30,7 @@ void OnStopSignal(int p_Signal)
 
 }  // namespace
 
-void CatchStopSignals()
-{
-    for (int l_Signal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction l_Action = {};
-        l_Action.sa_handler = OnStopSignal;
-        sigemptyset(&l_Action.sa_mask);
-        sigaction(l_Signal, &l_Action, nullptr);  // no SA_RESTART: a wait ends at once
-    }
-}
+void CatchStopSignals() { CatchEndingSignals(OnStopSignal); }
 
 int StopSignal() { return g_StopSignal; }
 

@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <csignal>
 #include <cstdio>
 
 #include "FileOpen.h"
@@ -92,13 +91,6 @@ long long SeekDescriptor(int p_Fd, long long p_Offset, int p_Whence)
 
 bool AppendOnly(int) { return false; }
 
-void OnEndingSignals(void (*p_Handler)(int))
-{
-    for (int l_Signal : {SIGINT, SIGTERM})
-        if (std::signal(l_Signal, p_Handler) == SIG_IGN)
-            std::signal(l_Signal, SIG_IGN);
-}
-
 // Windows runs the handler on a thread of its own, where the usual calls are allowed.
 void RemoveFromHandler(const char* p_Path) { Org::RemoveFile(p_Path); }
 
@@ -153,21 +145,6 @@ bool AppendOnly(int p_Fd)
 {
     const int l_Flags = fcntl(p_Fd, F_GETFL);
     return l_Flags < 0 || (l_Flags & O_APPEND);
-}
-
-void OnEndingSignals(void (*p_Handler)(int))
-{
-    // A signal the caller set to be ignored (nohup; a limit with SIGXFSZ ignored, where the write
-    // then fails and is reported) stays ignored.
-    for (int l_Signal : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) {
-        struct sigaction l_Old = {};
-        if (sigaction(l_Signal, nullptr, &l_Old) == 0 && l_Old.sa_handler == SIG_IGN)
-            continue;
-        struct sigaction l_New = {};
-        l_New.sa_handler = p_Handler;
-        sigemptyset(&l_New.sa_mask);
-        sigaction(l_Signal, &l_New, nullptr);
-    }
 }
 
 void RemoveFromHandler(const char* p_Path) { unlink(p_Path); }

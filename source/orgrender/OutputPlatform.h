@@ -44,10 +44,7 @@ long long SeekDescriptor(int p_Fd, long long p_Offset, int p_Whence);
 // Whether p_Fd writes at its end whatever its position (a shell's >>); unknown on Windows: false.
 bool AppendOnly(int p_Fd);
 
-// Calls p_Handler on the signals that end a render (interrupt and termination; on POSIX systems
-// also a closed terminal and a file-size limit), except those the caller set to be ignored.
-void OnEndingSignals(void (*p_Handler)(int));
-// Removes p_Path from such a handler, with calls that are safe there.
+// Removes p_Path from a signal handler, with calls that are safe there.
 void RemoveFromHandler(const char* p_Path);
 
 #endif

@@ -16,6 +16,7 @@
 
 #include "NumberArgument.h"
 #include "OrgSong.h"
+#include "PrintableText.h"
 #include "RenderOutput.h"
 #include "Resamplers.h"
 #include "SongMagic.h"
@@ -47,11 +48,13 @@ const char* const USAGE =
     "                      built-in instruments, the same sounds as the installed data)\n"
     "  -q, --quiet         print nothing but errors\n"
     "  --version           the version\n"
-    "  -h, --help          this text\n";
+    "  -h, --help          this text\n"
+    "  --                  ends the options: every later argument is a song\n";
 
+// Every message may hold a name from the command line: shown so that it cannot act on a terminal.
 void Complain(const std::string& p_Message)
 {
-    std::fprintf(stderr, "tunewright-render: %s\n", p_Message.c_str());
+    std::fprintf(stderr, "tunewright-render: %s\n", PrintableText(p_Message).c_str());
 }
 
 int Fail(const std::string& p_Message)
@@ -68,7 +71,8 @@ bool Refuse(const std::string& p_Message)
 
 int Usage(const std::string& p_Message)
 {
-    std::fprintf(stderr, "tunewright-render: %s\n%s", p_Message.c_str(), USAGE);
+    Complain(p_Message);
+    std::fputs(USAGE, stderr);
     return 2;
 }
 
@@ -138,7 +142,7 @@ bool RenderOne(const std::string& p_Song, const std::string& p_Output, const Set
     if (!l_Done || !l_Output.Commit(l_Error))
         return Refuse("cannot write " + l_Name + ": " + l_Error);
     if (!p_Settings.quiet)
-        std::fprintf(stderr, "Wrote %s\n", l_Name.c_str());
+        std::fprintf(stderr, "Wrote %s\n", PrintableText(l_Name).c_str());
     return true;
 }
 
@@ -151,6 +155,7 @@ int main(int argc, char** argv)
     std::vector<std::string> l_Songs;
     std::string l_Output, l_DataDir, l_Format;
 
+    bool l_OptionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string l_Arg = argv[i];
         auto NextValue = [&](double p_Min, double p_Max, double& p_Value) {
@@ -161,8 +166,24 @@ int main(int argc, char** argv)
             }
             ++i;
         };
+        auto NextCount = [&](long p_Min, long p_Max) {
+            long l_Count = 0;
+            if (i + 1 >= argc || !ParseInteger(argv[i + 1], p_Min, p_Max, l_Count)) {
+                Complain(l_Arg + " takes a whole number from " + std::to_string(p_Min) + " to " +
+                         std::to_string(p_Max));
+                std::exit(2);
+            }
+            ++i;
+            return static_cast<int>(l_Count);
+        };
         double l_Value = 0;
-        if (l_Arg == "-h" || l_Arg == "--help") {
+        if (l_OptionsEnded) {
+            if (l_Arg.empty())
+                return Usage("an empty argument is not a path");
+            l_Songs.push_back(l_Arg);
+        } else if (l_Arg == "--") {
+            l_OptionsEnded = true;
+        } else if (l_Arg == "-h" || l_Arg == "--help") {
             std::fputs(USAGE, stdout);
             return 0;
         } else if (l_Arg == "--version") {
@@ -173,14 +194,12 @@ int main(int argc, char** argv)
         } else if (l_Arg == "--force") {
             l_Settings.force = true;
         } else if (l_Arg == "-l" || l_Arg == "--loops") {
-            NextValue(0, 1000, l_Value);
-            l_Options.loops = static_cast<int>(l_Value);
+            l_Options.loops = NextCount(0, 1000);
         } else if (l_Arg == "-s" || l_Arg == "--seconds") {
             NextValue(0.001, 6 * 3600, l_Value);
             l_Options.seconds = l_Value;
         } else if (l_Arg == "-r" || l_Arg == "--rate") {
-            NextValue(8000, 192000, l_Value);
-            l_Options.sampleRate = static_cast<int>(l_Value);
+            l_Options.sampleRate = NextCount(8000, 192000);
         } else if (l_Arg == "-f" || l_Arg == "--fade") {
             NextValue(0, 60, l_Value);
             l_Options.fadeSeconds = l_Value;
@@ -199,22 +218,19 @@ int main(int argc, char** argv)
         } else if (l_Arg == "-i" || l_Arg == "--interp") {
             const int l_Found = ResamplerNamed(i + 1 < argc ? argv[++i] : "");
             if (l_Found < 0) {
-                std::fprintf(stderr, "tunewright-render: %s takes %s\n", l_Arg.c_str(), RESAMPLER_CHOICES);
+                Complain(l_Arg + " takes " + RESAMPLER_CHOICES);
                 return 2;
             }
             l_Options.resampler = l_Found;
         } else if ((l_Arg == "-o" || l_Arg == "--output" || l_Arg == "-d" || l_Arg == "--data") &&
                    i + 1 < argc) {
             if (argv[i + 1][0] == '\0') {
-                std::fprintf(stderr, "tunewright-render: %s needs a path; an empty one is not a path\n",
-                             l_Arg.c_str());
+                Complain(l_Arg + " needs a path; an empty one is not a path");
                 return 2;
             }
             (l_Arg == "-o" || l_Arg == "--output" ? l_Output : l_DataDir) = argv[++i];
         } else if (l_Arg.size() > 1 && l_Arg[0] == '-') {
-            std::fprintf(stderr, "tunewright-render: unknown or incomplete option '%s'\n%s", l_Arg.c_str(),
-                         USAGE);
-            return 2;
+            return Usage("unknown or incomplete option '" + l_Arg + "'");
         } else if (l_Arg.empty()) {
             return Usage("an empty argument is not a path");
         } else {

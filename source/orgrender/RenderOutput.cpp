@@ -6,33 +6,37 @@
 #include <csignal>
 #include <cstring>
 
+#include "EndingSignals.h"
 #include "FileOpen.h"
 #include "FileReplace.h"
 #include "OutputPlatform.h"
 
 namespace {
 
-// The partial file being written, for the signal handler: a plain buffer, set only while the
+// The temporary file being written, for the signal handler: a plain buffer, set only while the
 // flag is clear, since a handler may run between any two instructions.
-char g_PartialPath[4096];
-volatile std::sig_atomic_t g_HavePartial = 0;
+char g_TemporaryPath[4096];
+volatile std::sig_atomic_t g_HaveTemporary = 0;
 
-void RemovePartialAndExit(int p_Signal)
+void RemoveTemporaryAndDie(int p_Signal)
 {
-    if (g_HavePartial)
-        RemoveFromHandler(g_PartialPath);
-    _exit(128 + p_Signal);
+    if (g_HaveTemporary)
+        RemoveFromHandler(g_TemporaryPath);
+    DieOfSignal(p_Signal);
 }
 
-// Removes the partial file on the signals that end a render.
-void RemovePartialOnSignals()
+// Removes the temporary file on the signals that end a render.
+void RemoveTemporaryOnSignals()
 {
     static bool s_Installed = false;
     if (s_Installed)
         return;
     s_Installed = true;
-    OnEndingSignals(RemovePartialAndExit);
+    CatchEndingSignals(RemoveTemporaryAndDie);
 }
+
+const char* const TERMINAL_REFUSAL =
+    " is a terminal; sound data is not written to one (redirect it, or give --force)";
 
 }  // namespace
 
@@ -56,6 +60,10 @@ bool RenderOutput::Allowed(const std::string& p_Path, const SongIdentity& p_Inpu
     if (p_Path == "-") {
         if (SameFile(IdentifyDescriptor(STDOUT_FILENO), p_Input)) {
             p_Error = "standard output is the song being rendered; it is never written over";
+            return false;
+        }
+        if (!p_Force && isatty(STDOUT_FILENO)) {
+            p_Error = std::string("standard output") + TERMINAL_REFUSAL;
             return false;
         }
         return true;
@@ -95,26 +103,34 @@ bool RenderOutput::Open(const std::string& p_Path, const SongIdentity& p_Input, 
     }
     if (!l_Target.viaTemporary) {
         fd = OpenToWrite(l_Target.path, 0);
-    } else {
-        partial = l_Target.path + ".partial";
-        target = l_Target.path;
-        existed = l_Target.existed;
-        mode = l_Target.mode;
-        if (partial.size() < sizeof(g_PartialPath)) {
-            g_HavePartial = 0;
-            std::memcpy(g_PartialPath, partial.c_str(), partial.size() + 1);
-            g_HavePartial = 1;
-            RemovePartialOnSignals();
+        if (fd < 0) {
+            p_Error = "cannot write " + p_Path + ": " + std::strerror(errno);
+            return false;
         }
-        fd = OpenToWrite(partial, O_CREAT | O_TRUNC | OPEN_NO_FOLLOW);
+        ownsFd = true;
+        // A terminal named as a device (/dev/tty) is refused as standard output on one is.
+        if (!p_Force && isatty(fd)) {
+            Abandon();
+            p_Error = p_Path + TERMINAL_REFUSAL;
+            return false;
+        }
+        return true;
     }
+    // The handler is in place before the temporary exists, and learns its name at once after.
+    RemoveTemporaryOnSignals();
+    fd = Org::CreateTemporaryDescriptor(l_Target, temporary, p_Error);
     if (fd < 0) {
-        p_Error = "cannot write " + p_Path + ": " + std::strerror(errno);
-        partial.clear();
-        g_HavePartial = 0;
+        p_Error = "cannot write " + p_Path + ": " + p_Error;
+        temporary.clear();
         return false;
     }
     ownsFd = true;
+    target = l_Target;
+    if (temporary.size() < sizeof(g_TemporaryPath)) {
+        g_HaveTemporary = 0;
+        std::memcpy(g_TemporaryPath, temporary.c_str(), temporary.size() + 1);
+        g_HaveTemporary = 1;
+    }
     return true;
 }
 
@@ -125,18 +141,17 @@ bool RenderOutput::Commit(std::string& p_Error)
         l_Errno = errno;
     fd = -1;
     ownsFd = false;
-    if (partial.empty() && l_Errno == 0)
+    if (temporary.empty() && l_Errno == 0)
         return true;
     if (l_Errno != 0) {
         p_Error = std::strerror(l_Errno);
         Abandon();
         return false;
     }
-    // CommitTemporary removes the partial file when it fails.
-    const Org::FileTarget l_Target = {target, true, existed, mode};
-    const bool l_Done = Org::CommitTemporary(partial, l_Target, p_Error);
-    g_HavePartial = 0;
-    partial.clear();
+    // CommitTemporary removes the temporary when it fails.
+    const bool l_Done = Org::CommitTemporary(temporary, target, p_Error);
+    g_HaveTemporary = 0;
+    temporary.clear();
     return l_Done;
 }
 
@@ -146,9 +161,9 @@ void RenderOutput::Abandon()
         close(fd);
     fd = -1;
     ownsFd = false;
-    if (!partial.empty()) {
-        g_HavePartial = 0;
-        Org::RemoveFile(partial);
-        partial.clear();
+    if (!temporary.empty()) {
+        g_HaveTemporary = 0;
+        Org::RemoveFile(temporary);
+        temporary.clear();
     }
 }

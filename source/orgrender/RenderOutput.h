@@ -3,11 +3,13 @@
 
 // Where a render's audio goes, by the rules that keep the renderer from destroying a file: an
 // existing file is written over only when the user forces it, the song being rendered never (by
-// any name or link), and a regular file only once the new one is complete (written beside it as
-// NAME.partial, renamed over it at the end). Anything else (standard output, a pipe, a terminal,
-// /dev/null) is written straight.
+// any name or link), and a regular file only once the new one is complete (written beside it as a
+// temporary of this process's own, NAME.tmp-PID-N, renamed over it at the end, so that two renders
+// to one name each leave a whole file). Anything else (standard output, a pipe, /dev/null) is
+// written straight; a terminal only when forced, since sound data would garble it.
 #include <string>
 
+#include "FileReplace.h"
 #include "OutputPlatform.h"
 
 // The file a song is read from, to know it again under another name.
@@ -29,26 +31,25 @@ public:
     RenderOutput& operator=(const RenderOutput&) = delete;
 
     // Whether p_Path ("-": standard output) may be written: false, with a one-line message, when
-    // it is the song p_Input, or when it exists and p_Force is false. Nothing is changed.
+    // it is the song p_Input, or when it exists (or standard output is a terminal) and p_Force
+    // is false. Nothing is changed.
     static bool Allowed(const std::string& p_Path, const SongIdentity& p_Input, bool p_Force,
                         std::string& p_Error);
     // Opens p_Path to write, when Allowed. False, with a one-line message and nothing changed on
     // disk, when it is not, or cannot be opened.
     bool Open(const std::string& p_Path, const SongIdentity& p_Input, bool p_Force, std::string& p_Error);
     int Fd() const { return fd; }
-    // Completes the output: closed, and a partial file renamed over its target. False, with the
+    // Completes the output: closed, and a temporary renamed over its target. False, with the
     // system's reason, when that fails; the older file then stays.
     bool Commit(std::string& p_Error);
-    // Gives the output up: closed, and a partial file removed.
+    // Gives the output up: closed, and a temporary removed.
     void Abandon();
 
 private:
     int fd = -1;
     bool ownsFd = false;
-    std::string partial;  // the partial file, when the output goes through one
-    std::string target;   // the regular file it replaces
-    bool existed = false;
-    unsigned int mode = 0;
+    std::string temporary;        // the temporary file, when the output goes through one
+    Org::FileTarget target = {};  // the regular file it replaces
 };
 
 #endif

@@ -167,16 +167,22 @@ bool RenderToDescriptor(Org::OrgSong& p_Song, unsigned long p_LengthMs, int p_Fd
     const unsigned long long l_Rate = static_cast<unsigned long long>(p_Options.sampleRate);
     const unsigned long long l_Total = p_LengthMs * l_Rate / 1000;
     AudioFileWriter l_Writer;
-    if (!l_Writer.Open(p_Fd, p_Options.format, p_Options.sampleRate, p_Options.channels,
-                       RenderFrames(p_LengthMs, p_Options.sampleRate), p_Error))
-        return false;
     if (!StartEngine(p_Options.sampleRate, p_Options.resampler, p_Error)) {
         StopEngine();
         return false;
     }
     bool l_Written = true;
     {
+        // The sample files are read before the first byte goes out, so that a bad one leaves no
+        // header on a pipe.
         SongSamples l_Sampler(p_Song, p_Options.dataDir);
+        if (!l_Sampler.Unreadable().empty()) {
+            p_Error = "the sample file " + l_Sampler.Unreadable() + " cannot be read";
+            l_Written = false;
+        }
+        l_Written =
+            l_Written && l_Writer.Open(p_Fd, p_Options.format, p_Options.sampleRate, p_Options.channels,
+                                       RenderFrames(p_LengthMs, p_Options.sampleRate), p_Error);
         l_Sampler.SetMasterVolume(p_Options.masterVolume);
 
         Org::SongStepper l_Stepper(p_Song, p_Options.sampleRate);

@@ -60,7 +60,8 @@ bool PrepareSong(const std::vector<std::uint8_t>& p_Bytes, const std::string& p_
                  std::string& p_Error);
 
 // Renders p_LengthMs of a prepared song into the open descriptor p_Fd, as p_Options.format. False,
-// with the reason (the system's words for a failed write), when the engine or a write fails.
+// with the reason (the system's words for a failed write), when the engine, a sample file under
+// p_Options.dataDir or a write fails.
 bool RenderToDescriptor(Org::OrgSong& p_Song, unsigned long p_LengthMs, int p_Fd,
                         const RenderOptions& p_Options, const RenderProgress& p_Progress,
                         std::string& p_Error, RenderStats* p_Stats = nullptr);

@@ -15,13 +15,19 @@ SongSamples::SongSamples(const Org::OrgSong& p_Song, const std::string& p_DataDi
     Org::SamplerRules::FillPitchTable(pitch);
     if (!p_DataDir.empty()) {
         // Files are read now, so that a missing or bad one is reported before the render.
+        const auto Load = [&](bool p_Melody, int p_Id) {
+            const std::string l_File = Org::SamplerRules::SoundFile(p_DataDir, p_Melody, p_Id);
+            FMOD_SOUND* l_Sound = FMOD_LoadSample(l_File, p_Melody ? 1 : 0);
+            if (l_Sound == nullptr && unreadable.empty())
+                unreadable = l_File;
+            return l_Sound;
+        };
         for (int l_Id = 0; l_Id < MELODY_SAMPLES; ++l_Id)
             if (std::exchange(melodypending[l_Id], false))
-                melodysamples[l_Id] = FMOD_LoadSample(Org::SamplerRules::SoundFile(p_DataDir, true, l_Id), 1);
+                melodysamples[l_Id] = Load(true, l_Id);
         for (int l_Id = 0; l_Id < PERCUSSION_SAMPLES; ++l_Id)
             if (std::exchange(percussionpending[l_Id], false))
-                percussionsamples[l_Id] =
-                    FMOD_LoadSample(Org::SamplerRules::SoundFile(p_DataDir, false, l_Id), 0);
+                percussionsamples[l_Id] = Load(false, l_Id);
     }
 }
 

@@ -20,6 +20,9 @@ public:
     // p_DataDir empty: the built-in instruments.
     SongSamples(const Org::OrgSong& p_Song, const std::string& p_DataDir);
 
+    // The first sample file under the data folder that could not be read; empty when all were.
+    const std::string& Unreadable() const { return unreadable; }
+
     void SetMasterVolume(float p_Volume);
     bool HitNote(const Org::SampleData& p_Hit);
 
@@ -34,6 +37,7 @@ private:
     FMOD_SOUND* channelsample[Org::SamplerRules::TRACKS] = {};
     FMOD_CHANNEL* channelindex[Org::SamplerRules::TRACKS] = {};
     unsigned int pitch[Org::SamplerRules::NOTES] = {};
+    std::string unreadable;
 };
 
 #endif

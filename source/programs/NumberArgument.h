@@ -15,4 +15,21 @@ inline bool ParseNumber(const char* p_Text, double p_Min, double p_Max, double& 
     return true;
 }
 
+// The same for a count or a rate, where only a whole decimal number is meant: strtod would take
+// "0.5" (then cut to 0), "0x10" (16) or "1e3", so only an optional sign and digits are let through.
+inline bool ParseInteger(const char* p_Text, long p_Min, long p_Max, long& p_Value)
+{
+    const char* l_Digits = p_Text + (*p_Text == '+' || *p_Text == '-' ? 1 : 0);
+    if (*l_Digits == '\0')
+        return false;
+    for (const char* l_Char = l_Digits; *l_Char != '\0'; ++l_Char)
+        if (*l_Char < '0' || *l_Char > '9')
+            return false;
+    double l_Value = 0;
+    if (!ParseNumber(p_Text, static_cast<double>(p_Min), static_cast<double>(p_Max), l_Value))
+        return false;
+    p_Value = static_cast<long>(l_Value);
+    return true;
+}
+
 #endif

@@ -19,6 +19,7 @@
 #include "Expand.h"
 #include "GraphicsOpenGL.h"
 #include "OrgSong.h"
+#include "PrintableText.h"
 #include "SongInput.h"
 #include "Themes.h"
 #include "Widgets.h"
@@ -94,6 +95,24 @@ int FirstTheme()
     return 0;
 }
 
+// Why bytes that were read are not a whole song; empty when they are one. p_Complete: whether the
+// song library found every note the counts announce.
+std::string SongProblem(const std::vector<std::uint8_t>& p_Bytes, bool p_Complete)
+{
+    if (p_Bytes.empty())
+        return "the file is empty";
+    if (!Org::HasSongMagic(p_Bytes.data(), p_Bytes.size())) {
+        std::string l_Start;
+        for (std::size_t i = 0; i < p_Bytes.size() && i < sizeof(Org::SONG_MAGIC); ++i)
+            l_Start += p_Bytes[i] >= 0x20 && p_Bytes[i] < 0x7f ? static_cast<char>(p_Bytes[i]) : '?';
+        return "it is not an Org-02 song (it begins with \"" + l_Start + "\")";
+    }
+    if (!p_Complete)
+        return "it holds " + std::to_string(p_Bytes.size()) +
+               " bytes, fewer than its own note counts declare: it is cut short or damaged";
+    return {};
+}
+
 }  // namespace
 
 #ifdef _WIN32
@@ -134,12 +153,17 @@ int main(int argc, char** argv)
     InitFMOD();
     sampler = new Org::Sampler;
 
-    // A song that cannot be read plays as the blank song, as an empty file does; say why.
+    // A song that cannot be read plays as the blank song (or as much of it as there is); say why.
     std::vector<std::uint8_t> l_SongBytes;
-    std::string l_ReadError;
-    if (!Org::ReadSongInput(l_SongPath, l_SongBytes, l_ReadError))
-        std::fprintf(stderr, "cannot read song '%s': %s\n", argv[argc - 1], l_ReadError.c_str());
-    Org::OrgSong song(l_SongBytes.data(), l_SongBytes.size());
+    std::string l_Problem;
+    const bool l_Read = Org::ReadSongInput(l_SongPath, l_SongBytes, l_Problem);
+    Org::OrgSong song;
+    const bool l_Complete = song.LoadFromMemory(l_SongBytes.data(), l_SongBytes.size());
+    if (l_Read)
+        l_Problem = SongProblem(l_SongBytes, l_Complete);
+    if (!l_Problem.empty())
+        std::fprintf(stderr, "cannot read song '%s': %s\n", PrintableText(argv[argc - 1]).c_str(),
+                     l_Problem.c_str());
     song.Play();
     sampler->SetMasterVolume(l_Volume);
 

@@ -6,6 +6,10 @@
 #include <tunewright/fmod.h>
 #include <tunewright/tunewright.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <cmath>
 #include <cstdint>
 #include <set>
@@ -78,6 +82,35 @@ TEST(DecoderApi, RefusesWhatIsNotAWholeSongWithItsOwnCode)
     EXPECT_EQ(8u, l_Sentences.size());
     EXPECT_STREQ(tw_error_string(TW_ERROR_UNKNOWN), tw_error_string(12345));
     tw_song_close(nullptr);
+}
+
+// Opening a file is bounded as the tools' reading is: no more than the largest possible song is
+// ever read (a larger input gets its own code), and an input that never delivers is given up
+// (the test's timeout guards against a hang).
+TEST(DecoderApi, OpeningAFileReadsNoMoreThanASongAndNeverWaitsForEver)
+{
+    const std::size_t l_Largest = 114 + 16 * 65535 * 8;  // every track holding 65535 notes
+    OrgTest::TempDir l_Dir;
+    std::vector<std::uint8_t> l_Bytes = HeldNoteSong().Bytes();
+    l_Bytes.resize(l_Largest);  // trailing bytes of a song are ignored
+    OrgTest::WriteFile(l_Dir.Path("largest.org"), l_Bytes);
+    l_Bytes.push_back(0);
+    OrgTest::WriteFile(l_Dir.Path("larger.org"), l_Bytes);
+    int l_Error = 1;
+    tw_song* l_Song = tw_song_open_file(l_Dir.Path("largest.org").c_str(), &l_Error);
+    EXPECT_NE(nullptr, l_Song);
+    EXPECT_EQ(TW_OK, l_Error);
+    tw_song_close(l_Song);
+    EXPECT_EQ(nullptr, tw_song_open_file(l_Dir.Path("larger.org").c_str(), &l_Error));
+    EXPECT_EQ(TW_ERROR_TOO_LARGE, l_Error);
+    EXPECT_STRNE(tw_error_string(TW_ERROR_UNKNOWN), tw_error_string(TW_ERROR_TOO_LARGE));
+#ifndef _WIN32
+    EXPECT_EQ(nullptr, tw_song_open_file("/dev/zero", &l_Error));
+    EXPECT_EQ(TW_ERROR_TOO_LARGE, l_Error);
+    ASSERT_EQ(0, mkfifo(l_Dir.Path("fifo.org").c_str(), 0600));
+    EXPECT_EQ(nullptr, tw_song_open_file(l_Dir.Path("fifo.org").c_str(), &l_Error));
+    EXPECT_EQ(TW_ERROR_FILE, l_Error);
+#endif
 }
 
 TEST(DecoderApi, ChecksEveryArgument)
@@ -168,6 +201,26 @@ TEST(DecoderApi, SeekLandsOnABeatAndAHeldNoteSoundsFromIt)
     // Beyond the end: nothing more to read.
     ASSERT_EQ(TW_OK, tw_song_seek_seconds(l_Song, 99.0));
     EXPECT_EQ(0u, tw_song_read_float(l_Song, 48000, 480, l_Block.data()));
+    tw_song_close(l_Song);
+}
+
+// A song that lasts longer than a thousand million seconds is seeked as far as it lasts.
+TEST(DecoderApi, AFarSeekInsideTheSongLandsWhereAsked)
+{
+    OrgTest::SongImage l_Image;
+    l_Image.tempo = 1000;
+    l_Image.loopstart = 0;
+    l_Image.loopstop = 1000;  // a loop of 1000 s, played 10^7 times: 10^10 s
+    tw_song* l_Song = Open(l_Image.Bytes());
+    ASSERT_NE(nullptr, l_Song);
+    ASSERT_EQ(TW_OK, tw_song_set_loops(l_Song, 10000000));
+    ASSERT_GT(tw_song_get_duration_seconds(l_Song), 9e9);
+    for (double l_Seconds : {5e9, 9e9}) {
+        ASSERT_EQ(TW_OK, tw_song_seek_seconds(l_Song, l_Seconds));
+        EXPECT_DOUBLE_EQ(l_Seconds, tw_song_get_position_seconds(l_Song));
+        std::vector<float> l_Block(2 * 480);
+        EXPECT_EQ(480u, tw_song_read_float(l_Song, 48000, 480, l_Block.data()));
+    }
     tw_song_close(l_Song);
 }
 

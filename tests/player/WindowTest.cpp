@@ -88,6 +88,56 @@ TEST_F(PlayerWindow, LastArgumentNamingAMissingFilePlaysTheBlankSongAndShowsItsP
     EXPECT_EQ(l_Error.find("cannot read song"), l_Error.rfind("cannot read song")) << Diagnostics();
 }
 
+// A file that is there but is no whole song gets its reason too, as a missing one does.
+struct UnreadableSong
+{
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    const char* reason;
+};
+
+class PlayerUnreadableSong : public PlayerSession, public ::testing::WithParamInterface<UnreadableSong>
+{
+};
+
+TEST_P(PlayerUnreadableSong, SaysWhyItCannotReadIt)
+{
+    const std::string l_Song = m_Temp.Path(GetParam().name);
+    OrgTest::WriteFile(l_Song, GetParam().bytes);
+    ASSERT_TRUE(Launch({l_Song}));
+    const std::string l_Why = "cannot read song '" + l_Song + "': " + GetParam().reason;
+    EXPECT_NE(m_Player.Stderr().find(l_Why), std::string::npos) << Diagnostics();
+}
+
+std::vector<std::uint8_t> CutSong()
+{
+    std::vector<std::uint8_t> l_Bytes = SteadyToneSong().Bytes();
+    l_Bytes.pop_back();
+    return l_Bytes;
+}
+
+std::vector<std::uint8_t> RandomBytes()
+{
+    std::vector<std::uint8_t> l_Bytes(4096);
+    unsigned l_State = 12345;
+    for (std::uint8_t& l_Byte : l_Bytes)
+        l_Byte = static_cast<std::uint8_t>((l_State = l_State * 1103515245u + 12345u) >> 24);
+    return l_Bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , PlayerUnreadableSong,
+    ::testing::Values(UnreadableSong{"empty.org", {}, "the file is empty"},
+                      UnreadableSong{"cut.org", CutSong(),
+                                     "it holds 121 bytes, fewer than its own note counts declare"},
+                      UnreadableSong{"foreign.org",
+                                     {'O', 'r', 'g', '-', '0', '3', 0, 0},
+                                     "it is not an Org-02 song (it begins with \"Org-03\")"},
+                      UnreadableSong{"random.org", RandomBytes(), "it is not an Org-02 song"}),
+    [](const ::testing::TestParamInfo<UnreadableSong>& p_Info) {
+        return std::string(p_Info.param.name).substr(0, std::string(p_Info.param.name).find('.'));
+    });
+
 TEST_F(PlayerWindow, InstalledPlayerStartedFromRootUsesTheInstalledDataAndPlaysTheSong)
 {
     // A real installation of this build, started from a folder without data, with the song

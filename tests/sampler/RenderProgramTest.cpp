@@ -6,11 +6,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #ifndef _WIN32
+#include <poll.h>
+#include <pty.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -76,6 +81,15 @@ long long Frames(const std::string& p_Path, int* p_Rate = nullptr, int* p_Channe
     if (p_Channels)
         *p_Channels = l_Info.channels;
     return l_Info.frames;
+}
+
+// The renderer's temporaries (NAME.tmp-PID-N) in p_Dir.
+int Temporaries(const std::string& p_Dir)
+{
+    int l_Count = 0;
+    for (const auto& l_Entry : std::filesystem::directory_iterator(p_Dir))
+        l_Count += l_Entry.path().filename().string().find(".tmp-") != std::string::npos;
+    return l_Count;
 }
 
 OrgTest::SongImage LoopingSong()
@@ -284,7 +298,9 @@ TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
         {"-o '' cut.org", 2, "-o needs a path", "cut.wav"},
         {"''", 2, "empty argument", "song.wav"},
         {"", 2, "no song given", "song.wav"},
-        {"--rate 7 cut.org", 2, "--rate takes a number", "cut.wav"},
+        {"--rate 7 cut.org", 2, "--rate takes a whole number", "cut.wav"},
+        {"--rate 0x10 cut.org", 2, "--rate takes a whole number", "cut.wav"},
+        {"--loops 0.5 cut.org", 2, "--loops takes a whole number", "cut.wav"},
         {"--bogus cut.org", 2, "unknown or incomplete option", "cut.wav"},
         {"--interp cosine cut.org", 2, "--interp takes nearest, linear, cubic, spline or sinc", "cut.wav"},
         {"--data /nonexistent cut.org", 1, "no instrument samples", "cut.wav"},
@@ -381,11 +397,11 @@ TEST(RenderProgram, HangupAndFileSizeSignalsRemoveThePartialFile)
         const CommandRun l_Run =
             Render(l_Dir.path,
                    std::string("-q --force --seconds 600 song.org out.wav & p=$!; ") +
-                       "while [ ! -e out.wav.partial ] && kill -0 $p 2>/dev/null; " +
+                       "while ! ls out.wav.tmp-* >/dev/null 2>&1 && kill -0 $p 2>/dev/null; " +
                        "do sleep 0.01; done; kill -" + l_Signal + " $p; wait $p; echo status=$?; }",
                    "{ ");
         EXPECT_NE(std::string::npos, l_Run.output.find(l_Status)) << l_Signal << ": " << l_Run.output;
-        EXPECT_FALSE(std::filesystem::exists(l_Dir.Path("out.wav.partial"))) << l_Signal;
+        EXPECT_EQ(0, Temporaries(l_Dir.path)) << l_Signal;
         EXPECT_EQ(std::vector<std::uint8_t>({'o', 'l', 'd'}), OrgTest::ReadFile(l_Dir.Path("out.wav")));
     }
 }
@@ -500,4 +516,246 @@ TEST(RenderProgram, FormatsChannelsStandardOutputAndSeveralSongs)
     EXPECT_EQ(0, l_Several.status) << l_Several.output;
     for (const char* l_Name : {"out/song.raw", "out/other.raw"})
         EXPECT_EQ(OrgTest::ReadFile(l_Dir.Path("song.raw")), OrgTest::ReadFile(l_Dir.Path(l_Name))) << l_Name;
+}
+
+#ifndef _WIN32
+namespace {
+
+// Starts the renderer in p_Dir, sends it p_Signal once its temporary output exists, and returns
+// its wait status (a core file is not wanted from SIGQUIT).
+int RenderStoppedBy(const std::string& p_Dir, int p_Signal)
+{
+    const pid_t l_Pid = fork();
+    if (l_Pid == 0) {
+        const rlimit l_NoCore = {0, 0};
+        setrlimit(RLIMIT_CORE, &l_NoCore);
+        if (chdir(p_Dir.c_str()) == 0)
+            execl(TUNEWRIGHT_RENDER_PROGRAM, TUNEWRIGHT_RENDER_PROGRAM, "-q", "--force", "--seconds", "600",
+                  "-o", "out.wav", "song.org", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int l_Status = 0;
+    for (int i = 0; i < 3000 && Temporaries(p_Dir) == 0 && waitpid(l_Pid, &l_Status, WNOHANG) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    kill(l_Pid, p_Signal);
+    waitpid(l_Pid, &l_Status, 0);
+    return l_Status;
+}
+
+}  // namespace
+#endif
+
+// Every signal whose default action ends a process removes the temporary, and the render then
+// dies of that signal (not an exit status), so that a shell loop over renders stops too.
+TEST(RenderProgram, AnEndingSignalRemovesTheTemporaryAndEndsTheRenderByThatSignal)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "needs POSIX signals";
+#else
+    EngineTest::TempDir l_Dir;
+    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
+    OrgTest::WriteFile(l_Dir.Path("out.wav"), {'o', 'l', 'd'});
+    for (int l_Signal : {SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM}) {
+        const int l_Status = RenderStoppedBy(l_Dir.path, l_Signal);
+        EXPECT_TRUE(WIFSIGNALED(l_Status) && WTERMSIG(l_Status) == l_Signal)
+            << strsignal(l_Signal) << ": wait status " << l_Status;
+        EXPECT_EQ(0, Temporaries(l_Dir.path)) << strsignal(l_Signal);
+        EXPECT_EQ(std::vector<std::uint8_t>({'o', 'l', 'd'}), OrgTest::ReadFile(l_Dir.Path("out.wav")));
+    }
+#endif
+}
+
+// Whatever lies under the name of a temporary (a hard link to another file, a FIFO, a link, a
+// folder) is left alone, and two forced renders to one output each leave a whole file: the
+// output always holds one song's render, never a mix of both.
+TEST(RenderProgram, TheTemporaryIsNeverAnotherFileAndRacingRendersNeverMix)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "needs hard links, FIFOs and a POSIX shell";
+#else
+    EngineTest::TempDir l_Dir;
+    OrgTest::WriteFile(l_Dir.Path("a.org"), LoopingSong().Bytes());
+    OrgTest::SongImage l_Other = LoopingSong();
+    l_Other.tracks[0].events = {{0, 40, 20, 250, 6}};
+    OrgTest::WriteFile(l_Dir.Path("b.org"), l_Other.Bytes());
+    const std::vector<std::uint8_t> l_Important = {'k', 'e', 'e', 'p'};
+    OrgTest::WriteFile(l_Dir.Path("important"), l_Important);
+
+    const auto Plant = [&](int p_Kind) {
+        const std::string l_Name = l_Dir.Path("out.wav.partial");
+        std::filesystem::remove_all(l_Name);
+        if (p_Kind == 0)
+            std::filesystem::create_hard_link(l_Dir.Path("important"), l_Name);
+        else if (p_Kind == 1)
+            mkfifo(l_Name.c_str(), 0600);
+        else if (p_Kind == 2)
+            std::filesystem::create_symlink("important", l_Name);
+        else
+            std::filesystem::create_directory(l_Name);
+        return std::filesystem::symlink_status(l_Name).type();
+    };
+    for (int l_Kind = 0; l_Kind < 4; ++l_Kind) {
+        const std::filesystem::file_type l_Type = Plant(l_Kind);
+        const CommandRun l_Run = Render(l_Dir.path, "-q --force --seconds 1 -o out.wav a.org", "timeout 60 ");
+        EXPECT_EQ(0, l_Run.status) << l_Kind << ": " << l_Run.output;
+        EXPECT_EQ(48000, Frames(l_Dir.Path("out.wav"))) << l_Kind;
+        EXPECT_EQ(l_Type, std::filesystem::symlink_status(l_Dir.Path("out.wav.partial")).type()) << l_Kind;
+        EXPECT_EQ(l_Important, OrgTest::ReadFile(l_Dir.Path("important"))) << l_Kind;
+    }
+
+    for (const char* l_Song : {"a", "b"})
+        ASSERT_EQ(0,
+                  Render(l_Dir.path, std::string("-q --seconds 30 -o ") + l_Song + ".wav " + l_Song + ".org")
+                      .status);
+    const std::vector<std::uint8_t> l_A = OrgTest::ReadFile(l_Dir.Path("a.wav"));
+    const std::vector<std::uint8_t> l_B = OrgTest::ReadFile(l_Dir.Path("b.wav"));
+    ASSERT_NE(l_A, l_B);
+    const std::string l_Second = std::string("'") + TUNEWRIGHT_RENDER_PROGRAM + "' ";
+    for (int l_Try = 0; l_Try < 10; ++l_Try) {
+        const CommandRun l_Race = Render(l_Dir.path,
+                                         "-q --force --seconds 30 -o out.wav a.org & " + l_Second +
+                                             "-q --force --seconds 30 -o out.wav b.org; wait; }",
+                                         "{ ");
+        // Both may succeed (the later rename wins); one that fails says so.
+        const std::vector<std::uint8_t> l_Out = OrgTest::ReadFile(l_Dir.Path("out.wav"));
+        EXPECT_TRUE(l_Out == l_A || l_Out == l_B) << "try " << l_Try << ": a mix of both renders";
+        EXPECT_EQ(0, Temporaries(l_Dir.path)) << l_Try;
+    }
+#endif
+}
+
+// A replaced file keeps its owner and group as well as its mode; and when its folder may not be
+// written, the message blames the folder, not the (writable) file. Run as root, the second part
+// runs the renderer as the user nobody.
+TEST(RenderProgram, AReplacedFileKeepsItsOwnerAndAnUnwritableFolderIsBlamed)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "needs POSIX owners";
+#else
+    if (geteuid() != 0)
+        GTEST_SKIP() << "giving a file to another user needs root";
+    EngineTest::TempDir l_Dir;
+    std::filesystem::permissions(l_Dir.path, std::filesystem::perms(0755));
+    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
+    OrgTest::WriteFile(l_Dir.Path("out.wav"), {'o', 'l', 'd'});
+    ASSERT_EQ(0, chown(l_Dir.Path("out.wav").c_str(), 65534, 65534));
+    ASSERT_EQ(0, chmod(l_Dir.Path("out.wav").c_str(), 0646));
+    const CommandRun l_Run = Render(l_Dir.path, "-q --force -o out.wav song.org");
+    EXPECT_EQ(0, l_Run.status) << l_Run.output;
+    struct stat l_Stat = {};
+    ASSERT_EQ(0, stat(l_Dir.Path("out.wav").c_str(), &l_Stat));
+    EXPECT_EQ(65534u, l_Stat.st_uid);
+    EXPECT_EQ(65534u, l_Stat.st_gid);
+    EXPECT_EQ(0646u, l_Stat.st_mode & 07777);
+    EXPECT_EQ(48000, Frames(l_Dir.Path("out.wav")));
+
+    // nobody may write out.wav (0646) but not the folder (root's, 0755).
+    OrgTest::WriteFile(l_Dir.Path("out.wav"), {'o', 'l', 'd'});
+    const CommandRun l_Nobody = Render(l_Dir.path, "-q --force -o out.wav song.org",
+                                       "setpriv --reuid=65534 --regid=65534 --clear-groups ");
+    EXPECT_EQ(1, l_Nobody.status) << l_Nobody.output;
+    EXPECT_EQ("tunewright-render: cannot write out.wav: its folder . cannot be written (Permission denied)\n",
+              l_Nobody.output);
+    EXPECT_EQ(std::vector<std::uint8_t>({'o', 'l', 'd'}), OrgTest::ReadFile(l_Dir.Path("out.wav")));
+#endif
+}
+
+// Sound data is not written onto a terminal (standard output or a named one) unless forced.
+TEST(RenderProgram, SoundGoesOntoATerminalOnlyWhenForced)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "needs a pseudo-terminal";
+#else
+    int l_Master = -1, l_Slave = -1;
+    ASSERT_EQ(0, openpty(&l_Master, &l_Slave, nullptr, nullptr, nullptr));
+    const std::string l_Terminal = ttyname(l_Slave);
+    // What reaches the terminal is read off, so that a render that does write there never blocks.
+    std::atomic<bool> l_Done{false};
+    std::thread l_Reader([&] {
+        char l_Buffer[4096];
+        while (!l_Done) {
+            pollfd l_Poll = {l_Master, POLLIN, 0};
+            if (poll(&l_Poll, 1, 50) > 0 && read(l_Master, l_Buffer, sizeof l_Buffer) <= 0)
+                break;
+        }
+    });
+    EngineTest::TempDir l_Dir;
+    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
+    const std::string l_Refusal =
+        " is a terminal; sound data is not written to one (redirect it, or give --force)";
+    const CommandRun l_Stdout = Render(l_Dir.path, "-q -o - song.org >" + l_Terminal + " 2>&3; } 3>&1", "{ ");
+    EXPECT_EQ(1, l_Stdout.status);
+    EXPECT_EQ("tunewright-render: standard output" + l_Refusal + "\n", l_Stdout.output);
+    const CommandRun l_Named = Render(l_Dir.path, "-q -o " + l_Terminal + " song.org");
+    EXPECT_EQ(1, l_Named.status);
+    EXPECT_EQ("tunewright-render: " + l_Terminal + l_Refusal + "\n", l_Named.output);
+    // Forced: a few hundred bytes of raw data, which the terminal's buffer holds.
+    const CommandRun l_Forced = Render(
+        l_Dir.path, "-q --force --format raw --seconds 0.002 -o - song.org >" + l_Terminal + " 2>&3; } 3>&1",
+        "{ ");
+    EXPECT_EQ(0, l_Forced.status) << l_Forced.output;
+    l_Done = true;
+    l_Reader.join();
+    close(l_Slave);
+    close(l_Master);
+#endif
+}
+
+// Names from the command line are shown with what would act on a terminal escaped; -- ends the
+// options; an unreadable sample file under --data fails the render, -q or not.
+TEST(RenderProgram, NamesAreShownSafelyDashDashEndsOptionsAndABadSampleFails)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "needs a POSIX shell and file names with control characters";
+#else
+    EngineTest::TempDir l_Dir;
+    OrgTest::WriteFile(l_Dir.Path("-x.org"), LoopingSong().Bytes());
+    for (const char* l_Program : {TUNEWRIGHT_RENDER_PROGRAM, TUNEWRIGHT_INFO_PROGRAM}) {
+        const CommandRun l_Run =
+            Render(l_Dir.path, "\"$(printf 'a\\033]0;x\\007\\233.org')\"", "", l_Program);
+        EXPECT_EQ(1, l_Run.status) << l_Program;
+        EXPECT_NE(std::string::npos, l_Run.output.find("a\\x1b]0;x\\x07\\x9b.org")) << l_Run.output;
+        EXPECT_EQ(std::string::npos, l_Run.output.find_first_of("\033\007\233")) << l_Program;
+        const bool l_Renderer = std::string(l_Program) == TUNEWRIGHT_RENDER_PROGRAM;
+        const CommandRun l_Dashed =
+            Render(l_Dir.path, l_Renderer ? "-q -- -x.org" : "-- -x.org", "", l_Program);
+        EXPECT_EQ(0, l_Dashed.status) << l_Program << ": " << l_Dashed.output;
+    }
+    EXPECT_EQ(48000, Frames(l_Dir.Path("-x.wav")));
+
+    // A data folder whose melody files are not sound files.
+    std::filesystem::create_directories(l_Dir.Path("data/melody"));
+    std::filesystem::create_directory_symlink(TUNEWRIGHT_DATA_DIR "/percussion",
+                                              l_Dir.Path("data/percussion"));
+    for (const auto& l_Entry : std::filesystem::directory_iterator(TUNEWRIGHT_DATA_DIR "/melody"))
+        OrgTest::WriteFile(l_Dir.Path("data/melody/" + l_Entry.path().filename().string()), {'b', 'a', 'd'});
+    const CommandRun l_Bad = Render(l_Dir.path, "-q --data data -o bad.wav -- -x.org");
+    EXPECT_EQ(1, l_Bad.status) << l_Bad.output;
+    EXPECT_NE(std::string::npos, l_Bad.output.find("the sample file data/melody/melody0.wav cannot be read"))
+        << l_Bad.output;
+    EXPECT_FALSE(std::filesystem::exists(l_Dir.Path("bad.wav")));
+#endif
+}
+
+// A file name that is not UTF-8 keeps the JSON line valid: U+FFFD in "file", and the name's own
+// bytes in "file_bytes", so that a script can still open it.
+TEST(RenderProgram, InfoJsonStaysValidForANameThatIsNotUtf8)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "needs a POSIX shell and python3";
+#else
+    EngineTest::TempDir l_Dir;
+    OrgTest::WriteFile(l_Dir.Path("s\xff\xfe.org"), LoopingSong().Bytes());
+    OrgTest::WriteFile(l_Dir.Path("plain.org"), LoopingSong().Bytes());
+    const std::string l_Parse =
+        "import json, os, sys\n"
+        "for l in sys.stdin:\n"
+        "  o = json.loads(l); raw = o.get('file_bytes')\n"
+        "  print(ascii(o['file']), raw, raw is not None and os.path.exists(bytes.fromhex(raw)))\n";
+    const CommandRun l_Run = Render(
+        l_Dir.path, "--json \"$(printf 's\\377\\376.org')\" plain.org | python3 -c \"" + l_Parse + "\"", "",
+        TUNEWRIGHT_INFO_PROGRAM);
+    EXPECT_EQ(0, l_Run.status) << l_Run.output;
+    EXPECT_EQ("'s\\ufffd\\ufffd.org' 73fffe2e6f7267 True\n'plain.org' None False\n", l_Run.output);
+#endif
 }

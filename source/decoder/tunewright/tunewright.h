@@ -34,6 +34,7 @@ extern "C" {
 #define TW_ERROR_TRUNCATED -5        /**< The data is shorter than its own note counts say. */
 #define TW_ERROR_ENGINE -6           /**< The sound engine failed to start or to mix. */
 #define TW_ERROR_UNKNOWN -7          /**< A code this library never returns; tw_error_string() says so. */
+#define TW_ERROR_TOO_LARGE -8        /**< The file holds more bytes than the largest possible song. */
 /** @} */
 
 /** @name Interpolation methods for tw_song_set_interpolation()
@@ -74,6 +75,13 @@ ORG_API tw_song* tw_song_open_memory(const void* data, size_t size, int* error);
 
 /**
  * @brief Opens a song file; as tw_song_open_memory() with the file's bytes.
+ *
+ * The call is bounded, whatever the path names. It reads at most one byte more than the largest
+ * possible song (the header, the sixteen instrument records and 65535 notes of 8 bytes on every
+ * track: 8,388,594 bytes), and refuses a longer file or device (`/dev/zero`) with
+ * ::TW_ERROR_TOO_LARGE. Anything but a regular file is opened without blocking: a FIFO with no
+ * writer, or a device that stays silent, is refused with ::TW_ERROR_FILE after two seconds; once
+ * data flows, a FIFO is read to its end.
  * @param path the file's path, as the C library's fopen() takes it.
  * @param error where the result code is written (::TW_OK on success); may be null.
  * @return The new song, owned by the caller, who closes it with tw_song_close(); null on failure.
