@@ -67,8 +67,6 @@ std::FILE* CreateTemporary(const FileTarget& p_Target, std::string& p_Temporary,
     return nullptr;
 }
 
-namespace {}  // namespace
-
 #if defined(_WIN32)
 
 bool FindFileTarget(const std::string& p_Path, FileTarget& p_Target, std::string& p_Error)
@@ -205,9 +203,9 @@ bool CommitTemporary(const std::string& p_Temporary, const FileTarget& p_Target,
     // The owner first (a change of owner clears the set-user-ID bits that fchmod then restores).
     // Only root may give a file away, and a user only to a group of theirs: what this process may
     // not keep is left as a new file gets it, as any editor's save does.
-    if (l_Errno == 0 && p_Target.existed && fchown(l_Fd, p_Target.owner, p_Target.group) != 0) {
-        const bool l_GroupKept = fchown(l_Fd, static_cast<uid_t>(-1), p_Target.group) == 0;
-        static_cast<void>(l_GroupKept);
+    if (l_Errno == 0 && p_Target.existed && fchown(l_Fd, p_Target.owner, p_Target.group) != 0 &&
+        fchown(l_Fd, static_cast<uid_t>(-1), p_Target.group) != 0) {
+        // Neither owner nor group could be kept: the file stays this process's own.
     }
     if (l_Errno == 0 && p_Target.existed && fchmod(l_Fd, p_Target.mode) != 0)
         l_Errno = errno;
