@@ -102,7 +102,9 @@ void SongDecoder::SeekSeconds(double p_Seconds)
                                         ? MAX_SEEK_MS
                                         : static_cast<unsigned long long>(l_Wanted);
     const unsigned long long l_End = DurationMs();
-    const bool l_PastEnd = l_Ms >= l_End;
+    // The end as DurationSeconds reports it counts too: its milliseconds, turned into seconds and
+    // back, may fall a hair short of the last beat. An end beyond the limit is never reached.
+    const bool l_PastEnd = l_End <= MAX_SEEK_MS && (l_Ms >= l_End || p_Seconds >= DurationSeconds());
     const unsigned long long l_Beat = BeatAt(l_PastEnd ? l_End : l_Ms);
     if (system == nullptr) {
         pendingbeat = l_Beat;

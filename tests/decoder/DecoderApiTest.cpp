@@ -224,6 +224,22 @@ TEST(DecoderApi, AFarSeekInsideTheSongLandsWhereAsked)
     tw_song_close(l_Song);
 }
 
+// Found by fuzzing: 140 ms beats over some 3.9e9 beats make a duration whose seconds, back in
+// milliseconds, fall short of the last beat.
+TEST(DecoderApi, ASeekToTheReportedDurationReadsNothingMore)
+{
+    OrgTest::SongImage l_Image;
+    l_Image.tempo = 140;
+    l_Image.loopstart = 38144;
+    l_Image.loopstop = 3892314112u;
+    tw_song* l_Song = Open(l_Image.Bytes());
+    ASSERT_NE(nullptr, l_Song);
+    ASSERT_EQ(TW_OK, tw_song_seek_seconds(l_Song, tw_song_get_duration_seconds(l_Song)));
+    std::vector<float> l_Block(2 * 64);
+    EXPECT_EQ(0u, tw_song_read_float(l_Song, 48000, 64, l_Block.data()));
+    tw_song_close(l_Song);
+}
+
 TEST(DecoderApi, MessagesGoToTheLogFunction)
 {
     std::vector<std::string> l_Lines;

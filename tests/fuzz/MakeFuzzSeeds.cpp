@@ -1,7 +1,9 @@
 // Writes the fuzz targets' starting corpora: a few small songs (for the song reader and the
-// render path) and a few call streams (for the engine's C interface).
+// render path), a few call streams (for the engine's C interface), and the songs again behind the
+// arguments the library's C interface target reads first.
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -90,18 +92,52 @@ void WriteCallStreams(const std::string& p_Folder)
     }
 }
 
+// The arguments fuzz_c_api reads before the song, in its order: linear interpolation, no repeats,
+// volume 0.5, the fourth of its usual rates (48 kHz), a seek to 1 s, track 3, 4800 frames a read,
+// error code 0.
+std::vector<std::uint8_t> ApiArguments()
+{
+    std::vector<std::uint8_t> l_Bytes;
+    auto l_Add = [&l_Bytes](const auto& p_Value) {
+        std::uint8_t l_Raw[sizeof p_Value];
+        std::memcpy(l_Raw, &p_Value, sizeof p_Value);
+        l_Bytes.insert(l_Bytes.end(), l_Raw, l_Raw + sizeof p_Value);
+    };
+    l_Add(std::int32_t(1));
+    l_Add(std::int32_t(0));
+    l_Add(0.5f);
+    l_Add(std::int32_t(6));
+    l_Add(1.0);
+    l_Add(std::int32_t(3));
+    l_Add(std::uint16_t(4800));
+    l_Add(std::int32_t(0));
+    return l_Bytes;
+}
+
+void WriteApiInputs(const std::string& p_SongFolder, const std::string& p_Folder)
+{
+    for (const char* l_Name : {"blank.org", "melody.org", "edges.org", "truncated.org"}) {
+        std::vector<std::uint8_t> l_Input = ApiArguments();
+        const std::vector<std::uint8_t> l_Song = OrgTest::ReadFile(p_SongFolder + "/" + l_Name);
+        l_Input.insert(l_Input.end(), l_Song.begin(), l_Song.end());
+        OrgTest::WriteFile(p_Folder + "/" + l_Name, l_Input);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fputs("usage: make_fuzz_seeds SONG_FOLDER CALL_FOLDER\n"
-                   "Writes seed songs (for fuzz_song_reader and fuzz_song_render) into SONG_FOLDER and\n"
-                   "seed call streams (for fuzz_engine_api) into CALL_FOLDER.\n",
+    if (argc != 4) {
+        std::fputs("usage: make_fuzz_seeds SONG_FOLDER CALL_FOLDER API_FOLDER\n"
+                   "Writes seed songs (for fuzz_song_reader and fuzz_song_render) into SONG_FOLDER,\n"
+                   "seed call streams (for fuzz_engine_api) into CALL_FOLDER and the songs behind\n"
+                   "arguments (for fuzz_c_api) into API_FOLDER.\n",
                    stderr);
         return 2;
     }
     WriteSongs(argv[1]);
     WriteCallStreams(argv[2]);
+    WriteApiInputs(argv[1], argv[3]);
     return 0;
 }

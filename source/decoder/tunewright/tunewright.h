@@ -181,7 +181,8 @@ ORG_API double tw_song_get_position_seconds(const tw_song* song);
  * The song lands on the beat that begins at or before @p seconds; notes that started earlier and
  * still sound on that beat are heard from it.
  * @param song the song.
- * @param seconds the new position, 0 to the duration (a later position lands at the end).
+ * @param seconds the new position, 0 to the duration (a later position lands at the end; one past
+ * 9.6e10 s, some three thousand years, lands there).
  * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null song or a negative or non-finite value.
  */
 ORG_API int tw_song_seek_seconds(tw_song* song, double seconds);
