@@ -9,7 +9,7 @@ l_Packages=(
   libgl1-mesa-dev libgl1-mesa-dri libglu1-mesa-dev
   libsndfile1-dev libasound2-dev alsa-utils
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-plugins-base
-  gstreamer1.0-alsa
+  gstreamer1.0-alsa gstreamer1.0-plugins-base-apps
   ccache fonts-freefont-ttf groff-base
   xvfb xdotool imagemagick x11-apps sox
   lintian dpkg-dev desktop-file-utils appstream shared-mime-info libglib2.0-bin file
