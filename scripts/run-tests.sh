@@ -162,8 +162,7 @@ stage_gstreamer() {
 }
 
 stage_package() {
-  build_plain
-  scripts/test-package.sh build/plain
+  scripts/test-package.sh
 }
 
 stage_web() {
