@@ -12,6 +12,7 @@ l_Packages=(
   gstreamer1.0-alsa gstreamer1.0-plugins-base-apps
   ccache fonts-freefont-ttf groff-base
   xvfb xdotool imagemagick x11-apps sox
+  debhelper dh-python pybuild-plugin-pyproject python3-all
   lintian dpkg-dev desktop-file-utils appstream shared-mime-info libglib2.0-bin file
   doxygen python3 python3-venv python3-pip python3-setuptools python3-pytest python3-numpy
   emscripten chromium
