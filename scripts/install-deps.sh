@@ -8,8 +8,11 @@ l_Packages=(
   libsdl1.2-dev libsdl-image1.2-dev libftgl-dev libfreetype-dev libpng-dev
   libgl1-mesa-dev libgl1-mesa-dri libglu1-mesa-dev
   libsndfile1-dev libasound2-dev alsa-utils
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-plugins-base
+  gstreamer1.0-alsa gstreamer1.0-plugins-base-apps
   ccache fonts-freefont-ttf groff-base
   xvfb xdotool imagemagick x11-apps sox
+  debhelper dh-python pybuild-plugin-pyproject python3-all
   lintian dpkg-dev desktop-file-utils appstream shared-mime-info libglib2.0-bin file
   doxygen python3 python3-venv python3-pip python3-setuptools python3-pytest python3-numpy
   emscripten chromium

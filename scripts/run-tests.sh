@@ -10,7 +10,9 @@
 #   python       the Python package in a virtual environment, under pytest
 #   fuzz         every fuzz target for TUNEWRIGHT_FUZZ_SECONDS each (default 60), through scripts/fuzz.sh
 #   downstream   an installed copy of the library, found and linked by other projects
-#   package      the Debian package (scripts/test-package.sh)
+#   gstreamer    the GStreamer plugin: its gst-check tests, then gst-discoverer-1.0 and gst-play-1.0
+#                with it (scripts/test-gstreamer.sh)
+#   package      the Debian packages (scripts/test-package.sh)
 #   web          the WebAssembly decoder and the web player (scripts/test-web.sh)
 #   windows      the Windows package and the Windows builds' tests under Wine (scripts/test-windows.sh)
 # Each stage prints its time; a table of every stage's time closes the run, also when one fails.
@@ -21,7 +23,7 @@ cd "$(dirname "$0")/.."
 l_Root="$PWD"
 l_Jobs="$(nproc)"
 l_FuzzSeconds="${TUNEWRIGHT_FUZZ_SECONDS:-60}"
-l_AllStages=(plain asan clang-ubsan tsan doc python fuzz downstream package web windows)
+l_AllStages=(plain asan clang-ubsan tsan doc python fuzz downstream gstreamer package web windows)
 
 l_Stages=("$@")
 [ ${#l_Stages[@]} -gt 0 ] || l_Stages=("${l_AllStages[@]}")
@@ -153,9 +155,14 @@ stage_downstream() {
   test -s build/install/greensleeves.wav
 }
 
-stage_package() {
+stage_gstreamer() {
   build_plain
-  scripts/test-package.sh build/plain
+  ctest --test-dir build/plain --output-on-failure -L gstreamer
+  GST_PLUGIN_PATH="$l_Root/build/plain/plugins/gstreamer" scripts/test-gstreamer.sh
+}
+
+stage_package() {
+  scripts/test-package.sh
 }
 
 stage_web() {

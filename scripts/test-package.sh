@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
-# The Debian package, as a user gets it: made by cpack from a build folder (default build/plain),
-# checked by lintian (errors fail), installed, and then used from / as an installed program is.
-# In a CI run (CI=true; its machines are disposable) it is installed on the machine with apt-get
-# (root or sudo); anywhere else it is unpacked into a scratch root and its programs run from there,
-# so that the machine is left as it was. Then:
-# the player under X (DISPLAY, or an Xvfb of its own) with its sound captured through ALSA's
-# file plugin, the renderer, every program's --version, the desktop files' validators and the
-# MIME type a file manager sees for a song.
-#   scripts/test-package.sh [BUILD_DIR]
+# The Debian packages, as a user gets them: built by dpkg-buildpackage -b from a clean copy of the
+# sources (the files git tracks or would track, into build/deb/src, so that nothing of a build
+# folder goes in and the packages land in build/deb), checked by lintian (pedantic; an error or a
+# warning fails), installed, and then used from / as installed programs are.
+# In a CI run (CI=true; its machines are disposable) they are installed on the machine with
+# apt-get (root or sudo); anywhere else they are unpacked into a scratch root and their programs
+# run from there, so that the machine is left as it was. Then:
+# every program's --version, the desktop files' validators and the MIME type a file manager sees
+# for a song, the renderer, the player under X (DISPLAY, or an Xvfb of its own) with its sound
+# captured through ALSA's file plugin, the Python package, the development files (a program
+# built with pkg-config) and the GStreamer plugin (scripts/test-gstreamer.sh).
+#   scripts/test-package.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 l_Root="$PWD"
-l_Build="$(cd "${1:-build/plain}" && pwd)"
-l_Out="$l_Root/build/package"
+l_Out="$l_Root/build/deb"
 l_Temp="$(mktemp -d)"
 l_PlayerPid=""
 l_XvfbPid=""
@@ -25,38 +27,57 @@ trap cleanup EXIT
 fail() { echo "test-package: $*" >&2; exit 1; }
 
 rm -rf "$l_Out"
-cpack -G DEB --config "$l_Build/CPackConfig.cmake" -B "$l_Out" >/dev/null
-l_Deb="$(ls "$l_Out"/tunewright_*.deb)"
-echo "made $(basename "$l_Deb"):"
-dpkg-deb --field "$l_Deb" Version Installed-Size Depends
-lintian --fail-on error --display-level '>=warning' "$l_Deb" || fail "lintian reports errors"
+mkdir -p "$l_Out/src"
+git ls-files --cached --others --exclude-standard -z | tar --null -T - -cf - | tar -xf - -C "$l_Out/src"
+# The compiler cache the other builds fill (debhelper gives the build a HOME of its own).
+export CCACHE_DIR="${CCACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/ccache}"
+# Debian's own tools and interpreter build the packages, whatever else the caller's PATH holds.
+(cd "$l_Out/src" && PATH=/usr/sbin:/usr/bin:/sbin:/bin DEB_BUILD_OPTIONS="parallel=$(nproc)" dpkg-buildpackage -b -us -uc) >"$l_Out/build.log" 2>&1 ||
+  { tail -40 "$l_Out/build.log"; fail "dpkg-buildpackage failed (build/deb/build.log)"; }
+l_Changes="$(ls "$l_Out"/tunewright_*.changes)"
+mapfile -t l_Debs < <(ls "$l_Out"/*.deb | grep -v -- '-dbgsym_')
+echo "made with dpkg-buildpackage -b:"
+for l_Deb in "${l_Debs[@]}"; do
+  printf '  %-50s %s\n' "$(basename "$l_Deb")" "$(dpkg-deb --field "$l_Deb" Depends)"
+done
+l_AsRoot=""
+[ "$(id -u)" -ne 0 ] || l_AsRoot="--allow-root"
+lintian $l_AsRoot --pedantic --fail-on error,warning "$l_Changes" || fail "lintian reports errors or warnings"
+echo "lintian --pedantic: no error, no warning"
 
-# The package's files, installed (CI) or unpacked into a scratch root whose programs find their
-# libraries and data as the installed ones do (the libraries through LD_LIBRARY_PATH, the data
-# relative to the program), and a desktop that reads its entries and MIME types from there.
+# The packages' files, installed (CI) or unpacked into a scratch root whose programs find their
+# libraries, plugins and data as the installed ones do, and a desktop that reads its entries and
+# MIME types from there.
 l_Prefix=""
 if [ "${CI:-}" = true ]; then
   l_Sudo=""
   [ "$(id -u)" -eq 0 ] || l_Sudo="sudo"
-  DEBIAN_FRONTEND=noninteractive $l_Sudo apt-get install -y -q --reinstall "$l_Deb" >/dev/null
-  echo "installed $(basename "$l_Deb") on this machine (CI)"
+  DEBIAN_FRONTEND=noninteractive $l_Sudo apt-get install -y -q --reinstall "${l_Debs[@]}" >/dev/null
+  echo "installed the packages on this machine (CI)"
 else
   l_Prefix="$l_Temp/root"
-  dpkg-deb -x "$l_Deb" "$l_Prefix"
+  for l_Deb in "${l_Debs[@]}"; do dpkg-deb -x "$l_Deb" "$l_Prefix"; done
+  l_LibDir="$(dirname "$(find "$l_Prefix/usr/lib" -name 'libtunewright.so.0')")"
   export PATH="$l_Prefix/usr/bin:$PATH"
-  export LD_LIBRARY_PATH="$(dirname "$(find "$l_Prefix/usr/lib" -name 'libtunewright.so.0' | head -1)")"
+  export LD_LIBRARY_PATH="$l_LibDir"
+  export GST_PLUGIN_PATH="$l_LibDir/gstreamer-1.0"
+  export PYTHONPATH="$l_Prefix/usr/lib/python3/dist-packages"
+  export PKG_CONFIG_PATH="$l_LibDir/pkgconfig"
   export XDG_DATA_DIRS="$l_Prefix/usr/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}"
   export XDG_DATA_HOME="$l_Temp/data-home" XDG_CONFIG_HOME="$l_Temp/config-home"
+  # The dependencies are the machine's: the player's font link leads to fonts-freefont-ttf's copy.
+  mkdir -p "$l_Prefix/usr/share/fonts/truetype"
+  ln -s /usr/share/fonts/truetype/freefont "$l_Prefix/usr/share/fonts/truetype/freefont"
   # What the desktop's triggers do when the package is installed.
   update-mime-database "$l_Prefix/usr/share/mime"
   update-desktop-database "$l_Prefix/usr/share/applications"
-  echo "unpacked $(basename "$l_Deb") into a scratch root (CI=true installs it on the machine)"
+  echo "unpacked the packages into a scratch root (CI=true installs them on the machine)"
 fi
-l_Version="$(dpkg-deb --field "$l_Deb" Version)"
-l_Version="${l_Version%-*}"
+l_Version="$(dpkg-deb --field "${l_Debs[0]}" Version)"
 l_Songs="$l_Prefix/usr/share/tunewright/songs"
-# The package's files as installed, one absolute path a line.
-l_Files="$(dpkg-deb --fsys-tarfile "$l_Deb" | tar -t | sed -n "s|^\./|$l_Prefix/|p" | grep -v '/$')"
+# The packages' files as installed, one absolute path a line.
+l_Files="$(for l_Deb in "${l_Debs[@]}"; do dpkg-deb --fsys-tarfile "$l_Deb" | tar -t; done |
+  sed -n "s|^\./|$l_Prefix/|p" | grep -v '/$')"
 
 # Every installed program answers --version with the project's version.
 for l_Program in $(grep "^$l_Prefix/usr/bin/" <<<"$l_Files"); do
@@ -126,4 +147,20 @@ l_Status=0
 wait "$l_PlayerPid" || l_Status=$?
 l_PlayerPid=""
 [ "$l_Status" -eq 0 ] || fail "the player ended with status $l_Status on being asked to quit"
-echo "the package installs and its programs run"
+
+# The Python package decodes through the packaged library.
+(cd / && /usr/bin/python3 -c 'import sys, tunewright
+samples = tunewright.Song.open(sys.argv[1]).read(4800)
+values = samples.size if hasattr(samples, "size") else len(samples)  # NumPy, or an interleaved array
+assert values == 2 * 4800, values
+print("python3-tunewright: %s reads the song" % tunewright.__file__)' \
+  "$l_Songs/greensleeves.org")
+
+# The development files build a program with pkg-config, which then runs against the library.
+cc -Wall -Wextra -Werror -o "$l_Temp/c-render" examples/c-render/c-render.c $(pkg-config --cflags --libs tunewright sndfile)
+(cd / && "$l_Temp/c-render" "$l_Songs/greensleeves.org" "$l_Temp/c-render.wav")
+test -s "$l_Temp/c-render.wav"
+
+# The GStreamer plugin as a person uses it.
+scripts/test-gstreamer.sh
+echo "the packages install and their programs run"

@@ -1,0 +1,642 @@
+/* tunewrightdec collects the whole song file from upstream, opens it with tw_song_open_memory()
+ * when upstream ends the stream, and then runs a task of its own on the source pad that reads the
+ * song with tw_song_read_float() or tw_song_read_s16() and pushes the frames downstream. It answers
+ * the duration, position and seeking queries itself and seeks in time with tw_song_seek_seconds(). */
+#ifdef HAVE_CONFIG_H
+#include "config.h"
+#endif
+
+#include "gsttunewrightdec.h"
+
+#include <math.h>
+#include <string.h>
+
+GST_DEBUG_CATEGORY_STATIC(gst_tunewright_dec_debug);
+#define GST_CAT_DEFAULT gst_tunewright_dec_debug
+
+/* The largest file that can hold a song: the header, the sixteen instrument records and 65535
+ * notes of 8 bytes on every track. Upstream sending more is not sending a song. */
+#define MAX_SONG_BYTES 8388594
+
+/* Frames per pushed buffer: about 85 ms at 48 kHz. */
+#define FRAMES_PER_BUFFER 4096
+
+#define DEFAULT_RATE 48000
+#define DEFAULT_NUM_LOOPS 0
+#define DEFAULT_INTERPOLATION TW_INTERPOLATION_LINEAR
+
+enum { PROP_0, PROP_NUM_LOOPS, PROP_INTERPOLATION };
+
+#define SRC_CAPS                                                                                             \
+    "audio/x-raw, format = (string) { " GST_AUDIO_NE(F32) ", " GST_AUDIO_NE(                                 \
+        S16) " }, "                                                                                          \
+             "layout = (string) interleaved, rate = (int) [ 8000, 192000 ], channels = (int) 2"
+
+static GstStaticPadTemplate sink_template =
+    GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS(GST_TUNEWRIGHT_SONG_CAPS));
+static GstStaticPadTemplate src_template =
+    GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS(SRC_CAPS));
+
+#define GST_TYPE_TUNEWRIGHT_INTERPOLATION (gst_tunewright_interpolation_get_type())
+static GType gst_tunewright_interpolation_get_type(void)
+{
+    static GType s_type = 0;
+    static const GEnumValue s_values[] = {
+        {TW_INTERPOLATION_NEAREST, "No interpolation", "nearest"},
+        {TW_INTERPOLATION_LINEAR, "Linear interpolation", "linear"},
+        {TW_INTERPOLATION_CUBIC, "Cubic interpolation", "cubic"},
+        {TW_INTERPOLATION_SPLINE, "Spline interpolation", "spline"},
+        {TW_INTERPOLATION_SINC, "Band-limited windowed sinc", "sinc"},
+        {0, NULL, NULL},
+    };
+    if (g_once_init_enter(&s_type)) {
+        GType l_type = g_enum_register_static("GstTunewrightInterpolation", s_values);
+        g_once_init_leave(&s_type, l_type);
+    }
+    return s_type;
+}
+
+#define gst_tunewright_dec_parent_class parent_class
+G_DEFINE_TYPE(GstTunewrightDec, gst_tunewright_dec, GST_TYPE_ELEMENT);
+
+static void gst_tunewright_dec_loop(gpointer p_user);
+
+/* Seconds as a clock time, rounded to the nearest nanosecond. */
+static GstClockTime seconds_to_time(double p_seconds)
+{
+    if (!isfinite(p_seconds))
+        return GST_CLOCK_TIME_NONE;
+    return (GstClockTime)llround(p_seconds * GST_SECOND);
+}
+
+static void gst_tunewright_dec_reset(GstTunewrightDec* p_dec)
+{
+    GST_OBJECT_LOCK(p_dec);
+    tw_song* l_song = p_dec->song;
+    p_dec->song = NULL;
+    GST_OBJECT_UNLOCK(p_dec);
+    tw_song_close(l_song);
+    g_clear_pointer(&p_dec->bytes, g_bytes_unref);
+    gst_adapter_clear(p_dec->adapter);
+    gst_audio_info_init(&p_dec->info);
+    gst_segment_init(&p_dec->segment, GST_FORMAT_TIME);
+    p_dec->send_segment = TRUE;
+    p_dec->discont = TRUE;
+    p_dec->seqnum = gst_util_seqnum_next();
+    p_dec->base_time = 0;
+    p_dec->frames = 0;
+    p_dec->skip_frames = 0;
+    GST_OBJECT_LOCK(p_dec);
+    p_dec->duration = GST_CLOCK_TIME_NONE;
+    p_dec->position = 0;
+    GST_OBJECT_UNLOCK(p_dec);
+}
+
+/* Hands changed properties to the song; the streaming thread, or a seek holding the stream lock. */
+static void gst_tunewright_dec_apply_settings(GstTunewrightDec* p_dec)
+{
+    gboolean l_changed;
+    gint l_loops, l_interpolation;
+    GST_OBJECT_LOCK(p_dec);
+    l_changed = p_dec->settings_changed;
+    l_loops = p_dec->num_loops;
+    l_interpolation = p_dec->interpolation;
+    p_dec->settings_changed = FALSE;
+    GST_OBJECT_UNLOCK(p_dec);
+    if (!l_changed || !p_dec->song)
+        return;
+
+    /* num-loops counts the repeats after the first pass (0 = once, -1 = for ever), as
+     * tw_song_set_loops() does. */
+    tw_song_set_loops(p_dec->song, l_loops);
+    tw_song_set_interpolation(p_dec->song, l_interpolation);
+    GstClockTime l_duration = seconds_to_time(tw_song_get_duration_seconds(p_dec->song));
+    GST_OBJECT_LOCK(p_dec);
+    gboolean l_new_duration = l_duration != p_dec->duration;
+    p_dec->duration = l_duration;
+    GST_OBJECT_UNLOCK(p_dec);
+    if (l_new_duration)
+        gst_element_post_message(GST_ELEMENT(p_dec), gst_message_new_duration_changed(GST_OBJECT(p_dec)));
+}
+
+/* The clock time of the next frame to be pushed. */
+static GstClockTime gst_tunewright_dec_next_time(GstTunewrightDec* p_dec)
+{
+    return p_dec->base_time +
+           gst_util_uint64_scale_int(p_dec->frames, GST_SECOND, GST_AUDIO_INFO_RATE(&p_dec->info));
+}
+
+/* Opens the song again from its bytes, so that what it plays next owes nothing to what it played
+ * before (notes still fading out, the mixer's state). Opening bytes that opened once fails only
+ * when memory runs out; the song in use is then kept. */
+static void gst_tunewright_dec_reopen(GstTunewrightDec* p_dec)
+{
+    gsize l_size = 0;
+    gconstpointer l_data = g_bytes_get_data(p_dec->bytes, &l_size);
+    tw_song* l_song = tw_song_open_memory(l_data, l_size, NULL);
+    if (!l_song)
+        return;
+    GST_OBJECT_LOCK(p_dec);
+    tw_song* l_old = p_dec->song;
+    p_dec->song = l_song;
+    p_dec->settings_changed = TRUE;
+    GST_OBJECT_UNLOCK(p_dec);
+    tw_song_close(l_old);
+    gst_tunewright_dec_apply_settings(p_dec);
+}
+
+/* Moves the song to p_time: onto the beat at or before it, as tw_song_seek_seconds() does, or,
+ * when p_exact, exactly there by dropping the frames between that beat and p_time. p_fresh starts
+ * from a newly opened song, so that the frames from there are the same whatever played before;
+ * otherwise the notes sounding go on fading out over the first frames, as the library's seek has
+ * them. Needs the rate to be known. */
+static void gst_tunewright_dec_move_to(GstTunewrightDec* p_dec, GstClockTime p_time, gboolean p_exact,
+                                       gboolean p_fresh)
+{
+    gint l_rate = GST_AUDIO_INFO_RATE(&p_dec->info);
+    if (p_fresh)
+        gst_tunewright_dec_reopen(p_dec);
+    tw_song_seek_seconds(p_dec->song, (double)p_time / GST_SECOND);
+    GstClockTime l_beat = seconds_to_time(tw_song_get_position_seconds(p_dec->song));
+    if (p_exact && p_time > l_beat) {
+        p_dec->skip_frames = gst_util_uint64_scale_int_round(p_time - l_beat, l_rate, GST_SECOND);
+        p_dec->base_time = p_time;
+    } else {
+        p_dec->skip_frames = 0;
+        p_dec->base_time = l_beat;
+    }
+    p_dec->frames = 0;
+    p_dec->discont = TRUE;
+    GST_OBJECT_LOCK(p_dec);
+    p_dec->position = p_dec->base_time;
+    GST_OBJECT_UNLOCK(p_dec);
+}
+
+/* Chooses the output format with downstream: the first structure downstream prefers, its rate as
+ * near the current one (or 48 kHz) as it allows, and floats where it takes either. */
+static gboolean gst_tunewright_dec_negotiate(GstTunewrightDec* p_dec)
+{
+    GstCaps* l_template = gst_pad_get_pad_template_caps(p_dec->srcpad);
+    GstCaps* l_caps = gst_pad_peer_query_caps(p_dec->srcpad, l_template);
+    gst_caps_unref(l_template);
+    if (gst_caps_is_empty(l_caps)) {
+        gst_caps_unref(l_caps);
+        return FALSE;
+    }
+    l_caps = gst_caps_truncate(l_caps);
+    l_caps = gst_caps_make_writable(l_caps);
+    GstStructure* l_structure = gst_caps_get_structure(l_caps, 0);
+    gint l_old_rate = GST_AUDIO_INFO_RATE(&p_dec->info);
+    gst_structure_fixate_field_nearest_int(l_structure, "rate", l_old_rate > 0 ? l_old_rate : DEFAULT_RATE);
+    gst_structure_fixate_field_string(l_structure, "format", GST_AUDIO_NE(F32));
+    l_caps = gst_caps_fixate(l_caps);
+
+    GstAudioInfo l_info;
+    gboolean l_ok = gst_audio_info_from_caps(&l_info, l_caps) && gst_pad_set_caps(p_dec->srcpad, l_caps);
+    GST_DEBUG_OBJECT(p_dec, "negotiated %" GST_PTR_FORMAT ": %s", l_caps, l_ok ? "yes" : "no");
+    gst_caps_unref(l_caps);
+    if (!l_ok)
+        return FALSE;
+
+    /* A song read at a new rate would go on from the start of its beat (and starts its notes
+     * afresh): it is moved back to where it stands, exactly, so that the stream's time runs on. */
+    gboolean l_rate_changed = l_old_rate > 0 && l_old_rate != GST_AUDIO_INFO_RATE(&l_info);
+    GstClockTime l_now = l_old_rate > 0 ? gst_tunewright_dec_next_time(p_dec) : 0;
+    p_dec->info = l_info;
+    if (l_rate_changed)
+        gst_tunewright_dec_move_to(p_dec, l_now, TRUE, FALSE);
+    return TRUE;
+}
+
+/* Reads up to p_frames frames in the negotiated format into p_data; returns the frames read. */
+static gsize gst_tunewright_dec_read(GstTunewrightDec* p_dec, gsize p_frames, gpointer p_data)
+{
+    gint l_rate = GST_AUDIO_INFO_RATE(&p_dec->info);
+    if (GST_AUDIO_INFO_FORMAT(&p_dec->info) == GST_AUDIO_FORMAT_S16)
+        return tw_song_read_s16(p_dec->song, l_rate, p_frames, (int16_t*)p_data);
+    return tw_song_read_float(p_dec->song, l_rate, p_frames, (float*)p_data);
+}
+
+/* The end of the song, or of the segment a seek asked for. */
+static void gst_tunewright_dec_finish(GstTunewrightDec* p_dec)
+{
+    GstClockTime l_end = gst_tunewright_dec_next_time(p_dec);
+    if (p_dec->segment.flags & GST_SEGMENT_FLAG_SEGMENT) {
+        GstMessage* l_message = gst_message_new_segment_done(GST_OBJECT(p_dec), GST_FORMAT_TIME, l_end);
+        gst_message_set_seqnum(l_message, p_dec->seqnum);
+        gst_element_post_message(GST_ELEMENT(p_dec), l_message);
+        GstEvent* l_event = gst_event_new_segment_done(GST_FORMAT_TIME, l_end);
+        gst_event_set_seqnum(l_event, p_dec->seqnum);
+        gst_pad_push_event(p_dec->srcpad, l_event);
+    } else {
+        GstEvent* l_event = gst_event_new_eos();
+        gst_event_set_seqnum(l_event, p_dec->seqnum);
+        gst_pad_push_event(p_dec->srcpad, l_event);
+    }
+    gst_pad_pause_task(p_dec->srcpad);
+}
+
+static void gst_tunewright_dec_loop(gpointer p_user)
+{
+    GstPad* l_pad = GST_PAD(p_user);
+    GstTunewrightDec* l_dec = GST_TUNEWRIGHT_DEC(GST_PAD_PARENT(l_pad));
+
+    /* Upstream's stream-start went downstream as it came; without one the stream gets its own. */
+    GstEvent* l_stream_start = gst_pad_get_sticky_event(l_pad, GST_EVENT_STREAM_START, 0);
+    if (l_stream_start) {
+        gst_event_unref(l_stream_start);
+    } else {
+        gchar* l_id = gst_pad_create_stream_id(l_pad, GST_ELEMENT(l_dec), NULL);
+        gst_pad_push_event(l_pad, gst_event_new_stream_start(l_id));
+        g_free(l_id);
+    }
+    if ((gst_pad_check_reconfigure(l_pad) || GST_AUDIO_INFO_RATE(&l_dec->info) == 0) &&
+        !gst_tunewright_dec_negotiate(l_dec)) {
+        gst_pad_mark_reconfigure(l_pad);
+        if (GST_PAD_IS_FLUSHING(l_pad)) {
+            gst_pad_pause_task(l_pad);
+            return;
+        }
+        GST_ELEMENT_FLOW_ERROR(l_dec, GST_FLOW_NOT_NEGOTIATED);
+        gst_pad_push_event(l_pad, gst_event_new_eos());
+        gst_pad_pause_task(l_pad);
+        return;
+    }
+    gst_tunewright_dec_apply_settings(l_dec);
+    if (l_dec->send_segment) {
+        GstEvent* l_event = gst_event_new_segment(&l_dec->segment);
+        gst_event_set_seqnum(l_event, l_dec->seqnum);
+        gst_pad_push_event(l_pad, l_event);
+        l_dec->send_segment = FALSE;
+    }
+
+    gint l_bpf = GST_AUDIO_INFO_BPF(&l_dec->info);
+    gint l_rate = GST_AUDIO_INFO_RATE(&l_dec->info);
+    GstBuffer* l_buffer = gst_buffer_new_allocate(NULL, (gsize)FRAMES_PER_BUFFER * l_bpf, NULL);
+    GstMapInfo l_map;
+    gst_buffer_map(l_buffer, &l_map, GST_MAP_WRITE);
+    /* The frames before the place an exact seek asked for are read and dropped. */
+    while (l_dec->skip_frames > 0) {
+        gsize l_read = gst_tunewright_dec_read(l_dec, MIN(l_dec->skip_frames, FRAMES_PER_BUFFER), l_map.data);
+        l_dec->skip_frames = l_read > 0 ? l_dec->skip_frames - l_read : 0;
+    }
+    gsize l_want = FRAMES_PER_BUFFER;
+    GstClockTime l_pts = gst_tunewright_dec_next_time(l_dec);
+    if (GST_CLOCK_TIME_IS_VALID(l_dec->segment.stop)) {
+        guint64 l_left = l_dec->segment.stop > l_pts
+                             ? gst_util_uint64_scale_int_ceil(l_dec->segment.stop - l_pts, l_rate, GST_SECOND)
+                             : 0;
+        l_want = MIN(l_want, l_left);
+    }
+    gsize l_read = l_want > 0 ? gst_tunewright_dec_read(l_dec, l_want, l_map.data) : 0;
+    gst_buffer_unmap(l_buffer, &l_map);
+    if (l_read == 0) {
+        gst_buffer_unref(l_buffer);
+        gst_tunewright_dec_finish(l_dec);
+        return;
+    }
+    gst_buffer_set_size(l_buffer, l_read * l_bpf);
+
+    GST_BUFFER_OFFSET(l_buffer) = gst_util_uint64_scale_int_round(l_pts, l_rate, GST_SECOND);
+    GST_BUFFER_OFFSET_END(l_buffer) = GST_BUFFER_OFFSET(l_buffer) + l_read;
+    l_dec->frames += l_read;
+    GstClockTime l_end = gst_tunewright_dec_next_time(l_dec);
+    GST_BUFFER_PTS(l_buffer) = l_pts;
+    GST_BUFFER_DURATION(l_buffer) = l_end - l_pts;
+    if (l_dec->discont) {
+        GST_BUFFER_FLAG_SET(l_buffer, GST_BUFFER_FLAG_DISCONT);
+        l_dec->discont = FALSE;
+    }
+    GST_OBJECT_LOCK(l_dec);
+    l_dec->position = l_end;
+    GST_OBJECT_UNLOCK(l_dec);
+
+    GstFlowReturn l_ret = gst_pad_push(l_pad, l_buffer);
+    if (l_ret == GST_FLOW_OK)
+        return;
+    GST_DEBUG_OBJECT(l_dec, "pausing: %s", gst_flow_get_name(l_ret));
+    if (l_ret == GST_FLOW_EOS) {
+        gst_tunewright_dec_finish(l_dec);
+        return;
+    }
+    /* Downstream changed its mind (decodebin links its pad to the real consumer only after the
+     * first caps): the song goes back to where the refused buffer began, and the next round
+     * negotiates again and reads those frames in the new format. */
+    if (l_ret == GST_FLOW_NOT_NEGOTIATED && gst_pad_needs_reconfigure(l_pad)) {
+        gst_tunewright_dec_move_to(l_dec, l_pts, TRUE, TRUE);
+        return;
+    }
+    if (l_ret == GST_FLOW_NOT_LINKED || l_ret < GST_FLOW_EOS) {
+        GST_ELEMENT_FLOW_ERROR(l_dec, l_ret);
+        gst_pad_push_event(l_pad, gst_event_new_eos());
+    }
+    gst_pad_pause_task(l_pad);
+}
+
+/* Opens the song collected from upstream and starts the task that plays it. */
+static gboolean gst_tunewright_dec_open(GstTunewrightDec* p_dec)
+{
+    gsize l_size = gst_adapter_available(p_dec->adapter);
+    int l_error = TW_ERROR_NOT_A_SONG;
+    tw_song* l_song = NULL;
+    if (l_size > 0) {
+        p_dec->bytes = g_bytes_new_take(gst_adapter_take(p_dec->adapter, l_size), l_size);
+        l_song = tw_song_open_memory(g_bytes_get_data(p_dec->bytes, NULL), l_size, &l_error);
+    }
+    if (!l_song) {
+        GST_ELEMENT_ERROR(p_dec, STREAM, WRONG_TYPE, ("The file is not an Org-02 song that can be played."),
+                          ("%s (%" G_GSIZE_FORMAT " bytes)", tw_error_string(l_error), l_size));
+        g_clear_pointer(&p_dec->bytes, g_bytes_unref);
+        return FALSE;
+    }
+    GST_OBJECT_LOCK(p_dec);
+    p_dec->song = l_song;
+    p_dec->settings_changed = TRUE;
+    GST_OBJECT_UNLOCK(p_dec);
+    gst_tunewright_dec_apply_settings(p_dec);
+    return gst_pad_start_task(p_dec->srcpad, gst_tunewright_dec_loop, p_dec->srcpad, NULL);
+}
+
+static GstFlowReturn gst_tunewright_dec_chain(GstPad* p_pad, GstObject* p_parent, GstBuffer* p_buffer)
+{
+    GstTunewrightDec* l_dec = GST_TUNEWRIGHT_DEC(p_parent);
+    (void)p_pad;
+    if (l_dec->song) {  // the song is open: whatever upstream sends now is not part of it
+        gst_buffer_unref(p_buffer);
+        return GST_FLOW_EOS;
+    }
+    gst_adapter_push(l_dec->adapter, p_buffer);
+    if (gst_adapter_available(l_dec->adapter) > MAX_SONG_BYTES) {
+        GST_ELEMENT_ERROR(l_dec, STREAM, WRONG_TYPE, ("The file is not an Org-02 song that can be played."),
+                          ("it holds more than %d bytes, more than the largest song", MAX_SONG_BYTES));
+        return GST_FLOW_ERROR;
+    }
+    return GST_FLOW_OK;
+}
+
+static gboolean gst_tunewright_dec_sink_event(GstPad* p_pad, GstObject* p_parent, GstEvent* p_event)
+{
+    GstTunewrightDec* l_dec = GST_TUNEWRIGHT_DEC(p_parent);
+    switch (GST_EVENT_TYPE(p_event)) {
+    case GST_EVENT_EOS:
+        gst_event_unref(p_event);
+        /* A song already open (a second end of stream) plays on as it is. */
+        return l_dec->song != NULL || gst_tunewright_dec_open(l_dec);
+    case GST_EVENT_CAPS:
+    case GST_EVENT_SEGMENT:
+        /* Upstream's are about bytes; the source pad sends its own. */
+        gst_event_unref(p_event);
+        return TRUE;
+    case GST_EVENT_FLUSH_START:
+    case GST_EVENT_FLUSH_STOP:
+        /* Upstream starting over (before the song is open) sends the file again from its start. */
+        if (GST_EVENT_TYPE(p_event) == GST_EVENT_FLUSH_STOP && !l_dec->song)
+            gst_adapter_clear(l_dec->adapter);
+        gst_event_unref(p_event);
+        return TRUE;
+    default:
+        return gst_pad_event_default(p_pad, p_parent, p_event);
+    }
+}
+
+static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_event)
+{
+    gdouble l_rate;
+    GstFormat l_format;
+    GstSeekFlags l_flags;
+    GstSeekType l_start_type, l_stop_type;
+    gint64 l_start, l_stop;
+    gst_event_parse_seek(p_event, &l_rate, &l_format, &l_flags, &l_start_type, &l_start, &l_stop_type,
+                         &l_stop);
+    if (l_format != GST_FORMAT_TIME || l_rate != 1.0) {
+        GST_DEBUG_OBJECT(p_dec, "only seeks in time at rate 1.0 are supported");
+        return FALSE;
+    }
+    guint32 l_seqnum = gst_event_get_seqnum(p_event);
+    gboolean l_flush = (l_flags & GST_SEEK_FLAG_FLUSH) != 0;
+    GST_OBJECT_LOCK(p_dec);
+    gboolean l_open = p_dec->song != NULL;
+    GST_OBJECT_UNLOCK(p_dec);
+    if (!l_open) {  // the file is still arriving: nothing to seek in yet
+        GST_DEBUG_OBJECT(p_dec, "no song to seek in yet");
+        return FALSE;
+    }
+
+    if (l_flush) {
+        GstEvent* l_start_event = gst_event_new_flush_start();
+        gst_event_set_seqnum(l_start_event, l_seqnum);
+        gst_pad_push_event(p_dec->srcpad, l_start_event);
+    } else {
+        gst_pad_pause_task(p_dec->srcpad);
+    }
+    /* With the stream lock the task stands between two buffers, or has stopped. */
+    GST_PAD_STREAM_LOCK(p_dec->srcpad);
+    gst_tunewright_dec_apply_settings(p_dec);
+    GstSegment l_segment = p_dec->segment;
+    gboolean l_update;
+    gst_segment_do_seek(&l_segment, l_rate, l_format, l_flags, l_start_type, l_start, l_stop_type, l_stop,
+                        &l_update);
+    if (GST_AUDIO_INFO_RATE(&p_dec->info) == 0 && !gst_tunewright_dec_negotiate(p_dec)) {
+        if (l_flush)
+            gst_pad_push_event(p_dec->srcpad, gst_event_new_flush_stop(TRUE));
+        GST_PAD_STREAM_UNLOCK(p_dec->srcpad);
+        return FALSE;
+    }
+    /* After a flushing seek the song plays as one newly opened and sought there; a seek without
+     * flushing continues the sound, and lets the notes that sounded fade out. */
+    gst_tunewright_dec_move_to(p_dec, l_segment.position, (l_flags & GST_SEEK_FLAG_ACCURATE) != 0, l_flush);
+    l_segment.start = l_segment.time = l_segment.position = p_dec->base_time;
+    p_dec->segment = l_segment;
+    p_dec->send_segment = TRUE;
+    p_dec->seqnum = l_seqnum;
+    if (l_flush) {
+        GstEvent* l_stop_event = gst_event_new_flush_stop(TRUE);
+        gst_event_set_seqnum(l_stop_event, l_seqnum);
+        gst_pad_push_event(p_dec->srcpad, l_stop_event);
+    }
+    if (l_segment.flags & GST_SEGMENT_FLAG_SEGMENT) {
+        GstMessage* l_message =
+            gst_message_new_segment_start(GST_OBJECT(p_dec), GST_FORMAT_TIME, p_dec->base_time);
+        gst_message_set_seqnum(l_message, l_seqnum);
+        gst_element_post_message(GST_ELEMENT(p_dec), l_message);
+    }
+    gst_pad_start_task(p_dec->srcpad, gst_tunewright_dec_loop, p_dec->srcpad, NULL);
+    GST_PAD_STREAM_UNLOCK(p_dec->srcpad);
+    return TRUE;
+}
+
+static gboolean gst_tunewright_dec_src_event(GstPad* p_pad, GstObject* p_parent, GstEvent* p_event)
+{
+    GstTunewrightDec* l_dec = GST_TUNEWRIGHT_DEC(p_parent);
+    if (GST_EVENT_TYPE(p_event) == GST_EVENT_SEEK) {
+        gboolean l_ok = gst_tunewright_dec_seek(l_dec, p_event);
+        gst_event_unref(p_event);
+        return l_ok;
+    }
+    return gst_pad_event_default(p_pad, p_parent, p_event);
+}
+
+static gboolean gst_tunewright_dec_src_query(GstPad* p_pad, GstObject* p_parent, GstQuery* p_query)
+{
+    GstTunewrightDec* l_dec = GST_TUNEWRIGHT_DEC(p_parent);
+    GstFormat l_format;
+    switch (GST_QUERY_TYPE(p_query)) {
+    case GST_QUERY_DURATION: {
+        gst_query_parse_duration(p_query, &l_format, NULL);
+        GST_OBJECT_LOCK(l_dec);
+        GstClockTime l_duration = l_dec->duration;
+        GST_OBJECT_UNLOCK(l_dec);
+        /* Unknown before the song is open, and for a song that loops for ever. */
+        if (l_format != GST_FORMAT_TIME || !GST_CLOCK_TIME_IS_VALID(l_duration))
+            return FALSE;
+        gst_query_set_duration(p_query, GST_FORMAT_TIME, (gint64)l_duration);
+        return TRUE;
+    }
+    case GST_QUERY_POSITION: {
+        gst_query_parse_position(p_query, &l_format, NULL);
+        if (l_format != GST_FORMAT_TIME)
+            return FALSE;
+        GST_OBJECT_LOCK(l_dec);
+        gint64 l_position = (gint64)l_dec->position;
+        GST_OBJECT_UNLOCK(l_dec);
+        gst_query_set_position(p_query, GST_FORMAT_TIME, l_position);
+        return TRUE;
+    }
+    case GST_QUERY_SEEKING: {
+        gst_query_parse_seeking(p_query, &l_format, NULL, NULL, NULL);
+        if (l_format != GST_FORMAT_TIME)
+            return FALSE;
+        GST_OBJECT_LOCK(l_dec);
+        GstClockTime l_duration = l_dec->duration;
+        GST_OBJECT_UNLOCK(l_dec);
+        gst_query_set_seeking(p_query, GST_FORMAT_TIME, TRUE, 0,
+                              GST_CLOCK_TIME_IS_VALID(l_duration) ? (gint64)l_duration : -1);
+        return TRUE;
+    }
+    default:
+        return gst_pad_query_default(p_pad, p_parent, p_query);
+    }
+}
+
+static gboolean gst_tunewright_dec_src_activate_mode(GstPad* p_pad, GstObject* p_parent, GstPadMode p_mode,
+                                                     gboolean p_active)
+{
+    (void)p_parent;
+    if (p_mode != GST_PAD_MODE_PUSH)
+        return FALSE;
+    return p_active || gst_pad_stop_task(p_pad);
+}
+
+static GstStateChangeReturn gst_tunewright_dec_change_state(GstElement* p_element,
+                                                            GstStateChange p_transition)
+{
+    GstTunewrightDec* l_dec = GST_TUNEWRIGHT_DEC(p_element);
+    if (p_transition == GST_STATE_CHANGE_READY_TO_PAUSED)
+        gst_tunewright_dec_reset(l_dec);
+    GstStateChangeReturn l_ret = GST_ELEMENT_CLASS(parent_class)->change_state(p_element, p_transition);
+    /* The pads are inactive now, so the task has stopped. */
+    if (p_transition == GST_STATE_CHANGE_PAUSED_TO_READY)
+        gst_tunewright_dec_reset(l_dec);
+    return l_ret;
+}
+
+static void gst_tunewright_dec_set_property(GObject* p_object, guint p_id, const GValue* p_value,
+                                            GParamSpec* p_spec)
+{
+    GstTunewrightDec* l_dec = GST_TUNEWRIGHT_DEC(p_object);
+    GST_OBJECT_LOCK(l_dec);
+    switch (p_id) {
+    case PROP_NUM_LOOPS:
+        l_dec->num_loops = g_value_get_int(p_value);
+        break;
+    case PROP_INTERPOLATION:
+        l_dec->interpolation = g_value_get_enum(p_value);
+        break;
+    default:
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(p_object, p_id, p_spec);
+        break;
+    }
+    l_dec->settings_changed = TRUE;
+    GST_OBJECT_UNLOCK(l_dec);
+}
+
+static void gst_tunewright_dec_get_property(GObject* p_object, guint p_id, GValue* p_value,
+                                            GParamSpec* p_spec)
+{
+    GstTunewrightDec* l_dec = GST_TUNEWRIGHT_DEC(p_object);
+    GST_OBJECT_LOCK(l_dec);
+    switch (p_id) {
+    case PROP_NUM_LOOPS:
+        g_value_set_int(p_value, l_dec->num_loops);
+        break;
+    case PROP_INTERPOLATION:
+        g_value_set_enum(p_value, l_dec->interpolation);
+        break;
+    default:
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(p_object, p_id, p_spec);
+        break;
+    }
+    GST_OBJECT_UNLOCK(l_dec);
+}
+
+static void gst_tunewright_dec_finalize(GObject* p_object)
+{
+    GstTunewrightDec* l_dec = GST_TUNEWRIGHT_DEC(p_object);
+    tw_song_close(l_dec->song);
+    g_clear_pointer(&l_dec->bytes, g_bytes_unref);
+    g_object_unref(l_dec->adapter);
+    G_OBJECT_CLASS(parent_class)->finalize(p_object);
+}
+
+static void gst_tunewright_dec_class_init(GstTunewrightDecClass* p_class)
+{
+    GObjectClass* l_gobject_class = G_OBJECT_CLASS(p_class);
+    GstElementClass* l_element_class = GST_ELEMENT_CLASS(p_class);
+
+    GST_DEBUG_CATEGORY_INIT(gst_tunewright_dec_debug, "tunewrightdec", 0, "Org-02 song decoder");
+
+    l_gobject_class->set_property = gst_tunewright_dec_set_property;
+    l_gobject_class->get_property = gst_tunewright_dec_get_property;
+    l_gobject_class->finalize = gst_tunewright_dec_finalize;
+
+    g_object_class_install_property(
+        l_gobject_class, PROP_NUM_LOOPS,
+        g_param_spec_int("num-loops", "Number of loops",
+                         "Repeats of the song's loop after its first pass (0 = play once, -1 = for ever)", -1,
+                         G_MAXINT, DEFAULT_NUM_LOOPS, G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS));
+    g_object_class_install_property(
+        l_gobject_class, PROP_INTERPOLATION,
+        g_param_spec_enum("interpolation", "Interpolation", "How the instruments are resampled to each note",
+                          GST_TYPE_TUNEWRIGHT_INTERPOLATION, DEFAULT_INTERPOLATION,
+                          G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS));
+
+    gst_element_class_add_static_pad_template(l_element_class, &sink_template);
+    gst_element_class_add_static_pad_template(l_element_class, &src_template);
+    gst_element_class_set_static_metadata(l_element_class, "Org-02 song decoder", "Codec/Decoder/Audio",
+                                          "Plays Org-02 songs through libtunewright",
+                                          "the tunewright developers <tunewright@users.noreply.invalid>");
+    l_element_class->change_state = GST_DEBUG_FUNCPTR(gst_tunewright_dec_change_state);
+    gst_type_mark_as_plugin_api(GST_TYPE_TUNEWRIGHT_INTERPOLATION, 0);
+}
+
+static void gst_tunewright_dec_init(GstTunewrightDec* p_dec)
+{
+    p_dec->sinkpad = gst_pad_new_from_static_template(&sink_template, "sink");
+    gst_pad_set_chain_function(p_dec->sinkpad, GST_DEBUG_FUNCPTR(gst_tunewright_dec_chain));
+    gst_pad_set_event_function(p_dec->sinkpad, GST_DEBUG_FUNCPTR(gst_tunewright_dec_sink_event));
+    gst_element_add_pad(GST_ELEMENT(p_dec), p_dec->sinkpad);
+
+    p_dec->srcpad = gst_pad_new_from_static_template(&src_template, "src");
+    gst_pad_set_event_function(p_dec->srcpad, GST_DEBUG_FUNCPTR(gst_tunewright_dec_src_event));
+    gst_pad_set_query_function(p_dec->srcpad, GST_DEBUG_FUNCPTR(gst_tunewright_dec_src_query));
+    gst_pad_set_activatemode_function(p_dec->srcpad, GST_DEBUG_FUNCPTR(gst_tunewright_dec_src_activate_mode));
+    gst_element_add_pad(GST_ELEMENT(p_dec), p_dec->srcpad);
+
+    p_dec->adapter = gst_adapter_new();
+    p_dec->num_loops = DEFAULT_NUM_LOOPS;
+    p_dec->interpolation = DEFAULT_INTERPOLATION;
+    p_dec->settings_changed = TRUE;
+    gst_audio_info_init(&p_dec->info);
+    gst_segment_init(&p_dec->segment, GST_FORMAT_TIME);
+    p_dec->duration = GST_CLOCK_TIME_NONE;
+}

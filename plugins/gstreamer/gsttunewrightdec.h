@@ -1,0 +1,54 @@
+/* tunewrightdec: decodes an Org-02 song into raw audio through <tunewright/tunewright.h>. */
+#ifndef GST_TUNEWRIGHT_DEC_H
+#define GST_TUNEWRIGHT_DEC_H
+
+#include <gst/audio/audio.h>
+#include <gst/base/gstadapter.h>
+#include <gst/gst.h>
+
+#include <tunewright/tunewright.h>
+
+G_BEGIN_DECLS
+
+#define GST_TYPE_TUNEWRIGHT_DEC (gst_tunewright_dec_get_type())
+G_DECLARE_FINAL_TYPE(GstTunewrightDec, gst_tunewright_dec, GST, TUNEWRIGHT_DEC, GstElement)
+
+/* The caps of a song file, as the typefinder names them. */
+#define GST_TUNEWRIGHT_SONG_CAPS "audio/x-org-song"
+
+struct _GstTunewrightDec
+{
+    GstElement parent;
+
+    GstPad* sinkpad;
+    GstPad* srcpad;
+
+    /* The file as it arrives; the song is opened from it at the end of the stream, and opened
+     * again from the bytes kept for a seek that starts afresh. */
+    GstAdapter* adapter;
+    GBytes* bytes;
+    tw_song* song;
+
+    /* Properties, guarded by the object lock; the streaming thread hands them to the song. */
+    gint num_loops;
+    gint interpolation;
+    gboolean settings_changed;
+
+    /* What the streaming thread alone touches, or the seek handler while it holds the stream lock. */
+    GstAudioInfo info;
+    GstSegment segment;
+    gboolean send_segment;
+    gboolean discont;
+    guint32 seqnum;
+    GstClockTime base_time; /* the stream time of the first frame read since base_time was set */
+    guint64 frames;         /* frames pushed since base_time */
+    guint64 skip_frames;    /* frames still to be read and dropped to land exactly where asked */
+
+    /* Answers to the duration and position queries, guarded by the object lock. */
+    GstClockTime duration;
+    GstClockTime position;
+};
+
+G_END_DECLS
+
+#endif

@@ -1,0 +1,40 @@
+/* The tunewright plugin: the tunewrightdec element, and a typefinder that names files beginning with
+ * "Org-02" audio/x-org-song, so that decodebin and playbin find the element by themselves. */
+#include "gsttunewrightdec.h"
+
+#include <string.h>
+
+static void gst_tunewright_type_find(GstTypeFind* p_find, gpointer p_user)
+{
+    (void)p_user;
+    const guint8* l_magic = gst_type_find_peek(p_find, 0, 6);
+    if (l_magic && memcmp(l_magic, "Org-02", 6) == 0)
+        gst_type_find_suggest_empty_simple(p_find, GST_TYPE_FIND_MAXIMUM, GST_TUNEWRIGHT_SONG_CAPS);
+}
+
+GST_DEBUG_CATEGORY_STATIC(gst_tunewright_debug);
+#define GST_CAT_DEFAULT gst_tunewright_debug
+
+/* The library's messages ("Read in N bytes.") go to GStreamer's debug log, not to the terminal
+ * of the program that plays the song. */
+static void gst_tunewright_log(const char* p_line, void* p_user)
+{
+    (void)p_user;
+    GST_INFO("%s", p_line);
+}
+
+static gboolean plugin_init(GstPlugin* p_plugin)
+{
+    GST_DEBUG_CATEGORY_INIT(gst_tunewright_debug, "tunewright", 0, "libtunewright's messages");
+    tw_set_log_function(gst_tunewright_log, NULL);
+    return gst_type_find_register(p_plugin, GST_TUNEWRIGHT_SONG_CAPS, GST_RANK_PRIMARY,
+                                  gst_tunewright_type_find, "org", NULL, NULL, NULL) &&
+           gst_element_register(p_plugin, "tunewrightdec", GST_RANK_PRIMARY, GST_TYPE_TUNEWRIGHT_DEC);
+}
+
+/* The code is under the zlib licence, a permissive one that GStreamer's list of licences has no
+ * entry of its own for; "BSD" is that list's entry for the permissive BSD-style licences. */
+/* The description's reserved fields are left to their zero, as GStreamer's macro leaves them. */
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, tunewright, "Org-02 songs, decoded by libtunewright",
+                  plugin_init, TUNEWRIGHT_PLUGIN_VERSION, "BSD", "tunewright", "tunewright")
