@@ -1,8 +1,10 @@
 // The Windows player under Wine, as a person uses it: its window, its sound through waveOut (the
 // engine's default output on Windows) and Wine's ALSA driver into the capture file, the knob, the
-// close button, and song paths that only the Windows command line's quoting and wide characters
-// carry intact. scripts/test-windows-player.sh runs it with TUNEWRIGHT_WINE_PLAYER naming the
-// 64-bit tunewright-player.exe, in a Wine prefix whose audio driver is ALSA.
+// close button, song paths that only the Windows command line's quoting and wide characters carry
+// intact, and a folder whose name the ANSI code page cannot spell. scripts/test-windows-player.sh
+// runs it with TUNEWRIGHT_WINE_PLAYER naming the 64-bit or the 32-bit tunewright-player.exe (with its
+// DLLs and data beside it) and WINELOADER the Wine loader of that processor, in a Wine prefix whose
+// audio driver is ALSA.
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -17,7 +19,6 @@
 namespace PlayerTest {
 namespace {
 
-const char* const g_Wine = "/usr/bin/wine";
 const int g_SliderY = 260;
 
 // The ink width of p_Text (UTF-8) in the player's title font.
@@ -42,15 +43,25 @@ protected:
         ASSERT_TRUE(l_Program != nullptr && std::filesystem::exists(l_Program))
             << "TUNEWRIGHT_WINE_PLAYER must name the Windows build's tunewright-player.exe";
         m_Program = l_Program;
+        const char* l_Loader = std::getenv("WINELOADER");
+        ASSERT_TRUE(l_Loader != nullptr && std::filesystem::exists(l_Loader))
+            << "WINELOADER must name the Wine loader of the player's processor";
+        m_Loader = l_Loader;
     }
 
-    // The Windows player started by Wine in p_WorkDir, p_Song its one argument.
+    // The Windows player p_Program started by Wine in p_WorkDir, p_Song its one argument.
     bool LaunchUnderWine(const std::string& p_Song, const std::string& p_WorkDir)
     {
-        return Launch({m_Program, p_Song}, g_Wine, p_WorkDir);
+        return LaunchUnderWine(m_Program, p_Song, p_WorkDir);
+    }
+    bool LaunchUnderWine(const std::string& p_Program, const std::string& p_Song,
+                         const std::string& p_WorkDir)
+    {
+        return Launch({p_Program, p_Song}, m_Loader, p_WorkDir);
     }
 
     std::string m_Program;
+    std::string m_Loader;
 };
 
 TEST_F(PlayerWine, SongPathWithSpacesAndNonAsciiShowsItsWindowAndSoundsAt440HzNeverAheadOfTheClock)
@@ -119,6 +130,25 @@ TEST_F(PlayerWine, KnobDragRaisesTheLevelAndClosingTheWindowEndsWithStatus0)
                 std::chrono::duration<double>(m_Player.EndTime() - l_Asked).count() * 1000);
     ASSERT_TRUE(WIFEXITED(m_Player.ExitStatus())) << "ended by signal " << WTERMSIG(m_Player.ExitStatus());
     EXPECT_EQ(WEXITSTATUS(m_Player.ExitStatus()), 0) << Diagnostics();
+}
+
+TEST_F(PlayerWine, FolderNamedOutsideTheAnsiCodePageHoldsItsDataAndTitlesShowANoteOutsideTheBmpWhole)
+{
+    // The player's folder (program, DLLs, data) unpacked under a name the ANSI code page cannot
+    // spell; started elsewhere, the player finds its data beside itself (the theme, the sound).
+    const std::filesystem::path l_Program(m_Program);
+    const std::filesystem::path l_Folder = m_Temp.Path("\u043f\u043b\u0435\u0435\u0440 \U0001F3B5");
+    std::filesystem::copy(l_Program.parent_path(), l_Folder, std::filesystem::copy_options::recursive);
+    const std::string l_Song = "tune \U0001F3B5 \u266b.org";
+    WriteSong(l_Song, SteadyToneSong());
+    ASSERT_TRUE(LaunchUnderWine((l_Folder / l_Program.filename()).string(), l_Song, m_Temp.Path()));
+
+    // The path as given, in the window and in its caption: the note one character, not two halves.
+    const Picture l_Shot = Shot();
+    CheckBackground(l_Shot, m_Background, CheckTitle(l_Shot, m_Background, TitleWidth(l_Song)));
+    EXPECT_EQ(m_Screen.Title(m_Window), l_Song);
+    Pause(0.3);
+    EXPECT_GT(Rms(Listen(0.6)), 0.01) << "silence instead of the tone\n" << Diagnostics();
 }
 
 TEST_F(PlayerWine, FirstFrameUnderWineAgainstTheLinuxPlayer)
