@@ -15,3 +15,5 @@ esac
 export WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d"
 wine() { "$WINELOADER" "$@"; }
 winepath() { "$WINELOADER" winepath.exe "$@"; }
+# A prefix is made on first use, so that the Wine server can be started before any program.
+[ -d "$WINEPREFIX" ] || wine wineboot.exe --init >/dev/null 2>&1

@@ -185,9 +185,10 @@ TEST(Kernels, EveryFastPcm16ConversionMatchesToPcm16)
 }  // namespace
 
 // The engine's own sine, cosine and powers of two, which its tables are built from on every
-// platform alike, against the C library's long double versions (a wider reference than the double
-// ones, which differ between platforms in their last bit), over the arguments the tables use and more.
-TEST(PortableMath, SineCosineAndPowersOfTwoWithinFourUnitsInTheLastPlace)
+// platform alike, against the C library's long double versions, over the arguments the tables use
+// and more. Ours are within 2 units in the last place of glibc's; mingw's long double sine is
+// itself a few units out, hence the bound of 8 (a wrong term of a series is billions of units out).
+TEST(PortableMath, SineCosineAndPowersOfTwoWithinEightUnitsInTheLastPlace)
 {
     const auto l_Ulps = [](double p_Got, long double p_Exact) {
         const double l_Exact = double(p_Exact);
@@ -202,9 +203,9 @@ TEST(PortableMath, SineCosineAndPowersOfTwoWithinFourUnitsInTheLastPlace)
         l_Worst[2] =
             std::max(l_Worst[2], l_Ulps(PortableMath::Exp2(l_Power), std::exp2((long double)l_Power)));
     }
-    EXPECT_LE(l_Worst[0], 4.0);
-    EXPECT_LE(l_Worst[1], 4.0);
-    EXPECT_LE(l_Worst[2], 4.0);
+    EXPECT_LE(l_Worst[0], 8.0);
+    EXPECT_LE(l_Worst[1], 8.0);
+    EXPECT_LE(l_Worst[2], 8.0);
     EXPECT_EQ(PortableMath::Exp2(-3.0), 0.125);
     EXPECT_EQ(PortableMath::Exp2(7.0), 128.0);
     std::printf("worst: sin %.2f, cos %.2f, exp2 %.2f units in the last place\n", l_Worst[0], l_Worst[1],
