@@ -59,8 +59,8 @@ if [ "$l_Arch" = x86_64 ]; then
   cp "$l_Build/source/orgrender/tunewright-render.exe" "$l_Build/examples/orginfo/tunewright-info.exe" \
     "$l_Build/source/razovid/tunewright-player.exe" \
     "$l_Build/source/org/libtunewright.dll" "$l_Build/source/org/libtunewright-bank.dll" \
-    "$l_Build/platform/fmodex/libtunewright-sound.dll" "$l_Deps/bin/SDL.dll" "$l_Deps"/bin/*sndfile*.dll "$l_GccDir/libstdc++-6.dll" "$l_GccDir/libgcc_s_seh-1.dll" \
-    /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$l_Run/"
+    "$l_Build/platform/fmodex/libtunewright-sound.dll" "$l_Deps/bin/SDL.dll" "$l_Deps"/bin/*sndfile*.dll \
+    "$l_GccDir/libstdc++-6.dll" "$l_GccDir/libgcc_s_seh-1.dll" /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$l_Run/"
   # The player's data beside it, as the package lays it out.
   for l_Folder in melody percussion gfx; do
     rm -rf "${l_Run:?}/$l_Folder"
