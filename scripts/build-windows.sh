@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows package on Debian 12 with mingw-w64:
 #   scripts/build-windows.sh [i686|x86_64]   (default i686)
-# i686 makes build/windows/tunewright-win32.zip; x86_64 builds the same tree, with its tests, in
-# build/windows/x86_64 (the tests run under wine64: scripts/test-windows.sh).
+# i686 makes build/windows/tunewright-win32.zip (with the tests in build/windows/i686 where this
+# machine runs 32-bit programs); x86_64 builds the same tree, with its tests, in build/windows/x86_64
+# (the tests run under Wine: scripts/test-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 l_Root="$PWD"
