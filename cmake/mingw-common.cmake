@@ -8,5 +8,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Tests run the programs they build under Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Tests run the programs they build under Wine, with the loader and prefix of their processor.
+get_filename_component(l_WineRun "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh" ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR "${l_WineRun};${CMAKE_SYSTEM_PROCESSOR}")

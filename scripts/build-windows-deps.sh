@@ -72,6 +72,9 @@ export PKG_CONFIG_PATH=""
 l_Configure=(--host="$l_Host" --prefix="$l_Prefix")
 export CPPFLAGS="-I$l_Prefix/include"
 export LDFLAGS="-L$l_Prefix/lib"
+# Each function and datum in a section of its own, so that a program linking a static library
+# keeps only what it calls.
+export CFLAGS="-O2 -ffunction-sections -fdata-sections" CXXFLAGS="-O2 -ffunction-sections -fdata-sections"
 export CC="$l_Host-gcc-posix" CXX="$l_Host-g++-posix" AR="$l_Host-ar" RANLIB="$l_Host-ranlib"
 
 echo "== zlib" >&2
@@ -84,9 +87,11 @@ Unpack libpng "$l_Work/libpng"
 (cd "$l_Work/libpng" && ./configure "${l_Configure[@]}" --disable-shared --enable-static >&2 &&
   make -j"$l_Jobs" >&2 && make install >&2)
 
+# The DLLs carry the parts of GCC's runtime they use (the compiler driver passes that on through
+# libtool), so that no DLL of that runtime ships.
 echo "== SDL 1.2" >&2
 Unpack sdl "$l_Work/sdl"
-(cd "$l_Work/sdl" && ./configure "${l_Configure[@]}" --disable-static --enable-shared --disable-stdio-redirect \
+(cd "$l_Work/sdl" && CC="$CC -static-libgcc" ./configure "${l_Configure[@]}" --disable-static --enable-shared --disable-stdio-redirect \
   --disable-directx --disable-cdrom --disable-joystick >&2 && make -j"$l_Jobs" >&2 && make install >&2)
 
 echo "== SDL_image 1.2" >&2
@@ -100,6 +105,11 @@ Unpack sdl-image "$l_Work/sdl-image"
 
 echo "== FreeType" >&2
 Unpack freetype "$l_Work/freetype"
+# Only the modules the player's one font (TrueType, unhinted) needs, and the glyph functions FTGL
+# calls: a third of the library's code.
+printf '%s\n' "FONT_MODULES += truetype" "FONT_MODULES += sfnt" "HINTING_MODULES += autofit" \
+  "RASTER_MODULES += smooth" "AUX_MODULES += gzip" "AUX_MODULES += psnames" "BASE_EXTENSIONS += ftbbox.c" \
+  "BASE_EXTENSIONS += ftbitmap.c" "BASE_EXTENSIONS += ftglyph.c" >"$l_Work/freetype/modules.cfg"
 # FreeType reads gzip-compressed fonts through the zlib already in the package: its own copy of
 # zlib's code would define the same names twice in a program that links both.
 (cd "$l_Work/freetype" && ./configure "${l_Configure[@]}" --disable-shared --enable-static --with-zlib=yes \
@@ -115,7 +125,7 @@ Unpack ftgl "$l_Work/ftgl"
   printf '#define PACKAGE_VERSION "%s"\n#define __FUNC__ __func__\n#define HAVE_GL_GL_H 1\n#define HAVE_GL_GLU_H 1\n' \
     "$(sed -n 's/^# FTGL \([0-9.]*\).*/\1/p' "$l_ThirdParty/ftgl/README.md")" >config.h
   for l_File in $(find . -name '*.cpp'); do
-    "$CXX" -O2 -DFTGL_LIBRARY_STATIC -I. -I"$l_Prefix/include/freetype2" -c "$l_File" -o "${l_File%.cpp}.o"
+    "$CXX" $CXXFLAGS -DFTGL_LIBRARY_STATIC -I. -I"$l_Prefix/include/freetype2" -c "$l_File" -o "${l_File%.cpp}.o"
   done
   rm -f "$l_Prefix/lib/libftgl.a"
   "$AR" rcs "$l_Prefix/lib/libftgl.a" $(find . -name '*.o')
@@ -127,7 +137,7 @@ echo "== libsndfile" >&2
 Unpack libsndfile "$l_Work/libsndfile"
 cmake -S "$l_Work/libsndfile" -B "$l_Work/libsndfile/build" -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR="$l_Arch" \
   -DCMAKE_C_COMPILER="$CC" -DCMAKE_CXX_COMPILER="$CXX" -DCMAKE_RC_COMPILER="$l_Host-windres" \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$l_Prefix" -DBUILD_SHARED_LIBS=ON \
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$l_Prefix" -DBUILD_SHARED_LIBS=ON -DCMAKE_SHARED_LINKER_FLAGS=-static-libgcc \
   -DENABLE_EXTERNAL_LIBS=OFF -DENABLE_MPEG=OFF -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF \
   -DENABLE_CPACK=OFF -DENABLE_PACKAGE_CONFIG=OFF -DINSTALL_PKGCONFIG_MODULE=ON >&2
 cmake --build "$l_Work/libsndfile/build" -j"$l_Jobs" >&2

@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
-# The 64-bit Windows player under wine64 and Xvfb, as a person uses it: its window, its sound through
-# waveOut and Wine's ALSA driver into a file, the knob, the close button, song paths with spaces and
-# non-ASCII characters, and its start-up time against the Linux player's. Runs after
-# scripts/build-windows.sh x86_64, which leaves the player with its DLLs and data in
-# build/windows/x86_64/run and the native test driver's build in build/windows/host.
+# The Windows player under Wine and Xvfb, as a person uses it: its window, its sound through waveOut
+# and Wine's ALSA driver into a file, the knob, the close button, song paths with spaces and
+# non-ASCII characters, a folder the ANSI code page cannot name, and its start-up time against the
+# Linux player's.
+#   scripts/test-windows-player.sh [x86_64|i686]    (default x86_64)
+# x86_64 runs after scripts/build-windows.sh x86_64, which leaves the player with its DLLs and data in
+# build/windows/x86_64/run; i686 runs the package's own player, in build/windows/tunewright-win32.
+# Either way the native test driver's build is in build/windows/host.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 l_Root="$PWD"
 l_Started=$SECONDS
+l_Arch="${1:-x86_64}"
+l_Player="$l_Root/build/windows/x86_64/run/tunewright-player.exe"
+[ "$l_Arch" = i686 ] && l_Player="$l_Root/build/windows/tunewright-win32/tunewright-player.exe"
 
 . scripts/xvfb.sh
 start_xvfb 90 99
@@ -15,7 +21,7 @@ trap 'if [ -n "${l_XvfbPid:-}" ]; then kill "$l_XvfbPid"; fi' EXIT
 cmake --build build/windows/host -j"${TUNEWRIGHT_JOBS:-$(nproc)}" --target player_wine >/dev/null
 
 # Wine reads the command line in the locale's encoding: UTF-8, as a desktop session has.
-. scripts/wine-env.sh
+. scripts/wine-env.sh "$l_Arch"
 export LC_ALL=C.UTF-8
 # Wine's sound goes to ALSA, whose "default" device each test points at its own capture file.
 wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null
@@ -27,5 +33,5 @@ wineserver -p10
 
 # A failing test leaves its last picture of the window in the test program's folder.
 (cd build/windows/host/tests/player &&
-  TUNEWRIGHT_WINE_PLAYER="$l_Root/build/windows/x86_64/run/tunewright-player.exe" ./player_wine)
-echo "windows player stage: $((SECONDS - l_Started)) s"
+  TUNEWRIGHT_WINE_PLAYER="$l_Player" ./player_wine)
+echo "windows player stage, $l_Arch: $((SECONDS - l_Started)) s"

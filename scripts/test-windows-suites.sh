@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# The song, sampler (with the renderer's), engine and audio-layer test suites of the 64-bit Windows
-# build, run under wine64 by CTest: the very tests the Linux build runs. Those that need what only
-# POSIX has (FIFOs, signals, fork, file-size limits, links, /dev/full, ALSA) skip there, each with
-# its reason. Run after scripts/build-windows.sh x86_64.
+# The song, sampler (with the renderer's), engine and audio-layer test suites of a Windows build,
+# run under Wine by CTest: the very tests the Linux build runs. Those that need what only POSIX has
+# (FIFOs, signals, fork, file-size limits, links, /dev/full, ALSA) skip there, each with its reason.
+#   scripts/test-windows-suites.sh [x86_64|i686]    (default x86_64)
+# Run after scripts/build-windows.sh of the same processor (i686: on a machine that runs 32-bit code).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 l_Started=$SECONDS
-l_Build="build/windows/x86_64"
+l_Arch="${1:-x86_64}"
+l_Build="build/windows/$l_Arch"
 l_Jobs="${TUNEWRIGHT_JOBS:-$(nproc)}"
 cmake --build "$l_Build" -j"$l_Jobs" --target song_tests engine_tests audio_tests sampler_tests
 
-. scripts/wine-env.sh
+. scripts/wine-env.sh "$l_Arch"
 # One Wine server for every test, instead of one started (with Wine's services) per test program;
 # one left by an earlier run of this prefix goes first.
 wineserver -k 2>/dev/null || true
@@ -19,15 +21,16 @@ wineserver -p
 trap 'wineserver -k || true' EXIT
 # The DLLs the test programs and the renderer load, where the builds left them.
 l_Deps="$(sed -n 's/^TUNEWRIGHT_WINDOWS_DEPS:PATH=//p' "$l_Build/CMakeCache.txt")"
-l_GccDir="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")"
+l_GccDir="$(dirname "$("$l_Arch-w64-mingw32-g++-posix" -print-libgcc-file-name)")"
 l_WinePath=""
-for l_Dir in "$l_Build/platform/fmodex" "$l_Build/source/org" "$l_Deps/bin" "$l_GccDir" /usr/x86_64-w64-mingw32/lib; do
+for l_Dir in "$l_Build/platform/fmodex" "$l_Build/source/org" "$l_Deps/bin" "$l_GccDir" \
+  "/usr/$l_Arch-w64-mingw32/lib"; do
   l_WinePath+="$(winepath -w "$l_Dir");"
 done
 export WINEPATH="$l_WinePath"
 # Temporary folders on drive Z: (the build machine's root), so that the tests' absolute paths
 # (the data, the programs) lead where they do on Linux from inside them as well.
-l_Temp="$PWD/build/windows/tmp"
+l_Temp="$PWD/build/windows/tmp-$l_Arch"
 rm -rf "$l_Temp" && mkdir -p "$l_Temp"
 for l_Name in TEMP TMP; do
   wine reg add 'HKCU\Environment' /v "$l_Name" /t REG_SZ /d "$(winepath -w "$l_Temp")" /f >/dev/null
@@ -38,4 +41,4 @@ mkdir -p "$HOME"
 echo 'pcm.!default { type null }' >"$HOME/.asoundrc"
 
 ctest --test-dir "$l_Build" -L 'song|sampler|engine|audio' -LE shuffled -j"$l_Jobs" --timeout 300 --output-on-failure
-echo "windows test suites: $((SECONDS - l_Started)) s"
+echo "windows test suites, $l_Arch: $((SECONDS - l_Started)) s"

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The Windows stage of CI: builds the 32-bit package and checks what it holds, then builds the same
-# tree for 64-bit Windows and runs its test suites under wine64 (32-bit programs cannot run on
-# these machines at all).
+# tree for 64-bit Windows and runs its test suites and player under wine64. Where the machine runs
+# 32-bit programs, the package's own programs run too, under 32-bit Wine: its renderer against the
+# Linux renderer, the 32-bit build's test suites and the package's player.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 l_Started=$SECONDS
+l_Runs32=1
+scripts/runs-i686.sh || l_Runs32=0
 
 scripts/build-windows.sh i686
 l_Stage="build/windows/tunewright-win32"
@@ -54,13 +57,15 @@ for l_Folder in melody percussion gfx songs include/tunewright; do
 done
 [ -f "$l_Stage/lib/libtunewright.dll.a" ] || Fail "the package has no import library"
 grep -q "SDL_image" "$l_Stage/THIRD-PARTY-NOTICES.txt" || Fail "the notices do not name SDL_image"
+l_Size="$(stat -c %s build/windows/tunewright-win32.zip)"
+[ "$l_Size" -lt 3500000 ] || Fail "the zip is $l_Size bytes, not under 3.5 MB"
 [ $l_Failed -eq 0 ] || exit 1
-echo "windows package: $(stat -c %s build/windows/tunewright-win32.zip) bytes, checks passed"
+echo "windows package: $l_Size bytes, checks passed"
 
 # The same tree for 64-bit Windows, under wine64: its renderer writes the very file the Linux
 # renderer writes, and a song it cannot open is one line and status 1, with nothing written.
 scripts/build-windows.sh x86_64
-. scripts/wine-env.sh
+. scripts/wine-env.sh x86_64
 l_Run="build/windows/x86_64/run"
 l_Data="build/windows/x86_64/data"
 l_Song="songs/greensleeves.org"
@@ -99,7 +104,15 @@ rm -f "$l_Run/self.wav"
 (cd "$l_Run" && wine ./tunewright-render.exe -q --data ../data --seconds 1 'in\self.org') || Fail "a song named with backslashes did not render"
 [ -f "$l_Run/self.wav" ] || Fail "the default output of in\\self.org is not self.wav in the working directory"
 [ $l_Failed -eq 0 ] || exit 1
-scripts/test-windows-suites.sh
+scripts/test-windows-suites.sh x86_64
 echo "renderer, 20 s of $l_Song: Linux $((l_Linux / 1000000)) ms, Wine $((l_Windows / 1000000)) ms"
-scripts/test-windows-player.sh
+scripts/test-windows-player.sh x86_64
+
+if [ $l_Runs32 -eq 1 ]; then
+  scripts/test-windows-renders.sh
+  scripts/test-windows-suites.sh i686
+  scripts/test-windows-player.sh i686
+else
+  echo "windows: this machine cannot run 32-bit x86 programs; the 32-bit package was only checked, not run"
+fi
 echo "windows stage: $((SECONDS - l_Started)) s"

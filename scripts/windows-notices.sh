@@ -25,9 +25,10 @@ cat <<TEXT
   SDL 1.2 (GNU LGPL 2.1) is SDL.dll; libsndfile (GNU LGPL 2.1) is
     libsndfile-1.dll, built without its codec libraries. Both may be replaced
     by any compatible build of the same library.
-  The GCC runtime (libstdc++-6.dll, libgcc_s_dw2-1.dll; GCC $l_Gcc, GPL 3 with
-    the GCC Runtime Library Exception) and winpthreads (libwinpthread-1.dll,
-    mingw-w64 $l_Mingw, MIT-style licence), from Debian's mingw-w64 packages.
+  The GCC runtime (libstdc++ and libgcc of GCC $l_Gcc, GPL 3 with the GCC
+    Runtime Library Exception), linked into each program and DLL, and
+    winpthreads (libwinpthread-1.dll, mingw-w64 $l_Mingw, MIT-style licence),
+    from Debian's mingw-w64 packages.
   The FreeSans font (gfx/FreeSans.ttf, GNU GPL 3 with the font exception; see
     below).
 

@@ -48,14 +48,18 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
             return 1;
     }
     l_Arguments[l_Count] = nullptr;
+
+    // The module's path in UTF-8 too: the ANSI code page may not spell its folder's name.
+    static wchar_t l_Program[32768];
+    const DWORD l_Got = GetModuleFileNameW(nullptr, l_Program, sizeof(l_Program) / sizeof(l_Program[0]));
+    l_Arguments[0] =
+        ToUtf8(l_Got > 0 && l_Got < sizeof(l_Program) / sizeof(l_Program[0]) ? l_Program : l_Wide[0]);
+    if (l_Arguments[0] == nullptr)
+        return 1;
     LocalFree(l_Wide);
 
-    char l_Program[MAX_PATH];
-    GetModuleFileNameA(nullptr, l_Program, MAX_PATH);
-    l_Arguments[0] = l_Program;
-
     const int l_Result = _main(l_Count, l_Arguments);
-    for (int i = 1; i < l_Count; ++i)
+    for (int i = 0; i < l_Count; ++i)
         std::free(l_Arguments[i]);
     std::free(l_Arguments);
     return l_Result;

@@ -10,6 +10,13 @@ namespace Org {
 
 namespace {
 
+// Each step is a double quotient, rounded to a double before it reaches the cursor. A build whose
+// doubles live in the x87 unit's wider registers would add it unrounded, and beats would start on
+// other milliseconds than on every other platform (32-bit x86 builds use SSE2: -mfpmath=sse).
+#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD != 0
+#error "the song clock needs double arithmetic rounded to double"
+#endif
+
 // The beat a cursor stands on. The cursor never goes below 0, and 64 bits hold any beat
 // (positions are 32-bit), so this never overflows the way a plain int would.
 std::int64_t BeatOf(long double p_Cursor) { return static_cast<std::int64_t>(p_Cursor); }
@@ -17,7 +24,7 @@ std::int64_t BeatOf(long double p_Cursor) { return static_cast<std::int64_t>(p_C
 // The cursor adds up its steps with a 64-bit significand (x86's extended precision). Where long
 // double is wider (WebAssembly and AArch64 have 113 bits) each sum, exact there, is rounded to 64
 // bits as x86 rounds it, so that every build starts each beat on the same millisecond.
-long double ExtendedPrecision(long double p_Value)
+[[maybe_unused]] long double ExtendedPrecision(long double p_Value)
 {
 #if LDBL_MANT_DIG == 113 && defined(__SIZEOF_INT128__)
     // IEEE quadruple: the low 49 bits of the significand are rounded away, to nearest, ties to even,
@@ -43,6 +50,31 @@ long double ExtendedPrecision(long double p_Value)
     return std::ldexp(std::nearbyint(std::ldexp(l_Fraction, 64)), l_Exponent - 64);
 #else
     return p_Value;
+#endif
+}
+
+// p_Cursor + p_Step with a 64-bit significand, rounded to nearest. On x86 the x87 unit rounds a
+// long double sum to the width its control word sets, and Windows starts every thread with that
+// width at 53 bits (Linux at 64, and the C runtime sets 64 on the main thread only): the clock may
+// run on any thread (a decoder in a sound callback), so the width is set for the addition.
+long double AddStep(long double p_Cursor, double p_Step)
+{
+#if (defined(__i386__) || defined(__x86_64__)) && LDBL_MANT_DIG == 64
+    std::uint16_t l_Saved = 0;
+    __asm__ volatile("fnstcw %0" : "=m"(l_Saved));
+    const std::uint16_t l_Extended = static_cast<std::uint16_t>((l_Saved & ~0x0F00) | 0x0300);
+    long double l_Sum;
+    __asm__ volatile(
+        "fldcw %[mode]\n\t"
+        "fldt %[cursor]\n\t"
+        "faddl %[step]\n\t"
+        "fstpt %[sum]\n\t"
+        "fldcw %[saved]"
+        : [sum] "=m"(l_Sum)
+        : [mode] "m"(l_Extended), [cursor] "m"(p_Cursor), [step] "m"(p_Step), [saved] "m"(l_Saved));
+    return l_Sum;
+#else
+    return ExtendedPrecision(p_Cursor + p_Step);
 #endif
 }
 
@@ -103,8 +135,7 @@ int OrgSong::Update(unsigned long p_Ticks)
             cursorUpdated = true;
             cursor = header.loopstart;
         } else {
-            cursor =
-                ExtendedPrecision(cursor + static_cast<double>(l_Elapsed) / static_cast<double>(msPerBeat));
+            cursor = AddStep(cursor, static_cast<double>(l_Elapsed) / static_cast<double>(msPerBeat));
             cursorUpdated = false;
             if (BeatOf(cursor) != l_OldBeat) {
                 cursorUpdated = true;

@@ -1,5 +1,7 @@
 #include "SamplerRules.h"
 
+#include "PortableMath.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -60,7 +62,7 @@ void SoundsInUse(const Instrument (&p_Instruments)[TRACKS], bool (&p_Melody)[MEL
 void FillPitchTable(unsigned int (&p_Table)[NOTES])
 {
     for (int i = 0; i < NOTES; ++i)
-        p_Table[i] = static_cast<unsigned int>(441.0 * std::pow(2.0, (i - 19.0) / 12.0));
+        p_Table[i] = static_cast<unsigned int>(441.0 * PortableMath::Exp2((i - 19.0) / 12.0));
 }
 
 bool SelectsSound(const SampleData& p_Hit, bool& p_Melody, int& p_Sample)

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
+#include <string>
 #include <vector>
 
 #include <GL/gl.h>
@@ -16,6 +18,39 @@
 
 namespace {
 const char* const g_FontPath = "gfx/FreeSans.ttf";
+
+#if WCHAR_MAX <= 0xFFFF
+// p_Text (UTF-16, as Expand makes it where wchar_t has 16 bits) in UTF-8; a lone surrogate, which
+// Expand never makes, becomes U+FFFD. FTGL reads a 16-bit wide string's surrogate pairs as two
+// characters, but decodes UTF-8 whole.
+std::string Utf8Of(const wchar_t* p_Text)
+{
+    std::string l_Out;
+    for (; *p_Text != 0; ++p_Text) {
+        char32_t l_Char = char32_t(*p_Text) & 0xFFFF;
+        if (l_Char >= 0xD800 && l_Char < 0xDC00 && (char32_t(p_Text[1]) & 0xFC00) == 0xDC00)
+            l_Char = 0x10000 + ((l_Char - 0xD800) << 10) + (char32_t(*++p_Text) & 0x3FF);
+        else if (l_Char >= 0xD800 && l_Char < 0xE000)
+            l_Char = 0xFFFD;
+        if (l_Char < 0x80) {
+            l_Out += char(l_Char);
+        } else if (l_Char < 0x800) {
+            l_Out += char(0xC0 | (l_Char >> 6));
+            l_Out += char(0x80 | (l_Char & 0x3F));
+        } else if (l_Char < 0x10000) {
+            l_Out += char(0xE0 | (l_Char >> 12));
+            l_Out += char(0x80 | ((l_Char >> 6) & 0x3F));
+            l_Out += char(0x80 | (l_Char & 0x3F));
+        } else {
+            l_Out += char(0xF0 | (l_Char >> 18));
+            l_Out += char(0x80 | ((l_Char >> 12) & 0x3F));
+            l_Out += char(0x80 | ((l_Char >> 6) & 0x3F));
+            l_Out += char(0x80 | (l_Char & 0x3F));
+        }
+    }
+    return l_Out;
+}
+#endif
 
 const char g_PaletteWarning[] =
     "Warning: Pallete textures encountered.\nThis is not recommended for use in modern OpenGL.\n";
@@ -202,9 +237,15 @@ void GraphicsOpenGL::DrawText(wchar_t* p_String, bool p_IsLarge, Position p_Poin
     FTGLTextureFont* l_Font = p_IsLarge ? fontlarge : fontsmall;
     if (!Ready || l_Font == nullptr || p_String == nullptr)
         return;
+#if WCHAR_MAX <= 0xFFFF
+    const std::string l_Utf8 = Utf8Of(p_String);
+    const char* l_Text = l_Utf8.c_str();
+#else
+    const wchar_t* l_Text = p_String;
+#endif
     glPushMatrix();
     float l_Llx, l_Lly, l_Llz, l_Urx, l_Ury, l_Urz;
-    l_Font->BBox(p_String, l_Llx, l_Lly, l_Llz, l_Urx, l_Ury, l_Urz);
+    l_Font->BBox(l_Text, l_Llx, l_Lly, l_Llz, l_Urx, l_Ury, l_Urz);
     // The font's y axis points up: the baseline goes ury below the anchor, so the top of the
     // box lies on the anchor.
     glTranslatef(static_cast<float>(p_Point.X), static_cast<float>(p_Point.Y + l_Ury), 0);
@@ -214,7 +255,7 @@ void GraphicsOpenGL::DrawText(wchar_t* p_String, bool p_IsLarge, Position p_Poin
     else if (p_Orientation == FONT_RIGHT)
         glTranslatef(-l_Urx, 0, 0);
     glScalef(1, -1, 1);
-    l_Font->Render(p_String);
+    l_Font->Render(l_Text);
     glPopMatrix();
 }
 

@@ -14,8 +14,13 @@ bool HasSamples(const std::string& p_Dir);
 // True when p_Dir has a "gfx" or a "melody" folder: a folder the player can run in as it is.
 bool HasDataFolders(const std::string& p_Dir);
 
+// Every path here is in UTF-8, on Windows too, whatever the ANSI code page spells.
+
 // p_Path made absolute against the working directory; an absolute or empty path, or one that
 // cannot be resolved because the working directory is unknown, comes back unchanged.
 std::string AbsolutePath(const std::string& p_Path);
+
+// Makes p_Dir the working directory; false (with errno set) when it cannot.
+bool ChangeDirectory(const std::string& p_Dir);
 
 #endif

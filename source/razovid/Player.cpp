@@ -3,6 +3,10 @@
 #include "Player.h"
 
 #include <SDL.h>
+#ifdef _WIN32
+#include <SDL_syswm.h>
+#include <windows.h>
+#endif
 
 #include <unistd.h>
 
@@ -73,11 +77,29 @@ void MoveToDataIfNeeded(const char* p_Argv0, std::string& p_SongPath)
         return;
     }
     const std::string l_Song = AbsolutePath(p_SongPath);
-    if (chdir(l_Dir.c_str()) != 0) {
+    if (!ChangeDirectory(l_Dir)) {
         std::fprintf(stderr, "cannot use the data folder '%s': %s\n", l_Dir.c_str(), std::strerror(errno));
         return;
     }
     p_SongPath = l_Song;
+}
+
+// The window's caption: p_Title in UTF-8. SDL gives Windows the caption in the ANSI code page, which
+// spells few characters, so there the window takes it again in UTF-16, straight from the default
+// window procedure (SetWindowTextW would go through SDL's ANSI window procedure and be narrowed).
+void SetCaption(const char* p_Title)
+{
+    SDL_WM_SetCaption(p_Title, p_Title);
+#ifdef _WIN32
+    SDL_SysWMinfo l_Info;
+    SDL_VERSION(&l_Info.version);
+    const int l_Length = MultiByteToWideChar(CP_UTF8, 0, p_Title, -1, nullptr, 0);
+    if (SDL_GetWMInfo(&l_Info) != 1 || l_Length <= 0)
+        return;
+    std::vector<wchar_t> l_Wide(static_cast<std::size_t>(l_Length));
+    MultiByteToWideChar(CP_UTF8, 0, p_Title, -1, l_Wide.data(), l_Length);
+    DefWindowProcW(l_Info.window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(l_Wide.data()));
+#endif
 }
 
 // The theme list holds every entry of "./gfx/" in the directory's own order, the font file
@@ -145,7 +167,7 @@ int main(int argc, char** argv)
         SDL_Quit();
         std::exit(1);  // like the quit event, end without unwinding main
     }
-    SDL_WM_SetCaption(argv[argc - 1], argv[argc - 1]);
+    SetCaption(argv[argc - 1]);
 
     GetThemes();
     SetTheme(FirstTheme(), g_GfxOut);

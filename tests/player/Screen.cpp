@@ -90,6 +90,24 @@ Window Screen::FindWindowOf(pid_t p_Pid)
     return l_Found;
 }
 
+std::string Screen::Title(Window p_Window)
+{
+    const Atom l_Name = XInternAtom(m_Display, "_NET_WM_NAME", False);
+    const Atom l_Utf8 = XInternAtom(m_Display, "UTF8_STRING", False);
+    Atom l_Type = None;
+    int l_Format = 0;
+    unsigned long l_Items = 0, l_After = 0;
+    unsigned char* l_Data = nullptr;
+    std::string l_Title;
+    if (XGetWindowProperty(m_Display, p_Window, l_Name, 0, 4096, False, l_Utf8, &l_Type, &l_Format, &l_Items,
+                           &l_After, &l_Data) == Success &&
+        l_Data != nullptr && l_Format == 8)
+        l_Title.assign(reinterpret_cast<const char*>(l_Data), l_Items);
+    if (l_Data != nullptr)
+        XFree(l_Data);
+    return l_Title;
+}
+
 bool Screen::Origin(Window p_Window, int& p_X, int& p_Y)
 {
     Window l_Child = 0;

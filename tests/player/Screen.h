@@ -14,7 +14,8 @@
 
 namespace PlayerTest {
 
-class Screen {
+class Screen
+{
 public:
     // Connects to DISPLAY; Ok() is false (with the reason in Error()) when that fails.
     Screen();
@@ -24,7 +25,10 @@ public:
 
     bool Ok() const { return m_Display != nullptr; }
     int Width() const { return m_Display != nullptr ? DisplayWidth(m_Display, DefaultScreen(m_Display)) : 0; }
-    int Height() const { return m_Display != nullptr ? DisplayHeight(m_Display, DefaultScreen(m_Display)) : 0; }
+    int Height() const
+    {
+        return m_Display != nullptr ? DisplayHeight(m_Display, DefaultScreen(m_Display)) : 0;
+    }
     const std::string& Error() const { return m_Error; }
 
     // The mapped top-level window whose _NET_WM_PID is p_Pid, or 0.
@@ -32,6 +36,8 @@ public:
     // What the screen shows of the window's first p_Width x p_Height pixels; empty when the
     // window is gone.
     Picture Grab(Window p_Window, int p_Width, int p_Height);
+    // The window's title (_NET_WM_NAME, UTF-8), empty when it has none.
+    std::string Title(Window p_Window);
     // The window's top-left corner on the screen.
     bool Origin(Window p_Window, int& p_X, int& p_Y);
 

@@ -1,13 +1,19 @@
 // The Windows player under Wine, as a person uses it: its window, its sound through waveOut (the
 // engine's default output on Windows) and Wine's ALSA driver into the capture file, the knob, the
-// close button, and song paths that only the Windows command line's quoting and wide characters
-// carry intact. scripts/test-windows-player.sh runs it with TUNEWRIGHT_WINE_PLAYER naming the
-// 64-bit tunewright-player.exe, in a Wine prefix whose audio driver is ALSA.
+// close button, song paths that only the Windows command line's quoting and wide characters carry
+// intact, and a folder whose name the ANSI code page cannot spell. scripts/test-windows-player.sh
+// runs it with TUNEWRIGHT_WINE_PLAYER naming the 64-bit or the 32-bit tunewright-player.exe (with its
+// DLLs and data beside it) and WINELOADER the Wine loader of that processor, in a Wine prefix whose
+// audio driver is ALSA.
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <vector>
 
 #include "Expand.h"
 #include "PlayerSession.h"
@@ -17,7 +23,6 @@
 namespace PlayerTest {
 namespace {
 
-const char* const g_Wine = "/usr/bin/wine";
 const int g_SliderY = 260;
 
 // The ink width of p_Text (UTF-8) in the player's title font.
@@ -42,15 +47,25 @@ protected:
         ASSERT_TRUE(l_Program != nullptr && std::filesystem::exists(l_Program))
             << "TUNEWRIGHT_WINE_PLAYER must name the Windows build's tunewright-player.exe";
         m_Program = l_Program;
+        const char* l_Loader = std::getenv("WINELOADER");
+        ASSERT_TRUE(l_Loader != nullptr && std::filesystem::exists(l_Loader))
+            << "WINELOADER must name the Wine loader of the player's processor";
+        m_Loader = l_Loader;
     }
 
-    // The Windows player started by Wine in p_WorkDir, p_Song its one argument.
+    // The Windows player p_Program started by Wine in p_WorkDir, p_Song its one argument.
     bool LaunchUnderWine(const std::string& p_Song, const std::string& p_WorkDir)
     {
-        return Launch({m_Program, p_Song}, g_Wine, p_WorkDir);
+        return LaunchUnderWine(m_Program, p_Song, p_WorkDir);
+    }
+    bool LaunchUnderWine(const std::string& p_Program, const std::string& p_Song,
+                         const std::string& p_WorkDir)
+    {
+        return Launch({p_Program, p_Song}, m_Loader, p_WorkDir);
     }
 
     std::string m_Program;
+    std::string m_Loader;
 };
 
 TEST_F(PlayerWine, SongPathWithSpacesAndNonAsciiShowsItsWindowAndSoundsAt440HzNeverAheadOfTheClock)
@@ -119,6 +134,44 @@ TEST_F(PlayerWine, KnobDragRaisesTheLevelAndClosingTheWindowEndsWithStatus0)
                 std::chrono::duration<double>(m_Player.EndTime() - l_Asked).count() * 1000);
     ASSERT_TRUE(WIFEXITED(m_Player.ExitStatus())) << "ended by signal " << WTERMSIG(m_Player.ExitStatus());
     EXPECT_EQ(WEXITSTATUS(m_Player.ExitStatus()), 0) << Diagnostics();
+}
+
+TEST_F(PlayerWine, FolderNamedOutsideTheAnsiCodePageHoldsItsDataAndTitlesShowANoteOutsideTheBmpWhole)
+{
+    // The player's folder (program, DLLs, data) unpacked under a name the ANSI code page cannot
+    // spell; started elsewhere, the player finds its data beside itself. That copy's waveform 0 is
+    // made an octave higher (each cycle twice), so the tone tells its samples from the build tree's,
+    // which the player would otherwise fall back on.
+    const std::filesystem::path l_Program(m_Program);
+    const std::filesystem::path l_Folder = m_Temp.Path("\u043f\u043b\u0435\u0435\u0440 \U0001F3B5");
+    std::filesystem::copy(l_Program.parent_path(), l_Folder, std::filesystem::copy_options::recursive);
+    const std::filesystem::path l_Wave = l_Folder / "melody" / "melody0.wav";
+    std::ifstream l_In(l_Wave, std::ios::binary);
+    std::vector<char> l_Bytes((std::istreambuf_iterator<char>(l_In)), std::istreambuf_iterator<char>());
+    l_In.close();
+    const std::size_t l_Header = 44, l_Frames = (l_Bytes.size() - l_Header) / 2;  // 16-bit mono
+    const std::vector<char> l_Old = l_Bytes;
+    for (std::size_t i = 0; i < l_Frames; ++i)
+        std::copy_n(&l_Old[l_Header + 2 * (2 * i % l_Frames)], 2, &l_Bytes[l_Header + 2 * i]);
+    std::ofstream(l_Wave, std::ios::binary).write(l_Bytes.data(), std::streamsize(l_Bytes.size()));
+    const std::string l_Song = "tune \U0001F3B5 \u266b.org";
+    WriteSong(l_Song, SteadyToneSong());
+    ASSERT_TRUE(LaunchUnderWine((l_Folder / l_Program.filename()).string(), l_Song, m_Temp.Path()));
+
+    // The path as given, in the window and in its caption: the note one character, not two halves.
+    const Picture l_Shot = Shot();
+    CheckBackground(l_Shot, m_Background, CheckTitle(l_Shot, m_Background, TitleWidth(l_Song)));
+    EXPECT_EQ(m_Screen.Title(m_Window), l_Song);
+    Pause(0.3);
+    const std::vector<float> l_Sound = Listen(1.0);
+    ASSERT_GT(Rms(l_Sound), 0.01) << "silence instead of the tone\n" << Diagnostics();
+    std::vector<float> l_Longest;  // the longest stretch between the gaps Wine's driver leaves
+    for (const Note& l_Stretch : Notes(l_Sound, g_CaptureRate / 1000)) {
+        const long l_End = l_Stretch.end < 0 ? long(l_Sound.size()) : l_Stretch.end;
+        if (l_End - l_Stretch.start > long(l_Longest.size()))
+            l_Longest.assign(l_Sound.begin() + l_Stretch.start, l_Sound.begin() + l_End);
+    }
+    EXPECT_NEAR(ToneFrequency(l_Longest, g_CaptureRate), 880.0, 8.8) << "not the samples beside the player";
 }
 
 TEST_F(PlayerWine, FirstFrameUnderWineAgainstTheLinuxPlayer)

@@ -1,6 +1,10 @@
 // The song clock: beats from milliseconds, new-beat reports, the loop, and the odd cases.
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <cstdint>
+#include <vector>
+
 #include "OrgSong.h"
 
 namespace {
@@ -192,6 +196,35 @@ TEST(SongClock, TickZeroIsAnOrdinaryTime)
     EXPECT_EQ(0, l_AcrossWrap.Update(0));
     EXPECT_EQ(0.0L, l_AcrossWrap.GetPosition());
     EXPECT_TRUE(l_AcrossWrap.cursorUpdated);
+}
+
+// Windows starts each thread with the x87 unit rounding to 53 bits, Linux with 64: the cursor, a
+// long double, must add up the same either way, or beats start on other milliseconds in a decoder
+// that runs on a sound callback's thread. A tempo of 7 ms makes every step inexact.
+TEST(SongClock, CursorIsTheSameWhateverPrecisionTheThreadsX87UnitRoundsTo)
+{
+#if (defined(__i386__) || defined(__x86_64__)) && LDBL_MANT_DIG == 64
+    const auto l_Run = [](std::uint16_t p_Precision) {
+        std::uint16_t l_Saved = 0;
+        __asm__ volatile("fnstcw %0" : "=m"(l_Saved));
+        const std::uint16_t l_Mode = static_cast<std::uint16_t>((l_Saved & ~0x0300) | p_Precision);
+        __asm__ volatile("fldcw %0" : : "m"(l_Mode));
+        Org::OrgSong l_Song = PlayingSong(7, 0, 100000, 0);
+        std::vector<long double> l_Positions;
+        for (unsigned long l_Tick = 1; l_Tick <= 5000; ++l_Tick) {
+            l_Song.Update(l_Tick);
+            l_Positions.push_back(l_Song.GetPosition());
+        }
+        __asm__ volatile("fldcw %0" : : "m"(l_Saved));
+        return l_Positions;
+    };
+    const std::vector<long double> l_Extended = l_Run(0x0300);
+    const std::vector<long double> l_Double = l_Run(0x0200);
+    for (std::size_t i = 0; i < l_Extended.size(); ++i)
+        ASSERT_EQ(l_Extended[i], l_Double[i]) << "at " << i + 1 << " ms";
+#else
+    GTEST_SKIP() << "long double is not the x87 unit's here";
+#endif
 }
 
 TEST(SongClock, BarLayoutPresets)

@@ -1,6 +1,7 @@
 #include "Mixer.h"
 
 #include "Kernels.h"
+#include "PortableMath.h"
 #include "SincOctaves.h"
 #include "Voices.h"
 
@@ -29,8 +30,8 @@ Gains VoiceGains(Voice& p_Voice, float p_Master)
     if (p_Voice.sound->data->channels == 1) {
         if (p_Voice.pan != p_Voice.panfor) {
             const float l_Angle = (p_Voice.pan + 1.0f) * 0.785398163f;
-            p_Voice.panleft = std::cos(l_Angle);
-            p_Voice.panright = std::sin(l_Angle);
+            p_Voice.panleft = float(PortableMath::Cos(l_Angle));
+            p_Voice.panright = float(PortableMath::Sin(l_Angle));
             p_Voice.panfor = p_Voice.pan;
         }
         return {p_Voice.panleft * l_Gain, p_Voice.panright * l_Gain};

@@ -1,5 +1,7 @@
 #include "SincTable.h"
 
+#include "PortableMath.h"
+
 #include <cmath>
 #include <memory>
 
@@ -41,16 +43,20 @@ double Windowed(double p_X, double p_Cutoff, int p_Taps)
     const double l_Window =
         BesselI0(kKaiserBeta * std::sqrt(1.0 - l_Ratio * l_Ratio)) / BesselI0(kKaiserBeta);
     const double l_Arg = 2.0 * kPi * p_Cutoff * p_X;
-    const double l_Sinc = p_X == 0.0 ? 2.0 * p_Cutoff : std::sin(l_Arg) / (kPi * p_X);
+    const double l_Sinc = p_X == 0.0 ? 2.0 * p_Cutoff : PortableMath::Sin(l_Arg) / (kPi * p_X);
     return l_Sinc * l_Window;
 }
+
+// 2^(b / 4) for the bands b = 0 to 4, each rounded to the nearest double.
+constexpr double kQuarterOctaves[kSincBands] = {1.0, 0x1.306fe0a31b715p+0, 0x1.6a09e667f3bcdp+0,
+                                                0x1.ae89f995ad3adp+0, 2.0};
 
 // Each band's stop band starts at half the output rate for the fastest step of the band (half the
 // sound's own rate for band 0, which only ever reads slower than the output), so that nothing
 // above half the output rate is made; the cut-off lies half a transition band below.
 void FillBand(float (&p_Rows)[kSincPhases][2 * kSincTaps], int p_Band)
 {
-    const double l_Stop = 0.5 / std::pow(2.0, p_Band / 4.0);
+    const double l_Stop = 0.5 / kQuarterOctaves[p_Band];
     const double l_Cutoff = l_Stop - Transition(kSincTaps) / 2.0;
     double l_Coefficients[kSincPhases + 1][kSincTaps];
     for (unsigned l_Phase = 0; l_Phase <= kSincPhases; ++l_Phase) {
@@ -75,7 +81,7 @@ void FillBand(float (&p_Rows)[kSincPhases][2 * kSincTaps], int p_Band)
 // The octave copies' filter: the last band's stop band (a quarter of the rate), at phase 0.
 void FillHalfBand(float (&p_Taps)[kSincHalfBandTaps])
 {
-    const double l_Cutoff = 0.5 / std::pow(2.0, (kSincBands - 1) / 4.0) - Transition(kSincHalfBandTaps) / 2.0;
+    const double l_Cutoff = 0.5 / kQuarterOctaves[kSincBands - 1] - Transition(kSincHalfBandTaps) / 2.0;
     double l_Coefficients[kSincHalfBandTaps];
     double l_Sum = 0.0;
     for (int l_Tap = 0; l_Tap < kSincHalfBandTaps; ++l_Tap) {
