@@ -28,10 +28,18 @@ constexpr int MAX_LINKS = 40;
 std::string Reason(int p_Errno) { return std::strerror(p_Errno); }
 
 // The folder p_Path is in, as a person would name it.
+// (Plain string work: std::filesystem would bring much of the C++ runtime into every Windows
+// program that links the runtime statically.)
 std::string FolderOf(const std::string& p_Path)
 {
-    const std::string l_Folder = std::filesystem::path(p_Path).parent_path().string();
-    return l_Folder.empty() ? std::string(".") : l_Folder;
+#if defined(_WIN32)
+    const std::size_t l_Slash = p_Path.find_last_of("/\\");
+#else
+    const std::size_t l_Slash = p_Path.find_last_of('/');
+#endif
+    if (l_Slash == std::string::npos)
+        return ".";
+    return l_Slash == 0 ? std::string("/") : p_Path.substr(0, l_Slash);
 }
 
 // Why no temporary could be made beside p_Path: a folder that may not be written is the culprit,
