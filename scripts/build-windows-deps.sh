@@ -22,7 +22,7 @@ l_ThirdParty="$l_Root/third_party"
 l_Cache="${TUNEWRIGHT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tunewright}/windows-deps"
 
 l_Key="$(
-  cat "$0" "$l_ThirdParty"/*/SHA256SUMS "$l_ThirdParty"/*/series
+  cat "$0" "$l_ThirdParty"/*/SHA256SUMS "$l_ThirdParty"/*/series "$l_ThirdParty"/*/LICENSE.txt "$l_ThirdParty"/*/README.md
   "$l_Host-gcc-posix" --version | head -1
   dpkg-query -W -f '${Version}\n' "mingw-w64-$(tr _ - <<<"$l_Arch")-dev" 2>/dev/null || true
   [ "$l_Arch" = x86_64 ] && dpkg-query -W -f '${Version}\n' libgtest-dev

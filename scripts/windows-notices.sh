@@ -23,7 +23,7 @@ cat <<TEXT
   zlib, libpng, FreeType, FTGL and SDL_image (zlib licence; libpng licence;
     FreeType licence; MIT; zlib licence) are linked into the programs.
   SDL 1.2 (GNU LGPL 2.1) is SDL.dll; libsndfile (GNU LGPL 2.1) is
-    libsndfile-1.dll, built without its codec libraries. Both may be replaced
+    libsndfile.dll, built without its codec libraries. Both may be replaced
     by any compatible build of the same library.
   The GCC runtime (libstdc++ and libgcc of GCC $l_Gcc, GPL 3 with the GCC
     Runtime Library Exception), linked into each program and DLL, and
