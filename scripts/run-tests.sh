@@ -81,7 +81,9 @@ stage_plain() {
 # seed follows the commit, so a run can be repeated; TUNEWRIGHT_SHUFFLE_SEED chooses another.
 stage_asan() {
   build build/asan -DTUNEWRIGHT_SANITIZE=address,undefined -DTUNEWRIGHT_BUILD_BENCH=OFF
-  local l_Seed="${TUNEWRIGHT_SHUFFLE_SEED:-$(( $(git rev-parse HEAD 2>/dev/null | cut -c1-4 | sed 's/^/0x/' || echo 1) % 99999 + 1))}"
+  local l_Commit
+  l_Commit="$(git rev-parse --short=6 HEAD 2>/dev/null || echo 1)"
+  local l_Seed="${TUNEWRIGHT_SHUFFLE_SEED:-$((16#$l_Commit % 99999 + 1))}"
   echo "test programs shuffled with seed $l_Seed (TUNEWRIGHT_SHUFFLE_SEED=$l_Seed repeats this order)"
   export GTEST_RANDOM_SEED="$l_Seed"
   # The programs in parallel, then the ones holding tests that measure against the wall clock.
