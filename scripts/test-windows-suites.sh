@@ -40,5 +40,9 @@ export HOME="$l_Temp/home"
 mkdir -p "$HOME"
 echo 'pcm.!default { type null }' >"$HOME/.asoundrc"
 
+# Under 32-bit Wine, two test programs started at once now and then crash as they exit (seen in 1
+# of 8 runs of the suites, always a program whose one test had been skipped, after its last line):
+# there the programs run one at a time, which showed no such crash in 8 runs.
+[ "$l_Arch" = i686 ] && l_Jobs=1
 ctest --test-dir "$l_Build" -L 'song|sampler|engine|audio' -LE shuffled -j"$l_Jobs" --timeout 300 --output-on-failure
 echo "windows test suites, $l_Arch: $((SECONDS - l_Started)) s"
