@@ -53,36 +53,34 @@ inline double ReduceQuarterTurns(double p_X, long long& p_Quadrant)
            l_Quadrant * 2.02226624879595063154e-21;
 }
 
+// sin(p_Rest + p_Quadrant * pi/2), p_Rest reduced to |p_Rest| <= pi/4.
+inline double SinOfQuadrant(double p_Rest, long long p_Quadrant)
+{
+    switch (p_Quadrant & 3) {
+    case 0:
+        return SinNear0(p_Rest);
+    case 1:
+        return CosNear0(p_Rest);
+    case 2:
+        return -SinNear0(p_Rest);
+    default:
+        return -CosNear0(p_Rest);
+    }
+}
+
 inline double Sin(double p_X)
 {
     long long l_Quadrant = 0;
     const double l_Rest = ReduceQuarterTurns(p_X, l_Quadrant);
-    switch (l_Quadrant & 3) {
-    case 0:
-        return SinNear0(l_Rest);
-    case 1:
-        return CosNear0(l_Rest);
-    case 2:
-        return -SinNear0(l_Rest);
-    default:
-        return -CosNear0(l_Rest);
-    }
+    return SinOfQuadrant(l_Rest, l_Quadrant);
 }
 
+// cos x = sin(x + pi/2): one quadrant on.
 inline double Cos(double p_X)
 {
     long long l_Quadrant = 0;
     const double l_Rest = ReduceQuarterTurns(p_X, l_Quadrant);
-    switch (l_Quadrant & 3) {
-    case 0:
-        return CosNear0(l_Rest);
-    case 1:
-        return -SinNear0(l_Rest);
-    case 2:
-        return -CosNear0(l_Rest);
-    default:
-        return SinNear0(l_Rest);
-    }
+    return SinOfQuadrant(l_Rest, l_Quadrant + 1);
 }
 
 // 2 to the power p_X: 2^n exactly times e^(f ln 2) for the fraction |f| <= 1/2, whose series'
