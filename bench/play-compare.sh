@@ -32,7 +32,7 @@ CONF
 
 HOME="$l_Tmp" python3 - "$l_Rounds" "$l_Tmp/device.fifo" \
   "xmp" "xmp -q -d alsa -D card=twbench -f 48000 -i linear -l $l_Module" \
-  "tunewright-play" "$l_Play --device twbench --interp linear --loops 0 $l_Tmp/all-tracks.org" <<'PY'
+  "tunewright-play" "$l_Play --device twbench --interp linear --loops -1 $l_Tmp/all-tracks.org" <<'PY'
 import os, shlex, signal, struct, subprocess, sys, threading, time
 
 ROUNDS, FIFO = int(sys.argv[1]), sys.argv[2]

@@ -36,7 +36,7 @@ fi
 l_Sources=(
   source/org/OrgSong.cpp source/org/OrgSongFile.cpp source/org/SongInput.cpp source/org/FileReplace.cpp
   source/org/OrgClock.cpp source/org/OrgNoteHit.cpp source/org/OrgLog.cpp source/org/SamplerRules.cpp
-  source/org/SongStepper.cpp
+  source/org/SongStepper.cpp source/org/SongEngine.cpp
   source/decoder/SongDecoder.cpp source/decoder/BankSounds.cpp source/decoder/CApi.cpp
   source/generic/AudioDevice.cpp
   platform/fmodex/src/Registry.cpp platform/fmodex/src/System.cpp platform/fmodex/src/SystemApi.cpp

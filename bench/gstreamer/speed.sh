@@ -30,8 +30,8 @@ cpu_seconds() {
   awk '{ print $1 + $2 }' <<<"$l_Times"
 }
 
-# num-loops counts the repeats after the first pass of the loop, --loops the passes.
-l_Gst=(gst-launch-1.0 -q filesrc location="$l_Song" ! tunewrightdec num-loops=$((l_Loops - 1))
+# num-loops and --loops count alike: the repeats after the first pass of the loop.
+l_Gst=(gst-launch-1.0 -q filesrc location="$l_Song" ! tunewrightdec num-loops="$l_Loops"
   ! audio/x-raw,format=S16LE,rate=48000 ! fakesink)
 l_Ren=("$l_Render" -q --force --rate 48000 --loops "$l_Loops" --format raw -o /dev/null "$l_Song")
 l_GstTotal=0

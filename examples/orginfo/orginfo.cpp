@@ -8,19 +8,26 @@
 #include <string>
 #include <vector>
 
+#include "NumberArgument.h"
 #include "OrgSong.h"
 #include "PrintableText.h"
 #include "SongInput.h"
+#include "SongLength.h"
 #include "SongMagic.h"
 
 namespace {
 
 const char* const USAGE =
-    "usage: tunewright-info [--json] SONG.org...  (- reads a song from standard input)\n"
+    "usage: tunewright-info [--json] [--loops N [--rate HZ]] SONG.org...  (- reads standard input)\n"
     "Prints, per song, its tempo (ms per beat and BPM), bar layout and beats per bar, loop\n"
     "points, the length of the intro and of one loop (beats and seconds, as the renderer plays\n"
     "them) and, per track, its sample, tuning, events, notes and range of notes.\n"
     "\n"
+    "  --loops N   also the whole song's length with N repeats of the loop after its first pass\n"
+    "              (the loop plays N + 1 times after the intro; -1: for ever), in milliseconds\n"
+    "              and in frames as tunewright-render and the library read it; in JSON the\n"
+    "              fields loops, length_ms, rate and length_frames (null for ever)\n"
+    "  --rate HZ   the rate of those frames, 8000 to 192000 (default 48000)\n"
     "  --json      one JSON object per song, one per line (JSON Lines), with the fields\n"
     "              file, tempo_ms, bpm, steps_per_bar, beats_per_step, beats_per_bar,\n"
     "              loop_start, loop_stop, intro_beats, intro_seconds, loop_beats,\n"
@@ -61,19 +68,13 @@ TrackFacts FactsOf(const Org::OrgSong& p_Song, int p_Track)
     return l_Facts;
 }
 
-// The song's lengths in beats, as the renderer counts them: the intro runs up to the loop's
-// start, and one loop from its start to its stop (none when the stop is not after the start).
-struct SongLengths
+// The whole song's length by a loop count, when asked for.
+struct LengthQuery
 {
-    unsigned long long introBeats;
-    unsigned long long loopBeats;
+    bool asked = false;
+    int loops = 0;
+    int rate = 48000;
 };
-
-SongLengths LengthsOf(const Org::Header& p_Header)
-{
-    return {p_Header.loopstart,
-            p_Header.loopstop > p_Header.loopstart ? 0ull + p_Header.loopstop - p_Header.loopstart : 0ull};
-}
 
 double Seconds(unsigned long long p_Beats, unsigned p_Tempo)
 {
@@ -128,10 +129,10 @@ std::string JsonFileBytes(const std::string& p_Name)
 
 const char* KindOf(int p_Track) { return p_Track < Org::MELODY_TRACKS ? "melody" : "percussion"; }
 
-void PrintText(const std::string& p_Name, const Org::OrgSong& p_Song)
+void PrintText(const std::string& p_Name, const Org::OrgSong& p_Song, const LengthQuery& p_Query)
 {
     const Org::Header& l_Header = p_Song.GetHeader();
-    const SongLengths l_Lengths = LengthsOf(l_Header);
+    const Org::SongLength l_Length(l_Header);
     std::printf("Song: %s\n", p_Name.c_str());
     if (l_Header.tempo == 0)
         std::printf("Tempo: 0 ms per beat (no BPM: the song does not advance)\n");
@@ -140,11 +141,17 @@ void PrintText(const std::string& p_Name, const Org::OrgSong& p_Song)
     std::printf("Bar layout: %u steps per bar, %u beats per step (%u beats per bar)\n", l_Header.steps_bar,
                 l_Header.beats_step, unsigned(l_Header.steps_bar) * l_Header.beats_step);
     std::printf("Loop: beats %u to %u\n", l_Header.loopstart, l_Header.loopstop);
-    std::printf("Intro: %llu beats, %.3f s\n", l_Lengths.introBeats,
-                Seconds(l_Lengths.introBeats, l_Header.tempo));
-    std::printf("One loop: %llu beats, %.3f s%s\n", l_Lengths.loopBeats,
-                Seconds(l_Lengths.loopBeats, l_Header.tempo),
-                l_Lengths.loopBeats == 0 ? " (the loop is empty)" : "");
+    std::printf("Intro: %llu beats, %.3f s\n", l_Length.IntroBeats(),
+                Seconds(l_Length.IntroBeats(), l_Header.tempo));
+    std::printf("One loop: %llu beats, %.3f s%s\n", l_Length.LoopBeats(),
+                Seconds(l_Length.LoopBeats(), l_Header.tempo),
+                l_Length.LoopBeats() == 0 ? " (the loop is empty)" : "");
+    if (p_Query.asked && p_Query.loops < 0)
+        std::printf("Length with --loops -1: for ever\n");
+    else if (p_Query.asked)
+        std::printf("Length with --loops %d: %llu ms, %llu frames at %d Hz\n", p_Query.loops,
+                    l_Length.Ms(p_Query.loops),
+                    Org::SongLength::Frames(l_Length.Ms(p_Query.loops), p_Query.rate), p_Query.rate);
     std::printf("Track  Kind        Sample  Pitch  Loop  Events  Notes  Range\n");
     unsigned long l_Total = 0;
     for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
@@ -161,10 +168,10 @@ void PrintText(const std::string& p_Name, const Org::OrgSong& p_Song)
     std::printf("Notes in all: %lu\n", l_Total);
 }
 
-void PrintJson(const std::string& p_Name, const Org::OrgSong& p_Song)
+void PrintJson(const std::string& p_Name, const Org::OrgSong& p_Song, const LengthQuery& p_Query)
 {
     const Org::Header& l_Header = p_Song.GetHeader();
-    const SongLengths l_Lengths = LengthsOf(l_Header);
+    const Org::SongLength l_Length(l_Header);
     std::printf("{\"file\":%s%s,\"tempo_ms\":%u,", JsonString(p_Name).c_str(), JsonFileBytes(p_Name).c_str(),
                 l_Header.tempo);
     if (l_Header.tempo == 0)
@@ -175,8 +182,14 @@ void PrintJson(const std::string& p_Name, const Org::OrgSong& p_Song)
                 l_Header.beats_step, unsigned(l_Header.steps_bar) * l_Header.beats_step);
     std::printf("\"loop_start\":%u,\"loop_stop\":%u,", l_Header.loopstart, l_Header.loopstop);
     std::printf("\"intro_beats\":%llu,\"intro_seconds\":%.3f,\"loop_beats\":%llu,\"loop_seconds\":%.3f,",
-                l_Lengths.introBeats, Seconds(l_Lengths.introBeats, l_Header.tempo), l_Lengths.loopBeats,
-                Seconds(l_Lengths.loopBeats, l_Header.tempo));
+                l_Length.IntroBeats(), Seconds(l_Length.IntroBeats(), l_Header.tempo), l_Length.LoopBeats(),
+                Seconds(l_Length.LoopBeats(), l_Header.tempo));
+    if (p_Query.asked && p_Query.loops < 0)
+        std::printf("\"loops\":-1,\"length_ms\":null,\"rate\":%d,\"length_frames\":null,", p_Query.rate);
+    else if (p_Query.asked)
+        std::printf("\"loops\":%d,\"length_ms\":%llu,\"rate\":%d,\"length_frames\":%llu,", p_Query.loops,
+                    l_Length.Ms(p_Query.loops), p_Query.rate,
+                    Org::SongLength::Frames(l_Length.Ms(p_Query.loops), p_Query.rate));
     std::string l_Tracks;
     unsigned long l_Total = 0;
     for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
@@ -201,7 +214,7 @@ void PrintJson(const std::string& p_Name, const Org::OrgSong& p_Song)
 }
 
 // Reads and prints one song; false, after a line on standard error, when it cannot be read.
-bool ShowSong(const std::string& p_Path, bool p_Json, bool p_Force)
+bool ShowSong(const std::string& p_Path, bool p_Json, bool p_Force, const LengthQuery& p_Query)
 {
     // Read once, then parsed from memory, so that a pipe or standard input ("-") works.
     std::vector<std::uint8_t> l_Bytes;
@@ -228,9 +241,9 @@ bool ShowSong(const std::string& p_Path, bool p_Json, bool p_Force)
         return false;
     }
     if (p_Json)
-        PrintJson(p_Path, l_Song);
+        PrintJson(p_Path, l_Song, p_Query);
     else
-        PrintText(p_Path, l_Song);
+        PrintText(p_Path, l_Song, p_Query);
     return true;
 }
 
@@ -240,6 +253,7 @@ int main(int argc, char** argv)
 {
     bool l_Json = false;
     bool l_Force = false;
+    LengthQuery l_Query;
     std::vector<std::string> l_Paths;
     bool l_OptionsEnded = false;
     for (int i = 1; i < argc; ++i) {
@@ -265,6 +279,18 @@ int main(int argc, char** argv)
             l_Json = true;
         } else if (l_Arg == "--force") {
             l_Force = true;
+        } else if (l_Arg == "--loops" || l_Arg == "--rate") {
+            const bool l_Loops = l_Arg == "--loops";
+            const long l_Min = l_Loops ? -1 : 8000, l_Max = l_Loops ? 1000 : 192000;
+            long l_Value = 0;
+            if (i + 1 >= argc || !ParseInteger(argv[i + 1], l_Min, l_Max, l_Value)) {
+                std::fprintf(stderr, "tunewright-info: %s takes a whole number from %ld to %ld\n",
+                             l_Arg.c_str(), l_Min, l_Max);
+                return 2;
+            }
+            ++i;
+            (l_Loops ? l_Query.loops : l_Query.rate) = static_cast<int>(l_Value);
+            l_Query.asked = l_Query.asked || l_Loops;
         } else {
             std::fprintf(stderr, "tunewright-info: unknown option %s\n", PrintableText(l_Arg).c_str());
             std::fputs(USAGE, stderr);
@@ -280,7 +306,7 @@ int main(int argc, char** argv)
     for (std::size_t i = 0; i < l_Paths.size(); ++i) {
         if (!l_Json && i > 0)
             std::putchar('\n');
-        l_AllRead = ShowSong(l_Paths[i], l_Json, l_Force) && l_AllRead;
+        l_AllRead = ShowSong(l_Paths[i], l_Json, l_Force, l_Query) && l_AllRead;
         std::fflush(stdout);  // each song's facts before the next song's messages
     }
     return l_AllRead ? 0 : 1;

@@ -136,12 +136,12 @@ class Song:
 
 def render_wav(song_path, wav_path, seconds=None, rate=48000):
     """Writes the song at `song_path` as a 16-bit stereo WAV file: the whole song (its intro and its
-    loop once), or its first `seconds`."""
+    loop once, in whole 1 ms blocks as tunewright-render writes it), or its first `seconds`."""
     with Song.open(song_path) as song:
         total = song.duration if seconds is None else float(seconds)
         if not math.isfinite(total) or total < 0:
             raise ValueError("the length must be a finite number of seconds")
-        remaining = int(round(total * rate))
+        remaining = math.inf if seconds is None else int(round(total * rate))
         with wave.open(str(wav_path), "wb") as out:
             out.setnchannels(2)
             out.setsampwidth(2)

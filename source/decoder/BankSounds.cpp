@@ -72,4 +72,13 @@ FMOD_SOUND* MakeBankSound(FMOD_SYSTEM* p_System, const BuiltinBank::Sample& p_Sa
     return l_Sound;
 }
 
+FMOD_SOUND* MakeFileSound(FMOD_SYSTEM* p_System, const std::string& p_Path, bool p_Loop)
+{
+    FMOD_SOUND* l_Sound = nullptr;
+    const FMOD_MODE l_Mode = FMOD_SOFTWARE | (p_Loop ? FMOD_LOOP_NORMAL : FMOD_LOOP_OFF);
+    if (FMOD_System_CreateSound(p_System, p_Path.c_str(), l_Mode, nullptr, &l_Sound) != FMOD_OK)
+        return nullptr;
+    return l_Sound;
+}
+
 }  // namespace Org

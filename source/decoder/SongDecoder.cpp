@@ -4,16 +4,20 @@
 #include <cmath>
 #include <limits>
 
+#include <utility>
+
 #include "AudioDevice.h"
 #include "BankSounds.h"
 #include "BuiltinBank.h"
+#include "SongEngine.h"
+#include "SongLength.h"
 #include "fmod_readmix.h"
 
 namespace Org {
 
 namespace {
 
-constexpr unsigned long long FOREVER = std::numeric_limits<unsigned long long>::max();
+constexpr unsigned long long FOREVER = SongLength::FOREVER;
 // The latest millisecond a seek reaches: its frame at the highest rate the interface takes
 // (192 kHz), rounded up, and that frame's tick (frame x 1000) still fit 64 bits. About three
 // thousand years; a song that lasts longer is seeked no further than that.
@@ -22,47 +26,23 @@ constexpr unsigned long long MAX_SEEK_MS = (FOREVER - 999) / 192000;
 // The most clock blocks mixed in one engine call. Notes are struck only at the start of a block, so
 // a run without a beat in it mixes exactly as its blocks one by one would; long runs spread the
 // engine's per-call costs (setting up every voice, clearing the mix, locking) over many frames.
-constexpr unsigned RUN_BLOCKS = 32;
+constexpr unsigned RUN_BLOCKS = 64;
 
 }  // namespace
 
-SongDecoder::SongDecoder(std::unique_ptr<OrgSong> p_Song) : song(std::move(p_Song))
+SongDecoder::SongDecoder(std::unique_ptr<OrgSong> p_Song, std::string p_DataDir)
+    : song(std::move(p_Song)), datadir(std::move(p_DataDir))
 {
     SamplerRules::FillPitchTable(pitch);
 }
 
 SongDecoder::~SongDecoder() { StopEngine(); }
 
-unsigned long long SongDecoder::DurationMs() const
-{
-    if (repeats < 0)
-        return FOREVER;
-    const Header& l_Header = song->GetHeader();
-    const unsigned long long l_Loop =
-        l_Header.loopstop > l_Header.loopstart ? l_Header.loopstop - l_Header.loopstart : 0;
-    // At most 65535 ms x (2^32 + 2^31 x 2^32) beats: worked out in long double, then capped.
-    const long double l_Ms =
-        static_cast<long double>(l_Header.tempo) * (l_Header.loopstart + (repeats + 1.0L) * l_Loop);
-    return l_Ms >= static_cast<long double>(FOREVER / 1000) ? FOREVER / 1000
-                                                            : static_cast<unsigned long long>(l_Ms);
-}
+unsigned long long SongDecoder::DurationMs() const { return SongLength(song->GetHeader()).Ms(repeats); }
 
-unsigned long long SongDecoder::TotalFrames(int p_Rate) const
+unsigned long long SongDecoder::DurationFrames(int p_Rate) const
 {
-    const unsigned long long l_Ms = DurationMs();
-    if (l_Ms == FOREVER)
-        return FOREVER;
-    // The renderer's length: whole frames of the song's milliseconds.
-    const long double l_Frames = static_cast<long double>(l_Ms) * p_Rate / 1000;
-    return l_Frames >= static_cast<long double>(FOREVER)
-               ? FOREVER
-               : l_Ms * static_cast<unsigned long long>(p_Rate) / 1000;
-}
-
-unsigned long long SongDecoder::BeatAt(unsigned long long p_Ms) const
-{
-    const unsigned l_Tempo = song->GetHeader().tempo;
-    return l_Tempo == 0 ? 0 : p_Ms / l_Tempo;
+    return SongLength::Frames(DurationMs(), p_Rate);
 }
 
 double SongDecoder::DurationSeconds() const
@@ -76,6 +56,17 @@ double SongDecoder::PositionSeconds() const
     if (system == nullptr)
         return static_cast<double>(pendingbeat) * song->GetHeader().tempo / 1000.0;
     return static_cast<double>(position) / rate;
+}
+
+bool SongDecoder::Start(int p_Rate)
+{
+    if (system != nullptr && p_Rate == rate && !restart)
+        return true;
+    const unsigned long long l_Beat =
+        system == nullptr
+            ? pendingbeat
+            : SongLength(song->GetHeader()).BeatAt(position * 1000 / static_cast<unsigned long long>(rate));
+    return StartEngine(p_Rate, l_Beat) && unreadable.empty();
 }
 
 void SongDecoder::SetRepeats(int p_Repeats) { repeats = p_Repeats; }
@@ -105,14 +96,14 @@ void SongDecoder::SeekSeconds(double p_Seconds)
     // The end as DurationSeconds reports it counts too: its milliseconds, turned into seconds and
     // back, may fall a hair short of the last beat. An end beyond the limit is never reached.
     const bool l_PastEnd = l_End <= MAX_SEEK_MS && (l_Ms >= l_End || p_Seconds >= DurationSeconds());
-    const unsigned long long l_Beat = BeatAt(l_PastEnd ? l_End : l_Ms);
+    const unsigned long long l_Beat = SongLength(song->GetHeader()).BeatAt(l_PastEnd ? l_End : l_Ms);
     if (system == nullptr) {
         pendingbeat = l_Beat;
         return;
     }
     PlaceAt(l_Beat);
     if (l_PastEnd)
-        position = std::max(position, TotalFrames(rate));  // nothing more to read
+        position = std::max(position, DurationFrames(rate));  // nothing more to read
 }
 
 void SongDecoder::Stop(FMOD_CHANNEL** p_Channel)
@@ -133,38 +124,39 @@ bool SongDecoder::StartEngine(int p_Rate, unsigned long long p_Beat)
 {
     StopEngine();
     const unsigned l_Run = SongStepper::BlockFrames(p_Rate) * RUN_BLOCKS;
-    FMOD_RESULT l_Result = FMOD_System_Create(&system);
-    if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_SetOutput(system, FMOD_OUTPUTTYPE_NOSOUND_NRT);
-    if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_SetSoftwareFormat(system, p_Rate, FMOD_SOUND_FORMAT_PCM16, 2, 0,
-                                                 static_cast<FMOD_DSP_RESAMPLER>(interpolation));
-    if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_SetSpeakerMode(system, FMOD_SPEAKERMODE_STEREO);
-    if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_SetDSPBufferSize(system, l_Run, 1);
-    if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_Init(system, SONG_VOICES, FMOD_INIT_NORMAL, nullptr);
-    if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_GetMasterChannelGroup(system, &master);
-    if (l_Result == FMOD_OK)
-        l_Result = FMOD_ChannelGroup_SetVolume(master, volume);
-    if (l_Result != FMOD_OK) {
-        FmodErrorCheck(l_Result);
+    SongEngineSettings l_Settings;
+    l_Settings.rate = p_Rate;
+    l_Settings.resampler = interpolation;
+    l_Settings.mixFrames = l_Run;
+    engineresult = StartSongEngine(l_Settings, &system, &master);
+    if (engineresult == FMOD_OK)
+        engineresult = FMOD_ChannelGroup_SetVolume(master, volume);
+    if (engineresult != FMOD_OK) {
+        FmodErrorCheck(engineresult);
         StopEngine();
         return false;
     }
 
-    // Only the sounds the song's tracks can select: a song costs the instruments it uses.
-    bool l_Melody[SamplerRules::MELODY_SAMPLES];
-    bool l_Percussion[SamplerRules::PERCUSSION_SAMPLES];
-    SamplerRules::SoundsInUse(song->instruments, l_Melody, l_Percussion);
-    for (int l_Id = 0; l_Id < SamplerRules::MELODY_SAMPLES; ++l_Id)
-        if (l_Melody[l_Id])
-            melodysamples[l_Id] = MakeBankSound(system, BuiltinBank::Melody(l_Id), true);
-    for (int l_Id = 0; l_Id < SamplerRules::PERCUSSION_SAMPLES; ++l_Id)
-        if (l_Percussion[l_Id])
-            percussionsamples[l_Id] = MakeBankSound(system, BuiltinBank::Percussion(l_Id), false);
+    // Only the sounds the song's tracks can select: a song costs the instruments it uses. Sample
+    // files are read now, so that a missing one is known before anything is mixed; built-in ones
+    // are made as notes first play them.
+    SamplerRules::SoundsInUse(song->instruments, melodypending, percussionpending);
+    if (!datadir.empty()) {
+        unreadable.clear();
+        const auto Load = [&](bool p_Melody, int p_Id) {
+            const std::string l_File = SamplerRules::SoundFile(datadir, p_Melody, p_Id);
+            FMOD_SOUND* l_Sound = MakeFileSound(system, l_File, p_Melody);
+            if (l_Sound == nullptr && unreadable.empty())
+                unreadable = l_File;
+            return l_Sound;
+        };
+        for (int l_Id = 0; l_Id < SamplerRules::MELODY_SAMPLES; ++l_Id)
+            if (std::exchange(melodypending[l_Id], false))
+                melodysamples[l_Id] = Load(true, l_Id);
+        for (int l_Id = 0; l_Id < SamplerRules::PERCUSSION_SAMPLES; ++l_Id)
+            if (std::exchange(percussionpending[l_Id], false))
+                percussionsamples[l_Id] = Load(false, l_Id);
+    }
 
     rate = p_Rate;
     restart = false;
@@ -175,12 +167,26 @@ bool SongDecoder::StartEngine(int p_Rate, unsigned long long p_Beat)
     return true;
 }
 
+void SongDecoder::MakeSound(const SampleData& p_Hit)
+{
+    bool l_Melody = false;
+    int l_Sample = 0;
+    if (!SamplerRules::SelectsSound(p_Hit, l_Melody, l_Sample))
+        return;
+    if (l_Melody && std::exchange(melodypending[l_Sample], false))
+        melodysamples[l_Sample] = MakeBankSound(system, BuiltinBank::Melody(l_Sample), true);
+    else if (!l_Melody && std::exchange(percussionpending[l_Sample], false))
+        percussionsamples[l_Sample] = MakeBankSound(system, BuiltinBank::Percussion(l_Sample), false);
+}
+
 void SongDecoder::StopEngine()
 {
     if (system != nullptr)
         FMOD_System_Release(system);  // releases its sounds too
     system = nullptr;
     master = nullptr;
+    std::fill(std::begin(melodypending), std::end(melodypending), false);
+    std::fill(std::begin(percussionpending), std::end(percussionpending), false);
     std::fill(std::begin(melodysamples), std::end(melodysamples), nullptr);
     std::fill(std::begin(percussionsamples), std::end(percussionsamples), nullptr);
     std::fill(std::begin(channelsample), std::end(channelsample), nullptr);
@@ -194,15 +200,11 @@ void SongDecoder::PlaceAt(unsigned long long p_Beat)
         Stop(&channelindex[l_Track]);
         channelsample[l_Track] = nullptr;
     }
-    // The unrolled beat as a beat of the song: past the loop's end, the same place in the loop.
-    const Header& l_Header = song->GetHeader();
-    unsigned long long l_SongBeat = p_Beat;
-    if (l_Header.loopstop > l_Header.loopstart && p_Beat >= l_Header.loopstop)
-        l_SongBeat =
-            l_Header.loopstart + (p_Beat - l_Header.loopstart) % (l_Header.loopstop - l_Header.loopstart);
-    l_SongBeat = std::min<unsigned long long>(l_SongBeat, std::numeric_limits<unsigned int>::max());
+    const SongLength l_Length(song->GetHeader());
+    const unsigned long long l_SongBeat =
+        std::min<unsigned long long>(l_Length.SongBeat(p_Beat), std::numeric_limits<unsigned int>::max());
     // The first frame whose millisecond is the beat's own, so the clock stands exactly on it.
-    const unsigned long long l_Ms = p_Beat * l_Header.tempo;
+    const unsigned long long l_Ms = l_Length.MsOfBeat(p_Beat);
     const unsigned long long l_Frame = (l_Ms * static_cast<unsigned long long>(rate) + 999) / 1000;
     stepper->StartAt(static_cast<unsigned int>(l_SongBeat), l_Frame);
     runfill = 0;
@@ -217,10 +219,12 @@ std::size_t SongDecoder::MixNextRun(std::size_t p_Wanted, std::int16_t* p_Pcm16,
     const unsigned l_Block = stepper->BlockFrames();
     const unsigned l_MaxBlocks =
         static_cast<unsigned>(std::min<std::size_t>(RUN_BLOCKS, (p_Wanted + l_Block - 1) / l_Block));
-    const unsigned l_Frames =
-        l_Block *
-        stepper->StepRun([&](const SampleData& p_Hit) { SamplerRules::HitNote(p_Hit, l_Voices, *this); },
-                         l_MaxBlocks);
+    const unsigned l_Frames = l_Block * stepper->StepRun(
+                                            [&](const SampleData& p_Hit) {
+                                                MakeSound(p_Hit);
+                                                SamplerRules::HitNote(p_Hit, l_Voices, *this);
+                                            },
+                                            l_MaxBlocks);
     const bool l_Direct = l_Frames <= p_Wanted;
     const FMOD_RESULT l_Result = l_Direct
                                      ? FMOD_System_ReadMix(system, p_Pcm16, p_Float, l_Frames)
@@ -228,8 +232,14 @@ std::size_t SongDecoder::MixNextRun(std::size_t p_Wanted, std::int16_t* p_Pcm16,
     runfill = 0;
     runread = 0;
     if (l_Result != FMOD_OK) {
+        engineresult = l_Result;
         FmodErrorCheck(l_Result);
         return 0;
+    }
+    if (countvoices) {
+        int l_Voices = 0;
+        FMOD_System_GetChannelsPlaying(system, &l_Voices);
+        voiceframes += static_cast<unsigned long long>(l_Voices) * l_Frames;
     }
     if (l_Direct)
         return l_Frames;
@@ -239,13 +249,9 @@ std::size_t SongDecoder::MixNextRun(std::size_t p_Wanted, std::int16_t* p_Pcm16,
 
 std::size_t SongDecoder::Read(int p_Rate, std::size_t p_Frames, std::int16_t* p_Pcm16, float* p_Float)
 {
-    if (system == nullptr || p_Rate != rate || restart) {
-        const unsigned long long l_Beat =
-            system == nullptr ? pendingbeat : BeatAt(position * 1000 / static_cast<unsigned long long>(rate));
-        if (!StartEngine(p_Rate, l_Beat))
-            return 0;
-    }
-    const unsigned long long l_Total = TotalFrames(rate);
+    if ((system == nullptr || p_Rate != rate || restart) && !Start(p_Rate) && system == nullptr)
+        return 0;  // a missing sample file only leaves its notes silent
+    const unsigned long long l_Total = DurationFrames(rate);
     std::size_t l_Written = 0;
     while (l_Written < p_Frames && position < l_Total) {
         if (runread == runfill) {

@@ -1,14 +1,16 @@
 #ifndef TUNEWRIGHT_SONGDECODER_H
 #define TUNEWRIGHT_SONGDECODER_H
 
-// One decoded song: the song, its clock stepped by the renderer's rule, the sampler's note rules
-// and an engine system of its own whose mix is read into the caller's buffer. Nothing here is
-// shared with another song except the read-only built-in bank.
+// One decoded song: the song, its clock stepped in mix blocks (SongStepper), the sampler's note
+// rules and an engine system of its own whose mix is read into the caller's buffer. The C
+// interface reads songs through it, and the renderer writes what it reads to a file. Nothing here
+// is shared with another song except the read-only built-in bank.
 #include <fmod.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "OrgSong.h"
@@ -20,8 +22,10 @@ namespace Org {
 class SongDecoder final : private VoiceOutput
 {
 public:
-    // p_Song must be a song that was read completely.
-    explicit SongDecoder(std::unique_ptr<OrgSong> p_Song);
+    // p_Song must be a song that was read completely. Its instruments are the sample files under
+    // p_DataDir (melody/, percussion/), read when the engine starts, or with no folder the built-in
+    // bank, each sound made when a note first plays it: a short piece decodes only what it reaches.
+    explicit SongDecoder(std::unique_ptr<OrgSong> p_Song, std::string p_DataDir = std::string());
     ~SongDecoder();
     SongDecoder(const SongDecoder&) = delete;
     SongDecoder& operator=(const SongDecoder&) = delete;
@@ -29,14 +33,26 @@ public:
     // The next frames at p_Rate into either buffer (the other null); the frames written, fewer
     // only at the end, or 0 when the engine cannot start.
     std::size_t Read(int p_Rate, std::size_t p_Frames, std::int16_t* p_Pcm16, float* p_Float);
+    // Starts the engine at p_Rate now rather than at the first read. False when it cannot start
+    // (EngineResult says why) or a sample file cannot be read (Unreadable names the first).
+    bool Start(int p_Rate);
+    FMOD_RESULT EngineResult() const { return engineresult; }
+    const std::string& Unreadable() const { return unreadable; }
 
-    void SetRepeats(int p_Repeats);       // -1 forever
+    void SetRepeats(int p_Repeats);       // a loop count (SongLength): -1 for ever
     void SetInterpolation(int p_Method);  // an engine resampler (FMOD_DSP_RESAMPLER)
     void SetVolume(float p_Volume);
     void SeekSeconds(double p_Seconds);  // >= 0, finite
 
     double DurationSeconds() const;
+    // The frames a read from the start gives at p_Rate: the duration in whole mix blocks.
+    unsigned long long DurationFrames(int p_Rate) const;
     double PositionSeconds() const;
+    // Counts, from now on, the voices sounding over the frames mixed (see VoiceFrames).
+    void CountVoices() { countvoices = true; }
+    // The sum over the frames mixed of the voices sounding: voices start only at a run's first
+    // block, so those still playing at its end count for all of it.
+    unsigned long long VoiceFrames() const { return voiceframes; }
     const OrgSong& Song() const { return *song; }
     int Tempo() const { return song->GetHeader().tempo; }
 
@@ -46,12 +62,10 @@ private:
     FMOD_CHANNEL* Play(FMOD_SOUND* p_Sound, unsigned int p_Frequency, float p_Pan, unsigned int p_Volume,
                        FMOD_CHANNEL* p_Channel) override;
 
-    // Milliseconds the song lasts with the current repeats; ~0 for ever.
+    // Milliseconds the song lasts with the current repeats; SongLength::FOREVER for ever.
     unsigned long long DurationMs() const;
-    // Frames the song lasts at p_Rate.
-    unsigned long long TotalFrames(int p_Rate) const;
-    // The beat of the unrolled song (intro, then the loop again and again) nearest at or before p_Ms.
-    unsigned long long BeatAt(unsigned long long p_Ms) const;
+    // Makes the built-in sound p_Hit plays if it is still to be made.
+    void MakeSound(const SampleData& p_Hit);
     // (Re)starts the engine at p_Rate and puts the song at unrolled beat p_Beat.
     bool StartEngine(int p_Rate, unsigned long long p_Beat);
     void StopEngine();
@@ -64,6 +78,9 @@ private:
     std::size_t MixNextRun(std::size_t p_Wanted, std::int16_t* p_Pcm16, float* p_Float);
 
     std::unique_ptr<OrgSong> song;
+    std::string datadir;
+    std::string unreadable;
+    FMOD_RESULT engineresult = FMOD_OK;
     int repeats = 0;
     int interpolation = FMOD_DSP_RESAMPLER_LINEAR;
     float volume = 0.5f;
@@ -74,6 +91,8 @@ private:
     int rate = 0;
     bool restart = false;  // a setting that needs a new engine changed
     std::unique_ptr<SongStepper> stepper;
+    bool melodypending[SamplerRules::MELODY_SAMPLES] = {};  // built-in sounds still to be made
+    bool percussionpending[SamplerRules::PERCUSSION_SAMPLES] = {};
     FMOD_SOUND* melodysamples[SamplerRules::MELODY_SAMPLES] = {};
     FMOD_SOUND* percussionsamples[SamplerRules::PERCUSSION_SAMPLES] = {};
     FMOD_SOUND* channelsample[SamplerRules::TRACKS] = {};
@@ -86,6 +105,8 @@ private:
     unsigned runfill = 0;
     unsigned runread = 0;
 
+    bool countvoices = false;
+    unsigned long long voiceframes = 0;
     unsigned long long position = 0;     // frames handed out, at `rate`
     unsigned long long pendingbeat = 0;  // where the song stands before the engine starts
 };

@@ -2,7 +2,7 @@
 #define TUNEWRIGHT_DEVICEVOICES_H
 
 // Track voices on the process's engine (Org::Device), through the audio device layer: where
-// Org::Sampler, and the renderer with the sounds of one song, play what the note rules ask.
+// Org::Sampler plays what the note rules ask.
 #include "AudioDevice.h"
 #include "SamplerRules.h"
 

@@ -8,8 +8,6 @@ SongStepper::SongStepper(OrgSong& p_Song, int p_Rate)
     : song(p_Song), rate(static_cast<unsigned long long>(std::max(1, p_Rate))), block(BlockFrames(p_Rate))
 {}
 
-unsigned SongStepper::BlockFrames(int p_Rate) { return static_cast<unsigned>(std::max(1, p_Rate / 1000)); }
-
 void SongStepper::StartAt(unsigned int p_Beat, unsigned long long p_Frame)
 {
     frame = p_Frame;

@@ -21,7 +21,10 @@ public:
     SongStepper(OrgSong& p_Song, int p_Rate);
 
     // Frames in one mix block at p_Rate: p_Rate / 1000, at least 1.
-    static unsigned BlockFrames(int p_Rate);
+    static unsigned BlockFrames(int p_Rate)
+    {
+        return static_cast<unsigned>(p_Rate / 1000 > 1 ? p_Rate / 1000 : 1);
+    }
     unsigned BlockFrames() const { return block; }
     // Frames stepped so far: where the next block begins.
     unsigned long long Frame() const { return frame; }

@@ -12,12 +12,11 @@
 
 #include "DataDir.h"
 #include "EndingSignals.h"
-#include "NumberArgument.h"
 #include "OrgSong.h"
 #include "PrintableText.h"
-#include "Resamplers.h"
 #include "Sampler.h"
 #include "SongInput.h"
+#include "SongOptions.h"
 #include "SongPlayback.h"
 #include "SoundCard.h"
 #include "Terminal.h"
@@ -28,7 +27,8 @@ const char* const USAGE =
     "usage: tunewright-play [options] SONG.org...\n"
     "Plays Org-02 songs on the sound card, one after another.\n"
     "\n"
-    "  -l, --loops N       passes of the song's loop after its intro (default 2; 0 plays for ever)\n"
+    "  -l, --loops N       repeats of the song's loop after its first pass: the loop plays\n"
+    "                      N + 1 times after the intro (default 1; -1 plays for ever)\n"
     "  -s, --seconds S     play each song for S seconds instead\n"
     "  -v, --volume V      master volume, 0 to 1 (default 0.5, as the player starts)\n"
     "  -i, --interp NAME   resampling: nearest, linear (default, as the player), cubic, spline\n"
@@ -46,14 +46,9 @@ const char* const USAGE =
 constexpr float VOLUME_STEP = 0.05f;
 constexpr auto STATUS_PERIOD = std::chrono::milliseconds(100);
 
-struct PlayOptions
+struct PlayOptions : SongOptions
 {
-    std::vector<std::string> songs;
-    std::string dataDir, device;
-    int loops = 2;
-    double seconds = 0.0;
-    float volume = 0.5f;
-    int resampler = 1;
+    std::string device;
 };
 
 enum class Outcome { ENDED, NEXT, QUIT };
@@ -94,87 +89,17 @@ void Complain(const std::string& p_Message)
 // Reads the command line into p_Options; returns an exit status to end with, or -1 to play.
 int ParseCommandLine(int argc, char** argv, PlayOptions& p_Options)
 {
-    bool l_OptionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string l_Arg = argv[i];
-        const bool l_HasValue = i + 1 < argc;
-        double l_Value = 0;
-        auto Count = [&](long p_Min, long p_Max) {
-            long l_Count = 0;
-            if (!l_HasValue || !ParseInteger(argv[i + 1], p_Min, p_Max, l_Count)) {
-                std::fprintf(stderr, "tunewright-play: %s takes a whole number from %ld to %ld\n",
-                             l_Arg.c_str(), p_Min, p_Max);
-                return false;
-            }
-            ++i;
-            l_Value = static_cast<double>(l_Count);
-            return true;
-        };
-        auto Number = [&](double p_Min, double p_Max) {
-            if (!l_HasValue || !ParseNumber(argv[i + 1], p_Min, p_Max, l_Value)) {
-                std::fprintf(stderr, "tunewright-play: %s takes a number from %g to %g\n", l_Arg.c_str(),
-                             p_Min, p_Max);
-                return false;
-            }
-            ++i;
-            return true;
-        };
-        if (l_OptionsEnded) {
-            if (l_Arg.empty()) {
-                std::fputs("tunewright-play: an empty argument is not a song\n", stderr);
-                return 2;
-            }
-            p_Options.songs.push_back(l_Arg);
-        } else if (l_Arg == "--") {
-            l_OptionsEnded = true;
-        } else if (l_Arg == "-h" || l_Arg == "--help") {
-            std::fputs(USAGE, stdout);
+    OptionReader l_Reader("tunewright-play", USAGE, argc, argv);
+    return l_Reader.Read(p_Options, [&](OptionReader& p_Reader) {
+        if (p_Reader.Option() != "-D" && p_Reader.Option() != "--device")
             return 0;
-        } else if (l_Arg == "--version") {
-            std::puts("tunewright-play " TUNEWRIGHT_VERSION);
-            return 0;
-        } else if (l_Arg == "-l" || l_Arg == "--loops") {
-            if (!Count(0, 1000))
-                return 2;
-            p_Options.loops = static_cast<int>(l_Value);
-        } else if (l_Arg == "-s" || l_Arg == "--seconds") {
-            if (!Number(0.001, 6 * 3600))
-                return 2;
-            p_Options.seconds = l_Value;
-        } else if (l_Arg == "-v" || l_Arg == "--volume") {
-            if (!Number(0, 1))
-                return 2;
-            p_Options.volume = static_cast<float>(l_Value);
-        } else if (l_Arg == "-i" || l_Arg == "--interp") {
-            p_Options.resampler = ResamplerNamed(l_HasValue ? argv[++i] : "");
-            if (p_Options.resampler < 0) {
-                std::fprintf(stderr, "tunewright-play: %s takes %s\n", l_Arg.c_str(), RESAMPLER_CHOICES);
-                return 2;
-            }
-        } else if ((l_Arg == "-d" || l_Arg == "--data" || l_Arg == "-D" || l_Arg == "--device") &&
-                   l_HasValue) {
-            if (argv[i + 1][0] == '\0') {
-                std::fprintf(stderr, "tunewright-play: %s needs a name; an empty one is none\n",
-                             l_Arg.c_str());
-                return 2;
-            }
-            (l_Arg == "-d" || l_Arg == "--data" ? p_Options.dataDir : p_Options.device) = argv[++i];
-        } else if (l_Arg.size() > 1 && l_Arg[0] == '-') {
-            std::fprintf(stderr, "tunewright-play: unknown or incomplete option '%s'\n%s",
-                         PrintableText(l_Arg).c_str(), USAGE);
+        if (!p_Reader.Word(p_Options.device))
             return 2;
-        } else if (l_Arg.empty()) {
-            std::fputs("tunewright-play: an empty argument is not a song\n", stderr);
-            return 2;
-        } else {
-            p_Options.songs.push_back(l_Arg);
-        }
-    }
-    if (p_Options.songs.empty()) {
-        std::fprintf(stderr, "tunewright-play: no song given\n%s", USAGE);
+        if (!p_Options.device.empty())
+            return 1;
+        p_Reader.Complain(p_Reader.Option() + " needs a name; an empty one is none");
         return 2;
-    }
-    return -1;
+    });
 }
 
 // A sentence of the library's as the end of one of our lines: lower case, no full stop.
@@ -219,10 +144,10 @@ bool LoadSong(const std::string& p_Path, const PlayOptions& p_Options, Org::OrgS
     return true;
 }
 
-std::string MinutesSeconds(unsigned long p_Ms)
+std::string MinutesSeconds(unsigned long long p_Ms)
 {
     char l_Text[32];
-    std::snprintf(l_Text, sizeof l_Text, "%02lu:%02lu", p_Ms / 60000, p_Ms / 1000 % 60);
+    std::snprintf(l_Text, sizeof l_Text, "%02llu:%02llu", p_Ms / 60000, p_Ms / 1000 % 60);
     return l_Text;
 }
 

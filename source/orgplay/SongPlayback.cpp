@@ -6,6 +6,7 @@
 
 #include "OrgSong.h"
 #include "Sampler.h"
+#include "SongLength.h"
 
 namespace {
 
@@ -16,17 +17,18 @@ unsigned BeatsPerBar(const Org::Header& p_Header)
 
 }  // namespace
 
-SongPlayback::SongPlayback(Org::OrgSong& p_Song, Org::Sampler& p_Sampler, int p_Passes, double p_Seconds,
+SongPlayback::SongPlayback(Org::OrgSong& p_Song, Org::Sampler& p_Sampler, int p_Loops, double p_Seconds,
                            float p_Volume)
-    : song(p_Song), sampler(p_Sampler), passes(p_Seconds > 0.0 ? 0 : p_Passes), volume(p_Volume)
+    : song(p_Song), sampler(p_Sampler), passes(p_Seconds > 0.0 || p_Loops < 0 ? 0 : p_Loops + 1),
+      lengthMs(LengthMs(p_Song, p_Loops, p_Seconds)),
+      timed(p_Seconds > 0.0 || Org::SongLength(p_Song.GetHeader()).LoopBeats() == 0), volume(p_Volume)
+{}
+
+unsigned long long SongPlayback::LengthMs(const Org::OrgSong& p_Song, int p_Loops, double p_Seconds)
 {
-    if (p_Seconds > 0.0) {
-        lengthMs = static_cast<unsigned long>(std::lround(p_Seconds * 1000.0));
-        bySeconds = true;
-    } else if (passes > 0) {
-        const long double l_Beats = song.GetLoopStart() + static_cast<long double>(passes) * LoopBeats();
-        lengthMs = static_cast<unsigned long>(std::min<long double>(l_Beats * song.GetTempo(), ULONG_MAX));
-    }
+    if (p_Seconds > 0.0)
+        return Org::SongLength::MsOfSeconds(p_Seconds);
+    return p_Loops < 0 ? 0 : Org::SongLength(p_Song.GetHeader()).Ms(p_Loops);
 }
 
 SongPlayback::~SongPlayback()
@@ -38,16 +40,12 @@ SongPlayback::~SongPlayback()
     }
 }
 
-std::string SongPlayback::NoEndReason(Org::OrgSong& p_Song, int p_Passes, double p_Seconds)
+std::string SongPlayback::NoEndReason(const Org::OrgSong& p_Song, int p_Loops, double p_Seconds)
 {
-    if (p_Seconds > 0.0 || p_Passes == 0)
+    if (p_Seconds > 0.0)
         return "";
-    if (p_Song.GetTempo() == 0)
-        return "its tempo is 0 ms per beat, so it never moves on; give a length with --seconds";
-    if (p_Song.GetLoopStop() <= p_Song.GetLoopStart())
-        return "its loop is empty (beats " + std::to_string(p_Song.GetLoopStart()) + " to " +
-               std::to_string(p_Song.GetLoopStop()) + "), so it never ends; give a length with --seconds";
-    return "";
+    const std::string l_Why = Org::SongLength(p_Song.GetHeader()).NoLengthReason(p_Loops);
+    return l_Why.empty() ? l_Why : l_Why + "; give a length with --seconds";
 }
 
 void SongPlayback::Start(unsigned long p_Now)
@@ -71,7 +69,7 @@ void SongPlayback::Advance(unsigned long p_Now)
     if (paused)
         return;
     playedMs += static_cast<unsigned long>(l_Elapsed);
-    if (bySeconds && playedMs >= lengthMs) {
+    if (timed && lengthMs > 0 && playedMs >= lengthMs) {
         finished = true;
         return;
     }
@@ -104,8 +102,9 @@ unsigned long SongPlayback::MsToNextEvent(unsigned long p_Now) const
     const long double l_Left = (std::floor(l_Position) + 1 - l_Position) * l_Tempo;
     const unsigned long l_Beat = lastUpdate + static_cast<unsigned long>(std::ceil(l_Left));
     unsigned long l_Wait = l_Beat > p_Now ? l_Beat - p_Now : 1;
-    if (bySeconds)
-        l_Wait = std::min(l_Wait, lengthMs > playedMs ? lengthMs - playedMs : 1);
+    if (timed && lengthMs > 0)
+        l_Wait = static_cast<unsigned long>(
+            std::min<unsigned long long>(l_Wait, lengthMs > playedMs ? lengthMs - playedMs : 1));
     return std::max(1ul, l_Wait);
 }
 
@@ -121,14 +120,10 @@ void SongPlayback::TogglePause(unsigned long p_Now)
     Advance(p_Now);
 }
 
-unsigned long long SongPlayback::LoopBeats() const
-{
-    return song.GetLoopStop() > song.GetLoopStart() ? song.GetLoopStop() - song.GetLoopStart() : 0;
-}
-
 unsigned long long SongPlayback::PlayedBeat() const
 {
-    return static_cast<unsigned long long>(wraps) * LoopBeats() + song.GetCursor();
+    return static_cast<unsigned long long>(wraps) * Org::SongLength(song.GetHeader()).LoopBeats() +
+           song.GetCursor();
 }
 
 void SongPlayback::SeekBars(int p_Bars, unsigned long p_Now)
@@ -142,15 +137,12 @@ void SongPlayback::SeekBars(int p_Bars, unsigned long p_Now)
     const unsigned long long l_Played = static_cast<unsigned long long>(std::max(0ll, l_Target));
 
     // The played beat as a pass of the loop and a beat of the song.
-    const unsigned long long l_Start = song.GetLoopStart(), l_Loop = LoopBeats();
-    unsigned long long l_Wraps = 0, l_Beat = l_Played;
-    if (l_Loop > 0 && l_Played >= song.GetLoopStop()) {
-        l_Wraps = (l_Played - l_Start) / l_Loop;
-        l_Beat = l_Start + (l_Played - l_Start) % l_Loop;
-    }
-    playedMs = static_cast<unsigned long>(std::min<unsigned long long>(l_Played * l_Tempo, ULONG_MAX));
+    const Org::SongLength l_Length(song.GetHeader());
+    const unsigned long long l_Wraps = l_Length.PassesBefore(l_Played), l_Beat = l_Length.SongBeat(l_Played);
+    playedMs =
+        static_cast<unsigned long>(std::min<unsigned long long>(l_Length.MsOfBeat(l_Played), ULONG_MAX));
     if ((passes > 0 && l_Wraps >= static_cast<unsigned long long>(passes)) ||
-        (bySeconds && playedMs >= lengthMs) || l_Beat > UINT_MAX) {
+        (timed && lengthMs > 0 && playedMs >= lengthMs) || l_Beat > UINT_MAX) {
         finished = true;
         return;
     }

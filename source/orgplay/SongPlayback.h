@@ -3,8 +3,8 @@
 
 // One song played in real time, as the player plays it: the song clock runs on the wall clock and
 // each new beat is sounded through the sampler on the engine's real-time output. On top of that:
-// an end (a number of passes of the loop, or a number of seconds), pause, seeking by bars, and the
-// master volume.
+// an end (a loop count, as SongLength counts it, or a number of seconds), pause, seeking by bars,
+// and the master volume.
 #include <string>
 
 namespace Org {
@@ -14,11 +14,11 @@ class Sampler;
 
 struct PlaybackStatus
 {
-    unsigned bar = 1, beat = 1;  // in the song, from 1
-    unsigned long playedMs = 0;  // position in the song as played (intro, loop, loop...)
-    unsigned long lengthMs = 0;  // 0 when the song plays for ever
-    int pass = 1, passes = 0;    // pass of the loop, of passes (0: for ever)
-    unsigned tempo = 0;          // ms per beat
+    unsigned bar = 1, beat = 1;       // in the song, from 1
+    unsigned long playedMs = 0;       // position in the song as played (intro, loop, loop...)
+    unsigned long long lengthMs = 0;  // 0 when the song plays for ever
+    int pass = 1, passes = 0;         // pass of the loop, of passes (0: for ever)
+    unsigned tempo = 0;               // ms per beat
     float volume = 0.5f;
     bool paused = false;
 };
@@ -26,16 +26,19 @@ struct PlaybackStatus
 class SongPlayback
 {
 public:
-    // p_Passes passes of the loop after the intro (0: for ever), or p_Seconds when above 0.
-    SongPlayback(Org::OrgSong& p_Song, Org::Sampler& p_Sampler, int p_Passes, double p_Seconds,
+    // The intro and p_Loops + 1 passes of the loop (-1: for ever), or p_Seconds when above 0.
+    SongPlayback(Org::OrgSong& p_Song, Org::Sampler& p_Sampler, int p_Loops, double p_Seconds,
                  float p_Volume);
     // Ends every melody note still held; drums ring out.
     ~SongPlayback();
     SongPlayback(const SongPlayback&) = delete;
     SongPlayback& operator=(const SongPlayback&) = delete;
 
-    // Why this song cannot play to an end with these settings, or empty when it can.
-    static std::string NoEndReason(Org::OrgSong& p_Song, int p_Passes, double p_Seconds);
+    // Milliseconds the song plays with these settings: 0 for ever, and 0 too when it would last no
+    // time (NoEndReason says why).
+    static unsigned long long LengthMs(const Org::OrgSong& p_Song, int p_Loops, double p_Seconds);
+    // Why this song cannot be played with these settings, or empty when it can.
+    static std::string NoEndReason(const Org::OrgSong& p_Song, int p_Loops, double p_Seconds);
 
     // Starts the song from its first beat at the wall-clock millisecond p_Now.
     void Start(unsigned long p_Now);
@@ -54,16 +57,17 @@ public:
 
 private:
     void Strike();
-    unsigned long long LoopBeats() const;
     // Where the song stands as played: every pass of the loop after the first adds to the beat.
     unsigned long long PlayedBeat() const;
     void ApplyVolume();
 
     Org::OrgSong& song;
     Org::Sampler& sampler;
-    const int passes;
-    unsigned long lengthMs = 0;  // 0: no end
-    bool bySeconds = false;      // the end is lengthMs of playing rather than a pass of the loop
+    const int passes;                   // of the loop; 0: for ever
+    const unsigned long long lengthMs;  // 0: no end
+    // The end comes after lengthMs of playing rather than at the last pass's wrap: a length in
+    // seconds, or a song whose loop is empty (its clock never goes back, so its intro is timed).
+    const bool timed;
     float volume;
     bool paused = false;
     bool finished = false;

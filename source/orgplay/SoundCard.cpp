@@ -7,7 +7,7 @@
 #endif
 
 #include "OrgDevice.h"
-#include "SongStepper.h"
+#include "SongEngine.h"
 
 namespace {
 
@@ -28,18 +28,12 @@ bool OpenSoundCard(const std::string& p_Device, int p_Resampler, std::string& p_
         return false;
     }
 #endif
-    FMOD_RESULT l_Result = FMOD_System_Create(&Org::Device);
-    if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_SetOutput(Org::Device, FMOD_OUTPUTTYPE_AUTODETECT);
-    if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_SetSoftwareFormat(Org::Device, SOUND_CARD_RATE, FMOD_SOUND_FORMAT_PCM16, 2, 0,
-                                                 static_cast<FMOD_DSP_RESAMPLER>(p_Resampler));
-    if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_SetSpeakerMode(Org::Device, FMOD_SPEAKERMODE_STEREO);
-    if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_Init(Org::Device, Org::SONG_VOICES, FMOD_INIT_NORMAL, l_DriverData);
-    if (l_Result == FMOD_OK)
-        l_Result = FMOD_System_GetMasterChannelGroup(Org::Device, &Org::MasterCG);
+    Org::SongEngineSettings l_Settings;
+    l_Settings.output = FMOD_OUTPUTTYPE_AUTODETECT;
+    l_Settings.rate = SOUND_CARD_RATE;
+    l_Settings.resampler = p_Resampler;
+    l_Settings.driverData = l_DriverData;
+    const FMOD_RESULT l_Result = Org::StartSongEngine(l_Settings, &Org::Device, &Org::MasterCG);
     if (l_Result == FMOD_OK)
         return true;
     // The engine would go on into a silent output; a player that cannot be heard stops instead.
@@ -48,7 +42,6 @@ bool OpenSoundCard(const std::string& p_Device, int p_Resampler, std::string& p_
     p_Error = l_Result == FMOD_ERR_OUTPUT_INIT
                   ? "no sound device: cannot open " + l_Name
                   : "cannot start the sound engine: " + std::string(FMOD_ErrorString(l_Result));
-    CloseSoundCard();
     return false;
 }
 

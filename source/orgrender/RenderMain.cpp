@@ -14,12 +14,11 @@
 
 #include <fmod.h>
 
-#include "NumberArgument.h"
 #include "OrgSong.h"
 #include "PrintableText.h"
 #include "RenderOutput.h"
-#include "Resamplers.h"
 #include "SongMagic.h"
+#include "SongOptions.h"
 #include "SongRenderer.h"
 
 namespace {
@@ -37,8 +36,9 @@ const char* const USAGE =
     "  --channels N        1 (mono, the mean of left and right) or 2 (default)\n"
     "  --force             write over an existing file, and render a song whose magic is not\n"
     "                      Org-02 (the song itself is never written over)\n"
-    "  -l, --loops N       passes of the song's loop after its intro (default 2)\n"
-    "  -s, --seconds S     render S seconds instead of a number of loops\n"
+    "  -l, --loops N       repeats of the song's loop after its first pass: the loop plays\n"
+    "                      N + 1 times after the intro (default 1; -1, for ever, needs -s)\n"
+    "  -s, --seconds S     render S seconds instead\n"
     "  -r, --rate HZ       sample rate, 8000 to 192000 (default 48000)\n"
     "  -f, --fade S        fade out over the last S seconds (default 1; 0 for none)\n"
     "  -v, --volume V      master volume, 0 to 1 (default 0.5, as the player starts)\n"
@@ -67,13 +67,6 @@ bool Refuse(const std::string& p_Message)
 {
     Complain(p_Message);
     return false;
-}
-
-int Usage(const std::string& p_Message)
-{
-    Complain(p_Message);
-    std::fputs(USAGE, stderr);
-    return 2;
 }
 
 // A progress bar is on the terminal's line, unfinished.
@@ -123,8 +116,8 @@ bool RenderOne(const std::string& p_Song, const std::string& p_Output, const Set
     const std::string l_Foreign = ForeignSongProblem(p_Song, l_Bytes);
     if (!p_Settings.force && !l_Foreign.empty())
         return Refuse(l_Foreign + "; give --force to render it anyway");
-    Org::OrgSong l_Song;
-    unsigned long l_LengthMs = 0;
+    std::unique_ptr<Org::OrgSong> l_Song;
+    unsigned long long l_LengthMs = 0;
     if (!PrepareSong(l_Bytes, p_Song, p_Settings.render, l_Song, l_LengthMs, l_Error))
         return Refuse(l_Error);
 
@@ -134,7 +127,7 @@ bool RenderOne(const std::string& p_Song, const std::string& p_Output, const Set
     const std::string l_Name = p_Output == "-" ? std::string("standard output") : p_Output;
     const bool l_ShowProgress = !p_Settings.quiet && isatty(STDERR_FILENO);
     const bool l_Done =
-        RenderToDescriptor(l_Song, l_LengthMs, l_Output.Fd(), p_Settings.render,
+        RenderToDescriptor(std::move(l_Song), l_LengthMs, l_Output.Fd(), p_Settings.render,
                            l_ShowProgress ? RenderProgress(DrawProgress) : RenderProgress(), l_Error);
     if (g_ProgressOpen)
         std::fputc('\n', stderr);
@@ -152,106 +145,67 @@ int main(int argc, char** argv)
 {
     Settings l_Settings;
     RenderOptions& l_Options = l_Settings.render;
-    std::vector<std::string> l_Songs;
-    std::string l_Output, l_DataDir, l_Format;
+    SongOptions l_Common;
+    l_Common.loops = l_Options.loops;
+    std::string l_Output, l_Format;
 
-    bool l_OptionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string l_Arg = argv[i];
-        auto NextValue = [&](double p_Min, double p_Max, double& p_Value) {
-            if (i + 1 >= argc || !ParseNumber(argv[i + 1], p_Min, p_Max, p_Value)) {
-                std::fprintf(stderr, "tunewright-render: %s takes a number from %g to %g\n", l_Arg.c_str(),
-                             p_Min, p_Max);
-                std::exit(2);
-            }
-            ++i;
-        };
-        auto NextCount = [&](long p_Min, long p_Max) {
-            long l_Count = 0;
-            if (i + 1 >= argc || !ParseInteger(argv[i + 1], p_Min, p_Max, l_Count)) {
-                Complain(l_Arg + " takes a whole number from " + std::to_string(p_Min) + " to " +
-                         std::to_string(p_Max));
-                std::exit(2);
-            }
-            ++i;
-            return static_cast<int>(l_Count);
-        };
+    OptionReader l_Reader("tunewright-render", USAGE, argc, argv);
+    const auto Own = [&](OptionReader& p_Reader) {
+        const std::string& l_Arg = p_Reader.Option();
+        std::string l_Word;
         double l_Value = 0;
-        if (l_OptionsEnded) {
-            if (l_Arg.empty())
-                return Usage("an empty argument is not a path");
-            l_Songs.push_back(l_Arg);
-        } else if (l_Arg == "--") {
-            l_OptionsEnded = true;
-        } else if (l_Arg == "-h" || l_Arg == "--help") {
-            std::fputs(USAGE, stdout);
-            return 0;
-        } else if (l_Arg == "--version") {
-            std::puts("tunewright-render " TUNEWRIGHT_VERSION);
-            return 0;
-        } else if (l_Arg == "-q" || l_Arg == "--quiet") {
+        if (l_Arg == "-q" || l_Arg == "--quiet") {
             l_Settings.quiet = true;
         } else if (l_Arg == "--force") {
             l_Settings.force = true;
-        } else if (l_Arg == "-l" || l_Arg == "--loops") {
-            l_Options.loops = NextCount(0, 1000);
-        } else if (l_Arg == "-s" || l_Arg == "--seconds") {
-            NextValue(0.001, 6 * 3600, l_Value);
-            l_Options.seconds = l_Value;
         } else if (l_Arg == "-r" || l_Arg == "--rate") {
-            l_Options.sampleRate = NextCount(8000, 192000);
+            return p_Reader.Count(8000, 192000, l_Options.sampleRate) ? 1 : 2;
         } else if (l_Arg == "-f" || l_Arg == "--fade") {
-            NextValue(0, 60, l_Value);
+            if (!p_Reader.Number(0, 60, l_Value))
+                return 2;
             l_Options.fadeSeconds = l_Value;
-        } else if (l_Arg == "-v" || l_Arg == "--volume") {
-            NextValue(0, 1, l_Value);
-            l_Options.masterVolume = static_cast<float>(l_Value);
         } else if (l_Arg == "--channels") {
-            if (i + 1 >= argc || (std::strcmp(argv[i + 1], "1") != 0 && std::strcmp(argv[i + 1], "2") != 0))
-                return Usage("--channels takes 1 or 2");
-            l_Options.channels = argv[++i][0] - '0';
+            if (!p_Reader.Word(l_Word))
+                return 2;
+            if (l_Word != "1" && l_Word != "2")
+                return p_Reader.Usage("--channels takes 1 or 2");
+            l_Options.channels = l_Word[0] - '0';
         } else if (l_Arg == "--format") {
             AudioFormat l_Parsed;
-            if (i + 1 >= argc || !FormatFromWord(argv[i + 1], l_Parsed))
-                return Usage("--format takes wav, flac, ogg or raw");
-            l_Format = argv[++i];
-        } else if (l_Arg == "-i" || l_Arg == "--interp") {
-            const int l_Found = ResamplerNamed(i + 1 < argc ? argv[++i] : "");
-            if (l_Found < 0) {
-                Complain(l_Arg + " takes " + RESAMPLER_CHOICES);
+            if (!p_Reader.Word(l_Format))
                 return 2;
-            }
-            l_Options.resampler = l_Found;
-        } else if ((l_Arg == "-o" || l_Arg == "--output" || l_Arg == "-d" || l_Arg == "--data") &&
-                   i + 1 < argc) {
-            if (argv[i + 1][0] == '\0') {
-                Complain(l_Arg + " needs a path; an empty one is not a path");
-                return 2;
-            }
-            (l_Arg == "-o" || l_Arg == "--output" ? l_Output : l_DataDir) = argv[++i];
-        } else if (l_Arg.size() > 1 && l_Arg[0] == '-') {
-            return Usage("unknown or incomplete option '" + l_Arg + "'");
-        } else if (l_Arg.empty()) {
-            return Usage("an empty argument is not a path");
+            if (!FormatFromWord(l_Format, l_Parsed))
+                return p_Reader.Usage("--format takes wav, flac, ogg or raw");
+        } else if (l_Arg == "-o" || l_Arg == "--output") {
+            return p_Reader.Path(l_Output) ? 1 : 2;
         } else {
-            l_Songs.push_back(l_Arg);
+            return 0;
         }
-    }
+        return 1;
+    };
+    const int l_Parsed = l_Reader.Read(l_Common, Own);
+    if (l_Parsed >= 0)
+        return l_Parsed;
+    std::vector<std::string>& l_Songs = l_Common.songs;
+    l_Options.dataDir = l_Common.dataDir;
+    l_Options.loops = l_Common.loops;
+    l_Options.seconds = l_Common.seconds;
+    l_Options.masterVolume = l_Common.volume;
+    l_Options.resampler = l_Common.resampler;
+    if (l_Options.loops < 0 && l_Options.seconds <= 0.0)
+        return l_Reader.Usage(
+            "--loops -1 repeats the loop for ever: give the length to render with --seconds");
+
     // SONG OUTPUT, the older form: a second name with a sound file's extension is the output.
     AudioFormat l_ByName;
     if (l_Output.empty() && l_Songs.size() == 2 && FormatFromWord(PathExtension(l_Songs[1]), l_ByName)) {
         l_Output = l_Songs[1];
         l_Songs.pop_back();
     }
-    if (l_Songs.empty()) {
-        std::fputs("tunewright-render: no song given\n", stderr);
-        std::fputs(USAGE, stderr);
-        return 2;
-    }
     const bool l_IntoFolder = !l_Output.empty() && l_Output != "-" && IsFolder(l_Output);
     if (l_Songs.size() > 1 && !l_Output.empty() && !l_IntoFolder)
-        return Usage("several songs go into a folder (-o DIR/) or to their default names, not into " +
-                     l_Output);
+        return l_Reader.Usage(
+            "several songs go into a folder (-o DIR/) or to their default names, not into " + l_Output);
 
     // The format: as asked, else by the output's extension, else WAV. An extension that names no
     // format we write is refused rather than given WAV data under a misleading name.
@@ -259,11 +213,10 @@ int main(int argc, char** argv)
         FormatFromWord(l_Format, l_Options.format);
     } else if (!l_Output.empty() && !l_IntoFolder && !PathExtension(l_Output).empty() &&
                !FormatFromWord(PathExtension(l_Output), l_Options.format)) {
-        return Usage("cannot tell a format from the name " + l_Output +
-                     "; name it .wav, .flac, .ogg or .raw, or give --format");
+        return l_Reader.Usage("cannot tell a format from the name " + l_Output +
+                              "; name it .wav, .flac, .ogg or .raw, or give --format");
     }
 
-    l_Options.dataDir = l_DataDir;
     if (l_Settings.quiet)
         tw_set_log_function(Silent, nullptr);
     else if (l_Output == "-")

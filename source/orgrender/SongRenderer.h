@@ -1,12 +1,13 @@
 #ifndef TUNEWRIGHT_SONGRENDERER_H
 #define TUNEWRIGHT_SONGRENDERER_H
 
-// Renders a song through the library's own playback path: the song clock in 1 ms steps, the
-// sampler, and the sound engine's non-real-time mixer, whose 16-bit blocks are read back
-// (FMOD_System_ReadMix) and handed to the one AudioFileWriter. The engine's own WAV writer output
-// is not used here: it writes WAV only, and only to a file it can seek in.
+// Renders a song as the library's decoder (Org::SongDecoder) reads it, the song clock in 1 ms
+// steps on the engine's non-real-time mixer, and hands its 16-bit frames to the one
+// AudioFileWriter; the renderer adds the length, the fade at the end and the progress. The engine's
+// own WAV writer output is not used here: it writes WAV only, and only to a file it can seek in.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,7 @@ class OrgSong;
 struct RenderOptions
 {
     std::string dataDir;       // folder holding melody/ and percussion/; empty: the built-in ones
-    int loops = 2;             // passes of the loop after the intro
+    int loops = 1;             // repeats of the loop after its first pass (SongLength); -1 needs seconds
     double seconds = 0.0;      // a fixed length instead of loops when above 0
     int sampleRate = 48000;    // output frames per second
     double fadeSeconds = 1.0;  // fade-out at the end (0: none)
@@ -39,14 +40,9 @@ struct RenderStats
 // Called now and then with the share of the song rendered, 0 to 1.
 using RenderProgress = std::function<void(double)>;
 
-// Milliseconds the song lasts by the options: its intro and p_Options.loops passes of its loop,
-// or p_Options.seconds. 0 when the song has no such length (its loop is empty and no length was
-// given).
-unsigned long RenderLengthMs(Org::OrgSong& p_Song, const RenderOptions& p_Options);
-// Why RenderLengthMs gives 0: a tempo of 0, an empty loop, or no loops and no intro.
-std::string NoLengthReason(Org::OrgSong& p_Song, const RenderOptions& p_Options);
-// Frames a render of p_LengthMs writes: whole 1 ms mix blocks, the last one reaching the end.
-unsigned long long RenderFrames(unsigned long p_LengthMs, int p_Rate);
+// Milliseconds the song lasts by the options: its intro and p_Options.loops + 1 passes of its
+// loop (SongLength), or p_Options.seconds. 0 when it lasts no time.
+unsigned long long RenderLengthMs(const Org::OrgSong& p_Song, const RenderOptions& p_Options);
 
 // Reads the song at p_SongPath ("-": standard input) into p_Bytes. False, with a message naming
 // it, when it cannot be read or is empty.
@@ -56,13 +52,13 @@ bool ReadSongBytes(const std::string& p_SongPath, std::vector<std::uint8_t>& p_B
 // with the reason, when the samples are missing, the song is cut short, it has no length, or its
 // render could not be written in p_Options.format.
 bool PrepareSong(const std::vector<std::uint8_t>& p_Bytes, const std::string& p_Name,
-                 const RenderOptions& p_Options, Org::OrgSong& p_Song, unsigned long& p_LengthMs,
-                 std::string& p_Error);
+                 const RenderOptions& p_Options, std::unique_ptr<Org::OrgSong>& p_Song,
+                 unsigned long long& p_LengthMs, std::string& p_Error);
 
 // Renders p_LengthMs of a prepared song into the open descriptor p_Fd, as p_Options.format. False,
 // with the reason (the system's words for a failed write), when the engine, a sample file under
 // p_Options.dataDir or a write fails.
-bool RenderToDescriptor(Org::OrgSong& p_Song, unsigned long p_LengthMs, int p_Fd,
+bool RenderToDescriptor(std::unique_ptr<Org::OrgSong> p_Song, unsigned long long p_LengthMs, int p_Fd,
                         const RenderOptions& p_Options, const RenderProgress& p_Progress,
                         std::string& p_Error, RenderStats* p_Stats = nullptr);
 

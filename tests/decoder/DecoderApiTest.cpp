@@ -155,11 +155,12 @@ TEST(DecoderApi, LastsItsIntroAndItsLoopsAndEndsThere)
     EXPECT_EQ(0u, tw_song_read_s16(l_Song, 48000, 10, l_Buffer.data()));
     EXPECT_DOUBLE_EQ(2.8, tw_song_get_position_seconds(l_Song));
 
-    // Another rate goes on from the beat reached: 0.5 s is beat 5, and 0.7 s remain.
+    // Another rate goes on from the beat reached: 0.5 s is beat 5, and 0.7 s remain, to the end of
+    // the last whole 44-frame block (1.2 s is 52920 frames, 1203 blocks 52932).
     ASSERT_EQ(TW_OK, tw_song_set_loops(l_Song, 0));
     ASSERT_EQ(TW_OK, tw_song_seek_seconds(l_Song, 0.0));
     EXPECT_EQ(24000u, tw_song_read_s16(l_Song, 48000, 24000, l_Buffer.data()));
-    EXPECT_EQ(52920u - 22050u, tw_song_read_s16(l_Song, 44100, 48000, l_Buffer.data()));
+    EXPECT_EQ(52932u - 22050u, tw_song_read_s16(l_Song, 44100, 48000, l_Buffer.data()));
 
     ASSERT_EQ(TW_OK, tw_song_set_loops(l_Song, -1));
     EXPECT_TRUE(std::isinf(tw_song_get_duration_seconds(l_Song)));

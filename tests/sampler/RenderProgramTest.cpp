@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -23,8 +24,13 @@
 #include <utility>
 #include <vector>
 
+#include <tunewright/tunewright.h>
+
 #include "EngineTestKit.h"
 #include "OrgFileBuilder.h"
+#include "OrgSong.h"
+#include "SongLength.h"
+#include "SongPlayback.h"
 
 namespace {
 
@@ -147,7 +153,7 @@ TEST(RenderProgram, LengthRateInterpolationAndOutputOptions)
 
     const CommandRun l_Loops = Render(l_Dir.path, "-q --loops 0 song.org three.wav");
     ASSERT_EQ(0, l_Loops.status) << l_Loops.output;
-    EXPECT_EQ(4 * 50 * 48, Frames(l_Dir.Path("three.wav")));
+    EXPECT_EQ(12 * 50 * 48, Frames(l_Dir.Path("three.wav")));  // the intro and the loop once
 
     // The resampler reaches the engine: nearest, spline and sinc render the same notes differently.
     for (const char* l_Interp : {"nearest", "spline", "sinc"}) {
@@ -256,6 +262,77 @@ TEST(RenderProgram, InfoDescribesSeveralSongsAsJson)
     EXPECT_NE(std::string::npos, l_Run.output.find(l_Expected)) << l_Run.output;
 }
 
+// One loop count, one length, to the frame: the C interface, Python over it, the renderer, the
+// player's planned length and tunewright-info, for a song with an intro and a loop and for one with
+// an intro and an empty loop (which lasts its intro), at a rate whose 1 ms blocks are not whole ms.
+TEST(RenderProgram, EveryInterfaceGivesTheSameLengthForALoopCount)
+{
+    EngineTest::TempDir l_Dir;
+    OrgTest::SongImage l_Looping = LoopingSong();
+    l_Looping.tempo = 47;
+    OrgTest::SongImage l_EmptyLoop = l_Looping;
+    l_EmptyLoop.loopstart = 5;
+    l_EmptyLoop.loopstop = 2;
+    const int l_Rate = 44100;
+    for (const auto& [l_Name, l_Image] :
+         {std::pair{"looping.org", l_Looping}, std::pair{"empty.org", l_EmptyLoop}}) {
+        OrgTest::WriteFile(l_Dir.Path(l_Name), l_Image.Bytes());
+        Org::OrgSong l_Song;
+        const std::vector<std::uint8_t> l_Bytes = l_Image.Bytes();
+        ASSERT_TRUE(l_Song.LoadFromMemory(l_Bytes.data(), l_Bytes.size()));
+        for (int l_Loops : {0, 1, 2, 3, -1}) {
+            SCOPED_TRACE(std::string(l_Name) + " --loops " + std::to_string(l_Loops));
+            const std::string l_N = std::to_string(l_Loops);
+            const unsigned long long l_Play =
+                Org::SongLength::Frames(SongPlayback::LengthMs(l_Song, l_Loops, 0.0), l_Rate);
+
+            tw_song* l_Decoder = tw_song_open_file(l_Dir.Path(l_Name).c_str(), nullptr);
+            ASSERT_NE(nullptr, l_Decoder);
+            ASSERT_EQ(TW_OK, tw_song_set_loops(l_Decoder, l_Loops));
+            std::vector<std::int16_t> l_Buffer(2 * 4096);
+            unsigned long long l_C = 0;
+            for (std::size_t l_Got = 1; l_Got > 0 && l_C < 100u * l_Rate;)
+                l_C += l_Got = tw_song_read_s16(l_Decoder, l_Rate, 4096, l_Buffer.data());
+            const double l_Seconds = tw_song_get_duration_seconds(l_Decoder);
+            tw_song_close(l_Decoder);
+
+            const CommandRun l_Info =
+                Render(l_Dir.path, "--loops " + l_N + " --rate 44100 " + l_Name, "", TUNEWRIGHT_INFO_PROGRAM);
+            const CommandRun l_Render = Render(l_Dir.path, "-q --force --loops " + l_N +
+                                                               " --fade 0 --rate 44100 -o out.raw " + l_Name);
+            if (l_Loops < 0) {  // for ever: no length anywhere, and nothing rendered without one
+                EXPECT_EQ(0u, l_Play);
+                EXPECT_TRUE(std::isinf(l_Seconds));
+                EXPECT_NE(std::string::npos, l_Info.output.find("Length with --loops -1: for ever"));
+                EXPECT_EQ(2, l_Render.status) << l_Render.output;
+                continue;
+            }
+            ASSERT_GT(l_Play, 0u);
+            EXPECT_EQ(l_Play, l_C);
+            EXPECT_NE(std::string::npos,
+                      l_Info.output.find(", " + std::to_string(l_Play) + " frames at 44100 Hz"))
+                << l_Info.output;
+            ASSERT_EQ(0, l_Render.status) << l_Render.output;
+            EXPECT_EQ(4 * l_Play, std::filesystem::file_size(l_Dir.Path("out.raw")));
+#if !defined(_WIN32) && !defined(TUNEWRIGHT_SANITIZED)
+            const CommandRun l_Python = Render(
+                l_Dir.path,
+                "-c 'import sys, tunewright\ns = tunewright.Song.open(sys.argv[1]); s.loops = "
+                "int(sys.argv[2])\n"
+                "n = 0\nwhile len(b := s.read(4096, rate=44100)): n += len(b) // (1 if hasattr(b, \"shape\") "
+                "else 2)\n"
+                "print(n)' " +
+                    std::string(l_Name) + " " + l_N,
+                "PYTHONPATH='" TUNEWRIGHT_PYTHON_DIR "' TUNEWRIGHT_LIBRARY='" TUNEWRIGHT_LIBRARY_FILE "' ",
+                "python3");
+            const std::string& l_Out = l_Python.output;  // its last line: the library's messages come first
+            EXPECT_EQ(std::to_string(l_Play) + "\n", l_Out.substr(l_Out.rfind('\n', l_Out.size() - 2) + 1))
+                << l_Out;
+#endif
+        }
+    }
+}
+
 TEST(RenderProgram, BothToolsTellTheirVersion)
 {
     for (const auto& [l_Program, l_Name] : {std::pair{TUNEWRIGHT_RENDER_PROGRAM, "tunewright-render "},
@@ -294,7 +371,7 @@ TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
         {"cut.org", 1, "damaged or not an Org-02 song", "cut.wav"},
         {"noloop.org", 1, "loop is empty", "noloop.wav"},
         {"notempo.org", 1, "tempo is 0", "notempo.wav"},
-        {"--loops 0 nointro.org", 1, "--loops 0 leaves", "nointro.wav"},
+        {"--loops -1 nointro.org", 2, "--loops -1 repeats the loop for ever", "nointro.wav"},
         {"-o '' cut.org", 2, "-o needs a path", "cut.wav"},
         {"''", 2, "empty argument", "song.wav"},
         {"", 2, "no song given", "song.wav"},

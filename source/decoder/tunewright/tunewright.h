@@ -137,7 +137,8 @@ ORG_API size_t tw_song_read_float(tw_song* song, int sample_rate, size_t frames,
  * @brief Sets how often the song's loop repeats.
  * @param song the song.
  * @param repeats repeats of the loop after its first pass: 0 (the default) plays the intro and the
- * loop once, 1 the loop twice, and so on; -1 repeats it forever.
+ * loop once, 1 the loop twice, and so on; -1 repeats it forever. An empty loop (one that ends at or
+ * before its start) adds nothing. `tunewright-render --loops` and the other programs count alike.
  * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null song or a value below -1.
  */
 ORG_API int tw_song_set_loops(tw_song* song, int repeats);
@@ -163,8 +164,10 @@ ORG_API int tw_song_set_volume(tw_song* song, float volume);
 /**
  * @brief How long the song plays with the current loop setting.
  * @param song the song.
- * @return Seconds: the intro plus (repeats + 1) passes of the loop; infinity for repeats -1; 0 for a
- * null song.
+ * @return Seconds: the intro plus (repeats + 1) passes of the loop, in whole milliseconds;
+ * infinity for repeats -1; 0 for a null song. A read from the start gives the frames of those
+ * milliseconds at its rate (rounded down) rounded up to whole mix blocks of rate / 1000 frames, as
+ * the renderer writes them: up to one block, under a millisecond, more than the duration.
  */
 ORG_API double tw_song_get_duration_seconds(const tw_song* song);
 

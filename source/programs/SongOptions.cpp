@@ -1,0 +1,123 @@
+#include "SongOptions.h"
+
+#include <cstdio>
+
+#include "NumberArgument.h"
+#include "PrintableText.h"
+#include "Resamplers.h"
+
+OptionReader::OptionReader(const char* p_Program, const char* p_Usage, int p_Argc, char** p_Argv)
+    : program(p_Program), usage(p_Usage), argc(p_Argc), argv(p_Argv)
+{}
+
+void OptionReader::Complain(const std::string& p_Message) const
+{
+    std::fprintf(stderr, "%s: %s\n", program, PrintableText(p_Message).c_str());
+}
+
+int OptionReader::Usage(const std::string& p_Message) const
+{
+    Complain(p_Message);
+    std::fputs(usage, stderr);
+    return 2;
+}
+
+bool OptionReader::Number(double p_Min, double p_Max, double& p_Value)
+{
+    if (next >= argc || !ParseNumber(argv[next], p_Min, p_Max, p_Value)) {
+        char l_Range[64];
+        std::snprintf(l_Range, sizeof l_Range, "%g to %g", p_Min, p_Max);
+        Complain(option + " takes a number from " + l_Range);
+        return false;
+    }
+    ++next;
+    return true;
+}
+
+bool OptionReader::Count(long p_Min, long p_Max, int& p_Value)
+{
+    long l_Count = 0;
+    if (next >= argc || !ParseInteger(argv[next], p_Min, p_Max, l_Count)) {
+        Complain(option + " takes a whole number from " + std::to_string(p_Min) + " to " +
+                 std::to_string(p_Max));
+        return false;
+    }
+    ++next;
+    p_Value = static_cast<int>(l_Count);
+    return true;
+}
+
+bool OptionReader::Word(std::string& p_Value)
+{
+    if (next >= argc) {
+        Usage("unknown or incomplete option '" + option + "'");
+        return false;
+    }
+    p_Value = argv[next++];
+    return true;
+}
+
+bool OptionReader::Path(std::string& p_Value)
+{
+    if (!Word(p_Value))
+        return false;
+    if (p_Value.empty()) {
+        Complain(option + " needs a path; an empty one is not a path");
+        return false;
+    }
+    return true;
+}
+
+int OptionReader::Read(SongOptions& p_Options, const std::function<int(OptionReader&)>& p_Own)
+{
+    bool l_OptionsEnded = false;
+    while (next < argc) {
+        option = argv[next++];
+        if (l_OptionsEnded || option.size() <= 1 || option[0] != '-') {
+            if (option.empty())
+                return Usage("an empty argument is not a path");
+            p_Options.songs.push_back(option);
+            continue;
+        }
+        const int l_Own = p_Own(*this);
+        if (l_Own == 1)
+            continue;
+        if (l_Own != 0)
+            return 2;
+        double l_Value = 0;
+        std::string l_Word;
+        if (option == "--") {
+            l_OptionsEnded = true;
+        } else if (option == "-h" || option == "--help") {
+            std::fputs(usage, stdout);
+            return 0;
+        } else if (option == "--version") {
+            std::printf("%s %s\n", program, TUNEWRIGHT_VERSION);
+            return 0;
+        } else if (option == "-l" || option == "--loops") {
+            if (!Count(-1, 1000, p_Options.loops))
+                return 2;
+        } else if (option == "-s" || option == "--seconds") {
+            if (!Number(0.001, 6 * 3600, p_Options.seconds))
+                return 2;
+        } else if (option == "-v" || option == "--volume") {
+            if (!Number(0, 1, l_Value))
+                return 2;
+            p_Options.volume = static_cast<float>(l_Value);
+        } else if (option == "-i" || option == "--interp") {
+            p_Options.resampler = ResamplerNamed(next < argc ? argv[next++] : "");
+            if (p_Options.resampler < 0) {
+                Complain(option + " takes " + RESAMPLER_CHOICES);
+                return 2;
+            }
+        } else if (option == "-d" || option == "--data") {
+            if (!Path(p_Options.dataDir))
+                return 2;
+        } else {
+            return Usage("unknown or incomplete option '" + option + "'");
+        }
+    }
+    if (p_Options.songs.empty())
+        return Usage("no song given");
+    return -1;
+}
