@@ -188,23 +188,34 @@ void SongDecoder::StopEngine()
     stepper.reset();
 }
 
+unsigned int SongDecoder::SongBeat(unsigned long long p_Beat) const
+{
+    const Header& l_Header = song->GetHeader();
+    unsigned long long l_SongBeat = p_Beat;
+    if (l_Header.loopstop > l_Header.loopstart && p_Beat >= l_Header.loopstop)
+        l_SongBeat =
+            l_Header.loopstart + (p_Beat - l_Header.loopstart) % (l_Header.loopstop - l_Header.loopstart);
+    return static_cast<unsigned int>(
+        std::min<unsigned long long>(l_SongBeat, std::numeric_limits<unsigned int>::max()));
+}
+
+unsigned int SongDecoder::SongBeatAt(double p_Seconds) const
+{
+    const double l_Ms = p_Seconds * 1000.0;
+    return SongBeat(BeatAt(l_Ms >= static_cast<double>(MAX_SEEK_MS) ? MAX_SEEK_MS
+                                                                     : static_cast<unsigned long long>(l_Ms)));
+}
+
 void SongDecoder::PlaceAt(unsigned long long p_Beat)
 {
     for (int l_Track = 0; l_Track < SamplerRules::TRACKS; ++l_Track) {
         Stop(&channelindex[l_Track]);
         channelsample[l_Track] = nullptr;
     }
-    // The unrolled beat as a beat of the song: past the loop's end, the same place in the loop.
-    const Header& l_Header = song->GetHeader();
-    unsigned long long l_SongBeat = p_Beat;
-    if (l_Header.loopstop > l_Header.loopstart && p_Beat >= l_Header.loopstop)
-        l_SongBeat =
-            l_Header.loopstart + (p_Beat - l_Header.loopstart) % (l_Header.loopstop - l_Header.loopstart);
-    l_SongBeat = std::min<unsigned long long>(l_SongBeat, std::numeric_limits<unsigned int>::max());
     // The first frame whose millisecond is the beat's own, so the clock stands exactly on it.
-    const unsigned long long l_Ms = p_Beat * l_Header.tempo;
+    const unsigned long long l_Ms = p_Beat * song->GetHeader().tempo;
     const unsigned long long l_Frame = (l_Ms * static_cast<unsigned long long>(rate) + 999) / 1000;
-    stepper->StartAt(static_cast<unsigned int>(l_SongBeat), l_Frame);
+    stepper->StartAt(SongBeat(p_Beat), l_Frame);
     runfill = 0;
     runread = 0;
     position = l_Frame;

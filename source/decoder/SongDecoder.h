@@ -37,6 +37,8 @@ public:
 
     double DurationSeconds() const;
     double PositionSeconds() const;
+    // The song's own beat (the loop folded in) that plays p_Seconds (>= 0, finite) into the song.
+    unsigned int SongBeatAt(double p_Seconds) const;
     const OrgSong& Song() const { return *song; }
     int Tempo() const { return song->GetHeader().tempo; }
 
@@ -52,6 +54,8 @@ private:
     unsigned long long TotalFrames(int p_Rate) const;
     // The beat of the unrolled song (intro, then the loop again and again) nearest at or before p_Ms.
     unsigned long long BeatAt(unsigned long long p_Ms) const;
+    // The unrolled beat as a beat of the song: past the loop's end, the same place in the loop.
+    unsigned int SongBeat(unsigned long long p_Beat) const;
     // (Re)starts the engine at p_Rate and puts the song at unrolled beat p_Beat.
     bool StartEngine(int p_Rate, unsigned long long p_Beat);
     void StopEngine();

@@ -25,7 +25,7 @@ Song DrunkenSailor()
     l_Song.fileName = "drunken-sailor.org";
     l_Song.title = "Drunken Sailor";
     l_Song.tempo = 100;
-    l_Song.layout = {4, 4};
+    l_Song.layout = Org::_4_4;
     const std::uint32_t l_Verse = 2 * BAR;
     const std::uint32_t l_Chorus = 10 * BAR;
     const std::uint32_t l_Solo = 18 * BAR;

@@ -26,7 +26,7 @@ Song Greensleeves()
     l_Song.fileName = "greensleeves.org";
     l_Song.title = "Greensleeves";
     l_Song.tempo = 125;
-    l_Song.layout = {3, 4};
+    l_Song.layout = Org::_3_4;
     const std::uint32_t l_Verse = 2 * BAR;
     const std::uint32_t l_Chorus = 18 * BAR;
     const std::uint32_t l_End = 34 * BAR;

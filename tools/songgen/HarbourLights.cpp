@@ -27,7 +27,7 @@ Song HarbourLights()
     l_Song.fileName = "harbour-lights.org";
     l_Song.title = "Harbour Lights";
     l_Song.tempo = 115;
-    l_Song.layout = {4, 4};
+    l_Song.layout = Org::_4_4;
     const std::uint32_t l_Verse = 2 * BAR;
     const std::uint32_t l_Bridge = 10 * BAR;
     const std::uint32_t l_Reprise = 18 * BAR;

@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "OrgSongTypes.h"
+
 namespace SongGen {
 
-constexpr int TRACKS = 16;
-constexpr int MELODY_TRACKS = 8;        // tracks 0..7 use the melody bank, 8..15 the drums
+constexpr int TRACKS = Org::TRACK_COUNT;
+constexpr int MELODY_TRACKS = Org::MELODY_TRACKS;  // tracks 0..7 use the melody bank, 8..15 the drums
 constexpr int MELODY_SAMPLES = 100;
-constexpr int PERCUSSION_SAMPLES = 12;
+constexpr int PERCUSSION_SAMPLES = Org::DRUM_COUNT;
 constexpr int HIGHEST_NOTE = 95;        // notes above this do not sound
 constexpr std::uint8_t PAN_CENTRE = 6;  // pans run 0 (left) to 12 (right)
 constexpr std::uint8_t PAN_NONE = 255;  // an event that keeps the pan it continues
@@ -34,17 +36,11 @@ struct Track {
     std::vector<Event> events;          // kept in ascending position
 };
 
-// Bar layout stored in the header; nothing derives timing from it.
-struct BarLayout {
-    std::uint8_t stepsBar = 4;
-    std::uint8_t beatsStep = 4;
-};
-
 struct Song {
     std::string fileName;               // e.g. "harbour-lights.org"
     std::string title;
     std::uint16_t tempo = 120;          // milliseconds per beat
-    BarLayout layout;
+    Org::SPBABPS layout = Org::_4_4;  // stored in the header; nothing derives timing from it
     std::uint32_t loopStart = 0;
     std::uint32_t loopStop = 0;
     std::array<Track, TRACKS> tracks;
