@@ -143,6 +143,47 @@ TEST(DecoderApi, ChecksEveryArgument)
     tw_song_close(l_Song);
 }
 
+TEST(DecoderApi, ListsATracksEventsAndTheBeatPlayingAtATime)
+{
+    OrgTest::SongImage l_Image = HeldNoteSong();
+    l_Image.tracks[0].events.push_back({5, 50, 0, 90, 255});  // changes the held note's volume
+    tw_song* l_Song = Open(l_Image.Bytes());
+    ASSERT_NE(nullptr, l_Song);
+    EXPECT_EQ(16, tw_song_get_track_count(l_Song));
+    EXPECT_EQ(TW_TRACK_MELODY, tw_song_get_track_kind(l_Song, 7));
+    EXPECT_EQ(TW_TRACK_DRUMS, tw_song_get_track_kind(l_Song, 8));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_get_track_kind(l_Song, 16));
+    EXPECT_EQ(2, tw_song_get_track_event_count(l_Song, 0));
+    EXPECT_EQ(2, tw_song_get_track_notes(l_Song, 0));  // the old name counts the same
+
+    tw_event l_Events[3] = {};
+    l_Events[1].beat = 77;
+    EXPECT_EQ(2, tw_song_get_track_events(l_Song, 0, nullptr, 3));  // a count alone
+    EXPECT_EQ(2, tw_song_get_track_events(l_Song, 0, l_Events, 1));  // what fits, and the count
+    EXPECT_EQ(77u, l_Events[1].beat);
+    EXPECT_EQ(2, tw_song_get_track_events(l_Song, 0, l_Events, 3));
+    EXPECT_EQ(0u, l_Events[0].beat);
+    EXPECT_EQ(45, l_Events[0].key);
+    EXPECT_EQ(10, l_Events[0].length);
+    EXPECT_EQ(200, l_Events[0].volume);
+    EXPECT_EQ(6, l_Events[0].pan);
+    EXPECT_EQ(1, l_Events[0].starts_note);
+    EXPECT_EQ(5u, l_Events[1].beat);
+    EXPECT_EQ(255, l_Events[1].pan);
+    EXPECT_EQ(0, l_Events[1].starts_note);
+    EXPECT_EQ(0, tw_song_get_track_events(l_Song, 15, l_Events, 3));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_get_track_events(l_Song, -1, l_Events, 3));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_get_track_events(nullptr, 0, l_Events, 3));
+
+    // Tempo 100, loop 4..12: the loop's second pass plays its beats again.
+    EXPECT_EQ(4, tw_song_get_beat_at_seconds(l_Song, 0.45));
+    EXPECT_EQ(11, tw_song_get_beat_at_seconds(l_Song, 1.15));
+    EXPECT_EQ(5, tw_song_get_beat_at_seconds(l_Song, 1.3));
+    EXPECT_EQ(-1, tw_song_get_beat_at_seconds(l_Song, -0.1));
+    EXPECT_EQ(-1, tw_song_get_beat_at_seconds(nullptr, 1.0));
+    tw_song_close(l_Song);
+}
+
 TEST(DecoderApi, LastsItsIntroAndItsLoopsAndEndsThere)
 {
     tw_song* l_Song = Open(HeldNoteSong().Bytes());

@@ -136,3 +136,20 @@ TEST(NoteHit, PositionsNearTheTopOfTheRangeCompareUnsigned)
     // The end of this note wraps past 2^32 in 32-bit arithmetic, so it is never held.
     EXPECT_EQ(0, l_Song.GetNoteHit(7, static_cast<int>(0xFFFFFFF5u)).playing);
 }
+
+TEST(NoteHit, NoteStartsMarksExactlyTheEventsTheLookupStarts)
+{
+    // Length 0, a start inside a held note, two starts on one beat, a note out of order that an
+    // earlier one covers, and a note whose end would wrap past the last beat.
+    const std::vector<Org::NoteEvent> l_Events = {
+        {4, 60, 0, 90, 6},  {10, 61, 4, 90, 6}, {12, 62, 2, 90, 6}, {14, 63, 1, 90, 6}, {14, 64, 3, 90, 6},
+        {20, 65, 1, 90, 6}, {11, 66, 2, 90, 6}, {0xFFFFFFFEu, 67, 9, 90, 6}, {0xFFFFFFFFu, 68, 1, 90, 6}};
+    Org::OrgSong l_Song = SongWithTrack(3, l_Events);
+    const std::vector<bool> l_Starts = l_Song.NoteStarts(3);
+    EXPECT_EQ((std::vector<bool>{false, true, false, true, false, true, false, true, true}), l_Starts);
+    for (std::size_t i = 0; i < l_Events.size(); ++i) {
+        const Org::SampleData l_Hit = l_Song.GetNoteHit(3, static_cast<int>(l_Events[i].pos));
+        EXPECT_EQ(l_Starts[i], l_Hit.playing == 1 && l_Hit.note == l_Events[i].note) << i;
+    }
+    EXPECT_TRUE(l_Song.NoteStarts(16).empty());
+}
