@@ -233,11 +233,12 @@ int tw_song_get_track_events(const tw_song* song, int track, tw_event* events, s
     return static_cast<int>(l_Count);
 }
 
-int64_t tw_song_get_beat_at_seconds(const tw_song* song, double seconds)
+int tw_song_get_beat_at_seconds(const tw_song* song, double seconds, uint32_t* beat)
 {
-    if (song == nullptr || !std::isfinite(seconds) || seconds < 0.0)
-        return -1;
-    return song->decoder.SongBeatAt(seconds);
+    if (song == nullptr || beat == nullptr || !std::isfinite(seconds) || seconds < 0.0)
+        return TW_ERROR_INVALID_ARGUMENT;
+    *beat = song->decoder.SongBeatAt(seconds);
+    return TW_OK;
 }
 
 void tw_set_log_function(tw_log_function function, void* user) { Org::SetLogFunction(function, user); }

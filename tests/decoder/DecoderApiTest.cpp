@@ -176,11 +176,15 @@ TEST(DecoderApi, ListsATracksEventsAndTheBeatPlayingAtATime)
     EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_get_track_events(nullptr, 0, l_Events, 3));
 
     // Tempo 100, loop 4..12: the loop's second pass plays its beats again.
-    EXPECT_EQ(4, tw_song_get_beat_at_seconds(l_Song, 0.45));
-    EXPECT_EQ(11, tw_song_get_beat_at_seconds(l_Song, 1.15));
-    EXPECT_EQ(5, tw_song_get_beat_at_seconds(l_Song, 1.3));
-    EXPECT_EQ(-1, tw_song_get_beat_at_seconds(l_Song, -0.1));
-    EXPECT_EQ(-1, tw_song_get_beat_at_seconds(nullptr, 1.0));
+    for (const auto& [l_Seconds, l_Beat] : {std::pair{0.45, 4u}, {1.15, 11u}, {1.3, 5u}}) {
+        std::uint32_t l_Got = 0;
+        EXPECT_EQ(TW_OK, tw_song_get_beat_at_seconds(l_Song, l_Seconds, &l_Got));
+        EXPECT_EQ(l_Beat, l_Got) << l_Seconds;
+    }
+    std::uint32_t l_Beat = 0;
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_get_beat_at_seconds(l_Song, -0.1, &l_Beat));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_get_beat_at_seconds(l_Song, 1.0, nullptr));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_get_beat_at_seconds(nullptr, 1.0, &l_Beat));
     tw_song_close(l_Song);
 }
 

@@ -275,12 +275,14 @@ ORG_API int tw_song_get_track_events(const tw_song* song, int track, tw_event* e
 /**
  * @brief The beat the song plays at a time, as tw_event::beat counts beats.
  *
- * Past the loop's end the song plays its loop again, so a time there maps to a beat inside the loop.
+ * Past the loop's end the song plays its loop again, so a time there gives a beat inside the loop.
  * @param song the song.
  * @param seconds the time from the song's start, 0 or more.
- * @return The beat, or -1 for a null song or a negative or non-finite time.
+ * @param beat where the beat is written.
+ * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null song or @p beat, or a negative or
+ * non-finite time (then nothing is written).
  */
-ORG_API int64_t tw_song_get_beat_at_seconds(const tw_song* song, double seconds);
+ORG_API int tw_song_get_beat_at_seconds(const tw_song* song, double seconds, uint32_t* beat);
 
 /**
  * @brief Receives the library's messages.
