@@ -209,7 +209,10 @@ int tw_song_get_track_event_count(const tw_song* song, int track)
     return ValidTrack(song, track) ? tw_song_get_track_events(song, track, nullptr, 0) : -1;
 }
 
-int tw_song_get_track_notes(const tw_song* song, int track) { return tw_song_get_track_event_count(song, track); }
+int tw_song_get_track_notes(const tw_song* song, int track)
+{
+    return tw_song_get_track_event_count(song, track);
+}
 
 int tw_song_get_track_events(const tw_song* song, int track, tw_event* events, size_t capacity)
 {
@@ -224,8 +227,9 @@ int tw_song_get_track_events(const tw_song* song, int track, tw_event* events, s
         const std::vector<bool> l_Starts = l_Song.NoteStarts(track);
         for (std::size_t i = 0; i < l_Events.size() && i < capacity; ++i) {
             const Org::NoteEvent& l_Event = l_Events[i];
-            events[i] = {l_Event.pos, l_Event.note, l_Event.length, l_Event.volume, l_Event.pan,
-                         static_cast<uint8_t>(l_Starts[i] ? 1 : 0), {0, 0, 0}};
+            events[i] = {l_Event.pos,    l_Event.note, l_Event.length,
+                         l_Event.volume, l_Event.pan,  static_cast<uint8_t>(l_Starts[i] ? 1 : 0),
+                         {0, 0, 0}};
         }
     } catch (const std::bad_alloc&) {
         return TW_ERROR_OUT_OF_MEMORY;

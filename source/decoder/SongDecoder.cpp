@@ -203,7 +203,7 @@ unsigned int SongDecoder::SongBeatAt(double p_Seconds) const
 {
     const double l_Ms = p_Seconds * 1000.0;
     return SongBeat(BeatAt(l_Ms >= static_cast<double>(MAX_SEEK_MS) ? MAX_SEEK_MS
-                                                                     : static_cast<unsigned long long>(l_Ms)));
+                                                                    : static_cast<unsigned long long>(l_Ms)));
 }
 
 void SongDecoder::PlaceAt(unsigned long long p_Beat)

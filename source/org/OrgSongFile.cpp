@@ -114,7 +114,8 @@ void Append(std::vector<std::uint8_t>& p_Bytes, const void* p_Data, std::size_t 
 }
 
 // Appends exactly p_Count entries of a byte column, padding with zeros where it is short.
-void AppendColumn(std::vector<std::uint8_t>& p_Bytes, const std::vector<std::uint8_t>& p_Column, std::size_t p_Count)
+void AppendColumn(std::vector<std::uint8_t>& p_Bytes, const std::vector<std::uint8_t>& p_Column,
+                  std::size_t p_Count)
 {
     const std::size_t l_Held = std::min(p_Column.size(), p_Count);
     Append(p_Bytes, p_Column.data(), l_Held);
@@ -200,8 +201,8 @@ bool OrgSong::SaveToFile(std::string filename)
                                               : OpenFile(l_Target.path, "wb");
     if (l_File == nullptr)
         return false;
-    const bool l_Written = std::fwrite(l_Bytes.data(), 1, l_Bytes.size(), l_File) == l_Bytes.size() &&
-                           std::fflush(l_File) == 0;
+    const bool l_Written =
+        std::fwrite(l_Bytes.data(), 1, l_Bytes.size(), l_File) == l_Bytes.size() && std::fflush(l_File) == 0;
     const bool l_Closed = std::fclose(l_File) == 0;
     if (!l_Target.viaTemporary)
         return l_Written && l_Closed;

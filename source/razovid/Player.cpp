@@ -193,7 +193,7 @@ int main(int argc, char** argv)
     Org::SampleData sd;
     for (;;) {
         if (song.cursorUpdated) {
-            for (int l_Track = 0; l_Track < 16; ++l_Track) {
+            for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
                 sd = song.GetNoteHit(l_Track);
                 sampler->HitNote(sd);
             }

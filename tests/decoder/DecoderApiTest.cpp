@@ -158,7 +158,7 @@ TEST(DecoderApi, ListsATracksEventsAndTheBeatPlayingAtATime)
 
     tw_event l_Events[3] = {};
     l_Events[1].beat = 77;
-    EXPECT_EQ(2, tw_song_get_track_events(l_Song, 0, nullptr, 3));  // a count alone
+    EXPECT_EQ(2, tw_song_get_track_events(l_Song, 0, nullptr, 3));   // a count alone
     EXPECT_EQ(2, tw_song_get_track_events(l_Song, 0, l_Events, 1));  // what fits, and the count
     EXPECT_EQ(77u, l_Events[1].beat);
     EXPECT_EQ(2, tw_song_get_track_events(l_Song, 0, l_Events, 3));

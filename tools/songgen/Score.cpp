@@ -18,7 +18,8 @@ std::string ValidateTrack(const Song& p_Song, int p_Track)
     const bool l_Drums = p_Track >= MELODY_TRACKS;
     const int l_Bank = l_Drums ? PERCUSSION_SAMPLES : MELODY_SAMPLES;
     if (l_Track.id >= l_Bank) {
-        return "track " + std::to_string(p_Track) + ": sample " + std::to_string(l_Track.id) + " is outside its bank";
+        return "track " + std::to_string(p_Track) + ": sample " + std::to_string(l_Track.id) +
+               " is outside its bank";
     }
     if (l_Track.events.size() > 65535) {
         return "track " + std::to_string(p_Track) + ": more than 65535 events";

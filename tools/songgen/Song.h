@@ -21,7 +21,8 @@ constexpr std::uint16_t UNTUNED = 1000;
 
 // One event of a track. A length of 0 starts nothing: placed inside a held note it changes
 // that note's volume (and pan, unless PAN_NONE).
-struct Event {
+struct Event
+{
     std::uint32_t pos = 0;
     std::uint8_t note = 0;
     std::uint8_t length = 0;
@@ -29,17 +30,19 @@ struct Event {
     std::uint8_t pan = PAN_CENTRE;
 };
 
-struct Track {
+struct Track
+{
     std::uint16_t pitch = UNTUNED;
-    std::uint8_t id = 0;                // waveform (tracks 0..7) or drum (8..15)
+    std::uint8_t id = 0;  // waveform (tracks 0..7) or drum (8..15)
     std::uint8_t noloop = 0;
-    std::vector<Event> events;          // kept in ascending position
+    std::vector<Event> events;  // kept in ascending position
 };
 
-struct Song {
-    std::string fileName;               // e.g. "harbour-lights.org"
+struct Song
+{
+    std::string fileName;  // e.g. "harbour-lights.org"
     std::string title;
-    std::uint16_t tempo = 120;          // milliseconds per beat
+    std::uint16_t tempo = 120;        // milliseconds per beat
     Org::SPBABPS layout = Org::_4_4;  // stored in the header; nothing derives timing from it
     std::uint32_t loopStart = 0;
     std::uint32_t loopStop = 0;
