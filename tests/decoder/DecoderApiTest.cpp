@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "BuiltinBank.h"
@@ -162,15 +163,13 @@ TEST(DecoderApi, ListsATracksEventsAndTheBeatPlayingAtATime)
     EXPECT_EQ(2, tw_song_get_track_events(l_Song, 0, l_Events, 1));  // what fits, and the count
     EXPECT_EQ(77u, l_Events[1].beat);
     EXPECT_EQ(2, tw_song_get_track_events(l_Song, 0, l_Events, 3));
-    EXPECT_EQ(0u, l_Events[0].beat);
-    EXPECT_EQ(45, l_Events[0].key);
-    EXPECT_EQ(10, l_Events[0].length);
-    EXPECT_EQ(200, l_Events[0].volume);
-    EXPECT_EQ(6, l_Events[0].pan);
-    EXPECT_EQ(1, l_Events[0].starts_note);
-    EXPECT_EQ(5u, l_Events[1].beat);
-    EXPECT_EQ(255, l_Events[1].pan);
-    EXPECT_EQ(0, l_Events[1].starts_note);
+    using Row = std::tuple<unsigned, int, int, int, int, int>;
+    const auto l_Row = [](const tw_event& p_Event) {
+        return Row(p_Event.beat, p_Event.key, p_Event.length, p_Event.volume, p_Event.pan,
+                   p_Event.starts_note);
+    };
+    EXPECT_EQ(Row(0, 45, 10, 200, 6, 1), l_Row(l_Events[0]));
+    EXPECT_EQ(Row(5, 50, 0, 90, 255, 0), l_Row(l_Events[1]));
     EXPECT_EQ(0, tw_song_get_track_events(l_Song, 15, l_Events, 3));
     EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_get_track_events(l_Song, -1, l_Events, 3));
     EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_get_track_events(nullptr, 0, l_Events, 3));
