@@ -25,6 +25,7 @@ namespace {
 
 constexpr int MIN_RATE = 8000;
 constexpr int MAX_RATE = 192000;
+
 int SetError(int* p_Error, int p_Code)
 {
     if (p_Error != nullptr)
