@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* p_Data, std::size_t p_
     for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
         const std::vector<Org::NoteEvent> l_Events = l_Song.GetEvents(l_Track);
         const std::vector<bool> l_Starts = l_Song.NoteStarts(l_Track);
-        for (std::size_t i = 0; i < l_Events.size() && i < 64; ++i) {
+        for (std::size_t i = 0; i < l_Events.size() && i < 8; ++i) {
             const Org::SampleData l_Hit = l_Song.GetNoteHit(l_Track, static_cast<int>(l_Events[i].pos));
             if (l_Starts[i] && (l_Hit.playing != 1 || l_Hit.note != l_Events[i].note))
                 std::abort();

@@ -239,6 +239,9 @@ ORG_API int tw_song_get_track_event_count(const tw_song* song, int track);
  * @brief The number of events of a track, under an older, misleading name.
  * @deprecated The same as tw_song_get_track_event_count(), which it stays for programs built
  * before: it counts events, not the notes among them.
+ * @param song the song.
+ * @param track 0 to 15.
+ * @return As tw_song_get_track_event_count().
  */
 ORG_API int tw_song_get_track_notes(const tw_song* song, int track);
 
