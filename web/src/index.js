@@ -99,7 +99,7 @@ class Song {
     const l_Buffer = l_M._malloc(l_Count * EVENT_BYTES);
     if (l_Buffer === 0) throw new Error(this.#tw.errorText(-2));
     try {
-      l_M._tw_song_get_track_events(l_Handle, p_Track, l_Buffer, l_Count);
+      this.#check(Math.min(l_M._tw_song_get_track_events(l_Handle, p_Track, l_Buffer, l_Count), 0));
       return Array.from({ length: l_Count }, (_, p_Index) => {
         const l_At = l_Buffer + p_Index * EVENT_BYTES;
         const [l_Key, l_Length, l_Volume, l_Pan, l_Starts] = l_M.HEAPU8.subarray(l_At + 4, l_At + 9);
