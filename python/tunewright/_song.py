@@ -104,7 +104,7 @@ class Song:
         count = lib.tw_song_get_track_events(song, int(track), None, 0)
         check(min(count, 0))
         buffer = (_Event * count)()
-        lib.tw_song_get_track_events(song, int(track), buffer, count)
+        check(min(lib.tw_song_get_track_events(song, int(track), buffer, count), 0))
         return [Event(e.beat, e.key, e.length, e.volume, e.pan, bool(e.starts_note)) for e in buffer]
 
     @property
