@@ -30,25 +30,9 @@ l_Bank="$l_Out/obj/MelodyBankData.cpp"
 if [ ! -f "$l_Bank" ] || [ "$l_Host/tools/samplegen/samplegen" -nt "$l_Bank" ]; then
   "$l_Host/tools/samplegen/samplegen" --melody-source "$l_Bank"
 fi
-# The decoder's sources: the song, its clock and stepper, the sampler's rules, the C interface and
-# the engine's mixer with its read-the-mix path, the drums' generator. No device, file writer or
-# sample-file loader.
-l_Sources=(
-  source/org/OrgSong.cpp source/org/OrgSongFile.cpp source/org/SongInput.cpp source/org/FileReplace.cpp
-  source/org/OrgClock.cpp source/org/OrgNoteHit.cpp source/org/OrgLog.cpp source/org/SamplerRules.cpp
-  source/org/SongStepper.cpp source/org/SongEngine.cpp
-  source/decoder/SongDecoder.cpp source/decoder/BankSounds.cpp source/decoder/CApi.cpp
-  source/generic/AudioDevice.cpp
-  platform/fmodex/src/Registry.cpp platform/fmodex/src/System.cpp platform/fmodex/src/SystemApi.cpp
-  platform/fmodex/src/SystemConfigApi.cpp platform/fmodex/src/SoundLayout.cpp platform/fmodex/src/SoundMemory.cpp
-  platform/fmodex/src/SoundCache.cpp platform/fmodex/src/SoundApi.cpp platform/fmodex/src/PlaybackApi.cpp
-  platform/fmodex/src/ChannelApi.cpp platform/fmodex/src/ChannelGroupApi.cpp platform/fmodex/src/Voices.cpp
-  platform/fmodex/src/Mixer.cpp platform/fmodex/src/RealTimeDriver.cpp platform/fmodex/src/OutputNoSound.cpp
-  platform/fmodex/src/KernelsReference.cpp platform/fmodex/src/KernelsSse2.cpp platform/fmodex/src/KernelsAvx2.cpp
-  platform/fmodex/src/KernelsAvx512.cpp
-  platform/fmodex/src/SincTable.cpp platform/fmodex/src/SincOctaves.cpp
-  tools/samplegen/Dsp.cpp tools/samplegen/Percussion.cpp
-  web/wasm/EngineWithoutDevices.cpp web/wasm/DrumsOnDemand.cpp)
+# The decoder's sources, as the host build's CMake lists them (cmake/WebSources.cmake): the song
+# library and the engine without a device, file writer or sample-file loader, and the drums' generator.
+mapfile -t l_Sources <"$l_Host/web-sources.txt"
 l_Version="$(sed -n 's/^project(tunewright VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
 IFS=. read -r l_Major l_Minor l_Patch <<<"$l_Version"
 l_Flags=(-O3 -flto -std=c++17 -Wall -Wextra -Werror -DORG_STATIC -DORG_BUILDING_LIBRARY
@@ -79,9 +63,10 @@ for l_Source in "${l_Sources[@]}"; do
 done
 compile "$l_Bank" "$l_Out/obj/MelodyBankData.o" "${l_Flags[@]}" -O0 -g0
 
-l_Exports=(tw_version tw_error_string tw_song_open_memory tw_song_close tw_song_read_float tw_song_set_loops
-  tw_song_set_interpolation tw_song_set_volume tw_song_get_duration_seconds tw_song_get_position_seconds
-  tw_song_seek_seconds tw_song_get_tempo_ms tw_song_get_track_instrument tw_song_get_track_notes tw_web_drum malloc free)
+# Every function of the C interface but those that need files, and the module's own drum call.
+mapfile -t l_Exports < <(sed -n 's/^ORG_API[^(]*[^a-z0-9_]\(tw_[a-z0-9_]*\)(.*/\1/p' source/decoder/tunewright/tunewright.h |
+  grep -vx tw_song_open_file)
+l_Exports+=(tw_web_drum malloc free)
 l_ExportList="$(printf '"_%s",' "${l_Exports[@]}")"
 # One module for the page, its audio worklet and Node: the caller hands it the compiled WebAssembly
 # (index.js does), so the loader never fetches or reads a file itself, nor needs URL (which an

@@ -18,8 +18,9 @@ int main(int argc, char** argv)
     }
     int l_Starts = 0;
     for (unsigned l_Beat = 0; l_Beat < l_Song.GetLoopStop(); ++l_Beat)
-        for (int l_Track = 0; l_Track < 16; ++l_Track)
+        for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track)
             l_Starts += l_Song.GetNoteHit(l_Track, static_cast<int>(l_Beat)).playing == 1;
-    std::printf("%s: %d notes start before the loop end at beat %u\n", argv[1], l_Starts, l_Song.GetLoopStop());
+    std::printf("%s: %d notes start before the loop end at beat %u\n", argv[1], l_Starts,
+                l_Song.GetLoopStop());
     return l_Starts > 0 ? 0 : 1;
 }

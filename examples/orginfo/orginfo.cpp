@@ -41,8 +41,8 @@ const char* const USAGE =
     "  --          ends the options: every later argument is a song\n"
     "A song that cannot be read gets a line on standard error; the exit status is then 1.\n";
 
-// What one track plays: its events, the notes among them (events that start a sound) and
-// their lowest and highest note numbers.
+// What one track plays: its events, the notes among them (events that start a note, by the
+// library's rule) and their lowest and highest note numbers.
 struct TrackFacts
 {
     unsigned events = 0;
@@ -55,9 +55,11 @@ TrackFacts FactsOf(const Org::OrgSong& p_Song, int p_Track)
 {
     TrackFacts l_Facts;
     const std::vector<Org::NoteEvent> l_Events = p_Song.GetEvents(p_Track);
+    const std::vector<bool> l_Starts = p_Song.NoteStarts(p_Track);
     l_Facts.events = static_cast<unsigned>(l_Events.size());
-    for (const Org::NoteEvent& l_Event : l_Events) {
-        if (l_Event.length == 0)
+    for (std::size_t i = 0; i < l_Events.size(); ++i) {
+        const Org::NoteEvent& l_Event = l_Events[i];
+        if (!l_Starts[i])
             continue;
         ++l_Facts.notes;
         if (l_Facts.lowest < 0 || l_Event.note < l_Facts.lowest)
@@ -226,20 +228,20 @@ bool ShowSong(const std::string& p_Path, bool p_Json, bool p_Force, const Length
                      l_Why.c_str());
         return false;
     }
-    const std::string l_Foreign = ForeignSongProblem(p_Path, l_Bytes);
-    if (!p_Force && !l_Foreign.empty()) {
+    const Org::SongBytes l_Check = Org::CheckSongBytes(l_Bytes.data(), l_Bytes.size(), p_Force);
+    if (l_Check == Org::SongBytes::NOT_A_SONG) {
         std::fprintf(stderr, "tunewright-info: %s; give --force to describe it anyway\n",
-                     PrintableText(l_Foreign).c_str());
+                     PrintableText(ForeignSongProblem(p_Path, l_Bytes)).c_str());
         return false;
     }
-    Org::OrgSong l_Song;
-    if (!l_Song.LoadFromMemory(l_Bytes.data(), l_Bytes.size())) {
+    if (l_Check == Org::SongBytes::TRUNCATED) {
         std::fprintf(stderr,
                      "tunewright-info: %s: cannot be read as a whole Org-02 song "
                      "(holds %zu bytes, fewer than it declares)\n",
                      PrintableText(p_Path).c_str(), l_Bytes.size());
         return false;
     }
+    const Org::OrgSong l_Song(l_Bytes.data(), l_Bytes.size());
     if (p_Json)
         PrintJson(p_Path, l_Song, p_Query);
     else

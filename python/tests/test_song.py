@@ -26,7 +26,11 @@ def one_note_song(note, tempo=100, beats=20):
 @pytest.mark.parametrize("interpolation", ["linear", "sinc"])
 def test_note_57_sounds_at_440_hz(interpolation):
     with tunewright.Song.from_bytes(one_note_song(57)) as song:
-        assert song.tracks[0] == tunewright.Track(instrument=0, notes=1)
+        assert song.tracks[0] == tunewright.Track(instrument=0, notes=1, events=1, drums=False)
+        assert song.tracks[8].drums and len(song.tracks) == 16
+        assert song.events(0) == [tunewright.Event(0, 57, 20, 200, 6, True)]
+        with pytest.raises(tunewright.TunewrightError):
+            song.events(16)
         song.set_interpolation(interpolation)
         frames = song.read(48000, rate=48000)
     assert frames.shape == (48000, 2)

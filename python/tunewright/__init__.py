@@ -5,6 +5,6 @@
     tunewright.render_wav("song.org", "song.wav")
 """
 from ._library import TunewrightError, error_string, version
-from ._song import Song, Track, render_wav
+from ._song import Event, Song, Track, render_wav
 
-__all__ = ["Song", "Track", "TunewrightError", "error_string", "render_wav", "version"]
+__all__ = ["Event", "Song", "Track", "TunewrightError", "error_string", "render_wav", "version"]

@@ -56,11 +56,26 @@ for _name, _result, _arguments in [
     ("tw_song_seek_seconds", ctypes.c_int, [_SONG, ctypes.c_double]),
     ("tw_song_get_tempo_ms", ctypes.c_int, [_SONG]),
     ("tw_song_get_track_instrument", ctypes.c_int, [_SONG, ctypes.c_int]),
-    ("tw_song_get_track_notes", ctypes.c_int, [_SONG, ctypes.c_int]),
+    ("tw_song_get_track_count", ctypes.c_int, [_SONG]),
+    ("tw_song_get_track_kind", ctypes.c_int, [_SONG, ctypes.c_int]),
+    ("tw_song_get_track_events", ctypes.c_int, [_SONG, ctypes.c_int, ctypes.c_void_p, ctypes.c_size_t]),
 ]:
     _function = getattr(lib, _name)
     _function.restype = _result
     _function.argtypes = _arguments
+
+
+class Event(ctypes.Structure):
+    """tw_event of <tunewright/tunewright.h>."""
+    _fields_ = [
+        ("beat", ctypes.c_uint32),
+        ("key", ctypes.c_uint8),
+        ("length", ctypes.c_uint8),
+        ("volume", ctypes.c_uint8),
+        ("pan", ctypes.c_uint8),
+        ("starts_note", ctypes.c_uint8),
+        ("reserved", ctypes.c_uint8 * 3),
+    ]
 
 
 def error_string(code):

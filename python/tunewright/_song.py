@@ -6,7 +6,7 @@ import os
 import wave
 from collections import namedtuple
 
-from ._library import TunewrightError, check, lib
+from ._library import Event as _Event, TunewrightError, check, lib
 
 # The resamplers' names, in the order of their numbers in the C interface.
 INTERPOLATIONS = ("nearest", "linear", "cubic", "spline", "sinc")
@@ -16,8 +16,9 @@ try:
 except ImportError:  # the package works without NumPy, with array('h') buffers
     numpy = None
 
-Track = namedtuple("Track", ["instrument", "notes"])
-TRACKS = 16
+Track = namedtuple("Track", ["instrument", "notes", "events", "drums"])
+Event = namedtuple("Event", ["beat", "key", "length", "volume", "pan", "starts_note"])
+TRACK_DRUMS = 1  # TW_TRACK_DRUMS
 
 
 class Song:
@@ -83,10 +84,28 @@ class Song:
 
     @property
     def tracks(self):
-        """The sixteen tracks as (instrument, notes): tracks 0 to 7 melody, 8 to 15 drums."""
+        """Every track as (instrument, notes, events, drums): its instrument, the notes it starts, its
+        events (notes and the changes between them) and whether it plays drums (tracks 8 to 15) or a
+        melody waveform."""
         song = self._song()
-        return [Track(lib.tw_song_get_track_instrument(song, t), lib.tw_song_get_track_notes(song, t))
-                for t in range(TRACKS)]
+        tracks = []
+        for track in range(lib.tw_song_get_track_count(song)):
+            events = self.events(track)
+            tracks.append(Track(lib.tw_song_get_track_instrument(song, track),
+                                sum(event.starts_note for event in events), len(events),
+                                lib.tw_song_get_track_kind(song, track) == TRACK_DRUMS))
+        return tracks
+
+    def events(self, track):
+        """A track's events in the song's order, as Event(beat, key, length, volume, pan, starts_note):
+        starts_note is True where the song starts a note; the other events start nothing (length 0,
+        or a note still sounds there, whose volume and pan they may change)."""
+        song = self._song()
+        count = lib.tw_song_get_track_events(song, int(track), None, 0)
+        check(min(count, 0))
+        buffer = (_Event * count)()
+        check(min(lib.tw_song_get_track_events(song, int(track), buffer, count), 0))
+        return [Event(e.beat, e.key, e.length, e.volume, e.pan, bool(e.starts_note)) for e in buffer]
 
     @property
     def loops(self):

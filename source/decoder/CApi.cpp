@@ -25,8 +25,6 @@ namespace {
 
 constexpr int MIN_RATE = 8000;
 constexpr int MAX_RATE = 192000;
-constexpr std::size_t HEAD_BYTES = 114;  // magic, header and the sixteen instrument records
-constexpr std::size_t BYTES_PER_EVENT = 8;
 
 int SetError(int* p_Error, int p_Code)
 {
@@ -35,19 +33,9 @@ int SetError(int* p_Error, int p_Code)
     return p_Code;
 }
 
-// The strict checks of the C interface: the magic, and every byte the note counts announce.
-int CheckSongBytes(const unsigned char* p_Data, std::size_t p_Size)
+bool ValidTrack(const tw_song* p_Song, int p_Track)
 {
-    if (!Org::HasSongMagic(p_Data, p_Size))
-        return TW_ERROR_NOT_A_SONG;
-    if (p_Size < HEAD_BYTES)
-        return TW_ERROR_TRUNCATED;
-    std::size_t l_Events = 0;
-    for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
-        const unsigned char* l_Count = p_Data + 18 + 6 * l_Track + 4;  // numnotes, little-endian
-        l_Events += l_Count[0] | (l_Count[1] << 8);
-    }
-    return p_Size < HEAD_BYTES + BYTES_PER_EVENT * l_Events ? TW_ERROR_TRUNCATED : TW_OK;
+    return p_Song != nullptr && p_Track >= 0 && p_Track < Org::TRACK_COUNT;
 }
 
 bool ValidRate(int p_Rate) { return p_Rate >= MIN_RATE && p_Rate <= MAX_RATE; }
@@ -67,9 +55,9 @@ tw_song* tw_song_open_memory(const void* data, size_t size, int* error)
         SetError(error, TW_ERROR_INVALID_ARGUMENT);
         return nullptr;
     }
-    const int l_Check = CheckSongBytes(static_cast<const unsigned char*>(data), size);
-    if (l_Check != TW_OK) {
-        SetError(error, l_Check);
+    const Org::SongBytes l_Check = Org::CheckSongBytes(data, size);
+    if (l_Check != Org::SongBytes::WHOLE) {
+        SetError(error, l_Check == Org::SongBytes::NOT_A_SONG ? TW_ERROR_NOT_A_SONG : TW_ERROR_TRUNCATED);
         return nullptr;
     }
     try {
@@ -205,16 +193,57 @@ int tw_song_get_tempo_ms(const tw_song* song) { return song == nullptr ? 0 : son
 
 int tw_song_get_track_instrument(const tw_song* song, int track)
 {
-    if (song == nullptr || track < 0 || track >= Org::TRACK_COUNT)
-        return -1;
-    return song->decoder.Song().instruments[track].id;
+    return ValidTrack(song, track) ? song->decoder.Song().instruments[track].id : -1;
+}
+
+int tw_song_get_track_count(const tw_song* song) { return song == nullptr ? 0 : Org::TRACK_COUNT; }
+
+int tw_song_get_track_kind(const tw_song* song, int track)
+{
+    if (!ValidTrack(song, track))
+        return TW_ERROR_INVALID_ARGUMENT;
+    return track < Org::MELODY_TRACKS ? TW_TRACK_MELODY : TW_TRACK_DRUMS;
+}
+
+int tw_song_get_track_event_count(const tw_song* song, int track)
+{
+    return ValidTrack(song, track) ? tw_song_get_track_events(song, track, nullptr, 0) : -1;
 }
 
 int tw_song_get_track_notes(const tw_song* song, int track)
 {
-    if (song == nullptr || track < 0 || track >= Org::TRACK_COUNT)
-        return -1;
-    return song->decoder.Song().instruments[track].numnotes;
+    return tw_song_get_track_event_count(song, track);
+}
+
+int tw_song_get_track_events(const tw_song* song, int track, tw_event* events, size_t capacity)
+{
+    if (!ValidTrack(song, track))
+        return TW_ERROR_INVALID_ARGUMENT;
+    const Org::OrgSong& l_Song = song->decoder.Song();
+    const std::size_t l_Count = l_Song.instruments[track].numnotes;
+    if (events == nullptr || capacity == 0)
+        return static_cast<int>(l_Count);
+    try {
+        const std::vector<Org::NoteEvent> l_Events = l_Song.GetEvents(track);
+        const std::vector<bool> l_Starts = l_Song.NoteStarts(track);
+        for (std::size_t i = 0; i < l_Events.size() && i < capacity; ++i) {
+            const Org::NoteEvent& l_Event = l_Events[i];
+            events[i] = {l_Event.pos,    l_Event.note, l_Event.length,
+                         l_Event.volume, l_Event.pan,  static_cast<uint8_t>(l_Starts[i] ? 1 : 0),
+                         {0, 0, 0}};
+        }
+    } catch (const std::bad_alloc&) {
+        return TW_ERROR_OUT_OF_MEMORY;
+    }
+    return static_cast<int>(l_Count);
+}
+
+int tw_song_get_beat_at_seconds(const tw_song* song, double seconds, uint32_t* beat)
+{
+    if (song == nullptr || beat == nullptr || !std::isfinite(seconds) || seconds < 0.0)
+        return TW_ERROR_INVALID_ARGUMENT;
+    *beat = song->decoder.SongBeatAt(seconds);
+    return TW_OK;
 }
 
 void tw_set_log_function(tw_log_function function, void* user) { Org::SetLogFunction(function, user); }

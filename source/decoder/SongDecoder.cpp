@@ -194,19 +194,31 @@ void SongDecoder::StopEngine()
     stepper.reset();
 }
 
+unsigned int SongDecoder::SongBeat(unsigned long long p_Beat) const
+{
+    return static_cast<unsigned int>(std::min<unsigned long long>(
+        SongLength(song->GetHeader()).SongBeat(p_Beat), std::numeric_limits<unsigned int>::max()));
+}
+
+unsigned int SongDecoder::SongBeatAt(double p_Seconds) const
+{
+    const double l_Ms = p_Seconds * 1000.0;
+    return SongBeat(SongLength(song->GetHeader())
+                        .BeatAt(l_Ms >= static_cast<double>(MAX_SEEK_MS)
+                                    ? MAX_SEEK_MS
+                                    : static_cast<unsigned long long>(l_Ms)));
+}
+
 void SongDecoder::PlaceAt(unsigned long long p_Beat)
 {
     for (int l_Track = 0; l_Track < SamplerRules::TRACKS; ++l_Track) {
         Stop(&channelindex[l_Track]);
         channelsample[l_Track] = nullptr;
     }
-    const SongLength l_Length(song->GetHeader());
-    const unsigned long long l_SongBeat =
-        std::min<unsigned long long>(l_Length.SongBeat(p_Beat), std::numeric_limits<unsigned int>::max());
     // The first frame whose millisecond is the beat's own, so the clock stands exactly on it.
-    const unsigned long long l_Ms = l_Length.MsOfBeat(p_Beat);
+    const unsigned long long l_Ms = SongLength(song->GetHeader()).MsOfBeat(p_Beat);
     const unsigned long long l_Frame = (l_Ms * static_cast<unsigned long long>(rate) + 999) / 1000;
-    stepper->StartAt(static_cast<unsigned int>(l_SongBeat), l_Frame);
+    stepper->StartAt(SongBeat(p_Beat), l_Frame);
     runfill = 0;
     runread = 0;
     position = l_Frame;

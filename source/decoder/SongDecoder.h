@@ -48,6 +48,8 @@ public:
     // The frames a read from the start gives at p_Rate: the duration in whole mix blocks.
     unsigned long long DurationFrames(int p_Rate) const;
     double PositionSeconds() const;
+    // The song's own beat (the loop folded in) that plays p_Seconds (>= 0, finite) into the song.
+    unsigned int SongBeatAt(double p_Seconds) const;
     // Counts, from now on, the voices sounding over the frames mixed (see VoiceFrames).
     void CountVoices() { countvoices = true; }
     // The sum over the frames mixed of the voices sounding: voices start only at a run's first
@@ -66,6 +68,8 @@ private:
     unsigned long long DurationMs() const;
     // Makes the built-in sound p_Hit plays if it is still to be made.
     void MakeSound(const SampleData& p_Hit);
+    // The unrolled beat as a beat of the song (SongLength::SongBeat), held to the clock's range.
+    unsigned int SongBeat(unsigned long long p_Beat) const;
     // (Re)starts the engine at p_Rate and puts the song at unrolled beat p_Beat.
     bool StartEngine(int p_Rate, unsigned long long p_Beat);
     void StopEngine();

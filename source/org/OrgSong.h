@@ -12,6 +12,14 @@
 
 namespace Org {
 
+// What a song's bytes hold, judged strictly. OrgSong itself reads any bytes (short ones fill up
+// with blanks); the C interface and the tools refuse what is not WHOLE.
+enum class SongBytes { WHOLE, NOT_A_SONG, TRUNCATED };
+
+// NOT_A_SONG when the bytes do not begin with SONG_MAGIC (unless p_AnyMagic), TRUNCATED when they
+// end before the head or before the note data that their own note counts declare.
+ORG_API SongBytes CheckSongBytes(const void* p_Data, std::size_t p_Size, bool p_AnyMagic = false);
+
 // One song in memory (header, sixteen instruments, sixteen tracks of notes) and its clock.
 // The clock counts beats of `tempo` milliseconds and loops from loopstop to loopstart forever.
 class ORG_API OrgSong
@@ -33,12 +41,19 @@ public:
     // library cannot catch signals, so a process killed by one during the save (SIGXFSZ at its
     // default action under a file-size limit, SIGKILL) leaves that temporary behind.
     bool SaveToFile(std::string filename);
+    // The bytes of the song as an Org-02 file: exactly what SaveToFile writes.
+    std::vector<std::uint8_t> SaveToMemory() const;
 
     const Header& GetHeader() const;
     std::vector<NoteEvent> GetEvents(int p_Track) const;  // empty for a track outside 0..15
     // Replaces a track's events and its numnotes; false (nothing changed) for a bad track
     // or more than 65535 events.
     bool SetEvents(int p_Track, const std::vector<NoteEvent>& p_Events);
+    // Per event of a track, whether it starts a note when the song reaches its beat, by
+    // GetNoteHit's rule: at each beat the first event in index order that starts there or still
+    // sounds there is heard, so an event of length 0, or one that an earlier event covers, starts
+    // nothing. Empty for a track outside 0..15.
+    std::vector<bool> NoteStarts(int p_Track) const;
 
     // The clock.
     bool Play();                     // toggles playing; returns the new state
@@ -70,8 +85,6 @@ private:
     // The blank song's header, instruments and clock; the columns too when asked (a load
     // that is about to size every column itself skips that).
     void ResetToBlank(bool p_ClearColumns);
-    // Writes the song as an Org-02 file; false when a write or the flush fails.
-    bool WriteSong(std::FILE* p_File) const;
     // Events of a track that exist in all five columns (a caller may have changed numnotes).
     std::size_t UsableEvents(int p_Track) const;
 

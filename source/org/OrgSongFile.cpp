@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "FileOpen.h"
 #include "FileReplace.h"
@@ -97,23 +98,28 @@ template <typename T> bool ReadColumn(ByteCursor& p_Cursor, std::vector<T>& p_Co
     return l_Delivered == l_Bytes;
 }
 
-bool WriteBlock(std::FILE* p_File, const void* p_Buffer, std::size_t p_Bytes)
+// The size of a file whose instrument records (in host order) hold these note counts.
+std::size_t DeclaredBytes(const Instrument (&p_Instruments)[TRACK_COUNT])
 {
-    return p_Bytes == 0 || std::fwrite(p_Buffer, 1, p_Bytes, p_File) == p_Bytes;
+    std::size_t l_Bytes = SONG_HEAD_BYTES;
+    for (const Instrument& l_Instrument : p_Instruments)
+        l_Bytes += 8 * static_cast<std::size_t>(l_Instrument.numnotes);
+    return l_Bytes;
 }
 
-// Writes exactly p_Count entries of a byte column, padding with zeros where it is short.
-bool WriteColumn(std::FILE* p_File, const std::vector<std::uint8_t>& p_Column, std::size_t p_Count)
+void Append(std::vector<std::uint8_t>& p_Bytes, const void* p_Data, std::size_t p_Size)
 {
-    const std::size_t l_Held = p_Column.size() < p_Count ? p_Column.size() : p_Count;
-    bool l_Ok = WriteBlock(p_File, p_Column.data(), l_Held);
-    static const std::uint8_t l_Zeros[256] = {};
-    for (std::size_t l_Left = p_Count - l_Held; l_Left > 0 && l_Ok;) {
-        const std::size_t l_Chunk = l_Left < sizeof(l_Zeros) ? l_Left : sizeof(l_Zeros);
-        l_Ok = WriteBlock(p_File, l_Zeros, l_Chunk);
-        l_Left -= l_Chunk;
-    }
-    return l_Ok;
+    const std::uint8_t* l_Data = static_cast<const std::uint8_t*>(p_Data);
+    p_Bytes.insert(p_Bytes.end(), l_Data, l_Data + p_Size);
+}
+
+// Appends exactly p_Count entries of a byte column, padding with zeros where it is short.
+void AppendColumn(std::vector<std::uint8_t>& p_Bytes, const std::vector<std::uint8_t>& p_Column,
+                  std::size_t p_Count)
+{
+    const std::size_t l_Held = std::min(p_Column.size(), p_Count);
+    Append(p_Bytes, p_Column.data(), l_Held);
+    p_Bytes.resize(p_Bytes.size() + p_Count - l_Held, 0);
 }
 
 }  // namespace
@@ -144,7 +150,6 @@ bool OrgSong::LoadFromMemory(const void* p_Data, std::size_t p_Size)
     l_Complete &= ReadBlock(l_Cursor, instruments, sizeof(instruments));
     InstrumentsToFileOrder(instruments);
 
-    unsigned long l_Length = SONG_HEAD_BYTES;
     for (int l_Track = 0; l_Track < TRACK_COUNT; ++l_Track) {
         const std::size_t l_Count = instruments[l_Track].numnotes;
         l_Complete &= ReadColumn(l_Cursor, notepos[l_Track], l_Count);
@@ -155,18 +160,36 @@ bool OrgSong::LoadFromMemory(const void* p_Data, std::size_t p_Size)
         l_Complete &= ReadColumn(l_Cursor, notelength[l_Track], l_Count);
         l_Complete &= ReadColumn(l_Cursor, notevolume[l_Track], l_Count);
         l_Complete &= ReadColumn(l_Cursor, notepan[l_Track], l_Count);
-        l_Length += 8 * l_Count;
     }
 
     // The count the header declares, not what the data delivered.
     char l_Message[64];
-    std::snprintf(l_Message, sizeof l_Message, "Read in %lu bytes.\n", l_Length);
+    std::snprintf(l_Message, sizeof l_Message, "Read in %zu bytes.\n", DeclaredBytes(instruments));
     Log(l_Message, stderr);
     return l_Complete;
 }
 
+SongBytes CheckSongBytes(const void* p_Data, std::size_t p_Size, bool p_AnyMagic)
+{
+    if (!p_AnyMagic && !HasSongMagic(p_Data, p_Size))
+        return SongBytes::NOT_A_SONG;
+    if (p_Data == nullptr || p_Size < SONG_HEAD_BYTES)
+        return SongBytes::TRUNCATED;
+    Instrument l_Instruments[TRACK_COUNT];
+    std::memcpy(l_Instruments, static_cast<const std::uint8_t*>(p_Data) + sizeof(SONG_MAGIC) + sizeof(Header),
+                sizeof(l_Instruments));
+    InstrumentsToFileOrder(l_Instruments);
+    return p_Size < DeclaredBytes(l_Instruments) ? SongBytes::TRUNCATED : SongBytes::WHOLE;
+}
+
 bool OrgSong::SaveToFile(std::string filename)
 {
+    std::vector<std::uint8_t> l_Bytes;
+    try {
+        l_Bytes = SaveToMemory();
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     // A regular file is replaced only once the new one is complete, so that a save that fails
     // (a full disk, a file-size limit) leaves the old song whole; anything else is written straight.
     FileTarget l_Target;
@@ -178,7 +201,8 @@ bool OrgSong::SaveToFile(std::string filename)
                                               : OpenFile(l_Target.path, "wb");
     if (l_File == nullptr)
         return false;
-    const bool l_Written = WriteSong(l_File);
+    const bool l_Written =
+        std::fwrite(l_Bytes.data(), 1, l_Bytes.size(), l_File) == l_Bytes.size() && std::fflush(l_File) == 0;
     const bool l_Closed = std::fclose(l_File) == 0;
     if (!l_Target.viaTemporary)
         return l_Written && l_Closed;
@@ -189,7 +213,7 @@ bool OrgSong::SaveToFile(std::string filename)
     return CommitTemporary(l_Temporary, l_Target, l_Error);
 }
 
-bool OrgSong::WriteSong(std::FILE* p_File) const
+std::vector<std::uint8_t> OrgSong::SaveToMemory() const
 {
     Header l_Header = header;
     HeaderToFileOrder(l_Header);
@@ -197,25 +221,27 @@ bool OrgSong::WriteSong(std::FILE* p_File) const
     std::memcpy(l_Instruments, instruments, sizeof(l_Instruments));
     InstrumentsToFileOrder(l_Instruments);
 
-    bool l_Ok = WriteBlock(p_File, SONG_MAGIC, sizeof(SONG_MAGIC));
-    l_Ok = l_Ok && WriteBlock(p_File, &l_Header, sizeof(l_Header));
-    l_Ok = l_Ok && WriteBlock(p_File, l_Instruments, sizeof(l_Instruments));
+    std::vector<std::uint8_t> l_Bytes;
+    l_Bytes.reserve(DeclaredBytes(instruments));
+    Append(l_Bytes, SONG_MAGIC, sizeof(SONG_MAGIC));
+    Append(l_Bytes, &l_Header, sizeof(l_Header));
+    Append(l_Bytes, l_Instruments, sizeof(l_Instruments));
 
     // Exactly numnotes events per track, so the file always agrees with its own counts.
-    std::vector<std::uint32_t> l_Positions;
-    for (int l_Track = 0; l_Track < TRACK_COUNT && l_Ok; ++l_Track) {
+    for (int l_Track = 0; l_Track < TRACK_COUNT; ++l_Track) {
         const std::size_t l_Count = instruments[l_Track].numnotes;
-        l_Positions.assign(l_Count, 0);
-        const std::size_t l_Held = notepos[l_Track].size() < l_Count ? notepos[l_Track].size() : l_Count;
-        for (std::size_t i = 0; i < l_Held; ++i)
-            l_Positions[i] = HostIsLittleEndian() ? notepos[l_Track][i] : SwapBytes(notepos[l_Track][i]);
-        l_Ok = WriteBlock(p_File, l_Positions.data(), l_Count * sizeof(std::uint32_t));
-        l_Ok = l_Ok && WriteColumn(p_File, notenote[l_Track], l_Count);
-        l_Ok = l_Ok && WriteColumn(p_File, notelength[l_Track], l_Count);
-        l_Ok = l_Ok && WriteColumn(p_File, notevolume[l_Track], l_Count);
-        l_Ok = l_Ok && WriteColumn(p_File, notepan[l_Track], l_Count);
+        const std::size_t l_Held = std::min(notepos[l_Track].size(), l_Count);
+        for (std::size_t i = 0; i < l_Count; ++i) {
+            const std::uint32_t l_Pos = i < l_Held ? notepos[l_Track][i] : 0;
+            const std::uint32_t l_FileOrder = HostIsLittleEndian() ? l_Pos : SwapBytes(l_Pos);
+            Append(l_Bytes, &l_FileOrder, sizeof(l_FileOrder));
+        }
+        AppendColumn(l_Bytes, notenote[l_Track], l_Count);
+        AppendColumn(l_Bytes, notelength[l_Track], l_Count);
+        AppendColumn(l_Bytes, notevolume[l_Track], l_Count);
+        AppendColumn(l_Bytes, notepan[l_Track], l_Count);
     }
-    return l_Ok && std::fflush(p_File) == 0;
+    return l_Bytes;
 }
 
 }  // namespace Org

@@ -67,7 +67,13 @@ struct NoteEvent
 };
 
 constexpr int TRACK_COUNT = 16;
-constexpr int MELODY_TRACKS = 8;
+constexpr int MELODY_TRACKS = 8;  // tracks 0 to 7 play melody waveforms, the rest drums
+
+// The drums in bank order: an instrument id on a drum track names one of these; its sample file
+// is "percussion/" + name + ".wav".
+constexpr const char* DRUM_NAMES[] = {"Bass01", "Bass02", "Snare01", "Snare02", "Tom01",  "HiClose",
+                                      "HiOpen", "Crash",  "Per01",   "Per02",   "Bass03", "Tom02"};
+constexpr int DRUM_COUNT = sizeof(DRUM_NAMES) / sizeof(DRUM_NAMES[0]);
 
 // The magic, the header and the instrument records: where the note data begins.
 constexpr std::size_t SONG_HEAD_BYTES = 6 + sizeof(Header) + TRACK_COUNT * sizeof(Instrument);

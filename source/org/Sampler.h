@@ -6,6 +6,7 @@
 #include <string>
 
 #include "OrgExport.h"
+#include "OrgSongTypes.h"
 #include "SampleData.h"
 
 namespace Org {
@@ -17,7 +18,7 @@ class ORG_API Sampler
 {
 public:
     static constexpr int MELODY_SAMPLES = 100;
-    static constexpr int PERCUSSION_SAMPLES = 12;
+    static constexpr int PERCUSSION_SAMPLES = DRUM_COUNT;
     static constexpr int NOTES = 96;
 
     // Loads "melody/melodyN.wav" and the "percussion/..." files from the working directory,
@@ -36,9 +37,9 @@ private:
 
     FMOD_SOUND* melodysamples[MELODY_SAMPLES];
     FMOD_SOUND* percussionsamples[PERCUSSION_SAMPLES];
-    int channellength[16];
-    FMOD_SOUND* channelsample[16];
-    FMOD_CHANNEL* channelindex[16];
+    int channellength[TRACK_COUNT];
+    FMOD_SOUND* channelsample[TRACK_COUNT];
+    FMOD_CHANNEL* channelindex[TRACK_COUNT];
     unsigned int pitch[NOTES];
 };
 

@@ -26,18 +26,12 @@ unsigned int EngineVolume(int p_Volume) { return static_cast<unsigned int>(std::
 
 float EnginePan(float p_Pan) { return std::isfinite(p_Pan) ? p_Pan : 0.0f; }
 
-const char* const PERCUSSION_FILES[PERCUSSION_SAMPLES] = {
-    "percussion/Bass01.wav", "percussion/Bass02.wav",  "percussion/Snare01.wav", "percussion/Snare02.wav",
-    "percussion/Tom01.wav",  "percussion/HiClose.wav", "percussion/HiOpen.wav",  "percussion/Crash.wav",
-    "percussion/Per01.wav",  "percussion/Per02.wav",   "percussion/Bass03.wav",  "percussion/Tom02.wav",
-};
-
 }  // namespace
 
 std::string SoundFile(const std::string& p_DataDir, bool p_Melody, int p_Id)
 {
-    const std::string l_Path =
-        p_Melody ? "melody/melody" + std::to_string(p_Id) + ".wav" : std::string(PERCUSSION_FILES[p_Id]);
+    const std::string l_Path = p_Melody ? "melody/melody" + std::to_string(p_Id) + ".wav"
+                                        : "percussion/" + std::string(DRUM_NAMES[p_Id]) + ".wav";
     if (p_DataDir.empty())
         return l_Path;
     return p_DataDir.back() == '/' ? p_DataDir + l_Path : p_DataDir + "/" + l_Path;

@@ -30,10 +30,10 @@ protected:
 
 namespace SamplerRules {
 
-constexpr int TRACKS = 16;
-constexpr int LAST_MELODY_TRACK = 7;
+constexpr int TRACKS = TRACK_COUNT;
+constexpr int LAST_MELODY_TRACK = MELODY_TRACKS - 1;
 constexpr int MELODY_SAMPLES = 100;
-constexpr int PERCUSSION_SAMPLES = 12;
+constexpr int PERCUSSION_SAMPLES = DRUM_COUNT;
 constexpr int NOTES = 96;
 
 // One sampler's banks, frequency table and per-track state, as the rules read and write them.

@@ -10,4 +10,7 @@
 // loads such files; only the tools ask for --force first.
 std::string ForeignSongProblem(const std::string& p_Name, const std::vector<std::uint8_t>& p_Bytes);
 
+// The first bytes, as many as the magic holds, as one line of text: anything unprintable as '?'.
+std::string SongStart(const std::vector<std::uint8_t>& p_Bytes);
+
 #endif

@@ -25,6 +25,7 @@
 #include "OrgSong.h"
 #include "PrintableText.h"
 #include "SongInput.h"
+#include "SongMagic.h"
 #include "Themes.h"
 #include "Widgets.h"
 
@@ -117,21 +118,20 @@ int FirstTheme()
     return 0;
 }
 
-// Why bytes that were read are not a whole song; empty when they are one. p_Complete: whether the
-// song library found every note the counts announce.
-std::string SongProblem(const std::vector<std::uint8_t>& p_Bytes, bool p_Complete)
+// Why bytes that were read are not a whole song; empty when they are one.
+std::string SongProblem(const std::vector<std::uint8_t>& p_Bytes)
 {
     if (p_Bytes.empty())
         return "the file is empty";
-    if (!Org::HasSongMagic(p_Bytes.data(), p_Bytes.size())) {
-        std::string l_Start;
-        for (std::size_t i = 0; i < p_Bytes.size() && i < sizeof(Org::SONG_MAGIC); ++i)
-            l_Start += p_Bytes[i] >= 0x20 && p_Bytes[i] < 0x7f ? static_cast<char>(p_Bytes[i]) : '?';
-        return "it is not an Org-02 song (it begins with \"" + l_Start + "\")";
-    }
-    if (!p_Complete)
+    switch (Org::CheckSongBytes(p_Bytes.data(), p_Bytes.size())) {
+    case Org::SongBytes::NOT_A_SONG:
+        return "it is not an Org-02 song (it begins with \"" + SongStart(p_Bytes) + "\")";
+    case Org::SongBytes::TRUNCATED:
         return "it holds " + std::to_string(p_Bytes.size()) +
                " bytes, fewer than its own note counts declare: it is cut short or damaged";
+    case Org::SongBytes::WHOLE:
+        break;
+    }
     return {};
 }
 
@@ -180,9 +180,9 @@ int main(int argc, char** argv)
     std::string l_Problem;
     const bool l_Read = Org::ReadSongInput(l_SongPath, l_SongBytes, l_Problem);
     Org::OrgSong song;
-    const bool l_Complete = song.LoadFromMemory(l_SongBytes.data(), l_SongBytes.size());
+    song.LoadFromMemory(l_SongBytes.data(), l_SongBytes.size());
     if (l_Read)
-        l_Problem = SongProblem(l_SongBytes, l_Complete);
+        l_Problem = SongProblem(l_SongBytes);
     if (!l_Problem.empty())
         std::fprintf(stderr, "cannot read song '%s': %s\n", PrintableText(argv[argc - 1]).c_str(),
                      l_Problem.c_str());
@@ -193,7 +193,7 @@ int main(int argc, char** argv)
     Org::SampleData sd;
     for (;;) {
         if (song.cursorUpdated) {
-            for (int l_Track = 0; l_Track < 16; ++l_Track) {
+            for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
                 sd = song.GetNoteHit(l_Track);
                 sampler->HitNote(sd);
             }

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "BuiltinBank.h"
@@ -140,6 +141,49 @@ TEST(DecoderApi, ChecksEveryArgument)
     EXPECT_EQ(0, tw_song_get_tempo_ms(nullptr));
     EXPECT_EQ(100, tw_song_get_tempo_ms(l_Song));
     EXPECT_EQ(0x000100u, tw_version());
+    tw_song_close(l_Song);
+}
+
+TEST(DecoderApi, ListsATracksEventsAndTheBeatPlayingAtATime)
+{
+    OrgTest::SongImage l_Image = HeldNoteSong();
+    l_Image.tracks[0].events.push_back({5, 50, 0, 90, 255});  // changes the held note's volume
+    tw_song* l_Song = Open(l_Image.Bytes());
+    ASSERT_NE(nullptr, l_Song);
+    EXPECT_EQ(16, tw_song_get_track_count(l_Song));
+    EXPECT_EQ(TW_TRACK_MELODY, tw_song_get_track_kind(l_Song, 7));
+    EXPECT_EQ(TW_TRACK_DRUMS, tw_song_get_track_kind(l_Song, 8));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_get_track_kind(l_Song, 16));
+    EXPECT_EQ(2, tw_song_get_track_event_count(l_Song, 0));
+    EXPECT_EQ(2, tw_song_get_track_notes(l_Song, 0));  // the old name counts the same
+
+    tw_event l_Events[3] = {};
+    l_Events[1].beat = 77;
+    EXPECT_EQ(2, tw_song_get_track_events(l_Song, 0, nullptr, 3));   // a count alone
+    EXPECT_EQ(2, tw_song_get_track_events(l_Song, 0, l_Events, 1));  // what fits, and the count
+    EXPECT_EQ(77u, l_Events[1].beat);
+    EXPECT_EQ(2, tw_song_get_track_events(l_Song, 0, l_Events, 3));
+    using Row = std::tuple<unsigned, int, int, int, int, int>;
+    const auto l_Row = [](const tw_event& p_Event) {
+        return Row(p_Event.beat, p_Event.key, p_Event.length, p_Event.volume, p_Event.pan,
+                   p_Event.starts_note);
+    };
+    EXPECT_EQ(Row(0, 45, 10, 200, 6, 1), l_Row(l_Events[0]));
+    EXPECT_EQ(Row(5, 50, 0, 90, 255, 0), l_Row(l_Events[1]));
+    EXPECT_EQ(0, tw_song_get_track_events(l_Song, 15, l_Events, 3));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_get_track_events(l_Song, -1, l_Events, 3));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_get_track_events(nullptr, 0, l_Events, 3));
+
+    // Tempo 100, loop 4..12: the loop's second pass plays its beats again.
+    for (const auto& [l_Seconds, l_Beat] : {std::pair{0.45, 4u}, {1.15, 11u}, {1.3, 5u}}) {
+        std::uint32_t l_Got = 0;
+        EXPECT_EQ(TW_OK, tw_song_get_beat_at_seconds(l_Song, l_Seconds, &l_Got));
+        EXPECT_EQ(l_Beat, l_Got) << l_Seconds;
+    }
+    std::uint32_t l_Beat = 0;
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_get_beat_at_seconds(l_Song, -0.1, &l_Beat));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_get_beat_at_seconds(l_Song, 1.0, nullptr));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_get_beat_at_seconds(nullptr, 1.0, &l_Beat));
     tw_song_close(l_Song);
 }
 

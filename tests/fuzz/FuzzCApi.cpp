@@ -120,12 +120,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* p_Data, std::size_t p_
     CHECK(!(l_Duration < 9.6e10) || l_AtEnd == 0);
 
     CHECK(tw_song_get_tempo_ms(l_Song) >= 0);
-    const bool l_TrackExists = l_Track >= 0 && l_Track < 16;
+    const int l_Tracks = tw_song_get_track_count(l_Song);
+    const bool l_TrackExists = l_Track >= 0 && l_Track < l_Tracks;
     CHECK((tw_song_get_track_instrument(l_Song, l_Track) >= 0) == l_TrackExists);
-    CHECK((tw_song_get_track_notes(l_Song, l_Track) >= 0) == l_TrackExists);
-    for (int l_Each = 0; l_Each < 16; ++l_Each)
+    CHECK((tw_song_get_track_kind(l_Song, l_Track) >= 0) == l_TrackExists);
+    // Events into a buffer of a hostile size: never more than it holds, always the whole count.
+    tw_event l_Events[8];
+    const int l_Count = tw_song_get_track_events(l_Song, l_Track, l_Events, l_Frames % 9);
+    CHECK((l_Count >= 0) == l_TrackExists && l_Count == tw_song_get_track_event_count(l_Song, l_Track));
+    for (int l_Each = 0; l_Each < l_Tracks; ++l_Each)
         CHECK(tw_song_get_track_instrument(l_Song, l_Each) >= 0 &&
-              tw_song_get_track_notes(l_Song, l_Each) >= 0);
+              tw_song_get_track_event_count(l_Song, l_Each) >= 0);
+    std::uint32_t l_Beat = 0;
+    CHECK(IsResult(tw_song_get_beat_at_seconds(l_Song, l_Seek, &l_Beat)));
     tw_song_close(l_Song);
     return 0;
 }

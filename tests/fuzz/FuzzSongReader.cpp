@@ -1,7 +1,8 @@
 // Loads arbitrary bytes as a song, plays a few seconds of it through the clock and the note
 // lookup, jumps to the edge positions, and checks that a song read whole, written out again by
-// the tests' own builder of the format, gives back the bytes it was read from. Everything stays
-// in memory.
+// the tests' own builder of the format and by the library, gives back the bytes it was read from,
+// that the strict check calls whole what the reader read whole, and that the events marked as
+// starting notes are those the lookup starts. Everything stays in memory.
 // Run it with -close_fd_mask=2: every load reports itself on standard error.
 #include <algorithm>
 #include <cstdint>
@@ -70,8 +71,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* p_Data, std::size_t p_
     if (l_Loaded) {
         const std::vector<std::uint8_t> l_Written = FileBytes(l_Song);
         if (l_Written.size() > l_Bytes.size() ||
-            !std::equal(l_Written.begin() + kMagicBytes, l_Written.end(), l_Bytes.begin() + kMagicBytes))
+            !std::equal(l_Written.begin() + kMagicBytes, l_Written.end(), l_Bytes.begin() + kMagicBytes) ||
+            l_Song.SaveToMemory() != l_Written)
             std::abort();
+    }
+    if ((Org::CheckSongBytes(l_Bytes.data(), l_Bytes.size(), true) == Org::SongBytes::WHOLE) != l_Loaded)
+        std::abort();
+    // The first notes of each track (the lookup scans the whole track for each).
+    for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
+        const std::vector<Org::NoteEvent> l_Events = l_Song.GetEvents(l_Track);
+        const std::vector<bool> l_Starts = l_Song.NoteStarts(l_Track);
+        for (std::size_t i = 0; i < l_Events.size() && i < 8; ++i) {
+            const Org::SampleData l_Hit = l_Song.GetNoteHit(l_Track, static_cast<int>(l_Events[i].pos));
+            if (l_Starts[i] && (l_Hit.playing != 1 || l_Hit.note != l_Events[i].note))
+                std::abort();
+        }
     }
     return 0;
 }

@@ -92,7 +92,8 @@ TEST(NoteHit, LengthZeroNeverSoundsByItself)
 TEST(NoteHit, TheChangeSearchLooksOnlyLengthManyEventsAhead)
 {
     // Event 0 lasts 2 beats, so only events 1 and 2 may change it; event 3 is too far.
-    Org::OrgSong l_Song = SongWithTrack(3, {{0, 60, 2, 100, 6}, {0, 0, 0, 10, 6}, {0, 0, 0, 20, 6}, {1, 0, 0, 30, 0}});
+    Org::OrgSong l_Song =
+        SongWithTrack(3, {{0, 60, 2, 100, 6}, {0, 0, 0, 10, 6}, {0, 0, 0, 20, 6}, {1, 0, 0, 30, 0}});
     const Org::SampleData l_Hit = l_Song.GetNoteHit(3, 1);
     EXPECT_EQ(2, l_Hit.playing);
     EXPECT_EQ(20, l_Hit.volume);
@@ -100,7 +101,8 @@ TEST(NoteHit, TheChangeSearchLooksOnlyLengthManyEventsAhead)
 
 TEST(NoteHit, NoteMarkedNotLoopingAndPanBytesConvert)
 {
-    Org::OrgSong l_Song = SongWithTrack(9, {{0, 36, 1, 1, 0}, {1, 36, 1, 1, 6}, {2, 36, 1, 1, 12}, {3, 36, 1, 1, 18}});
+    Org::OrgSong l_Song =
+        SongWithTrack(9, {{0, 36, 1, 1, 0}, {1, 36, 1, 1, 6}, {2, 36, 1, 1, 12}, {3, 36, 1, 1, 18}});
     l_Song.instruments[9].noloop = 3;
     EXPECT_EQ(0, l_Song.GetNoteHit(9, 0).loop);
     EXPECT_FLOAT_EQ(-1.0f, l_Song.GetNoteHit(9, 0).pan);
@@ -135,4 +137,22 @@ TEST(NoteHit, PositionsNearTheTopOfTheRangeCompareUnsigned)
     EXPECT_EQ(1, l_Song.GetNoteHit(7, static_cast<int>(0xFFFFFFF0u)).playing);
     // The end of this note wraps past 2^32 in 32-bit arithmetic, so it is never held.
     EXPECT_EQ(0, l_Song.GetNoteHit(7, static_cast<int>(0xFFFFFFF5u)).playing);
+}
+
+TEST(NoteHit, NoteStartsMarksExactlyTheEventsTheLookupStarts)
+{
+    // Length 0, a start inside a held note, two starts on one beat, a note out of order that an
+    // earlier one covers, and a note whose end would wrap past the last beat.
+    const std::vector<Org::NoteEvent> l_Events = {
+        {4, 60, 0, 90, 6},  {10, 61, 4, 90, 6},          {12, 62, 2, 90, 6},
+        {14, 63, 1, 90, 6}, {14, 64, 3, 90, 6},          {20, 65, 1, 90, 6},
+        {11, 66, 2, 90, 6}, {0xFFFFFFFEu, 67, 9, 90, 6}, {0xFFFFFFFFu, 68, 1, 90, 6}};
+    Org::OrgSong l_Song = SongWithTrack(3, l_Events);
+    const std::vector<bool> l_Starts = l_Song.NoteStarts(3);
+    EXPECT_EQ((std::vector<bool>{false, true, false, true, false, true, false, true, true}), l_Starts);
+    for (std::size_t i = 0; i < l_Events.size(); ++i) {
+        const Org::SampleData l_Hit = l_Song.GetNoteHit(3, static_cast<int>(l_Events[i].pos));
+        EXPECT_EQ(l_Starts[i], l_Hit.playing == 1 && l_Hit.note == l_Events[i].note) << i;
+    }
+    EXPECT_TRUE(l_Song.NoteStarts(16).empty());
 }

@@ -130,6 +130,7 @@ TEST(SongFile, SaveThenLoadGivesTheSameSongAndSameBytes)
     testing::internal::GetCapturedStderr();
 
     EXPECT_EQ(l_Bytes, OrgTest::ReadFile(l_Dir.Path("out.org")));
+    EXPECT_EQ(l_Bytes, l_Original.SaveToMemory());
     ExpectSameSong(l_Original, l_Copy);
     // Saving changes nothing in the song that was saved.
     Org::OrgSong l_Reloaded(l_Dir.Path("in.org"));

@@ -214,38 +214,46 @@ std::vector<std::int16_t> Cowbell()
     return Finish(l_Out, 0.6);
 }
 
+// The sound of drum p_Index of the bank (Org::DRUM_NAMES names them in the same order).
+std::vector<std::int16_t> DrumSound(int p_Index)
+{
+    switch (p_Index) {
+    case 0:
+        return Kick(0.5, 150.0, 48.0, 0.035, 0.14, 0.35, 0.0, 1);
+    case 1:
+        return Kick(1.0, 100.0, 42.0, 0.06, 0.3, 0.2, 1.6, 2);
+    case 2:
+        return Snare(0.45, 180.0, 0.05, 1200.0, 9000.0, 0.11, 0.9, 3);
+    case 3:
+        return Snare(0.3, 230.0, 0.03, 2500.0, 11000.0, 0.07, 1.0, 4);
+    case 4:
+        return Tom(0.7, 200.0, 140.0, 0.2, 5);
+    case 5:
+        return HiHat(0.15, 0.022, 6);
+    case 6:
+        return HiHat(0.8, 0.2, 11);
+    case 7:
+        return Crash();
+    case 8:
+        return Clap();
+    case 9:
+        return Cowbell();
+    case 10:
+        return Kick(0.3, 220.0, 58.0, 0.02, 0.07, 0.5, 0.0, 12);
+    case 11:
+        return Tom(0.9, 130.0, 90.0, 0.28, 13);
+    default:
+        return {};
+    }
+}
+
 }  // namespace
 
 Drum PercussionDrum(int p_Index)
 {
-    switch (p_Index) {
-    case 0:
-        return {"Bass01.wav", Kick(0.5, 150.0, 48.0, 0.035, 0.14, 0.35, 0.0, 1)};
-    case 1:
-        return {"Bass02.wav", Kick(1.0, 100.0, 42.0, 0.06, 0.3, 0.2, 1.6, 2)};
-    case 2:
-        return {"Snare01.wav", Snare(0.45, 180.0, 0.05, 1200.0, 9000.0, 0.11, 0.9, 3)};
-    case 3:
-        return {"Snare02.wav", Snare(0.3, 230.0, 0.03, 2500.0, 11000.0, 0.07, 1.0, 4)};
-    case 4:
-        return {"Tom01.wav", Tom(0.7, 200.0, 140.0, 0.2, 5)};
-    case 5:
-        return {"HiClose.wav", HiHat(0.15, 0.022, 6)};
-    case 6:
-        return {"HiOpen.wav", HiHat(0.8, 0.2, 11)};
-    case 7:
-        return {"Crash.wav", Crash()};
-    case 8:
-        return {"Per01.wav", Clap()};
-    case 9:
-        return {"Per02.wav", Cowbell()};
-    case 10:
-        return {"Bass03.wav", Kick(0.3, 220.0, 58.0, 0.02, 0.07, 0.5, 0.0, 12)};
-    case 11:
-        return {"Tom02.wav", Tom(0.9, 130.0, 90.0, 0.28, 13)};
-    default:
+    if (p_Index < 0 || p_Index >= DRUM_COUNT)
         return {};
-    }
+    return {std::string(Org::DRUM_NAMES[p_Index]) + ".wav", DrumSound(p_Index)};
 }
 
 std::vector<Drum> PercussionBank()

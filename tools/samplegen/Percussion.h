@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "OrgSongTypes.h"
+
 namespace SampleGen {
 
 // Rate written into every drum file; the sampler plays them faster or slower by note
@@ -17,10 +19,9 @@ struct Drum
     std::vector<std::int16_t> pcm;  // one shot, starting and ending at zero
 };
 
-constexpr int DRUM_COUNT = 12;
+constexpr int DRUM_COUNT = Org::DRUM_COUNT;
 
-// The twelve drums in bank order: Bass01, Bass02, Snare01, Snare02, Tom01, HiClose, HiOpen,
-// Crash, Per01, Per02, Bass03, Tom02.
+// The drums in bank order, each named as in Org::DRUM_NAMES.
 std::vector<Drum> PercussionBank();
 // Only drum p_Index (0 to DRUM_COUNT - 1) of that bank, for a program that makes the drums it
 // needs as it needs them; an empty drum for any other index.

@@ -11,11 +11,11 @@ constexpr int BAR = 16;
 const std::vector<int> D_DORIAN = {2, 4, 5, 7, 9, 11, 0};
 
 const char* const VERSE =
-    "A4:4 A4:2 A4:2 A4:4 A4:2 A4:2 | A4:4 D4:4 F4:4 A4:4 | G4:4 G4:2 G4:2 G4:4 G4:2 G4:2 | G4:4 C4:4 E4:4 G4:4 |"
+    "A4:4 A4:2 A4:2 A4:4 A4:2 A4:2 | A4:4 D4:4 F4:4 A4:4 | G4:4 G4:2 G4:2 G4:4 G4:2 G4:2 | G4:4 C4:4 E4:4 "
+    "G4:4 |"
     "A4:4 A4:2 A4:2 A4:4 A4:2 A4:2 | A4:4 B4:4 C5:4 D5:4 | C5:4 A4:4 G4:4 E4:4 | D4:8 D4:8";
-const char* const CHORUS =
-    "A4:8 A4:8 | A4:4 D4:4 F4:4 A4:4 | G4:8 G4:8 | G4:4 C4:4 E4:4 G4:4 |"
-    "A4:8 A4:8 | A4:4 B4:4 C5:4 D5:4 | C5:4 A4:4 G4:4 E4:4 | D4:8 D4:8";
+const char* const CHORUS = "A4:8 A4:8 | A4:4 D4:4 F4:4 A4:4 | G4:8 G4:8 | G4:4 C4:4 E4:4 G4:4 |"
+                           "A4:8 A4:8 | A4:4 B4:4 C5:4 D5:4 | C5:4 A4:4 G4:4 E4:4 | D4:8 D4:8";
 
 }  // namespace
 
@@ -25,7 +25,7 @@ Song DrunkenSailor()
     l_Song.fileName = "drunken-sailor.org";
     l_Song.title = "Drunken Sailor";
     l_Song.tempo = 100;
-    l_Song.layout = {4, 4};
+    l_Song.layout = Org::_4_4;
     const std::uint32_t l_Verse = 2 * BAR;
     const std::uint32_t l_Chorus = 10 * BAR;
     const std::uint32_t l_Solo = 18 * BAR;
@@ -33,12 +33,12 @@ Song DrunkenSailor()
     l_Song.loopStart = l_Verse;
     l_Song.loopStop = l_End;
 
-    Part l_Lead(l_Song, 0, 58);      // accordion
-    Part l_Fiddle(l_Song, 1, 47);    // violin
+    Part l_Lead(l_Song, 0, 58);                                                          // accordion
+    Part l_Fiddle(l_Song, 1, 47);                                                        // violin
     Part l_Chords[3] = {Part(l_Song, 2, 23), Part(l_Song, 3, 23), Part(l_Song, 4, 23)};  // organ
-    Part l_Bass(l_Song, 5, 40);      // tuba
-    Part l_Whistle(l_Song, 6, 95);   // breathy flute
-    Part l_Steel(l_Song, 7, 70);     // steel drum
+    Part l_Bass(l_Song, 5, 40);                                                          // tuba
+    Part l_Whistle(l_Song, 6, 95);                                                       // breathy flute
+    Part l_Steel(l_Song, 7, 70);                                                         // steel drum
     Part l_Kick(l_Song, 8, 10);
     Part l_Snare(l_Song, 9, 3);
     Part l_Hat(l_Song, 10, 5);
@@ -63,8 +63,8 @@ Song DrunkenSailor()
     auto l_ThirdBelow = [&](Part& p_Part, std::uint32_t p_Pos, const std::vector<Step>& p_Steps, int p_Volume,
                             int p_Pan, Envelope p_Envelope) {
         for (const Step& l_Step : p_Steps) {
-            p_Part.Shaped(p_Pos, DiatonicShift(l_Step.note + 12, D_DORIAN, -2), l_Step.length, p_Volume, p_Pan,
-                          p_Envelope);
+            p_Part.Shaped(p_Pos, DiatonicShift(l_Step.note + 12, D_DORIAN, -2), l_Step.length, p_Volume,
+                          p_Pan, p_Envelope);
             p_Pos += l_Step.length;
         }
     };
@@ -96,7 +96,8 @@ Song DrunkenSailor()
             const int l_Note = l_Voicings[l_I][l_V];
             if (l_InChorus) {
                 for (int l_K = 0; l_K < 4; ++l_K) {
-                    l_Chords[l_V].Shaped(l_H.pos + 4 * l_K + 2, l_Note, 2, 90, l_ChordPans[l_V], Envelope::Pluck);
+                    l_Chords[l_V].Shaped(l_H.pos + 4 * l_K + 2, l_Note, 2, 90, l_ChordPans[l_V],
+                                         Envelope::Pluck);
                 }
             } else {
                 l_Chords[l_V].Shaped(l_H.pos + 4, l_Note, 3, 95, l_ChordPans[l_V], Envelope::Pluck);

@@ -9,12 +9,14 @@ namespace {
 
 constexpr int BAR = 12;  // three quarter notes of four beats
 
-const char* const VERSE =
-    "C5:8 D5:4 | E5:6 F5:2 E5:4 | D5:8 B4:4 | G4:6 A4:2 B4:4 | C5:8 A4:4 | A4:6 G#4:2 A4:4 | B4:8 G#4:4 | E4:8 A4:4 |"
-    "C5:8 D5:4 | E5:6 F5:2 E5:4 | D5:8 B4:4 | G4:6 A4:2 B4:4 | C5:6 B4:2 A4:4 | G#4:6 F#4:2 G#4:4 | A4:12 | A4:12";
-const char* const CHORUS =
-    "G5:12 | G5:6 F#5:2 E5:4 | D5:8 B4:4 | G4:6 A4:2 B4:4 | C5:8 A4:4 | A4:6 G#4:2 A4:4 | B4:8 G#4:4 | E4:12 |"
-    "G5:12 | G5:6 F#5:2 E5:4 | D5:8 B4:4 | G4:6 A4:2 B4:4 | C5:6 B4:2 A4:4 | G#4:6 F#4:2 G#4:4 | A4:12 | A4:8";
+const char* const VERSE = "C5:8 D5:4 | E5:6 F5:2 E5:4 | D5:8 B4:4 | G4:6 A4:2 B4:4 | C5:8 A4:4 | A4:6 G#4:2 "
+                          "A4:4 | B4:8 G#4:4 | E4:8 A4:4 |"
+                          "C5:8 D5:4 | E5:6 F5:2 E5:4 | D5:8 B4:4 | G4:6 A4:2 B4:4 | C5:6 B4:2 A4:4 | G#4:6 "
+                          "F#4:2 G#4:4 | A4:12 | A4:12";
+const char* const CHORUS = "G5:12 | G5:6 F#5:2 E5:4 | D5:8 B4:4 | G4:6 A4:2 B4:4 | C5:8 A4:4 | A4:6 G#4:2 "
+                           "A4:4 | B4:8 G#4:4 | E4:12 |"
+                           "G5:12 | G5:6 F#5:2 E5:4 | D5:8 B4:4 | G4:6 A4:2 B4:4 | C5:6 B4:2 A4:4 | G#4:6 "
+                           "F#4:2 G#4:4 | A4:12 | A4:8";
 // The verse begins on the last quarter of the bar before it.
 const char* const PICKUP = "A4:4";
 
@@ -26,7 +28,7 @@ Song Greensleeves()
     l_Song.fileName = "greensleeves.org";
     l_Song.title = "Greensleeves";
     l_Song.tempo = 125;
-    l_Song.layout = {3, 4};
+    l_Song.layout = Org::_3_4;
     const std::uint32_t l_Verse = 2 * BAR;
     const std::uint32_t l_Chorus = 18 * BAR;
     const std::uint32_t l_End = 34 * BAR;
@@ -34,12 +36,12 @@ Song Greensleeves()
     l_Song.loopStop = l_End;
 
     Part l_Oboe(l_Song, 0, 55);
-    Part l_Voice(l_Song, 1, 79);     // alto voice "ah"
+    Part l_Voice(l_Song, 1, 79);  // alto voice "ah"
     Part l_Strings[3] = {Part(l_Song, 2, 51), Part(l_Song, 3, 51), Part(l_Song, 4, 51)};
     Part l_Cello(l_Song, 5, 49);
-    Part l_Guitar(l_Song, 6, 53);    // nylon guitar
+    Part l_Guitar(l_Song, 6, 53);  // nylon guitar
     Part l_Vibes(l_Song, 7, 59);
-    Part l_Kick(l_Song, 8, 1);       // the deep bass drum
+    Part l_Kick(l_Song, 8, 1);  // the deep bass drum
     Part l_Snare(l_Song, 9, 3);
     Part l_Hat(l_Song, 10, 5);
     Part l_OpenHat(l_Song, 11, 6);
@@ -47,8 +49,8 @@ Song Greensleeves()
     Part l_Tom(l_Song, 13, 4);
     Part l_LowTom(l_Song, 15, 11);
 
-    const std::vector<Harmony> l_Harmony = Progression(0,
-        "Am E | Am C G Em Am F E E Am C G Em Am E Am Am | C Em G Em Am F E E C Em G Em Am E Am Am", BAR);
+    const std::vector<Harmony> l_Harmony = Progression(
+        0, "Am E | Am C G Em Am F E E Am C G Em Am E Am Am | C Em G Em Am F E E C Em G Em Am E Am Am", BAR);
 
     // Melody. The pickup sounds at the end of the intro and again at the end of the loop, so the
     // verse is always led into.
@@ -79,7 +81,8 @@ Song Greensleeves()
         // Strings breathe in and out over every bar; they enter in the second intro bar.
         if (l_H.pos >= BAR) {
             for (int l_V = 0; l_V < 3; ++l_V) {
-                l_Strings[l_V].Shaped(l_H.pos, l_Voicings[l_I][l_V], BAR, l_InChorus ? 95 : 80, l_StringPans[l_V],
+                l_Strings[l_V].Shaped(l_H.pos, l_Voicings[l_I][l_V], BAR, l_InChorus ? 95 : 80,
+                                      l_StringPans[l_V],
                                       l_H.pos < l_Verse ? Envelope::Swell : Envelope::Hairpin);
             }
         }
@@ -98,8 +101,8 @@ Song Greensleeves()
         const std::array<int, 3> l_Pcs = l_H.chord.PitchClasses();
         const int l_Third = (l_Pcs[1] - l_Pcs[0] + 12) % 12;
         const int l_Fifth = (l_Pcs[2] - l_Pcs[0] + 12) % 12;
-        const int l_Tones[6] = {l_Low - 12, l_Low - 12 + l_Fifth, l_Low, l_Low + l_Third, l_Low + l_Fifth,
-                                l_Low + 12};
+        const int l_Tones[6] = {l_Low - 12,      l_Low - 12 + l_Fifth, l_Low,
+                                l_Low + l_Third, l_Low + l_Fifth,      l_Low + 12};
         for (int l_K = 0; l_K < 6; ++l_K) {
             l_Guitar.Shaped(l_H.pos + 2 * l_K, l_Tones[l_Arp[l_K]], 2, l_K == 0 ? 115 : 95, l_K % 2 ? 8 : 4,
                             Envelope::Pluck);

@@ -27,7 +27,7 @@ Song HarbourLights()
     l_Song.fileName = "harbour-lights.org";
     l_Song.title = "Harbour Lights";
     l_Song.tempo = 115;
-    l_Song.layout = {4, 4};
+    l_Song.layout = Org::_4_4;
     const std::uint32_t l_Verse = 2 * BAR;
     const std::uint32_t l_Bridge = 10 * BAR;
     const std::uint32_t l_Reprise = 18 * BAR;
@@ -35,12 +35,12 @@ Song HarbourLights()
     l_Song.loopStart = l_Verse;
     l_Song.loopStop = l_End;
 
-    Part l_Lead(l_Song, 0, 12);      // pulse 25%
-    Part l_Clarinet(l_Song, 1, 54);  // clarinet
+    Part l_Lead(l_Song, 0, 12);                                                        // pulse 25%
+    Part l_Clarinet(l_Song, 1, 54);                                                    // clarinet
     Part l_Pads[3] = {Part(l_Song, 2, 51), Part(l_Song, 3, 51), Part(l_Song, 4, 82)};  // strings, choir
-    Part l_Bass(l_Song, 5, 85);      // fm bass
-    Part l_Keys(l_Song, 6, 66);      // electric piano
-    Part l_Bells(l_Song, 7, 61);     // glockenspiel
+    Part l_Bass(l_Song, 5, 85);                                                        // fm bass
+    Part l_Keys(l_Song, 6, 66);                                                        // electric piano
+    Part l_Bells(l_Song, 7, 61);                                                       // glockenspiel
     Part l_Kick(l_Song, 8, 0);
     Part l_Snare(l_Song, 9, 2);
     Part l_Hat(l_Song, 10, 5);
@@ -50,8 +50,8 @@ Song HarbourLights()
     Part l_Clap(l_Song, 14, 8);
     Part l_LowTom(l_Song, 15, 11);
 
-    const std::vector<Harmony> l_Harmony = Progression(0,
-        "G A | D A Bm G D A G A | G A F#m Bm G A Em A | D A Bm G D A G,A D", BAR);
+    const std::vector<Harmony> l_Harmony =
+        Progression(0, "G A | D A Bm G D A G A | G A F#m Bm G A Em A | D A Bm G D A G,A D", BAR);
 
     // Melody: the verse, the bridge (doubled an octave up by the bells), the verse again with a
     // clarinet a diatonic third below it.
@@ -65,7 +65,8 @@ Song HarbourLights()
     std::uint32_t l_Pos = l_Reprise;
     for (const Step& l_Step : l_Verse2) {
         if (l_Step.note >= 0) {
-            l_Clarinet.Shaped(l_Pos, DiatonicShift(l_Step.note, D_MAJOR, -2), l_Step.length, 120, 3, Envelope::Decay);
+            l_Clarinet.Shaped(l_Pos, DiatonicShift(l_Step.note, D_MAJOR, -2), l_Step.length, 120, 3,
+                              Envelope::Decay);
         }
         l_Pos += l_Step.length;
     }
@@ -86,7 +87,8 @@ Song HarbourLights()
                 l_Pads[l_V].Note(l_H.pos, l_Voicings[l_I][l_V], l_H.length, 30, 6);
                 for (int l_Beat = 2; l_Beat < l_H.length; l_Beat += 2) {
                     const int l_Since = static_cast<int>(l_H.pos) + l_Beat;  // beats since the start
-                    l_Pads[l_V].Change(l_H.pos + l_Beat, 30 + 2 * l_Since, l_V == 2 ? 6 + l_Since / 10 : PAN_NONE);
+                    l_Pads[l_V].Change(l_H.pos + l_Beat, 30 + 2 * l_Since,
+                                       l_V == 2 ? 6 + l_Since / 10 : PAN_NONE);
                 }
             } else {
                 l_Pads[l_V].Shaped(l_H.pos, l_Voicings[l_I][l_V], l_H.length, l_Volume, l_PadPans[l_V],
@@ -128,7 +130,8 @@ Song HarbourLights()
         const int l_Tones[4] = {l_Root, l_Root + ((l_Pcs[1] - l_Pcs[0] + 12) % 12),
                                 l_Root + ((l_Pcs[2] - l_Pcs[0] + 12) % 12), l_Root + 12};
         for (int l_K = 0; l_K < l_H.length / 2; ++l_K) {
-            l_Keys.Shaped(l_H.pos + 2 * l_K, l_Tones[l_ArpOrder[l_K]], 2, 85, l_K % 2 ? 9 : 3, Envelope::Pluck);
+            l_Keys.Shaped(l_H.pos + 2 * l_K, l_Tones[l_ArpOrder[l_K]], 2, 85, l_K % 2 ? 9 : 3,
+                          Envelope::Pluck);
         }
     }
 

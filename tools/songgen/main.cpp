@@ -7,7 +7,7 @@
 #include <system_error>
 #include <vector>
 
-#include "OrgWriter.h"
+#include "Score.h"
 #include "Songs.h"
 
 namespace {
@@ -39,23 +39,6 @@ void PrintList(const std::vector<SongGen::Song>& p_Songs)
                     l_Song.title.c_str(), l_Song.tempo, l_Song.loopStart, l_Song.loopStop, l_LoopSeconds,
                     EventCount(l_Song));
     }
-}
-
-bool WriteFile(const std::filesystem::path& p_Path, const std::vector<std::uint8_t>& p_Bytes)
-{
-    std::FILE* l_File = std::fopen(p_Path.string().c_str(), "wb");
-    if (!l_File) {
-        std::perror(("songgen: " + p_Path.string()).c_str());
-        return false;
-    }
-    const bool l_Written = std::fwrite(p_Bytes.data(), 1, p_Bytes.size(), l_File) == p_Bytes.size();
-    if (std::fclose(l_File) != 0 || !l_Written) {
-        std::fprintf(stderr, "songgen: %s: write failed\n", p_Path.string().c_str());
-        std::error_code l_Ignored;
-        std::filesystem::remove(p_Path, l_Ignored);  // leave no half-written song behind
-        return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -114,7 +97,9 @@ int main(int argc, char** argv)
         return 1;
     }
     for (const SongGen::Song& l_Song : l_Songs) {
-        if (!WriteFile(l_Folder / l_Song.fileName, SongGen::Encode(l_Song))) {
+        const std::filesystem::path l_Path = l_Folder / l_Song.fileName;
+        if (!SongGen::SaveSong(l_Song, l_Path.string())) {
+            std::fprintf(stderr, "songgen: %s: cannot be written\n", l_Path.string().c_str());
             return 1;
         }
     }

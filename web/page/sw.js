@@ -3,7 +3,7 @@
 const CACHE = 'tunewright-player';
 
 const FILES = ['./', 'index.html', 'index.js', 'tunewright.js', 'tunewright.wasm', 'player/app.js',
-  'player/orgfile.js', 'player/roll.js', 'player/worklet.js', 'player/player.css', 'gfx/bg.png',
+  'player/roll.js', 'player/worklet.js', 'player/player.css', 'gfx/bg.png',
   'gfx/volumeslider.png', 'songs/harbour-lights.org', 'songs/greensleeves.org', 'songs/drunken-sailor.org'];
 
 self.addEventListener('install', (p_Event) => {

@@ -2,10 +2,30 @@
 export type Interpolation = 'nearest' | 'linear' | 'cubic' | 'spline' | 'sinc' | number;
 
 export interface Track {
-  /** The track's instrument: a melody waveform (0-99) on tracks 0-7, a drum (0-11) on 8-15. */
+  /** The track's instrument: a melody waveform (0-99) on a melody track, a drum (0-11) on a drum track. */
   instrument: number;
-  /** How many notes the track holds. */
+  /** Whether the track strikes drums (tracks 8-15) rather than looping a melody waveform (0-7). */
+  drums: boolean;
+  /** How many notes the track starts (its events with `startsNote`). */
   notes: number;
+  /** How many events the track holds. */
+  events: number;
+}
+
+export interface Event {
+  /** The beat the event stands at, counted from the song's start. */
+  beat: number;
+  /** The note: 12 to an octave, 57 is the A of 440 Hz; 0-95 sound. */
+  key: number;
+  /** Beats the note lasts; 0 starts nothing. */
+  length: number;
+  /** 0-255. */
+  volume: number;
+  /** 0 (left) to 12 (right), 6 the centre; 255 keeps the pan of the note it changes. */
+  pan: number;
+  /** Whether the song starts a note here as it reaches the beat; otherwise the event starts nothing
+   * (length 0, or an earlier note still sounds there, whose volume and pan it may change). */
+  startsNote: boolean;
 }
 
 export interface Song {
@@ -23,6 +43,10 @@ export interface Song {
   volume: number;
   /** The sixteen tracks: eight melody tracks, then eight drum tracks. */
   readonly tracks: Track[];
+  /** The events of track `track` (0-15) in the song's order; throws for another track. */
+  events(track: number): Event[];
+  /** The beat of the song that plays `seconds` into it: past the loop's end, a beat inside the loop. */
+  beatAt(seconds: number): number;
   /** Moves to the beat at or before `seconds`; notes held across it sound. */
   seek(seconds: number): void;
   /**

@@ -4,8 +4,9 @@
 import createTunewrightModule from './tunewright.js';
 
 const INTERPOLATIONS = ['nearest', 'linear', 'cubic', 'spline', 'sinc'];
-const TRACKS = 16;
 const FLOAT_BYTES = 4;
+const TRACK_DRUMS = 1;  // TW_TRACK_DRUMS
+const EVENT_BYTES = 12;  // sizeof(tw_event): beat (4 bytes), key, length, volume, pan, starts_note, 3 reserved
 
 // The compiled module, found as the environment allows. In Node the loader cannot fetch a path,
 // so the bytes are read from beside this file.
@@ -72,16 +73,54 @@ class Song {
   // Lands on the beat at or before p_Seconds.
   seek(p_Seconds) { this.#check(this.#tw.m._tw_song_seek_seconds(this.#live(), p_Seconds)); }
 
-  // Per track (8 melody, then 8 drum tracks): its instrument and its number of notes.
+  // Per track (the melody tracks, then the drum tracks): its instrument, whether it plays drums, the
+  // notes it starts and its events.
   get tracks() {
     const l_Handle = this.#live();
-    const l_Tracks = [];
-    for (let l_Track = 0; l_Track < TRACKS; ++l_Track)
-      l_Tracks.push({
-        instrument: this.#tw.m._tw_song_get_track_instrument(l_Handle, l_Track),
-        notes: this.#tw.m._tw_song_get_track_notes(l_Handle, l_Track),
+    const l_M = this.#tw.m;
+    return Array.from({ length: l_M._tw_song_get_track_count(l_Handle) }, (_, p_Track) => {
+      const l_Events = this.events(p_Track);
+      return {
+        instrument: l_M._tw_song_get_track_instrument(l_Handle, p_Track),
+        drums: l_M._tw_song_get_track_kind(l_Handle, p_Track) === TRACK_DRUMS,
+        notes: l_Events.filter((p_Event) => p_Event.startsNote).length,
+        events: l_Events.length,
+      };
+    });
+  }
+
+  // A track's events in the song's order, each { beat, key, length, volume, pan, startsNote }.
+  events(p_Track) {
+    const l_Handle = this.#live();
+    const l_M = this.#tw.m;
+    const l_Count = l_M._tw_song_get_track_events(l_Handle, p_Track, 0, 0);
+    this.#check(Math.min(l_Count, 0));
+    if (l_Count === 0) return [];
+    const l_Buffer = l_M._malloc(l_Count * EVENT_BYTES);
+    if (l_Buffer === 0) throw new Error(this.#tw.errorText(-2));
+    try {
+      this.#check(Math.min(l_M._tw_song_get_track_events(l_Handle, p_Track, l_Buffer, l_Count), 0));
+      return Array.from({ length: l_Count }, (_, p_Index) => {
+        const l_At = l_Buffer + p_Index * EVENT_BYTES;
+        const [l_Key, l_Length, l_Volume, l_Pan, l_Starts] = l_M.HEAPU8.subarray(l_At + 4, l_At + 9);
+        return { beat: l_M.HEAPU32[l_At >> 2], key: l_Key, length: l_Length, volume: l_Volume, pan: l_Pan, startsNote: l_Starts !== 0 };
       });
-    return l_Tracks;
+    } finally {
+      l_M._free(l_Buffer);
+    }
+  }
+
+  // The beat of the song that plays p_Seconds into it: past the loop's end, a beat inside the loop.
+  beatAt(p_Seconds) {
+    const l_M = this.#tw.m;
+    const l_Beat = l_M._malloc(4);
+    if (l_Beat === 0) throw new Error(this.#tw.errorText(-2));
+    try {
+      this.#check(l_M._tw_song_get_beat_at_seconds(this.#live(), p_Seconds, l_Beat));
+      return l_M.HEAPU32[l_Beat >> 2];
+    } finally {
+      l_M._free(l_Beat);
+    }
   }
 
   // The next p_Frames frames at p_SampleRate, interleaved stereo; shorter only at the song's end.

@@ -86,7 +86,9 @@ test('duration, tempo, tracks and seeking agree with tunewright-info', () => {
     assert.equal(l_Song.tempo, l_Facts.tempo_ms);
     assert.deepEqual(
       l_Song.tracks,
-      l_Facts.tracks.map((p_Track) => ({ instrument: p_Track.instrument, notes: p_Track.events })),
+      l_Facts.tracks.map((p_Track) => ({
+        instrument: p_Track.instrument, drums: p_Track.kind === 'percussion', notes: p_Track.notes, events: p_Track.events,
+      })),
     );
     assert.ok(Math.abs(l_Song.duration - (l_Facts.intro_seconds + l_Facts.loop_seconds)) < 1e-3, p_Name);
     l_Song.loops = 2;

@@ -1,6 +1,7 @@
-// The web player in headless Chromium, served from 127.0.0.1: a dropped song of one note shows and
-// plays, the page's own worklet renders it at the right pitch, a file that is no song gets the
-// decoder's message, and nothing reaches the console as an error.
+// The web player in headless Chromium, served from 127.0.0.1: a dropped song of one note shows (its
+// piano roll drawn from what the decoder says the song strikes) and plays, the page's own worklet
+// renders it at the right pitch, a file that is no song gets the decoder's message, and nothing
+// reaches the console as an error.
 import assert from 'node:assert/strict';
 import { mkdtempSync, rmSync } from 'node:fs';
 import { readFile } from 'node:fs/promises';
@@ -11,7 +12,7 @@ import { after, before, test } from 'node:test';
 
 import puppeteer from 'puppeteer-core';
 
-import { oneNoteSong, webDir } from './kit.js';
+import { oneNoteSong, orgSong, webDir } from './kit.js';
 
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm', '.png': 'image/png' };
 const RATE = 48000;
@@ -86,15 +87,19 @@ after(async () => {
 });
 
 test('a dropped one-note song shows, plays and sounds at 440 Hz through the page worklet', async () => {
-  await drop('note-57.org', oneNoteSong(57));
+  // Track 0 holds the note; track 1 only an event of length 0, which the song never strikes.
+  const l_Song = orgSong([
+    { instrument: 0, events: [{ beat: 0, note: 57, length: 20, volume: 200, pan: 6 }] },
+    { instrument: 0, events: [{ beat: 2, note: 56, length: 0, volume: 200, pan: 6 }] },
+  ], 20);
+  await drop('note-57.org', l_Song);
   await page.waitForFunction(() => document.getElementById('title').textContent === 'note-57');
   await page.click('#play');
-  await page.waitForFunction(() => window.tunewrightFirstSampleMs !== undefined, { timeout: 10000 });
-  const l_FirstSample = await page.evaluate(() => window.tunewrightFirstSampleMs);
-  console.log(`play to first worklet sample: ${l_FirstSample.toFixed(1)} ms`);
+  // Playing, as a user sees it: the position slider moves.
+  await page.waitForFunction(() => Number(document.getElementById('seek').value) > 0, { timeout: 10000 });
 
   // The screenshot holds the song's name (drawn in the title, inside the picture) and the note,
-  // drawn in the first melody track's colour in the piano roll.
+  // drawn in the first melody track's colour in the piano roll; nothing in the second track's.
   const l_Shot = await page.screenshot({ encoding: 'base64' });
   const l_Found = await page.evaluate(async (p_Png) => {
     const l_Image = await createImageBitmap(await (await fetch(`data:image/png;base64,${p_Png}`)).blob());
@@ -104,16 +109,32 @@ test('a dropped one-note song shows, plays and sounds at 440 Hz through the page
     const l_Roll = document.getElementById('roll').getBoundingClientRect();
     const l_Pixels = l_C.getImageData(l_Roll.left, l_Roll.top, l_Roll.width, l_Roll.height).data;
     let l_Note = 0;
-    for (let l_At = 0; l_At < l_Pixels.length; l_At += 4)
-      if (l_Pixels[l_At] > 200 && l_Pixels[l_At + 1] > 80 && l_Pixels[l_At + 1] < 130 && l_Pixels[l_At + 2] < 130) ++l_Note;
+    let l_Change = 0;
+    for (let l_At = 0; l_At < l_Pixels.length; l_At += 4) {
+      const [l_R, l_G, l_B] = l_Pixels.subarray(l_At, l_At + 3);
+      if (l_R > 200 && l_G > 80 && l_G < 130 && l_B < 130) ++l_Note;
+      if (l_R > 120 && l_G > 0.6 * l_R && l_G < 0.8 * l_R && l_B < 0.45 * l_R) ++l_Change;  // orange, lit or not
+    }
     const l_Title = document.getElementById('title').getBoundingClientRect();
-    return { note: l_Note, titleShown: l_Title.bottom <= l_Image.height && l_Title.width > 0 };
+    return { note: l_Note, change: l_Change, titleShown: l_Title.bottom <= l_Image.height && l_Title.width > 0 };
   }, l_Shot);
   assert.ok(l_Found.note > 100, `note pixels in the piano roll: ${l_Found.note}`);
+  assert.equal(l_Found.change, 0, 'an event of length 0 is drawn');
   assert.ok(l_Found.titleShown);
 
-  const [l_Left] = await page.evaluate((p_Song, p_Rate) => window.tunewrightRenderOffline(new Uint8Array(p_Song), 1, p_Rate),
-    Array.from(oneNoteSong(57)), RATE);
+  // The page's own worklet (app.js makes it), rendering offline.
+  const [l_Left] = await page.evaluate(async (p_Song, p_Rate) => {
+    const { makeNode } = await import(new URL('player/app.js', document.baseURI).href);
+    const l_Context = new OfflineAudioContext(2, p_Rate, p_Rate);
+    const l_Node = await makeNode(l_Context);
+    const l_Opened = new Promise((p_Done) => (l_Node.port.onmessage = (p_Event) => p_Done(p_Event.data)));
+    // Opened and playing in one command, so that rendering cannot start between the two.
+    l_Node.port.postMessage({ type: 'open', bytes: new Uint8Array(p_Song), loops: 0, volume: 0.5, play: true });
+    const l_Answer = await l_Opened;
+    if (l_Answer.type !== 'opened') throw new Error(l_Answer.message);
+    const l_Buffer = await l_Context.startRendering();
+    return [Array.from(l_Buffer.getChannelData(0))];
+  }, Array.from(oneNoteSong(57)), RATE);
   const l_Tail = Float32Array.from(l_Left.slice(RATE / 10));
   assert.ok(Math.max(...l_Tail) > 0.05, 'the offline render is not silent');
   const l_Hz = pitch(l_Tail, RATE);

@@ -206,13 +206,89 @@ ORG_API int tw_song_get_tempo_ms(const tw_song* song);
  */
 ORG_API int tw_song_get_track_instrument(const tw_song* song, int track);
 
+/** @name Kinds of track, from tw_song_get_track_kind()
+ *  @{ */
+#define TW_TRACK_MELODY 0 /**< The track loops a melody waveform for as long as each note lasts. */
+#define TW_TRACK_DRUMS 1  /**< The track strikes a one-shot drum. */
+/** @} */
+
 /**
- * @brief The number of notes of a track.
+ * @brief How many tracks a song has: 16 for every Org-02 song.
+ * @param song the song.
+ * @return The number of tracks, numbered from 0; 0 for a null song.
+ */
+ORG_API int tw_song_get_track_count(const tw_song* song);
+
+/**
+ * @brief What a track plays.
+ * @param song the song.
+ * @param track 0 to tw_song_get_track_count() - 1.
+ * @return ::TW_TRACK_MELODY or ::TW_TRACK_DRUMS, or ::TW_ERROR_INVALID_ARGUMENT for a null song or
+ * a track out of range.
+ */
+ORG_API int tw_song_get_track_kind(const tw_song* song, int track);
+
+/**
+ * @brief The number of events of a track.
+ *
+ * Every event has a place in the file; not every event sounds (see tw_event::starts_note).
  * @param song the song.
  * @param track 0 to 15.
  * @return The track's event count, or -1 for a null song or a track outside 0 to 15.
  */
+ORG_API int tw_song_get_track_event_count(const tw_song* song, int track);
+
+/**
+ * @brief The number of events of a track, under an older, misleading name.
+ * @deprecated The same as tw_song_get_track_event_count(), which it stays for programs built
+ * before: it counts events, not the notes among them.
+ * @param song the song.
+ * @param track 0 to 15.
+ * @return As tw_song_get_track_event_count().
+ */
 ORG_API int tw_song_get_track_notes(const tw_song* song, int track);
+
+/** One event of a track, as tw_song_get_track_events() lists it. */
+typedef struct tw_event
+{
+    uint32_t beat;  /**< The beat the event stands at, counted from the song's start. */
+    uint8_t key;    /**< The note: 12 to an octave, 57 is the A of 440 Hz; 0 to 95 sound. */
+    uint8_t length; /**< Beats the note lasts; 0 starts nothing. */
+    uint8_t volume; /**< 0 to 255. */
+    uint8_t pan;    /**< 0 (left) to 12 (right), 6 the centre; 255 keeps the pan of the note it changes. */
+    /** 1 when the song starts a note here as it reaches the beat. 0 when the event starts nothing:
+     *  its length is 0, or an earlier event of the track still sounds on its beat (whose volume and
+     *  pan it may then change). */
+    uint8_t starts_note;
+    uint8_t reserved[3]; /**< 0. */
+} tw_event;
+
+/**
+ * @brief Lists the events of a track, in the order the song holds them.
+ *
+ * Called with a null @p events, it only counts them; with a buffer too small for all, it fills the
+ * buffer and still returns the whole count, so a caller can make room and call again.
+ * @param song the song.
+ * @param track 0 to tw_song_get_track_count() - 1.
+ * @param events room for @p capacity events, owned by the caller; may be null.
+ * @param capacity how many events fit at @p events.
+ * @return The track's event count (0 to 65535, which may be more than @p capacity: only the first
+ * @p capacity are written), ::TW_ERROR_INVALID_ARGUMENT for a null song or a track out of range,
+ * or ::TW_ERROR_OUT_OF_MEMORY.
+ */
+ORG_API int tw_song_get_track_events(const tw_song* song, int track, tw_event* events, size_t capacity);
+
+/**
+ * @brief The beat the song plays at a time, as tw_event::beat counts beats.
+ *
+ * Past the loop's end the song plays its loop again, so a time there gives a beat inside the loop.
+ * @param song the song.
+ * @param seconds the time from the song's start, 0 or more.
+ * @param beat where the beat is written.
+ * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null song or @p beat, or a negative or
+ * non-finite time (then nothing is written).
+ */
+ORG_API int tw_song_get_beat_at_seconds(const tw_song* song, double seconds, uint32_t* beat);
 
 /**
  * @brief Receives the library's messages.

@@ -1,7 +1,7 @@
-// The web player: songs are checked and drawn here, and played by the decoder inside an
-// AudioWorklet (worklet.js), which this page feeds with the compiled decoder and commands.
+// The web player: songs are checked and drawn here through the decoder (no byte of a song is
+// read in JavaScript), and played by the decoder inside an AudioWorklet (worklet.js), which this
+// page feeds with the compiled decoder and commands.
 import { compileDecoder, createTunewright } from '../index.js';
-import { readSong } from './orgfile.js';
 import { PianoRoll } from './roll.js';
 
 const BUNDLED = ['harbour-lights', 'greensleeves', 'drunken-sailor'];
@@ -11,7 +11,8 @@ const $ = (p_Id) => document.getElementById(p_Id);
 const decoderModule = compileDecoder();
 const checker = decoderModule.then((p_Module) => createTunewright({ module: p_Module }));
 const roll = new PianoRoll($('roll'));
-const state = { bytes: null, name: '', duration: 0, position: 0, playing: false, clickedAt: 0 };
+// song: the page's own open copy of the current song, which the piano roll draws.
+const state = { bytes: null, song: null, name: '', duration: 0, position: 0, playing: false };
 let audio = null;  // { context, node, ready } once the first play made them
 
 function message(p_Text) { $('message').textContent = p_Text; }
@@ -45,27 +46,12 @@ export async function makeNode(p_Context) {
   return l_Node;
 }
 
-// p_Seconds of p_Bytes rendered offline at p_Rate through this page's worklet: its channels.
-window.tunewrightRenderOffline = async (p_Bytes, p_Seconds, p_Rate) => {
-  const l_Context = new OfflineAudioContext(2, Math.round(p_Seconds * p_Rate), p_Rate);
-  const l_Node = await makeNode(l_Context);
-  const l_Opened = new Promise((p_Done) => (l_Node.port.onmessage = (p_Event) => p_Done(p_Event.data)));
-  // Opened and playing in one command, so that rendering cannot start between the two.
-  l_Node.port.postMessage({ type: 'open', bytes: p_Bytes, loops: 0, volume: 0.5, play: true });
-  const l_Answer = await l_Opened;
-  if (l_Answer.type !== 'opened') throw new Error(l_Answer.message);
-  const l_Buffer = await l_Context.startRendering();
-  return [Array.from(l_Buffer.getChannelData(0)), Array.from(l_Buffer.getChannelData(1))];
-};
-
 function onWorkletMessage(p_Event) {
   const l_Data = p_Event.data;
   if (l_Data.type === 'position') {
     state.position = l_Data.position;
     state.duration = l_Data.duration;
     showPosition();
-  } else if (l_Data.type === 'first-sample') {
-    window.tunewrightFirstSampleMs = performance.now() - state.clickedAt;
   } else if (l_Data.type === 'ended') {
     setPlaying(false);
   } else if (l_Data.type === 'error') {
@@ -93,21 +79,21 @@ function setPlaying(p_Playing) {
 // Checks p_Bytes with the decoder; a song is shown and made ready to play, anything else is
 // refused with the decoder's reason and the current song stays.
 async function load(p_Bytes, p_Name) {
-  let l_Duration;
+  let l_Song;
   try {
-    const l_Song = (await checker).open(p_Bytes);
+    l_Song = (await checker).open(p_Bytes);
     l_Song.loops = settings().loops;
-    l_Duration = l_Song.duration;
-    l_Song.close();
   } catch (p_Error) {
+    l_Song?.close();
     message(`${p_Name} cannot be played: ${p_Error.message}`);
     return;
   }
   message('');
-  Object.assign(state, { bytes: p_Bytes, name: p_Name, duration: l_Duration, position: 0 });
+  state.song?.close();
+  Object.assign(state, { bytes: p_Bytes, song: l_Song, name: p_Name, duration: l_Song.duration, position: 0 });
   $('title').textContent = p_Name;
   document.title = `${p_Name} – tunewright`;
-  roll.setSong(readSong(p_Bytes));
+  roll.setSong(l_Song);
   $('play').disabled = false;
   $('seek').disabled = false;
   showPosition();
@@ -125,7 +111,6 @@ async function togglePlay() {
     setPlaying(false);
     return;
   }
-  state.clickedAt = performance.now();
   const l_First = !audio;
   const l_Node = await ensureAudio();
   if (l_First) l_Node.port.postMessage({ type: 'open', bytes: state.bytes, ...settings() });

@@ -10,7 +10,6 @@ class TunewrightProcessor extends AudioWorkletProcessor {
     super();
     this.song = null;
     this.playing = false;
-    this.firstSample = false;
     this.sinceReport = 0;
     this.block = new Float32Array(2 * 128);
     this.port.onmessage = (p_Event) => this.command(p_Event.data);
@@ -32,12 +31,10 @@ class TunewrightProcessor extends AudioWorkletProcessor {
           this.song.loops = p_Command.loops;
           this.song.volume = p_Command.volume;
           this.playing = Boolean(p_Command.play);
-          this.firstSample = false;
           this.port.postMessage({ type: 'opened', duration: this.song.duration, tempo: this.song.tempo });
           break;
         case 'play':
           this.playing = true;
-          this.firstSample = false;
           break;
         case 'pause':
           this.playing = false;
@@ -74,10 +71,6 @@ class TunewrightProcessor extends AudioWorkletProcessor {
     for (let l_Frame = 0; l_Frame < l_Got; ++l_Frame) {
       l_Left[l_Frame] = l_Mixed[2 * l_Frame];
       (l_Right ?? l_Left)[l_Frame] = l_Mixed[2 * l_Frame + 1];
-    }
-    if (!this.firstSample && l_Got > 0) {
-      this.firstSample = true;
-      this.port.postMessage({ type: 'first-sample', time: currentTime });
     }
     this.sinceReport += l_Frames;
     if (this.sinceReport >= REPORT_EVERY || l_Got < l_Frames) {

@@ -1,25 +1,10 @@
-#include "OrgWriter.h"
+#include "Score.h"
+
+#include "OrgSong.h"
 
 namespace SongGen {
 
 namespace {
-
-void PutU8(std::vector<std::uint8_t>& p_Bytes, std::uint8_t p_Value)
-{
-    p_Bytes.push_back(p_Value);
-}
-
-void PutU16(std::vector<std::uint8_t>& p_Bytes, std::uint16_t p_Value)
-{
-    p_Bytes.push_back(static_cast<std::uint8_t>(p_Value & 0xFF));
-    p_Bytes.push_back(static_cast<std::uint8_t>(p_Value >> 8));
-}
-
-void PutU32(std::vector<std::uint8_t>& p_Bytes, std::uint32_t p_Value)
-{
-    PutU16(p_Bytes, static_cast<std::uint16_t>(p_Value & 0xFFFF));
-    PutU16(p_Bytes, static_cast<std::uint16_t>(p_Value >> 16));
-}
 
 std::string Where(int p_Track, std::size_t p_Index, const Event& p_Event)
 {
@@ -33,7 +18,8 @@ std::string ValidateTrack(const Song& p_Song, int p_Track)
     const bool l_Drums = p_Track >= MELODY_TRACKS;
     const int l_Bank = l_Drums ? PERCUSSION_SAMPLES : MELODY_SAMPLES;
     if (l_Track.id >= l_Bank) {
-        return "track " + std::to_string(p_Track) + ": sample " + std::to_string(l_Track.id) + " is outside its bank";
+        return "track " + std::to_string(p_Track) + ": sample " + std::to_string(l_Track.id) +
+               " is outside its bank";
     }
     if (l_Track.events.size() > 65535) {
         return "track " + std::to_string(p_Track) + ": more than 65535 events";
@@ -105,38 +91,24 @@ std::string Validate(const Song& p_Song)
     return "";
 }
 
-std::vector<std::uint8_t> Encode(const Song& p_Song)
+bool SaveSong(const Song& p_Song, const std::string& p_Path)
 {
-    std::vector<std::uint8_t> l_Bytes = {'O', 'r', 'g', '-', '0', '2'};
-    PutU16(l_Bytes, p_Song.tempo);
-    PutU8(l_Bytes, p_Song.layout.stepsBar);
-    PutU8(l_Bytes, p_Song.layout.beatsStep);
-    PutU32(l_Bytes, p_Song.loopStart);
-    PutU32(l_Bytes, p_Song.loopStop);
-    for (const Track& l_Track : p_Song.tracks) {
-        PutU16(l_Bytes, l_Track.pitch);
-        PutU8(l_Bytes, l_Track.id);
-        PutU8(l_Bytes, l_Track.noloop);
-        PutU16(l_Bytes, static_cast<std::uint16_t>(l_Track.events.size()));
+    Org::OrgSong l_Song;
+    l_Song.SetTempo(p_Song.tempo);
+    l_Song.SetSPBABPS(p_Song.layout);
+    l_Song.SetLoopStart(p_Song.loopStart);
+    l_Song.SetLoopStop(p_Song.loopStop);
+    for (int l_Track = 0; l_Track < TRACKS; ++l_Track) {
+        const Track& l_Score = p_Song.tracks[l_Track];
+        std::vector<Org::NoteEvent> l_Events;
+        for (const Event& l_Event : l_Score.events)
+            l_Events.push_back({l_Event.pos, l_Event.note, l_Event.length, l_Event.volume, l_Event.pan});
+        l_Song.SetEvents(l_Track, l_Events);
+        l_Song.instruments[l_Track].pitch = l_Score.pitch;
+        l_Song.instruments[l_Track].id = l_Score.id;
+        l_Song.instruments[l_Track].noloop = l_Score.noloop;
     }
-    for (const Track& l_Track : p_Song.tracks) {
-        for (const Event& l_Event : l_Track.events) {
-            PutU32(l_Bytes, l_Event.pos);
-        }
-        for (const Event& l_Event : l_Track.events) {
-            PutU8(l_Bytes, l_Event.note);
-        }
-        for (const Event& l_Event : l_Track.events) {
-            PutU8(l_Bytes, l_Event.length);
-        }
-        for (const Event& l_Event : l_Track.events) {
-            PutU8(l_Bytes, l_Event.volume);
-        }
-        for (const Event& l_Event : l_Track.events) {
-            PutU8(l_Bytes, l_Event.pan);
-        }
-    }
-    return l_Bytes;
+    return l_Song.SaveToFile(p_Path);
 }
 
 }  // namespace SongGen

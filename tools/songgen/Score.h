@@ -1,9 +1,7 @@
-#ifndef TUNEWRIGHT_SONGGEN_ORGWRITER_H
-#define TUNEWRIGHT_SONGGEN_ORGWRITER_H
+#ifndef TUNEWRIGHT_SONGGEN_SCORE_H
+#define TUNEWRIGHT_SONGGEN_SCORE_H
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "Song.h"
 
@@ -16,10 +14,9 @@ namespace SongGen {
 // hold, else what is wrong and where.
 std::string Validate(const Song& p_Song);
 
-// The bytes of the song as an Org-02 file: "Org-02", the 12-byte header, sixteen 6-byte
-// instrument records, then per track its positions (4 bytes each), notes, lengths, volumes and
-// pans, all little-endian. Expects a song that passes Validate.
-std::vector<std::uint8_t> Encode(const Song& p_Song);
+// Writes the song to p_Path as an Org-02 file, through the library's own song and writer.
+// False when the file cannot be written (nothing is left half-written).
+bool SaveSong(const Song& p_Song, const std::string& p_Path);
 
 }  // namespace SongGen
 
