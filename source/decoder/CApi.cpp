@@ -193,16 +193,9 @@ int tw_song_set_interpolation(tw_song* song, int method)
 {
     if (song == nullptr || method < TW_INTERPOLATION_NEAREST || method > TW_INTERPOLATION_SINC)
         return TW_ERROR_INVALID_ARGUMENT;
-        // Up to spline the numbers are the engine's; sinc is our engine's extension, numbered apart,
-        // which a real FMOD Ex does not have.
-#ifdef TUNEWRIGHT_FMOD_HAS_SINC
+    // Up to spline the numbers are the engine's; sinc is our engine's extension, numbered apart.
     song->decoder.SetInterpolation(method == TW_INTERPOLATION_SINC ? FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC
                                                                    : method);
-#else
-    if (method == TW_INTERPOLATION_SINC)
-        return TW_ERROR_INVALID_ARGUMENT;
-    song->decoder.SetInterpolation(method);
-#endif
     return TW_OK;
 }
 

@@ -51,8 +51,7 @@ extern "C" {
 #define TW_INTERPOLATION_CUBIC 2   /**< Cubic interpolation. */
 #define TW_INTERPOLATION_SPLINE 3  /**< Spline interpolation. */
 /** Band-limited 24-tap windowed sinc: high notes without aliasing. The engine's own extension
- *  (FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC in its fmod.h); a library built on a real FMOD Ex has no
- *  such resampler and refuses it with ::TW_ERROR_INVALID_ARGUMENT. */
+ *  (FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC in its fmod.h). */
 #define TW_INTERPOLATION_SINC 4
 /** @} */
 
