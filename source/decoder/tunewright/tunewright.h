@@ -12,10 +12,11 @@
  * and is dropped when neither is set.
  *
  * Threads: different songs may be used from different threads at the same time; one song must not
- * be used from two threads at once. Songs share two things, both safe to use from any thread at
- * once: the process-wide log function, and the decoded copies of the built-in instruments, which
- * the library makes once, when a song first needs them, and then only reads. tw_version(),
- * tw_error_string() and tw_set_log_function() may be called from any thread.
+ * be used from two threads at once. Songs share three things, each safe to use from any thread at
+ * once: the process-wide log function; the decoded copies of the built-in instruments, which the
+ * library makes once, when a song first needs them, and then only reads; and the sound engine's
+ * table of live objects, which each engine call holds locked for a moment (songs mix in parallel).
+ * tw_version(), tw_error_string() and tw_set_log_function() may be called from any thread.
  */
 #ifndef TUNEWRIGHT_TUNEWRIGHT_H
 #define TUNEWRIGHT_TUNEWRIGHT_H
