@@ -21,18 +21,19 @@ function(tw_target_sources p_Target p_Out)
 endfunction()
 
 tw_target_sources(tunewright_objs l_Library)
+tw_target_sources(tunewright_decoder l_Decoder)
 tw_target_sources(tunewright_sound l_Engine)
 tw_target_sources(tunewright_sound_kernels l_Kernels)
-tw_target_sources(samplegen l_SampleGen)
-set(l_Web ${l_Library} ${l_Engine} ${l_Kernels})
+tw_target_sources(tunewright_samples l_Synthesis)
+set(l_Web ${l_Library} ${l_Decoder} ${l_Engine} ${l_Kernels})
 # Left out: the sampler over the process's engine and its handles, SDL's clock, the sound devices,
 # the file writer and the sample-file loader (web/wasm stands in for those). The built-in bank is
 # generated, so not listed: the web build makes its own from samplegen's melody source (its drums
 # are made on demand).
 list(FILTER l_Web EXCLUDE REGEX
   "(^|/)(Sampler|AudioHandles|OrgClockSdl|OutputAlsa|OutputWinmm|OutputWavWriter|SoundLoader)\\.cpp$")
-list(FILTER l_SampleGen INCLUDE REGEX "/(Dsp|Percussion)\\.cpp$")
+list(FILTER l_Synthesis INCLUDE REGEX "/(Dsp|Percussion)\\.cpp$")
 file(GLOB l_WebOwn CONFIGURE_DEPENDS RELATIVE "${PROJECT_SOURCE_DIR}" "${PROJECT_SOURCE_DIR}/web/wasm/*.cpp")
-list(APPEND l_Web ${l_SampleGen} ${l_WebOwn})
+list(APPEND l_Web ${l_Synthesis} ${l_WebOwn})
 string(JOIN "\n" l_Text ${l_Web})
 file(CONFIGURE OUTPUT "${PROJECT_BINARY_DIR}/web-sources.txt" CONTENT "${l_Text}\n" @ONLY)

@@ -6,7 +6,7 @@
 #   index.html, player/, gfx/, songs/  the web player.
 # The melody waveforms' source and the theme's artwork are made by the host tools (samplegen,
 # themegen), built natively in TUNEWRIGHT_HOST_BUILD (default build/web-host); the drums are made in
-# the module, by samplegen's own code, when a song first needs them.
+# the module, by source/samples, when a song first needs them.
 # TUNEWRIGHT_WEB_SIMD=0 builds the mixer's scalar kernels instead of SSE2 mapped onto WebAssembly SIMD;
 # TUNEWRIGHT_WEB_OUT names another output folder (to keep both side by side).
 set -euo pipefail
@@ -38,14 +38,14 @@ IFS=. read -r l_Major l_Minor l_Patch <<<"$l_Version"
 l_Flags=(-O3 -flto -std=c++17 -Wall -Wextra -Werror -DORG_STATIC -DORG_BUILDING_LIBRARY
   -DTUNEWRIGHT_VERSION_MAJOR="${l_Major}u" -DTUNEWRIGHT_VERSION_MINOR="${l_Minor}u" -DTUNEWRIGHT_VERSION_PATCH="${l_Patch}u"
   -Isource/org -Isource/generic -Isource/decoder -Iplatform/fmodex/include -Iplatform/fmodex/internal
-  -Iplatform/fmodex/src -Itools/samplegen)
+  -Iplatform/fmodex/src -Isource/samples)
 [ "$l_Simd" = 1 ] && l_Flags+=(-msimd128 -msse2)
 
 # Each object is compiled again when its source, any header or the flags are newer (the bank,
 # unoptimised: it is data).
 l_Objects=()
 l_Newest="$l_Out/obj/newest-header"
-touch -d "@$(find source platform/fmodex tools/samplegen web/wasm -name '*.h' -printf '%T@\n' | sort -n | tail -1)" "$l_Newest"
+touch -d "@$(find source platform/fmodex web/wasm -name '*.h' -printf '%T@\n' | sort -n | tail -1)" "$l_Newest"
 compile() {  # compile SOURCE OBJECT FLAGS...
   local l_Source="$1" l_Object="$2"; shift 2
   if [ ! -f "$l_Object" ] || [ "$l_Source" -nt "$l_Object" ] || [ "$l_Object" -ot "$l_Out/obj/flags" ] ||

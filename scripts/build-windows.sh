@@ -57,9 +57,9 @@ if [ "$l_Arch" = x86_64 ]; then
   l_Run="$l_Build/run"
   mkdir -p "$l_Run"
   l_GccDir="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")"
-  cp "$l_Build/source/orgrender/tunewright-render.exe" "$l_Build/examples/orginfo/tunewright-info.exe" \
+  cp "$l_Build/source/orgrender/tunewright-render.exe" "$l_Build/source/orginfo/tunewright-info.exe" \
     "$l_Build/source/razovid/tunewright-player.exe" \
-    "$l_Build/source/org/libtunewright.dll" "$l_Build/source/org/libtunewright-bank.dll" \
+    "$l_Build/source/org/libtunewright.dll" "$l_Build/source/decoder/libtunewright-bank.dll" \
     "$l_Build/platform/fmodex/libtunewright-sound.dll" "$l_Deps/bin/SDL.dll" "$l_Deps"/bin/*sndfile*.dll \
     "$l_GccDir/libstdc++-6.dll" "$l_GccDir/libgcc_s_seh-1.dll" /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$l_Run/"
   # The player's data beside it, as the package lays it out.
@@ -78,8 +78,8 @@ l_Stage="build/windows/tunewright-win32"
 rm -rf "$l_Stage" build/windows/tunewright-win32.zip
 mkdir -p "$l_Stage/include/tunewright" "$l_Stage/lib"
 cp "$l_Build/source/razovid/tunewright-player.exe" "$l_Build/source/orgrender/tunewright-render.exe" \
-  "$l_Build/source/orgplay/tunewright-play.exe" "$l_Build/examples/orginfo/tunewright-info.exe" \
-  "$l_Build/source/org/libtunewright.dll" "$l_Build/source/org/libtunewright-bank.dll" \
+  "$l_Build/source/orgplay/tunewright-play.exe" "$l_Build/source/orginfo/tunewright-info.exe" \
+  "$l_Build/source/org/libtunewright.dll" "$l_Build/source/decoder/libtunewright-bank.dll" \
   "$l_Build/platform/fmodex/libtunewright-sound.dll" "$l_Deps/bin/SDL.dll" "$l_Deps"/bin/*sndfile*.dll \
   /usr/i686-w64-mingw32/lib/libwinpthread-1.dll "$l_Stage/"
 cp "$l_Build/source/org/libtunewright.dll.a" "$l_Build/platform/fmodex/libtunewright-sound.dll.a" "$l_Stage/lib/"

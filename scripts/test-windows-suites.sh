@@ -23,7 +23,7 @@ trap 'wineserver -k || true' EXIT
 l_Deps="$(sed -n 's/^TUNEWRIGHT_WINDOWS_DEPS:PATH=//p' "$l_Build/CMakeCache.txt")"
 l_GccDir="$(dirname "$("$l_Arch-w64-mingw32-g++-posix" -print-libgcc-file-name)")"
 l_WinePath=""
-for l_Dir in "$l_Build/platform/fmodex" "$l_Build/source/org" "$l_Deps/bin" "$l_GccDir" \
+for l_Dir in "$l_Build/platform/fmodex" "$l_Build/source/org" "$l_Build/source/decoder" "$l_Deps/bin" "$l_GccDir" \
   "/usr/$l_Arch-w64-mingw32/lib"; do
   l_WinePath+="$(winepath -w "$l_Dir");"
 done

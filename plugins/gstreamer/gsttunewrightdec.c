@@ -126,6 +126,14 @@ static GstClockTime gst_tunewright_dec_next_time(GstTunewrightDec* p_dec)
            gst_util_uint64_scale_int(p_dec->frames, GST_SECOND, GST_AUDIO_INFO_RATE(&p_dec->info));
 }
 
+/* A song's messages (the sound engine failing) go to GStreamer's debug log, against the element,
+ * and never to the terminal of the program that plays it. Each song has its own function, so the
+ * process-wide one stays the program's. */
+static void gst_tunewright_dec_log(const char* p_line, void* p_dec)
+{
+    GST_WARNING_OBJECT(p_dec, "%s", p_line);
+}
+
 /* Opens the song again from its bytes, so that what it plays next owes nothing to what it played
  * before (notes still fading out, the mixer's state). Opening bytes that opened once fails only
  * when memory runs out; the song in use is then kept. */
@@ -136,6 +144,7 @@ static void gst_tunewright_dec_reopen(GstTunewrightDec* p_dec)
     tw_song* l_song = tw_song_open_memory(l_data, l_size, NULL);
     if (!l_song)
         return;
+    tw_song_set_log_function(l_song, gst_tunewright_dec_log, p_dec);
     GST_OBJECT_LOCK(p_dec);
     tw_song* l_old = p_dec->song;
     p_dec->song = l_song;
@@ -349,6 +358,7 @@ static gboolean gst_tunewright_dec_open(GstTunewrightDec* p_dec)
         g_clear_pointer(&p_dec->bytes, g_bytes_unref);
         return FALSE;
     }
+    tw_song_set_log_function(l_song, gst_tunewright_dec_log, p_dec);
     GST_OBJECT_LOCK(p_dec);
     p_dec->song = l_song;
     p_dec->settings_changed = TRUE;

@@ -12,21 +12,8 @@ static void gst_tunewright_type_find(GstTypeFind* p_find, gpointer p_user)
         gst_type_find_suggest_empty_simple(p_find, GST_TYPE_FIND_MAXIMUM, GST_TUNEWRIGHT_SONG_CAPS);
 }
 
-GST_DEBUG_CATEGORY_STATIC(gst_tunewright_debug);
-#define GST_CAT_DEFAULT gst_tunewright_debug
-
-/* The library's messages ("Read in N bytes.") go to GStreamer's debug log, not to the terminal
- * of the program that plays the song. */
-static void gst_tunewright_log(const char* p_line, void* p_user)
-{
-    (void)p_user;
-    GST_INFO("%s", p_line);
-}
-
 static gboolean plugin_init(GstPlugin* p_plugin)
 {
-    GST_DEBUG_CATEGORY_INIT(gst_tunewright_debug, "tunewright", 0, "libtunewright's messages");
-    tw_set_log_function(gst_tunewright_log, NULL);
     return gst_type_find_register(p_plugin, GST_TUNEWRIGHT_SONG_CAPS, GST_RANK_PRIMARY,
                                   gst_tunewright_type_find, "org", NULL, NULL, NULL) &&
            gst_element_register(p_plugin, "tunewrightdec", GST_RANK_PRIMARY, GST_TYPE_TUNEWRIGHT_DEC);

@@ -40,6 +40,8 @@ def _load():
 
 lib = _load()
 _SONG = ctypes.c_void_p
+# tw_log_function: one message and the user pointer.
+LOG_FUNCTION = ctypes.CFUNCTYPE(None, ctypes.c_char_p, ctypes.c_void_p)
 
 for _name, _result, _arguments in [
     ("tw_version", ctypes.c_uint, []),
@@ -59,6 +61,7 @@ for _name, _result, _arguments in [
     ("tw_song_get_track_count", ctypes.c_int, [_SONG]),
     ("tw_song_get_track_kind", ctypes.c_int, [_SONG, ctypes.c_int]),
     ("tw_song_get_track_events", ctypes.c_int, [_SONG, ctypes.c_int, ctypes.c_void_p, ctypes.c_size_t]),
+    ("tw_song_set_log_function", ctypes.c_int, [_SONG, LOG_FUNCTION, ctypes.c_void_p]),
 ]:
     _function = getattr(lib, _name)
     _function.restype = _result

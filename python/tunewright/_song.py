@@ -6,7 +6,7 @@ import os
 import wave
 from collections import namedtuple
 
-from ._library import Event as _Event, TunewrightError, check, lib
+from ._library import LOG_FUNCTION, Event as _Event, TunewrightError, check, lib
 
 # The resamplers' names, in the order of their numbers in the C interface.
 INTERPOLATIONS = ("nearest", "linear", "cubic", "spline", "sinc")
@@ -129,6 +129,16 @@ class Song:
                 raise ValueError("interpolation must be one of " + ", ".join(INTERPOLATIONS))
             method = INTERPOLATIONS.index(method)
         check(lib.tw_song_set_interpolation(self._song(), int(method)))
+
+    def set_log(self, function):
+        """Sends what the library says about this song (the sound engine failing) to `function`, one
+        str a call; None drops it again. Without it the song says nothing."""
+        if function is None:
+            callback = LOG_FUNCTION()
+        else:
+            callback = LOG_FUNCTION(lambda line, user: function(line.decode("utf-8", "replace")))
+        check(lib.tw_song_set_log_function(self._song(), callback, None))
+        self._log = callback  # the library calls it as long as the song lives
 
     def seek(self, seconds):
         """Moves to the beat at or before `seconds`; notes held across it sound."""

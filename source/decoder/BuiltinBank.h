@@ -2,7 +2,7 @@
 #define TUNEWRIGHT_BUILTINBANK_H
 
 // The instrument bank built into the library (written at build time by samplegen --source, or
-// for the melody alone by --melody-source, the drums then made by samplegen's own code at run
+// for the melody alone by --melody-source, the drums then made by source/samples at run
 // time): the same samples as the files under melody/ and percussion/, read-only and shared by
 // every song.
 #include <cstdint>

@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "OrgLog.h"
@@ -18,6 +19,8 @@
 struct tw_song
 {
     Org::SongDecoder decoder;
+    tw_log_function logfunction = nullptr;  // this song's messages; null: the process-wide function's
+    void* loguser = nullptr;
     explicit tw_song(std::unique_ptr<Org::OrgSong> p_Song) : decoder(std::move(p_Song)) {}
 };
 
@@ -40,6 +43,32 @@ bool ValidTrack(const tw_song* p_Song, int p_Track)
 
 bool ValidRate(int p_Rate) { return p_Rate >= MIN_RATE && p_Rate <= MAX_RATE; }
 
+// What the library says during a call on p_Song goes to the song's function, else the process-wide
+// one, else nowhere: the C interface never writes to a stream of the caller's.
+Org::LogScope SongLog(const tw_song* p_Song)
+{
+    return Org::LogScope(p_Song != nullptr ? p_Song->logfunction : nullptr,
+                         p_Song != nullptr ? p_Song->loguser : nullptr);
+}
+
+// A read that runs out of memory (starting the song's engine) reads nothing instead of ending the
+// caller's process.
+template <typename Sample> size_t ReadFrames(tw_song* p_Song, int p_Rate, size_t p_Frames, Sample* p_Buffer)
+{
+    if (p_Song == nullptr || p_Buffer == nullptr || !ValidRate(p_Rate))
+        return 0;
+    const auto l_Log = SongLog(p_Song);
+    try {
+        if constexpr (std::is_same_v<Sample, float>)
+            return p_Song->decoder.Read(p_Rate, p_Frames, nullptr, p_Buffer);
+        else
+            return p_Song->decoder.Read(p_Rate, p_Frames, p_Buffer, nullptr);
+    } catch (const std::bad_alloc&) {
+        Org::Log("Memory ran out while reading the song.\n", stderr);
+        return 0;
+    }
+}
+
 }  // namespace
 
 extern "C" {
@@ -55,6 +84,7 @@ tw_song* tw_song_open_memory(const void* data, size_t size, int* error)
         SetError(error, TW_ERROR_INVALID_ARGUMENT);
         return nullptr;
     }
+    const Org::LogScope l_Log(nullptr, nullptr);
     const Org::SongBytes l_Check = Org::CheckSongBytes(data, size);
     if (l_Check != Org::SongBytes::WHOLE) {
         SetError(error, l_Check == Org::SongBytes::NOT_A_SONG ? TW_ERROR_NOT_A_SONG : TW_ERROR_TRUNCATED);
@@ -78,6 +108,7 @@ tw_song* tw_song_open_file(const char* path, int* error)
         SetError(error, TW_ERROR_INVALID_ARGUMENT);
         return nullptr;
     }
+    const Org::LogScope l_Log(nullptr, nullptr);
     // One byte more than a song can use tells a larger input from a song.
     std::vector<std::uint8_t> l_Bytes;
     try {
@@ -98,7 +129,11 @@ tw_song* tw_song_open_file(const char* path, int* error)
     return tw_song_open_memory(l_Bytes.empty() ? &l_Empty : l_Bytes.data(), l_Bytes.size(), error);
 }
 
-void tw_song_close(tw_song* song) { delete song; }
+void tw_song_close(tw_song* song)
+{
+    const auto l_Log = SongLog(song);
+    delete song;
+}
 
 const char* tw_error_string(int error)
 {
@@ -126,16 +161,12 @@ const char* tw_error_string(int error)
 
 size_t tw_song_read_s16(tw_song* song, int sample_rate, size_t frames, int16_t* interleaved_stereo)
 {
-    if (song == nullptr || interleaved_stereo == nullptr || !ValidRate(sample_rate))
-        return 0;
-    return song->decoder.Read(sample_rate, frames, interleaved_stereo, nullptr);
+    return ReadFrames(song, sample_rate, frames, interleaved_stereo);
 }
 
 size_t tw_song_read_float(tw_song* song, int sample_rate, size_t frames, float* interleaved_stereo)
 {
-    if (song == nullptr || interleaved_stereo == nullptr || !ValidRate(sample_rate))
-        return 0;
-    return song->decoder.Read(sample_rate, frames, nullptr, interleaved_stereo);
+    return ReadFrames(song, sample_rate, frames, interleaved_stereo);
 }
 
 int tw_song_set_loops(tw_song* song, int repeats)
@@ -150,16 +181,9 @@ int tw_song_set_interpolation(tw_song* song, int method)
 {
     if (song == nullptr || method < TW_INTERPOLATION_NEAREST || method > TW_INTERPOLATION_SINC)
         return TW_ERROR_INVALID_ARGUMENT;
-        // Up to spline the numbers are the engine's; sinc is our engine's extension, numbered apart,
-        // which a real FMOD Ex does not have.
-#ifdef TUNEWRIGHT_FMOD_HAS_SINC
+    // Up to spline the numbers are the engine's; sinc is our engine's extension, numbered apart.
     song->decoder.SetInterpolation(method == TW_INTERPOLATION_SINC ? FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC
                                                                    : method);
-#else
-    if (method == TW_INTERPOLATION_SINC)
-        return TW_ERROR_INVALID_ARGUMENT;
-    song->decoder.SetInterpolation(method);
-#endif
     return TW_OK;
 }
 
@@ -167,6 +191,7 @@ int tw_song_set_volume(tw_song* song, float volume)
 {
     if (song == nullptr || !std::isfinite(volume) || volume < 0.0f)
         return TW_ERROR_INVALID_ARGUMENT;
+    const auto l_Log = SongLog(song);
     song->decoder.SetVolume(volume);
     return TW_OK;
 }
@@ -185,6 +210,7 @@ int tw_song_seek_seconds(tw_song* song, double seconds)
 {
     if (song == nullptr || !std::isfinite(seconds) || seconds < 0.0)
         return TW_ERROR_INVALID_ARGUMENT;
+    const auto l_Log = SongLog(song);
     song->decoder.SeekSeconds(seconds);
     return TW_OK;
 }
@@ -247,5 +273,14 @@ int tw_song_get_beat_at_seconds(const tw_song* song, double seconds, uint32_t* b
 }
 
 void tw_set_log_function(tw_log_function function, void* user) { Org::SetLogFunction(function, user); }
+
+int tw_song_set_log_function(tw_song* song, tw_log_function function, void* user)
+{
+    if (song == nullptr)
+        return TW_ERROR_INVALID_ARGUMENT;
+    song->logfunction = function;
+    song->loguser = function != nullptr ? user : nullptr;
+    return TW_OK;
+}
 
 }  // extern "C"

@@ -18,6 +18,9 @@ void InitFMOD();
 // Prints the "Audio error" block for any result but FMOD_OK; nothing else.
 void FmodErrorCheck(FMOD_RESULT p_Result);
 
+// FMOD_LoadSample and FMOD_PlaySound are this layer's own functions, not the engine's, whatever
+// their prefix says; they reach the engine through Org::Device.
+
 // Loads a sample file as one sound, looping when p_Loop is non-zero; null when it cannot.
 FMOD_SOUND* FMOD_LoadSample(std::string p_Filename, int p_Loop);
 
@@ -35,7 +38,8 @@ FMOD_CHANNEL* PlayVoiceOn(FMOD_SYSTEM* p_System, ResultCheck p_Check, void* p_Us
 // Stops the voice in the slot, whatever it holds, and empties the slot.
 void FMOD_StopSound(FMOD_CHANNEL** p_Channel);
 
-// Plain decimal form of a number.
+// Plain decimal form of a number. Part of the layer's interface; the sampler itself names its
+// files through SamplerRules.
 std::string toString(int p_Number);
 
 #ifdef _WIN32

@@ -6,7 +6,7 @@ namespace Org {
 
 namespace {
 
-// The one process-wide setting of the library; songs share nothing else.
+// The process-wide function, the one setting songs share.
 struct LogTarget
 {
     std::mutex lock;
@@ -20,10 +20,25 @@ LogTarget& TheLogTarget()
     return *l_Target;
 }
 
+// The innermost scope of this thread; a plain pointer, so that the thread keeps nothing to destroy.
+thread_local const LogScope* t_Scope = nullptr;
+
 }  // namespace
+
+LogScope::LogScope(LogFunction p_Function, void* p_User) : function(p_Function), user(p_User), outer(t_Scope)
+{
+    t_Scope = this;
+}
+
+LogScope::~LogScope() { t_Scope = outer; }
 
 void Log(const char* p_Text, std::FILE* p_Stream)
 {
+    const LogScope* l_Scope = t_Scope;
+    if (l_Scope != nullptr && l_Scope->function != nullptr) {
+        l_Scope->function(p_Text, l_Scope->user);
+        return;
+    }
     LogTarget& l_Target = TheLogTarget();
     LogFunction l_Function;
     void* l_User;
@@ -34,7 +49,7 @@ void Log(const char* p_Text, std::FILE* p_Stream)
     }
     if (l_Function != nullptr)
         l_Function(p_Text, l_User);
-    else
+    else if (l_Scope == nullptr)
         std::fputs(p_Text, p_Stream);
 }
 

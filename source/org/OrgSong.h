@@ -96,7 +96,7 @@ private:
     std::vector<std::uint8_t> notepan[TRACK_COUNT];
     long double cursor;
     bool isPlaying;
-    bool useLoopPoints;
+    bool useLoopPoints;  // cleared by every load; nothing reads it: the loop always applies
     unsigned long msSinceBeat;
     unsigned long msLastUpdate;
     bool updatedSinceReset;  // msLastUpdate holds a time (any tick, 0 included)

@@ -30,14 +30,14 @@ public:
     // Sounds a track's record: starts a note (playing 1), re-sets a held one (playing 2),
     // or ends a melody note (playing 0). False when nothing sounds.
     bool HitNote(SampleData notehit);
-    bool Update(int ms);  // the engine's periodic update
+    bool Update(int ms);  // the engine's periodic update; ms, the song's elapsed time, is not needed
 
 private:
     friend struct SamplerInspector;
 
     FMOD_SOUND* melodysamples[MELODY_SAMPLES];
     FMOD_SOUND* percussionsamples[PERCUSSION_SAMPLES];
-    int channellength[TRACK_COUNT];
+    int channellength[TRACK_COUNT];  // set to 0 on construction; nothing reads it, it only keeps the layout
     FMOD_SOUND* channelsample[TRACK_COUNT];
     FMOD_CHANNEL* channelindex[TRACK_COUNT];
     unsigned int pitch[NOTES];

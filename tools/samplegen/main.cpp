@@ -1,5 +1,6 @@
-// samplegen: synthesises the sampler's instrument files (one hundred looping melody waveforms
-// and twelve one-shot drums) into a data folder, laid out as the sampler reads them.
+// samplegen: writes the sampler's instrument files (one hundred looping melody waveforms and
+// twelve one-shot drums, synthesised by source/samples) into a data folder, laid out as the
+// sampler reads them, or the same bank as a C++ source for the library.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>

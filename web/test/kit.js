@@ -10,7 +10,7 @@ export const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '
 export const webDir = path.resolve(process.env.TUNEWRIGHT_WEB ?? path.join(root, 'build/web'));
 export const nativeBuild = process.env.TUNEWRIGHT_NATIVE_BUILD ?? path.join(root, 'build/plain');
 export const renderer = path.join(nativeBuild, 'source/orgrender/tunewright-render');
-export const info = path.join(nativeBuild, 'examples/orginfo/tunewright-info');
+export const info = path.join(nativeBuild, 'source/orginfo/tunewright-info');
 export const dataDir = path.join(nativeBuild, 'data');
 
 // Org-02 bytes: p_Tracks[t] = { instrument, events: [{ beat, note, length, volume, pan }] } for

@@ -1,4 +1,4 @@
-// The WebAssembly decoder's drums: made by samplegen's own code the first time a song asks for each
+// The WebAssembly decoder's drums: made by source/samples the first time a song asks for each
 // (the same samples as the files), rather than carried in the module, where they would be most of
 // its size. A drum stays made for the rest of the module's life.
 #include "BuiltinBank.h"

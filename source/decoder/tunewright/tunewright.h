@@ -6,10 +6,17 @@
  * stereo frames at any rate from 8000 to 192000 Hz. The instruments are built into the library, so
  * no data files are needed, and no sound device is opened.
  *
- * Threads: every song is independent of every other (there is no shared mutable state), so
- * different songs may be used from different threads at the same time. One song must not be used
- * from two threads at once. tw_version(), tw_error_string() and tw_set_log_function() may be
- * called from any thread.
+ * Messages: the library prints nothing, never sleeps and never ends the process. What it has to
+ * say about a song (the bytes it read, a failure of the sound engine) goes to the song's own log
+ * function (tw_song_set_log_function()) or else to the process-wide one (tw_set_log_function()),
+ * and is dropped when neither is set.
+ *
+ * Threads: different songs may be used from different threads at the same time; one song must not
+ * be used from two threads at once. Songs share three things, each safe to use from any thread at
+ * once: the process-wide log function; the decoded copies of the built-in instruments, which the
+ * library makes once, when a song first needs them, and then only reads; and the sound engine's
+ * table of live objects, which each engine call holds locked for a moment (songs mix in parallel).
+ * tw_version(), tw_error_string() and tw_set_log_function() may be called from any thread.
  */
 #ifndef TUNEWRIGHT_TUNEWRIGHT_H
 #define TUNEWRIGHT_TUNEWRIGHT_H
@@ -45,8 +52,7 @@ extern "C" {
 #define TW_INTERPOLATION_CUBIC 2   /**< Cubic interpolation. */
 #define TW_INTERPOLATION_SPLINE 3  /**< Spline interpolation. */
 /** Band-limited 24-tap windowed sinc: high notes without aliasing. The engine's own extension
- *  (FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC in its fmod.h); a library built on a real FMOD Ex has no
- *  such resampler and refuses it with ::TW_ERROR_INVALID_ARGUMENT. */
+ *  (FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC in its fmod.h). */
 #define TW_INTERPOLATION_SINC 4
 /** @} */
 
@@ -293,20 +299,35 @@ ORG_API int tw_song_get_beat_at_seconds(const tw_song* song, double seconds, uin
 /**
  * @brief Receives the library's messages.
  * @param line one message, its text unchanged (it may end with a line break, or hold several lines).
- * @param user the pointer given to tw_set_log_function().
+ * @param user the pointer given with the function.
  */
 typedef void (*tw_log_function)(const char* line, void* user);
 
 /**
- * @brief Sends every message of the library to a function of the caller's.
+ * @brief Sends the library's messages to a function of the caller's, for the whole process.
  *
- * By default messages go where they always have: the engine's "Audio error" blocks to standard
- * output, the rest to standard error. The function may be called from any thread that uses the
- * library, also from several at once.
- * @param function the receiver, or null to restore the default.
+ * It receives what the functions of this interface say when the song in question has no function of
+ * its own (see tw_song_set_log_function()), and what tw_song_open_memory() and tw_song_open_file()
+ * say. Without it those messages are dropped. It also receives the messages of the library's C++
+ * classes, which without it go to standard output (the engine's "Audio error" blocks) and standard
+ * error (the rest). It may be called from any thread that uses the library, also from several at
+ * once.
+ * @param function the receiver, or null for none.
  * @param user handed to @p function with every message.
  */
 ORG_API void tw_set_log_function(tw_log_function function, void* user);
+
+/**
+ * @brief Sends one song's messages to a function of the caller's.
+ *
+ * From now on, what the library says while it works on @p song goes to @p function, in place of
+ * the process-wide function. It is called on the thread that called into the song, during that call.
+ * @param song the song.
+ * @param function the receiver, or null to go back to the process-wide function.
+ * @param user handed to @p function with every message.
+ * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null song.
+ */
+ORG_API int tw_song_set_log_function(tw_song* song, tw_log_function function, void* user);
 
 #ifdef __cplusplus
 }

@@ -1,5 +1,5 @@
-#ifndef TUNEWRIGHT_SAMPLEGEN_CYCLE_H
-#define TUNEWRIGHT_SAMPLEGEN_CYCLE_H
+#ifndef TUNEWRIGHT_SAMPLES_CYCLE_H
+#define TUNEWRIGHT_SAMPLES_CYCLE_H
 
 #include <array>
 #include <cstdint>
