@@ -102,8 +102,6 @@ void SongDecoder::SeekSeconds(double p_Seconds)
         return;
     }
     PlaceAt(l_Beat);
-    if (l_PastEnd)
-        position = std::max(position, DurationFrames(rate));  // nothing more to read
 }
 
 void SongDecoder::Stop(FMOD_CHANNEL** p_Channel)
@@ -221,7 +219,10 @@ void SongDecoder::PlaceAt(unsigned long long p_Beat)
     stepper->StartAt(SongBeat(p_Beat), l_Frame);
     runfill = 0;
     runread = 0;
-    position = l_Frame;
+    // The song's end is read in whole mix blocks, so its last beat may end a little before the last
+    // frame: a song placed at its end (sought there, or restarted there at another rate) is at its
+    // last frame, with nothing more to read.
+    position = l_Ms >= DurationMs() ? std::max(l_Frame, DurationFrames(rate)) : l_Frame;
 }
 
 std::size_t SongDecoder::MixNextRun(std::size_t p_Wanted, std::int16_t* p_Pcm16, float* p_Float)

@@ -281,7 +281,9 @@ TEST(DecoderApi, ASeekToTheReportedDurationReadsNothingMore)
     ASSERT_NE(nullptr, l_Song);
     ASSERT_EQ(TW_OK, tw_song_seek_seconds(l_Song, tw_song_get_duration_seconds(l_Song)));
     std::vector<float> l_Block(2 * 64);
-    EXPECT_EQ(0u, tw_song_read_float(l_Song, 48000, 64, l_Block.data()));
+    // Rates whose mix blocks are not whole milliseconds; the second restarts the engine at the end.
+    for (int l_Rate : {44100, 22050})
+        EXPECT_EQ(0u, tw_song_read_float(l_Song, l_Rate, 64, l_Block.data())) << l_Rate;
     tw_song_close(l_Song);
 }
 
