@@ -107,6 +107,20 @@ test('duration, tempo, tracks and seeking agree with tunewright-info', () => {
   }
 });
 
+test('a loop count reads as many frames as tunewright-info gives for it', () => {
+  const l_Path = path.join(root, 'songs', songs[0]);
+  const l_Song = tw.open(readFileSync(l_Path));
+  for (const l_Loops of [0, 1]) {
+    const l_Facts = JSON.parse(run(info, ['--json', '--loops', String(l_Loops), '--rate', '8000', l_Path]).toString());
+    l_Song.loops = l_Loops;
+    l_Song.seek(0);
+    let l_Frames = 0;
+    for (let l_Read; (l_Read = l_Song.read(65536, 8000).length / 2) > 0; ) l_Frames += l_Read;
+    assert.equal(l_Frames, l_Facts.length_frames, `--loops ${l_Loops}`);
+  }
+  l_Song.close();
+});
+
 test('what is not a whole song is refused with the decoder\'s message', () => {
   const l_Junk = new Uint8Array(300).map((_, p_Index) => (p_Index * 37) & 0xff);
   assert.throws(() => tw.open(l_Junk), { message: /not an Org-02 song: it does not begin with "Org-02"/ });
