@@ -1,8 +1,8 @@
 // The engine's mixer: voice-seconds of audio mixed per CPU second, 48 kHz stereo out. Voices play
 // a 256-frame looping waveform at the frequencies the song player uses (about 4 kHz to 1 MHz).
 //   BM_EngineMixer/R/V: the whole engine through its public interface, resampler R (0 nearest,
-//     1 linear, 2 cubic, 3 spline, 256 our band-limited sinc), V voices, with the kernels the
-//     processor's best set gives.
+//     1 linear, 2 cubic, 3 spline, 256 our band-limited sinc), V voices, with the kernel set the
+//     engine picks (the processor's best, or TUNEWRIGHT_KERNELS's), named in the label.
 //   BM_Kernel/K/R/V: the span kernels alone, set K (0 scalar reference, 1 SSE2, 2 AVX2, 3 AVX-512), R as
 //     above but 4 for sinc (which here reads the sound itself, not its octave copies: the same work).
 //   BM_PlainLoop/V: a textbook linear loop for comparison.
@@ -99,6 +99,7 @@ void BM_EngineMixer(benchmark::State& p_State)
     for (auto l_Unused : p_State)
         FMOD_System_Update(l_System);
     ReportRate(p_State, l_Voices);
+    p_State.SetLabel(SoundEngine::BestKernels().name);
     FMOD_System_Release(l_System);
 }
 

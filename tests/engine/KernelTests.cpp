@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <iterator>
 #include <limits>
 #include <random>
@@ -51,17 +52,25 @@ std::vector<const KernelSet*> SimdSets()
     return l_Sets;
 }
 
-TEST(Kernels, TheProcessorsBestSetIsUsedAndX86HasSimd)
+TEST(Kernels, TheProcessorsBestSetIsUsedUnlessOneIsAskedFor)
 {
-    const KernelSet& l_Best = BestKernels();
+    const KernelSet& l_Fastest = ChooseKernels(nullptr);
 #if defined(__x86_64__) || defined(__i386__)
     ASSERT_NE(Sse2Kernels(), nullptr);
-    EXPECT_STREQ(l_Best.name, Avx512Kernels() != nullptr ? "avx512"
-                              : Avx2Kernels() != nullptr ? "avx2"
-                                                         : "sse2");
+    EXPECT_STREQ(l_Fastest.name, Avx512Kernels() != nullptr ? "avx512"
+                                 : Avx2Kernels() != nullptr ? "avx2"
+                                                            : "sse2");
 #else
-    EXPECT_STREQ(l_Best.name, "scalar");
+    EXPECT_STREQ(l_Fastest.name, "scalar");
 #endif
+    EXPECT_EQ(&BestKernels(), &ChooseKernels(std::getenv("TUNEWRIGHT_KERNELS")));
+    // Each set this processor runs can be asked for by name; others, and unknown names, give the fastest.
+    EXPECT_EQ(&ChooseKernels("scalar"), &ReferenceKernels());
+    for (const KernelSet* l_Set : SimdSets())
+        EXPECT_EQ(&ChooseKernels(l_Set->name), l_Set);
+    if (Avx512Kernels() == nullptr)
+        EXPECT_EQ(&ChooseKernels("avx512"), &l_Fastest);
+    EXPECT_EQ(&ChooseKernels("AVX2 "), &l_Fastest);
 }
 
 // Every set against the reference; run on a thread of its own, as the engine runs the kernels:

@@ -1,6 +1,6 @@
 // The mixer's span kernels: one voice's run of frames, resampled and added into the stereo mix.
 // Each resampler exists as a plain scalar reference and as SIMD variants (SSE2, AVX2, AVX-512)
-// generated from one source; BestKernels picks the fastest the processor runs.
+// generated from one source; BestKernels picks the fastest the processor runs, or the one asked for.
 #ifndef TUNEWRIGHT_SOUND_KERNELS_H
 #define TUNEWRIGHT_SOUND_KERNELS_H
 
@@ -97,7 +97,11 @@ const KernelSet& ReferenceKernels();
 const KernelSet* Sse2Kernels();
 const KernelSet* Avx2Kernels();
 const KernelSet* Avx512Kernels();
-// The fastest set the processor runs, chosen once.
+// The set named p_Wanted ("scalar", "sse2", "avx2" or "avx512") when this build and processor run
+// it; otherwise, and for null, the fastest set they run.
+const KernelSet& ChooseKernels(const char* p_Wanted);
+// The set the mixer uses, chosen once: ChooseKernels of the environment's TUNEWRIGHT_KERNELS, so that
+// one machine can measure what a processor with fewer instructions gets.
 const KernelSet& BestKernels();
 
 }  // namespace SoundEngine

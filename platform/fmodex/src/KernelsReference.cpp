@@ -1,6 +1,9 @@
 // The scalar reference kernels, and the choice of the set the mixer uses.
 #include "Kernels.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #define TW_KERNEL_NS Reference
 #define TW_KERNEL_INLINE inline
 #include "Interpolation.h"
@@ -38,12 +41,23 @@ const KernelSet& ReferenceKernels()
     return l_Set;
 }
 
+const KernelSet& ChooseKernels(const char* p_Wanted)
+{
+    const KernelSet& l_Fastest = Avx512Kernels() != nullptr ? *Avx512Kernels()
+                                 : Avx2Kernels() != nullptr ? *Avx2Kernels()
+                                 : Sse2Kernels() != nullptr ? *Sse2Kernels()
+                                                            : ReferenceKernels();
+    if (p_Wanted == nullptr)
+        return l_Fastest;
+    for (const KernelSet* l_Set : {&ReferenceKernels(), Sse2Kernels(), Avx2Kernels(), Avx512Kernels()})
+        if (l_Set != nullptr && std::strcmp(l_Set->name, p_Wanted) == 0)
+            return *l_Set;
+    return l_Fastest;
+}
+
 const KernelSet& BestKernels()
 {
-    static const KernelSet& l_Best = Avx512Kernels() != nullptr ? *Avx512Kernels()
-                                     : Avx2Kernels() != nullptr ? *Avx2Kernels()
-                                     : Sse2Kernels() != nullptr ? *Sse2Kernels()
-                                                                : ReferenceKernels();
+    static const KernelSet& l_Best = ChooseKernels(std::getenv("TUNEWRIGHT_KERNELS"));
     return l_Best;
 }
 
