@@ -120,17 +120,6 @@ Chord ParseChord(const std::string& p_Name)
     return l_Chord;
 }
 
-std::vector<Chord> ParseChords(const std::string& p_Text)
-{
-    std::istringstream l_In(WithoutBars(p_Text));
-    std::vector<Chord> l_Chords;
-    std::string l_Token;
-    while (l_In >> l_Token) {
-        l_Chords.push_back(ParseChord(l_Token));
-    }
-    return l_Chords;
-}
-
 std::vector<Harmony> Progression(std::uint32_t p_Start, const std::string& p_Text, int p_BarLength)
 {
     std::istringstream l_In(WithoutBars(p_Text));

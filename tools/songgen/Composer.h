@@ -23,8 +23,6 @@ struct Chord {
 };
 // "D", "F#m", "Bb", "Em"; throws std::invalid_argument.
 Chord ParseChord(const std::string& p_Name);
-// One chord per token; '|' between tokens is ignored.
-std::vector<Chord> ParseChords(const std::string& p_Text);
 
 // A chord held from pos for length beats.
 struct Harmony {
