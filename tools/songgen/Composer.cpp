@@ -166,12 +166,12 @@ int RootAbove(const Chord& p_Chord, int p_Low)
     return NoteAbove(p_Chord.root, p_Low);
 }
 
-std::vector<std::array<int, 3>> VoiceLead(const std::vector<Chord>& p_Chords, int p_Centre)
+std::vector<std::array<int, 3>> VoiceLead(const std::vector<Harmony>& p_Harmony, int p_Centre)
 {
     std::vector<std::array<int, 3>> l_Voicings;
     std::array<int, 3> l_Previous = {p_Centre - 4, p_Centre, p_Centre + 4};
-    for (const Chord& l_Chord : p_Chords) {
-        const std::array<int, 3> l_Pcs = l_Chord.PitchClasses();
+    for (const Harmony& l_Harmony : p_Harmony) {
+        const std::array<int, 3> l_Pcs = l_Harmony.chord.PitchClasses();
         std::array<int, 3> l_Best{};
         int l_BestCost = -1;
         // Every close position (root, first and second inversion) whose bottom lies within an
