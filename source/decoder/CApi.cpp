@@ -29,11 +29,12 @@ namespace {
 constexpr int MIN_RATE = 8000;
 constexpr int MAX_RATE = 192000;
 
-int SetError(int* p_Error, int p_Code)
+// Gives p_Code to the caller's error, if it asked for one; returns null, what a failed opening returns.
+tw_song* SetError(int* p_Error, int p_Code)
 {
     if (p_Error != nullptr)
         *p_Error = p_Code;
-    return p_Code;
+    return nullptr;
 }
 
 bool ValidTrack(const tw_song* p_Song, int p_Track)
@@ -80,16 +81,13 @@ unsigned tw_version(void)
 
 tw_song* tw_song_open_memory(const void* data, size_t size, int* error)
 {
-    if (data == nullptr) {
-        SetError(error, TW_ERROR_INVALID_ARGUMENT);
-        return nullptr;
-    }
+    if (data == nullptr)
+        return SetError(error, TW_ERROR_INVALID_ARGUMENT);
     const Org::LogScope l_Log(nullptr, nullptr);
     const Org::SongBytes l_Check = Org::CheckSongBytes(data, size);
-    if (l_Check != Org::SongBytes::WHOLE) {
-        SetError(error, l_Check == Org::SongBytes::NOT_A_SONG ? TW_ERROR_NOT_A_SONG : TW_ERROR_TRUNCATED);
-        return nullptr;
-    }
+    if (l_Check != Org::SongBytes::WHOLE)
+        return SetError(error,
+                        l_Check == Org::SongBytes::NOT_A_SONG ? TW_ERROR_NOT_A_SONG : TW_ERROR_TRUNCATED);
     try {
         auto l_Song = std::make_unique<Org::OrgSong>();
         l_Song->LoadFromMemory(data, size);
@@ -97,34 +95,26 @@ tw_song* tw_song_open_memory(const void* data, size_t size, int* error)
         SetError(error, TW_OK);
         return l_Result;
     } catch (const std::bad_alloc&) {
-        SetError(error, TW_ERROR_OUT_OF_MEMORY);
-        return nullptr;
+        return SetError(error, TW_ERROR_OUT_OF_MEMORY);
     }
 }
 
 tw_song* tw_song_open_file(const char* path, int* error)
 {
-    if (path == nullptr) {
-        SetError(error, TW_ERROR_INVALID_ARGUMENT);
-        return nullptr;
-    }
+    if (path == nullptr)
+        return SetError(error, TW_ERROR_INVALID_ARGUMENT);
     const Org::LogScope l_Log(nullptr, nullptr);
     // One byte more than a song can use tells a larger input from a song.
     std::vector<std::uint8_t> l_Bytes;
     try {
         std::string l_Ignored;
-        if (!Org::ReadBoundedInput(path, Org::MAX_SONG_BYTES + 1, l_Bytes, l_Ignored)) {
-            SetError(error, TW_ERROR_FILE);
-            return nullptr;
-        }
+        if (!Org::ReadBoundedInput(path, Org::MAX_SONG_BYTES + 1, l_Bytes, l_Ignored))
+            return SetError(error, TW_ERROR_FILE);
     } catch (const std::bad_alloc&) {
-        SetError(error, TW_ERROR_OUT_OF_MEMORY);
-        return nullptr;
+        return SetError(error, TW_ERROR_OUT_OF_MEMORY);
     }
-    if (l_Bytes.size() > Org::MAX_SONG_BYTES) {
-        SetError(error, TW_ERROR_TOO_LARGE);
-        return nullptr;
-    }
+    if (l_Bytes.size() > Org::MAX_SONG_BYTES)
+        return SetError(error, TW_ERROR_TOO_LARGE);
     static const unsigned char l_Empty = 0;
     return tw_song_open_memory(l_Bytes.empty() ? &l_Empty : l_Bytes.data(), l_Bytes.size(), error);
 }

@@ -41,14 +41,6 @@ int RemoveFile(const std::string& p_Path)
     return WidePath(p_Path, l_Path) ? _wremove(l_Path.c_str()) : std::remove(p_Path.c_str());
 }
 
-int RenameFile(const std::string& p_From, const std::string& p_To)
-{
-    std::wstring l_From, l_To;
-    if (WidePath(p_From, l_From) && WidePath(p_To, l_To))
-        return _wrename(l_From.c_str(), l_To.c_str());
-    return std::rename(p_From.c_str(), p_To.c_str());
-}
-
 int OpenDescriptor(const std::string& p_Path, int p_Flags, int p_Mode)
 {
     std::wstring l_Path;
@@ -65,11 +57,6 @@ std::FILE* OpenFile(const std::string& p_Path, const char* p_Mode)
 }
 
 int RemoveFile(const std::string& p_Path) { return std::remove(p_Path.c_str()); }
-
-int RenameFile(const std::string& p_From, const std::string& p_To)
-{
-    return std::rename(p_From.c_str(), p_To.c_str());
-}
 
 int OpenDescriptor(const std::string& p_Path, int p_Flags, int p_Mode)
 {

@@ -12,7 +12,6 @@ namespace Org {
 
 std::FILE* OpenFile(const std::string& p_Path, const char* p_Mode);
 int RemoveFile(const std::string& p_Path);
-int RenameFile(const std::string& p_From, const std::string& p_To);
 // open(2) on p_Path, in binary mode on Windows; -1 with errno set when it fails.
 int OpenDescriptor(const std::string& p_Path, int p_Flags, int p_Mode);
 

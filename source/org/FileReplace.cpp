@@ -53,6 +53,27 @@ std::string CreateReason(const std::string& p_Path, int p_Errno)
 
 }  // namespace
 
+int CreateTemporaryDescriptor(const FileTarget& p_Target, std::string& p_Temporary, std::string& p_Error)
+{
+    // A name of its own (this process, then a count), created exclusively: O_EXCL neither follows
+    // a link nor opens a FIFO, a folder or another's file planted under that name.
+    for (int l_Try = 0; l_Try < 100; ++l_Try) {
+#if defined(_WIN32)
+        const unsigned long l_Process = GetCurrentProcessId();
+#else
+        const long l_Process = getpid();
+#endif
+        p_Temporary = p_Target.path + ".tmp-" + std::to_string(l_Process) + "-" + std::to_string(l_Try);
+        const int l_Fd = OpenDescriptor(p_Temporary, O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (l_Fd >= 0)
+            return l_Fd;
+        if (errno != EEXIST)
+            break;
+    }
+    p_Error = CreateReason(p_Target.path, errno);
+    return -1;
+}
+
 std::FILE* CreateTemporary(const FileTarget& p_Target, std::string& p_Temporary, std::string& p_Error)
 {
     const int l_Fd = CreateTemporaryDescriptor(p_Target, p_Temporary, p_Error);
@@ -101,22 +122,6 @@ bool FindFileTarget(const std::string& p_Path, FileTarget& p_Target, std::string
     }
     p_Target = {p_Path, true, true, 0};
     return true;
-}
-
-int CreateTemporaryDescriptor(const FileTarget& p_Target, std::string& p_Temporary, std::string& p_Error)
-{
-    // A name of its own (this process, then a count), created exclusively: never another's file.
-    for (int l_Try = 0; l_Try < 100; ++l_Try) {
-        p_Temporary =
-            p_Target.path + ".tmp-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(l_Try);
-        const int l_Fd = OpenDescriptor(p_Temporary, O_WRONLY | O_CREAT | O_EXCL, 0666);
-        if (l_Fd >= 0)
-            return l_Fd;
-        if (errno != EEXIST)
-            break;
-    }
-    p_Error = CreateReason(p_Target.path, errno);
-    return -1;
 }
 
 bool CommitTemporary(const std::string& p_Temporary, const FileTarget& p_Target, std::string& p_Error)
@@ -184,22 +189,6 @@ bool FindFileTarget(const std::string& p_Path, FileTarget& p_Target, std::string
         l_Path =
             l_Next.is_absolute() ? l_Link : (std::filesystem::path(l_Path).parent_path() / l_Next).string();
     }
-}
-
-int CreateTemporaryDescriptor(const FileTarget& p_Target, std::string& p_Temporary, std::string& p_Error)
-{
-    // A name of its own (this process, then a count), created exclusively: O_EXCL neither follows
-    // a link nor opens a FIFO, a folder or another's file planted under that name.
-    for (int l_Try = 0; l_Try < 100; ++l_Try) {
-        p_Temporary = p_Target.path + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(l_Try);
-        const int l_Fd = open(p_Temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (l_Fd >= 0)
-            return l_Fd;
-        if (errno != EEXIST)
-            break;
-    }
-    p_Error = CreateReason(p_Target.path, errno);
-    return -1;
 }
 
 bool CommitTemporary(const std::string& p_Temporary, const FileTarget& p_Target, std::string& p_Error)

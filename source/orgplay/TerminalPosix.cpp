@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <utility>
 
 #include "EndingSignals.h"
 
@@ -62,6 +63,20 @@ void Terminal::Restore()
 
 namespace {
 
+// The keys by the byte that presses them, and the arrows by the last byte of their sequences.
+constexpr std::pair<char, Key> kKeys[] = {
+    {' ', Key::PAUSE}, {'q', Key::QUIT}, {'Q', Key::QUIT}, {'n', Key::NEXT}, {'N', Key::NEXT}};
+constexpr std::pair<char, Key> kArrows[] = {
+    {'A', Key::LOUDER}, {'B', Key::SOFTER}, {'C', Key::FORWARD}, {'D', Key::BACK}};
+
+template <std::size_t Count>
+void Press(const std::pair<char, Key> (&p_Table)[Count], unsigned char p_Byte, std::vector<Key>& p_Keys)
+{
+    for (const std::pair<char, Key>& l_Entry : p_Table)
+        if (static_cast<unsigned char>(l_Entry.first) == p_Byte)
+            p_Keys.push_back(l_Entry.second);
+}
+
 // Turns one byte from the terminal into keys. Arrow keys come as ESC [ A..D (or ESC O A..D in the
 // terminal's application mode); p_Pending holds such a sequence while it is incomplete.
 void Decode(unsigned char p_Byte, std::string& p_Pending, std::vector<Key>& p_Keys)
@@ -74,42 +89,12 @@ void Decode(unsigned char p_Byte, std::string& p_Pending, std::vector<Key>& p_Ke
             return;
         }
         p_Pending.clear();
-        switch (p_Byte) {
-        case 'A':
-            p_Keys.push_back(Key::LOUDER);
-            break;
-        case 'B':
-            p_Keys.push_back(Key::SOFTER);
-            break;
-        case 'C':
-            p_Keys.push_back(Key::FORWARD);
-            break;
-        case 'D':
-            p_Keys.push_back(Key::BACK);
-            break;
-        default:
-            break;
-        }
+        Press(kArrows, p_Byte, p_Keys);
         return;
     }
-    switch (p_Byte) {
-    case 0x1b:
+    if (p_Byte == 0x1b)
         p_Pending.assign(1, char(p_Byte));
-        break;
-    case ' ':
-        p_Keys.push_back(Key::PAUSE);
-        break;
-    case 'q':
-    case 'Q':
-        p_Keys.push_back(Key::QUIT);
-        break;
-    case 'n':
-    case 'N':
-        p_Keys.push_back(Key::NEXT);
-        break;
-    default:
-        break;
-    }
+    Press(kKeys, p_Byte, p_Keys);
 }
 
 }  // namespace

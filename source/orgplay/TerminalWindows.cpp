@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -16,6 +17,11 @@ HANDLE g_StopEvent = nullptr;  // set with the stop signal, to end a wait
 // which runs on a thread of its own.
 DWORD g_SavedMode = 0;
 volatile LONG g_Taken = 0;
+
+// The keys by their virtual-key codes.
+constexpr std::pair<WORD, Key> kKeys[] = {
+    {VK_SPACE, Key::PAUSE},   {'Q', Key::QUIT},     {'N', Key::NEXT},      {VK_LEFT, Key::BACK},
+    {VK_RIGHT, Key::FORWARD}, {VK_UP, Key::LOUDER}, {VK_DOWN, Key::SOFTER}};
 
 BOOL WINAPI OnControl(DWORD p_Event)
 {
@@ -84,31 +90,9 @@ std::vector<Key> Terminal::Wait(std::chrono::steady_clock::time_point p_Until)
     for (DWORD i = 0; i < l_Read; ++i) {
         if (l_Records[i].EventType != KEY_EVENT || !l_Records[i].Event.KeyEvent.bKeyDown)
             continue;
-        switch (l_Records[i].Event.KeyEvent.wVirtualKeyCode) {
-        case VK_SPACE:
-            l_Keys.push_back(Key::PAUSE);
-            break;
-        case 'Q':
-            l_Keys.push_back(Key::QUIT);
-            break;
-        case 'N':
-            l_Keys.push_back(Key::NEXT);
-            break;
-        case VK_LEFT:
-            l_Keys.push_back(Key::BACK);
-            break;
-        case VK_RIGHT:
-            l_Keys.push_back(Key::FORWARD);
-            break;
-        case VK_UP:
-            l_Keys.push_back(Key::LOUDER);
-            break;
-        case VK_DOWN:
-            l_Keys.push_back(Key::SOFTER);
-            break;
-        default:
-            break;
-        }
+        for (const std::pair<WORD, Key>& l_Entry : kKeys)
+            if (l_Entry.first == l_Records[i].Event.KeyEvent.wVirtualKeyCode)
+                l_Keys.push_back(l_Entry.second);
     }
     return l_Keys;
 }

@@ -11,10 +11,7 @@
 #define TW_SNDFILE_WRITER_FUNCTIONS(X)                                                                       \
     X(sf_open_virtual) X(sf_writef_short) X(sf_close) X(sf_strerror) X(sf_error_number)
 
-struct SndFileWriterApi
-{
-    TW_SNDFILE_WRITER_FUNCTIONS(TW_LAZY_MEMBER)
-};
+TW_LAZY_TABLE(SndFileWriterApi, TW_SNDFILE_WRITER_FUNCTIONS)
 
 // libsndfile's functions, or null when the system has no libsndfile; p_Name is then its name.
 const SndFileWriterApi* SndFileWriter(const char*& p_Name);

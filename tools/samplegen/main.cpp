@@ -52,35 +52,28 @@ bool MakeFolder(const std::filesystem::path& p_Path)
     return true;
 }
 
-bool WriteMelody(const std::filesystem::path& p_Folder)
+// Writes the melody waveforms into p_Root/melody, then the drums into p_Root/percussion; false,
+// said on standard error, at the first that cannot be made or written.
+bool WriteBank(const std::filesystem::path& p_Root)
 {
     std::vector<std::vector<std::int16_t>> l_Cycles;
     std::string l_Error;
-    if (!SampleGen::RenderMelodyBank(l_Cycles, l_Error)) {
+    bool l_Written = SampleGen::RenderMelodyBank(l_Cycles, l_Error);
+    for (std::size_t l_I = 0; l_Written && l_I < l_Cycles.size(); ++l_I) {
+        const std::filesystem::path l_Path = p_Root / "melody" / ("melody" + std::to_string(l_I) + ".wav");
+        l_Written =
+            SampleGen::WriteWav16Mono(l_Path.string(), SampleGen::MELODY_RATE, l_Cycles[l_I], l_Error);
+    }
+    if (l_Written) {
+        for (const SampleGen::Drum& l_Drum : SampleGen::PercussionBank()) {
+            l_Written =
+                l_Written && SampleGen::WriteWav16Mono((p_Root / "percussion" / l_Drum.fileName).string(),
+                                                       SampleGen::DRUM_RATE, l_Drum.pcm, l_Error);
+        }
+    }
+    if (!l_Written)
         std::fprintf(stderr, "samplegen: %s\n", l_Error.c_str());
-        return false;
-    }
-    for (std::size_t l_I = 0; l_I < l_Cycles.size(); ++l_I) {
-        const std::filesystem::path l_Path = p_Folder / ("melody" + std::to_string(l_I) + ".wav");
-        if (!SampleGen::WriteWav16Mono(l_Path.string(), SampleGen::MELODY_RATE, l_Cycles[l_I], l_Error)) {
-            std::fprintf(stderr, "samplegen: %s\n", l_Error.c_str());
-            return false;
-        }
-    }
-    return true;
-}
-
-bool WritePercussion(const std::filesystem::path& p_Folder)
-{
-    for (const SampleGen::Drum& l_Drum : SampleGen::PercussionBank()) {
-        std::string l_Error;
-        if (!SampleGen::WriteWav16Mono((p_Folder / l_Drum.fileName).string(), SampleGen::DRUM_RATE,
-                                       l_Drum.pcm, l_Error)) {
-            std::fprintf(stderr, "samplegen: %s\n", l_Error.c_str());
-            return false;
-        }
-    }
-    return true;
+    return l_Written;
 }
 
 }  // namespace
@@ -133,8 +126,5 @@ int main(int argc, char** argv)
     if (!MakeFolder(l_Root / "melody") || !MakeFolder(l_Root / "percussion")) {
         return 1;
     }
-    if (!WriteMelody(l_Root / "melody") || !WritePercussion(l_Root / "percussion")) {
-        return 1;
-    }
-    return 0;
+    return WriteBank(l_Root) ? 0 : 1;
 }

@@ -120,17 +120,6 @@ Chord ParseChord(const std::string& p_Name)
     return l_Chord;
 }
 
-std::vector<Chord> ParseChords(const std::string& p_Text)
-{
-    std::istringstream l_In(WithoutBars(p_Text));
-    std::vector<Chord> l_Chords;
-    std::string l_Token;
-    while (l_In >> l_Token) {
-        l_Chords.push_back(ParseChord(l_Token));
-    }
-    return l_Chords;
-}
-
 std::vector<Harmony> Progression(std::uint32_t p_Start, const std::string& p_Text, int p_BarLength)
 {
     std::istringstream l_In(WithoutBars(p_Text));
@@ -177,12 +166,12 @@ int RootAbove(const Chord& p_Chord, int p_Low)
     return NoteAbove(p_Chord.root, p_Low);
 }
 
-std::vector<std::array<int, 3>> VoiceLead(const std::vector<Chord>& p_Chords, int p_Centre)
+std::vector<std::array<int, 3>> VoiceLead(const std::vector<Harmony>& p_Harmony, int p_Centre)
 {
     std::vector<std::array<int, 3>> l_Voicings;
     std::array<int, 3> l_Previous = {p_Centre - 4, p_Centre, p_Centre + 4};
-    for (const Chord& l_Chord : p_Chords) {
-        const std::array<int, 3> l_Pcs = l_Chord.PitchClasses();
+    for (const Harmony& l_Harmony : p_Harmony) {
+        const std::array<int, 3> l_Pcs = l_Harmony.chord.PitchClasses();
         std::array<int, 3> l_Best{};
         int l_BestCost = -1;
         // Every close position (root, first and second inversion) whose bottom lies within an

@@ -23,8 +23,6 @@ struct Chord {
 };
 // "D", "F#m", "Bb", "Em"; throws std::invalid_argument.
 Chord ParseChord(const std::string& p_Name);
-// One chord per token; '|' between tokens is ignored.
-std::vector<Chord> ParseChords(const std::string& p_Text);
 
 // A chord held from pos for length beats.
 struct Harmony {
@@ -44,7 +42,7 @@ int NoteAbove(int p_PitchClass, int p_Low);
 int RootAbove(const Chord& p_Chord, int p_Low);
 // Three close-position voices for each chord, each chord voiced to move as little as possible
 // from the one before; the first is voiced nearest to p_Centre.
-std::vector<std::array<int, 3>> VoiceLead(const std::vector<Chord>& p_Chords, int p_Centre);
+std::vector<std::array<int, 3>> VoiceLead(const std::vector<Harmony>& p_Harmony, int p_Centre);
 // The highest chord tone at least a minor third below p_Note.
 int ChordToneBelow(const Chord& p_Chord, int p_Note);
 // Moves a note p_Steps degrees along the scale given by its pitch classes (notes outside the

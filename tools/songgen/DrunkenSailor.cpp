@@ -73,11 +73,7 @@ Song DrunkenSailor()
 
     // Oom-pah: tuba on the strong beats, organ chords after them; in the chorus the bass walks
     // in quarters and the organ pushes every off-beat eighth.
-    std::vector<Chord> l_ChordList;
-    for (const Harmony& l_H : l_Harmony) {
-        l_ChordList.push_back(l_H.chord);
-    }
-    const std::vector<std::array<int, 3>> l_Voicings = VoiceLead(l_ChordList, 53);
+    const std::vector<std::array<int, 3>> l_Voicings = VoiceLead(l_Harmony, 53);
     const int l_ChordPans[3] = {4, 6, 8};
     for (std::size_t l_I = 0; l_I < l_Harmony.size(); ++l_I) {
         const Harmony& l_H = l_Harmony[l_I];

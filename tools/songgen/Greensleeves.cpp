@@ -68,11 +68,7 @@ Song Greensleeves()
         l_Pos += l_Step.length;
     }
 
-    std::vector<Chord> l_Chords;
-    for (const Harmony& l_H : l_Harmony) {
-        l_Chords.push_back(l_H.chord);
-    }
-    const std::vector<std::array<int, 3>> l_Voicings = VoiceLead(l_Chords, 50);  // under the tune
+    const std::vector<std::array<int, 3>> l_Voicings = VoiceLead(l_Harmony, 50);  // under the tune
     const int l_StringPans[3] = {3, 6, 9};
     const int l_Arp[6] = {0, 2, 3, 4, 5, 4};  // indexes into the guitar's chord tones
     for (std::size_t l_I = 0; l_I < l_Harmony.size(); ++l_I) {

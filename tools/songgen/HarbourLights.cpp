@@ -73,11 +73,7 @@ Song HarbourLights()
 
     // Pads: one voice per track, moving as little as possible between chords. In the intro
     // they swell in, and the top voice drifts from the centre to the right.
-    std::vector<Chord> l_Chords;
-    for (const Harmony& l_H : l_Harmony) {
-        l_Chords.push_back(l_H.chord);
-    }
-    const std::vector<std::array<int, 3>> l_Voicings = VoiceLead(l_Chords, 55);
+    const std::vector<std::array<int, 3>> l_Voicings = VoiceLead(l_Harmony, 55);
     const int l_PadPans[3] = {3, 6, 9};
     for (std::size_t l_I = 0; l_I < l_Harmony.size(); ++l_I) {
         const Harmony& l_H = l_Harmony[l_I];

@@ -36,15 +36,37 @@ template <class Function> bool FindFunction(void* p_Library, const char* p_Name,
     return p_Function != nullptr;
 }
 
+// The table of the library of that name (a type made by TW_LAZY_TABLE below), filled on the first
+// call; null when the system has no such library or it lacks one of the functions.
+template <class Api> const Api* LazyTable(const char* p_Name)
+{
+    static const Api* const s_Api = [p_Name] {
+        static Api s_Table;
+        return s_Table.Find(OpenLibrary(p_Name)) ? &s_Table : nullptr;
+    }();
+    return s_Api;
+}
+
 }  // namespace SoundEngine
 
-// A table of a library's functions has one member per function, named and typed as the function:
+// A table of a library's functions has one member per function, named and typed as the function,
+// and Find, which fills it from the library, all or nothing:
 //   #define MY_FUNCTIONS(X) X(foo_open) X(foo_close)
-//   struct MyApi { MY_FUNCTIONS(TW_LAZY_MEMBER) };
-// and is filled, all or nothing, by
-//   bool l_Found = true; MY_FUNCTIONS(TW_LAZY_FIND)   (with p_Library and p_Table in scope).
+//   TW_LAZY_TABLE(MyApi, MY_FUNCTIONS)
 #define TW_LAZY_MEMBER(p_Name) decltype(&::p_Name) p_Name = nullptr;
-#define TW_LAZY_FIND(p_Name)                                                                                 \
-    l_Found = SoundEngine::FindFunction(p_Library, #p_Name, p_Table.p_Name) && l_Found;
+#define TW_LAZY_FIND(p_Name) l_Found = SoundEngine::FindFunction(p_Library, #p_Name, p_Name) && l_Found;
+// clang-format off
+#define TW_LAZY_TABLE(p_Type, p_Functions)         \
+    struct p_Type                                  \
+    {                                              \
+        p_Functions(TW_LAZY_MEMBER)                \
+        bool Find(void* p_Library)                 \
+        {                                          \
+            bool l_Found = p_Library != nullptr;   \
+            p_Functions(TW_LAZY_FIND)              \
+            return l_Found;                        \
+        }                                          \
+    };
+// clang-format on
 
 #endif

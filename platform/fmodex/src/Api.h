@@ -7,6 +7,7 @@
 #include "Registry.h"
 #include "Voices.h"
 
+#include <cstdint>
 #include <mutex>
 
 namespace SoundEngine {
@@ -31,10 +32,20 @@ inline FMOD_RESULT FindInitialisedSystemOrError(FMOD_SYSTEM* p_Handle, System*& 
     return l_Result;
 }
 
+// Runs p_Action(System&) with the API lock held on the system behind a handle (an initialised one
+// when p_Initialised); otherwise returns why the handle names no such system.
+template <class Action> FMOD_RESULT WithSystem(FMOD_SYSTEM* p_Handle, bool p_Initialised, Action&& p_Action)
+{
+    auto l_Api = LockApi();
+    System* l_System = nullptr;
+    const FMOD_RESULT l_Result = p_Initialised ? FindInitialisedSystemOrError(p_Handle, l_System)
+                                               : FindSystemOrError(p_Handle, l_System);
+    return l_Result != FMOD_OK ? l_Result : p_Action(*l_System);
+}
+
 // Runs p_Action(System&, Voice&) on the live voice a channel handle names, with the API lock and
 // the system's mix lock held; otherwise returns why the handle names no live voice.
-template <class Action>
-FMOD_RESULT WithVoice(FMOD_CHANNEL* p_Handle, Action&& p_Action)
+template <class Action> FMOD_RESULT WithVoice(FMOD_CHANNEL* p_Handle, Action&& p_Action)
 {
     if (p_Handle == nullptr)
         return FMOD_ERR_INVALID_PARAM;
@@ -51,6 +62,25 @@ FMOD_RESULT WithVoice(FMOD_CHANNEL* p_Handle, Action&& p_Action)
     return p_Action(*l_System, *l_Voice);
 }
 
+// A position in the sound's frames, in the given time unit; false for a unit that is not one.
+inline bool UnitFromFrames(const SoundData& p_Sound, std::uint64_t p_Frames, FMOD_TIMEUNIT p_Unit,
+                           unsigned& p_Value)
+{
+    switch (p_Unit) {
+    case FMOD_TIMEUNIT_PCM:
+        p_Value = unsigned(p_Frames);
+        return true;
+    case FMOD_TIMEUNIT_MS:
+        p_Value = unsigned(p_Frames * 1000 / unsigned(p_Sound.rate));
+        return true;
+    case FMOD_TIMEUNIT_PCMBYTES:
+        p_Value = unsigned(p_Frames * unsigned(p_Sound.channels * p_Sound.bytespersample));
+        return true;
+    default:
+        return false;
+    }
 }
+
+}  // namespace SoundEngine
 
 #endif

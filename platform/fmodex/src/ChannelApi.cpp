@@ -21,7 +21,7 @@ FMOD_RESULT GetFromVoice(FMOD_CHANNEL* p_Handle, Value* p_Out, Read&& p_Read)
     });
 }
 
-// A position in the sound's frames, from or to the given time unit.
+// A position in the sound's frames, from the given time unit.
 bool FramesFromUnit(const SoundData& p_Sound, unsigned p_Value, FMOD_TIMEUNIT p_Unit, std::uint64_t& p_Frames)
 {
     switch (p_Unit) {
@@ -33,23 +33,6 @@ bool FramesFromUnit(const SoundData& p_Sound, unsigned p_Value, FMOD_TIMEUNIT p_
         return true;
     case FMOD_TIMEUNIT_PCMBYTES:
         p_Frames = p_Value / unsigned(p_Sound.channels * p_Sound.bytespersample);
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool UnitFromFrames(const SoundData& p_Sound, std::uint64_t p_Frames, FMOD_TIMEUNIT p_Unit, unsigned& p_Value)
-{
-    switch (p_Unit) {
-    case FMOD_TIMEUNIT_PCM:
-        p_Value = unsigned(p_Frames);
-        return true;
-    case FMOD_TIMEUNIT_MS:
-        p_Value = unsigned(p_Frames * 1000 / unsigned(p_Sound.rate));
-        return true;
-    case FMOD_TIMEUNIT_PCMBYTES:
-        p_Value = unsigned(p_Frames * unsigned(p_Sound.channels * p_Sound.bytespersample));
         return true;
     default:
         return false;

@@ -34,27 +34,10 @@ constexpr auto kOpenTimeout = std::chrono::seconds(2);
     X(snd_pcm_drop) X(snd_pcm_close)
 // clang-format on
 
-struct AlsaApi
-{
-    TW_ALSA_FUNCTIONS(TW_LAZY_MEMBER)
-};
-
-bool FindAlsa(void* p_Library, AlsaApi& p_Table)
-{
-    bool l_Found = p_Library != nullptr;
-    TW_ALSA_FUNCTIONS(TW_LAZY_FIND)
-    return l_Found;
-}
+TW_LAZY_TABLE(AlsaApi, TW_ALSA_FUNCTIONS)
 
 // Null when the system has no alsa-lib.
-const AlsaApi* Alsa()
-{
-    static const AlsaApi* const s_Api = [] {
-        static AlsaApi s_Table;
-        return FindAlsa(OpenLibrary("libasound.so.2"), s_Table) ? &s_Table : nullptr;
-    }();
-    return s_Api;
-}
+const AlsaApi* Alsa() { return LazyTable<AlsaApi>("libasound.so.2"); }
 
 // While the device opens, alsa-lib's own lines on standard error are held back: a device that
 // cannot open is reported once, as FMOD_ERR_OUTPUT_INIT from Init.
@@ -90,7 +73,8 @@ struct OpenAttempt
             const QuietAlsa l_Quiet;
             // Opened non-blocking so that a busy device fails at once; writes block from then on,
             // which paces the engine's thread on a real device.
-            if (Alsa()->snd_pcm_open(&l_Pcm, p_Device.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) {
+            if (Alsa()->snd_pcm_open(&l_Pcm, p_Device.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) <
+                0) {
                 l_Pcm = nullptr;
             } else if (Alsa()->snd_pcm_nonblock(l_Pcm, 0) < 0 ||
                        Alsa()->snd_pcm_set_params(l_Pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED,

@@ -8,8 +8,8 @@ namespace {
 // The slot a playback goes to: FMOD_CHANNEL_FREE takes a free slot or steals the oldest;
 // FMOD_CHANNEL_REUSE restarts the live voice the passed handle names, else acts as FREE;
 // a slot number takes that slot, stealing whatever plays there.
-FMOD_RESULT ChooseSlot(System& p_System, FMOD_CHANNELINDEX p_Index, FMOD_CHANNEL* p_Previous, unsigned& p_Slot,
-                       bool& p_SameHandle)
+FMOD_RESULT ChooseSlot(System& p_System, FMOD_CHANNELINDEX p_Index, FMOD_CHANNEL* p_Previous,
+                       unsigned& p_Slot, bool& p_SameHandle)
 {
     p_SameHandle = false;
     if (p_Index == FMOD_CHANNEL_REUSE && p_Previous != nullptr) {
@@ -31,7 +31,7 @@ FMOD_RESULT ChooseSlot(System& p_System, FMOD_CHANNELINDEX p_Index, FMOD_CHANNEL
     return FMOD_OK;
 }
 
-}
+}  // namespace
 
 extern "C" {
 
@@ -43,27 +43,23 @@ FMOD_RESULT F_API FMOD_System_PlaySound(FMOD_SYSTEM* system, FMOD_CHANNELINDEX c
         *channel = nullptr;
     if (sound == nullptr)
         return FMOD_ERR_INVALID_PARAM;
-    auto l_Api = LockApi();
-    System* l_System = nullptr;
-    FMOD_RESULT l_Result = FindInitialisedSystemOrError(system, l_System);
-    if (l_Result != FMOD_OK)
-        return l_Result;
-    Sound* l_Sound = FindSound(sound);
-    if (l_Sound == nullptr)
-        return FMOD_ERR_INVALID_HANDLE;
-    if (l_Sound->owner != l_System)
-        return FMOD_ERR_INVALID_PARAM;
+    return WithSystem(system, true, [&](System& p_System) {
+        Sound* l_Sound = FindSound(sound);
+        if (l_Sound == nullptr)
+            return FMOD_ERR_INVALID_HANDLE;
+        if (l_Sound->owner != &p_System)
+            return FMOD_ERR_INVALID_PARAM;
 
-    std::lock_guard<std::mutex> l_Mix(l_System->mixlock);
-    unsigned l_Slot = 0;
-    bool l_SameHandle = false;
-    l_Result = ChooseSlot(*l_System, channelid, l_Previous, l_Slot, l_SameHandle);
-    if (l_Result != FMOD_OK)
-        return l_Result;
-    FMOD_CHANNEL* l_Handle = StartVoice(*l_System, l_Slot, *l_Sound, paused != 0, l_SameHandle);
-    if (channel != nullptr)
-        *channel = l_Handle;
-    return FMOD_OK;
+        std::lock_guard<std::mutex> l_Mix(p_System.mixlock);
+        unsigned l_Slot = 0;
+        bool l_SameHandle = false;
+        const FMOD_RESULT l_Result = ChooseSlot(p_System, channelid, l_Previous, l_Slot, l_SameHandle);
+        if (l_Result != FMOD_OK)
+            return l_Result;
+        FMOD_CHANNEL* l_Handle = StartVoice(p_System, l_Slot, *l_Sound, paused != 0, l_SameHandle);
+        if (channel != nullptr)
+            *channel = l_Handle;
+        return FMOD_OK;
+    });
 }
-
 }

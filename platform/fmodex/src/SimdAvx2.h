@@ -11,23 +11,15 @@
 
 #include <cstdint>
 
+#include "SimdFloats.h"
+
 #define TW_AVX2_TARGET __attribute__((target("avx2,fma")))
 #define TW_AVX2_INLINE __attribute__((target("avx2,fma"), always_inline)) inline
 
 namespace SoundEngine {
 namespace Avx2 {
 
-struct Floats
-{
-    __m256 v;
-    Floats() = default;
-    TW_AVX2_INLINE Floats(__m256 p_V) : v(p_V) {}
-    TW_AVX2_INLINE Floats(float p_Value) : v(_mm256_set1_ps(p_Value)) {}
-};
-
-TW_AVX2_INLINE Floats operator+(Floats p_A, Floats p_B) { return _mm256_add_ps(p_A.v, p_B.v); }
-TW_AVX2_INLINE Floats operator-(Floats p_A, Floats p_B) { return _mm256_sub_ps(p_A.v, p_B.v); }
-TW_AVX2_INLINE Floats operator*(Floats p_A, Floats p_B) { return _mm256_mul_ps(p_A.v, p_B.v); }
+TW_SIMD_FLOATS(TW_AVX2_INLINE, __m256, _mm256)
 TW_AVX2_INLINE Floats MulAdd(Floats p_A, Floats p_B, Floats p_C)
 {
     return _mm256_fmadd_ps(p_A.v, p_B.v, p_C.v);
@@ -78,22 +70,16 @@ struct Lanes
 #pragma GCC unroll 4
         for (int l_Block = 0; l_Block < (Count + 3) / 4; ++l_Block) {
             const float* l_At = p_Base + 4 * l_Block;
-            const __m256 l_Lane0 =
-                _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(l_At + p_Indices.at[0])),
-                                     _mm_loadu_ps(l_At + p_Indices.at[4]), 1);
-            const __m256 l_Lane1 =
-                _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(l_At + p_Indices.at[1])),
-                                     _mm_loadu_ps(l_At + p_Indices.at[5]), 1);
-            const __m256 l_Lane2 =
-                _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(l_At + p_Indices.at[2])),
-                                     _mm_loadu_ps(l_At + p_Indices.at[6]), 1);
-            const __m256 l_Lane3 =
-                _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(l_At + p_Indices.at[3])),
-                                     _mm_loadu_ps(l_At + p_Indices.at[7]), 1);
-            const __m256 l_T0 = _mm256_unpacklo_ps(l_Lane0, l_Lane1);
-            const __m256 l_T1 = _mm256_unpackhi_ps(l_Lane0, l_Lane1);
-            const __m256 l_T2 = _mm256_unpacklo_ps(l_Lane2, l_Lane3);
-            const __m256 l_T3 = _mm256_unpackhi_ps(l_Lane2, l_Lane3);
+            __m256 l_Lane[4];
+#pragma GCC unroll 4
+            for (int l_Index = 0; l_Index < 4; ++l_Index)
+                l_Lane[l_Index] =
+                    _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(l_At + p_Indices.at[l_Index])),
+                                         _mm_loadu_ps(l_At + p_Indices.at[l_Index + 4]), 1);
+            const __m256 l_T0 = _mm256_unpacklo_ps(l_Lane[0], l_Lane[1]);
+            const __m256 l_T1 = _mm256_unpackhi_ps(l_Lane[0], l_Lane[1]);
+            const __m256 l_T2 = _mm256_unpacklo_ps(l_Lane[2], l_Lane[3]);
+            const __m256 l_T3 = _mm256_unpackhi_ps(l_Lane[2], l_Lane[3]);
             p_Rows[4 * l_Block] = _mm256_shuffle_ps(l_T0, l_T2, _MM_SHUFFLE(1, 0, 1, 0));
             p_Rows[4 * l_Block + 1] = _mm256_shuffle_ps(l_T0, l_T2, _MM_SHUFFLE(3, 2, 3, 2));
             p_Rows[4 * l_Block + 2] = _mm256_shuffle_ps(l_T1, l_T3, _MM_SHUFFLE(1, 0, 1, 0));

@@ -9,23 +9,15 @@
 
 #include <cstdint>
 
+#include "SimdFloats.h"
+
 #define TW_AVX512_TARGET __attribute__((target("avx512f")))
 #define TW_AVX512_INLINE __attribute__((target("avx512f"), always_inline)) inline
 
 namespace SoundEngine {
 namespace Avx512 {
 
-struct Floats
-{
-    __m512 v;
-    Floats() = default;
-    TW_AVX512_INLINE Floats(__m512 p_V) : v(p_V) {}
-    TW_AVX512_INLINE Floats(float p_Value) : v(_mm512_set1_ps(p_Value)) {}
-};
-
-TW_AVX512_INLINE Floats operator+(Floats p_A, Floats p_B) { return _mm512_add_ps(p_A.v, p_B.v); }
-TW_AVX512_INLINE Floats operator-(Floats p_A, Floats p_B) { return _mm512_sub_ps(p_A.v, p_B.v); }
-TW_AVX512_INLINE Floats operator*(Floats p_A, Floats p_B) { return _mm512_mul_ps(p_A.v, p_B.v); }
+TW_SIMD_FLOATS(TW_AVX512_INLINE, __m512, _mm512)
 TW_AVX512_INLINE Floats MulAdd(Floats p_A, Floats p_B, Floats p_C)
 {
     return _mm512_fmadd_ps(p_A.v, p_B.v, p_C.v);

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "SimdFloats.h"
+
 #if TW_SIMD_WASM_SSE2
 #define TW_SSE2_TARGET
 #define TW_SSE2_INLINE __attribute__((always_inline)) inline
@@ -19,17 +21,7 @@
 namespace SoundEngine {
 namespace Sse2 {
 
-struct Floats
-{
-    __m128 v;
-    Floats() = default;
-    TW_SSE2_INLINE Floats(__m128 p_V) : v(p_V) {}
-    TW_SSE2_INLINE Floats(float p_Value) : v(_mm_set1_ps(p_Value)) {}
-};
-
-TW_SSE2_INLINE Floats operator+(Floats p_A, Floats p_B) { return _mm_add_ps(p_A.v, p_B.v); }
-TW_SSE2_INLINE Floats operator-(Floats p_A, Floats p_B) { return _mm_sub_ps(p_A.v, p_B.v); }
-TW_SSE2_INLINE Floats operator*(Floats p_A, Floats p_B) { return _mm_mul_ps(p_A.v, p_B.v); }
+TW_SIMD_FLOATS(TW_SSE2_INLINE, __m128, _mm)
 TW_SSE2_INLINE Floats MulAdd(Floats p_A, Floats p_B, Floats p_C)
 {
     return _mm_add_ps(_mm_mul_ps(p_A.v, p_B.v), p_C.v);

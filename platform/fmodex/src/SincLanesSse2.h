@@ -60,16 +60,14 @@ struct SincLanes : Lanes
     // transposing each.
     TW_SSE2_INLINE static __m128 SumEight(const Sixteen (&p_Sums)[4], int p_First)
     {
-        const int l_Next = p_First + 1;
-        __m128 l_A = p_Sums[0].v[p_First], l_B = p_Sums[1].v[p_First], l_C = p_Sums[2].v[p_First],
-               l_D = p_Sums[3].v[p_First];
-        _MM_TRANSPOSE4_PS(l_A, l_B, l_C, l_D);
-        const __m128 l_Low = _mm_add_ps(_mm_add_ps(l_A, l_B), _mm_add_ps(l_C, l_D));
-        l_A = p_Sums[0].v[l_Next], l_B = p_Sums[1].v[l_Next], l_C = p_Sums[2].v[l_Next],
-        l_D = p_Sums[3].v[l_Next];
-        _MM_TRANSPOSE4_PS(l_A, l_B, l_C, l_D);
-        const __m128 l_High = _mm_add_ps(_mm_add_ps(l_A, l_B), _mm_add_ps(l_C, l_D));
-        return _mm_add_ps(l_Low, l_High);
+        __m128 l_Halves[2];
+        for (int l_Half = 0; l_Half < 2; ++l_Half) {
+            __m128 l_A = p_Sums[0].v[p_First + l_Half], l_B = p_Sums[1].v[p_First + l_Half],
+                   l_C = p_Sums[2].v[p_First + l_Half], l_D = p_Sums[3].v[p_First + l_Half];
+            _MM_TRANSPOSE4_PS(l_A, l_B, l_C, l_D);
+            l_Halves[l_Half] = _mm_add_ps(_mm_add_ps(l_A, l_B), _mm_add_ps(l_C, l_D));
+        }
+        return _mm_add_ps(l_Halves[0], l_Halves[1]);
     }
     template <class Lane> TW_SSE2_INLINE static void SumEach(Lane& p_Lane, Floats& p_Here, Floats& p_Change)
     {

@@ -37,13 +37,15 @@ FMOD_RESULT ReadSound(const char* p_NameOrData, FMOD_MODE p_Mode, const FMOD_CRE
                                                  : LoadSound(l_Raw, p_Loop, p_Octaves, p_Data);
 }
 
-FMOD_RESULT FindSoundOrError(FMOD_SOUND* p_Handle, Sound*& p_Sound)
+// Runs p_Action(Sound&) with the API lock held on the sound behind a handle; otherwise returns
+// why the handle names none.
+template <class Action> FMOD_RESULT WithSound(FMOD_SOUND* p_Handle, Action&& p_Action)
 {
-    p_Sound = nullptr;
     if (p_Handle == nullptr)
         return FMOD_ERR_INVALID_PARAM;
-    p_Sound = FindSound(p_Handle);
-    return p_Sound != nullptr ? FMOD_OK : FMOD_ERR_INVALID_HANDLE;
+    auto l_Api = LockApi();
+    Sound* l_Sound = FindSound(p_Handle);
+    return l_Sound != nullptr ? p_Action(*l_Sound) : FMOD_ERR_INVALID_HANDLE;
 }
 
 }  // namespace
@@ -55,68 +57,48 @@ FMOD_RESULT F_API FMOD_System_CreateSound(FMOD_SYSTEM* system, const char* name_
 {
     if (name_or_data == nullptr || sound == nullptr)
         return FMOD_ERR_INVALID_PARAM;
-    auto l_Api = LockApi();
-    System* l_System = nullptr;
-    FMOD_RESULT l_Result = FindInitialisedSystemOrError(system, l_System);
-    if (l_Result != FMOD_OK)
-        return l_Result;
-    if ((mode & ~kAcceptedModes) != 0)
-        return FMOD_ERR_UNSUPPORTED;
+    return WithSystem(system, true, [&](System& p_System) {
+        if ((mode & ~kAcceptedModes) != 0)
+            return FMOD_ERR_UNSUPPORTED;
 
-    std::unique_ptr<Sound> l_Sound(new (std::nothrow) Sound);
-    if (!l_Sound)
-        return FMOD_ERR_MEMORY;
-    const bool l_Loop = (mode & FMOD_LOOP_NORMAL) != 0 && (mode & FMOD_LOOP_OFF) == 0;
-    // Only a system that resamples with sinc reads the octave copies.
-    const bool l_Octaves = l_System->config.resampler == FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC;
-    l_Result = ReadSound(name_or_data, mode, exinfo, l_Loop, l_Octaves, l_Sound->data);
-    if (l_Result != FMOD_OK)
-        return l_Result;
-    l_Sound->owner = l_System;
-    try {
-        l_System->sounds.insert(l_Sound.get());
-        RegisterSound(l_Sound.get());
-    } catch (const std::bad_alloc&) {
-        l_System->sounds.erase(l_Sound.get());
-        return FMOD_ERR_MEMORY;
-    }
-    *sound = reinterpret_cast<FMOD_SOUND*>(l_Sound.release());
-    return FMOD_OK;
+        std::unique_ptr<Sound> l_Sound(new (std::nothrow) Sound);
+        if (!l_Sound)
+            return FMOD_ERR_MEMORY;
+        const bool l_Loop = (mode & FMOD_LOOP_NORMAL) != 0 && (mode & FMOD_LOOP_OFF) == 0;
+        // Only a system that resamples with sinc reads the octave copies.
+        const bool l_Octaves = p_System.config.resampler == FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC;
+        const FMOD_RESULT l_Result = ReadSound(name_or_data, mode, exinfo, l_Loop, l_Octaves, l_Sound->data);
+        if (l_Result != FMOD_OK)
+            return l_Result;
+        l_Sound->owner = &p_System;
+        try {
+            p_System.sounds.insert(l_Sound.get());
+            RegisterSound(l_Sound.get());
+        } catch (const std::bad_alloc&) {
+            p_System.sounds.erase(l_Sound.get());
+            return FMOD_ERR_MEMORY;
+        }
+        *sound = reinterpret_cast<FMOD_SOUND*>(l_Sound.release());
+        return FMOD_OK;
+    });
 }
 
 FMOD_RESULT F_API FMOD_Sound_Release(FMOD_SOUND* sound)
 {
-    auto l_Api = LockApi();
-    Sound* l_Sound = nullptr;
-    FMOD_RESULT l_Result = FindSoundOrError(sound, l_Sound);
-    if (l_Result == FMOD_OK)
-        DestroySound(l_Sound);
-    return l_Result;
+    return WithSound(sound, [](Sound& p_Sound) {
+        DestroySound(&p_Sound);
+        return FMOD_OK;
+    });
 }
 
 FMOD_RESULT F_API FMOD_Sound_GetLength(FMOD_SOUND* sound, unsigned int* length, FMOD_TIMEUNIT lengthtype)
 {
     if (length == nullptr)
         return FMOD_ERR_INVALID_PARAM;
-    auto l_Api = LockApi();
-    Sound* l_Sound = nullptr;
-    FMOD_RESULT l_Result = FindSoundOrError(sound, l_Sound);
-    if (l_Result != FMOD_OK)
-        return l_Result;
-    const SoundData& l_Data = *l_Sound->data;
-    const unsigned long long l_Frames = l_Data.frames;
-    switch (lengthtype) {
-    case FMOD_TIMEUNIT_PCM:
-        *length = unsigned(l_Frames);
-        return FMOD_OK;
-    case FMOD_TIMEUNIT_MS:
-        *length = unsigned(l_Frames * 1000 / unsigned(l_Data.rate));
-        return FMOD_OK;
-    case FMOD_TIMEUNIT_PCMBYTES:
-        *length = unsigned(l_Frames * unsigned(l_Data.channels) * unsigned(l_Data.bytespersample));
-        return FMOD_OK;
-    default:
-        return FMOD_ERR_INVALID_PARAM;
-    }
+    return WithSound(sound, [=](Sound& p_Sound) {
+        return UnitFromFrames(*p_Sound.data, p_Sound.data->frames, lengthtype, *length)
+                   ? FMOD_OK
+                   : FMOD_ERR_INVALID_PARAM;
+    });
 }
 }

@@ -35,31 +35,16 @@ int BytesPerSample(int p_Format)
 // never need it.
 #define TW_SNDFILE_FUNCTIONS(X) X(sf_open) X(sf_close) X(sf_error) X(sf_command) X(sf_readf_float)
 
-struct SndFileApi
-{
-    TW_SNDFILE_FUNCTIONS(TW_LAZY_MEMBER)
-};
-
-bool FindSndFile(void* p_Library, SndFileApi& p_Table)
-{
-    bool l_Found = p_Library != nullptr;
-    TW_SNDFILE_FUNCTIONS(TW_LAZY_FIND)
-    return l_Found;
-}
+TW_LAZY_TABLE(SndFileApi, TW_SNDFILE_FUNCTIONS)
 
 // Null when the system has no libsndfile.
 const SndFileApi* SndFile()
 {
 #ifdef _WIN32
-    constexpr const char* kName = "libsndfile.dll";  // as the Windows build names it, beside the programs
+    return LazyTable<SndFileApi>("libsndfile.dll");  // as the Windows build names it, beside the programs
 #else
-    constexpr const char* kName = "libsndfile.so.1";
+    return LazyTable<SndFileApi>("libsndfile.so.1");
 #endif
-    static const SndFileApi* const s_Api = [] {
-        static SndFileApi s_Table;
-        return FindSndFile(OpenLibrary(kName), s_Table) ? &s_Table : nullptr;
-    }();
-    return s_Api;
 }
 
 FMOD_RESULT OpenFailure(const char* p_Path)

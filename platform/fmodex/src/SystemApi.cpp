@@ -31,110 +31,88 @@ FMOD_RESULT F_API FMOD_System_Create(FMOD_SYSTEM** system)
 
 FMOD_RESULT F_API FMOD_System_Release(FMOD_SYSTEM* system)
 {
-    auto l_Api = LockApi();
-    System* l_System = nullptr;
-    FMOD_RESULT l_Result = FindSystemOrError(system, l_System);
-    if (l_Result != FMOD_OK)
+    return WithSystem(system, false, [](System& p_System) {
+        // Everything is released even when the output failed; the failure is still reported.
+        const FMOD_RESULT l_Result = CloseSystem(p_System);
+        const int l_Reason = errno;
+        std::vector<Sound*> l_Sounds(p_System.sounds.begin(), p_System.sounds.end());
+        for (Sound* l_Sound : l_Sounds)
+            DestroySound(l_Sound);
+        UnregisterSystem(&p_System);
+        delete &p_System;
+        if (l_Result != FMOD_OK)
+            errno = l_Reason;
         return l_Result;
-    // Everything is released even when the output failed; the failure is still reported.
-    l_Result = CloseSystem(*l_System);
-    const int l_Reason = errno;
-    std::vector<Sound*> l_Sounds(l_System->sounds.begin(), l_System->sounds.end());
-    for (Sound* l_Sound : l_Sounds)
-        DestroySound(l_Sound);
-    UnregisterSystem(l_System);
-    delete l_System;
-    if (l_Result != FMOD_OK)
-        errno = l_Reason;
-    return l_Result;
+    });
 }
 
 FMOD_RESULT F_API FMOD_System_Close(FMOD_SYSTEM* system)
 {
-    auto l_Api = LockApi();
-    System* l_System = nullptr;
-    FMOD_RESULT l_Result = FindSystemOrError(system, l_System);
-    if (l_Result == FMOD_OK)
-        l_Result = CloseSystem(*l_System);
-    return l_Result;
+    return WithSystem(system, false, [](System& p_System) { return CloseSystem(p_System); });
 }
 
 FMOD_RESULT F_API FMOD_System_GetVersion(FMOD_SYSTEM* system, unsigned int* version)
 {
     if (version == nullptr)
         return FMOD_ERR_INVALID_PARAM;
-    auto l_Api = LockApi();
-    System* l_System = nullptr;
-    FMOD_RESULT l_Result = FindSystemOrError(system, l_System);
-    if (l_Result == FMOD_OK)
+    return WithSystem(system, false, [version](System&) {
         *version = FMOD_VERSION;
-    return l_Result;
+        return FMOD_OK;
+    });
 }
 
 FMOD_RESULT F_API FMOD_System_Init(FMOD_SYSTEM* system, int maxchannels, FMOD_INITFLAGS flags,
                                    void* extradriverdata)
 {
-    auto l_Api = LockApi();
-    System* l_System = nullptr;
-    FMOD_RESULT l_Result = FindSystemOrError(system, l_System);
-    if (l_Result != FMOD_OK)
-        return l_Result;
-    if (l_System->initialised)
-        return FMOD_ERR_INITIALIZED;
-    if (maxchannels < 1 || unsigned(maxchannels) > ChannelHandle::kMaxVoices)
-        return FMOD_ERR_INVALID_PARAM;
-    if (flags != FMOD_INIT_NORMAL)
-        return FMOD_ERR_UNSUPPORTED;
-    return InitSystem(*l_System, maxchannels, extradriverdata);
+    return WithSystem(system, false, [=](System& p_System) {
+        if (p_System.initialised)
+            return FMOD_ERR_INITIALIZED;
+        if (maxchannels < 1 || unsigned(maxchannels) > ChannelHandle::kMaxVoices)
+            return FMOD_ERR_INVALID_PARAM;
+        if (flags != FMOD_INIT_NORMAL)
+            return FMOD_ERR_UNSUPPORTED;
+        return InitSystem(p_System, maxchannels, extradriverdata);
+    });
 }
 
 // Real-time outputs mix on their own thread, so there is nothing to do; an NRT output mixes
 // exactly one DSP block here and hands it to its output.
 FMOD_RESULT F_API FMOD_System_Update(FMOD_SYSTEM* system)
 {
-    auto l_Api = LockApi();
-    System* l_System = nullptr;
-    FMOD_RESULT l_Result = FindInitialisedSystemOrError(system, l_System);
-    if (l_Result != FMOD_OK)
-        return l_Result;
-    if (l_System->driver)
-        return OutputResult(*l_System);  // the engine's thread writes; its failures show here
-    {
-        std::lock_guard<std::mutex> l_Mix(l_System->mixlock);
-        MixBlock(*l_System, l_System->nrtblock.data(), l_System->config.blocklength);
-    }
-    l_System->output->Write(l_System->nrtblock.data(), l_System->config.blocklength);
-    return OutputResult(*l_System);
+    return WithSystem(system, true, [](System& p_System) {
+        if (p_System.driver)
+            return OutputResult(p_System);  // the engine's thread writes; its failures show here
+        {
+            std::lock_guard<std::mutex> l_Mix(p_System.mixlock);
+            MixBlock(p_System, p_System.nrtblock.data(), p_System.config.blocklength);
+        }
+        p_System.output->Write(p_System.nrtblock.data(), p_System.config.blocklength);
+        return OutputResult(p_System);
+    });
 }
 
 FMOD_RESULT F_API FMOD_System_GetMasterChannelGroup(FMOD_SYSTEM* system, FMOD_CHANNELGROUP** channelgroup)
 {
     if (channelgroup == nullptr)
         return FMOD_ERR_INVALID_PARAM;
-    auto l_Api = LockApi();
-    System* l_System = nullptr;
-    FMOD_RESULT l_Result = FindInitialisedSystemOrError(system, l_System);
-    if (l_Result != FMOD_OK)
-        return l_Result;
-    *channelgroup = reinterpret_cast<FMOD_CHANNELGROUP*>(&l_System->master);
-    return FMOD_OK;
+    return WithSystem(system, true, [channelgroup](System& p_System) {
+        *channelgroup = reinterpret_cast<FMOD_CHANNELGROUP*>(&p_System.master);
+        return FMOD_OK;
+    });
 }
 
 FMOD_RESULT F_API FMOD_System_GetChannelsPlaying(FMOD_SYSTEM* system, int* channels)
 {
     if (channels == nullptr)
         return FMOD_ERR_INVALID_PARAM;
-    auto l_Api = LockApi();
-    System* l_System = nullptr;
-    FMOD_RESULT l_Result = FindSystemOrError(system, l_System);
-    if (l_Result != FMOD_OK)
-        return l_Result;
-    std::lock_guard<std::mutex> l_Mix(l_System->mixlock);
-    int l_Count = 0;
-    for (const Voice& l_Voice : l_System->voices)
-        l_Count += l_Voice.active ? 1 : 0;
-    *channels = l_Count;
-    return FMOD_OK;
+    return WithSystem(system, false, [channels](System& p_System) {
+        std::lock_guard<std::mutex> l_Mix(p_System.mixlock);
+        int l_Count = 0;
+        for (const Voice& l_Voice : p_System.voices)
+            l_Count += l_Voice.active ? 1 : 0;
+        *channels = l_Count;
+        return FMOD_OK;
+    });
 }
 }
 

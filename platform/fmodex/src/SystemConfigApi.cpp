@@ -17,14 +17,9 @@ constexpr FMOD_OUTPUTTYPE kOtherDeviceOutput = FMOD_OUTPUTTYPE_WINMM;
 // Runs p_Change on the configuration of a valid system that is not initialised yet.
 template <class Change> FMOD_RESULT ChangeConfig(FMOD_SYSTEM* p_Handle, Change&& p_Change)
 {
-    auto l_Api = LockApi();
-    System* l_System = nullptr;
-    FMOD_RESULT l_Result = FindSystemOrError(p_Handle, l_System);
-    if (l_Result != FMOD_OK)
-        return l_Result;
-    if (l_System->initialised)
-        return FMOD_ERR_INITIALIZED;
-    return p_Change(l_System->config);
+    return WithSystem(p_Handle, false, [&p_Change](System& p_System) {
+        return p_System.initialised ? FMOD_ERR_INITIALIZED : p_Change(p_System.config);
+    });
 }
 
 }  // namespace
