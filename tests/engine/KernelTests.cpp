@@ -68,8 +68,9 @@ TEST(Kernels, TheProcessorsBestSetIsUsedUnlessOneIsAskedFor)
     EXPECT_EQ(&ChooseKernels("scalar"), &ReferenceKernels());
     for (const KernelSet* l_Set : SimdSets())
         EXPECT_EQ(&ChooseKernels(l_Set->name), l_Set);
-    if (Avx512Kernels() == nullptr)
+    if (Avx512Kernels() == nullptr) {
         EXPECT_EQ(&ChooseKernels("avx512"), &l_Fastest);
+    }
     EXPECT_EQ(&ChooseKernels("AVX2 "), &l_Fastest);
 }
 
