@@ -66,13 +66,10 @@ unsigned long Ticks()
 Clock::time_point TimeOfTick(unsigned long p_Tick) { return g_Epoch + std::chrono::milliseconds(p_Tick); }
 
 Terminal* g_Terminal = nullptr;
-bool g_MuteLog = false;
 
 // The library's messages go to standard error, in place of the status line.
 void LogMessage(const char* p_Line, void*)
 {
-    if (g_MuteLog)
-        return;
     if (g_Terminal != nullptr)
         g_Terminal->ClearStatus();
     std::fputs(p_Line, stderr);
@@ -125,14 +122,12 @@ bool LoadSong(const std::string& p_Path, const PlayOptions& p_Options, Org::OrgS
         Complain("cannot play '" + p_Path + "': the file is empty");
         return false;
     }
-    // The library's strict reading (the magic, every note the counts announce) decides what is a
-    // song; its own message about the bytes comes once, below.
-    int l_Error = TW_OK;
-    g_MuteLog = true;
-    tw_song_close(tw_song_open_memory(l_Bytes.data(), l_Bytes.size(), &l_Error));
-    g_MuteLog = false;
-    if (l_Error != TW_OK) {
-        Complain("cannot play '" + p_Path + "': " + AsClause(tw_error_string(l_Error)));
+    // The library's strict check (the magic, every note the counts announce) decides what is a song.
+    const Org::SongBytes l_Check = Org::CheckSongBytes(l_Bytes.data(), l_Bytes.size());
+    if (l_Check != Org::SongBytes::WHOLE) {
+        Complain("cannot play '" + p_Path + "': " +
+                 AsClause(tw_error_string(l_Check == Org::SongBytes::NOT_A_SONG ? TW_ERROR_NOT_A_SONG
+                                                                                : TW_ERROR_TRUNCATED)));
         return false;
     }
     p_Song.LoadFromMemory(l_Bytes.data(), l_Bytes.size());

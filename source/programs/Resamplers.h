@@ -15,15 +15,9 @@ struct ResamplerName
 inline constexpr ResamplerName RESAMPLER_NAMES[] = {
     {"nearest", FMOD_DSP_RESAMPLER_NOINTERP},     {"linear", FMOD_DSP_RESAMPLER_LINEAR},
     {"cubic", FMOD_DSP_RESAMPLER_CUBIC},          {"spline", FMOD_DSP_RESAMPLER_SPLINE},
-#ifdef TUNEWRIGHT_FMOD_HAS_SINC
     {"sinc", FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC},
-#endif
 };
-#ifdef TUNEWRIGHT_FMOD_HAS_SINC
 inline constexpr const char* RESAMPLER_CHOICES = "nearest, linear, cubic, spline or sinc";
-#else
-inline constexpr const char* RESAMPLER_CHOICES = "nearest, linear, cubic or spline";
-#endif
 
 // The resampler called p_Name, or -1 for a name that is none of them.
 inline int ResamplerNamed(const char* p_Name)
