@@ -1,8 +1,10 @@
 #include "BankSounds.h"
 
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <set>
+#include <tuple>
 #include <utility>
 
 #include "AudioDevice.h"
@@ -27,46 +29,53 @@ FMOD_RESULT CreateSound(FMOD_SYSTEM* p_System, const BuiltinBank::Sample& p_Samp
                                    p_Sound);
 }
 
-// An engine that is never played, only owns sounds, and is never released: a song may open
-// during exit, and the engine's own globals must outlive it.
+// Engines that are never played, only own sounds, and are never released: a song may open during
+// exit, and the engine's own globals must outlive them. One for each resampler a song asks for,
+// as the engine prepares a sound for its resampler (the band-limited one reads octave copies).
 struct Keeper
 {
     std::mutex lock;
-    FMOD_SYSTEM* system = nullptr;
-    std::set<std::pair<const BuiltinBank::Sample*, bool>> held;
+    std::map<int, FMOD_SYSTEM*> systems;  // null where an engine could not start
+    std::set<std::tuple<const BuiltinBank::Sample*, bool, int>> held;
 };
 
-Keeper* StartKeeper()
+FMOD_SYSTEM* StartKeeperSystem(int p_Resampler)
 {
-    Keeper* l_Keeper = new Keeper;
-    if (FMOD_System_Create(&l_Keeper->system) != FMOD_OK)
-        return l_Keeper;
-    if (FMOD_System_SetOutput(l_Keeper->system, FMOD_OUTPUTTYPE_NOSOUND_NRT) != FMOD_OK ||
-        FMOD_System_Init(l_Keeper->system, 1, FMOD_INIT_NORMAL, nullptr) != FMOD_OK) {
-        FMOD_System_Release(l_Keeper->system);
-        l_Keeper->system = nullptr;
+    FMOD_SYSTEM* l_System = nullptr;
+    if (FMOD_System_Create(&l_System) != FMOD_OK)
+        return nullptr;
+    if (FMOD_System_SetOutput(l_System, FMOD_OUTPUTTYPE_NOSOUND_NRT) != FMOD_OK ||
+        FMOD_System_SetSoftwareFormat(l_System, 48000, FMOD_SOUND_FORMAT_PCM16, 2, 0,
+                                      static_cast<FMOD_DSP_RESAMPLER>(p_Resampler)) != FMOD_OK ||
+        FMOD_System_Init(l_System, 1, FMOD_INIT_NORMAL, nullptr) != FMOD_OK) {
+        FMOD_System_Release(l_System);
+        return nullptr;
     }
-    return l_Keeper;
+    return l_System;
 }
 
-// Holds p_Sample's decoded copy from now on. Sharing only saves work: if the keeper cannot
-// hold it, each song decodes the sample itself.
-void KeepBankSample(const BuiltinBank::Sample& p_Sample, bool p_Loop)
+// Holds p_Sample's decoded copy, as an engine with p_Resampler prepares it, from now on. Sharing
+// only saves work: if the keeper cannot hold it, each song decodes the sample itself.
+void KeepBankSample(const BuiltinBank::Sample& p_Sample, bool p_Loop, int p_Resampler)
 {
-    static Keeper* const l_Keeper = StartKeeper();
+    static Keeper* const l_Keeper = new Keeper;
     std::lock_guard<std::mutex> l_Lock(l_Keeper->lock);
-    if (l_Keeper->system == nullptr || l_Keeper->held.count({&p_Sample, p_Loop}) != 0)
+    if (!l_Keeper->held.insert({&p_Sample, p_Loop, p_Resampler}).second)
         return;
+    auto l_Found = l_Keeper->systems.find(p_Resampler);
+    if (l_Found == l_Keeper->systems.end())
+        l_Found = l_Keeper->systems.emplace(p_Resampler, StartKeeperSystem(p_Resampler)).first;
     FMOD_SOUND* l_Sound = nullptr;
-    if (CreateSound(l_Keeper->system, p_Sample, p_Loop, &l_Sound) == FMOD_OK)
-        l_Keeper->held.insert({&p_Sample, p_Loop});
+    if (l_Found->second != nullptr)
+        CreateSound(l_Found->second, p_Sample, p_Loop, &l_Sound);
 }
 
 }  // namespace
 
-FMOD_SOUND* MakeBankSound(FMOD_SYSTEM* p_System, const BuiltinBank::Sample& p_Sample, bool p_Loop)
+FMOD_SOUND* MakeBankSound(FMOD_SYSTEM* p_System, int p_Resampler, const BuiltinBank::Sample& p_Sample,
+                          bool p_Loop)
 {
-    KeepBankSample(p_Sample, p_Loop);
+    KeepBankSample(p_Sample, p_Loop, p_Resampler);
     FMOD_SOUND* l_Sound = nullptr;
     FmodErrorCheck(CreateSound(p_System, p_Sample, p_Loop, &l_Sound));
     return l_Sound;

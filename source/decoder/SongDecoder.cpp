@@ -172,9 +172,10 @@ void SongDecoder::MakeSound(const SampleData& p_Hit)
     if (!SamplerRules::SelectsSound(p_Hit, l_Melody, l_Sample))
         return;
     if (l_Melody && std::exchange(melodypending[l_Sample], false))
-        melodysamples[l_Sample] = MakeBankSound(system, BuiltinBank::Melody(l_Sample), true);
+        melodysamples[l_Sample] = MakeBankSound(system, interpolation, BuiltinBank::Melody(l_Sample), true);
     else if (!l_Melody && std::exchange(percussionpending[l_Sample], false))
-        percussionsamples[l_Sample] = MakeBankSound(system, BuiltinBank::Percussion(l_Sample), false);
+        percussionsamples[l_Sample] =
+            MakeBankSound(system, interpolation, BuiltinBank::Percussion(l_Sample), false);
 }
 
 void SongDecoder::StopEngine()
