@@ -34,10 +34,23 @@ cat <<TEXT
 
 The licence texts follow.
 TEXT
+# A component whose licence file is the bare GNU LGPL 2.1, when an earlier one already gave that
+# licence's text, refers to it rather than repeating it (the package's size limit is tight).
+l_LgplFrom=""
 for l_File in "$l_Deps"/share/licenses/*.txt; do
-  printf '\n-------------------------------------------------------------------------------\n%s\n\n' \
-    "$(basename "$l_File" .txt)"
+  l_Name="$(basename "$l_File" .txt)"
+  printf '\n-------------------------------------------------------------------------------\n%s\n\n' "$l_Name"
+  l_Head="$(grep -m 2 -v '^[[:space:]]*$' "$l_File" | tr -s '[:space:]' ' ')"
+  if [ -n "$l_LgplFrom" ] && [ "$l_Head" = " GNU LESSER GENERAL PUBLIC LICENSE Version 2.1, February 1999 " ]; then
+    echo "$l_Name is under the GNU Lesser General Public License, version 2.1, whose full text is"
+    echo "given above under $l_LgplFrom."
+    continue
+  fi
   cat "$l_File"
+  if [ -z "$l_LgplFrom" ] && grep -q 'GNU LESSER GENERAL PUBLIC LICENSE' "$l_File" &&
+    grep -q 'Version 2.1, February 1999' "$l_File"; then
+    l_LgplFrom="$l_Name"
+  fi
 done
 printf '\n-------------------------------------------------------------------------------\nmingw-w64 (start-up code in every program, and winpthreads)\n\n'
 cat /usr/share/doc/mingw-w64-common/copyright

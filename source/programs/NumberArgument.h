@@ -17,6 +17,8 @@ inline bool ParseNumber(const char* p_Text, double p_Min, double p_Max, double& 
 
 // The same for a count or a rate, where only a whole decimal number is meant: strtod would take
 // "0.5" (then cut to 0), "0x10" (16) or "1e3", so only an optional sign and digits are let through.
+// (strtol, whose overflow gives LONG_MIN or LONG_MAX, outside any range asked for; a program that
+// reads only whole numbers then carries no floating-point reader.)
 inline bool ParseInteger(const char* p_Text, long p_Min, long p_Max, long& p_Value)
 {
     const char* l_Digits = p_Text + (*p_Text == '+' || *p_Text == '-' ? 1 : 0);
@@ -25,10 +27,10 @@ inline bool ParseInteger(const char* p_Text, long p_Min, long p_Max, long& p_Val
     for (const char* l_Char = l_Digits; *l_Char != '\0'; ++l_Char)
         if (*l_Char < '0' || *l_Char > '9')
             return false;
-    double l_Value = 0;
-    if (!ParseNumber(p_Text, static_cast<double>(p_Min), static_cast<double>(p_Max), l_Value))
+    const long l_Value = std::strtol(p_Text, nullptr, 10);
+    if (l_Value < p_Min || l_Value > p_Max)
         return false;
-    p_Value = static_cast<long>(l_Value);
+    p_Value = l_Value;
     return true;
 }
 
