@@ -119,6 +119,13 @@ static void gst_tunewright_dec_apply_settings(GstTunewrightDec* p_dec)
         gst_element_post_message(GST_ELEMENT(p_dec), gst_message_new_duration_changed(GST_OBJECT(p_dec)));
 }
 
+/* Pushes p_event downstream as part of the seek (or stream) numbered p_seqnum. */
+static void gst_tunewright_dec_push_event(GstTunewrightDec* p_dec, GstEvent* p_event, guint32 p_seqnum)
+{
+    gst_event_set_seqnum(p_event, p_seqnum);
+    gst_pad_push_event(p_dec->srcpad, p_event);
+}
+
 /* The clock time of the next frame to be pushed. */
 static GstClockTime gst_tunewright_dec_next_time(GstTunewrightDec* p_dec)
 {
@@ -234,13 +241,10 @@ static void gst_tunewright_dec_finish(GstTunewrightDec* p_dec)
         GstMessage* l_message = gst_message_new_segment_done(GST_OBJECT(p_dec), GST_FORMAT_TIME, l_end);
         gst_message_set_seqnum(l_message, p_dec->seqnum);
         gst_element_post_message(GST_ELEMENT(p_dec), l_message);
-        GstEvent* l_event = gst_event_new_segment_done(GST_FORMAT_TIME, l_end);
-        gst_event_set_seqnum(l_event, p_dec->seqnum);
-        gst_pad_push_event(p_dec->srcpad, l_event);
+        gst_tunewright_dec_push_event(p_dec, gst_event_new_segment_done(GST_FORMAT_TIME, l_end),
+                                      p_dec->seqnum);
     } else {
-        GstEvent* l_event = gst_event_new_eos();
-        gst_event_set_seqnum(l_event, p_dec->seqnum);
-        gst_pad_push_event(p_dec->srcpad, l_event);
+        gst_tunewright_dec_push_event(p_dec, gst_event_new_eos(), p_dec->seqnum);
     }
     gst_pad_pause_task(p_dec->srcpad);
 }
@@ -273,9 +277,7 @@ static void gst_tunewright_dec_loop(gpointer p_user)
     }
     gst_tunewright_dec_apply_settings(l_dec);
     if (l_dec->send_segment) {
-        GstEvent* l_event = gst_event_new_segment(&l_dec->segment);
-        gst_event_set_seqnum(l_event, l_dec->seqnum);
-        gst_pad_push_event(l_pad, l_event);
+        gst_tunewright_dec_push_event(l_dec, gst_event_new_segment(&l_dec->segment), l_dec->seqnum);
         l_dec->send_segment = FALSE;
     }
 
@@ -432,13 +434,10 @@ static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_eve
         return FALSE;
     }
 
-    if (l_flush) {
-        GstEvent* l_start_event = gst_event_new_flush_start();
-        gst_event_set_seqnum(l_start_event, l_seqnum);
-        gst_pad_push_event(p_dec->srcpad, l_start_event);
-    } else {
+    if (l_flush)
+        gst_tunewright_dec_push_event(p_dec, gst_event_new_flush_start(), l_seqnum);
+    else
         gst_pad_pause_task(p_dec->srcpad);
-    }
     /* With the stream lock the task stands between two buffers, or has stopped. */
     GST_PAD_STREAM_LOCK(p_dec->srcpad);
     gst_tunewright_dec_apply_settings(p_dec);
@@ -459,11 +458,8 @@ static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_eve
     p_dec->segment = l_segment;
     p_dec->send_segment = TRUE;
     p_dec->seqnum = l_seqnum;
-    if (l_flush) {
-        GstEvent* l_stop_event = gst_event_new_flush_stop(TRUE);
-        gst_event_set_seqnum(l_stop_event, l_seqnum);
-        gst_pad_push_event(p_dec->srcpad, l_stop_event);
-    }
+    if (l_flush)
+        gst_tunewright_dec_push_event(p_dec, gst_event_new_flush_stop(TRUE), l_seqnum);
     if (l_segment.flags & GST_SEGMENT_FLAG_SEGMENT) {
         GstMessage* l_message =
             gst_message_new_segment_start(GST_OBJECT(p_dec), GST_FORMAT_TIME, p_dec->base_time);
