@@ -41,16 +41,19 @@ class Song {
     if (p_Code !== 0) throw new Error(this.#tw.errorText(p_Code));
   }
 
+  // Hands p_Value to the song through the setter p_Set; gives it back once the song has taken it.
+  #set(p_Set, p_Value) {
+    this.#check(p_Set(this.#live(), p_Value));
+    return p_Value;
+  }
+
   get duration() { return this.#tw.m._tw_song_get_duration_seconds(this.#live()); }
   get position() { return this.#tw.m._tw_song_get_position_seconds(this.#live()); }
   get tempo() { return this.#tw.m._tw_song_get_tempo_ms(this.#live()); }
 
   #loops = 0;
   get loops() { return this.#loops; }
-  set loops(p_Repeats) {
-    this.#check(this.#tw.m._tw_song_set_loops(this.#live(), p_Repeats));
-    this.#loops = p_Repeats;
-  }
+  set loops(p_Repeats) { this.#loops = this.#set(this.#tw.m._tw_song_set_loops, p_Repeats); }
 
   #interpolation = 1;
   // A name ('nearest', 'linear', 'cubic', 'spline', 'sinc') or the engine's resampler number.
@@ -59,19 +62,15 @@ class Song {
     const l_Number = typeof p_Method === 'number' ? p_Method : INTERPOLATIONS.indexOf(p_Method);
     if (!Number.isInteger(l_Number) || l_Number < 0)
       throw new Error(`Unknown interpolation "${p_Method}": one of ${INTERPOLATIONS.join(', ')}.`);
-    this.#check(this.#tw.m._tw_song_set_interpolation(this.#live(), l_Number));
-    this.#interpolation = l_Number;
+    this.#interpolation = this.#set(this.#tw.m._tw_song_set_interpolation, l_Number);
   }
 
   #volume = 0.5;
   get volume() { return this.#volume; }
-  set volume(p_Volume) {
-    this.#check(this.#tw.m._tw_song_set_volume(this.#live(), p_Volume));
-    this.#volume = p_Volume;
-  }
+  set volume(p_Volume) { this.#volume = this.#set(this.#tw.m._tw_song_set_volume, p_Volume); }
 
   // Lands on the beat at or before p_Seconds.
-  seek(p_Seconds) { this.#check(this.#tw.m._tw_song_seek_seconds(this.#live(), p_Seconds)); }
+  seek(p_Seconds) { this.#set(this.#tw.m._tw_song_seek_seconds, p_Seconds); }
 
   // Per track (the melody tracks, then the drum tracks): its instrument, whether it plays drums, the
   // notes it starts and its events.
