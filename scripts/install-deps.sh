@@ -14,7 +14,7 @@ l_Packages=(
   xvfb xdotool imagemagick x11-apps sox
   debhelper dh-python pybuild-plugin-pyproject python3-all
   lintian dpkg-dev desktop-file-utils appstream shared-mime-info libglib2.0-bin file
-  doxygen python3 python3-venv python3-pip python3-setuptools python3-pytest python3-numpy
+  doxygen python3 python3-venv python3-pip python3-setuptools python3-pytest python3-numpy python3-mido
   emscripten chromium
 )
 # Node.js and npm for the web build's tests, from Debian unless a Node.js with npm is already there.

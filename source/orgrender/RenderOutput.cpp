@@ -35,8 +35,15 @@ void RemoveTemporaryOnSignals()
     CatchEndingSignals(RemoveTemporaryAndDie);
 }
 
-const char* const TERMINAL_REFUSAL =
-    " is a terminal; sound data is not written to one (redirect it, or give --force)";
+std::string TerminalRefusal(const OutputWords& p_Words)
+{
+    return std::string(" is a terminal; ") + p_Words.data + " is not written to one (redirect it, or give --force)";
+}
+
+std::string NeverWritten(const OutputWords& p_Words)
+{
+    return std::string(" is ") + p_Words.input + "; it is never written over";
+}
 
 }  // namespace
 
@@ -55,15 +62,15 @@ std::string DefaultOutputName(const std::string& p_SongPath, const std::string& 
 }
 
 bool RenderOutput::Allowed(const std::string& p_Path, const SongIdentity& p_Input, bool p_Force,
-                           std::string& p_Error)
+                           std::string& p_Error, const OutputWords& p_Words)
 {
     if (p_Path == "-") {
         if (SameFile(IdentifyDescriptor(STDOUT_FILENO), p_Input)) {
-            p_Error = "standard output is the song being rendered; it is never written over";
+            p_Error = "standard output" + NeverWritten(p_Words);
             return false;
         }
         if (!p_Force && isatty(STDOUT_FILENO)) {
-            p_Error = std::string("standard output") + TERMINAL_REFUSAL;
+            p_Error = "standard output" + TerminalRefusal(p_Words);
             return false;
         }
         return true;
@@ -75,7 +82,7 @@ bool RenderOutput::Allowed(const std::string& p_Path, const SongIdentity& p_Inpu
     }
     // By any name: a hard link, a symbolic link, /dev/stdout sent to the song.
     if (SameFile(IdentifyPath(p_Path), p_Input)) {
-        p_Error = p_Path + " is the song being rendered; it is never written over";
+        p_Error = p_Path + NeverWritten(p_Words);
         return false;
     }
     if (l_Target.existed && !p_Force) {
@@ -86,10 +93,10 @@ bool RenderOutput::Allowed(const std::string& p_Path, const SongIdentity& p_Inpu
 }
 
 bool RenderOutput::Open(const std::string& p_Path, const SongIdentity& p_Input, bool p_Force,
-                        std::string& p_Error)
+                        std::string& p_Error, const OutputWords& p_Words)
 {
     Abandon();
-    if (!Allowed(p_Path, p_Input, p_Force, p_Error))
+    if (!Allowed(p_Path, p_Input, p_Force, p_Error, p_Words))
         return false;
     if (p_Path == "-") {
         BinaryStandardOutput();
@@ -111,7 +118,7 @@ bool RenderOutput::Open(const std::string& p_Path, const SongIdentity& p_Input, 
         // A terminal named as a device (/dev/tty) is refused as standard output on one is.
         if (!p_Force && isatty(fd)) {
             Abandon();
-            p_Error = p_Path + TERMINAL_REFUSAL;
+            p_Error = p_Path + TerminalRefusal(p_Words);
             return false;
         }
         return true;

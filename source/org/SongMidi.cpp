@@ -1,0 +1,800 @@
+// Standard MIDI Files to and from songs (SongMidi.h).
+#include "SongMidi.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <limits>
+
+#include "OrgSong.h"
+
+namespace Org {
+
+const std::uint8_t MIDI_PROGRAMS[MELODY_WAVEFORMS] = {
+    // 0-9 basic shapes: ocarina, calliope, saw and square leads, synth basses, pads.
+    79, 82, 81, 80, 81, 80, 38, 39, 90, 89,
+    // 10-19 pulses: square lead, synth bass for the bass pulses.
+    80, 80, 80, 80, 80, 80, 80, 80, 39, 39,
+    // 20-34 organs: drawbar, percussive, rock, reed and church organs.
+    16, 19, 16, 17, 18, 20, 18, 16, 16, 19, 19, 19, 19, 16, 19,
+    // 35-46 brass: trumpet, muted trumpet, horn, trombone, tuba, synth brass, section, sax.
+    56, 56, 59, 60, 57, 58, 62, 63, 61, 56, 56, 64,
+    // 47-58 strings and reeds: violin to contrabass, ensemble, pizzicato, guitar, reeds, accordion.
+    40, 41, 42, 43, 49, 45, 24, 71, 68, 70, 65, 21,
+    // 59-70 mallets, bells and keys.
+    11, 12, 9, 8, 10, 14, 14, 4, 5, 7, 6, 114,
+    // 71-84 voices: choir aahs and voice oohs by vowel, the voice lead for the nasal and talking.
+    52, 53, 53, 52, 52, 52, 53, 53, 52, 52, 53, 52, 85, 85,
+    // 85-89 synthesiser tones: synth bass, crystal, charang, saw leads.
+    38, 98, 84, 81, 81,
+    // 90-99 noisy cycles: breath noise, flute, synth voice, distortion guitar, seashore for wind.
+    121, 121, 121, 121, 121, 73, 54, 30, 38, 122};
+
+namespace {
+
+// The waveform standing for each family of eight General MIDI programs.
+constexpr int FAMILY_WAVEFORMS[16] = {
+    66,  // piano: electric piano
+    59,  // chromatic percussion: vibraphone
+    20,  // organ
+    53,  // guitar: nylon guitar
+    85,  // bass: FM bass
+    47,  // strings: violin
+    51,  // ensemble: soft strings
+    35,  // brass: trumpet
+    57,  // reed: saxophone
+    95,  // pipe: breathy flute
+    3,   // synth lead: square
+    8,   // synth pad: mellow saw
+    86,  // synth effects: FM bell
+    52,  // ethnic: plucked string
+    70,  // percussive: steel drum
+    90,  // sound effects: noise
+};
+
+constexpr int DRUM_CHANNEL = 9;
+constexpr int KEY_OFFSET = 12;  // song key k is MIDI note k + 12
+constexpr int SOUNDING_KEYS = 96;
+constexpr int MAX_LENGTH = 255;
+constexpr std::size_t MAX_TRACK_EVENTS = 0xFFFF;
+constexpr std::uint32_t TICKS_PER_BEAT = 96;
+constexpr std::uint32_t MAX_DELTA = 0x0FFFFFFF;  // the largest a variable-length delta holds
+constexpr std::uint32_t MAX_TEMPO_US = 0xFFFFFF;
+constexpr std::uint32_t DEFAULT_TEMPO_US = 500000;
+constexpr int PAN_CENTRE = 6;
+constexpr std::uint8_t NO_PAN = 255;
+constexpr const char* LOOP_START_MARKER = "loop start";
+constexpr const char* LOOP_END_MARKER = "loop end";
+
+std::uint8_t VelocityOfVolume(int p_Volume)
+{
+    return static_cast<std::uint8_t>(std::clamp((p_Volume * 127 + 127) / 254, 1, 127));
+}
+
+std::uint8_t VolumeOfVelocity(int p_Velocity)
+{
+    return static_cast<std::uint8_t>(std::min(254, p_Velocity * 2));
+}
+
+// Pan 0-12 onto controller 0-127 with the centre, 6, on 64; and back, exactly for every pan.
+std::uint8_t ControllerOfPan(int p_Pan)
+{
+    if (p_Pan == NO_PAN)
+        return 64;
+    p_Pan = std::min(p_Pan, 12);
+    return static_cast<std::uint8_t>(p_Pan <= PAN_CENTRE ? (p_Pan * 64 + 3) / 6
+                                                         : 64 + ((p_Pan - 6) * 63 + 3) / 6);
+}
+
+std::uint8_t PanOfController(int p_Value)
+{
+    return static_cast<std::uint8_t>(p_Value < 64 ? (p_Value * 6 + 32) / 64
+                                                  : 6 + ((p_Value - 64) * 6 + 31) / 63);
+}
+
+void PutBig(std::vector<std::uint8_t>& p_Out, std::uint32_t p_Value, int p_Bytes)
+{
+    for (int l_Shift = 8 * (p_Bytes - 1); l_Shift >= 0; l_Shift -= 8)
+        p_Out.push_back(static_cast<std::uint8_t>(p_Value >> l_Shift));
+}
+
+void PutVariable(std::vector<std::uint8_t>& p_Out, std::uint32_t p_Value)
+{
+    std::uint8_t l_Bytes[4];
+    int l_Count = 0;
+    do {
+        l_Bytes[l_Count++] = static_cast<std::uint8_t>(p_Value & 0x7F);
+        p_Value >>= 7;
+    } while (p_Value != 0 && l_Count < 4);
+    while (l_Count > 1)
+        p_Out.push_back(static_cast<std::uint8_t>(l_Bytes[--l_Count] | 0x80));
+    p_Out.push_back(l_Bytes[0]);
+}
+
+// One MTrk chunk gathered out of order: events sorted by time, then by their kind's order (a
+// note's end before the next note's controller and start), then as added.
+class TrackWriter
+{
+public:
+    enum Order { NOTE_OFF = 0, SETTING = 1, NOTE_ON = 2 };
+
+    void Add(std::uint64_t p_Tick, Order p_Order, std::vector<std::uint8_t> p_Bytes)
+    {
+        items.push_back({p_Tick, p_Order, items.size(), std::move(p_Bytes)});
+    }
+
+    void AddMeta(std::uint64_t p_Tick, std::uint8_t p_Type, const std::vector<std::uint8_t>& p_Data)
+    {
+        std::vector<std::uint8_t> l_Bytes = {0xFF, p_Type};
+        PutVariable(l_Bytes, static_cast<std::uint32_t>(p_Data.size()));
+        l_Bytes.insert(l_Bytes.end(), p_Data.begin(), p_Data.end());
+        Add(p_Tick, SETTING, std::move(l_Bytes));
+    }
+
+    // The chunk, ended at p_EndTick or at its last event, whichever is later.
+    void AppendTo(std::vector<std::uint8_t>& p_File, std::uint64_t p_EndTick)
+    {
+        std::sort(items.begin(), items.end(), [](const Item& p_A, const Item& p_B) {
+            return p_A.tick != p_B.tick
+                       ? p_A.tick < p_B.tick
+                       : (p_A.order != p_B.order ? p_A.order < p_B.order : p_A.seq < p_B.seq);
+        });
+        std::vector<std::uint8_t> l_Data;
+        std::uint64_t l_Now = 0;
+        const auto Delta = [&](std::uint64_t p_Tick) {
+            // A gap longer than one delta holds is bridged with empty text events.
+            while (p_Tick - l_Now > MAX_DELTA) {
+                PutVariable(l_Data, MAX_DELTA);
+                l_Data.insert(l_Data.end(), {0xFF, 0x01, 0x00});
+                l_Now += MAX_DELTA;
+            }
+            PutVariable(l_Data, static_cast<std::uint32_t>(p_Tick - l_Now));
+            l_Now = p_Tick;
+        };
+        for (const Item& l_Item : items) {
+            Delta(l_Item.tick);
+            l_Data.insert(l_Data.end(), l_Item.bytes.begin(), l_Item.bytes.end());
+        }
+        Delta(std::max(l_Now, p_EndTick));
+        l_Data.insert(l_Data.end(), {0xFF, 0x2F, 0x00});
+        p_File.insert(p_File.end(), {'M', 'T', 'r', 'k'});
+        PutBig(p_File, static_cast<std::uint32_t>(l_Data.size()), 4);
+        p_File.insert(p_File.end(), l_Data.begin(), l_Data.end());
+    }
+
+private:
+    struct Item
+    {
+        std::uint64_t tick;
+        int order;
+        std::size_t seq;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::vector<Item> items;
+};
+
+std::vector<std::uint8_t> TextBytes(const char* p_Text) { return {p_Text, p_Text + std::strlen(p_Text)}; }
+
+}  // namespace
+
+int WaveformOfProgram(int p_Program)
+{
+    p_Program &= 0x7F;
+    for (int l_Waveform = 0; l_Waveform < MELODY_WAVEFORMS; ++l_Waveform)
+        if (MIDI_PROGRAMS[l_Waveform] == p_Program)
+            return l_Waveform;
+    return FAMILY_WAVEFORMS[p_Program / 8];
+}
+
+bool HasMidiMagic(const void* p_Data, std::size_t p_Size)
+{
+    return p_Data != nullptr && p_Size >= 4 && std::memcmp(p_Data, "MThd", 4) == 0;
+}
+
+std::vector<std::uint8_t> SongToMidi(const OrgSong& p_Song)
+{
+    const Header& l_Header = p_Song.GetHeader();
+    const std::uint32_t l_Quarter = l_Header.beats_step != 0 ? l_Header.beats_step : 4;
+    const std::uint64_t l_TempoUs = std::uint64_t{l_Header.tempo} * l_Quarter * 1000;
+
+    std::vector<TrackWriter> l_Tracks(1);
+    std::uint64_t l_EndBeat = std::max(l_Header.loopstart, l_Header.loopstop);
+    for (int l_Track = 0; l_Track < TRACK_COUNT; ++l_Track) {
+        const bool l_Melody = l_Track < MELODY_TRACKS;
+        const int l_Id = p_Song.instruments[l_Track].id;
+        if (l_Id >= (l_Melody ? MELODY_WAVEFORMS : DRUM_COUNT))
+            continue;
+        const std::vector<NoteEvent> l_Events = p_Song.GetEvents(l_Track);
+        const std::vector<bool> l_Starts = p_Song.NoteStarts(l_Track);
+        std::vector<NoteEvent> l_Notes;
+        for (std::size_t i = 0; i < l_Events.size(); ++i)
+            if (l_Starts[i] && l_Events[i].note < SOUNDING_KEYS)
+                l_Notes.push_back(l_Events[i]);
+        if (l_Notes.empty())
+            continue;
+        std::stable_sort(l_Notes.begin(), l_Notes.end(),
+                         [](const NoteEvent& p_A, const NoteEvent& p_B) { return p_A.pos < p_B.pos; });
+
+        TrackWriter l_Writer;
+        const std::uint8_t l_Channel = static_cast<std::uint8_t>(l_Melody ? l_Track : DRUM_CHANNEL);
+        if (l_Melody)
+            l_Writer.Add(0, TrackWriter::SETTING,
+                         {static_cast<std::uint8_t>(0xC0 | l_Channel), MIDI_PROGRAMS[l_Id]});
+        int l_Pan = -1;
+        for (std::size_t i = 0; i < l_Notes.size(); ++i) {
+            const NoteEvent& l_Note = l_Notes[i];
+            std::uint64_t l_End = std::uint64_t{l_Note.pos} + l_Note.length;
+            if (i + 1 < l_Notes.size())
+                l_End = std::min<std::uint64_t>(l_End, l_Notes[i + 1].pos);
+            if (l_End == l_Note.pos)
+                continue;  // a later note of the same beat plays instead
+            l_EndBeat = std::max(l_EndBeat, l_End);
+            const std::uint8_t l_Controller = ControllerOfPan(l_Note.pan);
+            if (l_Controller != l_Pan)
+                l_Writer.Add(l_Note.pos * std::uint64_t{TICKS_PER_BEAT}, TrackWriter::SETTING,
+                             {static_cast<std::uint8_t>(0xB0 | l_Channel), 10, l_Controller});
+            l_Pan = l_Controller;
+            const std::uint8_t l_Key =
+                l_Melody ? static_cast<std::uint8_t>(l_Note.note + KEY_OFFSET) : MIDI_DRUM_KEYS[l_Id];
+            l_Writer.Add(
+                l_Note.pos * std::uint64_t{TICKS_PER_BEAT}, TrackWriter::NOTE_ON,
+                {static_cast<std::uint8_t>(0x90 | l_Channel), l_Key, VelocityOfVolume(l_Note.volume)});
+            l_Writer.Add(l_End * TICKS_PER_BEAT, TrackWriter::NOTE_OFF,
+                         {static_cast<std::uint8_t>(0x80 | l_Channel), l_Key, 64});
+        }
+        l_Tracks.push_back(std::move(l_Writer));
+    }
+
+    TrackWriter& l_Conductor = l_Tracks[0];
+    const std::uint32_t l_Us =
+        static_cast<std::uint32_t>(std::clamp<std::uint64_t>(l_TempoUs, 1, MAX_TEMPO_US));
+    l_Conductor.AddMeta(
+        0, 0x58, {static_cast<std::uint8_t>(l_Header.steps_bar != 0 ? l_Header.steps_bar : 4), 2, 24, 8});
+    l_Conductor.AddMeta(0, 0x51,
+                        {static_cast<std::uint8_t>(l_Us >> 16), static_cast<std::uint8_t>(l_Us >> 8),
+                         static_cast<std::uint8_t>(l_Us)});
+    l_Conductor.AddMeta(l_Header.loopstart * std::uint64_t{TICKS_PER_BEAT}, 0x06,
+                        TextBytes(LOOP_START_MARKER));
+    l_Conductor.AddMeta(l_Header.loopstop * std::uint64_t{TICKS_PER_BEAT}, 0x06, TextBytes(LOOP_END_MARKER));
+
+    std::vector<std::uint8_t> l_File = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1};
+    PutBig(l_File, static_cast<std::uint32_t>(l_Tracks.size()), 2);
+    PutBig(l_File, TICKS_PER_BEAT * l_Quarter, 2);
+    for (TrackWriter& l_Writer : l_Tracks)
+        l_Writer.AppendTo(l_File, l_EndBeat * TICKS_PER_BEAT);
+    return l_File;
+}
+
+namespace {
+
+// One event of the file that the import uses, with where it stands.
+struct MidiEvent
+{
+    enum Kind { NOTE_ON, NOTE_OFF, PAN, PROGRAM, TEMPO, TIME_SIGNATURE, LOOP_START, LOOP_END };
+    std::uint64_t tick;
+    std::uint32_t track;
+    std::uint32_t index;
+    Kind kind;
+    std::uint8_t channel;
+    std::uint8_t a;       // key, controller value, program, numerator
+    std::uint8_t b;       // velocity, denominator's power of two
+    std::uint32_t value;  // tempo in microseconds per quarter
+};
+
+class ChunkReader
+{
+public:
+    ChunkReader(const std::uint8_t* p_Data, std::size_t p_Size) : data(p_Data), size(p_Size) {}
+    bool AtEnd() const { return at >= size; }
+    bool Byte(std::uint8_t& p_Value)
+    {
+        if (at >= size)
+            return false;
+        p_Value = data[at++];
+        return true;
+    }
+    std::uint8_t Peek() const { return data[at]; }
+    // A variable-length number of at most four bytes.
+    bool Variable(std::uint32_t& p_Value)
+    {
+        p_Value = 0;
+        for (int i = 0; i < 4; ++i) {
+            std::uint8_t l_Byte = 0;
+            if (!Byte(l_Byte))
+                return false;
+            p_Value = (p_Value << 7) | (l_Byte & 0x7F);
+            if ((l_Byte & 0x80) == 0)
+                return true;
+        }
+        return false;
+    }
+    bool Skip(std::uint32_t p_Count, const std::uint8_t** p_Start = nullptr)
+    {
+        if (p_Count > size - at)
+            return false;
+        if (p_Start != nullptr)
+            *p_Start = data + at;
+        at += p_Count;
+        return true;
+    }
+
+private:
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t at = 0;
+};
+
+std::uint32_t Big(const std::uint8_t* p_Bytes, int p_Count)
+{
+    std::uint32_t l_Value = 0;
+    for (int i = 0; i < p_Count; ++i)
+        l_Value = (l_Value << 8) | p_Bytes[i];
+    return l_Value;
+}
+
+bool IsMarker(const std::uint8_t* p_Text, std::uint32_t p_Length, const char* p_Name)
+{
+    const std::size_t l_Length = std::strlen(p_Name);
+    if (p_Length != l_Length)
+        return false;
+    for (std::size_t i = 0; i < l_Length; ++i)
+        if (std::tolower(p_Text[i]) != p_Name[i])
+            return false;
+    return true;
+}
+
+// Reads one MTrk chunk's events into p_Events; false when it ends early or holds a malformed event
+// (what came before is kept). p_End receives the tick the chunk reached.
+bool ReadTrack(const std::uint8_t* p_Data, std::size_t p_Size, std::uint32_t p_Track,
+               std::vector<MidiEvent>& p_Events, std::uint64_t& p_End)
+{
+    ChunkReader l_Reader(p_Data, p_Size);
+    std::uint64_t l_Tick = 0;
+    std::uint8_t l_Running = 0;
+    std::uint32_t l_Index = 0;
+    const auto Push = [&](MidiEvent::Kind p_Kind, std::uint8_t p_Channel, std::uint8_t p_A, std::uint8_t p_B,
+                          std::uint32_t p_Value) {
+        p_Events.push_back({l_Tick, p_Track, l_Index++, p_Kind, p_Channel, p_A, p_B, p_Value});
+    };
+    bool l_Whole = true;
+    while (!l_Reader.AtEnd()) {
+        std::uint32_t l_Delta = 0;
+        if (!l_Reader.Variable(l_Delta) || l_Reader.AtEnd()) {
+            l_Whole = false;
+            break;
+        }
+        l_Tick += l_Delta;
+        p_End = l_Tick;
+        std::uint8_t l_Status = l_Reader.Peek();
+        if (l_Status & 0x80) {
+            l_Reader.Byte(l_Status);
+            if (l_Status < 0xF0)
+                l_Running = l_Status;
+        } else if (l_Running != 0) {
+            l_Status = l_Running;
+        } else {
+            l_Whole = false;
+            break;
+        }
+        if (l_Status < 0xF0) {
+            const std::uint8_t l_Type = l_Status & 0xF0;
+            const std::uint8_t l_Channel = l_Status & 0x0F;
+            std::uint8_t l_A = 0, l_B = 0;
+            const bool l_TwoBytes = l_Type != 0xC0 && l_Type != 0xD0;
+            if (!l_Reader.Byte(l_A) || (l_TwoBytes && !l_Reader.Byte(l_B)) || ((l_A | l_B) & 0x80)) {
+                l_Whole = false;
+                break;
+            }
+            if (l_Type == 0x90 && l_B != 0)
+                Push(MidiEvent::NOTE_ON, l_Channel, l_A, l_B, 0);
+            else if (l_Type == 0x80 || l_Type == 0x90)
+                Push(MidiEvent::NOTE_OFF, l_Channel, l_A, 0, 0);
+            else if (l_Type == 0xB0 && l_A == 10)
+                Push(MidiEvent::PAN, l_Channel, l_B, 0, 0);
+            else if (l_Type == 0xC0)
+                Push(MidiEvent::PROGRAM, l_Channel, l_A, 0, 0);
+            continue;
+        }
+        std::uint8_t l_MetaType = 0;
+        std::uint32_t l_Length = 0;
+        const std::uint8_t* l_Body = nullptr;
+        if ((l_Status == 0xFF && !l_Reader.Byte(l_MetaType)) ||
+            (l_Status != 0xFF && l_Status != 0xF0 && l_Status != 0xF7) || !l_Reader.Variable(l_Length) ||
+            !l_Reader.Skip(l_Length, &l_Body)) {
+            l_Whole = false;
+            break;
+        }
+        if (l_Status != 0xFF)
+            continue;  // system exclusive
+        if (l_MetaType == 0x2F)
+            return true;
+        if (l_MetaType == 0x51 && l_Length >= 3)
+            Push(MidiEvent::TEMPO, 0, 0, 0, Big(l_Body, 3));
+        else if (l_MetaType == 0x58 && l_Length >= 2)
+            Push(MidiEvent::TIME_SIGNATURE, 0, l_Body[0], l_Body[1], 0);
+        else if (l_MetaType == 0x06 && IsMarker(l_Body, l_Length, LOOP_START_MARKER))
+            Push(MidiEvent::LOOP_START, 0, 0, 0, 0);
+        else if (l_MetaType == 0x06 && IsMarker(l_Body, l_Length, LOOP_END_MARKER))
+            Push(MidiEvent::LOOP_END, 0, 0, 0, 0);
+    }
+    return l_Whole;
+}
+
+// A note of the file, from its start to its end, with what its channel held at its start.
+struct MidiNote
+{
+    std::uint64_t start, end;  // ticks
+    std::uint8_t channel, key, velocity, pan;
+    bool unfinished;
+};
+
+// The notes sounding on one channel and key, oldest first: a note's end ends the oldest.
+struct Sounding
+{
+    std::vector<std::size_t> notes;
+    std::size_t first = 0;
+};
+
+// A note on the song's beats, before it is given a track.
+struct PlacedNote
+{
+    std::uint64_t beat;
+    std::uint8_t key, length, volume, pan;
+    int group;        // melody: channel; drums: drum
+    bool lengthened;  // quantised to no length, given one beat
+    bool shortened;   // cut to 255 beats
+    bool unfinished;  // never ended in the file
+};
+
+// Places notes on up to p_Tracks monophonic tracks, each note on the first one free at its beat;
+// gives each note's track (or -1 when none is free) and how many tracks were used.
+int FirstFit(const std::vector<PlacedNote>& p_Notes, int p_Tracks, std::vector<int>& p_Slots)
+{
+    std::vector<std::uint64_t> l_FreeAt(static_cast<std::size_t>(p_Tracks), 0);
+    int l_Used = 0;
+    p_Slots.assign(p_Notes.size(), -1);
+    for (std::size_t i = 0; i < p_Notes.size(); ++i) {
+        for (int l_Slot = 0; l_Slot < p_Tracks; ++l_Slot) {
+            if (l_FreeAt[l_Slot] <= p_Notes[i].beat) {
+                l_FreeAt[l_Slot] = p_Notes[i].beat + p_Notes[i].length;
+                p_Slots[i] = l_Slot;
+                l_Used = std::max(l_Used, l_Slot + 1);
+                break;
+            }
+        }
+    }
+    return l_Used;
+}
+
+NoteEvent EventOf(const PlacedNote& p_Note)
+{
+    return {static_cast<std::uint32_t>(p_Note.beat), p_Note.key, p_Note.length, p_Note.volume, p_Note.pan};
+}
+
+}  // namespace
+
+bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSong& p_Song,
+                  MidiImportReport& p_Report, std::string& p_Error)
+{
+    p_Report = MidiImportReport();
+    const std::uint8_t* l_Bytes = static_cast<const std::uint8_t*>(p_Data);
+    if (p_Quantize < 1 || p_Quantize > MIDI_QUANTIZE_MAX) {
+        p_Error = "the quantise steps must be 1 to " + std::to_string(MIDI_QUANTIZE_MAX);
+        return false;
+    }
+    if (!HasMidiMagic(p_Data, p_Size) || p_Size < 14 || Big(l_Bytes + 4, 4) < 6) {
+        p_Error = "not a Standard MIDI File (it does not begin with an MThd header)";
+        return false;
+    }
+    const std::uint32_t l_HeaderLength = Big(l_Bytes + 4, 4);
+    const std::uint32_t l_Format = Big(l_Bytes + 8, 2);
+    const std::uint32_t l_Division = Big(l_Bytes + 12, 2);
+    if (l_Format > 1) {
+        p_Error = "a type " + std::to_string(l_Format) + " MIDI file; only types 0 and 1 can be read";
+        return false;
+    }
+    // Ticks per quarter note, or for a division in frames (SMPTE) ticks per second, read as
+    // quarter notes of one second.
+    std::uint64_t l_TicksPerQuarter = l_Division;
+    bool l_FixedTempo = false;
+    if (l_Division & 0x8000) {
+        const int l_Frames = 256 - static_cast<int>(l_Division >> 8);
+        l_TicksPerQuarter = static_cast<std::uint64_t>(l_Frames) * (l_Division & 0xFF);
+        l_FixedTempo = true;
+    }
+    if (l_TicksPerQuarter == 0) {
+        p_Error = "the MIDI file's division is 0 ticks";
+        return false;
+    }
+
+    // Every chunk in turn; a chunk that claims more bytes than are left is read as far as it goes.
+    std::vector<MidiEvent> l_Events;
+    std::uint64_t l_FileEnd = 0;
+    std::uint32_t l_Track = 0;
+    std::size_t l_At = 8 + std::size_t{l_HeaderLength};
+    if (l_HeaderLength > p_Size - 8)
+        p_Report.damaged = true;
+    while (l_At < p_Size) {
+        if (p_Size - l_At < 8) {
+            p_Report.damaged = true;
+            break;
+        }
+        const std::size_t l_Length = Big(l_Bytes + l_At + 4, 4);
+        const std::size_t l_Start = l_At + 8;
+        const std::size_t l_Available = std::min(l_Length, p_Size - l_Start);
+        if (l_Available < l_Length)
+            p_Report.damaged = true;
+        if (std::memcmp(l_Bytes + l_At, "MTrk", 4) == 0) {
+            std::uint64_t l_End = 0;
+            if (!ReadTrack(l_Bytes + l_Start, l_Available, l_Track++, l_Events, l_End))
+                p_Report.damaged = true;
+            l_FileEnd = std::max(l_FileEnd, l_End);
+        }
+        l_At = l_Start + l_Available;
+    }
+    std::stable_sort(l_Events.begin(), l_Events.end(), [](const MidiEvent& p_A, const MidiEvent& p_B) {
+        return p_A.tick != p_B.tick
+                   ? p_A.tick < p_B.tick
+                   : (p_A.track != p_B.track ? p_A.track < p_B.track : p_A.index < p_B.index);
+    });
+
+    // The events in time order: the channels' settings, and notes from their start to their end.
+    std::uint32_t l_TempoUs = l_FixedTempo ? 1000000 : DEFAULT_TEMPO_US;
+    bool l_HaveTempo = l_FixedTempo;
+    int l_Numerator = 4, l_Power = 2;
+    bool l_HaveSignature = false;
+    std::int64_t l_LoopStart = -1, l_LoopEnd = -1;
+    std::array<std::uint8_t, 16> l_Pans, l_Programs;
+    std::array<bool, 16> l_Started = {};
+    l_Pans.fill(64);
+    l_Programs.fill(0);
+    std::vector<Sounding> l_Open(16 * 128);  // per channel and key
+    std::vector<MidiNote> l_Notes;
+    std::vector<int> l_ChannelPrograms(16, -1);
+    for (const MidiEvent& l_Event : l_Events) {
+        switch (l_Event.kind) {
+        case MidiEvent::NOTE_ON:
+            if (!l_Started[l_Event.channel])
+                l_ChannelPrograms[l_Event.channel] = l_Programs[l_Event.channel];
+            l_Started[l_Event.channel] = true;
+            l_Open[l_Event.channel * 128u + l_Event.a].notes.push_back(l_Notes.size());
+            l_Notes.push_back({l_Event.tick, l_Event.tick, l_Event.channel, l_Event.a, l_Event.b,
+                               l_Pans[l_Event.channel], false});
+            break;
+        case MidiEvent::NOTE_OFF: {
+            Sounding& l_Sounding = l_Open[l_Event.channel * 128u + l_Event.a];
+            if (l_Sounding.first < l_Sounding.notes.size())
+                l_Notes[l_Sounding.notes[l_Sounding.first++]].end = l_Event.tick;
+            break;
+        }
+        case MidiEvent::PAN:
+            l_Pans[l_Event.channel] = l_Event.a;
+            break;
+        case MidiEvent::PROGRAM:
+            if (l_Started[l_Event.channel] && l_Event.channel != DRUM_CHANNEL &&
+                l_Event.a != l_Programs[l_Event.channel])
+                ++p_Report.programChanges;
+            l_Programs[l_Event.channel] = l_Event.a;
+            break;
+        case MidiEvent::TEMPO:
+            if (!l_HaveTempo)
+                l_TempoUs = l_Event.value;
+            else if (l_Event.value != l_TempoUs && !l_FixedTempo)
+                ++p_Report.extraTempos;
+            l_HaveTempo = true;
+            break;
+        case MidiEvent::TIME_SIGNATURE:
+            if (!l_HaveSignature) {
+                l_Numerator = l_Event.a;
+                l_Power = l_Event.b;
+            }
+            l_HaveSignature = true;
+            break;
+        case MidiEvent::LOOP_START:
+            if (l_LoopStart < 0)
+                l_LoopStart = static_cast<std::int64_t>(std::min<std::uint64_t>(l_Event.tick, INT64_MAX));
+            break;
+        case MidiEvent::LOOP_END:
+            if (l_LoopEnd < 0)
+                l_LoopEnd = static_cast<std::int64_t>(std::min<std::uint64_t>(l_Event.tick, INT64_MAX));
+            break;
+        }
+    }
+    for (const Sounding& l_Sounding : l_Open) {
+        for (std::size_t i = l_Sounding.first; i < l_Sounding.notes.size(); ++i) {
+            l_Notes[l_Sounding.notes[i]].end = l_FileEnd;
+            l_Notes[l_Sounding.notes[i]].unfinished = true;
+        }
+    }
+
+    // Ticks to beats, to the nearest, without overflowing for any tick.
+    const std::uint64_t l_Steps = static_cast<std::uint64_t>(p_Quantize);
+    const auto Beat = [&](std::uint64_t p_Tick) {
+        return p_Tick / l_TicksPerQuarter * l_Steps +
+               (p_Tick % l_TicksPerQuarter * l_Steps * 2 + l_TicksPerQuarter) / (l_TicksPerQuarter * 2);
+    };
+    const std::uint64_t l_LastBeat = std::numeric_limits<std::uint32_t>::max();
+
+    // Quantised notes: melody by channel, drums by drum, in the order they start.
+    std::vector<PlacedNote> l_Melody, l_Drums;
+    for (const MidiNote& l_Note : l_Notes) {
+        const bool l_IsDrum = l_Note.channel == DRUM_CHANNEL;
+        PlacedNote l_Placed = {Beat(l_Note.start),
+                               0,
+                               1,
+                               VolumeOfVelocity(l_Note.velocity),
+                               PanOfController(l_Note.pan),
+                               l_Note.channel,
+                               false,
+                               false,
+                               l_Note.unfinished};
+        if (l_IsDrum) {
+            const std::uint8_t* l_Key =
+                std::find(std::begin(MIDI_DRUM_KEYS), std::end(MIDI_DRUM_KEYS), l_Note.key);
+            if (l_Key == std::end(MIDI_DRUM_KEYS)) {
+                ++p_Report.unmappedDrums;
+                continue;
+            }
+            l_Placed.group = static_cast<int>(l_Key - MIDI_DRUM_KEYS);
+            l_Placed.key = IMPORTED_DRUM_KEY;
+        } else {
+            if (l_Note.key < KEY_OFFSET || l_Note.key >= KEY_OFFSET + SOUNDING_KEYS) {
+                ++p_Report.keysOutOfRange;
+                continue;
+            }
+            l_Placed.key = static_cast<std::uint8_t>(l_Note.key - KEY_OFFSET);
+        }
+        if (l_Placed.beat > l_LastBeat) {
+            ++p_Report.beyondLastBeat;
+            continue;
+        }
+        if (!l_IsDrum) {
+            const std::uint64_t l_Length = Beat(l_Note.end) - l_Placed.beat;
+            l_Placed.lengthened = l_Length == 0;
+            l_Placed.shortened = l_Length > MAX_LENGTH;
+            l_Placed.length = static_cast<std::uint8_t>(std::clamp<std::uint64_t>(l_Length, 1, MAX_LENGTH));
+        }
+        (l_IsDrum ? l_Drums : l_Melody).push_back(l_Placed);
+    }
+    const auto ByBeat = [](const PlacedNote& p_A, const PlacedNote& p_B) { return p_A.beat < p_B.beat; };
+    std::stable_sort(l_Melody.begin(), l_Melody.end(), ByBeat);
+    std::stable_sort(l_Drums.begin(), l_Drums.end(), ByBeat);
+
+    std::vector<std::vector<NoteEvent>> l_Tracks(TRACK_COUNT);
+    std::array<int, TRACK_COUNT> l_Ids = {};
+    const auto Keep = [&](int p_Track, const PlacedNote& p_Note) {
+        if (l_Tracks[p_Track].size() >= MAX_TRACK_EVENTS) {
+            ++p_Report.overfullTracks;
+            return;
+        }
+        l_Tracks[p_Track].push_back(EventOf(p_Note));
+        ++p_Report.notes;
+        p_Report.lengthened += p_Note.lengthened;
+        p_Report.shortened += p_Note.shortened;
+        p_Report.unfinished += p_Note.unfinished;
+    };
+
+    // Melody: each channel's voices on as many tracks as it needs, up to eight; then the eight
+    // tracks shared out, one to each channel first.
+    std::array<std::vector<PlacedNote>, 16> l_Channels;
+    for (const PlacedNote& l_Note : l_Melody)
+        l_Channels[l_Note.group].push_back(l_Note);
+    std::array<std::vector<int>, 16> l_Slots;
+    std::array<int, 16> l_Need = {}, l_Given = {};
+    std::vector<int> l_Order;
+    for (int l_Channel = 0; l_Channel < 16; ++l_Channel) {
+        l_Need[l_Channel] = FirstFit(l_Channels[l_Channel], MELODY_TRACKS, l_Slots[l_Channel]);
+        if (l_Need[l_Channel] > 0)
+            l_Order.push_back(l_Channel);
+    }
+    std::stable_sort(l_Order.begin(), l_Order.end(),
+                     [&](int p_A, int p_B) { return l_Channels[p_A].size() > l_Channels[p_B].size(); });
+    for (int l_Left = MELODY_TRACKS, l_Progress = 1; l_Left > 0 && l_Progress != 0;) {
+        l_Progress = 0;
+        for (int l_Channel : l_Order) {
+            if (l_Left > 0 && l_Given[l_Channel] < l_Need[l_Channel]) {
+                ++l_Given[l_Channel];
+                --l_Left;
+                ++l_Progress;
+            }
+        }
+    }
+    for (int l_Channel = 0, l_First = 0; l_Channel < 16; ++l_Channel) {
+        if (l_Need[l_Channel] > 0 && l_Given[l_Channel] == 0)
+            ++p_Report.channelsWithoutTrack;
+        for (std::size_t i = 0; i < l_Channels[l_Channel].size(); ++i) {
+            const int l_Slot = l_Slots[l_Channel][i];
+            if (l_Slot < 0)
+                ++p_Report.extraVoices;
+            else if (l_Slot >= l_Given[l_Channel])
+                ++p_Report.sharedTracks;
+            else
+                Keep(l_First + l_Slot, l_Channels[l_Channel][i]);
+        }
+        for (int l_Slot = 0; l_Slot < l_Given[l_Channel]; ++l_Slot)
+            l_Ids[l_First + l_Slot] = WaveformOfProgram(l_ChannelPrograms[l_Channel]);
+        l_First += l_Given[l_Channel];
+    }
+
+    // Drums: one track per drum, in the order the drums first play.
+    std::array<int, DRUM_COUNT> l_DrumTracks;
+    l_DrumTracks.fill(-1);
+    int l_NextDrumTrack = MELODY_TRACKS;
+    for (const PlacedNote& l_Note : l_Drums) {
+        int& l_Track = l_DrumTracks[l_Note.group];
+        if (l_Track < 0 && l_NextDrumTrack < TRACK_COUNT) {
+            l_Track = l_NextDrumTrack++;
+            l_Ids[l_Track] = l_Note.group;
+        }
+        if (l_Track < 0)
+            ++p_Report.extraDrums;
+        else if (!l_Tracks[l_Track].empty() && l_Tracks[l_Track].back().pos == l_Note.beat)
+            ++p_Report.sameBeatHits;
+        else
+            Keep(l_Track, l_Note);
+    }
+
+    // The song: timing, bar layout and loop, then the tracks.
+    const std::uint64_t l_Ms = (std::uint64_t{l_TempoUs} + 500 * l_Steps) / (1000 * l_Steps);
+    p_Report.tempoMs = static_cast<unsigned int>(std::clamp<std::uint64_t>(l_Ms, 1, 0xFFFF));
+    // A step is a quarter note, so a bar holds its quarters; a bar of a part of one (7/8) has
+    // steps of the signature's own note, when those are whole beats.
+    const std::uint64_t l_Unit = l_Power >= 0 && l_Power <= 6 ? std::uint64_t{1} << l_Power : 4;
+    std::uint64_t l_StepsBar = l_Numerator * 4 / l_Unit, l_BeatsStep = l_Steps;
+    if (l_Numerator * 4 % l_Unit != 0 && l_Steps * 4 % l_Unit == 0) {
+        l_StepsBar = static_cast<std::uint64_t>(l_Numerator);
+        l_BeatsStep = l_Steps * 4 / l_Unit;
+    }
+    std::uint64_t l_SongEnd = 0;
+    for (const std::vector<NoteEvent>& l_Events : l_Tracks)
+        for (const NoteEvent& l_Event : l_Events)
+            l_SongEnd = std::max(l_SongEnd, std::uint64_t{l_Event.pos} + l_Event.length);
+    const auto LoopBeat = [&](std::int64_t p_Tick, std::uint64_t p_Otherwise) {
+        return static_cast<std::uint32_t>(
+            std::min(p_Tick < 0 ? p_Otherwise : Beat(static_cast<std::uint64_t>(p_Tick)), l_LastBeat));
+    };
+
+    p_Song.LoadBlank();
+    p_Song.SetTempo(static_cast<unsigned short>(p_Report.tempoMs));
+    p_Song.SetBarLayout(static_cast<std::uint8_t>(std::clamp<std::uint64_t>(l_StepsBar, 1, 255)),
+                        static_cast<std::uint8_t>(l_BeatsStep));
+    p_Song.SetLoopStart(LoopBeat(l_LoopStart, 0));
+    p_Song.SetLoopStop(LoopBeat(l_LoopEnd, l_SongEnd));
+    for (int l_Track = 0; l_Track < TRACK_COUNT; ++l_Track) {
+        p_Song.instruments[l_Track].pitch = 1000;
+        p_Song.instruments[l_Track].id = static_cast<std::uint8_t>(l_Ids[l_Track]);
+        p_Song.SetEvents(l_Track, l_Tracks[l_Track]);
+    }
+    return true;
+}
+
+std::string DescribeMidiImport(const MidiImportReport& p_Report)
+{
+    std::string l_Text = std::to_string(p_Report.notes) + " notes imported at " +
+                         std::to_string(p_Report.tempoMs) + " ms per beat.\n";
+    const auto Line = [&](unsigned long p_Count, const char* p_What) {
+        if (p_Count != 0)
+            l_Text += std::to_string(p_Count) + " " + p_What + "\n";
+    };
+    Line(p_Report.keysOutOfRange, "notes outside the keys a song holds (MIDI 12 to 107) dropped.");
+    Line(p_Report.unmappedDrums, "drum notes of keys no drum has dropped.");
+    Line(p_Report.beyondLastBeat, "notes after the last beat a song can hold dropped.");
+    Line(p_Report.extraVoices, "notes dropped: more than eight voices sounding at once on their channel.");
+    Line(p_Report.sharedTracks, "notes dropped: their channel got fewer melody tracks than voices, the "
+                                "eight melody tracks being shared between channels.");
+    Line(p_Report.channelsWithoutTrack, "melody channels got no track at all (more than eight played).");
+    Line(p_Report.extraDrums, "drum hits dropped: more drums than the eight drum tracks.");
+    Line(p_Report.sameBeatHits, "drum hits dropped: the same drum already hits on that beat.");
+    Line(p_Report.overfullTracks, "notes dropped: a track holds at most 65535.");
+    Line(p_Report.lengthened, "notes shorter than a step lengthened to one beat.");
+    Line(p_Report.shortened, "notes longer than 255 beats cut to 255.");
+    Line(p_Report.unfinished, "notes never ended: ended where the file ends.");
+    Line(p_Report.extraTempos, "tempo changes ignored: the song keeps the first tempo throughout.");
+    Line(p_Report.programChanges, "program changes after a channel's first note ignored.");
+    if (p_Report.damaged)
+        l_Text += "The file ends early or holds a malformed event: it was read up to there.\n";
+    return l_Text;
+}
+
+}  // namespace Org

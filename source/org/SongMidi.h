@@ -1,0 +1,107 @@
+#ifndef TUNEWRIGHT_SONGMIDI_H
+#define TUNEWRIGHT_SONGMIDI_H
+
+// Songs as Standard MIDI Files, both ways, for every interface and program alike.
+//
+// Export (SongToMidi) writes a type 1 file. Its first track holds the tempo (one MIDI quarter note
+// is the song's beats per step, beats_step, or 4 when that is 0), the time signature steps_bar/4,
+// and the loop points as the markers "loop start" and "loop end". Then comes one track per song
+// track that starts a note: melody tracks 0 to 7 on channels 0 to 7 (1 to 8 as people count them)
+// with the program of their waveform (MIDI_PROGRAMS), drums on channel 9 (10) with their drum's key
+// (MIDI_DRUM_KEYS). Only events that start a note (OrgSong::NoteStarts) become notes, each cut at
+// the next note of its track, since a track plays one note at a time; key k is MIDI note k + 12,
+// volume 0-254 the velocity (1-127), pan 0-12 controller 10 (6 is 64), sent before a note whose pan
+// differs from the track's last. Left out, since a player makes no sound of them or MIDI cannot
+// hold them: events that change the volume or pan of a held note, notes of keys 96 and up, tracks
+// whose instrument is outside its bank, and the key of a drum note (a drum's key is its drum).
+//
+// Import (SongFromMidi) reads types 0 and 1, quantises every time to the step grid and reports
+// whatever it drops or changes (MidiImportReport); see SongFromMidi.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "OrgSongTypes.h"
+
+namespace Org {
+
+class OrgSong;
+
+// The General MIDI drum key of each drum, in DRUM_NAMES order: Bass01 bass drum 1, Bass02 the
+// acoustic bass drum, Snare01 acoustic snare, Snare02 electric snare, Tom01 (the higher tom)
+// hi-mid tom, HiClose closed hi-hat, HiOpen open hi-hat, Crash crash cymbal 1, Per01 (a clap)
+// hand clap, Per02 (a cowbell) cowbell, Bass03 (the short, high kick) side stick, Tom02 low tom.
+constexpr std::uint8_t MIDI_DRUM_KEYS[DRUM_COUNT] = {36, 35, 38, 40, 48, 42, 46, 49, 39, 56, 37, 45};
+
+// The key an imported drum note gets: near its sample's own rate (a drum's MIDI key names the drum).
+constexpr std::uint8_t IMPORTED_DRUM_KEY = 41;
+
+constexpr int MELODY_WAVEFORMS = 100;
+// The General MIDI program (0-127) of each melody waveform, by its family: basic shapes and pulses
+// as square, saw and synth bass leads, organs, brass, strings, reeds and pipes, mallets, bells and
+// keys, choir voices, synthesiser tones, and the noisy cycles as breath and sea noise.
+extern const std::uint8_t MIDI_PROGRAMS[MELODY_WAVEFORMS];
+
+// The waveform an imported program gets: the first waveform whose program it is, else the
+// waveform that stands for the program's family of eight (piano: electric piano, bass: FM bass...).
+int WaveformOfProgram(int p_Program);
+
+// Quantise steps per quarter note an import takes: song beats per MIDI quarter note.
+constexpr int MIDI_QUANTIZE_DEFAULT = 4;
+constexpr int MIDI_QUANTIZE_MAX = 64;
+
+// What an import dropped or changed, count by count. A dropped note is counted once, by the first
+// rule that drops it, in this order; the changes are counted among the notes kept.
+struct MidiImportReport
+{
+    unsigned long notes = 0;                 // notes in the song made
+    unsigned long keysOutOfRange = 0;        // melody notes outside keys 0-95 (MIDI 12-107): dropped
+    unsigned long unmappedDrums = 0;         // channel 10 notes of a key no drum has: dropped
+    unsigned long beyondLastBeat = 0;        // notes starting after the song's last beat (2^32 - 1): dropped
+    unsigned long extraVoices = 0;           // a ninth voice sounding at once on one channel: dropped
+    unsigned long sharedTracks = 0;          // voices beyond the melody tracks their channel got: dropped
+    unsigned long extraDrums = 0;            // hits of drums beyond the eight drum tracks: dropped
+    unsigned long sameBeatHits = 0;          // drum hits on a beat the same drum already hits: dropped
+    unsigned long overfullTracks = 0;        // notes beyond a track's 65535 events: dropped
+    unsigned long lengthened = 0;            // notes of no length once quantised: given one beat
+    unsigned long shortened = 0;             // notes over 255 beats: cut to 255
+    unsigned long unfinished = 0;            // notes never ended: ended where the file ends
+    unsigned long extraTempos = 0;           // tempos other than the first: timing follows the first
+    unsigned long programChanges = 0;        // program changes after a channel's first note: ignored
+    unsigned long channelsWithoutTrack = 0;  // melody channels that got no track (more than eight)
+    bool damaged = false;                    // the file ends early or holds a malformed event
+    unsigned int tempoMs = 0;                // the song's milliseconds per beat
+};
+
+// The report as English lines, each ending in a line break: the notes made, then one line per
+// kind of loss or change that happened.
+std::string DescribeMidiImport(const MidiImportReport& p_Report);
+
+// The song as a type 1 Standard MIDI File, by the rules above.
+std::vector<std::uint8_t> SongToMidi(const OrgSong& p_Song);
+
+// Replaces p_Song by the Standard MIDI File in p_Data (types 0 and 1; running status; system
+// exclusive and unknown meta events and chunks skipped) and fills p_Report. Times are quantised to
+// p_Quantize song beats per quarter note (1 to MIDI_QUANTIZE_MAX): milliseconds per beat are the
+// first tempo's microseconds per quarter / 1000 / p_Quantize (rounded, at least 1), the bar layout
+// follows the first time signature. Melody channels share the eight melody tracks: each channel
+// that plays gets one (by most notes first, then channel number), then channels that sound several
+// notes at once get more in turn, up to their need; within its tracks a note goes to the first one
+// free at its beat. A track's waveform follows its channel's program at its first note. Drums on
+// channel 10 go to the drum tracks by MIDI_DRUM_KEYS, one track per drum as they first appear,
+// each hit one beat long. Velocity becomes volume, controller 10 pan. The markers "loop start" and
+// "loop end" give the loop, else it is the whole song.
+// False, with a one-line reason in p_Error and p_Song unchanged, for bytes that are no MIDI file,
+// a type 2 file, a division of 0 or a p_Quantize out of range. A file that ends early or holds a
+// malformed event is read up to there and reported damaged. Memory and time stay in proportion
+// to p_Size.
+bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSong& p_Song,
+                  MidiImportReport& p_Report, std::string& p_Error);
+
+// True when the bytes begin as a Standard MIDI File does ("MThd").
+bool HasMidiMagic(const void* p_Data, std::size_t p_Size);
+
+}  // namespace Org
+
+#endif
