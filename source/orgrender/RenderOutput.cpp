@@ -37,7 +37,8 @@ void RemoveTemporaryOnSignals()
 
 std::string TerminalRefusal(const OutputWords& p_Words)
 {
-    return std::string(" is a terminal; ") + p_Words.data + " is not written to one (redirect it, or give --force)";
+    return std::string(" is a terminal; ") + p_Words.data +
+           " is not written to one (redirect it, or give --force)";
 }
 
 std::string NeverWritten(const OutputWords& p_Words)

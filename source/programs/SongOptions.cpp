@@ -94,6 +94,8 @@ int OptionReader::Read(SongOptions& p_Options, const std::function<int(OptionRea
         } else if (option == "--version") {
             std::printf("%s %s\n", program, TUNEWRIGHT_VERSION);
             return 0;
+        } else if (!playing) {
+            return Usage("unknown or incomplete option '" + option + "'");
         } else if (option == "-l" || option == "--loops") {
             if (!Count(-1, 1000, p_Options.loops))
                 return 2;

@@ -2,7 +2,8 @@
 #define TUNEWRIGHT_SONGOPTIONS_H
 
 // The command line of the programs that play songs (tunewright-play, tunewright-render): the
-// options they share are read here, one way, and each program's own through a callback.
+// options they share are read here, one way, and each program's own through a callback. A program
+// that plays nothing (tunewright-convert) takes only --help, --version, -- and its own.
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,6 +24,8 @@ class OptionReader
 {
 public:
     OptionReader(const char* p_Program, const char* p_Usage, int argc, char** argv);
+    // The options of playing (-d, -l, -s, -v, -i) are then unknown.
+    void WithoutPlayingOptions() { playing = false; }
 
     const std::string& Option() const { return option; }  // the option being read
     bool Number(double p_Min, double p_Max, double& p_Value);
@@ -47,6 +50,7 @@ private:
     char** argv;
     int next = 1;
     std::string option;
+    bool playing = true;
 };
 
 #endif

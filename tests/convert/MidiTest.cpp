@@ -1,0 +1,352 @@
+// MIDI in and out. The files read are written by Debian's python3-mido, not by our own writer, and
+// our writer's files are read back by mido too.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "OrgFileBuilder.h"
+#include "OrgSong.h"
+#include "RunTool.h"
+#include "SongMidi.h"
+#include "TempDir.h"
+
+namespace {
+
+using Events = std::vector<Org::NoteEvent>;
+
+// Runs Python with mido imported (Message as N, MetaMessage as Meta, MidiFile, MidiTrack) and the
+// first argument in `path`; its output.
+std::string Mido(const OrgTest::TempDir& p_Dir, const std::string& p_Script, const std::string& p_Path)
+{
+    const std::string l_Text = "import sys\nfrom mido import Message as N, MetaMessage as Meta, MidiFile, "
+                               "MidiTrack\npath = sys.argv[1]\n" +
+                               p_Script;
+    OrgTest::WriteFile(p_Dir.Path("script.py"), std::vector<std::uint8_t>(l_Text.begin(), l_Text.end()));
+    const ToolResult l_Run =
+        RunTool(Quoted(TUNEWRIGHT_PYTHON) + " " + Quoted(p_Dir.Path("script.py")) + " " + Quoted(p_Path));
+    EXPECT_EQ(0, l_Run.status) << l_Run.output;
+    return l_Run.output;
+}
+
+// The bytes of the file mido saves after p_Script has made `m`.
+std::vector<std::uint8_t> MidoFile(const OrgTest::TempDir& p_Dir, const std::string& p_Script)
+{
+    Mido(p_Dir, p_Script + "m.save(path)\n", p_Dir.Path("made.mid"));
+    return OrgTest::ReadFile(p_Dir.Path("made.mid"));
+}
+
+// Type 1 at 480 ticks per quarter: a conductor with a second tempo and the loop markers, a melody
+// channel, a channel playing a nine-note chord, and drums (one key no drum has, one never ended).
+const char* const BAND = R"(m = MidiFile(type=1, ticks_per_beat=480)
+c, v, ch, d = MidiTrack(), MidiTrack(), MidiTrack(), MidiTrack()
+m.tracks += [c, v, ch, d]
+c += [Meta('time_signature', numerator=3, denominator=4), Meta('set_tempo', tempo=600000),
+      Meta('marker', text='loop start', time=960), Meta('set_tempo', tempo=400000, time=960),
+      Meta('marker', text='Loop End', time=3840)]
+v += [N('program_change', channel=0, program=40), N('control_change', channel=0, control=10, value=0),
+      N('note_on', channel=0, note=69, velocity=100), N('note_off', channel=0, note=69, time=480),
+      N('note_on', channel=0, note=72, velocity=50), N('note_off', channel=0, note=72, time=240),
+      N('note_on', channel=0, note=5, velocity=50), N('note_off', channel=0, note=5, time=240),
+      N('control_change', channel=0, control=10, value=127, time=960),
+      N('note_on', channel=0, note=60, velocity=127), N('note_off', channel=0, note=60, time=10)]
+ch += [N('note_on', channel=1, note=48 + i, velocity=64) for i in range(9)]
+ch += [N('note_off', channel=1, note=48 + i, time=960 if i == 0 else 0) for i in range(9)]
+d += [N('note_on', channel=9, note=36, velocity=127), N('note_off', channel=9, note=36, time=30),
+      N('note_on', channel=9, note=42, velocity=40, time=210), N('note_off', channel=9, note=42, time=10),
+      N('note_on', channel=9, note=81, velocity=40), N('note_off', channel=9, note=81),
+      N('note_on', channel=9, note=38, velocity=90, time=230), N('note_on', channel=9, note=36, velocity=10),
+      N('note_off', channel=9, note=36, time=10)]
+)";
+
+void ExpectEvents(const Events& p_Expected, const Events& p_Actual, const std::string& p_What)
+{
+    ASSERT_EQ(p_Expected.size(), p_Actual.size()) << p_What;
+    for (std::size_t i = 0; i < p_Expected.size(); ++i) {
+        const Org::NoteEvent& l_Want = p_Expected[i];
+        const Org::NoteEvent& l_Got = p_Actual[i];
+        EXPECT_EQ(l_Want.pos, l_Got.pos) << p_What << " event " << i;
+        EXPECT_EQ(l_Want.note, l_Got.note) << p_What << " event " << i;
+        EXPECT_EQ(l_Want.length, l_Got.length) << p_What << " event " << i;
+        EXPECT_NEAR(l_Want.volume, l_Got.volume, 2) << p_What << " event " << i;
+        EXPECT_EQ(l_Want.pan, l_Got.pan) << p_What << " event " << i;
+    }
+}
+
+}  // namespace
+
+TEST(MidiImport, KeepsTimingKeysVelocitiesPansAndDrumsAndCountsWhatItDrops)
+{
+    OrgTest::TempDir l_Dir;
+    const std::vector<std::uint8_t> l_File = MidoFile(l_Dir, BAND);
+    Org::OrgSong l_Song;
+    Org::MidiImportReport l_Report;
+    std::string l_Error;
+    ASSERT_TRUE(Org::SongFromMidi(l_File.data(), l_File.size(), 4, l_Song, l_Report, l_Error)) << l_Error;
+
+    // 600000 us per quarter of 4 beats; 3/4; 480 ticks are 4 beats.
+    const Org::Header& l_Header = l_Song.GetHeader();
+    EXPECT_EQ(150, l_Header.tempo);
+    EXPECT_EQ(3, l_Header.steps_bar);
+    EXPECT_EQ(4, l_Header.beats_step);
+    EXPECT_EQ(8u, l_Header.loopstart);
+    EXPECT_EQ(48u, l_Header.loopstop);
+    // Velocity twice over as volume, controller 0 and 127 as the pans 0 and 12; the 10-tick note
+    // lengthened to a beat; the chord's first seven voices on tracks 1-7.
+    ExpectEvents({{0, 57, 4, 200, 0}, {4, 60, 2, 100, 0}, {16, 48, 1, 254, 12}}, l_Song.GetEvents(0),
+                 "violin");
+    EXPECT_EQ(47, l_Song.instruments[0].id);
+    for (int l_Track = 1; l_Track < Org::MELODY_TRACKS; ++l_Track) {
+        ExpectEvents({{0, static_cast<std::uint8_t>(35 + l_Track), 8, 128, 6}}, l_Song.GetEvents(l_Track),
+                     "chord track " + std::to_string(l_Track));
+        EXPECT_EQ(Org::WaveformOfProgram(0), l_Song.instruments[l_Track].id);
+    }
+    // Drums in the order they first play, every hit one beat at the drum key.
+    const std::uint8_t l_Key = Org::IMPORTED_DRUM_KEY;
+    ExpectEvents({{0, l_Key, 1, 254, 6}, {4, l_Key, 1, 20, 6}}, l_Song.GetEvents(8), "bass drum");
+    ExpectEvents({{2, l_Key, 1, 80, 6}}, l_Song.GetEvents(9), "closed hi-hat");
+    ExpectEvents({{4, l_Key, 1, 180, 6}}, l_Song.GetEvents(10), "snare");
+    EXPECT_EQ(0, l_Song.instruments[8].id);
+    EXPECT_EQ(5, l_Song.instruments[9].id);
+    EXPECT_EQ(2, l_Song.instruments[10].id);
+    EXPECT_TRUE(l_Song.GetEvents(11).empty());
+
+    EXPECT_EQ(14u, l_Report.notes);
+    EXPECT_EQ(1u, l_Report.keysOutOfRange);
+    EXPECT_EQ(1u, l_Report.unmappedDrums);
+    EXPECT_EQ(1u, l_Report.extraVoices);
+    EXPECT_EQ(1u, l_Report.sharedTracks);
+    EXPECT_EQ(1u, l_Report.lengthened);
+    EXPECT_EQ(1u, l_Report.extraTempos);
+    EXPECT_EQ(1u, l_Report.unfinished);
+    EXPECT_FALSE(l_Report.damaged);
+    const std::string l_Text = Org::DescribeMidiImport(l_Report);
+    EXPECT_EQ(8, std::count(l_Text.begin(), l_Text.end(), '\n')) << l_Text;
+    EXPECT_NE(std::string::npos, l_Text.find("1 tempo changes ignored")) << l_Text;
+}
+
+TEST(MidiImport, ReadsTypeZeroWithRunningStatusAndSkipsSystemExclusiveAndText)
+{
+    OrgTest::TempDir l_Dir;
+    const std::vector<std::uint8_t> l_File = MidoFile(l_Dir, R"(m = MidiFile(type=0, ticks_per_beat=96)
+t = MidiTrack(); m.tracks.append(t)
+t += [Meta('copyright', text='x'), N('sysex', data=[1, 2, 3]), N('program_change', channel=2, program=56)]
+for i, k in enumerate([60, 62, 64, 65]):
+    t += [N('note_on', channel=2, note=k, velocity=20 + i), N('note_on', channel=2, note=k, velocity=0, time=48)]
+)");
+    // One note-on status byte: the rest ride on it.
+    EXPECT_EQ(1, std::count(l_File.begin(), l_File.end(), 0x92));
+    for (int l_Quantize : {4, 2}) {
+        Org::OrgSong l_Song;
+        Org::MidiImportReport l_Report;
+        std::string l_Error;
+        ASSERT_TRUE(Org::SongFromMidi(l_File.data(), l_File.size(), l_Quantize, l_Song, l_Report, l_Error));
+        const std::uint32_t l_Step = l_Quantize / 2;  // beats per 48 ticks
+        const std::uint8_t l_Length = static_cast<std::uint8_t>(l_Step);
+        ExpectEvents({{0, 48, l_Length, 40, 6},
+                      {l_Step, 50, l_Length, 42, 6},
+                      {2 * l_Step, 52, l_Length, 44, 6},
+                      {3 * l_Step, 53, l_Length, 46, 6}},
+                     l_Song.GetEvents(0), "quantize " + std::to_string(l_Quantize));
+        EXPECT_EQ(35, l_Song.instruments[0].id);  // trumpet
+        EXPECT_EQ(500u / l_Quantize, l_Song.GetHeader().tempo);
+        EXPECT_EQ("4 notes imported at " + std::to_string(500 / l_Quantize) + " ms per beat.\n",
+                  Org::DescribeMidiImport(l_Report));
+    }
+}
+
+TEST(MidiImport, HostileBytesAreRefusedOrReadAsFarAsTheyGo)
+{
+    OrgTest::TempDir l_Dir;
+    const std::vector<std::uint8_t> l_File = MidoFile(l_Dir, BAND);
+    Org::OrgSong l_Song;
+    ASSERT_TRUE(l_Song.SetEvents(0, {{0, 60, 1, 100, 6}}));
+    Org::MidiImportReport l_Report;
+    std::string l_Error;
+    const auto Import = [&](const std::vector<std::uint8_t>& p_Bytes) {
+        return Org::SongFromMidi(p_Bytes.data(), p_Bytes.size(), 4, l_Song, l_Report, l_Error);
+    };
+    struct Refusal
+    {
+        std::vector<std::uint8_t> bytes;
+        std::string why;
+    };
+    std::vector<std::uint8_t> l_Type2 = l_File, l_NoDivision = l_File;
+    l_Type2[9] = 2;
+    l_NoDivision[12] = l_NoDivision[13] = 0;
+    for (const Refusal& l_Case : {Refusal{{'M', 'T', 'h', 'd'}, "not a Standard MIDI File"},
+                                  Refusal{l_Type2, "type 2"}, Refusal{l_NoDivision, "division is 0"}}) {
+        EXPECT_FALSE(Import(l_Case.bytes));
+        EXPECT_NE(std::string::npos, l_Error.find(l_Case.why)) << l_Error;
+        EXPECT_EQ(1u, l_Song.GetEvents(0).size()) << "a refused file changes nothing";
+    }
+    EXPECT_FALSE(Org::SongFromMidi(l_File.data(), l_File.size(), 0, l_Song, l_Report, l_Error));
+
+    // Cut anywhere inside a chunk, the file is read up to the cut and said to be damaged.
+    for (std::size_t l_Size = 14; l_Size < l_File.size(); ++l_Size) {
+        const std::vector<std::uint8_t> l_Cut(l_File.begin(), l_File.begin() + static_cast<long>(l_Size));
+        ASSERT_TRUE(Import(l_Cut)) << l_Size;
+        EXPECT_TRUE(l_Report.damaged || l_File[l_Size] == 'M') << l_Size;
+    }
+    // A chunk longer than the file, a delta of five bytes, a data byte with no status before it.
+    const std::vector<std::uint8_t> l_Head(l_File.begin(), l_File.begin() + 14);
+    for (const std::vector<std::uint8_t>& l_Chunk :
+         {std::vector<std::uint8_t>{'M', 'T', 'r', 'k', 0xFF, 0xFF, 0xFF, 0xFF, 0, 0x90, 60, 100},
+          std::vector<std::uint8_t>{'M', 'T', 'r', 'k', 0, 0, 0, 8, 0x81, 0x81, 0x81, 0x81, 0x01, 0x90, 60,
+                                    1},
+          std::vector<std::uint8_t>{'M', 'T', 'r', 'k', 0, 0, 0, 3, 0, 60, 100}}) {
+        std::vector<std::uint8_t> l_Bytes = l_Head;
+        l_Bytes.insert(l_Bytes.end(), l_Chunk.begin(), l_Chunk.end());
+        ASSERT_TRUE(Import(l_Bytes));
+        EXPECT_TRUE(l_Report.damaged);
+    }
+    // Bytes changed at random: read or refused, never a crash (the sanitizer builds watch).
+    std::uint32_t l_Seed = 12345;
+    for (int l_Round = 0; l_Round < 3000; ++l_Round) {
+        std::vector<std::uint8_t> l_Bytes = l_File;
+        for (int l_Flip = 0; l_Flip < 4; ++l_Flip) {
+            l_Seed = l_Seed * 1664525u + 1013904223u;
+            l_Bytes[14 + (l_Seed >> 8) % (l_Bytes.size() - 14)] = static_cast<std::uint8_t>(l_Seed >> 24);
+        }
+        Import(l_Bytes);
+    }
+}
+
+namespace {
+
+// A song of melody and drums whose notes MIDI holds, with a volume change inside a held note.
+OrgTest::SongImage RoundTripSong()
+{
+    OrgTest::SongImage l_Song;
+    l_Song.tempo = 120;
+    l_Song.loopstart = 8;
+    l_Song.loopstop = 40;
+    l_Song.tracks[0].id = 3;
+    l_Song.tracks[0].events = {{0, 57, 4, 200, 6}, {4, 60, 2, 201, 0}, {6, 62, 1, 0, 12},
+                               {7, 60, 1, 100, 6}, {8, 60, 4, 100, 3}, {9, 61, 1, 50, 255}};
+    l_Song.tracks[1].id = 47;
+    l_Song.tracks[1].events = {{0, 95, 255, 254, 9}, {300, 0, 1, 2, 4}};
+    l_Song.tracks[8].id = 2;
+    l_Song.tracks[8].events = {{0, 40, 1, 200, 6}, {4, 40, 1, 100, 6}};
+    l_Song.tracks[12].id = 7;
+    l_Song.tracks[12].events = {{16, 40, 1, 254, 6}};
+    return l_Song;
+}
+
+Events ToEvents(const std::vector<OrgTest::Event>& p_Events)
+{
+    Events l_Out;
+    for (const OrgTest::Event& l_Event : p_Events)
+        l_Out.push_back({l_Event.pos, l_Event.note, l_Event.length, l_Event.volume, l_Event.pan});
+    return l_Out;
+}
+
+ToolResult Convert(const OrgTest::TempDir& p_Dir, const std::string& p_Arguments)
+{
+    // In braces, so that the messages are caught whatever the arguments redirect.
+    return RunTool("cd " + Quoted(p_Dir.Path()) + " && { " + Quoted(TUNEWRIGHT_CONVERT_PROGRAM) + " " +
+                   p_Arguments + "; }");
+}
+
+}  // namespace
+
+TEST(ConvertProgram, ASongSurvivesSongToMidiToSong)
+{
+    OrgTest::TempDir l_Dir;
+    const OrgTest::SongImage l_Image = RoundTripSong();
+    OrgTest::WriteFile(l_Dir.Path("song.org"), l_Image.Bytes());
+    const ToolResult l_Out = Convert(l_Dir, "song.org SONG.MIDI");
+    ASSERT_EQ(0, l_Out.status) << l_Out.output;
+    EXPECT_EQ("Read in 202 bytes.\nWrote SONG.MIDI\n", l_Out.output);
+
+    // What mido reads in our file: tempo, signature, markers, and per track its channels, programs
+    // and keys.
+    EXPECT_EQ("384 480000 4/4 ['loop start@768', 'loop end@3840']\n"
+              "0 [0] [80] [69, 72, 74, 72, 72]\n"
+              "1 [1] [40] [107, 12]\n"
+              "2 [9] [] [38, 38]\n"
+              "3 [9] [] [49]\n",
+              Mido(l_Dir, R"(m = MidiFile(path)
+c = m.tracks[0]; now = 0; marks = []
+for e in c:
+    now += e.time
+    if e.type == 'marker': marks.append('%s@%d' % (e.text, now))
+sig = [e for e in c if e.type == 'time_signature'][0]
+print(m.ticks_per_beat, [e.tempo for e in c if e.type == 'set_tempo'][0], '%d/%d' % (sig.numerator, sig.denominator), marks)
+for i, t in enumerate(m.tracks[1:]):
+    print(i, sorted({e.channel for e in t if hasattr(e, 'channel')}), [e.program for e in t if e.type == 'program_change'],
+          [e.note for e in t if e.type == 'note_on'])
+)",
+                   l_Dir.Path("SONG.MIDI")));
+
+    // Back, read from standard input by its magic and written to standard output.
+    const ToolResult l_Back = Convert(l_Dir, "- - --to org <SONG.MIDI >back.org");
+    ASSERT_EQ(0, l_Back.status) << l_Back.output;
+    EXPECT_EQ("10 notes imported at 120 ms per beat.\nWrote standard output\n", l_Back.output);
+    const ToolResult l_Info =
+        RunTool(Quoted(TUNEWRIGHT_INFO_PROGRAM) + " --json " + Quoted(l_Dir.Path("back.org")) + " | " +
+                Quoted(TUNEWRIGHT_PYTHON) +
+                " -c \"import json, sys; o = json.loads(sys.stdin.readlines()[-1]); "
+                "print(o['tempo_ms'], o['beats_per_bar'], o['loop_start'], o['loop_stop'], "
+                "[(t['instrument'], t['notes']) for t in o['tracks'] if t['notes']])\"");
+    EXPECT_EQ("120 16 8 40 [(3, 5), (47, 2), (2, 2), (7, 1)]\n", l_Info.output);
+
+    // Every note at its beat, key and length; volume and pan within rounding. The change inside a
+    // held note is no note and stays behind; drums come back at the drum key.
+    const Org::OrgSong l_Back2(l_Dir.Path("back.org"));
+    Events l_Melody = ToEvents(l_Image.tracks[0].events);
+    l_Melody.pop_back();
+    ExpectEvents(l_Melody, l_Back2.GetEvents(0), "track 0");
+    ExpectEvents(ToEvents(l_Image.tracks[1].events), l_Back2.GetEvents(1), "track 1");
+    const std::uint8_t l_Key = Org::IMPORTED_DRUM_KEY;
+    ExpectEvents({{0, l_Key, 1, 200, 6}, {4, l_Key, 1, 100, 6}}, l_Back2.GetEvents(8), "snare");
+    ExpectEvents({{16, l_Key, 1, 254, 6}}, l_Back2.GetEvents(9), "crash");
+}
+
+TEST(ConvertProgram, WritesOverNothingUnlessForcedAndNeverOverItsInput)
+{
+    OrgTest::TempDir l_Dir;
+    const std::vector<std::uint8_t> l_Song = RoundTripSong().Bytes();
+    OrgTest::WriteFile(l_Dir.Path("song.org"), l_Song);
+    OrgTest::WriteFile(l_Dir.Path("old.mid"), {'o', 'l', 'd'});
+    std::filesystem::create_symlink("song.org", l_Dir.Path("link.mid"));
+    struct Case
+    {
+        std::string arguments;
+        int status;
+        std::string message;
+    };
+    const Case l_Cases[] = {
+        {"song.org old.mid", 1, "old.mid exists; give --force to replace it"},
+        {"--force --to midi song.org link.mid", 1,
+         "link.mid is the song being converted; it is never written over"},
+        {"song.org -", 2, "give --to org or --to midi to write standard output"},
+        {"song.org song.txt", 2,
+         "cannot tell a format from the name song.txt; name it .org, .mid or .midi, or give --to"},
+        {"--force old.mid new.org", 1,
+         "'old.mid': not a Standard MIDI File (it does not begin with an MThd header)"},
+        {"--loops 2 song.org new.mid", 2, "unknown or incomplete option '--loops'"},
+    };
+    for (const Case& l_Case : l_Cases) {
+        const ToolResult l_Run = Convert(l_Dir, l_Case.arguments);
+        EXPECT_EQ(l_Case.status, l_Run.status) << l_Case.arguments;
+        // A bad command line is followed by the usage.
+        EXPECT_EQ(0u, l_Run.output.rfind("tunewright-convert: " + l_Case.message + "\n", 0)) << l_Run.output;
+    }
+    EXPECT_EQ(l_Song, OrgTest::ReadFile(l_Dir.Path("song.org")));
+    EXPECT_EQ(std::vector<std::uint8_t>({'o', 'l', 'd'}), OrgTest::ReadFile(l_Dir.Path("old.mid")));
+    EXPECT_FALSE(std::filesystem::exists(l_Dir.Path("new.org")));
+
+    const ToolResult l_Forced = Convert(l_Dir, "-q --force song.org old.mid");
+    EXPECT_EQ(0, l_Forced.status);
+    EXPECT_EQ("", l_Forced.output);
+    const std::vector<std::uint8_t> l_Midi = OrgTest::ReadFile(l_Dir.Path("old.mid"));
+    EXPECT_TRUE(Org::HasMidiMagic(l_Midi.data(), l_Midi.size()));
+    EXPECT_EQ(3, std::distance(std::filesystem::directory_iterator(l_Dir.Path()),
+                               std::filesystem::directory_iterator()))
+        << "no temporary is left behind";
+}
