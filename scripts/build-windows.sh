@@ -79,7 +79,7 @@ rm -rf "$l_Stage" build/windows/tunewright-win32.zip
 mkdir -p "$l_Stage/include/tunewright" "$l_Stage/lib"
 cp "$l_Build/source/razovid/tunewright-player.exe" "$l_Build/source/orgrender/tunewright-render.exe" \
   "$l_Build/source/orgplay/tunewright-play.exe" "$l_Build/source/orginfo/tunewright-info.exe" \
-  "$l_Build/source/org/libtunewright.dll" "$l_Build/source/decoder/libtunewright-bank.dll" \
+  "$l_Build/source/orgconvert/tunewright-convert.exe" "$l_Build/source/org/libtunewright.dll" "$l_Build/source/decoder/libtunewright-bank.dll" \
   "$l_Build/platform/fmodex/libtunewright-sound.dll" "$l_Deps/bin/SDL.dll" "$l_Deps"/bin/*sndfile*.dll \
   /usr/i686-w64-mingw32/lib/libwinpthread-1.dll "$l_Stage/"
 cp "$l_Build/source/org/libtunewright.dll.a" "$l_Build/platform/fmodex/libtunewright-sound.dll.a" "$l_Stage/lib/"

@@ -107,6 +107,13 @@ l_Rms="$(sox "$l_Temp/render.wav" -n stat 2>&1 | sed -n 's/^RMS *amplitude: *//p
 echo "installed renderer: $(soxi -d "$l_Temp/render.wav") of sound, RMS $l_Rms"
 awk -v r="$l_Rms" 'BEGIN { exit !(r > 0.01) }' || fail "the render is silent"
 
+# The converter takes a song to MIDI and back to the same notes.
+(cd / && tunewright-convert -q "$l_Songs/greensleeves.org" "$l_Temp/song.mid" &&
+  tunewright-convert -q "$l_Temp/song.mid" "$l_Temp/back.org")
+[ "$(tunewright-info --json "$l_Songs/greensleeves.org" 2>/dev/null | grep -o '"notes":[0-9]*,"tracks"')" = \
+  "$(tunewright-info --json "$l_Temp/back.org" 2>/dev/null | grep -o '"notes":[0-9]*,"tracks"')" ] ||
+  fail "a song taken to MIDI and back has other notes"
+
 # The player, started from /, draws the theme and sounds the song; asked to quit, it ends with 0.
 . scripts/xvfb.sh
 start_xvfb 80 89

@@ -24,7 +24,7 @@ done
 # The player has no console window; the tools are console programs.
 Subsystem() { objdump -p "$l_Stage/$1" | sed -n 's/^Subsystem[[:space:]]*[0-9a-f]*[[:space:]]*//p'; }
 [ "$(Subsystem tunewright-player.exe)" = "(Windows GUI)" ] || Fail "the player is not a GUI program"
-for l_Tool in tunewright-render.exe tunewright-play.exe tunewright-info.exe; do
+for l_Tool in tunewright-render.exe tunewright-play.exe tunewright-info.exe tunewright-convert.exe; do
   [ "$(Subsystem "$l_Tool")" = "(Windows CUI)" ] || Fail "$l_Tool is not a console program"
 done
 

@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include <tunewright/tunewright.h>
-
+#include "OrgLog.h"
 #include "OrgSong.h"
 #include "PrintableText.h"
 #include "RenderOutput.h"
@@ -193,7 +192,8 @@ int main(int argc, char** argv)
             return l_Reader.Usage("cannot tell a format from the name " + l_Out +
                                   "; name it .org, .mid or .midi, or give --to");
     }
-    tw_set_log_function(l_Settings.quiet ? Silent : ToStandardError, nullptr);
+    // The library's messages never go to standard output, where the song may be going.
+    Org::SetLogFunction(l_Settings.quiet ? Silent : ToStandardError, nullptr);
 
     // The output is looked at first, so that a refusal comes before any message about the input.
     const SongIdentity l_Input = IdentifySong(l_In);
