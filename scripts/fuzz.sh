@@ -5,21 +5,27 @@
 # input that shows it is left in build/fuzz/artifacts. The mutations follow a fixed seed
 # (TUNEWRIGHT_FUZZ_SEED, default 1), so that a run finds what the same run found before, not what
 # the day's random draw happens to reach; give another seed to look elsewhere.
-#   scripts/fuzz.sh [SECONDS [TARGET...]]     targets: song_reader song_render engine_api c_api
+#   scripts/fuzz.sh [SECONDS [TARGET...]]     targets: song_reader song_render engine_api c_api midi_import
 set -euo pipefail
 cd "$(dirname "$0")/.."
 l_Seconds="${1:-60}"
 shift || true
 l_Targets=("$@")
-[ ${#l_Targets[@]} -gt 0 ] || l_Targets=(song_reader song_render engine_api c_api)
+[ ${#l_Targets[@]} -gt 0 ] || l_Targets=(song_reader song_render engine_api c_api midi_import)
 
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNEWRIGHT_FUZZ=ON \
   -DBUILD_TESTING=OFF >/dev/null
 cmake --build build/fuzz -j"$(nproc)"
 
-mkdir -p build/fuzz/corpus/songs build/fuzz/corpus/calls build/fuzz/corpus/api build/fuzz/artifacts
+mkdir -p build/fuzz/corpus/songs build/fuzz/corpus/calls build/fuzz/corpus/api build/fuzz/corpus/midi \
+  build/fuzz/artifacts
 build/fuzz/tests/fuzz/make_fuzz_seeds build/fuzz/corpus/songs build/fuzz/corpus/calls build/fuzz/corpus/api
 cp songs/*.org build/fuzz/corpus/songs/ 2>/dev/null || true
+# The MIDI import starts from the bundled songs as MIDI files.
+for l_Song in songs/*.org; do
+  build/fuzz/source/orgconvert/tunewright-convert -q --force "$l_Song" \
+    "build/fuzz/corpus/midi/$(basename "$l_Song" .org).mid"
+done
 
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 for l_Target in "${l_Targets[@]}"; do
@@ -28,7 +34,8 @@ for l_Target in "${l_Targets[@]}"; do
     song_render) l_Corpus=songs; l_MaxLen=8192 ;;
     engine_api) l_Corpus=calls; l_MaxLen=4096 ;;
     c_api) l_Corpus=api; l_MaxLen=8192 ;;
-    *) echo "fuzz.sh: no target '$l_Target' (song_reader, song_render, engine_api, c_api)" >&2; exit 2 ;;
+    midi_import) l_Corpus=midi; l_MaxLen=32768 ;;
+    *) echo "fuzz.sh: no target '$l_Target' (song_reader, song_render, engine_api, c_api, midi_import)" >&2; exit 2 ;;
   esac
   printf '\n==== fuzz_%s for %ss\n' "$l_Target" "$l_Seconds"
   # Each target's corpus grows in its own folder; the seeds are read from the shared one.
