@@ -19,13 +19,9 @@ cmake --build build/fuzz -j"$(nproc)"
 
 mkdir -p build/fuzz/corpus/songs build/fuzz/corpus/calls build/fuzz/corpus/api build/fuzz/corpus/midi \
   build/fuzz/artifacts
-build/fuzz/tests/fuzz/make_fuzz_seeds build/fuzz/corpus/songs build/fuzz/corpus/calls build/fuzz/corpus/api
 cp songs/*.org build/fuzz/corpus/songs/ 2>/dev/null || true
-# The MIDI import starts from the bundled songs as MIDI files.
-for l_Song in songs/*.org; do
-  build/fuzz/source/orgconvert/tunewright-convert -q --force "$l_Song" \
-    "build/fuzz/corpus/midi/$(basename "$l_Song" .org).mid"
-done
+build/fuzz/tests/fuzz/make_fuzz_seeds build/fuzz/corpus/songs build/fuzz/corpus/calls build/fuzz/corpus/api \
+  build/fuzz/corpus/midi
 
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 for l_Target in "${l_Targets[@]}"; do

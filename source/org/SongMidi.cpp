@@ -347,7 +347,7 @@ bool IsMarker(const std::uint8_t* p_Text, std::uint32_t p_Length, const char* p_
 // Reads one MTrk chunk's events into p_Events; false when it ends early or holds a malformed event
 // (what came before is kept). p_End receives the tick the chunk reached.
 bool ReadTrack(const std::uint8_t* p_Data, std::size_t p_Size, std::uint32_t p_Track,
-               std::vector<MidiEvent>& p_Events, std::uint64_t& p_End)
+               std::vector<MidiEvent>& p_Events, std::uint64_t& p_End, unsigned long& p_Ignored)
 {
     ChunkReader l_Reader(p_Data, p_Size);
     std::uint64_t l_Tick = 0;
@@ -394,6 +394,8 @@ bool ReadTrack(const std::uint8_t* p_Data, std::size_t p_Size, std::uint32_t p_T
                 Push(MidiEvent::PAN, l_Channel, l_B, 0, 0);
             else if (l_Type == 0xC0)
                 Push(MidiEvent::PROGRAM, l_Channel, l_A, 0, 0);
+            else
+                ++p_Ignored;
             continue;
         }
         std::uint8_t l_MetaType = 0;
@@ -527,7 +529,8 @@ bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSon
             p_Report.damaged = true;
         if (std::memcmp(l_Bytes + l_At, "MTrk", 4) == 0) {
             std::uint64_t l_End = 0;
-            if (!ReadTrack(l_Bytes + l_Start, l_Available, l_Track++, l_Events, l_End))
+            if (!ReadTrack(l_Bytes + l_Start, l_Available, l_Track++, l_Events, l_End,
+                           p_Report.ignoredEvents))
                 p_Report.damaged = true;
             l_FileEnd = std::max(l_FileEnd, l_End);
         }
@@ -792,6 +795,8 @@ std::string DescribeMidiImport(const MidiImportReport& p_Report)
     Line(p_Report.unfinished, "notes never ended: ended where the file ends.");
     Line(p_Report.extraTempos, "tempo changes ignored: the song keeps the first tempo throughout.");
     Line(p_Report.programChanges, "program changes after a channel's first note ignored.");
+    Line(p_Report.ignoredEvents,
+         "other channel events ignored (pitch bends, aftertouch, controllers but pan).");
     if (p_Report.damaged)
         l_Text += "The file ends early or holds a malformed event: it was read up to there.\n";
     return l_Text;

@@ -69,6 +69,7 @@ struct MidiImportReport
     unsigned long unfinished = 0;            // notes never ended: ended where the file ends
     unsigned long extraTempos = 0;           // tempos other than the first: timing follows the first
     unsigned long programChanges = 0;        // program changes after a channel's first note: ignored
+    unsigned long ignoredEvents = 0;         // pitch bends, aftertouch, controllers but pan: ignored
     unsigned long channelsWithoutTrack = 0;  // melody channels that got no track (more than eight)
     bool damaged = false;                    // the file ends early or holds a malformed event
     unsigned int tempoMs = 0;                // the song's milliseconds per beat

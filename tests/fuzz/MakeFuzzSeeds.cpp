@@ -1,14 +1,18 @@
 // Writes the fuzz targets' starting corpora: a few small songs (for the song reader and the
-// render path), a few call streams (for the engine's C interface), and the songs again behind the
-// arguments the library's C interface target reads first.
+// render path), a few call streams (for the engine's C interface), the songs again behind the
+// arguments the library's C interface target reads first, and every song of the song folder
+// (the bundled ones too) as a MIDI file for the MIDI import.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "OrgFileBuilder.h"
+#include "OrgSong.h"
+#include "SongMidi.h"
 
 namespace {
 
@@ -124,20 +128,31 @@ void WriteApiInputs(const std::string& p_SongFolder, const std::string& p_Folder
     }
 }
 
+void WriteMidiFiles(const std::string& p_SongFolder, const std::string& p_Folder)
+{
+    for (const auto& l_Entry : std::filesystem::directory_iterator(p_SongFolder)) {
+        const std::vector<std::uint8_t> l_Bytes = OrgTest::ReadFile(l_Entry.path().string());
+        const Org::OrgSong l_Song(l_Bytes.data(), l_Bytes.size());
+        OrgTest::WriteFile(p_Folder + "/" + l_Entry.path().stem().string() + ".mid", Org::SongToMidi(l_Song));
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        std::fputs("usage: make_fuzz_seeds SONG_FOLDER CALL_FOLDER API_FOLDER\n"
+    if (argc != 5) {
+        std::fputs("usage: make_fuzz_seeds SONG_FOLDER CALL_FOLDER API_FOLDER MIDI_FOLDER\n"
                    "Writes seed songs (for fuzz_song_reader and fuzz_song_render) into SONG_FOLDER,\n"
-                   "seed call streams (for fuzz_engine_api) into CALL_FOLDER and the songs behind\n"
-                   "arguments (for fuzz_c_api) into API_FOLDER.\n",
+                   "seed call streams (for fuzz_engine_api) into CALL_FOLDER, the songs behind\n"
+                   "arguments (for fuzz_c_api) into API_FOLDER and every song of SONG_FOLDER as\n"
+                   "MIDI (for fuzz_midi_import) into MIDI_FOLDER.\n",
                    stderr);
         return 2;
     }
     WriteSongs(argv[1]);
     WriteCallStreams(argv[2]);
     WriteApiInputs(argv[1], argv[3]);
+    WriteMidiFiles(argv[1], argv[4]);
     return 0;
 }
