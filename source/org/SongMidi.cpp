@@ -198,7 +198,20 @@ std::vector<std::uint8_t> SongToMidi(const OrgSong& p_Song)
     const std::uint32_t l_Quarter = l_Header.beats_step != 0 ? l_Header.beats_step : 4;
     const std::uint64_t l_TempoUs = std::uint64_t{l_Header.tempo} * l_Quarter * 1000;
 
-    std::vector<TrackWriter> l_Tracks(1);
+    // The notes of each track that plays, with their ends: a track plays one note at a time.
+    struct Planned
+    {
+        std::uint64_t pos, end;
+        std::uint8_t key, velocity, pan;
+        bool setsPan;
+    };
+    struct TrackPlan
+    {
+        std::uint8_t channel;
+        int program;  // -1: none (drums)
+        std::vector<Planned> notes;
+    };
+    std::vector<TrackPlan> l_Plans;
     std::uint64_t l_EndBeat = std::max(l_Header.loopstart, l_Header.loopstop);
     for (int l_Track = 0; l_Track < TRACK_COUNT; ++l_Track) {
         const bool l_Melody = l_Track < MELODY_TRACKS;
@@ -211,17 +224,11 @@ std::vector<std::uint8_t> SongToMidi(const OrgSong& p_Song)
         for (std::size_t i = 0; i < l_Events.size(); ++i)
             if (l_Starts[i] && l_Events[i].note < SOUNDING_KEYS)
                 l_Notes.push_back(l_Events[i]);
-        if (l_Notes.empty())
-            continue;
         std::stable_sort(l_Notes.begin(), l_Notes.end(),
                          [](const NoteEvent& p_A, const NoteEvent& p_B) { return p_A.pos < p_B.pos; });
-
-        TrackWriter l_Writer;
-        const std::uint8_t l_Channel = static_cast<std::uint8_t>(l_Melody ? l_Track : DRUM_CHANNEL);
-        if (l_Melody)
-            l_Writer.Add(0, TrackWriter::SETTING,
-                         {static_cast<std::uint8_t>(0xC0 | l_Channel), MIDI_PROGRAMS[l_Id]});
-        int l_Pan = -1;
+        TrackPlan l_Plan = {static_cast<std::uint8_t>(l_Melody ? l_Track : DRUM_CHANNEL),
+                            l_Melody ? MIDI_PROGRAMS[l_Id] : -1,
+                            {}};
         for (std::size_t i = 0; i < l_Notes.size(); ++i) {
             const NoteEvent& l_Note = l_Notes[i];
             std::uint64_t l_End = std::uint64_t{l_Note.pos} + l_Note.length;
@@ -230,20 +237,51 @@ std::vector<std::uint8_t> SongToMidi(const OrgSong& p_Song)
             if (l_End == l_Note.pos)
                 continue;  // a later note of the same beat plays instead
             l_EndBeat = std::max(l_EndBeat, l_End);
-            const std::uint8_t l_Controller = ControllerOfPan(l_Note.pan);
-            if (l_Controller != l_Pan)
-                l_Writer.Add(l_Note.pos * std::uint64_t{TICKS_PER_BEAT}, TrackWriter::SETTING,
-                             {static_cast<std::uint8_t>(0xB0 | l_Channel), 10, l_Controller});
-            l_Pan = l_Controller;
             const std::uint8_t l_Key =
                 l_Melody ? static_cast<std::uint8_t>(l_Note.note + KEY_OFFSET) : MIDI_DRUM_KEYS[l_Id];
-            l_Writer.Add(
-                l_Note.pos * std::uint64_t{TICKS_PER_BEAT}, TrackWriter::NOTE_ON,
-                {static_cast<std::uint8_t>(0x90 | l_Channel), l_Key, VelocityOfVolume(l_Note.volume)});
-            l_Writer.Add(l_End * TICKS_PER_BEAT, TrackWriter::NOTE_OFF,
-                         {static_cast<std::uint8_t>(0x80 | l_Channel), l_Key, 64});
+            l_Plan.notes.push_back({l_Note.pos, l_End, l_Key, VelocityOfVolume(l_Note.volume),
+                                    ControllerOfPan(l_Note.pan), false});
         }
-        l_Tracks.push_back(std::move(l_Writer));
+        if (!l_Plan.notes.empty())
+            l_Plans.push_back(std::move(l_Plan));
+    }
+
+    // Pan is sent before a note whose pan differs from its channel's, taking the notes in the
+    // order a reader meets them (by time, then by track): the drum tracks share one channel.
+    std::vector<std::array<std::size_t, 2>> l_Order;
+    for (std::size_t l_Plan = 0; l_Plan < l_Plans.size(); ++l_Plan)
+        for (std::size_t i = 0; i < l_Plans[l_Plan].notes.size(); ++i)
+            l_Order.push_back({l_Plan, i});
+    std::stable_sort(l_Order.begin(), l_Order.end(), [&](const auto& p_A, const auto& p_B) {
+        return l_Plans[p_A[0]].notes[p_A[1]].pos < l_Plans[p_B[0]].notes[p_B[1]].pos;
+    });
+    std::array<int, 16> l_ChannelPans;
+    l_ChannelPans.fill(-1);
+    for (const auto& l_Entry : l_Order) {
+        Planned& l_Note = l_Plans[l_Entry[0]].notes[l_Entry[1]];
+        int& l_Pan = l_ChannelPans[l_Plans[l_Entry[0]].channel];
+        l_Note.setsPan = l_Pan != l_Note.pan;
+        l_Pan = l_Note.pan;
+    }
+
+    std::vector<TrackWriter> l_Tracks(1 + l_Plans.size());
+    for (std::size_t l_Plan = 0; l_Plan < l_Plans.size(); ++l_Plan) {
+        TrackWriter& l_Writer = l_Tracks[1 + l_Plan];
+        const std::uint8_t l_Channel = l_Plans[l_Plan].channel;
+        if (l_Plans[l_Plan].program >= 0)
+            l_Writer.Add(0, TrackWriter::SETTING,
+                         {static_cast<std::uint8_t>(0xC0 | l_Channel),
+                          static_cast<std::uint8_t>(l_Plans[l_Plan].program)});
+        for (const Planned& l_Note : l_Plans[l_Plan].notes) {
+            const std::uint64_t l_Tick = l_Note.pos * TICKS_PER_BEAT;
+            if (l_Note.setsPan)
+                l_Writer.Add(l_Tick, TrackWriter::SETTING,
+                             {static_cast<std::uint8_t>(0xB0 | l_Channel), 10, l_Note.pan});
+            l_Writer.Add(l_Tick, TrackWriter::NOTE_ON,
+                         {static_cast<std::uint8_t>(0x90 | l_Channel), l_Note.key, l_Note.velocity});
+            l_Writer.Add(l_Note.end * TICKS_PER_BEAT, TrackWriter::NOTE_OFF,
+                         {static_cast<std::uint8_t>(0x80 | l_Channel), l_Note.key, 64});
+        }
     }
 
     TrackWriter& l_Conductor = l_Tracks[0];
