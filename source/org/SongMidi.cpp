@@ -8,10 +8,11 @@
 #include <limits>
 
 #include "OrgSong.h"
+#include "SongEdit.h"
 
 namespace Org {
 
-const std::uint8_t MIDI_PROGRAMS[MELODY_WAVEFORMS] = {
+const std::uint8_t MIDI_PROGRAMS[SongEdit::WAVEFORMS] = {
     // 0-9 basic shapes: ocarina, calliope, saw and square leads, synth basses, pads.
     79, 82, 81, 80, 81, 80, 38, 39, 90, 89,
     // 10-19 pulses: square lead, synth bass for the bass pulses.
@@ -55,42 +56,42 @@ constexpr int FAMILY_WAVEFORMS[16] = {
 
 constexpr int DRUM_CHANNEL = 9;
 constexpr int KEY_OFFSET = 12;  // song key k is MIDI note k + 12
-constexpr int SOUNDING_KEYS = 96;
 constexpr int MAX_LENGTH = 255;
-constexpr std::size_t MAX_TRACK_EVENTS = 0xFFFF;
 constexpr std::uint32_t TICKS_PER_BEAT = 96;
 constexpr std::uint32_t MAX_DELTA = 0x0FFFFFFF;  // the largest a variable-length delta holds
 constexpr std::uint32_t MAX_TEMPO_US = 0xFFFFFF;
 constexpr std::uint32_t DEFAULT_TEMPO_US = 500000;
-constexpr int PAN_CENTRE = 6;
 constexpr std::uint8_t NO_PAN = 255;
 constexpr const char* LOOP_START_MARKER = "loop start";
 constexpr const char* LOOP_END_MARKER = "loop end";
 
 std::uint8_t VelocityOfVolume(int p_Volume)
 {
-    return static_cast<std::uint8_t>(std::clamp((p_Volume * 127 + 127) / 254, 1, 127));
+    return static_cast<std::uint8_t>(std::clamp((p_Volume * 127 + 127) / SongEdit::MAX_VOLUME, 1, 127));
 }
 
 std::uint8_t VolumeOfVelocity(int p_Velocity)
 {
-    return static_cast<std::uint8_t>(std::min(254, p_Velocity * 2));
+    return static_cast<std::uint8_t>(std::min(SongEdit::MAX_VOLUME, p_Velocity * SongEdit::MAX_VOLUME / 127));
 }
 
 // Pan 0-12 onto controller 0-127 with the centre, 6, on 64; and back, exactly for every pan.
+constexpr int PAN_CENTRE = SongEdit::MAX_PAN / 2;
+
 std::uint8_t ControllerOfPan(int p_Pan)
 {
     if (p_Pan == NO_PAN)
         return 64;
-    p_Pan = std::min(p_Pan, 12);
-    return static_cast<std::uint8_t>(p_Pan <= PAN_CENTRE ? (p_Pan * 64 + 3) / 6
-                                                         : 64 + ((p_Pan - 6) * 63 + 3) / 6);
+    p_Pan = std::min(p_Pan, SongEdit::MAX_PAN);
+    return static_cast<std::uint8_t>(p_Pan <= PAN_CENTRE
+                                         ? (p_Pan * 64 + PAN_CENTRE / 2) / PAN_CENTRE
+                                         : 64 + ((p_Pan - PAN_CENTRE) * 63 + PAN_CENTRE / 2) / PAN_CENTRE);
 }
 
 std::uint8_t PanOfController(int p_Value)
 {
-    return static_cast<std::uint8_t>(p_Value < 64 ? (p_Value * 6 + 32) / 64
-                                                  : 6 + ((p_Value - 64) * 6 + 31) / 63);
+    return static_cast<std::uint8_t>(p_Value < 64 ? (p_Value * PAN_CENTRE + 32) / 64
+                                                  : PAN_CENTRE + ((p_Value - 64) * PAN_CENTRE + 31) / 63);
 }
 
 void PutBig(std::vector<std::uint8_t>& p_Out, std::uint32_t p_Value, int p_Bytes)
@@ -181,7 +182,7 @@ std::vector<std::uint8_t> TextBytes(const char* p_Text) { return {p_Text, p_Text
 int WaveformOfProgram(int p_Program)
 {
     p_Program &= 0x7F;
-    for (int l_Waveform = 0; l_Waveform < MELODY_WAVEFORMS; ++l_Waveform)
+    for (int l_Waveform = 0; l_Waveform < SongEdit::WAVEFORMS; ++l_Waveform)
         if (MIDI_PROGRAMS[l_Waveform] == p_Program)
             return l_Waveform;
     return FAMILY_WAVEFORMS[p_Program / 8];
@@ -216,13 +217,13 @@ std::vector<std::uint8_t> SongToMidi(const OrgSong& p_Song)
     for (int l_Track = 0; l_Track < TRACK_COUNT; ++l_Track) {
         const bool l_Melody = l_Track < MELODY_TRACKS;
         const int l_Id = p_Song.instruments[l_Track].id;
-        if (l_Id >= (l_Melody ? MELODY_WAVEFORMS : DRUM_COUNT))
+        if (l_Id >= SongEdit::InstrumentsOfTrack(l_Track))
             continue;
         const std::vector<NoteEvent> l_Events = p_Song.GetEvents(l_Track);
         const std::vector<bool> l_Starts = p_Song.NoteStarts(l_Track);
         std::vector<NoteEvent> l_Notes;
         for (std::size_t i = 0; i < l_Events.size(); ++i)
-            if (l_Starts[i] && l_Events[i].note < SOUNDING_KEYS)
+            if (l_Starts[i] && l_Events[i].note < SongEdit::KEYS)
                 l_Notes.push_back(l_Events[i]);
         std::stable_sort(l_Notes.begin(), l_Notes.end(),
                          [](const NoteEvent& p_A, const NoteEvent& p_B) { return p_A.pos < p_B.pos; });
@@ -680,7 +681,7 @@ bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSon
             l_Placed.group = static_cast<int>(l_Key - MIDI_DRUM_KEYS);
             l_Placed.key = IMPORTED_DRUM_KEY;
         } else {
-            if (l_Note.key < KEY_OFFSET || l_Note.key >= KEY_OFFSET + SOUNDING_KEYS) {
+            if (l_Note.key < KEY_OFFSET || l_Note.key >= KEY_OFFSET + SongEdit::KEYS) {
                 ++p_Report.keysOutOfRange;
                 continue;
             }
@@ -705,7 +706,7 @@ bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSon
     std::vector<std::vector<NoteEvent>> l_Tracks(TRACK_COUNT);
     std::array<int, TRACK_COUNT> l_Ids = {};
     const auto Keep = [&](int p_Track, const PlacedNote& p_Note) {
-        if (l_Tracks[p_Track].size() >= MAX_TRACK_EVENTS) {
+        if (l_Tracks[p_Track].size() >= SongEdit::MAX_EVENTS) {
             ++p_Report.overfullTracks;
             return;
         }
@@ -778,7 +779,8 @@ bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSon
 
     // The song: timing, bar layout and loop, then the tracks.
     const std::uint64_t l_Ms = (std::uint64_t{l_TempoUs} + 500 * l_Steps) / (1000 * l_Steps);
-    p_Report.tempoMs = static_cast<unsigned int>(std::clamp<std::uint64_t>(l_Ms, 1, 0xFFFF));
+    p_Report.tempoMs = static_cast<unsigned int>(
+        std::clamp<std::uint64_t>(l_Ms, SongEdit::MIN_TEMPO_MS, SongEdit::MAX_TEMPO_MS));
     // A step is a quarter note, so a bar holds its quarters; a bar of a part of one (7/8) has
     // steps of the signature's own note, when those are whole beats.
     const std::uint64_t l_Unit = l_Power >= 0 && l_Power <= 6 ? std::uint64_t{1} << l_Power : 4;
@@ -796,15 +798,25 @@ bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSon
             std::min(p_Tick < 0 ? p_Otherwise : Beat(static_cast<std::uint64_t>(p_Tick)), l_LastBeat));
     };
 
+    std::uint32_t l_Start = LoopBeat(l_LoopStart, 0), l_End = LoopBeat(l_LoopEnd, l_SongEnd);
+    if (l_LoopEnd < 0)
+        l_End = std::max(l_End, l_Start);
+    if (l_End < l_Start) {
+        p_Report.loopIgnored = true;
+        l_Start = 0;
+        l_End = LoopBeat(-1, l_SongEnd);
+    }
+
+    // Every value is one the song takes by now; the edits check them all the same.
     p_Song.LoadBlank();
-    p_Song.SetTempo(static_cast<unsigned short>(p_Report.tempoMs));
-    p_Song.SetBarLayout(static_cast<std::uint8_t>(std::clamp<std::uint64_t>(l_StepsBar, 1, 255)),
-                        static_cast<std::uint8_t>(l_BeatsStep));
-    p_Song.SetLoopStart(LoopBeat(l_LoopStart, 0));
-    p_Song.SetLoopStop(LoopBeat(l_LoopEnd, l_SongEnd));
+    SongEdit::SetTempo(p_Song, static_cast<int>(p_Report.tempoMs));
+    SongEdit::SetBarLayout(p_Song, static_cast<int>(std::clamp<std::uint64_t>(l_StepsBar, 1, 255)),
+                           static_cast<int>(l_BeatsStep));
+    SongEdit::SetLoop(p_Song, l_Start, l_End);
     for (int l_Track = 0; l_Track < TRACK_COUNT; ++l_Track) {
-        p_Song.instruments[l_Track].pitch = 1000;
-        p_Song.instruments[l_Track].id = static_cast<std::uint8_t>(l_Ids[l_Track]);
+        SongEdit::SetInstrument(p_Song, l_Track, l_Ids[l_Track]);
+        SongEdit::SetFineTune(p_Song, l_Track, SongEdit::UNTUNED);
+        // In beat order, each event one an editor may write (SongEdit::CheckEvent): written at once.
         p_Song.SetEvents(l_Track, l_Tracks[l_Track]);
     }
     return true;
@@ -835,6 +847,8 @@ std::string DescribeMidiImport(const MidiImportReport& p_Report)
     Line(p_Report.programChanges, "program changes after a channel's first note ignored.");
     Line(p_Report.ignoredEvents,
          "other channel events ignored (pitch bends, aftertouch, controllers but pan).");
+    if (p_Report.loopIgnored)
+        l_Text += "The loop markers are out of order: the loop is the whole song.\n";
     if (p_Report.damaged)
         l_Text += "The file ends early or holds a malformed event: it was read up to there.\n";
     return l_Text;

@@ -23,10 +23,9 @@
 #include <vector>
 
 #include "OrgSongTypes.h"
+#include "SongEdit.h"
 
 namespace Org {
-
-class OrgSong;
 
 // The General MIDI drum key of each drum, in DRUM_NAMES order: Bass01 bass drum 1, Bass02 the
 // acoustic bass drum, Snare01 acoustic snare, Snare02 electric snare, Tom01 (the higher tom)
@@ -37,11 +36,10 @@ constexpr std::uint8_t MIDI_DRUM_KEYS[DRUM_COUNT] = {36, 35, 38, 40, 48, 42, 46,
 // The key an imported drum note gets: near its sample's own rate (a drum's MIDI key names the drum).
 constexpr std::uint8_t IMPORTED_DRUM_KEY = 41;
 
-constexpr int MELODY_WAVEFORMS = 100;
 // The General MIDI program (0-127) of each melody waveform, by its family: basic shapes and pulses
 // as square, saw and synth bass leads, organs, brass, strings, reeds and pipes, mallets, bells and
 // keys, choir voices, synthesiser tones, and the noisy cycles as breath and sea noise.
-extern const std::uint8_t MIDI_PROGRAMS[MELODY_WAVEFORMS];
+extern const std::uint8_t MIDI_PROGRAMS[SongEdit::WAVEFORMS];
 
 // The waveform an imported program gets: the first waveform whose program it is, else the
 // waveform that stands for the program's family of eight (piano: electric piano, bass: FM bass...).
@@ -71,6 +69,7 @@ struct MidiImportReport
     unsigned long programChanges = 0;        // program changes after a channel's first note: ignored
     unsigned long ignoredEvents = 0;         // pitch bends, aftertouch, controllers but pan: ignored
     unsigned long channelsWithoutTrack = 0;  // melody channels that got no track (more than eight)
+    bool loopIgnored = false;                // "loop end" before "loop start": the loop is the whole song
     bool damaged = false;                    // the file ends early or holds a malformed event
     unsigned int tempoMs = 0;                // the song's milliseconds per beat
 };
