@@ -1,6 +1,7 @@
 // The C interface of <tunewright/tunewright.h>: argument checks and error codes around SongDecoder.
 #include "tunewright/tunewright.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <new>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "OrgLog.h"
@@ -16,6 +18,7 @@
 #include "SongDecoder.h"
 #include "SongEdit.h"
 #include "SongInput.h"
+#include "SongMidi.h"
 
 struct tw_song
 {
@@ -44,6 +47,49 @@ bool ValidTrack(const tw_song* p_Song, int p_Track)
 }
 
 bool ValidRate(int p_Rate) { return p_Rate >= MIN_RATE && p_Rate <= MAX_RATE; }
+
+// The counts of a MIDI import's report, as the C interface and the library name them.
+constexpr std::pair<uint32_t tw_midi_report::*, unsigned long Org::MidiImportReport::*> MIDI_COUNTS[] = {
+    {&tw_midi_report::notes, &Org::MidiImportReport::notes},
+    {&tw_midi_report::keys_out_of_range, &Org::MidiImportReport::keysOutOfRange},
+    {&tw_midi_report::unmapped_drums, &Org::MidiImportReport::unmappedDrums},
+    {&tw_midi_report::beyond_last_beat, &Org::MidiImportReport::beyondLastBeat},
+    {&tw_midi_report::extra_voices, &Org::MidiImportReport::extraVoices},
+    {&tw_midi_report::shared_tracks, &Org::MidiImportReport::sharedTracks},
+    {&tw_midi_report::extra_drums, &Org::MidiImportReport::extraDrums},
+    {&tw_midi_report::same_beat_hits, &Org::MidiImportReport::sameBeatHits},
+    {&tw_midi_report::overfull_tracks, &Org::MidiImportReport::overfullTracks},
+    {&tw_midi_report::lengthened, &Org::MidiImportReport::lengthened},
+    {&tw_midi_report::shortened, &Org::MidiImportReport::shortened},
+    {&tw_midi_report::unfinished, &Org::MidiImportReport::unfinished},
+    {&tw_midi_report::extra_tempos, &Org::MidiImportReport::extraTempos},
+    {&tw_midi_report::program_changes, &Org::MidiImportReport::programChanges},
+    {&tw_midi_report::ignored_events, &Org::MidiImportReport::ignoredEvents},
+    {&tw_midi_report::channels_without_track, &Org::MidiImportReport::channelsWithoutTrack},
+};
+
+tw_midi_report ReportOf(const Org::MidiImportReport& p_Report)
+{
+    tw_midi_report l_Out = {};
+    for (const auto& l_Count : MIDI_COUNTS)
+        l_Out.*l_Count.first =
+            static_cast<uint32_t>(std::min<unsigned long>(p_Report.*l_Count.second, UINT32_MAX));
+    l_Out.loop_ignored = p_Report.loopIgnored;
+    l_Out.damaged = p_Report.damaged;
+    l_Out.tempo_ms = p_Report.tempoMs;
+    return l_Out;
+}
+
+Org::MidiImportReport ReportOf(const tw_midi_report& p_Report)
+{
+    Org::MidiImportReport l_Out;
+    for (const auto& l_Count : MIDI_COUNTS)
+        l_Out.*l_Count.second = p_Report.*l_Count.first;
+    l_Out.loopIgnored = p_Report.loop_ignored != 0;
+    l_Out.damaged = p_Report.damaged != 0;
+    l_Out.tempoMs = p_Report.tempo_ms;
+    return l_Out;
+}
 
 // What the library says during a call on p_Song goes to the song's function, else the process-wide
 // one, else nowhere: the C interface never writes to a stream of the caller's.
@@ -236,6 +282,10 @@ const char* tw_error_string(int error)
         return "The track already has an event at that beat.";
     case TW_ERROR_TOO_MANY_EVENTS:
         return "The track already holds 65535 events, the most a song file can.";
+    case TW_ERROR_NOT_MIDI:
+        return "The data is no Standard MIDI File of type 0 or 1.";
+    case TW_ERROR_BAD_QUANTIZE:
+        return "The quantise is outside 1 to 64 song beats per quarter note.";
     default:
         return "Unknown error code.";
     }
@@ -465,6 +515,63 @@ int tw_song_save_file(const tw_song* song, const char* path)
     try {
         // SaveToFile reads the song and changes nothing of it, though it is not declared const.
         return const_cast<Org::OrgSong&>(song->decoder.Song()).SaveToFile(path) ? TW_OK : TW_ERROR_FILE;
+    } catch (const std::bad_alloc&) {
+        return TW_ERROR_OUT_OF_MEMORY;
+    }
+}
+
+tw_song* tw_song_open_midi(const void* data, size_t size, int quantize, tw_midi_report* report, int* error)
+{
+    if (data == nullptr)
+        return SetError(error, TW_ERROR_INVALID_ARGUMENT);
+    if (quantize < 1 || quantize > Org::MIDI_QUANTIZE_MAX)
+        return SetError(error, TW_ERROR_BAD_QUANTIZE);
+    const Org::LogScope l_Log(nullptr, nullptr);
+    try {
+        auto l_Song = std::make_unique<Org::OrgSong>();
+        Org::MidiImportReport l_Report;
+        std::string l_Why;
+        if (!Org::SongFromMidi(data, size, quantize, *l_Song, l_Report, l_Why))
+            return SetError(error, TW_ERROR_NOT_MIDI);
+        tw_song* l_Result = new tw_song(std::move(l_Song));
+        if (report != nullptr)
+            *report = ReportOf(l_Report);
+        SetError(error, TW_OK);
+        return l_Result;
+    } catch (const std::bad_alloc&) {
+        return SetError(error, TW_ERROR_OUT_OF_MEMORY);
+    }
+}
+
+int tw_midi_report_text(const tw_midi_report* report, char* buffer, size_t capacity)
+{
+    if (report == nullptr)
+        return TW_ERROR_INVALID_ARGUMENT;
+    try {
+        const std::string l_Text = Org::DescribeMidiImport(ReportOf(*report));
+        if (buffer != nullptr && capacity > 0) {
+            const std::size_t l_Copied = std::min(capacity, l_Text.size());
+            std::memcpy(buffer, l_Text.data(), l_Copied);
+            if (l_Copied < capacity)
+                buffer[l_Copied] = '\0';
+        }
+        return static_cast<int>(l_Text.size());
+    } catch (const std::bad_alloc&) {
+        return TW_ERROR_OUT_OF_MEMORY;
+    }
+}
+
+int tw_song_save_midi(const tw_song* song, void* buffer, size_t capacity)
+{
+    if (song == nullptr)
+        return TW_ERROR_INVALID_ARGUMENT;
+    try {
+        const std::vector<std::uint8_t> l_Bytes = Org::SongToMidi(song->decoder.Song());
+        if (l_Bytes.size() > static_cast<std::size_t>(INT32_MAX))
+            return TW_ERROR_OUT_OF_MEMORY;
+        if (buffer != nullptr)
+            std::memcpy(buffer, l_Bytes.data(), std::min(capacity, l_Bytes.size()));
+        return static_cast<int>(l_Bytes.size());
     } catch (const std::bad_alloc&) {
         return TW_ERROR_OUT_OF_MEMORY;
     }

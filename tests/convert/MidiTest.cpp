@@ -7,7 +7,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
+
+#include <tunewright/tunewright.h>
 
 #include "MidiRoundTrip.h"
 #include "OrgFileBuilder.h"
@@ -219,6 +222,53 @@ TEST(MidiImport, HostileBytesAreRefusedOrReadAsFarAsTheyGo)
             ASSERT_EQ("", OrgTest::MidiRoundTripProblem(l_Song)) << "round " << l_Round;
         }
     }
+}
+
+TEST(MidiImport, TheCInterfaceSharesTheImportItsReportAndTheExport)
+{
+    OrgTest::TempDir l_Dir;
+    const std::vector<std::uint8_t> l_File = MidoFile(l_Dir, BAND);
+    Org::OrgSong l_Song;
+    Org::MidiImportReport l_Expected;
+    std::string l_Error;
+    ASSERT_TRUE(Org::SongFromMidi(l_File.data(), l_File.size(), 4, l_Song, l_Expected, l_Error));
+
+    tw_midi_report l_Report = {};
+    int l_Code = 1;
+    tw_song* l_Opened = tw_song_open_midi(l_File.data(), l_File.size(), 4, &l_Report, &l_Code);
+    ASSERT_NE(nullptr, l_Opened);
+    EXPECT_EQ(TW_OK, l_Code);
+    EXPECT_EQ(150, tw_song_get_tempo_ms(l_Opened));
+    EXPECT_EQ(1u, l_Report.extra_voices);
+    // Every count crosses the interface both ways: the text of the C report is the library's.
+    const std::string l_Text = Org::DescribeMidiImport(l_Expected);
+    const int l_Length = tw_midi_report_text(&l_Report, nullptr, 0);
+    ASSERT_EQ(static_cast<int>(l_Text.size()), l_Length);
+    std::vector<char> l_Buffer(l_Text.size() + 1, 'x');
+    EXPECT_EQ(l_Length, tw_midi_report_text(&l_Report, l_Buffer.data(), l_Buffer.size()));
+    EXPECT_EQ(l_Text, std::string(l_Buffer.data()));
+
+    // The export, into a buffer too small and then into one that fits.
+    const std::vector<std::uint8_t> l_Midi = Org::SongToMidi(l_Song);
+    std::vector<std::uint8_t> l_Out(l_Midi.size(), 0);
+    EXPECT_EQ(static_cast<int>(l_Midi.size()), tw_song_save_midi(l_Opened, nullptr, 0));
+    EXPECT_EQ(static_cast<int>(l_Midi.size()), tw_song_save_midi(l_Opened, l_Out.data(), 10));
+    EXPECT_TRUE(std::equal(l_Midi.begin(), l_Midi.begin() + 10, l_Out.begin()));
+    EXPECT_EQ(static_cast<int>(l_Midi.size()), tw_song_save_midi(l_Opened, l_Out.data(), l_Out.size()));
+    EXPECT_EQ(l_Midi, l_Out);
+    tw_song_close(l_Opened);
+
+    const std::uint8_t l_NotMidi[] = {'O', 'r', 'g', '-', '0', '2'};
+    for (const auto& [l_Data, l_Quantize, l_Want] :
+         {std::tuple{static_cast<const void*>(nullptr), 4, TW_ERROR_INVALID_ARGUMENT},
+          std::tuple{static_cast<const void*>(l_File.data()), 0, TW_ERROR_BAD_QUANTIZE},
+          std::tuple{static_cast<const void*>(l_NotMidi), 4, TW_ERROR_NOT_MIDI}}) {
+        EXPECT_EQ(nullptr, tw_song_open_midi(l_Data, sizeof l_NotMidi, l_Quantize, nullptr, &l_Code));
+        EXPECT_EQ(l_Want, l_Code);
+        EXPECT_STRNE("Unknown error code.", tw_error_string(l_Code));
+    }
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_save_midi(nullptr, nullptr, 0));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_midi_report_text(nullptr, nullptr, 0));
 }
 
 namespace {

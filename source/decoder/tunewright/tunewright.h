@@ -55,6 +55,8 @@ extern "C" {
 #define TW_ERROR_NO_EVENT -19        /**< The track has no event at that beat. */
 #define TW_ERROR_EVENT_EXISTS -20    /**< The track already has an event at that beat. */
 #define TW_ERROR_TOO_MANY_EVENTS -21 /**< The track already holds 65535 events, the most a song file can. */
+#define TW_ERROR_NOT_MIDI -22        /**< The data is no Standard MIDI File of type 0 or 1. */
+#define TW_ERROR_BAD_QUANTIZE -23    /**< A quantise outside 1 to 64 song beats per quarter note. */
 /** @} */
 
 /** @name Interpolation methods for tw_song_set_interpolation()
@@ -464,6 +466,87 @@ ORG_API int tw_song_save_memory(const tw_song* song, void* buffer, size_t capaci
  * be written, or ::TW_ERROR_OUT_OF_MEMORY.
  */
 ORG_API int tw_song_save_file(const tw_song* song, const char* path);
+/** @} */
+
+/** @name Standard MIDI Files
+ *  A song goes out as a type 1 MIDI file: the tempo (a quarter note is the song's second bar layout
+ *  number of beats), the time signature, the loop as the markers "loop start" and "loop end", melody
+ *  tracks on channels 1 to 8 with a General MIDI program for each waveform, drums on channel 10 with
+ *  one key per drum (36, 35, 38, 40, 48, 42, 46, 49, 39, 56, 37, 45 for drums 0 to 11), key k as
+ *  MIDI note k + 12, volume as velocity and pan as controller 10. Only events that start a note are
+ *  written. A MIDI file of type 0 or 1 comes in quantised to the song's beats, its notes spread over
+ *  the one-voice tracks, and everything the import drops or changes is counted in a ::tw_midi_report.
+ *  @{ */
+/** What tw_song_open_midi() dropped or changed. A dropped note is counted once, by the first rule
+ *  that drops it, in this order; the changes are counted among the notes kept. */
+typedef struct tw_midi_report
+{
+    uint32_t notes;                  /**< Notes in the song made. */
+    uint32_t keys_out_of_range;      /**< Melody notes outside keys 0 to 95 (MIDI 12 to 107): dropped. */
+    uint32_t unmapped_drums;         /**< Channel 10 notes of a key no drum has: dropped. */
+    uint32_t beyond_last_beat;       /**< Notes after the last beat a song holds: dropped. */
+    uint32_t extra_voices;           /**< A ninth voice sounding at once on one channel: dropped. */
+    uint32_t shared_tracks;          /**< Voices beyond the melody tracks their channel got: dropped. */
+    uint32_t extra_drums;            /**< Hits of drums beyond the eight drum tracks: dropped. */
+    uint32_t same_beat_hits;         /**< Drum hits on a beat the same drum already hits: dropped. */
+    uint32_t overfull_tracks;        /**< Notes beyond a track's 65535 events: dropped. */
+    uint32_t lengthened;             /**< Notes of no length once quantised: given one beat. */
+    uint32_t shortened;              /**< Notes over 255 beats: cut to 255. */
+    uint32_t unfinished;             /**< Notes never ended: ended where the file ends. */
+    uint32_t extra_tempos;           /**< Tempos other than the first: the song keeps the first. */
+    uint32_t program_changes;        /**< Program changes after a channel's first note: ignored. */
+    uint32_t ignored_events;         /**< Pitch bends, aftertouch, controllers but pan: ignored. */
+    uint32_t channels_without_track; /**< Melody channels that got no track (more than eight played). */
+    uint32_t loop_ignored;           /**< 1 when "loop end" came before "loop start": the loop is the whole song. */
+    uint32_t damaged;                /**< 1 when the file ends early or holds a malformed event: read up to there. */
+    uint32_t tempo_ms;               /**< The song's milliseconds per beat. */
+} tw_midi_report;
+
+/**
+ * @brief Makes a song of a Standard MIDI File (type 0 or 1).
+ *
+ * Times are quantised to @p quantize song beats per quarter note; the first tempo gives the song's
+ * milliseconds per beat (microseconds per quarter / 1000 / @p quantize), the first time signature
+ * its bar layout. Melody channels share the eight melody tracks (each channel that plays gets one
+ * before any gets more, up to the voices it sounds at once), a note going to the first of its
+ * channel's tracks free at its beat; channel 10 goes to the drum tracks, one per drum. Velocity
+ * becomes volume, controller 10 pan, a channel's program its tracks' waveform.
+ * @param data the file's bytes; they are copied.
+ * @param size how many bytes.
+ * @param quantize song beats per quarter note, 1 to 64 (4 is the usual).
+ * @param report where what was dropped or changed is written; may be null.
+ * @param error where the result code is written (::TW_OK on success); may be null.
+ * @return The new song, owned by the caller, who closes it with tw_song_close(); null with
+ * ::TW_ERROR_INVALID_ARGUMENT for null data, ::TW_ERROR_BAD_QUANTIZE, ::TW_ERROR_NOT_MIDI or
+ * ::TW_ERROR_OUT_OF_MEMORY.
+ */
+ORG_API tw_song* tw_song_open_midi(const void* data, size_t size, int quantize, tw_midi_report* report,
+                                   int* error);
+/**
+ * @brief A report of tw_song_open_midi() as English text: a line for the notes made, then a line for
+ * each kind of loss or change, each line ending in a line break.
+ *
+ * Called with a null @p buffer, it only counts; with a buffer too small, it fills it and still
+ * returns the whole count. The text is ended by a zero byte when it fits with it.
+ * @param report the report.
+ * @param buffer room for @p capacity bytes, owned by the caller; may be null.
+ * @param capacity how many bytes fit at @p buffer.
+ * @return The text's length in bytes, without the zero byte, or ::TW_ERROR_INVALID_ARGUMENT for a
+ * null report.
+ */
+ORG_API int tw_midi_report_text(const tw_midi_report* report, char* buffer, size_t capacity);
+/**
+ * @brief The song as the bytes of a type 1 Standard MIDI File, which tw_song_open_midi() opens again.
+ *
+ * Called with a null @p buffer, it only counts them; with a buffer too small, it fills the buffer
+ * and still returns the whole count.
+ * @param song the song.
+ * @param buffer room for @p capacity bytes, owned by the caller; may be null.
+ * @param capacity how many bytes fit at @p buffer.
+ * @return The file's size in bytes, ::TW_ERROR_INVALID_ARGUMENT for a null song, or
+ * ::TW_ERROR_OUT_OF_MEMORY (also for a file larger than an int counts).
+ */
+ORG_API int tw_song_save_midi(const tw_song* song, void* buffer, size_t capacity);
 /** @} */
 /**
  * @brief Receives the library's messages.
