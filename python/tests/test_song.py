@@ -1,4 +1,5 @@
 """The Python package against the library: the pitch it plays, its errors, and its length."""
+import io
 import json
 import os
 import pathlib
@@ -140,3 +141,27 @@ def test_a_song_made_in_python_is_read_back_exactly(tmp_path):
               for track in described["tracks"] if track["event_list"]}
     assert listed == notes
     assert [described["tracks"][t]["instrument"] for t in (0, 8)] == [42, 2]
+
+
+def test_midi_from_an_independent_writer_comes_in_and_goes_out():
+    import mido  # Debian's python3-mido: a writer and reader of our own making would prove nothing
+    made = mido.MidiFile(type=0, ticks_per_beat=96)
+    track = mido.MidiTrack()
+    made.tracks.append(track)
+    track += [mido.MetaMessage("set_tempo", tempo=480000), mido.Message("control_change", control=10, value=127),
+              mido.Message("note_on", note=69, velocity=100), mido.Message("note_off", note=69, time=96),
+              mido.Message("note_on", note=5, velocity=10), mido.Message("note_off", note=5, time=24)]
+    written = io.BytesIO()
+    made.save(file=written)
+
+    song, report = tunewright.Song.from_midi(written.getvalue())
+    assert song.notes(0) == [(0, 57, 4, 200, 12)]
+    assert (song.tempo, report.notes, report.keys_out_of_range) == (120, 1, 1)
+    assert report.text.splitlines()[0] == "1 notes imported at 120 ms per beat."
+
+    back = mido.MidiFile(file=io.BytesIO(song.to_midi()))
+    assert [(m.note, m.velocity) for t in back.tracks for m in t if m.type == "note_on"] == [(69, 100)]
+    assert tunewright.Song.from_midi(song.to_midi())[0].notes(0) == song.notes(0)
+    with pytest.raises(tunewright.TunewrightError) as caught:
+        tunewright.Song.from_midi(song.to_bytes())
+    assert caught.value.name == "TW_ERROR_NOT_MIDI"

@@ -7,8 +7,12 @@
     song = tunewright.Song.new()                 # or change an opened song
     song.add_note(0, beat=0, key=57, length=4)
     song.save("new.org")
+
+    song, report = tunewright.Song.from_midi(data)   # report.text: what the import dropped
+    midi = song.to_midi()
 """
 from ._library import TunewrightError, error_string, version
-from ._song import Event, Note, Song, Track, render_wav
+from ._song import Event, MidiReport, Note, Song, Track, render_wav
 
-__all__ = ["Event", "Note", "Song", "Track", "TunewrightError", "error_string", "render_wav", "version"]
+__all__ = ["Event", "MidiReport", "Note", "Song", "Track", "TunewrightError", "error_string", "render_wav",
+           "version"]

@@ -26,6 +26,8 @@ ERRORS = {
     -19: "TW_ERROR_NO_EVENT",
     -20: "TW_ERROR_EVENT_EXISTS",
     -21: "TW_ERROR_TOO_MANY_EVENTS",
+    -22: "TW_ERROR_NOT_MIDI",
+    -23: "TW_ERROR_BAD_QUANTIZE",
 }
 
 
@@ -53,6 +55,17 @@ def _load():
 
 lib = _load()
 _SONG = ctypes.c_void_p
+
+
+class MidiReport(ctypes.Structure):
+    """tw_midi_report of <tunewright/tunewright.h>: what a MIDI import dropped or changed."""
+    _fields_ = [(name, ctypes.c_uint32) for name in (
+        "notes", "keys_out_of_range", "unmapped_drums", "beyond_last_beat", "extra_voices", "shared_tracks",
+        "extra_drums", "same_beat_hits", "overfull_tracks", "lengthened", "shortened", "unfinished",
+        "extra_tempos", "program_changes", "ignored_events", "channels_without_track", "loop_ignored",
+        "damaged", "tempo_ms")]
+
+
 # tw_log_function: one message and the user pointer.
 LOG_FUNCTION = ctypes.CFUNCTYPE(None, ctypes.c_char_p, ctypes.c_void_p)
 
@@ -91,6 +104,10 @@ for _name, _result, _arguments in [
     ("tw_song_remove_event", ctypes.c_int, [_SONG, ctypes.c_int, ctypes.c_uint32]),
     ("tw_song_save_memory", ctypes.c_int, [_SONG, ctypes.c_void_p, ctypes.c_size_t]),
     ("tw_song_save_file", ctypes.c_int, [_SONG, ctypes.c_char_p]),
+    ("tw_song_open_midi", _SONG, [ctypes.c_void_p, ctypes.c_size_t, ctypes.c_int, ctypes.POINTER(MidiReport),
+                                  ctypes.POINTER(ctypes.c_int)]),
+    ("tw_midi_report_text", ctypes.c_int, [ctypes.POINTER(MidiReport), ctypes.c_char_p, ctypes.c_size_t]),
+    ("tw_song_save_midi", ctypes.c_int, [_SONG, ctypes.c_void_p, ctypes.c_size_t]),
 ]:
     _function = getattr(lib, _name)
     _function.restype = _result

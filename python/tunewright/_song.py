@@ -6,7 +6,7 @@ import os
 import wave
 from collections import namedtuple
 
-from ._library import LOG_FUNCTION, Event as _Event, TunewrightError, check, lib
+from ._library import LOG_FUNCTION, Event as _Event, MidiReport as _MidiReport, TunewrightError, check, lib
 
 # The resamplers' names, in the order of their numbers in the C interface.
 INTERPOLATIONS = ("nearest", "linear", "cubic", "spline", "sinc")
@@ -19,6 +19,9 @@ except ImportError:  # the package works without NumPy, with array('h') buffers
 Track = namedtuple("Track", ["instrument", "notes", "events", "drums"])
 Event = namedtuple("Event", ["beat", "key", "length", "volume", "pan", "starts_note"])
 Note = namedtuple("Note", ["beat", "key", "length", "volume", "pan"])
+# What Song.from_midi dropped or changed: the counts of tw_midi_report, and `text`, the library's
+# English lines for them.
+MidiReport = namedtuple("MidiReport", [name for name, _ in _MidiReport._fields_] + ["text"])
 TW_ERROR_EVENT_EXISTS = -20
 TRACK_DRUMS = 1  # TW_TRACK_DRUMS
 
@@ -59,6 +62,25 @@ class Song:
             raise TunewrightError(error.value)
         song._loops = 0
         return song
+
+    @classmethod
+    def from_midi(cls, data, quantize=4):
+        """A song made of the Standard MIDI File in `data` (type 0 or 1), its times quantised to
+        `quantize` song beats per quarter note (1 to 64); returns (song, MidiReport). Raises
+        TunewrightError (TW_ERROR_NOT_MIDI, TW_ERROR_BAD_QUANTIZE) when it cannot be read."""
+        data = bytes(data)
+        report = _MidiReport()
+        error = ctypes.c_int(0)
+        song = cls.__new__(cls)
+        song._handle = lib.tw_song_open_midi(data, len(data), int(quantize), ctypes.byref(report), ctypes.byref(error))
+        if not song._handle:
+            raise TunewrightError(error.value)
+        song._loops = 0
+        size = check(lib.tw_midi_report_text(ctypes.byref(report), None, 0))
+        text = ctypes.create_string_buffer(size + 1)
+        lib.tw_midi_report_text(ctypes.byref(report), text, size + 1)
+        counts = [getattr(report, name) for name, _ in _MidiReport._fields_]
+        return song, MidiReport(*counts, text.value.decode("utf-8"))
 
     def close(self):
         """Frees the song; it cannot be used afterwards."""
@@ -203,6 +225,14 @@ class Song:
         size = check(lib.tw_song_save_memory(song, None, 0))
         buffer = ctypes.create_string_buffer(size)
         check(lib.tw_song_save_memory(song, buffer, size))
+        return buffer.raw
+
+    def to_midi(self):
+        """The song as the bytes of a type 1 Standard MIDI File."""
+        song = self._song()
+        size = check(lib.tw_song_save_midi(song, None, 0))
+        buffer = ctypes.create_string_buffer(size)
+        check(lib.tw_song_save_midi(song, buffer, size))
         return buffer.raw
 
     def save(self, path):
