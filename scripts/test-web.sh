@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The WebAssembly decoder and the web player, after the plain build (its renderer, tunewright-info
-# and host tools): builds build/web, runs the package's tests under Node's test runner against the
+# The WebAssembly decoder and the web player, after the plain build (its renderer, tunewright-info,
+# tunewright-convert and host tools): builds build/web, runs the package's tests under Node's test runner against the
 # native programs and the page in headless Chromium, then installs the packed package into a
 # scratch project and renders a WAV with the README's example.
 set -euo pipefail
@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 l_Root="$PWD"
 export TUNEWRIGHT_HOST_BUILD="${TUNEWRIGHT_HOST_BUILD:-build/plain}"
 export TUNEWRIGHT_NATIVE_BUILD="$l_Root/$TUNEWRIGHT_HOST_BUILD"
-cmake --build "$TUNEWRIGHT_HOST_BUILD" -j"$(nproc)" --target tunewright-render tunewright-info samplegen_data
+cmake --build "$TUNEWRIGHT_HOST_BUILD" -j"$(nproc)" --target tunewright-render tunewright-info tunewright-convert \
+  samplegen_data
 scripts/build-web.sh
 # The test's own dependencies (puppeteer-core, which drives the system's Chromium) from the lock file.
 (cd web && npm ci --no-audit --no-fund --loglevel=error)

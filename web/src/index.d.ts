@@ -78,6 +78,8 @@ export interface Song {
   removeNote(track: number, beat: number): boolean;
   /** The song as the bytes of an Org-02 file. */
   toBytes(): Uint8Array;
+  /** The song as the bytes of a type 1 Standard MIDI File (the rules of tunewright-convert). */
+  toMidi(): Uint8Array;
   /** Repeats of the loop after its first pass: 0 (the default) plays it once, -1 forever. */
   loops: number;
   /** The resampler; 'linear' by default. */
@@ -111,6 +113,56 @@ export interface Tunewright {
   createSong(): Song;
   /** Opens a song from its bytes; throws an Error with the decoder's message when they are not a song. */
   open(bytes: Uint8Array | ArrayBuffer): Song;
+  /**
+   * Makes a song of a Standard MIDI File (type 0 or 1), its times quantised to `quantize` song beats
+   * per quarter note (1-64, default 4; a RangeError otherwise); throws an Error with the decoder's
+   * message for bytes that are no such file.
+   */
+  openMidi(bytes: Uint8Array | ArrayBuffer, options?: { quantize?: number }): { song: Song; report: MidiReport };
+}
+
+/** What a MIDI import dropped or changed (tw_midi_report); a dropped note is counted once. */
+export interface MidiReport {
+  /** Notes in the song made. */
+  notes: number;
+  /** Melody notes outside keys 0-95 (MIDI 12-107): dropped. */
+  keysOutOfRange: number;
+  /** Channel 10 notes of a key no drum has: dropped. */
+  unmappedDrums: number;
+  /** Notes after the last beat a song holds: dropped. */
+  beyondLastBeat: number;
+  /** A ninth voice sounding at once on one channel: dropped. */
+  extraVoices: number;
+  /** Voices beyond the melody tracks their channel got (channels share eight): dropped. */
+  sharedTracks: number;
+  /** Hits of drums beyond the eight drum tracks: dropped. */
+  extraDrums: number;
+  /** Drum hits on a beat the same drum already hits: dropped. */
+  sameBeatHits: number;
+  /** Notes beyond a track's 65535 events: dropped. */
+  overfullTracks: number;
+  /** Notes of no length once quantised: given one beat. */
+  lengthened: number;
+  /** Notes over 255 beats: cut to 255. */
+  shortened: number;
+  /** Notes never ended: ended where the file ends. */
+  unfinished: number;
+  /** Tempos other than the first: the song keeps the first. */
+  extraTempos: number;
+  /** Program changes after a channel's first note: ignored. */
+  programChanges: number;
+  /** Pitch bends, aftertouch, controllers but pan: ignored. */
+  ignoredEvents: number;
+  /** Melody channels that got no track (more than eight played). */
+  channelsWithoutTrack: number;
+  /** "loop end" came before "loop start": the loop is the whole song. */
+  loopIgnored: boolean;
+  /** The file ends early or holds a malformed event: read up to there. */
+  damaged: boolean;
+  /** The song's milliseconds per beat. */
+  tempoMs: number;
+  /** The decoder's English lines for all of the above. */
+  text: string;
 }
 
 export interface Options {

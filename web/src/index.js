@@ -11,6 +11,12 @@ const OUT_OF_MEMORY = -2;  // TW_ERROR_OUT_OF_MEMORY
 // TW_ERROR_BAD_TRACK to TW_ERROR_TOO_MANY_EVENTS: a value the song refuses, thrown as a RangeError.
 const FIRST_EDIT_ERROR = -9, LAST_EDIT_ERROR = -21;
 const NO_EVENT = -19, EVENT_EXISTS = -20;
+const MIDI_QUANTIZE_MAX = 64;
+// The fields of tw_midi_report, 32 bits each, in order; the two flags become booleans.
+const MIDI_REPORT = ['notes', 'keysOutOfRange', 'unmappedDrums', 'beyondLastBeat', 'extraVoices', 'sharedTracks',
+  'extraDrums', 'sameBeatHits', 'overfullTracks', 'lengthened', 'shortened', 'unfinished', 'extraTempos',
+  'programChanges', 'ignoredEvents', 'channelsWithoutTrack', 'loopIgnored', 'damaged', 'tempoMs'];
+const MIDI_FLAGS = ['loopIgnored', 'damaged'];
 // A note's bytes that no byte can hold go to the library as a value it refuses for the same reason
 // (key 255, length 0, volume 255, pan 255), so that its error names the field.
 const REFUSED = { key: 255, length: 0, volume: 255, pan: 255 };
@@ -151,12 +157,17 @@ class Song {
   }
 
   // The song as the bytes of an Org-02 file.
-  toBytes() {
-    const l_M = this.#tw.m;
-    const l_Size = this.#check(l_M._tw_song_save_memory(this.#live(), 0, 0));
+  toBytes() { return this.#saved(this.#tw.m._tw_song_save_memory); }
+
+  // The song as the bytes of a type 1 Standard MIDI File.
+  toMidi() { return this.#saved(this.#tw.m._tw_song_save_midi); }
+
+  // The bytes a caller-buffer save (p_Save(song, buffer, capacity)) gives.
+  #saved(p_Save) {
+    const l_Size = this.#check(p_Save(this.#live(), 0, 0));
     return this.#withMemory(l_Size, (p_At) => {
-      this.#check(l_M._tw_song_save_memory(this.#live(), p_At, l_Size));
-      return l_M.HEAPU8.slice(p_At, p_At + l_Size);
+      this.#check(p_Save(this.#live(), p_At, l_Size));
+      return this.#tw.m.HEAPU8.slice(p_At, p_At + l_Size);
     });
   }
 
@@ -286,15 +297,52 @@ class Tunewright {
   // A song from its bytes (a Uint8Array, an ArrayBuffer or a Node Buffer); throws an Error
   // carrying the decoder's own message when they are not a whole song.
   open(p_Bytes) {
+    return this.#opened(p_Bytes, 0, (p_Data, p_Size, p_Error) => this.m._tw_song_open_memory(p_Data, p_Size, p_Error));
+  }
+
+  // A song made of a Standard MIDI File (type 0 or 1) quantised to p_Options.quantize song beats per
+  // quarter note (1-64, default 4), and the report of what the import dropped or changed:
+  // { song, report }, report holding the counts of tw_midi_report and `text`, the decoder's English
+  // lines. Throws an Error with the decoder's message for bytes that are no such file.
+  openMidi(p_Bytes, { quantize = 4 } = {}) {
+    wholeNumber(quantize, 'quantize', 1, MIDI_QUANTIZE_MAX);
+    const l_M = this.m;
+    const l_ReportBytes = MIDI_REPORT.length * 4;
+    let l_Report = null;
+    const l_Song = this.#opened(p_Bytes, l_ReportBytes, (p_Data, p_Size, p_Error, p_Report) => {
+      const l_Handle = l_M._tw_song_open_midi(p_Data, p_Size, quantize, p_Report, p_Error);
+      if (l_Handle === 0) return 0;
+      l_Report = {};
+      MIDI_REPORT.forEach((p_Name, p_Index) => {
+        const l_Value = l_M.HEAPU32[(p_Report >> 2) + p_Index];
+        l_Report[p_Name] = MIDI_FLAGS.includes(p_Name) ? l_Value !== 0 : l_Value;
+      });
+      const l_Length = l_M._tw_midi_report_text(p_Report, 0, 0);
+      const l_Text = l_M._malloc(l_Length + 1);
+      if (l_Text === 0) {
+        l_M._tw_song_close(l_Handle);
+        throw new Error(this.errorText(OUT_OF_MEMORY));
+      }
+      l_M._tw_midi_report_text(p_Report, l_Text, l_Length + 1);
+      l_Report.text = l_M.UTF8ToString(l_Text);
+      l_M._free(l_Text);
+      return l_Handle;
+    });
+    return { song: l_Song, report: l_Report };
+  }
+
+  // A song p_Open(data, size, error, scratch) makes of p_Bytes copied into the module, with
+  // p_Scratch bytes of room for it besides.
+  #opened(p_Bytes, p_Scratch, p_Open) {
     const l_Bytes = p_Bytes instanceof ArrayBuffer ? new Uint8Array(p_Bytes) : p_Bytes;
     if (!(l_Bytes instanceof Uint8Array)) throw new Error('A song is opened from a Uint8Array or an ArrayBuffer.');
     const l_M = this.m;
     const l_Data = l_M._malloc(Math.max(1, l_Bytes.length));
-    const l_Error = l_M._malloc(4);
+    const l_Error = l_M._malloc(4 + p_Scratch);
     try {
       if (l_Data === 0 || l_Error === 0) throw new Error(this.errorText(OUT_OF_MEMORY));
       l_M.HEAPU8.set(l_Bytes, l_Data);
-      const l_Handle = l_M._tw_song_open_memory(l_Data, l_Bytes.length, l_Error);
+      const l_Handle = p_Open(l_Data, l_Bytes.length, l_Error, l_Error + 4);
       if (l_Handle === 0) throw new Error(this.errorText(l_M.HEAP32[l_Error >> 2]));
       return new Song(this, l_Handle);
     } finally {

@@ -1,11 +1,12 @@
 // The JavaScript interface against the native programs: the same samples as the renderer, the same
 // lengths and beats as tunewright-info, and the C interface's own error messages.
 import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
 import { readdirSync, readFileSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
 import { test } from 'node:test';
 
-import { dataDir, info, oneNoteSong, renderer, root, run, wavSamples, webDir, withTempDir } from './kit.js';
+import { converter, dataDir, info, oneNoteSong, renderer, root, run, wavSamples, webDir, withTempDir } from './kit.js';
 
 const { createTunewright, interpolations } = await import(path.join(webDir, 'index.js'));
 const tw = await createTunewright();
@@ -153,6 +154,30 @@ test('a song written in JavaScript saves the notes tunewright-info lists', () =>
   assert.deepEqual([l_Again.notes(1), l_Again.loop, l_Again.barLayout, l_Again.tracks[1].instrument],
     [l_Song.notes(1), { start: 8, end: 24 }, { perBar: 3, perBeat: 4 }, 60]);
   l_Again.close();
+  l_Song.close();
+});
+
+test('MIDI goes out and comes in as tunewright-convert takes it, with the same report', () => {
+  const l_Org = readFileSync(path.join(root, 'songs', songs[0]));
+  const l_Native = withTempDir((p_Dir) => {
+    const [l_Song, l_Midi, l_Back] = ['song.org', 'song.mid', 'back.org'].map((p_Name) => path.join(p_Dir, p_Name));
+    writeFileSync(l_Song, l_Org);
+    run(converter, ['-q', l_Song, l_Midi]);
+    // The program's report is on standard error, before the line naming what it wrote.
+    const l_Run = spawnSync(converter, ['--quantize', '2', l_Midi, l_Back], { encoding: 'utf8' });
+    assert.equal(l_Run.status, 0, l_Run.stderr);
+    return { midi: readFileSync(l_Midi), back: readFileSync(l_Back), report: l_Run.stderr.replace(/Wrote .*\n$/, '') };
+  });
+  const l_Song = tw.open(l_Org);
+  assert.deepEqual(l_Song.toMidi(), new Uint8Array(l_Native.midi));
+  const { song: l_Back, report: l_Report } = tw.openMidi(l_Native.midi, { quantize: 2 });
+  assert.deepEqual(l_Back.toBytes(), new Uint8Array(l_Native.back));
+  assert.equal(l_Report.text, l_Native.report);
+  assert.equal(l_Report.notes, l_Back.tracks.reduce((p_Sum, p_Track) => p_Sum + p_Track.notes, 0));
+  assert.deepEqual([l_Report.damaged, l_Report.tempoMs], [false, l_Back.tempo]);
+  assert.throws(() => tw.openMidi(l_Native.midi, { quantize: 0 }), { name: 'RangeError' });
+  assert.throws(() => tw.openMidi(l_Org), { message: /no Standard MIDI File/ });
+  l_Back.close();
   l_Song.close();
 });
 

@@ -11,6 +11,7 @@ export const webDir = path.resolve(process.env.TUNEWRIGHT_WEB ?? path.join(root,
 export const nativeBuild = process.env.TUNEWRIGHT_NATIVE_BUILD ?? path.join(root, 'build/plain');
 export const renderer = path.join(nativeBuild, 'source/orgrender/tunewright-render');
 export const info = path.join(nativeBuild, 'source/orginfo/tunewright-info');
+export const converter = path.join(nativeBuild, 'source/orgconvert/tunewright-convert');
 export const dataDir = path.join(nativeBuild, 'data');
 
 // Org-02 bytes: p_Tracks[t] = { instrument, events: [{ beat, note, length, volume, pan }] } for
