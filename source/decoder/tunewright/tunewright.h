@@ -497,9 +497,9 @@ typedef struct tw_midi_report
     uint32_t program_changes;        /**< Program changes after a channel's first note: ignored. */
     uint32_t ignored_events;         /**< Pitch bends, aftertouch, controllers but pan: ignored. */
     uint32_t channels_without_track; /**< Melody channels that got no track (more than eight played). */
-    uint32_t loop_ignored; /**< 1: "loop end" came before "loop start"; the loop is the whole song. */
-    uint32_t damaged;      /**< 1: the file ends early or holds a malformed event; read up to there. */
-    uint32_t tempo_ms;     /**< The song's milliseconds per beat. */
+    uint32_t loop_ignored;           /**< 1: "loop end" before "loop start"; the loop is the whole song. */
+    uint32_t damaged;                /**< 1: the file ends early or holds a bad event; read up to there. */
+    uint32_t tempo_ms;               /**< The song's milliseconds per beat. */
 } tw_midi_report;
 
 /**
