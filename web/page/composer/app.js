@@ -174,7 +174,8 @@ function offerAutosave() {
   };
 }
 
-// --- Sound: the worklet's copy of the song, with the muted tracks' notes left out ---
+// --- Sound: the worklet's copy of the song, with the muted tracks' notes left out (their edits
+// are not sent; unmuting hands over the song again) ---
 const audible = (p_Track) => (state.solo.size ? state.solo.has(p_Track) : !state.muted.has(p_Track));
 const silenced = (p_Call) => (p_Call[0] === 'addNote' || p_Call[0] === 'removeNote') && !audible(p_Call[1]);
 let editId = 0;
@@ -194,22 +195,32 @@ function postEdits(p_Calls) {
 // Kept until the worklet has made every edit sent so far (edits are made in the order sent).
 const edited = () => audio?.sent ?? Promise.resolve();
 
-const trackCalls = (p_Track, p_On) =>
-  model.notes(p_Track).map((p_Note) => (p_On ? ['addNote', p_Track, p_Note] : ['removeNote', p_Track, p_Note.beat]));
-
-function sendSong() {
-  if (!audio) return;
-  post({ type: 'open', bytes: model.song.toBytes(), loops: -1, volume: 0.5, play: false });
-  postEdits([...Array(TRACKS).keys()].filter((p_Track) => !audible(p_Track)).flatMap((p_Track) => trackCalls(p_Track, false)));
-  setPlaying(false);
+// The song without the notes of the muted tracks (or of all but the soloed ones).
+function audibleBytes() {
+  if ([...Array(TRACKS).keys()].every(audible)) return model.song.toBytes();
+  const l_Copy = tw.open(model.song.toBytes());
+  try {
+    for (let l_Track = 0; l_Track < TRACKS; ++l_Track)
+      if (!audible(l_Track)) for (const l_Note of l_Copy.notes(l_Track)) l_Copy.removeNote(l_Track, l_Note.beat);
+    return l_Copy.toBytes();
+  } finally {
+    l_Copy.close();
+  }
 }
 
-// Mutes or solos a track (p_Set: state.muted or state.solo); the worklet's copy follows.
+// Hands the worklet the song as heard; p_Keep: another version of the one it plays, which goes on
+// from where it is (else a new song, stopped).
+function sendSong(p_Keep = false) {
+  if (!audio) return;
+  post({ type: 'open', bytes: audibleBytes(), loops: -1, volume: 0.5, play: p_Keep && state.playing, keepPosition: p_Keep });
+  if (!p_Keep) setPlaying(false);
+}
+
+// Mutes or solos a track (p_Set: state.muted or state.solo).
 function toggle(p_Set, p_Track) {
-  const l_Before = [...Array(TRACKS).keys()].map(audible);
   if (p_Set.has(p_Track)) p_Set.delete(p_Track);
   else p_Set.add(p_Track);
-  postEdits(l_Before.flatMap((p_Was, p_Index) => (p_Was === audible(p_Index) ? [] : trackCalls(p_Index, !p_Was))));
+  sendSong(true);
   showTracks();
 }
 
@@ -389,6 +400,7 @@ const commands = {
 };
 
 $('new').onclick = actions.newSong;
+$('open').onclick = () => $('file').click();
 $('file').onchange = () => $('file').files[0] && openFile($('file').files[0]);
 $('save').onclick = actions.save;
 $('export-midi').onclick = actions.exportMidi;

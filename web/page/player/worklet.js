@@ -25,15 +25,19 @@ class TunewrightProcessor extends AudioWorkletProcessor {
   command(p_Command) {
     try {
       switch (p_Command.type) {
-        case 'open':
+        case 'open': {
+          // keepPosition: the new song goes on from where the last one was (another version of it).
+          const l_At = p_Command.keepPosition ? this.song?.position : undefined;
           this.song?.close();
           this.song = null;
           this.song = this.tw.open(p_Command.bytes);
           this.song.loops = p_Command.loops;
           this.song.volume = p_Command.volume;
+          if (l_At > 0) this.song.seek(l_At);
           this.playing = Boolean(p_Command.play);
           this.port.postMessage({ type: 'opened', duration: this.song.duration, tempo: this.song.tempo });
           break;
+        }
         case 'play':
           this.playing = true;
           break;
