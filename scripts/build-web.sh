@@ -66,7 +66,7 @@ compile "$l_Bank" "$l_Out/obj/MelodyBankData.o" "${l_Flags[@]}" -O0 -g0
 
 # Every function of the C interface but those that need files, and the module's own drum call.
 mapfile -t l_Exports < <(sed -n 's/^ORG_API[^(]*[^a-z0-9_]\(tw_[a-z0-9_]*\)(.*/\1/p' source/decoder/tunewright/tunewright.h |
-  grep -vx tw_song_open_file)
+  grep -vx -e tw_song_open_file -e tw_song_save_file)
 l_Exports+=(tw_web_drum malloc free)
 l_ExportList="$(printf '"_%s",' "${l_Exports[@]}")"
 # One module for the page, its audio worklet and Node: the caller hands it the compiled WebAssembly

@@ -124,6 +124,7 @@ stage_python() {
   build/venv/bin/pip install --quiet --no-build-isolation --no-index ./python
   (cd build && TUNEWRIGHT_LIBRARY="$l_Root/build/plain/source/org/libtunewright.so.0" \
     TUNEWRIGHT_RENDER="$l_Root/build/plain/source/orgrender/tunewright-render" \
+    TUNEWRIGHT_INFO="$l_Root/build/plain/source/orginfo/tunewright-info" \
     venv/bin/python -m pytest -q -p no:cacheprovider "$l_Root/python/tests")
 }
 

@@ -1,4 +1,5 @@
 """The Python package against the library: the pitch it plays, its errors, and its length."""
+import json
 import os
 import pathlib
 import struct
@@ -94,3 +95,48 @@ def test_loops_and_seek_follow_the_song():
         assert len(song.read(48000)) == int(0.7 * 48000)
         with pytest.raises(tunewright.TunewrightError):
             song.loops = -2
+
+
+def test_a_song_made_in_python_is_read_back_exactly(tmp_path):
+    song = tunewright.Song.new()
+    song.set_tempo_ms(90)
+    song.set_bar_layout(3, 4)
+    song.set_loop(4, 16)
+    song.set_instrument(0, 42)
+    song.set_instrument(8, 2)
+    song.set_fine_tune(0, 1050)
+    song.add_note(0, 0, 57, 4)
+    song.add_note(0, 8, 60, 2, volume=100, pan=12)
+    song.add_note(0, 4, 59, 2, pan=0)
+    song.add_note(0, 8, 62, 3, volume=254)  # replaces the note at beat 8
+    song.add_note(8, 2, 30, 1)
+    song.remove_note(0, 4)
+    notes = {0: [(0, 57, 4, 200, 6), (8, 62, 3, 254, 6)], 8: [(2, 30, 1, 200, 6)]}
+    assert {t: song.notes(t) for t in range(16) if song.notes(t)} == notes
+
+    for bad, name in [(lambda: song.add_note(0, 9, 96, 1), "TW_ERROR_BAD_KEY"),
+                      (lambda: song.add_note(0, 9, 1, 256), "TW_ERROR_BAD_LENGTH"),
+                      (lambda: song.add_note(0, 9, 1, 1, volume=-1), "TW_ERROR_BAD_VOLUME"),
+                      (lambda: song.add_note(0, 9, 1, 1, pan=13), "TW_ERROR_BAD_PAN"),
+                      (lambda: song.set_instrument(9, 12), "TW_ERROR_BAD_INSTRUMENT"),
+                      (lambda: song.remove_note(1, 0), "TW_ERROR_NO_EVENT")]:
+        with pytest.raises(tunewright.TunewrightError) as caught:
+            bad()
+        assert caught.value.name == name
+    path = tmp_path / "made.org"
+    song.save(path)
+    assert path.read_bytes() == song.to_bytes()
+    again = tunewright.Song.open(path)
+    assert (again.tempo, again.bar_layout, again.loop, again.fine_tune(0)) == (90, (3, 4), (4, 16), 1050)
+
+    info = os.environ.get("TUNEWRIGHT_INFO")
+    if not info:
+        pytest.skip("TUNEWRIGHT_INFO names no tunewright-info")
+    described = json.loads(subprocess.run([info, "--json", "--events", str(path)], check=True,
+                                          capture_output=True, text=True).stdout)
+    assert (described["tempo_ms"], described["loop_start"], described["loop_stop"]) == (90, 4, 16)
+    listed = {track["track"]: [tuple(e[k] for k in ("beat", "key", "length", "volume", "pan"))
+                               for e in track["event_list"]]
+              for track in described["tracks"] if track["event_list"]}
+    assert listed == notes
+    assert [described["tracks"][t]["instrument"] for t in (0, 8)] == [42, 2]

@@ -13,6 +13,19 @@ ERRORS = {
     -5: "TW_ERROR_TRUNCATED",
     -6: "TW_ERROR_ENGINE",
     -8: "TW_ERROR_TOO_LARGE",
+    -9: "TW_ERROR_BAD_TRACK",
+    -10: "TW_ERROR_BAD_TEMPO",
+    -11: "TW_ERROR_BAD_BAR_LAYOUT",
+    -12: "TW_ERROR_BAD_LOOP",
+    -13: "TW_ERROR_BAD_INSTRUMENT",
+    -14: "TW_ERROR_BAD_FINE_TUNE",
+    -15: "TW_ERROR_BAD_KEY",
+    -16: "TW_ERROR_BAD_LENGTH",
+    -17: "TW_ERROR_BAD_VOLUME",
+    -18: "TW_ERROR_BAD_PAN",
+    -19: "TW_ERROR_NO_EVENT",
+    -20: "TW_ERROR_EVENT_EXISTS",
+    -21: "TW_ERROR_TOO_MANY_EVENTS",
 }
 
 
@@ -62,6 +75,22 @@ for _name, _result, _arguments in [
     ("tw_song_get_track_kind", ctypes.c_int, [_SONG, ctypes.c_int]),
     ("tw_song_get_track_events", ctypes.c_int, [_SONG, ctypes.c_int, ctypes.c_void_p, ctypes.c_size_t]),
     ("tw_song_set_log_function", ctypes.c_int, [_SONG, LOG_FUNCTION, ctypes.c_void_p]),
+    ("tw_song_new", _SONG, [ctypes.POINTER(ctypes.c_int)]),
+    ("tw_song_set_tempo_ms", ctypes.c_int, [_SONG, ctypes.c_int]),
+    ("tw_song_get_bar_layout", ctypes.c_int, [_SONG, ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_int)]),
+    ("tw_song_set_bar_layout", ctypes.c_int, [_SONG, ctypes.c_int, ctypes.c_int]),
+    ("tw_song_get_loop", ctypes.c_int, [_SONG, ctypes.POINTER(ctypes.c_uint32), ctypes.POINTER(ctypes.c_uint32)]),
+    ("tw_song_set_loop", ctypes.c_int, [_SONG, ctypes.c_uint32, ctypes.c_uint32]),
+    ("tw_song_set_track_instrument", ctypes.c_int, [_SONG, ctypes.c_int, ctypes.c_int]),
+    ("tw_song_get_track_fine_tune", ctypes.c_int, [_SONG, ctypes.c_int]),
+    ("tw_song_set_track_fine_tune", ctypes.c_int, [_SONG, ctypes.c_int, ctypes.c_int]),
+    ("tw_song_get_track_no_loop", ctypes.c_int, [_SONG, ctypes.c_int]),
+    ("tw_song_set_track_no_loop", ctypes.c_int, [_SONG, ctypes.c_int, ctypes.c_int]),
+    ("tw_song_insert_event", ctypes.c_int, [_SONG, ctypes.c_int, ctypes.c_void_p]),
+    ("tw_song_replace_event", ctypes.c_int, [_SONG, ctypes.c_int, ctypes.c_void_p]),
+    ("tw_song_remove_event", ctypes.c_int, [_SONG, ctypes.c_int, ctypes.c_uint32]),
+    ("tw_song_save_memory", ctypes.c_int, [_SONG, ctypes.c_void_p, ctypes.c_size_t]),
+    ("tw_song_save_file", ctypes.c_int, [_SONG, ctypes.c_char_p]),
 ]:
     _function = getattr(lib, _name)
     _function.restype = _result
@@ -93,6 +122,7 @@ def version():
 
 
 def check(code):
-    """Raises TunewrightError for any result but TW_OK."""
-    if code != 0:
+    """Raises TunewrightError for a negative result (an error code); returns any other."""
+    if code < 0:
         raise TunewrightError(code)
+    return code

@@ -18,6 +18,8 @@ except ImportError:  # the package works without NumPy, with array('h') buffers
 
 Track = namedtuple("Track", ["instrument", "notes", "events", "drums"])
 Event = namedtuple("Event", ["beat", "key", "length", "volume", "pan", "starts_note"])
+Note = namedtuple("Note", ["beat", "key", "length", "volume", "pan"])
+TW_ERROR_EVENT_EXISTS = -20
 TRACK_DRUMS = 1  # TW_TRACK_DRUMS
 
 
@@ -46,6 +48,17 @@ class Song:
     def from_bytes(cls, data):
         """The song held in `data`."""
         return cls(data)
+
+    @classmethod
+    def new(cls):
+        """An empty song to write: 140 ms per beat, a bar layout of 4 and 4, no loop, no notes."""
+        song = cls.__new__(cls)
+        error = ctypes.c_int(0)
+        song._handle = lib.tw_song_new(ctypes.byref(error))
+        if not song._handle:
+            raise TunewrightError(error.value)
+        song._loops = 0
+        return song
 
     def close(self):
         """Frees the song; it cannot be used afterwards."""
@@ -102,10 +115,99 @@ class Song:
         or a note still sounds there, whose volume and pan they may change)."""
         song = self._song()
         count = lib.tw_song_get_track_events(song, int(track), None, 0)
-        check(min(count, 0))
+        check(count)
         buffer = (_Event * count)()
-        check(min(lib.tw_song_get_track_events(song, int(track), buffer, count), 0))
+        check(lib.tw_song_get_track_events(song, int(track), buffer, count))
         return [Event(e.beat, e.key, e.length, e.volume, e.pan, bool(e.starts_note)) for e in buffer]
+
+    # Editing. Each call checks its values and raises TunewrightError (its `name` says which value,
+    # as TW_ERROR_BAD_KEY does) without changing anything; a song being read plays the change from its
+    # next read.
+
+    def set_tempo_ms(self, ms):
+        """Milliseconds per beat, 1 to 65535."""
+        check(lib.tw_song_set_tempo_ms(self._song(), int(ms)))
+
+    @property
+    def bar_layout(self):
+        """(per_bar, per_beat): ruler beats in a bar and song beats in a ruler beat, as editors draw the
+        grid; playback does not depend on them."""
+        per_bar, per_beat = ctypes.c_int(0), ctypes.c_int(0)
+        check(lib.tw_song_get_bar_layout(self._song(), ctypes.byref(per_bar), ctypes.byref(per_beat)))
+        return per_bar.value, per_beat.value
+
+    def set_bar_layout(self, per_bar, per_beat):
+        """Sets the bar layout, each number 1 to 255."""
+        check(lib.tw_song_set_bar_layout(self._song(), int(per_bar), int(per_beat)))
+
+    @property
+    def loop(self):
+        """(start_beat, end_beat): after end_beat the song plays on from start_beat; equal, no loop."""
+        start, end = ctypes.c_uint32(0), ctypes.c_uint32(0)
+        check(lib.tw_song_get_loop(self._song(), ctypes.byref(start), ctypes.byref(end)))
+        return start.value, end.value
+
+    def set_loop(self, start_beat, end_beat):
+        """Sets the loop; end_beat at or after start_beat."""
+        if not 0 <= start_beat <= 0xFFFFFFFF or not 0 <= end_beat <= 0xFFFFFFFF:
+            raise ValueError("loop beats are 0 to 4294967295")
+        check(lib.tw_song_set_loop(self._song(), int(start_beat), int(end_beat)))
+
+    def set_instrument(self, track, instrument):
+        """A melody waveform (0 to 99) on tracks 0 to 7, a drum (0 to 11) on tracks 8 to 15."""
+        check(lib.tw_song_set_track_instrument(self._song(), int(track), int(instrument)))
+
+    def fine_tune(self, track):
+        """The track's fine tune: 1000 plays every key at its pitch."""
+        return check(lib.tw_song_get_track_fine_tune(self._song(), int(track)))
+
+    def set_fine_tune(self, track, fine_tune):
+        """0 to 65535; each 100 above or below 1000 moves the track's notes by one unit of the sampler's
+        frequency table."""
+        check(lib.tw_song_set_track_fine_tune(self._song(), int(track), int(fine_tune)))
+
+    def no_loop(self, track):
+        """Whether the track's notes are marked as not looping (kept for editors)."""
+        return bool(check(lib.tw_song_get_track_no_loop(self._song(), int(track))))
+
+    def set_no_loop(self, track, no_loop):
+        check(lib.tw_song_set_track_no_loop(self._song(), int(track), 1 if no_loop else 0))
+
+    def notes(self, track):
+        """Every event of the track in the song's order, as Note(beat, key, length, volume, pan)."""
+        return [Note(*event[:5]) for event in self.events(track)]
+
+    def add_note(self, track, beat, key, length, volume=200, pan=6):
+        """Puts a note on the track at `beat` (in place of an event already there): key 0 to 95 (57 is
+        the A of 440 Hz), length 1 to 255 beats, volume 0 to 254, pan 0 (left) to 12 (right)."""
+        values = (int(beat), int(key), int(length), int(volume), int(pan))
+        if not 0 <= values[0] <= 0xFFFFFFFF:
+            raise ValueError("beats are 0 to 4294967295")
+        # A value no byte holds goes on as one the library refuses for the same reason (key 255,
+        # length 0, volume 255, pan 255), so that the error names it.
+        fields = [v if 0 <= v <= 255 else refused for v, refused in zip(values[1:], (255, 0, 255, 255))]
+        event = _Event(values[0], *fields)
+        song = self._song()
+        result = lib.tw_song_insert_event(song, int(track), ctypes.byref(event))
+        if result == TW_ERROR_EVENT_EXISTS:
+            result = lib.tw_song_replace_event(song, int(track), ctypes.byref(event))
+        check(result)
+
+    def remove_note(self, track, beat):
+        """Removes the event at `beat`; TunewrightError (TW_ERROR_NO_EVENT) when there is none."""
+        check(lib.tw_song_remove_event(self._song(), int(track), int(beat)))
+
+    def to_bytes(self):
+        """The song as the bytes of an Org-02 file."""
+        song = self._song()
+        size = check(lib.tw_song_save_memory(song, None, 0))
+        buffer = ctypes.create_string_buffer(size)
+        check(lib.tw_song_save_memory(song, buffer, size))
+        return buffer.raw
+
+    def save(self, path):
+        """Writes the song to an Org-02 file; an existing file is replaced only once the new one is whole."""
+        check(lib.tw_song_save_file(self._song(), os.fsencode(path)))
 
     @property
     def loops(self):

@@ -14,6 +14,7 @@
 #include "OrgLog.h"
 #include "OrgSong.h"
 #include "SongDecoder.h"
+#include "SongEdit.h"
 #include "SongInput.h"
 
 struct tw_song
@@ -70,6 +71,60 @@ template <typename Sample> size_t ReadFrames(tw_song* p_Song, int p_Rate, size_t
     }
 }
 
+int ErrorOf(Org::EditResult p_Result)
+{
+    switch (p_Result) {
+    case Org::EditResult::OK:
+        return TW_OK;
+    case Org::EditResult::BAD_TRACK:
+        return TW_ERROR_BAD_TRACK;
+    case Org::EditResult::BAD_TEMPO:
+        return TW_ERROR_BAD_TEMPO;
+    case Org::EditResult::BAD_BAR_LAYOUT:
+        return TW_ERROR_BAD_BAR_LAYOUT;
+    case Org::EditResult::BAD_LOOP:
+        return TW_ERROR_BAD_LOOP;
+    case Org::EditResult::BAD_INSTRUMENT:
+        return TW_ERROR_BAD_INSTRUMENT;
+    case Org::EditResult::BAD_FINE_TUNE:
+        return TW_ERROR_BAD_FINE_TUNE;
+    case Org::EditResult::BAD_KEY:
+        return TW_ERROR_BAD_KEY;
+    case Org::EditResult::BAD_LENGTH:
+        return TW_ERROR_BAD_LENGTH;
+    case Org::EditResult::BAD_VOLUME:
+        return TW_ERROR_BAD_VOLUME;
+    case Org::EditResult::BAD_PAN:
+        return TW_ERROR_BAD_PAN;
+    case Org::EditResult::NO_EVENT:
+        return TW_ERROR_NO_EVENT;
+    case Org::EditResult::EVENT_EXISTS:
+        return TW_ERROR_EVENT_EXISTS;
+    case Org::EditResult::TOO_MANY_EVENTS:
+        return TW_ERROR_TOO_MANY_EVENTS;
+    }
+    return TW_ERROR_UNKNOWN;
+}
+
+// Runs one edit of the song core on p_Song's decoder, as a result code; a null song is refused and
+// running out of memory changes nothing.
+template <class Edit> int EditSong(tw_song* p_Song, Edit&& p_Edit)
+{
+    if (p_Song == nullptr)
+        return TW_ERROR_INVALID_ARGUMENT;
+    const auto l_Log = SongLog(p_Song);
+    try {
+        return ErrorOf(p_Song->decoder.Edit(p_Edit));
+    } catch (const std::bad_alloc&) {
+        return TW_ERROR_OUT_OF_MEMORY;
+    }
+}
+
+Org::NoteEvent NoteEventOf(const tw_event& p_Event)
+{
+    return {p_Event.beat, p_Event.key, p_Event.length, p_Event.volume, p_Event.pan};
+}
+
 }  // namespace
 
 extern "C" {
@@ -92,6 +147,17 @@ tw_song* tw_song_open_memory(const void* data, size_t size, int* error)
         auto l_Song = std::make_unique<Org::OrgSong>();
         l_Song->LoadFromMemory(data, size);
         tw_song* l_Result = new tw_song(std::move(l_Song));
+        SetError(error, TW_OK);
+        return l_Result;
+    } catch (const std::bad_alloc&) {
+        return SetError(error, TW_ERROR_OUT_OF_MEMORY);
+    }
+}
+
+tw_song* tw_song_new(int* error)
+{
+    try {
+        tw_song* l_Result = new tw_song(std::make_unique<Org::OrgSong>());
         SetError(error, TW_OK);
         return l_Result;
     } catch (const std::bad_alloc&) {
@@ -144,6 +210,32 @@ const char* tw_error_string(int error)
         return "The sound engine failed.";
     case TW_ERROR_TOO_LARGE:
         return "The file is larger than any Org-02 song can be.";
+    case TW_ERROR_BAD_TRACK:
+        return "The track number is outside 0 to 15.";
+    case TW_ERROR_BAD_TEMPO:
+        return "The tempo is outside 1 to 65535 milliseconds per beat.";
+    case TW_ERROR_BAD_BAR_LAYOUT:
+        return "A bar layout number is outside 1 to 255.";
+    case TW_ERROR_BAD_LOOP:
+        return "The loop ends before it starts.";
+    case TW_ERROR_BAD_INSTRUMENT:
+        return "The track has no such instrument: waveforms are 0 to 99 and drums 0 to 11.";
+    case TW_ERROR_BAD_FINE_TUNE:
+        return "The fine tune is outside 0 to 65535.";
+    case TW_ERROR_BAD_KEY:
+        return "The key is outside 0 to 95.";
+    case TW_ERROR_BAD_LENGTH:
+        return "The note length is outside 1 to 255 beats.";
+    case TW_ERROR_BAD_VOLUME:
+        return "The volume is outside 0 to 254.";
+    case TW_ERROR_BAD_PAN:
+        return "The pan is outside 0 to 12.";
+    case TW_ERROR_NO_EVENT:
+        return "The track has no event at that beat.";
+    case TW_ERROR_EVENT_EXISTS:
+        return "The track already has an event at that beat.";
+    case TW_ERROR_TOO_MANY_EVENTS:
+        return "The track already holds 65535 events, the most a song file can.";
     default:
         return "Unknown error code.";
     }
@@ -260,6 +352,122 @@ int tw_song_get_beat_at_seconds(const tw_song* song, double seconds, uint32_t* b
         return TW_ERROR_INVALID_ARGUMENT;
     *beat = song->decoder.SongBeatAt(seconds);
     return TW_OK;
+}
+
+int tw_song_set_tempo_ms(tw_song* song, int ms_per_beat)
+{
+    return EditSong(song, [&](Org::OrgSong& p_Song) { return Org::SongEdit::SetTempo(p_Song, ms_per_beat); });
+}
+
+int tw_song_get_bar_layout(const tw_song* song, int* per_bar, int* per_beat)
+{
+    if (song == nullptr || per_bar == nullptr || per_beat == nullptr)
+        return TW_ERROR_INVALID_ARGUMENT;
+    *per_bar = song->decoder.Song().GetHeader().steps_bar;
+    *per_beat = song->decoder.Song().GetHeader().beats_step;
+    return TW_OK;
+}
+
+int tw_song_set_bar_layout(tw_song* song, int per_bar, int per_beat)
+{
+    return EditSong(
+        song, [&](Org::OrgSong& p_Song) { return Org::SongEdit::SetBarLayout(p_Song, per_bar, per_beat); });
+}
+
+int tw_song_get_loop(const tw_song* song, uint32_t* start, uint32_t* end)
+{
+    if (song == nullptr || start == nullptr || end == nullptr)
+        return TW_ERROR_INVALID_ARGUMENT;
+    *start = song->decoder.Song().GetHeader().loopstart;
+    *end = song->decoder.Song().GetHeader().loopstop;
+    return TW_OK;
+}
+
+int tw_song_set_loop(tw_song* song, uint32_t start, uint32_t end)
+{
+    return EditSong(song, [&](Org::OrgSong& p_Song) { return Org::SongEdit::SetLoop(p_Song, start, end); });
+}
+
+int tw_song_set_track_instrument(tw_song* song, int track, int instrument)
+{
+    return EditSong(
+        song, [&](Org::OrgSong& p_Song) { return Org::SongEdit::SetInstrument(p_Song, track, instrument); });
+}
+
+int tw_song_get_track_fine_tune(const tw_song* song, int track)
+{
+    return ValidTrack(song, track) ? song->decoder.Song().instruments[track].pitch
+                                   : TW_ERROR_INVALID_ARGUMENT;
+}
+
+int tw_song_set_track_fine_tune(tw_song* song, int track, int fine_tune)
+{
+    return EditSong(
+        song, [&](Org::OrgSong& p_Song) { return Org::SongEdit::SetFineTune(p_Song, track, fine_tune); });
+}
+
+int tw_song_get_track_no_loop(const tw_song* song, int track)
+{
+    if (!ValidTrack(song, track))
+        return TW_ERROR_INVALID_ARGUMENT;
+    return song->decoder.Song().instruments[track].noloop != 0 ? 1 : 0;
+}
+
+int tw_song_set_track_no_loop(tw_song* song, int track, int no_loop)
+{
+    return EditSong(
+        song, [&](Org::OrgSong& p_Song) { return Org::SongEdit::SetNoLoop(p_Song, track, no_loop != 0); });
+}
+
+int tw_song_insert_event(tw_song* song, int track, const tw_event* event)
+{
+    if (event == nullptr)
+        return TW_ERROR_INVALID_ARGUMENT;
+    return EditSong(song, [&](Org::OrgSong& p_Song) {
+        return Org::SongEdit::InsertEvent(p_Song, track, NoteEventOf(*event));
+    });
+}
+
+int tw_song_replace_event(tw_song* song, int track, const tw_event* event)
+{
+    if (event == nullptr)
+        return TW_ERROR_INVALID_ARGUMENT;
+    return EditSong(song, [&](Org::OrgSong& p_Song) {
+        return Org::SongEdit::ReplaceEvent(p_Song, track, NoteEventOf(*event));
+    });
+}
+
+int tw_song_remove_event(tw_song* song, int track, uint32_t beat)
+{
+    return EditSong(song,
+                    [&](Org::OrgSong& p_Song) { return Org::SongEdit::RemoveEvent(p_Song, track, beat); });
+}
+
+int tw_song_save_memory(const tw_song* song, void* buffer, size_t capacity)
+{
+    if (song == nullptr)
+        return TW_ERROR_INVALID_ARGUMENT;
+    try {
+        const std::vector<std::uint8_t> l_Bytes = song->decoder.Song().SaveToMemory();
+        if (buffer != nullptr)
+            std::memcpy(buffer, l_Bytes.data(), std::min(capacity, l_Bytes.size()));
+        return static_cast<int>(l_Bytes.size());
+    } catch (const std::bad_alloc&) {
+        return TW_ERROR_OUT_OF_MEMORY;
+    }
+}
+
+int tw_song_save_file(const tw_song* song, const char* path)
+{
+    if (song == nullptr || path == nullptr)
+        return TW_ERROR_INVALID_ARGUMENT;
+    const auto l_Log = SongLog(song);
+    try {
+        // SaveToFile reads the song and changes nothing of it, though it is not declared const.
+        return const_cast<Org::OrgSong&>(song->decoder.Song()).SaveToFile(path) ? TW_OK : TW_ERROR_FILE;
+    } catch (const std::bad_alloc&) {
+        return TW_ERROR_OUT_OF_MEMORY;
+    }
 }
 
 void tw_set_log_function(tw_log_function function, void* user) { Org::SetLogFunction(function, user); }

@@ -135,27 +135,8 @@ bool SongDecoder::StartEngine(int p_Rate, unsigned long long p_Beat)
         return false;
     }
 
-    // Only the sounds the song's tracks can select: a song costs the instruments it uses. Sample
-    // files are read now, so that a missing one is known before anything is mixed; built-in ones
-    // are made as notes first play them.
-    SamplerRules::SoundsInUse(song->instruments, melodypending, percussionpending);
-    if (!datadir.empty()) {
-        unreadable.clear();
-        const auto Load = [&](bool p_Melody, int p_Id) {
-            const std::string l_File = SamplerRules::SoundFile(datadir, p_Melody, p_Id);
-            FMOD_SOUND* l_Sound = MakeFileSound(system, l_File, p_Melody);
-            if (l_Sound == nullptr && unreadable.empty())
-                unreadable = l_File;
-            return l_Sound;
-        };
-        for (int l_Id = 0; l_Id < SamplerRules::MELODY_SAMPLES; ++l_Id)
-            if (std::exchange(melodypending[l_Id], false))
-                melodysamples[l_Id] = Load(true, l_Id);
-        for (int l_Id = 0; l_Id < SamplerRules::PERCUSSION_SAMPLES; ++l_Id)
-            if (std::exchange(percussionpending[l_Id], false))
-                percussionsamples[l_Id] = Load(false, l_Id);
-    }
-
+    unreadable.clear();
+    AddSoundsInUse();
     rate = p_Rate;
     restart = false;
     stepper = std::make_unique<SongStepper>(*song, p_Rate);
@@ -163,6 +144,47 @@ bool SongDecoder::StartEngine(int p_Rate, unsigned long long p_Beat)
     runfloat.assign(2 * std::size_t(l_Run), 0.0f);
     PlaceAt(p_Beat);
     return true;
+}
+
+void SongDecoder::AddSoundsInUse()
+{
+    // Only the sounds the song's tracks can select: a song costs the instruments it uses. Sample
+    // files are read now, so that a missing one is known before anything is mixed; built-in ones
+    // are made as notes first play them.
+    bool l_Melody[SamplerRules::MELODY_SAMPLES] = {};
+    bool l_Percussion[SamplerRules::PERCUSSION_SAMPLES] = {};
+    SamplerRules::SoundsInUse(song->instruments, l_Melody, l_Percussion);
+    for (int l_Id = 0; l_Id < SamplerRules::MELODY_SAMPLES; ++l_Id)
+        melodypending[l_Id] = melodypending[l_Id] || (l_Melody[l_Id] && melodysamples[l_Id] == nullptr);
+    for (int l_Id = 0; l_Id < SamplerRules::PERCUSSION_SAMPLES; ++l_Id)
+        percussionpending[l_Id] =
+            percussionpending[l_Id] || (l_Percussion[l_Id] && percussionsamples[l_Id] == nullptr);
+    if (datadir.empty())
+        return;
+    const auto Load = [&](bool p_Melody, int p_Id) {
+        const std::string l_File = SamplerRules::SoundFile(datadir, p_Melody, p_Id);
+        FMOD_SOUND* l_Sound = MakeFileSound(system, l_File, p_Melody);
+        if (l_Sound == nullptr && unreadable.empty())
+            unreadable = l_File;
+        return l_Sound;
+    };
+    for (int l_Id = 0; l_Id < SamplerRules::MELODY_SAMPLES; ++l_Id)
+        if (std::exchange(melodypending[l_Id], false))
+            melodysamples[l_Id] = Load(true, l_Id);
+    for (int l_Id = 0; l_Id < SamplerRules::PERCUSSION_SAMPLES; ++l_Id)
+        if (std::exchange(percussionpending[l_Id], false))
+            percussionsamples[l_Id] = Load(false, l_Id);
+}
+
+void SongDecoder::Edited(unsigned p_OldTempo)
+{
+    // The frames read so far are counted again at the new tempo, so that the song's end and its
+    // reported position follow the beat it stands on.
+    const unsigned l_Tempo = song->GetHeader().tempo;
+    if (rate != 0 && p_OldTempo != 0 && l_Tempo != p_OldTempo)
+        position = static_cast<unsigned long long>(static_cast<long double>(position) * l_Tempo / p_OldTempo);
+    if (system != nullptr)
+        AddSoundsInUse();
 }
 
 void SongDecoder::MakeSound(const SampleData& p_Hit)

@@ -56,6 +56,16 @@ public:
     // block, so those still playing at its end count for all of it.
     unsigned long long VoiceFrames() const { return voiceframes; }
     const OrgSong& Song() const { return *song; }
+    // Changes the song through p_Change(OrgSong&) and returns what that returns. The next read plays
+    // the changed song on from where it stands: voices that sound go on, a new tempo keeps the song
+    // on its beat, and sounds the tracks now select are made.
+    template <class Change> auto Edit(Change&& p_Change)
+    {
+        const unsigned l_Tempo = song->GetHeader().tempo;
+        const auto l_Result = p_Change(*song);
+        Edited(l_Tempo);
+        return l_Result;
+    }
     int Tempo() const { return song->GetHeader().tempo; }
 
 private:
@@ -66,6 +76,11 @@ private:
 
     // Milliseconds the song lasts with the current repeats; SongLength::FOREVER for ever.
     unsigned long long DurationMs() const;
+    // Catches up with a change to the song made by Edit, whose tempo was p_OldTempo.
+    void Edited(unsigned p_OldTempo);
+    // Marks the sounds the song's tracks select and the engine does not hold yet as still to be made,
+    // and reads those that come from sample files.
+    void AddSoundsInUse();
     // Makes the built-in sound p_Hit plays if it is still to be made.
     void MakeSound(const SampleData& p_Hit);
     // The unrolled beat as a beat of the song (SongLength::SongBeat), held to the clock's range.

@@ -127,6 +127,13 @@ bool OrgSong::SetSPBABPS(SPBABPS to)
     return false;
 }
 
+bool OrgSong::SetBarLayout(std::uint8_t p_StepsBar, std::uint8_t p_BeatsStep)
+{
+    header.steps_bar = p_StepsBar;
+    header.beats_step = p_BeatsStep;
+    return true;
+}
+
 bool OrgSong::SetLoopStart(unsigned int to)
 {
     header.loopstart = to;

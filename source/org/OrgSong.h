@@ -74,6 +74,8 @@ public:
     // Setters store what they are given, unchecked (except the preset table).
     bool SetTempo(unsigned short to);
     bool SetSPBABPS(SPBABPS to);  // false with a message for a value outside the table
+    // Any bar layout, preset or not: steps_bar and beats_step as they are stored.
+    bool SetBarLayout(std::uint8_t p_StepsBar, std::uint8_t p_BeatsStep);
     bool SetLoopStart(unsigned int to);
     bool SetLoopStop(unsigned int to);
     unsigned short GetTempo();

@@ -18,7 +18,8 @@
 namespace {
 
 const char* const USAGE =
-    "usage: tunewright-info [--json] [--loops N [--rate HZ]] SONG.org...  (- reads standard input)\n"
+    "usage: tunewright-info [--json] [--events] [--loops N [--rate HZ]] SONG.org...  (- reads standard "
+    "input)\n"
     "Prints, per song, its tempo (ms per beat and BPM), bar layout and beats per bar, loop\n"
     "points, the length of the intro and of one loop (beats and seconds, as the renderer plays\n"
     "them) and, per track, its sample, tuning, events, notes and range of notes.\n"
@@ -31,10 +32,13 @@ const char* const USAGE =
     "  --json      one JSON object per song, one per line (JSON Lines), with the fields\n"
     "              file, tempo_ms, bpm, steps_per_bar, beats_per_step, beats_per_bar,\n"
     "              loop_start, loop_stop, intro_beats, intro_seconds, loop_beats,\n"
-    "              loop_seconds, notes and tracks (track, kind, instrument, pitch, events,\n"
-    "              notes, lowest, highest; lowest and highest are null without notes);\n"
+    "              loop_seconds, notes and tracks (track, kind, instrument, pitch, no_loop,\n"
+    "              events, notes, lowest, highest; lowest and highest are null without notes);\n"
     "              a file name that is not UTF-8 shows U+FFFD for its stray bytes, and\n"
     "              file_bytes then holds the name's bytes in hexadecimal\n"
+    "  --events    also every event of every track, in the song's order: its beat, key,\n"
+    "              length, volume, pan and whether it starts a note; in JSON the track field\n"
+    "              event_list, objects with the fields beat, key, length, volume, pan, starts_note\n"
     "  --force     describe a file that does not begin with \"Org-02\" as if it did\n"
     "  --version   the version\n"
     "  -h, --help  this text\n"
@@ -70,9 +74,10 @@ TrackFacts FactsOf(const Org::OrgSong& p_Song, int p_Track)
     return l_Facts;
 }
 
-// The whole song's length by a loop count, when asked for.
-struct LengthQuery
+// What to show beyond the song's facts: every event, and the whole length by a loop count.
+struct InfoQuery
 {
+    bool events = false;  // --events
     bool asked = false;
     int loops = 0;
     int rate = 48000;
@@ -131,7 +136,35 @@ std::string JsonFileBytes(const std::string& p_Name)
 
 const char* KindOf(int p_Track) { return p_Track < Org::MELODY_TRACKS ? "melody" : "percussion"; }
 
-void PrintText(const std::string& p_Name, const Org::OrgSong& p_Song, const LengthQuery& p_Query)
+// Every event of a track, one line each, for --events.
+void PrintEventsText(const Org::OrgSong& p_Song, int p_Track)
+{
+    const std::vector<Org::NoteEvent> l_Events = p_Song.GetEvents(p_Track);
+    const std::vector<bool> l_Starts = p_Song.NoteStarts(p_Track);
+    for (std::size_t i = 0; i < l_Events.size(); ++i)
+        std::printf("       beat %u  key %u  length %u  volume %u  pan %u%s\n", l_Events[i].pos,
+                    l_Events[i].note, l_Events[i].length, l_Events[i].volume, l_Events[i].pan,
+                    l_Starts[i] ? "" : "  (starts nothing)");
+}
+
+// The same as the JSON array event_list.
+std::string EventsJson(const Org::OrgSong& p_Song, int p_Track)
+{
+    const std::vector<Org::NoteEvent> l_Events = p_Song.GetEvents(p_Track);
+    const std::vector<bool> l_Starts = p_Song.NoteStarts(p_Track);
+    std::string l_Json = ",\"event_list\":[";
+    for (std::size_t i = 0; i < l_Events.size(); ++i) {
+        char l_Event[128];
+        std::snprintf(l_Event, sizeof(l_Event),
+                      "%s{\"beat\":%u,\"key\":%u,\"length\":%u,\"volume\":%u,\"pan\":%u,\"starts_note\":%s}",
+                      i == 0 ? "" : ",", l_Events[i].pos, l_Events[i].note, l_Events[i].length,
+                      l_Events[i].volume, l_Events[i].pan, l_Starts[i] ? "true" : "false");
+        l_Json += l_Event;
+    }
+    return l_Json + "]";
+}
+
+void PrintText(const std::string& p_Name, const Org::OrgSong& p_Song, const InfoQuery& p_Query)
 {
     const Org::Header& l_Header = p_Song.GetHeader();
     const Org::SongLength l_Length(l_Header);
@@ -165,12 +198,14 @@ void PrintText(const std::string& p_Name, const Org::OrgSong& p_Song, const Leng
             std::printf("-\n");
         else
             std::printf("%d-%d\n", l_Facts.lowest, l_Facts.highest);
+        if (p_Query.events)
+            PrintEventsText(p_Song, l_Track);
         l_Total += l_Facts.notes;
     }
     std::printf("Notes in all: %lu\n", l_Total);
 }
 
-void PrintJson(const std::string& p_Name, const Org::OrgSong& p_Song, const LengthQuery& p_Query)
+void PrintJson(const std::string& p_Name, const Org::OrgSong& p_Song, const InfoQuery& p_Query)
 {
     const Org::Header& l_Header = p_Song.GetHeader();
     const Org::SongLength l_Length(l_Header);
@@ -200,23 +235,27 @@ void PrintJson(const std::string& p_Name, const Org::OrgSong& p_Song, const Leng
         char l_Line[256];
         std::snprintf(
             l_Line, sizeof(l_Line),
-            "%s{\"track\":%d,\"kind\":\"%s\",\"instrument\":%u,\"pitch\":%u,\"events\":%u,\"notes\":%u,",
+            "%s{\"track\":%d,\"kind\":\"%s\",\"instrument\":%u,\"pitch\":%u,\"no_loop\":%s,\"events\":%u,"
+            "\"notes\":%u,",
             l_Track == 0 ? "" : ",", l_Track, KindOf(l_Track), l_Instrument.id, l_Instrument.pitch,
-            l_Facts.events, l_Facts.notes);
+            l_Instrument.noloop ? "true" : "false", l_Facts.events, l_Facts.notes);
         l_Tracks += l_Line;
         if (l_Facts.notes == 0)
-            std::snprintf(l_Line, sizeof(l_Line), "\"lowest\":null,\"highest\":null}");
+            std::snprintf(l_Line, sizeof(l_Line), "\"lowest\":null,\"highest\":null");
         else
-            std::snprintf(l_Line, sizeof(l_Line), "\"lowest\":%d,\"highest\":%d}", l_Facts.lowest,
+            std::snprintf(l_Line, sizeof(l_Line), "\"lowest\":%d,\"highest\":%d", l_Facts.lowest,
                           l_Facts.highest);
         l_Tracks += l_Line;
+        if (p_Query.events)
+            l_Tracks += EventsJson(p_Song, l_Track);
+        l_Tracks += "}";
         l_Total += l_Facts.notes;
     }
     std::printf("\"notes\":%lu,\"tracks\":[%s]}\n", l_Total, l_Tracks.c_str());
 }
 
 // Reads and prints one song; false, after a line on standard error, when it cannot be read.
-bool ShowSong(const std::string& p_Path, bool p_Json, bool p_Force, const LengthQuery& p_Query)
+bool ShowSong(const std::string& p_Path, bool p_Json, bool p_Force, const InfoQuery& p_Query)
 {
     // Read once, then parsed from memory, so that a pipe or standard input ("-") works.
     std::vector<std::uint8_t> l_Bytes;
@@ -255,7 +294,7 @@ int main(int argc, char** argv)
 {
     bool l_Json = false;
     bool l_Force = false;
-    LengthQuery l_Query;
+    InfoQuery l_Query;
     std::vector<std::string> l_Paths;
     bool l_OptionsEnded = false;
     for (int i = 1; i < argc; ++i) {
@@ -279,6 +318,8 @@ int main(int argc, char** argv)
         }
         if (l_Arg == "--json") {
             l_Json = true;
+        } else if (l_Arg == "--events") {
+            l_Query.events = true;
         } else if (l_Arg == "--force") {
             l_Force = true;
         } else if (l_Arg == "--loops" || l_Arg == "--rate") {

@@ -45,7 +45,7 @@ private:
         }                                                                                                    \
     } while (false)
 
-bool IsResult(int p_Result) { return p_Result <= TW_OK && p_Result >= TW_ERROR_TOO_LARGE; }
+bool IsResult(int p_Result) { return p_Result <= TW_OK && p_Result >= TW_ERROR_TOO_MANY_EVENTS; }
 
 // A sample rate: mostly the ones players use, sometimes anything at all.
 int PickRate(std::int32_t p_Raw)
@@ -133,6 +133,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* p_Data, std::size_t p_
               tw_song_get_track_event_count(l_Song, l_Each) >= 0);
     std::uint32_t l_Beat = 0;
     CHECK(IsResult(tw_song_get_beat_at_seconds(l_Song, l_Seek, &l_Beat)));
+
+    // Hostile edits between reads, from the same arguments: each gives a documented result, and what
+    // the song then holds saves to bytes that open as the very same song.
+    const tw_event l_Event = {std::uint32_t(l_Error),
+                              std::uint8_t(l_Frames),
+                              std::uint8_t(l_Frames >> 8),
+                              std::uint8_t(l_Rate),
+                              std::uint8_t(l_Rate >> 8),
+                              0,
+                              {0, 0, 0}};
+    CHECK(IsResult(tw_song_set_tempo_ms(l_Song, l_Error)));
+    CHECK(IsResult(tw_song_set_loop(l_Song, std::uint32_t(l_Loops), std::uint32_t(l_Error))));
+    CHECK(IsResult(tw_song_set_track_instrument(l_Song, l_Track, l_Interpolation)));
+    CHECK(IsResult(tw_song_insert_event(l_Song, l_Track, &l_Event)));
+    CHECK(IsResult(tw_song_replace_event(l_Song, l_Track & 15, &l_Event)));
+    ReadBoth(l_Song, l_PickedRate, l_Read / 4);
+    CHECK(IsResult(tw_song_remove_event(l_Song, l_Track & 15, l_Beat)));
+    const int l_Size = tw_song_save_memory(l_Song, nullptr, 0);
+    CHECK(l_Size > 0);
+    std::vector<std::uint8_t> l_Saved(static_cast<std::size_t>(l_Size));
+    CHECK(tw_song_save_memory(l_Song, l_Saved.data(), l_Saved.size()) == l_Size);
+    tw_song* l_Again = tw_song_open_memory(l_Saved.data(), l_Saved.size(), nullptr);
+    CHECK(l_Again != nullptr);
+    std::vector<std::uint8_t> l_Resaved(l_Saved.size());
+    CHECK(tw_song_save_memory(l_Again, l_Resaved.data(), l_Resaved.size()) == l_Size && l_Resaved == l_Saved);
+    tw_song_close(l_Again);
     tw_song_close(l_Song);
     return 0;
 }

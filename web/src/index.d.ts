@@ -10,6 +10,24 @@ export interface Track {
   notes: number;
   /** How many events the track holds. */
   events: number;
+  /** The track's fine tune: 1000 plays every key at its pitch. */
+  fineTune: number;
+  /** Whether the track's notes are marked as not looping (kept for editors). */
+  noLoop: boolean;
+}
+
+/** A note as an editor writes it. */
+export interface Note {
+  /** The beat the note starts at, 0-4294967295. */
+  beat: number;
+  /** 0-95: 12 to an octave, 57 is the A of 440 Hz. */
+  key: number;
+  /** Beats the note lasts, 1-255. */
+  length: number;
+  /** 0-254; 200 when left out. */
+  volume?: number;
+  /** 0 (left) to 12 (right); 6, the centre, when left out. */
+  pan?: number;
 }
 
 export interface Event {
@@ -28,13 +46,38 @@ export interface Event {
   startsNote: boolean;
 }
 
+/**
+ * One song. Every setter and edit checks its values and throws a RangeError with the library's
+ * sentence, changing nothing, for a value out of range; a song being read plays a change from its
+ * next `read`.
+ */
 export interface Song {
   /** Seconds the song lasts: the intro plus (loops + 1) passes of its loop; Infinity for loops = -1. */
   readonly duration: number;
   /** Seconds read so far (or sought to). */
   readonly position: number;
-  /** Milliseconds per beat. */
-  readonly tempo: number;
+  /** Milliseconds per beat, 1-65535. */
+  tempo: number;
+  /** Ruler beats in a bar and song beats in a ruler beat, as an editor draws the grid (1-255 each). */
+  readonly barLayout: { perBar: number; perBeat: number };
+  setBarLayout(perBar: number, perBeat: number): void;
+  /** After beat `end` the song plays on from `start`; equal, there is no loop. */
+  readonly loop: { start: number; end: number };
+  /** Sets the loop; `end` at or after `start`. */
+  setLoop(start: number, end: number): void;
+  /** A melody waveform (0-99) on tracks 0-7, a drum (0-11) on tracks 8-15. */
+  setInstrument(track: number, instrument: number): void;
+  /** 0-65535; each 100 above or below 1000 moves the track's notes by one unit of the sampler's table. */
+  setFineTune(track: number, fineTune: number): void;
+  setNoLoop(track: number, noLoop: boolean): void;
+  /** Every event of the track in the song's order. */
+  notes(track: number): Required<Note>[];
+  /** Puts a note at its beat, in place of an event already there. */
+  addNote(track: number, note: Note): void;
+  /** Removes the event at `beat`; false when there was none. */
+  removeNote(track: number, beat: number): boolean;
+  /** The song as the bytes of an Org-02 file. */
+  toBytes(): Uint8Array;
   /** Repeats of the loop after its first pass: 0 (the default) plays it once, -1 forever. */
   loops: number;
   /** The resampler; 'linear' by default. */
@@ -64,6 +107,8 @@ export interface Tunewright {
   /** Makes the drums now, which the decoder otherwise makes the first time a song reads them, so
    * that the first read of a song is not delayed (a real-time player calls it at start-up). */
   prepareInstruments(): void;
+  /** An empty song to write: 140 ms per beat, a bar layout of 4 and 4, no loop, no notes. */
+  createSong(): Song;
   /** Opens a song from its bytes; throws an Error with the decoder's message when they are not a song. */
   open(bytes: Uint8Array | ArrayBuffer): Song;
 }

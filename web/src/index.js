@@ -7,6 +7,20 @@ const INTERPOLATIONS = ['nearest', 'linear', 'cubic', 'spline', 'sinc'];
 const FLOAT_BYTES = 4;
 const TRACK_DRUMS = 1;  // TW_TRACK_DRUMS
 const EVENT_BYTES = 12;  // sizeof(tw_event): beat (4 bytes), key, length, volume, pan, starts_note, 3 reserved
+const OUT_OF_MEMORY = -2;  // TW_ERROR_OUT_OF_MEMORY
+// TW_ERROR_BAD_TRACK to TW_ERROR_TOO_MANY_EVENTS: a value the song refuses, thrown as a RangeError.
+const FIRST_EDIT_ERROR = -9, LAST_EDIT_ERROR = -21;
+const NO_EVENT = -19, EVENT_EXISTS = -20;
+// A note's bytes that no byte can hold go to the library as a value it refuses for the same reason
+// (key 255, length 0, volume 255, pan 255), so that its error names the field.
+const REFUSED = { key: 255, length: 0, volume: 255, pan: 255 };
+
+// p_Value as a whole number within p_Min..p_Max (as the C call takes it), else a RangeError.
+function wholeNumber(p_Value, p_Name, p_Min = -0x80000000, p_Max = 0x7fffffff) {
+  if (!Number.isInteger(p_Value) || p_Value < p_Min || p_Value > p_Max)
+    throw new RangeError(`${p_Name} must be a whole number from ${p_Min} to ${p_Max}.`);
+  return p_Value;
+}
 
 // The compiled module, found as the environment allows. In Node the loader cannot fetch a path,
 // so the bytes are read from beside this file.
@@ -37,8 +51,23 @@ class Song {
     return this.#handle;
   }
 
+  // Throws for an error code (a RangeError for a value the song refuses); gives back any other result.
   #check(p_Code) {
-    if (p_Code !== 0) throw new Error(this.#tw.errorText(p_Code));
+    if (p_Code >= 0) return p_Code;
+    const l_Text = this.#tw.errorText(p_Code);
+    throw p_Code <= FIRST_EDIT_ERROR && p_Code >= LAST_EDIT_ERROR ? new RangeError(l_Text) : new Error(l_Text);
+  }
+
+  // Calls p_Use(address) with p_Bytes bytes of the module's memory, freed afterwards.
+  #withMemory(p_Bytes, p_Use) {
+    const l_M = this.#tw.m;
+    const l_At = l_M._malloc(Math.max(1, p_Bytes));
+    if (l_At === 0) throw new Error(this.#tw.errorText(OUT_OF_MEMORY));
+    try {
+      return p_Use(l_At);
+    } finally {
+      l_M._free(l_At);
+    }
   }
 
   // Hands p_Value to the song through the setter p_Set; gives it back once the song has taken it.
@@ -50,6 +79,86 @@ class Song {
   get duration() { return this.#tw.m._tw_song_get_duration_seconds(this.#live()); }
   get position() { return this.#tw.m._tw_song_get_position_seconds(this.#live()); }
   get tempo() { return this.#tw.m._tw_song_get_tempo_ms(this.#live()); }
+  // Milliseconds per beat, 1-65535.
+  set tempo(p_Ms) { this.#set(this.#tw.m._tw_song_set_tempo_ms, wholeNumber(p_Ms, 'tempo')); }
+
+  // Ruler beats in a bar and song beats in a ruler beat, as an editor draws the grid.
+  get barLayout() {
+    return this.#withMemory(8, (p_At) => {
+      this.#check(this.#tw.m._tw_song_get_bar_layout(this.#live(), p_At, p_At + 4));
+      return { perBar: this.#tw.m.HEAP32[p_At >> 2], perBeat: this.#tw.m.HEAP32[(p_At >> 2) + 1] };
+    });
+  }
+  setBarLayout(p_PerBar, p_PerBeat) {
+    this.#check(this.#tw.m._tw_song_set_bar_layout(this.#live(), wholeNumber(p_PerBar, 'perBar'),
+      wholeNumber(p_PerBeat, 'perBeat')));
+  }
+
+  // After beat `end` the song plays on from `start`; equal, there is no loop.
+  get loop() {
+    return this.#withMemory(8, (p_At) => {
+      this.#check(this.#tw.m._tw_song_get_loop(this.#live(), p_At, p_At + 4));
+      return { start: this.#tw.m.HEAPU32[p_At >> 2], end: this.#tw.m.HEAPU32[(p_At >> 2) + 1] };
+    });
+  }
+  setLoop(p_Start, p_End) {
+    this.#check(this.#tw.m._tw_song_set_loop(this.#live(), wholeNumber(p_Start, 'start', 0, 0xffffffff),
+      wholeNumber(p_End, 'end', 0, 0xffffffff)));
+  }
+
+  setInstrument(p_Track, p_Instrument) {
+    this.#check(this.#tw.m._tw_song_set_track_instrument(this.#live(), wholeNumber(p_Track, 'track'),
+      wholeNumber(p_Instrument, 'instrument')));
+  }
+  setFineTune(p_Track, p_FineTune) {
+    this.#check(this.#tw.m._tw_song_set_track_fine_tune(this.#live(), wholeNumber(p_Track, 'track'),
+      wholeNumber(p_FineTune, 'fineTune')));
+  }
+  setNoLoop(p_Track, p_NoLoop) {
+    this.#check(this.#tw.m._tw_song_set_track_no_loop(this.#live(), wholeNumber(p_Track, 'track'), p_NoLoop ? 1 : 0));
+  }
+
+  // Every event of a track in the song's order, each { beat, key, length, volume, pan }.
+  notes(p_Track) {
+    return this.events(p_Track).map(({ beat, key, length, volume, pan }) => ({ beat, key, length, volume, pan }));
+  }
+
+  // Puts a note at its beat, in place of an event already there.
+  addNote(p_Track, { beat, key, length, volume = 200, pan = 6 }) {
+    const l_Track = wholeNumber(p_Track, 'track');
+    const l_Fields = { key, length, volume, pan };
+    for (const l_Name in l_Fields)
+      if (!Number.isInteger(l_Fields[l_Name]) || l_Fields[l_Name] < 0 || l_Fields[l_Name] > 255)
+        l_Fields[l_Name] = REFUSED[l_Name];
+    const l_M = this.#tw.m;
+    this.#withMemory(EVENT_BYTES, (p_At) => {
+      l_M.HEAPU8.fill(0, p_At, p_At + EVENT_BYTES);
+      l_M.HEAPU32[p_At >> 2] = wholeNumber(beat, 'beat', 0, 0xffffffff);
+      l_M.HEAPU8.set([l_Fields.key, l_Fields.length, l_Fields.volume, l_Fields.pan], p_At + 4);
+      let l_Result = l_M._tw_song_insert_event(this.#live(), l_Track, p_At);
+      if (l_Result === EVENT_EXISTS) l_Result = l_M._tw_song_replace_event(this.#live(), l_Track, p_At);
+      this.#check(l_Result);
+    });
+  }
+
+  // Removes the event at p_Beat; false when there was none.
+  removeNote(p_Track, p_Beat) {
+    const l_Result = this.#tw.m._tw_song_remove_event(this.#live(), wholeNumber(p_Track, 'track'),
+      wholeNumber(p_Beat, 'beat', 0, 0xffffffff));
+    if (l_Result === NO_EVENT) return false;
+    this.#check(l_Result);
+    return true;
+  }
+
+  // The song as the bytes of an Org-02 file.
+  toBytes() {
+    const l_M = this.#tw.m;
+    const l_Size = this.#check(l_M._tw_song_save_memory(this.#live(), 0, 0));
+    return this.#withMemory(l_Size, (p_At) => {
+      this.#check(l_M._tw_song_save_memory(this.#live(), p_At, l_Size));
+      return l_M.HEAPU8.slice(p_At, p_At + l_Size);
+    });
+  }
 
   #loops = 0;
   get loops() { return this.#loops; }
@@ -81,6 +190,8 @@ class Song {
       const l_Events = this.events(p_Track);
       return {
         instrument: l_M._tw_song_get_track_instrument(l_Handle, p_Track),
+        fineTune: l_M._tw_song_get_track_fine_tune(l_Handle, p_Track),
+        noLoop: l_M._tw_song_get_track_no_loop(l_Handle, p_Track) === 1,
         drums: l_M._tw_song_get_track_kind(l_Handle, p_Track) === TRACK_DRUMS,
         notes: l_Events.filter((p_Event) => p_Event.startsNote).length,
         events: l_Events.length,
@@ -92,34 +203,24 @@ class Song {
   events(p_Track) {
     const l_Handle = this.#live();
     const l_M = this.#tw.m;
-    const l_Count = l_M._tw_song_get_track_events(l_Handle, p_Track, 0, 0);
-    this.#check(Math.min(l_Count, 0));
+    const l_Count = this.#check(l_M._tw_song_get_track_events(l_Handle, p_Track, 0, 0));
     if (l_Count === 0) return [];
-    const l_Buffer = l_M._malloc(l_Count * EVENT_BYTES);
-    if (l_Buffer === 0) throw new Error(this.#tw.errorText(-2));
-    try {
-      this.#check(Math.min(l_M._tw_song_get_track_events(l_Handle, p_Track, l_Buffer, l_Count), 0));
+    return this.#withMemory(l_Count * EVENT_BYTES, (p_Buffer) => {
+      this.#check(l_M._tw_song_get_track_events(l_Handle, p_Track, p_Buffer, l_Count));
       return Array.from({ length: l_Count }, (_, p_Index) => {
-        const l_At = l_Buffer + p_Index * EVENT_BYTES;
+        const l_At = p_Buffer + p_Index * EVENT_BYTES;
         const [l_Key, l_Length, l_Volume, l_Pan, l_Starts] = l_M.HEAPU8.subarray(l_At + 4, l_At + 9);
         return { beat: l_M.HEAPU32[l_At >> 2], key: l_Key, length: l_Length, volume: l_Volume, pan: l_Pan, startsNote: l_Starts !== 0 };
       });
-    } finally {
-      l_M._free(l_Buffer);
-    }
+    });
   }
 
   // The beat of the song that plays p_Seconds into it: past the loop's end, a beat inside the loop.
   beatAt(p_Seconds) {
-    const l_M = this.#tw.m;
-    const l_Beat = l_M._malloc(4);
-    if (l_Beat === 0) throw new Error(this.#tw.errorText(-2));
-    try {
-      this.#check(l_M._tw_song_get_beat_at_seconds(this.#live(), p_Seconds, l_Beat));
-      return l_M.HEAPU32[l_Beat >> 2];
-    } finally {
-      l_M._free(l_Beat);
-    }
+    return this.#withMemory(4, (p_Beat) => {
+      this.#check(this.#tw.m._tw_song_get_beat_at_seconds(this.#live(), p_Seconds, p_Beat));
+      return this.#tw.m.HEAPU32[p_Beat >> 2];
+    });
   }
 
   // The next p_Frames frames at p_SampleRate, interleaved stereo; shorter only at the song's end.
@@ -135,7 +236,7 @@ class Song {
     const l_M = this.#tw.m;
     if (p_Frames > this.#bufferFrames) {
       const l_Buffer = l_M._malloc(p_Frames * 2 * FLOAT_BYTES);
-      if (l_Buffer === 0) throw new Error(this.#tw.errorText(-2));
+      if (l_Buffer === 0) throw new Error(this.#tw.errorText(OUT_OF_MEMORY));
       l_M._free(this.#buffer);
       this.#buffer = l_Buffer;
       this.#bufferFrames = p_Frames;
@@ -175,6 +276,13 @@ class Tunewright {
     this.m._free(l_Frames);
   }
 
+  // An empty song to write: 140 ms per beat, a bar layout of 4 and 4, no loop, no notes.
+  createSong() {
+    const l_Handle = this.m._tw_song_new(0);
+    if (l_Handle === 0) throw new Error(this.errorText(OUT_OF_MEMORY));
+    return new Song(this, l_Handle);
+  }
+
   // A song from its bytes (a Uint8Array, an ArrayBuffer or a Node Buffer); throws an Error
   // carrying the decoder's own message when they are not a whole song.
   open(p_Bytes) {
@@ -184,7 +292,7 @@ class Tunewright {
     const l_Data = l_M._malloc(Math.max(1, l_Bytes.length));
     const l_Error = l_M._malloc(4);
     try {
-      if (l_Data === 0 || l_Error === 0) throw new Error(this.errorText(-2));
+      if (l_Data === 0 || l_Error === 0) throw new Error(this.errorText(OUT_OF_MEMORY));
       l_M.HEAPU8.set(l_Bytes, l_Data);
       const l_Handle = l_M._tw_song_open_memory(l_Data, l_Bytes.length, l_Error);
       if (l_Handle === 0) throw new Error(this.errorText(l_M.HEAP32[l_Error >> 2]));

@@ -87,7 +87,8 @@ test('duration, tempo, tracks and seeking agree with tunewright-info', () => {
     assert.deepEqual(
       l_Song.tracks,
       l_Facts.tracks.map((p_Track) => ({
-        instrument: p_Track.instrument, drums: p_Track.kind === 'percussion', notes: p_Track.notes, events: p_Track.events,
+        instrument: p_Track.instrument, fineTune: p_Track.pitch, noLoop: p_Track.no_loop,
+        drums: p_Track.kind === 'percussion', notes: p_Track.notes, events: p_Track.events,
       })),
     );
     assert.ok(Math.abs(l_Song.duration - (l_Facts.intro_seconds + l_Facts.loop_seconds)) < 1e-3, p_Name);
@@ -118,6 +119,40 @@ test('a loop count reads as many frames as tunewright-info gives for it', () => 
     for (let l_Read; (l_Read = l_Song.read(65536, 8000).length / 2) > 0; ) l_Frames += l_Read;
     assert.equal(l_Frames, l_Facts.length_frames, `--loops ${l_Loops}`);
   }
+  l_Song.close();
+});
+
+test('a song written in JavaScript saves the notes tunewright-info lists', () => {
+  const l_Song = tw.createSong();
+  l_Song.tempo = 80;
+  l_Song.setBarLayout(3, 4);
+  l_Song.setLoop(8, 24);
+  l_Song.setInstrument(1, 60);
+  l_Song.addNote(1, { beat: 4, key: 60, length: 2 });
+  l_Song.addNote(1, { beat: 0, key: 57, length: 4, volume: 254, pan: 0 });
+  l_Song.addNote(1, { beat: 4, key: 62, length: 3, pan: 12 });
+  l_Song.addNote(9, { beat: 2, key: 40, length: 1 });
+  l_Song.addNote(9, { beat: 3, key: 40, length: 1 });
+  assert.equal(l_Song.removeNote(9, 3), true);
+  assert.equal(l_Song.removeNote(9, 3), false);
+  assert.throws(() => l_Song.addNote(1, { beat: 9, key: 96, length: 1 }), { name: 'RangeError', message: /key is outside 0 to 95/ });
+  assert.throws(() => l_Song.addNote(1, { beat: 9, key: 1, length: 300 }), { name: 'RangeError', message: /length is outside 1 to 255/ });
+  assert.throws(() => (l_Song.tempo = 0), { name: 'RangeError', message: /tempo is outside/ });
+  assert.throws(() => l_Song.setLoop(9, 8), { name: 'RangeError', message: /loop ends before it starts/ });
+  const l_Notes = { 1: [[0, 57, 4, 254, 0], [4, 62, 3, 200, 12]], 9: [[2, 40, 1, 200, 6]] };
+  const l_Bytes = l_Song.toBytes();
+  const l_Facts = withTempDir((p_Dir) => {
+    writeFileSync(path.join(p_Dir, 'made.org'), l_Bytes);
+    return JSON.parse(run(info, ['--json', '--events', path.join(p_Dir, 'made.org')]).toString());
+  });
+  assert.deepEqual([l_Facts.tempo_ms, l_Facts.steps_per_bar, l_Facts.beats_per_step, l_Facts.loop_start, l_Facts.loop_stop], [80, 3, 4, 8, 24]);
+  const l_Listed = Object.fromEntries(l_Facts.tracks.filter((p_Track) => p_Track.events > 0)
+    .map((p_Track) => [p_Track.track, p_Track.event_list.map((e) => [e.beat, e.key, e.length, e.volume, e.pan])]));
+  assert.deepEqual(l_Listed, l_Notes);
+  const l_Again = tw.open(l_Bytes);
+  assert.deepEqual([l_Again.notes(1), l_Again.loop, l_Again.barLayout, l_Again.tracks[1].instrument],
+    [l_Song.notes(1), { start: 8, end: 24 }, { perBar: 3, perBeat: 4 }, 60]);
+  l_Again.close();
   l_Song.close();
 });
 

@@ -42,6 +42,19 @@ extern "C" {
 #define TW_ERROR_ENGINE -6           /**< The sound engine failed to start or to mix. */
 #define TW_ERROR_UNKNOWN -7          /**< A code this library never returns; tw_error_string() says so. */
 #define TW_ERROR_TOO_LARGE -8        /**< The file holds more bytes than the largest possible song. */
+#define TW_ERROR_BAD_TRACK -9        /**< A track number outside 0 to 15. */
+#define TW_ERROR_BAD_TEMPO -10       /**< A tempo outside 1 to 65535 ms per beat. */
+#define TW_ERROR_BAD_BAR_LAYOUT -11  /**< A bar layout number outside 1 to 255. */
+#define TW_ERROR_BAD_LOOP -12        /**< A loop that ends before it starts. */
+#define TW_ERROR_BAD_INSTRUMENT -13  /**< No such waveform (0 to 99) or drum (0 to 11) for the track. */
+#define TW_ERROR_BAD_FINE_TUNE -14   /**< A fine tune outside 0 to 65535. */
+#define TW_ERROR_BAD_KEY -15         /**< A key outside 0 to 95. */
+#define TW_ERROR_BAD_LENGTH -16      /**< A note length outside 1 to 255 beats. */
+#define TW_ERROR_BAD_VOLUME -17      /**< A volume outside 0 to 254. */
+#define TW_ERROR_BAD_PAN -18         /**< A pan outside 0 to 12. */
+#define TW_ERROR_NO_EVENT -19        /**< The track has no event at that beat. */
+#define TW_ERROR_EVENT_EXISTS -20    /**< The track already has an event at that beat. */
+#define TW_ERROR_TOO_MANY_EVENTS -21 /**< The track already holds 65535 events, the most a song file can. */
 /** @} */
 
 /** @name Interpolation methods for tw_song_set_interpolation()
@@ -296,6 +309,162 @@ ORG_API int tw_song_get_track_events(const tw_song* song, int track, tw_event* e
  */
 ORG_API int tw_song_get_beat_at_seconds(const tw_song* song, double seconds, uint32_t* beat);
 
+/** @name Making and changing songs
+ *  A song opened from a file, or made empty, can be changed while it is being read: the next read
+ *  plays the changed song from where it stands. Notes that sound go on as they would, a new tempo
+ *  keeps the song on its beat, and instruments a track now selects are made when a note first plays
+ *  them. Every function checks its values first; a value out of range returns its own error code
+ *  and changes nothing.
+ *  @{ */
+/**
+ * @brief Makes an empty song: 140 ms per beat, a bar layout of 4 and 4, no loop (0 to 0), every
+ * track on instrument 0 with fine tune 0, and no events.
+ * @param error where the result code is written (::TW_OK on success); may be null.
+ * @return The new song, owned by the caller, who closes it with tw_song_close(); null when memory
+ * ran out.
+ */
+ORG_API tw_song* tw_song_new(int* error);
+/**
+ * @brief Sets the song's tempo.
+ * @param song the song.
+ * @param ms_per_beat milliseconds per beat, 1 to 65535.
+ * @return ::TW_OK, ::TW_ERROR_INVALID_ARGUMENT for a null song, or ::TW_ERROR_BAD_TEMPO.
+ */
+ORG_API int tw_song_set_tempo_ms(tw_song* song, int ms_per_beat);
+/**
+ * @brief The bar layout an editor draws the song's grid by; playback never depends on it.
+ * @param song the song.
+ * @param per_bar where the ruler beats in a bar are written (the file's first bar layout number).
+ * @param per_beat where the song's beats (the unit of tw_event::beat) in one ruler beat are written
+ * (the file's second number).
+ * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null pointer.
+ */
+ORG_API int tw_song_get_bar_layout(const tw_song* song, int* per_bar, int* per_beat);
+/**
+ * @brief Sets the bar layout (see tw_song_get_bar_layout()).
+ * @param song the song.
+ * @param per_bar ruler beats in a bar, 1 to 255.
+ * @param per_beat song beats in a ruler beat, 1 to 255.
+ * @return ::TW_OK, ::TW_ERROR_INVALID_ARGUMENT for a null song, or ::TW_ERROR_BAD_BAR_LAYOUT.
+ */
+ORG_API int tw_song_set_bar_layout(tw_song* song, int per_bar, int per_beat);
+/**
+ * @brief The song's loop: after the beat @p end it plays on from @p start.
+ * @param song the song.
+ * @param start where the loop's first beat is written.
+ * @param end where the beat after the loop's last is written; at or before @p start the loop is
+ * empty and the song ends there.
+ * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null pointer.
+ */
+ORG_API int tw_song_get_loop(const tw_song* song, uint32_t* start, uint32_t* end);
+/**
+ * @brief Sets the song's loop.
+ * @param song the song.
+ * @param start the loop's first beat.
+ * @param end the beat after its last, at or after @p start (equal: no loop, the song ends there).
+ * @return ::TW_OK, ::TW_ERROR_INVALID_ARGUMENT for a null song, or ::TW_ERROR_BAD_LOOP.
+ */
+ORG_API int tw_song_set_loop(tw_song* song, uint32_t start, uint32_t end);
+/**
+ * @brief Sets a track's instrument.
+ * @param song the song.
+ * @param track 0 to 15.
+ * @param instrument a melody waveform, 0 to 99, on tracks 0 to 7; a drum, 0 to 11, on tracks 8 to 15.
+ * @return ::TW_OK, ::TW_ERROR_INVALID_ARGUMENT for a null song, ::TW_ERROR_BAD_TRACK or
+ * ::TW_ERROR_BAD_INSTRUMENT.
+ */
+ORG_API int tw_song_set_track_instrument(tw_song* song, int track, int instrument);
+/**
+ * @brief A track's fine tune.
+ * @param song the song.
+ * @param track 0 to 15.
+ * @return The fine tune, 0 to 65535, or ::TW_ERROR_INVALID_ARGUMENT for a null song or a track
+ * outside 0 to 15.
+ */
+ORG_API int tw_song_get_track_fine_tune(const tw_song* song, int track);
+/**
+ * @brief Sets a track's fine tune.
+ * @param song the song.
+ * @param track 0 to 15.
+ * @param fine_tune 0 to 65535. 1000 plays every key at its pitch; each 100 above or below moves
+ * every note of the track by one unit of the sampler's frequency table, up or down (key 19 is 441
+ * units, so a unit is about 4 cents there and less on higher keys).
+ * @return ::TW_OK, ::TW_ERROR_INVALID_ARGUMENT for a null song, ::TW_ERROR_BAD_TRACK or
+ * ::TW_ERROR_BAD_FINE_TUNE.
+ */
+ORG_API int tw_song_set_track_fine_tune(tw_song* song, int track, int fine_tune);
+/**
+ * @brief A track's no-loop flag.
+ * @param song the song.
+ * @param track 0 to 15.
+ * @return 1 when the track's notes are marked as not looping, 0 when not, or
+ * ::TW_ERROR_INVALID_ARGUMENT for a null song or a track outside 0 to 15.
+ */
+ORG_API int tw_song_get_track_no_loop(const tw_song* song, int track);
+/**
+ * @brief Marks a track's notes as not looping, or as looping. The mark is kept in the file for
+ * editors; the library's sampler plays melody waveforms looped for as long as a note lasts either way.
+ * @param song the song.
+ * @param track 0 to 15.
+ * @param no_loop nonzero to mark, 0 to clear.
+ * @return ::TW_OK, ::TW_ERROR_INVALID_ARGUMENT for a null song, or ::TW_ERROR_BAD_TRACK.
+ */
+ORG_API int tw_song_set_track_no_loop(tw_song* song, int track, int no_loop);
+/**
+ * @brief Adds an event to a track, in beat order.
+ *
+ * The event's key must be 0 to 95, its length 1 to 255, its volume 0 to 254 and its pan 0 to 12;
+ * tw_event::starts_note and tw_event::reserved are not read.
+ * @param song the song.
+ * @param track 0 to 15.
+ * @param event the event, owned by the caller.
+ * @return ::TW_OK; ::TW_ERROR_INVALID_ARGUMENT for a null pointer; ::TW_ERROR_BAD_TRACK,
+ * ::TW_ERROR_BAD_KEY, ::TW_ERROR_BAD_LENGTH, ::TW_ERROR_BAD_VOLUME or ::TW_ERROR_BAD_PAN;
+ * ::TW_ERROR_EVENT_EXISTS when the track has an event at that beat; ::TW_ERROR_TOO_MANY_EVENTS;
+ * ::TW_ERROR_OUT_OF_MEMORY.
+ */
+ORG_API int tw_song_insert_event(tw_song* song, int track, const tw_event* event);
+/**
+ * @brief Replaces the event at tw_event::beat of @p event (the first, if a file has several there).
+ * @param song the song.
+ * @param track 0 to 15.
+ * @param event the new event, checked as tw_song_insert_event() checks it.
+ * @return As tw_song_insert_event(), with ::TW_ERROR_NO_EVENT when the track has no event at that beat.
+ */
+ORG_API int tw_song_replace_event(tw_song* song, int track, const tw_event* event);
+/**
+ * @brief Removes the event at a beat (the first, if a file has several there).
+ * @param song the song.
+ * @param track 0 to 15.
+ * @param beat the event's beat.
+ * @return ::TW_OK, ::TW_ERROR_INVALID_ARGUMENT for a null song, ::TW_ERROR_BAD_TRACK,
+ * ::TW_ERROR_NO_EVENT or ::TW_ERROR_OUT_OF_MEMORY.
+ */
+ORG_API int tw_song_remove_event(tw_song* song, int track, uint32_t beat);
+/**
+ * @brief The song as the bytes of an Org-02 file, which tw_song_open_memory() opens again.
+ *
+ * Called with a null @p buffer, it only counts them; with a buffer too small, it fills the buffer
+ * and still returns the whole count.
+ * @param song the song.
+ * @param buffer room for @p capacity bytes, owned by the caller; may be null.
+ * @param capacity how many bytes fit at @p buffer.
+ * @return The song's size in bytes (at most 8,388,594), ::TW_ERROR_INVALID_ARGUMENT for a null
+ * song, or ::TW_ERROR_OUT_OF_MEMORY.
+ */
+ORG_API int tw_song_save_memory(const tw_song* song, void* buffer, size_t capacity);
+/**
+ * @brief Writes the song to an Org-02 file.
+ *
+ * The file is written beside the old one under a temporary name and renamed over it at the end, so
+ * a failed save leaves an existing file whole.
+ * @param song the song.
+ * @param path the file's path, as the C library's fopen() takes it.
+ * @return ::TW_OK, ::TW_ERROR_INVALID_ARGUMENT for a null pointer, ::TW_ERROR_FILE when it cannot
+ * be written, or ::TW_ERROR_OUT_OF_MEMORY.
+ */
+ORG_API int tw_song_save_file(const tw_song* song, const char* path);
+/** @} */
 /**
  * @brief Receives the library's messages.
  * @param line one message, its text unchanged (it may end with a line break, or hold several lines).

@@ -1,0 +1,186 @@
+// Making and changing songs through the C interface: the bytes an edited song saves (checked
+// against an independent writer), a refused value changing nothing, and edits heard while reading.
+#include <gtest/gtest.h>
+
+#include <tunewright/tunewright.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "OrgFileBuilder.h"
+#include "TempDir.h"
+
+namespace {
+
+constexpr int RATE = 44100;
+
+std::vector<std::uint8_t> Saved(const tw_song* p_Song)
+{
+    std::vector<std::uint8_t> l_Bytes(static_cast<std::size_t>(tw_song_save_memory(p_Song, nullptr, 0)));
+    EXPECT_EQ(static_cast<int>(l_Bytes.size()), tw_song_save_memory(p_Song, l_Bytes.data(), l_Bytes.size()));
+    return l_Bytes;
+}
+
+std::vector<std::int16_t> Read(tw_song* p_Song, std::size_t p_Frames)
+{
+    std::vector<std::int16_t> l_Pcm(2 * p_Frames);
+    l_Pcm.resize(2 * tw_song_read_s16(p_Song, RATE, p_Frames, l_Pcm.data()));
+    return l_Pcm;
+}
+
+tw_event Note(std::uint32_t p_Beat, int p_Key, int p_Length, int p_Volume = 200, int p_Pan = 6)
+{
+    return {p_Beat,
+            static_cast<std::uint8_t>(p_Key),
+            static_cast<std::uint8_t>(p_Length),
+            static_cast<std::uint8_t>(p_Volume),
+            static_cast<std::uint8_t>(p_Pan),
+            0,
+            {0, 0, 0}};
+}
+
+TEST(SongEditing, AnEditedSongSavesTheFormatsBytesAndOpensAgain)
+{
+    tw_song* l_Song = tw_song_new(nullptr);
+    ASSERT_NE(nullptr, l_Song);
+    EXPECT_EQ(TW_OK, tw_song_set_tempo_ms(l_Song, 120));
+    EXPECT_EQ(TW_OK, tw_song_set_bar_layout(l_Song, 3, 4));
+    EXPECT_EQ(TW_OK, tw_song_set_loop(l_Song, 8, 32));
+    EXPECT_EQ(TW_OK, tw_song_set_track_instrument(l_Song, 2, 99));
+    EXPECT_EQ(TW_OK, tw_song_set_track_fine_tune(l_Song, 2, 1010));
+    EXPECT_EQ(TW_OK, tw_song_set_track_no_loop(l_Song, 2, 7));
+    EXPECT_EQ(TW_OK, tw_song_set_track_instrument(l_Song, 9, 11));
+    // Inserted out of order; a replaced and a removed note.
+    const tw_event l_Late = Note(20, 95, 255, 254, 12), l_Early = Note(0, 0, 1, 0, 0);
+    EXPECT_EQ(TW_OK, tw_song_insert_event(l_Song, 2, &l_Late));
+    EXPECT_EQ(TW_OK, tw_song_insert_event(l_Song, 2, &l_Early));
+    const tw_event l_First = Note(4, 40, 2), l_Changed = Note(4, 41, 3, 100, 2), l_Gone = Note(6, 1, 1);
+    EXPECT_EQ(TW_OK, tw_song_insert_event(l_Song, 2, &l_First));
+    EXPECT_EQ(TW_OK, tw_song_replace_event(l_Song, 2, &l_Changed));
+    EXPECT_EQ(TW_OK, tw_song_insert_event(l_Song, 2, &l_Gone));
+    EXPECT_EQ(TW_OK, tw_song_remove_event(l_Song, 2, 6));
+    const tw_event l_Drum = Note(16, 30, 1);
+    EXPECT_EQ(TW_OK, tw_song_insert_event(l_Song, 9, &l_Drum));
+
+    OrgTest::SongImage l_Expected;
+    l_Expected.tempo = 120;
+    l_Expected.steps_bar = 3;
+    l_Expected.beats_step = 4;
+    l_Expected.loopstart = 8;
+    l_Expected.loopstop = 32;
+    for (OrgTest::Track& l_Track : l_Expected.tracks)
+        l_Track.pitch = 0;
+    l_Expected.tracks[2] = {1010, 99, 1, {{0, 0, 1, 0, 0}, {4, 41, 3, 100, 2}, {20, 95, 255, 254, 12}}};
+    l_Expected.tracks[9] = {0, 11, 0, {{16, 30, 1, 200, 6}}};
+    const std::vector<std::uint8_t> l_Bytes = Saved(l_Song);
+    EXPECT_EQ(l_Expected.Bytes(), l_Bytes);
+
+    OrgTest::TempDir l_Dir;
+    const std::string l_Path = l_Dir.Path("made.org");
+    EXPECT_EQ(TW_OK, tw_song_save_file(l_Song, l_Path.c_str()));
+    tw_song* l_Again = tw_song_open_file(l_Path.c_str(), nullptr);
+    ASSERT_NE(nullptr, l_Again);
+    EXPECT_EQ(l_Bytes, Saved(l_Again));
+    int l_PerBar = 0, l_PerBeat = 0;
+    std::uint32_t l_Start = 0, l_End = 0;
+    EXPECT_EQ(TW_OK, tw_song_get_bar_layout(l_Again, &l_PerBar, &l_PerBeat));
+    EXPECT_EQ(TW_OK, tw_song_get_loop(l_Again, &l_Start, &l_End));
+    EXPECT_EQ(std::vector<int>({3, 4, 8, 32, 1010, 1, 0}),
+              std::vector<int>(
+                  {l_PerBar, l_PerBeat, int(l_Start), int(l_End), tw_song_get_track_fine_tune(l_Again, 2),
+                   tw_song_get_track_no_loop(l_Again, 2), tw_song_get_track_no_loop(l_Again, 3)}));
+    EXPECT_EQ(TW_ERROR_FILE, tw_song_save_file(l_Song, l_Dir.Path("no/such/folder.org").c_str()));
+    tw_song_close(l_Again);
+    tw_song_close(l_Song);
+}
+
+TEST(SongEditing, EveryValueOutOfRangeHasItsOwnCodeAndChangesNothing)
+{
+    tw_song* l_Song = tw_song_new(nullptr);
+    const tw_event l_Held = Note(4, 40, 2);
+    ASSERT_EQ(TW_OK, tw_song_insert_event(l_Song, 0, &l_Held));
+    const std::vector<std::uint8_t> l_Before = Saved(l_Song);
+
+    const tw_event l_Key = Note(8, 96, 1), l_Length = Note(8, 1, 0), l_Volume = Note(8, 1, 1, 255),
+                   l_Pan = Note(8, 1, 1, 0, 13), l_Twice = Note(4, 1, 1), l_Nowhere = Note(5, 1, 1);
+    const std::vector<std::pair<int, int>> l_Calls = {
+        {TW_ERROR_BAD_TEMPO, tw_song_set_tempo_ms(l_Song, 0)},
+        {TW_ERROR_BAD_TEMPO, tw_song_set_tempo_ms(l_Song, 65536)},
+        {TW_ERROR_BAD_BAR_LAYOUT, tw_song_set_bar_layout(l_Song, 0, 4)},
+        {TW_ERROR_BAD_BAR_LAYOUT, tw_song_set_bar_layout(l_Song, 4, 256)},
+        {TW_ERROR_BAD_LOOP, tw_song_set_loop(l_Song, 9, 8)},
+        {TW_ERROR_BAD_TRACK, tw_song_set_track_instrument(l_Song, 16, 0)},
+        {TW_ERROR_BAD_TRACK, tw_song_insert_event(l_Song, -1, &l_Held)},
+        {TW_ERROR_BAD_INSTRUMENT, tw_song_set_track_instrument(l_Song, 7, 100)},
+        {TW_ERROR_BAD_INSTRUMENT, tw_song_set_track_instrument(l_Song, 8, 12)},
+        {TW_ERROR_BAD_INSTRUMENT, tw_song_set_track_instrument(l_Song, 0, -1)},
+        {TW_ERROR_BAD_FINE_TUNE, tw_song_set_track_fine_tune(l_Song, 0, 65536)},
+        {TW_ERROR_BAD_KEY, tw_song_insert_event(l_Song, 0, &l_Key)},
+        {TW_ERROR_BAD_LENGTH, tw_song_insert_event(l_Song, 0, &l_Length)},
+        {TW_ERROR_BAD_VOLUME, tw_song_insert_event(l_Song, 0, &l_Volume)},
+        {TW_ERROR_BAD_PAN, tw_song_replace_event(l_Song, 0, &l_Pan)},
+        {TW_ERROR_EVENT_EXISTS, tw_song_insert_event(l_Song, 0, &l_Twice)},
+        {TW_ERROR_NO_EVENT, tw_song_replace_event(l_Song, 0, &l_Nowhere)},
+        {TW_ERROR_NO_EVENT, tw_song_remove_event(l_Song, 1, 4)},
+        {TW_ERROR_INVALID_ARGUMENT, tw_song_insert_event(l_Song, 0, nullptr)},
+        {TW_ERROR_INVALID_ARGUMENT, tw_song_set_tempo_ms(nullptr, 100)},
+        {TW_ERROR_INVALID_ARGUMENT, tw_song_save_memory(nullptr, nullptr, 0)},
+        {TW_ERROR_INVALID_ARGUMENT, tw_song_save_file(l_Song, nullptr)},
+    };
+    for (std::size_t i = 0; i < l_Calls.size(); ++i)
+        EXPECT_EQ(l_Calls[i].first, l_Calls[i].second) << "call " << i;
+    EXPECT_EQ(l_Before, Saved(l_Song));
+
+    // A full track takes no more.
+    std::vector<tw_event> l_Full;
+    for (std::uint32_t l_Beat = 0; l_Beat < 65535; ++l_Beat)
+        l_Full.push_back(Note(l_Beat, 1, 1));
+    OrgTest::SongImage l_Image;
+    for (const tw_event& l_Event : l_Full)
+        l_Image.tracks[3].events.push_back({l_Event.beat, 1, 1, 200, 6});
+    const std::vector<std::uint8_t> l_FullBytes = l_Image.Bytes();
+    tw_song* l_FullSong = tw_song_open_memory(l_FullBytes.data(), l_FullBytes.size(), nullptr);
+    const tw_event l_OneMore = Note(70000, 1, 1);
+    EXPECT_EQ(TW_ERROR_TOO_MANY_EVENTS, tw_song_insert_event(l_FullSong, 3, &l_OneMore));
+    EXPECT_EQ(65535, tw_song_get_track_event_count(l_FullSong, 3));
+    tw_song_close(l_FullSong);
+    tw_song_close(l_Song);
+}
+
+// Two songs read side by side; the second gets its notes while it is read. From the edit on, it must
+// sound exactly as the song that held them from the start.
+TEST(SongEditing, AnEditWhileReadingIsHeardFromTheNextRead)
+{
+    const auto Make = [](bool p_WithLaterNotes) {
+        tw_song* l_Song = tw_song_new(nullptr);
+        tw_song_set_tempo_ms(l_Song, 100);
+        tw_song_set_loop(l_Song, 0, 16);
+        tw_song_set_track_instrument(l_Song, 1, p_WithLaterNotes ? 30 : 0);
+        const tw_event l_Held = Note(0, 45, 8);
+        tw_song_insert_event(l_Song, 0, &l_Held);
+        if (p_WithLaterNotes) {
+            const tw_event l_Later = Note(4, 57, 2), l_Drum = Note(5, 40, 1);
+            tw_song_insert_event(l_Song, 1, &l_Later);
+            tw_song_insert_event(l_Song, 8, &l_Drum);
+        }
+        return l_Song;
+    };
+    tw_song* l_FromStart = Make(true);
+    tw_song* l_Edited = Make(false);
+    EXPECT_EQ(Read(l_FromStart, RATE / 4), Read(l_Edited, RATE / 4));
+    const tw_event l_Later = Note(4, 57, 2), l_Drum = Note(5, 40, 1);
+    ASSERT_EQ(TW_OK, tw_song_set_track_instrument(l_Edited, 1, 30));  // a waveform not made yet
+    ASSERT_EQ(TW_OK, tw_song_insert_event(l_Edited, 1, &l_Later));
+    ASSERT_EQ(TW_OK, tw_song_insert_event(l_Edited, 8, &l_Drum));
+    EXPECT_EQ(Read(l_FromStart, RATE), Read(l_Edited, RATE));
+
+    // A new tempo keeps the song on its beat: it ends where its beats end at that tempo.
+    ASSERT_EQ(TW_OK, tw_song_set_tempo_ms(l_Edited, 50));
+    EXPECT_NEAR(0.625, tw_song_get_position_seconds(l_Edited), 1.0 / RATE);
+    // The rest of 16 beats of 50 ms, to within the mix block the end is rounded up to.
+    EXPECT_NEAR(RATE * 0.175, double(Read(l_Edited, RATE).size() / 2), RATE / 1000.0);
+    tw_song_close(l_Edited);
+    tw_song_close(l_FromStart);
+}
+
+}  // namespace
