@@ -43,7 +43,7 @@ try {
   const l_Tab = await pages.open('composer.html', 1280, 900);
   await l_Tab.waitForFunction(() => window.composer, { timeout: 20000 });
   const l_Figures = await l_Tab.evaluate(async (p_Song, p_Frames, p_Edits) => {
-    const { tw, model, editor, sound, edited, play, stop } = window.composer;
+    const { tw, model, editor, sound, settled, play, stop } = window.composer;
     await sound;
     model.load(tw.open(new Uint8Array(p_Song)));
     editor.home();
@@ -82,7 +82,7 @@ try {
     for (let l_Edit = 0; l_Edit < p_Edits; ++l_Edit) {
       const l_Start = performance.now();
       model.undo();
-      await edited();
+      await settled();
       l_Trips.push(performance.now() - l_Start);
     }
     stop();

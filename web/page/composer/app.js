@@ -184,16 +184,15 @@ function post(p_Command) { audio?.node.port.postMessage(p_Command); }
 
 // Sends the edits p_Calls to the worklet; the promise is kept until it has made them.
 function postEdits(p_Calls) {
-  if (!audio || !p_Calls.length) return Promise.resolve();
+  if (!audio) return Promise.resolve();
   const l_Id = ++editId;
-  audio.sent = new Promise((p_Done) => {
+  return new Promise((p_Done) => {
     audio.waiting.set(l_Id, p_Done);
     post({ type: 'edit', id: l_Id, calls: p_Calls });
   });
-  return audio.sent;
 }
-// Kept until the worklet has made every edit sent so far (edits are made in the order sent).
-const edited = () => audio?.sent ?? Promise.resolve();
+// Kept until the worklet has done every command sent before (it does them in the order sent).
+const settled = () => postEdits([]);
 
 // The song without the notes of the muted tracks (or of all but the soloed ones).
 function audibleBytes() {
@@ -373,8 +372,10 @@ editor.onChange = showSong;
 
 // A blank song is not kept over an autosaved one until something is written in it.
 model.listen((p_Event) => {
+  const l_Calls = p_Event.calls?.filter((p_Call) => !silenced(p_Call));
   if (p_Event.type === 'load') sendSong();
-  else postEdits(p_Event.calls.filter((p_Call) => !silenced(p_Call)));
+  else if (p_Event.type === 'replace') sendSong(true);
+  else if (l_Calls.length) postEdits(l_Calls);
   editor.prune();
   clearTimeout(autosaveTimer);
   if (p_Event.type === 'change' || model.song.tracks.some((p_Track) => p_Track.events > 0))
@@ -534,4 +535,4 @@ if ('serviceWorker' in navigator && location.protocol !== 'file:') navigator.ser
 // The audio graph is made now, so that play only has to resume it (a user's gesture).
 const sound = attachAudio(new AudioContext({ latencyHint: 'interactive' })).catch((p_Error) => message(`No sound: ${p_Error.message}`));
 // What tests and benchmarks reach from outside.
-window.composer = { tw, model, editor, sound, attachAudio, edited, play, stop };
+window.composer = { tw, model, editor, sound, attachAudio, settled, play, stop };

@@ -568,8 +568,15 @@ export class Editor {
       l_C.fillRect(this.x(l_Note.beat), this.noteY(l_Note.track, l_Note.key), l_Note.length * l_View.beatWidth - 1, this.rowHeight(l_Note.track) - 1);
     }
 
-    // The value lane: a bar per note it shows.
+    // The value lane: a bar per note it shows; the volume or pan the song changes while a note of
+    // the edited track sounds, as dots.
     const [l_Low, l_High] = VALUE_RANGE[this.valueField];
+    l_C.fillStyle = '#c8ced6';
+    for (const l_Change of this.model.changes(this.track)) {
+      const l_Value = l_Change[this.valueField];
+      if (l_Change.beat < l_First || l_Change.beat > l_Last || l_Value > l_High) continue;
+      l_C.fillRect(this.x(l_Change.beat) + l_View.beatWidth / 2 - 1, height - 5 - ((l_Value - l_Low) / (l_High - l_Low)) * (VALUES - 8), 3, 3);
+    }
     for (const l_Note of this.#valueNotes()) {
       if (l_Note.beat > l_Last || l_Note.beat + l_Note.length < l_First) continue;
       const l_Value = l_Values?.get(id(l_Note.track, l_Note.beat))?.value ?? l_Note[this.valueField];

@@ -2,12 +2,19 @@
 // which checks it), with the history of edits for undo and redo. Each edit is a transaction of
 // changes, each change remembering the value before it, so that undo puts back exactly what was
 // there. Whoever listens (the audio, the view, the autosave) hears every change made to the song.
+//
+// Songs also hold events an editor does not write (a length of 0 or a pan of 255: the volume or pan
+// of a note already sounding, changed on a later beat). The notes here leave them out and the
+// editor cannot pick them; a transaction that writes over one keeps the whole song before and after
+// it, so that undo and redo put back what no call could.
 export const HISTORY = 500;  // transactions kept for undo
 export const TRACKS = 16;
 export const MELODY_TRACKS = 8;
 
-const sameNote = (p_A, p_B) =>
-  p_A === p_B || (p_A && p_B && ['beat', 'key', 'length', 'volume', 'pan'].every((p_Field) => p_A[p_Field] === p_B[p_Field]));
+const FIELDS = ['beat', 'key', 'length', 'volume', 'pan'];
+const sameNote = (p_A, p_B) => p_A === p_B || (p_A && p_B && FIELDS.every((p_Field) => p_A[p_Field] === p_B[p_Field]));
+// Whether the song takes p_Event back as a note (the library's rule for what an editor writes).
+const writable = (p_Event) => p_Event.key <= 95 && p_Event.length >= 1 && p_Event.volume <= 254 && p_Event.pan <= 12;
 
 export class Model {
   constructor(p_Tw) {
@@ -19,11 +26,20 @@ export class Model {
     this.pending = null;
   }
 
-  // p_Listener({ type: 'load' }) when a whole song replaces the last, and ({ type: 'change',
-  // calls }) for each transaction done, undone or redone: calls are [name, ...arguments] as the
-  // song takes them, so that another copy of the song can follow.
+  // p_Listener({ type: 'load' }) when a new song replaces the last, ({ type: 'change', calls }) for
+  // each transaction done, undone or redone (calls: [name, ...arguments] as the song takes them, so
+  // that another copy of the song can follow), and ({ type: 'replace' }) when an undo or a redo put
+  // back a whole version of the song.
   listen(p_Listener) { this.listeners.push(p_Listener); }
   #tell(p_Event) { for (const l_Listener of this.listeners) l_Listener(p_Event); }
+
+  // The song becomes the one of p_Bytes (a version of it), keeping the history.
+  #replace(p_Bytes) {
+    const l_Song = this.tw.open(p_Bytes);
+    this.song.close();
+    this.song = l_Song;
+    this.#refresh();
+  }
 
   // Replaces the song with p_Song (a Song of the module), forgetting the history.
   load(p_Song) {
@@ -40,21 +56,30 @@ export class Model {
     if (!p_Tracks) this.tracks = this.song.tracks;
     for (let l_Track = 0; l_Track < TRACKS; ++l_Track)
       if (!p_Tracks || p_Tracks.has(l_Track)) {
-        const l_Notes = this.song.notes(l_Track);
-        this.tracks[l_Track].list = l_Notes;
-        this.tracks[l_Track].byBeat = new Map(l_Notes.map((p_Note) => [p_Note.beat, p_Note]));
+        const l_Events = this.song.notes(l_Track);
+        Object.assign(this.tracks[l_Track], {
+          list: l_Events.filter(writable),
+          changes: l_Events.filter((p_Event) => !writable(p_Event)),
+          byBeat: new Map(l_Events.map((p_Event) => [p_Event.beat, p_Event])),
+        });
       }
     if (p_Tracks) {
       const l_Info = this.song.tracks;
-      this.tracks.forEach((p_Track, p_Index) => Object.assign(p_Track, l_Info[p_Index], { list: p_Track.list, byBeat: p_Track.byBeat }));
+      this.tracks.forEach((p_Track, p_Index) => Object.assign(p_Track, l_Info[p_Index], { list: p_Track.list, changes: p_Track.changes, byBeat: p_Track.byBeat }));
     }
     this.tempo = this.song.tempo;
     this.barLayout = this.song.barLayout;
     this.loop = this.song.loop;
   }
 
+  // The notes of a track, in beat order; changes(): its events that are no notes to edit.
   notes(p_Track) { return this.tracks[p_Track].list; }
-  noteAt(p_Track, p_Beat) { return this.tracks[p_Track].byBeat.get(p_Beat) ?? null; }
+  changes(p_Track) { return this.tracks[p_Track].changes; }
+  // The note at p_Beat of p_Track, if any (an event that is no note to edit is none).
+  noteAt(p_Track, p_Beat) {
+    const l_Event = this.tracks[p_Track].byBeat.get(p_Beat);
+    return l_Event && writable(l_Event) ? l_Event : null;
+  }
 
   // Runs p_Body(edit) as one transaction: edit.note(track, beat, note or null) puts a note at a
   // beat or takes it away, edit.set(what, value, track) sets 'tempo', 'barLayout' ([perBar,
@@ -63,12 +88,20 @@ export class Model {
   edit(p_Body) {
     const l_Changes = [];
     const l_Tracks = new Set();
+    let l_Song = null;  // the song's bytes before, once an event no call can put back is written over
     const l_Apply = (p_Change, p_Value) => {
       this.#apply(p_Change, p_Value);
       if (p_Change.track !== undefined) l_Tracks.add(p_Change.track);
     };
     const l_Edit = {
       note: (p_Track, p_Beat, p_Note) => {
+        const l_Event = this.tracks[p_Track].byBeat.get(p_Beat);
+        if (l_Event && !writable(l_Event) && !l_Song) {
+          // The song as it was before this transaction: its changes so far taken back, kept, made again.
+          for (const l_Change of [...l_Changes].reverse()) this.#apply(l_Change, l_Change.before);
+          l_Song = this.song.toBytes();
+          for (const l_Change of l_Changes) this.#apply(l_Change, l_Change.after);
+        }
         const l_Before = this.noteAt(p_Track, p_Beat);
         const l_After = p_Note && { ...p_Note, beat: p_Beat };
         if (sameNote(l_Before, l_After)) return;
@@ -93,12 +126,15 @@ export class Model {
     try {
       p_Body(l_Edit);
     } catch (p_Error) {
-      for (const l_Change of l_Changes.reverse()) this.#apply(l_Change, l_Change.before);
-      this.#refresh(l_Tracks);
+      if (l_Song) this.#replace(l_Song);
+      else {
+        for (const l_Change of l_Changes.reverse()) this.#apply(l_Change, l_Change.before);
+        this.#refresh(l_Tracks);
+      }
       throw p_Error;
     }
     if (l_Changes.length === 0) return false;
-    this.undoStack.push(l_Changes);
+    this.undoStack.push({ changes: l_Changes, before: l_Song, after: l_Song && this.song.toBytes() });
     if (this.undoStack.length > HISTORY) this.undoStack.shift();
     this.redoStack = [];
     this.#done(l_Changes, 'after', l_Tracks);
@@ -109,15 +145,21 @@ export class Model {
   redo() { return this.#step(this.redoStack, this.undoStack, 'after'); }
 
   #step(p_From, p_To, p_Side) {
-    const l_Changes = p_From.pop();
-    if (!l_Changes) return false;
+    const l_Entry = p_From.pop();
+    if (!l_Entry) return false;
+    p_To.push(l_Entry);
+    if (l_Entry[p_Side]) {
+      this.#replace(l_Entry[p_Side]);
+      this.#tell({ type: 'replace' });
+      return true;
+    }
+    const l_Changes = l_Entry.changes;
     const l_Order = p_Side === 'before' ? [...l_Changes].reverse() : l_Changes;
     const l_Tracks = new Set();
     for (const l_Change of l_Order) {
       this.#apply(l_Change, l_Change[p_Side]);
       if (l_Change.track !== undefined) l_Tracks.add(l_Change.track);
     }
-    p_To.push(l_Changes);
     this.#done(l_Order, p_Side, l_Tracks);
     return true;
   }
