@@ -1,13 +1,13 @@
 // The composer in headless Chromium: a melody and a drum pattern drawn with the pointer, undone and
 // redone, come out of Save as exactly those notes (as tunewright-info reads them); a share
-// link and the autosave bring the same song back; an edit made while the song plays is heard in the
+// link and the autosave bring the same song back; undo puts back an event no edit call writes; an edit made while the song plays is heard in the
 // page's own output within one render quantum; a dropped MIDI file opens as the import gives it.
 import assert from 'node:assert/strict';
 import { readdirSync, readFileSync } from 'node:fs';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
 
-import { info, run, screenshot, servePages, webDir, withTempDir } from './kit.js';
+import { info, orgSong, run, screenshot, servePages, webDir, withTempDir } from './kit.js';
 
 const { createTunewright } = await import(path.join(webDir, 'index.js'));
 const tw = await createTunewright();
@@ -116,6 +116,20 @@ test('a share link and the autosave bring the song back', async () => {
   assert.deepEqual((await save(l_Later)).bytes, saved.bytes, 'the restored song saves as the same file');
   assert.deepEqual([...tab.problems, ...l_Later.problems], []);
   await l_Later.close();
+});
+
+test('a note drawn over an event that is no note (a later volume) is undone and redone whole', async () => {
+  const l_Bytes = orgSong([{ instrument: 0, events: [{ beat: 0, note: 60, length: 4, volume: 200, pan: 6 }, { beat: 2, note: 60, length: 0, volume: 90, pan: 255 }] }], 8);
+  const l_Events = () => tab.evaluate(() => window.composer.model.song.notes(0));
+  await tab.evaluate((p_Song) => window.composer.model.load(window.composer.tw.open(new Uint8Array(p_Song))), Array.from(l_Bytes));
+  const l_Before = await l_Events();
+  await drag({ track: 0, beat: 2, key: 64 });
+  const l_After = await l_Events();
+  assert.deepEqual(l_After[1], note(2, 64, 1), 'the new note takes the beat');
+  await tab.click('aria/Undo');
+  assert.deepEqual(await l_Events(), l_Before);
+  await tab.click('aria/Redo');
+  assert.deepEqual(await l_Events(), l_After);
 });
 
 test('an edit made while the song plays is heard within one render quantum', async () => {

@@ -109,8 +109,16 @@ function openBytes(p_Bytes, p_Name) {
 
 async function openFile(p_File) { openBytes(new Uint8Array(await p_File.arrayBuffer()), p_File.name); }
 
+// A new song, ready to write: a song lasts to the end of its loop, so it starts with one of four bars.
+function blankSong() {
+  const l_Song = tw.createSong();
+  const { perBar, perBeat } = l_Song.barLayout;
+  l_Song.setLoop(0, 4 * perBar * perBeat);
+  return l_Song;
+}
+
 const actions = {
-  newSong() { loadSong(tw.createSong(), 'untitled'); },
+  newSong() { loadSong(blankSong(), 'untitled'); },
   save() { download(model.song.toBytes(), `${state.name}.org`, 'application/octet-stream'); },
   exportMidi() {
     if (!midi.available) return message('This page cannot write MIDI files yet.');
@@ -268,6 +276,7 @@ function followPlayhead() {
 
 async function play() {
   if (!audio) return message('No sound here: the audio did not start.');
+  if (model.loop.end === model.loop.start) return message('The song ends where its loop ends: give it a loop (on the ruler or in the Loop fields).');
   const l_Selected = editor.selected();
   const l_From = l_Selected.length ? Math.min(...l_Selected.map((p_Note) => p_Note.beat)) : editor.cursor.beat;
   audio.report = { position: secondsOf(l_From) - 0.0005, at: audio.context.currentTime };
@@ -291,6 +300,7 @@ function preview(p_Track, p_Instrument) {
     l_Song.setInstrument(p_Track, p_Instrument);
     l_Song.addNote(p_Track, { beat: 0, key: p_Track < MELODY_TRACKS ? 57 : 48, length: 4, volume: 200, pan: 6 });
     l_Song.tempo = 100;
+    l_Song.setLoop(0, 8);  // a song lasts to its loop's end
     previewContext ??= new AudioContext();
     const l_Rate = previewContext.sampleRate;
     const l_Frames = l_Song.read(Math.round(PREVIEW_SECONDS * l_Rate), l_Rate);
@@ -454,10 +464,10 @@ l_Drop.addEventListener('drop', (p_Event) => {
   if (l_File) openFile(l_File);
 });
 
-// The keyboard: everywhere but in a text or number field, where the keys are the field's.
+// The keyboard: everywhere but in a field or a list, where the keys are theirs.
 document.addEventListener('keydown', (p_Event) => {
   const l_Target = p_Event.target;
-  if ((l_Target instanceof HTMLInputElement && l_Target.type !== 'radio') || l_Target instanceof HTMLSelectElement || $('keys').open) return;
+  if (l_Target instanceof HTMLInputElement || l_Target instanceof HTMLSelectElement || $('keys').open) return;
   const l_Ctrl = p_Event.ctrlKey || p_Event.metaKey;
   const l_Key = p_Event.key.length === 1 ? p_Event.key.toLowerCase() : p_Event.key;
   const l_Selection = editor.selection.size > 0;
@@ -528,7 +538,7 @@ if (l_Shared) {
   }
 }
 if (!l_Opened) {
-  loadSong(tw.createSong(), 'untitled');
+  loadSong(blankSong(), 'untitled');
   offerAutosave();
 }
 if ('serviceWorker' in navigator && location.protocol !== 'file:') navigator.serviceWorker.register('sw.js').catch(() => {});

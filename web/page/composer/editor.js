@@ -160,7 +160,12 @@ export class Editor {
       this.#move(p_Event);
       return;
     }
-    if (l_At.area === 'keys' || !l_At.area) return;
+    // The keys (and the drum lanes' names) are a handle that scrolls the view: a finger's way.
+    if (l_At.area === 'keys') {
+      this.drag = { kind: 'pan', x: l_At.x, y: l_At.y, beat: this.view.beat, row: this.view.row };
+      return;
+    }
+    if (!l_At.area) return;
     if (l_At.area === 'drums' || l_At.area === 'melody') {
       this.track = l_At.track;
       this.cursor = { beat: l_At.beat, key: l_At.key ?? this.cursor.key };
@@ -232,6 +237,11 @@ export class Editor {
       }
       case 'loop':
         l_Drag[l_Drag.which] = l_At.beat;
+        break;
+      case 'pan':
+        this.view.beat = l_Drag.beat;
+        this.view.row = l_Drag.row;
+        this.scroll((l_Drag.x - l_At.x) / this.view.beatWidth, (l_Drag.y - l_At.y) / this.view.keyHeight);
         break;
     }
     this.render();
@@ -524,12 +534,13 @@ export class Editor {
     const l_Edited = this.melody;
     const l_Order = [...Array(TRACKS).keys()].filter((p_Track) => p_Track !== l_Edited);
     if (l_Edited >= 0) l_Order.push(l_Edited);
-    l_C.save();
-    l_C.beginPath();
-    l_C.rect(KEYS_WIDTH, RULER, width, this.valuesTop - RULER);
-    l_C.clip();
     for (const l_Track of l_Order) {
       const l_Melody = l_Track < MELODY_TRACKS;
+      l_C.save();
+      l_C.beginPath();
+      if (l_Melody) l_C.rect(KEYS_WIDTH, RULER, width, this.melodyHeight);
+      else l_C.rect(KEYS_WIDTH, this.drumTop, width, DRUM_LANES * LANE);
+      l_C.clip();
       const l_Faint = l_Melody && l_Track !== l_Edited;
       const l_Colour = COLOURS[l_Track % COLOURS.length];
       const l_Height = this.rowHeight(l_Track) - 1;
@@ -559,9 +570,9 @@ export class Editor {
           l_C.strokeRect(l_X + 1, l_Y + 1, l_W - 2, l_Height - 2);
         }
       }
+      l_C.restore();
     }
     l_C.globalAlpha = 1;
-    l_C.restore();
     if (l_Drag?.kind === 'draw') {
       const l_Note = l_Drag.note;
       l_C.fillStyle = COLOURS[l_Note.track % COLOURS.length];
