@@ -4,7 +4,8 @@
 //     note over it (the editor's drawing alone, and the frames as the browser paces them);
 //   - from an edit to its sound: the page's edit reaching the worklet and made there (a round trip
 //     through the worklet's port, while playing), against one render quantum.
-//   node bench/web/composer.mjs      (after scripts/build-web.sh; headless Chromium as the tests use)
+//   node bench/web/composer.mjs   (after scripts/test-web.sh, which builds build/web and installs the
+//   tests' puppeteer-core into web/node_modules; the system's Chromium, headless, as the tests use it)
 import { readFileSync, readdirSync, statSync } from 'node:fs';
 import path from 'node:path';
 import { gzipSync } from 'node:zlib';

@@ -16,7 +16,7 @@ const $ = (p_Id) => document.getElementById(p_Id);
 const tw = await createTunewright({ module: await decoderModule });
 const model = new Model(tw);
 const editor = new Editor($('editor'), model);
-const state = { name: 'untitled', playing: false, muted: new Set(), solo: new Set(), clip: null };
+const state = { name: 'untitled', playing: false, unsaved: false, muted: new Set(), solo: new Set(), clip: null };
 let audio = null;  // { context, node } once the worklet is ready
 
 function message(p_Text) { $('message').textContent = p_Text; }
@@ -118,8 +118,14 @@ function blankSong() {
 }
 
 const actions = {
-  newSong() { loadSong(blankSong(), 'untitled'); },
-  save() { download(model.song.toBytes(), `${state.name}.org`, 'application/octet-stream'); },
+  newSong() {
+    if (state.unsaved && !confirm(`Put “${state.name}” aside for a new song? Its changes since it was saved are not in a file.`)) return;
+    loadSong(blankSong(), 'untitled');
+  },
+  save() {
+    download(model.song.toBytes(), `${state.name}.org`, 'application/octet-stream');
+    state.unsaved = false;
+  },
   exportMidi() {
     if (!midi.available) return message('This page cannot write MIDI files yet.');
     download(midi.save(model.song), `${state.name}.mid`, 'audio/midi');
@@ -382,6 +388,7 @@ editor.onChange = showSong;
 
 // A blank song is not kept over an autosaved one until something is written in it.
 model.listen((p_Event) => {
+  state.unsaved = p_Event.type !== 'load';
   const l_Calls = p_Event.calls?.filter((p_Call) => !silenced(p_Call));
   if (p_Event.type === 'load') sendSong();
   else if (p_Event.type === 'replace') sendSong(true);
