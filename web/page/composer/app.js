@@ -26,6 +26,7 @@ function status(p_Text) { $('status').textContent = p_Text; }
 function attempt(p_Edit) {
   try {
     p_Edit();
+    message('');
     return true;
   } catch (p_Error) {
     message(p_Error.message);
