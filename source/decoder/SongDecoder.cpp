@@ -180,9 +180,15 @@ void SongDecoder::Edited(unsigned p_OldTempo)
 {
     // The frames read so far are counted again at the new tempo, so that the song's end and its
     // reported position follow the beat it stands on.
+    // A song far along (sought thousands of years in) stays within the reach of a seek.
     const unsigned l_Tempo = song->GetHeader().tempo;
-    if (rate != 0 && p_OldTempo != 0 && l_Tempo != p_OldTempo)
-        position = static_cast<unsigned long long>(static_cast<long double>(position) * l_Tempo / p_OldTempo);
+    if (rate != 0 && p_OldTempo != 0 && l_Tempo != p_OldTempo) {
+        const unsigned long long l_Limit =
+            std::min(DurationFrames(rate), SongLength::ExactFrames(MAX_SEEK_MS, rate));
+        const long double l_Scaled = static_cast<long double>(position) * l_Tempo / p_OldTempo;
+        position = l_Scaled >= static_cast<long double>(l_Limit) ? l_Limit
+                                                                 : static_cast<unsigned long long>(l_Scaled);
+    }
     if (system != nullptr)
         AddSoundsInUse();
 }

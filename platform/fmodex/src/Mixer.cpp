@@ -10,6 +10,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if TW_SIMD_WASM_SSE2
+#include <wasm_simd128.h>
+#endif
 
 namespace SoundEngine {
 namespace {
@@ -113,7 +116,14 @@ void ToPcm16Stereo(const float* p_Left, const float* p_Right, std::int16_t* p_Ou
     const auto l_Convert = [&](const float* p_From) {
         const __m128 l_Value = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(p_From), l_Scale), l_Offset);
         const __m128 l_Clamped = _mm_max_ps(_mm_min_ps(l_Top, l_Value), l_Zero);
-        return _mm_sub_epi32(_mm_cvttps_epi32(l_Clamped), l_Half);
+#if TW_SIMD_WASM_SSE2
+        // WebAssembly's own truncation: the SSE2 one is emulated there a lane at a time, with checks
+        // for NaN and range that a clamped value never needs. Both give the same integers here.
+        const __m128i l_Whole = (__m128i)wasm_i32x4_trunc_sat_f32x4((v128_t)l_Clamped);
+#else
+        const __m128i l_Whole = _mm_cvttps_epi32(l_Clamped);
+#endif
+        return _mm_sub_epi32(l_Whole, l_Half);
     };
     for (; l_Frame + 4 <= p_Frames; l_Frame += 4) {
         const __m128i l_Left = l_Convert(p_Left + l_Frame);
@@ -158,6 +168,8 @@ void MixBlock(System& p_System, std::int16_t* p_Out, unsigned p_Frames)
             l_Fade.gain.length == 0)
             l_Fade.sound = nullptr;
     }
+    if (p_Out == nullptr)
+        return;
     const unsigned l_Done =
         l_Kernels.pcm16 != nullptr ? l_Kernels.pcm16(l_Left, l_Right, p_Out, p_Frames) : 0;
     ToPcm16Stereo(l_Left + l_Done, l_Right + l_Done, p_Out + 2 * l_Done, p_Frames - l_Done);

@@ -8,7 +8,8 @@
 
 namespace SoundEngine {
 
-// Mixes p_Frames frames (at most the system's block length) into p_Out, interleaved stereo, and
+// Mixes p_Frames frames (at most the system's block length) into p_Out, interleaved stereo (with a
+// null p_Out, only into the float mix), and
 // ends the one-shot voices that played their last frame. The float mix is left in
 // System::mixbuffer, its left side in the first half, its right side in the second. Expects System::mixlock
 // held; allocates nothing.

@@ -131,7 +131,8 @@ extern "C" FMOD_RESULT F_API FMOD_System_ReadMix(FMOD_SYSTEM* system, short* pcm
     // The mix itself needs only this system's lock, so systems of other threads mix meanwhile.
     std::lock_guard<std::mutex> l_Mix(l_System->mixlock);
     l_Api.unlock();
-    MixBlock(*l_System, l_System->nrtblock.data(), frames);
+    // A caller that takes only the float mix does not pay for its 16-bit form.
+    MixBlock(*l_System, pcm16 != nullptr ? l_System->nrtblock.data() : nullptr, frames);
     if (pcm16 != nullptr)
         std::copy(l_System->nrtblock.begin(), l_System->nrtblock.begin() + 2 * std::ptrdiff_t(frames), pcm16);
     if (mix != nullptr) {
