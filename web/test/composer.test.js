@@ -103,7 +103,7 @@ test('a share link and the autosave bring the song back', async () => {
   assert.ok(saved, 'the song of the first test');
   await tab.waitForFunction(() => localStorage.getItem('tunewright-composer'));
   await tab.click('aria/Share');
-  const l_Link = await tab.$eval('#share-link', (p_Field) => p_Field.value);
+  const l_Link = await (await tab.waitForFunction(() => document.getElementById('share-link').value)).jsonValue();
   assert.match(l_Link, /#song=[A-Za-z0-9_-]+$/);
   const l_Shared = await openComposer(l_Link);
   assert.deepEqual((await save(l_Shared)).bytes, saved.bytes, 'the shared song saves as the same file');

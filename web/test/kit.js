@@ -64,14 +64,21 @@ export function wavSamples(p_Bytes) {
   throw new Error('no data chunk');
 }
 
-// Runs p_Body(folder) in a fresh temporary folder, removed afterwards.
+// Runs p_Body(folder) in a fresh temporary folder, removed afterwards (once its promise settles,
+// when p_Body is async).
 export function withTempDir(p_Body) {
   const l_Dir = mkdtempSync(path.join(tmpdir(), 'tunewright-web-'));
+  const l_Remove = () => rmSync(l_Dir, { recursive: true, force: true });
+  let l_Result;
   try {
-    return p_Body(l_Dir);
-  } finally {
-    rmSync(l_Dir, { recursive: true, force: true });
+    l_Result = p_Body(l_Dir);
+  } catch (p_Error) {
+    l_Remove();
+    throw p_Error;
   }
+  if (l_Result instanceof Promise) return l_Result.finally(l_Remove);
+  l_Remove();
+  return l_Result;
 }
 
 export function run(p_Program, p_Args) {

@@ -86,6 +86,7 @@ const midi = {
 
 // --- Loading and saving ---
 function loadSong(p_Song, p_Name) {
+  if (autosaveTimer) autosave();  // the last edits of the song put aside
   state.name = p_Name;
   document.title = `${p_Name} – tunewright composer`;
   model.load(p_Song);
@@ -181,7 +182,11 @@ function offerAutosave() {
   $('restore').hidden = false;
   $('restore-yes').onclick = () => {
     $('restore').hidden = true;
-    openBytes(fromBase64Url(l_Saved.song), `${l_Saved.name}.org`);
+    try {
+      openBytes(fromBase64Url(l_Saved.song), `${l_Saved.name}.org`);
+    } catch {
+      message('The song kept here cannot be read.');
+    }
   };
   $('restore-no').onclick = () => {
     $('restore').hidden = true;
@@ -387,7 +392,8 @@ function showSong() {
 }
 editor.onChange = showSong;
 
-// A blank song is not kept over an autosaved one until something is written in it.
+// The song is kept once it is changed: a song opened (a file, a link) does not take the place of
+// the one written here before until it is written in itself.
 model.listen((p_Event) => {
   state.unsaved = p_Event.type !== 'load';
   const l_Calls = p_Event.calls?.filter((p_Call) => !silenced(p_Call));
@@ -395,9 +401,10 @@ model.listen((p_Event) => {
   else if (p_Event.type === 'replace') sendSong(true);
   else if (l_Calls.length) postEdits(l_Calls);
   editor.prune();
-  clearTimeout(autosaveTimer);
-  if (p_Event.type === 'change' || model.song.tracks.some((p_Track) => p_Track.events > 0))
+  if (p_Event.type !== 'load') {
+    clearTimeout(autosaveTimer);
     autosaveTimer = setTimeout(autosave, AUTOSAVE_DELAY);
+  }
 });
 
 // --- Controls ---
