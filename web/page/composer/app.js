@@ -3,17 +3,16 @@
 // it, which follows every edit as it is made, so that a change is heard while the song plays.
 import { createTunewright } from '../index.js';
 import { decoderModule, makeNode } from '../player/audio.js';
-import { COLOURS, Editor, KEYS, VALUE_RANGE, keyName } from './editor.js';
-import { MELODY_TRACKS, Model, TRACKS } from './model.js';
+import { COLOURS, Editor, keyName } from './editor.js';
+import { INSTRUMENTS, KEYS, MELODY_TRACKS, Model, NOTE_RANGE, TRACKS, learnLimits } from './model.js';
 
-const MELODY_INSTRUMENTS = 100;
-const DRUM_INSTRUMENTS = 12;
 const AUTOSAVE = 'tunewright-composer';
 const AUTOSAVE_DELAY = 400;  // ms after the last edit
 const PREVIEW_SECONDS = 0.6;
 const $ = (p_Id) => document.getElementById(p_Id);
 
 const tw = await createTunewright({ module: await decoderModule });
+learnLimits(tw);
 const model = new Model(tw);
 const editor = new Editor($('editor'), model);
 const state = { name: 'untitled', playing: false, unsaved: false, muted: new Set(), solo: new Set(), clip: null };
@@ -340,7 +339,7 @@ function showTracks() {
     l_List.replaceChildren(...Array.from({ length: TRACKS }, (_, p_Track) => {
       const l_Row = document.createElement('li');
       const l_Drums = p_Track >= MELODY_TRACKS;
-      const l_Options = Array.from({ length: l_Drums ? DRUM_INSTRUMENTS : MELODY_INSTRUMENTS },
+      const l_Options = Array.from({ length: l_Drums ? INSTRUMENTS.drums : INSTRUMENTS.melody },
         (__, p_Instrument) => `<option value="${p_Instrument}">${l_Drums ? 'drum' : 'wave'} ${p_Instrument}</option>`).join('');
       l_Row.innerHTML = `<button class="name" aria-pressed="false"></button>
         <select aria-label="${trackName(p_Track)} instrument">${l_Options}</select>
@@ -460,7 +459,7 @@ numberField('loop-end', (p_Value) => edit((p_Edit) => p_Edit.set('loop', [Math.m
 // Length, volume and pan: those of the selected notes, or of the next note drawn.
 for (const l_Field of ['length', 'volume', 'pan'])
   numberField(l_Field, (p_Value) => {
-    const [l_Low, l_High] = VALUE_RANGE[l_Field] ?? [1, 255];
+    const [l_Low, l_High] = NOTE_RANGE[l_Field];
     if (p_Value < l_Low || p_Value > l_High) return message(`The ${l_Field} is from ${l_Low} to ${l_High}.`);
     editor.newNote[l_Field] = p_Value;
     if (editor.selection.size) attempt(() => editor.setSelected(l_Field, p_Value));

@@ -3,20 +3,18 @@
 // time axis. Notes are drawn, moved, resized, selected and erased with pointer events (a mouse, a
 // pen or a finger alike); every change goes to the model as one transaction per gesture.
 import { COLOURS } from '../player/roll.js';
-import { MELODY_TRACKS, TRACKS } from './model.js';
+import { KEYS, MELODY_TRACKS, NOTE_RANGE, TRACKS } from './model.js';
 
 export { COLOURS };
 
-export const KEYS = 96;
 const KEYS_WIDTH = 46;
 const RULER = 30;
 const LANE = 16;
-const DRUM_LANES = TRACKS - MELODY_TRACKS;
+const drumLanes = () => TRACKS - MELODY_TRACKS;
 const VALUES = 70;
 const GAP = 4;
 const EDGE = 6;  // pixels at a note's end that resize it
 const BLACK_KEYS = new Set([1, 3, 6, 8, 10]);
-export const VALUE_RANGE = { volume: [0, 254], pan: [0, 12] };
 const NOTE_NAMES = ['C', 'C#', 'D', 'D#', 'E', 'F', 'F#', 'G', 'G#', 'A', 'A#', 'B'];
 export const keyName = (p_Key) => `${NOTE_NAMES[p_Key % 12]}${Math.floor(p_Key / 12)}`;
 const id = (p_Track, p_Beat) => `${p_Track}:${p_Beat}`;
@@ -56,7 +54,7 @@ export class Editor {
 
   // --- Geometry ---
   get melodyTop() { return RULER; }
-  get drumTop() { return this.canvas.height - VALUES - GAP - DRUM_LANES * LANE; }
+  get drumTop() { return this.canvas.height - VALUES - GAP - drumLanes() * LANE; }
   get valuesTop() { return this.canvas.height - VALUES; }
   get melodyHeight() { return this.drumTop - GAP - RULER; }
   get beatsShown() { return (this.canvas.width - KEYS_WIDTH) / this.view.beatWidth; }
@@ -228,7 +226,7 @@ export class Editor {
         break;
       }
       case 'values': {
-        const [l_Low, l_High] = VALUE_RANGE[this.valueField];
+        const [l_Low, l_High] = NOTE_RANGE[this.valueField];
         const l_Value = Math.round(l_Low + ((this.canvas.height - 4 - l_At.y) / (VALUES - 8)) * (l_High - l_Low));
         for (const l_Note of this.#valueNotes())
           if (l_At.beat >= l_Note.beat && l_At.beat < l_Note.beat + Math.max(1, l_Note.length))
@@ -274,7 +272,7 @@ export class Editor {
     box(p_Drag) {
       const [l_X0, l_X1] = [Math.min(p_Drag.x0, p_Drag.x1), Math.max(p_Drag.x0, p_Drag.x1)];
       const [l_Y0, l_Y1] = [Math.min(p_Drag.y0, p_Drag.y1), Math.max(p_Drag.y0, p_Drag.y1)];
-      const l_Tracks = p_Drag.area === 'melody' ? [this.melody] : Array.from({ length: DRUM_LANES }, (_, p_Lane) => MELODY_TRACKS + p_Lane);
+      const l_Tracks = p_Drag.area === 'melody' ? [this.melody] : Array.from({ length: drumLanes() }, (_, p_Lane) => MELODY_TRACKS + p_Lane);
       const l_Hits = [];
       for (const l_Track of l_Tracks)
         for (const l_Note of this.model.notes(l_Track)) {
@@ -475,7 +473,7 @@ export class Editor {
     }
     l_C.restore();
     // Drum lanes and the value lane.
-    for (let l_Lane = 0; l_Lane < DRUM_LANES; ++l_Lane) {
+    for (let l_Lane = 0; l_Lane < drumLanes(); ++l_Lane) {
       l_C.fillStyle = l_Lane % 2 ? '#1d2127' : '#22272e';
       l_C.fillRect(KEYS_WIDTH, this.drumTop + l_Lane * LANE, width, LANE);
       l_C.fillStyle = MELODY_TRACKS + l_Lane === this.track ? '#ffffff' : '#9aa3ad';
@@ -539,7 +537,7 @@ export class Editor {
       l_C.save();
       l_C.beginPath();
       if (l_Melody) l_C.rect(KEYS_WIDTH, RULER, width, this.melodyHeight);
-      else l_C.rect(KEYS_WIDTH, this.drumTop, width, DRUM_LANES * LANE);
+      else l_C.rect(KEYS_WIDTH, this.drumTop, width, drumLanes() * LANE);
       l_C.clip();
       const l_Faint = l_Melody && l_Track !== l_Edited;
       const l_Colour = COLOURS[l_Track % COLOURS.length];
@@ -581,7 +579,7 @@ export class Editor {
 
     // The value lane: a bar per note it shows; the volume or pan the song changes while a note of
     // the edited track sounds, as dots.
-    const [l_Low, l_High] = VALUE_RANGE[this.valueField];
+    const [l_Low, l_High] = NOTE_RANGE[this.valueField];
     l_C.fillStyle = '#c8ced6';
     for (const l_Change of this.model.changes(this.track)) {
       const l_Value = l_Change[this.valueField];

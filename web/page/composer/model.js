@@ -8,13 +8,30 @@
 // editor cannot pick them; a transaction that writes over one keeps the whole song before and after
 // it, so that undo and redo put back what no call could.
 export const HISTORY = 500;  // transactions kept for undo
-export const TRACKS = 16;
-export const MELODY_TRACKS = 8;
+
+// The song's tracks, keys and instruments and the values a note may take, as the library gives them:
+// learnt by learnLimits once the module is loaded, before anything is drawn.
+export let TRACKS = 0;
+export let MELODY_TRACKS = 0;
+export let KEYS = 0;
+export const INSTRUMENTS = { melody: 0, drums: 0 };
+export const NOTE_RANGE = {};  // per field, [lowest, highest]
+export function learnLimits(p_Tw) {
+  const l_Song = p_Tw.createSong();
+  TRACKS = l_Song.tracks.length;
+  MELODY_TRACKS = l_Song.tracks.filter((p_Track) => !p_Track.drums).length;
+  l_Song.close();
+  Object.assign(NOTE_RANGE, p_Tw.noteRange);
+  KEYS = NOTE_RANGE.key[1] + 1;
+  INSTRUMENTS.melody = p_Tw.instrumentCount(false);
+  INSTRUMENTS.drums = p_Tw.instrumentCount(true);
+}
 
 const FIELDS = ['beat', 'key', 'length', 'volume', 'pan'];
 const sameNote = (p_A, p_B) => p_A === p_B || (p_A && p_B && FIELDS.every((p_Field) => p_A[p_Field] === p_B[p_Field]));
-// Whether the song takes p_Event back as a note (the library's rule for what an editor writes).
-const writable = (p_Event) => p_Event.key <= 95 && p_Event.length >= 1 && p_Event.volume <= 254 && p_Event.pan <= 12;
+// Whether the song takes p_Event back as a note: every field within the library's range.
+const writable = (p_Event) =>
+  FIELDS.every((p_Field) => p_Event[p_Field] >= NOTE_RANGE[p_Field][0] && p_Event[p_Field] <= NOTE_RANGE[p_Field][1]);
 
 export class Model {
   constructor(p_Tw) {
