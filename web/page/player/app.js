@@ -126,6 +126,7 @@ for (const l_Name of BUNDLED) {
   });
   $('bundled').append(l_Button);
 }
+$('open').onclick = () => $('file').click();
 $('file').addEventListener('change', () => $('file').files[0] && openFile($('file').files[0]));
 $('play').addEventListener('click', togglePlay);
 $('seek').addEventListener('input', () => seekTo((Number($('seek').value) / 1000) * state.duration));
