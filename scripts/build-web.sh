@@ -3,7 +3,8 @@
 #   tunewright.js + tunewright.wasm  the decoder (an ES module factory) and its instruments,
 #   index.js, index.d.ts             the JavaScript interface (createTunewright),
 #   package.json, README.md          the npm package (`npm pack` there),
-#   index.html, player/, gfx/, songs/  the web player.
+#   index.html, player/, gfx/, songs/  the web player,
+#   composer.html, composer/         the composer (beside the player, sharing its worklet and look).
 # The melody waveforms' source and the theme's artwork are made by the host tools (samplegen,
 # themegen), built natively in TUNEWRIGHT_HOST_BUILD (default build/web-host); the drums are made in
 # the module, by source/samples, when a song first needs them.
@@ -81,9 +82,10 @@ emcc "${l_Objects[@]}" -O3 -flto -o "$l_Out/tunewright.js" \
 # The JavaScript interface, the package and the page.
 cp web/src/index.js web/src/index.d.ts web/README.md "$l_Out/"
 sed "s/\"version\": \"[^\"]*\"/\"version\": \"$l_Version\"/" web/package.json >"$l_Out/package.json"
-cp web/page/index.html web/page/sw.js "$l_Out/"
-mkdir -p "$l_Out/player" "$l_Out/gfx" "$l_Out/songs"
+cp web/page/*.html web/page/*.css web/page/sw.js "$l_Out/"
+mkdir -p "$l_Out/player" "$l_Out/composer" "$l_Out/gfx" "$l_Out/songs"
 cp web/page/player/* "$l_Out/player/"
-cp "$l_Theme/bg.png" "$l_Theme/volumeslider.png" "$l_Out/gfx/"
+cp web/page/composer/* "$l_Out/composer/"
+cp "$l_Theme/volumeslider.png" "$l_Out/gfx/"
 cp songs/*.org "$l_Out/songs/"
 echo "built $l_Out: $(wc -c <"$l_Out/tunewright.wasm") bytes of WebAssembly, $(wc -c <"$l_Out/tunewright.js") of loader"

@@ -404,6 +404,23 @@ int tw_song_get_beat_at_seconds(const tw_song* song, double seconds, uint32_t* b
     return TW_OK;
 }
 
+void tw_get_event_range(tw_event* lowest, tw_event* highest)
+{
+    namespace Edit = Org::SongEdit;
+    if (lowest != nullptr)
+        *lowest = {0, 0, Edit::MIN_LENGTH, 0, 0, 0, {0, 0, 0}};
+    if (highest != nullptr)
+        *highest = {UINT32_MAX, Edit::KEYS - 1, Edit::MAX_LENGTH, Edit::MAX_VOLUME, Edit::MAX_PAN,
+                    0,          {0, 0, 0}};
+}
+
+int tw_get_instrument_count(int kind)
+{
+    if (kind == TW_TRACK_MELODY)
+        return Org::SongEdit::InstrumentsOfTrack(0);
+    return kind == TW_TRACK_DRUMS ? Org::SongEdit::InstrumentsOfTrack(Org::MELODY_TRACKS) : 0;
+}
+
 int tw_song_set_tempo_ms(tw_song* song, int ms_per_beat)
 {
     return EditSong(song, [&](Org::OrgSong& p_Song) { return Org::SongEdit::SetTempo(p_Song, ms_per_beat); });

@@ -95,7 +95,7 @@ EditResult CheckEvent(const NoteEvent& p_Event)
 {
     if (p_Event.note >= KEYS)
         return EditResult::BAD_KEY;
-    if (p_Event.length == 0)
+    if (p_Event.length < MIN_LENGTH || p_Event.length > MAX_LENGTH)
         return EditResult::BAD_LENGTH;
     if (p_Event.volume > MAX_VOLUME)
         return EditResult::BAD_VOLUME;

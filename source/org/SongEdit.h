@@ -32,8 +32,10 @@ namespace SongEdit {
 
 constexpr int MIN_TEMPO_MS = 1;
 constexpr int MAX_TEMPO_MS = 65535;
-constexpr int KEYS = 96;         // the keys the sampler sounds
-constexpr int WAVEFORMS = 100;   // melody waveforms
+constexpr int KEYS = 96;        // the keys the sampler sounds
+constexpr int WAVEFORMS = 100;  // melody waveforms
+constexpr int MIN_LENGTH = 1;
+constexpr int MAX_LENGTH = 255;
 constexpr int MAX_VOLUME = 254;  // 255 is left to files that mean "unchanged" by it
 constexpr int MAX_PAN = 12;      // 0 left, 6 centre, 12 right
 constexpr int MAX_FINE_TUNE = 65535;

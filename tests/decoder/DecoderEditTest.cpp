@@ -131,6 +131,16 @@ TEST(SongEditing, EveryValueOutOfRangeHasItsOwnCodeAndChangesNothing)
         EXPECT_EQ(l_Calls[i].first, l_Calls[i].second) << "call " << i;
     EXPECT_EQ(l_Before, Saved(l_Song));
 
+    // The range the library gives editors is the one it checks: its ends are taken.
+    tw_event l_Lowest, l_Highest;
+    tw_get_event_range(&l_Lowest, &l_Highest);
+    l_Lowest.beat = 100;
+    l_Highest.beat = 101;
+    EXPECT_EQ(TW_OK, tw_song_insert_event(l_Song, 0, &l_Lowest));
+    EXPECT_EQ(TW_OK, tw_song_insert_event(l_Song, 0, &l_Highest));
+    EXPECT_EQ(std::vector<int>({100, 12}),
+              std::vector<int>({tw_get_instrument_count(TW_TRACK_MELODY), tw_get_instrument_count(TW_TRACK_DRUMS)}));
+
     // A full track takes no more.
     std::vector<tw_event> l_Full;
     for (std::uint32_t l_Beat = 0; l_Beat < 65535; ++l_Beat)

@@ -1,10 +1,11 @@
-// Keeps the player's files so that it works offline once loaded: answered from the network when
-// there is one (and kept), from the cache when not.
+// Keeps the player's and the composer's files so that they work offline once loaded: answered from
+// the network when there is one (and kept), from the cache when not.
 const CACHE = 'tunewright-player';
 
-const FILES = ['./', 'index.html', 'index.js', 'tunewright.js', 'tunewright.wasm', 'player/app.js',
-  'player/roll.js', 'player/worklet.js', 'player/player.css', 'gfx/bg.png',
-  'gfx/volumeslider.png', 'songs/harbour-lights.org', 'songs/greensleeves.org', 'songs/drunken-sailor.org'];
+const FILES = ['./', 'index.html', 'composer.html', 'metal.css', 'index.js', 'tunewright.js', 'tunewright.wasm',
+  'player/app.js', 'player/audio.js', 'player/roll.js', 'player/worklet.js', 'player/player.css', 'gfx/volumeslider.png',
+  'composer/app.js', 'composer/editor.js', 'composer/model.js', 'composer/composer.css',
+  'songs/harbour-lights.org', 'songs/greensleeves.org', 'songs/drunken-sailor.org'];
 
 self.addEventListener('install', (p_Event) => {
   p_Event.waitUntil(caches.open(CACHE).then((p_Cache) => p_Cache.addAll(FILES)).then(() => self.skipWaiting()));

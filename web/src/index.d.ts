@@ -109,6 +109,11 @@ export interface Tunewright {
   /** Makes the drums now, which the decoder otherwise makes the first time a song reads them, so
    * that the first read of a song is not delayed (a real-time player calls it at start-up). */
   prepareInstruments(): void;
+  /** The values an editor may write in a note, as the song checks them: per field, [lowest, highest]
+   * (beat 0-4294967295, key 0-95, length 1-255, volume 0-254, pan 0-12). */
+  readonly noteRange: Record<'beat' | 'key' | 'length' | 'volume' | 'pan', [number, number]>;
+  /** How many instruments a track takes: 100 waveforms on a melody track, 12 drums on a drum track. */
+  instrumentCount(drums: boolean): number;
   /** An empty song to write: 140 ms per beat, a bar layout of 4 and 4, no loop, no notes. */
   createSong(): Song;
   /** Opens a song from its bytes; throws an Error with the decoder's message when they are not a song. */

@@ -287,6 +287,27 @@ class Tunewright {
     this.m._free(l_Frames);
   }
 
+  // The values an editor may write in a note, as the song checks them: per field, [lowest, highest].
+  get noteRange() {
+    const l_M = this.m;
+    const l_At = l_M._malloc(2 * EVENT_BYTES);
+    if (l_At === 0) throw new Error(this.errorText(OUT_OF_MEMORY));
+    try {
+      l_M._tw_get_event_range(l_At, l_At + EVENT_BYTES);
+      const l_Field = (p_Event) => {
+        const [l_Key, l_Length, l_Volume, l_Pan] = l_M.HEAPU8.subarray(p_Event + 4, p_Event + 8);
+        return { beat: l_M.HEAPU32[p_Event >> 2], key: l_Key, length: l_Length, volume: l_Volume, pan: l_Pan };
+      };
+      const l_Lowest = l_Field(l_At), l_Highest = l_Field(l_At + EVENT_BYTES);
+      return Object.fromEntries(Object.keys(l_Lowest).map((p_Name) => [p_Name, [l_Lowest[p_Name], l_Highest[p_Name]]]));
+    } finally {
+      l_M._free(l_At);
+    }
+  }
+
+  // How many instruments a track takes: waveforms on a melody track, drums on a drum track.
+  instrumentCount(p_Drums) { return this.m._tw_get_instrument_count(p_Drums ? TRACK_DRUMS : 0); }
+
   // An empty song to write: 140 ms per beat, a bar layout of 4 and 4, no loop, no notes.
   createSong() {
     const l_Handle = this.m._tw_song_new(0);

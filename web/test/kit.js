@@ -1,7 +1,9 @@
 // What the package's tests share: where the built module and the native programs are, a song of
-// one note, and the samples of a 16-bit WAV file.
+// one note, the samples of a 16-bit WAV file, and the built pages served to headless Chromium.
 import { execFileSync } from 'node:child_process';
-import { mkdtempSync, rmSync } from 'node:fs';
+import { mkdirSync, mkdtempSync, rmSync } from 'node:fs';
+import { readFile } from 'node:fs/promises';
+import { createServer } from 'node:http';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -63,16 +65,82 @@ export function wavSamples(p_Bytes) {
   throw new Error('no data chunk');
 }
 
-// Runs p_Body(folder) in a fresh temporary folder, removed afterwards.
+// Runs p_Body(folder) in a fresh temporary folder, removed afterwards (once its promise settles,
+// when p_Body is async).
 export function withTempDir(p_Body) {
   const l_Dir = mkdtempSync(path.join(tmpdir(), 'tunewright-web-'));
+  const l_Remove = () => rmSync(l_Dir, { recursive: true, force: true });
+  let l_Result;
   try {
-    return p_Body(l_Dir);
-  } finally {
-    rmSync(l_Dir, { recursive: true, force: true });
+    l_Result = p_Body(l_Dir);
+  } catch (p_Error) {
+    l_Remove();
+    throw p_Error;
   }
+  if (l_Result instanceof Promise) return l_Result.finally(l_Remove);
+  l_Remove();
+  return l_Result;
 }
 
 export function run(p_Program, p_Args) {
   return execFileSync(p_Program, p_Args, { stdio: ['ignore', 'pipe', 'pipe'] });
+}
+
+const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm', '.png': 'image/png' };
+
+// The built pages, served from 127.0.0.1 to a headless Chromium: { url, browser, open(page, width,
+// height) → a tab on that page whose console errors and uncaught exceptions gather in tab.problems,
+// close() }.
+export async function servePages() {
+  const l_Server = createServer(async (p_Request, p_Response) => {
+    const l_Path = path.join(webDir, decodeURIComponent(new URL(p_Request.url, 'http://x').pathname));
+    try {
+      const l_File = l_Path.endsWith('/') ? path.join(l_Path, 'index.html') : l_Path;
+      const l_Body = await readFile(l_File);
+      p_Response.writeHead(200, { 'content-type': TYPES[path.extname(l_File)] ?? 'application/octet-stream' });
+      p_Response.end(l_Body);
+    } catch {
+      p_Response.writeHead(404).end();
+    }
+  });
+  await new Promise((p_Done) => l_Server.listen(0, '127.0.0.1', p_Done));
+  const l_Profile = mkdtempSync(path.join(tmpdir(), 'tunewright-chromium-'));
+  const { default: puppeteer } = await import('puppeteer-core');
+  const l_Browser = await puppeteer.launch({
+    executablePath: process.env.TUNEWRIGHT_CHROMIUM ?? '/usr/bin/chromium',
+    headless: true,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync',
+      '--autoplay-policy=no-user-gesture-required', `--user-data-dir=${l_Profile}`],
+  });
+  const l_Url = `http://127.0.0.1:${l_Server.address().port}/`;
+  return {
+    url: l_Url,
+    browser: l_Browser,
+    async open(p_Page, p_Width = 1000, p_Height = 700) {
+      const l_Tab = await l_Browser.newPage();
+      l_Tab.problems = [];
+      l_Tab.on('console', (p_Message) => p_Message.type() === 'error' && l_Tab.problems.push(p_Message.text()));
+      l_Tab.on('pageerror', (p_Error) => l_Tab.problems.push(p_Error.message));
+      await l_Tab.setViewport({ width: p_Width, height: p_Height });
+      await l_Tab.goto(new URL(p_Page, l_Url).href, { waitUntil: 'load' });
+      return l_Tab;
+    },
+    async close() {
+      await l_Browser.close();
+      l_Server.close();
+      rmSync(l_Profile, { recursive: true, force: true });
+    },
+  };
+}
+
+// Saves what p_Tab shows at 1280 x 900 as build/screenshots/p_Name.png (beside the web build), for
+// a person to look at; gives the file's path.
+export async function screenshot(p_Tab, p_Name) {
+  const l_Dir = path.join(path.dirname(webDir), 'screenshots');
+  mkdirSync(l_Dir, { recursive: true });
+  await p_Tab.setViewport({ width: 1280, height: 900 });
+  const l_File = path.join(l_Dir, `${p_Name}.png`);
+  await p_Tab.screenshot({ path: l_File });
+  return l_File;
 }

@@ -3,24 +3,13 @@
 // renders it at the right pitch, a file that is no song gets the decoder's message, and nothing
 // reaches the console as an error.
 import assert from 'node:assert/strict';
-import { mkdtempSync, rmSync } from 'node:fs';
-import { readFile } from 'node:fs/promises';
-import { tmpdir } from 'node:os';
-import { createServer } from 'node:http';
-import path from 'node:path';
 import { after, before, test } from 'node:test';
 
-import puppeteer from 'puppeteer-core';
+import { oneNoteSong, orgSong, screenshot, servePages } from './kit.js';
 
-import { oneNoteSong, orgSong, webDir } from './kit.js';
-
-const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm', '.png': 'image/png' };
 const RATE = 48000;
-let server;
-let browser;
+let pages;
 let page;
-const problems = [];
-let tempDir;
 
 // The frequency of the strongest period of p_Samples, by autocorrelation refined between lags.
 function pitch(p_Samples, p_Rate) {
@@ -53,37 +42,12 @@ function drop(p_Name, p_Bytes) {
 }
 
 before(async () => {
-  server = createServer(async (p_Request, p_Response) => {
-    const l_Path = path.join(webDir, decodeURIComponent(new URL(p_Request.url, 'http://x').pathname));
-    try {
-      const l_File = l_Path.endsWith('/') ? path.join(l_Path, 'index.html') : l_Path;
-      const l_Body = await readFile(l_File);
-      p_Response.writeHead(200, { 'content-type': TYPES[path.extname(l_File)] ?? 'application/octet-stream' });
-      p_Response.end(l_Body);
-    } catch {
-      p_Response.writeHead(404).end();
-    }
-  });
-  await new Promise((p_Done) => server.listen(0, '127.0.0.1', p_Done));
-  tempDir = mkdtempSync(path.join(tmpdir(), 'tunewright-chromium-'));
-  browser = await puppeteer.launch({
-    executablePath: process.env.TUNEWRIGHT_CHROMIUM ?? '/usr/bin/chromium',
-    headless: true,
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync',
-      '--autoplay-policy=no-user-gesture-required', `--user-data-dir=${tempDir}`],
-  });
-  page = await browser.newPage();
-  page.on('console', (p_Message) => p_Message.type() === 'error' && problems.push(p_Message.text()));
-  page.on('pageerror', (p_Error) => problems.push(p_Error.message));
-  await page.setViewport({ width: 1000, height: 700 });
-  await page.goto(`http://127.0.0.1:${server.address().port}/`, { waitUntil: 'load' });
+  pages = await servePages();
+  page = await pages.open('');
 });
 
 after(async () => {
-  await browser?.close();
-  server?.close();
-  if (tempDir) rmSync(tempDir, { recursive: true, force: true });
+  await pages?.close();
 });
 
 test('a dropped one-note song shows, plays and sounds at 440 Hz through the page worklet', async () => {
@@ -121,6 +85,7 @@ test('a dropped one-note song shows, plays and sounds at 440 Hz through the page
   assert.ok(l_Found.note > 100, `note pixels in the piano roll: ${l_Found.note}`);
   assert.equal(l_Found.change, 0, 'an event of length 0 is drawn');
   assert.ok(l_Found.titleShown);
+  console.log(`the player page: ${await screenshot(page, 'player')}`);
 
   // The page's own worklet (app.js makes it), rendering offline.
   const [l_Left] = await page.evaluate(async (p_Song, p_Rate) => {
@@ -148,5 +113,5 @@ test('a file that is no song gets the decoder message and the page goes on', asy
   const l_Message = await page.$eval('#message', (p_Element) => p_Element.textContent);
   assert.match(l_Message, /^notes\.txt cannot be played: The data is not an Org-02 song/);
   assert.equal(await page.$eval('#title', (p_Element) => p_Element.textContent), 'note-57');
-  assert.deepEqual(problems, []);
+  assert.deepEqual(page.problems, []);
 });

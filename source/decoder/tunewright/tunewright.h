@@ -327,6 +327,20 @@ ORG_API int tw_song_get_beat_at_seconds(const tw_song* song, double seconds, uin
  */
 ORG_API tw_song* tw_song_new(int* error);
 /**
+ * @brief The values an editor may write in an event, each field's lowest and highest: beat 0 to
+ * 4294967295, key 0 to 95, length 1 to 255, volume 0 to 254, pan 0 to 12. An event outside them is
+ * refused by tw_song_insert_event() and tw_song_replace_event() with the field's own error code.
+ * @param lowest where the lowest values are written; may be null.
+ * @param highest where the highest values are written; may be null.
+ */
+ORG_API void tw_get_event_range(tw_event* lowest, tw_event* highest);
+/**
+ * @brief How many instruments a track of a kind can take.
+ * @param kind ::TW_TRACK_MELODY (waveforms) or ::TW_TRACK_DRUMS.
+ * @return 100 for melody tracks, 12 for drum tracks, 0 for another kind.
+ */
+ORG_API int tw_get_instrument_count(int kind);
+/**
  * @brief Sets the song's tempo.
  * @param song the song.
  * @param ms_per_beat milliseconds per beat, 1 to 65535.

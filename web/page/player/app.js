@@ -1,14 +1,16 @@
 // The web player: songs are checked and drawn here through the decoder (no byte of a song is
 // read in JavaScript), and played by the decoder inside an AudioWorklet (worklet.js), which this
 // page feeds with the compiled decoder and commands.
-import { compileDecoder, createTunewright } from '../index.js';
+import { createTunewright } from '../index.js';
+import { decoderModule, makeNode } from './audio.js';
 import { PianoRoll } from './roll.js';
+
+export { makeNode };
 
 const BUNDLED = ['harbour-lights', 'greensleeves', 'drunken-sailor'];
 const SEEK_STEP = 5;  // seconds the arrow keys move
 const $ = (p_Id) => document.getElementById(p_Id);
 
-const decoderModule = compileDecoder();
 const checker = decoderModule.then((p_Module) => createTunewright({ module: p_Module }));
 const roll = new PianoRoll($('roll'));
 // song: the page's own open copy of the current song, which the piano roll draws.
@@ -28,22 +30,6 @@ function showPosition() {
   if (!$('seek').matches(':active') && Number.isFinite(state.duration) && state.duration > 0)
     $('seek').value = String(Math.round((1000 * state.position) / state.duration));
   roll.draw(state.position);
-}
-
-// A worklet node with the decoder in it, on p_Context.
-export async function makeNode(p_Context) {
-  await p_Context.audioWorklet.addModule(new URL('./worklet.js', import.meta.url));
-  const l_Node = new AudioWorkletNode(p_Context, 'tunewright', {
-    numberOfInputs: 0,
-    outputChannelCount: [2],
-    processorOptions: { module: await decoderModule },
-  });
-  await new Promise((p_Ready, p_Fail) => {
-    l_Node.port.onmessage = (p_Event) =>
-      p_Event.data.type === 'ready' ? p_Ready() : p_Fail(new Error(p_Event.data.message));
-  });
-  l_Node.connect(p_Context.destination);
-  return l_Node;
 }
 
 function onWorkletMessage(p_Event) {
@@ -140,6 +126,7 @@ for (const l_Name of BUNDLED) {
   });
   $('bundled').append(l_Button);
 }
+$('open').onclick = () => $('file').click();
 $('file').addEventListener('change', () => $('file').files[0] && openFile($('file').files[0]));
 $('play').addEventListener('click', togglePlay);
 $('seek').addEventListener('input', () => seekTo((Number($('seek').value) / 1000) * state.duration));

@@ -1,7 +1,7 @@
 // The song as a scrolling piano roll: the melody tracks by pitch above, the drum tracks as lanes
 // below, the beat that sounds now highlighted. What it draws comes from the decoder: each track's
 // notes (the events the song strikes) and the beat that plays at each time.
-const COLOURS = ['#ff6b6b', '#ffb347', '#ffe066', '#8ce99a', '#66d9e8', '#74c0fc', '#b197fc', '#f783ac'];
+export const COLOURS = ['#ff6b6b', '#ffb347', '#ffe066', '#8ce99a', '#66d9e8', '#74c0fc', '#b197fc', '#f783ac'];
 const BEATS_SHOWN = 64;
 const LEAD_BEATS = 16;  // beats shown before the current one
 const LANE = 14;        // height of a drum lane

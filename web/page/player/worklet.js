@@ -1,6 +1,7 @@
 // The decoder on the audio thread: each render quantum is read from the song straight into the
 // output, so the page's own work never starves the sound. The page sends the compiled decoder
-// (a worklet cannot fetch) and then commands; the processor reports where it is.
+// (a worklet cannot fetch) and then commands; the processor reports where it is. An editor keeps the
+// song here in step with its own by edits, heard from the next quantum on, without reopening.
 import { createTunewright } from '../index.js';
 
 const REPORT_EVERY = 2048;  // frames between position reports (about 20 per second)
@@ -24,15 +25,19 @@ class TunewrightProcessor extends AudioWorkletProcessor {
   command(p_Command) {
     try {
       switch (p_Command.type) {
-        case 'open':
+        case 'open': {
+          // keepPosition: the new song goes on from where the last one was (another version of it).
+          const l_At = p_Command.keepPosition ? this.song?.position : undefined;
           this.song?.close();
           this.song = null;
           this.song = this.tw.open(p_Command.bytes);
           this.song.loops = p_Command.loops;
           this.song.volume = p_Command.volume;
+          if (l_At > 0) this.song.seek(l_At);
           this.playing = Boolean(p_Command.play);
           this.port.postMessage({ type: 'opened', duration: this.song.duration, tempo: this.song.tempo });
           break;
+        }
         case 'play':
           this.playing = true;
           break;
@@ -49,6 +54,15 @@ class TunewrightProcessor extends AudioWorkletProcessor {
         case 'loops':
           if (this.song) this.song.loops = p_Command.loops;
           this.report();
+          break;
+        case 'edit':
+          // Each call [name, ...arguments] goes to the song: a method, or a property set when the
+          // name ends in '='. Answered once all are made, so that a sender can tell when.
+          for (const [l_Name, ...l_Arguments] of p_Command.calls) {
+            if (l_Name.endsWith('=')) this.song[l_Name.slice(0, -1)] = l_Arguments[0];
+            else this.song[l_Name](...l_Arguments);
+          }
+          this.port.postMessage({ type: 'edited', id: p_Command.id });
           break;
       }
     } catch (p_Error) {

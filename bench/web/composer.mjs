@@ -1,0 +1,105 @@
+// The composer page's figures, measured (no limits asserted):
+//   - its size as a visitor downloads it, each file gzip-compressed, the WebAssembly module included;
+//   - the time to draw a frame of the largest bundled song while scrolling it and while drawing a
+//     note over it (the editor's drawing alone, and the frames as the browser paces them);
+//   - from an edit to its sound: the page's edit reaching the worklet and made there (a round trip
+//     through the worklet's port, while playing), against one render quantum.
+//   node bench/web/composer.mjs   (after scripts/test-web.sh, which builds build/web and installs the
+//   tests' puppeteer-core into web/node_modules; the system's Chromium, headless, as the tests use it)
+import { readFileSync, readdirSync, statSync } from 'node:fs';
+import path from 'node:path';
+import { gzipSync } from 'node:zlib';
+
+import { root, servePages, webDir } from '../../web/test/kit.js';
+
+const FRAMES = 240;
+const EDITS = 200;
+
+// The files the composer loads (its page, its scripts and what they import, the module).
+const PAGE_FILES = ['composer.html', 'metal.css', 'index.js', 'tunewright.js', 'tunewright.wasm',
+  'player/audio.js', 'player/worklet.js', 'player/roll.js',
+  ...readdirSync(path.join(webDir, 'composer')).map((p_Name) => `composer/${p_Name}`)];
+let l_Raw = 0;
+let l_Packed = 0;
+for (const l_File of PAGE_FILES) {
+  const l_Bytes = readFileSync(path.join(webDir, l_File));
+  l_Raw += l_Bytes.length;
+  l_Packed += gzipSync(l_Bytes, { level: 9 }).length;
+}
+const l_Wasm = gzipSync(readFileSync(path.join(webDir, 'tunewright.wasm')), { level: 9 }).length;
+console.log(`composer page with the module: ${(l_Packed / 1024).toFixed(1)} KB gzip-compressed (${(l_Raw / 1024).toFixed(1)} KB raw, ` +
+  `${PAGE_FILES.length} files; the WebAssembly alone ${(l_Wasm / 1024).toFixed(1)} KB)`);
+
+const songs = readdirSync(path.join(root, 'songs')).filter((p_Name) => p_Name.endsWith('.org'));
+const largest = songs.map((p_Name) => path.join(root, 'songs', p_Name)).sort((p_A, p_B) => statSync(p_B).size - statSync(p_A).size)[0];
+
+const stats = (p_Times) => {
+  const l_Sorted = [...p_Times].sort((p_A, p_B) => p_A - p_B);
+  const l_At = (p_Share) => l_Sorted[Math.min(l_Sorted.length - 1, Math.floor(p_Share * l_Sorted.length))].toFixed(2);
+  return `median ${l_At(0.5)} ms, 95% ${l_At(0.95)} ms, worst ${l_Sorted[l_Sorted.length - 1].toFixed(2)} ms`;
+};
+
+const pages = await servePages();
+try {
+  const l_Tab = await pages.open('composer.html', 1280, 900);
+  await l_Tab.waitForFunction(() => window.composer, { timeout: 20000 });
+  const l_Figures = await l_Tab.evaluate(async (p_Song, p_Frames, p_Edits) => {
+    const { tw, model, editor, sound, settled, play, stop } = window.composer;
+    await sound;
+    model.load(tw.open(new Uint8Array(p_Song)));
+    editor.home();
+    const l_NextFrame = () => new Promise((p_Done) => requestAnimationFrame(p_Done));
+    const l_Gaps = [];
+    // Scrolling: a frame scrolls a quarter of a beat, the browser pacing the frames.
+    editor.frameTimes.length = 0;
+    let l_Last = await l_NextFrame();
+    for (let l_Frame = 0; l_Frame < p_Frames; ++l_Frame) {
+      editor.scroll(0.25, l_Frame % 60 < 30 ? 0.2 : -0.2);
+      const l_Now = await l_NextFrame();
+      l_Gaps.push(l_Now - l_Last);
+      l_Last = l_Now;
+    }
+    const l_Scroll = [...editor.frameTimes];
+    // Drawing: a note's length dragged out over the song, one frame per pointer move.
+    editor.frameTimes.length = 0;
+    editor.drag = { kind: 'draw', note: { track: editor.melody, beat: Math.floor(editor.view.beat), key: 60, length: 1, volume: 200, pan: 6 } };
+    for (let l_Frame = 0; l_Frame < p_Frames; ++l_Frame) {
+      editor.drag.note.length = 1 + (l_Frame % 40);
+      editor.render();
+      await l_NextFrame();
+    }
+    editor.drag = null;
+    const l_Draw = [...editor.frameTimes];
+    // An edit made and undone (the song's copy in the page, its notes read again).
+    const l_Edits = [];
+    for (let l_Edit = 0; l_Edit < p_Edits; ++l_Edit) {
+      const l_Start = performance.now();
+      model.edit((p_Edit) => p_Edit.note(0, 100000 + l_Edit, { key: 60, length: 4, volume: 200, pan: 6 }));
+      l_Edits.push(performance.now() - l_Start);
+    }
+    // From an edit to the worklet having made it, while the song plays.
+    await play();
+    const l_Trips = [];
+    for (let l_Edit = 0; l_Edit < p_Edits; ++l_Edit) {
+      const l_Start = performance.now();
+      model.undo();
+      await settled();
+      l_Trips.push(performance.now() - l_Start);
+    }
+    stop();
+    const l_Context = new AudioContext();
+    const l_Audio = { rate: l_Context.sampleRate, base: l_Context.baseLatency, output: l_Context.outputLatency };
+    l_Context.close();
+    return { scroll: l_Scroll, gaps: l_Gaps, draw: l_Draw, edits: l_Edits, trips: l_Trips, audio: l_Audio, notes: model.tracks.reduce((p_Sum, p_Track) => p_Sum + p_Track.list.length, 0) };
+  }, Array.from(readFileSync(largest)), FRAMES, EDITS);
+  console.log(`${path.basename(largest)} (${l_Figures.notes} notes) at 1280 x 900 in headless Chromium:`);
+  console.log(`  scrolling: drawing a frame ${stats(l_Figures.scroll)}; frame to frame ${stats(l_Figures.gaps)}`);
+  console.log(`  dragging a note out: drawing a frame ${stats(l_Figures.draw)}`);
+  console.log(`  an edit in the page's song (notes read back, listeners told): ${stats(l_Figures.edits)}`);
+  const l_Quantum = (1000 * 128) / l_Figures.audio.rate;
+  console.log(`  edit to the worklet having made it, playing: ${stats(l_Figures.trips)}; heard at the next quantum ` +
+    `(${l_Quantum.toFixed(2)} ms at ${l_Figures.audio.rate} Hz), the device's own latency (${(1000 * l_Figures.audio.base).toFixed(1)} ms base, ` +
+    `${(1000 * l_Figures.audio.output).toFixed(1)} ms output) after that`);
+} finally {
+  await pages.close();
+}

@@ -1,0 +1,562 @@
+// The composer: a song written note by note in the browser. The song lives in the decoder (model.js
+// keeps its history); the canvas (editor.js) edits it; the player's worklet plays a second copy of
+// it, which follows every edit as it is made, so that a change is heard while the song plays.
+import { createTunewright } from '../index.js';
+import { decoderModule, makeNode } from '../player/audio.js';
+import { COLOURS, Editor, keyName } from './editor.js';
+import { INSTRUMENTS, KEYS, MELODY_TRACKS, Model, NOTE_RANGE, TRACKS, learnLimits } from './model.js';
+
+const AUTOSAVE = 'tunewright-composer';
+const AUTOSAVE_DELAY = 400;  // ms after the last edit
+const PREVIEW_SECONDS = 0.6;
+const $ = (p_Id) => document.getElementById(p_Id);
+
+const tw = await createTunewright({ module: await decoderModule });
+learnLimits(tw);
+const model = new Model(tw);
+const editor = new Editor($('editor'), model);
+const state = { name: 'untitled', playing: false, unsaved: false, muted: new Set(), solo: new Set(), clip: null };
+let audio = null;  // { context, node } once the worklet is ready
+
+function message(p_Text) { $('message').textContent = p_Text; }
+function status(p_Text) { $('status').textContent = p_Text; }
+
+// Runs p_Edit; a value the song refuses shows its reason instead.
+function attempt(p_Edit) {
+  try {
+    p_Edit();
+    message('');
+    return true;
+  } catch (p_Error) {
+    message(p_Error.message);
+    return false;
+  } finally {
+    editor.changed();
+  }
+}
+
+// --- Bytes in and out ---
+const toBase64Url = (p_Bytes) => {
+  let l_Text = '';
+  for (let l_At = 0; l_At < p_Bytes.length; l_At += 0x8000) l_Text += String.fromCharCode(...p_Bytes.subarray(l_At, l_At + 0x8000));
+  return btoa(l_Text).replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
+};
+const fromBase64Url = (p_Text) => Uint8Array.from(atob(p_Text.replace(/-/g, '+').replace(/_/g, '/')), (p_Char) => p_Char.charCodeAt(0));
+const through = async (p_Bytes, p_Stream) => new Uint8Array(await new Response(new Blob([p_Bytes]).stream().pipeThrough(p_Stream)).arrayBuffer());
+
+// The link that holds the whole song: its Org-02 bytes, deflated and in base64url.
+async function shareLink() {
+  const l_Packed = await through(model.song.toBytes(), new CompressionStream('deflate-raw'));
+  return `${location.origin}${location.pathname}#song=${toBase64Url(l_Packed)}`;
+}
+
+function download(p_Bytes, p_Name, p_Type) {
+  const l_Link = document.createElement('a');
+  l_Link.href = URL.createObjectURL(new Blob([p_Bytes], { type: p_Type }));
+  l_Link.download = p_Name;
+  document.body.append(l_Link);
+  l_Link.click();
+  l_Link.remove();
+  setTimeout(() => URL.revokeObjectURL(l_Link.href), 10000);
+}
+
+// 16-bit stereo PCM WAV of interleaved float frames.
+function wav(p_Frames, p_Rate) {
+  const l_Bytes = new DataView(new ArrayBuffer(44 + 2 * p_Frames.length));
+  const l_Text = (p_At, p_Text) => [...p_Text].forEach((p_Char, p_Index) => l_Bytes.setUint8(p_At + p_Index, p_Char.charCodeAt(0)));
+  l_Text(0, 'RIFF');
+  l_Bytes.setUint32(4, 36 + 2 * p_Frames.length, true);
+  l_Text(8, 'WAVEfmt ');
+  [[16, 16, 4], [20, 1, 2], [22, 2, 2], [24, p_Rate, 4], [28, 4 * p_Rate, 4], [32, 4, 2], [34, 16, 2]].forEach(([p_At, p_Value, p_Size]) =>
+    (p_Size === 4 ? l_Bytes.setUint32(p_At, p_Value, true) : l_Bytes.setUint16(p_At, p_Value, true)));
+  l_Text(36, 'data');
+  l_Bytes.setUint32(40, 2 * p_Frames.length, true);
+  p_Frames.forEach((p_Sample, p_Index) => l_Bytes.setInt16(44 + 2 * p_Index, Math.max(-32768, Math.min(32767, Math.round(p_Sample * 32768))), true));
+  return new Uint8Array(l_Bytes.buffer);
+}
+
+// --- MIDI: through the module's MIDI calls, once it has them (tw.openMidi(bytes) gives a song,
+// song.toMidi() its Standard MIDI File); without them the page says so. ---
+const midi = {
+  get available() { return typeof tw.openMidi === 'function'; },
+  open(p_Bytes) { return tw.openMidi(p_Bytes); },
+  save(p_Song) { return p_Song.toMidi(); },
+};
+
+// --- Loading and saving ---
+function loadSong(p_Song, p_Name) {
+  if (autosaveTimer) autosave();  // the last edits of the song put aside
+  state.name = p_Name;
+  document.title = `${p_Name} – tunewright composer`;
+  model.load(p_Song);
+  editor.cursor = { beat: 0, key: 57 };
+  editor.home();
+  showSong();
+}
+
+// Opens p_Bytes (.org, or .mid through the MIDI calls); the current song stays when they are not one.
+function openBytes(p_Bytes, p_Name) {
+  const l_Midi = /\.midi?$/i.test(p_Name);
+  try {
+    if (l_Midi && !midi.available) throw new Error('this page cannot read MIDI files yet.');
+    loadSong(l_Midi ? midi.open(p_Bytes) : tw.open(p_Bytes), p_Name.replace(/\.(org|midi?)$/i, ''));
+    message('');
+    return true;
+  } catch (p_Error) {
+    message(`${p_Name} cannot be opened: ${p_Error.message}`);
+    return false;
+  }
+}
+
+async function openFile(p_File) { openBytes(new Uint8Array(await p_File.arrayBuffer()), p_File.name); }
+
+// A new song, ready to write: a song lasts to the end of its loop, so it starts with one of four bars.
+function blankSong() {
+  const l_Song = tw.createSong();
+  const { perBar, perBeat } = l_Song.barLayout;
+  l_Song.setLoop(0, 4 * perBar * perBeat);
+  return l_Song;
+}
+
+const actions = {
+  newSong() {
+    if (state.unsaved && !confirm(`Put “${state.name}” aside for a new song? Its changes since it was saved are not in a file.`)) return;
+    loadSong(blankSong(), 'untitled');
+  },
+  save() {
+    download(model.song.toBytes(), `${state.name}.org`, 'application/octet-stream');
+    state.unsaved = false;
+  },
+  exportMidi() {
+    if (!midi.available) return message('This page cannot write MIDI files yet.');
+    download(midi.save(model.song), `${state.name}.mid`, 'audio/midi');
+  },
+  // The song once through, rendered by the decoder.
+  exportWav() {
+    const l_Rate = 44100;
+    const l_Song = tw.open(model.song.toBytes());
+    try {
+      download(wav(l_Song.read(Math.ceil(l_Song.duration * l_Rate), l_Rate), l_Rate), `${state.name}.wav`, 'audio/wav');
+    } finally {
+      l_Song.close();
+    }
+  },
+  async share() {
+    const l_Link = await shareLink();
+    history.replaceState(null, '', l_Link);
+    $('share-row').hidden = false;
+    $('share-link').value = l_Link;
+    $('share-link').select();
+    try {
+      await navigator.clipboard.writeText(l_Link);
+      status('The link is copied.');
+    } catch {
+      status('Copy the link from the field below.');
+    }
+  },
+};
+
+// --- Autosave: the song after each edit, offered back on the next visit ---
+let autosaveTimer = 0;
+function autosave() {
+  clearTimeout(autosaveTimer);
+  autosaveTimer = 0;
+  try {
+    localStorage.setItem(AUTOSAVE, JSON.stringify({ name: state.name, song: toBase64Url(model.song.toBytes()), at: Date.now() }));
+  } catch {
+    // Storage full or refused: the song itself is unharmed.
+  }
+}
+addEventListener('pagehide', () => autosaveTimer && autosave());
+
+function offerAutosave() {
+  let l_Saved;
+  try {
+    l_Saved = JSON.parse(localStorage.getItem(AUTOSAVE));
+  } catch {
+    return;
+  }
+  if (!l_Saved?.song) return;
+  $('restore-text').textContent = `“${l_Saved.name}” was being written here on ${new Date(l_Saved.at).toLocaleString()}.`;
+  $('restore').hidden = false;
+  $('restore-yes').onclick = () => {
+    $('restore').hidden = true;
+    try {
+      openBytes(fromBase64Url(l_Saved.song), `${l_Saved.name}.org`);
+    } catch {
+      message('The song kept here cannot be read.');
+    }
+  };
+  $('restore-no').onclick = () => {
+    $('restore').hidden = true;
+    localStorage.removeItem(AUTOSAVE);
+  };
+}
+
+// --- Sound: the worklet's copy of the song, with the muted tracks' notes left out (their edits
+// are not sent; unmuting hands over the song again) ---
+const audible = (p_Track) => (state.solo.size ? state.solo.has(p_Track) : !state.muted.has(p_Track));
+const silenced = (p_Call) => (p_Call[0] === 'addNote' || p_Call[0] === 'removeNote') && !audible(p_Call[1]);
+let editId = 0;
+
+function post(p_Command) { audio?.node.port.postMessage(p_Command); }
+
+// Sends the edits p_Calls to the worklet; the promise is kept until it has made them.
+function postEdits(p_Calls) {
+  if (!audio) return Promise.resolve();
+  const l_Id = ++editId;
+  return new Promise((p_Done) => {
+    audio.waiting.set(l_Id, p_Done);
+    post({ type: 'edit', id: l_Id, calls: p_Calls });
+  });
+}
+// Kept until the worklet has done every command sent before (it does them in the order sent).
+const settled = () => postEdits([]);
+
+// The song without the notes of the muted tracks (or of all but the soloed ones).
+function audibleBytes() {
+  if ([...Array(TRACKS).keys()].every(audible)) return model.song.toBytes();
+  const l_Copy = tw.open(model.song.toBytes());
+  try {
+    for (let l_Track = 0; l_Track < TRACKS; ++l_Track)
+      if (!audible(l_Track)) for (const l_Note of l_Copy.notes(l_Track)) l_Copy.removeNote(l_Track, l_Note.beat);
+    return l_Copy.toBytes();
+  } finally {
+    l_Copy.close();
+  }
+}
+
+// Hands the worklet the song as heard; p_Keep: another version of the one it plays, which goes on
+// from where it is (else a new song, stopped).
+function sendSong(p_Keep = false) {
+  if (!audio) return;
+  post({ type: 'open', bytes: audibleBytes(), loops: -1, volume: 0.5, play: p_Keep && state.playing, keepPosition: p_Keep });
+  if (!p_Keep) setPlaying(false);
+}
+
+// Mutes or solos a track (p_Set: state.muted or state.solo).
+function toggle(p_Set, p_Track) {
+  if (p_Set.has(p_Track)) p_Set.delete(p_Track);
+  else p_Set.add(p_Track);
+  sendSong(true);
+  showTracks();
+}
+
+// The worklet node on p_Context, following the song from now on (the page's own output, or an
+// offline context that renders it).
+async function attachAudio(p_Context) {
+  const l_Node = await makeNode(p_Context);
+  audio = { context: p_Context, node: l_Node, waiting: new Map(), report: null };
+  l_Node.port.onmessage = (p_Event) => {
+    const l_Data = p_Event.data;
+    if (l_Data.type === 'edited') {
+      audio.waiting.get(l_Data.id)?.();
+      audio.waiting.delete(l_Data.id);
+    } else if (l_Data.type === 'position') audio.report = { position: l_Data.position, at: p_Context.currentTime };
+    else if (l_Data.type === 'ended') setPlaying(false);
+    else if (l_Data.type === 'error') message(l_Data.message);
+  };
+  sendSong();
+  return l_Node;
+}
+
+// Seconds into the song at which p_Beat starts (before the loop's end, the first time through).
+const secondsOf = (p_Beat) => ((p_Beat + 0.5) * model.tempo) / 1000;
+
+function setPlaying(p_Playing) {
+  state.playing = p_Playing;
+  if (!p_Playing) editor.playhead = null;
+  editor.render();
+  if (p_Playing) requestAnimationFrame(followPlayhead);
+}
+
+function followPlayhead() {
+  if (!state.playing || !audio) return;
+  const l_Report = audio.report;
+  if (l_Report) {
+    const l_Beat = model.song.beatAt(l_Report.position + Math.max(0, audio.context.currentTime - l_Report.at));
+    if (l_Beat !== editor.playhead) {
+      editor.playhead = l_Beat;
+      const l_View = editor.view;
+      if (l_Beat < l_View.beat || l_Beat > l_View.beat + editor.beatsShown - 2) editor.scroll(l_Beat - l_View.beat, 0);
+      editor.render();
+    }
+  }
+  requestAnimationFrame(followPlayhead);
+}
+
+async function play() {
+  if (!audio) return message('No sound here: the audio did not start.');
+  if (model.loop.end === model.loop.start) return message('The song ends where its loop ends: give it a loop (on the ruler or in the Loop fields).');
+  const l_Selected = editor.selected();
+  const l_From = l_Selected.length ? Math.min(...l_Selected.map((p_Note) => p_Note.beat)) : editor.cursor.beat;
+  audio.report = { position: secondsOf(l_From) - 0.0005, at: audio.context.currentTime };
+  post({ type: 'seek', seconds: secondsOf(l_From) });
+  post({ type: 'play' });
+  setPlaying(true);
+  // An offline context (a test's) renders when told to; the page's own waits for a gesture.
+  if (audio.context instanceof AudioContext) await audio.context.resume();
+}
+
+function stop() {
+  post({ type: 'pause' });
+  setPlaying(false);
+}
+
+// Plays p_Instrument of p_Track once, rendered by the decoder from a song of one note.
+let previewContext = null;
+function preview(p_Track, p_Instrument) {
+  const l_Song = tw.createSong();
+  try {
+    l_Song.setInstrument(p_Track, p_Instrument);
+    l_Song.addNote(p_Track, { beat: 0, key: p_Track < MELODY_TRACKS ? 57 : 48, length: 4, volume: 200, pan: 6 });
+    l_Song.tempo = 100;
+    l_Song.setLoop(0, 8);  // a song lasts to its loop's end
+    previewContext ??= new AudioContext();
+    const l_Rate = previewContext.sampleRate;
+    const l_Frames = l_Song.read(Math.round(PREVIEW_SECONDS * l_Rate), l_Rate);
+    const l_Buffer = previewContext.createBuffer(2, l_Frames.length / 2, l_Rate);
+    for (let l_Channel = 0; l_Channel < 2; ++l_Channel)
+      l_Buffer.copyToChannel(Float32Array.from({ length: l_Frames.length / 2 }, (_, p_Frame) => l_Frames[2 * p_Frame + l_Channel]), l_Channel);
+    const l_Source = previewContext.createBufferSource();
+    l_Source.buffer = l_Buffer;
+    l_Source.connect(previewContext.destination);
+    previewContext.resume();
+    l_Source.start();
+  } catch (p_Error) {
+    message(`No preview: ${p_Error.message}`);
+  } finally {
+    l_Song.close();
+  }
+}
+
+// --- Showing the song ---
+const trackName = (p_Track) => (p_Track < MELODY_TRACKS ? `Melody ${p_Track + 1}` : `Drum ${p_Track - MELODY_TRACKS + 1}`);
+
+function showTracks() {
+  const l_List = $('tracks');
+  if (l_List.children.length !== TRACKS) {
+    l_List.replaceChildren(...Array.from({ length: TRACKS }, (_, p_Track) => {
+      const l_Row = document.createElement('li');
+      const l_Drums = p_Track >= MELODY_TRACKS;
+      const l_Options = Array.from({ length: l_Drums ? INSTRUMENTS.drums : INSTRUMENTS.melody },
+        (__, p_Instrument) => `<option value="${p_Instrument}">${l_Drums ? 'drum' : 'wave'} ${p_Instrument}</option>`).join('');
+      l_Row.innerHTML = `<button class="name" aria-pressed="false"></button>
+        <select aria-label="${trackName(p_Track)} instrument">${l_Options}</select>
+        <button class="hear" aria-label="Hear ${trackName(p_Track)}'s instrument" title="Hear it (I)">♪</button>
+        <button class="mute" aria-label="Mute ${trackName(p_Track)}" title="Mute (M)">M</button>
+        <button class="solo" aria-label="Solo ${trackName(p_Track)}" title="Solo (O)">S</button>`;
+      l_Row.querySelector('.name').textContent = trackName(p_Track);
+      l_Row.querySelector('.name').onclick = () => chooseTrack(p_Track);
+      const l_Select = l_Row.querySelector('select');
+      l_Select.onchange = () => {
+        if (attempt(() => model.edit((p_Edit) => p_Edit.set('instrument', Number(l_Select.value), p_Track)))) preview(p_Track, Number(l_Select.value));
+      };
+      l_Row.querySelector('.hear').onclick = () => preview(p_Track, model.tracks[p_Track].instrument);
+      l_Row.querySelector('.mute').onclick = () => toggle(state.muted, p_Track);
+      l_Row.querySelector('.solo').onclick = () => toggle(state.solo, p_Track);
+      l_Row.style.setProperty('--colour', COLOURS[p_Track % COLOURS.length]);
+      return l_Row;
+    }));
+  }
+  [...l_List.children].forEach((p_Row, p_Track) => {
+    const l_Track = model.tracks[p_Track];
+    p_Row.querySelector('.name').setAttribute('aria-pressed', String(p_Track === editor.track));
+    p_Row.querySelector('.name').title = `${l_Track.notes} notes`;
+    p_Row.querySelector('select').value = String(l_Track.instrument);
+    p_Row.querySelector('.mute').setAttribute('aria-pressed', String(state.muted.has(p_Track)));
+    p_Row.querySelector('.solo').setAttribute('aria-pressed', String(state.solo.has(p_Track)));
+    p_Row.classList.toggle('silent', !audible(p_Track));
+  });
+}
+
+function chooseTrack(p_Track) {
+  editor.track = p_Track;
+  editor.changed();
+}
+
+// The fields show the song's values and the selection's (or the next note's).
+function showSong() {
+  const l_Fields = { tempo: model.tempo, 'per-bar': model.barLayout.perBar, 'per-beat': model.barLayout.perBeat, 'loop-start': model.loop.start, 'loop-end': model.loop.end };
+  const l_Selected = editor.selected();
+  const l_Note = l_Selected[0] ?? editor.newNote;
+  Object.assign(l_Fields, { length: l_Note.length, volume: l_Note.volume, pan: l_Note.pan });
+  for (const [l_Id, l_Value] of Object.entries(l_Fields)) if (document.activeElement !== $(l_Id)) $(l_Id).value = String(l_Value);
+  $('undo').disabled = model.undoStack.length === 0;
+  $('redo').disabled = model.redoStack.length === 0;
+  $('export-midi').disabled = !midi.available;
+  const l_Track = editor.track < MELODY_TRACKS ? ` · cursor ${keyName(editor.cursor.key)}` : '';
+  status(`${trackName(editor.track)} · beat ${editor.cursor.beat}${l_Track} · ${l_Selected.length} selected`);
+  showTracks();
+}
+editor.onChange = showSong;
+
+// The song is kept once it is changed: a song opened (a file, a link) does not take the place of
+// the one written here before until it is written in itself.
+model.listen((p_Event) => {
+  state.unsaved = p_Event.type !== 'load';
+  const l_Calls = p_Event.calls?.filter((p_Call) => !silenced(p_Call));
+  if (p_Event.type === 'load') sendSong();
+  else if (p_Event.type === 'replace') sendSong(true);
+  else if (l_Calls.length) postEdits(l_Calls);
+  editor.prune();
+  if (p_Event.type !== 'load') {
+    clearTimeout(autosaveTimer);
+    autosaveTimer = setTimeout(autosave, AUTOSAVE_DELAY);
+  }
+});
+
+// --- Controls ---
+const edit = (p_Body) => attempt(() => model.edit(p_Body));
+const commands = {
+  undo: () => attempt(() => model.undo()),
+  redo: () => attempt(() => model.redo()),
+  cut() { commands.copy(); attempt(() => editor.deleteSelection()); },
+  copy() { state.clip = editor.copy() ?? state.clip; },
+  paste() { attempt(() => editor.paste(state.clip)); },
+  transpose(p_Keys) {
+    if (!editor.selection.size) return status('Select the notes to transpose first.');
+    attempt(() => editor.moveSelection(0, p_Keys));
+  },
+  tool(p_Tool) {
+    editor.tool = p_Tool;
+    document.querySelector(`input[name="tool"][value="${p_Tool}"]`).checked = true;
+  },
+};
+
+$('new').onclick = actions.newSong;
+$('open').onclick = () => $('file').click();
+$('file').onchange = () => $('file').files[0] && openFile($('file').files[0]);
+$('save').onclick = actions.save;
+$('export-midi').onclick = actions.exportMidi;
+$('export-wav').onclick = () => attempt(actions.exportWav);
+$('share').onclick = actions.share;
+$('play').onclick = play;
+$('stop').onclick = stop;
+$('undo').onclick = commands.undo;
+$('redo').onclick = commands.redo;
+$('down12').onclick = () => commands.transpose(-12);
+$('down1').onclick = () => commands.transpose(-1);
+$('up1').onclick = () => commands.transpose(1);
+$('up12').onclick = () => commands.transpose(12);
+$('shortcuts').onclick = () => $('keys').showModal();
+for (const l_Radio of document.querySelectorAll('input[name="tool"]')) l_Radio.onchange = () => commands.tool(l_Radio.value);
+$('lane').onchange = () => {
+  editor.valueField = $('lane').value;
+  editor.render();
+};
+const numberField = (p_Id, p_Apply) => $(p_Id).addEventListener('change', () => {
+  const l_Value = Number($(p_Id).value);
+  if (!Number.isInteger(l_Value)) return showSong();
+  p_Apply(l_Value);
+  showSong();
+});
+numberField('tempo', (p_Value) => edit((p_Edit) => p_Edit.set('tempo', p_Value)));
+numberField('per-bar', (p_Value) => edit((p_Edit) => p_Edit.set('barLayout', [p_Value, model.barLayout.perBeat])));
+numberField('per-beat', (p_Value) => edit((p_Edit) => p_Edit.set('barLayout', [model.barLayout.perBar, p_Value])));
+numberField('loop-start', (p_Value) => edit((p_Edit) => p_Edit.set('loop', [p_Value, Math.max(p_Value, model.loop.end)])));
+numberField('loop-end', (p_Value) => edit((p_Edit) => p_Edit.set('loop', [Math.min(p_Value, model.loop.start), p_Value])));
+// Length, volume and pan: those of the selected notes, or of the next note drawn.
+for (const l_Field of ['length', 'volume', 'pan'])
+  numberField(l_Field, (p_Value) => {
+    const [l_Low, l_High] = NOTE_RANGE[l_Field];
+    if (p_Value < l_Low || p_Value > l_High) return message(`The ${l_Field} is from ${l_Low} to ${l_High}.`);
+    editor.newNote[l_Field] = p_Value;
+    if (editor.selection.size) attempt(() => editor.setSelected(l_Field, p_Value));
+  });
+
+const l_Drop = $('drop');
+l_Drop.addEventListener('dragover', (p_Event) => {
+  p_Event.preventDefault();
+  l_Drop.classList.add('over');
+});
+l_Drop.addEventListener('dragleave', () => l_Drop.classList.remove('over'));
+l_Drop.addEventListener('drop', (p_Event) => {
+  p_Event.preventDefault();
+  l_Drop.classList.remove('over');
+  const l_File = p_Event.dataTransfer.files[0];
+  if (l_File) openFile(l_File);
+});
+
+// The keyboard: everywhere but in a field or a list, where the keys are theirs.
+document.addEventListener('keydown', (p_Event) => {
+  const l_Target = p_Event.target;
+  if (l_Target instanceof HTMLInputElement || l_Target instanceof HTMLSelectElement || $('keys').open) return;
+  const l_Ctrl = p_Event.ctrlKey || p_Event.metaKey;
+  const l_Key = p_Event.key.length === 1 ? p_Event.key.toLowerCase() : p_Event.key;
+  const l_Selection = editor.selection.size > 0;
+  const l_Cursor = editor.cursor;
+  const l_Step = model.barLayout.perBeat;
+  const l_Digit = /^Digit([1-8])$/.exec(p_Event.code);
+  if (l_Ctrl) {
+    const l_Do = { z: p_Event.shiftKey ? commands.redo : commands.undo, y: commands.redo, a: () => editor.selectAll(), x: commands.cut,
+      c: commands.copy, v: commands.paste, s: actions.save, o: () => $('file').click() }[l_Key];
+    if (p_Event.altKey && l_Key === 'n') actions.newSong();
+    else if (l_Do) l_Do();
+    else return;
+  } else if (l_Digit && !p_Event.altKey) chooseTrack(Number(l_Digit[1]) - 1 + (p_Event.shiftKey ? MELODY_TRACKS : 0));
+  else if (l_Target instanceof HTMLButtonElement && (l_Key === ' ' || l_Key === 'Enter')) return;
+  else {
+    switch (l_Key) {
+      case ' ': state.playing ? stop() : play(); break;
+      case 'Delete': case 'Backspace': attempt(() => editor.deleteSelection()); break;
+      case 'Escape': editor.select([]); break;
+      case 'Enter': attempt(() => editor.placeNote()); break;
+      case 'ArrowUp': case 'ArrowDown': {
+        const l_Keys = (l_Key === 'ArrowUp' ? 1 : -1) * (p_Event.shiftKey ? 12 : 1);
+        if (l_Selection) commands.transpose(l_Keys);
+        else {
+          l_Cursor.key = Math.max(0, Math.min(KEYS - 1, l_Cursor.key + l_Keys));
+          editor.reveal();
+        }
+        break;
+      }
+      case 'ArrowLeft': case 'ArrowRight': {
+        const l_Beats = (l_Key === 'ArrowRight' ? 1 : -1) * (p_Event.shiftKey ? l_Step : 1);
+        if (l_Selection) attempt(() => editor.moveSelection(l_Beats, 0));
+        else {
+          l_Cursor.beat = Math.max(0, l_Cursor.beat + l_Beats);
+          editor.reveal();
+        }
+        break;
+      }
+      case 'd': commands.tool('draw'); break;
+      case 's': commands.tool('select'); break;
+      case 'e': commands.tool('erase'); break;
+      case 'm': toggle(state.muted, editor.track); break;
+      case 'o': toggle(state.solo, editor.track); break;
+      case 'i': preview(editor.track, model.tracks[editor.track].instrument); break;
+      case 'l': $('lane').value = editor.valueField = editor.valueField === 'volume' ? 'pan' : 'volume'; editor.render(); break;
+      case '=': case '+': editor.zoom(1.25, 'beats'); break;
+      case '-': editor.zoom(0.8, 'beats'); break;
+      case ']': editor.zoom(1.25, 'keys'); break;
+      case '[': editor.zoom(0.8, 'keys'); break;
+      case 'PageUp': editor.scroll(0, -editor.rowsShown / 2); break;
+      case 'PageDown': editor.scroll(0, editor.rowsShown / 2); break;
+      case 'Home': l_Cursor.beat = 0; editor.reveal(); break;
+      case '?': $('keys').showModal(); break;
+      default: return;
+    }
+  }
+  p_Event.preventDefault();
+});
+
+// The song of the link, else a blank one (an autosaved song is offered).
+const l_Shared = /^#song=([A-Za-z0-9_-]+)$/.exec(location.hash);
+let l_Opened = false;
+if (l_Shared) {
+  try {
+    l_Opened = openBytes(await through(fromBase64Url(l_Shared[1]), new DecompressionStream('deflate-raw')), 'shared.org');
+  } catch (p_Error) {
+    message(`The link holds no song: ${p_Error.message}`);
+  }
+}
+if (!l_Opened) {
+  loadSong(blankSong(), 'untitled');
+  offerAutosave();
+}
+if ('serviceWorker' in navigator && location.protocol !== 'file:') navigator.serviceWorker.register('sw.js').catch(() => {});
+// The audio graph is made now, so that play only has to resume it (a user's gesture).
+const sound = attachAudio(new AudioContext({ latencyHint: 'interactive' })).catch((p_Error) => message(`No sound: ${p_Error.message}`));
+// What tests and benchmarks reach from outside.
+window.composer = { tw, model, editor, sound, attachAudio, settled, play, stop };
