@@ -168,7 +168,7 @@ test('a dropped MIDI file opens as the import gives it', { skip: typeof tw.openM
   const l_Original = tw.open(saved.bytes);
   const l_Midi = l_Original.toMidi();
   l_Original.close();
-  const l_Imported = tw.openMidi(l_Midi);
+  const { song: l_Imported } = tw.openMidi(l_Midi);
   const l_Expected = Array.from({ length: 16 }, (_, p_Track) => l_Imported.notes(p_Track));
   l_Imported.close();
   await tab.evaluate((p_Data) => {

@@ -75,11 +75,16 @@ function wav(p_Frames, p_Rate) {
   return new Uint8Array(l_Bytes.buffer);
 }
 
-// --- MIDI: through the module's MIDI calls, once it has them (tw.openMidi(bytes) gives a song,
-// song.toMidi() its Standard MIDI File); without them the page says so. ---
+// --- MIDI: through the module's MIDI calls, once it has them (tw.openMidi(bytes) gives a song and
+// the report of what the import dropped, song.toMidi() its Standard MIDI File); without them the
+// page says so. ---
 const midi = {
   get available() { return typeof tw.openMidi === 'function'; },
-  open(p_Bytes) { return tw.openMidi(p_Bytes); },
+  // The song, and what the import dropped or changed in one line (empty when nothing was).
+  open(p_Bytes) {
+    const { song, report } = tw.openMidi(p_Bytes);
+    return { song, losses: report.text.split('\n').slice(1).filter(Boolean).join(' ') };
+  },
   save(p_Song) { return p_Song.toMidi(); },
 };
 
@@ -99,8 +104,9 @@ function openBytes(p_Bytes, p_Name) {
   const l_Midi = /\.midi?$/i.test(p_Name);
   try {
     if (l_Midi && !midi.available) throw new Error('this page cannot read MIDI files yet.');
-    loadSong(l_Midi ? midi.open(p_Bytes) : tw.open(p_Bytes), p_Name.replace(/\.(org|midi?)$/i, ''));
-    message('');
+    const l_Opened = l_Midi ? midi.open(p_Bytes) : { song: tw.open(p_Bytes), losses: '' };
+    loadSong(l_Opened.song, p_Name.replace(/\.(org|midi?)$/i, ''));
+    message(l_Opened.losses);
     return true;
   } catch (p_Error) {
     message(`${p_Name} cannot be opened: ${p_Error.message}`);
