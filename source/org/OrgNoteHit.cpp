@@ -9,8 +9,6 @@ namespace Org {
 
 namespace {
 
-constexpr std::uint8_t NO_PAN = 255;
-
 float PanOf(std::uint8_t p_Byte) { return static_cast<float>(p_Byte / 6.0 - 1.0); }
 
 // The beats an event sounds on run from its position up to this one, exclusive: none for

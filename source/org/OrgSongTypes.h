@@ -63,8 +63,12 @@ struct NoteEvent
     std::uint8_t note;    // note number
     std::uint8_t length;  // beats; 0 starts nothing
     std::uint8_t volume;  // 0 to 255
-    std::uint8_t pan;     // 0 to 12, 6 centre; 255 for none of its own
+    std::uint8_t pan;     // 0 to 12, 6 centre; NO_PAN for none of its own
 };
+
+// The pan of an event that has none of its own: it keeps the pan of the note it changes, and a
+// note that starts with it sounds in the centre.
+constexpr std::uint8_t NO_PAN = 255;
 
 constexpr int TRACK_COUNT = 16;
 constexpr int MELODY_TRACKS = 8;  // tracks 0 to 7 play melody waveforms, the rest drums

@@ -56,12 +56,10 @@ constexpr int FAMILY_WAVEFORMS[16] = {
 
 constexpr int DRUM_CHANNEL = 9;
 constexpr int KEY_OFFSET = 12;  // song key k is MIDI note k + 12
-constexpr int MAX_LENGTH = 255;
 constexpr std::uint32_t TICKS_PER_BEAT = 96;
 constexpr std::uint32_t MAX_DELTA = 0x0FFFFFFF;  // the largest a variable-length delta holds
 constexpr std::uint32_t MAX_TEMPO_US = 0xFFFFFF;
 constexpr std::uint32_t DEFAULT_TEMPO_US = 500000;
-constexpr std::uint8_t NO_PAN = 255;
 constexpr const char* LOOP_START_MARKER = "loop start";
 constexpr const char* LOOP_END_MARKER = "loop end";
 
@@ -694,8 +692,9 @@ bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSon
         if (!l_IsDrum) {
             const std::uint64_t l_Length = Beat(l_Note.end) - l_Placed.beat;
             l_Placed.lengthened = l_Length == 0;
-            l_Placed.shortened = l_Length > MAX_LENGTH;
-            l_Placed.length = static_cast<std::uint8_t>(std::clamp<std::uint64_t>(l_Length, 1, MAX_LENGTH));
+            l_Placed.shortened = l_Length > SongEdit::MAX_LENGTH;
+            l_Placed.length =
+                static_cast<std::uint8_t>(std::clamp<std::uint64_t>(l_Length, 1, SongEdit::MAX_LENGTH));
         }
         (l_IsDrum ? l_Drums : l_Melody).push_back(l_Placed);
     }
