@@ -101,6 +101,7 @@ FMOD_RESULT F_API FMOD_System_SetDSPBufferSize(FMOD_SYSTEM* system, unsigned int
             return FMOD_ERR_INVALID_PARAM;
         p_Config.blocklength = bufferlength;
         p_Config.blockcount = numbuffers;
+        p_Config.blocksasked = true;
         return FMOD_OK;
     });
 }
