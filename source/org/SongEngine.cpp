@@ -19,7 +19,7 @@ FMOD_RESULT StartSongEngine(const SongEngineSettings& p_Settings, FMOD_SYSTEM** 
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_SetSpeakerMode(l_System, FMOD_SPEAKERMODE_STEREO);
     if (l_Result == FMOD_OK && p_Settings.mixFrames > 0)
-        l_Result = FMOD_System_SetDSPBufferSize(l_System, p_Settings.mixFrames, 1);
+        l_Result = FMOD_System_SetDSPBufferSize(l_System, p_Settings.mixFrames, p_Settings.mixBlocks);
     if (l_Result == FMOD_OK)
         l_Result = FMOD_System_Init(l_System, SONG_VOICES, FMOD_INIT_NORMAL, p_Settings.driverData);
     FMOD_CHANNELGROUP* l_Master = nullptr;

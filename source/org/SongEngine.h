@@ -15,6 +15,7 @@ struct SongEngineSettings
     int rate = 48000;
     int resampler = FMOD_DSP_RESAMPLER_LINEAR;  // an FMOD_DSP_RESAMPLER, ours included
     unsigned mixFrames = 0;                     // the most frames one mix makes; 0: the engine's own
+    int mixBlocks = 1;                          // with mixFrames: blocks a device's buffer holds
     void* driverData = nullptr;                 // handed to FMOD_System_Init
 };
 

@@ -13,8 +13,8 @@
 #include "DataDir.h"
 #include "EndingSignals.h"
 #include "OrgSong.h"
+#include "PlaySampler.h"
 #include "PrintableText.h"
-#include "Sampler.h"
 #include "SongInput.h"
 #include "SongOptions.h"
 #include "SongPlayback.h"
@@ -167,7 +167,7 @@ std::string StatusLine(const std::string& p_Name, const PlaybackStatus& p_Status
     return l_Line;
 }
 
-Outcome PlaySong(const std::string& p_Path, Org::OrgSong& p_Song, Org::Sampler& p_Sampler,
+Outcome PlaySong(const std::string& p_Path, Org::OrgSong& p_Song, PlaySampler& p_Sampler,
                  Terminal& p_Terminal, PlayOptions& p_Options)
 {
     // The status line goes to the terminal too: the name is shown safely there as well.
@@ -216,7 +216,7 @@ Outcome PlaySong(const std::string& p_Path, Org::OrgSong& p_Song, Org::Sampler& 
         if (!l_Keys.empty())
             l_NextStatus = Clock::now();  // show what the key did at once
         l_Playback.Advance(l_Then);
-        p_Sampler.Update(0);
+        p_Sampler.Update();
     }
     p_Options.volume = l_Playback.Status().volume;  // a volume set by the keys carries on
     if (p_Terminal.Active()) {
@@ -251,7 +251,7 @@ int main(int argc, char** argv)
     }
     bool l_Failed = false;
     {
-        Org::Sampler l_Sampler(l_DataDir);
+        PlaySampler l_Sampler(l_DataDir);
         Terminal l_Terminal;
         g_Terminal = &l_Terminal;
         tw_set_log_function(LogMessage, nullptr);
@@ -263,6 +263,7 @@ int main(int argc, char** argv)
                 l_Failed = true;
                 continue;
             }
+            l_Sampler.LoadSoundsOf(l_Song);
             if (PlaySong(l_Path, l_Song, l_Sampler, l_Terminal, l_Options) == Outcome::QUIT)
                 break;
         }

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "OrgSong.h"
-#include "Sampler.h"
+#include "PlaySampler.h"
 #include "SongLength.h"
 
 namespace {
@@ -17,7 +17,7 @@ unsigned BeatsPerBar(const Org::Header& p_Header)
 
 }  // namespace
 
-SongPlayback::SongPlayback(Org::OrgSong& p_Song, Org::Sampler& p_Sampler, int p_Loops, double p_Seconds,
+SongPlayback::SongPlayback(Org::OrgSong& p_Song, PlaySampler& p_Sampler, int p_Loops, double p_Seconds,
                            float p_Volume)
     : song(p_Song), sampler(p_Sampler), passes(p_Seconds > 0.0 || p_Loops < 0 ? 0 : p_Loops + 1),
       lengthMs(LengthMs(p_Song, p_Loops, p_Seconds)),

@@ -9,8 +9,8 @@
 
 namespace Org {
 class OrgSong;
-class Sampler;
 }  // namespace Org
+class PlaySampler;
 
 struct PlaybackStatus
 {
@@ -27,8 +27,7 @@ class SongPlayback
 {
 public:
     // The intro and p_Loops + 1 passes of the loop (-1: for ever), or p_Seconds when above 0.
-    SongPlayback(Org::OrgSong& p_Song, Org::Sampler& p_Sampler, int p_Loops, double p_Seconds,
-                 float p_Volume);
+    SongPlayback(Org::OrgSong& p_Song, PlaySampler& p_Sampler, int p_Loops, double p_Seconds, float p_Volume);
     // Ends every melody note still held; drums ring out.
     ~SongPlayback();
     SongPlayback(const SongPlayback&) = delete;
@@ -62,7 +61,7 @@ private:
     void ApplyVolume();
 
     Org::OrgSong& song;
-    Org::Sampler& sampler;
+    PlaySampler& sampler;
     const int passes;                   // of the loop; 0: for ever
     const unsigned long long lengthMs;  // 0: no end
     // The end comes after lengthMs of playing rather than at the last pass's wrap: a length in

@@ -13,6 +13,11 @@ namespace {
 
 // The rate the player's engine runs at too.
 constexpr int SOUND_CARD_RATE = 48000;
+// Mixed in 10 ms blocks, the device holding four: the engine's thread wakes 100 times a second
+// rather than its default 200, and a key's pause, seek or volume is still heard within 40 ms (the
+// player's goal is 50).
+constexpr unsigned MIX_FRAMES = SOUND_CARD_RATE / 100;
+constexpr int MIX_BLOCKS = 4;
 
 }  // namespace
 
@@ -32,6 +37,8 @@ bool OpenSoundCard(const std::string& p_Device, int p_Resampler, std::string& p_
     l_Settings.output = FMOD_OUTPUTTYPE_AUTODETECT;
     l_Settings.rate = SOUND_CARD_RATE;
     l_Settings.resampler = p_Resampler;
+    l_Settings.mixFrames = MIX_FRAMES;
+    l_Settings.mixBlocks = MIX_BLOCKS;
     l_Settings.driverData = l_DriverData;
     const FMOD_RESULT l_Result = Org::StartSongEngine(l_Settings, &Org::Device, &Org::MasterCG);
     if (l_Result == FMOD_OK)

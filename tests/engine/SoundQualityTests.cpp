@@ -8,6 +8,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdio>
+#include <string>
 
 using namespace EngineTest;
 
@@ -200,9 +201,31 @@ TEST(SoundQuality, SincKeepsHighAndLowNotesClearOfFoldedAndImagedEnergy)
                     l_Clear[l_Resampler][0], l_Clear[l_Resampler][1], l_Clear[l_Resampler][0] - 70.0,
                     l_Clear[l_Resampler][1] - 70.0);
     for (int l_Note = 0; l_Note < 2; ++l_Note) {
-        EXPECT_GE(l_Clear[4][l_Note], 70.0) << kNotes[l_Note] << " Hz";
+        // 70 dB is what a held note needs; the 32-tap filter measures 87 to 90.
+        EXPECT_GE(l_Clear[4][l_Note], 80.0) << kNotes[l_Note] << " Hz";
         EXPECT_GT(l_Clear[4][l_Note], l_Clear[1][l_Note] + 10.0) << kNotes[l_Note] << " Hz";
     }
+}
+
+TEST(SoundQuality, SincKeepsTheTrebleOfASoundReadAtTheOutputRate)
+{
+    // Loops of 381 and 20 cycles in 960 frames (19.05 and 1 kHz at the output rate), read a little
+    // under one frame per output frame, so that the tones pass through every phase of the filter.
+    const double kCycles[] = {381.0, 20.0};
+    const double kRead = 1.0 - 1.0 / 1024;
+    OfflineSystem l_Engine(4800, 32, FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC);
+    double l_Level[2];
+    for (int l_Tone = 0; l_Tone < 2; ++l_Tone) {
+        FMOD_SOUND* l_Sound = LoadLoop(l_Engine, "tone" + std::to_string(l_Tone) + ".wav",
+                                       Sine(960, 960.0 / kCycles[l_Tone], 0.5f));
+        FMOD_CHANNEL* l_Channel = PlayLeft(l_Engine, l_Sound, float(kRate * kRead));
+        l_Engine.Render(2);
+        ASSERT_EQ(FMOD_Channel_Stop(l_Channel), FMOD_OK);
+        l_Level[l_Tone] = Rms(l_Engine.Mixed().Channel(0, std::size_t(l_Tone) * 9600 + 2400, 4800));
+    }
+    const double l_Db = 20.0 * std::log10(l_Level[0] / l_Level[1]);
+    std::printf("sinc at %.0f Hz: %+.2f dB against 1 kHz\n", kCycles[0] * 50.0 * kRead, l_Db);
+    EXPECT_GT(l_Db, -3.0);
 }
 
 TEST(SoundQuality, ASincSweepFromLowestToHighestPitchFoldsNothingBelowItsFundamental)
@@ -243,7 +266,7 @@ TEST(SoundQuality, ASincSweepFromLowestToHighestPitchFoldsNothingBelowItsFundame
     std::printf("sweep 32 Hz - 4.1 kHz, worst energy below the fundamental: linear %.1f dB (at %.0f Hz), "
                 "sinc %.1f dB (at %.0f Hz)\n",
                 l_Worst[0], l_WorstAt[0], l_Worst[1], l_WorstAt[1]);
-    EXPECT_LT(l_Worst[1], -70.0) << "at " << l_WorstAt[1] << " Hz";
+    EXPECT_LT(l_Worst[1], -85.0) << "at " << l_WorstAt[1] << " Hz";
 }
 
 TEST(SoundQuality, SincStartsNotesAsSoonAndAsLoudAsLinear)

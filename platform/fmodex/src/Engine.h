@@ -117,6 +117,9 @@ struct Config
     FMOD_SPEAKERMODE speakermode = FMOD_SPEAKERMODE_STEREO;
     unsigned blocklength = 1024;  // frames mixed per block (per Update on NRT outputs)
     int blockcount = 4;
+    // Set by SetDSPBufferSize: a real-time output then keeps the program's block and buffer count
+    // (RealTimeDriver) instead of the engine's short default.
+    bool blocksasked = false;
 };
 
 // The kernel row (Resampler, Kernels.h) of an FMOD_DSP_RESAMPLER value that Config accepts.

@@ -43,8 +43,8 @@ constexpr int kResamplerCount = 5;
 // looping sound, silence for a one-shot.
 // (The SIMD kernels read whole vectors of up to four floats past the widest neighbourhood, and
 // AVX-512's window reads sixteen floats from a vector's first tap, the rest of the window masked
-// to the last lane's neighbourhood and one frame more; the sinc kernel reads 11 frames before and
-// 12 after the frame at or before its position.)
+// to the last lane's neighbourhood and one frame more; the sinc kernel reads 15 frames before and
+// 16 after the frame at or before its position.)
 constexpr unsigned kGuardFrames = 16;
 
 // The gain of a span's frames. Steady: p_Left/p_Right throughout. Ramped: frame i has

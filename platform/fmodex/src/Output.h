@@ -13,7 +13,8 @@ struct OutputFormat
     int rate;
     int channels;          // interleaved 16-bit frames
     unsigned blockframes;  // frames per Write
-    unsigned blockcount;   // blocks a file output may gather before it writes them out
+    unsigned blockcount;   // blocks a file output may gather before it writes them out, and a
+                           // device's buffer holds
 };
 
 class Output

@@ -1,6 +1,7 @@
 // The ALSA output: the PCM device named in Init's FMOD_LINUX_EXTRADRIVERDATA (else "default"),
 // 16-bit interleaved, with a buffer of about 20 ms so that a change to a voice is heard within the
-// engine's latency goal of 30 ms.
+// engine's latency goal of 30 ms; longer when the program asked for more blocks of DSP buffer
+// (RealTimeDriver), to hold them all.
 #include "LazyLibrary.h"
 #include "Output.h"
 
@@ -8,6 +9,7 @@
 
 #include <alsa/asoundlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -20,6 +22,11 @@ namespace SoundEngine {
 namespace {
 
 constexpr unsigned kDeviceLatencyMicroseconds = 20000;
+unsigned DeviceLatencyMicroseconds(const OutputFormat& p_Format)
+{
+    const double l_Blocks = double(p_Format.blockframes) * p_Format.blockcount * 1e6 / p_Format.rate;
+    return std::max(kDeviceLatencyMicroseconds, unsigned(std::min(l_Blocks, 1e6)));
+}
 // A device that has not opened by then counts as one that cannot open. Opening may block inside
 // alsa-lib for as long as it likes: the file plugin opening a FIFO that nobody reads, a plugin
 // waiting on a sound server. A working device opens within milliseconds.
@@ -79,7 +86,7 @@ struct OpenAttempt
             } else if (Alsa()->snd_pcm_nonblock(l_Pcm, 0) < 0 ||
                        Alsa()->snd_pcm_set_params(l_Pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED,
                                                   unsigned(p_Format.channels), unsigned(p_Format.rate), 1,
-                                                  kDeviceLatencyMicroseconds) < 0) {
+                                                  DeviceLatencyMicroseconds(p_Format)) < 0) {
                 Alsa()->snd_pcm_close(l_Pcm);
                 l_Pcm = nullptr;
             } else {

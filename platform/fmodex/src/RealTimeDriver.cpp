@@ -19,11 +19,10 @@ Clock::duration FramesToDuration(double p_Frames, int p_Rate)
     return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(p_Frames / p_Rate));
 }
 
-}
+}  // namespace
 
 RealTimeDriver::RealTimeDriver(System& p_System, Output& p_Output, unsigned p_BlockFrames)
-    : system(p_System), output(p_Output), blockframes(p_BlockFrames),
-      block(std::size_t(p_BlockFrames) * 2)
+    : system(p_System), output(p_Output), blockframes(p_BlockFrames), block(std::size_t(p_BlockFrames) * 2)
 {
     thread = std::thread(&RealTimeDriver::Run, this);
 }
@@ -40,19 +39,28 @@ RealTimeDriver::~RealTimeDriver()
 
 unsigned RealTimeDriver::BlockFrames(const Config& p_Config)
 {
-    unsigned l_Limit = std::max(1u, unsigned(p_Config.rate) * kMaxBlockMilliseconds / 1000);
+    const unsigned l_Milliseconds = p_Config.blocksasked ? kMaxAskedBlockMilliseconds : kMaxBlockMilliseconds;
+    const unsigned l_Limit = std::max(1u, unsigned(p_Config.rate) * l_Milliseconds / 1000);
     return std::min(p_Config.blocklength, l_Limit);
+}
+
+double RealTimeDriver::LeadFrames(const Config& p_Config)
+{
+    if (!p_Config.blocksasked)
+        return double(p_Config.rate) * kLeadMilliseconds / 1000.0;
+    return double(BlockFrames(p_Config)) * std::max(1, p_Config.blockcount - 1);
 }
 
 void RealTimeDriver::Run()
 {
     const int l_Rate = system.config.rate;
-    const double l_Lead = double(l_Rate) * kLeadMilliseconds / 1000.0;
+    const double l_Lead = LeadFrames(system.config);
     Clock::time_point l_Start = Clock::now();
     std::uint64_t l_Written = 0;
     for (;;) {
         // The next block may go out once the output would be no more than l_Lead frames ahead.
-        const Clock::time_point l_Due = l_Start + FramesToDuration(double(l_Written + blockframes) - l_Lead, l_Rate);
+        const Clock::time_point l_Due =
+            l_Start + FramesToDuration(double(l_Written + blockframes) - l_Lead, l_Rate);
         {
             std::unique_lock<std::mutex> l_Lock(waitlock);
             if (wake.wait_until(l_Lock, l_Due, [this] { return stopping; }))
@@ -76,4 +84,4 @@ void RealTimeDriver::Run()
     }
 }
 
-}
+}  // namespace SoundEngine

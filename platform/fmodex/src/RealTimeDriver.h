@@ -17,11 +17,15 @@ namespace SoundEngine {
 class RealTimeDriver
 {
 public:
-    // How far the output may run ahead of the wall clock, in milliseconds; with one block of mixing
-    // this bounds the delay from a voice change to the device.
+    // Unless the program set the DSP buffer size: how far the output may run ahead of the wall
+    // clock, in milliseconds (with one block of mixing this bounds the delay from a voice change to
+    // the device), and the longest block (a shorter DSP block length is kept).
     static constexpr unsigned kLeadMilliseconds = 20;
-    // A block is at most this long in real time (a shorter DSP block length is kept).
     static constexpr unsigned kMaxBlockMilliseconds = 5;
+    // A program that set the DSP buffer size gets blocks of its length, up to this, and a lead of
+    // its count less one blocks (at least one), as FMOD Ex's latency is length times count: fewer
+    // wake-ups for a program that can wait longer for a change to be heard.
+    static constexpr unsigned kMaxAskedBlockMilliseconds = 50;
 
     RealTimeDriver(System& p_System, Output& p_Output, unsigned p_BlockFrames);
     ~RealTimeDriver();
@@ -29,6 +33,8 @@ public:
     RealTimeDriver& operator=(const RealTimeDriver&) = delete;
 
     static unsigned BlockFrames(const Config& p_Config);
+    // Frames the output may run ahead of the wall clock.
+    static double LeadFrames(const Config& p_Config);
 
 private:
     void Run();
@@ -39,10 +45,10 @@ private:
     std::vector<std::int16_t> block;  // only the thread touches it
     std::mutex waitlock;
     std::condition_variable wake;
-    bool stopping = false;            // guarded by waitlock
+    bool stopping = false;  // guarded by waitlock
     std::thread thread;
 };
 
-}
+}  // namespace SoundEngine
 
 #endif

@@ -23,7 +23,10 @@ TW_AVX2_INLINE Sixteen LoadSixteen(const float* p_From)
 }
 TW_AVX2_INLINE Sixteen LoadEightTwice(const float* p_From)
 {
-    const __m256 l_Eight = _mm256_loadu_ps(p_From);
+    __m256 l_Eight = _mm256_loadu_ps(p_From);
+    // Kept in a register: left to itself, GCC folds the load into both multiplies, and loads are
+    // what this kernel runs short of first.
+    __asm__("" : "+x"(l_Eight));
     return {l_Eight, l_Eight};
 }
 TW_AVX2_INLINE void StoreSixteen(float* p_To, Sixteen p_Sixteen)
@@ -39,6 +42,11 @@ TW_AVX2_INLINE Sixteen operator*(Sixteen p_A, Sixteen p_B)
 {
     return {_mm256_mul_ps(p_A.low, p_B.low), _mm256_mul_ps(p_A.high, p_B.high)};
 }
+// Fused, as the set's MulAdd (SimdAvx2.h).
+TW_AVX2_INLINE Sixteen MulAddSixteen(Sixteen p_A, Sixteen p_B, Sixteen p_C)
+{
+    return {_mm256_fmadd_ps(p_A.low, p_B.low, p_C.low), _mm256_fmadd_ps(p_A.high, p_B.high, p_C.high)};
+}
 TW_AVX2_INLINE __m256 DupEach(__m256 p_A, int p_From)
 {
     const __m256i l_Low = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
@@ -51,32 +59,35 @@ struct SincLanes : Lanes
 {
     using Floats = Avx2::Floats;
 
-    // Each frame's two halves are summed pairwise at once (one register per frame from then on):
-    // [here 0+1, 2+3, change 0+1, 2+3 | the same of 4-7]. Two frames' of those summed pairwise give
-    // ((0+1)+(2+3)) and ((4+5)+(6+7)) of both halves of both frames; the 128-bit halves of two such
-    // pairs are then swapped into place and added, and here and change taken apart.
-    TW_AVX2_INLINE static __m256 PairOf(Sixteen p_A, Sixteen p_B)
+    // Frame p_Lane's weighted sums W, its fraction taken from p_Low (frames 0-3 of the fractions, in
+    // both halves) or p_High (4-7).
+    template <int Lane>
+    TW_AVX2_INLINE static __m256 Weighted(const Sixteen& p_Sums, __m256 p_Low, __m256 p_High)
     {
-        return _mm256_hadd_ps(_mm256_hadd_ps(p_A.low, p_A.high), _mm256_hadd_ps(p_B.low, p_B.high));
+        const __m256 l_B = _mm256_permute_ps(Lane < 4 ? p_Low : p_High, (Lane % 4) * 0x55);
+        return _mm256_fmadd_ps(l_B, p_Sums.high, p_Sums.low);
     }
-    // Frames a, b (first pair) and e, f (second): [a here, a change, b here, b change | e..., f...].
-    TW_AVX2_INLINE static __m256 Join(__m256 p_First, __m256 p_Second)
+    // hadd of two frames' W gives [a 0+1, 2+3, b 0+1, 2+3 | a 4+5, 6+7, b 4+5, 6+7]; hadd of two such
+    // pairs gives ((0+1)+(2+3)) of four frames, then ((4+5)+(6+7)) of the same four, which the
+    // 128-bit halves of two such quads, swapped into place, add into frame order.
+    template <class Lane> TW_AVX2_INLINE static Floats SumWeighted(Lane& p_Lane, Floats p_Between)
     {
-        return _mm256_add_ps(_mm256_permute2f128_ps(p_First, p_Second, 0x20),
-                             _mm256_permute2f128_ps(p_First, p_Second, 0x31));
-    }
-    template <class Lane> TW_AVX2_INLINE static void SumEach(Lane& p_Lane, Floats& p_Here, Floats& p_Change)
-    {
-        const Sixteen l_A = p_Lane(), l_B = p_Lane();
-        const __m256 l_AB = PairOf(l_A, l_B);
-        const Sixteen l_C = p_Lane(), l_D = p_Lane();
-        const __m256 l_CD = PairOf(l_C, l_D);
-        const Sixteen l_E = p_Lane(), l_F = p_Lane();
-        const __m256 l_ABEF = Join(l_AB, PairOf(l_E, l_F));
-        const Sixteen l_G = p_Lane(), l_H = p_Lane();
-        const __m256 l_CDGH = Join(l_CD, PairOf(l_G, l_H));
-        p_Here = _mm256_shuffle_ps(l_ABEF, l_CDGH, _MM_SHUFFLE(2, 0, 2, 0));
-        p_Change = _mm256_shuffle_ps(l_ABEF, l_CDGH, _MM_SHUFFLE(3, 1, 3, 1));
+        const __m256 l_Low = _mm256_permute2f128_ps(p_Between.v, p_Between.v, 0x00);
+        const __m256 l_High = _mm256_permute2f128_ps(p_Between.v, p_Between.v, 0x11);
+        const __m256 l_W0 = Weighted<0>(p_Lane(), l_Low, l_High);
+        const __m256 l_W1 = Weighted<1>(p_Lane(), l_Low, l_High);
+        const __m256 l_W01 = _mm256_hadd_ps(l_W0, l_W1);
+        const __m256 l_W2 = Weighted<2>(p_Lane(), l_Low, l_High);
+        const __m256 l_W3 = Weighted<3>(p_Lane(), l_Low, l_High);
+        const __m256 l_First = _mm256_hadd_ps(l_W01, _mm256_hadd_ps(l_W2, l_W3));
+        const __m256 l_W4 = Weighted<4>(p_Lane(), l_Low, l_High);
+        const __m256 l_W5 = Weighted<5>(p_Lane(), l_Low, l_High);
+        const __m256 l_W45 = _mm256_hadd_ps(l_W4, l_W5);
+        const __m256 l_W6 = Weighted<6>(p_Lane(), l_Low, l_High);
+        const __m256 l_W7 = Weighted<7>(p_Lane(), l_Low, l_High);
+        const __m256 l_Second = _mm256_hadd_ps(l_W45, _mm256_hadd_ps(l_W6, l_W7));
+        return _mm256_add_ps(_mm256_permute2f128_ps(l_First, l_Second, 0x20),
+                             _mm256_permute2f128_ps(l_First, l_Second, 0x31));
     }
     TW_AVX2_INLINE static Floats Between(std::uint32_t p_Fraction, const std::uint32_t (&p_Offsets)[8])
     {

@@ -30,6 +30,8 @@ TW_AVX512_INLINE Sixteen DupHigh(Sixteen p_A)
         _mm512_setr_epi32(8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14, 15, 15), p_A.v);
 }
 
+TW_AVX512_INLINE Sixteen MulAddSixteen(Sixteen p_A, Sixteen p_B, Sixteen p_C) { return p_A * p_B + p_C; }
+
 struct SincLanes : Lanes
 {
     using Floats = Avx512::Floats;
@@ -60,6 +62,14 @@ struct SincLanes : Lanes
                           _mm512_shuffle_f32x4(l_Fours[2], l_Fours[3], _MM_SHUFFLE(3, 1, 3, 1)));
         p_Here = _mm512_shuffle_f32x4(l_Low, l_High, _MM_SHUFFLE(2, 0, 2, 0));
         p_Change = _mm512_shuffle_f32x4(l_Low, l_High, _MM_SHUFFLE(3, 1, 3, 1));
+    }
+    // Here the fractions weight the two summed halves (one product for sixteen frames); the sums
+    // come out as the other sets' within the rounding of that order.
+    template <class Lane> TW_AVX512_INLINE static Floats SumWeighted(Lane& p_Lane, Floats p_Between)
+    {
+        Floats l_Here, l_Change;
+        SumEach(p_Lane, l_Here, l_Change);
+        return l_Here + l_Change * p_Between;
     }
     TW_AVX512_INLINE static Floats Between(std::uint32_t p_Fraction, const std::uint32_t (&p_Offsets)[16])
     {

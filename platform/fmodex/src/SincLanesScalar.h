@@ -88,18 +88,24 @@ TW_SINC_SCALAR_INLINE Sixteen DupHigh(const Sixteen& p_A)
     return l_Dup;
 }
 
+TW_SINC_SCALAR_INLINE Sixteen MulAddSixteen(const Sixteen& p_A, const Sixteen& p_B, const Sixteen& p_C)
+{
+    return p_A * p_B + p_C;
+}
+
 struct SincLanes
 {
     static constexpr unsigned kWidth = 1;
     using Floats = float;
 
-    template <class Lane>
-    TW_SINC_SCALAR_INLINE static void SumEach(Lane& p_Lane, float& p_Here, float& p_Change)
+    template <class Lane> TW_SINC_SCALAR_INLINE static float SumWeighted(Lane& p_Lane, float p_Between)
     {
         const Sixteen l_Sums = p_Lane();
-        const float* l_V = l_Sums.v;
-        p_Here = ((l_V[0] + l_V[1]) + (l_V[2] + l_V[3])) + ((l_V[4] + l_V[5]) + (l_V[6] + l_V[7]));
-        p_Change = ((l_V[8] + l_V[9]) + (l_V[10] + l_V[11])) + ((l_V[12] + l_V[13]) + (l_V[14] + l_V[15]));
+        float l_W[8];
+#pragma GCC unroll 8
+        for (int l_Index = 0; l_Index < 8; ++l_Index)
+            l_W[l_Index] = l_Sums.v[l_Index] + p_Between * l_Sums.v[8 + l_Index];
+        return ((l_W[0] + l_W[1]) + (l_W[2] + l_W[3])) + ((l_W[4] + l_W[5]) + (l_W[6] + l_W[7]));
     }
     TW_SINC_SCALAR_INLINE static float Between(std::uint32_t p_Fraction, const std::uint32_t (&)[1])
     {

@@ -52,31 +52,37 @@ TW_SSE2_INLINE Sixteen DupHigh(const Sixteen& p_A)
              _mm_unpacklo_ps(p_A.v[3], p_A.v[3]), _mm_unpackhi_ps(p_A.v[3], p_A.v[3])}};
 }
 
+TW_SSE2_INLINE Sixteen MulAddSixteen(const Sixteen& p_A, const Sixteen& p_B, const Sixteen& p_C)
+{
+    return p_A * p_B + p_C;
+}
+
 struct SincLanes : Lanes
 {
     using Floats = Sse2::Floats;
 
-    // ((0+1)+(2+3)) of four frames' floats p_First .. p_First + 3, plus the same of the next four, by
-    // transposing each.
-    TW_SSE2_INLINE static __m128 SumEight(const Sixteen (&p_Sums)[4], int p_First)
+    // One frame's weighted sums W (floats 0-3 and 4-7), its fraction p_B in every float.
+    TW_SSE2_INLINE static void Weighted(const Sixteen& p_Sums, __m128 p_B, __m128& p_Low, __m128& p_High)
     {
-        __m128 l_Halves[2];
-        for (int l_Half = 0; l_Half < 2; ++l_Half) {
-            __m128 l_A = p_Sums[0].v[p_First + l_Half], l_B = p_Sums[1].v[p_First + l_Half],
-                   l_C = p_Sums[2].v[p_First + l_Half], l_D = p_Sums[3].v[p_First + l_Half];
-            _MM_TRANSPOSE4_PS(l_A, l_B, l_C, l_D);
-            l_Halves[l_Half] = _mm_add_ps(_mm_add_ps(l_A, l_B), _mm_add_ps(l_C, l_D));
-        }
-        return _mm_add_ps(l_Halves[0], l_Halves[1]);
+        p_Low = _mm_add_ps(p_Sums.v[0], _mm_mul_ps(p_B, p_Sums.v[2]));
+        p_High = _mm_add_ps(p_Sums.v[1], _mm_mul_ps(p_B, p_Sums.v[3]));
     }
-    template <class Lane> TW_SSE2_INLINE static void SumEach(Lane& p_Lane, Floats& p_Here, Floats& p_Change)
+    // ((W0+W1)+(W2+W3)) of four frames, then the same of W4-W7 added, by transposing each.
+    template <class Lane> TW_SSE2_INLINE static Floats SumWeighted(Lane& p_Lane, Floats p_Between)
     {
-        Sixteen l_Sums[4];
-#pragma GCC unroll 4
-        for (Sixteen& l_Frame : l_Sums)
-            l_Frame = p_Lane();
-        p_Here = SumEight(l_Sums, 0);
-        p_Change = SumEight(l_Sums, 2);
+        __m128 l_Low[4], l_High[4];
+        Weighted(p_Lane(), _mm_shuffle_ps(p_Between.v, p_Between.v, _MM_SHUFFLE(0, 0, 0, 0)), l_Low[0],
+                 l_High[0]);
+        Weighted(p_Lane(), _mm_shuffle_ps(p_Between.v, p_Between.v, _MM_SHUFFLE(1, 1, 1, 1)), l_Low[1],
+                 l_High[1]);
+        Weighted(p_Lane(), _mm_shuffle_ps(p_Between.v, p_Between.v, _MM_SHUFFLE(2, 2, 2, 2)), l_Low[2],
+                 l_High[2]);
+        Weighted(p_Lane(), _mm_shuffle_ps(p_Between.v, p_Between.v, _MM_SHUFFLE(3, 3, 3, 3)), l_Low[3],
+                 l_High[3]);
+        _MM_TRANSPOSE4_PS(l_Low[0], l_Low[1], l_Low[2], l_Low[3]);
+        _MM_TRANSPOSE4_PS(l_High[0], l_High[1], l_High[2], l_High[3]);
+        return _mm_add_ps(_mm_add_ps(_mm_add_ps(l_Low[0], l_Low[1]), _mm_add_ps(l_Low[2], l_Low[3])),
+                          _mm_add_ps(_mm_add_ps(l_High[0], l_High[1]), _mm_add_ps(l_High[2], l_High[3])));
     }
     TW_SSE2_INLINE static Floats Between(std::uint32_t p_Fraction, const std::uint32_t (&p_Offsets)[4])
     {

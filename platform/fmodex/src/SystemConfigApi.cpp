@@ -92,8 +92,9 @@ FMOD_RESULT F_API FMOD_System_SetSpeakerMode(FMOD_SYSTEM* system, FMOD_SPEAKERMO
     });
 }
 
-// bufferlength is the frames of one DSP block: what one Update mixes on an NRT output, and an
-// upper bound of the real-time thread's block.
+// bufferlength is the frames of one DSP block: what one Update mixes on an NRT output, and the
+// real-time thread's block (up to 50 ms), numbuffers of them the most it keeps ahead of the clock
+// (RealTimeDriver).
 FMOD_RESULT F_API FMOD_System_SetDSPBufferSize(FMOD_SYSTEM* system, unsigned int bufferlength, int numbuffers)
 {
     return ChangeConfig(system, [=](Config& p_Config) {
@@ -101,6 +102,7 @@ FMOD_RESULT F_API FMOD_System_SetDSPBufferSize(FMOD_SYSTEM* system, unsigned int
             return FMOD_ERR_INVALID_PARAM;
         p_Config.blocklength = bufferlength;
         p_Config.blockcount = numbuffers;
+        p_Config.blocksasked = true;
         return FMOD_OK;
     });
 }
