@@ -34,6 +34,6 @@ list(FILTER l_Web EXCLUDE REGEX
   "(^|/)(Sampler|AudioHandles|OrgClockSdl|OutputAlsa|OutputWinmm|OutputWavWriter|SoundLoader)\\.cpp$")
 list(FILTER l_Synthesis INCLUDE REGEX "/(Dsp|Percussion)\\.cpp$")
 file(GLOB l_WebOwn CONFIGURE_DEPENDS RELATIVE "${PROJECT_SOURCE_DIR}" "${PROJECT_SOURCE_DIR}/web/wasm/*.cpp")
-list(APPEND l_Web ${l_Synthesis} ${l_WebOwn})
+list(APPEND l_Web ${l_Synthesis} source/decoder/DrumsOnDemand.cpp ${l_WebOwn})
 string(JOIN "\n" l_Text ${l_Web})
 file(CONFIGURE OUTPUT "${PROJECT_BINARY_DIR}/web-sources.txt" CONTENT "${l_Text}\n" @ONLY)

@@ -1,6 +1,7 @@
-// The WebAssembly decoder's drums: made by source/samples the first time a song asks for each
-// (the same samples as the files), rather than carried in the module, where they would be most of
-// its size. A drum stays made for the rest of the module's life.
+// The bank's drums made by source/samples the first time a song asks for each (the same samples as
+// the files), rather than carried as data, where they would be most of the bank's size: the
+// WebAssembly module and the Windows bank DLL are built so. A drum stays made for the rest of the
+// process's life.
 #include "BuiltinBank.h"
 #include "Percussion.h"
 
@@ -27,14 +28,3 @@ const Sample& Percussion(int p_Index)
 
 }  // namespace BuiltinBank
 }  // namespace Org
-
-// The drum p_Index as the module holds it (p_Frames set to its length), for checking it against the
-// sample files.
-extern "C" const std::int16_t* tw_web_drum(int p_Index, unsigned* p_Frames)
-{
-    if (p_Index < 0 || p_Index >= Org::BuiltinBank::PERCUSSION_COUNT)
-        return nullptr;
-    const Org::BuiltinBank::Sample& l_Sample = Org::BuiltinBank::Percussion(p_Index);
-    *p_Frames = l_Sample.frames;
-    return l_Sample.pcm;
-}
