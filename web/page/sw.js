@@ -3,7 +3,7 @@
 const CACHE = 'tunewright-player';
 
 const FILES = ['./', 'index.html', 'composer.html', 'metal.css', 'index.js', 'tunewright.js', 'tunewright.wasm',
-  'player/app.js', 'player/audio.js', 'player/roll.js', 'player/worklet.js', 'player/player.css', 'gfx/volumeslider.png',
+  'player/app.js', 'player/audio.js', 'player/drop.js', 'player/roll.js', 'player/worklet.js', 'player/player.css', 'gfx/volumeslider.png',
   'composer/app.js', 'composer/editor.js', 'composer/model.js', 'composer/composer.css',
   'songs/harbour-lights.org', 'songs/greensleeves.org', 'songs/drunken-sailor.org'];
 

@@ -3,6 +3,7 @@
 // it, which follows every edit as it is made, so that a change is heard while the song plays.
 import { createTunewright } from '../index.js';
 import { decoderModule, makeNode } from '../player/audio.js';
+import { acceptDrops } from '../player/drop.js';
 import { COLOURS, Editor, keyName } from './editor.js';
 import { INSTRUMENTS, KEYS, MELODY_TRACKS, Model, NOTE_RANGE, TRACKS, learnLimits } from './model.js';
 
@@ -471,18 +472,7 @@ for (const l_Field of ['length', 'volume', 'pan'])
     if (editor.selection.size) attempt(() => editor.setSelected(l_Field, p_Value));
   });
 
-const l_Drop = $('drop');
-l_Drop.addEventListener('dragover', (p_Event) => {
-  p_Event.preventDefault();
-  l_Drop.classList.add('over');
-});
-l_Drop.addEventListener('dragleave', () => l_Drop.classList.remove('over'));
-l_Drop.addEventListener('drop', (p_Event) => {
-  p_Event.preventDefault();
-  l_Drop.classList.remove('over');
-  const l_File = p_Event.dataTransfer.files[0];
-  if (l_File) openFile(l_File);
-});
+acceptDrops($('drop'), openFile);
 
 // The keyboard: everywhere but in a field or a list, where the keys are theirs.
 document.addEventListener('keydown', (p_Event) => {

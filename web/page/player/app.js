@@ -3,6 +3,7 @@
 // page feeds with the compiled decoder and commands.
 import { createTunewright } from '../index.js';
 import { decoderModule, makeNode } from './audio.js';
+import { acceptDrops } from './drop.js';
 import { PianoRoll } from './roll.js';
 
 export { makeNode };
@@ -137,18 +138,7 @@ $('loops').addEventListener('change', async () => {
   if (audio) (await ensureAudio()).port.postMessage({ type: 'loops', loops: settings().loops });
   else if (state.bytes) load(state.bytes, state.name);
 });
-const l_Drop = $('drop');
-l_Drop.addEventListener('dragover', (p_Event) => {
-  p_Event.preventDefault();
-  l_Drop.classList.add('over');
-});
-l_Drop.addEventListener('dragleave', () => l_Drop.classList.remove('over'));
-l_Drop.addEventListener('drop', (p_Event) => {
-  p_Event.preventDefault();
-  l_Drop.classList.remove('over');
-  const l_File = p_Event.dataTransfer.files[0];
-  if (l_File) openFile(l_File);
-});
+acceptDrops($('drop'), openFile);
 document.addEventListener('keydown', (p_Event) => {
   if (p_Event.target instanceof HTMLInputElement && p_Event.target.type !== 'range') return;
   const l_Volume = $('volume');
