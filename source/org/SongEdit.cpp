@@ -137,12 +137,6 @@ EditResult ReplaceEvent(OrgSong& p_Song, int p_Track, const NoteEvent& p_Event)
     });
 }
 
-EditResult PutEvent(OrgSong& p_Song, int p_Track, const NoteEvent& p_Event)
-{
-    const EditResult l_Result = ReplaceEvent(p_Song, p_Track, p_Event);
-    return l_Result == EditResult::NO_EVENT ? InsertEvent(p_Song, p_Track, p_Event) : l_Result;
-}
-
 EditResult RemoveEvent(OrgSong& p_Song, int p_Track, std::uint32_t p_Beat)
 {
     return ChangeEvents(p_Song, p_Track, [&](std::vector<NoteEvent>& p_Events) {

@@ -63,8 +63,6 @@ EditResult CheckEvent(const NoteEvent& p_Event);
 EditResult InsertEvent(OrgSong& p_Song, int p_Track, const NoteEvent& p_Event);
 // Puts p_Event in place of the (first) event at its beat.
 EditResult ReplaceEvent(OrgSong& p_Song, int p_Track, const NoteEvent& p_Event);
-// Insert, or replace what stands at the beat.
-EditResult PutEvent(OrgSong& p_Song, int p_Track, const NoteEvent& p_Event);
 EditResult RemoveEvent(OrgSong& p_Song, int p_Track, std::uint32_t p_Beat);
 
 }  // namespace SongEdit
