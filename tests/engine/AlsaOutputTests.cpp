@@ -112,7 +112,7 @@ TEST_F(AlsaOutput, ToneReachesTheDeviceAtItsPitchAndAtWallClockPace)
     }
 }
 
-TEST_F(AlsaOutput, VoiceChangeReachesTheDeviceWithinItsLatency)
+TEST_F(AlsaOutput, FirstSoundLeadsTheDeviceAndAChangeReachesItWithinItsLatency)
 {
     // The engine's own blocks (goal 30 ms), and 10 ms blocks four deep as tunewright-play asks for
     // (its goal for a key's pause, seek or volume: 50 ms).
@@ -125,22 +125,31 @@ TEST_F(AlsaOutput, VoiceChangeReachesTheDeviceWithinItsLatency)
     for (const auto& l_Case : kCases) {
         std::remove(capture.c_str());
         FMOD_SYSTEM* l_System = StartAlsa(l_Case.blockframes, l_Case.blocks);
-        const Clock::time_point l_Begin = Clock::now();
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        // A program loading its sounds: the device gets nothing yet, so no silence is queued
+        // ahead of the first sound.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const Clock::time_point l_Played = Clock::now();
         FMOD_CHANNEL* l_Channel = PlayTone(l_System);
-        const double l_Started = std::chrono::duration<double>(Clock::now() - l_Begin).count();
         ASSERT_NE(l_Channel, nullptr);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const double l_Paused = std::chrono::duration<double>(Clock::now() - l_Played).count();
+        ASSERT_EQ(FMOD_Channel_SetPaused(l_Channel, 1), FMOD_OK);
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         ASSERT_EQ(FMOD_System_Release(l_System), FMOD_OK);
 
-        // The capture began with Init; the tone's first frame in it, against when it was started,
-        // is how far ahead of the clock the device was fed.
         const Stereo l_Mix = Captured();
         std::size_t l_First = 0;
         while (l_First < l_Mix.Frames() && l_Mix.Left(l_First) == 0)
             ++l_First;
-        ASSERT_LT(l_First, l_Mix.Frames());
-        const double l_Lead = double(l_First) / kRate - l_Started;
+        EXPECT_LT(l_First, std::size_t(kRate / 1000)) << "silence before the first sound";
+        // The capture began with the tone; where the pause falls silent in it, against when the
+        // pause was asked for, is how far ahead of the clock the device was fed.
+        constexpr std::size_t kQuiet = kRate / 100;
+        std::size_t l_Silent = l_First, l_Run = 0;
+        for (; l_Silent < l_Mix.Frames() && l_Run < kQuiet; ++l_Silent)
+            l_Run = l_Mix.Left(l_Silent) == 0 ? l_Run + 1 : 0;
+        ASSERT_EQ(l_Run, kQuiet) << "the pause never reached the device";
+        const double l_Lead = double(l_Silent - kQuiet) / kRate - l_Paused;
         RecordProperty(l_Case.blockframes == 0 ? "lead_ms" : "asked_lead_ms", int(l_Lead * 1000));
         std::printf(
             "blocks of %u frames (0: the engine's), %d deep: a change reaches the device %.1f ms ahead\n",

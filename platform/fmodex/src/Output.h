@@ -13,8 +13,8 @@ struct OutputFormat
     int rate;
     int channels;          // interleaved 16-bit frames
     unsigned blockframes;  // frames per Write
-    unsigned blockcount;   // blocks a file output may gather before it writes them out, and a
-                           // device's buffer holds
+    unsigned blockcount;   // blocks a file output may gather before it writes them out
+    unsigned leadframes;   // the most a real-time output is ever handed ahead of what it played
 };
 
 class Output
@@ -28,6 +28,9 @@ public:
     // Frames handed over but not yet played by a device with a clock of its own; 0 for outputs that
     // take data as fast as it comes (files, the no-sound output, ALSA's null plugin).
     virtual unsigned QueuedFrames() { return 0; }
+    // A sound card: nothing is lost by feeding it only from the first sound on (RealTimeDriver),
+    // whereas a recording keeps the silence before it.
+    virtual bool IsDevice() const { return false; }
     // Stops promptly (pending device data may be dropped) and completes any file.
     virtual void Close() = 0;
     // The system's error number (errno) of the first open, write, flush or close that failed, 0

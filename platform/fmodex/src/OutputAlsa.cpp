@@ -1,7 +1,7 @@
 // The ALSA output: the PCM device named in Init's FMOD_LINUX_EXTRADRIVERDATA (else "default"),
-// 16-bit interleaved, with a buffer of about 20 ms so that a change to a voice is heard within the
-// engine's latency goal of 30 ms; longer when the program asked for more blocks of DSP buffer
-// (RealTimeDriver), to hold them all.
+// 16-bit interleaved, with a buffer of what the engine's thread keeps ahead (at least 20 ms), so
+// that a change to a voice is heard within the engine's latency goal. It starts playing with the
+// first block rather than when its buffer is full, so the first sound is not held back either.
 #include "LazyLibrary.h"
 #include "Output.h"
 
@@ -24,8 +24,8 @@ namespace {
 constexpr unsigned kDeviceLatencyMicroseconds = 20000;
 unsigned DeviceLatencyMicroseconds(const OutputFormat& p_Format)
 {
-    const double l_Blocks = double(p_Format.blockframes) * p_Format.blockcount * 1e6 / p_Format.rate;
-    return std::max(kDeviceLatencyMicroseconds, unsigned(std::min(l_Blocks, 1e6)));
+    const double l_Lead = double(p_Format.leadframes) * 1e6 / p_Format.rate;
+    return std::max(kDeviceLatencyMicroseconds, unsigned(std::min(l_Lead, 1e6)));
 }
 // A device that has not opened by then counts as one that cannot open. Opening may block inside
 // alsa-lib for as long as it likes: the file plugin opening a FIFO that nobody reads, a plugin
@@ -38,7 +38,8 @@ constexpr auto kOpenTimeout = std::chrono::seconds(2);
 #define TW_ALSA_FUNCTIONS(X)                                                                \
     X(snd_lib_error_set_handler) X(snd_pcm_open) X(snd_pcm_nonblock) X(snd_pcm_set_params) \
     X(snd_pcm_get_params) X(snd_pcm_writei) X(snd_pcm_recover) X(snd_pcm_avail)             \
-    X(snd_pcm_drop) X(snd_pcm_close)
+    X(snd_pcm_drop) X(snd_pcm_close) X(snd_pcm_sw_params_malloc) X(snd_pcm_sw_params_free)    \
+    X(snd_pcm_sw_params_current) X(snd_pcm_sw_params_set_start_threshold) X(snd_pcm_sw_params)
 // clang-format on
 
 TW_LAZY_TABLE(AlsaApi, TW_ALSA_FUNCTIONS)
@@ -58,6 +59,20 @@ public:
     QuietAlsa(const QuietAlsa&) = delete;
     QuietAlsa& operator=(const QuietAlsa&) = delete;
 };
+
+// ALSA starts a device once its whole buffer is written, which the engine's thread, keeping only its
+// lead ahead of the clock, reaches a block or more after the first sound. A device that refuses
+// keeps that threshold: it starts late, not never, as the clock's blocks go on filling it.
+void StartWithFirstBlock(snd_pcm_t* p_Pcm, unsigned p_BlockFrames)
+{
+    snd_pcm_sw_params_t* l_Params = nullptr;
+    if (Alsa()->snd_pcm_sw_params_malloc(&l_Params) < 0)
+        return;
+    if (Alsa()->snd_pcm_sw_params_current(p_Pcm, l_Params) >= 0 &&
+        Alsa()->snd_pcm_sw_params_set_start_threshold(p_Pcm, l_Params, p_BlockFrames) >= 0)
+        Alsa()->snd_pcm_sw_params(p_Pcm, l_Params);
+    Alsa()->snd_pcm_sw_params_free(l_Params);
+}
 
 // One attempt to open and set up the device, run on a thread of its own so that the caller can
 // stop waiting for it. Shared with that thread, which closes the device itself when the caller
@@ -93,6 +108,7 @@ struct OpenAttempt
                 snd_pcm_uframes_t l_Period = 0;
                 if (Alsa()->snd_pcm_get_params(l_Pcm, &l_BufferSize, &l_Period) < 0)
                     l_BufferSize = 0;
+                StartWithFirstBlock(l_Pcm, p_Format.blockframes);
             }
         }
         std::lock_guard<std::mutex> l_Lock(p_Attempt->lock);
@@ -167,6 +183,8 @@ public:
 
     // What fills the device's buffer. The null plugin always has the whole buffer free, so it reads
     // as 0 there, and the engine paces itself by the clock instead.
+    bool IsDevice() const override { return true; }
+
     unsigned QueuedFrames() override
     {
         if (pcm == nullptr || broken)

@@ -78,6 +78,8 @@ public:
     }
 
     // Frames in buffers the device has not finished playing.
+    bool IsDevice() const override { return true; }
+
     unsigned QueuedFrames() override
     {
         if (device == nullptr || broken)

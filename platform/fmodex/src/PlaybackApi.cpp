@@ -1,5 +1,6 @@
 // FMOD_System_PlaySound: a sound starts on a voice slot.
 #include "Api.h"
+#include "RealTimeDriver.h"
 
 using namespace SoundEngine;
 
@@ -50,15 +51,19 @@ FMOD_RESULT F_API FMOD_System_PlaySound(FMOD_SYSTEM* system, FMOD_CHANNELINDEX c
         if (l_Sound->owner != &p_System)
             return FMOD_ERR_INVALID_PARAM;
 
-        std::lock_guard<std::mutex> l_Mix(p_System.mixlock);
-        unsigned l_Slot = 0;
-        bool l_SameHandle = false;
-        const FMOD_RESULT l_Result = ChooseSlot(p_System, channelid, l_Previous, l_Slot, l_SameHandle);
-        if (l_Result != FMOD_OK)
-            return l_Result;
-        FMOD_CHANNEL* l_Handle = StartVoice(p_System, l_Slot, *l_Sound, paused != 0, l_SameHandle);
-        if (channel != nullptr)
-            *channel = l_Handle;
+        {
+            std::lock_guard<std::mutex> l_Mix(p_System.mixlock);
+            unsigned l_Slot = 0;
+            bool l_SameHandle = false;
+            const FMOD_RESULT l_Result = ChooseSlot(p_System, channelid, l_Previous, l_Slot, l_SameHandle);
+            if (l_Result != FMOD_OK)
+                return l_Result;
+            FMOD_CHANNEL* l_Handle = StartVoice(p_System, l_Slot, *l_Sound, paused != 0, l_SameHandle);
+            if (channel != nullptr)
+                *channel = l_Handle;
+        }
+        if (p_System.driver)
+            p_System.driver->Begin();
         return FMOD_OK;
     });
 }

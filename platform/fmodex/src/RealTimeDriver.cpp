@@ -37,6 +37,17 @@ RealTimeDriver::~RealTimeDriver()
     thread.join();
 }
 
+void RealTimeDriver::Begin()
+{
+    {
+        std::lock_guard<std::mutex> l_Lock(waitlock);
+        if (begun)
+            return;
+        begun = true;
+    }
+    wake.notify_all();
+}
+
 unsigned RealTimeDriver::BlockFrames(const Config& p_Config)
 {
     const unsigned l_Milliseconds = p_Config.blocksasked ? kMaxAskedBlockMilliseconds : kMaxBlockMilliseconds;
@@ -55,6 +66,12 @@ void RealTimeDriver::Run()
 {
     const int l_Rate = system.config.rate;
     const double l_Lead = LeadFrames(system.config);
+    if (output.IsDevice()) {
+        std::unique_lock<std::mutex> l_Lock(waitlock);
+        wake.wait_for(l_Lock, kFirstSoundWait, [this] { return begun || stopping; });
+        if (stopping)
+            return;
+    }
     Clock::time_point l_Start = Clock::now();
     std::uint64_t l_Written = 0;
     for (;;) {

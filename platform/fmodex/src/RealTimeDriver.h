@@ -6,6 +6,7 @@
 #include "Engine.h"
 #include "Output.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -32,6 +33,12 @@ public:
     RealTimeDriver(const RealTimeDriver&) = delete;
     RealTimeDriver& operator=(const RealTimeDriver&) = delete;
 
+    // A sound has started. A device is fed from the first sound on, or from kFirstSoundWait after
+    // Init when nothing sounds by then: silence mixed while a program still loads its sounds would
+    // otherwise be queued ahead of its first one, which is then heard a lead later.
+    void Begin();
+    static constexpr auto kFirstSoundWait = std::chrono::milliseconds(500);
+
     static unsigned BlockFrames(const Config& p_Config);
     // Frames the output may run ahead of the wall clock.
     static double LeadFrames(const Config& p_Config);
@@ -46,6 +53,7 @@ private:
     std::mutex waitlock;
     std::condition_variable wake;
     bool stopping = false;  // guarded by waitlock
+    bool begun = false;     // guarded by waitlock
     std::thread thread;
 };
 

@@ -61,7 +61,8 @@ FMOD_RESULT InitSystem(System& p_System, int p_MaxChannels, void* p_DriverData)
     p_System.rampframes = RampFrames(l_Config.rate);
 
     FMOD_RESULT l_Result = FMOD_OK;
-    const OutputFormat l_Format = {l_Config.rate, 2, l_BlockFrames, unsigned(l_Config.blockcount)};
+    const OutputFormat l_Format = {l_Config.rate, 2, l_BlockFrames, unsigned(l_Config.blockcount),
+                                   l_RealTime ? unsigned(RealTimeDriver::LeadFrames(l_Config) + 0.5) : 0u};
     int l_Reason = 0;
     if (!p_System.output->Open(l_Format, p_DriverData)) {
         l_Result = FMOD_ERR_OUTPUT_INIT;
