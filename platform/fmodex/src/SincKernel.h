@@ -7,10 +7,10 @@
 //   SincLanes: kWidth, Floats for kWidth frames, SumWeighted (of the Sixteen S of each of kWidth
 //     frames, given by a functor called once per frame in turn, and the frames' fractions b:
 //     W = S[0..7] + b * S[8..15], summed as ((W0+W1)+(W2+W3))+((W4+W5)+(W6+W7)); a set that works
-//     out S itself, in the same order, takes the frame's SincTaps from the functor's Taps() instead),
-//     Between (the
-//     fractions between phases of kWidth frames), LoadFloats, FrameOffsets, Add and Store as in
-//     MixKernelSimd.h.
+//     out S itself, in the same order, takes the frame's SincTaps from the functor's Taps() instead)
+//     into a Pending that Finish turns into Floats (Pending is Floats where a set finishes at once),
+//     Between (the fractions between phases of kWidth frames), LoadFloats, FrameOffsets, Add and
+//     Store as in MixKernelSimd.h.
 // The phases are interpolated on the sums rather than on the taps: with R the phase's row of
 // coefficients, D their changes to the next phase's and b the fraction between the two,
 // sum(x * (R + b * D)) = sum(x * R) + b * sum(x * D). Each block of eight taps is then one
@@ -224,9 +224,6 @@ TW_KERNEL_TARGET std::uint64_t MixSpanSinc(const float* p_Data, std::uint64_t p_
     using Floats = typename SincLanes::Floats;
     constexpr unsigned kWidth = SincLanes::kWidth;
     constexpr bool kAhead = Channels == 1 && !std::is_same_v<typename SincLanes::Pending, Floats>;
-    const std::uint64_t l_End = p_Position + std::uint64_t(p_Count) * p_Step;
-    if (p_Count == 0)
-        return l_End;
     const float* l_Band = TheSincTable().rows[SincBand(p_Step)][0];
     std::uint32_t l_Offsets[kWidth];
     for (unsigned l_Lane = 0; l_Lane < kWidth; ++l_Lane)
@@ -237,11 +234,11 @@ TW_KERNEL_TARGET std::uint64_t MixSpanSinc(const float* p_Data, std::uint64_t p_
     // The position of the next group to sum.
     std::uint64_t l_Position = p_Position;
     SincGroup<Channels> l_Group;
-    if constexpr (kAhead) {
+    if (kAhead && p_Count > 0) {
         l_Group = SincGroupAt<Channels>(p_Data, l_Position, p_Step, p_Count, l_Band, l_Offsets);
         l_Position += l_Stride;
     }
-    for (unsigned l_Frame = 0;; l_Frame += kWidth, l_Position += l_Stride) {
+    for (unsigned l_Frame = 0; l_Frame < p_Count; l_Frame += kWidth, l_Position += l_Stride) {
         const unsigned l_Rest = p_Count - l_Frame;
         SincGroup<Channels> l_Next;
         if constexpr (kAhead) {
@@ -273,11 +270,10 @@ TW_KERNEL_TARGET std::uint64_t MixSpanSinc(const float* p_Data, std::uint64_t p_
                 p_Right[l_Frame + l_Index] += l_MixedRight[l_Index];
             }
         }
-        if (l_Rest <= kWidth)
-            return l_End;
-        if constexpr (kAhead)
+        if (kAhead && l_Rest > kWidth)
             l_Group = l_Next;
     }
+    return p_Position + std::uint64_t(p_Count) * p_Step;
 }
 
 // p_Set with its sinc kernels filled in.
