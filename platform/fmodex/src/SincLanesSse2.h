@@ -64,8 +64,8 @@ struct SincLanes : Lanes
     // Floats p_Quarter and p_Quarter + 2 of a mono frame's sixteen sums (SincSums in SincKernel.h,
     // by the same additions), from its first sample p_At and table row p_Row (64-byte aligned):
     // both read the same four samples of a block, so a pair takes four running sums and one vector
-    // of samples where the sixteen take eight and two, and the pairs of a frame one after the other
-    // fit in the registers (eight of them on a 32-bit build) with no spills.
+    // of samples where the sixteen take eight and two: six registers, which even a 32-bit build's
+    // eight hold.
     template <int Quarter>
     TW_SSE2_INLINE static void QuarterSums(const float* p_At, const float* p_Row, __m128& p_Here,
                                            __m128& p_Change)
