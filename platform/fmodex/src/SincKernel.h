@@ -5,10 +5,12 @@
 //     * (never fused), MulAddSixteen (a * b + c, fused where the set's MulAdd is), DupLow / DupHigh
 //     (floats 0-7 or 8-15, each twice) and StoreSixteen;
 //   SincLanes: kWidth, Floats for kWidth frames, SumWeighted (of the Sixteen S of each of kWidth
-//     frames, given by a function called once per frame in turn, and the frames' fractions b:
-//     W = S[0..7] + b * S[8..15], summed as ((W0+W1)+(W2+W3))+((W4+W5)+(W6+W7))), Between (the
-//     fractions between phases of kWidth frames), LoadFloats, FrameOffsets, Add and Store as in
-//     MixKernelSimd.h.
+//     frames, given by a functor called once per frame in turn, and the frames' fractions b:
+//     W = S[0..7] + b * S[8..15], summed as ((W0+W1)+(W2+W3))+((W4+W5)+(W6+W7)); a set that works
+//     out S itself, in the same order, takes the frame's SincTaps from the functor's Taps() instead)
+//     into a Pending that Finish turns into Floats (Pending is Floats where a set finishes at once),
+//     Between (the fractions between phases of kWidth frames), LoadFloats, FrameOffsets, Add and
+//     Store as in MixKernelSimd.h.
 // The phases are interpolated on the sums rather than on the taps: with R the phase's row of
 // coefficients, D their changes to the next phase's and b the fraction between the two,
 // sum(x * (R + b * D)) = sum(x * R) + b * sum(x * D). Each block of eight taps is then one
@@ -27,6 +29,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #ifndef TW_SINC_INLINE
 #define TW_SINC_INLINE TW_KERNEL_INLINE
@@ -46,6 +49,13 @@ TW_SINC_INLINE const float* SincRow(const float* p_Band, std::uint64_t p_Positio
 {
     return p_Band + std::size_t(std::uint32_t(p_Position) >> (32 - kSincPhaseBits)) * (2 * kSincTaps);
 }
+
+// A mono frame's first sample and its table row.
+struct SincTaps
+{
+    const float* at;
+    const float* row;
+};
 
 // A mono frame's sums from its first sample p_At and its table row p_Row: sum(x * R) of every
 // eighth tap in floats 0-7, sum(x * D) in 8-15.
@@ -85,37 +95,43 @@ TW_SINC_INLINE void SincSumsStereo(const float* p_Data, std::uint64_t p_Position
     StoreSixteen(p_Change, l_Change);
 }
 
-// The mono sums of one lane after another, for SincLanes::SumEach; unless Full, the lanes from
-// valid on repeat the last valid frame. The position is kept as a frame and a fraction, so that a
-// lane costs an add with carry and the phase's shift.
+// The mono taps or sums of one lane after another, for SincLanes::SumWeighted; unless Full, the
+// lanes from valid on repeat the last valid frame. The position is kept as a frame and a fraction,
+// so that a lane costs an add with carry and the phase's shift. Frames are pointer-sized: a sound
+// is indexed by them, and a 32-bit build has few registers to hold two halves in.
 template <bool Full> struct SincLanesOf
 {
     const float* data;  // the first tap of frame 0
     const float* band;
-    std::int64_t frame;
+    std::ptrdiff_t frame;
     std::uint32_t fraction;
-    std::int64_t stepframes;
+    std::ptrdiff_t stepframes;
     std::uint32_t stepfraction;
     unsigned valid;
     unsigned lane;
 
     TW_SINC_INLINE SincLanesOf(const float* p_Data, std::uint64_t p_Position, std::uint64_t p_Step,
                                const float* p_Band, unsigned p_Valid)
-        : data(p_Data + kSincFirstTap), band(p_Band), frame(std::int64_t(p_Position >> 32)),
-          fraction(std::uint32_t(p_Position)), stepframes(std::int64_t(p_Step >> 32)),
+        : data(p_Data + kSincFirstTap), band(p_Band), frame(std::ptrdiff_t(p_Position >> 32)),
+          fraction(std::uint32_t(p_Position)), stepframes(std::ptrdiff_t(p_Step >> 32)),
           stepfraction(std::uint32_t(p_Step)), valid(p_Valid), lane(0)
     {}
 
-    TW_SINC_INLINE Sixteen operator()()
+    TW_SINC_INLINE SincTaps Taps()
     {
-        const Sixteen l_Sums =
-            SincSums(data + frame, band + std::size_t(fraction >> (32 - kSincPhaseBits)) * (2 * kSincTaps));
+        const SincTaps l_Taps = {data + frame,
+                                 band + std::size_t(fraction >> (32 - kSincPhaseBits)) * (2 * kSincTaps)};
         if (Full || ++lane < valid) {
             const std::uint32_t l_Fraction = fraction + stepfraction;
             frame += stepframes + (l_Fraction < fraction ? 1 : 0);
             fraction = l_Fraction;
         }
-        return l_Sums;
+        return l_Taps;
+    }
+    TW_SINC_INLINE Sixteen operator()()
+    {
+        const SincTaps l_Taps = Taps();
+        return SincSums(l_Taps.at, l_Taps.row);
     }
 };
 
@@ -126,21 +142,29 @@ TW_SINC_INLINE float SincSide(const float (&p_Sums)[16], int p_Side)
     return ((l_S[0] + l_S[2]) + (l_S[4] + l_S[6])) + ((l_S[8] + l_S[10]) + (l_S[12] + l_S[14]));
 }
 
-// Both sides of kWidth frames whose first is at p_Position; unless Full, lanes from p_Valid on
+// A group of kWidth frames summed but not yet finished: a mono group's SincLanes::Pending, a
+// stereo group's two sides.
+template <int Channels> struct SincGroup
+{
+    typename SincLanes::Pending mono;
+};
+template <> struct SincGroup<2>
+{
+    typename SincLanes::Floats first, second;
+};
+
+// The group of kWidth frames whose first is at p_Position; unless Full, lanes from p_Valid on
 // repeat the last valid frame. p_Offsets: the lanes' steps from the first, modulo 2^32.
 template <int Channels, bool Full>
-TW_SINC_INLINE void SincFrames(const float* p_Data, std::uint64_t p_Position, std::uint64_t p_Step,
-                               unsigned p_Valid, const float* p_Band,
-                               const std::uint32_t (&p_Offsets)[SincLanes::kWidth],
-                               typename SincLanes::Floats& p_First, typename SincLanes::Floats& p_Second)
+TW_SINC_INLINE SincGroup<Channels> SincFrames(const float* p_Data, std::uint64_t p_Position,
+                                              std::uint64_t p_Step, unsigned p_Valid, const float* p_Band,
+                                              const std::uint32_t (&p_Offsets)[SincLanes::kWidth])
 {
-    using Floats = typename SincLanes::Floats;
     constexpr unsigned kWidth = SincLanes::kWidth;
-    const Floats l_Between = SincLanes::Between(std::uint32_t(p_Position), p_Offsets);
+    const typename SincLanes::Floats l_Between = SincLanes::Between(std::uint32_t(p_Position), p_Offsets);
     if constexpr (Channels == 1) {
         SincLanesOf<Full> l_Lanes(p_Data, p_Position, p_Step, p_Band, p_Valid);
-        p_First = SincLanes::SumWeighted(l_Lanes, l_Between);
-        p_Second = p_First;
+        return {SincLanes::SumWeighted(l_Lanes, l_Between)};
     } else {
         float l_Here[2][kWidth];
         float l_Change[2][kWidth];
@@ -155,14 +179,43 @@ TW_SINC_INLINE void SincFrames(const float* p_Data, std::uint64_t p_Position, st
                 l_Change[l_Side][l_Lane] = SincSide(l_SumsChange, l_Side);
             }
         }
-        p_First = SincLanes::LoadFloats(l_Here[0]) + SincLanes::LoadFloats(l_Change[0]) * l_Between;
-        p_Second = SincLanes::LoadFloats(l_Here[1]) + SincLanes::LoadFloats(l_Change[1]) * l_Between;
+        return {SincLanes::LoadFloats(l_Here[0]) + SincLanes::LoadFloats(l_Change[0]) * l_Between,
+                SincLanes::LoadFloats(l_Here[1]) + SincLanes::LoadFloats(l_Change[1]) * l_Between};
     }
+}
+
+// The group of frames at p_Position of which p_Rest are left in the span (fewer than kWidth at
+// its end: the lanes past it are worked out and dropped).
+template <int Channels>
+TW_SINC_INLINE SincGroup<Channels> SincGroupAt(const float* p_Data, std::uint64_t p_Position,
+                                               std::uint64_t p_Step, unsigned p_Rest, const float* p_Band,
+                                               const std::uint32_t (&p_Offsets)[SincLanes::kWidth])
+{
+    if (p_Rest >= SincLanes::kWidth)
+        return SincFrames<Channels, true>(p_Data, p_Position, p_Step, SincLanes::kWidth, p_Band, p_Offsets);
+    return SincFrames<Channels, false>(p_Data, p_Position, p_Step, p_Rest, p_Band, p_Offsets);
+}
+
+// A finished group's two sides.
+TW_SINC_INLINE void SincSides(const SincGroup<1>& p_Group, typename SincLanes::Floats& p_First,
+                              typename SincLanes::Floats& p_Second)
+{
+    p_First = SincLanes::Finish(p_Group.mono);
+    p_Second = p_First;
+}
+TW_SINC_INLINE void SincSides(const SincGroup<2>& p_Group, typename SincLanes::Floats& p_First,
+                              typename SincLanes::Floats& p_Second)
+{
+    p_First = p_Group.first;
+    p_Second = p_Group.second;
 }
 
 // The span kernel (see Kernels.h). Reads taps kSincFirstTap .. kSincFirstTap + kSincTaps - 1
 // around each position, so the sound needs kSincTaps / 2 guard frames on both sides. The cut-off
 // follows the step (SincBand); the caller reads a band-limited octave copy when the step is 2 or more.
+// Where a set leaves its mono sums pending, each group is finished and mixed after the next
+// group's sums are under way: its last additions wait on its last frame, and at once they would
+// fill the processor's window of pending work and hold back the next frames.
 template <int Channels, bool Ramped>
 TW_KERNEL_TARGET std::uint64_t MixSpanSinc(const float* p_Data, std::uint64_t p_Position,
                                            std::uint64_t p_Step, unsigned p_Count, float* p_Left,
@@ -170,24 +223,33 @@ TW_KERNEL_TARGET std::uint64_t MixSpanSinc(const float* p_Data, std::uint64_t p_
 {
     using Floats = typename SincLanes::Floats;
     constexpr unsigned kWidth = SincLanes::kWidth;
+    constexpr bool kAhead = Channels == 1 && !std::is_same_v<typename SincLanes::Pending, Floats>;
     const float* l_Band = TheSincTable().rows[SincBand(p_Step)][0];
     std::uint32_t l_Offsets[kWidth];
     for (unsigned l_Lane = 0; l_Lane < kWidth; ++l_Lane)
         l_Offsets[l_Lane] = std::uint32_t(p_Step * l_Lane);
     const Floats l_Left = p_Gain.left, l_Right = p_Gain.right, l_ToLeft = p_Gain.toleft,
                  l_ToRight = p_Gain.toright, l_X = p_Gain.x, l_Dx = p_Gain.dx;
-    std::uint64_t l_Position = p_Position;
     const std::uint64_t l_Stride = p_Step * kWidth;
+    // The position of the next group to sum.
+    std::uint64_t l_Position = p_Position;
+    SincGroup<Channels> l_Group;
+    if (kAhead && p_Count > 0) {
+        l_Group = SincGroupAt<Channels>(p_Data, l_Position, p_Step, p_Count, l_Band, l_Offsets);
+        l_Position += l_Stride;
+    }
     for (unsigned l_Frame = 0; l_Frame < p_Count; l_Frame += kWidth, l_Position += l_Stride) {
-        // The lanes past the end of a short tail are worked out and dropped.
         const unsigned l_Rest = p_Count - l_Frame;
+        SincGroup<Channels> l_Next;
+        if constexpr (kAhead) {
+            if (l_Rest > kWidth)
+                l_Next =
+                    SincGroupAt<Channels>(p_Data, l_Position, p_Step, l_Rest - kWidth, l_Band, l_Offsets);
+        } else {
+            l_Group = SincGroupAt<Channels>(p_Data, l_Position, p_Step, l_Rest, l_Band, l_Offsets);
+        }
         Floats l_First, l_Second;
-        if (l_Rest >= kWidth)
-            SincFrames<Channels, true>(p_Data, l_Position, p_Step, kWidth, l_Band, l_Offsets, l_First,
-                                       l_Second);
-        else
-            SincFrames<Channels, false>(p_Data, l_Position, p_Step, l_Rest, l_Band, l_Offsets, l_First,
-                                        l_Second);
+        SincSides(l_Group, l_First, l_Second);
         if constexpr (Ramped) {
             const Floats l_U = MulAdd(l_Dx, SincLanes::FrameOffsets() + Floats(float(l_Frame)), l_X);
             l_First = l_First * RampGain(l_Left, l_ToLeft, l_U);
@@ -208,6 +270,8 @@ TW_KERNEL_TARGET std::uint64_t MixSpanSinc(const float* p_Data, std::uint64_t p_
                 p_Right[l_Frame + l_Index] += l_MixedRight[l_Index];
             }
         }
+        if (kAhead && l_Rest > kWidth)
+            l_Group = l_Next;
     }
     return p_Position + std::uint64_t(p_Count) * p_Step;
 }

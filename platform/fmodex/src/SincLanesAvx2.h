@@ -69,23 +69,35 @@ struct SincLanes : Lanes
     }
     // hadd of two frames' W gives [a 0+1, 2+3, b 0+1, 2+3 | a 4+5, 6+7, b 4+5, 6+7]; hadd of two such
     // pairs gives ((0+1)+(2+3)) of four frames, then ((4+5)+(6+7)) of the same four, which the
-    // 128-bit halves of two such quads, swapped into place, add into frame order.
-    template <class Lane> TW_AVX2_INLINE static Floats SumWeighted(Lane& p_Lane, Floats p_Between)
+    // 128-bit halves of two such quads, swapped into place, add into frame order. The pairs of
+    // frames are left pending.
+    struct Pending
+    {
+        __m256 v[4];
+    };
+    template <class Lane> TW_AVX2_INLINE static Pending SumWeighted(Lane& p_Lane, Floats p_Between)
     {
         const __m256 l_Low = _mm256_permute2f128_ps(p_Between.v, p_Between.v, 0x00);
         const __m256 l_High = _mm256_permute2f128_ps(p_Between.v, p_Between.v, 0x11);
+        Pending l_Pending;
         const __m256 l_W0 = Weighted<0>(p_Lane(), l_Low, l_High);
         const __m256 l_W1 = Weighted<1>(p_Lane(), l_Low, l_High);
-        const __m256 l_W01 = _mm256_hadd_ps(l_W0, l_W1);
+        l_Pending.v[0] = _mm256_hadd_ps(l_W0, l_W1);
         const __m256 l_W2 = Weighted<2>(p_Lane(), l_Low, l_High);
         const __m256 l_W3 = Weighted<3>(p_Lane(), l_Low, l_High);
-        const __m256 l_First = _mm256_hadd_ps(l_W01, _mm256_hadd_ps(l_W2, l_W3));
+        l_Pending.v[1] = _mm256_hadd_ps(l_W2, l_W3);
         const __m256 l_W4 = Weighted<4>(p_Lane(), l_Low, l_High);
         const __m256 l_W5 = Weighted<5>(p_Lane(), l_Low, l_High);
-        const __m256 l_W45 = _mm256_hadd_ps(l_W4, l_W5);
+        l_Pending.v[2] = _mm256_hadd_ps(l_W4, l_W5);
         const __m256 l_W6 = Weighted<6>(p_Lane(), l_Low, l_High);
         const __m256 l_W7 = Weighted<7>(p_Lane(), l_Low, l_High);
-        const __m256 l_Second = _mm256_hadd_ps(l_W45, _mm256_hadd_ps(l_W6, l_W7));
+        l_Pending.v[3] = _mm256_hadd_ps(l_W6, l_W7);
+        return l_Pending;
+    }
+    TW_AVX2_INLINE static Floats Finish(const Pending& p_Pending)
+    {
+        const __m256 l_First = _mm256_hadd_ps(p_Pending.v[0], p_Pending.v[1]);
+        const __m256 l_Second = _mm256_hadd_ps(p_Pending.v[2], p_Pending.v[3]);
         return _mm256_add_ps(_mm256_permute2f128_ps(l_First, l_Second, 0x20),
                              _mm256_permute2f128_ps(l_First, l_Second, 0x31));
     }

@@ -65,12 +65,14 @@ struct SincLanes : Lanes
     }
     // Here the fractions weight the two summed halves (one product for sixteen frames); the sums
     // come out as the other sets' within the rounding of that order.
+    using Pending = Floats;
     template <class Lane> TW_AVX512_INLINE static Floats SumWeighted(Lane& p_Lane, Floats p_Between)
     {
         Floats l_Here, l_Change;
         SumEach(p_Lane, l_Here, l_Change);
         return l_Here + l_Change * p_Between;
     }
+    TW_AVX512_INLINE static Floats Finish(Floats p_Sums) { return p_Sums; }
     TW_AVX512_INLINE static Floats Between(std::uint32_t p_Fraction, const std::uint32_t (&p_Offsets)[16])
     {
         const __m512i l_Fractions =

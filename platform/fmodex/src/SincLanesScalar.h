@@ -97,6 +97,7 @@ struct SincLanes
 {
     static constexpr unsigned kWidth = 1;
     using Floats = float;
+    using Pending = float;
 
     template <class Lane> TW_SINC_SCALAR_INLINE static float SumWeighted(Lane& p_Lane, float p_Between)
     {
@@ -107,6 +108,7 @@ struct SincLanes
             l_W[l_Index] = l_Sums.v[l_Index] + p_Between * l_Sums.v[8 + l_Index];
         return ((l_W[0] + l_W[1]) + (l_W[2] + l_W[3])) + ((l_W[4] + l_W[5]) + (l_W[6] + l_W[7]));
     }
+    TW_SINC_SCALAR_INLINE static float Finish(float p_Sum) { return p_Sum; }
     TW_SINC_SCALAR_INLINE static float Between(std::uint32_t p_Fraction, const std::uint32_t (&)[1])
     {
         return SincPhaseFraction(p_Fraction);
