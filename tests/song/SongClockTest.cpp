@@ -200,28 +200,45 @@ TEST(SongClock, TickZeroIsAnOrdinaryTime)
 
 // Windows starts each thread with the x87 unit rounding to 53 bits, Linux with 64: the cursor, a
 // long double, must add up the same either way, or beats start on other milliseconds in a decoder
-// that runs on a sound callback's thread. A tempo of 7 ms makes every step inexact.
-TEST(SongClock, CursorIsTheSameWhateverPrecisionTheThreadsX87UnitRoundsTo)
+// that runs on a sound callback's thread. A thread may also round up or down rather than to
+// nearest: the beat a cursor stands on must not follow. A tempo of 7 ms makes every step inexact.
+TEST(SongClock, CursorAndBeatsAreTheSameWhateverTheThreadsX87UnitRoundsTo)
 {
 #if (defined(__i386__) || defined(__x86_64__)) && LDBL_MANT_DIG == 64
-    const auto l_Run = [](std::uint16_t p_Precision) {
+    struct Step
+    {
+        long double position;
+        unsigned beat;
+        bool newbeat;
+        bool operator==(const Step& p_Other) const
+        {
+            return position == p_Other.position && beat == p_Other.beat && newbeat == p_Other.newbeat;
+        }
+    };
+    // p_Mode: the control word's precision and rounding bits.
+    const auto l_Run = [](std::uint16_t p_Mode) {
         std::uint16_t l_Saved = 0;
         __asm__ volatile("fnstcw %0" : "=m"(l_Saved));
-        const std::uint16_t l_Mode = static_cast<std::uint16_t>((l_Saved & ~0x0300) | p_Precision);
+        const std::uint16_t l_Mode = static_cast<std::uint16_t>((l_Saved & ~0x0F00) | p_Mode);
         __asm__ volatile("fldcw %0" : : "m"(l_Mode));
         Org::OrgSong l_Song = PlayingSong(7, 0, 100000, 0);
-        std::vector<long double> l_Positions;
+        std::vector<Step> l_Steps;
         for (unsigned long l_Tick = 1; l_Tick <= 5000; ++l_Tick) {
             l_Song.Update(l_Tick);
-            l_Positions.push_back(l_Song.GetPosition());
+            l_Steps.push_back({l_Song.GetPosition(), l_Song.GetCursor(), l_Song.cursorUpdated});
         }
         __asm__ volatile("fldcw %0" : : "m"(l_Saved));
-        return l_Positions;
+        return l_Steps;
     };
-    const std::vector<long double> l_Extended = l_Run(0x0300);
-    const std::vector<long double> l_Double = l_Run(0x0200);
-    for (std::size_t i = 0; i < l_Extended.size(); ++i)
-        ASSERT_EQ(l_Extended[i], l_Double[i]) << "at " << i + 1 << " ms";
+    const std::vector<Step> l_Extended = l_Run(0x0300);
+    // 53 bits to nearest; 64 bits down, up and towards zero.
+    for (std::uint16_t l_Mode : {0x0200, 0x0700, 0x0B00, 0x0F00}) {
+        const std::vector<Step> l_Other = l_Run(l_Mode);
+        for (std::size_t i = 0; i < l_Extended.size(); ++i)
+            ASSERT_TRUE(l_Extended[i] == l_Other[i])
+                << "mode " << std::hex << l_Mode << std::dec << ", at " << i + 1 << " ms: beat "
+                << l_Other[i].beat << " against " << l_Extended[i].beat;
+    }
 #else
     GTEST_SKIP() << "long double is not the x87 unit's here";
 #endif
