@@ -41,6 +41,7 @@ l_Flags=(-O3 -flto -std=c++17 -Wall -Wextra -Werror -DORG_STATIC -DORG_BUILDING_
   -Isource/org -Isource/generic -Isource/decoder -Iplatform/fmodex/include -Iplatform/fmodex/internal
   -Iplatform/fmodex/src -Isource/samples)
 [ "$l_Simd" = 1 ] && l_Flags+=(-msimd128 -msse2)
+l_Flags+=(-mbulk-memory)
 
 # Each object is compiled again when its source, any header or the flags are newer (the bank,
 # unoptimised: it is data).
@@ -73,7 +74,7 @@ l_ExportList="$(printf '"_%s",' "${l_Exports[@]}")"
 # (index.js does), so the loader never fetches or reads a file itself, nor needs URL (which an
 # AudioWorklet lacks). Optimised as a whole at link time (-flto), so that calls across sources (the
 # decoder into the song and the engine) can inline.
-emcc "${l_Objects[@]}" -O3 -flto -o "$l_Out/tunewright.js" \
+emcc "${l_Objects[@]}" -O3 -flto -mbulk-memory -o "$l_Out/tunewright.js" \
   -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createTunewrightModule -sENVIRONMENT=web,worker \
   -sUSE_ES6_IMPORT_META=0 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=16MB -sFILESYSTEM=0 -sDYNAMIC_EXECUTION=0 \
   -sEXPORTED_FUNCTIONS="[${l_ExportList%,}]" -sEXPORTED_RUNTIME_METHODS='["UTF8ToString"]' \

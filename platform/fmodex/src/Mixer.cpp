@@ -175,4 +175,23 @@ void MixBlock(System& p_System, std::int16_t* p_Out, unsigned p_Frames)
     ToPcm16Stereo(l_Left + l_Done, l_Right + l_Done, p_Out + 2 * l_Done, p_Frames - l_Done);
 }
 
+void InterleavedMix(const System& p_System, float* p_Out, unsigned p_Frames)
+{
+    const float* l_Left = p_System.mixbuffer.data();
+    const float* l_Right = l_Left + p_System.mixbuffer.size() / 2;
+    unsigned l_Frame = 0;
+#if defined(__SSE2__)
+    for (; l_Frame + 4 <= p_Frames; l_Frame += 4) {
+        const __m128 l_LeftFour = _mm_loadu_ps(l_Left + l_Frame),
+                     l_RightFour = _mm_loadu_ps(l_Right + l_Frame);
+        _mm_storeu_ps(p_Out + 2 * l_Frame, _mm_unpacklo_ps(l_LeftFour, l_RightFour));
+        _mm_storeu_ps(p_Out + 2 * l_Frame + 4, _mm_unpackhi_ps(l_LeftFour, l_RightFour));
+    }
+#endif
+    for (; l_Frame < p_Frames; ++l_Frame) {
+        p_Out[2 * l_Frame] = l_Left[l_Frame];
+        p_Out[2 * l_Frame + 1] = l_Right[l_Frame];
+    }
+}
+
 }  // namespace SoundEngine

@@ -15,6 +15,9 @@ namespace SoundEngine {
 // held; allocates nothing.
 void MixBlock(System& p_System, std::int16_t* p_Out, unsigned p_Frames);
 
+// The first p_Frames frames of the float mix MixBlock left, interleaved stereo into p_Out.
+void InterleavedMix(const System& p_System, float* p_Out, unsigned p_Frames);
+
 }  // namespace SoundEngine
 
 #endif

@@ -135,12 +135,7 @@ extern "C" FMOD_RESULT F_API FMOD_System_ReadMix(FMOD_SYSTEM* system, short* pcm
     MixBlock(*l_System, pcm16 != nullptr ? l_System->nrtblock.data() : nullptr, frames);
     if (pcm16 != nullptr)
         std::copy(l_System->nrtblock.begin(), l_System->nrtblock.begin() + 2 * std::ptrdiff_t(frames), pcm16);
-    if (mix != nullptr) {
-        const float* l_Right = l_System->mixbuffer.data() + l_System->mixbuffer.size() / 2;
-        for (unsigned l_Frame = 0; l_Frame < frames; ++l_Frame) {
-            mix[2 * l_Frame] = l_System->mixbuffer[l_Frame];
-            mix[2 * l_Frame + 1] = l_Right[l_Frame];
-        }
-    }
+    if (mix != nullptr)
+        InterleavedMix(*l_System, mix, frames);
     return FMOD_OK;
 }
