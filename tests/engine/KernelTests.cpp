@@ -107,7 +107,7 @@ void CompareEverySimdKernelWithTheReference()
                         std::vector<float> l_Out(2 * l_Count + 2);
                         for (float& l_Sample : l_Out)
                             l_Sample = float(l_Random() % 1000) / 1000.0f;
-                        for (int l_Resampler = 0; l_Resampler < kResamplerCount; ++l_Resampler)
+                        for (int l_Resampler = 0; l_Resampler < kSpanKernels; ++l_Resampler)
                             for (int l_Ramped = 0; l_Ramped < 2; ++l_Ramped) {
                                 std::vector<float> l_Expected = l_Out;
                                 const std::uint64_t l_End =

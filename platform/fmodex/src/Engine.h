@@ -41,6 +41,8 @@ struct SoundData
     // Made only for systems that resample with sinc: the band-limited octave copies of the
     // samples (SincOctaves.h), laid out like them, octave k + 1 at [k].
     std::vector<std::vector<float>> octaves;
+    // Likewise: the samples at kSincOversampling times their rate (SincOversampled.h).
+    std::vector<float> oversampled;
 
     const float* Frame0() const { return samples.data() + std::size_t(kGuardFrames) * channels; }
 };

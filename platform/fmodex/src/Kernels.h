@@ -34,9 +34,13 @@ enum Resampler {
     RESAMPLE_LINEAR = 1,
     RESAMPLE_CUBIC = 2,
     RESAMPLE_SPLINE = 3,
-    RESAMPLE_SINC = 4
+    RESAMPLE_SINC = 4,
+    // Not a resampler of its own: SINC's kernel for a sound's oversampled copy (SincOversampled.h),
+    // which it reads wherever it reads no faster than the sound's own rate.
+    RESAMPLE_SINC_OVERSAMPLED = 5
 };
 constexpr int kResamplerCount = 5;
+constexpr int kSpanKernels = 6;
 
 // Frames a sound keeps before its first and after its last frame, so that every resampler can
 // read its widest neighbourhood without a bound check: copies of the other end of the loop for a
@@ -88,7 +92,7 @@ using Pcm16Kernel = unsigned (*)(const float* p_Left, const float* p_Right, std:
 struct KernelSet
 {
     const char* name;
-    SpanKernel span[kResamplerCount][2][2];
+    SpanKernel span[kSpanKernels][2][2];
     Pcm16Kernel pcm16;
 };
 

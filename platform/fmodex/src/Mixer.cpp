@@ -3,6 +3,8 @@
 #include "Kernels.h"
 #include "PortableMath.h"
 #include "SincOctaves.h"
+#include "SincOversampled.h"
+#include "SincTable.h"
 #include "Voices.h"
 
 #include <algorithm>
@@ -51,19 +53,28 @@ bool MixPlayback(const KernelSet& p_Kernels, int p_Resampler, const SoundData& p
 {
     // Positions below l_End are playable: a loop runs on through its repeats and wraps by whole
     // passes of its length, a one-shot ends after its last frame.
-    // The sinc resampler reads a band-limited octave copy when the step is 2 or more; a loop's
-    // copy has repeats of its own.
-    unsigned l_Shift = 0;
-    const float* l_Data =
-        p_Resampler == RESAMPLE_SINC ? OctaveFor(p_Sound, p_Step, l_Shift) : p_Sound.Frame0();
-    // In a copy the step is read shifted right; its dropped bits (under 2^-22 of the pitch) are
-    // dropped from the voice's own step too, so that a span's positions in the copy are exactly
+    // The sinc resampler reads a band-limited octave copy when the step is 2 or more (a loop's
+    // copy has repeats of its own), and the oversampled copy when it is 1 or less.
+    unsigned l_Shift = 0, l_Oversampling = 0;
+    int l_Kernel = p_Resampler;
+    const float* l_Data = p_Sound.Frame0();
+    if (p_Resampler == RESAMPLE_SINC) {
+        if (ReadsOversampled(p_Sound, p_Step)) {
+            l_Data = OversampledFrame0(p_Sound);
+            l_Oversampling = kSincOversampleShift;
+            l_Kernel = RESAMPLE_SINC_OVERSAMPLED;
+        } else {
+            l_Data = OctaveFor(p_Sound, p_Step, l_Shift);
+        }
+    }
+    // In an octave copy the step is read shifted right; its dropped bits (under 2^-22 of the pitch)
+    // are dropped from the voice's own step too, so that a span's positions in the copy are exactly
     // the voice's shifted and the samples do not depend on where the mix is cut into blocks.
     p_Step &= ~((std::uint64_t(1) << l_Shift) - 1);
     const std::uint64_t l_Length = std::uint64_t(p_Sound.frames) << 32;
     const std::uint64_t l_End = p_Sound.loop ? std::uint64_t(OctaveFrames(p_Sound, l_Shift)) << (32 + l_Shift)
                                              : l_Length - (std::uint64_t(1) << 32) + 1;
-    const auto& l_Kernels = p_Kernels.span[p_Resampler][p_Sound.channels - 1];
+    const auto& l_Kernels = p_Kernels.span[l_Kernel][p_Sound.channels - 1];
     while (p_Frames > 0) {
         if (p_Position >= l_End) {
             if (!p_Sound.loop)
@@ -86,8 +97,8 @@ bool MixPlayback(const KernelSet& p_Kernels, int p_Resampler, const SoundData& p
             if (p_Gain.done == p_Gain.length)
                 p_Gain.length = 0;
         }
-        l_Kernels[l_Ramped](l_Data, p_Position >> l_Shift, p_Step >> l_Shift, l_Count, p_Left, p_Right,
-                            l_Gain);
+        l_Kernels[l_Ramped](l_Data, p_Position >> l_Shift << l_Oversampling,
+                            p_Step >> l_Shift << l_Oversampling, l_Count, p_Left, p_Right, l_Gain);
         p_Position += std::uint64_t(l_Count) * p_Step;
         p_Left += l_Count;
         p_Right += l_Count;

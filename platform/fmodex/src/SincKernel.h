@@ -38,16 +38,18 @@
 namespace SoundEngine {
 namespace TW_KERNEL_NS {
 
-static_assert(kSincTaps % 8 == 0 && SincChange(0) == 8, "the kernel reads the table in blocks of eight taps");
+static_assert(kSincTaps % 8 == 0 && kSincShortTaps % 8 == 0 && SincChange(0) == 8,
+              "the kernel reads the table in blocks of eight taps");
 
-// The first sample and the table row of the taps around p_Position.
-template <int Channels> TW_SINC_INLINE const float* SincSamples(const float* p_Data, std::uint64_t p_Position)
+// The first sample and the table row of a filter of Taps taps around p_Position.
+template <int Channels, int Taps>
+TW_SINC_INLINE const float* SincSamples(const float* p_Data, std::uint64_t p_Position)
 {
-    return p_Data + (std::int64_t(p_Position >> 32) + kSincFirstTap) * Channels;
+    return p_Data + (std::int64_t(p_Position >> 32) + SincFirstTap(Taps)) * Channels;
 }
-TW_SINC_INLINE const float* SincRow(const float* p_Band, std::uint64_t p_Position)
+template <int Taps> TW_SINC_INLINE const float* SincRow(const float* p_Band, std::uint64_t p_Position)
 {
-    return p_Band + std::size_t(std::uint32_t(p_Position) >> (32 - kSincPhaseBits)) * (2 * kSincTaps);
+    return p_Band + std::size_t(std::uint32_t(p_Position) >> (32 - kSincPhaseBits)) * (2 * Taps);
 }
 
 // A mono frame's first sample and its table row.
@@ -59,13 +61,15 @@ struct SincTaps
 
 // A mono frame's sums from its first sample p_At and its table row p_Row: sum(x * R) of every
 // eighth tap in floats 0-7, sum(x * D) in 8-15.
-TW_SINC_INLINE Sixteen SincSums(const float* p_At, const float* p_Row)
+template <int Taps> TW_SINC_INLINE Sixteen SincSums(const float* p_At, const float* p_Row)
 {
-    static_assert(kSincTaps % 16 == 0, "the even and the odd blocks make two chains of equal length");
+    static_assert(Taps == 8 || Taps % 16 == 0, "the even and the odd blocks make two chains of equal length");
     Sixteen l_Even = LoadSixteen(p_Row) * LoadEightTwice(p_At);
+    if constexpr (Taps == 8)
+        return l_Even;
     Sixteen l_Odd = LoadSixteen(p_Row + 16) * LoadEightTwice(p_At + 8);
 #pragma GCC unroll 4
-    for (int l_Block = 2; l_Block < kSincTaps / 8; l_Block += 2) {
+    for (int l_Block = 2; l_Block < Taps / 8; l_Block += 2) {
         l_Even = MulAddSixteen(LoadSixteen(p_Row + 16 * l_Block), LoadEightTwice(p_At + 8 * l_Block), l_Even);
         l_Odd = MulAddSixteen(LoadSixteen(p_Row + 16 * l_Block + 16), LoadEightTwice(p_At + 8 * l_Block + 8),
                               l_Odd);
@@ -75,17 +79,18 @@ TW_SINC_INLINE Sixteen SincSums(const float* p_At, const float* p_Row)
 
 // A stereo frame's sums: sum(x * R) of every eighth tap into p_Here and sum(x * D) into p_Change,
 // the left side's in the even floats and the right's in the odd ones.
+template <int Taps>
 TW_SINC_INLINE void SincSumsStereo(const float* p_Data, std::uint64_t p_Position, const float* p_Band,
                                    float (&p_Here)[16], float (&p_Change)[16])
 {
-    const float* l_At = SincSamples<2>(p_Data, p_Position);
-    const float* l_Row = SincRow(p_Band, p_Position);
+    const float* l_At = SincSamples<2, Taps>(p_Data, p_Position);
+    const float* l_Row = SincRow<Taps>(p_Band, p_Position);
     Sixteen l_Table = LoadSixteen(l_Row);
     Sixteen l_Samples = LoadSixteen(l_At);
     Sixteen l_Here = DupLow(l_Table) * l_Samples;
     Sixteen l_Change = DupHigh(l_Table) * l_Samples;
 #pragma GCC unroll 4
-    for (int l_Block = 1; l_Block < kSincTaps / 8; ++l_Block) {
+    for (int l_Block = 1; l_Block < Taps / 8; ++l_Block) {
         l_Table = LoadSixteen(l_Row + 16 * l_Block);
         l_Samples = LoadSixteen(l_At + 16 * l_Block);
         l_Here = l_Here + DupLow(l_Table) * l_Samples;
@@ -99,8 +104,9 @@ TW_SINC_INLINE void SincSumsStereo(const float* p_Data, std::uint64_t p_Position
 // lanes from valid on repeat the last valid frame. The position is kept as a frame and a fraction,
 // so that a lane costs an add with carry and the phase's shift. Frames are pointer-sized: a sound
 // is indexed by them, and a 32-bit build has few registers to hold two halves in.
-template <bool Full> struct SincLanesOf
+template <bool Full, int FilterTaps> struct SincLanesOf
 {
+    static constexpr int kTaps = FilterTaps;
     const float* data;  // the first tap of frame 0
     const float* band;
     std::ptrdiff_t frame;
@@ -112,7 +118,7 @@ template <bool Full> struct SincLanesOf
 
     TW_SINC_INLINE SincLanesOf(const float* p_Data, std::uint64_t p_Position, std::uint64_t p_Step,
                                const float* p_Band, unsigned p_Valid)
-        : data(p_Data + kSincFirstTap), band(p_Band), frame(std::ptrdiff_t(p_Position >> 32)),
+        : data(p_Data + SincFirstTap(FilterTaps)), band(p_Band), frame(std::ptrdiff_t(p_Position >> 32)),
           fraction(std::uint32_t(p_Position)), stepframes(std::ptrdiff_t(p_Step >> 32)),
           stepfraction(std::uint32_t(p_Step)), valid(p_Valid), lane(0)
     {}
@@ -120,7 +126,7 @@ template <bool Full> struct SincLanesOf
     TW_SINC_INLINE SincTaps Taps()
     {
         const SincTaps l_Taps = {data + frame,
-                                 band + std::size_t(fraction >> (32 - kSincPhaseBits)) * (2 * kSincTaps)};
+                                 band + std::size_t(fraction >> (32 - kSincPhaseBits)) * (2 * FilterTaps)};
         if (Full || ++lane < valid) {
             const std::uint32_t l_Fraction = fraction + stepfraction;
             frame += stepframes + (l_Fraction < fraction ? 1 : 0);
@@ -131,7 +137,7 @@ template <bool Full> struct SincLanesOf
     TW_SINC_INLINE Sixteen operator()()
     {
         const SincTaps l_Taps = Taps();
-        return SincSums(l_Taps.at, l_Taps.row);
+        return SincSums<FilterTaps>(l_Taps.at, l_Taps.row);
     }
 };
 
@@ -155,7 +161,7 @@ template <> struct SincGroup<2>
 
 // The group of kWidth frames whose first is at p_Position; unless Full, lanes from p_Valid on
 // repeat the last valid frame. p_Offsets: the lanes' steps from the first, modulo 2^32.
-template <int Channels, bool Full>
+template <int Channels, int Taps, bool Full>
 TW_SINC_INLINE SincGroup<Channels> SincFrames(const float* p_Data, std::uint64_t p_Position,
                                               std::uint64_t p_Step, unsigned p_Valid, const float* p_Band,
                                               const std::uint32_t (&p_Offsets)[SincLanes::kWidth])
@@ -163,7 +169,7 @@ TW_SINC_INLINE SincGroup<Channels> SincFrames(const float* p_Data, std::uint64_t
     constexpr unsigned kWidth = SincLanes::kWidth;
     const typename SincLanes::Floats l_Between = SincLanes::Between(std::uint32_t(p_Position), p_Offsets);
     if constexpr (Channels == 1) {
-        SincLanesOf<Full> l_Lanes(p_Data, p_Position, p_Step, p_Band, p_Valid);
+        SincLanesOf<Full, Taps> l_Lanes(p_Data, p_Position, p_Step, p_Band, p_Valid);
         return {SincLanes::SumWeighted(l_Lanes, l_Between)};
     } else {
         float l_Here[2][kWidth];
@@ -171,7 +177,7 @@ TW_SINC_INLINE SincGroup<Channels> SincFrames(const float* p_Data, std::uint64_t
         std::uint64_t l_Position = p_Position;
         for (unsigned l_Lane = 0; l_Lane < kWidth; ++l_Lane) {
             float l_SumsHere[16], l_SumsChange[16];
-            SincSumsStereo(p_Data, l_Position, p_Band, l_SumsHere, l_SumsChange);
+            SincSumsStereo<Taps>(p_Data, l_Position, p_Band, l_SumsHere, l_SumsChange);
             if (Full || l_Lane + 1 < p_Valid)
                 l_Position += p_Step;
             for (int l_Side = 0; l_Side < 2; ++l_Side) {
@@ -186,14 +192,15 @@ TW_SINC_INLINE SincGroup<Channels> SincFrames(const float* p_Data, std::uint64_t
 
 // The group of frames at p_Position of which p_Rest are left in the span (fewer than kWidth at
 // its end: the lanes past it are worked out and dropped).
-template <int Channels>
+template <int Channels, int Taps>
 TW_SINC_INLINE SincGroup<Channels> SincGroupAt(const float* p_Data, std::uint64_t p_Position,
                                                std::uint64_t p_Step, unsigned p_Rest, const float* p_Band,
                                                const std::uint32_t (&p_Offsets)[SincLanes::kWidth])
 {
     if (p_Rest >= SincLanes::kWidth)
-        return SincFrames<Channels, true>(p_Data, p_Position, p_Step, SincLanes::kWidth, p_Band, p_Offsets);
-    return SincFrames<Channels, false>(p_Data, p_Position, p_Step, p_Rest, p_Band, p_Offsets);
+        return SincFrames<Channels, Taps, true>(p_Data, p_Position, p_Step, SincLanes::kWidth, p_Band,
+                                                p_Offsets);
+    return SincFrames<Channels, Taps, false>(p_Data, p_Position, p_Step, p_Rest, p_Band, p_Offsets);
 }
 
 // A finished group's two sides.
@@ -210,13 +217,15 @@ TW_SINC_INLINE void SincSides(const SincGroup<2>& p_Group, typename SincLanes::F
     p_Second = p_Group.second;
 }
 
-// The span kernel (see Kernels.h). Reads taps kSincFirstTap .. kSincFirstTap + kSincTaps - 1
-// around each position, so the sound needs kSincTaps / 2 guard frames on both sides. The cut-off
-// follows the step (SincBand); the caller reads a band-limited octave copy when the step is 2 or more.
+// The span kernel (see Kernels.h), with a filter of Taps taps: kSincTaps for a sound or its octave
+// copies, kSincShortTaps for an oversampled copy. Reads taps SincFirstTap(Taps) ..
+// SincFirstTap(Taps) + Taps - 1 around each position, so the sound needs Taps / 2 guard frames on
+// both sides. The long filter's cut-off follows the step (SincBand); the caller reads a band-limited
+// octave copy when the step is 2 or more.
 // Where a set leaves its mono sums pending, each group is finished and mixed after the next
 // group's sums are under way: its last additions wait on its last frame, and at once they would
 // fill the processor's window of pending work and hold back the next frames.
-template <int Channels, bool Ramped>
+template <int Channels, bool Ramped, int Taps>
 TW_KERNEL_TARGET std::uint64_t MixSpanSinc(const float* p_Data, std::uint64_t p_Position,
                                            std::uint64_t p_Step, unsigned p_Count, float* p_Left,
                                            float* p_Right, const SpanGain& p_Gain)
@@ -224,7 +233,8 @@ TW_KERNEL_TARGET std::uint64_t MixSpanSinc(const float* p_Data, std::uint64_t p_
     using Floats = typename SincLanes::Floats;
     constexpr unsigned kWidth = SincLanes::kWidth;
     constexpr bool kAhead = Channels == 1 && !std::is_same_v<typename SincLanes::Pending, Floats>;
-    const float* l_Band = TheSincTable().rows[SincBand(p_Step)][0];
+    const float* l_Band =
+        Taps == kSincShortTaps ? TheSincTable().shortrows[0] : TheSincTable().rows[SincBand(p_Step)][0];
     std::uint32_t l_Offsets[kWidth];
     for (unsigned l_Lane = 0; l_Lane < kWidth; ++l_Lane)
         l_Offsets[l_Lane] = std::uint32_t(p_Step * l_Lane);
@@ -235,7 +245,7 @@ TW_KERNEL_TARGET std::uint64_t MixSpanSinc(const float* p_Data, std::uint64_t p_
     std::uint64_t l_Position = p_Position;
     SincGroup<Channels> l_Group;
     if (kAhead && p_Count > 0) {
-        l_Group = SincGroupAt<Channels>(p_Data, l_Position, p_Step, p_Count, l_Band, l_Offsets);
+        l_Group = SincGroupAt<Channels, Taps>(p_Data, l_Position, p_Step, p_Count, l_Band, l_Offsets);
         l_Position += l_Stride;
     }
     for (unsigned l_Frame = 0; l_Frame < p_Count; l_Frame += kWidth, l_Position += l_Stride) {
@@ -243,10 +253,10 @@ TW_KERNEL_TARGET std::uint64_t MixSpanSinc(const float* p_Data, std::uint64_t p_
         SincGroup<Channels> l_Next;
         if constexpr (kAhead) {
             if (l_Rest > kWidth)
-                l_Next =
-                    SincGroupAt<Channels>(p_Data, l_Position, p_Step, l_Rest - kWidth, l_Band, l_Offsets);
+                l_Next = SincGroupAt<Channels, Taps>(p_Data, l_Position, p_Step, l_Rest - kWidth, l_Band,
+                                                     l_Offsets);
         } else {
-            l_Group = SincGroupAt<Channels>(p_Data, l_Position, p_Step, l_Rest, l_Band, l_Offsets);
+            l_Group = SincGroupAt<Channels, Taps>(p_Data, l_Position, p_Step, l_Rest, l_Band, l_Offsets);
         }
         Floats l_First, l_Second;
         SincSides(l_Group, l_First, l_Second);
@@ -279,10 +289,14 @@ TW_KERNEL_TARGET std::uint64_t MixSpanSinc(const float* p_Data, std::uint64_t p_
 // p_Set with its sinc kernels filled in.
 inline KernelSet WithSinc(KernelSet p_Set)
 {
-    p_Set.span[RESAMPLE_SINC][0][0] = &MixSpanSinc<1, false>;
-    p_Set.span[RESAMPLE_SINC][0][1] = &MixSpanSinc<1, true>;
-    p_Set.span[RESAMPLE_SINC][1][0] = &MixSpanSinc<2, false>;
-    p_Set.span[RESAMPLE_SINC][1][1] = &MixSpanSinc<2, true>;
+    p_Set.span[RESAMPLE_SINC][0][0] = &MixSpanSinc<1, false, kSincTaps>;
+    p_Set.span[RESAMPLE_SINC][0][1] = &MixSpanSinc<1, true, kSincTaps>;
+    p_Set.span[RESAMPLE_SINC][1][0] = &MixSpanSinc<2, false, kSincTaps>;
+    p_Set.span[RESAMPLE_SINC][1][1] = &MixSpanSinc<2, true, kSincTaps>;
+    p_Set.span[RESAMPLE_SINC_OVERSAMPLED][0][0] = &MixSpanSinc<1, false, kSincShortTaps>;
+    p_Set.span[RESAMPLE_SINC_OVERSAMPLED][0][1] = &MixSpanSinc<1, true, kSincShortTaps>;
+    p_Set.span[RESAMPLE_SINC_OVERSAMPLED][1][0] = &MixSpanSinc<2, false, kSincShortTaps>;
+    p_Set.span[RESAMPLE_SINC_OVERSAMPLED][1][1] = &MixSpanSinc<2, true, kSincShortTaps>;
     return p_Set;
 }
 

@@ -66,21 +66,27 @@ struct SincLanes : Lanes
     // both read the same four samples of a block, so a pair takes four running sums and one vector
     // of samples where the sixteen take eight and two: six registers, which even a 32-bit build's
     // eight hold.
-    template <int Quarter>
+    template <int Taps, int Quarter>
     TW_SSE2_INLINE static void QuarterSums(const float* p_At, const float* p_Row, __m128& p_Here,
                                            __m128& p_Change)
     {
-        static_assert(kSincTaps % 16 == 0, "the even and the odd blocks make two chains of equal length");
+        static_assert(Taps == 8 || Taps % 16 == 0,
+                      "the even and the odd blocks make two chains of equal length");
         const float* l_At = p_At + 4 * Quarter;
         const float* l_Row = p_Row + 4 * Quarter;
         __m128 l_Samples = _mm_loadu_ps(l_At);
         __m128 l_EvenHere = _mm_mul_ps(_mm_load_ps(l_Row), l_Samples);
         __m128 l_EvenChange = _mm_mul_ps(_mm_load_ps(l_Row + 8), l_Samples);
+        if constexpr (Taps == 8) {
+            p_Here = l_EvenHere;
+            p_Change = l_EvenChange;
+            return;
+        }
         l_Samples = _mm_loadu_ps(l_At + 8);
         __m128 l_OddHere = _mm_mul_ps(_mm_load_ps(l_Row + 16), l_Samples);
         __m128 l_OddChange = _mm_mul_ps(_mm_load_ps(l_Row + 24), l_Samples);
 #pragma GCC unroll 4
-        for (int l_Block = 2; l_Block < kSincTaps / 8; l_Block += 2) {
+        for (int l_Block = 2; l_Block < Taps / 8; l_Block += 2) {
             l_Samples = _mm_loadu_ps(l_At + 8 * l_Block);
             l_EvenHere = _mm_add_ps(_mm_mul_ps(_mm_load_ps(l_Row + 16 * l_Block), l_Samples), l_EvenHere);
             l_EvenChange =
@@ -104,9 +110,9 @@ struct SincLanes : Lanes
     {
         const auto l_Taps = p_Lane.Taps();
         __m128 l_Here, l_Change;
-        QuarterSums<0>(l_Taps.at, l_Taps.row, l_Here, l_Change);
+        QuarterSums<Lane::kTaps, 0>(l_Taps.at, l_Taps.row, l_Here, l_Change);
         const __m128 l_Low = _mm_add_ps(l_Here, _mm_mul_ps(p_B, l_Change));
-        QuarterSums<1>(l_Taps.at, l_Taps.row, l_Here, l_Change);
+        QuarterSums<Lane::kTaps, 1>(l_Taps.at, l_Taps.row, l_Here, l_Change);
         return AddPairs(l_Low, _mm_add_ps(l_Here, _mm_mul_ps(p_B, l_Change)));
     }
     // Four frames' [W0+W1, W2+W3, W4+W5, W6+W7], each reduced so far as soon as it is made.

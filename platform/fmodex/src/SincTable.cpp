@@ -51,31 +51,59 @@ double Windowed(double p_X, double p_Cutoff, int p_Taps)
 constexpr double kQuarterOctaves[kSincBands] = {1.0, 0x1.306fe0a31b715p+0, 0x1.6a09e667f3bcdp+0,
                                                 0x1.ae89f995ad3adp+0, 2.0};
 
+// The coefficients of a filter of Taps taps with its cut-off at p_Cutoff cycles per frame, at
+// p_Phases fractions of a frame and the next frame's (phase p_Phases), each scaled to unity gain at
+// 0 Hz so that a steady level stays steady.
+template <int Taps> std::unique_ptr<double[][Taps]> PhaseCoefficients(double p_Cutoff, unsigned p_Phases)
+{
+    std::unique_ptr<double[][Taps]> l_Coefficients(new double[p_Phases + 1][Taps]);
+    for (unsigned l_Phase = 0; l_Phase <= p_Phases; ++l_Phase) {
+        double l_Sum = 0.0;
+        for (int l_Tap = 0; l_Tap < Taps; ++l_Tap) {
+            const double l_X = double(l_Tap + SincFirstTap(Taps)) - double(l_Phase) / p_Phases;
+            l_Coefficients[l_Phase][l_Tap] = Windowed(l_X, p_Cutoff, Taps);
+            l_Sum += l_Coefficients[l_Phase][l_Tap];
+        }
+        for (int l_Tap = 0; l_Tap < Taps; ++l_Tap)
+            l_Coefficients[l_Phase][l_Tap] /= l_Sum;
+    }
+    return l_Coefficients;
+}
+
+// The kernel's rows of a filter: each phase's coefficients and their changes to the next's.
+template <int Taps> void FillRows(float (&p_Rows)[kSincPhases][2 * Taps], double p_Cutoff)
+{
+    const auto l_Coefficients = PhaseCoefficients<Taps>(p_Cutoff, kSincPhases);
+    for (unsigned l_Phase = 0; l_Phase < kSincPhases; ++l_Phase)
+        for (int l_Tap = 0; l_Tap < Taps; ++l_Tap) {
+            const float l_Here = float(l_Coefficients[l_Phase][l_Tap]);
+            p_Rows[l_Phase][SincCoefficient(l_Tap)] = l_Here;
+            p_Rows[l_Phase][SincChange(l_Tap)] = float(l_Coefficients[l_Phase + 1][l_Tap]) - l_Here;
+        }
+}
+
 // Each band's stop band starts at half the output rate for the fastest step of the band (half the
 // sound's own rate for band 0, which only ever reads slower than the output), so that nothing
 // above half the output rate is made; the cut-off lies half a transition band below.
 void FillBand(float (&p_Rows)[kSincPhases][2 * kSincTaps], int p_Band)
 {
-    const double l_Stop = 0.5 / kQuarterOctaves[p_Band];
-    const double l_Cutoff = l_Stop - Transition(kSincTaps) / 2.0;
-    double l_Coefficients[kSincPhases + 1][kSincTaps];
-    for (unsigned l_Phase = 0; l_Phase <= kSincPhases; ++l_Phase) {
-        double l_Sum = 0.0;
-        for (int l_Tap = 0; l_Tap < kSincTaps; ++l_Tap) {
-            const double l_X = double(l_Tap + kSincFirstTap) - double(l_Phase) / kSincPhases;
-            l_Coefficients[l_Phase][l_Tap] = Windowed(l_X, l_Cutoff, kSincTaps);
-            l_Sum += l_Coefficients[l_Phase][l_Tap];
-        }
-        // Unity gain at 0 Hz at every phase, so that a steady level stays steady.
-        for (double& l_Coefficient : l_Coefficients[l_Phase])
-            l_Coefficient /= l_Sum;
-    }
-    for (unsigned l_Phase = 0; l_Phase < kSincPhases; ++l_Phase)
-        for (int l_Tap = 0; l_Tap < kSincTaps; ++l_Tap) {
-            const float l_Here = float(l_Coefficients[l_Phase][l_Tap]);
-            p_Rows[l_Phase][SincCoefficient(l_Tap)] = l_Here;
-            p_Rows[l_Phase][SincChange(l_Tap)] = float(l_Coefficients[l_Phase + 1][l_Tap]) - l_Here;
-        }
+    FillRows<kSincTaps>(p_Rows, 0.5 / kQuarterOctaves[p_Band] - Transition(kSincTaps) / 2.0);
+}
+
+// An oversampled copy holds the sound band-limited as band 0 would read it, by a longer filter
+// (made once, at load). A read of the copy then passes its lowest eighth and removes its images
+// from seven eighths on: a cut-off at half the copy's rate keeps both clear of the short filter's
+// transition band.
+void FillOversampling(SincTable& p_Table)
+{
+    static_assert(Transition(kSincShortTaps) / 2.0 < 0.5 - 0.5 / kSincOversampling,
+                  "the short filter's transition band stays clear of the copy's content and images");
+    FillRows<kSincShortTaps>(p_Table.shortrows, 0.5);
+    const auto l_Up =
+        PhaseCoefficients<kSincUpsampleTaps>(0.5 - Transition(kSincUpsampleTaps) / 2.0, kSincOversampling);
+    for (int l_Phase = 0; l_Phase < kSincOversampling; ++l_Phase)
+        for (int l_Tap = 0; l_Tap < kSincUpsampleTaps; ++l_Tap)
+            p_Table.upsample[l_Tap][l_Phase] = float(l_Up[l_Phase][l_Tap]);
 }
 
 // The octave copies' filter: the last band's stop band (a quarter of the rate), at phase 0.
@@ -98,6 +126,7 @@ std::unique_ptr<SincTable> MakeTable()
     for (int l_Band = 0; l_Band < kSincBands; ++l_Band)
         FillBand(l_Table->rows[l_Band], l_Band);
     FillHalfBand(l_Table->halfband);
+    FillOversampling(*l_Table);
     return l_Table;
 }
 

@@ -12,7 +12,9 @@ namespace SoundEngine {
 // the transition band narrow enough that a sound read at the output rate passes up to 19.4 kHz
 // (-3 dB at 48 kHz); 24 cost a quarter less but lost the top of the treble (17.8 kHz).
 constexpr int kSincTaps = 32;
-constexpr int kSincFirstTap = 1 - kSincTaps / 2;
+// A filter's first tap, from the frame at or before the read position.
+constexpr int SincFirstTap(int p_Taps) { return 1 - p_Taps / 2; }
+constexpr int kSincFirstTap = SincFirstTap(kSincTaps);
 // Phases per frame: the top 6 bits of the position's fraction pick one, the next 16 bits
 // interpolate linearly towards the next (so the coefficients follow the fraction to 2^-22 frame).
 // 64 phases measure as clean as 128 did (the interpolation's error lies far under the window's
@@ -29,6 +31,15 @@ inline float SincPhaseFraction(std::uint32_t p_Fraction)
 // Taps of the filter that makes the octave copies (SincHalfBand).
 constexpr int kSincHalfBandTaps = 32;
 constexpr int kSincHalfBandFirstTap = 1 - kSincHalfBandTaps / 2;
+// A read no faster than a sound's own rate takes its oversampled copy (SincOversampled.h), made at
+// load at 2^kSincOversampleShift times the sound's rate by a filter of kSincUpsampleTaps taps at each
+// of as many phases. That copy holds nothing above an eighth of its rate: what a read of it must
+// remove begins at seven eighths, and kSincShortTaps taps do that where the sound itself needs
+// kSincTaps.
+constexpr int kSincOversampleShift = 2;
+constexpr int kSincOversampling = 1 << kSincOversampleShift;
+constexpr int kSincUpsampleTaps = 48;
+constexpr int kSincShortTaps = 8;
 // Band 0 reads at most one frame per output frame; bands 1 to 4 read 2^((b - 1) / 4) up to 2^(b / 4)
 // frames per output frame (the mixer reads band-limited octave copies so that no step goes beyond 2).
 constexpr int kSincBands = 5;
@@ -39,7 +50,12 @@ constexpr int kSincBands = 5;
 struct SincTable
 {
     alignas(64) float rows[kSincBands][kSincPhases][2 * kSincTaps];
+    // The same for reads of an oversampled copy.
+    alignas(64) float shortrows[kSincPhases][2 * kSincShortTaps];
     float halfband[kSincHalfBandTaps];
+    // The filter that makes an oversampled copy: [tap][phase], frame k of the copy from taps
+    // SincFirstTap(kSincUpsampleTaps) on around frame k / kSincOversampling of the sound.
+    float upsample[kSincUpsampleTaps][kSincOversampling];
 };
 constexpr int SincCoefficient(int p_Tap) { return p_Tap / 8 * 16 + p_Tap % 8; }
 constexpr int SincChange(int p_Tap) { return SincCoefficient(p_Tap) + 8; }

@@ -1,6 +1,7 @@
 #include "SoundLayout.h"
 
 #include "SincOctaves.h"
+#include "SincOversampled.h"
 
 #include <cmath>
 #include <cstddef>
@@ -51,6 +52,7 @@ FMOD_RESULT LayOutSound(const SampleFormat& p_Format, bool p_Loop, bool p_Octave
     if (p_Octaves) {
         try {
             BuildOctaves(*l_Sound);
+            BuildOversampled(*l_Sound);
         } catch (const std::bad_alloc&) {
             return FMOD_ERR_MEMORY;
         }

@@ -1,0 +1,69 @@
+#include "SincOversampled.h"
+
+#include "SincTable.h"
+
+#include <cstddef>
+
+namespace SoundEngine {
+
+void BuildOversampled(SoundData& p_Sound)
+{
+    p_Sound.oversampled.clear();
+    // Longer sounds (46 minutes at 48 kHz) get no copy: its frames, counted in samples, would
+    // outgrow a 32-bit build's indices.
+    constexpr unsigned kLongest = 1u << 27;
+    if (p_Sound.frames == 0 || p_Sound.playable >= kLongest || p_Sound.frames >= kLongest)
+        return;
+    constexpr long kFirstTap = SincFirstTap(kSincUpsampleTaps);
+    const long l_Guard = long(kGuardFrames);
+    const int l_Channels = p_Sound.channels;
+    const long l_Period = long(p_Sound.frames);
+    const long l_Frames = long(p_Sound.loop ? p_Sound.playable : p_Sound.frames);
+    const long l_CopyFrames = l_Frames << kSincOversampleShift;
+    p_Sound.oversampled.resize(std::size_t(l_CopyFrames + 2 * l_Guard) * l_Channels);
+    float* const l_Copy = p_Sound.oversampled.data() + l_Guard * l_Channels;
+
+    // The copy's frames kSincOversampling * n .. + kSincOversampling - 1 all read the sound's frames
+    // n + kFirstTap on, so they are made together. A loop's first pass is filtered and the rest,
+    // guards included, repeats it; a one-shot's guards are filtered too (they ring on past its ends).
+    static_assert(kGuardFrames % kSincOversampling == 0, "the guards hold whole groups of the copy's frames");
+    const long l_FirstGroup = p_Sound.loop ? 0 : -l_Guard / kSincOversampling;
+    const long l_EndGroup = p_Sound.loop ? l_Period : l_Frames + l_Guard / kSincOversampling;
+    // One channel's samples from the first group's first tap to the last group's last, read round
+    // the loop's seam or as silence beyond the one-shot's guards: the filter then runs without a
+    // bound check.
+    const long l_LineStart = l_FirstGroup + kFirstTap;
+    std::vector<float> l_Line(std::size_t(l_EndGroup - l_FirstGroup + kSincUpsampleTaps - 1));
+    const float* const l_Source = p_Sound.Frame0();
+    const auto& l_Filter = TheSincTable().upsample;
+    for (int l_Channel = 0; l_Channel < l_Channels; ++l_Channel) {
+        for (std::size_t l_Index = 0; l_Index < l_Line.size(); ++l_Index) {
+            long l_At = l_LineStart + long(l_Index);
+            if (p_Sound.loop)
+                l_At = ((l_At % l_Period) + l_Period) % l_Period;
+            const bool l_Inside = l_At >= -l_Guard && l_At < l_Frames + l_Guard;
+            l_Line[l_Index] = l_Inside ? l_Source[l_At * l_Channels + l_Channel] : 0.0f;
+        }
+        for (long l_Group = l_FirstGroup; l_Group < l_EndGroup; ++l_Group) {
+            const float* const l_Taps = l_Line.data() + (l_Group - l_FirstGroup);
+            double l_Sums[kSincOversampling] = {};
+            for (int l_Tap = 0; l_Tap < kSincUpsampleTaps; ++l_Tap)
+                for (int l_Phase = 0; l_Phase < kSincOversampling; ++l_Phase)
+                    l_Sums[l_Phase] += double(l_Filter[l_Tap][l_Phase]) * double(l_Taps[l_Tap]);
+            for (int l_Phase = 0; l_Phase < kSincOversampling; ++l_Phase)
+                l_Copy[((l_Group << kSincOversampleShift) + l_Phase) * l_Channels + l_Channel] =
+                    float(l_Sums[l_Phase]);
+        }
+    }
+    if (p_Sound.loop) {
+        const long l_CopyPeriod = l_Period << kSincOversampleShift;
+        for (long l_Frame = -l_Guard; l_Frame < l_CopyFrames + l_Guard; ++l_Frame) {
+            const long l_From = ((l_Frame % l_CopyPeriod) + l_CopyPeriod) % l_CopyPeriod;
+            if (l_From != l_Frame)
+                for (int l_Channel = 0; l_Channel < l_Channels; ++l_Channel)
+                    l_Copy[l_Frame * l_Channels + l_Channel] = l_Copy[l_From * l_Channels + l_Channel];
+        }
+    }
+}
+
+}  // namespace SoundEngine
