@@ -271,11 +271,13 @@ TEST(SoundQuality, ASincSweepFromLowestToHighestPitchFoldsNothingBelowItsFundame
 
 TEST(SoundQuality, SincStartsNotesAsSoonAndAsLoudAsLinear)
 {
-    // A looping sine cycle at its own rate, then a long sine one-shot three octaves and a bit up
-    // (read from an octave copy) until it runs out, each started on a block's first frame.
-    const double kPitches[] = {1.0, 9.3};
-    double l_Level[2][2];
-    long l_Onset[2][2];
+    // A looping sine cycle at its own rate, a long sine one-shot three octaves and a bit up (read
+    // from an octave copy) until it runs out, and the one-shot below its own rate (read from the
+    // oversampled copy), each started on a block's first frame.
+    const double kPitches[] = {1.0, 9.3, 0.6};
+    constexpr int kCases = 3;
+    double l_Level[2][kCases];
+    long l_Onset[2][kCases];
     const FMOD_DSP_RESAMPLER kCompared[] = {FMOD_DSP_RESAMPLER_LINEAR, FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC};
     for (int l_Which = 0; l_Which < 2; ++l_Which) {
         OfflineSystem l_Engine(4800, 32, kCompared[l_Which]);
@@ -284,17 +286,18 @@ TEST(SoundQuality, SincStartsNotesAsSoonAndAsLoudAsLinear)
         FMOD_SOUND* const l_Sines[] = {
             LoadLoop(l_Engine, "sine.wav", Sine(480, 480, 0.8f)),
             l_Engine.Load(l_Engine.dir.Path("long.wav"), FMOD_SOFTWARE | FMOD_LOOP_OFF)};
-        for (int l_Case = 0; l_Case < 2; ++l_Case) {
+        for (int l_Case = 0; l_Case < kCases; ++l_Case) {
             l_Engine.Render(1);
-            FMOD_CHANNEL* l_Channel = PlayLeft(l_Engine, l_Sines[l_Case], float(kRate * kPitches[l_Case]));
+            FMOD_CHANNEL* l_Channel =
+                PlayLeft(l_Engine, l_Sines[l_Case % 2], float(kRate * kPitches[l_Case]));
             l_Engine.Render(2);
-            if (l_Case == 0) {
+            if (l_Case != 1) {
                 ASSERT_EQ(FMOD_Channel_Stop(l_Channel), FMOD_OK);
             }
         }
         l_Engine.Render(1);  // the one-shot (10,323 frames) ends
         const Stereo l_Mix = l_Engine.Mixed();
-        for (int l_Case = 0; l_Case < 2; ++l_Case) {
+        for (int l_Case = 0; l_Case < kCases; ++l_Case) {
             const std::size_t l_Start = std::size_t(l_Case * 3 + 1) * 4800;
             l_Level[l_Which][l_Case] =
                 20.0 * std::log10(Rms(l_Mix.Channel(0, l_Start + 2400, 4800)) / 32768.0);
@@ -305,7 +308,7 @@ TEST(SoundQuality, SincStartsNotesAsSoonAndAsLoudAsLinear)
                     l_Onset[l_Which][l_Case] = long(l_Frame) - long(l_Start);
         }
     }
-    for (int l_Case = 0; l_Case < 2; ++l_Case) {
+    for (int l_Case = 0; l_Case < kCases; ++l_Case) {
         std::printf("pitch %.1fx: onset linear %ld, sinc %ld frames; level linear %.2f, sinc %.2f dBFS\n",
                     kPitches[l_Case], l_Onset[0][l_Case], l_Onset[1][l_Case], l_Level[0][l_Case],
                     l_Level[1][l_Case]);

@@ -1,5 +1,6 @@
 #include "SincOctaves.h"
 
+#include "SincLine.h"
 #include "SincTable.h"
 
 #include <algorithm>
@@ -8,30 +9,33 @@
 namespace SoundEngine {
 namespace {
 
-// Sample p_Frame of p_Channel of a level laid out as SoundData::samples (guards around frames
-// 0 .. p_Frames - 1), silence beyond the guards.
-float At(const std::vector<float>& p_Level, long p_Frames, int p_Channels, long p_Frame, int p_Channel)
-{
-    const long l_Guard = long(kGuardFrames);
-    if (p_Frame < -l_Guard || p_Frame >= p_Frames + l_Guard)
-        return 0.0f;
-    return p_Level[std::size_t(p_Frame + l_Guard) * p_Channels + p_Channel];
-}
-
-// Frame p_Frame of the next octave down: the half-band filter centred on frame 2 * p_Frame.
-// p_Period > 0 reads the level as a loop of that many frames.
-float Halved(const std::vector<float>& p_Level, long p_Frames, long p_Period, int p_Channels, long p_Frame,
-             int p_Channel)
+// Frames p_Begin .. p_End - 1 of one channel of the next octave down into p_To (p_Channels apart):
+// frame f is the half-band filter centred on frame 2 f of the level, whose frames from
+// 2 p_Begin + kSincHalfBandFirstTap on p_Line holds. Four frames at a time, each summed tap by tap
+// as one would alone, so that they are worked out side by side.
+void HalveLine(const std::vector<float>& p_Line, long p_Begin, long p_End, float* p_To, int p_Channels)
 {
     const float* l_Filter = SincHalfBand();
-    double l_Sum = 0.0;
-    for (int l_Tap = 0; l_Tap < kSincHalfBandTaps; ++l_Tap) {
-        long l_Source = 2 * p_Frame + kSincHalfBandFirstTap + l_Tap;
-        if (p_Period > 0)
-            l_Source = ((l_Source % p_Period) + p_Period) % p_Period;
-        l_Sum += double(l_Filter[l_Tap]) * At(p_Level, p_Frames, p_Channels, l_Source, p_Channel);
+    long l_Frame = p_Begin;
+    for (; l_Frame + 4 <= p_End; l_Frame += 4) {
+        const float* l_Taps = p_Line.data() + 2 * (l_Frame - p_Begin);
+        double l_Sums[4] = {};
+        for (int l_Tap = 0; l_Tap < kSincHalfBandTaps; ++l_Tap) {
+            const double l_Weight = l_Filter[l_Tap];
+#pragma GCC unroll 4
+            for (int l_Lane = 0; l_Lane < 4; ++l_Lane)
+                l_Sums[l_Lane] += l_Weight * l_Taps[2 * l_Lane + l_Tap];
+        }
+        for (int l_Lane = 0; l_Lane < 4; ++l_Lane)
+            p_To[(l_Frame + l_Lane) * p_Channels] = float(l_Sums[l_Lane]);
     }
-    return float(l_Sum);
+    for (; l_Frame < p_End; ++l_Frame) {
+        const float* l_Taps = p_Line.data() + 2 * (l_Frame - p_Begin);
+        double l_Sum = 0.0;
+        for (int l_Tap = 0; l_Tap < kSincHalfBandTaps; ++l_Tap)
+            l_Sum += double(l_Filter[l_Tap]) * l_Taps[l_Tap];
+        p_To[l_Frame * p_Channels] = float(l_Sum);
+    }
 }
 
 }  // namespace
@@ -57,11 +61,14 @@ void BuildOctaves(SoundData& p_Sound)
                 std::max(l_Next, (long(kOctaveLoopFrames) + l_NextPeriod - 1) / l_NextPeriod * l_NextPeriod);
         std::vector<float> l_Copy(std::size_t(l_Next + 2 * l_Guard) * l_Channels);
         // A loop's first pass is filtered round its seam and the rest, guards included, repeats it.
-        const long l_Filtered = p_Sound.loop ? l_NextPeriod : l_Next + l_Guard;
-        for (long l_Frame = p_Sound.loop ? 0 : -l_Guard; l_Frame < l_Filtered; ++l_Frame)
-            for (int l_Channel = 0; l_Channel < l_Channels; ++l_Channel)
-                l_Copy[std::size_t(l_Frame + l_Guard) * l_Channels + l_Channel] =
-                    Halved(*l_Level, l_Frames, l_Period, l_Channels, l_Frame, l_Channel);
+        const long l_Begin = p_Sound.loop ? 0 : -l_Guard;
+        const long l_End = p_Sound.loop ? l_NextPeriod : l_Next + l_Guard;
+        const float* l_From = l_Level->data() + std::size_t(l_Guard) * l_Channels;
+        for (int l_Channel = 0; l_Channel < l_Channels; ++l_Channel)
+            HalveLine(
+                ChannelLine(l_From, l_Frames, l_Period, l_Channels, l_Channel,
+                            2 * l_Begin + kSincHalfBandFirstTap, 2 * (l_End - l_Begin) + kSincHalfBandTaps),
+                l_Begin, l_End, l_Copy.data() + std::size_t(l_Guard) * l_Channels + l_Channel, l_Channels);
         if (p_Sound.loop)
             for (long l_Frame = -l_Guard; l_Frame < l_Next + l_Guard; ++l_Frame) {
                 const long l_Source = ((l_Frame % l_NextPeriod) + l_NextPeriod) % l_NextPeriod;

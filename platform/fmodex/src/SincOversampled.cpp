@@ -1,5 +1,6 @@
 #include "SincOversampled.h"
 
+#include "SincLine.h"
 #include "SincTable.h"
 
 #include <cstddef>
@@ -29,30 +30,27 @@ void BuildOversampled(SoundData& p_Sound)
     static_assert(kGuardFrames % kSincOversampling == 0, "the guards hold whole groups of the copy's frames");
     const long l_FirstGroup = p_Sound.loop ? 0 : -l_Guard / kSincOversampling;
     const long l_EndGroup = p_Sound.loop ? l_Period : l_Frames + l_Guard / kSincOversampling;
-    // One channel's samples from the first group's first tap to the last group's last, read round
-    // the loop's seam or as silence beyond the one-shot's guards: the filter then runs without a
-    // bound check.
-    const long l_LineStart = l_FirstGroup + kFirstTap;
-    std::vector<float> l_Line(std::size_t(l_EndGroup - l_FirstGroup + kSincUpsampleTaps - 1));
-    const float* const l_Source = p_Sound.Frame0();
     const auto& l_Filter = TheSincTable().upsample;
     for (int l_Channel = 0; l_Channel < l_Channels; ++l_Channel) {
-        for (std::size_t l_Index = 0; l_Index < l_Line.size(); ++l_Index) {
-            long l_At = l_LineStart + long(l_Index);
-            if (p_Sound.loop)
-                l_At = ((l_At % l_Period) + l_Period) % l_Period;
-            const bool l_Inside = l_At >= -l_Guard && l_At < l_Frames + l_Guard;
-            l_Line[l_Index] = l_Inside ? l_Source[l_At * l_Channels + l_Channel] : 0.0f;
-        }
-        for (long l_Group = l_FirstGroup; l_Group < l_EndGroup; ++l_Group) {
+        const std::vector<float> l_Line =
+            ChannelLine(p_Sound.Frame0(), l_Frames, p_Sound.loop ? l_Period : 0, l_Channels, l_Channel,
+                        l_FirstGroup + kFirstTap, l_EndGroup - l_FirstGroup + kSincUpsampleTaps);
+        // Two groups at a time, for eight sums side by side (a last odd group makes one more, from
+        // the line's last frame, and drops it).
+        for (long l_Group = l_FirstGroup; l_Group < l_EndGroup; l_Group += 2) {
+            const long l_Groups = l_Group + 1 < l_EndGroup ? 2 : 1;
             const float* const l_Taps = l_Line.data() + (l_Group - l_FirstGroup);
-            double l_Sums[kSincOversampling] = {};
+            float l_Sums[2][kSincOversampling] = {};
             for (int l_Tap = 0; l_Tap < kSincUpsampleTaps; ++l_Tap)
+#pragma GCC unroll 2
+                for (int l_Which = 0; l_Which < 2; ++l_Which)
+#pragma GCC unroll 4
+                    for (int l_Phase = 0; l_Phase < kSincOversampling; ++l_Phase)
+                        l_Sums[l_Which][l_Phase] += l_Filter[l_Tap][l_Phase] * l_Taps[l_Tap + l_Which];
+            for (long l_Which = 0; l_Which < l_Groups; ++l_Which)
                 for (int l_Phase = 0; l_Phase < kSincOversampling; ++l_Phase)
-                    l_Sums[l_Phase] += double(l_Filter[l_Tap][l_Phase]) * double(l_Taps[l_Tap]);
-            for (int l_Phase = 0; l_Phase < kSincOversampling; ++l_Phase)
-                l_Copy[((l_Group << kSincOversampleShift) + l_Phase) * l_Channels + l_Channel] =
-                    float(l_Sums[l_Phase]);
+                    l_Copy[(((l_Group + l_Which) << kSincOversampleShift) + l_Phase) * l_Channels +
+                           l_Channel] = l_Sums[l_Which][l_Phase];
         }
     }
     if (p_Sound.loop) {
