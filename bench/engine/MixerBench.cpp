@@ -4,7 +4,9 @@
 //     1 linear, 2 cubic, 3 spline, 256 our band-limited sinc), V voices, with the kernel set the
 //     engine picks (the processor's best, or TUNEWRIGHT_KERNELS's), named in the label.
 //   BM_Kernel/K/R/V: the span kernels alone, set K (0 scalar reference, 1 SSE2, 2 AVX2, 3 AVX-512), R as
-//     above but 4 for sinc (which here reads the sound itself, not its octave copies: the same work).
+//     above but 4 for sinc (which here reads the sound itself, not its octave copies: the same work)
+//     and 5 for sinc's short filter (which reads a sound's oversampled copy where it reads slower than
+//     the sound's own rate; here the sound itself at the same steps, the same work a frame).
 //   BM_PlainLoop/V: a textbook linear loop for comparison.
 #include <fmod.h>
 
@@ -198,6 +200,9 @@ void BM_PlainLoop(benchmark::State& p_State)
 }  // namespace
 
 BENCHMARK(BM_EngineMixer)->ArgsProduct({{0, 1, 2, 3, FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC}, {1, 4, 16, 32}});
-BENCHMARK(BM_Kernel)->ArgsProduct({{0, 1, 2, 3}, {0, 1, 2, 3, SoundEngine::RESAMPLE_SINC}, {1, 16, 32}});
+BENCHMARK(BM_Kernel)->ArgsProduct({{0, 1, 2, 3},
+                                   {0, 1, 2, 3, SoundEngine::RESAMPLE_SINC,
+                                    SoundEngine::RESAMPLE_SINC_OVERSAMPLED},
+                                   {1, 16, 32}});
 BENCHMARK(BM_PlainLoop)->Arg(1)->Arg(4)->Arg(16)->Arg(32);
 BENCHMARK_MAIN();

@@ -9,8 +9,9 @@
 namespace SoundEngine {
 
 // Taps of the filter: frames -15 .. +16 around the frame at or before the read position. 32 keep
-// the transition band narrow enough that a sound read at the output rate passes up to 19.4 kHz
-// (-3 dB at 48 kHz); 24 cost a quarter less but lost the top of the treble (17.8 kHz).
+// the transition band narrow enough that a sound read near the output rate passes up to 19.4 kHz
+// (-3 dB at 48 kHz); 24 cost a quarter less but lost the top of the treble (17.8 kHz). (A sound read
+// at or below its own rate comes from its oversampled copy, whose longer filter passes 21 kHz.)
 constexpr int kSincTaps = 32;
 // A filter's first tap, from the frame at or before the read position.
 constexpr int SincFirstTap(int p_Taps) { return 1 - p_Taps / 2; }

@@ -24,7 +24,8 @@ struct SampleFormat
 // Makes the SoundData of a sample: p_Read writes the sample's frames, interleaved and scaled to
 // -1 .. 1, where it is pointed, and says whether it could. FMOD_ERR_FORMAT when it could not,
 // FMOD_ERR_MEMORY when the sound does not fit; p_Data is then untouched. p_Octaves also makes the
-// band-limited octave copies the sinc resampler reads (SincOctaves.h).
+// band-limited octave and oversampled copies the sinc resampler reads (SincOctaves.h,
+// SincOversampled.h).
 FMOD_RESULT LayOutSound(const SampleFormat& p_Format, bool p_Loop, bool p_Octaves,
                         const std::function<bool(float*)>& p_Read, std::shared_ptr<const SoundData>& p_Data);
 

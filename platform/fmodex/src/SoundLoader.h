@@ -12,7 +12,8 @@ namespace SoundEngine {
 // p_Data. FMOD_ERR_FILE_NOTFOUND when there is no such file, FMOD_ERR_FILE_BAD when it cannot be
 // read, FMOD_ERR_FORMAT when it is not such a WAV file or is damaged, FMOD_ERR_MEMORY when it does
 // not fit; p_Data is then untouched.
-// p_Octaves also makes the band-limited octave copies the sinc resampler reads (SincOctaves.h).
+// p_Octaves also makes the band-limited octave and oversampled copies the sinc resampler reads
+// (SincOctaves.h, SincOversampled.h).
 FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, bool p_Octaves,
                       std::shared_ptr<const SoundData>& p_Data);
 
