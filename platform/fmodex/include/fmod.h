@@ -111,8 +111,8 @@ typedef enum
 /* NOINTERP to SPLINE are FMOD Ex's resamplers (nearest, linear, 4-point cubic, 6-point spline).
    FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC is this engine's own extension, outside FMOD Ex's range: a
    band-limited 32-tap windowed sinc whose cut-off follows the pitch, so that high notes do not fold
-   back (an 8-tap one over a copy of the sound at four times its rate, made at load, wherever a
-   sound is read no faster than its own rate). A real FMOD Ex does not know it; code built against one must never pass it, so code that
+   back (an 8-tap one over copies at four times the rate, made at load, wherever a sound is read
+   no faster than its own rate, and at any pitch for short loops such as the player's waveforms). A real FMOD Ex does not know it; code built against one must never pass it, so code that
    uses it tests for TUNEWRIGHT_FMOD_HAS_SINC, defined only here. */
 #define TUNEWRIGHT_FMOD_HAS_SINC 1
 typedef enum

@@ -41,8 +41,9 @@ struct SoundData
     // Made only for systems that resample with sinc: the band-limited octave copies of the
     // samples (SincOctaves.h), laid out like them, octave k + 1 at [k].
     std::vector<std::vector<float>> octaves;
-    // Likewise: the samples at kSincOversampling times their rate (SincOversampled.h).
-    std::vector<float> oversampled;
+    // Likewise: the samples and octave copies at kSincOversampling times their rate, each through
+    // one band's filter, [level * kSincBands + band], empty where not made (SincOversampled.h).
+    std::vector<std::vector<float>> oversampled;
 
     const float* Frame0() const { return samples.data() + std::size_t(kGuardFrames) * channels; }
 };

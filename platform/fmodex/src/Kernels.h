@@ -35,8 +35,8 @@ enum Resampler {
     RESAMPLE_CUBIC = 2,
     RESAMPLE_SPLINE = 3,
     RESAMPLE_SINC = 4,
-    // Not a resampler of its own: SINC's kernel for a sound's oversampled copy (SincOversampled.h),
-    // which it reads wherever it reads no faster than the sound's own rate.
+    // Not a resampler of its own: SINC's kernel for a sound's oversampled copies (SincOversampled.h),
+    // which it reads wherever the sound has one for the voice's step.
     RESAMPLE_SINC_OVERSAMPLED = 5
 };
 constexpr int kResamplerCount = 5;

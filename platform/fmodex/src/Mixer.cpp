@@ -54,17 +54,17 @@ bool MixPlayback(const KernelSet& p_Kernels, int p_Resampler, const SoundData& p
     // Positions below l_End are playable: a loop runs on through its repeats and wraps by whole
     // passes of its length, a one-shot ends after its last frame.
     // The sinc resampler reads a band-limited octave copy when the step is 2 or more (a loop's
-    // copy has repeats of its own), and the oversampled copy when it is 1 or less.
+    // copy has repeats of its own), and that level's oversampled copy for the step's band where
+    // the sound has one.
     unsigned l_Shift = 0, l_Oversampling = 0;
     int l_Kernel = p_Resampler;
     const float* l_Data = p_Sound.Frame0();
     if (p_Resampler == RESAMPLE_SINC) {
-        if (ReadsOversampled(p_Sound, p_Step)) {
-            l_Data = OversampledFrame0(p_Sound);
+        l_Data = OctaveFor(p_Sound, p_Step, l_Shift);
+        if (const float* l_Copy = OversampledFor(p_Sound, l_Shift, SincBand(p_Step >> l_Shift))) {
+            l_Data = l_Copy;
             l_Oversampling = kSincOversampleShift;
             l_Kernel = RESAMPLE_SINC_OVERSAMPLED;
-        } else {
-            l_Data = OctaveFor(p_Sound, p_Step, l_Shift);
         }
     }
     // In an octave copy the step is read shifted right; its dropped bits (under 2^-22 of the pitch)

@@ -29,6 +29,20 @@ inline std::vector<float> ChannelLine(const float* p_Frame0, long p_Frames, long
     return l_Line;
 }
 
+// Lays a loop's first pass, frames 0 .. p_Period - 1 from p_Frame0 on (p_Channels samples each),
+// out again over frames p_Period .. p_Frames - 1 and the kGuardFrames around them.
+inline void RepeatLoop(float* p_Frame0, long p_Period, long p_Frames, int p_Channels)
+{
+    const long l_Guard = long(kGuardFrames);
+    for (long l_Index = p_Period * p_Channels; l_Index < (p_Frames + l_Guard) * p_Channels; ++l_Index)
+        p_Frame0[l_Index] = p_Frame0[l_Index - p_Period * p_Channels];
+    for (long l_Frame = -l_Guard; l_Frame < 0; ++l_Frame) {
+        const long l_From = ((l_Frame % p_Period) + p_Period) % p_Period;
+        for (int l_Channel = 0; l_Channel < p_Channels; ++l_Channel)
+            p_Frame0[l_Frame * p_Channels + l_Channel] = p_Frame0[l_From * p_Channels + l_Channel];
+    }
+}
+
 }  // namespace SoundEngine
 
 #endif

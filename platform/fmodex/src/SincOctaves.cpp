@@ -70,12 +70,7 @@ void BuildOctaves(SoundData& p_Sound)
                             2 * l_Begin + kSincHalfBandFirstTap, 2 * (l_End - l_Begin) + kSincHalfBandTaps),
                 l_Begin, l_End, l_Copy.data() + std::size_t(l_Guard) * l_Channels + l_Channel, l_Channels);
         if (p_Sound.loop)
-            for (long l_Frame = -l_Guard; l_Frame < l_Next + l_Guard; ++l_Frame) {
-                const long l_Source = ((l_Frame % l_NextPeriod) + l_NextPeriod) % l_NextPeriod;
-                for (int l_Channel = 0; l_Channel < l_Channels; ++l_Channel)
-                    l_Copy[std::size_t(l_Frame + l_Guard) * l_Channels + l_Channel] =
-                        l_Copy[std::size_t(l_Source + l_Guard) * l_Channels + l_Channel];
-            }
+            RepeatLoop(l_Copy.data() + std::size_t(l_Guard) * l_Channels, l_NextPeriod, l_Next, l_Channels);
         p_Sound.octaves.push_back(std::move(l_Copy));
         l_Level = &p_Sound.octaves.back();
         l_Frames = l_Next;

@@ -10,13 +10,26 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// Kaiser window's shape. beta = 8 puts the side lobes near -80 dB: deep enough that what folds
-// back lies far under the 70 dB a held note needs, and for its length the narrowest transition band
-// that depth allows (a Kaiser window is the near-optimal trade between the two, set by one number).
-constexpr double kKaiserBeta = 8.0;
-// The transition band of that window over p_Taps taps, in cycles per frame (Kaiser's estimate
-// (A - 7.95) / (14.36 (N - 1)) for A = 80 dB).
-constexpr double Transition(int p_Taps) { return (80.0 - 7.95) / (14.36 * (p_Taps - 1)); }
+// A Kaiser window's shape, beta, and the depth of the side lobes it gives, A dB (beta is about
+// 0.1102 (A - 8.7)). For its length the window has the narrowest transition band that depth allows
+// (it is the near-optimal trade between the two, set by one number).
+struct KaiserShape
+{
+    double beta;
+    double decibels;
+};
+// The filters read at every output frame: side lobes near -80 dB, deep enough that what folds back
+// lies far under the 70 dB a held note needs.
+constexpr KaiserShape kReadShape = {8.0, 80.0};
+// The filters that make the oversampled copies, once, at load, where length costs little: -100 dB,
+// since the short filter that reads a copy lets through what they leave of the level's images.
+constexpr KaiserShape kLoadShape = {10.0, 100.0};
+// The transition band of a window over p_Taps taps, in cycles per frame (Kaiser's estimate
+// (A - 7.95) / (14.36 (N - 1))).
+constexpr double Transition(int p_Taps, KaiserShape p_Shape = kReadShape)
+{
+    return (p_Shape.decibels - 7.95) / (14.36 * (p_Taps - 1));
+}
 
 // The modified Bessel function I0, by its power series.
 double BesselI0(double p_X)
@@ -34,14 +47,14 @@ double BesselI0(double p_X)
 
 // The filter of p_Taps taps at p_X frames from the read position, with its cut-off at p_Cutoff
 // cycles per frame.
-double Windowed(double p_X, double p_Cutoff, int p_Taps)
+double Windowed(double p_X, double p_Cutoff, int p_Taps, KaiserShape p_Shape = kReadShape)
 {
     const double l_Half = p_Taps / 2.0;
     if (std::fabs(p_X) >= l_Half)
         return 0.0;
     const double l_Ratio = p_X / l_Half;
     const double l_Window =
-        BesselI0(kKaiserBeta * std::sqrt(1.0 - l_Ratio * l_Ratio)) / BesselI0(kKaiserBeta);
+        BesselI0(p_Shape.beta * std::sqrt(1.0 - l_Ratio * l_Ratio)) / BesselI0(p_Shape.beta);
     const double l_Arg = 2.0 * kPi * p_Cutoff * p_X;
     const double l_Sinc = p_X == 0.0 ? 2.0 * p_Cutoff : PortableMath::Sin(l_Arg) / (kPi * p_X);
     return l_Sinc * l_Window;
@@ -54,14 +67,16 @@ constexpr double kQuarterOctaves[kSincBands] = {1.0, 0x1.306fe0a31b715p+0, 0x1.6
 // The coefficients of a filter of Taps taps with its cut-off at p_Cutoff cycles per frame, at
 // p_Phases fractions of a frame and the next frame's (phase p_Phases), each scaled to unity gain at
 // 0 Hz so that a steady level stays steady.
-template <int Taps> std::unique_ptr<double[][Taps]> PhaseCoefficients(double p_Cutoff, unsigned p_Phases)
+template <int Taps>
+std::unique_ptr<double[][Taps]> PhaseCoefficients(double p_Cutoff, unsigned p_Phases,
+                                                  KaiserShape p_Shape = kReadShape)
 {
     std::unique_ptr<double[][Taps]> l_Coefficients(new double[p_Phases + 1][Taps]);
     for (unsigned l_Phase = 0; l_Phase <= p_Phases; ++l_Phase) {
         double l_Sum = 0.0;
         for (int l_Tap = 0; l_Tap < Taps; ++l_Tap) {
             const double l_X = double(l_Tap + SincFirstTap(Taps)) - double(l_Phase) / p_Phases;
-            l_Coefficients[l_Phase][l_Tap] = Windowed(l_X, p_Cutoff, Taps);
+            l_Coefficients[l_Phase][l_Tap] = Windowed(l_X, p_Cutoff, Taps, p_Shape);
             l_Sum += l_Coefficients[l_Phase][l_Tap];
         }
         for (int l_Tap = 0; l_Tap < Taps; ++l_Tap)
@@ -90,20 +105,23 @@ void FillBand(float (&p_Rows)[kSincPhases][2 * kSincTaps], int p_Band)
     FillRows<kSincTaps>(p_Rows, 0.5 / kQuarterOctaves[p_Band] - Transition(kSincTaps) / 2.0);
 }
 
-// An oversampled copy holds the sound band-limited as band 0 would read it, by a longer filter
-// (made once, at load). A read of the copy then passes its lowest eighth and removes its images
-// from seven eighths on: a cut-off at half the copy's rate keeps both clear of the short filter's
-// transition band.
+// An oversampled copy holds a level band-limited as a band would read it, by a longer filter (made
+// once, at load) with the band's stop band. A read of the copy then passes its lowest eighth and
+// removes its images from seven eighths on: a cut-off at half the copy's rate keeps both clear of
+// the short filter's transition band.
 void FillOversampling(SincTable& p_Table)
 {
     static_assert(Transition(kSincShortTaps) / 2.0 < 0.5 - 0.5 / kSincOversampling,
                   "the short filter's transition band stays clear of the copy's content and images");
     FillRows<kSincShortTaps>(p_Table.shortrows, 0.5);
-    const auto l_Up =
-        PhaseCoefficients<kSincUpsampleTaps>(0.5 - Transition(kSincUpsampleTaps) / 2.0, kSincOversampling);
-    for (int l_Phase = 0; l_Phase < kSincOversampling; ++l_Phase)
-        for (int l_Tap = 0; l_Tap < kSincUpsampleTaps; ++l_Tap)
-            p_Table.upsample[l_Tap][l_Phase] = float(l_Up[l_Phase][l_Tap]);
+    for (int l_Band = 0; l_Band < kSincBands; ++l_Band) {
+        const auto l_Up = PhaseCoefficients<kSincUpsampleTaps>(
+            0.5 / kQuarterOctaves[l_Band] - Transition(kSincUpsampleTaps, kLoadShape) / 2.0,
+            kSincOversampling, kLoadShape);
+        for (int l_Phase = 0; l_Phase < kSincOversampling; ++l_Phase)
+            for (int l_Tap = 0; l_Tap < kSincUpsampleTaps; ++l_Tap)
+                p_Table.upsample[l_Band][l_Tap][l_Phase] = float(l_Up[l_Phase][l_Tap]);
+    }
 }
 
 // The octave copies' filter: the last band's stop band (a quarter of the rate), at phase 0.

@@ -32,14 +32,14 @@ inline float SincPhaseFraction(std::uint32_t p_Fraction)
 // Taps of the filter that makes the octave copies (SincHalfBand).
 constexpr int kSincHalfBandTaps = 32;
 constexpr int kSincHalfBandFirstTap = 1 - kSincHalfBandTaps / 2;
-// A read no faster than a sound's own rate takes its oversampled copy (SincOversampled.h), made at
-// load at 2^kSincOversampleShift times the sound's rate by a filter of kSincUpsampleTaps taps at each
-// of as many phases. That copy holds nothing above an eighth of its rate: what a read of it must
-// remove begins at seven eighths, and kSincShortTaps taps do that where the sound itself needs
-// kSincTaps.
+// A read may take an oversampled copy (SincOversampled.h): the sound, or an octave copy of it, at
+// 2^kSincOversampleShift times its rate, made at load through the read's band's filter, of
+// kSincUpsampleTaps taps at each of as many phases. Such a copy holds nothing above an eighth of its
+// rate: what a read of it must remove begins at seven eighths, and kSincShortTaps taps do that where
+// the sound itself needs kSincTaps.
 constexpr int kSincOversampleShift = 2;
 constexpr int kSincOversampling = 1 << kSincOversampleShift;
-constexpr int kSincUpsampleTaps = 48;
+constexpr int kSincUpsampleTaps = 64;
 constexpr int kSincShortTaps = 8;
 // Band 0 reads at most one frame per output frame; bands 1 to 4 read 2^((b - 1) / 4) up to 2^(b / 4)
 // frames per output frame (the mixer reads band-limited octave copies so that no step goes beyond 2).
@@ -54,9 +54,9 @@ struct SincTable
     // The same for reads of an oversampled copy.
     alignas(64) float shortrows[kSincPhases][2 * kSincShortTaps];
     float halfband[kSincHalfBandTaps];
-    // The filter that makes an oversampled copy: [tap][phase], frame k of the copy from taps
-    // SincFirstTap(kSincUpsampleTaps) on around frame k / kSincOversampling of the sound.
-    float upsample[kSincUpsampleTaps][kSincOversampling];
+    // The filters that make the oversampled copies: [band][tap][phase], frame k of the copy from
+    // taps SincFirstTap(kSincUpsampleTaps) on around frame k / kSincOversampling of the level.
+    float upsample[kSincBands][kSincUpsampleTaps][kSincOversampling];
 };
 constexpr int SincCoefficient(int p_Tap) { return p_Tap / 8 * 16 + p_Tap % 8; }
 constexpr int SincChange(int p_Tap) { return SincCoefficient(p_Tap) + 8; }

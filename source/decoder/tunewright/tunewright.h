@@ -66,7 +66,7 @@ extern "C" {
 #define TW_INTERPOLATION_LINEAR 1  /**< Linear interpolation (the default, as the player uses). */
 #define TW_INTERPOLATION_CUBIC 2   /**< Cubic interpolation. */
 #define TW_INTERPOLATION_SPLINE 3  /**< Spline interpolation. */
-/** Band-limited windowed sinc (32 taps; 8 over a 4x copy of a sound read below its own rate):
+/** Band-limited windowed sinc (32 taps, or 8 over copies at four times the rate made at load):
  *  high notes without aliasing. The engine's own extension
  *  (FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC in its fmod.h). */
 #define TW_INTERPOLATION_SINC 4
