@@ -300,8 +300,8 @@ TEST(SongClock, QuadrupleClockRoundsAsTheX87Unit)
         case 3:  // odd multiples of half a last place: ties that round up or down, carries
             l_Check(l_Cursor, l_Half * static_cast<double>(2 * l_Between(0, 1 << 20) + 1));
             break;
-        case 4:  // all ones, carried into the next power of two or not; a cursor of a first and a last
-                 // bit, the first half a last place of the step and the last beyond the step's 128 bits
+        case 4:  // all ones, carried into the next power of two or not; a cursor whose first bit is half
+                 // the step's last place: a tie but for the cursor's last bit, 64 places further down
             l_Check(std::ldexp(static_cast<long double>(~0ull), l_Exponent - 63), l_Half * l_Random53);
             l_Check(std::ldexp(static_cast<long double>(1ull << 63 | 1), l_Exponent - 63),
                     std::ldexp(1.0 + l_Between(0, 1) * 0x1p-52, l_Exponent + 64));
