@@ -18,8 +18,15 @@ namespace {
 #error "the song clock needs double arithmetic rounded to double"
 #endif
 
+// Where long double is an IEEE quadruple (WebAssembly, AArch64), emulated where it is not the
+// hardware's, the clock works on its bits in integers.
 #if LDBL_MANT_DIG == 113 && defined(__SIZEOF_INT128__)
-// Long double is an IEEE quadruple, emulated where it is not the hardware's: the clock works on its bits.
+#define ORG_CLOCK_ON_QUAD_BITS 1
+#else
+#define ORG_CLOCK_ON_QUAD_BITS 0
+#endif
+
+#if ORG_CLOCK_ON_QUAD_BITS
 ClockQuad::Bits QuadBits(long double p_Value)
 {
     ClockQuad::Bits l_Bits;
@@ -42,7 +49,7 @@ std::int64_t BeatOf(long double p_Cursor)
     if (static_cast<long double>(l_Beat) > p_Cursor)
         --l_Beat;
     return l_Beat;
-#elif LDBL_MANT_DIG == 113 && defined(__SIZEOF_INT128__)
+#elif ORG_CLOCK_ON_QUAD_BITS
     return ClockQuad::BeatOf(QuadBits(p_Cursor));
 #else
     return static_cast<std::int64_t>(p_Cursor);
@@ -80,7 +87,7 @@ long double AddStep(long double p_Cursor, double p_Step)
         : [sum] "=m"(l_Sum)
         : [mode] "m"(l_Extended), [cursor] "m"(p_Cursor), [step] "m"(p_Step), [saved] "m"(l_Saved));
     return l_Sum;
-#elif LDBL_MANT_DIG == 113 && defined(__SIZEOF_INT128__)
+#elif ORG_CLOCK_ON_QUAD_BITS
     const ClockQuad::Bits l_Sum = ClockQuad::AddStep(QuadBits(p_Cursor), p_Step);
     std::memcpy(&p_Cursor, &l_Sum, sizeof l_Sum);
     return p_Cursor;
