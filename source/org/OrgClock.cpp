@@ -1,4 +1,5 @@
 // The song clock: wall-clock milliseconds become a cursor in beats that loops forever.
+#include "ClockQuad.h"
 #include "OrgSong.h"
 
 #include <cfloat>
@@ -17,6 +18,23 @@ namespace {
 #error "the song clock needs double arithmetic rounded to double"
 #endif
 
+// Where long double is an IEEE quadruple (WebAssembly, AArch64), emulated where it is not the
+// hardware's, the clock works on its bits in integers.
+#if LDBL_MANT_DIG == 113 && defined(__SIZEOF_INT128__)
+#define ORG_CLOCK_ON_QUAD_BITS 1
+#else
+#define ORG_CLOCK_ON_QUAD_BITS 0
+#endif
+
+#if ORG_CLOCK_ON_QUAD_BITS
+ClockQuad::Bits QuadBits(long double p_Value)
+{
+    ClockQuad::Bits l_Bits;
+    std::memcpy(&l_Bits, &p_Value, sizeof l_Bits);
+    return l_Bits;
+}
+#endif
+
 // The beat a cursor stands on. The cursor never goes below 0, and 64 bits hold any beat
 // (positions are 32-bit), so this never overflows the way a plain int would.
 std::int64_t BeatOf(long double p_Cursor)
@@ -31,47 +49,18 @@ std::int64_t BeatOf(long double p_Cursor)
     if (static_cast<long double>(l_Beat) > p_Cursor)
         --l_Beat;
     return l_Beat;
+#elif ORG_CLOCK_ON_QUAD_BITS
+    return ClockQuad::BeatOf(QuadBits(p_Cursor));
 #else
     return static_cast<std::int64_t>(p_Cursor);
 #endif
 }
 
-// The cursor adds up its steps with a 64-bit significand (x86's extended precision). Where long
-// double is wider (WebAssembly and AArch64 have 113 bits) each sum, exact there, is rounded to 64
-// bits as x86 rounds it, so that every build starts each beat on the same millisecond.
-[[maybe_unused]] long double ExtendedPrecision(long double p_Value)
-{
-#if LDBL_MANT_DIG == 113 && defined(__SIZEOF_INT128__)
-    // IEEE quadruple: the low 49 bits of the significand are rounded away, to nearest, ties to even,
-    // on the bits themselves (a carry out of the significand steps the exponent, as it should).
-    // Much faster than the library's long double functions where long double is emulated.
-    if (p_Value == 0.0L || !std::isfinite(p_Value))
-        return p_Value;
-    constexpr int kDropped = LDBL_MANT_DIG - 64;
-    constexpr unsigned __int128 kUnit = static_cast<unsigned __int128>(1) << kDropped;
-    unsigned __int128 l_Bits;
-    std::memcpy(&l_Bits, &p_Value, sizeof l_Bits);
-    const unsigned __int128 l_Low = l_Bits & (kUnit - 1);
-    l_Bits -= l_Low;
-    if (l_Low > kUnit / 2 || (l_Low == kUnit / 2 && (l_Bits & kUnit) != 0))
-        l_Bits += kUnit;
-    std::memcpy(&p_Value, &l_Bits, sizeof l_Bits);
-    return p_Value;
-#elif LDBL_MANT_DIG > 64
-    if (p_Value == 0.0L || !std::isfinite(p_Value))
-        return p_Value;
-    int l_Exponent = 0;
-    const long double l_Fraction = std::frexp(p_Value, &l_Exponent);
-    return std::ldexp(std::nearbyint(std::ldexp(l_Fraction, 64)), l_Exponent - 64);
-#else
-    return p_Value;
-#endif
-}
-
-// p_Cursor + p_Step with a 64-bit significand, rounded to nearest. On x86 the x87 unit rounds a
-// long double sum to the width its control word sets, and Windows starts every thread with that
-// width at 53 bits (Linux at 64, and the C runtime sets 64 on the main thread only): the clock may
-// run on any thread (a decoder in a sound callback), so the width is set for the addition.
+// p_Cursor + p_Step with a 64-bit significand (x86's extended precision), rounded to nearest, so that
+// every build starts each beat on the same millisecond. On x86 the x87 unit rounds a long double sum
+// to the width its control word sets, and Windows starts every thread with that width at 53 bits (Linux at
+// 64, and the C runtime sets 64 on the main thread only): the clock may run on any thread (a decoder in a
+// sound callback), so the width is set for the addition.
 long double AddStep(long double p_Cursor, double p_Step)
 {
 #if (defined(__i386__) || defined(__x86_64__)) && LDBL_MANT_DIG == 64
@@ -98,8 +87,20 @@ long double AddStep(long double p_Cursor, double p_Step)
         : [sum] "=m"(l_Sum)
         : [mode] "m"(l_Extended), [cursor] "m"(p_Cursor), [step] "m"(p_Step), [saved] "m"(l_Saved));
     return l_Sum;
+#elif ORG_CLOCK_ON_QUAD_BITS
+    const ClockQuad::Bits l_Sum = ClockQuad::AddStep(QuadBits(p_Cursor), p_Step);
+    std::memcpy(&p_Cursor, &l_Sum, sizeof l_Sum);
+    return p_Cursor;
+#elif LDBL_MANT_DIG > 64
+    // Another wider format (or no 128-bit integers): the sum's significand rounded to 64 bits.
+    const long double l_Sum = p_Cursor + p_Step;
+    if (l_Sum == 0.0L || !std::isfinite(l_Sum))
+        return l_Sum;
+    int l_Exponent = 0;
+    const long double l_Fraction = std::frexp(l_Sum, &l_Exponent);
+    return std::ldexp(std::nearbyint(std::ldexp(l_Fraction, 64)), l_Exponent - 64);
 #else
-    return ExtendedPrecision(p_Cursor + p_Step);
+    return p_Cursor + p_Step;
 #endif
 }
 
@@ -162,9 +163,11 @@ int OrgSong::Update(unsigned long p_Ticks)
         } else {
             cursor = AddStep(cursor, static_cast<double>(l_Elapsed) / static_cast<double>(msPerBeat));
             cursorUpdated = false;
-            if (BeatOf(cursor) != l_OldBeat) {
+            const std::int64_t l_Beat = BeatOf(cursor);
+            if (l_Beat != l_OldBeat) {
                 cursorUpdated = true;
-                if (cursor >= header.loopstop)
+                // The cursor is at or past the whole beat loopstop exactly when its beat is.
+                if (l_Beat >= header.loopstop)
                     cursor = header.loopstart;
             }
         }

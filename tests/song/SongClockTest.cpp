@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <random>
 #include <vector>
 
+#include "ClockQuad.h"
 #include "OrgSong.h"
 
 namespace {
@@ -241,6 +245,75 @@ TEST(SongClock, CursorAndBeatsAreTheSameWhateverTheThreadsX87UnitRoundsTo)
     }
 #else
     GTEST_SKIP() << "long double is not the x87 unit's here";
+#endif
+}
+
+// Where long double is an IEEE quadruple (WebAssembly), the clock adds on its bits in integers and
+// must round as the x87 unit does at 64 bits, or beats start on other milliseconds there. Checked
+// against the x87 unit on random cursors and steps, and on the edges: ties either way, sums that carry
+// into the next power of two, steps far below the cursor's last bit or far above it, subnormal steps.
+TEST(SongClock, QuadrupleClockRoundsAsTheX87Unit)
+{
+#if defined(__x86_64__) && LDBL_MANT_DIG == 64 && defined(__SIZEOF_INT128__) && defined(__SIZEOF_FLOAT128__)
+    const auto l_Quad = [](long double p_Value) {
+        const __float128 l_Value = p_Value;  // exact: a quadruple holds every x87 value
+        Org::ClockQuad::Bits l_Bits;
+        std::memcpy(&l_Bits, &l_Value, sizeof l_Bits);
+        return l_Bits;
+    };
+    int l_Failures = 0;
+    const auto l_Check = [&](long double p_Cursor, double p_Step) {
+        const long double l_Sum = p_Cursor + p_Step;  // the x87 unit, at 64 bits to nearest on Linux
+        const Org::ClockQuad::Bits l_Bits = Org::ClockQuad::AddStep(l_Quad(p_Cursor), p_Step);
+        const std::int64_t l_Beat = l_Sum < 0x1p63L ? static_cast<std::int64_t>(l_Sum) : INT64_MAX;
+        if ((l_Bits != l_Quad(l_Sum) || Org::ClockQuad::BeatOf(l_Bits) != l_Beat) && ++l_Failures <= 5)
+            ADD_FAILURE() << std::hexfloat << p_Cursor << " + " << p_Step << " should be " << l_Sum;
+    };
+
+    std::mt19937_64 l_Random(20261208);
+    const auto l_Between = [&](int p_Low, int p_High) {
+        return std::uniform_int_distribution<int>(p_Low, p_High)(l_Random);
+    };
+    for (int i = 0; i < 300000; ++i) {
+        // A cursor of up to 64 significant bits (or 0, or a whole beat), below 2^34.
+        const int l_Exponent = l_Between(-40, 33);
+        const std::uint64_t l_Significand = (l_Random() | 1ull << 63) & ~((1ull << l_Between(0, 63)) - 1);
+        long double l_Cursor = std::ldexp(static_cast<long double>(l_Significand), l_Exponent - 63);
+        const int l_Kind = l_Between(0, 49);
+        if (l_Kind < 2)
+            l_Cursor = l_Kind == 0 ? 0.0L : std::floor(l_Cursor);
+        // Half the last place of the cursor, and of the next power of two, for ties and carries.
+        const double l_Half = std::ldexp(1.0, l_Exponent - 64);
+        const double l_Random53 = std::ldexp(static_cast<double>(l_Random() >> 11), -52);  // [0, 2)
+        switch (i % 6) {
+        case 0:  // the clock's own steps: milliseconds over a tempo
+            l_Check(l_Cursor, static_cast<double>(l_Random() >> 32) / l_Between(1, 65535));
+            break;
+        case 1:  // any step, from far below the cursor's last bit to far above its first
+            l_Check(l_Cursor, std::ldexp(1.0 + l_Random53 / 2, l_Exponent + l_Between(-140, 40)));
+            break;
+        case 2:  // exactly half a last place, and a little under or over it
+            l_Check(l_Cursor, l_Half);
+            l_Check(l_Cursor, l_Half * (1 - 0x1p-53));
+            l_Check(l_Cursor, l_Half * (1 + 0x1p-52));
+            break;
+        case 3:  // odd multiples of half a last place: ties that round up or down, carries
+            l_Check(l_Cursor, l_Half * static_cast<double>(2 * l_Between(0, 1 << 20) + 1));
+            break;
+        case 4:  // all ones, carried into the next power of two or not; a cursor whose first bit is half
+                 // the step's last place: a tie but for the cursor's last bit, 64 places further down
+            l_Check(std::ldexp(static_cast<long double>(~0ull), l_Exponent - 63), l_Half * l_Random53);
+            l_Check(std::ldexp(static_cast<long double>(1ull << 63 | 1), l_Exponent - 63),
+                    std::ldexp(1.0 + l_Between(0, 1) * 0x1p-52, l_Exponent + 64));
+            break;
+        default:  // subnormal steps, and none
+            l_Check(l_Cursor, std::ldexp(l_Random53, -1022 - l_Between(0, 52)));
+            l_Check(l_Cursor, 0.0);
+        }
+    }
+    EXPECT_EQ(0, l_Failures);
+#else
+    GTEST_SKIP() << "needs the x87 unit, 128-bit integers and __float128";
 #endif
 }
 

@@ -143,6 +143,11 @@ TW_KERNEL_INLINE unsigned MixWhole(const Reads& p_Reads, const float* p_Data, st
         l_Lane[l_Index] = p_Position + l_Index * p_Step;
     typename Lanes::Positions l_Positions = Lanes::Start(l_Lane);
     unsigned l_Frame = 0;
+#if defined(__wasm__)
+    // V8 checks for an interrupt and reloads what it spilled at every turn of a loop: two vectors a
+    // turn save that for the resamplers with more than one tap (the nearest one's loop gains nothing).
+#pragma clang loop unroll_count(Interp == RESAMPLE_NEAREST ? 1 : 2)
+#endif
     for (; l_Frame + kWidth <= p_Count; l_Frame += kWidth) {
         Floats l_Left, l_Right;
         MixLanes<Channels, Interp, Ramped>(p_Reads, p_Data, p_Position, kWidth, l_Positions, l_Frame, p_Gain,
