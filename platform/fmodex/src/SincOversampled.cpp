@@ -21,7 +21,7 @@ std::vector<float> Oversample(const SoundData& p_Sound, unsigned p_Level, int p_
     const long l_Frames = long(OctaveFrames(p_Sound, p_Level));
     const float* const l_Level =
         p_Level == 0 ? p_Sound.Frame0() : p_Sound.octaves[p_Level - 1].data() + l_Guard * l_Channels;
-    const long l_CopyFrames = l_Frames << kSincOversampleShift;
+    const long l_CopyFrames = l_Frames * kSincOversampling;
     std::vector<float> l_Made(std::size_t(l_CopyFrames + 2 * l_Guard) * l_Channels);
     float* const l_Copy = l_Made.data() + l_Guard * l_Channels;
 
@@ -50,12 +50,12 @@ std::vector<float> Oversample(const SoundData& p_Sound, unsigned p_Level, int p_
                         l_Sums[l_Which][l_Phase] += l_Filter[l_Tap][l_Phase] * l_Taps[l_Tap + l_Which];
             for (long l_Which = 0; l_Which < kTogether && l_Group + l_Which < l_EndGroup; ++l_Which)
                 for (int l_Phase = 0; l_Phase < kSincOversampling; ++l_Phase)
-                    l_Copy[(((l_Group + l_Which) << kSincOversampleShift) + l_Phase) * l_Channels +
-                           l_Channel] = l_Sums[l_Which][l_Phase];
+                    l_Copy[((l_Group + l_Which) * kSincOversampling + l_Phase) * l_Channels + l_Channel] =
+                        l_Sums[l_Which][l_Phase];
         }
     }
     if (p_Sound.loop)
-        RepeatLoop(l_Copy, l_Period << kSincOversampleShift, l_CopyFrames, l_Channels);
+        RepeatLoop(l_Copy, l_Period * kSincOversampling, l_CopyFrames, l_Channels);
     return l_Made;
 }
 
