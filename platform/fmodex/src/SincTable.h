@@ -31,7 +31,7 @@ inline float SincPhaseFraction(std::uint32_t p_Fraction)
 }
 // Taps of the filter that makes the octave copies (SincHalfBand).
 constexpr int kSincHalfBandTaps = 32;
-constexpr int kSincHalfBandFirstTap = 1 - kSincHalfBandTaps / 2;
+constexpr int kSincHalfBandFirstTap = SincFirstTap(kSincHalfBandTaps);
 // A read may take an oversampled copy (SincOversampled.h): the sound, or an octave copy of it, at
 // 2^kSincOversampleShift times its rate, made at load through the read's band's filter, of
 // kSincUpsampleTaps taps at each of as many phases. Such a copy holds nothing above an eighth of its
