@@ -228,6 +228,51 @@ TEST(SoundQuality, SincKeepsTheTrebleOfASoundReadAtTheOutputRate)
     EXPECT_GT(l_Db, -3.0);
 }
 
+TEST(SoundQuality, SincReadsEachSideOfAStereoLoopAsTheSameMonoLoop)
+{
+    // A ramp cycle on the left and five sine cycles on the right, read at steps that take every band
+    // of the sound and of its octave copies, against the two as mono loops panned hard apart, each
+    // case started on a block's first frame after a block for the stopped voices' fades.
+    const std::vector<float> l_Left = Ramp256(), l_Right = Sine(256, 256.0 / 5, 0.5f);
+    std::vector<float> l_Both;
+    for (unsigned l_Frame = 0; l_Frame < 256; ++l_Frame) {
+        l_Both.push_back(l_Left[l_Frame]);
+        l_Both.push_back(l_Right[l_Frame]);
+    }
+    constexpr unsigned kBlock = 4096;
+    OfflineSystem l_Engine(kBlock, 32, FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC);
+    WriteSound(l_Engine.dir.Path("both.wav"), l_Both, 2, kRate, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    FMOD_SOUND* l_Stereo = l_Engine.Load(l_Engine.dir.Path("both.wav"), FMOD_SOFTWARE | FMOD_LOOP_NORMAL);
+    FMOD_SOUND* l_Monos[] = {LoadLoop(l_Engine, "left.wav", l_Left),
+                             LoadLoop(l_Engine, "right.wav", l_Right)};
+    const double kSteps[] = {0.7, 1.1, 1.3, 1.6, 1.9, 2.5, 5.3, 11.0};
+    for (double l_Step : kSteps) {
+        const float l_Frequency = float(kRate * l_Step);
+        FMOD_CHANNEL* l_Channel = l_Engine.Play(l_Stereo);
+        ASSERT_EQ(FMOD_Channel_SetFrequency(l_Channel, l_Frequency), FMOD_OK);
+        l_Engine.Render(1);
+        ASSERT_EQ(FMOD_Channel_Stop(l_Channel), FMOD_OK);
+        l_Engine.Render(1);
+        FMOD_CHANNEL* l_Apart[] = {PlayLeft(l_Engine, l_Monos[0], l_Frequency),
+                                   PlayLeft(l_Engine, l_Monos[1], l_Frequency)};
+        ASSERT_EQ(FMOD_Channel_SetPan(l_Apart[1], 1.0f), FMOD_OK);
+        l_Engine.Render(1);
+        for (FMOD_CHANNEL* l_Mono : l_Apart)
+            ASSERT_EQ(FMOD_Channel_Stop(l_Mono), FMOD_OK);
+        l_Engine.Render(1);
+    }
+    const Stereo l_Mix = l_Engine.Mixed();
+    for (std::size_t l_Case = 0; l_Case < std::size(kSteps); ++l_Case) {
+        const std::size_t l_Stereo = 4 * l_Case * kBlock, l_Mono = l_Stereo + 2 * kBlock;
+        for (std::size_t l_Frame = 0; l_Frame < kBlock; ++l_Frame) {
+            ASSERT_NEAR(l_Mix.Left(l_Stereo + l_Frame), l_Mix.Left(l_Mono + l_Frame), 1)
+                << "step " << kSteps[l_Case] << " frame " << l_Frame;
+            ASSERT_NEAR(l_Mix.Right(l_Stereo + l_Frame), l_Mix.Right(l_Mono + l_Frame), 1)
+                << "step " << kSteps[l_Case] << " frame " << l_Frame;
+        }
+    }
+}
+
 TEST(SoundQuality, ASincSweepFromLowestToHighestPitchFoldsNothingBelowItsFundamental)
 {
     // One voice glides up in sixth-octave steps from 32 Hz to 4.1 kHz (the song player's range for a
