@@ -112,8 +112,9 @@ typedef enum
    FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC is this engine's own extension, outside FMOD Ex's range: a
    band-limited 32-tap windowed sinc whose cut-off follows the pitch, so that high notes do not fold
    back (an 8-tap one over copies at four times the rate, made at load, wherever a sound is read
-   no faster than its own rate, and at any pitch for short loops such as the player's waveforms). A real FMOD Ex does not know it; code built against one must never pass it, so code that
-   uses it tests for TUNEWRIGHT_FMOD_HAS_SINC, defined only here. */
+   no faster than its own rate, and at any pitch for short loops such as the player's waveforms).
+   A real FMOD Ex does not know it; code built against one must never pass it, so code that uses it
+   tests for TUNEWRIGHT_FMOD_HAS_SINC, defined only here. */
 #define TUNEWRIGHT_FMOD_HAS_SINC 1
 typedef enum
 {
