@@ -45,6 +45,12 @@ TEST(PlayerTestTools, NotesRunFromTheFirstToTheLastSoundBetweenSilences)
     // A note still sounding when the samples end has no end yet.
     const std::vector<float> l_Cut(l_Samples.begin(), l_Samples.begin() + 8000);
     EXPECT_EQ(Notes(l_Cut, 2400), (std::vector<Note>{{4801, -1}}));
+    // Stretches take in sound the samples begin or end in, even a blip, and a tone with no gap
+    // is one stretch.
+    const std::vector<float> l_Middle(l_Samples.begin() + 6005, l_Samples.begin() + 30005);
+    EXPECT_EQ(Stretches(l_Middle, 2400),
+              (std::vector<Note>{{0, 3595}, {10796, 15595}, {17995, 17996}, {22796, 24000}}));
+    EXPECT_EQ(Stretches(Sine(440.0, 0.2, 4800), 48), (std::vector<Note>{{1, 4800}}));
     EXPECT_NEAR(Rms(Sine(440.0, 0.2, 48000)), 0.2 / std::sqrt(2.0), 1e-4);
     EXPECT_NEAR(Peak(Sine(440.0, 0.2, 48000)), 0.2, 1e-3);
 }

@@ -109,4 +109,21 @@ std::vector<Note> Notes(const std::vector<float>& p_Samples, long p_MinQuietFram
     return l_Notes;
 }
 
+std::vector<Note> Stretches(const std::vector<float>& p_Samples, long p_MinQuietFrames)
+{
+    std::vector<Note> l_Stretches;
+    long l_QuietRun = p_MinQuietFrames;  // the samples' beginning counts as after a gap
+    for (std::size_t i = 0; i < p_Samples.size(); ++i) {
+        if (std::fabs(p_Samples[i]) < g_Quiet) {
+            ++l_QuietRun;
+            continue;
+        }
+        if (l_QuietRun >= p_MinQuietFrames)
+            l_Stretches.push_back({long(i), -1});
+        l_QuietRun = 0;
+        l_Stretches.back().end = long(i) + 1;
+    }
+    return l_Stretches;
+}
+
 }  // namespace PlayerTest

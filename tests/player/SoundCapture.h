@@ -28,6 +28,9 @@ struct Note {
     bool operator==(const Note& p_Other) const { return start == p_Other.start && end == p_Other.end; }
 };
 std::vector<Note> Notes(const std::vector<float>& p_Samples, long p_MinQuietFrames);
+// The sound between gaps of at least p_MinQuietFrames silent frames, including any stretch the
+// samples begin or end in (its end is then the samples' size).
+std::vector<Note> Stretches(const std::vector<float>& p_Samples, long p_MinQuietFrames);
 
 }  // namespace PlayerTest
 

@@ -96,12 +96,11 @@ TEST_F(PlayerWine, SongPathWithSpacesAndNonAsciiShowsItsWindowAndSoundsAt440HzNe
     ASSERT_GT(Rms(l_Sound), 0.01) << "silence instead of the tone\n" << Diagnostics();
     EXPECT_GT(l_Seconds, 3.0 / 1.05) << "3 s of sound came in " << l_Seconds << " s: the output runs ahead";
     long l_Heard = 0;
-    for (const Note& l_Stretch : Notes(l_Sound, g_CaptureRate / 1000)) {
-        const long l_End = l_Stretch.end < 0 ? long(l_Sound.size()) : l_Stretch.end;
-        if (l_End - l_Stretch.start < g_CaptureRate / 10)
+    for (const Note& l_Stretch : Stretches(l_Sound, g_CaptureRate / 1000)) {
+        if (l_Stretch.end - l_Stretch.start < g_CaptureRate / 10)
             continue;
-        l_Heard += l_End - l_Stretch.start;
-        const std::vector<float> l_Tone(l_Sound.begin() + l_Stretch.start, l_Sound.begin() + l_End);
+        l_Heard += l_Stretch.end - l_Stretch.start;
+        const std::vector<float> l_Tone(l_Sound.begin() + l_Stretch.start, l_Sound.begin() + l_Stretch.end);
         EXPECT_NEAR(ToneFrequency(l_Tone, g_CaptureRate), 440.0, 4.4)
             << "pitch from " << l_Stretch.start * 1000 / g_CaptureRate << " ms";
     }
@@ -166,12 +165,13 @@ TEST_F(PlayerWine, FolderNamedOutsideTheAnsiCodePageHoldsItsDataAndTitlesShowANo
     const std::vector<float> l_Sound = Listen(1.0);
     ASSERT_GT(Rms(l_Sound), 0.01) << "silence instead of the tone\n" << Diagnostics();
     std::vector<float> l_Longest;  // the longest stretch between the gaps Wine's driver leaves
-    for (const Note& l_Stretch : Notes(l_Sound, g_CaptureRate / 1000)) {
-        const long l_End = l_Stretch.end < 0 ? long(l_Sound.size()) : l_Stretch.end;
-        if (l_End - l_Stretch.start > long(l_Longest.size()))
-            l_Longest.assign(l_Sound.begin() + l_Stretch.start, l_Sound.begin() + l_End);
+    for (const Note& l_Stretch : Stretches(l_Sound, g_CaptureRate / 1000)) {
+        if (l_Stretch.end - l_Stretch.start > long(l_Longest.size()))
+            l_Longest.assign(l_Sound.begin() + l_Stretch.start, l_Sound.begin() + l_Stretch.end);
     }
-    EXPECT_NEAR(ToneFrequency(l_Longest, g_CaptureRate), 880.0, 8.8) << "not the samples beside the player";
+    EXPECT_NEAR(ToneFrequency(l_Longest, g_CaptureRate), 880.0, 8.8)
+        << "not the samples beside the player (longest stretch " << l_Longest.size() * 1000 / g_CaptureRate
+        << " ms)";
 }
 
 TEST_F(PlayerWine, FirstFrameUnderWineAgainstTheLinuxPlayer)
