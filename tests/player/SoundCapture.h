@@ -28,8 +28,9 @@ struct Note {
     bool operator==(const Note& p_Other) const { return start == p_Other.start && end == p_Other.end; }
 };
 std::vector<Note> Notes(const std::vector<float>& p_Samples, long p_MinQuietFrames);
-// The sound between gaps of at least p_MinQuietFrames silent frames, including any stretch the
-// samples begin or end in (its end is then the samples' size).
+// The sound between gaps of at least p_MinQuietFrames silent frames, each from its first to just
+// after its last sample above silence; unlike a note it may begin with the samples, and its end
+// is never -1.
 std::vector<Note> Stretches(const std::vector<float>& p_Samples, long p_MinQuietFrames);
 
 }  // namespace PlayerTest
