@@ -36,11 +36,16 @@ public:
     unsigned long long LoopBeats() const { return loop; }  // 0: the loop is empty
     unsigned Tempo() const { return tempo; }               // ms per beat
 
-    // Milliseconds the song lasts with p_Loops repeats of its loop: FOREVER for LOOPS_FOREVER.
+    // Whether p_Loops repeats never end: only a loop that holds beats can repeat for ever.
+    bool Forever(int p_Loops) const { return p_Loops < 0 && loop > 0; }
+
+    // Milliseconds the song lasts with p_Loops repeats of its loop: FOREVER when they never end.
     unsigned long long Ms(int p_Loops) const
     {
-        if (p_Loops < 0)
+        if (Forever(p_Loops))
             return FOREVER;
+        if (p_Loops < 0)
+            p_Loops = 0;
         // Up to 2^32 + 2^31 x 2^32 beats of 65535 ms: in long double, then capped.
         const long double l_Ms = static_cast<long double>(tempo) * (intro + (p_Loops + 1.0L) * loop);
         return l_Ms >= static_cast<long double>(MAX_MS) ? MAX_MS : static_cast<unsigned long long>(l_Ms);
@@ -72,7 +77,7 @@ public:
     // it has a length (or plays for ever).
     std::string NoLengthReason(int p_Loops) const
     {
-        if (p_Loops < 0 || Ms(p_Loops) > 0)
+        if (Ms(p_Loops) > 0)
             return "";
         if (tempo == 0)
             return "its tempo is 0 ms per beat, so its beats take no time";

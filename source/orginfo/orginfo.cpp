@@ -181,7 +181,7 @@ void PrintText(const std::string& p_Name, const Org::OrgSong& p_Song, const Info
     std::printf("One loop: %llu beats, %.3f s%s\n", l_Length.LoopBeats(),
                 Seconds(l_Length.LoopBeats(), l_Header.tempo),
                 l_Length.LoopBeats() == 0 ? " (the loop is empty)" : "");
-    if (p_Query.asked && p_Query.loops < 0)
+    if (p_Query.asked && l_Length.Forever(p_Query.loops))
         std::printf("Length with --loops -1: for ever\n");
     else if (p_Query.asked)
         std::printf("Length with --loops %d: %llu ms, %llu frames at %d Hz\n", p_Query.loops,
@@ -221,7 +221,7 @@ void PrintJson(const std::string& p_Name, const Org::OrgSong& p_Song, const Info
     std::printf("\"intro_beats\":%llu,\"intro_seconds\":%.3f,\"loop_beats\":%llu,\"loop_seconds\":%.3f,",
                 l_Length.IntroBeats(), Seconds(l_Length.IntroBeats(), l_Header.tempo), l_Length.LoopBeats(),
                 Seconds(l_Length.LoopBeats(), l_Header.tempo));
-    if (p_Query.asked && p_Query.loops < 0)
+    if (p_Query.asked && l_Length.Forever(p_Query.loops))
         std::printf("\"loops\":-1,\"length_ms\":null,\"rate\":%d,\"length_frames\":null,", p_Query.rate);
     else if (p_Query.asked)
         std::printf("\"loops\":%d,\"length_ms\":%llu,\"rate\":%d,\"length_frames\":%llu,", p_Query.loops,

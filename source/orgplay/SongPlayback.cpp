@@ -19,7 +19,8 @@ unsigned BeatsPerBar(const Org::Header& p_Header)
 
 SongPlayback::SongPlayback(Org::OrgSong& p_Song, PlaySampler& p_Sampler, int p_Loops, double p_Seconds,
                            float p_Volume)
-    : song(p_Song), sampler(p_Sampler), passes(p_Seconds > 0.0 || p_Loops < 0 ? 0 : p_Loops + 1),
+    : song(p_Song), sampler(p_Sampler),
+      passes(p_Seconds > 0.0 || Org::SongLength(p_Song.GetHeader()).Forever(p_Loops) ? 0 : std::max(p_Loops, 0) + 1),
       lengthMs(LengthMs(p_Song, p_Loops, p_Seconds)),
       timed(p_Seconds > 0.0 || Org::SongLength(p_Song.GetHeader()).LoopBeats() == 0), volume(p_Volume)
 {}
@@ -28,7 +29,8 @@ unsigned long long SongPlayback::LengthMs(const Org::OrgSong& p_Song, int p_Loop
 {
     if (p_Seconds > 0.0)
         return Org::SongLength::MsOfSeconds(p_Seconds);
-    return p_Loops < 0 ? 0 : Org::SongLength(p_Song.GetHeader()).Ms(p_Loops);
+    const unsigned long long l_Ms = Org::SongLength(p_Song.GetHeader()).Ms(p_Loops);
+    return l_Ms == Org::SongLength::FOREVER ? 0 : l_Ms;
 }
 
 SongPlayback::~SongPlayback()

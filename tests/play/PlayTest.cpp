@@ -234,3 +234,30 @@ TEST_F(PlayProgram, WithoutASoundDeviceItSaysSoAndFails)
 }
 
 }  // namespace
+
+// An empty loop adds nothing, even repeated for ever: a song with an intro plays it and ends, and
+// a song with neither is refused rather than played in silence.
+TEST_F(PlayProgram, RepeatingAnEmptyLoopForEverPlaysTheIntroAndEnds)
+{
+    OrgTest::SongImage l_Song;
+    l_Song.tempo = 100;
+    l_Song.loopstart = l_Song.loopstop = 5;
+    l_Song.tracks[0].events.push_back({0, 57, 5, 200, 6});
+    OrgTest::WriteFile(m_Temp.Path("intro.org"), l_Song.Bytes());
+    l_Song.loopstart = l_Song.loopstop = 0;
+    OrgTest::WriteFile(m_Temp.Path("nothing.org"), l_Song.Bytes());
+
+    ChildProcess l_Child;
+    ASSERT_TRUE(l_Child.Start(Command({"--device", "twcapture", "-l", "-1", "intro.org", "nothing.org"}),
+                              m_Temp.Path(), {{"HOME", m_Temp.Path()}}, m_Temp.Path()));
+    ASSERT_TRUE(l_Child.WaitForExit(std::chrono::seconds(20)));
+    EXPECT_TRUE(WIFEXITED(l_Child.ExitStatus()) && WEXITSTATUS(l_Child.ExitStatus()) == 1)
+        << l_Child.ExitStatus();
+    EXPECT_NE(l_Child.Stderr().find("cannot play 'nothing.org': its loop is empty"), std::string::npos)
+        << l_Child.Stderr();
+    const std::vector<float> l_Capture = ReadCapture(Capture(), 0, CapturedFrames(Capture()));
+    std::size_t l_Start = 0;
+    while (l_Start < l_Capture.size() && std::fabs(l_Capture[l_Start]) < 0.02f)
+        ++l_Start;
+    EXPECT_GT(double(l_Capture.size() - l_Start) / g_CaptureRate, 0.45);
+}

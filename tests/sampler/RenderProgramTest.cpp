@@ -300,11 +300,13 @@ TEST(RenderProgram, EveryInterfaceGivesTheSameLengthForALoopCount)
                 Render(l_Dir.path, "--loops " + l_N + " --rate 44100 " + l_Name, "", TUNEWRIGHT_INFO_PROGRAM);
             const CommandRun l_Render = Render(l_Dir.path, "-q --force --loops " + l_N +
                                                                " --fade 0 --rate 44100 -o out.raw " + l_Name);
-            if (l_Loops < 0) {  // for ever: no length anywhere, and nothing rendered without one
+            if (l_Loops < 0) {  // the renderer wants a length with -1, whatever the song's loop
+                EXPECT_EQ(2, l_Render.status) << l_Render.output;
+            }
+            if (l_Loops < 0 && l_Image.loopstop > l_Image.loopstart) {  // for ever: no length anywhere
                 EXPECT_EQ(0u, l_Play);
                 EXPECT_TRUE(std::isinf(l_Seconds));
                 EXPECT_NE(std::string::npos, l_Info.output.find("Length with --loops -1: for ever"));
-                EXPECT_EQ(2, l_Render.status) << l_Render.output;
                 continue;
             }
             ASSERT_GT(l_Play, 0u);
@@ -312,8 +314,10 @@ TEST(RenderProgram, EveryInterfaceGivesTheSameLengthForALoopCount)
             EXPECT_NE(std::string::npos,
                       l_Info.output.find(", " + std::to_string(l_Play) + " frames at 44100 Hz"))
                 << l_Info.output;
-            ASSERT_EQ(0, l_Render.status) << l_Render.output;
-            EXPECT_EQ(4 * l_Play, std::filesystem::file_size(l_Dir.Path("out.raw")));
+            if (l_Loops >= 0) {
+                ASSERT_EQ(0, l_Render.status) << l_Render.output;
+                EXPECT_EQ(4 * l_Play, std::filesystem::file_size(l_Dir.Path("out.raw")));
+            }
 #if !defined(_WIN32) && !defined(TUNEWRIGHT_SANITIZED)
             const CommandRun l_Python = Render(
                 l_Dir.path,
