@@ -35,6 +35,8 @@ std::FILE* OpenFile(const std::string& p_Path, const char* p_Mode)
     return std::fopen(p_Path.c_str(), p_Mode);
 }
 
+std::FILE* OpenForWritingNow(const std::string& p_Path) { return OpenFile(p_Path, "wb"); }
+
 int RemoveFile(const std::string& p_Path)
 {
     std::wstring l_Path;
@@ -54,6 +56,18 @@ int OpenDescriptor(const std::string& p_Path, int p_Flags, int p_Mode)
 std::FILE* OpenFile(const std::string& p_Path, const char* p_Mode)
 {
     return std::fopen(p_Path.c_str(), p_Mode);
+}
+
+std::FILE* OpenForWritingNow(const std::string& p_Path)
+{
+    const int l_Fd = OpenDescriptor(p_Path, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK, 0666);
+    if (l_Fd < 0)
+        return nullptr;
+    fcntl(l_Fd, F_SETFL, fcntl(l_Fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* l_File = fdopen(l_Fd, "wb");
+    if (l_File == nullptr)
+        close(l_Fd);
+    return l_File;
 }
 
 int RemoveFile(const std::string& p_Path) { return std::remove(p_Path.c_str()); }

@@ -198,7 +198,7 @@ bool OrgSong::SaveToFile(std::string filename)
         return false;
     std::string l_Temporary;
     std::FILE* l_File = l_Target.viaTemporary ? CreateTemporary(l_Target, l_Temporary, l_Error)
-                                              : OpenFile(l_Target.path, "wb");
+                                              : OpenForWritingNow(l_Target.path);
     if (l_File == nullptr)
         return false;
     const bool l_Written =

@@ -4,8 +4,15 @@
 
 #include <tunewright/tunewright.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "OrgFileBuilder.h"
 #include "TempDir.h"
@@ -90,6 +97,22 @@ TEST(SongEditing, AnEditedSongSavesTheFormatsBytesAndOpensAgain)
                   {l_PerBar, l_PerBeat, int(l_Start), int(l_End), tw_song_get_track_fine_tune(l_Again, 2),
                    tw_song_get_track_no_loop(l_Again, 2), tw_song_get_track_no_loop(l_Again, 3)}));
     EXPECT_EQ(TW_ERROR_FILE, tw_song_save_file(l_Song, l_Dir.Path("no/such/folder.org").c_str()));
+#ifndef _WIN32
+    // A FIFO is written straight: refused at once while nobody reads it, given the bytes once
+    // someone does.
+    const std::string l_Fifo = l_Dir.Path("fifo.org");
+    ASSERT_EQ(0, mkfifo(l_Fifo.c_str(), 0600));
+    alarm(20);  // a save that waits for a reader ends here, by SIGALRM
+    EXPECT_EQ(TW_ERROR_FILE, tw_song_save_file(l_Song, l_Fifo.c_str()));
+    alarm(0);
+    const int l_Reader = open(l_Fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(l_Reader, 0);
+    EXPECT_EQ(TW_OK, tw_song_save_file(l_Song, l_Fifo.c_str()));
+    std::vector<std::uint8_t> l_Piped(l_Bytes.size() + 1);
+    l_Piped.resize(std::size_t(std::max<ssize_t>(0, read(l_Reader, l_Piped.data(), l_Piped.size()))));
+    EXPECT_EQ(l_Bytes, l_Piped);
+    close(l_Reader);
+#endif
     tw_song_close(l_Again);
     tw_song_close(l_Song);
 }

@@ -474,7 +474,9 @@ ORG_API int tw_song_save_memory(const tw_song* song, void* buffer, size_t capaci
  * @brief Writes the song to an Org-02 file.
  *
  * The file is written beside the old one under a temporary name and renamed over it at the end, so
- * a failed save leaves an existing file whole.
+ * a failed save leaves an existing file whole. Anything but a regular file (a FIFO, a device) is
+ * written straight, and opened without waiting: a FIFO that nobody reads is refused with
+ * ::TW_ERROR_FILE at once.
  * @param song the song.
  * @param path the file's path, as the C library's fopen() takes it.
  * @return ::TW_OK, ::TW_ERROR_INVALID_ARGUMENT for a null pointer, ::TW_ERROR_FILE when it cannot
