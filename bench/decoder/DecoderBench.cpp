@@ -182,6 +182,26 @@ void BM_DecoderMemory(benchmark::State& p_State)
 }
 BENCHMARK(BM_DecoderMemory)->Arg(1)->Arg(100)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// Writing a whole song note by note, as an editor does: every track filled with 65535 events in
+// beat order through tw_song_insert_event.
+void BM_DecoderFillEveryTrack(benchmark::State& p_State)
+{
+    const std::uint32_t l_Events = 65535;
+    int l_Tracks = 0;
+    for (auto l_Unused : p_State) {
+        tw_song* l_Song = tw_song_new(nullptr);
+        l_Tracks = tw_song_get_track_count(l_Song);
+        for (int l_Track = 0; l_Track < l_Tracks; ++l_Track)
+            for (std::uint32_t l_Beat = 0; l_Beat < l_Events; ++l_Beat) {
+                const tw_event l_Event = {l_Beat, static_cast<std::uint8_t>(l_Beat % 96), 1, 200, 6, 0, {0, 0, 0}};
+                benchmark::DoNotOptimize(tw_song_insert_event(l_Song, l_Track, &l_Event));
+            }
+        tw_song_close(l_Song);
+    }
+    p_State.SetItemsProcessed(p_State.iterations() * l_Tracks * l_Events);
+}
+BENCHMARK(BM_DecoderFillEveryTrack)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

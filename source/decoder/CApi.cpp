@@ -25,6 +25,7 @@ struct tw_song
     Org::SongDecoder decoder;
     tw_log_function logfunction = nullptr;  // this song's messages; null: the process-wide function's
     void* loguser = nullptr;
+    Org::SongEdit::TrackOrder order;  // every change to the song's events goes through the event edits
     explicit tw_song(std::unique_ptr<Org::OrgSong> p_Song) : decoder(std::move(p_Song)) {}
 };
 
@@ -491,7 +492,7 @@ int tw_song_insert_event(tw_song* song, int track, const tw_event* event)
     if (event == nullptr)
         return TW_ERROR_INVALID_ARGUMENT;
     return EditSong(song, [&](Org::OrgSong& p_Song) {
-        return Org::SongEdit::InsertEvent(p_Song, track, NoteEventOf(*event));
+        return Org::SongEdit::InsertEvent(p_Song, song->order, track, NoteEventOf(*event));
     });
 }
 
@@ -500,14 +501,14 @@ int tw_song_replace_event(tw_song* song, int track, const tw_event* event)
     if (event == nullptr)
         return TW_ERROR_INVALID_ARGUMENT;
     return EditSong(song, [&](Org::OrgSong& p_Song) {
-        return Org::SongEdit::ReplaceEvent(p_Song, track, NoteEventOf(*event));
+        return Org::SongEdit::ReplaceEvent(p_Song, song->order, track, NoteEventOf(*event));
     });
 }
 
 int tw_song_remove_event(tw_song* song, int track, uint32_t beat)
 {
     return EditSong(song,
-                    [&](Org::OrgSong& p_Song) { return Org::SongEdit::RemoveEvent(p_Song, track, beat); });
+                    [&](Org::OrgSong& p_Song) { return Org::SongEdit::RemoveEvent(p_Song, song->order, track, beat); });
 }
 
 int tw_song_save_memory(const tw_song* song, void* buffer, size_t capacity)

@@ -107,6 +107,74 @@ bool OrgSong::SetEvents(int p_Track, const std::vector<NoteEvent>& p_Events)
     return true;
 }
 
+std::size_t OrgSong::EventCount(int p_Track) const { return ValidTrack(p_Track) ? UsableEvents(p_Track) : 0; }
+
+NoteEvent OrgSong::GetEvent(int p_Track, std::size_t p_Index) const
+{
+    if (p_Index >= EventCount(p_Track))
+        return {};
+    return {notepos[p_Track][p_Index], notenote[p_Track][p_Index], notelength[p_Track][p_Index],
+            notevolume[p_Track][p_Index], notepan[p_Track][p_Index]};
+}
+
+std::size_t OrgSong::TrimToUsable(int p_Track)
+{
+    const std::size_t l_Count = UsableEvents(p_Track);
+    notepos[p_Track].resize(l_Count);
+    notenote[p_Track].resize(l_Count);
+    notelength[p_Track].resize(l_Count);
+    notevolume[p_Track].resize(l_Count);
+    notepan[p_Track].resize(l_Count);
+    return l_Count;
+}
+
+bool OrgSong::InsertEventAt(int p_Track, std::size_t p_Index, const NoteEvent& p_Event)
+{
+    if (!ValidTrack(p_Track))
+        return false;
+    const std::size_t l_Count = TrimToUsable(p_Track);
+    if (p_Index > l_Count || l_Count >= 0xFFFF)
+        return false;
+    // Every column has room before any takes the event, so that running out of memory midway leaves
+    // the columns of one length; room grows by doubling, so that filling a track costs linear time.
+    for (auto* l_Column : {&notenote[p_Track], &notelength[p_Track], &notevolume[p_Track], &notepan[p_Track]})
+        if (l_Column->capacity() <= l_Count)
+            l_Column->reserve(2 * l_Count + 1);
+    notepos[p_Track].insert(notepos[p_Track].begin() + p_Index, p_Event.pos);
+    notenote[p_Track].insert(notenote[p_Track].begin() + p_Index, p_Event.note);
+    notelength[p_Track].insert(notelength[p_Track].begin() + p_Index, p_Event.length);
+    notevolume[p_Track].insert(notevolume[p_Track].begin() + p_Index, p_Event.volume);
+    notepan[p_Track].insert(notepan[p_Track].begin() + p_Index, p_Event.pan);
+    instruments[p_Track].numnotes = static_cast<std::uint16_t>(l_Count + 1);
+    return true;
+}
+
+bool OrgSong::SetEventAt(int p_Track, std::size_t p_Index, const NoteEvent& p_Event)
+{
+    if (p_Index >= EventCount(p_Track))
+        return false;
+    notepos[p_Track][p_Index] = p_Event.pos;
+    notenote[p_Track][p_Index] = p_Event.note;
+    notelength[p_Track][p_Index] = p_Event.length;
+    notevolume[p_Track][p_Index] = p_Event.volume;
+    notepan[p_Track][p_Index] = p_Event.pan;
+    return true;
+}
+
+bool OrgSong::RemoveEventAt(int p_Track, std::size_t p_Index)
+{
+    if (p_Index >= EventCount(p_Track))
+        return false;
+    const std::size_t l_Count = TrimToUsable(p_Track);
+    notepos[p_Track].erase(notepos[p_Track].begin() + p_Index);
+    notenote[p_Track].erase(notenote[p_Track].begin() + p_Index);
+    notelength[p_Track].erase(notelength[p_Track].begin() + p_Index);
+    notevolume[p_Track].erase(notevolume[p_Track].begin() + p_Index);
+    notepan[p_Track].erase(notepan[p_Track].begin() + p_Index);
+    instruments[p_Track].numnotes = static_cast<std::uint16_t>(l_Count - 1);
+    return true;
+}
+
 bool OrgSong::SetTempo(unsigned short to)
 {
     header.tempo = to;

@@ -49,6 +49,14 @@ public:
     // Replaces a track's events and its numnotes; false (nothing changed) for a bad track
     // or more than 65535 events.
     bool SetEvents(int p_Track, const std::vector<NoteEvent>& p_Events);
+    // One event at a time, for editors; each keeps the other events where they are, and numnotes
+    // true. Events a caller cut off by lowering numnotes are dropped by the first change.
+    std::size_t EventCount(int p_Track) const;                  // 0 for a track outside 0..15
+    NoteEvent GetEvent(int p_Track, std::size_t p_Index) const;  // blank outside the events
+    // False (nothing changed) for a bad track or index, or a track holding 65535 events already.
+    bool InsertEventAt(int p_Track, std::size_t p_Index, const NoteEvent& p_Event);
+    bool SetEventAt(int p_Track, std::size_t p_Index, const NoteEvent& p_Event);
+    bool RemoveEventAt(int p_Track, std::size_t p_Index);
     // Per event of a track, whether it starts a note when the song reaches its beat, by
     // GetNoteHit's rule: at each beat the first event in index order that starts there or still
     // sounds there is heard, so an event of length 0, or one that an earlier event covers, starts
@@ -89,6 +97,8 @@ private:
     void ResetToBlank(bool p_ClearColumns);
     // Events of a track that exist in all five columns (a caller may have changed numnotes).
     std::size_t UsableEvents(int p_Track) const;
+    // Cuts every column of the track to its usable events; returns their count.
+    std::size_t TrimToUsable(int p_Track);
 
     Header header;
     std::vector<std::uint32_t> notepos[TRACK_COUNT];

@@ -1,7 +1,5 @@
 #include "SongEdit.h"
 
-#include <algorithm>
-
 namespace Org {
 namespace SongEdit {
 
@@ -9,24 +7,38 @@ namespace {
 
 bool ValidTrack(int p_Track) { return p_Track >= 0 && p_Track < TRACK_COUNT; }
 
-// The first event of the track at p_Beat, or the end. Files need not keep a track in beat order,
-// so this looks at every event rather than bisecting.
-std::vector<NoteEvent>::iterator EventAt(std::vector<NoteEvent>& p_Events, std::uint32_t p_Beat)
+// The first index whose event stands at p_Beat or later (p_After: later) in a track in beat order.
+std::size_t Bisect(const OrgSong& p_Song, int p_Track, std::uint32_t p_Beat, bool p_After)
 {
-    return std::find_if(p_Events.begin(), p_Events.end(),
-                        [&](const NoteEvent& p_Event) { return p_Event.pos == p_Beat; });
+    std::size_t l_Low = 0, l_High = p_Song.EventCount(p_Track);
+    while (l_Low < l_High) {
+        const std::size_t l_Middle = l_Low + (l_High - l_Low) / 2;
+        const std::uint32_t l_Pos = p_Song.GetEvent(p_Track, l_Middle).pos;
+        if (l_Pos < p_Beat || (p_After && l_Pos == p_Beat))
+            l_Low = l_Middle + 1;
+        else
+            l_High = l_Middle;
+    }
+    return l_Low;
 }
 
-// Changes a track's events through p_Change(events) -> EditResult, writing them back on OK.
-template <class Change> EditResult ChangeEvents(OrgSong& p_Song, int p_Track, Change&& p_Change)
+// The first index whose event's beat passes p_Test, or the count; for a track out of order.
+template <class Test> std::size_t FirstWhere(const OrgSong& p_Song, int p_Track, Test&& p_Test)
 {
-    if (!ValidTrack(p_Track))
-        return EditResult::BAD_TRACK;
-    std::vector<NoteEvent> l_Events = p_Song.GetEvents(p_Track);
-    const EditResult l_Result = p_Change(l_Events);
-    if (l_Result == EditResult::OK)
-        p_Song.SetEvents(p_Track, l_Events);
-    return l_Result;
+    const std::size_t l_Count = p_Song.EventCount(p_Track);
+    std::size_t l_Index = 0;
+    while (l_Index < l_Count && !p_Test(p_Song.GetEvent(p_Track, l_Index).pos))
+        ++l_Index;
+    return l_Index;
+}
+
+// The index of the first event of the track at p_Beat, or the count when none stands there.
+std::size_t EventAt(const OrgSong& p_Song, TrackOrder& p_Order, int p_Track, std::uint32_t p_Beat)
+{
+    if (!p_Order.InOrder(p_Song, p_Track))
+        return FirstWhere(p_Song, p_Track, [&](std::uint32_t p_Pos) { return p_Pos == p_Beat; });
+    const std::size_t l_Index = Bisect(p_Song, p_Track, p_Beat, false);
+    return p_Song.GetEvent(p_Track, l_Index).pos == p_Beat ? l_Index : p_Song.EventCount(p_Track);
 }
 
 }  // namespace
@@ -104,48 +116,63 @@ EditResult CheckEvent(const NoteEvent& p_Event)
     return EditResult::OK;
 }
 
-EditResult InsertEvent(OrgSong& p_Song, int p_Track, const NoteEvent& p_Event)
+EditResult InsertEvent(OrgSong& p_Song, TrackOrder& p_Order, int p_Track, const NoteEvent& p_Event)
 {
-    return ChangeEvents(p_Song, p_Track, [&](std::vector<NoteEvent>& p_Events) {
-        const EditResult l_Check = CheckEvent(p_Event);
-        if (l_Check != EditResult::OK)
-            return l_Check;
-        if (EventAt(p_Events, p_Event.pos) != p_Events.end())
-            return EditResult::EVENT_EXISTS;
-        if (p_Events.size() >= static_cast<std::size_t>(MAX_EVENTS))
-            return EditResult::TOO_MANY_EVENTS;
-        // Before the first event that stands later: a track in beat order stays in order.
-        const auto l_Later = std::find_if(p_Events.begin(), p_Events.end(), [&](const NoteEvent& p_Other) {
-            return p_Other.pos > p_Event.pos;
-        });
-        p_Events.insert(l_Later, p_Event);
-        return EditResult::OK;
-    });
+    if (!ValidTrack(p_Track))
+        return EditResult::BAD_TRACK;
+    const EditResult l_Check = CheckEvent(p_Event);
+    if (l_Check != EditResult::OK)
+        return l_Check;
+    const std::size_t l_Count = p_Song.EventCount(p_Track);
+    if (EventAt(p_Song, p_Order, p_Track, p_Event.pos) != l_Count)
+        return EditResult::EVENT_EXISTS;
+    if (l_Count >= static_cast<std::size_t>(MAX_EVENTS))
+        return EditResult::TOO_MANY_EVENTS;
+    // Before the first event that stands later: a track in beat order stays in order.
+    const std::size_t l_Later =
+        p_Order.InOrder(p_Song, p_Track)
+            ? Bisect(p_Song, p_Track, p_Event.pos, true)
+            : FirstWhere(p_Song, p_Track, [&](std::uint32_t p_Pos) { return p_Pos > p_Event.pos; });
+    p_Song.InsertEventAt(p_Track, l_Later, p_Event);
+    return EditResult::OK;
 }
 
-EditResult ReplaceEvent(OrgSong& p_Song, int p_Track, const NoteEvent& p_Event)
+EditResult ReplaceEvent(OrgSong& p_Song, TrackOrder& p_Order, int p_Track, const NoteEvent& p_Event)
 {
-    return ChangeEvents(p_Song, p_Track, [&](std::vector<NoteEvent>& p_Events) {
-        const EditResult l_Check = CheckEvent(p_Event);
-        if (l_Check != EditResult::OK)
-            return l_Check;
-        const auto l_At = EventAt(p_Events, p_Event.pos);
-        if (l_At == p_Events.end())
-            return EditResult::NO_EVENT;
-        *l_At = p_Event;
-        return EditResult::OK;
-    });
+    if (!ValidTrack(p_Track))
+        return EditResult::BAD_TRACK;
+    const EditResult l_Check = CheckEvent(p_Event);
+    if (l_Check != EditResult::OK)
+        return l_Check;
+    // The beat stays the same: so does the track's order.
+    return p_Song.SetEventAt(p_Track, EventAt(p_Song, p_Order, p_Track, p_Event.pos), p_Event)
+               ? EditResult::OK
+               : EditResult::NO_EVENT;
 }
 
-EditResult RemoveEvent(OrgSong& p_Song, int p_Track, std::uint32_t p_Beat)
+EditResult RemoveEvent(OrgSong& p_Song, TrackOrder& p_Order, int p_Track, std::uint32_t p_Beat)
 {
-    return ChangeEvents(p_Song, p_Track, [&](std::vector<NoteEvent>& p_Events) {
-        const auto l_At = EventAt(p_Events, p_Beat);
-        if (l_At == p_Events.end())
-            return EditResult::NO_EVENT;
-        p_Events.erase(l_At);
-        return EditResult::OK;
-    });
+    if (!ValidTrack(p_Track))
+        return EditResult::BAD_TRACK;
+    if (!p_Song.RemoveEventAt(p_Track, EventAt(p_Song, p_Order, p_Track, p_Beat)))
+        return EditResult::NO_EVENT;
+    // A track out of order may be in order without the event.
+    if (!p_Order.InOrder(p_Song, p_Track))
+        p_Order.Forget(p_Track);
+    return EditResult::OK;
+}
+
+bool TrackOrder::InOrder(const OrgSong& p_Song, int p_Track)
+{
+    if (order[p_Track] == UNKNOWN) {
+        const std::size_t l_Count = p_Song.EventCount(p_Track);
+        std::size_t l_Index = 1;
+        while (l_Index < l_Count &&
+               p_Song.GetEvent(p_Track, l_Index - 1).pos <= p_Song.GetEvent(p_Track, l_Index).pos)
+            ++l_Index;
+        order[p_Track] = l_Index >= l_Count ? IN_ORDER : OUT_OF_ORDER;
+    }
+    return order[p_Track] == IN_ORDER;
 }
 
 }  // namespace SongEdit

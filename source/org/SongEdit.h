@@ -56,14 +56,29 @@ EditResult SetInstrument(OrgSong& p_Song, int p_Track, int p_Instrument);
 EditResult SetFineTune(OrgSong& p_Song, int p_Track, int p_FineTune);
 EditResult SetNoLoop(OrgSong& p_Song, int p_Track, bool p_NoLoop);
 
+// What the event edits below know of one song's tracks between calls: whether each track's events
+// stand in beat order, so that finding a beat bisects the track instead of reading all of it. A
+// track is looked at once, on its first edit; the edits keep what they learnt true. Whoever changes
+// a track's events by other means must Forget it.
+class TrackOrder
+{
+public:
+    bool InOrder(const OrgSong& p_Song, int p_Track);
+    void Forget(int p_Track) { order[p_Track] = UNKNOWN; }
+
+private:
+    enum Order : std::uint8_t { UNKNOWN, IN_ORDER, OUT_OF_ORDER };
+    Order order[TRACK_COUNT] = {};
+};
+
 // Whether an event may be written by an editor: a key the sampler sounds, a length of at least one
 // beat, a volume and a pan of its own.
 EditResult CheckEvent(const NoteEvent& p_Event);
 // Puts p_Event in at its beat, keeping the track in beat order.
-EditResult InsertEvent(OrgSong& p_Song, int p_Track, const NoteEvent& p_Event);
+EditResult InsertEvent(OrgSong& p_Song, TrackOrder& p_Order, int p_Track, const NoteEvent& p_Event);
 // Puts p_Event in place of the (first) event at its beat.
-EditResult ReplaceEvent(OrgSong& p_Song, int p_Track, const NoteEvent& p_Event);
-EditResult RemoveEvent(OrgSong& p_Song, int p_Track, std::uint32_t p_Beat);
+EditResult ReplaceEvent(OrgSong& p_Song, TrackOrder& p_Order, int p_Track, const NoteEvent& p_Event);
+EditResult RemoveEvent(OrgSong& p_Song, TrackOrder& p_Order, int p_Track, std::uint32_t p_Beat);
 
 }  // namespace SongEdit
 }  // namespace Org

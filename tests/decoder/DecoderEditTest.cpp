@@ -217,3 +217,98 @@ TEST(SongEditing, AnEditWhileReadingIsHeardFromTheNextRead)
 }
 
 }  // namespace
+
+namespace {
+
+// The event edits as a composer sees them, kept on a plain list: the first event at a beat is the
+// one changed, and an insert goes before the first event that stands later.
+struct EditModel
+{
+    std::vector<tw_event> events;
+
+    std::vector<tw_event>::iterator At(std::uint32_t p_Beat)
+    {
+        return std::find_if(events.begin(), events.end(), [&](const tw_event& e) { return e.beat == p_Beat; });
+    }
+    int Insert(const tw_event& p_Event)
+    {
+        if (At(p_Event.beat) != events.end())
+            return TW_ERROR_EVENT_EXISTS;
+        events.insert(std::find_if(events.begin(), events.end(),
+                                   [&](const tw_event& e) { return e.beat > p_Event.beat; }),
+                      p_Event);
+        return TW_OK;
+    }
+    int Replace(const tw_event& p_Event)
+    {
+        const auto l_At = At(p_Event.beat);
+        if (l_At == events.end())
+            return TW_ERROR_NO_EVENT;
+        *l_At = p_Event;
+        return TW_OK;
+    }
+    int Remove(std::uint32_t p_Beat)
+    {
+        const auto l_At = At(p_Beat);
+        if (l_At == events.end())
+            return TW_ERROR_NO_EVENT;
+        events.erase(l_At);
+        return TW_OK;
+    }
+};
+
+std::vector<std::pair<std::uint32_t, int>> BeatsAndKeys(const std::vector<tw_event>& p_Events)
+{
+    std::vector<std::pair<std::uint32_t, int>> l_Out;
+    for (const tw_event& l_Event : p_Events)
+        l_Out.emplace_back(l_Event.beat, l_Event.key);
+    return l_Out;
+}
+
+}  // namespace
+
+// Thousands of random edits agree with the plain list, on a track in beat order (with two events
+// on one beat) and on one a file left out of order, whichever way each edit finds its beat.
+TEST(SongEditing, EditsFindTheirBeatInTracksInOrderAndOutOfOrderAlike)
+{
+    OrgTest::SongImage l_Image;
+    l_Image.tracks[0].events = {{2, 10, 1, 200, 6}, {2, 11, 1, 200, 6}, {5, 12, 1, 200, 6}};
+    l_Image.tracks[1].events = {{30, 20, 1, 200, 6}, {3, 21, 1, 200, 6}, {3, 22, 1, 200, 6}, {17, 23, 1, 200, 6}};
+    const std::vector<std::uint8_t> l_Bytes = l_Image.Bytes();
+    tw_song* l_Song = tw_song_open_memory(l_Bytes.data(), l_Bytes.size(), nullptr);
+    ASSERT_NE(nullptr, l_Song);
+    EditModel l_Models[2];
+    for (int l_Track = 0; l_Track < 2; ++l_Track)
+        for (const OrgTest::Event& l_Event : l_Image.tracks[l_Track].events)
+            l_Models[l_Track].events.push_back(Note(l_Event.pos, l_Event.note, 1));
+
+    std::uint32_t l_Random = 12345;
+    const auto Next = [&](std::uint32_t p_Below) {
+        l_Random = l_Random * 1103515245u + 12345u;
+        return (l_Random >> 8) % p_Below;
+    };
+    for (int l_Step = 0; l_Step < 4000; ++l_Step) {
+        const int l_Track = int(Next(2));
+        const tw_event l_Event = Note(Next(40), int(Next(96)), 1);
+        EditModel& l_Model = l_Models[l_Track];
+        int l_Expected = 0, l_Got = 0;
+        switch (Next(3)) {
+        case 0:
+            l_Expected = l_Model.Insert(l_Event);
+            l_Got = tw_song_insert_event(l_Song, l_Track, &l_Event);
+            break;
+        case 1:
+            l_Expected = l_Model.Replace(l_Event);
+            l_Got = tw_song_replace_event(l_Song, l_Track, &l_Event);
+            break;
+        default:
+            l_Expected = l_Model.Remove(l_Event.beat);
+            l_Got = tw_song_remove_event(l_Song, l_Track, l_Event.beat);
+        }
+        ASSERT_EQ(l_Expected, l_Got) << "step " << l_Step;
+        std::vector<tw_event> l_Events(std::size_t(tw_song_get_track_event_count(l_Song, l_Track)));
+        tw_song_get_track_events(l_Song, l_Track, l_Events.data(), l_Events.size());
+        ASSERT_EQ(BeatsAndKeys(l_Model.events), BeatsAndKeys(l_Events)) << "step " << l_Step;
+    }
+    tw_song_close(l_Song);
+}
