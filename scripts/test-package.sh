@@ -79,6 +79,13 @@ l_Songs="$l_Prefix/usr/share/tunewright/songs"
 l_Files="$(for l_Deb in "${l_Debs[@]}"; do dpkg-deb --fsys-tarfile "$l_Deb" | tar -t; done |
   sed -n "s|^\./|$l_Prefix/|p" | grep -v '/$')"
 
+# The installed programs and libraries look for nothing in the tree they were built in.
+for l_File in $(grep -E "^$l_Prefix/usr/(bin|lib)/" <<<"$l_Files"); do
+  if [ -f "$l_File" ] && [ ! -L "$l_File" ] && grep -qF "$l_Out/src" "$l_File"; then
+    fail "$l_File holds a path of the build tree ($l_Out/src)"
+  fi
+done
+
 # Every installed program answers --version with the project's version.
 for l_Program in $(grep "^$l_Prefix/usr/bin/" <<<"$l_Files"); do
   l_Answer="$(cd / && "$l_Program" --version)"

@@ -105,7 +105,9 @@ std::string FindDataDir(const char* p_Argv0)
 #else
         ProgramDir(p_Argv0) + "/../" TUNEWRIGHT_INSTALL_DATADIR,
 #endif
+#ifdef TUNEWRIGHT_BUILD_DATA_DIR
         TUNEWRIGHT_BUILD_DATA_DIR,
+#endif
         ".",
     };
     for (const std::string& l_Dir : l_Candidates)
