@@ -1,4 +1,4 @@
-/** The decoder's resamplers by name; a number passes through to the engine as it is. */
+/** The decoder's resamplers by name, or by number: a name's index in `interpolations` (0-4). */
 export type Interpolation = 'nearest' | 'linear' | 'cubic' | 'spline' | 'sinc' | number;
 
 export interface Track {
@@ -47,9 +47,10 @@ export interface Event {
 }
 
 /**
- * One song. Every setter and edit checks its values and throws a RangeError with the library's
- * sentence, changing nothing, for a value out of range; a song being read plays a change from its
- * next `read`.
+ * One song. Every method and setter checks its arguments before the song sees them and changes
+ * nothing for one it refuses: a TypeError for a value of the wrong type (a string where a number
+ * goes, null), a RangeError for one out of range, with the library's own sentence where the song is
+ * what refuses it (a tempo of 0, a key of 96). A song being read plays a change from its next `read`.
  */
 export interface Song {
   /** Seconds the song lasts: the intro plus (loops + 1) passes of its loop; Infinity for loops = -1. */
@@ -80,23 +81,25 @@ export interface Song {
   toBytes(): Uint8Array;
   /** The song as the bytes of a type 1 Standard MIDI File (the rules of tunewright-convert). */
   toMidi(): Uint8Array;
-  /** Repeats of the loop after its first pass: 0 (the default) plays it once, -1 forever. */
+  /** Repeats of the loop after its first pass, -1 to 2147483647: 0 (the default) plays it once, -1 forever. */
   loops: number;
-  /** The resampler; 'linear' by default. */
+  /** The resampler; 'linear' by default. Set by name or number, it reads back as the name. */
   interpolation: Interpolation;
-  /** The master volume, 0.5 by default. */
+  /** The master volume, 0.5 by default: 0 or more, finite. It reads back as the 32-bit float the song holds. */
   volume: number;
   /** The sixteen tracks: eight melody tracks, then eight drum tracks. */
   readonly tracks: Track[];
-  /** The events of track `track` (0-15) in the song's order; throws for another track. */
+  /** The events of track `track` (0-15) in the song's order; a RangeError for another track. */
   events(track: number): Event[];
-  /** The beat of the song that plays `seconds` into it: past the loop's end, a beat inside the loop. */
+  /** The beat of the song that plays `seconds` (0 or more) into it: past the loop's end, a beat inside the loop. */
   beatAt(seconds: number): number;
-  /** Moves to the beat at or before `seconds`; notes held across it sound. */
+  /** Moves to the beat at or before `seconds` (0 or more); notes held across it sound. */
   seek(seconds: number): void;
   /**
    * The next `frames` frames at `sampleRate` (8000-192000) as interleaved stereo floats; fewer only
-   * at the end of the song. With `into`, the frames are written there and a view of it is returned.
+   * at the end of the song. With `into` (of at least 2 * `frames` samples), the frames are written
+   * there and a view of it is returned. `frames` is 0 to 536870911, the most whose bytes a 32-bit
+   * size counts; however many, the module mixes them in pieces through the same small buffer.
    */
   read(frames: number, sampleRate: number, into?: Float32Array): Float32Array;
   /** Frees the song; it cannot be used afterwards. */
@@ -112,16 +115,17 @@ export interface Tunewright {
   /** The values an editor may write in a note, as the song checks them: per field, [lowest, highest]
    * (beat 0-4294967295, key 0-95, length 1-255, volume 0-254, pan 0-12). */
   readonly noteRange: Record<'beat' | 'key' | 'length' | 'volume' | 'pan', [number, number]>;
-  /** How many instruments a track takes: 100 waveforms on a melody track, 12 drums on a drum track. */
+  /** How many instruments a track takes: 100 waveforms on a melody track (`drums` false), 12 drums on a drum track. */
   instrumentCount(drums: boolean): number;
   /** An empty song to write: 140 ms per beat, a bar layout of 4 and 4, no loop, no notes. */
   createSong(): Song;
-  /** Opens a song from its bytes; throws an Error with the decoder's message when they are not a song. */
+  /** Opens a song from its bytes; throws an Error with the decoder's message when they are not a song
+   * (a TypeError for anything but a Uint8Array or an ArrayBuffer). */
   open(bytes: Uint8Array | ArrayBuffer): Song;
   /**
    * Makes a song of a Standard MIDI File (type 0 or 1), its times quantised to `quantize` song beats
-   * per quarter note (1-64, default 4; a RangeError otherwise); throws an Error with the decoder's
-   * message for bytes that are no such file.
+   * per quarter note (1-64, default 4; a RangeError otherwise, a TypeError for options or a quantize
+   * of another type); throws an Error with the decoder's message for bytes that are no such file.
    */
   openMidi(bytes: Uint8Array | ArrayBuffer, options?: { quantize?: number }): { song: Song; report: MidiReport };
 }
@@ -177,7 +181,8 @@ export interface Options {
   log?: (line: string) => void;
 }
 
-/** Loads the decoder: in Node from beside this file, on a page by fetch, or from `options.module`. */
+/** Loads the decoder: in Node from beside this file, on a page by fetch, or from `options.module`;
+ * rejects with a TypeError for options of another type. */
 export function createTunewright(options?: Options): Promise<Tunewright>;
 /** Compiles tunewright.wasm from beside this file (to hand to an AudioWorklet). */
 export function compileDecoder(): Promise<WebAssembly.Module>;

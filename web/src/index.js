@@ -12,6 +12,15 @@ const OUT_OF_MEMORY = -2;  // TW_ERROR_OUT_OF_MEMORY
 const FIRST_EDIT_ERROR = -9, LAST_EDIT_ERROR = -21;
 const NO_EVENT = -19, EVENT_EXISTS = -20;
 const MIDI_QUANTIZE_MAX = 64;
+const INT_MIN = -0x80000000, INT_MAX = 0x7fffffff, UINT32_MAX = 0xffffffff;  // what the C calls' int and uint32_t hold
+const LOOP_FOREVER = -1;  // tw_song_set_loops: the loop repeats forever
+const RATE_MIN = 8000, RATE_MAX = 192000;  // the rates tw_song_read_float takes
+// The most frames a read gives: as many as one tw_song_read_float could take, their floats' bytes
+// counted in the module's 32-bit size_t. A read mixes them a piece at a time through a scratch buffer
+// of PIECE_FRAMES on the heap, so the module's memory stays the same however many are asked for.
+const READ_MAX_FRAMES = Math.floor(UINT32_MAX / (2 * FLOAT_BYTES));
+const PIECE_FRAMES = 8192;
+const FLOAT_MAX = (2 - 2 ** -23) * 2 ** 127;  // the largest finite float, as tw_song_set_volume takes it
 // The fields of tw_midi_report, 32 bits each, in order; the two flags become booleans.
 const MIDI_REPORT = ['notes', 'keysOutOfRange', 'unmappedDrums', 'beyondLastBeat', 'extraVoices', 'sharedTracks',
   'extraDrums', 'sameBeatHits', 'overfullTracks', 'lengthened', 'shortened', 'unfinished', 'extraTempos',
@@ -21,11 +30,52 @@ const MIDI_FLAGS = ['loopIgnored', 'damaged'];
 // (key 255, length 0, volume 255, pan 255), so that its error names the field.
 const REFUSED = { key: 255, length: 0, volume: 255, pan: 255 };
 
-// p_Value as a whole number within p_Min..p_Max (as the C call takes it), else a RangeError.
-function wholeNumber(p_Value, p_Name, p_Min = -0x80000000, p_Max = 0x7fffffff) {
-  if (!Number.isInteger(p_Value) || p_Value < p_Min || p_Value > p_Max)
-    throw new RangeError(`${p_Name} must be a whole number from ${p_Min} to ${p_Max}.`);
+// The checks every argument passes before it reaches the module, which would otherwise convert it
+// on the way (a string to a number, NaN or 2^32 to 0): a TypeError for a value of the wrong type, a
+// RangeError for one outside what the C call takes. Each gives the value back.
+
+const isNumber = (p_Value) => typeof p_Value === 'number';
+const isObject = (p_Value) => typeof p_Value === 'object' && p_Value !== null;
+const isBoolean = (p_Value) => typeof p_Value === 'boolean';
+
+// p_Value as a message names it.
+function shown(p_Value) {
+  if (typeof p_Value === 'string') return JSON.stringify(p_Value.length > 40 ? `${p_Value.slice(0, 40)}...` : p_Value);
+  if (typeof p_Value === 'bigint') return `${p_Value}n`;
+  if (isObject(p_Value)) return Object.prototype.toString.call(p_Value);
+  return String(p_Value);
+}
+
+// p_Value when p_Is(p_Value) holds, else a TypeError saying it must be p_What.
+function ofType(p_Value, p_Name, p_What, p_Is) {
+  if (!p_Is(p_Value)) throw new TypeError(`${p_Name} must be ${p_What}, not ${shown(p_Value)}.`);
   return p_Value;
+}
+
+function outOfRange(p_Value, p_Name, p_Range) {
+  return new RangeError(`${p_Name} is ${shown(p_Value)}, outside its range: ${p_Range}.`);
+}
+
+// p_Value as a whole number within p_Min..p_Max (by default an int, as the C call takes it).
+function integer(p_Value, p_Name, p_Min = INT_MIN, p_Max = INT_MAX) {
+  ofType(p_Value, p_Name, 'a number', isNumber);
+  if (!Number.isInteger(p_Value) || p_Value < p_Min || p_Value > p_Max)
+    throw outOfRange(p_Value, p_Name, `a whole number from ${p_Min} to ${p_Max}`);
+  return p_Value;
+}
+
+// p_Value as a finite number within p_Min..p_Max.
+function finite(p_Value, p_Name, p_Min, p_Max = Number.MAX_VALUE) {
+  ofType(p_Value, p_Name, 'a number', isNumber);
+  if (!(p_Value >= p_Min && p_Value <= p_Max))
+    throw outOfRange(p_Value, p_Name, `a finite number ${p_Max === Number.MAX_VALUE ? `of ${p_Min} or more` : `from ${p_Min} to ${p_Max}`}`);
+  return p_Value;
+}
+
+// Song bytes: a Uint8Array (a Node Buffer is one) or an ArrayBuffer, as a Uint8Array.
+function songBytes(p_Bytes) {
+  ofType(p_Bytes, 'bytes', 'a Uint8Array or an ArrayBuffer', (p_Value) => p_Value instanceof Uint8Array || p_Value instanceof ArrayBuffer);
+  return p_Bytes instanceof ArrayBuffer ? new Uint8Array(p_Bytes) : p_Bytes;
 }
 
 // The compiled module, found as the environment allows. In Node the loader cannot fetch a path,
@@ -44,8 +94,7 @@ async function compileDecoder() {
 class Song {
   #tw;
   #handle;
-  #buffer = 0;
-  #bufferFrames = 0;
+  #scratch = 0;
 
   constructor(p_Tw, p_Handle) {
     this.#tw = p_Tw;
@@ -86,7 +135,7 @@ class Song {
   get position() { return this.#tw.m._tw_song_get_position_seconds(this.#live()); }
   get tempo() { return this.#tw.m._tw_song_get_tempo_ms(this.#live()); }
   // Milliseconds per beat, 1-65535.
-  set tempo(p_Ms) { this.#set(this.#tw.m._tw_song_set_tempo_ms, wholeNumber(p_Ms, 'tempo')); }
+  set tempo(p_Ms) { this.#set(this.#tw.m._tw_song_set_tempo_ms, integer(p_Ms, 'tempo')); }
 
   // Ruler beats in a bar and song beats in a ruler beat, as an editor draws the grid.
   get barLayout() {
@@ -96,8 +145,8 @@ class Song {
     });
   }
   setBarLayout(p_PerBar, p_PerBeat) {
-    this.#check(this.#tw.m._tw_song_set_bar_layout(this.#live(), wholeNumber(p_PerBar, 'perBar'),
-      wholeNumber(p_PerBeat, 'perBeat')));
+    this.#check(this.#tw.m._tw_song_set_bar_layout(this.#live(), integer(p_PerBar, 'perBar'),
+      integer(p_PerBeat, 'perBeat')));
   }
 
   // After beat `end` the song plays on from `start`; equal, there is no loop.
@@ -108,20 +157,21 @@ class Song {
     });
   }
   setLoop(p_Start, p_End) {
-    this.#check(this.#tw.m._tw_song_set_loop(this.#live(), wholeNumber(p_Start, 'start', 0, 0xffffffff),
-      wholeNumber(p_End, 'end', 0, 0xffffffff)));
+    this.#check(this.#tw.m._tw_song_set_loop(this.#live(), integer(p_Start, 'start', 0, UINT32_MAX),
+      integer(p_End, 'end', 0, UINT32_MAX)));
   }
 
   setInstrument(p_Track, p_Instrument) {
-    this.#check(this.#tw.m._tw_song_set_track_instrument(this.#live(), wholeNumber(p_Track, 'track'),
-      wholeNumber(p_Instrument, 'instrument')));
+    this.#check(this.#tw.m._tw_song_set_track_instrument(this.#live(), integer(p_Track, 'track'),
+      integer(p_Instrument, 'instrument')));
   }
   setFineTune(p_Track, p_FineTune) {
-    this.#check(this.#tw.m._tw_song_set_track_fine_tune(this.#live(), wholeNumber(p_Track, 'track'),
-      wholeNumber(p_FineTune, 'fineTune')));
+    this.#check(this.#tw.m._tw_song_set_track_fine_tune(this.#live(), integer(p_Track, 'track'),
+      integer(p_FineTune, 'fineTune')));
   }
   setNoLoop(p_Track, p_NoLoop) {
-    this.#check(this.#tw.m._tw_song_set_track_no_loop(this.#live(), wholeNumber(p_Track, 'track'), p_NoLoop ? 1 : 0));
+    ofType(p_NoLoop, 'noLoop', 'true or false', isBoolean);
+    this.#check(this.#tw.m._tw_song_set_track_no_loop(this.#live(), integer(p_Track, 'track'), p_NoLoop ? 1 : 0));
   }
 
   // Every event of a track in the song's order, each { beat, key, length, volume, pan }.
@@ -130,16 +180,18 @@ class Song {
   }
 
   // Puts a note at its beat, in place of an event already there.
-  addNote(p_Track, { beat, key, length, volume = 200, pan = 6 }) {
-    const l_Track = wholeNumber(p_Track, 'track');
+  addNote(p_Track, p_Note) {
+    const l_Track = integer(p_Track, 'track');
+    const { beat, key, length, volume = 200, pan = 6 } = ofType(p_Note, 'note', 'an object', isObject);
     const l_Fields = { key, length, volume, pan };
-    for (const l_Name in l_Fields)
-      if (!Number.isInteger(l_Fields[l_Name]) || l_Fields[l_Name] < 0 || l_Fields[l_Name] > 255)
-        l_Fields[l_Name] = REFUSED[l_Name];
+    for (const l_Name in l_Fields) {
+      const l_Value = ofType(l_Fields[l_Name], l_Name, 'a number', isNumber);
+      if (!Number.isInteger(l_Value) || l_Value < 0 || l_Value > 255) l_Fields[l_Name] = REFUSED[l_Name];
+    }
     const l_M = this.#tw.m;
     this.#withMemory(EVENT_BYTES, (p_At) => {
       l_M.HEAPU8.fill(0, p_At, p_At + EVENT_BYTES);
-      l_M.HEAPU32[p_At >> 2] = wholeNumber(beat, 'beat', 0, 0xffffffff);
+      l_M.HEAPU32[p_At >> 2] = integer(beat, 'beat', 0, UINT32_MAX);
       l_M.HEAPU8.set([l_Fields.key, l_Fields.length, l_Fields.volume, l_Fields.pan], p_At + 4);
       let l_Result = l_M._tw_song_insert_event(this.#live(), l_Track, p_At);
       if (l_Result === EVENT_EXISTS) l_Result = l_M._tw_song_replace_event(this.#live(), l_Track, p_At);
@@ -149,8 +201,8 @@ class Song {
 
   // Removes the event at p_Beat; false when there was none.
   removeNote(p_Track, p_Beat) {
-    const l_Result = this.#tw.m._tw_song_remove_event(this.#live(), wholeNumber(p_Track, 'track'),
-      wholeNumber(p_Beat, 'beat', 0, 0xffffffff));
+    const l_Result = this.#tw.m._tw_song_remove_event(this.#live(), integer(p_Track, 'track'),
+      integer(p_Beat, 'beat', 0, UINT32_MAX));
     if (l_Result === NO_EVENT) return false;
     this.#check(l_Result);
     return true;
@@ -171,26 +223,31 @@ class Song {
     });
   }
 
+  // The library keeps these three without a getter: each is kept here as the song took it (the
+  // volume as the float it holds), once the call has succeeded.
   #loops = 0;
   get loops() { return this.#loops; }
-  set loops(p_Repeats) { this.#loops = this.#set(this.#tw.m._tw_song_set_loops, p_Repeats); }
+  set loops(p_Repeats) { this.#loops = this.#set(this.#tw.m._tw_song_set_loops, integer(p_Repeats, 'loops', LOOP_FOREVER)); }
 
   #interpolation = 1;
-  // A name ('nearest', 'linear', 'cubic', 'spline', 'sinc') or the engine's resampler number.
-  get interpolation() { return INTERPOLATIONS[this.#interpolation] ?? this.#interpolation; }
+  // Set by a name ('nearest', 'linear', 'cubic', 'spline', 'sinc') or by its index there, the C
+  // library's number for it; read as the name.
+  get interpolation() { return INTERPOLATIONS[this.#interpolation]; }
   set interpolation(p_Method) {
-    const l_Number = typeof p_Method === 'number' ? p_Method : INTERPOLATIONS.indexOf(p_Method);
-    if (!Number.isInteger(l_Number) || l_Number < 0)
-      throw new Error(`Unknown interpolation "${p_Method}": one of ${INTERPOLATIONS.join(', ')}.`);
+    ofType(p_Method, 'interpolation', 'a name or a number', (p_Value) => typeof p_Value === 'string' || isNumber(p_Value));
+    const l_Number = isNumber(p_Method) ? integer(p_Method, 'interpolation', 0, INTERPOLATIONS.length - 1) : INTERPOLATIONS.indexOf(p_Method);
+    if (l_Number < 0) throw new RangeError(`Unknown interpolation "${p_Method}": one of ${INTERPOLATIONS.join(', ')}.`);
     this.#interpolation = this.#set(this.#tw.m._tw_song_set_interpolation, l_Number);
   }
 
   #volume = 0.5;
   get volume() { return this.#volume; }
-  set volume(p_Volume) { this.#volume = this.#set(this.#tw.m._tw_song_set_volume, p_Volume); }
+  set volume(p_Volume) {
+    this.#volume = Math.fround(this.#set(this.#tw.m._tw_song_set_volume, finite(p_Volume, 'volume', 0, FLOAT_MAX)));
+  }
 
   // Lands on the beat at or before p_Seconds.
-  seek(p_Seconds) { this.#set(this.#tw.m._tw_song_seek_seconds, p_Seconds); }
+  seek(p_Seconds) { this.#set(this.#tw.m._tw_song_seek_seconds, finite(p_Seconds, 'seconds', 0)); }
 
   // Per track (the melody tracks, then the drum tracks): its instrument, whether it plays drums, the
   // notes it starts and its events.
@@ -214,6 +271,7 @@ class Song {
   events(p_Track) {
     const l_Handle = this.#live();
     const l_M = this.#tw.m;
+    integer(p_Track, 'track', 0, l_M._tw_song_get_track_count(l_Handle) - 1);
     const l_Count = this.#check(l_M._tw_song_get_track_events(l_Handle, p_Track, 0, 0));
     if (l_Count === 0) return [];
     return this.#withMemory(l_Count * EVENT_BYTES, (p_Buffer) => {
@@ -229,7 +287,7 @@ class Song {
   // The beat of the song that plays p_Seconds into it: past the loop's end, a beat inside the loop.
   beatAt(p_Seconds) {
     return this.#withMemory(4, (p_Beat) => {
-      this.#check(this.#tw.m._tw_song_get_beat_at_seconds(this.#live(), p_Seconds, p_Beat));
+      this.#check(this.#tw.m._tw_song_get_beat_at_seconds(this.#live(), finite(p_Seconds, 'seconds', 0), p_Beat));
       return this.#tw.m.HEAPU32[p_Beat >> 2];
     });
   }
@@ -238,35 +296,52 @@ class Song {
   // With p_Into (a Float32Array of at least 2 * p_Frames) the frames go there and a view of it
   // comes back, so that a caller reading block after block allocates nothing.
   read(p_Frames, p_SampleRate, p_Into) {
-    const l_Handle = this.#live();
-    if (!Number.isInteger(p_Frames) || p_Frames < 0) throw new Error('frames must be a whole number >= 0.');
-    if (!Number.isInteger(p_SampleRate) || p_SampleRate < 8000 || p_SampleRate > 192000)
-      throw new Error('sampleRate must be a whole number from 8000 to 192000.');
-    if (p_Into !== undefined && !(p_Into instanceof Float32Array && p_Into.length >= 2 * p_Frames))
-      throw new Error('The buffer to read into must be a Float32Array of 2 * frames or more.');
-    const l_M = this.#tw.m;
-    if (p_Frames > this.#bufferFrames) {
-      const l_Buffer = l_M._malloc(p_Frames * 2 * FLOAT_BYTES);
-      if (l_Buffer === 0) throw new Error(this.#tw.errorText(OUT_OF_MEMORY));
-      l_M._free(this.#buffer);
-      this.#buffer = l_Buffer;
-      this.#bufferFrames = p_Frames;
+    this.#live();
+    integer(p_Frames, 'frames', 0, READ_MAX_FRAMES);
+    integer(p_SampleRate, 'sampleRate', RATE_MIN, RATE_MAX);
+    if (p_Into !== undefined) {
+      ofType(p_Into, 'into', 'a Float32Array', (p_Value) => p_Value instanceof Float32Array);
+      if (p_Into.length < 2 * p_Frames)
+        throw new RangeError(`into holds ${p_Into.length} samples, fewer than the ${2 * p_Frames} of ${p_Frames} frames.`);
+      return p_Into.subarray(0, 2 * this.#mix(p_Frames, p_SampleRate, (p_Piece, p_At) => p_Into.set(p_Piece, p_At)));
     }
-    const l_Got = p_Frames === 0 ? 0 : l_M._tw_song_read_float(l_Handle, p_SampleRate, p_Frames, this.#buffer);
-    // The heap may have grown during the read: look at it afresh.
-    const l_Mixed = l_M.HEAPF32.subarray(this.#buffer / FLOAT_BYTES, this.#buffer / FLOAT_BYTES + 2 * l_Got);
-    if (p_Into === undefined) return l_Mixed.slice();
-    p_Into.set(l_Mixed);
-    return p_Into.subarray(0, 2 * l_Got);
+    // The pieces are gathered, so that a read past the song's end takes only the memory of what it had.
+    const l_Pieces = [];
+    const l_Got = this.#mix(p_Frames, p_SampleRate, (p_Piece) => l_Pieces.push(p_Piece.slice()));
+    if (l_Pieces.length === 1) return l_Pieces[0];
+    const l_Mixed = new Float32Array(2 * l_Got);
+    l_Pieces.reduce((p_At, p_Piece) => (l_Mixed.set(p_Piece, p_At), p_At + p_Piece.length), 0);
+    return l_Mixed;
+  }
+
+  // Mixes p_Frames frames through the scratch buffer, up to PIECE_FRAMES at a time, handing
+  // p_Take(samples, offset in samples) each piece as a view of the heap that the next piece reuses.
+  // Gives the frames mixed.
+  #mix(p_Frames, p_SampleRate, p_Take) {
+    const l_M = this.#tw.m;
+    if (this.#scratch === 0 && p_Frames > 0) {
+      this.#scratch = l_M._malloc(PIECE_FRAMES * 2 * FLOAT_BYTES);
+      if (this.#scratch === 0) throw new Error(this.#tw.errorText(OUT_OF_MEMORY));
+    }
+    let l_Done = 0;
+    while (l_Done < p_Frames) {
+      const l_Want = Math.min(PIECE_FRAMES, p_Frames - l_Done);
+      const l_Got = l_M._tw_song_read_float(this.#handle, p_SampleRate, l_Want, this.#scratch);
+      // The heap may have grown during the read: look at it afresh.
+      const l_At = this.#scratch / FLOAT_BYTES;
+      p_Take(l_M.HEAPF32.subarray(l_At, l_At + 2 * l_Got), 2 * l_Done);
+      l_Done += l_Got;
+      if (l_Got < l_Want) break;
+    }
+    return l_Done;
   }
 
   close() {
     if (this.#handle === 0) return;
     this.#tw.m._tw_song_close(this.#handle);
-    this.#tw.m._free(this.#buffer);
+    this.#tw.m._free(this.#scratch);
     this.#handle = 0;
-    this.#buffer = 0;
-    this.#bufferFrames = 0;
+    this.#scratch = 0;
   }
 }
 
@@ -277,7 +352,7 @@ class Tunewright {
     this.version = `${l_Version >> 16}.${(l_Version >> 8) & 0xff}.${l_Version & 0xff}`;
   }
 
-  errorText(p_Code) { return this.m.UTF8ToString(this.m._tw_error_string(p_Code)); }
+  errorText(p_Code) { return this.m.UTF8ToString(this.m._tw_error_string(integer(p_Code, 'code'))); }
 
   // Makes now the drums that the module otherwise makes the first time a song reads them (the
   // crash cymbal alone takes tens of milliseconds), so that a player's first read is not delayed.
@@ -306,7 +381,10 @@ class Tunewright {
   }
 
   // How many instruments a track takes: waveforms on a melody track, drums on a drum track.
-  instrumentCount(p_Drums) { return this.m._tw_get_instrument_count(p_Drums ? TRACK_DRUMS : 0); }
+  instrumentCount(p_Drums) {
+    ofType(p_Drums, 'drums', 'true or false', isBoolean);
+    return this.m._tw_get_instrument_count(p_Drums ? TRACK_DRUMS : 0);
+  }
 
   // An empty song to write: 140 ms per beat, a bar layout of 4 and 4, no loop, no notes.
   createSong() {
@@ -325,8 +403,9 @@ class Tunewright {
   // quarter note (1-64, default 4), and the report of what the import dropped or changed:
   // { song, report }, report holding the counts of tw_midi_report and `text`, the decoder's English
   // lines. Throws an Error with the decoder's message for bytes that are no such file.
-  openMidi(p_Bytes, { quantize = 4 } = {}) {
-    wholeNumber(quantize, 'quantize', 1, MIDI_QUANTIZE_MAX);
+  openMidi(p_Bytes, p_Options = {}) {
+    const { quantize = 4 } = ofType(p_Options, 'options', 'an object', isObject);
+    integer(quantize, 'quantize', 1, MIDI_QUANTIZE_MAX);
     const l_M = this.m;
     const l_ReportBytes = MIDI_REPORT.length * 4;
     let l_Report = null;
@@ -353,10 +432,9 @@ class Tunewright {
   }
 
   // A song p_Open(data, size, error, scratch) makes of p_Bytes copied into the module, with
-  // p_Scratch bytes of room for it besides.
+  // p_Scratch bytes of room for it besides; all of it freed again whether or not it opens.
   #opened(p_Bytes, p_Scratch, p_Open) {
-    const l_Bytes = p_Bytes instanceof ArrayBuffer ? new Uint8Array(p_Bytes) : p_Bytes;
-    if (!(l_Bytes instanceof Uint8Array)) throw new Error('A song is opened from a Uint8Array or an ArrayBuffer.');
+    const l_Bytes = songBytes(p_Bytes);
     const l_M = this.m;
     const l_Data = l_M._malloc(Math.max(1, l_Bytes.length));
     const l_Error = l_M._malloc(4 + p_Scratch);
@@ -377,6 +455,10 @@ class Tunewright {
 // worklet gets it from its page, having no fetch of its own); otherwise it is found beside this file.
 // p_Options.log: a function that receives the decoder's messages, line by line.
 export async function createTunewright(p_Options = {}) {
+  ofType(p_Options, 'options', 'an object', isObject);
+  if (p_Options.module !== undefined)
+    ofType(p_Options.module, 'options.module', 'a WebAssembly.Module', (p_Value) => p_Value instanceof WebAssembly.Module);
+  if (p_Options.log !== undefined) ofType(p_Options.log, 'options.log', 'a function', (p_Value) => typeof p_Value === 'function');
   const l_Compiled = p_Options.module ?? (await compileDecoder());
   const l_Module = await createTunewrightModule({
     instantiateWasm(p_Imports, p_Done) {
