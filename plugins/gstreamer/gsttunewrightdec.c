@@ -233,6 +233,20 @@ static gsize gst_tunewright_dec_read(GstTunewrightDec* p_dec, gsize p_frames, gp
     return tw_song_read_float(p_dec->song, l_rate, p_frames, (float*)p_data);
 }
 
+/* The frames to read for the next buffer: a buffer's worth, or fewer where the segment stops. They
+ * are counted from base_time, as the buffers' times are, so that none starts at the stop. */
+static gsize gst_tunewright_dec_frames_wanted(GstTunewrightDec* p_dec)
+{
+    GstClockTime l_stop = p_dec->segment.stop;
+    if (!GST_CLOCK_TIME_IS_VALID(l_stop))
+        return FRAMES_PER_BUFFER;
+    guint64 l_end = l_stop > p_dec->base_time
+                        ? gst_util_uint64_scale_int_ceil(l_stop - p_dec->base_time,
+                                                         GST_AUDIO_INFO_RATE(&p_dec->info), GST_SECOND)
+                        : 0;
+    return l_end > p_dec->frames ? MIN(FRAMES_PER_BUFFER, l_end - p_dec->frames) : 0;
+}
+
 /* The end of the song, or of the segment a seek asked for. */
 static void gst_tunewright_dec_finish(GstTunewrightDec* p_dec)
 {
@@ -291,14 +305,8 @@ static void gst_tunewright_dec_loop(gpointer p_user)
         gsize l_read = gst_tunewright_dec_read(l_dec, MIN(l_dec->skip_frames, FRAMES_PER_BUFFER), l_map.data);
         l_dec->skip_frames = l_read > 0 ? l_dec->skip_frames - l_read : 0;
     }
-    gsize l_want = FRAMES_PER_BUFFER;
+    gsize l_want = gst_tunewright_dec_frames_wanted(l_dec);
     GstClockTime l_pts = gst_tunewright_dec_next_time(l_dec);
-    if (GST_CLOCK_TIME_IS_VALID(l_dec->segment.stop)) {
-        guint64 l_left = l_dec->segment.stop > l_pts
-                             ? gst_util_uint64_scale_int_ceil(l_dec->segment.stop - l_pts, l_rate, GST_SECOND)
-                             : 0;
-        l_want = MIN(l_want, l_left);
-    }
     gsize l_read = l_want > 0 ? gst_tunewright_dec_read(l_dec, l_want, l_map.data) : 0;
     gst_buffer_unmap(l_buffer, &l_map);
     if (l_read == 0) {
@@ -411,7 +419,12 @@ static gboolean gst_tunewright_dec_sink_event(GstPad* p_pad, GstObject* p_parent
     }
 }
 
-static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_event)
+/* Into p_segment, the segment p_event makes of the current one; FALSE when the segment cannot take
+ * it: a seek from the end of a song without one (played for ever), or one that stops before it
+ * starts, which gst_segment_do_seek() meets with a critical warning. Its own rules place each end,
+ * on a copy, before the two are compared. */
+static gboolean gst_tunewright_dec_seek_segment(GstTunewrightDec* p_dec, GstEvent* p_event,
+                                                GstSegment* p_segment)
 {
     gdouble l_rate;
     GstFormat l_format;
@@ -420,6 +433,31 @@ static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_eve
     gint64 l_start, l_stop;
     gst_event_parse_seek(p_event, &l_rate, &l_format, &l_flags, &l_start_type, &l_start, &l_stop_type,
                          &l_stop);
+    GST_OBJECT_LOCK(p_dec);
+    *p_segment = p_dec->segment;
+    p_segment->duration = p_dec->duration;
+    GST_OBJECT_UNLOCK(p_dec);
+    if (!GST_CLOCK_TIME_IS_VALID(p_segment->duration) &&
+        (l_start_type == GST_SEEK_TYPE_END || l_stop_type == GST_SEEK_TYPE_END))
+        return FALSE;
+    GstSegment l_start_only = *p_segment, l_stop_only = *p_segment;
+    if (!gst_segment_do_seek(&l_start_only, l_rate, l_format, l_flags, l_start_type, l_start,
+                             GST_SEEK_TYPE_SET, -1, NULL) ||
+        !gst_segment_do_seek(&l_stop_only, l_rate, l_format, l_flags, GST_SEEK_TYPE_SET, 0, l_stop_type,
+                             l_stop, NULL))
+        return FALSE;
+    if (GST_CLOCK_TIME_IS_VALID(l_stop_only.stop) && l_start_only.start > l_stop_only.stop)
+        return FALSE;
+    return gst_segment_do_seek(p_segment, l_rate, l_format, l_flags, l_start_type, l_start, l_stop_type,
+                               l_stop, NULL);
+}
+
+static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_event)
+{
+    gdouble l_rate;
+    GstFormat l_format;
+    GstSeekFlags l_flags;
+    gst_event_parse_seek(p_event, &l_rate, &l_format, &l_flags, NULL, NULL, NULL, NULL);
     if (l_format != GST_FORMAT_TIME || l_rate != 1.0) {
         GST_DEBUG_OBJECT(p_dec, "only seeks in time at rate 1.0 are supported");
         return FALSE;
@@ -433,6 +471,11 @@ static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_eve
         GST_DEBUG_OBJECT(p_dec, "no song to seek in yet");
         return FALSE;
     }
+    GstSegment l_segment;
+    if (!gst_tunewright_dec_seek_segment(p_dec, p_event, &l_segment)) {
+        GST_DEBUG_OBJECT(p_dec, "refusing %" GST_PTR_FORMAT, p_event);
+        return FALSE;
+    }
 
     if (l_flush)
         gst_tunewright_dec_push_event(p_dec, gst_event_new_flush_start(), l_seqnum);
@@ -441,10 +484,6 @@ static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_eve
     /* With the stream lock the task stands between two buffers, or has stopped. */
     GST_PAD_STREAM_LOCK(p_dec->srcpad);
     gst_tunewright_dec_apply_settings(p_dec);
-    GstSegment l_segment = p_dec->segment;
-    gboolean l_update;
-    gst_segment_do_seek(&l_segment, l_rate, l_format, l_flags, l_start_type, l_start, l_stop_type, l_stop,
-                        &l_update);
     if (GST_AUDIO_INFO_RATE(&p_dec->info) == 0 && !gst_tunewright_dec_negotiate(p_dec)) {
         if (l_flush)
             gst_pad_push_event(p_dec->srcpad, gst_event_new_flush_stop(TRUE));
@@ -455,7 +494,9 @@ static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_eve
      * flushing continues the sound, and lets the notes that sounded fade out. */
     gst_tunewright_dec_move_to(p_dec, l_segment.position, (l_flags & GST_SEEK_FLAG_ACCURATE) != 0, l_flush);
     l_segment.start = l_segment.time = l_segment.position = p_dec->base_time;
+    GST_OBJECT_LOCK(p_dec);
     p_dec->segment = l_segment;
+    GST_OBJECT_UNLOCK(p_dec);
     p_dec->send_segment = TRUE;
     p_dec->seqnum = l_seqnum;
     if (l_flush)

@@ -34,7 +34,9 @@ struct _GstTunewrightDec
     gint interpolation;
     gboolean settings_changed;
 
-    /* What the streaming thread alone touches, or the seek handler while it holds the stream lock. */
+    /* What the streaming thread alone touches, or the seek handler while it holds the stream lock;
+     * the seek handler also changes the segment under the object lock, so that a seek is checked
+     * against it before the stream lock is taken. */
     GstAudioInfo info;
     GstSegment segment;
     gboolean send_segment;
