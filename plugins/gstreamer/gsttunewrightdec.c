@@ -1,7 +1,9 @@
 /* tunewrightdec collects the whole song file from upstream, opens it with tw_song_open_memory()
  * when upstream ends the stream, and then runs a task of its own on the source pad that reads the
  * song with tw_song_read_float() or tw_song_read_s16() and pushes the frames downstream. It answers
- * the duration, position and seeking queries itself and seeks in time with tw_song_seek_seconds(). */
+ * the duration, position and seeking queries itself and seeks in time with tw_song_seek_seconds().
+ * Once it plays, it is the source of its stream: the end of stream an application asks of the
+ * pipeline comes to it as to a source element, and its task ends the stream there. */
 #ifdef HAVE_CONFIG_H
 #include "config.h"
 #endif
@@ -89,6 +91,7 @@ static void gst_tunewright_dec_reset(GstTunewrightDec* p_dec)
     GST_OBJECT_LOCK(p_dec);
     p_dec->duration = GST_CLOCK_TIME_NONE;
     p_dec->position = 0;
+    gst_clear_event(&p_dec->pending_eos);
     GST_OBJECT_UNLOCK(p_dec);
 }
 
@@ -124,6 +127,16 @@ static void gst_tunewright_dec_push_event(GstTunewrightDec* p_dec, GstEvent* p_e
 {
     gst_event_set_seqnum(p_event, p_seqnum);
     gst_pad_push_event(p_dec->srcpad, p_event);
+}
+
+/* The end of stream the application asked for and no one has pushed yet, or NULL. */
+static GstEvent* gst_tunewright_dec_take_eos(GstTunewrightDec* p_dec)
+{
+    GST_OBJECT_LOCK(p_dec);
+    GstEvent* l_eos = p_dec->pending_eos;
+    p_dec->pending_eos = NULL;
+    GST_OBJECT_UNLOCK(p_dec);
+    return l_eos;
 }
 
 /* The clock time of the next frame to be pushed. */
@@ -263,37 +276,50 @@ static void gst_tunewright_dec_finish(GstTunewrightDec* p_dec)
     gst_pad_pause_task(p_dec->srcpad);
 }
 
-static void gst_tunewright_dec_loop(gpointer p_user)
+/* Readies the stream for the next buffer: its stream-start, its format, the song's settings and its
+ * segment; or ends it there when the application asked for its end. FALSE when the task pauses. */
+static gboolean gst_tunewright_dec_prepare(GstTunewrightDec* p_dec)
 {
-    GstPad* l_pad = GST_PAD(p_user);
-    GstTunewrightDec* l_dec = GST_TUNEWRIGHT_DEC(GST_PAD_PARENT(l_pad));
-
+    GstPad* l_pad = p_dec->srcpad;
     /* Upstream's stream-start went downstream as it came; without one the stream gets its own. */
     GstEvent* l_stream_start = gst_pad_get_sticky_event(l_pad, GST_EVENT_STREAM_START, 0);
     if (l_stream_start) {
         gst_event_unref(l_stream_start);
     } else {
-        gchar* l_id = gst_pad_create_stream_id(l_pad, GST_ELEMENT(l_dec), NULL);
+        gchar* l_id = gst_pad_create_stream_id(l_pad, GST_ELEMENT(p_dec), NULL);
         gst_pad_push_event(l_pad, gst_event_new_stream_start(l_id));
         g_free(l_id);
     }
-    if ((gst_pad_check_reconfigure(l_pad) || GST_AUDIO_INFO_RATE(&l_dec->info) == 0) &&
-        !gst_tunewright_dec_negotiate(l_dec)) {
+    if ((gst_pad_check_reconfigure(l_pad) || GST_AUDIO_INFO_RATE(&p_dec->info) == 0) &&
+        !gst_tunewright_dec_negotiate(p_dec)) {
         gst_pad_mark_reconfigure(l_pad);
-        if (GST_PAD_IS_FLUSHING(l_pad)) {
-            gst_pad_pause_task(l_pad);
-            return;
+        if (!GST_PAD_IS_FLUSHING(l_pad)) {
+            GST_ELEMENT_FLOW_ERROR(p_dec, GST_FLOW_NOT_NEGOTIATED);
+            gst_pad_push_event(l_pad, gst_event_new_eos());
         }
-        GST_ELEMENT_FLOW_ERROR(l_dec, GST_FLOW_NOT_NEGOTIATED);
-        gst_pad_push_event(l_pad, gst_event_new_eos());
         gst_pad_pause_task(l_pad);
+        return FALSE;
+    }
+    gst_tunewright_dec_apply_settings(p_dec);
+    if (p_dec->send_segment) {
+        gst_tunewright_dec_push_event(p_dec, gst_event_new_segment(&p_dec->segment), p_dec->seqnum);
+        p_dec->send_segment = FALSE;
+    }
+    GstEvent* l_eos = gst_tunewright_dec_take_eos(p_dec);
+    if (!l_eos)
+        return TRUE;
+    GST_DEBUG_OBJECT(p_dec, "ending the stream as asked");
+    gst_pad_push_event(l_pad, l_eos);
+    gst_pad_pause_task(l_pad);
+    return FALSE;
+}
+
+static void gst_tunewright_dec_loop(gpointer p_user)
+{
+    GstPad* l_pad = GST_PAD(p_user);
+    GstTunewrightDec* l_dec = GST_TUNEWRIGHT_DEC(GST_PAD_PARENT(l_pad));
+    if (!gst_tunewright_dec_prepare(l_dec))
         return;
-    }
-    gst_tunewright_dec_apply_settings(l_dec);
-    if (l_dec->send_segment) {
-        gst_tunewright_dec_push_event(l_dec, gst_event_new_segment(&l_dec->segment), l_dec->seqnum);
-        l_dec->send_segment = FALSE;
-    }
 
     gint l_bpf = GST_AUDIO_INFO_BPF(&l_dec->info);
     gint l_rate = GST_AUDIO_INFO_RATE(&l_dec->info);
@@ -398,10 +424,17 @@ static gboolean gst_tunewright_dec_sink_event(GstPad* p_pad, GstObject* p_parent
 {
     GstTunewrightDec* l_dec = GST_TUNEWRIGHT_DEC(p_parent);
     switch (GST_EVENT_TYPE(p_event)) {
-    case GST_EVENT_EOS:
+    case GST_EVENT_EOS: {
         gst_event_unref(p_event);
         /* A song already open (a second end of stream) plays on as it is. */
-        return l_dec->song != NULL || gst_tunewright_dec_open(l_dec);
+        if (l_dec->song)
+            return TRUE;
+        /* The application asked for the end while the file was arriving: what came is not played. */
+        GstEvent* l_eos = gst_tunewright_dec_take_eos(l_dec);
+        if (l_eos)
+            return gst_pad_push_event(l_dec->srcpad, l_eos);
+        return gst_tunewright_dec_open(l_dec);
+    }
     case GST_EVENT_CAPS:
     case GST_EVENT_SEGMENT:
         /* Upstream's are about bytes; the source pad sends its own. */
@@ -523,6 +556,25 @@ static gboolean gst_tunewright_dec_src_event(GstPad* p_pad, GstObject* p_parent,
     return gst_pad_event_default(p_pad, p_parent, p_event);
 }
 
+/* As a source element would, the element takes the end of stream an application sends the pipeline
+ * (upstream, already at its end, lets it go): the task pushes it in place of the rest of the song,
+ * or, before the song is open, the sink pad in place of upstream's. */
+static gboolean gst_tunewright_dec_send_event(GstElement* p_element, GstEvent* p_event)
+{
+    GstTunewrightDec* l_dec = GST_TUNEWRIGHT_DEC(p_element);
+    if (GST_EVENT_TYPE(p_event) != GST_EVENT_EOS)
+        return GST_ELEMENT_CLASS(parent_class)->send_event(p_element, p_event);
+    GST_OBJECT_LOCK(l_dec);
+    gst_clear_event(&l_dec->pending_eos);
+    l_dec->pending_eos = p_event;
+    gboolean l_open = l_dec->song != NULL;
+    GST_OBJECT_UNLOCK(l_dec);
+    /* A task paused at the end of a segment runs again to push it. */
+    if (l_open)
+        gst_pad_start_task(l_dec->srcpad, gst_tunewright_dec_loop, l_dec->srcpad, NULL);
+    return TRUE;
+}
+
 static gboolean gst_tunewright_dec_src_query(GstPad* p_pad, GstObject* p_parent, GstQuery* p_query)
 {
     GstTunewrightDec* l_dec = GST_TUNEWRIGHT_DEC(p_parent);
@@ -631,6 +683,7 @@ static void gst_tunewright_dec_finalize(GObject* p_object)
     GstTunewrightDec* l_dec = GST_TUNEWRIGHT_DEC(p_object);
     tw_song_close(l_dec->song);
     g_clear_pointer(&l_dec->bytes, g_bytes_unref);
+    gst_clear_event(&l_dec->pending_eos);
     g_object_unref(l_dec->adapter);
     G_OBJECT_CLASS(parent_class)->finalize(p_object);
 }
@@ -663,6 +716,7 @@ static void gst_tunewright_dec_class_init(GstTunewrightDecClass* p_class)
                                           "Plays Org-02 songs through libtunewright",
                                           "the tunewright developers <tunewright@users.noreply.invalid>");
     l_element_class->change_state = GST_DEBUG_FUNCPTR(gst_tunewright_dec_change_state);
+    l_element_class->send_event = GST_DEBUG_FUNCPTR(gst_tunewright_dec_send_event);
     gst_type_mark_as_plugin_api(GST_TYPE_TUNEWRIGHT_INTERPOLATION, 0);
 }
 
@@ -679,6 +733,10 @@ static void gst_tunewright_dec_init(GstTunewrightDec* p_dec)
     gst_pad_set_activatemode_function(p_dec->srcpad, GST_DEBUG_FUNCPTR(gst_tunewright_dec_src_activate_mode));
     gst_element_add_pad(GST_ELEMENT(p_dec), p_dec->srcpad);
 
+    /* Bins hand the events that flow downstream, the application's end of stream among them, to
+     * their sources, which this is once it plays. Flagged from the start, as a bin that takes it in
+     * (decodebin) counts itself a source only at that moment. */
+    GST_OBJECT_FLAG_SET(p_dec, GST_ELEMENT_FLAG_SOURCE);
     p_dec->adapter = gst_adapter_new();
     p_dec->num_loops = DEFAULT_NUM_LOOPS;
     p_dec->interpolation = DEFAULT_INTERPOLATION;

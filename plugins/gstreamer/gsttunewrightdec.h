@@ -49,6 +49,9 @@ struct _GstTunewrightDec
     /* Answers to the duration and position queries, guarded by the object lock. */
     GstClockTime duration;
     GstClockTime position;
+
+    /* The end of stream the application asked for, until it is pushed; guarded by the object lock. */
+    GstEvent* pending_eos;
 };
 
 G_END_DECLS

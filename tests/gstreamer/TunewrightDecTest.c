@@ -2,6 +2,7 @@
  * what tw_song_read_*() gives for the same song and settings. */
 #include <glib/gstdio.h>
 #include <gst/app/gstappsink.h>
+#include <gst/app/gstappsrc.h>
 #include <gst/check/gstcheck.h>
 #include <string.h>
 
@@ -317,6 +318,43 @@ GST_START_TEST(test_seek_from_the_end_and_refused_seeks)
 }
 GST_END_TEST;
 
+/* An end of stream asked of the pipeline ends a song that would play for ever: the element pushes
+ * it and the bus says so. One asked while the file is still arriving ends the stream as well, where
+ * the part of a song that came would be an error. The wait is a guard against hanging. */
+GST_START_TEST(test_end_of_stream_when_asked)
+{
+    gchar* l_song = NULL;
+    gsize l_size = 0;
+    fail_unless(g_file_get_contents(SONG, &l_song, &l_size, NULL));
+    for (int l_arriving = 0; l_arriving <= 1; ++l_arriving) {
+        GstElement* l_pipeline =
+            l_arriving
+                ? StartPipeline(GST_STATE_PLAYING, "appsrc name=in ! tunewrightdec ! fakesink")
+                : StartPipeline(GST_STATE_PLAYING,
+                                "filesrc location=%s ! tunewrightdec num-loops=-1 ! fakesink sync=true",
+                                SONG);
+        if (l_arriving) {
+            GstElement* l_in = gst_bin_get_by_name(GST_BIN(l_pipeline), "in");
+            GstBuffer* l_half = gst_buffer_new_memdup(l_song, l_size / 2);
+            fail_unless_equals_int(gst_app_src_push_buffer(GST_APP_SRC(l_in), l_half), GST_FLOW_OK);
+            gst_object_unref(l_in);
+        } else {
+            fail_unless_equals_int(gst_element_get_state(l_pipeline, NULL, NULL, GST_CLOCK_TIME_NONE),
+                                   GST_STATE_CHANGE_SUCCESS);
+        }
+        fail_unless(gst_element_send_event(l_pipeline, gst_event_new_eos()));
+        GstMessage* l_message = gst_bus_timed_pop_filtered(GST_ELEMENT_BUS(l_pipeline), 30 * GST_SECOND,
+                                                           GST_MESSAGE_ERROR | GST_MESSAGE_EOS);
+        fail_unless(l_message != NULL, "no end of stream");
+        fail_unless(GST_MESSAGE_TYPE(l_message) == GST_MESSAGE_EOS, "%s, not the end of stream",
+                    GST_MESSAGE_TYPE_NAME(l_message));
+        gst_message_unref(l_message);
+        StopPipeline(l_pipeline);
+    }
+    g_free(l_song);
+}
+GST_END_TEST;
+
 /* A file that is no song, or not all of one, is refused with an error message from the element
  * on the bus, and the pipeline can be shut down. */
 GST_START_TEST(test_refuses_what_is_not_a_song)
@@ -372,6 +410,7 @@ static Suite* tunewrightdec_suite(void)
     tcase_add_test(l_case, test_duration_and_seeking_queries);
     tcase_add_test(l_case, test_seek_lands_where_asked);
     tcase_add_test(l_case, test_seek_from_the_end_and_refused_seeks);
+    tcase_add_test(l_case, test_end_of_stream_when_asked);
     tcase_add_test(l_case, test_refuses_what_is_not_a_song);
     return l_suite;
 }
