@@ -1,7 +1,9 @@
 /* tunewrightdec collects the whole song file from upstream, opens it with tw_song_open_memory()
  * when upstream ends the stream, and then runs a task of its own on the source pad that reads the
  * song with tw_song_read_float() or tw_song_read_s16() and pushes the frames downstream. It answers
- * the duration, position and seeking queries itself and seeks in time with tw_song_seek_seconds(). */
+ * the duration, position and seeking queries itself and seeks in time with tw_song_seek_seconds().
+ * Once it plays, it is the source of its stream: the end of stream an application asks of the
+ * pipeline comes to it as to a source element, and its task ends the stream there. */
 #ifdef HAVE_CONFIG_H
 #include "config.h"
 #endif
@@ -89,6 +91,7 @@ static void gst_tunewright_dec_reset(GstTunewrightDec* p_dec)
     GST_OBJECT_LOCK(p_dec);
     p_dec->duration = GST_CLOCK_TIME_NONE;
     p_dec->position = 0;
+    gst_clear_event(&p_dec->pending_eos);
     GST_OBJECT_UNLOCK(p_dec);
 }
 
@@ -124,6 +127,16 @@ static void gst_tunewright_dec_push_event(GstTunewrightDec* p_dec, GstEvent* p_e
 {
     gst_event_set_seqnum(p_event, p_seqnum);
     gst_pad_push_event(p_dec->srcpad, p_event);
+}
+
+/* The end of stream the application asked for and no one has pushed yet, or NULL. */
+static GstEvent* gst_tunewright_dec_take_eos(GstTunewrightDec* p_dec)
+{
+    GST_OBJECT_LOCK(p_dec);
+    GstEvent* l_eos = p_dec->pending_eos;
+    p_dec->pending_eos = NULL;
+    GST_OBJECT_UNLOCK(p_dec);
+    return l_eos;
 }
 
 /* The clock time of the next frame to be pushed. */
@@ -233,6 +246,20 @@ static gsize gst_tunewright_dec_read(GstTunewrightDec* p_dec, gsize p_frames, gp
     return tw_song_read_float(p_dec->song, l_rate, p_frames, (float*)p_data);
 }
 
+/* The frames to read for the next buffer: a buffer's worth, or fewer where the segment stops. They
+ * are counted from base_time, as the buffers' times are, so that none starts at the stop. */
+static gsize gst_tunewright_dec_frames_wanted(GstTunewrightDec* p_dec)
+{
+    GstClockTime l_stop = p_dec->segment.stop;
+    if (!GST_CLOCK_TIME_IS_VALID(l_stop))
+        return FRAMES_PER_BUFFER;
+    guint64 l_end = l_stop > p_dec->base_time
+                        ? gst_util_uint64_scale_int_ceil(l_stop - p_dec->base_time,
+                                                         GST_AUDIO_INFO_RATE(&p_dec->info), GST_SECOND)
+                        : 0;
+    return l_end > p_dec->frames ? MIN(FRAMES_PER_BUFFER, l_end - p_dec->frames) : 0;
+}
+
 /* The end of the song, or of the segment a seek asked for. */
 static void gst_tunewright_dec_finish(GstTunewrightDec* p_dec)
 {
@@ -249,37 +276,50 @@ static void gst_tunewright_dec_finish(GstTunewrightDec* p_dec)
     gst_pad_pause_task(p_dec->srcpad);
 }
 
-static void gst_tunewright_dec_loop(gpointer p_user)
+/* Readies the stream for the next buffer: its stream-start, its format, the song's settings and its
+ * segment; or ends it there when the application asked for its end. FALSE when the task pauses. */
+static gboolean gst_tunewright_dec_prepare(GstTunewrightDec* p_dec)
 {
-    GstPad* l_pad = GST_PAD(p_user);
-    GstTunewrightDec* l_dec = GST_TUNEWRIGHT_DEC(GST_PAD_PARENT(l_pad));
-
+    GstPad* l_pad = p_dec->srcpad;
     /* Upstream's stream-start went downstream as it came; without one the stream gets its own. */
     GstEvent* l_stream_start = gst_pad_get_sticky_event(l_pad, GST_EVENT_STREAM_START, 0);
     if (l_stream_start) {
         gst_event_unref(l_stream_start);
     } else {
-        gchar* l_id = gst_pad_create_stream_id(l_pad, GST_ELEMENT(l_dec), NULL);
+        gchar* l_id = gst_pad_create_stream_id(l_pad, GST_ELEMENT(p_dec), NULL);
         gst_pad_push_event(l_pad, gst_event_new_stream_start(l_id));
         g_free(l_id);
     }
-    if ((gst_pad_check_reconfigure(l_pad) || GST_AUDIO_INFO_RATE(&l_dec->info) == 0) &&
-        !gst_tunewright_dec_negotiate(l_dec)) {
+    if ((gst_pad_check_reconfigure(l_pad) || GST_AUDIO_INFO_RATE(&p_dec->info) == 0) &&
+        !gst_tunewright_dec_negotiate(p_dec)) {
         gst_pad_mark_reconfigure(l_pad);
-        if (GST_PAD_IS_FLUSHING(l_pad)) {
-            gst_pad_pause_task(l_pad);
-            return;
+        if (!GST_PAD_IS_FLUSHING(l_pad)) {
+            GST_ELEMENT_FLOW_ERROR(p_dec, GST_FLOW_NOT_NEGOTIATED);
+            gst_pad_push_event(l_pad, gst_event_new_eos());
         }
-        GST_ELEMENT_FLOW_ERROR(l_dec, GST_FLOW_NOT_NEGOTIATED);
-        gst_pad_push_event(l_pad, gst_event_new_eos());
         gst_pad_pause_task(l_pad);
+        return FALSE;
+    }
+    gst_tunewright_dec_apply_settings(p_dec);
+    if (p_dec->send_segment) {
+        gst_tunewright_dec_push_event(p_dec, gst_event_new_segment(&p_dec->segment), p_dec->seqnum);
+        p_dec->send_segment = FALSE;
+    }
+    GstEvent* l_eos = gst_tunewright_dec_take_eos(p_dec);
+    if (!l_eos)
+        return TRUE;
+    GST_DEBUG_OBJECT(p_dec, "ending the stream as asked");
+    gst_pad_push_event(l_pad, l_eos);
+    gst_pad_pause_task(l_pad);
+    return FALSE;
+}
+
+static void gst_tunewright_dec_loop(gpointer p_user)
+{
+    GstPad* l_pad = GST_PAD(p_user);
+    GstTunewrightDec* l_dec = GST_TUNEWRIGHT_DEC(GST_PAD_PARENT(l_pad));
+    if (!gst_tunewright_dec_prepare(l_dec))
         return;
-    }
-    gst_tunewright_dec_apply_settings(l_dec);
-    if (l_dec->send_segment) {
-        gst_tunewright_dec_push_event(l_dec, gst_event_new_segment(&l_dec->segment), l_dec->seqnum);
-        l_dec->send_segment = FALSE;
-    }
 
     gint l_bpf = GST_AUDIO_INFO_BPF(&l_dec->info);
     gint l_rate = GST_AUDIO_INFO_RATE(&l_dec->info);
@@ -291,14 +331,8 @@ static void gst_tunewright_dec_loop(gpointer p_user)
         gsize l_read = gst_tunewright_dec_read(l_dec, MIN(l_dec->skip_frames, FRAMES_PER_BUFFER), l_map.data);
         l_dec->skip_frames = l_read > 0 ? l_dec->skip_frames - l_read : 0;
     }
-    gsize l_want = FRAMES_PER_BUFFER;
+    gsize l_want = gst_tunewright_dec_frames_wanted(l_dec);
     GstClockTime l_pts = gst_tunewright_dec_next_time(l_dec);
-    if (GST_CLOCK_TIME_IS_VALID(l_dec->segment.stop)) {
-        guint64 l_left = l_dec->segment.stop > l_pts
-                             ? gst_util_uint64_scale_int_ceil(l_dec->segment.stop - l_pts, l_rate, GST_SECOND)
-                             : 0;
-        l_want = MIN(l_want, l_left);
-    }
     gsize l_read = l_want > 0 ? gst_tunewright_dec_read(l_dec, l_want, l_map.data) : 0;
     gst_buffer_unmap(l_buffer, &l_map);
     if (l_read == 0) {
@@ -390,10 +424,17 @@ static gboolean gst_tunewright_dec_sink_event(GstPad* p_pad, GstObject* p_parent
 {
     GstTunewrightDec* l_dec = GST_TUNEWRIGHT_DEC(p_parent);
     switch (GST_EVENT_TYPE(p_event)) {
-    case GST_EVENT_EOS:
+    case GST_EVENT_EOS: {
         gst_event_unref(p_event);
         /* A song already open (a second end of stream) plays on as it is. */
-        return l_dec->song != NULL || gst_tunewright_dec_open(l_dec);
+        if (l_dec->song)
+            return TRUE;
+        /* The application asked for the end while the file was arriving: what came is not played. */
+        GstEvent* l_eos = gst_tunewright_dec_take_eos(l_dec);
+        if (l_eos)
+            return gst_pad_push_event(l_dec->srcpad, l_eos);
+        return gst_tunewright_dec_open(l_dec);
+    }
     case GST_EVENT_CAPS:
     case GST_EVENT_SEGMENT:
         /* Upstream's are about bytes; the source pad sends its own. */
@@ -411,7 +452,12 @@ static gboolean gst_tunewright_dec_sink_event(GstPad* p_pad, GstObject* p_parent
     }
 }
 
-static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_event)
+/* Into p_segment, the segment p_event makes of the current one; FALSE when the segment cannot take
+ * it: a seek from the end of a song without one (played for ever), or one that stops before it
+ * starts, which gst_segment_do_seek() meets with a critical warning. Its own rules place each end,
+ * on a copy, before the two are compared. */
+static gboolean gst_tunewright_dec_seek_segment(GstTunewrightDec* p_dec, GstEvent* p_event,
+                                                GstSegment* p_segment)
 {
     gdouble l_rate;
     GstFormat l_format;
@@ -420,6 +466,31 @@ static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_eve
     gint64 l_start, l_stop;
     gst_event_parse_seek(p_event, &l_rate, &l_format, &l_flags, &l_start_type, &l_start, &l_stop_type,
                          &l_stop);
+    GST_OBJECT_LOCK(p_dec);
+    *p_segment = p_dec->segment;
+    p_segment->duration = p_dec->duration;
+    GST_OBJECT_UNLOCK(p_dec);
+    if (!GST_CLOCK_TIME_IS_VALID(p_segment->duration) &&
+        (l_start_type == GST_SEEK_TYPE_END || l_stop_type == GST_SEEK_TYPE_END))
+        return FALSE;
+    GstSegment l_start_only = *p_segment, l_stop_only = *p_segment;
+    if (!gst_segment_do_seek(&l_start_only, l_rate, l_format, l_flags, l_start_type, l_start,
+                             GST_SEEK_TYPE_SET, -1, NULL) ||
+        !gst_segment_do_seek(&l_stop_only, l_rate, l_format, l_flags, GST_SEEK_TYPE_SET, 0, l_stop_type,
+                             l_stop, NULL))
+        return FALSE;
+    if (GST_CLOCK_TIME_IS_VALID(l_stop_only.stop) && l_start_only.start > l_stop_only.stop)
+        return FALSE;
+    return gst_segment_do_seek(p_segment, l_rate, l_format, l_flags, l_start_type, l_start, l_stop_type,
+                               l_stop, NULL);
+}
+
+static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_event)
+{
+    gdouble l_rate;
+    GstFormat l_format;
+    GstSeekFlags l_flags;
+    gst_event_parse_seek(p_event, &l_rate, &l_format, &l_flags, NULL, NULL, NULL, NULL);
     if (l_format != GST_FORMAT_TIME || l_rate != 1.0) {
         GST_DEBUG_OBJECT(p_dec, "only seeks in time at rate 1.0 are supported");
         return FALSE;
@@ -433,6 +504,11 @@ static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_eve
         GST_DEBUG_OBJECT(p_dec, "no song to seek in yet");
         return FALSE;
     }
+    GstSegment l_segment;
+    if (!gst_tunewright_dec_seek_segment(p_dec, p_event, &l_segment)) {
+        GST_DEBUG_OBJECT(p_dec, "refusing %" GST_PTR_FORMAT, p_event);
+        return FALSE;
+    }
 
     if (l_flush)
         gst_tunewright_dec_push_event(p_dec, gst_event_new_flush_start(), l_seqnum);
@@ -441,10 +517,6 @@ static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_eve
     /* With the stream lock the task stands between two buffers, or has stopped. */
     GST_PAD_STREAM_LOCK(p_dec->srcpad);
     gst_tunewright_dec_apply_settings(p_dec);
-    GstSegment l_segment = p_dec->segment;
-    gboolean l_update;
-    gst_segment_do_seek(&l_segment, l_rate, l_format, l_flags, l_start_type, l_start, l_stop_type, l_stop,
-                        &l_update);
     if (GST_AUDIO_INFO_RATE(&p_dec->info) == 0 && !gst_tunewright_dec_negotiate(p_dec)) {
         if (l_flush)
             gst_pad_push_event(p_dec->srcpad, gst_event_new_flush_stop(TRUE));
@@ -455,7 +527,9 @@ static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_eve
      * flushing continues the sound, and lets the notes that sounded fade out. */
     gst_tunewright_dec_move_to(p_dec, l_segment.position, (l_flags & GST_SEEK_FLAG_ACCURATE) != 0, l_flush);
     l_segment.start = l_segment.time = l_segment.position = p_dec->base_time;
+    GST_OBJECT_LOCK(p_dec);
     p_dec->segment = l_segment;
+    GST_OBJECT_UNLOCK(p_dec);
     p_dec->send_segment = TRUE;
     p_dec->seqnum = l_seqnum;
     if (l_flush)
@@ -480,6 +554,25 @@ static gboolean gst_tunewright_dec_src_event(GstPad* p_pad, GstObject* p_parent,
         return l_ok;
     }
     return gst_pad_event_default(p_pad, p_parent, p_event);
+}
+
+/* As a source element would, the element takes the end of stream an application sends the pipeline
+ * (upstream, already at its end, lets it go): the task pushes it in place of the rest of the song,
+ * or, before the song is open, the sink pad in place of upstream's. */
+static gboolean gst_tunewright_dec_send_event(GstElement* p_element, GstEvent* p_event)
+{
+    GstTunewrightDec* l_dec = GST_TUNEWRIGHT_DEC(p_element);
+    if (GST_EVENT_TYPE(p_event) != GST_EVENT_EOS)
+        return GST_ELEMENT_CLASS(parent_class)->send_event(p_element, p_event);
+    GST_OBJECT_LOCK(l_dec);
+    gst_clear_event(&l_dec->pending_eos);
+    l_dec->pending_eos = p_event;
+    gboolean l_open = l_dec->song != NULL;
+    GST_OBJECT_UNLOCK(l_dec);
+    /* A task paused at the end of a segment runs again to push it. */
+    if (l_open)
+        gst_pad_start_task(l_dec->srcpad, gst_tunewright_dec_loop, l_dec->srcpad, NULL);
+    return TRUE;
 }
 
 static gboolean gst_tunewright_dec_src_query(GstPad* p_pad, GstObject* p_parent, GstQuery* p_query)
@@ -590,6 +683,7 @@ static void gst_tunewright_dec_finalize(GObject* p_object)
     GstTunewrightDec* l_dec = GST_TUNEWRIGHT_DEC(p_object);
     tw_song_close(l_dec->song);
     g_clear_pointer(&l_dec->bytes, g_bytes_unref);
+    gst_clear_event(&l_dec->pending_eos);
     g_object_unref(l_dec->adapter);
     G_OBJECT_CLASS(parent_class)->finalize(p_object);
 }
@@ -622,6 +716,7 @@ static void gst_tunewright_dec_class_init(GstTunewrightDecClass* p_class)
                                           "Plays Org-02 songs through libtunewright",
                                           "the tunewright developers <tunewright@users.noreply.invalid>");
     l_element_class->change_state = GST_DEBUG_FUNCPTR(gst_tunewright_dec_change_state);
+    l_element_class->send_event = GST_DEBUG_FUNCPTR(gst_tunewright_dec_send_event);
     gst_type_mark_as_plugin_api(GST_TYPE_TUNEWRIGHT_INTERPOLATION, 0);
 }
 
@@ -638,6 +733,10 @@ static void gst_tunewright_dec_init(GstTunewrightDec* p_dec)
     gst_pad_set_activatemode_function(p_dec->srcpad, GST_DEBUG_FUNCPTR(gst_tunewright_dec_src_activate_mode));
     gst_element_add_pad(GST_ELEMENT(p_dec), p_dec->srcpad);
 
+    /* Bins hand the events that flow downstream, the application's end of stream among them, to
+     * their sources, which this is once it plays. Flagged from the start, as a bin that takes it in
+     * (decodebin) counts itself a source only at that moment. */
+    GST_OBJECT_FLAG_SET(p_dec, GST_ELEMENT_FLAG_SOURCE);
     p_dec->adapter = gst_adapter_new();
     p_dec->num_loops = DEFAULT_NUM_LOOPS;
     p_dec->interpolation = DEFAULT_INTERPOLATION;

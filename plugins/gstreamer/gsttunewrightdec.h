@@ -34,7 +34,9 @@ struct _GstTunewrightDec
     gint interpolation;
     gboolean settings_changed;
 
-    /* What the streaming thread alone touches, or the seek handler while it holds the stream lock. */
+    /* What the streaming thread alone touches, or the seek handler while it holds the stream lock;
+     * the seek handler also changes the segment under the object lock, so that a seek is checked
+     * against it before the stream lock is taken. */
     GstAudioInfo info;
     GstSegment segment;
     gboolean send_segment;
@@ -47,6 +49,9 @@ struct _GstTunewrightDec
     /* Answers to the duration and position queries, guarded by the object lock. */
     GstClockTime duration;
     GstClockTime position;
+
+    /* The end of stream the application asked for, until it is pushed; guarded by the object lock. */
+    GstEvent* pending_eos;
 };
 
 G_END_DECLS

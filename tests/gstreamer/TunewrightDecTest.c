@@ -2,6 +2,7 @@
  * what tw_song_read_*() gives for the same song and settings. */
 #include <glib/gstdio.h>
 #include <gst/app/gstappsink.h>
+#include <gst/app/gstappsrc.h>
 #include <gst/check/gstcheck.h>
 #include <string.h>
 
@@ -262,6 +263,98 @@ GST_START_TEST(test_seek_lands_where_asked)
 }
 GST_END_TEST;
 
+/* A seek from the end lands that far before the song's end, and can stop as far before it; one from
+ * the end of a song that plays for ever, or one that stops before it starts, is refused (without a
+ * critical warning, which gst-check would fail on) and leaves the stream for the next seek. */
+GST_START_TEST(test_seek_from_the_end_and_refused_seeks)
+{
+    const int l_loops[] = {0, -1};
+    for (guint i = 0; i < G_N_ELEMENTS(l_loops); ++i) {
+        GstElement* l_pipeline = StartPipeline(GST_STATE_PAUSED,
+                                               "filesrc location=%s ! tunewrightdec num-loops=%d ! appsink "
+                                               "name=out sync=false caps=audio/x-raw,format=F32LE,rate=48000",
+                                               SONG, l_loops[i]);
+        fail_unless_equals_int(gst_element_get_state(l_pipeline, NULL, NULL, GST_CLOCK_TIME_NONE),
+                               GST_STATE_CHANGE_SUCCESS);
+        const GstSeekFlags l_flags = GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE;
+        fail_if(gst_element_seek(l_pipeline, 1.0, GST_FORMAT_TIME, l_flags, GST_SEEK_TYPE_SET, 5 * GST_SECOND,
+                                 GST_SEEK_TYPE_SET, 2 * GST_SECOND),
+                "a seek that stops before it starts was taken");
+        gboolean l_taken = gst_element_seek(l_pipeline, 1.0, GST_FORMAT_TIME, l_flags, GST_SEEK_TYPE_END,
+                                            -3 * GST_SECOND, GST_SEEK_TYPE_END, -1 * GST_SECOND);
+        if (l_loops[i] < 0) {
+            fail_if(l_taken, "a seek from the end of a song that plays for ever was taken");
+            StopPipeline(l_pipeline);
+            continue;
+        }
+        fail_unless(l_taken);
+        fail_unless_equals_int(gst_element_get_state(l_pipeline, NULL, NULL, GST_CLOCK_TIME_NONE),
+                               GST_STATE_CHANGE_SUCCESS);
+        gint64 l_duration = -1;
+        fail_unless(gst_element_query_duration(l_pipeline, GST_FORMAT_TIME, &l_duration));
+        GstSample* l_sample = gst_app_sink_pull_preroll(Sink(l_pipeline));
+        fail_unless(l_sample != NULL);
+        const GstSegment* l_segment = gst_sample_get_segment(l_sample);
+        fail_unless_equals_uint64(l_segment->start, l_duration - 3 * GST_SECOND);
+        fail_unless_equals_uint64(l_segment->stop, l_duration - 1 * GST_SECOND);
+        fail_unless_equals_uint64(GST_BUFFER_PTS(gst_sample_get_buffer(l_sample)),
+                                  l_duration - 3 * GST_SECOND);
+        gst_sample_unref(l_sample);
+
+        // The preroll buffer comes again as the first sample, and the rest to the stop.
+        fail_if(gst_element_set_state(l_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE);
+        GstCaps* l_caps = NULL;
+        GByteArray* l_got = Collect(Sink(l_pipeline), 0, &l_caps);
+        gst_caps_unref(l_caps);
+        fail_unless(gst_app_sink_is_eos(Sink(l_pipeline)));
+        const double l_asked = (double)(l_duration - 3 * GST_SECOND) / GST_SECOND;
+        tw_song* l_song = tw_song_open_file(SONG, NULL);
+        tw_song_seek_seconds(l_song, l_asked);
+        gsize l_skip = (gsize)llround((l_asked - tw_song_get_position_seconds(l_song)) * 48000);
+        tw_song_close(l_song);
+        AssertSameBytes(l_got, ReadSong(TRUE, 48000, 0, l_asked, l_skip, 2 * 48000), "from the end");
+        StopPipeline(l_pipeline);
+    }
+}
+GST_END_TEST;
+
+/* An end of stream asked of the pipeline ends a song that would play for ever: the element pushes
+ * it and the bus says so. One asked while the file is still arriving ends the stream as well, where
+ * the part of a song that came would be an error. The wait is a guard against hanging. */
+GST_START_TEST(test_end_of_stream_when_asked)
+{
+    gchar* l_song = NULL;
+    gsize l_size = 0;
+    fail_unless(g_file_get_contents(SONG, &l_song, &l_size, NULL));
+    for (int l_arriving = 0; l_arriving <= 1; ++l_arriving) {
+        GstElement* l_pipeline =
+            l_arriving
+                ? StartPipeline(GST_STATE_PLAYING, "appsrc name=in ! tunewrightdec ! fakesink")
+                : StartPipeline(GST_STATE_PLAYING,
+                                "filesrc location=%s ! tunewrightdec num-loops=-1 ! fakesink sync=true",
+                                SONG);
+        if (l_arriving) {
+            GstElement* l_in = gst_bin_get_by_name(GST_BIN(l_pipeline), "in");
+            GstBuffer* l_half = gst_buffer_new_memdup(l_song, l_size / 2);
+            fail_unless_equals_int(gst_app_src_push_buffer(GST_APP_SRC(l_in), l_half), GST_FLOW_OK);
+            gst_object_unref(l_in);
+        } else {
+            fail_unless_equals_int(gst_element_get_state(l_pipeline, NULL, NULL, GST_CLOCK_TIME_NONE),
+                                   GST_STATE_CHANGE_SUCCESS);
+        }
+        fail_unless(gst_element_send_event(l_pipeline, gst_event_new_eos()));
+        GstMessage* l_message = gst_bus_timed_pop_filtered(GST_ELEMENT_BUS(l_pipeline), 30 * GST_SECOND,
+                                                           GST_MESSAGE_ERROR | GST_MESSAGE_EOS);
+        fail_unless(l_message != NULL, "no end of stream");
+        fail_unless(GST_MESSAGE_TYPE(l_message) == GST_MESSAGE_EOS, "%s, not the end of stream",
+                    GST_MESSAGE_TYPE_NAME(l_message));
+        gst_message_unref(l_message);
+        StopPipeline(l_pipeline);
+    }
+    g_free(l_song);
+}
+GST_END_TEST;
+
 /* A file that is no song, or not all of one, is refused with an error message from the element
  * on the bus, and the pipeline can be shut down. */
 GST_START_TEST(test_refuses_what_is_not_a_song)
@@ -316,6 +409,8 @@ static Suite* tunewrightdec_suite(void)
     tcase_add_test(l_case, test_whole_song_then_end_of_stream);
     tcase_add_test(l_case, test_duration_and_seeking_queries);
     tcase_add_test(l_case, test_seek_lands_where_asked);
+    tcase_add_test(l_case, test_seek_from_the_end_and_refused_seeks);
+    tcase_add_test(l_case, test_end_of_stream_when_asked);
     tcase_add_test(l_case, test_refuses_what_is_not_a_song);
     return l_suite;
 }
