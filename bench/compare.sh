@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Whole-process CPU time (user + sys) of our renderer against two players of other module formats,
-# per voice-second, at 48 kHz: a song of ours that keeps 16 voices sounding, looped to the length of
-# a real 15-channel module from a Debian data package. Pairs are run alternately, N rounds (default
-# 3); the best time of each is kept. CPU time is read with getrusage(2) (microseconds; /usr/bin/time
-# counts in 10 ms steps, as much as our whole render). Installs the players and the module with
-# apt-get if missing. Our renderer runs once with each SIMD kernel set this processor can run
+# Whole-process CPU time of our renderer against two players of other module formats, per
+# voice-second, at 48 kHz: a song of ours that keeps 16 voices sounding against a real 15-channel
+# module from a Debian data package (both looped). Every program is given enough audio to take
+# at least TUNEWRIGHT_BENCH_CPU_SECONDS (default 2) of CPU, measured once first, so that neither
+# the clock tick nor the start-up weighs in. CPU time comes from bench_cputime: the process's CPU
+# clock to the nanosecond, with user and system time apart. Each program writes to a file and,
+# separately, to a pipe (drained by bench_cputime), as both cost the system differently. All runs
+# alternate, N rounds (default 3); the minimum and the median of each are printed, the goals are
+# judged on the minimum. Our renderer runs once with each SIMD kernel set this processor can run
 # (TUNEWRIGHT_KERNELS: sse2, avx2, avx512), and each set gets its own rows and goals: what a machine
-# with that set and no better one gets.
+# with that set and no better one gets. Installs the players and the module with apt-get if missing.
 #   bench/compare.sh [--ours-only] [BUILD_DIR] [ROUNDS]
 # --ours-only: no players of other formats; our rows alone, each set's cost against the fastest's.
 set -euo pipefail
@@ -15,12 +18,14 @@ l_OursOnly=0
 [ "${1:-}" = "--ours-only" ] && { l_OursOnly=1; shift; }
 l_Build="${1:-build/plain}"
 l_Rounds="${2:-3}"
+l_Enough="${TUNEWRIGHT_BENCH_CPU_SECONDS:-2}"
 l_Module=/usr/share/games/pingus/data/music/pingus-3.it
 l_ModuleVoices=15
 l_OurVoices=16
 l_Render="$l_Build/source/orgrender/tunewright-render"
 l_Writer="$l_Build/bench/render/bench_render"
-for l_Tool in "$l_Render" "$l_Writer"; do
+l_Cpu="$l_Build/bench/cputime/bench_cputime"
+for l_Tool in "$l_Render" "$l_Writer" "$l_Cpu"; do
   [ -x "$l_Tool" ] || { echo "compare.sh: build $l_Tool first (cmake --build $l_Build)" >&2; exit 1; }
 done
 if [ "$l_OursOnly" = 0 ] && { ! command -v xmp >/dev/null || ! command -v openmpt123 >/dev/null || [ ! -f "$l_Module" ]; }; then
@@ -36,89 +41,120 @@ l_Tmp="$(mktemp -d)"
 trap 'rm -rf "$l_Tmp"' EXIT
 "$l_Writer" --write-all-tracks "$l_Tmp/all-tracks.org"
 
-# CPU seconds (user + sys) of one command, to the microsecond; the command must succeed. Python
-# may have had children before (a version manager's shim does), so the command's own is the
-# difference.
-cpu() {
-  python3 -c '
-import resource, subprocess, sys
-def Used():
-    l_Usage = resource.getrusage(resource.RUSAGE_CHILDREN)
-    return l_Usage.ru_utime + l_Usage.ru_stime
-l_Before = Used()
-subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
-print("%.6f" % (Used() - l_Before))' "$@"
-}
-seconds_of() {  # length of a 16-bit stereo 48 kHz WAV file
-  awk -v b="$(stat -c %s "$1")" 'BEGIN { printf "%.2f", (b - 44) / 4 / 48000 }'
-}
-
+# The module's own length, in whole seconds (xmp's -t takes whole seconds).
 if [ "$l_OursOnly" = 0 ]; then
-  xmp -q -f 48000 -i linear -o "$l_Tmp/length.wav" "$l_Module" >/dev/null 2>&1
-  l_Seconds="$(seconds_of "$l_Tmp/length.wav")"
+  l_Bytes="$("$l_Cpu" --drain xmp -q -f 48000 -i linear -o - "$l_Module" | cut -d' ' -f4)"
+  l_Pass=$(((l_Bytes / 4 + 47999) / 48000))
 else
-  l_Seconds=120.00
+  l_Pass=120
 fi
 
-declare -A l_Best
-run() {  # run NAME COMMAND...
-  local l_Name="$1"; shift
-  local l_Time; l_Time="$(cpu "$@")"
-  if [ -z "${l_Best[$l_Name]:-}" ] || awk -v a="$l_Time" -v b="${l_Best[$l_Name]}" 'BEGIN { exit !(a < b) }'; then
-    l_Best[$l_Name]="$l_Time"
+# The command of job NAME making SECONDS of audio into OUT (a file, or - for standard output).
+command_of() {  # command_of NAME SECONDS OUT
+  local l_Name="$1" l_Seconds="$2" l_Out="$3"
+  case "$l_Name" in
+    xmp-linear) echo xmp -q -f 48000 -i linear -l -t "$l_Seconds" -o "$l_Out" "$l_Module" ;;
+    openmpt123-sinc8)
+      local l_Output=(-o "$l_Out")
+      [ "$l_Out" = - ] && l_Output=(--stdout)
+      echo openmpt123 --batch -q --force --samplerate 48000 --no-float \
+        --repeat $(((l_Seconds + l_Pass - 1) / l_Pass - 1)) "${l_Output[@]}" "$l_Module" ;;
+    ours-*)
+      local l_Interpolation="${l_Name#ours-}" l_Set="${l_Name#*@}"
+      echo env TUNEWRIGHT_KERNELS="$l_Set" "$l_Render" -q --force --interp "${l_Interpolation%@*}" --fade 0 \
+        --seconds "$l_Seconds" -o "$l_Out" "$l_Tmp/all-tracks.org" ;;
+  esac
+}
+
+# One run of job NAME to OUTPUT (file or pipe): "TOTAL USER SYSTEM AUDIO_SECONDS".
+measure() {  # measure NAME SECONDS OUTPUT
+  local l_Line l_Total l_User l_System l_Bytes
+  if [ "$3" = pipe ]; then
+    l_Line="$("$l_Cpu" --drain $(command_of "$1" "$2" -))"
+  else
+    l_Line="$("$l_Cpu" $(command_of "$1" "$2" "$l_Tmp/out.wav"))"
   fi
+  read -r l_Total l_User l_System l_Bytes <<<"$l_Line"
+  [ "$3" = pipe ] || l_Bytes="$(stat -c %s "$l_Tmp/out.wav")"
+  echo "$l_Total $l_User $l_System $(awk -v b="$l_Bytes" 'BEGIN { printf "%.3f", b / 4 / 48000 }')"
 }
-ours() {  # ours SET INTERPOLATION
-  run "ours-$2@$1" env TUNEWRIGHT_KERNELS="$1" "$l_Render" -q --force --interp "$2" --fade 0 --seconds "$l_Seconds" \
-    -o "$l_Tmp/ours.wav" "$l_Tmp/all-tracks.org"
-}
+
+l_Jobs=()
+[ "$l_OursOnly" = 0 ] && l_Jobs+=(xmp-linear openmpt123-sinc8)
+for l_Set in "${l_Sets[@]}"; do
+  for l_Interpolation in linear cubic spline sinc; do l_Jobs+=("ours-$l_Interpolation@$l_Set"); done
+done
+
+# Each job's length: one pass of the module measured, then as many whole seconds as take l_Enough.
+declare -A l_Length
+for l_Job in "${l_Jobs[@]}"; do
+  read -r l_Total _ _ l_Seconds <<<"$(measure "$l_Job" "$l_Pass" pipe)"
+  l_Length[$l_Job]="$(awk -v t="$l_Total" -v s="$l_Seconds" -v e="$l_Enough" -v p="$l_Pass" \
+    'BEGIN { n = int(e * 1.1 / t * s / p) + 1; printf "%d", n * p }')"
+done
+
+declare -A l_Runs  # JOB/OUTPUT -> lines "TOTAL USER SYSTEM AUDIO_SECONDS"
 for _ in $(seq "$l_Rounds"); do
-  if [ "$l_OursOnly" = 0 ]; then
-    run xmp-linear xmp -q -f 48000 -i linear -o "$l_Tmp/xmp.wav" "$l_Module"
-    run openmpt123-sinc8 openmpt123 --batch -q --force --samplerate 48000 --no-float -o "$l_Tmp/mpt.wav" "$l_Module"
-  fi
-  for l_Set in "${l_Sets[@]}"; do
-    for l_Interpolation in linear cubic spline sinc; do ours "$l_Set" "$l_Interpolation"; done
+  for l_Job in "${l_Jobs[@]}"; do
+    for l_Output in file pipe; do
+      l_Runs[$l_Job/$l_Output]+="$(measure "$l_Job" "${l_Length[$l_Job]}" "$l_Output")"$'\n'
+    done
   done
 done
 
-per_voice_s() {  # CPU microseconds per voice-second
-  awk -v t="$1" -v v="$2" -v s="$l_Seconds" 'BEGIN { printf "%.2f", t * 1e6 / (v * s) }'
-}
 voices_of() { [[ "$1" == ours-* ]] && echo "$l_OurVoices" || echo "$l_ModuleVoices"; }
+# Of a job's runs: "MIN MEDIAN USER SYSTEM" in µs of CPU per voice-second (user and system of the
+# median run).
+spread() {  # spread JOB/OUTPUT
+  printf '%s' "${l_Runs[$1]}" | awk -v v="$(voices_of "$1")" '
+    NF == 4 { n++; c[n] = $1 * 1e6 / (v * $4); u[n] = $2 * 1e6 / (v * $4); s[n] = $3 * 1e6 / (v * $4) }
+    END {
+      for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (c[j] < c[i]) {
+        t = c[i]; c[i] = c[j]; c[j] = t; t = u[i]; u[i] = u[j]; u[j] = t; t = s[i]; s[i] = s[j]; s[j] = t }
+      m = int((n + 1) / 2)
+      printf "%.2f %.2f %.2f %.2f", c[1], c[m], u[m], s[m]
+    }'
+}
+declare -A l_Best
 echo "processor: $(grep -m1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'); kernel sets: ${l_Sets[*]}"
 if [ "$l_OursOnly" = 0 ]; then
-  echo "module: $(basename "$l_Module"), $l_ModuleVoices channels; ours: 16 voices; both $l_Seconds s at 48 kHz; best of $l_Rounds"
+  echo "module: $(basename "$l_Module"), $l_ModuleVoices channels ($l_Pass s a pass); ours: 16 voices; 48 kHz; $l_Rounds rounds"
 else
-  echo "ours: 16 voices, $l_Seconds s at 48 kHz; best of $l_Rounds"
+  echo "ours: 16 voices, 48 kHz; $l_Rounds rounds"
 fi
-printf '%-22s %9s %14s\n' "renderer" "cpu s" "us / voice-s"
-for l_Name in "${!l_Best[@]}"; do echo "$l_Name"; done | sort | while read -r l_Name; do
-  printf '%-22s %9s %14s\n' "$l_Name" "${l_Best[$l_Name]}" "$(per_voice_s "${l_Best[$l_Name]}" "$(voices_of "$l_Name")")"
+echo "each run takes ${l_Enough} s of CPU or more; figures in us of CPU per voice-second"
+printf '%-20s %-5s %8s %9s %9s %9s %9s\n' "renderer" "into" "seconds" "minimum" "median" "user" "system"
+for l_Job in "${l_Jobs[@]}"; do
+  for l_Output in file pipe; do
+    read -r l_Min l_Median l_User l_System <<<"$(spread "$l_Job/$l_Output")"
+    l_Best[$l_Job/$l_Output]="$l_Min"
+    printf '%-20s %-5s %8s %9s %9s %9s %9s\n' "$l_Job" "$l_Output" "${l_Length[$l_Job]}" "$l_Min" "$l_Median" \
+      "$l_User" "$l_System"
+  done
 done
-ratio() {  # how many times cheaper per voice-second A is than B
-  awk -v a="${l_Best[$1]}" -v b="${l_Best[$2]}" -v va="$(voices_of "$1")" -v vb="$(voices_of "$2")" \
-    'BEGIN { printf "%.2fx", (b / vb) / (a / va) }'
-}
-# One row per set and comparison: the ratio, the goal, and whether it is met. SSE2 alone is held to
-# lower goals than the wider sets.
-row() {  # row SET OURS PEER GOAL
-  local l_Ratio; l_Ratio="$(ratio "ours-$2@$1" "$3")"
-  local l_Met; l_Met="$(awk -v r="${l_Ratio%x}" -v g="$4" 'BEGIN { print (r >= g) ? "met" : "MISSED" }')"
-  printf '%-7s ours %-7s vs %-17s %7s  (goal %sx: %s)\n' "$1" "$2" "$3" "$l_Ratio" "$4" "$l_Met"
+# How many times cheaper per voice-second A is than B.
+ratio() { awk -v a="${l_Best[$1]}" -v b="${l_Best[$2]}" 'BEGIN { printf "%.2fx", b / a }'; }
+# One row per set, output and comparison: the ratio, the goal, and whether it is met. SSE2 alone is
+# held to lower goals than the wider sets.
+row() {  # row SET OUTPUT OURS PEER GOAL
+  local l_Ratio; l_Ratio="$(ratio "ours-$3@$1/$2" "$4/$2")"
+  local l_Met; l_Met="$(awk -v r="${l_Ratio%x}" -v g="$5" 'BEGIN { print (r >= g) ? "met" : "MISSED" }')"
+  printf '%-7s %-5s ours %-7s vs %-17s %7s  (goal %sx: %s)\n' "$1" "$2" "$3" "$4" "$l_Ratio" "$5" "$l_Met"
 }
 l_Fastest="${l_Sets[-1]}"
 for l_Set in "${l_Sets[@]}"; do
-  if [ "$l_OursOnly" = 0 ]; then
-    if [ "$l_Set" = sse2 ]; then l_Goals=(4 4 3); else l_Goals=(5 5 4); fi
-    row "$l_Set" linear xmp-linear "${l_Goals[0]}"
-    row "$l_Set" spline openmpt123-sinc8 "${l_Goals[1]}"
-    row "$l_Set" sinc openmpt123-sinc8 "${l_Goals[2]}"
-  else
-    for l_Interpolation in linear cubic spline sinc; do
-      printf '%-7s ours %-7s costs %s of %s\n' "$l_Set" "$l_Interpolation" \
-        "$(awk -v a="${l_Best[ours-$l_Interpolation@$l_Set]}" -v b="${l_Best[ours-$l_Interpolation@$l_Fastest]}" 'BEGIN { printf "%.2fx", a / b }')" \
-        "$l_Fastest"
-    done
-  fi
+  for l_Output in file pipe; do
+    if [ "$l_OursOnly" = 0 ]; then
+      if [ "$l_Set" = sse2 ]; then l_Goals=(4 4 3); else l_Goals=(5 5 4); fi
+      row "$l_Set" "$l_Output" linear xmp-linear "${l_Goals[0]}"
+      row "$l_Set" "$l_Output" spline openmpt123-sinc8 "${l_Goals[1]}"
+      row "$l_Set" "$l_Output" sinc openmpt123-sinc8 "${l_Goals[2]}"
+    else
+      for l_Interpolation in linear cubic spline sinc; do
+        printf '%-7s %-5s ours %-7s costs %s of %s\n' "$l_Set" "$l_Output" "$l_Interpolation" \
+          "$(ratio "ours-$l_Interpolation@$l_Fastest/$l_Output" "ours-$l_Interpolation@$l_Set/$l_Output")" \
+          "$l_Fastest"
+      done
+    fi
+  done
 done
