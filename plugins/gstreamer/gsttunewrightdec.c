@@ -183,6 +183,7 @@ static void gst_tunewright_dec_move_to(GstTunewrightDec* p_dec, GstClockTime p_t
     }
     p_dec->frames = 0;
     p_dec->discont = TRUE;
+    p_dec->segment.position = p_dec->base_time;
     GST_OBJECT_LOCK(p_dec);
     p_dec->position = p_dec->base_time;
     GST_OBJECT_UNLOCK(p_dec);
@@ -318,6 +319,8 @@ static void gst_tunewright_dec_loop(gpointer p_user)
         GST_BUFFER_FLAG_SET(l_buffer, GST_BUFFER_FLAG_DISCONT);
         l_dec->discont = FALSE;
     }
+    /* What a seek without flushing goes on from: its segment's running time begins there. */
+    l_dec->segment.position = l_end;
     GST_OBJECT_LOCK(l_dec);
     l_dec->position = l_end;
     GST_OBJECT_UNLOCK(l_dec);
@@ -452,8 +455,10 @@ static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_eve
         return FALSE;
     }
     /* After a flushing seek the song plays as one newly opened and sought there; a seek without
-     * flushing continues the sound, and lets the notes that sounded fade out. */
-    gst_tunewright_dec_move_to(p_dec, l_segment.position, (l_flags & GST_SEEK_FLAG_ACCURATE) != 0, l_flush);
+     * flushing continues the sound, and lets the notes that sounded fade out. A seek that sets no
+     * start (only a stop) goes on from exactly where the song stands. */
+    gboolean l_exact = (l_flags & GST_SEEK_FLAG_ACCURATE) != 0 || l_start_type == GST_SEEK_TYPE_NONE;
+    gst_tunewright_dec_move_to(p_dec, l_segment.position, l_exact, l_flush);
     l_segment.start = l_segment.time = l_segment.position = p_dec->base_time;
     p_dec->segment = l_segment;
     p_dec->send_segment = TRUE;

@@ -36,7 +36,7 @@ struct _GstTunewrightDec
 
     /* What the streaming thread alone touches, or the seek handler while it holds the stream lock. */
     GstAudioInfo info;
-    GstSegment segment;
+    GstSegment segment; /* its position: the end of the last frame pushed, or where a seek moved */
     gboolean send_segment;
     gboolean discont;
     guint32 seqnum;
