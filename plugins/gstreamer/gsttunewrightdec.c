@@ -92,8 +92,10 @@ static void gst_tunewright_dec_reset(GstTunewrightDec* p_dec)
     GST_OBJECT_UNLOCK(p_dec);
 }
 
-/* Hands changed properties to the song; the streaming thread, or a seek holding the stream lock. */
-static void gst_tunewright_dec_apply_settings(GstTunewrightDec* p_dec)
+/* Hands changed properties to the song; the streaming thread, or a seek holding the stream lock.
+ * Returns TRUE when the song's interpolation changed: its next read then goes on from the start of
+ * its beat (with its notes started afresh), as at a new rate. */
+static gboolean gst_tunewright_dec_apply_settings(GstTunewrightDec* p_dec)
 {
     gboolean l_changed;
     gint l_loops, l_interpolation;
@@ -104,12 +106,14 @@ static void gst_tunewright_dec_apply_settings(GstTunewrightDec* p_dec)
     p_dec->settings_changed = FALSE;
     GST_OBJECT_UNLOCK(p_dec);
     if (!l_changed || !p_dec->song)
-        return;
+        return FALSE;
 
     /* num-loops counts the repeats after the first pass (0 = once, -1 = for ever), as
      * tw_song_set_loops() does. */
     tw_song_set_loops(p_dec->song, l_loops);
     tw_song_set_interpolation(p_dec->song, l_interpolation);
+    gboolean l_new_interpolation = l_interpolation != p_dec->song_interpolation;
+    p_dec->song_interpolation = l_interpolation;
     GstClockTime l_duration = seconds_to_time(tw_song_get_duration_seconds(p_dec->song));
     GST_OBJECT_LOCK(p_dec);
     gboolean l_new_duration = l_duration != p_dec->duration;
@@ -117,6 +121,7 @@ static void gst_tunewright_dec_apply_settings(GstTunewrightDec* p_dec)
     GST_OBJECT_UNLOCK(p_dec);
     if (l_new_duration)
         gst_element_post_message(GST_ELEMENT(p_dec), gst_message_new_duration_changed(GST_OBJECT(p_dec)));
+    return l_new_interpolation;
 }
 
 /* Pushes p_event downstream as part of the seek (or stream) numbered p_seqnum. */
@@ -141,6 +146,20 @@ static void gst_tunewright_dec_log(const char* p_line, void* p_dec)
     GST_WARNING_OBJECT(p_dec, "%s", p_line);
 }
 
+/* Puts a newly opened song in the place of the one in use (if any), with the properties. */
+static void gst_tunewright_dec_take_song(GstTunewrightDec* p_dec, tw_song* p_song)
+{
+    tw_song_set_log_function(p_song, gst_tunewright_dec_log, p_dec);
+    p_dec->song_interpolation = TW_INTERPOLATION_LINEAR;  // the library's default, which a song opens with
+    GST_OBJECT_LOCK(p_dec);
+    tw_song* l_old = p_dec->song;
+    p_dec->song = p_song;
+    p_dec->settings_changed = TRUE;
+    GST_OBJECT_UNLOCK(p_dec);
+    tw_song_close(l_old);
+    gst_tunewright_dec_apply_settings(p_dec);
+}
+
 /* Opens the song again from its bytes, so that what it plays next owes nothing to what it played
  * before (notes still fading out, the mixer's state). Opening bytes that opened once fails only
  * when memory runs out; the song in use is then kept. */
@@ -149,16 +168,8 @@ static void gst_tunewright_dec_reopen(GstTunewrightDec* p_dec)
     gsize l_size = 0;
     gconstpointer l_data = g_bytes_get_data(p_dec->bytes, &l_size);
     tw_song* l_song = tw_song_open_memory(l_data, l_size, NULL);
-    if (!l_song)
-        return;
-    tw_song_set_log_function(l_song, gst_tunewright_dec_log, p_dec);
-    GST_OBJECT_LOCK(p_dec);
-    tw_song* l_old = p_dec->song;
-    p_dec->song = l_song;
-    p_dec->settings_changed = TRUE;
-    GST_OBJECT_UNLOCK(p_dec);
-    tw_song_close(l_old);
-    gst_tunewright_dec_apply_settings(p_dec);
+    if (l_song)
+        gst_tunewright_dec_take_song(p_dec, l_song);
 }
 
 /* Moves the song to p_time: onto the beat at or before it, as tw_song_seek_seconds() does, or,
@@ -276,7 +287,10 @@ static void gst_tunewright_dec_loop(gpointer p_user)
         gst_pad_pause_task(l_pad);
         return;
     }
-    gst_tunewright_dec_apply_settings(l_dec);
+    /* A new interpolation would go on from the start of the beat: the song is moved back to where
+     * it stands, exactly, as at a new rate. */
+    if (gst_tunewright_dec_apply_settings(l_dec))
+        gst_tunewright_dec_move_to(l_dec, gst_tunewright_dec_next_time(l_dec), TRUE, FALSE);
     if (l_dec->send_segment) {
         gst_tunewright_dec_push_event(l_dec, gst_event_new_segment(&l_dec->segment), l_dec->seqnum);
         l_dec->send_segment = FALSE;
@@ -363,12 +377,7 @@ static gboolean gst_tunewright_dec_open(GstTunewrightDec* p_dec)
         g_clear_pointer(&p_dec->bytes, g_bytes_unref);
         return FALSE;
     }
-    tw_song_set_log_function(l_song, gst_tunewright_dec_log, p_dec);
-    GST_OBJECT_LOCK(p_dec);
-    p_dec->song = l_song;
-    p_dec->settings_changed = TRUE;
-    GST_OBJECT_UNLOCK(p_dec);
-    gst_tunewright_dec_apply_settings(p_dec);
+    gst_tunewright_dec_take_song(p_dec, l_song);
     return gst_pad_start_task(p_dec->srcpad, gst_tunewright_dec_loop, p_dec->srcpad, NULL);
 }
 

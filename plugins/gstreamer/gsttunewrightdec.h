@@ -36,7 +36,8 @@ struct _GstTunewrightDec
 
     /* What the streaming thread alone touches, or the seek handler while it holds the stream lock. */
     GstAudioInfo info;
-    GstSegment segment; /* its position: the end of the last frame pushed, or where a seek moved */
+    gint song_interpolation; /* the interpolation last handed to the song */
+    GstSegment segment;      /* its position: the end of the last frame pushed, or where a seek moved */
     gboolean send_segment;
     gboolean discont;
     guint32 seqnum;

@@ -351,6 +351,68 @@ GST_START_TEST(test_seek_to_a_stop_alone_plays_on)
 }
 GST_END_TEST;
 
+/* The interpolation changed while the song plays takes effect where the song stands: the frames
+ * from there are the library's with the new one, and the stream keeps its time and its length. */
+GST_START_TEST(test_interpolation_changed_while_playing)
+{
+    GstElement* l_pipeline =
+        StartPipeline(GST_STATE_PLAYING,
+                      "filesrc location=%s ! tunewrightdec name=dec ! appsink name=out sync=false "
+                      "max-buffers=1 caps=audio/x-raw,format=S16LE,rate=8000",
+                      SONG);
+    GstElement* l_dec = gst_bin_get_by_name(GST_BIN(l_pipeline), "dec");
+    GstClockTime l_end = 0, l_changed = GST_CLOCK_TIME_NONE;
+    GByteArray* l_after = g_byte_array_new();
+    GstSample* l_sample;
+    for (guint i = 0; (l_sample = gst_app_sink_try_pull_sample(Sink(l_pipeline), 30 * GST_SECOND)) != NULL;
+         ++i) {
+        GstBuffer* l_buffer = gst_sample_get_buffer(l_sample);
+        fail_unless_equals_uint64(GST_BUFFER_PTS(l_buffer), l_end);
+        if (i > 0 && GST_BUFFER_FLAG_IS_SET(l_buffer, GST_BUFFER_FLAG_DISCONT)) {
+            fail_unless(!GST_CLOCK_TIME_IS_VALID(l_changed));
+            l_changed = l_end;
+        }
+        if (GST_CLOCK_TIME_IS_VALID(l_changed)) {
+            GByteArray* l_bytes = BufferBytes(l_buffer);
+            g_byte_array_append(l_after, l_bytes->data, l_bytes->len);
+            g_byte_array_unref(l_bytes);
+        }
+        l_end = GST_BUFFER_PTS(l_buffer) + GST_BUFFER_DURATION(l_buffer);
+        gst_sample_unref(l_sample);
+        if (i == 2)
+            g_object_set(l_dec, "interpolation", TW_INTERPOLATION_SINC, NULL);
+    }
+    gst_object_unref(l_dec);
+    fail_unless(gst_app_sink_is_eos(Sink(l_pipeline)));
+    StopPipeline(l_pipeline);
+    /* The whole stream lasts the song's frames, as without the change. */
+    GByteArray* l_whole = ReadSong(FALSE, 8000, 0, 0, 0, 0);
+    fail_unless_equals_uint64(gst_util_uint64_scale_int_round(l_end, 8000, GST_SECOND), l_whole->len / 4);
+    g_byte_array_unref(l_whole);
+    fail_unless(GST_CLOCK_TIME_IS_VALID(l_changed), "no buffer after the change is marked DISCONT");
+
+    /* The library: linear up to the change, then sinc from the beat there, its first frames dropped. */
+    const gsize l_before = gst_util_uint64_scale_int_round(l_changed, 8000, GST_SECOND);
+    tw_song* l_song = tw_song_open_file(SONG, NULL);
+    int16_t l_chunk[2 * 1000];
+    for (gsize l_read = 0; l_read < l_before;)
+        l_read += tw_song_read_s16(l_song, 8000, MIN(1000, l_before - l_read), l_chunk);
+    tw_song_set_interpolation(l_song, TW_INTERPOLATION_SINC);
+    tw_song_seek_seconds(l_song, (double)l_changed / GST_SECOND);
+    gsize l_skip =
+        (gsize)llround(((double)l_changed / GST_SECOND - tw_song_get_position_seconds(l_song)) * 8000);
+    GByteArray* l_expected = g_byte_array_new();
+    for (gsize l_read; (l_read = tw_song_read_s16(l_song, 8000, 1000, l_chunk)) > 0;) {
+        gsize l_from = MIN(l_read, l_skip);
+        l_skip -= l_from;
+        g_byte_array_append(l_expected, (const guint8*)(l_chunk + 2 * l_from),
+                            (guint)((l_read - l_from) * 4));
+    }
+    tw_song_close(l_song);
+    AssertSameBytes(l_after, l_expected, "after the change");
+}
+GST_END_TEST;
+
 /* A file that is no song, or not all of one, is refused with an error message from the element
  * on the bus, and the pipeline can be shut down. */
 GST_START_TEST(test_refuses_what_is_not_a_song)
@@ -407,6 +469,7 @@ static Suite* tunewrightdec_suite(void)
     tcase_add_test(l_case, test_seek_lands_where_asked);
     tcase_add_test(l_case, test_segment_seeks_without_flushing_run_on);
     tcase_add_test(l_case, test_seek_to_a_stop_alone_plays_on);
+    tcase_add_test(l_case, test_interpolation_changed_while_playing);
     tcase_add_test(l_case, test_refuses_what_is_not_a_song);
     return l_suite;
 }
