@@ -95,8 +95,10 @@ static void gst_tunewright_dec_reset(GstTunewrightDec* p_dec)
     GST_OBJECT_UNLOCK(p_dec);
 }
 
-/* Hands changed properties to the song; the streaming thread, or a seek holding the stream lock. */
-static void gst_tunewright_dec_apply_settings(GstTunewrightDec* p_dec)
+/* Hands changed properties to the song; the streaming thread, or a seek holding the stream lock.
+ * Returns TRUE when the song's interpolation changed: its next read then goes on from the start of
+ * its beat (with its notes started afresh), as at a new rate. */
+static gboolean gst_tunewright_dec_apply_settings(GstTunewrightDec* p_dec)
 {
     gboolean l_changed;
     gint l_loops, l_interpolation;
@@ -107,12 +109,14 @@ static void gst_tunewright_dec_apply_settings(GstTunewrightDec* p_dec)
     p_dec->settings_changed = FALSE;
     GST_OBJECT_UNLOCK(p_dec);
     if (!l_changed || !p_dec->song)
-        return;
+        return FALSE;
 
     /* num-loops counts the repeats after the first pass (0 = once, -1 = for ever), as
      * tw_song_set_loops() does. */
     tw_song_set_loops(p_dec->song, l_loops);
     tw_song_set_interpolation(p_dec->song, l_interpolation);
+    gboolean l_new_interpolation = l_interpolation != p_dec->song_interpolation;
+    p_dec->song_interpolation = l_interpolation;
     GstClockTime l_duration = seconds_to_time(tw_song_get_duration_seconds(p_dec->song));
     GST_OBJECT_LOCK(p_dec);
     gboolean l_new_duration = l_duration != p_dec->duration;
@@ -120,6 +124,7 @@ static void gst_tunewright_dec_apply_settings(GstTunewrightDec* p_dec)
     GST_OBJECT_UNLOCK(p_dec);
     if (l_new_duration)
         gst_element_post_message(GST_ELEMENT(p_dec), gst_message_new_duration_changed(GST_OBJECT(p_dec)));
+    return l_new_interpolation;
 }
 
 /* Pushes p_event downstream as part of the seek (or stream) numbered p_seqnum. */
@@ -154,6 +159,20 @@ static void gst_tunewright_dec_log(const char* p_line, void* p_dec)
     GST_WARNING_OBJECT(p_dec, "%s", p_line);
 }
 
+/* Puts a newly opened song in the place of the one in use (if any), with the properties. */
+static void gst_tunewright_dec_take_song(GstTunewrightDec* p_dec, tw_song* p_song)
+{
+    tw_song_set_log_function(p_song, gst_tunewright_dec_log, p_dec);
+    p_dec->song_interpolation = TW_INTERPOLATION_LINEAR;  // the library's default, which a song opens with
+    GST_OBJECT_LOCK(p_dec);
+    tw_song* l_old = p_dec->song;
+    p_dec->song = p_song;
+    p_dec->settings_changed = TRUE;
+    GST_OBJECT_UNLOCK(p_dec);
+    tw_song_close(l_old);
+    gst_tunewright_dec_apply_settings(p_dec);
+}
+
 /* Opens the song again from its bytes, so that what it plays next owes nothing to what it played
  * before (notes still fading out, the mixer's state). Opening bytes that opened once fails only
  * when memory runs out; the song in use is then kept. */
@@ -162,16 +181,8 @@ static void gst_tunewright_dec_reopen(GstTunewrightDec* p_dec)
     gsize l_size = 0;
     gconstpointer l_data = g_bytes_get_data(p_dec->bytes, &l_size);
     tw_song* l_song = tw_song_open_memory(l_data, l_size, NULL);
-    if (!l_song)
-        return;
-    tw_song_set_log_function(l_song, gst_tunewright_dec_log, p_dec);
-    GST_OBJECT_LOCK(p_dec);
-    tw_song* l_old = p_dec->song;
-    p_dec->song = l_song;
-    p_dec->settings_changed = TRUE;
-    GST_OBJECT_UNLOCK(p_dec);
-    tw_song_close(l_old);
-    gst_tunewright_dec_apply_settings(p_dec);
+    if (l_song)
+        gst_tunewright_dec_take_song(p_dec, l_song);
 }
 
 /* Moves the song to p_time: onto the beat at or before it, as tw_song_seek_seconds() does, or,
@@ -197,7 +208,7 @@ static void gst_tunewright_dec_move_to(GstTunewrightDec* p_dec, GstClockTime p_t
     p_dec->frames = 0;
     p_dec->discont = TRUE;
     GST_OBJECT_LOCK(p_dec);
-    p_dec->position = p_dec->base_time;
+    p_dec->segment.position = p_dec->position = p_dec->base_time;
     GST_OBJECT_UNLOCK(p_dec);
 }
 
@@ -300,7 +311,10 @@ static gboolean gst_tunewright_dec_prepare(GstTunewrightDec* p_dec)
         gst_pad_pause_task(l_pad);
         return FALSE;
     }
-    gst_tunewright_dec_apply_settings(p_dec);
+    /* A new interpolation would go on from the start of the beat: the song is moved back to where
+     * it stands, exactly, as at a new rate. */
+    if (gst_tunewright_dec_apply_settings(p_dec))
+        gst_tunewright_dec_move_to(p_dec, gst_tunewright_dec_next_time(p_dec), TRUE, FALSE);
     if (p_dec->send_segment) {
         gst_tunewright_dec_push_event(p_dec, gst_event_new_segment(&p_dec->segment), p_dec->seqnum);
         p_dec->send_segment = FALSE;
@@ -352,8 +366,10 @@ static void gst_tunewright_dec_loop(gpointer p_user)
         GST_BUFFER_FLAG_SET(l_buffer, GST_BUFFER_FLAG_DISCONT);
         l_dec->discont = FALSE;
     }
+    /* What a seek without flushing goes on from: the running time of the segment it makes begins
+     * there. */
     GST_OBJECT_LOCK(l_dec);
-    l_dec->position = l_end;
+    l_dec->segment.position = l_dec->position = l_end;
     GST_OBJECT_UNLOCK(l_dec);
 
     GstFlowReturn l_ret = gst_pad_push(l_pad, l_buffer);
@@ -394,12 +410,7 @@ static gboolean gst_tunewright_dec_open(GstTunewrightDec* p_dec)
         g_clear_pointer(&p_dec->bytes, g_bytes_unref);
         return FALSE;
     }
-    tw_song_set_log_function(l_song, gst_tunewright_dec_log, p_dec);
-    GST_OBJECT_LOCK(p_dec);
-    p_dec->song = l_song;
-    p_dec->settings_changed = TRUE;
-    GST_OBJECT_UNLOCK(p_dec);
-    gst_tunewright_dec_apply_settings(p_dec);
+    gst_tunewright_dec_take_song(p_dec, l_song);
     return gst_pad_start_task(p_dec->srcpad, gst_tunewright_dec_loop, p_dec->srcpad, NULL);
 }
 
@@ -490,7 +501,8 @@ static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_eve
     gdouble l_rate;
     GstFormat l_format;
     GstSeekFlags l_flags;
-    gst_event_parse_seek(p_event, &l_rate, &l_format, &l_flags, NULL, NULL, NULL, NULL);
+    GstSeekType l_start_type;
+    gst_event_parse_seek(p_event, &l_rate, &l_format, &l_flags, &l_start_type, NULL, NULL, NULL);
     if (l_format != GST_FORMAT_TIME || l_rate != 1.0) {
         GST_DEBUG_OBJECT(p_dec, "only seeks in time at rate 1.0 are supported");
         return FALSE;
@@ -504,6 +516,7 @@ static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_eve
         GST_DEBUG_OBJECT(p_dec, "no song to seek in yet");
         return FALSE;
     }
+    /* Refused before anything is flushed. */
     GstSegment l_segment;
     if (!gst_tunewright_dec_seek_segment(p_dec, p_event, &l_segment)) {
         GST_DEBUG_OBJECT(p_dec, "refusing %" GST_PTR_FORMAT, p_event);
@@ -523,9 +536,17 @@ static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_eve
         GST_PAD_STREAM_UNLOCK(p_dec->srcpad);
         return FALSE;
     }
+    /* Made again now that the task stands still, from the segment's position then: the end of the
+     * last buffer pushed. The one made before stands if the settings just handed over took away
+     * the song's end it was placed from. */
+    GstSegment l_now;
+    if (gst_tunewright_dec_seek_segment(p_dec, p_event, &l_now))
+        l_segment = l_now;
     /* After a flushing seek the song plays as one newly opened and sought there; a seek without
-     * flushing continues the sound, and lets the notes that sounded fade out. */
-    gst_tunewright_dec_move_to(p_dec, l_segment.position, (l_flags & GST_SEEK_FLAG_ACCURATE) != 0, l_flush);
+     * flushing continues the sound, and lets the notes that sounded fade out. A seek that sets no
+     * start (only a stop) goes on from exactly where the song stands. */
+    gboolean l_exact = (l_flags & GST_SEEK_FLAG_ACCURATE) != 0 || l_start_type == GST_SEEK_TYPE_NONE;
+    gst_tunewright_dec_move_to(p_dec, l_segment.position, l_exact, l_flush);
     l_segment.start = l_segment.time = l_segment.position = p_dec->base_time;
     GST_OBJECT_LOCK(p_dec);
     p_dec->segment = l_segment;

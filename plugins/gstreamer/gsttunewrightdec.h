@@ -35,10 +35,11 @@ struct _GstTunewrightDec
     gboolean settings_changed;
 
     /* What the streaming thread alone touches, or the seek handler while it holds the stream lock;
-     * the seek handler also changes the segment under the object lock, so that a seek is checked
-     * against it before the stream lock is taken. */
+     * both change the segment (the streaming thread its position) under the object lock, so that a
+     * seek is checked against it before the stream lock is taken. */
     GstAudioInfo info;
-    GstSegment segment;
+    gint song_interpolation; /* the interpolation last handed to the song */
+    GstSegment segment;      /* its position: the end of the last frame pushed, or where a seek moved */
     gboolean send_segment;
     gboolean discont;
     guint32 seqnum;

@@ -90,6 +90,17 @@ static GByteArray* Collect(GstAppSink* p_sink, gsize p_bytes, GstCaps** p_caps)
     return l_bytes;
 }
 
+/* A copy of a buffer's bytes. */
+static GByteArray* BufferBytes(GstBuffer* p_buffer)
+{
+    GstMapInfo l_map;
+    gst_buffer_map(p_buffer, &l_map, GST_MAP_READ);
+    GByteArray* l_bytes = g_byte_array_new();
+    g_byte_array_append(l_bytes, l_map.data, (guint)l_map.size);
+    gst_buffer_unmap(p_buffer, &l_map);
+    return l_bytes;
+}
+
 static void AssertSameBytes(GByteArray* p_got, GByteArray* p_expected, const gchar* p_what)
 {
     fail_unless_equals_int(p_got->len, p_expected->len);
@@ -250,13 +261,9 @@ GST_START_TEST(test_seek_lands_where_asked)
         fail_unless(gst_element_query_position(l_pipeline, GST_FORMAT_TIME, &l_position));
         fail_unless((GstClockTime)l_position >= l_landed);
 
-        GstMapInfo l_map;
-        gst_buffer_map(l_buffer, &l_map, GST_MAP_READ);
-        GByteArray* l_got = g_byte_array_new();
-        g_byte_array_append(l_got, l_map.data, (guint)l_map.size);
-        gst_buffer_unmap(l_buffer, &l_map);
+        GByteArray* l_got = BufferBytes(l_buffer);
         gsize l_skip = l_accurate ? (gsize)llround((l_asked - l_beat) * 48000) : 0;
-        AssertSameBytes(l_got, ReadSong(TRUE, 48000, 0, l_asked, l_skip, l_map.size / 8), "after the seek");
+        AssertSameBytes(l_got, ReadSong(TRUE, 48000, 0, l_asked, l_skip, l_got->len / 8), "after the seek");
         gst_sample_unref(l_sample);
     }
     StopPipeline(l_pipeline);
@@ -355,6 +362,150 @@ GST_START_TEST(test_end_of_stream_when_asked)
 }
 GST_END_TEST;
 
+/* Segment seeks loop a stretch of the song without a gap: each one without flushing, made when the
+ * last ends, runs the stream's time on from where the last stopped. */
+GST_START_TEST(test_segment_seeks_without_flushing_run_on)
+{
+    GstElement* l_pipeline = StartPipeline(
+        GST_STATE_PAUSED,
+        "filesrc location=%s ! tunewrightdec ! appsink name=out sync=false caps=audio/x-raw,format=F32LE",
+        SONG);
+    fail_unless_equals_int(gst_element_get_state(l_pipeline, NULL, NULL, GST_CLOCK_TIME_NONE),
+                           GST_STATE_CHANGE_SUCCESS);
+    const GstSeekFlags l_flags = GST_SEEK_FLAG_SEGMENT | GST_SEEK_FLAG_ACCURATE;
+    fail_unless(gst_element_seek(l_pipeline, 1.0, GST_FORMAT_TIME, l_flags | GST_SEEK_FLAG_FLUSH,
+                                 GST_SEEK_TYPE_SET, 0, GST_SEEK_TYPE_SET, GST_SECOND / 2));
+    gst_element_set_state(l_pipeline, GST_STATE_PLAYING);
+    for (guint l_pass = 0; l_pass < 3; ++l_pass) {
+        GstMessage* l_done = gst_bus_timed_pop_filtered(GST_ELEMENT_BUS(l_pipeline), 30 * GST_SECOND,
+                                                        GST_MESSAGE_SEGMENT_DONE | GST_MESSAGE_ERROR);
+        fail_unless(l_done != NULL && GST_MESSAGE_TYPE(l_done) == GST_MESSAGE_SEGMENT_DONE);
+        gst_message_unref(l_done);
+        fail_unless(gst_element_seek(l_pipeline, 1.0, GST_FORMAT_TIME, l_flags, GST_SEEK_TYPE_SET, 0,
+                                     GST_SEEK_TYPE_SET, GST_SECOND / 2));
+    }
+    /* Every pass begins at the song's start, its running time where the one before ended. */
+    for (guint64 l_next = 0; l_next < 3 * GST_SECOND / 2;) {
+        GstSample* l_sample = gst_app_sink_try_pull_sample(Sink(l_pipeline), 30 * GST_SECOND);
+        fail_unless(l_sample != NULL);
+        const GstSegment* l_segment = gst_sample_get_segment(l_sample);
+        GstBuffer* l_buffer = gst_sample_get_buffer(l_sample);
+        guint64 l_running = gst_segment_to_running_time(l_segment, GST_FORMAT_TIME, GST_BUFFER_PTS(l_buffer));
+        fail_unless_equals_uint64(l_running, l_next);
+        l_next = gst_segment_to_running_time(
+            l_segment, GST_FORMAT_TIME,
+            MIN(GST_BUFFER_PTS(l_buffer) + GST_BUFFER_DURATION(l_buffer), l_segment->stop));
+        gst_sample_unref(l_sample);
+    }
+    StopPipeline(l_pipeline);
+}
+GST_END_TEST;
+
+/* A seek that sets only a stop goes on from where the song stands, exactly, and ends there. */
+GST_START_TEST(test_seek_to_a_stop_alone_plays_on)
+{
+    GstElement* l_pipeline =
+        StartPipeline(GST_STATE_PLAYING,
+                      "filesrc location=%s ! tunewrightdec ! appsink name=out sync=false max-buffers=1 "
+                      "caps=audio/x-raw,format=F32LE",
+                      SONG);
+    GstClockTime l_pulled = 0;
+    for (int i = 0; i < 20; ++i) {
+        GstSample* l_sample = gst_app_sink_pull_sample(Sink(l_pipeline));
+        l_pulled = GST_BUFFER_PTS(gst_sample_get_buffer(l_sample));
+        gst_sample_unref(l_sample);
+    }
+    const GstClockTime l_stop = 20 * GST_SECOND;
+    fail_unless(gst_element_seek(l_pipeline, 1.0, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, GST_SEEK_TYPE_NONE, 0,
+                                 GST_SEEK_TYPE_SET, (gint64)l_stop));
+    GstSample* l_sample = gst_app_sink_pull_sample(Sink(l_pipeline));
+    GstBuffer* l_buffer = gst_sample_get_buffer(l_sample);
+    const GstClockTime l_from = GST_BUFFER_PTS(l_buffer);
+    fail_unless(l_from > l_pulled, "the seek went back to %" GST_TIME_FORMAT, GST_TIME_ARGS(l_from));
+    fail_unless_equals_uint64(gst_sample_get_segment(l_sample)->start, l_from);
+    tw_song* l_song = tw_song_open_file(SONG, NULL);
+    tw_song_seek_seconds(l_song, (double)l_from / GST_SECOND);
+    const double l_beat = tw_song_get_position_seconds(l_song);
+    tw_song_close(l_song);
+    GByteArray* l_got = BufferBytes(l_buffer);
+    const gsize l_first = l_got->len;
+    gsize l_skip = (gsize)llround(((double)l_from / GST_SECOND - l_beat) * 48000);
+    AssertSameBytes(l_got, ReadSong(TRUE, 48000, 0, (double)l_from / GST_SECOND, l_skip, l_first / 8),
+                    "after the seek");
+    gst_sample_unref(l_sample);
+    GstCaps* l_caps = NULL;
+    GByteArray* l_rest = Collect(Sink(l_pipeline), 0, &l_caps);
+    gst_caps_unref(l_caps);
+    fail_unless(gst_app_sink_is_eos(Sink(l_pipeline)));
+    fail_unless_equals_uint64(l_first + l_rest->len,
+                              gst_util_uint64_scale_int_ceil(l_stop - l_from, 48000, GST_SECOND) * 8);
+    g_byte_array_unref(l_rest);
+    StopPipeline(l_pipeline);
+}
+GST_END_TEST;
+
+/* The interpolation changed while the song plays takes effect where the song stands: the frames
+ * from there are the library's with the new one, and the stream keeps its time and its length. */
+GST_START_TEST(test_interpolation_changed_while_playing)
+{
+    GstElement* l_pipeline =
+        StartPipeline(GST_STATE_PLAYING,
+                      "filesrc location=%s ! tunewrightdec name=dec ! appsink name=out sync=false "
+                      "max-buffers=1 caps=audio/x-raw,format=S16LE,rate=8000",
+                      SONG);
+    GstElement* l_dec = gst_bin_get_by_name(GST_BIN(l_pipeline), "dec");
+    GstClockTime l_end = 0, l_changed = GST_CLOCK_TIME_NONE;
+    GByteArray* l_after = g_byte_array_new();
+    GstSample* l_sample;
+    for (guint i = 0; (l_sample = gst_app_sink_try_pull_sample(Sink(l_pipeline), 30 * GST_SECOND)) != NULL;
+         ++i) {
+        GstBuffer* l_buffer = gst_sample_get_buffer(l_sample);
+        fail_unless_equals_uint64(GST_BUFFER_PTS(l_buffer), l_end);
+        if (i > 0 && GST_BUFFER_FLAG_IS_SET(l_buffer, GST_BUFFER_FLAG_DISCONT)) {
+            fail_unless(!GST_CLOCK_TIME_IS_VALID(l_changed));
+            l_changed = l_end;
+        }
+        if (GST_CLOCK_TIME_IS_VALID(l_changed)) {
+            GByteArray* l_bytes = BufferBytes(l_buffer);
+            g_byte_array_append(l_after, l_bytes->data, l_bytes->len);
+            g_byte_array_unref(l_bytes);
+        }
+        l_end = GST_BUFFER_PTS(l_buffer) + GST_BUFFER_DURATION(l_buffer);
+        gst_sample_unref(l_sample);
+        if (i == 2)
+            g_object_set(l_dec, "interpolation", TW_INTERPOLATION_SINC, NULL);
+    }
+    gst_object_unref(l_dec);
+    fail_unless(gst_app_sink_is_eos(Sink(l_pipeline)));
+    StopPipeline(l_pipeline);
+    /* The whole stream lasts the song's frames, as without the change. */
+    GByteArray* l_whole = ReadSong(FALSE, 8000, 0, 0, 0, 0);
+    fail_unless_equals_uint64(gst_util_uint64_scale_int_round(l_end, 8000, GST_SECOND), l_whole->len / 4);
+    g_byte_array_unref(l_whole);
+    fail_unless(GST_CLOCK_TIME_IS_VALID(l_changed), "no buffer after the change is marked DISCONT");
+
+    /* The library: linear up to the change, then sinc from the beat there, its first frames dropped. */
+    const gsize l_before = gst_util_uint64_scale_int_round(l_changed, 8000, GST_SECOND);
+    tw_song* l_song = tw_song_open_file(SONG, NULL);
+    int16_t l_chunk[2 * 1000];
+    for (gsize l_read = 0; l_read < l_before;)
+        l_read += tw_song_read_s16(l_song, 8000, MIN(1000, l_before - l_read), l_chunk);
+    tw_song_set_interpolation(l_song, TW_INTERPOLATION_SINC);
+    tw_song_seek_seconds(l_song, (double)l_changed / GST_SECOND);
+    gsize l_skip =
+        (gsize)llround(((double)l_changed / GST_SECOND - tw_song_get_position_seconds(l_song)) * 8000);
+    GByteArray* l_expected = g_byte_array_new();
+    for (gsize l_read; (l_read = tw_song_read_s16(l_song, 8000, 1000, l_chunk)) > 0;) {
+        gsize l_from = MIN(l_read, l_skip);
+        l_skip -= l_from;
+        g_byte_array_append(l_expected, (const guint8*)(l_chunk + 2 * l_from),
+                            (guint)((l_read - l_from) * 4));
+    }
+    tw_song_close(l_song);
+    AssertSameBytes(l_after, l_expected, "after the change");
+}
+GST_END_TEST;
+
 /* A file that is no song, or not all of one, is refused with an error message from the element
  * on the bus, and the pipeline can be shut down. */
 GST_START_TEST(test_refuses_what_is_not_a_song)
@@ -411,6 +562,9 @@ static Suite* tunewrightdec_suite(void)
     tcase_add_test(l_case, test_seek_lands_where_asked);
     tcase_add_test(l_case, test_seek_from_the_end_and_refused_seeks);
     tcase_add_test(l_case, test_end_of_stream_when_asked);
+    tcase_add_test(l_case, test_segment_seeks_without_flushing_run_on);
+    tcase_add_test(l_case, test_seek_to_a_stop_alone_plays_on);
+    tcase_add_test(l_case, test_interpolation_changed_while_playing);
     tcase_add_test(l_case, test_refuses_what_is_not_a_song);
     return l_suite;
 }
