@@ -2,10 +2,12 @@
 // status line and keys) or from a script (to the end, quietly).
 #include <cctype>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <tunewright/tunewright.h>
@@ -13,9 +15,11 @@
 #include "DataDir.h"
 #include "EndingSignals.h"
 #include "OrgSong.h"
+#include "PlayCommand.h"
 #include "PlaySampler.h"
 #include "PrintableText.h"
 #include "SongInput.h"
+#include "SongList.h"
 #include "SongOptions.h"
 #include "SongPlayback.h"
 #include "SoundCard.h"
@@ -41,7 +45,7 @@ const char* const USAGE =
     "  --                  ends the options: every later argument is a song\n"
     "\n"
     "Keys on a terminal: space pause, left/right a bar back/forward, up/down volume,\n"
-    "n next song, q quit.\n";
+    "n next song, p previous song (the first plays again), q quit.\n";
 
 constexpr float VOLUME_STEP = 0.05f;
 constexpr auto STATUS_PERIOD = std::chrono::milliseconds(100);
@@ -51,7 +55,18 @@ struct PlayOptions : SongOptions
     std::string device;
 };
 
-enum class Outcome { ENDED, NEXT, QUIT };
+// How one song's playing ended: by itself, or asking for another song or the end.
+enum class Outcome { ENDED, NEXT, PREVIOUS, QUIT };
+
+using Kind = PlayCommand::Kind;
+constexpr std::pair<Key, PlayCommand> kKeyCommands[] = {{Key::PAUSE, {Kind::TOGGLE_PAUSE}},
+                                                        {Key::QUIT, {Kind::QUIT}},
+                                                        {Key::NEXT, {Kind::NEXT}},
+                                                        {Key::PREVIOUS, {Kind::PREVIOUS}},
+                                                        {Key::BACK, {Kind::SEEK_BARS, -1.0}},
+                                                        {Key::FORWARD, {Kind::SEEK_BARS, 1.0}},
+                                                        {Key::LOUDER, {Kind::CHANGE_VOLUME, VOLUME_STEP}},
+                                                        {Key::SOFTER, {Kind::CHANGE_VOLUME, -VOLUME_STEP}}};
 
 // The song clock's milliseconds: from the start of the program, on the monotonic clock.
 using Clock = std::chrono::steady_clock;
@@ -162,9 +177,63 @@ std::string StatusLine(const std::string& p_Name, const PlaybackStatus& p_Status
     if (p_Status.passes > 0)
         l_Line += "/" + std::to_string(p_Status.passes);
     l_Line += "  volume " + std::to_string(static_cast<int>(p_Status.volume * 100.0f + 0.5f)) + "%";
-    if (p_Status.paused)
+    if (p_Status.stopped)
+        l_Line += "  [stopped]";
+    else if (p_Status.paused)
         l_Line += "  [paused]";
     return l_Line;
+}
+
+// Waits until p_Until or a command, whichever comes first; returns the commands given.
+std::vector<PlayCommand> WaitForCommands(Terminal& p_Terminal, Clock::time_point p_Until)
+{
+    std::vector<PlayCommand> l_Commands;
+    for (Key l_Key : p_Terminal.Wait(p_Until))
+        for (const std::pair<Key, PlayCommand>& l_Entry : kKeyCommands)
+            if (l_Entry.first == l_Key)
+                l_Commands.push_back(l_Entry.second);
+    return l_Commands;
+}
+
+// Carries out one command on the song playing; returns what it asks of the list (ENDED: nothing).
+Outcome Apply(const PlayCommand& p_Command, SongPlayback& p_Playback, unsigned long p_Now)
+{
+    switch (p_Command.kind) {
+    case Kind::TOGGLE_PAUSE:
+        p_Playback.TogglePause(p_Now);
+        break;
+    case Kind::PLAY:
+    case Kind::PAUSE:
+        p_Playback.SetPaused(p_Command.kind == Kind::PAUSE, p_Now);
+        break;
+    case Kind::STOP:
+        p_Playback.Stop(p_Now);
+        break;
+    case Kind::SEEK_BARS:
+        p_Playback.SeekBars(static_cast<int>(p_Command.amount), p_Now);
+        break;
+    case Kind::SEEK_BY_MS:
+        p_Playback.Advance(p_Now);  // from where it stands now
+        p_Playback.SeekMs(
+            static_cast<long long>(p_Playback.Status().playedMs) + std::llround(p_Command.amount), p_Now);
+        break;
+    case Kind::SEEK_TO_MS:
+        p_Playback.SeekMs(std::llround(p_Command.amount), p_Now);
+        break;
+    case Kind::CHANGE_VOLUME:
+        p_Playback.ChangeVolume(static_cast<float>(p_Command.amount));
+        break;
+    case Kind::SET_VOLUME:
+        p_Playback.SetVolume(static_cast<float>(p_Command.amount));
+        break;
+    case Kind::NEXT:
+        return Outcome::NEXT;
+    case Kind::PREVIOUS:
+        return Outcome::PREVIOUS;
+    case Kind::QUIT:
+        return Outcome::QUIT;
+    }
+    return Outcome::ENDED;
 }
 
 Outcome PlaySong(const std::string& p_Path, Org::OrgSong& p_Song, PlaySampler& p_Sampler,
@@ -186,35 +255,12 @@ Outcome PlaySong(const std::string& p_Path, Org::OrgSong& p_Song, PlaySampler& p
         Clock::time_point l_Until = TimeOfTick(l_Now + l_Playback.MsToNextEvent(l_Now));
         if (p_Terminal.Active() && l_NextStatus < l_Until)
             l_Until = l_NextStatus;
-        const std::vector<Key> l_Keys = p_Terminal.Wait(l_Until);
+        const std::vector<PlayCommand> l_Commands = WaitForCommands(p_Terminal, l_Until);
         const unsigned long l_Then = Ticks();
-        for (Key l_Key : l_Keys) {
-            switch (l_Key) {
-            case Key::PAUSE:
-                l_Playback.TogglePause(l_Then);
-                break;
-            case Key::BACK:
-                l_Playback.SeekBars(-1, l_Then);
-                break;
-            case Key::FORWARD:
-                l_Playback.SeekBars(1, l_Then);
-                break;
-            case Key::LOUDER:
-                l_Playback.ChangeVolume(VOLUME_STEP);
-                break;
-            case Key::SOFTER:
-                l_Playback.ChangeVolume(-VOLUME_STEP);
-                break;
-            case Key::NEXT:
-                l_Outcome = Outcome::NEXT;
-                break;
-            case Key::QUIT:
-                l_Outcome = Outcome::QUIT;
-                break;
-            }
-        }
-        if (!l_Keys.empty())
-            l_NextStatus = Clock::now();  // show what the key did at once
+        for (std::size_t i = 0; i < l_Commands.size() && l_Outcome == Outcome::ENDED; ++i)
+            l_Outcome = Apply(l_Commands[i], l_Playback, l_Then);
+        if (!l_Commands.empty())
+            l_NextStatus = Clock::now();  // show what the command did at once
         l_Playback.Advance(l_Then);
         p_Sampler.Update();
     }
@@ -224,6 +270,29 @@ Outcome PlaySong(const std::string& p_Path, Org::OrgSong& p_Song, PlaySampler& p
         p_Terminal.EndStatus();
     }
     return l_Outcome;
+}
+
+// Plays the songs of p_List in turn; false when one of them could not be played.
+bool PlayAll(SongList& p_List, PlaySampler& p_Sampler, Terminal& p_Terminal, PlayOptions& p_Options)
+{
+    bool l_AllPlayed = true;
+    while (!p_List.Done() && StopSignal() == 0) {
+        Org::OrgSong l_Song;
+        if (!LoadSong(p_List.Path(), p_Options, l_Song)) {
+            l_AllPlayed = false;
+            p_List.Fail();
+            continue;
+        }
+        p_Sampler.LoadSoundsOf(l_Song);
+        const Outcome l_Outcome = PlaySong(p_List.Path(), l_Song, p_Sampler, p_Terminal, p_Options);
+        if (l_Outcome == Outcome::QUIT)
+            break;
+        if (l_Outcome == Outcome::PREVIOUS)
+            p_List.Previous();
+        else
+            p_List.Next();
+    }
+    return l_AllPlayed;
 }
 
 }  // namespace
@@ -255,18 +324,8 @@ int main(int argc, char** argv)
         Terminal l_Terminal;
         g_Terminal = &l_Terminal;
         tw_set_log_function(LogMessage, nullptr);
-        for (const std::string& l_Path : l_Options.songs) {
-            if (StopSignal() != 0)
-                break;
-            Org::OrgSong l_Song;
-            if (!LoadSong(l_Path, l_Options, l_Song)) {
-                l_Failed = true;
-                continue;
-            }
-            l_Sampler.LoadSoundsOf(l_Song);
-            if (PlaySong(l_Path, l_Song, l_Sampler, l_Terminal, l_Options) == Outcome::QUIT)
-                break;
-        }
+        SongList l_List(l_Options.songs);
+        l_Failed = !PlayAll(l_List, l_Sampler, l_Terminal, l_Options);
         tw_set_log_function(nullptr, nullptr);
         g_Terminal = nullptr;
     }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-enum class Key { PAUSE, QUIT, NEXT, BACK, FORWARD, LOUDER, SOFTER };
+enum class Key { PAUSE, QUIT, NEXT, PREVIOUS, BACK, FORWARD, LOUDER, SOFTER };
 
 // The signals that end the player (interrupt, termination, a closed terminal and every other one
 // whose default action ends a process; EndingSignals.h) are caught: they give the terminal back at

@@ -64,8 +64,9 @@ void Terminal::Restore()
 namespace {
 
 // The keys by the byte that presses them, and the arrows by the last byte of their sequences.
-constexpr std::pair<char, Key> kKeys[] = {
-    {' ', Key::PAUSE}, {'q', Key::QUIT}, {'Q', Key::QUIT}, {'n', Key::NEXT}, {'N', Key::NEXT}};
+constexpr std::pair<char, Key> kKeys[] = {{' ', Key::PAUSE},   {'q', Key::QUIT}, {'Q', Key::QUIT},
+                                          {'n', Key::NEXT},    {'N', Key::NEXT}, {'p', Key::PREVIOUS},
+                                          {'P', Key::PREVIOUS}};
 constexpr std::pair<char, Key> kArrows[] = {
     {'A', Key::LOUDER}, {'B', Key::SOFTER}, {'C', Key::FORWARD}, {'D', Key::BACK}};
 

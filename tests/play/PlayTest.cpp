@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <utmp.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <string>
@@ -27,6 +28,7 @@ using namespace PlayerTest;
 namespace {
 
 const double g_ToneHz = 440.0;  // note 57 on waveform 0, a pure sine
+const double g_HighToneHz = 880.0;  // note 69
 
 class PlayProgram : public ::testing::Test
 {
@@ -36,16 +38,23 @@ protected:
         std::ofstream(m_Temp.Path(".asoundrc")) << "pcm.!default { type hw; card \"NoSuchCard\" }\n"
                                                 << "pcm.twcapture { type file; slave.pcm \"null\"; file \""
                                                 << Capture() << "\"; format \"raw\" }\n";
-        // One tone held for 25 seconds: track 0, waveform 0, note 57, volume 200, centre pan.
+        WriteTone(Song(), 57);
+        WriteTone(HighSong(), 69);
+    }
+
+    // One tone held for 25 seconds: track 0, waveform 0, p_Note, volume 200, centre pan.
+    static void WriteTone(const std::string& p_Path, unsigned char p_Note)
+    {
         OrgTest::SongImage l_Song;
         l_Song.tempo = 100;
         l_Song.loopstop = 250;
-        l_Song.tracks[0].events.push_back({0, 57, 255, 200, 6});
-        OrgTest::WriteFile(Song(), l_Song.Bytes());
+        l_Song.tracks[0].events.push_back({0, p_Note, 255, 200, 6});
+        OrgTest::WriteFile(p_Path, l_Song.Bytes());
     }
 
     std::string Capture() const { return m_Temp.Path("capture.raw"); }
     std::string Song() const { return m_Temp.Path("tone.org"); }
+    std::string HighSong() const { return m_Temp.Path("high.org"); }  // an octave above Song()
     std::vector<std::string> Command(std::vector<std::string> p_Args) const
     {
         p_Args.insert(p_Args.begin(), {TUNEWRIGHT_PLAY_PATH, "--data", TUNEWRIGHT_DATA_DIR});
@@ -138,6 +147,24 @@ std::vector<float> CaptureUpTo(TerminalChild& p_Child, const std::string& p_Capt
     return ReadCapture(p_Capture, p_First, p_First + p_Frames);
 }
 
+// The tone of a quarter of a second of the capture, once what came before has drained from the
+// output.
+double ToneHeardNext(TerminalChild& p_Child, const std::string& p_Capture)
+{
+    p_Child.Read(0.4);
+    return ToneFrequency(CaptureUpTo(p_Child, p_Capture, CapturedFrames(p_Capture), g_CaptureRate / 4),
+                         g_CaptureRate);
+}
+
+// p_Samples from the first sample above silence to just after the last.
+std::vector<float> Sounding(const std::vector<float>& p_Samples)
+{
+    const auto l_Loud = [](float p_Sample) { return std::fabs(p_Sample) >= 0.02f; };
+    const auto l_First = std::find_if(p_Samples.begin(), p_Samples.end(), l_Loud);
+    const auto l_Last = std::find_if(p_Samples.rbegin(), p_Samples.rend(), l_Loud).base();
+    return l_First < l_Last ? std::vector<float>(l_First, l_Last) : std::vector<float>();
+}
+
 TEST_F(PlayProgram, OnATerminalItSoundsPausesAndQuitsGivingTheTerminalBack)
 {
     TerminalChild l_Child;
@@ -200,8 +227,9 @@ TEST_F(PlayProgram, CtrlCEndsItByTheSignalGivingTheTerminalBack)
 TEST_F(PlayProgram, WithoutATerminalItPlaysEachSongToItsEndAndCountsTheOnesItCannot)
 {
     ChildProcess l_Child;
-    ASSERT_TRUE(l_Child.Start(Command({"--device", "twcapture", "--seconds", "0.5", "missing.org", Song()}),
-                              m_Temp.Path(), {{"HOME", m_Temp.Path()}}, m_Temp.Path()));
+    ASSERT_TRUE(l_Child.Start(
+        Command({"--device", "twcapture", "--seconds", "0.5", "missing.org", Song(), HighSong()}),
+        m_Temp.Path(), {{"HOME", m_Temp.Path()}}, m_Temp.Path()));
     ASSERT_TRUE(l_Child.WaitForExit(std::chrono::seconds(20)));
     EXPECT_TRUE(WIFEXITED(l_Child.ExitStatus()) && WEXITSTATUS(l_Child.ExitStatus()) == 1)
         << l_Child.ExitStatus();
@@ -209,18 +237,40 @@ TEST_F(PlayProgram, WithoutATerminalItPlaysEachSongToItsEndAndCountsTheOnesItCan
     EXPECT_NE(l_Child.Stderr().find("cannot open the song 'missing.org': No such file or directory\n"),
               std::string::npos)
         << l_Child.Stderr();
-    // The tone from its start to the end of the capture: half a second, and then the program ended
-    // by itself (the song itself lasts 25 seconds).
-    const std::vector<float> l_Capture = ReadCapture(Capture(), 0, CapturedFrames(Capture()));
-    std::size_t l_Start = 0;
-    while (l_Start < l_Capture.size() && std::fabs(l_Capture[l_Start]) < 0.02f)
-        ++l_Start;
-    const double l_Seconds = double(l_Capture.size() - l_Start) / g_CaptureRate;
-    EXPECT_GT(l_Seconds, 0.45);
+    // The two tones, one after the other, from the first sound to the end of the capture: half a
+    // second each, and then the program ended by itself (the songs themselves last 25 seconds).
+    const std::vector<float> l_Sound = Sounding(ReadCapture(Capture(), 0, CapturedFrames(Capture())));
+    const double l_Seconds = double(l_Sound.size()) / g_CaptureRate;
+    EXPECT_GT(l_Seconds, 0.95);
     EXPECT_LT(l_Seconds, 3.0);
+    const long l_Quarter = g_CaptureRate / 4;
+    ASSERT_GT(long(l_Sound.size()), 2 * l_Quarter);
     EXPECT_NEAR(
-        ToneFrequency(std::vector<float>(l_Capture.begin() + long(l_Start), l_Capture.end()), g_CaptureRate),
+        ToneFrequency(std::vector<float>(l_Sound.begin(), l_Sound.begin() + l_Quarter), g_CaptureRate),
         g_ToneHz, g_ToneHz * 0.01);
+    EXPECT_NEAR(ToneFrequency(std::vector<float>(l_Sound.end() - l_Quarter, l_Sound.end()), g_CaptureRate),
+                g_HighToneHz, g_HighToneHz * 0.01);
+}
+
+TEST_F(PlayProgram, OnATerminalNAndPGoToTheNextAndThePreviousSong)
+{
+    TerminalChild l_Child;
+    ASSERT_TRUE(l_Child.Start(Command({"--device", "twcapture", Song(), HighSong()}), m_Temp.Path()));
+    EXPECT_NEAR(
+        ToneFrequency(CaptureUpTo(l_Child, Capture(), g_CaptureRate / 4, g_CaptureRate / 4), g_CaptureRate),
+        g_ToneHz, g_ToneHz * 0.01)
+        << l_Child.output;
+    l_Child.Press('n');
+    EXPECT_NEAR(ToneHeardNext(l_Child, Capture()), g_HighToneHz, g_HighToneHz * 0.01) << l_Child.output;
+    l_Child.Press('p');
+    EXPECT_NEAR(ToneHeardNext(l_Child, Capture()), g_ToneHz, g_ToneHz * 0.01) << l_Child.output;
+    // Past the last song the program ends, every song played.
+    l_Child.Press('n');
+    l_Child.Read(0.3);
+    l_Child.Press('n');
+    const int l_Status = l_Child.WaitForExit(5);
+    ASSERT_TRUE(WIFEXITED(l_Status)) << "wait status " << l_Status << "\n" << l_Child.output;
+    EXPECT_EQ(WEXITSTATUS(l_Status), 0) << l_Child.output;
 }
 
 TEST_F(PlayProgram, WithoutASoundDeviceItSaysSoAndFails)
