@@ -14,6 +14,7 @@
 
 #include "DataDir.h"
 #include "EndingSignals.h"
+#include "Mpris.h"
 #include "OrgSong.h"
 #include "PlayCommand.h"
 #include "PlaySampler.h"
@@ -45,7 +46,8 @@ const char* const USAGE =
     "  --                  ends the options: every later argument is a song\n"
     "\n"
     "Keys on a terminal: space pause, left/right a bar back/forward, up/down volume,\n"
-    "n next song, p previous song (the first plays again), q quit.\n";
+    "n next song, p previous song (the first plays again), q quit.\n"
+    "On a session bus it is the MPRIS media player org.mpris.MediaPlayer2.tunewright.\n";
 
 constexpr float VOLUME_STEP = 0.05f;
 constexpr auto STATUS_PERIOD = std::chrono::milliseconds(100);
@@ -184,14 +186,26 @@ std::string StatusLine(const std::string& p_Name, const PlaybackStatus& p_Status
     return l_Line;
 }
 
-// Waits until p_Until or a command, whichever comes first; returns the commands given.
-std::vector<PlayCommand> WaitForCommands(Terminal& p_Terminal, Clock::time_point p_Until)
+// What plays the songs and what controls them, for the whole list.
+struct Player
+{
+    PlaySampler& sampler;
+    Terminal& terminal;
+    Mpris& mpris;
+    PlayOptions& options;
+};
+
+// Waits until p_Until or a command, whichever comes first; returns the commands given, the keys'
+// first.
+std::vector<PlayCommand> WaitForCommands(Player& p_Player, Clock::time_point p_Until)
 {
     std::vector<PlayCommand> l_Commands;
-    for (Key l_Key : p_Terminal.Wait(p_Until))
+    for (Key l_Key : p_Player.terminal.Wait(p_Until, p_Player.mpris.WakeFd()))
         for (const std::pair<Key, PlayCommand>& l_Entry : kKeyCommands)
             if (l_Entry.first == l_Key)
                 l_Commands.push_back(l_Entry.second);
+    for (const PlayCommand& l_Command : p_Player.mpris.TakeCommands())
+        l_Commands.push_back(l_Command);
     return l_Commands;
 }
 
@@ -236,55 +250,86 @@ Outcome Apply(const PlayCommand& p_Command, SongPlayback& p_Playback, unsigned l
     return Outcome::ENDED;
 }
 
-Outcome PlaySong(const std::string& p_Path, Org::OrgSong& p_Song, PlaySampler& p_Sampler,
-                 Terminal& p_Terminal, PlayOptions& p_Options)
+// Carries out p_Commands in turn until one asks for another song, telling the bus of every jump.
+Outcome Obey(const std::vector<PlayCommand>& p_Commands, SongPlayback& p_Playback, unsigned long p_Now,
+             Mpris& p_Mpris)
+{
+    for (const PlayCommand& l_Command : p_Commands) {
+        const Outcome l_Outcome = Apply(l_Command, p_Playback, p_Now);
+        if (l_Outcome != Outcome::ENDED)
+            return l_Outcome;
+        const Kind l_Kind = l_Command.kind;
+        if ((l_Kind == Kind::STOP || l_Kind == Kind::SEEK_BARS || l_Kind == Kind::SEEK_BY_MS ||
+             l_Kind == Kind::SEEK_TO_MS) &&
+            !p_Playback.Finished())
+            p_Mpris.Seeked(p_Playback.Status().playedMs);
+    }
+    return Outcome::ENDED;
+}
+
+MprisPlayback BusPlayback(const PlaybackStatus& p_Status)
+{
+    MprisPlayback l_Playback;
+    l_Playback.status = p_Status.stopped  ? MprisPlayback::Status::STOPPED
+                        : p_Status.paused ? MprisPlayback::Status::PAUSED
+                                          : MprisPlayback::Status::PLAYING;
+    l_Playback.positionMs = p_Status.playedMs;
+    l_Playback.volume = p_Status.volume;
+    return l_Playback;
+}
+
+Outcome PlaySong(const SongList& p_List, Org::OrgSong& p_Song, Player& p_Player)
 {
     // The status line goes to the terminal too: the name is shown safely there as well.
-    const std::string l_Name = PrintableText(p_Path.substr(p_Path.find_last_of('/') + 1));
-    SongPlayback l_Playback(p_Song, p_Sampler, p_Options.loops, p_Options.seconds, p_Options.volume);
+    const std::string l_Name = PrintableText(p_List.Path().substr(p_List.Path().find_last_of('/') + 1));
+    Terminal& l_Terminal = p_Player.terminal;
+    SongPlayback l_Playback(p_Song, p_Player.sampler, p_Player.options.loops, p_Player.options.seconds,
+                            p_Player.options.volume);
     Outcome l_Outcome = Outcome::ENDED;
     l_Playback.Start(Ticks());
+    p_Player.mpris.SetTrack({p_List.Index(), p_List.Path(), l_Playback.Status().lengthMs, p_List.HasNext(),
+                             p_List.HasPrevious()});
     Clock::time_point l_NextStatus = Clock::now();
     while (!l_Playback.Finished() && StopSignal() == 0 && l_Outcome == Outcome::ENDED) {
-        if (p_Terminal.Active() && Clock::now() >= l_NextStatus) {
-            p_Terminal.ShowStatus(StatusLine(l_Name, l_Playback.Status()));
+        p_Player.mpris.SetPlayback(BusPlayback(l_Playback.Status()));
+        if (l_Terminal.Active() && Clock::now() >= l_NextStatus) {
+            l_Terminal.ShowStatus(StatusLine(l_Name, l_Playback.Status()));
             l_NextStatus = Clock::now() + STATUS_PERIOD;
         }
         // Sleeps until the millisecond in which the next beat begins.
         const unsigned long l_Now = Ticks();
         Clock::time_point l_Until = TimeOfTick(l_Now + l_Playback.MsToNextEvent(l_Now));
-        if (p_Terminal.Active() && l_NextStatus < l_Until)
+        if (l_Terminal.Active() && l_NextStatus < l_Until)
             l_Until = l_NextStatus;
-        const std::vector<PlayCommand> l_Commands = WaitForCommands(p_Terminal, l_Until);
+        const std::vector<PlayCommand> l_Commands = WaitForCommands(p_Player, l_Until);
         const unsigned long l_Then = Ticks();
-        for (std::size_t i = 0; i < l_Commands.size() && l_Outcome == Outcome::ENDED; ++i)
-            l_Outcome = Apply(l_Commands[i], l_Playback, l_Then);
+        l_Outcome = Obey(l_Commands, l_Playback, l_Then, p_Player.mpris);
         if (!l_Commands.empty())
             l_NextStatus = Clock::now();  // show what the command did at once
         l_Playback.Advance(l_Then);
-        p_Sampler.Update();
+        p_Player.sampler.Update();
     }
-    p_Options.volume = l_Playback.Status().volume;  // a volume set by the keys carries on
-    if (p_Terminal.Active()) {
-        p_Terminal.ShowStatus(StatusLine(l_Name, l_Playback.Status()));
-        p_Terminal.EndStatus();
+    p_Player.options.volume = l_Playback.Status().volume;  // a volume once set carries on
+    if (l_Terminal.Active()) {
+        l_Terminal.ShowStatus(StatusLine(l_Name, l_Playback.Status()));
+        l_Terminal.EndStatus();
     }
     return l_Outcome;
 }
 
 // Plays the songs of p_List in turn; false when one of them could not be played.
-bool PlayAll(SongList& p_List, PlaySampler& p_Sampler, Terminal& p_Terminal, PlayOptions& p_Options)
+bool PlayAll(SongList& p_List, Player& p_Player)
 {
     bool l_AllPlayed = true;
     while (!p_List.Done() && StopSignal() == 0) {
         Org::OrgSong l_Song;
-        if (!LoadSong(p_List.Path(), p_Options, l_Song)) {
+        if (!LoadSong(p_List.Path(), p_Player.options, l_Song)) {
             l_AllPlayed = false;
             p_List.Fail();
             continue;
         }
-        p_Sampler.LoadSoundsOf(l_Song);
-        const Outcome l_Outcome = PlaySong(p_List.Path(), l_Song, p_Sampler, p_Terminal, p_Options);
+        p_Player.sampler.LoadSoundsOf(l_Song);
+        const Outcome l_Outcome = PlaySong(p_List, l_Song, p_Player);
         if (l_Outcome == Outcome::QUIT)
             break;
         if (l_Outcome == Outcome::PREVIOUS)
@@ -324,8 +369,10 @@ int main(int argc, char** argv)
         Terminal l_Terminal;
         g_Terminal = &l_Terminal;
         tw_set_log_function(LogMessage, nullptr);
+        Mpris l_Mpris;
+        Player l_Player = {l_Sampler, l_Terminal, l_Mpris, l_Options};
         SongList l_List(l_Options.songs);
-        l_Failed = !PlayAll(l_List, l_Sampler, l_Terminal, l_Options);
+        l_Failed = !PlayAll(l_List, l_Player);
         tw_set_log_function(nullptr, nullptr);
         g_Terminal = nullptr;
     }

@@ -30,8 +30,9 @@ public:
 
     bool Active() const { return active; }
 
-    // Waits until p_Until, a key or a signal, whichever comes first; returns the keys pressed.
-    std::vector<Key> Wait(std::chrono::steady_clock::time_point p_Until);
+    // Waits until p_Until, a key, a signal or, on POSIX, p_WakeFd becoming readable (-1: none),
+    // whichever comes first; returns the keys pressed.
+    std::vector<Key> Wait(std::chrono::steady_clock::time_point p_Until, int p_WakeFd = -1);
 
     // Rewrites the status line (cut to the terminal's width).
     void ShowStatus(const std::string& p_Line);

@@ -66,7 +66,7 @@ void Terminal::Restore()
         SetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), g_SavedMode);
 }
 
-std::vector<Key> Terminal::Wait(std::chrono::steady_clock::time_point p_Until)
+std::vector<Key> Terminal::Wait(std::chrono::steady_clock::time_point p_Until, int)
 {
     std::vector<Key> l_Keys;
     const auto l_Left =
