@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -147,6 +148,68 @@ std::vector<float> CaptureUpTo(TerminalChild& p_Child, const std::string& p_Capt
     return ReadCapture(p_Capture, p_First, p_First + p_Frames);
 }
 
+// A session bus of the test's own from dbus-run-session, named to this process's children (the
+// player, playerctl) through DBUS_SESSION_BUS_ADDRESS for as long as it lasts.
+class SessionBus
+{
+public:
+    bool Start(const std::string& p_Dir)
+    {
+        dir = p_Dir;
+        mkdir(dir.c_str(), 0700);
+        // The shell that stays is the session: when it ends, dbus-run-session ends the bus.
+        if (!run.Start(
+                {"/usr/bin/dbus-run-session", "--", "sh", "-c",
+                 "echo $$ >pid; echo \"$DBUS_SESSION_BUS_ADDRESS\" >address.new && mv address.new address; "
+                 "exec sleep 600"},
+                dir, {}, dir))
+            return false;
+        for (int l_Try = 0; l_Try < 200 && ReadWholeFile(dir + "/address").empty(); ++l_Try)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::string l_Address = ReadWholeFile(dir + "/address");
+        if (l_Address.empty())
+            return false;
+        l_Address.pop_back();  // the newline
+        return setenv("DBUS_SESSION_BUS_ADDRESS", l_Address.c_str(), 1) == 0;
+    }
+
+    ~SessionBus()
+    {
+        unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        const std::string l_Pid = ReadWholeFile(dir + "/pid");
+        if (!l_Pid.empty())
+            kill(std::stoi(l_Pid), SIGTERM);
+        run.WaitForExit(std::chrono::seconds(10));
+    }
+
+private:
+    std::string dir;
+    ChildProcess run;
+};
+
+// playerctl's answer to p_Args about the player (guarded against a hang), without its newline;
+// empty when it fails.
+std::string Playerctl(std::vector<std::string> p_Args)
+{
+    p_Args.insert(p_Args.begin(), {"timeout", "10", "playerctl", "--player=tunewright"});
+    std::string l_Output;
+    if (!RunTool(p_Args, &l_Output))
+        return "";
+    if (!l_Output.empty() && l_Output.back() == '\n')
+        l_Output.pop_back();
+    return l_Output;
+}
+
+// Once the output has drained what was played before, p_Frames frames of what comes next.
+std::vector<float> CaptureNext(const std::string& p_Capture, long p_Frames)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    const long l_First = CapturedFrames(p_Capture);
+    for (int l_Try = 0; l_Try < 200 && CapturedFrames(p_Capture) < l_First + p_Frames; ++l_Try)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return ReadCapture(p_Capture, l_First, l_First + p_Frames);
+}
+
 // The tone of a quarter of a second of the capture, once what came before has drained from the
 // output.
 double ToneHeardNext(TerminalChild& p_Child, const std::string& p_Capture)
@@ -227,9 +290,12 @@ TEST_F(PlayProgram, CtrlCEndsItByTheSignalGivingTheTerminalBack)
 TEST_F(PlayProgram, WithoutATerminalItPlaysEachSongToItsEndAndCountsTheOnesItCannot)
 {
     ChildProcess l_Child;
+    // A session bus that is not there changes nothing.
     ASSERT_TRUE(l_Child.Start(
         Command({"--device", "twcapture", "--seconds", "0.5", "missing.org", Song(), HighSong()}),
-        m_Temp.Path(), {{"HOME", m_Temp.Path()}}, m_Temp.Path()));
+        m_Temp.Path(),
+        {{"HOME", m_Temp.Path()}, {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + m_Temp.Path("no-bus")}},
+        m_Temp.Path()));
     ASSERT_TRUE(l_Child.WaitForExit(std::chrono::seconds(20)));
     EXPECT_TRUE(WIFEXITED(l_Child.ExitStatus()) && WEXITSTATUS(l_Child.ExitStatus()) == 1)
         << l_Child.ExitStatus();
@@ -271,6 +337,57 @@ TEST_F(PlayProgram, OnATerminalNAndPGoToTheNextAndThePreviousSong)
     const int l_Status = l_Child.WaitForExit(5);
     ASSERT_TRUE(WIFEXITED(l_Status)) << "wait status " << l_Status << "\n" << l_Child.output;
     EXPECT_EQ(WEXITSTATUS(l_Status), 0) << l_Child.output;
+}
+
+TEST_F(PlayProgram, OnTheSessionBusPlayerctlPausesSeeksReadsAndSkipsItsSongs)
+{
+    SessionBus l_Bus;
+    ASSERT_TRUE(l_Bus.Start(m_Temp.Path("bus")));
+    ChildProcess l_Child;
+    ASSERT_TRUE(l_Child.Start(Command({"--device", "twcapture", Song(), HighSong()}), m_Temp.Path(),
+                              {{"HOME", m_Temp.Path()}}, m_Temp.Path()));
+    std::string l_Status;
+    for (int l_Try = 0; l_Try < 100 && l_Status != "Playing"; ++l_Try)
+        l_Status = Playerctl({"status"});
+    ASSERT_EQ(l_Status, "Playing") << l_Child.Stderr();
+    // What changes is announced: a follower hears each status in turn.
+    const std::string l_Followed = m_Temp.Path("follower/stdout.txt");
+    mkdir(m_Temp.Path("follower").c_str(), 0700);
+    ChildProcess l_Follower;
+    ASSERT_TRUE(l_Follower.Start({"/usr/bin/playerctl", "--player=tunewright", "--follow", "status"},
+                                 m_Temp.Path(), {}, m_Temp.Path("follower")));
+    for (int l_Try = 0; l_Try < 200 && ReadWholeFile(l_Followed).empty(); ++l_Try)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(Playerctl({"metadata", "--format", "{{xesam:title}} {{mpris:length}} {{xesam:url}}"}),
+              "tone 50000000 file://" + Song());
+
+    Playerctl({"pause"});
+    EXPECT_EQ(Playerctl({"status"}), "Paused");
+    EXPECT_LT(Peak(CaptureNext(Capture(), g_CaptureRate / 2)), 0.001);
+    Playerctl({"play"});
+    const std::vector<float> l_Loud = CaptureNext(Capture(), g_CaptureRate / 4);
+    EXPECT_NEAR(ToneFrequency(l_Loud, g_CaptureRate), g_ToneHz, g_ToneHz * 0.01);
+
+    // A seek lands on the beat (100 ms) it falls in; the volume is the sound's.
+    Playerctl({"position", "20"});
+    EXPECT_NEAR(std::stod("0" + Playerctl({"position"})), 20.0, 0.5);
+    Playerctl({"volume", "0.25"});
+    EXPECT_NEAR(std::stod("0" + Playerctl({"volume"})), 0.25, 0.001);
+    EXPECT_NEAR(Rms(CaptureNext(Capture(), g_CaptureRate / 4)) / Rms(l_Loud), 0.5, 0.1);
+
+    Playerctl({"next"});
+    EXPECT_EQ(Playerctl({"metadata", "title"}), "high");
+    EXPECT_NEAR(ToneFrequency(CaptureNext(Capture(), g_CaptureRate / 4), g_CaptureRate), g_HighToneHz,
+                g_HighToneHz * 0.01);
+    EXPECT_EQ(ReadWholeFile(l_Followed), "Playing\nPaused\nPlaying\n");
+
+    // Quit, asked by another client, ends it as q does.
+    ASSERT_TRUE(RunTool({"timeout", "10", "dbus-send", "--session", "--print-reply",
+                         "--dest=org.mpris.MediaPlayer2.tunewright", "/org/mpris/MediaPlayer2",
+                         "org.mpris.MediaPlayer2.Quit"}));
+    ASSERT_TRUE(l_Child.WaitForExit(std::chrono::seconds(10)));
+    EXPECT_TRUE(WIFEXITED(l_Child.ExitStatus()) && WEXITSTATUS(l_Child.ExitStatus()) == 0)
+        << l_Child.ExitStatus() << l_Child.Stderr();
 }
 
 TEST_F(PlayProgram, WithoutASoundDeviceItSaysSoAndFails)
