@@ -2,6 +2,8 @@
 // touches the connection; the player's thread changes the shared view under the lock and attaches
 // a source to the bus's context (which GLib allows from any thread) to have the changes announced.
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <string>
@@ -153,11 +155,17 @@ Mpris::Mpris() : bus(std::make_unique<Bus>())
     bus->context = g_main_context_new();
     bus->loop = g_main_loop_new(bus->context, FALSE);
     bus->cancellable = g_cancellable_new();
+    // The signals that stop the player are for its own thread, whose wait they end: the bus's
+    // thread, and GDBus's that it starts, are born with them blocked.
+    sigset_t l_All, l_Before;
+    sigfillset(&l_All);
+    pthread_sigmask(SIG_SETMASK, &l_All, &l_Before);
     try {
         bus->thread = std::thread([l_Bus = bus.get()] { l_Bus->Run(); });
     } catch (const std::system_error&) {
         // Plays without the bus.
     }
+    pthread_sigmask(SIG_SETMASK, &l_Before, nullptr);
 }
 
 Mpris::~Mpris()
