@@ -88,7 +88,9 @@ void Mpris::Bus::Run()
         g_main_loop_run(loop);
     if (connection != nullptr) {
         UnregisterObjects(*this);
-        g_dbus_connection_close_sync(connection, nullptr, nullptr);  // gives the name back
+        // The last replies (to a Quit above all) go out before the name is given back.
+        g_dbus_connection_flush_sync(connection, nullptr, nullptr);
+        g_dbus_connection_close_sync(connection, nullptr, nullptr);
         g_object_unref(connection);
         connection = nullptr;
     }
