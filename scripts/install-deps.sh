@@ -8,6 +8,7 @@ l_Packages=(
   libsdl1.2-dev libsdl-image1.2-dev libftgl-dev libfreetype-dev libpng-dev
   libgl1-mesa-dev libgl1-mesa-dri libglu1-mesa-dev
   libsndfile1-dev libasound2-dev alsa-utils
+  libglib2.0-dev dbus playerctl
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-plugins-base
   gstreamer1.0-alsa gstreamer1.0-plugins-base-apps
   ccache fonts-freefont-ttf groff-base

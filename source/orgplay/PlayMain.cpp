@@ -2,20 +2,25 @@
 // status line and keys) or from a script (to the end, quietly).
 #include <cctype>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <tunewright/tunewright.h>
 
 #include "DataDir.h"
 #include "EndingSignals.h"
+#include "Mpris.h"
 #include "OrgSong.h"
+#include "PlayCommand.h"
 #include "PlaySampler.h"
 #include "PrintableText.h"
 #include "SongInput.h"
+#include "SongList.h"
 #include "SongOptions.h"
 #include "SongPlayback.h"
 #include "SoundCard.h"
@@ -41,7 +46,8 @@ const char* const USAGE =
     "  --                  ends the options: every later argument is a song\n"
     "\n"
     "Keys on a terminal: space pause, left/right a bar back/forward, up/down volume,\n"
-    "n next song, q quit.\n";
+    "n next song, p previous song (the first plays again), q quit.\n"
+    "On a session bus it is the MPRIS media player org.mpris.MediaPlayer2.tunewright.\n";
 
 constexpr float VOLUME_STEP = 0.05f;
 constexpr auto STATUS_PERIOD = std::chrono::milliseconds(100);
@@ -51,7 +57,18 @@ struct PlayOptions : SongOptions
     std::string device;
 };
 
-enum class Outcome { ENDED, NEXT, QUIT };
+// How one song's playing ended: by itself, or asking for another song or the end.
+enum class Outcome { ENDED, NEXT, PREVIOUS, QUIT };
+
+using Kind = PlayCommand::Kind;
+constexpr std::pair<Key, PlayCommand> kKeyCommands[] = {{Key::PAUSE, {Kind::TOGGLE_PAUSE}},
+                                                        {Key::QUIT, {Kind::QUIT}},
+                                                        {Key::NEXT, {Kind::NEXT}},
+                                                        {Key::PREVIOUS, {Kind::PREVIOUS}},
+                                                        {Key::BACK, {Kind::SEEK_BARS, -1.0}},
+                                                        {Key::FORWARD, {Kind::SEEK_BARS, 1.0}},
+                                                        {Key::LOUDER, {Kind::CHANGE_VOLUME, VOLUME_STEP}},
+                                                        {Key::SOFTER, {Kind::CHANGE_VOLUME, -VOLUME_STEP}}};
 
 // The song clock's milliseconds: from the start of the program, on the monotonic clock.
 using Clock = std::chrono::steady_clock;
@@ -162,68 +179,165 @@ std::string StatusLine(const std::string& p_Name, const PlaybackStatus& p_Status
     if (p_Status.passes > 0)
         l_Line += "/" + std::to_string(p_Status.passes);
     l_Line += "  volume " + std::to_string(static_cast<int>(p_Status.volume * 100.0f + 0.5f)) + "%";
-    if (p_Status.paused)
+    if (p_Status.stopped)
+        l_Line += "  [stopped]";
+    else if (p_Status.paused)
         l_Line += "  [paused]";
     return l_Line;
 }
 
-Outcome PlaySong(const std::string& p_Path, Org::OrgSong& p_Song, PlaySampler& p_Sampler,
-                 Terminal& p_Terminal, PlayOptions& p_Options)
+// What plays the songs and what controls them, for the whole list.
+struct Player
+{
+    PlaySampler& sampler;
+    Terminal& terminal;
+    Mpris& mpris;
+    PlayOptions& options;
+};
+
+// Waits until p_Until or a command, whichever comes first; returns the commands given, the keys'
+// first.
+std::vector<PlayCommand> WaitForCommands(Player& p_Player, Clock::time_point p_Until)
+{
+    std::vector<PlayCommand> l_Commands;
+    for (Key l_Key : p_Player.terminal.Wait(p_Until, p_Player.mpris.WakeFd()))
+        for (const std::pair<Key, PlayCommand>& l_Entry : kKeyCommands)
+            if (l_Entry.first == l_Key)
+                l_Commands.push_back(l_Entry.second);
+    for (const PlayCommand& l_Command : p_Player.mpris.TakeCommands())
+        l_Commands.push_back(l_Command);
+    return l_Commands;
+}
+
+// Carries out one command on the song playing; returns what it asks of the list (ENDED: nothing).
+Outcome Apply(const PlayCommand& p_Command, SongPlayback& p_Playback, unsigned long p_Now)
+{
+    switch (p_Command.kind) {
+    case Kind::TOGGLE_PAUSE:
+        p_Playback.TogglePause(p_Now);
+        break;
+    case Kind::PLAY:
+    case Kind::PAUSE:
+        p_Playback.SetPaused(p_Command.kind == Kind::PAUSE, p_Now);
+        break;
+    case Kind::STOP:
+        p_Playback.Stop(p_Now);
+        break;
+    case Kind::SEEK_BARS:
+        p_Playback.SeekBars(static_cast<int>(p_Command.amount), p_Now);
+        break;
+    case Kind::SEEK_BY_MS:
+        p_Playback.Advance(p_Now);  // from where it stands now
+        p_Playback.SeekMs(
+            static_cast<long long>(p_Playback.Status().playedMs) + std::llround(p_Command.amount), p_Now);
+        break;
+    case Kind::SEEK_TO_MS:
+        p_Playback.SeekMs(std::llround(p_Command.amount), p_Now);
+        break;
+    case Kind::CHANGE_VOLUME:
+        p_Playback.ChangeVolume(static_cast<float>(p_Command.amount));
+        break;
+    case Kind::SET_VOLUME:
+        p_Playback.SetVolume(static_cast<float>(p_Command.amount));
+        break;
+    case Kind::NEXT:
+        return Outcome::NEXT;
+    case Kind::PREVIOUS:
+        return Outcome::PREVIOUS;
+    case Kind::QUIT:
+        return Outcome::QUIT;
+    }
+    return Outcome::ENDED;
+}
+
+// Carries out p_Commands in turn until one asks for another song, telling the bus of every jump.
+Outcome Obey(const std::vector<PlayCommand>& p_Commands, SongPlayback& p_Playback, unsigned long p_Now,
+             Mpris& p_Mpris)
+{
+    for (const PlayCommand& l_Command : p_Commands) {
+        const Outcome l_Outcome = Apply(l_Command, p_Playback, p_Now);
+        if (l_Outcome != Outcome::ENDED)
+            return l_Outcome;
+        const Kind l_Kind = l_Command.kind;
+        if ((l_Kind == Kind::STOP || l_Kind == Kind::SEEK_BARS || l_Kind == Kind::SEEK_BY_MS ||
+             l_Kind == Kind::SEEK_TO_MS) &&
+            !p_Playback.Finished())
+            p_Mpris.Seeked(p_Playback.Status().playedMs);
+    }
+    return Outcome::ENDED;
+}
+
+MprisPlayback BusPlayback(const PlaybackStatus& p_Status)
+{
+    MprisPlayback l_Playback;
+    l_Playback.status = p_Status.stopped  ? MprisPlayback::Status::STOPPED
+                        : p_Status.paused ? MprisPlayback::Status::PAUSED
+                                          : MprisPlayback::Status::PLAYING;
+    l_Playback.positionMs = p_Status.playedMs;
+    l_Playback.volume = p_Status.volume;
+    return l_Playback;
+}
+
+Outcome PlaySong(const SongList& p_List, Org::OrgSong& p_Song, Player& p_Player)
 {
     // The status line goes to the terminal too: the name is shown safely there as well.
-    const std::string l_Name = PrintableText(p_Path.substr(p_Path.find_last_of('/') + 1));
-    SongPlayback l_Playback(p_Song, p_Sampler, p_Options.loops, p_Options.seconds, p_Options.volume);
+    const std::string l_Name = PrintableText(p_List.Path().substr(p_List.Path().find_last_of('/') + 1));
+    Terminal& l_Terminal = p_Player.terminal;
+    SongPlayback l_Playback(p_Song, p_Player.sampler, p_Player.options.loops, p_Player.options.seconds,
+                            p_Player.options.volume);
     Outcome l_Outcome = Outcome::ENDED;
     l_Playback.Start(Ticks());
+    p_Player.mpris.SetTrack({p_List.Index(), p_List.Path(), l_Playback.Status().lengthMs, p_List.HasNext(),
+                             p_List.HasPrevious()});
     Clock::time_point l_NextStatus = Clock::now();
     while (!l_Playback.Finished() && StopSignal() == 0 && l_Outcome == Outcome::ENDED) {
-        if (p_Terminal.Active() && Clock::now() >= l_NextStatus) {
-            p_Terminal.ShowStatus(StatusLine(l_Name, l_Playback.Status()));
+        p_Player.mpris.SetPlayback(BusPlayback(l_Playback.Status()));
+        if (l_Terminal.Active() && Clock::now() >= l_NextStatus) {
+            l_Terminal.ShowStatus(StatusLine(l_Name, l_Playback.Status()));
             l_NextStatus = Clock::now() + STATUS_PERIOD;
         }
         // Sleeps until the millisecond in which the next beat begins.
         const unsigned long l_Now = Ticks();
         Clock::time_point l_Until = TimeOfTick(l_Now + l_Playback.MsToNextEvent(l_Now));
-        if (p_Terminal.Active() && l_NextStatus < l_Until)
+        if (l_Terminal.Active() && l_NextStatus < l_Until)
             l_Until = l_NextStatus;
-        const std::vector<Key> l_Keys = p_Terminal.Wait(l_Until);
+        const std::vector<PlayCommand> l_Commands = WaitForCommands(p_Player, l_Until);
         const unsigned long l_Then = Ticks();
-        for (Key l_Key : l_Keys) {
-            switch (l_Key) {
-            case Key::PAUSE:
-                l_Playback.TogglePause(l_Then);
-                break;
-            case Key::BACK:
-                l_Playback.SeekBars(-1, l_Then);
-                break;
-            case Key::FORWARD:
-                l_Playback.SeekBars(1, l_Then);
-                break;
-            case Key::LOUDER:
-                l_Playback.ChangeVolume(VOLUME_STEP);
-                break;
-            case Key::SOFTER:
-                l_Playback.ChangeVolume(-VOLUME_STEP);
-                break;
-            case Key::NEXT:
-                l_Outcome = Outcome::NEXT;
-                break;
-            case Key::QUIT:
-                l_Outcome = Outcome::QUIT;
-                break;
-            }
-        }
-        if (!l_Keys.empty())
-            l_NextStatus = Clock::now();  // show what the key did at once
+        l_Outcome = Obey(l_Commands, l_Playback, l_Then, p_Player.mpris);
+        if (!l_Commands.empty())
+            l_NextStatus = Clock::now();  // show what the command did at once
         l_Playback.Advance(l_Then);
-        p_Sampler.Update();
+        p_Player.sampler.Update();
     }
-    p_Options.volume = l_Playback.Status().volume;  // a volume set by the keys carries on
-    if (p_Terminal.Active()) {
-        p_Terminal.ShowStatus(StatusLine(l_Name, l_Playback.Status()));
-        p_Terminal.EndStatus();
+    p_Player.options.volume = l_Playback.Status().volume;  // a volume once set carries on
+    if (l_Terminal.Active()) {
+        l_Terminal.ShowStatus(StatusLine(l_Name, l_Playback.Status()));
+        l_Terminal.EndStatus();
     }
     return l_Outcome;
+}
+
+// Plays the songs of p_List in turn; false when one of them could not be played.
+bool PlayAll(SongList& p_List, Player& p_Player)
+{
+    bool l_AllPlayed = true;
+    while (!p_List.Done() && StopSignal() == 0) {
+        Org::OrgSong l_Song;
+        if (!LoadSong(p_List.Path(), p_Player.options, l_Song)) {
+            l_AllPlayed = false;
+            p_List.Fail();
+            continue;
+        }
+        p_Player.sampler.LoadSoundsOf(l_Song);
+        const Outcome l_Outcome = PlaySong(p_List, l_Song, p_Player);
+        if (l_Outcome == Outcome::QUIT)
+            break;
+        if (l_Outcome == Outcome::PREVIOUS)
+            p_List.Previous();
+        else
+            p_List.Next();
+    }
+    return l_AllPlayed;
 }
 
 }  // namespace
@@ -255,18 +369,10 @@ int main(int argc, char** argv)
         Terminal l_Terminal;
         g_Terminal = &l_Terminal;
         tw_set_log_function(LogMessage, nullptr);
-        for (const std::string& l_Path : l_Options.songs) {
-            if (StopSignal() != 0)
-                break;
-            Org::OrgSong l_Song;
-            if (!LoadSong(l_Path, l_Options, l_Song)) {
-                l_Failed = true;
-                continue;
-            }
-            l_Sampler.LoadSoundsOf(l_Song);
-            if (PlaySong(l_Path, l_Song, l_Sampler, l_Terminal, l_Options) == Outcome::QUIT)
-                break;
-        }
+        Mpris l_Mpris;
+        Player l_Player = {l_Sampler, l_Terminal, l_Mpris, l_Options};
+        SongList l_List(l_Options.songs);
+        l_Failed = !PlayAll(l_List, l_Player);
         tw_set_log_function(nullptr, nullptr);
         g_Terminal = nullptr;
     }

@@ -110,16 +110,26 @@ unsigned long SongPlayback::MsToNextEvent(unsigned long p_Now) const
     return std::max(1ul, l_Wait);
 }
 
-void SongPlayback::TogglePause(unsigned long p_Now)
+void SongPlayback::SetPaused(bool p_Paused, unsigned long p_Now)
 {
+    stopped = false;
+    if (p_Paused == paused)
+        return;
     Advance(p_Now);
-    paused = !paused;
+    paused = p_Paused;
     if (paused)
         song.Pause();
     else
         song.Play();  // the clock took the time above, so the pause is not counted
     ApplyVolume();
     Advance(p_Now);
+}
+
+void SongPlayback::Stop(unsigned long p_Now)
+{
+    SetPaused(true, p_Now);
+    SeekBeat(0, p_Now);
+    stopped = !finished;
 }
 
 unsigned long long SongPlayback::PlayedBeat() const
@@ -131,18 +141,28 @@ unsigned long long SongPlayback::PlayedBeat() const
 void SongPlayback::SeekBars(int p_Bars, unsigned long p_Now)
 {
     Advance(p_Now);
-    const unsigned l_Tempo = song.GetTempo();
-    if (finished || l_Tempo == 0)
-        return;
     const long long l_Move = static_cast<long long>(p_Bars) * BeatsPerBar(song.GetHeader());
     const long long l_Target = static_cast<long long>(PlayedBeat()) + l_Move;
-    const unsigned long long l_Played = static_cast<unsigned long long>(std::max(0ll, l_Target));
+    SeekBeat(static_cast<unsigned long long>(std::max(0ll, l_Target)), p_Now);
+}
 
+void SongPlayback::SeekMs(long long p_Ms, unsigned long p_Now)
+{
+    Advance(p_Now);
+    SeekBeat(Org::SongLength(song.GetHeader()).BeatAt(static_cast<unsigned long long>(std::max(0ll, p_Ms))),
+             p_Now);
+}
+
+void SongPlayback::SeekBeat(unsigned long long p_Played, unsigned long p_Now)
+{
+    stopped = false;
+    if (finished || song.GetTempo() == 0)
+        return;
     // The played beat as a pass of the loop and a beat of the song.
     const Org::SongLength l_Length(song.GetHeader());
-    const unsigned long long l_Wraps = l_Length.PassesBefore(l_Played), l_Beat = l_Length.SongBeat(l_Played);
+    const unsigned long long l_Wraps = l_Length.PassesBefore(p_Played), l_Beat = l_Length.SongBeat(p_Played);
     playedMs =
-        static_cast<unsigned long>(std::min<unsigned long long>(l_Length.MsOfBeat(l_Played), ULONG_MAX));
+        static_cast<unsigned long>(std::min<unsigned long long>(l_Length.MsOfBeat(p_Played), ULONG_MAX));
     if ((passes > 0 && l_Wraps >= static_cast<unsigned long long>(passes)) ||
         (timed && lengthMs > 0 && playedMs >= lengthMs) || l_Beat > UINT_MAX) {
         finished = true;
@@ -154,9 +174,11 @@ void SongPlayback::SeekBars(int p_Bars, unsigned long p_Now)
     Advance(p_Now);
 }
 
-void SongPlayback::ChangeVolume(float p_Step)
+void SongPlayback::ChangeVolume(float p_Step) { SetVolume(std::round((volume + p_Step) * 100.0f) / 100.0f); }
+
+void SongPlayback::SetVolume(float p_Volume)
 {
-    volume = std::clamp(std::round((volume + p_Step) * 100.0f) / 100.0f, 0.0f, 1.0f);
+    volume = p_Volume > 0.0f ? std::min(p_Volume, 1.0f) : 0.0f;  // NaN too is silence
     ApplyVolume();
 }
 
@@ -176,5 +198,6 @@ PlaybackStatus SongPlayback::Status() const
     l_Status.tempo = song.GetTempo();
     l_Status.volume = volume;
     l_Status.paused = paused;
+    l_Status.stopped = stopped;
     return l_Status;
 }

@@ -21,6 +21,7 @@ struct PlaybackStatus
     unsigned tempo = 0;               // ms per beat
     float volume = 0.5f;
     bool paused = false;
+    bool stopped = false;  // paused at the start by a stop
 };
 
 class SongPlayback
@@ -47,10 +48,17 @@ public:
     unsigned long MsToNextEvent(unsigned long p_Now) const;
     bool Finished() const { return finished; }
 
-    void TogglePause(unsigned long p_Now);
+    void TogglePause(unsigned long p_Now) { SetPaused(!paused, p_Now); }
+    void SetPaused(bool p_Paused, unsigned long p_Now);
+    // Pauses at the first beat; playing on starts from there.
+    void Stop(unsigned long p_Now);
     // Moves by p_Bars bars (back when negative), never before the first beat; past the end ends.
     void SeekBars(int p_Bars, unsigned long p_Now);
+    // Moves to the beat p_Ms falls in, counted as SongLength counts the song as played (intro,
+    // loop, loop...); before the start is the start, past the end ends.
+    void SeekMs(long long p_Ms, unsigned long p_Now);
     void ChangeVolume(float p_Step);
+    void SetVolume(float p_Volume);  // clamped to 0 .. 1
 
     PlaybackStatus Status() const;
 
@@ -58,6 +66,7 @@ private:
     void Strike();
     // Where the song stands as played: every pass of the loop after the first adds to the beat.
     unsigned long long PlayedBeat() const;
+    void SeekBeat(unsigned long long p_Played, unsigned long p_Now);
     void ApplyVolume();
 
     Org::OrgSong& song;
@@ -69,6 +78,7 @@ private:
     const bool timed;
     float volume;
     bool paused = false;
+    bool stopped = false;
     bool finished = false;
     int wraps = 0;                 // times the clock went back to the loop's start
     unsigned lastBeat = 0;         // the beat sounded last

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-enum class Key { PAUSE, QUIT, NEXT, BACK, FORWARD, LOUDER, SOFTER };
+enum class Key { PAUSE, QUIT, NEXT, PREVIOUS, BACK, FORWARD, LOUDER, SOFTER };
 
 // The signals that end the player (interrupt, termination, a closed terminal and every other one
 // whose default action ends a process; EndingSignals.h) are caught: they give the terminal back at
@@ -30,8 +30,9 @@ public:
 
     bool Active() const { return active; }
 
-    // Waits until p_Until, a key or a signal, whichever comes first; returns the keys pressed.
-    std::vector<Key> Wait(std::chrono::steady_clock::time_point p_Until);
+    // Waits until p_Until, a key, a signal or, on POSIX, p_WakeFd becoming readable (-1: none),
+    // whichever comes first; returns the keys pressed.
+    std::vector<Key> Wait(std::chrono::steady_clock::time_point p_Until, int p_WakeFd = -1);
 
     // Rewrites the status line (cut to the terminal's width).
     void ShowStatus(const std::string& p_Line);

@@ -64,8 +64,9 @@ void Terminal::Restore()
 namespace {
 
 // The keys by the byte that presses them, and the arrows by the last byte of their sequences.
-constexpr std::pair<char, Key> kKeys[] = {
-    {' ', Key::PAUSE}, {'q', Key::QUIT}, {'Q', Key::QUIT}, {'n', Key::NEXT}, {'N', Key::NEXT}};
+constexpr std::pair<char, Key> kKeys[] = {{' ', Key::PAUSE},   {'q', Key::QUIT}, {'Q', Key::QUIT},
+                                          {'n', Key::NEXT},    {'N', Key::NEXT}, {'p', Key::PREVIOUS},
+                                          {'P', Key::PREVIOUS}};
 constexpr std::pair<char, Key> kArrows[] = {
     {'A', Key::LOUDER}, {'B', Key::SOFTER}, {'C', Key::FORWARD}, {'D', Key::BACK}};
 
@@ -99,16 +100,17 @@ void Decode(unsigned char p_Byte, std::string& p_Pending, std::vector<Key>& p_Ke
 
 }  // namespace
 
-std::vector<Key> Terminal::Wait(std::chrono::steady_clock::time_point p_Until)
+std::vector<Key> Terminal::Wait(std::chrono::steady_clock::time_point p_Until, int p_WakeFd)
 {
     std::vector<Key> l_Keys;
     const auto l_Left = p_Until - std::chrono::steady_clock::now();
     const long long l_Ns = std::max<long long>(0, std::chrono::nanoseconds(l_Left).count());
     const struct timespec l_Timeout = {static_cast<std::time_t>(l_Ns / 1000000000),
                                        static_cast<long>(l_Ns % 1000000000)};
-    struct pollfd l_Input = {STDIN_FILENO, POLLIN, 0};
-    const int l_Ready = ppoll(&l_Input, active ? 1 : 0, &l_Timeout, nullptr);
-    if (l_Ready <= 0 || !active)
+    // poll passes over a negative descriptor.
+    struct pollfd l_Fds[2] = {{active ? STDIN_FILENO : -1, POLLIN, 0}, {p_WakeFd, POLLIN, 0}};
+    const int l_Ready = ppoll(l_Fds, 2, &l_Timeout, nullptr);
+    if (l_Ready <= 0 || !active || l_Fds[0].revents == 0)
         return l_Keys;
     unsigned char l_Bytes[64];
     const ssize_t l_Count = read(STDIN_FILENO, l_Bytes, sizeof l_Bytes);

@@ -20,8 +20,8 @@ volatile LONG g_Taken = 0;
 
 // The keys by their virtual-key codes.
 constexpr std::pair<WORD, Key> kKeys[] = {
-    {VK_SPACE, Key::PAUSE},   {'Q', Key::QUIT},     {'N', Key::NEXT},      {VK_LEFT, Key::BACK},
-    {VK_RIGHT, Key::FORWARD}, {VK_UP, Key::LOUDER}, {VK_DOWN, Key::SOFTER}};
+    {VK_SPACE, Key::PAUSE}, {'Q', Key::QUIT},         {'N', Key::NEXT},     {'P', Key::PREVIOUS},
+    {VK_LEFT, Key::BACK},   {VK_RIGHT, Key::FORWARD}, {VK_UP, Key::LOUDER}, {VK_DOWN, Key::SOFTER}};
 
 BOOL WINAPI OnControl(DWORD p_Event)
 {
@@ -66,7 +66,7 @@ void Terminal::Restore()
         SetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), g_SavedMode);
 }
 
-std::vector<Key> Terminal::Wait(std::chrono::steady_clock::time_point p_Until)
+std::vector<Key> Terminal::Wait(std::chrono::steady_clock::time_point p_Until, int)
 {
     std::vector<Key> l_Keys;
     const auto l_Left =
