@@ -84,6 +84,8 @@ export class Playing {
   // release(p_Id).
   sound(p_Id, p_Note, p_Seconds = 0, p_Extra = {}) {
     const l_Track = this.model.tracks[p_Note.track];
+    // report: the worklet tells when this note's first sound leaves it (a benchmark asks).
+    if (this.report) p_Extra = { ...p_Extra, report: true };
     this.post({ type: 'noteOn', id: p_Id, drums: p_Note.track >= MELODY_TRACKS, instrument: l_Track.instrument, fineTune: l_Track.fineTune,
       noLoop: l_Track.noLoop, key: p_Note.key, volume: p_Note.volume, pan: p_Note.pan, seconds: p_Seconds, ...p_Extra });
   }
