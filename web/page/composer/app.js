@@ -339,6 +339,8 @@ async function record() {
   playing.startTake();
   $('record').setAttribute('aria-pressed', 'true');
   await play(true);
+  // The playhead waits out the count-in.
+  if (playing.settings.countIn && audio.report) audio.report.at += (model.barLayout.perBar * model.barLayout.perBeat * model.tempo) / 1000;
 }
 
 function setPiano(p_On) {
