@@ -167,6 +167,31 @@ test('a take from both keyboards gives the notes played on the grid; the metrono
   await l_Tab.close();
 });
 
+test('a take punched in over notes merges with them, or replaces those it goes over on its tracks', async () => {
+  const l_Tab = await openComposer();
+  const BEAT = (RATE * 50) / 1000;
+  const at = (p_Beat) => Math.round((10 * QUANTUM + p_Beat * BEAT) / QUANTUM) * QUANTUM;
+  const l_Old = [{ beat: 8, key: 40, length: 2, volume: 200, pan: 6 }, { beat: 20, key: 40, length: 2, volume: 200, pan: 6 }];
+  const l_Played = { beat: 2, key: 48, length: 2, volume: 200, pan: 6 };
+  const l_Results = [];
+  for (const l_Punch of ['merge', 'replace']) {
+    await blank(l_Tab, 50, 32);
+    await l_Tab.evaluate((p_Notes) => window.composer.model.edit((p_Edit) => p_Notes.forEach((p_Note) => p_Edit.note(0, p_Note.beat, p_Note))), l_Old);
+    await l_Tab.select('#punch', l_Punch);
+    await l_Tab.focus('#editor');
+    if (l_Punch === 'merge') await l_Tab.keyboard.press('Backquote');
+    const l_Steps = [() => l_Tab.evaluate(() => window.composer.record()), () => l_Tab.keyboard.down('KeyZ'), () => l_Tab.keyboard.up('KeyZ'),
+      () => l_Tab.evaluate(() => window.composer.record())];
+    await renderOffline(l_Tab, at(13), [at(0), at(2), at(4), at(12)], (p_Stop) => l_Steps[p_Stop]());
+    l_Results.push((await notesOf(l_Tab))[0]);
+    await l_Tab.evaluate(() => window.composer.model.undo());
+    assert.deepEqual((await notesOf(l_Tab))[0], l_Old, `${l_Punch}: one undo puts back the notes as they were`);
+  }
+  assert.deepEqual(l_Results, [[l_Played, ...l_Old], [l_Played, l_Old[1]]]);
+  assert.deepEqual(l_Tab.problems, []);
+  await l_Tab.close();
+});
+
 test('Space stops what Play started wherever the focus is; Enter and the piano keys enter a line and move on', async () => {
   const l_Tab = await openComposer();
   await blank(l_Tab, 100, 64);
