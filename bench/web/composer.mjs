@@ -3,7 +3,11 @@
 //   - the time to draw a frame of the largest bundled song while scrolling it and while drawing a
 //     note over it (the editor's drawing alone, and the frames as the browser paces them);
 //   - from an edit to its sound: the page's edit reaching the worklet and made there (a round trip
-//     through the worklet's port, while playing), against one render quantum.
+//     through the worklet's port, while playing), against one render quantum;
+//   - from a key pressed (the computer's, and a MIDI keyboard's, faked) to the quantum carrying its
+//     first sound leaving the worklet, as the worklet's word of it reaching the page (so at most that);
+//   - frames while recording a take and scrolling, at 1280 x 900 and at 390 x 844 (a phone's screen,
+//     three device pixels to the CSS pixel, touch) with the CPU throttled 4 times.
 //   node bench/web/composer.mjs   (after scripts/test-web.sh, which builds build/web and installs the
 //   tests' puppeteer-core into web/node_modules; the system's Chromium, headless, as the tests use it)
 import { readFileSync, readdirSync, statSync } from 'node:fs';
@@ -87,10 +91,36 @@ try {
       l_Trips.push(performance.now() - l_Start);
     }
     stop();
+    // From a key pressed to its sound leaving the worklet: the computer's keyboard, then MIDI.
+    const l_Wait = (p_Ms) => new Promise((p_Done) => setTimeout(p_Done, p_Ms));
+    const { playing, setPiano } = window.composer;
+    const l_Audio = window.composer.audio;
+    setPiano(true);
+    const l_Input = Object.assign(new EventTarget(), { name: 'bench' });
+    const l_Access = Object.assign(new EventTarget(), { inputs: new Map([['a', l_Input]]), outputs: new Map() });
+    navigator.requestMIDIAccess = async () => l_Access;
+    await playing.midiOn(tw, 0);
+    playing.report = true;
+    const l_Latency = { keys: [], midi: [] };
+    for (let l_Press = 0; l_Press < 2 * 40; ++l_Press) {
+      const l_Midi = l_Press % 2 === 1;
+      const l_Sounded = new Promise((p_Done) => { l_Audio.sounded = p_Done; });
+      const l_Start = performance.now();
+      if (l_Midi) l_Input.dispatchEvent(Object.assign(new Event('midimessage'), { data: new Uint8Array([0x90, 72, 100]) }));
+      else document.dispatchEvent(new KeyboardEvent('keydown', { code: 'KeyZ', key: 'z', bubbles: true }));
+      await l_Sounded;
+      (l_Midi ? l_Latency.midi : l_Latency.keys).push(performance.now() - l_Start);
+      await l_Wait(30);
+      if (l_Midi) l_Input.dispatchEvent(Object.assign(new Event('midimessage'), { data: new Uint8Array([0x80, 72, 0]) }));
+      else document.dispatchEvent(new KeyboardEvent('keyup', { code: 'KeyZ', key: 'z', bubbles: true }));
+      await l_Wait(20);
+    }
+    playing.report = false;
+    setPiano(false);
     const l_Context = new AudioContext();
-    const l_Audio = { rate: l_Context.sampleRate, base: l_Context.baseLatency, output: l_Context.outputLatency };
+    const l_Rates = { rate: l_Context.sampleRate, base: l_Context.baseLatency, output: l_Context.outputLatency };
     l_Context.close();
-    return { scroll: l_Scroll, gaps: l_Gaps, draw: l_Draw, edits: l_Edits, trips: l_Trips, audio: l_Audio, notes: model.tracks.reduce((p_Sum, p_Track) => p_Sum + p_Track.list.length, 0) };
+    return { scroll: l_Scroll, gaps: l_Gaps, draw: l_Draw, edits: l_Edits, trips: l_Trips, latency: l_Latency, audio: l_Rates, notes: model.tracks.reduce((p_Sum, p_Track) => p_Sum + p_Track.list.length, 0) };
   }, Array.from(readFileSync(largest)), FRAMES, EDITS);
   console.log(`${path.basename(largest)} (${l_Figures.notes} notes) at 1280 x 900 in headless Chromium:`);
   console.log(`  scrolling: drawing a frame ${stats(l_Figures.scroll)}; frame to frame ${stats(l_Figures.gaps)}`);
@@ -100,6 +130,40 @@ try {
   console.log(`  edit to the worklet having made it, playing: ${stats(l_Figures.trips)}; heard at the next quantum ` +
     `(${l_Quantum.toFixed(2)} ms at ${l_Figures.audio.rate} Hz), the device's own latency (${(1000 * l_Figures.audio.base).toFixed(1)} ms base, ` +
     `${(1000 * l_Figures.audio.output).toFixed(1)} ms output) after that`);
+  console.log(`  key to its sound leaving the worklet: the computer's keyboard ${stats(l_Figures.latency.keys)}; MIDI ${stats(l_Figures.latency.midi)} ` +
+    `(against one quantum + 10 ms: ${(l_Quantum + 10).toFixed(2)} ms)`);
+  await l_Tab.close();
+
+  // Recording a take of the largest song while scrolling it: the editor's drawing and the frames.
+  for (const [l_Width, l_Height, l_Device, l_Throttle] of [[1280, 900, {}, 1], [390, 844, { deviceScaleFactor: 3, hasTouch: true, isMobile: true }, 4]]) {
+    const l_Phone = await pages.open('composer.html', l_Width, l_Height, l_Device);
+    await l_Phone.waitForFunction(() => window.composer, { timeout: 20000 });
+    const l_Session = await l_Phone.createCDPSession();
+    await l_Session.send('Emulation.setCPUThrottlingRate', { rate: l_Throttle });
+    const l_Frames = await l_Phone.evaluate(async (p_Song, p_Count) => {
+      const { tw, model, editor, sound, record, stop } = window.composer;
+      await sound;
+      model.load(tw.open(new Uint8Array(p_Song)));
+      editor.home();
+      const l_NextFrame = () => new Promise((p_Done) => requestAnimationFrame(p_Done));
+      await record();
+      editor.frameTimes.length = 0;
+      const l_Gaps = [];
+      let l_Last = await l_NextFrame();
+      for (let l_Frame = 0; l_Frame < p_Count; ++l_Frame) {
+        editor.scroll(0.25, l_Frame % 60 < 30 ? 0.2 : -0.2);
+        const l_Now = await l_NextFrame();
+        l_Gaps.push(l_Now - l_Last);
+        l_Last = l_Now;
+      }
+      stop();
+      return { draw: [...editor.frameTimes], gaps: l_Gaps };
+    }, Array.from(readFileSync(largest)), FRAMES);
+    console.log(`  recording and scrolling at ${l_Width} x ${l_Height}${l_Throttle > 1 ? `, CPU throttled ${l_Throttle}x` : ''}: ` +
+      `drawing a frame ${stats(l_Frames.draw)}; frame to frame ${stats(l_Frames.gaps)}`);
+    await l_Session.send('Emulation.setCPUThrottlingRate', { rate: 1 });
+    await l_Phone.close();
+  }
 } finally {
   await pages.close();
 }

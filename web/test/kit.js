@@ -89,7 +89,7 @@ export function run(p_Program, p_Args) {
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm', '.png': 'image/png' };
 
 // The built pages, served from 127.0.0.1 to a headless Chromium: { url, browser, open(page, width,
-// height) → a tab on that page whose console errors and uncaught exceptions gather in tab.problems,
+// height, device) → a tab on that page whose console errors and uncaught exceptions gather in tab.problems,
 // close() }.
 export async function servePages() {
   const l_Server = createServer(async (p_Request, p_Response) => {
@@ -117,12 +117,13 @@ export async function servePages() {
   return {
     url: l_Url,
     browser: l_Browser,
-    async open(p_Page, p_Width = 1000, p_Height = 700) {
+    // p_Device: more of puppeteer's viewport (deviceScaleFactor, hasTouch, isMobile).
+    async open(p_Page, p_Width = 1000, p_Height = 700, p_Device = {}) {
       const l_Tab = await l_Browser.newPage();
       l_Tab.problems = [];
       l_Tab.on('console', (p_Message) => p_Message.type() === 'error' && l_Tab.problems.push(p_Message.text()));
       l_Tab.on('pageerror', (p_Error) => l_Tab.problems.push(p_Error.message));
-      await l_Tab.setViewport({ width: p_Width, height: p_Height });
+      await l_Tab.setViewport({ width: p_Width, height: p_Height, ...p_Device });
       await l_Tab.goto(new URL(p_Page, l_Url).href, { waitUntil: 'load' });
       return l_Tab;
     },
@@ -134,12 +135,12 @@ export async function servePages() {
   };
 }
 
-// Saves what p_Tab shows at 1280 x 900 as build/screenshots/p_Name.png (beside the web build), for
-// a person to look at; gives the file's path.
-export async function screenshot(p_Tab, p_Name) {
+// Saves what p_Tab shows at 1280 x 900 (or at p_Viewport, puppeteer's viewport, as it is) as
+// build/screenshots/p_Name.png (beside the web build), for a person to look at; gives the file's path.
+export async function screenshot(p_Tab, p_Name, p_Viewport = { width: 1280, height: 900 }) {
   const l_Dir = path.join(path.dirname(webDir), 'screenshots');
   mkdirSync(l_Dir, { recursive: true });
-  await p_Tab.setViewport({ width: 1280, height: 900 });
+  await p_Tab.setViewport(p_Viewport);
   const l_File = path.join(l_Dir, `${p_Name}.png`);
   await p_Tab.screenshot({ path: l_File });
   return l_File;

@@ -6,6 +6,7 @@ import { decoderModule, makeNode } from '../player/audio.js';
 import { acceptDrops } from '../player/drop.js';
 import { COLOURS, Editor, keyName } from './editor.js';
 import { INSTRUMENTS, KEYS, MELODY_TRACKS, Model, NOTE_RANGE, TRACKS, learnLimits } from './model.js';
+import { OCTAVE_KEYS, PIANO, Playing, keyLabels } from './play.js';
 
 const AUTOSAVE = 'tunewright-composer';
 const AUTOSAVE_DELAY = 400;  // ms after the last edit
@@ -18,6 +19,15 @@ const model = new Model(tw);
 const editor = new Editor($('editor'), model);
 const state = { name: 'untitled', playing: false, unsaved: false, muted: new Set(), solo: new Set(), clip: null };
 let audio = null;  // { context, node } once the worklet is ready
+// Notes played in: heard from the worklet's live song, entered or recorded.
+const playing = new Playing({
+  model, editor, message, status,
+  post: (p_Command) => post(p_Command),
+  playing: () => state.playing,
+  seconds: () => (audio?.report ? audio.report.position + Math.max(0, audio.context.currentTime - audio.report.at) : 0),
+  hear: () => $('hear').checked,
+});
+editor.onNote = (p_Track, p_Note) => playing.hearNote(p_Track, p_Note);
 
 function message(p_Text) { $('message').textContent = p_Text; }
 function status(p_Text) { $('status').textContent = p_Text; }
@@ -260,7 +270,9 @@ async function attachAudio(p_Context) {
       audio.waiting.get(l_Data.id)?.();
       audio.waiting.delete(l_Data.id);
     } else if (l_Data.type === 'position') audio.report = { position: l_Data.position, at: p_Context.currentTime };
-    else if (l_Data.type === 'ended') setPlaying(false);
+    else if (l_Data.type === 'ended') stop();
+    else if (l_Data.type === 'noteBeat') playing.noteBeat(l_Data);
+    else if (l_Data.type === 'sounded') audio.sounded?.(l_Data);
     else if (l_Data.type === 'error') message(l_Data.message);
   };
   sendSong();
@@ -292,10 +304,11 @@ function followPlayhead() {
   requestAnimationFrame(followPlayhead);
 }
 
-async function play() {
+// p_FromCursor: from the cursor even with notes selected (a take starts there).
+async function play(p_FromCursor = false) {
   if (!audio) return message('No sound here: the audio did not start.');
   if (model.loop.end === model.loop.start) return message('The song ends where its loop ends: give it a loop (on the ruler or in the Loop fields).');
-  const l_Selected = editor.selected();
+  const l_Selected = p_FromCursor ? [] : editor.selected();
   const l_From = l_Selected.length ? Math.min(...l_Selected.map((p_Note) => p_Note.beat)) : editor.cursor.beat;
   audio.report = { position: secondsOf(l_From) - 0.0005, at: audio.context.currentTime };
   post({ type: 'seek', seconds: secondsOf(l_From) });
@@ -306,8 +319,35 @@ async function play() {
 }
 
 function stop() {
+  if (playing.take) {
+    playing.endTake();
+    $('record').setAttribute('aria-pressed', 'false');
+    editor.changed();
+  }
   post({ type: 'pause' });
   setPlaying(false);
+}
+
+// Starts a take from the cursor (the song playing), or ends the one being recorded.
+async function record() {
+  if (playing.take) return stop();
+  if (!audio) return message('No sound here: the audio did not start.');
+  if (state.playing) stop();
+  if (model.loop.end === model.loop.start) return message('The song ends where its loop ends: give it a loop (on the ruler or in the Loop fields).');
+  Object.assign(playing.settings, { quantise: Number($('quantise').value), countIn: $('count-in').checked, metronome: $('metronome').checked,
+    clickVolume: Number($('click-volume').value), replace: $('punch').value === 'replace' });
+  playing.startTake();
+  $('record').setAttribute('aria-pressed', 'true');
+  await play(true);
+  // The playhead waits out the count-in.
+  if (playing.settings.countIn && audio.report) audio.report.at += (model.barLayout.perBar * model.barLayout.perBeat * model.tempo) / 1000;
+}
+
+function setPiano(p_On) {
+  playing.releaseAll();
+  playing.piano = p_On;
+  $('piano').setAttribute('aria-pressed', String(p_On));
+  status(p_On ? `The keyboard plays notes from C${playing.octave} (\` for shortcuts).` : 'The keyboard does shortcuts.');
 }
 
 // Plays p_Instrument of p_Track once, rendered by the decoder from a song of one note.
@@ -366,6 +406,10 @@ function showTracks() {
       return l_Row;
     }));
   }
+  const l_Picker = $('track-picker');
+  if (l_Picker.options.length !== TRACKS)
+    l_Picker.replaceChildren(...Array.from({ length: TRACKS }, (_, p_Track) => new Option(trackName(p_Track), String(p_Track))));
+  l_Picker.value = String(editor.track);
   [...l_List.children].forEach((p_Row, p_Track) => {
     const l_Track = model.tracks[p_Track];
     p_Row.querySelector('.name').setAttribute('aria-pressed', String(p_Track === editor.track));
@@ -438,8 +482,28 @@ $('save').onclick = actions.save;
 $('export-midi').onclick = actions.exportMidi;
 $('export-wav').onclick = () => attempt(actions.exportWav);
 $('share').onclick = actions.share;
-$('play').onclick = play;
+$('play').onclick = () => play();
 $('stop').onclick = stop;
+$('record').onclick = record;
+$('piano').onclick = () => setPiano(!playing.piano);
+$('track-picker').onchange = () => chooseTrack(Number($('track-picker').value));
+$('menu').onclick = () => {
+  const l_Open = $('drop').classList.toggle('menu-open');
+  $('menu').setAttribute('aria-expanded', String(l_Open));
+};
+for (let l_Channel = 1; l_Channel <= 16; ++l_Channel) $('midi-channel').append(new Option(String(l_Channel), String(l_Channel)));
+const midiInput = async () => {
+  if (!$('midi').checked) return playing.midiOff();
+  if (!(await playing.midiOn(tw, Number($('midi-channel').value)))) $('midi').checked = false;
+};
+$('midi').onchange = midiInput;
+$('midi-channel').onchange = midiInput;
+keyLabels([...Object.keys(PIANO), ...Object.keys(OCTAVE_KEYS)]).then((p_Labels) => {
+  const l_Row = (p_Codes) => p_Codes.map((p_Code) => p_Labels[p_Code]).join(' ');
+  $('piano-low').textContent = l_Row(['KeyZ', 'KeyS', 'KeyX', 'KeyD', 'KeyC', 'KeyV', 'KeyG', 'KeyB', 'KeyH', 'KeyN', 'KeyJ', 'KeyM']);
+  $('piano-high').textContent = l_Row(['KeyQ', 'Digit2', 'KeyW', 'Digit3', 'KeyE', 'KeyR', 'Digit5', 'KeyT', 'Digit6', 'KeyY', 'Digit7', 'KeyU']);
+  $('piano-octave').textContent = l_Row(['Minus', 'Equal']);
+});
 $('undo').onclick = commands.undo;
 $('redo').onclick = commands.redo;
 $('down12').onclick = () => commands.transpose(-12);
@@ -474,10 +538,25 @@ for (const l_Field of ['length', 'volume', 'pan'])
 
 acceptDrops($('drop'), openFile);
 
-// The keyboard: everywhere but in a field or a list, where the keys are theirs.
+// The keyboard: everywhere but in a field or a list, where the keys are theirs (but Space, which
+// plays and stops wherever the focus is but in a text field).
+const typing = (p_Target) => p_Target instanceof HTMLInputElement && (p_Target.type === 'text' || p_Target.readOnly);
 document.addEventListener('keydown', (p_Event) => {
   const l_Target = p_Event.target;
+  if (p_Event.code === 'Space' && !typing(l_Target) && !$('keys').open && !p_Event.ctrlKey && !p_Event.metaKey && !p_Event.altKey) {
+    p_Event.preventDefault();
+    if (p_Event.repeat) return;
+    if (p_Event.shiftKey) record();
+    else if (state.playing) stop();
+    else play();
+    return;
+  }
   if (l_Target instanceof HTMLInputElement || l_Target instanceof HTMLSelectElement || $('keys').open) return;
+  if (playing.key(p_Event, true)) return p_Event.preventDefault();
+  if (p_Event.code === 'Backquote' && !p_Event.ctrlKey && !p_Event.metaKey) {
+    setPiano(!playing.piano);
+    return p_Event.preventDefault();
+  }
   const l_Ctrl = p_Event.ctrlKey || p_Event.metaKey;
   const l_Key = p_Event.key.length === 1 ? p_Event.key.toLowerCase() : p_Event.key;
   const l_Selection = editor.selection.size > 0;
@@ -491,10 +570,9 @@ document.addEventListener('keydown', (p_Event) => {
     else if (l_Do) l_Do();
     else return;
   } else if (l_Digit && !p_Event.altKey) chooseTrack(Number(l_Digit[1]) - 1 + (p_Event.shiftKey ? MELODY_TRACKS : 0));
-  else if (l_Target instanceof HTMLButtonElement && (l_Key === ' ' || l_Key === 'Enter')) return;
+  else if (l_Target instanceof HTMLButtonElement && l_Key === 'Enter') return;
   else {
     switch (l_Key) {
-      case ' ': state.playing ? stop() : play(); break;
       case 'Delete': case 'Backspace': attempt(() => editor.deleteSelection()); break;
       case 'Escape': editor.select([]); break;
       case 'Enter': attempt(() => editor.placeNote()); break;
@@ -537,6 +615,13 @@ document.addEventListener('keydown', (p_Event) => {
   p_Event.preventDefault();
 });
 
+// A key let go ends its note wherever the focus went; Space let go on a button does not click it.
+document.addEventListener('keyup', (p_Event) => {
+  if (p_Event.code === 'Space' && p_Event.target instanceof HTMLButtonElement) p_Event.preventDefault();
+  playing.key(p_Event, false);
+});
+addEventListener('blur', () => playing.releaseAll());
+
 // The song of the link, else a blank one (an autosaved song is offered).
 const l_Shared = /^#song=([A-Za-z0-9_-]+)$/.exec(location.hash);
 let l_Opened = false;
@@ -555,4 +640,4 @@ if ('serviceWorker' in navigator && location.protocol !== 'file:') navigator.ser
 // The audio graph is made now, so that play only has to resume it (a user's gesture).
 const sound = attachAudio(new AudioContext({ latencyHint: 'interactive' })).catch((p_Error) => message(`No sound: ${p_Error.message}`));
 // What tests and benchmarks reach from outside.
-window.composer = { tw, model, editor, sound, attachAudio, settled, play, stop };
+window.composer = { tw, model, editor, playing, sound, attachAudio, settled, play, stop, record, setPiano, get audio() { return audio; }, get isPlaying() { return state.playing; } };

@@ -1,7 +1,9 @@
 // The composer's canvas: a ruler (bars, loop markers, cursor), a piano roll of the 96 keys for the
 // melody tracks, a lane per drum track and a lane of the volume or pan of the notes, all on one
 // time axis. Notes are drawn, moved, resized, selected and erased with pointer events (a mouse, a
-// pen or a finger alike); every change goes to the model as one transaction per gesture.
+// pen or a finger alike); every change goes to the model as one transaction per gesture. On a touch
+// screen one finger on empty space scrolls (a tap is the tool's click), two pinch and pan, and a
+// long press selects. Everything is laid out in CSS pixels, drawn at the screen's own resolution.
 import { COLOURS } from '../player/roll.js';
 import { KEYS, MELODY_TRACKS, NOTE_RANGE, TRACKS } from './model.js';
 
@@ -12,8 +14,13 @@ const RULER = 30;
 const LANE = 16;
 const drumLanes = () => TRACKS - MELODY_TRACKS;
 const VALUES = 70;
+const VALUES_LOW = 40;   // on a short screen
+const SHORT = 480;       // CSS pixels of canvas height below which the value lane is the low one
 const GAP = 4;
 const EDGE = 6;  // pixels at a note's end that resize it
+const HANDLE = 24;  // a finger's handle on a selected note's end, as wide and tall
+const SLOP = 10;    // pixels a finger moves before a touch is a scroll
+const LONG_PRESS = 500;  // ms
 const BLACK_KEYS = new Set([1, 3, 6, 8, 10]);
 const NOTE_NAMES = ['C', 'C#', 'D', 'D#', 'E', 'F', 'F#', 'G', 'G#', 'A', 'A#', 'B'];
 export const keyName = (p_Key) => `${NOTE_NAMES[p_Key % 12]}${Math.floor(p_Key / 12)}`;
@@ -36,11 +43,22 @@ export class Editor {
     this.playhead = null;        // the beat sounding, while playing
     this.drag = null;
     this.onChange = () => {};    // the selection, cursor or view changed
+    this.onNote = () => {};      // a note drawn, moved, resized or placed: (track, note), to be heard
     this.frameTimes = [];
+    this.width = 0;              // the canvas in CSS pixels
+    this.height = 0;
+    this.scale = 1;              // bitmap pixels per CSS pixel
+    this.touches = new Map();    // pointerId → { x, y } of the fingers down
+    this.touchy = false;         // the last pointer was a finger: handles are shown
     p_Canvas.addEventListener('pointerdown', (p_Event) => this.#down(p_Event));
     p_Canvas.addEventListener('pointermove', (p_Event) => this.#move(p_Event));
     p_Canvas.addEventListener('pointerup', (p_Event) => this.#up(p_Event));
-    p_Canvas.addEventListener('pointercancel', () => { this.drag = null; this.render(); });
+    p_Canvas.addEventListener('pointercancel', (p_Event) => {
+      this.touches.delete(p_Event.pointerId);
+      clearTimeout(this.drag?.timer);
+      this.drag = null;
+      this.render();
+    });
     p_Canvas.addEventListener('contextmenu', (p_Event) => p_Event.preventDefault());
     p_Canvas.addEventListener('wheel', (p_Event) => this.#wheel(p_Event), { passive: false });
     new ResizeObserver(() => this.#fit()).observe(p_Canvas);
@@ -54,10 +72,11 @@ export class Editor {
 
   // --- Geometry ---
   get melodyTop() { return RULER; }
-  get drumTop() { return this.canvas.height - VALUES - GAP - drumLanes() * LANE; }
-  get valuesTop() { return this.canvas.height - VALUES; }
+  get values() { return this.height < SHORT ? VALUES_LOW : VALUES; }
+  get drumTop() { return this.height - this.values - GAP - drumLanes() * LANE; }
+  get valuesTop() { return this.height - this.values; }
   get melodyHeight() { return this.drumTop - GAP - RULER; }
-  get beatsShown() { return (this.canvas.width - KEYS_WIDTH) / this.view.beatWidth; }
+  get beatsShown() { return (this.width - KEYS_WIDTH) / this.view.beatWidth; }
   get rowsShown() { return this.melodyHeight / this.view.keyHeight; }
   x(p_Beat) { return KEYS_WIDTH + (p_Beat - this.view.beat) * this.view.beatWidth; }
   beatOf(p_X) { return Math.max(0, Math.floor(this.view.beat + (p_X - KEYS_WIDTH) / this.view.beatWidth)); }
@@ -135,11 +154,29 @@ export class Editor {
     this.render();
   }
 
+  // A selected note's resizing handle under a finger: { track, ...note, edge: true }.
+  #handleAt(p_At) {
+    if (p_At.area !== 'melody' && p_At.area !== 'drums') return null;
+    for (const l_Note of this.selected()) {
+      if (l_Note.track !== p_At.track) continue;
+      const l_Middle = this.noteY(l_Note.track, l_Note.key) + this.rowHeight(l_Note.track) / 2;
+      if (Math.abs(this.x(l_Note.beat + l_Note.length) - p_At.x) <= HANDLE / 2 && Math.abs(l_Middle - p_At.y) <= HANDLE / 2)
+        return { ...l_Note, edge: true };
+    }
+    return null;
+  }
+
   // --- Pointer gestures ---
   #down(p_Event) {
-    const l_At = this.#at(p_Event);
     this.canvas.focus();
     this.canvas.setPointerCapture(p_Event.pointerId);
+    this.touchy = p_Event.pointerType === 'touch';
+    if (this.touchy) {
+      this.touches.set(p_Event.pointerId, { x: p_Event.clientX, y: p_Event.clientY });
+      if (this.touches.size === 2) return this.#pinch();
+      if (this.touches.size > 2) return;
+    }
+    const l_At = this.#at(p_Event);
     const l_Erase = p_Event.button === 2 || this.tool === 'erase' || p_Event.button === 5;
     if (l_At.area === 'ruler') {
       const l_Loop = this.model.loop;
@@ -168,7 +205,13 @@ export class Editor {
       this.track = l_At.track;
       this.cursor = { beat: l_At.beat, key: l_At.key ?? this.cursor.key };
     }
-    const l_Note = this.#noteAt(l_At);
+    const l_Note = (this.touchy && this.#handleAt(l_At)) || this.#noteAt(l_At);
+    // A finger on empty space waits to tell a tap, a scroll and a long press apart.
+    if (this.touchy && !l_Note) {
+      this.drag = { kind: 'touch', at: l_At, x: l_At.x, y: l_At.y, beat: this.view.beat, row: this.view.row,
+        timer: setTimeout(() => this.#longPress(), LONG_PRESS) };
+      return;
+    }
     if (l_Erase) {
       this.drag = { kind: 'erase', erased: new Map() };
       this.#move(p_Event);
@@ -191,22 +234,75 @@ export class Editor {
       this.drag = { kind: 'box', area: l_At.area, x0: l_At.x, y0: l_At.y, x1: l_At.x, y1: l_At.y, add: p_Event.shiftKey };
       return;
     }
-    const l_Key = l_At.area === 'melody' ? l_At.key : this.#drumKey(l_At.track);
+    const l_Key = l_At.area === 'melody' ? l_At.key : this.drumKey(l_At.track);
     this.drag = { kind: 'draw', note: { track: l_At.track, beat: l_At.beat, key: l_Key, ...this.newNote } };
     this.render();
   }
 
+  // The first selected note heard (of a moved or resized group, one is enough).
+  #hearFirst() {
+    const [l_First] = this.selected();
+    if (l_First) {
+      const { track, ...l_Note } = l_First;
+      this.onNote(track, l_Note);
+    }
+  }
+
   // The key a new drum note gets: that of the lane's nearest note before, or a drum's own pitch.
-  #drumKey(p_Track) {
+  drumKey(p_Track) {
     const l_Notes = this.model.notes(p_Track);
     const l_Before = l_Notes.filter((p_Note) => p_Note.beat <= this.cursor.beat).pop() ?? l_Notes[0];
     return l_Before ? l_Before.key : 48;
   }
 
+  // Two fingers: whatever one began is dropped; from now on they zoom and pan the view.
+  #pinch() {
+    clearTimeout(this.drag?.timer);
+    const [l_A, l_B] = [...this.touches.values()];
+    const l_Box = this.canvas.getBoundingClientRect();
+    const l_Mid = { x: (l_A.x + l_B.x) / 2 - l_Box.left, y: (l_A.y + l_B.y) / 2 - l_Box.top };
+    const l_View = this.view;
+    this.drag = { kind: 'pinch', dx: Math.max(40, Math.abs(l_A.x - l_B.x)), dy: Math.max(40, Math.abs(l_A.y - l_B.y)),
+      beatWidth: l_View.beatWidth, keyHeight: l_View.keyHeight,
+      beat: l_View.beat + (l_Mid.x - KEYS_WIDTH) / l_View.beatWidth, row: l_View.row + (l_Mid.y - RULER) / l_View.keyHeight };
+    this.render();
+  }
+
+  #pinchMove() {
+    const l_Drag = this.drag;
+    const [l_A, l_B] = [...this.touches.values()];
+    const l_Box = this.canvas.getBoundingClientRect();
+    const l_Mid = { x: (l_A.x + l_B.x) / 2 - l_Box.left, y: (l_A.y + l_B.y) / 2 - l_Box.top };
+    const l_View = this.view;
+    l_View.beatWidth = clamp(l_Drag.beatWidth * (Math.max(40, Math.abs(l_A.x - l_B.x)) / l_Drag.dx), 2, 64);
+    l_View.keyHeight = clamp(l_Drag.keyHeight * (Math.max(40, Math.abs(l_A.y - l_B.y)) / l_Drag.dy), 5, 28);
+    // The beat and key that were under the fingers' middle stay under it.
+    l_View.beat = l_Drag.beat - (l_Mid.x - KEYS_WIDTH) / l_View.beatWidth;
+    l_View.row = l_Drag.row - (l_Mid.y - RULER) / l_View.keyHeight;
+    this.scroll(0, 0);
+  }
+
+  // A finger held still: the note under it joins the selection, or a box selection begins there.
+  #longPress() {
+    const l_Drag = this.drag;
+    if (l_Drag?.kind !== 'touch') return;
+    const l_At = l_Drag.at;
+    navigator.vibrate?.(15);
+    this.drag = { kind: 'box', area: l_At.area, x0: l_At.x, y0: l_At.y, x1: l_At.x, y1: l_At.y, add: true };
+    this.render();
+  }
+
   #move(p_Event) {
+    if (this.touches.has(p_Event.pointerId)) this.touches.set(p_Event.pointerId, { x: p_Event.clientX, y: p_Event.clientY });
     const l_Drag = this.drag;
     if (!l_Drag) return;
+    if (l_Drag.kind === 'pinch') return this.touches.size >= 2 && this.#pinchMove();
     const l_At = this.#at(p_Event);
+    if (l_Drag.kind === 'touch') {
+      if (Math.hypot(l_At.x - l_Drag.x, l_At.y - l_Drag.y) < SLOP) return;
+      clearTimeout(l_Drag.timer);
+      l_Drag.kind = 'pan';
+    }
     switch (l_Drag.kind) {
       case 'draw':
         l_Drag.note.length = clamp(l_At.beat - l_Drag.note.beat + 1, 1, 255);
@@ -227,7 +323,7 @@ export class Editor {
       }
       case 'values': {
         const [l_Low, l_High] = NOTE_RANGE[this.valueField];
-        const l_Value = Math.round(l_Low + ((this.canvas.height - 4 - l_At.y) / (VALUES - 8)) * (l_High - l_Low));
+        const l_Value = Math.round(l_Low + ((this.height - 4 - l_At.y) / (this.values - 8)) * (l_High - l_Low));
         for (const l_Note of this.#valueNotes())
           if (l_At.beat >= l_Note.beat && l_At.beat < l_Note.beat + Math.max(1, l_Note.length))
             l_Drag.values.set(id(l_Note.track, l_Note.beat), { note: l_Note, value: clamp(l_Value, l_Low, l_High) });
@@ -245,12 +341,30 @@ export class Editor {
     this.render();
   }
 
-  #up() {
+  #up(p_Event) {
+    const l_Finger = this.touches.delete(p_Event.pointerId);
     const l_Drag = this.drag;
+    // The other finger of a pinch, still down, does nothing more.
+    if (l_Drag?.kind === 'pinch' || l_Drag?.kind === 'spent') {
+      this.drag = l_Finger && this.touches.size ? { kind: 'spent' } : null;
+      return;
+    }
     this.drag = null;
     if (!l_Drag) return;
+    clearTimeout(l_Drag.timer);
+    if (l_Drag.kind === 'touch') return this.#tap(l_Drag.at);
     const l_Apply = this.commit[l_Drag.kind];
     if (l_Apply) l_Apply.call(this, l_Drag);
+    this.changed();
+  }
+
+  // A finger's tap on empty space: the tool's click there (draw places a note of the next note's length).
+  #tap(p_At) {
+    if (this.tool === 'select') this.select([]);
+    else if (this.tool === 'draw' && p_At.track !== undefined) {
+      const l_Key = p_At.area === 'melody' ? p_At.key : this.drumKey(p_At.track);
+      this.commit.draw.call(this, { note: { track: p_At.track, beat: p_At.beat, key: l_Key, ...this.newNote } });
+    }
     this.changed();
   }
 
@@ -261,13 +375,18 @@ export class Editor {
       this.model.edit((p_Edit) => p_Edit.note(track, l_Note.beat, l_Note));
       this.newNote.length = l_Note.length;
       this.select([p_Drag.note]);
+      this.onNote(track, l_Note);
     },
-    move(p_Drag) { this.moveSelection(p_Drag.beats, p_Drag.keys); },
+    move(p_Drag) {
+      this.moveSelection(p_Drag.beats, p_Drag.keys);
+      if (p_Drag.beats || p_Drag.keys) this.#hearFirst();
+    },
     resize(p_Drag) {
       const l_Notes = this.selected();
       this.model.edit((p_Edit) => {
         for (const l_Note of l_Notes) p_Edit.note(l_Note.track, l_Note.beat, { ...l_Note, length: clamp(l_Note.length + p_Drag.beats, 1, 255) });
       });
+      if (p_Drag.beats) this.#hearFirst();
     },
     box(p_Drag) {
       const [l_X0, l_X1] = [Math.min(p_Drag.x0, p_Drag.x1), Math.max(p_Drag.x0, p_Drag.x1)];
@@ -361,12 +480,21 @@ export class Editor {
     this.select(p_Clip.map((p_Note) => ({ track: p_Note.track, beat: l_At + p_Note.beat })));
   }
 
-  // Places a note at the cursor on the chosen track (keyboard entry); the cursor moves past it.
+  // Places a note at the cursor on the chosen track (keyboard entry), heard; the cursor moves past
+  // it and nothing stays selected, so that the arrows go on moving the cursor.
   placeNote() {
-    const l_Key = this.track < MELODY_TRACKS ? this.cursor.key : this.#drumKey(this.track);
-    const l_Note = { beat: this.cursor.beat, key: l_Key, ...this.newNote };
-    this.model.edit((p_Edit) => p_Edit.note(this.track, l_Note.beat, l_Note));
-    this.select([{ track: this.track, beat: l_Note.beat }]);
+    const l_Key = this.track < MELODY_TRACKS ? this.cursor.key : this.drumKey(this.track);
+    this.enterNote(this.track, { key: l_Key, volume: this.newNote.volume, pan: this.newNote.pan });
+    this.onNote(this.track, { key: l_Key, ...this.newNote });
+  }
+
+  // Step entry: p_Note ({ key, volume, pan }) of the next note's length at the cursor on p_Track,
+  // the cursor on its key and past its end.
+  enterNote(p_Track, p_Note) {
+    const l_Note = { ...p_Note, beat: this.cursor.beat, length: this.newNote.length };
+    this.model.edit((p_Edit) => p_Edit.note(p_Track, l_Note.beat, l_Note));
+    this.selection.clear();
+    if (p_Track < MELODY_TRACKS) this.cursor.key = l_Note.key;
     this.cursor.beat += l_Note.length;
     this.reveal();
   }
@@ -414,14 +542,17 @@ export class Editor {
     this.scroll(0, 0);
   }
 
-  // One pixel of the canvas to one of the page; the keys in the middle of the view stay there.
+  // The view as large as the canvas is on the page, its bitmap that many device pixels; the keys
+  // in the middle of the view stay there.
   #fit() {
-    const l_Width = Math.max(320, this.canvas.clientWidth);
-    const l_Height = Math.max(320, this.canvas.clientHeight);
-    if (this.canvas.width === l_Width && this.canvas.height === l_Height) return;
+    const l_Width = this.canvas.clientWidth;
+    const l_Height = this.canvas.clientHeight;
+    const l_Scale = devicePixelRatio || 1;
+    if (this.width === l_Width && this.height === l_Height && this.scale === l_Scale) return;
     const l_Middle = this.view.row + this.rowsShown / 2;
-    this.canvas.width = l_Width;
-    this.canvas.height = l_Height;
+    [this.width, this.height, this.scale] = [l_Width, l_Height, l_Scale];
+    this.canvas.width = Math.round(l_Width * l_Scale);
+    this.canvas.height = Math.round(l_Height * l_Scale);
     this.view.row = l_Middle - this.rowsShown / 2;
     this.scroll(0, 0);
   }
@@ -437,9 +568,11 @@ export class Editor {
 
   draw() {
     const l_Start = performance.now();
+    if (this.scale !== (devicePixelRatio || 1)) this.#fit();
     const l_C = this.context;
-    const { width, height } = this.canvas;
+    const { width, height } = this;
     const l_View = this.view;
+    l_C.setTransform(this.scale, 0, 0, this.scale, 0, 0);
     l_C.fillStyle = '#15181d';
     l_C.fillRect(0, 0, width, height);
     if (!this.model.song) return;
@@ -481,7 +614,7 @@ export class Editor {
       l_C.fillText(`Drum ${l_Lane + 1}`, 3, this.drumTop + l_Lane * LANE + 12);
     }
     l_C.fillStyle = '#1b1f25';
-    l_C.fillRect(0, this.valuesTop, width, VALUES);
+    l_C.fillRect(0, this.valuesTop, width, this.values);
     l_C.fillStyle = '#9aa3ad';
     l_C.fillText(this.valueField === 'volume' ? 'Volume' : 'Pan', 3, this.valuesTop + 14);
 
@@ -566,6 +699,11 @@ export class Editor {
           l_C.strokeStyle = '#ffffff';
           l_C.lineWidth = 2;
           l_C.strokeRect(l_X + 1, l_Y + 1, l_W - 2, l_Height - 2);
+          // A finger's handle to resize it by.
+          if (this.touchy) {
+            l_C.fillStyle = '#ffffff';
+            l_C.fillRect(l_X + l_W - 3, l_Y + l_Height / 2 - 8, 6, 16);
+          }
         }
       }
       l_C.restore();
@@ -584,12 +722,12 @@ export class Editor {
     for (const l_Change of this.model.changes(this.track)) {
       const l_Value = l_Change[this.valueField];
       if (l_Change.beat < l_First || l_Change.beat > l_Last || l_Value > l_High) continue;
-      l_C.fillRect(this.x(l_Change.beat) + l_View.beatWidth / 2 - 1, height - 5 - ((l_Value - l_Low) / (l_High - l_Low)) * (VALUES - 8), 3, 3);
+      l_C.fillRect(this.x(l_Change.beat) + l_View.beatWidth / 2 - 1, height - 5 - ((l_Value - l_Low) / (l_High - l_Low)) * (this.values - 8), 3, 3);
     }
     for (const l_Note of this.#valueNotes()) {
       if (l_Note.beat > l_Last || l_Note.beat + l_Note.length < l_First) continue;
       const l_Value = l_Values?.get(id(l_Note.track, l_Note.beat))?.value ?? l_Note[this.valueField];
-      const l_H = ((l_Value - l_Low) / (l_High - l_Low)) * (VALUES - 8);
+      const l_H = ((l_Value - l_Low) / (l_High - l_Low)) * (this.values - 8);
       l_C.fillStyle = COLOURS[l_Note.track % COLOURS.length];
       l_C.fillRect(this.x(l_Note.beat), height - 4 - l_H, Math.max(3, l_View.beatWidth - 2), Math.max(1, l_H));
     }

@@ -158,6 +158,17 @@ export class Model {
     return true;
   }
 
+  // A point in the history that squash(mark) later makes one step of everything done since (a take
+  // recorded note by note is undone at once).
+  mark() { return { depth: this.undoStack.length, bytes: this.song.toBytes() }; }
+  squash(p_Mark) {
+    const l_Entries = this.undoStack.splice(p_Mark.depth);
+    if (!l_Entries.length) return;
+    const l_Whole = l_Entries.some((p_Entry) => p_Entry.before);
+    this.undoStack.push({ changes: l_Entries.flatMap((p_Entry) => p_Entry.changes), before: l_Whole ? p_Mark.bytes : null,
+      after: l_Whole ? this.song.toBytes() : null });
+  }
+
   undo() { return this.#step(this.undoStack, this.redoStack, 'before'); }
   redo() { return this.#step(this.redoStack, this.undoStack, 'after'); }
 

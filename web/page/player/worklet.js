@@ -5,6 +5,16 @@
 import { createTunewright } from '../index.js';
 
 const REPORT_EVERY = 2048;  // frames between position reports (about 20 per second)
+// Notes played in (a key, a MIDI keyboard, an edit heard) sound from a second song of the module,
+// read beside the first: at 1 ms per beat a note added at its next beat starts within a millisecond
+// of the quantum it arrives before. A held melody note is carried on before its length (255 beats at
+// most) runs out by moving its start to a beat already played, so that it sounds on without a new strike.
+const LIVE_TEMPO = 1;
+const LIVE_LAST_BEAT = 0x7fffffff;
+const LIVE_CARRY = 128;  // beats into a held note before it is carried on
+const LIVE_RING = 3;     // seconds the live song is read after its last note ends (drums ring out)
+const CLICK_SECONDS = 0.03;
+const CLICK_HZ = [1000, 1500];  // a beat's click, a bar's
 
 class TunewrightProcessor extends AudioWorkletProcessor {
   constructor(p_Options) {
@@ -13,11 +23,22 @@ class TunewrightProcessor extends AudioWorkletProcessor {
     this.playing = false;
     this.sinceReport = 0;
     this.block = new Float32Array(2 * 128);
+    this.liveBlock = new Float32Array(2 * 128);
+    this.live = null;
+    this.voices = [];
+    this.liveUntil = 0;  // frame (of currentFrame) up to which the live song is read
+    this.record = null;  // while recording: the grid, the metronome, the count-in
+    this.click = null;   // the metronome's click being mixed: { at, hz, gain }
     this.port.onmessage = (p_Event) => this.command(p_Event.data);
     createTunewright({ module: p_Options.processorOptions.module }).then((p_Tw) => {
       this.tw = p_Tw;
       // Before any song plays, so that the first play is not held up making them.
       p_Tw.prepareInstruments();
+      this.live = p_Tw.createSong();
+      this.live.tempo = LIVE_TEMPO;
+      this.live.setLoop(0, LIVE_LAST_BEAT);
+      this.live.loops = -1;
+      this.voices = this.live.tracks.map((p_Track, p_Index) => ({ track: p_Index, drums: p_Track.drums, id: null, held: false, start: 0, used: 0, releaseAt: Infinity }));
       this.port.postMessage({ type: 'ready' });
     }, (p_Error) => this.port.postMessage({ type: 'error', message: String(p_Error) }));
   }
@@ -33,6 +54,7 @@ class TunewrightProcessor extends AudioWorkletProcessor {
           this.song = this.tw.open(p_Command.bytes);
           this.song.loops = p_Command.loops;
           this.song.volume = p_Command.volume;
+          this.live.volume = p_Command.volume;
           if (l_At > 0) this.song.seek(l_At);
           this.playing = Boolean(p_Command.play);
           this.port.postMessage({ type: 'opened', duration: this.song.duration, tempo: this.song.tempo });
@@ -55,6 +77,17 @@ class TunewrightProcessor extends AudioWorkletProcessor {
           if (this.song) this.song.loops = p_Command.loops;
           this.report();
           break;
+        case 'noteOn':
+          this.noteOn(p_Command);
+          break;
+        case 'noteOff':
+          this.noteOff(p_Command.id);
+          break;
+        case 'record':
+          // Counted in (frames of clicks before the song goes on), clicks at each beat of the bar layout.
+          this.record = p_Command.on ? { ...p_Command, countIn: Math.round(p_Command.countInSeconds * sampleRate), since: 0, started: false } : null;
+          this.click = null;
+          break;
         case 'edit':
           // Each call [name, ...arguments] goes to the song: a method, or a property set when the
           // name ends in '='. Answered once all are made, so that a sender can tell when.
@@ -70,31 +103,169 @@ class TunewrightProcessor extends AudioWorkletProcessor {
     }
   }
 
+  // The beat of the song a note played now lands on: the nearest of the grid of p_Steps beats.
+  gridBeat(p_Steps) {
+    const l_Beat = this.song.beatAt(this.song.position + (p_Steps * this.song.tempo) / 2000);
+    return Math.floor(l_Beat / p_Steps) * p_Steps;
+  }
+
+  noteOn(p_Note) {
+    const l_Live = this.live;
+    const l_Voices = this.voices.filter((p_Voice) => p_Voice.drums === p_Note.drums);
+    // A free voice, the longest unused; else the oldest held one is taken.
+    const l_Rank = (p_Voice) => (p_Voice.held ? currentFrame + 1 : 0) + p_Voice.used;
+    const l_Voice = l_Voices.reduce((p_Best, p_Voice) => (l_Rank(p_Voice) < l_Rank(p_Best) ? p_Voice : p_Best));
+    const l_Track = l_Voice.track;
+    for (const l_Note of l_Live.notes(l_Track)) l_Live.removeNote(l_Track, l_Note.beat);
+    const l_Info = l_Live.tracks[l_Track];
+    if (l_Info.instrument !== p_Note.instrument) l_Live.setInstrument(l_Track, p_Note.instrument);
+    if (l_Info.fineTune !== p_Note.fineTune) l_Live.setFineTune(l_Track, p_Note.fineTune);
+    if (l_Info.noLoop !== p_Note.noLoop) l_Live.setNoLoop(l_Track, p_Note.noLoop);
+    const l_Start = l_Live.beatAt(l_Live.position) + 1;
+    l_Live.addNote(l_Track, { beat: l_Start, key: p_Note.key, length: p_Note.drums ? 1 : 255, volume: p_Note.volume, pan: p_Note.pan });
+    Object.assign(l_Voice, { id: p_Note.id, held: !p_Note.drums, start: l_Start, used: currentFrame, key: p_Note.key, volume: p_Note.volume, pan: p_Note.pan,
+      releaseAt: p_Note.seconds ? currentFrame + p_Note.seconds * sampleRate : Infinity });
+    this.liveUntil = Infinity;
+    l_Voice.report = Boolean(p_Note.report);
+    if (p_Note.record && this.record && this.song) this.port.postMessage({ type: 'noteBeat', id: p_Note.id, on: this.gridBeat(this.record.quantise) });
+    if (p_Note.record) this.recording = (this.recording ?? new Set()).add(p_Note.id);
+  }
+
+  noteOff(p_Id) {
+    if (this.recording?.delete(p_Id) && this.record && this.song)
+      this.port.postMessage({ type: 'noteBeat', id: p_Id, off: this.gridBeat(this.record.quantise) });
+    const l_Voice = this.voices.find((p_Voice) => p_Voice.id === p_Id && p_Voice.held);
+    if (!l_Voice) return;
+    l_Voice.held = false;
+    const l_Live = this.live;
+    const l_End = l_Live.beatAt(l_Live.position) + 1;
+    l_Live.removeNote(l_Voice.track, l_Voice.start);
+    l_Live.addNote(l_Voice.track, { beat: l_Voice.start, key: l_Voice.key, length: Math.max(1, Math.min(255, l_End - l_Voice.start)), volume: l_Voice.volume, pan: l_Voice.pan });
+    if (!this.voices.some((p_Voice) => p_Voice.held)) this.liveUntil = currentFrame + LIVE_RING * sampleRate;
+  }
+
+  // Ends the notes whose time is up and carries on the held ones.
+  tendVoices() {
+    const l_Beat = this.live.beatAt(this.live.position);
+    for (const l_Voice of this.voices) {
+      if (!l_Voice.held) continue;
+      if (currentFrame >= l_Voice.releaseAt) this.noteOff(l_Voice.id);
+      else if (l_Beat - l_Voice.start > LIVE_CARRY) {
+        this.live.removeNote(l_Voice.track, l_Voice.start);
+        l_Voice.start = l_Beat - 1;
+        this.live.addNote(l_Voice.track, { beat: l_Voice.start, key: l_Voice.key, length: 255, volume: l_Voice.volume, pan: l_Voice.pan });
+      }
+    }
+  }
+
+  // The metronome: a click where a beat of the bar layout starts within the p_Frames to come.
+  clicks(p_Frames) {
+    const l_Record = this.record;
+    if (!l_Record.metronome) return;
+    const { perBar, perBeat } = l_Record;
+    if (l_Record.countIn > 0) {
+      const l_Beat = Math.round((perBeat * this.song.tempo * sampleRate) / 1000);
+      for (let l_Frame = 0; l_Frame < p_Frames; ++l_Frame) {
+        const l_At = l_Record.since + l_Frame;
+        if (l_At % l_Beat === 0 && l_At < l_Record.countIn) this.click = { at: -l_Frame, hz: CLICK_HZ[l_At === 0 ? 1 : 0] };
+      }
+      return;
+    }
+    const l_Song = this.song;
+    const l_From = l_Song.position;
+    const l_BeatAt = (p_Frame) => l_Song.beatAt(l_From + p_Frame / sampleRate);
+    const l_First = l_BeatAt(0);
+    let l_Frame = -1;
+    if (!l_Record.started) l_Frame = 0;  // the take's first beat
+    else if (l_BeatAt(p_Frames) !== l_First) {
+      // The first frame of the next beat, by halving.
+      let l_Low = 0, l_High = p_Frames;
+      while (l_High - l_Low > 1) {
+        const l_Middle = (l_Low + l_High) >> 1;
+        if (l_BeatAt(l_Middle) === l_First) l_Low = l_Middle;
+        else l_High = l_Middle;
+      }
+      l_Frame = l_High;
+    }
+    l_Record.started = true;
+    if (l_Frame < 0) return;
+    const l_Beat = l_BeatAt(l_Frame);
+    if (l_Beat % perBeat === 0) this.click = { at: -l_Frame, hz: CLICK_HZ[l_Beat % (perBar * perBeat) === 0 ? 1 : 0] };
+  }
+
+  // Adds the click being made to the first p_Frames of the output.
+  mixClick(p_Left, p_Right, p_Frames) {
+    const l_Click = this.click;
+    if (!l_Click) return;
+    const l_Gain = this.record?.volume ?? 0.5;
+    const l_Length = CLICK_SECONDS * sampleRate;
+    for (let l_Frame = Math.max(0, -l_Click.at); l_Frame < p_Frames; ++l_Frame) {
+      const l_Age = l_Click.at + l_Frame;
+      if (l_Age >= l_Length) break;
+      const l_Sample = l_Gain * Math.exp(-l_Age / (l_Length / 5)) * Math.sin((2 * Math.PI * l_Click.hz * l_Age) / sampleRate);
+      p_Left[l_Frame] += l_Sample;
+      p_Right[l_Frame] += l_Sample;
+    }
+    l_Click.at += p_Frames;
+    if (l_Click.at >= l_Length) this.click = null;
+  }
+
   report() {
     if (this.song)
       this.port.postMessage({ type: 'position', position: this.song.position, duration: this.song.duration });
   }
 
   process(p_Inputs, p_Outputs) {
-    const [l_Left, l_Right] = p_Outputs[0];
-    if (!this.playing || !this.song) return true;
+    const [l_Left, l_Channel] = p_Outputs[0];
+    const l_Right = l_Channel ?? l_Left;
     const l_Frames = l_Left.length;
-    if (this.block.length < 2 * l_Frames) this.block = new Float32Array(2 * l_Frames);
-    const l_Mixed = this.song.read(l_Frames, sampleRate, this.block);
-    const l_Got = l_Mixed.length / 2;
-    for (let l_Frame = 0; l_Frame < l_Got; ++l_Frame) {
-      l_Left[l_Frame] = l_Mixed[2 * l_Frame];
-      (l_Right ?? l_Left)[l_Frame] = l_Mixed[2 * l_Frame + 1];
+    const l_Record = this.record;
+    let l_Song = this.playing && this.song;
+    if (l_Song && l_Record) {
+      this.clicks(l_Frames);
+      if (l_Record.countIn > 0) {
+        l_Record.since += l_Frames;
+        l_Song = null;  // the song waits for the count-in
+        if (l_Record.since >= l_Record.countIn) l_Record.countIn = 0;
+      }
     }
-    this.sinceReport += l_Frames;
-    if (this.sinceReport >= REPORT_EVERY || l_Got < l_Frames) {
-      this.sinceReport = 0;
-      this.report();
+    if (l_Song) {
+      if (this.block.length < 2 * l_Frames) this.block = new Float32Array(2 * l_Frames);
+      const l_Mixed = l_Song.read(l_Frames, sampleRate, this.block);
+      const l_Got = l_Mixed.length / 2;
+      for (let l_Frame = 0; l_Frame < l_Got; ++l_Frame) {
+        l_Left[l_Frame] = l_Mixed[2 * l_Frame];
+        l_Right[l_Frame] = l_Mixed[2 * l_Frame + 1];
+      }
+      this.sinceReport += l_Frames;
+      if (this.sinceReport >= REPORT_EVERY || l_Got < l_Frames) {
+        this.sinceReport = 0;
+        this.report();
+      }
+      if (l_Got < l_Frames) {
+        this.playing = false;
+        this.port.postMessage({ type: 'ended' });
+      }
     }
-    if (l_Got < l_Frames) {
-      this.playing = false;
-      this.port.postMessage({ type: 'ended' });
+    if (this.live && currentFrame < this.liveUntil) {
+      this.tendVoices();
+      if (this.liveBlock.length < 2 * l_Frames) this.liveBlock = new Float32Array(2 * l_Frames);
+      const l_Mixed = this.live.read(l_Frames, sampleRate, this.liveBlock);
+      let l_Heard = false;
+      for (let l_Frame = 0; l_Frame < l_Frames; ++l_Frame) {
+        l_Left[l_Frame] += l_Mixed[2 * l_Frame];
+        l_Right[l_Frame] += l_Mixed[2 * l_Frame + 1];
+        l_Heard ||= l_Mixed[2 * l_Frame] !== 0;
+      }
+      // A note asked to be reported is told of once this quantum carries its first sound.
+      if (l_Heard)
+        for (const l_Voice of this.voices)
+          if (l_Voice.report) {
+            l_Voice.report = false;
+            this.port.postMessage({ type: 'sounded', id: l_Voice.id, frame: currentFrame });
+          }
     }
+    this.mixClick(l_Left, l_Right, l_Frames);
     return true;
   }
 }
