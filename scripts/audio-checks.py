@@ -11,6 +11,7 @@
       of the left channel, and how long the whole file plays.
 """
 import math
+import os
 import struct
 import sys
 
@@ -36,9 +37,12 @@ def make_song(path, notes):
 def read_frames(path):
     """The left channel as floats of full scale 1, the rate, and the file's frame count."""
     with open(path, "rb") as f:
-        data = f.read()
+        is_wav = f.read(12)[8:] == b"WAVE"
+        f.seek(0)
+        data = f.read() if is_wav else f.read(MAX_BYTES)
+    size = len(data) if is_wav else os.path.getsize(path)
     rate, channels, bits, is_float = 48000, 2, 16, False
-    if data[:4] == b"RIFF" and data[8:12] == b"WAVE":
+    if is_wav:
         offset, pcm = 12, None
         while offset + 8 <= len(data):
             tag, size = data[offset : offset + 4], struct.unpack("<I", data[offset + 4 : offset + 8])[0]
@@ -53,6 +57,7 @@ def read_frames(path):
                 # A writer stopped before it could fill in the size leaves 0 or too large a one.
                 end = body + size if 0 < size <= len(data) - body else len(data)
                 pcm = data[body:end]
+                size = len(pcm)
                 break
             offset = body + size + (size & 1)
         if pcm is None:
@@ -60,7 +65,7 @@ def read_frames(path):
         data = pcm
     width = bits // 8
     frame = width * channels
-    frames = len(data) // frame
+    frames = size // frame
     head = data[: min(frames * frame, MAX_BYTES // frame * frame)]
     code = {(4, True): "f", (2, False): "h", (4, False): "i"}.get((width, is_float))
     if code is None:
