@@ -8,9 +8,9 @@
 #              one that is not installed); the seek is --start-time; a damaged song and a text
 #              file named .org are refused with a message and the next song plays.
 #   Audacious: audacious --headless with its file writer, driven by audtool on a D-Bus session of
-#              its own; the plugin is TUNEWRIGHT_AUDACIOUS_PLUGIN (default: the installed one),
-#              set beside the system's file writer in a copy of Audacious that takes its plugins
-#              from its own folder. audtool gives the length; the seek is audtool playback-seek.
+#              its own (scripts/audacious-headless.sh); the plugin is TUNEWRIGHT_AUDACIOUS_PLUGIN
+#              (default: the installed one). audtool gives the length; the seek is audtool
+#              playback-seek.
 #   scripts/test-players.sh [vlc] [audacious]     (no argument: both)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -75,57 +75,25 @@ test_vlc() {
 test_audacious() {
   local l_Plugin="${TUNEWRIGHT_AUDACIOUS_PLUGIN:-$(pkg-config --variable=plugin_dir audacious)/Input/tunewright.so}"
   [ -f "$l_Plugin" ] || fail "no Audacious plugin at $l_Plugin"
-  # Audacious takes its plugins from beside its program when it is not where it was installed: a
-  # copy of it, with the file writer, ALSA (the first start picks an output that it can open), the
-  # playlist format it saves in, and ours.
-  local l_System l_Copy="$l_Temp/audacious/usr"
-  l_System="$(pkg-config --variable=plugin_dir audacious)"
-  local l_Plugins="$l_Copy/${l_System#/usr/}"
-  mkdir -p "$l_Copy/bin" "$l_Copy/share" "$l_Plugins/Input" "$l_Plugins/Output" "$l_Plugins/Container"
-  cp "$(command -v audacious)" "$l_Copy/bin/"
-  ln -s /usr/share/audacious "$l_Copy/share/audacious"
-  ln -s "$l_System/Output/filewriter.so" "$l_System/Output/alsa.so" "$l_Plugins/Output/"
-  ln -s "$l_System/Container/audpl.so" "$l_Plugins/Container/"
-  ln -s "$(realpath "$l_Plugin")" "$l_Plugins/Input/tunewright.so"
-  local l_Home="$l_Temp/audacious-home" l_Config="$l_Temp/audacious-home/.config/audacious"
-  mkdir -p "$l_Config"
-  printf 'pcm.!default { type null }\n' >"$l_Home/.asoundrc"
-  printf '%s\n' '[audacious]' 'no_playlist_advance=TRUE' 'resume_playback_on_startup=TRUE' \
-    'always_resume_paused=TRUE' '[filewriter]' "file_path=file://$l_Temp/out" 'fileext=0' \
-    'filenamefromtags=FALSE' 'use_suffix=FALSE' 'save_original=FALSE' '[tunewright]' 'loops=1' \
-    >"$l_Config/config"
-  # audacious_session SCRIPT: Audacious runs while the audtool commands of SCRIPT do.
-  audacious_session() {
-    cat >"$l_Temp/session.sh" <<EOF
-set -euo pipefail
-export HOME="$l_Home" XDG_CONFIG_HOME="$l_Home/.config" XDG_DATA_HOME="$l_Home/.local/share"
-"$l_Copy/bin/audacious" --headless >>"$l_Temp/audacious.log" 2>&1 &
-for _ in \$(seq 100); do audtool version >/dev/null 2>&1 && break; sleep 0.1; done
-wait_stopped() { for _ in \$(seq 300); do audtool playback-stopped && return; sleep 0.1; done; return 1; }
-$1
-audtool shutdown
-wait
-EOF
-    (cd / && timeout 60 dbus-run-session -- bash "$l_Temp/session.sh" 2>"$l_Temp/session.err") ||
-      fail "Audacious failed: $(cat "$l_Temp/session.err" "$l_Temp/audacious.log")"
-  }
-
-  # The first start makes the list of plugins and the playlist, then the file writer becomes the output.
+  . scripts/audacious-headless.sh
+  audacious_setup "$l_Temp/audacious" "$l_Plugin" "$l_Temp/out" '[tunewright]' 'loops=1' 'interpolation=sinc'
+  # The first start makes the playlist.
   audacious_session "audtool playlist-addurl '$l_Temp/a4.org'; audtool playlist-addurl '$l_Temp/notes.org'
-    audtool playlist-song-length-frames 1 >'$l_Temp/length'"
-  awk '/^[a-z]+ \//{ l_Path = $2 } /^enabled / && l_Path ~ /\/Output\// { $2 = (l_Path ~ /filewriter/) } { print }' \
-    "$l_Config/plugin-registry" >"$l_Temp/registry" && mv "$l_Temp/registry" "$l_Config/plugin-registry"
+    audtool playlist-song-length-frames 1 >'$l_Temp/length'" || fail "Audacious failed"
   [ "$(cat "$l_Temp/length")" = 4000 ] ||
     fail "audtool gives the song with its loop repeated once $(cat "$l_Temp/length") ms long, not 4000"
   echo "audtool: the song with its loop repeated once is $(cat "$l_Temp/length") ms long"
 
-  audacious_session "audtool playlist-jump 1; audtool playback-play; wait_stopped"
+  audacious_session "audtool playlist-jump 1; audtool playback-play; wait_stopped" || fail "Audacious failed"
   check_wav "Audacious, loop repeated once" "$l_Temp/out/a4.wav" 440 4.0
   # Started paused on the second song, it seeks before a frame is written.
+  printf '%s\n' '[audacious]' 'resume_playback_on_startup=TRUE' 'always_resume_paused=TRUE' >>"$g_AudaciousConfig/config"
   printf '%s\n' 'active 0' 'playing 0' 'playlist 0' 'position 1' 'resume-state 2' 'resume-time 0' \
-    >"$l_Config/playlist-state"
-  audacious_session "audtool playback-seek 1.1; audtool playback-pause; wait_stopped"
+    >"$g_AudaciousConfig/playlist-state"
+  audacious_session "audtool playback-seek 1.1; audtool playback-pause; wait_stopped" || fail "Audacious failed"
   check_wav "Audacious, from 1.1 s" "$l_Temp/out/notes.wav" 440 2.9
+  grep -q 'No resampler is called' "$g_AudaciousDir/audacious.log" && fail "Audacious did not take the resampler by name"
+  return 0
 }
 
 for l_Player in "${l_Players[@]}"; do

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -29,15 +30,45 @@ constexpr const char* SECTION = "tunewright";
 const char* const g_Extensions[] = {"org", nullptr};
 const char* const g_MimeTypes[] = {TUNEWRIGHT_SONG_MIME_TYPE, nullptr};
 
-#define TUNEWRIGHT_COMBO_ITEM(p_Number, p_Name, p_Label) ComboItem(N_(p_Label), p_Number),
-const ComboItem g_Interpolations[] = {TUNEWRIGHT_INTERPOLATIONS(TUNEWRIGHT_COMBO_ITEM)};
+// The resamplers by the names tunewright-render and the VLC module take, which the setting holds.
+struct Interpolation
+{
+    int number;
+    const char* name;
+};
+#define TUNEWRIGHT_INTERPOLATION(p_Number, p_Name, p_Label) Interpolation{p_Number, p_Name},
+constexpr Interpolation g_Interpolations[] = {TUNEWRIGHT_INTERPOLATIONS(TUNEWRIGHT_INTERPOLATION)};
+#undef TUNEWRIGHT_INTERPOLATION
+#define TUNEWRIGHT_COMBO_ITEM(p_Number, p_Name, p_Label) ComboItem(N_(p_Label), p_Name),
+const ComboItem g_InterpolationItems[] = {TUNEWRIGHT_INTERPOLATIONS(TUNEWRIGHT_COMBO_ITEM)};
 #undef TUNEWRIGHT_COMBO_ITEM
+
+// The name of a resampler's number; null for none.
+const char* InterpolationName(int p_Number)
+{
+    for (const Interpolation& l_Entry : g_Interpolations)
+        if (l_Entry.number == p_Number)
+            return l_Entry.name;
+    return nullptr;
+}
+
+// The resampler the setting names; an unknown name is reported and the default is used.
+int ChosenInterpolation()
+{
+    String l_Name = aud_get_str(SECTION, "interpolation");
+    for (const Interpolation& l_Entry : g_Interpolations)
+        if (!std::strcmp(l_Name, l_Entry.name))
+            return l_Entry.number;
+    AUDWARN("No resampler is called \"%s\"; playing with \"%s\".\n", (const char*)l_Name,
+            InterpolationName(TUNEWRIGHT_DEFAULT_INTERPOLATION));
+    return TUNEWRIGHT_DEFAULT_INTERPOLATION;
+}
 
 const PreferencesWidget g_Widgets[] = {
     WidgetLabel(N_("<b>Playback</b>")),
     WidgetSpin(N_("Loop repeats:"), WidgetInt(SECTION, "loops"),
                {-1, static_cast<double>(std::numeric_limits<int>::max()), 1, N_("(-1 repeats for ever)")}),
-    WidgetCombo(N_("Resampler:"), WidgetInt(SECTION, "interpolation"), {{g_Interpolations}, nullptr}),
+    WidgetCombo(N_("Resampler:"), WidgetString(SECTION, "interpolation"), {{g_InterpolationItems}, nullptr}),
 };
 const PluginPreferences g_Preferences = {{g_Widgets}, nullptr, nullptr, nullptr};
 
@@ -83,8 +114,7 @@ SongPointer OpenSong(const std::vector<char>& p_Bytes, const char* p_Filename)
     tw_song_set_log_function(l_Song.get(), Log, nullptr);
     int l_Loops = aud_get_int(SECTION, "loops");
     tw_song_set_loops(l_Song.get(), l_Loops < -1 ? -1 : l_Loops);
-    if (tw_song_set_interpolation(l_Song.get(), aud_get_int(SECTION, "interpolation")) != TW_OK)
-        tw_song_set_interpolation(l_Song.get(), TUNEWRIGHT_DEFAULT_INTERPOLATION);
+    tw_song_set_interpolation(l_Song.get(), ChosenInterpolation());
     return l_Song;
 }
 
@@ -101,8 +131,8 @@ public:
 
     bool init() override
     {
-        StringBuf l_Interpolation = int_to_str(TUNEWRIGHT_DEFAULT_INTERPOLATION);
-        const char* const l_Defaults[] = {"loops", "0", "interpolation", l_Interpolation, nullptr};
+        const char* const l_Defaults[] = {"loops", "0", "interpolation",
+                                          InterpolationName(TUNEWRIGHT_DEFAULT_INTERPOLATION), nullptr};
         aud_config_set_defaults(SECTION, l_Defaults);
         return true;
     }
