@@ -11,6 +11,7 @@ l_Packages=(
   libglib2.0-dev dbus playerctl
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-plugins-base
   gstreamer1.0-alsa gstreamer1.0-plugins-base-apps
+  libvlccore-dev vlc-bin vlc-plugin-base audacious-dev audacious audacious-plugins dbus
   ccache fonts-freefont-ttf groff-base
   xvfb xdotool imagemagick x11-apps sox
   debhelper dh-python pybuild-plugin-pyproject python3-all

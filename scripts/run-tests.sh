@@ -12,6 +12,8 @@
 #   downstream   an installed copy of the library, found and linked by other projects
 #   gstreamer    the GStreamer plugin: its gst-check tests, then gst-discoverer-1.0 and gst-play-1.0
 #                with it (scripts/test-gstreamer.sh)
+#   players      the VLC module and the Audacious plugin in cvlc and a headless Audacious
+#                (scripts/test-players.sh)
 #   package      the Debian packages (scripts/test-package.sh)
 #   web          the WebAssembly decoder and the web player (scripts/test-web.sh)
 #   windows      the Windows package and the Windows builds' tests under Wine (scripts/test-windows.sh)
@@ -23,7 +25,7 @@ cd "$(dirname "$0")/.."
 l_Root="$PWD"
 l_Jobs="$(nproc)"
 l_FuzzSeconds="${TUNEWRIGHT_FUZZ_SECONDS:-60}"
-l_AllStages=(plain asan clang-ubsan tsan doc python fuzz downstream gstreamer package web windows)
+l_AllStages=(plain asan clang-ubsan tsan doc python fuzz downstream gstreamer players package web windows)
 
 l_Stages=("$@")
 [ ${#l_Stages[@]} -gt 0 ] || l_Stages=("${l_AllStages[@]}")
@@ -162,6 +164,14 @@ stage_gstreamer() {
   build_plain
   ctest --test-dir build/plain --output-on-failure -L gstreamer
   GST_PLUGIN_PATH="$l_Root/build/plain/plugins/gstreamer" scripts/test-gstreamer.sh
+}
+
+# Of the plain build, only what the players load: the plugins and the library under them.
+stage_players() {
+  cmake -S . -B build/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNEWRIGHT_WERROR=ON -DTUNEWRIGHT_BUILD_BENCH=ON >/dev/null
+  cmake --build build/plain -j"$l_Jobs" --target tunewright_vlc tunewright_audacious
+  VLC_PLUGIN_PATH="$l_Root/build/plain/plugins/vlc" \
+    TUNEWRIGHT_AUDACIOUS_PLUGIN="$l_Root/build/plain/plugins/audacious/tunewright.so" scripts/test-players.sh
 }
 
 stage_package() {

@@ -12,19 +12,9 @@ fail() { echo "test-gstreamer: $*" >&2; exit 1; }
 # A registry of our own, so that neither the user's nor another run's is used or changed.
 export GST_REGISTRY_1_0="$l_Temp/registry.bin"
 
-# A song of beats of 125 ms, the loop over all of them, one note held over the first 16 beats.
-#   make_song FILE BEATS
-make_song() {
-  python3 - "$1" "$2" <<'PY'
-import struct, sys
-tracks = [struct.pack("<HBBH", 1000, 0, 0, 1 if t == 0 else 0) for t in range(16)]
-note = struct.pack("<I", 0) + bytes([57, 16, 200, 6])  # position; note, length, volume, pan
-with open(sys.argv[1], "wb") as out:
-    out.write(b"Org-02" + struct.pack("<HBBII", 125, 4, 4, 0, int(sys.argv[2])) + b"".join(tracks) + note)
-PY
-}
+# Two seconds: 16 beats of 125 ms, the loop over all of them, one note held from the first beat.
 l_Song="$l_Temp/a4.org"
-make_song "$l_Song" 16  # two seconds
+python3 "$(dirname "$0")/audio-checks.py" song "$l_Song"
 
 l_Discovered="$(cd / && gst-discoverer-1.0 "$l_Song")"
 grep -q "Duration: 0:00:02.000000000" <<<"$l_Discovered" ||
@@ -40,22 +30,9 @@ printf '%s\n' 'pcm.!default { type plug; slave { pcm "capture"; format S16_LE; r
 # card would pace it (the sink may drop frames or write silence): what counts is that the song's
 # tone is there, at its pitch.
 [ -s "$l_Temp/capture.raw" ] || fail "gst-play-1.0 sent nothing to ALSA: $(cat "$l_Temp/play.log")"
-l_Tone="$(python3 - "$l_Temp/capture.raw" <<'PY'
-import math, struct, sys
-data = open(sys.argv[1], "rb").read(8 << 20)  # the unpaced capture can run long; its start is enough
-left = struct.unpack("<%dh" % (len(data) // 2), data[: len(data) // 4 * 4])[0::2]
-start = next((i for i, x in enumerate(left) if abs(x) > 300), len(left))
-part = left[start : start + 12000]  # a quarter of a second from the first sound
-def strength(hz):  # Goertzel: the amplitude of one frequency
-    k, s1, s2 = 2 * math.cos(2 * math.pi * hz / 48000), 0.0, 0.0
-    for x in part:
-        s1, s2 = x + k * s1 - s2, s1
-    return math.sqrt(max(s1 * s1 + s2 * s2 - k * s1 * s2, 0.0))
-rms = math.sqrt(sum(x * x for x in part) / max(len(part), 1)) / 32768
-print(max(range(100, 2000, 4), key=strength) if part else 0, "%.4f" % rms)
-PY
-)"
-read -r l_Hz l_Rms <<<"$l_Tone"
+# The capture's start is enough: it can run long, unpaced.
+l_Tone="$(python3 "$(dirname "$0")/audio-checks.py" measure "$l_Temp/capture.raw")"
+read -r l_Hz l_Rms _ <<<"$l_Tone"
 echo "gst-play-1.0: $(stat -c %s "$l_Temp/capture.raw") bytes captured, RMS $l_Rms, strongest at $l_Hz Hz"
 awk -v r="$l_Rms" 'BEGIN { exit !(r > 0.01) }' || fail "gst-play-1.0 played silence"
 awk -v f="$l_Hz" 'BEGIN { exit !(f >= 432 && f <= 448) }' || fail "the tone is at $l_Hz Hz, not 440 Hz"
@@ -84,6 +61,6 @@ end_on_sigint() {
   echo "gst-launch-1.0 -e with $l_What: the stream ended on SIGINT"
 }
 l_Long="$l_Temp/long.org"
-make_song "$l_Long" 4800  # ten minutes
+python3 "$(dirname "$0")/audio-checks.py" song "$l_Long" $(printf '57:240 %.0s' $(seq 20))  # ten minutes
 end_on_sigint "tunewrightdec num-loops=-1" filesrc location="$l_Song" ! tunewrightdec num-loops=-1 ! fakesink sync=true
 end_on_sigint "decodebin" filesrc location="$l_Long" ! decodebin ! fakesink sync=true

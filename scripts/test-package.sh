@@ -9,13 +9,16 @@
 # every program's --version, the desktop files' validators and the MIME type a file manager sees
 # for a song, the renderer, the player under X (DISPLAY, or an Xvfb of its own) with its sound
 # captured through ALSA's file plugin, the Python package, the development files (a program
-# built with pkg-config) and the GStreamer plugin (scripts/test-gstreamer.sh).
+# built with pkg-config), the GStreamer plugin (scripts/test-gstreamer.sh) and the VLC and Audacious
+# plugins (scripts/test-players.sh).
 #   scripts/test-package.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 l_Root="$PWD"
 l_Out="$l_Root/build/deb"
 l_Temp="$(mktemp -d)"
+# Open to the user VLC runs as when this runs as root (scripts/test-players.sh), for the packages' files.
+chmod 755 "$l_Temp"
 l_PlayerPid=""
 l_XvfbPid=""
 cleanup() {
@@ -61,6 +64,8 @@ else
   export PATH="$l_Prefix/usr/bin:$PATH"
   export LD_LIBRARY_PATH="$l_LibDir"
   export GST_PLUGIN_PATH="$l_LibDir/gstreamer-1.0"
+  export VLC_PLUGIN_PATH="$l_LibDir/vlc/plugins"
+  export TUNEWRIGHT_AUDACIOUS_PLUGIN="$l_LibDir/audacious/Input/tunewright.so"
   export PYTHONPATH="$l_Prefix/usr/lib/python3/dist-packages"
   export PKG_CONFIG_PATH="$l_LibDir/pkgconfig"
   export XDG_DATA_DIRS="$l_Prefix/usr/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}"
@@ -175,6 +180,7 @@ cc -Wall -Wextra -Werror -o "$l_Temp/c-render" examples/c-render/c-render.c $(pk
 (cd / && "$l_Temp/c-render" "$l_Songs/greensleeves.org" "$l_Temp/c-render.wav")
 test -s "$l_Temp/c-render.wav"
 
-# The GStreamer plugin as a person uses it.
+# The GStreamer, VLC and Audacious plugins as a person uses them.
 scripts/test-gstreamer.sh
+scripts/test-players.sh
 echo "the packages install and their programs run"
