@@ -134,7 +134,8 @@ class Song:
     def events(self, track):
         """A track's events in the song's order, as Event(beat, key, length, volume, pan, starts_note):
         starts_note is True where the song starts a note; the other events start nothing (length 0,
-        or a note still sounds there, whose volume and pan they may change)."""
+        or a note still sounds there, whose volume and pan they may change, and which they hold on at
+        their own key and length once the event that struck it ends)."""
         song = self._song()
         count = lib.tw_song_get_track_events(song, int(track), None, 0)
         check(count)

@@ -175,6 +175,46 @@ private:
 
 std::vector<std::uint8_t> TextBytes(const char* p_Text) { return {p_Text, p_Text + std::strlen(p_Text)}; }
 
+// A note of the export, on the song's beats.
+struct Planned
+{
+    std::uint64_t pos, end;
+    std::uint8_t key, velocity, pan;
+    bool setsPan;
+};
+
+// One MIDI track: its channel, program (-1: none, for drums) and notes.
+struct TrackPlan
+{
+    std::uint8_t channel;
+    int program;
+    std::vector<Planned> notes;
+};
+
+// The notes a song track plays, as the song sounds them (OrgSong::SoundRuns): one for each run
+// that strikes a note or takes a held note to a new key, lasting while the key sounds on. A key
+// MIDI cannot hold (96 and up) sounds nothing when struck and leaves a held note as it was; a
+// drum's key is its drum (p_DrumKey), so a held drum note goes on whatever key it takes.
+std::vector<Planned> PlanNotes(const OrgSong& p_Song, int p_Track, std::uint8_t p_DrumKey)
+{
+    const bool l_Melody = p_Track < MELODY_TRACKS;
+    std::vector<Planned> l_Notes;
+    bool l_Sounding = false;
+    for (const OrgSong::SoundRun& l_Run : p_Song.SoundRuns(p_Track)) {
+        const bool l_Playable = l_Run.note < SongEdit::KEYS;
+        const std::uint8_t l_Key = l_Melody ? static_cast<std::uint8_t>(l_Run.note + KEY_OFFSET) : p_DrumKey;
+        const bool l_GoesOn = l_Sounding && !l_Run.struck && l_Notes.back().end == l_Run.pos &&
+                              (!l_Playable || l_Notes.back().key == l_Key);
+        if (l_GoesOn)
+            l_Notes.back().end = l_Run.end;
+        else if (l_Playable)
+            l_Notes.push_back({l_Run.pos, l_Run.end, l_Key, VelocityOfVolume(l_Run.volume),
+                               ControllerOfPan(l_Run.pan), false});
+        l_Sounding = l_GoesOn || l_Playable;
+    }
+    return l_Notes;
+}
+
 }  // namespace
 
 int WaveformOfProgram(int p_Program)
@@ -198,18 +238,6 @@ std::vector<std::uint8_t> SongToMidi(const OrgSong& p_Song)
     const std::uint64_t l_TempoUs = std::uint64_t{l_Header.tempo} * l_Quarter * 1000;
 
     // The notes of each track that plays, with their ends: a track plays one note at a time.
-    struct Planned
-    {
-        std::uint64_t pos, end;
-        std::uint8_t key, velocity, pan;
-        bool setsPan;
-    };
-    struct TrackPlan
-    {
-        std::uint8_t channel;
-        int program;  // -1: none (drums)
-        std::vector<Planned> notes;
-    };
     std::vector<TrackPlan> l_Plans;
     std::uint64_t l_EndBeat = std::max(l_Header.loopstart, l_Header.loopstop);
     for (int l_Track = 0; l_Track < TRACK_COUNT; ++l_Track) {
@@ -217,30 +245,11 @@ std::vector<std::uint8_t> SongToMidi(const OrgSong& p_Song)
         const int l_Id = p_Song.instruments[l_Track].id;
         if (l_Id >= SongEdit::InstrumentsOfTrack(l_Track))
             continue;
-        const std::vector<NoteEvent> l_Events = p_Song.GetEvents(l_Track);
-        const std::vector<bool> l_Starts = p_Song.NoteStarts(l_Track);
-        std::vector<NoteEvent> l_Notes;
-        for (std::size_t i = 0; i < l_Events.size(); ++i)
-            if (l_Starts[i] && l_Events[i].note < SongEdit::KEYS)
-                l_Notes.push_back(l_Events[i]);
-        std::stable_sort(l_Notes.begin(), l_Notes.end(),
-                         [](const NoteEvent& p_A, const NoteEvent& p_B) { return p_A.pos < p_B.pos; });
         TrackPlan l_Plan = {static_cast<std::uint8_t>(l_Melody ? l_Track : DRUM_CHANNEL),
                             l_Melody ? MIDI_PROGRAMS[l_Id] : -1,
-                            {}};
-        for (std::size_t i = 0; i < l_Notes.size(); ++i) {
-            const NoteEvent& l_Note = l_Notes[i];
-            std::uint64_t l_End = std::uint64_t{l_Note.pos} + l_Note.length;
-            if (i + 1 < l_Notes.size())
-                l_End = std::min<std::uint64_t>(l_End, l_Notes[i + 1].pos);
-            if (l_End == l_Note.pos)
-                continue;  // a later note of the same beat plays instead
-            l_EndBeat = std::max(l_EndBeat, l_End);
-            const std::uint8_t l_Key =
-                l_Melody ? static_cast<std::uint8_t>(l_Note.note + KEY_OFFSET) : MIDI_DRUM_KEYS[l_Id];
-            l_Plan.notes.push_back({l_Note.pos, l_End, l_Key, VelocityOfVolume(l_Note.volume),
-                                    ControllerOfPan(l_Note.pan), false});
-        }
+                            PlanNotes(p_Song, l_Track, l_Melody ? 0 : MIDI_DRUM_KEYS[l_Id])};
+        for (const Planned& l_Note : l_Plan.notes)
+            l_EndBeat = std::max(l_EndBeat, l_Note.end);
         if (!l_Plan.notes.empty())
             l_Plans.push_back(std::move(l_Plan));
     }

@@ -6,14 +6,17 @@
 // Export (SongToMidi) writes a type 1 file. Its first track holds the tempo (one MIDI quarter note
 // is the song's beats per step, beats_step, or 4 when that is 0), the time signature steps_bar/4,
 // and the loop points as the markers "loop start" and "loop end". Then comes one track per song
-// track that starts a note: melody tracks 0 to 7 on channels 0 to 7 (1 to 8 as people count them)
-// with the program of their waveform (MIDI_PROGRAMS), drums on channel 9 (10) with their drum's key
-// (MIDI_DRUM_KEYS). Only events that start a note (OrgSong::NoteStarts) become notes, each cut at
-// the next note of its track, since a track plays one note at a time; key k is MIDI note k + 12,
-// volume 0-254 the velocity (1-127), pan 0-12 controller 10 (6 is 64), sent before a note whose pan
-// differs from the track's last. Left out, since a player makes no sound of them or MIDI cannot
-// hold them: events that change the volume or pan of a held note, notes of keys 96 and up, tracks
-// whose instrument is outside its bank, and the key of a drum note (a drum's key is its drum).
+// track that sounds: melody tracks 0 to 7 on channels 0 to 7 (1 to 8 as people count them) with the
+// program of their waveform (MIDI_PROGRAMS), drums on channel 9 (10) with their drum's key
+// (MIDI_DRUM_KEYS). The notes are what the track sounds (OrgSong::SoundRuns), one at a time: a note
+// for each event that starts one, and a further note wherever a held note takes another key, as it
+// does once the event that started it has ended while a later one still covers the beat (that
+// event gives it its key and lasts it on). Key k is MIDI note k + 12, volume 0-254 the velocity
+// (1-127) at the note's start, pan 0-12 controller 10 (6 is 64), sent before a note whose pan
+// differs from the track's last. Left out, since MIDI cannot hold them or a player makes no sound
+// of them: the volume and pan a held note changes to (a MIDI note keeps its velocity), notes of
+// keys 96 and up, tracks whose instrument is outside its bank, and the key of a drum note (a
+// drum's key is its drum).
 //
 // Import (SongFromMidi) reads types 0 and 1, quantises every time to the step grid and reports
 // whatever it drops or changes (MidiImportReport); see SongFromMidi.

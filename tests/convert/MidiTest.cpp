@@ -273,6 +273,55 @@ TEST(MidiImport, TheCInterfaceSharesTheImportItsReportAndTheExport)
 
 namespace {
 
+// The song in p_Image, exported and imported again at its own beats per step.
+Org::OrgSong ThroughMidi(const OrgTest::SongImage& p_Image, Org::MidiImportReport& p_Report)
+{
+    const std::vector<std::uint8_t> l_Bytes = p_Image.Bytes();
+    const Org::OrgSong l_Song(l_Bytes.data(), l_Bytes.size());
+    const std::vector<std::uint8_t> l_Midi = Org::SongToMidi(l_Song);
+    Org::OrgSong l_Back;
+    std::string l_Error;
+    EXPECT_TRUE(
+        Org::SongFromMidi(l_Midi.data(), l_Midi.size(), p_Image.beats_step, l_Back, p_Report, l_Error))
+        << l_Error;
+    return l_Back;
+}
+
+}  // namespace
+
+TEST(MidiExport, WritesWhatEachTrackSoundsHeldNotesThatTakeAnotherKeyIncluded)
+{
+    // Ten events a beat apart, two beats long: once the first has ended, each later one holds the
+    // note on at its own key, 11 beats at 10 keys. A struck key that MIDI cannot hold sounds
+    // nothing, and one that a held note takes leaves the note as it was; a held drum is one hit.
+    OrgTest::SongImage l_Image;
+    for (std::uint8_t i = 0; i < 10; ++i)
+        l_Image.tracks[0].events.push_back({i, static_cast<std::uint8_t>(40 + i), 2, 200, 6});
+    l_Image.tracks[1].events = {
+        {0, 100, 4, 200, 6}, {2, 50, 4, 200, 6}, {10, 60, 4, 200, 6}, {12, 120, 4, 200, 6}};
+    l_Image.tracks[8].events = {{0, 40, 2, 200, 6}, {1, 50, 3, 200, 6}};
+    Org::MidiImportReport l_Report;
+    Org::OrgSong l_Back = ThroughMidi(l_Image, l_Report);
+    EXPECT_EQ(13u, l_Report.notes);
+
+    Events l_Keys = {{0, 40, 2, 200, 6}};
+    for (std::uint8_t i = 1; i < 10; ++i)
+        l_Keys.push_back({i + 1u, static_cast<std::uint8_t>(40 + i), 1, 200, 6});
+    ExpectEvents(l_Keys, l_Back.GetEvents(0), "a note that takes a key a beat");
+    ExpectEvents({{4, 50, 2, 200, 6}, {10, 60, 6, 200, 6}}, l_Back.GetEvents(1), "keys MIDI cannot hold");
+    ExpectEvents({{0, Org::IMPORTED_DRUM_KEY, 1, 200, 6}}, l_Back.GetEvents(8), "a held drum");
+    // The song made of the file sounds the same key as the song on every beat.
+    const std::vector<std::uint8_t> l_Bytes = l_Image.Bytes();
+    Org::OrgSong l_Song(l_Bytes.data(), l_Bytes.size());
+    for (int l_Beat = 0; l_Beat < 12; ++l_Beat) {
+        const Org::SampleData l_Want = l_Song.GetNoteHit(0, l_Beat), l_Got = l_Back.GetNoteHit(0, l_Beat);
+        EXPECT_EQ(l_Want.playing != 0, l_Got.playing != 0) << l_Beat;
+        EXPECT_EQ(l_Want.note, l_Got.note) << l_Beat;
+    }
+}
+
+namespace {
+
 // A song of melody and drums whose notes MIDI holds, with a volume change inside a held note.
 OrgTest::SongImage RoundTripSong()
 {

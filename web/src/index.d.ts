@@ -42,7 +42,8 @@ export interface Event {
   /** 0 (left) to 12 (right), 6 the centre; 255 keeps the pan of the note it changes. */
   pan: number;
   /** Whether the song starts a note here as it reaches the beat; otherwise the event starts nothing
-   * (length 0, or an earlier note still sounds there, whose volume and pan it may change). */
+   * (length 0, or an earlier note still sounds there, whose volume and pan it may change, and which it
+   * holds on at its own key and length once the earlier event ends). */
   startsNote: boolean;
 }
 

@@ -280,7 +280,8 @@ typedef struct tw_event
     uint8_t pan;    /**< 0 (left) to 12 (right), 6 the centre; 255 keeps the pan of the note it changes. */
     /** 1 when the song starts a note here as it reaches the beat. 0 when the event starts nothing:
      *  its length is 0, or an earlier event of the track still sounds on its beat (whose volume and
-     *  pan it may then change). */
+     *  pan it may then change, and whose note it holds on at its own key and length once that
+     *  earlier event ends). */
     uint8_t starts_note;
     uint8_t reserved[3]; /**< 0. */
 } tw_event;
@@ -488,8 +489,10 @@ ORG_API int tw_song_save_file(const tw_song* song, const char* path);
  *  number of beats), the time signature, the loop as the markers "loop start" and "loop end", melody
  *  tracks on channels 1 to 8 with a General MIDI program for each waveform, drums on channel 10 with
  *  one key per drum (36, 35, 38, 40, 48, 42, 46, 49, 39, 56, 37, 45 for drums 0 to 11), key k as
- *  MIDI note k + 12, volume as velocity and pan as controller 10. Only events that start a note are
- *  written. A MIDI file of type 0 or 1 comes in quantised to the song's beats, its notes spread over
+ *  MIDI note k + 12, volume as velocity and pan as controller 10. The notes are those the song
+ *  sounds: one for each event that starts a note, and one more wherever a held note takes another
+ *  key (as a later event holds it on); the volume and pan a held note changes to are left out. A
+ *  MIDI file of type 0 or 1 comes in quantised to the song's beats, its notes spread over
  *  the one-voice tracks, and everything the import drops or changes is counted in a ::tw_midi_report.
  *  @{ */
 /** What tw_song_open_midi() dropped or changed. A dropped note is counted once, by the first rule
