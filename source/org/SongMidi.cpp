@@ -314,18 +314,18 @@ std::vector<std::uint8_t> SongToMidi(const OrgSong& p_Song)
 
 namespace {
 
-// One event of the file that the import uses, with where it stands.
+// One event of the file that the import uses, with when it happens. The events are kept in the
+// file's order, so that a stable sort by time orders them as the tracks play together: a tie goes
+// to the earlier track, then to the earlier event.
 struct MidiEvent
 {
-    enum Kind { NOTE_ON, NOTE_OFF, PAN, PROGRAM, TEMPO, TIME_SIGNATURE, LOOP_START, LOOP_END };
+    enum Kind : std::uint8_t { NOTE_ON, NOTE_OFF, PAN, PROGRAM, TEMPO, TIME_SIGNATURE, LOOP_START, LOOP_END };
     std::uint64_t tick;
-    std::uint32_t track;
-    std::uint32_t index;
+    std::uint32_t value;  // tempo in microseconds per quarter
     Kind kind;
     std::uint8_t channel;
-    std::uint8_t a;       // key, controller value, program, numerator
-    std::uint8_t b;       // velocity, denominator's power of two
-    std::uint32_t value;  // tempo in microseconds per quarter
+    std::uint8_t a;  // key, controller value, program, numerator
+    std::uint8_t b;  // velocity, denominator's power of two
 };
 
 class ChunkReader
@@ -390,28 +390,81 @@ bool IsMarker(const std::uint8_t* p_Text, std::uint32_t p_Length, const char* p_
     return true;
 }
 
+// The events of one MTrk chunk as they are read, each at the chunk's time so far.
+struct TrackEvents
+{
+    std::vector<MidiEvent>& events;
+    std::uint64_t tick;
+    unsigned long& ignored;
+
+    void Push(MidiEvent::Kind p_Kind, std::uint8_t p_Channel, std::uint8_t p_A, std::uint8_t p_B,
+              std::uint32_t p_Value)
+    {
+        events.push_back({tick, p_Value, p_Kind, p_Channel, p_A, p_B});
+    }
+};
+
+// The data bytes of a channel event of status p_Status; false for a malformed one.
+bool ReadChannelEvent(ChunkReader& p_Reader, std::uint8_t p_Status, TrackEvents& p_Out)
+{
+    const std::uint8_t l_Type = p_Status & 0xF0;
+    const std::uint8_t l_Channel = p_Status & 0x0F;
+    std::uint8_t l_A = 0, l_B = 0;
+    const bool l_TwoBytes = l_Type != 0xC0 && l_Type != 0xD0;
+    if (!p_Reader.Byte(l_A) || (l_TwoBytes && !p_Reader.Byte(l_B)) || ((l_A | l_B) & 0x80))
+        return false;
+    if (l_Type == 0x90 && l_B != 0)
+        p_Out.Push(MidiEvent::NOTE_ON, l_Channel, l_A, l_B, 0);
+    else if (l_Type == 0x80 || l_Type == 0x90)
+        p_Out.Push(MidiEvent::NOTE_OFF, l_Channel, l_A, 0, 0);
+    else if (l_Type == 0xB0 && l_A == 10)
+        p_Out.Push(MidiEvent::PAN, l_Channel, l_B, 0, 0);
+    else if (l_Type == 0xC0)
+        p_Out.Push(MidiEvent::PROGRAM, l_Channel, l_A, 0, 0);
+    else
+        ++p_Out.ignored;
+    return true;
+}
+
+// A meta or system exclusive event of status p_Status; false for a malformed one. p_TrackEnds is
+// set by the meta event that ends the track.
+bool ReadOtherEvent(ChunkReader& p_Reader, std::uint8_t p_Status, TrackEvents& p_Out, bool& p_TrackEnds)
+{
+    std::uint8_t l_MetaType = 0;
+    std::uint32_t l_Length = 0;
+    const std::uint8_t* l_Body = nullptr;
+    if ((p_Status == 0xFF && !p_Reader.Byte(l_MetaType)) ||
+        (p_Status != 0xFF && p_Status != 0xF0 && p_Status != 0xF7) || !p_Reader.Variable(l_Length) ||
+        !p_Reader.Skip(l_Length, &l_Body))
+        return false;
+    if (p_Status != 0xFF)
+        return true;  // system exclusive
+    p_TrackEnds = l_MetaType == 0x2F;
+    if (l_MetaType == 0x51 && l_Length >= 3)
+        p_Out.Push(MidiEvent::TEMPO, 0, 0, 0, Big(l_Body, 3));
+    else if (l_MetaType == 0x58 && l_Length >= 2)
+        p_Out.Push(MidiEvent::TIME_SIGNATURE, 0, l_Body[0], l_Body[1], 0);
+    else if (l_MetaType == 0x06 && IsMarker(l_Body, l_Length, LOOP_START_MARKER))
+        p_Out.Push(MidiEvent::LOOP_START, 0, 0, 0, 0);
+    else if (l_MetaType == 0x06 && IsMarker(l_Body, l_Length, LOOP_END_MARKER))
+        p_Out.Push(MidiEvent::LOOP_END, 0, 0, 0, 0);
+    return true;
+}
+
 // Reads one MTrk chunk's events into p_Events; false when it ends early or holds a malformed event
 // (what came before is kept). p_End receives the tick the chunk reached.
-bool ReadTrack(const std::uint8_t* p_Data, std::size_t p_Size, std::uint32_t p_Track,
-               std::vector<MidiEvent>& p_Events, std::uint64_t& p_End, unsigned long& p_Ignored)
+bool ReadTrack(const std::uint8_t* p_Data, std::size_t p_Size, std::vector<MidiEvent>& p_Events,
+               std::uint64_t& p_End, unsigned long& p_Ignored)
 {
     ChunkReader l_Reader(p_Data, p_Size);
-    std::uint64_t l_Tick = 0;
+    TrackEvents l_Out = {p_Events, 0, p_Ignored};
     std::uint8_t l_Running = 0;
-    std::uint32_t l_Index = 0;
-    const auto Push = [&](MidiEvent::Kind p_Kind, std::uint8_t p_Channel, std::uint8_t p_A, std::uint8_t p_B,
-                          std::uint32_t p_Value) {
-        p_Events.push_back({l_Tick, p_Track, l_Index++, p_Kind, p_Channel, p_A, p_B, p_Value});
-    };
-    bool l_Whole = true;
     while (!l_Reader.AtEnd()) {
         std::uint32_t l_Delta = 0;
-        if (!l_Reader.Variable(l_Delta) || l_Reader.AtEnd()) {
-            l_Whole = false;
-            break;
-        }
-        l_Tick += l_Delta;
-        p_End = l_Tick;
+        if (!l_Reader.Variable(l_Delta) || l_Reader.AtEnd())
+            return false;
+        l_Out.tick += l_Delta;
+        p_End = l_Out.tick;
         std::uint8_t l_Status = l_Reader.Peek();
         if (l_Status & 0x80) {
             l_Reader.Byte(l_Status);
@@ -420,53 +473,82 @@ bool ReadTrack(const std::uint8_t* p_Data, std::size_t p_Size, std::uint32_t p_T
         } else if (l_Running != 0) {
             l_Status = l_Running;
         } else {
-            l_Whole = false;
-            break;
+            return false;
         }
-        if (l_Status < 0xF0) {
-            const std::uint8_t l_Type = l_Status & 0xF0;
-            const std::uint8_t l_Channel = l_Status & 0x0F;
-            std::uint8_t l_A = 0, l_B = 0;
-            const bool l_TwoBytes = l_Type != 0xC0 && l_Type != 0xD0;
-            if (!l_Reader.Byte(l_A) || (l_TwoBytes && !l_Reader.Byte(l_B)) || ((l_A | l_B) & 0x80)) {
-                l_Whole = false;
-                break;
-            }
-            if (l_Type == 0x90 && l_B != 0)
-                Push(MidiEvent::NOTE_ON, l_Channel, l_A, l_B, 0);
-            else if (l_Type == 0x80 || l_Type == 0x90)
-                Push(MidiEvent::NOTE_OFF, l_Channel, l_A, 0, 0);
-            else if (l_Type == 0xB0 && l_A == 10)
-                Push(MidiEvent::PAN, l_Channel, l_B, 0, 0);
-            else if (l_Type == 0xC0)
-                Push(MidiEvent::PROGRAM, l_Channel, l_A, 0, 0);
-            else
-                ++p_Ignored;
-            continue;
-        }
-        std::uint8_t l_MetaType = 0;
-        std::uint32_t l_Length = 0;
-        const std::uint8_t* l_Body = nullptr;
-        if ((l_Status == 0xFF && !l_Reader.Byte(l_MetaType)) ||
-            (l_Status != 0xFF && l_Status != 0xF0 && l_Status != 0xF7) || !l_Reader.Variable(l_Length) ||
-            !l_Reader.Skip(l_Length, &l_Body)) {
-            l_Whole = false;
-            break;
-        }
-        if (l_Status != 0xFF)
-            continue;  // system exclusive
-        if (l_MetaType == 0x2F)
+        bool l_TrackEnds = false;
+        if (l_Status < 0xF0 ? !ReadChannelEvent(l_Reader, l_Status, l_Out)
+                            : !ReadOtherEvent(l_Reader, l_Status, l_Out, l_TrackEnds))
+            return false;
+        if (l_TrackEnds)
             return true;
-        if (l_MetaType == 0x51 && l_Length >= 3)
-            Push(MidiEvent::TEMPO, 0, 0, 0, Big(l_Body, 3));
-        else if (l_MetaType == 0x58 && l_Length >= 2)
-            Push(MidiEvent::TIME_SIGNATURE, 0, l_Body[0], l_Body[1], 0);
-        else if (l_MetaType == 0x06 && IsMarker(l_Body, l_Length, LOOP_START_MARKER))
-            Push(MidiEvent::LOOP_START, 0, 0, 0, 0);
-        else if (l_MetaType == 0x06 && IsMarker(l_Body, l_Length, LOOP_END_MARKER))
-            Push(MidiEvent::LOOP_END, 0, 0, 0, 0);
     }
-    return l_Whole;
+    return true;
+}
+
+// What the header chunk says.
+struct MidiHead
+{
+    // Ticks per quarter note, or for a division in frames (SMPTE) ticks per second, read as
+    // quarter notes of one second at a tempo no event changes.
+    std::uint64_t ticksPerQuarter;
+    bool fixedTempo;
+    std::size_t chunks;  // where the chunks after it begin
+};
+
+bool ReadHead(const std::uint8_t* p_Bytes, std::size_t p_Size, MidiHead& p_Head, std::string& p_Error)
+{
+    if (!HasMidiMagic(p_Bytes, p_Size) || p_Size < 14 || Big(p_Bytes + 4, 4) < 6) {
+        p_Error = "not a Standard MIDI File (it does not begin with an MThd header)";
+        return false;
+    }
+    const std::uint32_t l_Format = Big(p_Bytes + 8, 2);
+    const std::uint32_t l_Division = Big(p_Bytes + 12, 2);
+    if (l_Format > 1) {
+        p_Error = "a type " + std::to_string(l_Format) + " MIDI file; only types 0 and 1 can be read";
+        return false;
+    }
+    p_Head.ticksPerQuarter = l_Division;
+    p_Head.fixedTempo = (l_Division & 0x8000) != 0;
+    if (p_Head.fixedTempo) {
+        const int l_Frames = 256 - static_cast<int>(l_Division >> 8);
+        p_Head.ticksPerQuarter = static_cast<std::uint64_t>(l_Frames) * (l_Division & 0xFF);
+    }
+    if (p_Head.ticksPerQuarter == 0) {
+        p_Error = "the MIDI file's division is 0 ticks";
+        return false;
+    }
+    p_Head.chunks = 8 + std::size_t{Big(p_Bytes + 4, 4)};
+    return true;
+}
+
+// Every chunk's events in turn; a chunk that claims more bytes than are left is read as far as it
+// goes. Returns the last tick a track reached.
+std::uint64_t ReadChunks(const std::uint8_t* p_Bytes, std::size_t p_Size, const MidiHead& p_Head,
+                         std::vector<MidiEvent>& p_Events, MidiImportReport& p_Report)
+{
+    std::uint64_t l_FileEnd = 0;
+    std::size_t l_At = p_Head.chunks;
+    if (l_At > p_Size)
+        p_Report.damaged = true;
+    while (l_At < p_Size) {
+        if (p_Size - l_At < 8) {
+            p_Report.damaged = true;
+            break;
+        }
+        const std::size_t l_Length = Big(p_Bytes + l_At + 4, 4);
+        const std::size_t l_Start = l_At + 8;
+        const std::size_t l_Available = std::min(l_Length, p_Size - l_Start);
+        if (l_Available < l_Length)
+            p_Report.damaged = true;
+        if (std::memcmp(p_Bytes + l_At, "MTrk", 4) == 0) {
+            std::uint64_t l_End = 0;
+            if (!ReadTrack(p_Bytes + l_Start, l_Available, p_Events, l_End, p_Report.ignoredEvents))
+                p_Report.damaged = true;
+            l_FileEnd = std::max(l_FileEnd, l_End);
+        }
+        l_At = l_Start + l_Available;
+    }
+    return l_FileEnd;
 }
 
 // A note of the file, from its start to its end, with what its channel held at its start.
@@ -477,12 +559,142 @@ struct MidiNote
     bool unfinished;
 };
 
-// The notes sounding on one channel and key, oldest first: a note's end ends the oldest.
-struct Sounding
+// What the whole file sets, as the events in time order give it.
+struct MidiSettings
 {
-    std::vector<std::size_t> notes;
-    std::size_t first = 0;
+    std::uint32_t tempoUs;
+    int numerator = 4, power = 2;               // the time signature
+    std::int64_t loopStart = -1, loopEnd = -1;  // ticks of the markers; -1: none
+    std::array<int, 16> programs;               // each channel's program at its first note
 };
+
+// Follows the events in time order: the channels' settings, and the notes from their start to
+// their end.
+class EventFollower
+{
+public:
+    EventFollower(bool p_FixedTempo, MidiImportReport& p_Report) : fixedTempo(p_FixedTempo), report(p_Report)
+    {
+        settings.tempoUs = p_FixedTempo ? 1000000 : DEFAULT_TEMPO_US;
+        haveTempo = p_FixedTempo;
+        pans.fill(64);
+        programs.fill(0);
+        settings.programs.fill(-1);
+    }
+
+    void Follow(const MidiEvent& p_Event)
+    {
+        switch (p_Event.kind) {
+        case MidiEvent::NOTE_ON:
+            if (!started[p_Event.channel])
+                settings.programs[p_Event.channel] = programs[p_Event.channel];
+            started[p_Event.channel] = true;
+            open[p_Event.channel * 128u + p_Event.a].notes.push_back(notes.size());
+            notes.push_back({p_Event.tick, p_Event.tick, p_Event.channel, p_Event.a, p_Event.b,
+                             pans[p_Event.channel], false});
+            break;
+        case MidiEvent::NOTE_OFF: {
+            Sounding& l_Sounding = open[p_Event.channel * 128u + p_Event.a];
+            if (l_Sounding.first < l_Sounding.notes.size())
+                notes[l_Sounding.notes[l_Sounding.first++]].end = p_Event.tick;
+            break;
+        }
+        case MidiEvent::PAN:
+            pans[p_Event.channel] = p_Event.a;
+            break;
+        case MidiEvent::PROGRAM:
+            if (started[p_Event.channel] && p_Event.channel != DRUM_CHANNEL &&
+                p_Event.a != programs[p_Event.channel])
+                ++report.programChanges;
+            programs[p_Event.channel] = p_Event.a;
+            break;
+        default:
+            FollowSetting(p_Event);
+            break;
+        }
+    }
+
+    // The notes, those never ended ending at p_FileEnd, and the settings.
+    std::vector<MidiNote> Finish(std::uint64_t p_FileEnd, MidiSettings& p_Settings)
+    {
+        for (const Sounding& l_Sounding : open) {
+            for (std::size_t i = l_Sounding.first; i < l_Sounding.notes.size(); ++i) {
+                notes[l_Sounding.notes[i]].end = p_FileEnd;
+                notes[l_Sounding.notes[i]].unfinished = true;
+            }
+        }
+        p_Settings = settings;
+        return std::move(notes);
+    }
+
+private:
+    // The notes sounding on one channel and key, oldest first: a note's end ends the oldest.
+    struct Sounding
+    {
+        std::vector<std::size_t> notes;
+        std::size_t first = 0;
+    };
+
+    void FollowSetting(const MidiEvent& p_Event)
+    {
+        const auto Tick = [&] {
+            return static_cast<std::int64_t>(std::min<std::uint64_t>(p_Event.tick, INT64_MAX));
+        };
+        switch (p_Event.kind) {
+        case MidiEvent::TEMPO:
+            if (!haveTempo)
+                settings.tempoUs = p_Event.value;
+            else if (p_Event.value != settings.tempoUs && !fixedTempo)
+                ++report.extraTempos;
+            haveTempo = true;
+            break;
+        case MidiEvent::TIME_SIGNATURE:
+            if (!haveSignature) {
+                settings.numerator = p_Event.a;
+                settings.power = p_Event.b;
+            }
+            haveSignature = true;
+            break;
+        case MidiEvent::LOOP_START:
+            if (settings.loopStart < 0)
+                settings.loopStart = Tick();
+            break;
+        case MidiEvent::LOOP_END:
+            if (settings.loopEnd < 0)
+                settings.loopEnd = Tick();
+            break;
+        default:
+            break;
+        }
+    }
+
+    const bool fixedTempo;
+    MidiImportReport& report;
+    MidiSettings settings;
+    bool haveTempo = false, haveSignature = false;
+    std::array<std::uint8_t, 16> pans, programs;
+    std::array<bool, 16> started = {};
+    std::vector<Sounding> open = std::vector<Sounding>(16 * 128);  // per channel and key
+    std::vector<MidiNote> notes;
+};
+
+// Ticks to the song's beats, p_Steps beats to p_TicksPerStep ticks, to the nearest, without
+// overflowing for any tick.
+class BeatGrid
+{
+public:
+    BeatGrid(std::uint64_t p_TicksPerStep, std::uint64_t p_Steps) : ticks(p_TicksPerStep), steps(p_Steps) {}
+    std::uint64_t Beat(std::uint64_t p_Tick) const
+    {
+        return p_Tick / ticks * steps + (p_Tick % ticks * steps * 2 + ticks) / (ticks * 2);
+    }
+
+private:
+    std::uint64_t ticks, steps;
+};
+
+// The last beat a song holds.
+constexpr std::uint64_t LAST_BEAT = std::numeric_limits<std::uint32_t>::max();
 
 // A note on the song's beats, before it is given a track.
 struct PlacedNote
@@ -494,6 +706,50 @@ struct PlacedNote
     bool shortened;   // cut to 255 beats
     bool unfinished;  // never ended in the file
 };
+
+// p_Note on the grid, in p_Placed; false (counted in p_Report) when no track can hold it.
+bool PlaceNote(const MidiNote& p_Note, const BeatGrid& p_Grid, PlacedNote& p_Placed,
+               MidiImportReport& p_Report)
+{
+    const bool l_IsDrum = p_Note.channel == DRUM_CHANNEL;
+    p_Placed = {p_Grid.Beat(p_Note.start),
+                0,
+                1,
+                VolumeOfVelocity(p_Note.velocity),
+                PanOfController(p_Note.pan),
+                p_Note.channel,
+                false,
+                false,
+                p_Note.unfinished};
+    if (l_IsDrum) {
+        const std::uint8_t* l_Key =
+            std::find(std::begin(MIDI_DRUM_KEYS), std::end(MIDI_DRUM_KEYS), p_Note.key);
+        if (l_Key == std::end(MIDI_DRUM_KEYS)) {
+            ++p_Report.unmappedDrums;
+            return false;
+        }
+        p_Placed.group = static_cast<int>(l_Key - MIDI_DRUM_KEYS);
+        p_Placed.key = IMPORTED_DRUM_KEY;
+    } else {
+        if (p_Note.key < KEY_OFFSET || p_Note.key >= KEY_OFFSET + SongEdit::KEYS) {
+            ++p_Report.keysOutOfRange;
+            return false;
+        }
+        p_Placed.key = static_cast<std::uint8_t>(p_Note.key - KEY_OFFSET);
+    }
+    if (p_Placed.beat > LAST_BEAT) {
+        ++p_Report.beyondLastBeat;
+        return false;
+    }
+    if (!l_IsDrum) {
+        const std::uint64_t l_Length = p_Grid.Beat(p_Note.end) - p_Placed.beat;
+        p_Placed.lengthened = l_Length == 0;
+        p_Placed.shortened = l_Length > SongEdit::MAX_LENGTH;
+        p_Placed.length =
+            static_cast<std::uint8_t>(std::clamp<std::uint64_t>(l_Length, 1, SongEdit::MAX_LENGTH));
+    }
+    return true;
+}
 
 // Places notes on up to p_Tracks monophonic tracks, each note on the first one free at its beat;
 // gives each note's track (or -1 when none is free) and how many tracks were used.
@@ -515,220 +771,34 @@ int FirstFit(const std::vector<PlacedNote>& p_Notes, int p_Tracks, std::vector<i
     return l_Used;
 }
 
-NoteEvent EventOf(const PlacedNote& p_Note)
+// The song's tracks as they fill, each in beat order, and their instruments.
+struct SongTracks
 {
-    return {static_cast<std::uint32_t>(p_Note.beat), p_Note.key, p_Note.length, p_Note.volume, p_Note.pan};
-}
+    std::vector<std::vector<NoteEvent>> events = std::vector<std::vector<NoteEvent>>(TRACK_COUNT);
+    std::array<int, TRACK_COUNT> ids = {};
 
-}  // namespace
-
-bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSong& p_Song,
-                  MidiImportReport& p_Report, std::string& p_Error)
-{
-    p_Report = MidiImportReport();
-    const std::uint8_t* l_Bytes = static_cast<const std::uint8_t*>(p_Data);
-    if (p_Quantize < 1 || p_Quantize > MIDI_QUANTIZE_MAX) {
-        p_Error = "the quantise steps must be 1 to " + std::to_string(MIDI_QUANTIZE_MAX);
-        return false;
-    }
-    if (!HasMidiMagic(p_Data, p_Size) || p_Size < 14 || Big(l_Bytes + 4, 4) < 6) {
-        p_Error = "not a Standard MIDI File (it does not begin with an MThd header)";
-        return false;
-    }
-    const std::uint32_t l_HeaderLength = Big(l_Bytes + 4, 4);
-    const std::uint32_t l_Format = Big(l_Bytes + 8, 2);
-    const std::uint32_t l_Division = Big(l_Bytes + 12, 2);
-    if (l_Format > 1) {
-        p_Error = "a type " + std::to_string(l_Format) + " MIDI file; only types 0 and 1 can be read";
-        return false;
-    }
-    // Ticks per quarter note, or for a division in frames (SMPTE) ticks per second, read as
-    // quarter notes of one second.
-    std::uint64_t l_TicksPerQuarter = l_Division;
-    bool l_FixedTempo = false;
-    if (l_Division & 0x8000) {
-        const int l_Frames = 256 - static_cast<int>(l_Division >> 8);
-        l_TicksPerQuarter = static_cast<std::uint64_t>(l_Frames) * (l_Division & 0xFF);
-        l_FixedTempo = true;
-    }
-    if (l_TicksPerQuarter == 0) {
-        p_Error = "the MIDI file's division is 0 ticks";
-        return false;
-    }
-
-    // Every chunk in turn; a chunk that claims more bytes than are left is read as far as it goes.
-    std::vector<MidiEvent> l_Events;
-    std::uint64_t l_FileEnd = 0;
-    std::uint32_t l_Track = 0;
-    std::size_t l_At = 8 + std::size_t{l_HeaderLength};
-    if (l_HeaderLength > p_Size - 8)
-        p_Report.damaged = true;
-    while (l_At < p_Size) {
-        if (p_Size - l_At < 8) {
-            p_Report.damaged = true;
-            break;
-        }
-        const std::size_t l_Length = Big(l_Bytes + l_At + 4, 4);
-        const std::size_t l_Start = l_At + 8;
-        const std::size_t l_Available = std::min(l_Length, p_Size - l_Start);
-        if (l_Available < l_Length)
-            p_Report.damaged = true;
-        if (std::memcmp(l_Bytes + l_At, "MTrk", 4) == 0) {
-            std::uint64_t l_End = 0;
-            if (!ReadTrack(l_Bytes + l_Start, l_Available, l_Track++, l_Events, l_End,
-                           p_Report.ignoredEvents))
-                p_Report.damaged = true;
-            l_FileEnd = std::max(l_FileEnd, l_End);
-        }
-        l_At = l_Start + l_Available;
-    }
-    std::stable_sort(l_Events.begin(), l_Events.end(), [](const MidiEvent& p_A, const MidiEvent& p_B) {
-        return p_A.tick != p_B.tick
-                   ? p_A.tick < p_B.tick
-                   : (p_A.track != p_B.track ? p_A.track < p_B.track : p_A.index < p_B.index);
-    });
-
-    // The events in time order: the channels' settings, and notes from their start to their end.
-    std::uint32_t l_TempoUs = l_FixedTempo ? 1000000 : DEFAULT_TEMPO_US;
-    bool l_HaveTempo = l_FixedTempo;
-    int l_Numerator = 4, l_Power = 2;
-    bool l_HaveSignature = false;
-    std::int64_t l_LoopStart = -1, l_LoopEnd = -1;
-    std::array<std::uint8_t, 16> l_Pans, l_Programs;
-    std::array<bool, 16> l_Started = {};
-    l_Pans.fill(64);
-    l_Programs.fill(0);
-    std::vector<Sounding> l_Open(16 * 128);  // per channel and key
-    std::vector<MidiNote> l_Notes;
-    std::vector<int> l_ChannelPrograms(16, -1);
-    for (const MidiEvent& l_Event : l_Events) {
-        switch (l_Event.kind) {
-        case MidiEvent::NOTE_ON:
-            if (!l_Started[l_Event.channel])
-                l_ChannelPrograms[l_Event.channel] = l_Programs[l_Event.channel];
-            l_Started[l_Event.channel] = true;
-            l_Open[l_Event.channel * 128u + l_Event.a].notes.push_back(l_Notes.size());
-            l_Notes.push_back({l_Event.tick, l_Event.tick, l_Event.channel, l_Event.a, l_Event.b,
-                               l_Pans[l_Event.channel], false});
-            break;
-        case MidiEvent::NOTE_OFF: {
-            Sounding& l_Sounding = l_Open[l_Event.channel * 128u + l_Event.a];
-            if (l_Sounding.first < l_Sounding.notes.size())
-                l_Notes[l_Sounding.notes[l_Sounding.first++]].end = l_Event.tick;
-            break;
-        }
-        case MidiEvent::PAN:
-            l_Pans[l_Event.channel] = l_Event.a;
-            break;
-        case MidiEvent::PROGRAM:
-            if (l_Started[l_Event.channel] && l_Event.channel != DRUM_CHANNEL &&
-                l_Event.a != l_Programs[l_Event.channel])
-                ++p_Report.programChanges;
-            l_Programs[l_Event.channel] = l_Event.a;
-            break;
-        case MidiEvent::TEMPO:
-            if (!l_HaveTempo)
-                l_TempoUs = l_Event.value;
-            else if (l_Event.value != l_TempoUs && !l_FixedTempo)
-                ++p_Report.extraTempos;
-            l_HaveTempo = true;
-            break;
-        case MidiEvent::TIME_SIGNATURE:
-            if (!l_HaveSignature) {
-                l_Numerator = l_Event.a;
-                l_Power = l_Event.b;
-            }
-            l_HaveSignature = true;
-            break;
-        case MidiEvent::LOOP_START:
-            if (l_LoopStart < 0)
-                l_LoopStart = static_cast<std::int64_t>(std::min<std::uint64_t>(l_Event.tick, INT64_MAX));
-            break;
-        case MidiEvent::LOOP_END:
-            if (l_LoopEnd < 0)
-                l_LoopEnd = static_cast<std::int64_t>(std::min<std::uint64_t>(l_Event.tick, INT64_MAX));
-            break;
-        }
-    }
-    for (const Sounding& l_Sounding : l_Open) {
-        for (std::size_t i = l_Sounding.first; i < l_Sounding.notes.size(); ++i) {
-            l_Notes[l_Sounding.notes[i]].end = l_FileEnd;
-            l_Notes[l_Sounding.notes[i]].unfinished = true;
-        }
-    }
-
-    // Ticks to beats, to the nearest, without overflowing for any tick.
-    const std::uint64_t l_Steps = static_cast<std::uint64_t>(p_Quantize);
-    const auto Beat = [&](std::uint64_t p_Tick) {
-        return p_Tick / l_TicksPerQuarter * l_Steps +
-               (p_Tick % l_TicksPerQuarter * l_Steps * 2 + l_TicksPerQuarter) / (l_TicksPerQuarter * 2);
-    };
-    const std::uint64_t l_LastBeat = std::numeric_limits<std::uint32_t>::max();
-
-    // Quantised notes: melody by channel, drums by drum, in the order they start.
-    std::vector<PlacedNote> l_Melody, l_Drums;
-    for (const MidiNote& l_Note : l_Notes) {
-        const bool l_IsDrum = l_Note.channel == DRUM_CHANNEL;
-        PlacedNote l_Placed = {Beat(l_Note.start),
-                               0,
-                               1,
-                               VolumeOfVelocity(l_Note.velocity),
-                               PanOfController(l_Note.pan),
-                               l_Note.channel,
-                               false,
-                               false,
-                               l_Note.unfinished};
-        if (l_IsDrum) {
-            const std::uint8_t* l_Key =
-                std::find(std::begin(MIDI_DRUM_KEYS), std::end(MIDI_DRUM_KEYS), l_Note.key);
-            if (l_Key == std::end(MIDI_DRUM_KEYS)) {
-                ++p_Report.unmappedDrums;
-                continue;
-            }
-            l_Placed.group = static_cast<int>(l_Key - MIDI_DRUM_KEYS);
-            l_Placed.key = IMPORTED_DRUM_KEY;
-        } else {
-            if (l_Note.key < KEY_OFFSET || l_Note.key >= KEY_OFFSET + SongEdit::KEYS) {
-                ++p_Report.keysOutOfRange;
-                continue;
-            }
-            l_Placed.key = static_cast<std::uint8_t>(l_Note.key - KEY_OFFSET);
-        }
-        if (l_Placed.beat > l_LastBeat) {
-            ++p_Report.beyondLastBeat;
-            continue;
-        }
-        if (!l_IsDrum) {
-            const std::uint64_t l_Length = Beat(l_Note.end) - l_Placed.beat;
-            l_Placed.lengthened = l_Length == 0;
-            l_Placed.shortened = l_Length > SongEdit::MAX_LENGTH;
-            l_Placed.length =
-                static_cast<std::uint8_t>(std::clamp<std::uint64_t>(l_Length, 1, SongEdit::MAX_LENGTH));
-        }
-        (l_IsDrum ? l_Drums : l_Melody).push_back(l_Placed);
-    }
-    const auto ByBeat = [](const PlacedNote& p_A, const PlacedNote& p_B) { return p_A.beat < p_B.beat; };
-    std::stable_sort(l_Melody.begin(), l_Melody.end(), ByBeat);
-    std::stable_sort(l_Drums.begin(), l_Drums.end(), ByBeat);
-
-    std::vector<std::vector<NoteEvent>> l_Tracks(TRACK_COUNT);
-    std::array<int, TRACK_COUNT> l_Ids = {};
-    const auto Keep = [&](int p_Track, const PlacedNote& p_Note) {
-        if (l_Tracks[p_Track].size() >= SongEdit::MAX_EVENTS) {
+    void Keep(int p_Track, const PlacedNote& p_Note, MidiImportReport& p_Report)
+    {
+        if (events[p_Track].size() >= SongEdit::MAX_EVENTS) {
             ++p_Report.overfullTracks;
             return;
         }
-        l_Tracks[p_Track].push_back(EventOf(p_Note));
+        events[p_Track].push_back(
+            {static_cast<std::uint32_t>(p_Note.beat), p_Note.key, p_Note.length, p_Note.volume, p_Note.pan});
         ++p_Report.notes;
         p_Report.lengthened += p_Note.lengthened;
         p_Report.shortened += p_Note.shortened;
         p_Report.unfinished += p_Note.unfinished;
-    };
+    }
+};
 
-    // Melody: each channel's voices on as many tracks as it needs, up to eight; then the eight
-    // tracks shared out, one to each channel first.
+// Melody: each channel's voices on as many tracks as it needs, up to eight; then the eight tracks
+// shared out, one to each channel first.
+void ShareMelodyTracks(const std::vector<PlacedNote>& p_Melody, const std::array<int, 16>& p_Programs,
+                       SongTracks& p_Tracks, MidiImportReport& p_Report)
+{
     std::array<std::vector<PlacedNote>, 16> l_Channels;
-    for (const PlacedNote& l_Note : l_Melody)
+    for (const PlacedNote& l_Note : p_Melody)
         l_Channels[l_Note.group].push_back(l_Note);
     std::array<std::vector<int>, 16> l_Slots;
     std::array<int, 16> l_Need = {}, l_Given = {};
@@ -760,60 +830,76 @@ bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSon
             else if (l_Slot >= l_Given[l_Channel])
                 ++p_Report.sharedTracks;
             else
-                Keep(l_First + l_Slot, l_Channels[l_Channel][i]);
+                p_Tracks.Keep(l_First + l_Slot, l_Channels[l_Channel][i], p_Report);
         }
         for (int l_Slot = 0; l_Slot < l_Given[l_Channel]; ++l_Slot)
-            l_Ids[l_First + l_Slot] = WaveformOfProgram(l_ChannelPrograms[l_Channel]);
+            p_Tracks.ids[l_First + l_Slot] = WaveformOfProgram(p_Programs[l_Channel]);
         l_First += l_Given[l_Channel];
     }
+}
 
-    // Drums: one track per drum, in the order the drums first play.
+// Drums: one track per drum, in the order the drums first play.
+void FillDrumTracks(const std::vector<PlacedNote>& p_Drums, SongTracks& p_Tracks, MidiImportReport& p_Report)
+{
     std::array<int, DRUM_COUNT> l_DrumTracks;
     l_DrumTracks.fill(-1);
     int l_NextDrumTrack = MELODY_TRACKS;
-    for (const PlacedNote& l_Note : l_Drums) {
+    for (const PlacedNote& l_Note : p_Drums) {
         int& l_Track = l_DrumTracks[l_Note.group];
         if (l_Track < 0 && l_NextDrumTrack < TRACK_COUNT) {
             l_Track = l_NextDrumTrack++;
-            l_Ids[l_Track] = l_Note.group;
+            p_Tracks.ids[l_Track] = l_Note.group;
         }
         if (l_Track < 0)
             ++p_Report.extraDrums;
-        else if (!l_Tracks[l_Track].empty() && l_Tracks[l_Track].back().pos == l_Note.beat)
+        else if (!p_Tracks.events[l_Track].empty() && p_Tracks.events[l_Track].back().pos == l_Note.beat)
             ++p_Report.sameBeatHits;
         else
-            Keep(l_Track, l_Note);
+            p_Tracks.Keep(l_Track, l_Note, p_Report);
     }
+}
 
-    // The song: timing, bar layout and loop, then the tracks.
-    const std::uint64_t l_Ms = (std::uint64_t{l_TempoUs} + 500 * l_Steps) / (1000 * l_Steps);
-    p_Report.tempoMs = static_cast<unsigned int>(
-        std::clamp<std::uint64_t>(l_Ms, SongEdit::MIN_TEMPO_MS, SongEdit::MAX_TEMPO_MS));
-    // A step is a quarter note, so a bar holds its quarters; a bar of a part of one (7/8) has
-    // steps of the signature's own note, when those are whole beats.
-    const std::uint64_t l_Unit = l_Power >= 0 && l_Power <= 6 ? std::uint64_t{1} << l_Power : 4;
-    std::uint64_t l_StepsBar = l_Numerator * 4 / l_Unit, l_BeatsStep = l_Steps;
-    if (l_Numerator * 4 % l_Unit != 0 && l_Steps * 4 % l_Unit == 0) {
-        l_StepsBar = static_cast<std::uint64_t>(l_Numerator);
-        l_BeatsStep = l_Steps * 4 / l_Unit;
-    }
+// The loop's beats: the markers', else the whole song; markers out of order give the whole song.
+void LoopOf(const MidiSettings& p_Settings, const BeatGrid& p_Grid, const SongTracks& p_Tracks,
+            std::uint32_t& p_Start, std::uint32_t& p_End, MidiImportReport& p_Report)
+{
     std::uint64_t l_SongEnd = 0;
-    for (const std::vector<NoteEvent>& l_Events : l_Tracks)
+    for (const std::vector<NoteEvent>& l_Events : p_Tracks.events)
         for (const NoteEvent& l_Event : l_Events)
             l_SongEnd = std::max(l_SongEnd, std::uint64_t{l_Event.pos} + l_Event.length);
     const auto LoopBeat = [&](std::int64_t p_Tick, std::uint64_t p_Otherwise) {
         return static_cast<std::uint32_t>(
-            std::min(p_Tick < 0 ? p_Otherwise : Beat(static_cast<std::uint64_t>(p_Tick)), l_LastBeat));
+            std::min(p_Tick < 0 ? p_Otherwise : p_Grid.Beat(static_cast<std::uint64_t>(p_Tick)), LAST_BEAT));
     };
-
-    std::uint32_t l_Start = LoopBeat(l_LoopStart, 0), l_End = LoopBeat(l_LoopEnd, l_SongEnd);
-    if (l_LoopEnd < 0)
-        l_End = std::max(l_End, l_Start);
-    if (l_End < l_Start) {
+    p_Start = LoopBeat(p_Settings.loopStart, 0);
+    p_End = LoopBeat(p_Settings.loopEnd, l_SongEnd);
+    if (p_Settings.loopEnd < 0)
+        p_End = std::max(p_End, p_Start);
+    if (p_End < p_Start) {
         p_Report.loopIgnored = true;
-        l_Start = 0;
-        l_End = LoopBeat(-1, l_SongEnd);
+        p_Start = 0;
+        p_End = LoopBeat(-1, l_SongEnd);
     }
+}
+
+// The song of the tracks: timing, bar layout and loop, then the tracks.
+void MakeSong(OrgSong& p_Song, const MidiSettings& p_Settings, const BeatGrid& p_Grid, std::uint64_t p_Steps,
+              const SongTracks& p_Tracks, MidiImportReport& p_Report)
+{
+    const std::uint64_t l_Ms = (std::uint64_t{p_Settings.tempoUs} + 500 * p_Steps) / (1000 * p_Steps);
+    p_Report.tempoMs = static_cast<unsigned int>(
+        std::clamp<std::uint64_t>(l_Ms, SongEdit::MIN_TEMPO_MS, SongEdit::MAX_TEMPO_MS));
+    // A step is a quarter note, so a bar holds its quarters; a bar of a part of one (7/8) has
+    // steps of the signature's own note, when those are whole beats.
+    const int l_Numerator = p_Settings.numerator, l_Power = p_Settings.power;
+    const std::uint64_t l_Unit = l_Power >= 0 && l_Power <= 6 ? std::uint64_t{1} << l_Power : 4;
+    std::uint64_t l_StepsBar = l_Numerator * 4 / l_Unit, l_BeatsStep = p_Steps;
+    if (l_Numerator * 4 % l_Unit != 0 && p_Steps * 4 % l_Unit == 0) {
+        l_StepsBar = static_cast<std::uint64_t>(l_Numerator);
+        l_BeatsStep = p_Steps * 4 / l_Unit;
+    }
+    std::uint32_t l_Start = 0, l_End = 0;
+    LoopOf(p_Settings, p_Grid, p_Tracks, l_Start, l_End, p_Report);
 
     // Every value is one the song takes by now; the edits check them all the same.
     p_Song.LoadBlank();
@@ -822,11 +908,57 @@ bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSon
                            static_cast<int>(l_BeatsStep));
     SongEdit::SetLoop(p_Song, l_Start, l_End);
     for (int l_Track = 0; l_Track < TRACK_COUNT; ++l_Track) {
-        SongEdit::SetInstrument(p_Song, l_Track, l_Ids[l_Track]);
+        SongEdit::SetInstrument(p_Song, l_Track, p_Tracks.ids[l_Track]);
         SongEdit::SetFineTune(p_Song, l_Track, SongEdit::UNTUNED);
         // In beat order, each event one an editor may write (SongEdit::CheckEvent): written at once.
-        p_Song.SetEvents(l_Track, l_Tracks[l_Track]);
+        p_Song.SetEvents(l_Track, p_Tracks.events[l_Track]);
     }
+}
+
+}  // namespace
+
+bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSong& p_Song,
+                  MidiImportReport& p_Report, std::string& p_Error)
+{
+    p_Report = MidiImportReport();
+    const std::uint8_t* l_Bytes = static_cast<const std::uint8_t*>(p_Data);
+    if (p_Quantize < 1 || p_Quantize > MIDI_QUANTIZE_MAX) {
+        p_Error = "the quantise steps must be 1 to " + std::to_string(MIDI_QUANTIZE_MAX);
+        return false;
+    }
+    MidiHead l_Head;
+    if (!ReadHead(l_Bytes, p_Size, l_Head, p_Error))
+        return false;
+
+    std::vector<MidiEvent> l_Events;
+    const std::uint64_t l_FileEnd = ReadChunks(l_Bytes, p_Size, l_Head, l_Events, p_Report);
+    std::stable_sort(l_Events.begin(), l_Events.end(),
+                     [](const MidiEvent& p_A, const MidiEvent& p_B) { return p_A.tick < p_B.tick; });
+    EventFollower l_Follower(l_Head.fixedTempo, p_Report);
+    for (const MidiEvent& l_Event : l_Events)
+        l_Follower.Follow(l_Event);
+    std::vector<MidiEvent>().swap(l_Events);
+    MidiSettings l_Settings;
+    std::vector<MidiNote> l_Notes = l_Follower.Finish(l_FileEnd, l_Settings);
+
+    // Quantised notes: melody by channel, drums by drum, in the order they start.
+    const std::uint64_t l_Steps = static_cast<std::uint64_t>(p_Quantize);
+    const BeatGrid l_Grid(l_Head.ticksPerQuarter, l_Steps);
+    std::vector<PlacedNote> l_Melody, l_Drums;
+    for (const MidiNote& l_Note : l_Notes) {
+        PlacedNote l_Placed;
+        if (PlaceNote(l_Note, l_Grid, l_Placed, p_Report))
+            (l_Note.channel == DRUM_CHANNEL ? l_Drums : l_Melody).push_back(l_Placed);
+    }
+    std::vector<MidiNote>().swap(l_Notes);
+    const auto ByBeat = [](const PlacedNote& p_A, const PlacedNote& p_B) { return p_A.beat < p_B.beat; };
+    std::stable_sort(l_Melody.begin(), l_Melody.end(), ByBeat);
+    std::stable_sort(l_Drums.begin(), l_Drums.end(), ByBeat);
+
+    SongTracks l_Tracks;
+    ShareMelodyTracks(l_Melody, l_Settings.programs, l_Tracks, p_Report);
+    FillDrumTracks(l_Drums, l_Tracks, p_Report);
+    MakeSong(p_Song, l_Settings, l_Grid, l_Steps, l_Tracks, p_Report);
     return true;
 }
 
