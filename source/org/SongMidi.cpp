@@ -62,6 +62,11 @@ constexpr std::uint32_t MAX_TEMPO_US = 0xFFFFFF;
 constexpr std::uint32_t DEFAULT_TEMPO_US = 500000;
 constexpr const char* LOOP_START_MARKER = "loop start";
 constexpr const char* LOOP_END_MARKER = "loop end";
+// The marker "step of N quarters": a step is N quarter notes, N from 2 to the most the export
+// writes (a step's ticks).
+constexpr const char* STEP_MARKER_START = "step of ";
+constexpr const char* STEP_MARKER_END = " quarters";
+constexpr std::uint32_t MAX_STEP_QUARTERS = TICKS_PER_BEAT * 255;
 
 std::uint8_t VelocityOfVolume(int p_Volume)
 {
@@ -215,6 +220,111 @@ std::vector<Planned> PlanNotes(const OrgSong& p_Song, int p_Track, std::uint8_t 
     return l_Notes;
 }
 
+// The tracks that sound, with their notes; p_EndBeat is raised to the last note's end.
+std::vector<TrackPlan> PlanTracks(const OrgSong& p_Song, std::uint64_t& p_EndBeat)
+{
+    std::vector<TrackPlan> l_Plans;
+    for (int l_Track = 0; l_Track < TRACK_COUNT; ++l_Track) {
+        const bool l_Melody = l_Track < MELODY_TRACKS;
+        const int l_Id = p_Song.instruments[l_Track].id;
+        if (l_Id >= SongEdit::InstrumentsOfTrack(l_Track))
+            continue;
+        TrackPlan l_Plan = {static_cast<std::uint8_t>(l_Melody ? l_Track : DRUM_CHANNEL),
+                            l_Melody ? MIDI_PROGRAMS[l_Id] : -1,
+                            PlanNotes(p_Song, l_Track, l_Melody ? 0 : MIDI_DRUM_KEYS[l_Id])};
+        for (const Planned& l_Note : l_Plan.notes)
+            p_EndBeat = std::max(p_EndBeat, l_Note.end);
+        if (!l_Plan.notes.empty())
+            l_Plans.push_back(std::move(l_Plan));
+    }
+    return l_Plans;
+}
+
+// Pan is sent before a note whose pan differs from its channel's, taking the notes in the order a
+// reader meets them (by time, then by track): the drum tracks share one channel.
+void MarkPans(std::vector<TrackPlan>& p_Plans)
+{
+    std::vector<std::array<std::size_t, 2>> l_Order;
+    for (std::size_t l_Plan = 0; l_Plan < p_Plans.size(); ++l_Plan)
+        for (std::size_t i = 0; i < p_Plans[l_Plan].notes.size(); ++i)
+            l_Order.push_back({l_Plan, i});
+    std::stable_sort(l_Order.begin(), l_Order.end(), [&](const auto& p_A, const auto& p_B) {
+        return p_Plans[p_A[0]].notes[p_A[1]].pos < p_Plans[p_B[0]].notes[p_B[1]].pos;
+    });
+    std::array<int, 16> l_ChannelPans;
+    l_ChannelPans.fill(-1);
+    for (const auto& l_Entry : l_Order) {
+        Planned& l_Note = p_Plans[l_Entry[0]].notes[l_Entry[1]];
+        int& l_Pan = l_ChannelPans[p_Plans[l_Entry[0]].channel];
+        l_Note.setsPan = l_Pan != l_Note.pan;
+        l_Pan = l_Note.pan;
+    }
+}
+
+void WriteNotes(const TrackPlan& p_Plan, TrackWriter& p_Writer)
+{
+    const std::uint8_t l_Channel = p_Plan.channel;
+    if (p_Plan.program >= 0)
+        p_Writer.Add(
+            0, TrackWriter::SETTING,
+            {static_cast<std::uint8_t>(0xC0 | l_Channel), static_cast<std::uint8_t>(p_Plan.program)});
+    for (const Planned& l_Note : p_Plan.notes) {
+        const std::uint64_t l_Tick = l_Note.pos * TICKS_PER_BEAT;
+        if (l_Note.setsPan)
+            p_Writer.Add(l_Tick, TrackWriter::SETTING,
+                         {static_cast<std::uint8_t>(0xB0 | l_Channel), 10, l_Note.pan});
+        p_Writer.Add(l_Tick, TrackWriter::NOTE_ON,
+                     {static_cast<std::uint8_t>(0x90 | l_Channel), l_Note.key, l_Note.velocity});
+        p_Writer.Add(l_Note.end * TICKS_PER_BEAT, TrackWriter::NOTE_OFF,
+                     {static_cast<std::uint8_t>(0x80 | l_Channel), l_Note.key, 64});
+    }
+}
+
+// How the export times a song. A step (beats_step beats, or 4 when that is 0) is one quarter note;
+// a step longer than the longest quarter note a tempo holds is the fewest quarter notes that keep
+// each within a tempo and a whole number of ticks, and the file says how many (STEP_MARKER_START).
+struct MidiTiming
+{
+    std::uint32_t ticksPerQuarter;
+    std::uint32_t tempoUs;  // per quarter note
+    std::uint32_t stepQuarters;
+};
+
+MidiTiming TimingOf(const Header& p_Header)
+{
+    const std::uint32_t l_Beats = p_Header.beats_step != 0 ? p_Header.beats_step : 4;
+    const std::uint64_t l_StepUs = std::uint64_t{p_Header.tempo} * l_Beats * 1000;
+    const std::uint32_t l_StepTicks = TICKS_PER_BEAT * l_Beats;
+    // A step of its own ticks as quarter notes always fits: a tick is at most 65535 ms / 96.
+    std::uint32_t l_Quarters = 1;
+    while (l_StepUs > std::uint64_t{l_Quarters} * MAX_TEMPO_US || l_StepTicks % l_Quarters != 0)
+        ++l_Quarters;
+    const std::uint64_t l_Us = (l_StepUs + l_Quarters / 2) / l_Quarters;
+    return {l_StepTicks / l_Quarters, static_cast<std::uint32_t>(std::max<std::uint64_t>(l_Us, 1)),
+            l_Quarters};
+}
+
+std::vector<std::uint8_t> StepMarker(std::uint32_t p_Quarters)
+{
+    const std::string l_Text = STEP_MARKER_START + std::to_string(p_Quarters) + STEP_MARKER_END;
+    return {l_Text.begin(), l_Text.end()};
+}
+
+// The first track: time signature, tempo, the step when it is more than a quarter note, the loop.
+void WriteConductor(const Header& p_Header, const MidiTiming& p_Timing, TrackWriter& p_Writer)
+{
+    const std::uint32_t l_Us = p_Timing.tempoUs;
+    p_Writer.AddMeta(0, 0x58,
+                     {static_cast<std::uint8_t>(p_Header.steps_bar != 0 ? p_Header.steps_bar : 4), 2, 24, 8});
+    p_Writer.AddMeta(0, 0x51,
+                     {static_cast<std::uint8_t>(l_Us >> 16), static_cast<std::uint8_t>(l_Us >> 8),
+                      static_cast<std::uint8_t>(l_Us)});
+    if (p_Timing.stepQuarters > 1)
+        p_Writer.AddMeta(0, 0x06, StepMarker(p_Timing.stepQuarters));
+    p_Writer.AddMeta(p_Header.loopstart * std::uint64_t{TICKS_PER_BEAT}, 0x06, TextBytes(LOOP_START_MARKER));
+    p_Writer.AddMeta(p_Header.loopstop * std::uint64_t{TICKS_PER_BEAT}, 0x06, TextBytes(LOOP_END_MARKER));
+}
+
 }  // namespace
 
 int WaveformOfProgram(int p_Program)
@@ -234,79 +344,18 @@ bool HasMidiMagic(const void* p_Data, std::size_t p_Size)
 std::vector<std::uint8_t> SongToMidi(const OrgSong& p_Song)
 {
     const Header& l_Header = p_Song.GetHeader();
-    const std::uint32_t l_Quarter = l_Header.beats_step != 0 ? l_Header.beats_step : 4;
-    const std::uint64_t l_TempoUs = std::uint64_t{l_Header.tempo} * l_Quarter * 1000;
-
-    // The notes of each track that plays, with their ends: a track plays one note at a time.
-    std::vector<TrackPlan> l_Plans;
     std::uint64_t l_EndBeat = std::max(l_Header.loopstart, l_Header.loopstop);
-    for (int l_Track = 0; l_Track < TRACK_COUNT; ++l_Track) {
-        const bool l_Melody = l_Track < MELODY_TRACKS;
-        const int l_Id = p_Song.instruments[l_Track].id;
-        if (l_Id >= SongEdit::InstrumentsOfTrack(l_Track))
-            continue;
-        TrackPlan l_Plan = {static_cast<std::uint8_t>(l_Melody ? l_Track : DRUM_CHANNEL),
-                            l_Melody ? MIDI_PROGRAMS[l_Id] : -1,
-                            PlanNotes(p_Song, l_Track, l_Melody ? 0 : MIDI_DRUM_KEYS[l_Id])};
-        for (const Planned& l_Note : l_Plan.notes)
-            l_EndBeat = std::max(l_EndBeat, l_Note.end);
-        if (!l_Plan.notes.empty())
-            l_Plans.push_back(std::move(l_Plan));
-    }
-
-    // Pan is sent before a note whose pan differs from its channel's, taking the notes in the
-    // order a reader meets them (by time, then by track): the drum tracks share one channel.
-    std::vector<std::array<std::size_t, 2>> l_Order;
-    for (std::size_t l_Plan = 0; l_Plan < l_Plans.size(); ++l_Plan)
-        for (std::size_t i = 0; i < l_Plans[l_Plan].notes.size(); ++i)
-            l_Order.push_back({l_Plan, i});
-    std::stable_sort(l_Order.begin(), l_Order.end(), [&](const auto& p_A, const auto& p_B) {
-        return l_Plans[p_A[0]].notes[p_A[1]].pos < l_Plans[p_B[0]].notes[p_B[1]].pos;
-    });
-    std::array<int, 16> l_ChannelPans;
-    l_ChannelPans.fill(-1);
-    for (const auto& l_Entry : l_Order) {
-        Planned& l_Note = l_Plans[l_Entry[0]].notes[l_Entry[1]];
-        int& l_Pan = l_ChannelPans[l_Plans[l_Entry[0]].channel];
-        l_Note.setsPan = l_Pan != l_Note.pan;
-        l_Pan = l_Note.pan;
-    }
-
+    std::vector<TrackPlan> l_Plans = PlanTracks(p_Song, l_EndBeat);
+    MarkPans(l_Plans);
     std::vector<TrackWriter> l_Tracks(1 + l_Plans.size());
-    for (std::size_t l_Plan = 0; l_Plan < l_Plans.size(); ++l_Plan) {
-        TrackWriter& l_Writer = l_Tracks[1 + l_Plan];
-        const std::uint8_t l_Channel = l_Plans[l_Plan].channel;
-        if (l_Plans[l_Plan].program >= 0)
-            l_Writer.Add(0, TrackWriter::SETTING,
-                         {static_cast<std::uint8_t>(0xC0 | l_Channel),
-                          static_cast<std::uint8_t>(l_Plans[l_Plan].program)});
-        for (const Planned& l_Note : l_Plans[l_Plan].notes) {
-            const std::uint64_t l_Tick = l_Note.pos * TICKS_PER_BEAT;
-            if (l_Note.setsPan)
-                l_Writer.Add(l_Tick, TrackWriter::SETTING,
-                             {static_cast<std::uint8_t>(0xB0 | l_Channel), 10, l_Note.pan});
-            l_Writer.Add(l_Tick, TrackWriter::NOTE_ON,
-                         {static_cast<std::uint8_t>(0x90 | l_Channel), l_Note.key, l_Note.velocity});
-            l_Writer.Add(l_Note.end * TICKS_PER_BEAT, TrackWriter::NOTE_OFF,
-                         {static_cast<std::uint8_t>(0x80 | l_Channel), l_Note.key, 64});
-        }
-    }
-
-    TrackWriter& l_Conductor = l_Tracks[0];
-    const std::uint32_t l_Us =
-        static_cast<std::uint32_t>(std::clamp<std::uint64_t>(l_TempoUs, 1, MAX_TEMPO_US));
-    l_Conductor.AddMeta(
-        0, 0x58, {static_cast<std::uint8_t>(l_Header.steps_bar != 0 ? l_Header.steps_bar : 4), 2, 24, 8});
-    l_Conductor.AddMeta(0, 0x51,
-                        {static_cast<std::uint8_t>(l_Us >> 16), static_cast<std::uint8_t>(l_Us >> 8),
-                         static_cast<std::uint8_t>(l_Us)});
-    l_Conductor.AddMeta(l_Header.loopstart * std::uint64_t{TICKS_PER_BEAT}, 0x06,
-                        TextBytes(LOOP_START_MARKER));
-    l_Conductor.AddMeta(l_Header.loopstop * std::uint64_t{TICKS_PER_BEAT}, 0x06, TextBytes(LOOP_END_MARKER));
+    const MidiTiming l_Timing = TimingOf(l_Header);
+    WriteConductor(l_Header, l_Timing, l_Tracks[0]);
+    for (std::size_t l_Plan = 0; l_Plan < l_Plans.size(); ++l_Plan)
+        WriteNotes(l_Plans[l_Plan], l_Tracks[1 + l_Plan]);
 
     std::vector<std::uint8_t> l_File = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1};
     PutBig(l_File, static_cast<std::uint32_t>(l_Tracks.size()), 2);
-    PutBig(l_File, TICKS_PER_BEAT * l_Quarter, 2);
+    PutBig(l_File, l_Timing.ticksPerQuarter, 2);
     for (TrackWriter& l_Writer : l_Tracks)
         l_Writer.AppendTo(l_File, l_EndBeat * TICKS_PER_BEAT);
     return l_File;
@@ -319,9 +368,19 @@ namespace {
 // to the earlier track, then to the earlier event.
 struct MidiEvent
 {
-    enum Kind : std::uint8_t { NOTE_ON, NOTE_OFF, PAN, PROGRAM, TEMPO, TIME_SIGNATURE, LOOP_START, LOOP_END };
+    enum Kind : std::uint8_t {
+        NOTE_ON,
+        NOTE_OFF,
+        PAN,
+        PROGRAM,
+        TEMPO,
+        TIME_SIGNATURE,
+        LOOP_START,
+        LOOP_END,
+        STEP
+    };
     std::uint64_t tick;
-    std::uint32_t value;  // tempo in microseconds per quarter
+    std::uint32_t value;  // tempo in microseconds per quarter, quarter notes per step
     Kind kind;
     std::uint8_t channel;
     std::uint8_t a;  // key, controller value, program, numerator
@@ -390,6 +449,25 @@ bool IsMarker(const std::uint8_t* p_Text, std::uint32_t p_Length, const char* p_
     return true;
 }
 
+// The N of the marker "step of N quarters" (2 to MAX_STEP_QUARTERS), else 0.
+std::uint32_t StepMarkerQuarters(const std::uint8_t* p_Text, std::uint32_t p_Length)
+{
+    const std::size_t l_Start = std::strlen(STEP_MARKER_START), l_End = std::strlen(STEP_MARKER_END);
+    if (p_Length <= l_Start + l_End ||
+        !IsMarker(p_Text, static_cast<std::uint32_t>(l_Start), STEP_MARKER_START) ||
+        !IsMarker(p_Text + p_Length - l_End, static_cast<std::uint32_t>(l_End), STEP_MARKER_END))
+        return 0;
+    std::uint32_t l_Quarters = 0;
+    for (std::size_t i = l_Start; i < p_Length - l_End; ++i) {
+        if (!std::isdigit(p_Text[i]))
+            return 0;
+        l_Quarters = l_Quarters * 10 + static_cast<std::uint32_t>(p_Text[i] - '0');
+        if (l_Quarters > MAX_STEP_QUARTERS)
+            return 0;
+    }
+    return l_Quarters >= 2 ? l_Quarters : 0;
+}
+
 // The events of one MTrk chunk as they are read, each at the chunk's time so far.
 struct TrackEvents
 {
@@ -448,6 +526,8 @@ bool ReadOtherEvent(ChunkReader& p_Reader, std::uint8_t p_Status, TrackEvents& p
         p_Out.Push(MidiEvent::LOOP_START, 0, 0, 0, 0);
     else if (l_MetaType == 0x06 && IsMarker(l_Body, l_Length, LOOP_END_MARKER))
         p_Out.Push(MidiEvent::LOOP_END, 0, 0, 0, 0);
+    else if (l_MetaType == 0x06 && StepMarkerQuarters(l_Body, l_Length) != 0)
+        p_Out.Push(MidiEvent::STEP, 0, 0, 0, StepMarkerQuarters(l_Body, l_Length));
     return true;
 }
 
@@ -565,6 +645,7 @@ struct MidiSettings
     std::uint32_t tempoUs;
     int numerator = 4, power = 2;               // the time signature
     std::int64_t loopStart = -1, loopEnd = -1;  // ticks of the markers; -1: none
+    std::uint32_t stepQuarters = 0;             // by the first step marker; 0: none, a step is a quarter
     std::array<int, 16> programs;               // each channel's program at its first note
 };
 
@@ -662,6 +743,10 @@ private:
         case MidiEvent::LOOP_END:
             if (settings.loopEnd < 0)
                 settings.loopEnd = Tick();
+            break;
+        case MidiEvent::STEP:
+            if (settings.stepQuarters == 0)
+                settings.stepQuarters = p_Event.value;
             break;
         default:
             break;
@@ -886,11 +971,12 @@ void LoopOf(const MidiSettings& p_Settings, const BeatGrid& p_Grid, const SongTr
 void MakeSong(OrgSong& p_Song, const MidiSettings& p_Settings, const BeatGrid& p_Grid, std::uint64_t p_Steps,
               const SongTracks& p_Tracks, MidiImportReport& p_Report)
 {
-    const std::uint64_t l_Ms = (std::uint64_t{p_Settings.tempoUs} + 500 * p_Steps) / (1000 * p_Steps);
+    const std::uint64_t l_StepUs = std::uint64_t{p_Settings.tempoUs} * std::max(p_Settings.stepQuarters, 1u);
+    const std::uint64_t l_Ms = (l_StepUs + 500 * p_Steps) / (1000 * p_Steps);
     p_Report.tempoMs = static_cast<unsigned int>(
         std::clamp<std::uint64_t>(l_Ms, SongEdit::MIN_TEMPO_MS, SongEdit::MAX_TEMPO_MS));
-    // A step is a quarter note, so a bar holds its quarters; a bar of a part of one (7/8) has
-    // steps of the signature's own note, when those are whole beats.
+    // A step is a quarter note (or the step marker's quarters), so a bar holds its quarters; a bar
+    // of a part of one (7/8) has steps of the signature's own note, when those are whole beats.
     const int l_Numerator = p_Settings.numerator, l_Power = p_Settings.power;
     const std::uint64_t l_Unit = l_Power >= 0 && l_Power <= 6 ? std::uint64_t{1} << l_Power : 4;
     std::uint64_t l_StepsBar = l_Numerator * 4 / l_Unit, l_BeatsStep = p_Steps;
@@ -943,7 +1029,7 @@ bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSon
 
     // Quantised notes: melody by channel, drums by drum, in the order they start.
     const std::uint64_t l_Steps = static_cast<std::uint64_t>(p_Quantize);
-    const BeatGrid l_Grid(l_Head.ticksPerQuarter, l_Steps);
+    const BeatGrid l_Grid(l_Head.ticksPerQuarter * std::max(l_Settings.stepQuarters, 1u), l_Steps);
     std::vector<PlacedNote> l_Melody, l_Drums;
     for (const MidiNote& l_Note : l_Notes) {
         PlacedNote l_Placed;

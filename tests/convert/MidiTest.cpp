@@ -320,6 +320,37 @@ TEST(MidiExport, WritesWhatEachTrackSoundsHeldNotesThatTakeAnotherKeyIncluded)
     }
 }
 
+TEST(MidiExport, KeepsEveryTempoTheSlowestIncluded)
+{
+    // A MIDI quarter note lasts at most 2^24 - 1 us (16.78 s); these steps last up to 70 minutes.
+    for (const auto& [l_Tempo, l_BeatsStep] :
+         {std::pair{65535, 4}, {65535, 64}, {65535, 1}, {4195, 4}, {16778, 1}}) {
+        OrgTest::SongImage l_Image;
+        l_Image.tempo = static_cast<std::uint16_t>(l_Tempo);
+        l_Image.beats_step = static_cast<std::uint8_t>(l_BeatsStep);
+        l_Image.loopstart = 3;
+        l_Image.loopstop = 16;
+        l_Image.tracks[0].events = {{0, 40, 4, 200, 6}, {5, 41, 255, 100, 6}};
+        const std::string l_Case =
+            std::to_string(l_Tempo) + " ms, " + std::to_string(l_BeatsStep) + " beats a step";
+        Org::MidiImportReport l_Report;
+        const Org::OrgSong l_Back = ThroughMidi(l_Image, l_Report);
+        EXPECT_EQ(l_Tempo, l_Back.GetHeader().tempo) << l_Case;
+        EXPECT_EQ(l_BeatsStep, l_Back.GetHeader().beats_step) << l_Case;
+        EXPECT_EQ(3u, l_Back.GetHeader().loopstart) << l_Case;
+        ExpectEvents({{0, 40, 4, 200, 6}, {5, 41, 255, 100, 6}}, l_Back.GetEvents(0), l_Case);
+        EXPECT_EQ(2u, l_Report.notes) << Org::DescribeMidiImport(l_Report);
+    }
+    // Another reader plays the file at the song's own speed: 260 beats of 65535 ms.
+    OrgTest::TempDir l_Dir;
+    OrgTest::SongImage l_Slow;
+    l_Slow.tempo = 65535;
+    l_Slow.tracks[0].events = {{5, 41, 255, 100, 6}};
+    const std::vector<std::uint8_t> l_Bytes = l_Slow.Bytes();
+    OrgTest::WriteFile(l_Dir.Path("slow.mid"), Org::SongToMidi(Org::OrgSong(l_Bytes.data(), l_Bytes.size())));
+    EXPECT_EQ("17039.10\n", Mido(l_Dir, "print('%.2f' % MidiFile(path).length)\n", l_Dir.Path("slow.mid")));
+}
+
 namespace {
 
 // A song of melody and drums whose notes MIDI holds, with a volume change inside a held note.

@@ -486,14 +486,16 @@ ORG_API int tw_song_save_file(const tw_song* song, const char* path);
 
 /** @name Standard MIDI Files
  *  A song goes out as a type 1 MIDI file: the tempo (a quarter note is the song's second bar layout
- *  number of beats), the time signature, the loop as the markers "loop start" and "loop end", melody
- *  tracks on channels 1 to 8 with a General MIDI program for each waveform, drums on channel 10 with
- *  one key per drum (36, 35, 38, 40, 48, 42, 46, 49, 39, 56, 37, 45 for drums 0 to 11), key k as
- *  MIDI note k + 12, volume as velocity and pan as controller 10. The notes are those the song
- *  sounds: one for each event that starts a note, and one more wherever a held note takes another
- *  key (as a later event holds it on); the volume and pan a held note changes to are left out. A
- *  MIDI file of type 0 or 1 comes in quantised to the song's beats, its notes spread over
- *  the one-voice tracks, and everything the import drops or changes is counted in a ::tw_midi_report.
+ *  number of beats; a step longer than MIDI's longest quarter note, 16.78 s, is the fewest quarter
+ *  notes that hold it, named by the marker "step of N quarters"), the time signature, the loop as
+ *  the markers "loop start" and "loop end", melody tracks on channels 1 to 8 with a General MIDI
+ *  program for each waveform, drums on channel 10 with one key per drum (36, 35, 38, 40, 48, 42,
+ *  46, 49, 39, 56, 37, 45 for drums 0 to 11), key k as MIDI note k + 12, volume as velocity and pan
+ *  as controller 10. The notes are those the song sounds: one for each event that starts a note,
+ *  and one more wherever a held note takes another key (as a later event holds it on); the volume
+ *  and pan a held note changes to are left out. A MIDI file of type 0 or 1 comes in quantised to
+ *  the song's beats, its notes spread over the one-voice tracks, and everything the import drops
+ *  or changes is counted in a ::tw_midi_report.
  *  @{ */
 /** What tw_song_open_midi() dropped or changed. A dropped note is counted once, by the first rule
  *  that drops it, in this order; the changes are counted among the notes kept. */
@@ -523,12 +525,13 @@ typedef struct tw_midi_report
 /**
  * @brief Makes a song of a Standard MIDI File (type 0 or 1).
  *
- * Times are quantised to @p quantize song beats per quarter note; the first tempo gives the song's
- * milliseconds per beat (microseconds per quarter / 1000 / @p quantize), the first time signature
- * its bar layout. Melody channels share the eight melody tracks (each channel that plays gets one
- * before any gets more, up to the voices it sounds at once), a note going to the first of its
- * channel's tracks free at its beat; channel 10 goes to the drum tracks, one per drum. Velocity
- * becomes volume, controller 10 pan, a channel's program its tracks' waveform.
+ * Times are quantised to @p quantize song beats per quarter note (or per N quarter notes, by the
+ * marker "step of N quarters"); the first tempo gives the song's milliseconds per beat
+ * (microseconds per quarter x N / 1000 / @p quantize, held to 1 to 65535), the first time
+ * signature its bar layout. Melody channels share the eight melody tracks (each channel that plays
+ * gets one before any gets more, up to the voices it sounds at once), a note going to the first of
+ * its channel's tracks free at its beat; channel 10 goes to the drum tracks, one per drum.
+ * Velocity becomes volume, controller 10 pan, a channel's program its tracks' waveform.
  * @param data the file's bytes; they are copied.
  * @param size how many bytes.
  * @param quantize song beats per quarter note, 1 to 64 (4 is the usual).
