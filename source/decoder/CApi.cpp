@@ -77,6 +77,7 @@ tw_midi_report ReportOf(const Org::MidiImportReport& p_Report)
     l_Out.loop_ignored = p_Report.loopIgnored;
     l_Out.damaged = p_Report.damaged;
     l_Out.tempo_ms = p_Report.tempoMs;
+    l_Out.tempo_held = p_Report.tempoHeld;
     return l_Out;
 }
 
@@ -88,6 +89,7 @@ Org::MidiImportReport ReportOf(const tw_midi_report& p_Report)
     l_Out.loopIgnored = p_Report.loop_ignored != 0;
     l_Out.damaged = p_Report.damaged != 0;
     l_Out.tempoMs = p_Report.tempo_ms;
+    l_Out.tempoHeld = p_Report.tempo_held != 0;
     return l_Out;
 }
 

@@ -572,7 +572,8 @@ struct MidiHead
     // quarter notes of one second at a tempo no event changes.
     std::uint64_t ticksPerQuarter;
     bool fixedTempo;
-    std::size_t chunks;  // where the chunks after it begin
+    std::size_t chunks;    // where the chunks after it begin
+    std::uint32_t tracks;  // the MTrk chunks it says follow
 };
 
 bool ReadHead(const std::uint8_t* p_Bytes, std::size_t p_Size, MidiHead& p_Head, std::string& p_Error)
@@ -598,15 +599,18 @@ bool ReadHead(const std::uint8_t* p_Bytes, std::size_t p_Size, MidiHead& p_Head,
         return false;
     }
     p_Head.chunks = 8 + std::size_t{Big(p_Bytes + 4, 4)};
+    p_Head.tracks = Big(p_Bytes + 10, 2);
     return true;
 }
 
 // Every chunk's events in turn; a chunk that claims more bytes than are left is read as far as it
-// goes. Returns the last tick a track reached.
+// goes, and a file of fewer tracks than its header says is damaged too. Returns the last tick a
+// track reached.
 std::uint64_t ReadChunks(const std::uint8_t* p_Bytes, std::size_t p_Size, const MidiHead& p_Head,
                          std::vector<MidiEvent>& p_Events, MidiImportReport& p_Report)
 {
     std::uint64_t l_FileEnd = 0;
+    std::uint32_t l_Tracks = 0;
     std::size_t l_At = p_Head.chunks;
     if (l_At > p_Size)
         p_Report.damaged = true;
@@ -621,6 +625,7 @@ std::uint64_t ReadChunks(const std::uint8_t* p_Bytes, std::size_t p_Size, const 
         if (l_Available < l_Length)
             p_Report.damaged = true;
         if (std::memcmp(p_Bytes + l_At, "MTrk", 4) == 0) {
+            ++l_Tracks;
             std::uint64_t l_End = 0;
             if (!ReadTrack(p_Bytes + l_Start, l_Available, p_Events, l_End, p_Report.ignoredEvents))
                 p_Report.damaged = true;
@@ -628,6 +633,8 @@ std::uint64_t ReadChunks(const std::uint8_t* p_Bytes, std::size_t p_Size, const 
         }
         l_At = l_Start + l_Available;
     }
+    if (l_Tracks < p_Head.tracks)
+        p_Report.damaged = true;
     return l_FileEnd;
 }
 
@@ -975,6 +982,7 @@ void MakeSong(OrgSong& p_Song, const MidiSettings& p_Settings, const BeatGrid& p
     const std::uint64_t l_Ms = (l_StepUs + 500 * p_Steps) / (1000 * p_Steps);
     p_Report.tempoMs = static_cast<unsigned int>(
         std::clamp<std::uint64_t>(l_Ms, SongEdit::MIN_TEMPO_MS, SongEdit::MAX_TEMPO_MS));
+    p_Report.tempoHeld = l_Ms != p_Report.tempoMs;
     // A step is a quarter note (or the step marker's quarters), so a bar holds its quarters; a bar
     // of a part of one (7/8) has steps of the signature's own note, when those are whole beats.
     const int l_Numerator = p_Settings.numerator, l_Power = p_Settings.power;
@@ -1073,6 +1081,10 @@ std::string DescribeMidiImport(const MidiImportReport& p_Report)
     Line(p_Report.programChanges, "program changes after a channel's first note ignored.");
     Line(p_Report.ignoredEvents,
          "other channel events ignored (pitch bends, aftertouch, controllers but pan).");
+    if (p_Report.tempoHeld)
+        l_Text += "The first tempo gives beats shorter than 1 ms or longer than 65535 ms, which a song "
+                  "cannot hold: it takes " +
+                  std::to_string(p_Report.tempoMs) + " ms per beat.\n";
     if (p_Report.loopIgnored)
         l_Text += "The loop markers are out of order: the loop is the whole song.\n";
     if (p_Report.damaged)

@@ -77,6 +77,7 @@ struct MidiImportReport
     bool loopIgnored = false;                // "loop end" before "loop start": the loop is the whole song
     bool damaged = false;                    // the file ends early or holds a malformed event
     unsigned int tempoMs = 0;                // the song's milliseconds per beat
+    bool tempoHeld = false;                  // the first tempo gives under 1 or over 65535 ms: held there
 };
 
 // The report as English lines, each ending in a line break: the notes made, then one line per

@@ -224,6 +224,30 @@ TEST(MidiImport, HostileBytesAreRefusedOrReadAsFarAsTheyGo)
     }
 }
 
+TEST(MidiImport, SaysSoWhenItHoldsTheTempoOrTracksAreMissing)
+{
+    // A tempo of 0 us per quarter note, and a header that promises two tracks more than follow.
+    OrgTest::TempDir l_Dir;
+    std::vector<std::uint8_t> l_File = MidoFile(l_Dir, R"(m = MidiFile(type=1, ticks_per_beat=96)
+t = MidiTrack(); m.tracks.append(t)
+t += [Meta('set_tempo', tempo=0), N('note_on', note=60, velocity=64), N('note_off', note=60, time=96)]
+)");
+    l_File[11] = static_cast<std::uint8_t>(l_File[11] + 2);
+    // Through the C interface, whose report carries each line both ways.
+    tw_midi_report l_Report = {};
+    tw_song* l_Song = tw_song_open_midi(l_File.data(), l_File.size(), 4, &l_Report, nullptr);
+    ASSERT_NE(nullptr, l_Song);
+    EXPECT_EQ(1, tw_song_get_tempo_ms(l_Song));
+    tw_song_close(l_Song);
+    std::vector<char> l_Text(static_cast<std::size_t>(tw_midi_report_text(&l_Report, nullptr, 0)) + 1);
+    tw_midi_report_text(&l_Report, l_Text.data(), l_Text.size());
+    EXPECT_EQ("1 notes imported at 1 ms per beat.\n"
+              "The first tempo gives beats shorter than 1 ms or longer than 65535 ms, which a song cannot "
+              "hold: it takes 1 ms per beat.\n"
+              "The file ends early or holds a malformed event: it was read up to there.\n",
+              std::string(l_Text.data()));
+}
+
 TEST(MidiImport, TheCInterfaceSharesTheImportItsReportAndTheExport)
 {
     OrgTest::TempDir l_Dir;

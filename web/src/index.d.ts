@@ -167,6 +167,8 @@ export interface MidiReport {
   damaged: boolean;
   /** The song's milliseconds per beat. */
   tempoMs: number;
+  /** The first tempo gives under 1 or over 65535 ms per beat: held there. */
+  tempoHeld: boolean;
   /** The decoder's English lines for all of the above. */
   text: string;
 }

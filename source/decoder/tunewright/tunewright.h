@@ -520,6 +520,7 @@ typedef struct tw_midi_report
     uint32_t loop_ignored;           /**< 1: "loop end" before "loop start"; the loop is the whole song. */
     uint32_t damaged;                /**< 1: the file ends early or holds a bad event; read up to there. */
     uint32_t tempo_ms;               /**< The song's milliseconds per beat. */
+    uint32_t tempo_held;             /**< 1: the first tempo gives under 1 or over 65535 ms; held there. */
 } tw_midi_report;
 
 /**
