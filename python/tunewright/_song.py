@@ -67,7 +67,8 @@ class Song:
     def from_midi(cls, data, quantize=4):
         """A song made of the Standard MIDI File in `data` (type 0 or 1), its times quantised to
         `quantize` song beats per quarter note (1 to 64); returns (song, MidiReport). Raises
-        TunewrightError (TW_ERROR_NOT_MIDI, TW_ERROR_BAD_QUANTIZE) when it cannot be read."""
+        TunewrightError (TW_ERROR_NOT_MIDI, TW_ERROR_BAD_QUANTIZE, or TW_ERROR_TOO_LARGE beyond the C
+        interface's TW_MAX_MIDI_BYTES) when it cannot be read."""
         data = bytes(data)
         report = _MidiReport()
         error = ctypes.c_int(0)

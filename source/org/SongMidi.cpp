@@ -5,7 +5,9 @@
 #include <array>
 #include <cctype>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
+#include <string>
 
 #include "OrgSong.h"
 #include "SongEdit.h"
@@ -117,15 +119,16 @@ void PutVariable(std::vector<std::uint8_t>& p_Out, std::uint32_t p_Value)
 }
 
 // One MTrk chunk gathered out of order: events sorted by time, then by their kind's order (a
-// note's end before the next note's controller and start), then as added.
+// note's end before the next note's controller and start), then as added. A channel event's bytes
+// are kept in its item; longer ones (meta events) beside the items.
 class TrackWriter
 {
 public:
     enum Order { NOTE_OFF = 0, SETTING = 1, NOTE_ON = 2 };
 
-    void Add(std::uint64_t p_Tick, Order p_Order, std::vector<std::uint8_t> p_Bytes)
+    void Add(std::uint64_t p_Tick, Order p_Order, std::initializer_list<std::uint8_t> p_Bytes)
     {
-        items.push_back({p_Tick, p_Order, items.size(), std::move(p_Bytes)});
+        Push(p_Tick, p_Order, p_Bytes.begin(), p_Bytes.size());
     }
 
     void AddMeta(std::uint64_t p_Tick, std::uint8_t p_Type, const std::vector<std::uint8_t>& p_Data)
@@ -133,7 +136,7 @@ public:
         std::vector<std::uint8_t> l_Bytes = {0xFF, p_Type};
         PutVariable(l_Bytes, static_cast<std::uint32_t>(p_Data.size()));
         l_Bytes.insert(l_Bytes.end(), p_Data.begin(), p_Data.end());
-        Add(p_Tick, SETTING, std::move(l_Bytes));
+        Push(p_Tick, SETTING, l_Bytes.data(), l_Bytes.size());
     }
 
     // The chunk, ended at p_EndTick or at its last event, whichever is later.
@@ -158,7 +161,9 @@ public:
         };
         for (const Item& l_Item : items) {
             Delta(l_Item.tick);
-            l_Data.insert(l_Data.end(), l_Item.bytes.begin(), l_Item.bytes.end());
+            const std::uint8_t* l_Bytes =
+                l_Item.size <= sizeof l_Item.bytes ? l_Item.bytes : &longer[l_Item.at];
+            l_Data.insert(l_Data.end(), l_Bytes, l_Bytes + l_Item.size);
         }
         Delta(std::max(l_Now, p_EndTick));
         l_Data.insert(l_Data.end(), {0xFF, 0x2F, 0x00});
@@ -171,11 +176,32 @@ private:
     struct Item
     {
         std::uint64_t tick;
-        int order;
-        std::size_t seq;
-        std::vector<std::uint8_t> bytes;
+        std::uint32_t seq;
+        std::uint32_t at;  // where bytes too long for the item begin in `longer`
+        std::uint8_t order;
+        std::uint8_t size;
+        std::uint8_t bytes[3];
     };
+
+    void Push(std::uint64_t p_Tick, Order p_Order, const std::uint8_t* p_Bytes, std::size_t p_Size)
+    {
+        Item l_Item = {p_Tick,
+                       static_cast<std::uint32_t>(items.size()),
+                       0,
+                       static_cast<std::uint8_t>(p_Order),
+                       static_cast<std::uint8_t>(p_Size),
+                       {}};
+        if (p_Size <= sizeof l_Item.bytes) {
+            std::copy(p_Bytes, p_Bytes + p_Size, l_Item.bytes);
+        } else {
+            l_Item.at = static_cast<std::uint32_t>(longer.size());
+            longer.insert(longer.end(), p_Bytes, p_Bytes + p_Size);
+        }
+        items.push_back(l_Item);
+    }
+
     std::vector<Item> items;
+    std::vector<std::uint8_t> longer;
 };
 
 std::vector<std::uint8_t> TextBytes(const char* p_Text) { return {p_Text, p_Text + std::strlen(p_Text)}; }
@@ -347,17 +373,20 @@ std::vector<std::uint8_t> SongToMidi(const OrgSong& p_Song)
     std::uint64_t l_EndBeat = std::max(l_Header.loopstart, l_Header.loopstop);
     std::vector<TrackPlan> l_Plans = PlanTracks(p_Song, l_EndBeat);
     MarkPans(l_Plans);
-    std::vector<TrackWriter> l_Tracks(1 + l_Plans.size());
     const MidiTiming l_Timing = TimingOf(l_Header);
-    WriteConductor(l_Header, l_Timing, l_Tracks[0]);
-    for (std::size_t l_Plan = 0; l_Plan < l_Plans.size(); ++l_Plan)
-        WriteNotes(l_Plans[l_Plan], l_Tracks[1 + l_Plan]);
-
     std::vector<std::uint8_t> l_File = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1};
-    PutBig(l_File, static_cast<std::uint32_t>(l_Tracks.size()), 2);
+    PutBig(l_File, static_cast<std::uint32_t>(1 + l_Plans.size()), 2);
     PutBig(l_File, l_Timing.ticksPerQuarter, 2);
-    for (TrackWriter& l_Writer : l_Tracks)
+    TrackWriter l_Conductor;
+    WriteConductor(l_Header, l_Timing, l_Conductor);
+    l_Conductor.AppendTo(l_File, l_EndBeat * TICKS_PER_BEAT);
+    // Each track is written as soon as it is made, so that only one is held in pieces at a time.
+    for (TrackPlan& l_Plan : l_Plans) {
+        TrackWriter l_Writer;
+        WriteNotes(l_Plan, l_Writer);
         l_Writer.AppendTo(l_File, l_EndBeat * TICKS_PER_BEAT);
+        std::vector<Planned>().swap(l_Plan.notes);
+    }
     return l_File;
 }
 
@@ -468,17 +497,34 @@ std::uint32_t StepMarkerQuarters(const std::uint8_t* p_Text, std::uint32_t p_Len
     return l_Quarters >= 2 ? l_Quarters : 0;
 }
 
-// The events of one MTrk chunk as they are read, each at the chunk's time so far.
+// How many more events of each kind the import holds (MAX_MIDI_EVENTS).
+struct EventRoom
+{
+    std::size_t starts = MIDI_NOTES_MAX, ends = MIDI_NOTES_MAX, settings = MIDI_SETTINGS_MAX;
+};
+
+// The events of one MTrk chunk as they are read, each at the chunk's time so far; those of a kind
+// the import has no more room for are only counted. Without `events`, they are only made room for.
 struct TrackEvents
 {
-    std::vector<MidiEvent>& events;
+    std::vector<MidiEvent>* events;
+    EventRoom& room;
     std::uint64_t tick;
-    unsigned long& ignored;
+    MidiImportReport& report;
 
     void Push(MidiEvent::Kind p_Kind, std::uint8_t p_Channel, std::uint8_t p_A, std::uint8_t p_B,
               std::uint32_t p_Value)
     {
-        events.push_back({tick, p_Value, p_Kind, p_Channel, p_A, p_B});
+        std::size_t& l_Room = p_Kind == MidiEvent::NOTE_ON    ? room.starts
+                              : p_Kind == MidiEvent::NOTE_OFF ? room.ends
+                                                              : room.settings;
+        if (l_Room == 0) {
+            ++report.excessEvents;
+            return;
+        }
+        --l_Room;
+        if (events != nullptr)
+            events->push_back({tick, p_Value, p_Kind, p_Channel, p_A, p_B});
     }
 };
 
@@ -500,7 +546,7 @@ bool ReadChannelEvent(ChunkReader& p_Reader, std::uint8_t p_Status, TrackEvents&
     else if (l_Type == 0xC0)
         p_Out.Push(MidiEvent::PROGRAM, l_Channel, l_A, 0, 0);
     else
-        ++p_Out.ignored;
+        ++p_Out.report.ignoredEvents;
     return true;
 }
 
@@ -533,11 +579,11 @@ bool ReadOtherEvent(ChunkReader& p_Reader, std::uint8_t p_Status, TrackEvents& p
 
 // Reads one MTrk chunk's events into p_Events; false when it ends early or holds a malformed event
 // (what came before is kept). p_End receives the tick the chunk reached.
-bool ReadTrack(const std::uint8_t* p_Data, std::size_t p_Size, std::vector<MidiEvent>& p_Events,
-               std::uint64_t& p_End, unsigned long& p_Ignored)
+bool ReadTrack(const std::uint8_t* p_Data, std::size_t p_Size, std::vector<MidiEvent>* p_Events,
+               EventRoom& p_Room, std::uint64_t& p_End, MidiImportReport& p_Report)
 {
     ChunkReader l_Reader(p_Data, p_Size);
-    TrackEvents l_Out = {p_Events, 0, p_Ignored};
+    TrackEvents l_Out = {p_Events, p_Room, 0, p_Report};
     std::uint8_t l_Running = 0;
     while (!l_Reader.AtEnd()) {
         std::uint32_t l_Delta = 0;
@@ -603,14 +649,15 @@ bool ReadHead(const std::uint8_t* p_Bytes, std::size_t p_Size, MidiHead& p_Head,
     return true;
 }
 
-// Every chunk's events in turn; a chunk that claims more bytes than are left is read as far as it
-// goes, and a file of fewer tracks than its header says is damaged too. Returns the last tick a
-// track reached.
+// Every chunk's events in turn (only counted, in p_Held, without p_Events); a chunk that claims
+// more bytes than are left is read as far as it goes, and a file of fewer tracks than its header
+// says is damaged too. Returns the last tick a track reached.
 std::uint64_t ReadChunks(const std::uint8_t* p_Bytes, std::size_t p_Size, const MidiHead& p_Head,
-                         std::vector<MidiEvent>& p_Events, MidiImportReport& p_Report)
+                         std::vector<MidiEvent>* p_Events, MidiImportReport& p_Report, std::size_t& p_Held)
 {
     std::uint64_t l_FileEnd = 0;
     std::uint32_t l_Tracks = 0;
+    EventRoom l_Room;
     std::size_t l_At = p_Head.chunks;
     if (l_At > p_Size)
         p_Report.damaged = true;
@@ -627,7 +674,7 @@ std::uint64_t ReadChunks(const std::uint8_t* p_Bytes, std::size_t p_Size, const 
         if (std::memcmp(p_Bytes + l_At, "MTrk", 4) == 0) {
             ++l_Tracks;
             std::uint64_t l_End = 0;
-            if (!ReadTrack(p_Bytes + l_Start, l_Available, p_Events, l_End, p_Report.ignoredEvents))
+            if (!ReadTrack(p_Bytes + l_Start, l_Available, p_Events, l_Room, l_End, p_Report))
                 p_Report.damaged = true;
             l_FileEnd = std::max(l_FileEnd, l_End);
         }
@@ -635,7 +682,26 @@ std::uint64_t ReadChunks(const std::uint8_t* p_Bytes, std::size_t p_Size, const 
     }
     if (l_Tracks < p_Head.tracks)
         p_Report.damaged = true;
+    p_Held = MAX_MIDI_EVENTS - l_Room.starts - l_Room.ends - l_Room.settings;
     return l_FileEnd;
+}
+
+// The events the import holds of a file, in time order. The file is read twice, first to count
+// them, so that they take no more room than they need. p_FileEnd: the last tick a track reached.
+std::vector<MidiEvent> ReadEvents(const std::uint8_t* p_Bytes, std::size_t p_Size, const MidiHead& p_Head,
+                                  std::uint64_t& p_FileEnd, MidiImportReport& p_Report)
+{
+    MidiImportReport l_Counting;
+    std::size_t l_Held = 0;
+    ReadChunks(p_Bytes, p_Size, p_Head, nullptr, l_Counting, l_Held);
+    std::vector<MidiEvent> l_Events;
+    l_Events.reserve(l_Held);
+    p_FileEnd = ReadChunks(p_Bytes, p_Size, p_Head, &l_Events, p_Report, l_Held);
+    // One track, or tracks one after another in time, are in order already.
+    const auto ByTick = [](const MidiEvent& p_A, const MidiEvent& p_B) { return p_A.tick < p_B.tick; };
+    if (!std::is_sorted(l_Events.begin(), l_Events.end(), ByTick))
+        std::stable_sort(l_Events.begin(), l_Events.end(), ByTick);
+    return l_Events;
 }
 
 // A note of the file, from its start to its end, with what its channel held at its start.
@@ -661,8 +727,11 @@ struct MidiSettings
 class EventFollower
 {
 public:
-    EventFollower(bool p_FixedTempo, MidiImportReport& p_Report) : fixedTempo(p_FixedTempo), report(p_Report)
+    // p_Notes: how many notes the events start.
+    EventFollower(bool p_FixedTempo, MidiImportReport& p_Report, std::size_t p_Notes)
+        : fixedTempo(p_FixedTempo), report(p_Report)
     {
+        notes.reserve(p_Notes);
         settings.tempoUs = p_FixedTempo ? 1000000 : DEFAULT_TEMPO_US;
         haveTempo = p_FixedTempo;
         pans.fill(64);
@@ -677,7 +746,8 @@ public:
             if (!started[p_Event.channel])
                 settings.programs[p_Event.channel] = programs[p_Event.channel];
             started[p_Event.channel] = true;
-            open[p_Event.channel * 128u + p_Event.a].notes.push_back(notes.size());
+            open[p_Event.channel * 128u + p_Event.a].notes.push_back(
+                static_cast<std::uint32_t>(notes.size()));
             notes.push_back({p_Event.tick, p_Event.tick, p_Event.channel, p_Event.a, p_Event.b,
                              pans[p_Event.channel], false});
             break;
@@ -719,7 +789,7 @@ private:
     // The notes sounding on one channel and key, oldest first: a note's end ends the oldest.
     struct Sounding
     {
-        std::vector<std::size_t> notes;
+        std::vector<std::uint32_t> notes;  // MIDI_NOTES_MAX of them at most
         std::size_t first = 0;
     };
 
@@ -845,12 +915,12 @@ bool PlaceNote(const MidiNote& p_Note, const BeatGrid& p_Grid, PlacedNote& p_Pla
 
 // Places notes on up to p_Tracks monophonic tracks, each note on the first one free at its beat;
 // gives each note's track (or -1 when none is free) and how many tracks were used.
-int FirstFit(const std::vector<PlacedNote>& p_Notes, int p_Tracks, std::vector<int>& p_Slots)
+int FirstFit(const PlacedNote* p_Notes, std::size_t p_Count, int p_Tracks, std::vector<int>& p_Slots)
 {
     std::vector<std::uint64_t> l_FreeAt(static_cast<std::size_t>(p_Tracks), 0);
     int l_Used = 0;
-    p_Slots.assign(p_Notes.size(), -1);
-    for (std::size_t i = 0; i < p_Notes.size(); ++i) {
+    p_Slots.assign(p_Count, -1);
+    for (std::size_t i = 0; i < p_Count; ++i) {
         for (int l_Slot = 0; l_Slot < p_Tracks; ++l_Slot) {
             if (l_FreeAt[l_Slot] <= p_Notes[i].beat) {
                 l_FreeAt[l_Slot] = p_Notes[i].beat + p_Notes[i].length;
@@ -885,23 +955,30 @@ struct SongTracks
 };
 
 // Melody: each channel's voices on as many tracks as it needs, up to eight; then the eight tracks
-// shared out, one to each channel first.
-void ShareMelodyTracks(const std::vector<PlacedNote>& p_Melody, const std::array<int, 16>& p_Programs,
+// shared out, one to each channel first. p_Melody, in the order the notes start, is reordered by
+// channel in place.
+void ShareMelodyTracks(std::vector<PlacedNote>& p_Melody, const std::array<int, 16>& p_Programs,
                        SongTracks& p_Tracks, MidiImportReport& p_Report)
 {
-    std::array<std::vector<PlacedNote>, 16> l_Channels;
+    std::stable_sort(p_Melody.begin(), p_Melody.end(),
+                     [](const PlacedNote& p_A, const PlacedNote& p_B) { return p_A.group < p_B.group; });
+    std::array<std::size_t, 17> l_From = {};  // each channel's notes, from l_From[c] to l_From[c + 1]
     for (const PlacedNote& l_Note : p_Melody)
-        l_Channels[l_Note.group].push_back(l_Note);
+        ++l_From[l_Note.group + 1];
+    for (int l_Channel = 0; l_Channel < 16; ++l_Channel)
+        l_From[l_Channel + 1] += l_From[l_Channel];
+    const auto Notes = [&](int p_Channel) { return l_From[p_Channel + 1] - l_From[p_Channel]; };
     std::array<std::vector<int>, 16> l_Slots;
     std::array<int, 16> l_Need = {}, l_Given = {};
     std::vector<int> l_Order;
     for (int l_Channel = 0; l_Channel < 16; ++l_Channel) {
-        l_Need[l_Channel] = FirstFit(l_Channels[l_Channel], MELODY_TRACKS, l_Slots[l_Channel]);
+        l_Need[l_Channel] = FirstFit(p_Melody.data() + l_From[l_Channel], Notes(l_Channel), MELODY_TRACKS,
+                                     l_Slots[l_Channel]);
         if (l_Need[l_Channel] > 0)
             l_Order.push_back(l_Channel);
     }
     std::stable_sort(l_Order.begin(), l_Order.end(),
-                     [&](int p_A, int p_B) { return l_Channels[p_A].size() > l_Channels[p_B].size(); });
+                     [&](int p_A, int p_B) { return Notes(p_A) > Notes(p_B); });
     for (int l_Left = MELODY_TRACKS, l_Progress = 1; l_Left > 0 && l_Progress != 0;) {
         l_Progress = 0;
         for (int l_Channel : l_Order) {
@@ -915,14 +992,14 @@ void ShareMelodyTracks(const std::vector<PlacedNote>& p_Melody, const std::array
     for (int l_Channel = 0, l_First = 0; l_Channel < 16; ++l_Channel) {
         if (l_Need[l_Channel] > 0 && l_Given[l_Channel] == 0)
             ++p_Report.channelsWithoutTrack;
-        for (std::size_t i = 0; i < l_Channels[l_Channel].size(); ++i) {
+        for (std::size_t i = 0; i < Notes(l_Channel); ++i) {
             const int l_Slot = l_Slots[l_Channel][i];
             if (l_Slot < 0)
                 ++p_Report.extraVoices;
             else if (l_Slot >= l_Given[l_Channel])
                 ++p_Report.sharedTracks;
             else
-                p_Tracks.Keep(l_First + l_Slot, l_Channels[l_Channel][i], p_Report);
+                p_Tracks.Keep(l_First + l_Slot, p_Melody[l_From[l_Channel] + i], p_Report);
         }
         for (int l_Slot = 0; l_Slot < l_Given[l_Channel]; ++l_Slot)
             p_Tracks.ids[l_First + l_Slot] = WaveformOfProgram(p_Programs[l_Channel]);
@@ -1020,34 +1097,44 @@ bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSon
         p_Error = "the quantise steps must be 1 to " + std::to_string(MIDI_QUANTIZE_MAX);
         return false;
     }
+    if (p_Size > MAX_MIDI_BYTES) {
+        p_Error = "larger than any MIDI file the import reads (" + std::to_string(MAX_MIDI_BYTES) + " bytes)";
+        return false;
+    }
     MidiHead l_Head;
     if (!ReadHead(l_Bytes, p_Size, l_Head, p_Error))
         return false;
 
-    std::vector<MidiEvent> l_Events;
-    const std::uint64_t l_FileEnd = ReadChunks(l_Bytes, p_Size, l_Head, l_Events, p_Report);
-    std::stable_sort(l_Events.begin(), l_Events.end(),
-                     [](const MidiEvent& p_A, const MidiEvent& p_B) { return p_A.tick < p_B.tick; });
-    EventFollower l_Follower(l_Head.fixedTempo, p_Report);
+    std::uint64_t l_FileEnd = 0;
+    std::vector<MidiEvent> l_Events = ReadEvents(l_Bytes, p_Size, l_Head, l_FileEnd, p_Report);
+    EventFollower l_Follower(l_Head.fixedTempo, p_Report,
+                             static_cast<std::size_t>(std::count_if(
+                                 l_Events.begin(), l_Events.end(), [](const MidiEvent& p_Event) {
+                                     return p_Event.kind == MidiEvent::NOTE_ON;
+                                 })));
     for (const MidiEvent& l_Event : l_Events)
         l_Follower.Follow(l_Event);
     std::vector<MidiEvent>().swap(l_Events);
     MidiSettings l_Settings;
     std::vector<MidiNote> l_Notes = l_Follower.Finish(l_FileEnd, l_Settings);
 
-    // Quantised notes: melody by channel, drums by drum, in the order they start.
+    // Quantised notes, melody and drums, in the order they start (as the events came in time
+    // order, and a later tick never falls on an earlier beat).
     const std::uint64_t l_Steps = static_cast<std::uint64_t>(p_Quantize);
     const BeatGrid l_Grid(l_Head.ticksPerQuarter * std::max(l_Settings.stepQuarters, 1u), l_Steps);
     std::vector<PlacedNote> l_Melody, l_Drums;
+    const std::size_t l_DrumNotes =
+        static_cast<std::size_t>(std::count_if(l_Notes.begin(), l_Notes.end(), [](const MidiNote& p_Note) {
+            return p_Note.channel == DRUM_CHANNEL;
+        }));
+    l_Melody.reserve(l_Notes.size() - l_DrumNotes);
+    l_Drums.reserve(l_DrumNotes);
     for (const MidiNote& l_Note : l_Notes) {
         PlacedNote l_Placed;
         if (PlaceNote(l_Note, l_Grid, l_Placed, p_Report))
             (l_Note.channel == DRUM_CHANNEL ? l_Drums : l_Melody).push_back(l_Placed);
     }
     std::vector<MidiNote>().swap(l_Notes);
-    const auto ByBeat = [](const PlacedNote& p_A, const PlacedNote& p_B) { return p_A.beat < p_B.beat; };
-    std::stable_sort(l_Melody.begin(), l_Melody.end(), ByBeat);
-    std::stable_sort(l_Drums.begin(), l_Drums.end(), ByBeat);
 
     SongTracks l_Tracks;
     ShareMelodyTracks(l_Melody, l_Settings.programs, l_Tracks, p_Report);
@@ -1060,7 +1147,7 @@ std::string DescribeMidiImport(const MidiImportReport& p_Report)
 {
     std::string l_Text = std::to_string(p_Report.notes) + " notes imported at " +
                          std::to_string(p_Report.tempoMs) + " ms per beat.\n";
-    const auto Line = [&](unsigned long p_Count, const char* p_What) {
+    const auto Line = [&](unsigned long p_Count, const std::string& p_What) {
         if (p_Count != 0)
             l_Text += std::to_string(p_Count) + " " + p_What + "\n";
     };
@@ -1081,6 +1168,8 @@ std::string DescribeMidiImport(const MidiImportReport& p_Report)
     Line(p_Report.programChanges, "program changes after a channel's first note ignored.");
     Line(p_Report.ignoredEvents,
          "other channel events ignored (pitch bends, aftertouch, controllers but pan).");
+    Line(p_Report.excessEvents, "events dropped: an import holds at most " + std::to_string(MAX_MIDI_EVENTS) +
+                                    ", as many as the export of any song has.");
     if (p_Report.tempoHeld)
         l_Text += "The first tempo gives beats shorter than 1 ms or longer than 65535 ms, which a song "
                   "cannot hold: it takes " +

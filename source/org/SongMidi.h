@@ -50,6 +50,30 @@ extern const std::uint8_t MIDI_PROGRAMS[SongEdit::WAVEFORMS];
 // waveform that stands for the program's family of eight (piano: electric piano, bass: FM bass...).
 int WaveformOfProgram(int p_Program);
 
+// The most notes the export writes of one track: a note begins only where an event of the track
+// begins or ends (OrgSong::SoundRuns), and a track holds at most 65535 events.
+constexpr std::size_t MIDI_TRACK_NOTES_MAX = 2 * std::size_t{SongEdit::MAX_EVENTS};
+
+// The most notes the export writes of any song, and the most note starts, and again note ends, that
+// the import holds of a file.
+constexpr std::size_t MIDI_NOTES_MAX = TRACK_COUNT * MIDI_TRACK_NOTES_MAX;
+
+// The most events of the kinds the import uses that it holds: as many of each kind as the export
+// of any song has, MIDI_NOTES_MAX note starts and as many ends, and as many settings (a pan for
+// each note) and 21 more (a program for each track, five in the first). Past them a file's events
+// of that kind are dropped and counted (MidiImportReport::excessEvents), so that memory stays in
+// proportion to what a song can keep.
+constexpr std::size_t MIDI_SETTINGS_MAX = MIDI_NOTES_MAX + TRACK_COUNT + 5;
+constexpr std::size_t MAX_MIDI_EVENTS = 2 * MIDI_NOTES_MAX + MIDI_SETTINGS_MAX;
+
+// The largest Standard MIDI File the import reads (TW_MAX_MIDI_BYTES in the C interface): the most
+// the export writes of any song. An event takes at most 7 bytes (a 4-byte time, 3 bytes), so a
+// note at most 21; besides its notes each of the 17 chunks holds its 8-byte head, at most 1536
+// empty text events of 7 bytes that bridge times longer than one time holds (2^32 beats of 96
+// ticks), and under 100 bytes of program, end, tempo, time signature and markers.
+constexpr std::size_t MAX_MIDI_BYTES =
+    14 + (TRACK_COUNT + 1) * (8 + 1536 * 7 + 100) + TRACK_COUNT * MIDI_TRACK_NOTES_MAX * 21;
+
 // Quantise steps per quarter note an import takes: song beats per MIDI quarter note.
 constexpr int MIDI_QUANTIZE_DEFAULT = 4;
 constexpr int MIDI_QUANTIZE_MAX = 64;
@@ -73,6 +97,7 @@ struct MidiImportReport
     unsigned long extraTempos = 0;           // tempos other than the first: timing follows the first
     unsigned long programChanges = 0;        // program changes after a channel's first note: ignored
     unsigned long ignoredEvents = 0;         // pitch bends, aftertouch, controllers but pan: ignored
+    unsigned long excessEvents = 0;          // events past the MAX_MIDI_EVENTS an import holds: dropped
     unsigned long channelsWithoutTrack = 0;  // melody channels that got no track (more than eight)
     bool loopIgnored = false;                // "loop end" before "loop start": the loop is the whole song
     bool damaged = false;                    // the file ends early or holds a malformed event
@@ -101,7 +126,8 @@ std::vector<std::uint8_t> SongToMidi(const OrgSong& p_Song);
 // "loop start" and "loop end" give the loop, else it is the whole song. False, with a one-line
 // reason in p_Error and p_Song unchanged, for bytes that are no MIDI file, a type 2 file, a
 // division of 0 or a p_Quantize out of range. A file that ends early or holds a malformed event is
-// read up to there and reported damaged. Memory and time stay in proportion to p_Size.
+// read up to there and reported damaged. Bytes beyond MAX_MIDI_BYTES are refused, and no more than
+// MAX_MIDI_EVENTS events are held: memory and time stay in proportion to what a song can keep.
 bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSong& p_Song,
                   MidiImportReport& p_Report, std::string& p_Error);
 

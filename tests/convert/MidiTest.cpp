@@ -12,6 +12,7 @@
 
 #include <tunewright/tunewright.h>
 
+#include "MidiFiles.h"
 #include "MidiRoundTrip.h"
 #include "OrgFileBuilder.h"
 #include "OrgSong.h"
@@ -248,6 +249,31 @@ t += [Meta('set_tempo', tempo=0), N('note_on', note=60, velocity=64), N('note_of
               std::string(l_Text.data()));
 }
 
+TEST(MidiImport, ReadsNoMoreThanTheLargestFileAndHoldsNoMoreEventsThanASongNeeds)
+{
+    // As large as the bound, its notes ended: more events than any song's export has.
+    std::vector<std::uint8_t> l_File = OrgTest::MidiFileOfSize(TW_MAX_MIDI_BYTES, true);
+    tw_midi_report l_Report = {};
+    int l_Code = 1;
+    tw_song* l_Song = tw_song_open_midi(l_File.data(), l_File.size(), 4, &l_Report, &l_Code);
+    ASSERT_NE(nullptr, l_Song);
+    EXPECT_EQ(TW_OK, l_Code);
+    tw_song_close(l_Song);
+    const std::size_t l_Events = (l_File.size() - 30) / 3 + 1;  // MidiFileOfSize's, half of them note starts
+    EXPECT_EQ(l_Events - 2 * Org::MIDI_NOTES_MAX, l_Report.excess_events);
+    EXPECT_EQ(0u, l_Report.damaged);
+    std::vector<char> l_Text(static_cast<std::size_t>(tw_midi_report_text(&l_Report, nullptr, 0)) + 1);
+    tw_midi_report_text(&l_Report, l_Text.data(), l_Text.size());
+    EXPECT_NE(std::string::npos,
+              std::string(l_Text.data())
+                  .find(std::to_string(l_Report.excess_events) + " events dropped: an import holds at most"))
+        << l_Text.data();
+    // A byte more is refused before it is read.
+    l_File.push_back(0);
+    EXPECT_EQ(nullptr, tw_song_open_midi(l_File.data(), l_File.size(), 4, &l_Report, &l_Code));
+    EXPECT_EQ(TW_ERROR_TOO_LARGE, l_Code);
+}
+
 TEST(MidiImport, TheCInterfaceSharesTheImportItsReportAndTheExport)
 {
     OrgTest::TempDir l_Dir;
@@ -457,6 +483,41 @@ for k in a:
                 (k[0] == 'melody' and x['key'] != y['key']) or abs(x['volume'] - y['volume']) > 2): print(k, x, y)
 )",
                        l_Dir.Path(), TUNEWRIGHT_INFO_PROGRAM));
+}
+
+TEST(ConvertProgram, ReadsBackTheMidiFileOfTheLargestSong)
+{
+    // 16 tracks of 65535 events in groups far apart: a 255-beat note held under short notes on
+    // every other beat, which come first in the track, so that each short note and each return to
+    // the held one is a note of the file (almost two notes an event), each with a pan of its own.
+    OrgTest::SongImage l_Image;
+    l_Image.loopstop = 0xFFFFFF00u;
+    for (OrgTest::Track& l_Track : l_Image.tracks) {
+        l_Track.id =
+            static_cast<std::uint8_t>(&l_Track - l_Image.tracks) % Org::MELODY_TRACKS;  // drums apart
+        std::vector<OrgTest::Event> l_Held;
+        for (std::uint32_t l_Beat = 0; l_Track.events.size() + l_Held.size() < 65535; l_Beat += 8388000) {
+            l_Held.push_back({l_Beat, 30, 255, 200, 12});
+            for (std::uint32_t i = 1; i < 255 && l_Track.events.size() + l_Held.size() < 65535; i += 2)
+                l_Track.events.push_back({l_Beat + i, static_cast<std::uint8_t>(31 + i % 60), 1, 100, 0});
+        }
+        l_Track.events.insert(l_Track.events.end(), l_Held.begin(), l_Held.end());
+    }
+    OrgTest::TempDir l_Dir;
+    const std::vector<std::uint8_t> l_Bytes = l_Image.Bytes();
+    ASSERT_EQ(Org::MAX_SONG_BYTES, l_Bytes.size());
+    OrgTest::WriteFile(l_Dir.Path("largest.org"), l_Bytes);
+    const ToolResult l_Out = Convert(l_Dir, "-q largest.org largest.mid");
+    ASSERT_EQ(0, l_Out.status) << l_Out.output;
+    const std::uintmax_t l_Size = std::filesystem::file_size(l_Dir.Path("largest.mid"));
+    EXPECT_GT(l_Size, 2 * Org::MAX_SONG_BYTES);
+    EXPECT_LE(l_Size, Org::MAX_MIDI_BYTES);
+
+    // Back, every track full: each melody track's first 65535 notes, every drum hit.
+    const ToolResult l_Back = Convert(l_Dir, "largest.mid back.org");
+    ASSERT_EQ(0, l_Back.status) << l_Back.output;
+    EXPECT_EQ(0u, l_Back.output.rfind("1048560 notes imported at 140 ms per beat.\n", 0)) << l_Back.output;
+    EXPECT_EQ(std::string::npos, l_Back.output.find("events dropped")) << l_Back.output;
 }
 
 TEST(ConvertProgram, WritesOverNothingUnlessForcedAndNeverOverItsInput)

@@ -122,7 +122,7 @@ export interface Tunewright {
   /**
    * Makes a song of a Standard MIDI File (type 0 or 1), its times quantised to `quantize` song beats
    * per quarter note (1-64, default 4; a RangeError otherwise); throws an Error with the decoder's
-   * message for bytes that are no such file.
+   * message for bytes that are no such file, or more than TW_MAX_MIDI_BYTES of the C interface.
    */
   openMidi(bytes: Uint8Array | ArrayBuffer, options?: { quantize?: number }): { song: Song; report: MidiReport };
 }
@@ -169,6 +169,8 @@ export interface MidiReport {
   tempoMs: number;
   /** The first tempo gives under 1 or over 65535 ms per beat: held there. */
   tempoHeld: boolean;
+  /** Events past the most an import holds (TW_MAX_MIDI_EVENTS, as the export of any song has): dropped. */
+  excessEvents: number;
   /** The decoder's English lines for all of the above. */
   text: string;
 }

@@ -15,7 +15,8 @@ const MIDI_QUANTIZE_MAX = 64;
 // The fields of tw_midi_report, 32 bits each, in order; the flags become booleans.
 const MIDI_REPORT = ['notes', 'keysOutOfRange', 'unmappedDrums', 'beyondLastBeat', 'extraVoices', 'sharedTracks',
   'extraDrums', 'sameBeatHits', 'overfullTracks', 'lengthened', 'shortened', 'unfinished', 'extraTempos',
-  'programChanges', 'ignoredEvents', 'channelsWithoutTrack', 'loopIgnored', 'damaged', 'tempoMs', 'tempoHeld'];
+  'programChanges', 'ignoredEvents', 'channelsWithoutTrack', 'loopIgnored', 'damaged', 'tempoMs', 'tempoHeld',
+  'excessEvents'];
 const MIDI_FLAGS = ['loopIgnored', 'damaged', 'tempoHeld'];
 // A note's bytes that no byte can hold go to the library as a value it refuses for the same reason
 // (key 255, length 0, volume 255, pan 255), so that its error names the field.

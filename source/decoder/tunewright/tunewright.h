@@ -41,7 +41,7 @@ extern "C" {
 #define TW_ERROR_TRUNCATED -5        /**< The data is shorter than its own note counts say. */
 #define TW_ERROR_ENGINE -6           /**< The sound engine failed to start or to mix. */
 #define TW_ERROR_UNKNOWN -7          /**< A code this library never returns; tw_error_string() says so. */
-#define TW_ERROR_TOO_LARGE -8        /**< The file holds more bytes than the largest possible song. */
+#define TW_ERROR_TOO_LARGE -8        /**< Larger than any song (a MIDI file: than TW_MAX_MIDI_BYTES). */
 #define TW_ERROR_BAD_TRACK -9        /**< A track number outside 0 to 15. */
 #define TW_ERROR_BAD_TEMPO -10       /**< A tempo outside 1 to 65535 ms per beat. */
 #define TW_ERROR_BAD_BAR_LAYOUT -11  /**< A bar layout number outside 1 to 255. */
@@ -521,7 +521,17 @@ typedef struct tw_midi_report
     uint32_t damaged;                /**< 1: the file ends early or holds a bad event; read up to there. */
     uint32_t tempo_ms;               /**< The song's milliseconds per beat. */
     uint32_t tempo_held;             /**< 1: the first tempo gives under 1 or over 65535 ms; held there. */
+    uint32_t excess_events;          /**< Events past the TW_MAX_MIDI_EVENTS an import holds: dropped. */
 } tw_midi_report;
+
+/** The largest Standard MIDI File tw_song_open_midi() reads, in bytes: the most tw_song_save_midi()
+ *  writes of any song (16 tracks of 2 x 65535 notes at most, 21 bytes a note, and what a track holds
+ *  besides). */
+#define TW_MAX_MIDI_BYTES 44224154
+/** The most of a file's events tw_song_open_midi() holds: as many of each kind as the export of any
+ *  song has (note starts, note ends, and settings such as pans), so that its memory stays in
+ *  proportion to what a song keeps. The rest are dropped and counted in excess_events. */
+#define TW_MAX_MIDI_EVENTS 6291381
 
 /**
  * @brief Makes a song of a Standard MIDI File (type 0 or 1).
@@ -539,8 +549,8 @@ typedef struct tw_midi_report
  * @param report where what was dropped or changed is written; may be null.
  * @param error where the result code is written (::TW_OK on success); may be null.
  * @return The new song, owned by the caller, who closes it with tw_song_close(); null with
- * ::TW_ERROR_INVALID_ARGUMENT for null data, ::TW_ERROR_BAD_QUANTIZE, ::TW_ERROR_NOT_MIDI or
- * ::TW_ERROR_OUT_OF_MEMORY.
+ * ::TW_ERROR_INVALID_ARGUMENT for null data, ::TW_ERROR_BAD_QUANTIZE, ::TW_ERROR_TOO_LARGE for
+ * more than ::TW_MAX_MIDI_BYTES, ::TW_ERROR_NOT_MIDI or ::TW_ERROR_OUT_OF_MEMORY.
  */
 ORG_API tw_song* tw_song_open_midi(const void* data, size_t size, int quantize, tw_midi_report* report,
                                    int* error);
