@@ -23,7 +23,7 @@ std::uint64_t SoundingEnd(std::uint32_t p_Pos, std::uint8_t p_Length)
     return p_Length == 0 ? p_Pos : (l_End > UINT32_MAX ? std::uint64_t{p_Pos} + 1 : l_End);
 }
 
-// Appends a run that begins where it sounds, or lengthens the last when it only goes on with it.
+// Appends a run, unless it only goes on with the last one, which then lasts on.
 void AddRun(std::vector<OrgSong::SoundRun>& p_Runs, const OrgSong::SoundRun& p_Run)
 {
     const OrgSong::SoundRun* l_Last = p_Runs.empty() ? nullptr : &p_Runs.back();

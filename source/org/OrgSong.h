@@ -64,11 +64,11 @@ public:
         bool struck;                     // a note starts on its first beat (playing 1), else one goes on
         std::uint8_t note, volume, pan;  // as stored (pan NO_PAN sounds in the centre)
     };
-    // What a track sounds, as runs in beat order, every beat GetNoteHit plays in exactly one of them
-    // and no run followed by one that goes on the same: GetNoteHit at every beat, found without
-    // asking it beat by beat. A note that goes on takes the key of the first event, in index order,
-    // that still covers the beat, so a held note can change key and outlast the event that started
-    // it. Empty for a track outside 0..15.
+    // What a track sounds, as runs in beat order: GetNoteHit at every beat, found without asking it
+    // beat by beat. Each beat it plays lies in one run, and a run that goes on differs from the run
+    // before it. A note that goes on takes the key of the first event, in index order, that still
+    // covers the beat, so a held note can change key and outlast the event that struck it. Empty
+    // for a track outside 0..15.
     std::vector<SoundRun> SoundRuns(int p_Track) const;
 
     // The clock.
