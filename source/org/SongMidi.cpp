@@ -60,6 +60,8 @@ constexpr int DRUM_CHANNEL = 9;
 constexpr int KEY_OFFSET = 12;  // song key k is MIDI note k + 12
 constexpr std::uint32_t TICKS_PER_BEAT = 96;
 constexpr std::uint32_t MAX_DELTA = 0x0FFFFFFF;  // the largest a variable-length delta holds
+static_assert(((std::uint64_t{1} << 32) * TICKS_PER_BEAT + MAX_DELTA - 1) / MAX_DELTA - 1 <= 1536,
+              "MAX_MIDI_BYTES counts 1536 bridges of long times a chunk at most");
 constexpr std::uint32_t MAX_TEMPO_US = 0xFFFFFF;
 constexpr std::uint32_t DEFAULT_TEMPO_US = 500000;
 constexpr const char* LOOP_START_MARKER = "loop start";
