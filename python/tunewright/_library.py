@@ -63,7 +63,7 @@ class MidiReport(ctypes.Structure):
         "notes", "keys_out_of_range", "unmapped_drums", "beyond_last_beat", "extra_voices", "shared_tracks",
         "extra_drums", "same_beat_hits", "overfull_tracks", "lengthened", "shortened", "unfinished",
         "extra_tempos", "program_changes", "ignored_events", "channels_without_track", "loop_ignored",
-        "damaged", "tempo_ms")]
+        "damaged", "tempo_ms", "tempo_held", "excess_events")]
 
 
 # tw_log_function: one message and the user pointer.

@@ -67,7 +67,8 @@ class Song:
     def from_midi(cls, data, quantize=4):
         """A song made of the Standard MIDI File in `data` (type 0 or 1), its times quantised to
         `quantize` song beats per quarter note (1 to 64); returns (song, MidiReport). Raises
-        TunewrightError (TW_ERROR_NOT_MIDI, TW_ERROR_BAD_QUANTIZE) when it cannot be read."""
+        TunewrightError (TW_ERROR_NOT_MIDI, TW_ERROR_BAD_QUANTIZE, or TW_ERROR_TOO_LARGE beyond the C
+        interface's TW_MAX_MIDI_BYTES) when it cannot be read."""
         data = bytes(data)
         report = _MidiReport()
         error = ctypes.c_int(0)
@@ -134,7 +135,8 @@ class Song:
     def events(self, track):
         """A track's events in the song's order, as Event(beat, key, length, volume, pan, starts_note):
         starts_note is True where the song starts a note; the other events start nothing (length 0,
-        or a note still sounds there, whose volume and pan they may change)."""
+        or a note still sounds there, whose volume and pan they may change, and which they hold on at
+        their own key and length once the event that struck it ends)."""
         song = self._song()
         count = lib.tw_song_get_track_events(song, int(track), None, 0)
         check(count)

@@ -67,7 +67,11 @@ constexpr std::pair<uint32_t tw_midi_report::*, unsigned long Org::MidiImportRep
     {&tw_midi_report::program_changes, &Org::MidiImportReport::programChanges},
     {&tw_midi_report::ignored_events, &Org::MidiImportReport::ignoredEvents},
     {&tw_midi_report::channels_without_track, &Org::MidiImportReport::channelsWithoutTrack},
+    {&tw_midi_report::excess_events, &Org::MidiImportReport::excessEvents},
 };
+
+static_assert(TW_MAX_MIDI_BYTES == Org::MAX_MIDI_BYTES && TW_MAX_MIDI_EVENTS == Org::MAX_MIDI_EVENTS,
+              "the C header names the import's own bounds");
 
 tw_midi_report ReportOf(const Org::MidiImportReport& p_Report)
 {
@@ -78,6 +82,7 @@ tw_midi_report ReportOf(const Org::MidiImportReport& p_Report)
     l_Out.loop_ignored = p_Report.loopIgnored;
     l_Out.damaged = p_Report.damaged;
     l_Out.tempo_ms = p_Report.tempoMs;
+    l_Out.tempo_held = p_Report.tempoHeld;
     return l_Out;
 }
 
@@ -89,6 +94,7 @@ Org::MidiImportReport ReportOf(const tw_midi_report& p_Report)
     l_Out.loopIgnored = p_Report.loop_ignored != 0;
     l_Out.damaged = p_Report.damaged != 0;
     l_Out.tempoMs = p_Report.tempo_ms;
+    l_Out.tempoHeld = p_Report.tempo_held != 0;
     return l_Out;
 }
 
@@ -256,7 +262,7 @@ const char* tw_error_string(int error)
     case TW_ERROR_ENGINE:
         return "The sound engine failed.";
     case TW_ERROR_TOO_LARGE:
-        return "The file is larger than any Org-02 song can be.";
+        return "The data is larger than any Org-02 song can be, or than any MIDI file the import reads.";
     case TW_ERROR_BAD_TRACK:
         return "The track number is outside 0 to 15.";
     case TW_ERROR_BAD_TEMPO:
@@ -544,6 +550,8 @@ tw_song* tw_song_open_midi(const void* data, size_t size, int quantize, tw_midi_
         return SetError(error, TW_ERROR_INVALID_ARGUMENT);
     if (quantize < 1 || quantize > Org::MIDI_QUANTIZE_MAX)
         return SetError(error, TW_ERROR_BAD_QUANTIZE);
+    if (size > TW_MAX_MIDI_BYTES)
+        return SetError(error, TW_ERROR_TOO_LARGE);
     const Org::LogScope l_Log(nullptr, nullptr);
     try {
         auto l_Song = std::make_unique<Org::OrgSong>();

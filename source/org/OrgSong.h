@@ -63,6 +63,22 @@ public:
     // nothing. Empty for a track outside 0..15.
     std::vector<bool> NoteStarts(int p_Track) const;
 
+    // A run of beats over which a track sounds one thing: the same key, volume and pan, as
+    // GetNoteHit gives them at each of its beats.
+    struct SoundRun
+    {
+        std::uint32_t pos;               // its first beat
+        std::uint64_t end;               // the beat after its last
+        bool struck;                     // a note starts on its first beat (playing 1), else one goes on
+        std::uint8_t note, volume, pan;  // as stored (pan NO_PAN sounds in the centre)
+    };
+    // What a track sounds, as runs in beat order: GetNoteHit at every beat, found without asking it
+    // beat by beat. Each beat it plays lies in one run, and a run that goes on differs from the run
+    // before it. A note that goes on takes the key of the first event, in index order, that still
+    // covers the beat, so a held note can change key and outlast the event that struck it. Empty
+    // for a track outside 0..15.
+    std::vector<SoundRun> SoundRuns(int p_Track) const;
+
     // The clock.
     bool Play();                     // toggles playing; returns the new state
     bool Play(unsigned int p_Beat);  // moves to the beat and plays; true
@@ -99,6 +115,14 @@ private:
     std::size_t UsableEvents(int p_Track) const;
     // Cuts every column of the track to its usable events; returns their count.
     std::size_t TrimToUsable(int p_Track);
+    // What a track sounds at p_Beat, when p_Event is the first of its p_Count events that covers it.
+    struct Heard
+    {
+        int playing;  // as SampleData's
+        int length;   // as SampleData's
+        std::uint8_t note, volume, pan;
+    };
+    Heard HeardAt(int p_Track, std::size_t p_Event, std::size_t p_Count, std::uint32_t p_Beat) const;
 
     Header header;
     std::vector<std::uint32_t> notepos[TRACK_COUNT];

@@ -165,16 +165,16 @@ bool ReadBoundedInput(const std::string& p_Path, std::size_t p_Limit, std::vecto
     return l_Ok;
 }
 
-bool ReadSongInput(int p_Fd, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
+bool ReadBoundedInput(int p_Fd, std::size_t p_Limit, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
 {
     // In binary mode (standard input starts in text mode there), read to the end.
     p_Bytes.clear();
     _setmode(p_Fd, _O_BINARY);
     for (;;) {
         const std::size_t l_Old = p_Bytes.size();
-        if (l_Old >= MAX_SONG_BYTES)
+        if (l_Old >= p_Limit)
             return true;
-        p_Bytes.resize(std::min(l_Old + CHUNK_BYTES, MAX_SONG_BYTES));
+        p_Bytes.resize(std::min(l_Old + CHUNK_BYTES, p_Limit));
         const int l_Read = _read(p_Fd, p_Bytes.data() + l_Old, static_cast<unsigned>(p_Bytes.size() - l_Old));
         p_Bytes.resize(l_Old + static_cast<std::size_t>(std::max(l_Read, 0)));
         if (l_Read == 0)
@@ -202,7 +202,7 @@ bool ReadBoundedInput(const std::string& p_Path, std::size_t p_Limit, std::vecto
     return l_Ok;
 }
 
-bool ReadSongInput(int p_Fd, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
+bool ReadBoundedInput(int p_Fd, std::size_t p_Limit, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
 {
     // Non-blocking for the read, so that "no writer" and "nothing yet" can be told apart;
     // the descriptor's flags are put back afterwards.
@@ -213,12 +213,17 @@ bool ReadSongInput(int p_Fd, std::vector<std::uint8_t>& p_Bytes, std::string& p_
         return false;
     }
     fcntl(p_Fd, F_SETFL, l_Flags | O_NONBLOCK);
-    const bool l_Ok = ReadDescriptor(p_Fd, true, MAX_SONG_BYTES, p_Bytes, p_Error);
+    const bool l_Ok = ReadDescriptor(p_Fd, true, p_Limit, p_Bytes, p_Error);
     fcntl(p_Fd, F_SETFL, l_Flags);
     return l_Ok;
 }
 
 #endif
+
+bool ReadSongInput(int p_Fd, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
+{
+    return ReadBoundedInput(p_Fd, MAX_SONG_BYTES, p_Bytes, p_Error);
+}
 
 bool ReadSongInput(const std::string& p_Path, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
 {

@@ -30,6 +30,9 @@ bool ReadBoundedInput(const std::string& p_Path, std::size_t p_Limit, std::vecto
 // The same from a descriptor that is already open (standard input); it is left open.
 ORG_API bool ReadSongInput(int p_Fd, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error);
 
+// As ReadSongInput from a descriptor, with p_Limit in place of MAX_SONG_BYTES. Internal to the library.
+bool ReadBoundedInput(int p_Fd, std::size_t p_Limit, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error);
+
 }  // namespace Org
 
 #endif

@@ -5,7 +5,9 @@
 #include <array>
 #include <cctype>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
+#include <string>
 
 #include "OrgSong.h"
 #include "SongEdit.h"
@@ -58,10 +60,17 @@ constexpr int DRUM_CHANNEL = 9;
 constexpr int KEY_OFFSET = 12;  // song key k is MIDI note k + 12
 constexpr std::uint32_t TICKS_PER_BEAT = 96;
 constexpr std::uint32_t MAX_DELTA = 0x0FFFFFFF;  // the largest a variable-length delta holds
+static_assert(((std::uint64_t{1} << 32) * TICKS_PER_BEAT + MAX_DELTA - 1) / MAX_DELTA - 1 <= 1536,
+              "MAX_MIDI_BYTES counts 1536 bridges of long times a chunk at most");
 constexpr std::uint32_t MAX_TEMPO_US = 0xFFFFFF;
 constexpr std::uint32_t DEFAULT_TEMPO_US = 500000;
 constexpr const char* LOOP_START_MARKER = "loop start";
 constexpr const char* LOOP_END_MARKER = "loop end";
+// The marker "step of N quarters": a step is N quarter notes, N from 2 to the most the export
+// writes (a step's ticks).
+constexpr const char* STEP_MARKER_START = "step of ";
+constexpr const char* STEP_MARKER_END = " quarters";
+constexpr std::uint32_t MAX_STEP_QUARTERS = TICKS_PER_BEAT * 255;
 
 std::uint8_t VelocityOfVolume(int p_Volume)
 {
@@ -112,15 +121,16 @@ void PutVariable(std::vector<std::uint8_t>& p_Out, std::uint32_t p_Value)
 }
 
 // One MTrk chunk gathered out of order: events sorted by time, then by their kind's order (a
-// note's end before the next note's controller and start), then as added.
+// note's end before the next note's controller and start), then as added. A channel event's bytes
+// are kept in its item; longer ones (meta events) beside the items.
 class TrackWriter
 {
 public:
     enum Order { NOTE_OFF = 0, SETTING = 1, NOTE_ON = 2 };
 
-    void Add(std::uint64_t p_Tick, Order p_Order, std::vector<std::uint8_t> p_Bytes)
+    void Add(std::uint64_t p_Tick, Order p_Order, std::initializer_list<std::uint8_t> p_Bytes)
     {
-        items.push_back({p_Tick, p_Order, items.size(), std::move(p_Bytes)});
+        Push(p_Tick, p_Order, p_Bytes.begin(), p_Bytes.size());
     }
 
     void AddMeta(std::uint64_t p_Tick, std::uint8_t p_Type, const std::vector<std::uint8_t>& p_Data)
@@ -128,7 +138,7 @@ public:
         std::vector<std::uint8_t> l_Bytes = {0xFF, p_Type};
         PutVariable(l_Bytes, static_cast<std::uint32_t>(p_Data.size()));
         l_Bytes.insert(l_Bytes.end(), p_Data.begin(), p_Data.end());
-        Add(p_Tick, SETTING, std::move(l_Bytes));
+        Push(p_Tick, SETTING, l_Bytes.data(), l_Bytes.size());
     }
 
     // The chunk, ended at p_EndTick or at its last event, whichever is later.
@@ -153,7 +163,9 @@ public:
         };
         for (const Item& l_Item : items) {
             Delta(l_Item.tick);
-            l_Data.insert(l_Data.end(), l_Item.bytes.begin(), l_Item.bytes.end());
+            const std::uint8_t* l_Bytes =
+                l_Item.size <= sizeof l_Item.bytes ? l_Item.bytes : &longer[l_Item.at];
+            l_Data.insert(l_Data.end(), l_Bytes, l_Bytes + l_Item.size);
         }
         Delta(std::max(l_Now, p_EndTick));
         l_Data.insert(l_Data.end(), {0xFF, 0x2F, 0x00});
@@ -166,14 +178,180 @@ private:
     struct Item
     {
         std::uint64_t tick;
-        int order;
-        std::size_t seq;
-        std::vector<std::uint8_t> bytes;
+        std::uint32_t seq;
+        std::uint32_t at;  // where bytes too long for the item begin in `longer`
+        std::uint8_t order;
+        std::uint8_t size;
+        std::uint8_t bytes[3];
     };
+
+    void Push(std::uint64_t p_Tick, Order p_Order, const std::uint8_t* p_Bytes, std::size_t p_Size)
+    {
+        Item l_Item = {p_Tick,
+                       static_cast<std::uint32_t>(items.size()),
+                       0,
+                       static_cast<std::uint8_t>(p_Order),
+                       static_cast<std::uint8_t>(p_Size),
+                       {}};
+        if (p_Size <= sizeof l_Item.bytes) {
+            std::copy(p_Bytes, p_Bytes + p_Size, l_Item.bytes);
+        } else {
+            l_Item.at = static_cast<std::uint32_t>(longer.size());
+            longer.insert(longer.end(), p_Bytes, p_Bytes + p_Size);
+        }
+        items.push_back(l_Item);
+    }
+
     std::vector<Item> items;
+    std::vector<std::uint8_t> longer;
 };
 
 std::vector<std::uint8_t> TextBytes(const char* p_Text) { return {p_Text, p_Text + std::strlen(p_Text)}; }
+
+// A note of the export, on the song's beats.
+struct Planned
+{
+    std::uint64_t pos, end;
+    std::uint8_t key, velocity, pan;
+    bool setsPan;
+};
+
+// One MIDI track: its channel, program (-1: none, for drums) and notes.
+struct TrackPlan
+{
+    std::uint8_t channel;
+    int program;
+    std::vector<Planned> notes;
+};
+
+// The notes a song track plays, as the song sounds them (OrgSong::SoundRuns): one for each run
+// that strikes a note or takes a held note to a new key, lasting while the key sounds on. A key
+// MIDI cannot hold (96 and up) sounds nothing when struck and leaves a held note as it was; a
+// drum's key is its drum (p_DrumKey), so a held drum note goes on whatever key it takes.
+std::vector<Planned> PlanNotes(const OrgSong& p_Song, int p_Track, std::uint8_t p_DrumKey)
+{
+    const bool l_Melody = p_Track < MELODY_TRACKS;
+    std::vector<Planned> l_Notes;
+    bool l_Sounding = false;
+    for (const OrgSong::SoundRun& l_Run : p_Song.SoundRuns(p_Track)) {
+        const bool l_Playable = l_Run.note < SongEdit::KEYS;
+        const std::uint8_t l_Key = l_Melody ? static_cast<std::uint8_t>(l_Run.note + KEY_OFFSET) : p_DrumKey;
+        const bool l_GoesOn = l_Sounding && !l_Run.struck && l_Notes.back().end == l_Run.pos &&
+                              (!l_Playable || l_Notes.back().key == l_Key);
+        if (l_GoesOn)
+            l_Notes.back().end = l_Run.end;
+        else if (l_Playable)
+            l_Notes.push_back({l_Run.pos, l_Run.end, l_Key, VelocityOfVolume(l_Run.volume),
+                               ControllerOfPan(l_Run.pan), false});
+        l_Sounding = l_GoesOn || l_Playable;
+    }
+    return l_Notes;
+}
+
+// The tracks that sound, with their notes; p_EndBeat is raised to the last note's end.
+std::vector<TrackPlan> PlanTracks(const OrgSong& p_Song, std::uint64_t& p_EndBeat)
+{
+    std::vector<TrackPlan> l_Plans;
+    for (int l_Track = 0; l_Track < TRACK_COUNT; ++l_Track) {
+        const bool l_Melody = l_Track < MELODY_TRACKS;
+        const int l_Id = p_Song.instruments[l_Track].id;
+        if (l_Id >= SongEdit::InstrumentsOfTrack(l_Track))
+            continue;
+        TrackPlan l_Plan = {static_cast<std::uint8_t>(l_Melody ? l_Track : DRUM_CHANNEL),
+                            l_Melody ? MIDI_PROGRAMS[l_Id] : -1,
+                            PlanNotes(p_Song, l_Track, l_Melody ? 0 : MIDI_DRUM_KEYS[l_Id])};
+        for (const Planned& l_Note : l_Plan.notes)
+            p_EndBeat = std::max(p_EndBeat, l_Note.end);
+        if (!l_Plan.notes.empty())
+            l_Plans.push_back(std::move(l_Plan));
+    }
+    return l_Plans;
+}
+
+// Pan is sent before a note whose pan differs from its channel's, taking the notes in the order a
+// reader meets them (by time, then by track): the drum tracks share one channel.
+void MarkPans(std::vector<TrackPlan>& p_Plans)
+{
+    std::vector<std::array<std::size_t, 2>> l_Order;
+    for (std::size_t l_Plan = 0; l_Plan < p_Plans.size(); ++l_Plan)
+        for (std::size_t i = 0; i < p_Plans[l_Plan].notes.size(); ++i)
+            l_Order.push_back({l_Plan, i});
+    std::stable_sort(l_Order.begin(), l_Order.end(), [&](const auto& p_A, const auto& p_B) {
+        return p_Plans[p_A[0]].notes[p_A[1]].pos < p_Plans[p_B[0]].notes[p_B[1]].pos;
+    });
+    std::array<int, 16> l_ChannelPans;
+    l_ChannelPans.fill(-1);
+    for (const auto& l_Entry : l_Order) {
+        Planned& l_Note = p_Plans[l_Entry[0]].notes[l_Entry[1]];
+        int& l_Pan = l_ChannelPans[p_Plans[l_Entry[0]].channel];
+        l_Note.setsPan = l_Pan != l_Note.pan;
+        l_Pan = l_Note.pan;
+    }
+}
+
+void WriteNotes(const TrackPlan& p_Plan, TrackWriter& p_Writer)
+{
+    const std::uint8_t l_Channel = p_Plan.channel;
+    if (p_Plan.program >= 0)
+        p_Writer.Add(
+            0, TrackWriter::SETTING,
+            {static_cast<std::uint8_t>(0xC0 | l_Channel), static_cast<std::uint8_t>(p_Plan.program)});
+    for (const Planned& l_Note : p_Plan.notes) {
+        const std::uint64_t l_Tick = l_Note.pos * TICKS_PER_BEAT;
+        if (l_Note.setsPan)
+            p_Writer.Add(l_Tick, TrackWriter::SETTING,
+                         {static_cast<std::uint8_t>(0xB0 | l_Channel), 10, l_Note.pan});
+        p_Writer.Add(l_Tick, TrackWriter::NOTE_ON,
+                     {static_cast<std::uint8_t>(0x90 | l_Channel), l_Note.key, l_Note.velocity});
+        p_Writer.Add(l_Note.end * TICKS_PER_BEAT, TrackWriter::NOTE_OFF,
+                     {static_cast<std::uint8_t>(0x80 | l_Channel), l_Note.key, 64});
+    }
+}
+
+// How the export times a song. A step (beats_step beats, or 4 when that is 0) is one quarter note;
+// a step longer than the longest quarter note a tempo holds is the fewest quarter notes that keep
+// each within a tempo and a whole number of ticks, and the file says how many (STEP_MARKER_START).
+struct MidiTiming
+{
+    std::uint32_t ticksPerQuarter;
+    std::uint32_t tempoUs;  // per quarter note
+    std::uint32_t stepQuarters;
+};
+
+MidiTiming TimingOf(const Header& p_Header)
+{
+    const std::uint32_t l_Beats = p_Header.beats_step != 0 ? p_Header.beats_step : 4;
+    const std::uint64_t l_StepUs = std::uint64_t{p_Header.tempo} * l_Beats * 1000;
+    const std::uint32_t l_StepTicks = TICKS_PER_BEAT * l_Beats;
+    // A step of its own ticks as quarter notes always fits: a tick is at most 65535 ms / 96.
+    std::uint32_t l_Quarters = 1;
+    while (l_StepUs > std::uint64_t{l_Quarters} * MAX_TEMPO_US || l_StepTicks % l_Quarters != 0)
+        ++l_Quarters;
+    const std::uint64_t l_Us = (l_StepUs + l_Quarters / 2) / l_Quarters;
+    return {l_StepTicks / l_Quarters, static_cast<std::uint32_t>(std::max<std::uint64_t>(l_Us, 1)),
+            l_Quarters};
+}
+
+std::vector<std::uint8_t> StepMarker(std::uint32_t p_Quarters)
+{
+    const std::string l_Text = STEP_MARKER_START + std::to_string(p_Quarters) + STEP_MARKER_END;
+    return {l_Text.begin(), l_Text.end()};
+}
+
+// The first track: time signature, tempo, the step when it is more than a quarter note, the loop.
+void WriteConductor(const Header& p_Header, const MidiTiming& p_Timing, TrackWriter& p_Writer)
+{
+    const std::uint32_t l_Us = p_Timing.tempoUs;
+    p_Writer.AddMeta(0, 0x58,
+                     {static_cast<std::uint8_t>(p_Header.steps_bar != 0 ? p_Header.steps_bar : 4), 2, 24, 8});
+    p_Writer.AddMeta(0, 0x51,
+                     {static_cast<std::uint8_t>(l_Us >> 16), static_cast<std::uint8_t>(l_Us >> 8),
+                      static_cast<std::uint8_t>(l_Us)});
+    if (p_Timing.stepQuarters > 1)
+        p_Writer.AddMeta(0, 0x06, StepMarker(p_Timing.stepQuarters));
+    p_Writer.AddMeta(p_Header.loopstart * std::uint64_t{TICKS_PER_BEAT}, 0x06, TextBytes(LOOP_START_MARKER));
+    p_Writer.AddMeta(p_Header.loopstop * std::uint64_t{TICKS_PER_BEAT}, 0x06, TextBytes(LOOP_END_MARKER));
+}
 
 }  // namespace
 
@@ -194,129 +372,50 @@ bool HasMidiMagic(const void* p_Data, std::size_t p_Size)
 std::vector<std::uint8_t> SongToMidi(const OrgSong& p_Song)
 {
     const Header& l_Header = p_Song.GetHeader();
-    const std::uint32_t l_Quarter = l_Header.beats_step != 0 ? l_Header.beats_step : 4;
-    const std::uint64_t l_TempoUs = std::uint64_t{l_Header.tempo} * l_Quarter * 1000;
-
-    // The notes of each track that plays, with their ends: a track plays one note at a time.
-    struct Planned
-    {
-        std::uint64_t pos, end;
-        std::uint8_t key, velocity, pan;
-        bool setsPan;
-    };
-    struct TrackPlan
-    {
-        std::uint8_t channel;
-        int program;  // -1: none (drums)
-        std::vector<Planned> notes;
-    };
-    std::vector<TrackPlan> l_Plans;
     std::uint64_t l_EndBeat = std::max(l_Header.loopstart, l_Header.loopstop);
-    for (int l_Track = 0; l_Track < TRACK_COUNT; ++l_Track) {
-        const bool l_Melody = l_Track < MELODY_TRACKS;
-        const int l_Id = p_Song.instruments[l_Track].id;
-        if (l_Id >= SongEdit::InstrumentsOfTrack(l_Track))
-            continue;
-        const std::vector<NoteEvent> l_Events = p_Song.GetEvents(l_Track);
-        const std::vector<bool> l_Starts = p_Song.NoteStarts(l_Track);
-        std::vector<NoteEvent> l_Notes;
-        for (std::size_t i = 0; i < l_Events.size(); ++i)
-            if (l_Starts[i] && l_Events[i].note < SongEdit::KEYS)
-                l_Notes.push_back(l_Events[i]);
-        std::stable_sort(l_Notes.begin(), l_Notes.end(),
-                         [](const NoteEvent& p_A, const NoteEvent& p_B) { return p_A.pos < p_B.pos; });
-        TrackPlan l_Plan = {static_cast<std::uint8_t>(l_Melody ? l_Track : DRUM_CHANNEL),
-                            l_Melody ? MIDI_PROGRAMS[l_Id] : -1,
-                            {}};
-        for (std::size_t i = 0; i < l_Notes.size(); ++i) {
-            const NoteEvent& l_Note = l_Notes[i];
-            std::uint64_t l_End = std::uint64_t{l_Note.pos} + l_Note.length;
-            if (i + 1 < l_Notes.size())
-                l_End = std::min<std::uint64_t>(l_End, l_Notes[i + 1].pos);
-            if (l_End == l_Note.pos)
-                continue;  // a later note of the same beat plays instead
-            l_EndBeat = std::max(l_EndBeat, l_End);
-            const std::uint8_t l_Key =
-                l_Melody ? static_cast<std::uint8_t>(l_Note.note + KEY_OFFSET) : MIDI_DRUM_KEYS[l_Id];
-            l_Plan.notes.push_back({l_Note.pos, l_End, l_Key, VelocityOfVolume(l_Note.volume),
-                                    ControllerOfPan(l_Note.pan), false});
-        }
-        if (!l_Plan.notes.empty())
-            l_Plans.push_back(std::move(l_Plan));
-    }
-
-    // Pan is sent before a note whose pan differs from its channel's, taking the notes in the
-    // order a reader meets them (by time, then by track): the drum tracks share one channel.
-    std::vector<std::array<std::size_t, 2>> l_Order;
-    for (std::size_t l_Plan = 0; l_Plan < l_Plans.size(); ++l_Plan)
-        for (std::size_t i = 0; i < l_Plans[l_Plan].notes.size(); ++i)
-            l_Order.push_back({l_Plan, i});
-    std::stable_sort(l_Order.begin(), l_Order.end(), [&](const auto& p_A, const auto& p_B) {
-        return l_Plans[p_A[0]].notes[p_A[1]].pos < l_Plans[p_B[0]].notes[p_B[1]].pos;
-    });
-    std::array<int, 16> l_ChannelPans;
-    l_ChannelPans.fill(-1);
-    for (const auto& l_Entry : l_Order) {
-        Planned& l_Note = l_Plans[l_Entry[0]].notes[l_Entry[1]];
-        int& l_Pan = l_ChannelPans[l_Plans[l_Entry[0]].channel];
-        l_Note.setsPan = l_Pan != l_Note.pan;
-        l_Pan = l_Note.pan;
-    }
-
-    std::vector<TrackWriter> l_Tracks(1 + l_Plans.size());
-    for (std::size_t l_Plan = 0; l_Plan < l_Plans.size(); ++l_Plan) {
-        TrackWriter& l_Writer = l_Tracks[1 + l_Plan];
-        const std::uint8_t l_Channel = l_Plans[l_Plan].channel;
-        if (l_Plans[l_Plan].program >= 0)
-            l_Writer.Add(0, TrackWriter::SETTING,
-                         {static_cast<std::uint8_t>(0xC0 | l_Channel),
-                          static_cast<std::uint8_t>(l_Plans[l_Plan].program)});
-        for (const Planned& l_Note : l_Plans[l_Plan].notes) {
-            const std::uint64_t l_Tick = l_Note.pos * TICKS_PER_BEAT;
-            if (l_Note.setsPan)
-                l_Writer.Add(l_Tick, TrackWriter::SETTING,
-                             {static_cast<std::uint8_t>(0xB0 | l_Channel), 10, l_Note.pan});
-            l_Writer.Add(l_Tick, TrackWriter::NOTE_ON,
-                         {static_cast<std::uint8_t>(0x90 | l_Channel), l_Note.key, l_Note.velocity});
-            l_Writer.Add(l_Note.end * TICKS_PER_BEAT, TrackWriter::NOTE_OFF,
-                         {static_cast<std::uint8_t>(0x80 | l_Channel), l_Note.key, 64});
-        }
-    }
-
-    TrackWriter& l_Conductor = l_Tracks[0];
-    const std::uint32_t l_Us =
-        static_cast<std::uint32_t>(std::clamp<std::uint64_t>(l_TempoUs, 1, MAX_TEMPO_US));
-    l_Conductor.AddMeta(
-        0, 0x58, {static_cast<std::uint8_t>(l_Header.steps_bar != 0 ? l_Header.steps_bar : 4), 2, 24, 8});
-    l_Conductor.AddMeta(0, 0x51,
-                        {static_cast<std::uint8_t>(l_Us >> 16), static_cast<std::uint8_t>(l_Us >> 8),
-                         static_cast<std::uint8_t>(l_Us)});
-    l_Conductor.AddMeta(l_Header.loopstart * std::uint64_t{TICKS_PER_BEAT}, 0x06,
-                        TextBytes(LOOP_START_MARKER));
-    l_Conductor.AddMeta(l_Header.loopstop * std::uint64_t{TICKS_PER_BEAT}, 0x06, TextBytes(LOOP_END_MARKER));
-
+    std::vector<TrackPlan> l_Plans = PlanTracks(p_Song, l_EndBeat);
+    MarkPans(l_Plans);
+    const MidiTiming l_Timing = TimingOf(l_Header);
     std::vector<std::uint8_t> l_File = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1};
-    PutBig(l_File, static_cast<std::uint32_t>(l_Tracks.size()), 2);
-    PutBig(l_File, TICKS_PER_BEAT * l_Quarter, 2);
-    for (TrackWriter& l_Writer : l_Tracks)
+    PutBig(l_File, static_cast<std::uint32_t>(1 + l_Plans.size()), 2);
+    PutBig(l_File, l_Timing.ticksPerQuarter, 2);
+    TrackWriter l_Conductor;
+    WriteConductor(l_Header, l_Timing, l_Conductor);
+    l_Conductor.AppendTo(l_File, l_EndBeat * TICKS_PER_BEAT);
+    // Each track is written as soon as it is made, so that only one is held in pieces at a time.
+    for (TrackPlan& l_Plan : l_Plans) {
+        TrackWriter l_Writer;
+        WriteNotes(l_Plan, l_Writer);
         l_Writer.AppendTo(l_File, l_EndBeat * TICKS_PER_BEAT);
+        std::vector<Planned>().swap(l_Plan.notes);
+    }
     return l_File;
 }
 
 namespace {
 
-// One event of the file that the import uses, with where it stands.
+// One event of the file that the import uses, with when it happens. The events are kept in the
+// file's order, so that a stable sort by time orders them as the tracks play together: a tie goes
+// to the earlier track, then to the earlier event.
 struct MidiEvent
 {
-    enum Kind { NOTE_ON, NOTE_OFF, PAN, PROGRAM, TEMPO, TIME_SIGNATURE, LOOP_START, LOOP_END };
+    enum Kind : std::uint8_t {
+        NOTE_ON,
+        NOTE_OFF,
+        PAN,
+        PROGRAM,
+        TEMPO,
+        TIME_SIGNATURE,
+        LOOP_START,
+        LOOP_END,
+        STEP
+    };
     std::uint64_t tick;
-    std::uint32_t track;
-    std::uint32_t index;
+    std::uint32_t value;  // tempo in microseconds per quarter, quarter notes per step
     Kind kind;
     std::uint8_t channel;
-    std::uint8_t a;       // key, controller value, program, numerator
-    std::uint8_t b;       // velocity, denominator's power of two
-    std::uint32_t value;  // tempo in microseconds per quarter
+    std::uint8_t a;  // key, controller value, program, numerator
+    std::uint8_t b;  // velocity, denominator's power of two
 };
 
 class ChunkReader
@@ -381,28 +480,119 @@ bool IsMarker(const std::uint8_t* p_Text, std::uint32_t p_Length, const char* p_
     return true;
 }
 
+// The N of the marker "step of N quarters" (2 to MAX_STEP_QUARTERS), else 0.
+std::uint32_t StepMarkerQuarters(const std::uint8_t* p_Text, std::uint32_t p_Length)
+{
+    const std::size_t l_Start = std::strlen(STEP_MARKER_START), l_End = std::strlen(STEP_MARKER_END);
+    if (p_Length <= l_Start + l_End ||
+        !IsMarker(p_Text, static_cast<std::uint32_t>(l_Start), STEP_MARKER_START) ||
+        !IsMarker(p_Text + p_Length - l_End, static_cast<std::uint32_t>(l_End), STEP_MARKER_END))
+        return 0;
+    std::uint32_t l_Quarters = 0;
+    for (std::size_t i = l_Start; i < p_Length - l_End; ++i) {
+        if (!std::isdigit(p_Text[i]))
+            return 0;
+        l_Quarters = l_Quarters * 10 + static_cast<std::uint32_t>(p_Text[i] - '0');
+        if (l_Quarters > MAX_STEP_QUARTERS)
+            return 0;
+    }
+    return l_Quarters >= 2 ? l_Quarters : 0;
+}
+
+// How many more events of each kind the import holds (MAX_MIDI_EVENTS).
+struct EventRoom
+{
+    std::size_t starts = MIDI_NOTES_MAX, ends = MIDI_NOTES_MAX, settings = MIDI_SETTINGS_MAX;
+};
+
+// The events of one MTrk chunk as they are read, each at the chunk's time so far; those of a kind
+// the import has no more room for are only counted. Without `events`, they are only made room for.
+struct TrackEvents
+{
+    std::vector<MidiEvent>* events;
+    EventRoom& room;
+    std::uint64_t tick;
+    MidiImportReport& report;
+
+    void Push(MidiEvent::Kind p_Kind, std::uint8_t p_Channel, std::uint8_t p_A, std::uint8_t p_B,
+              std::uint32_t p_Value)
+    {
+        std::size_t& l_Room = p_Kind == MidiEvent::NOTE_ON    ? room.starts
+                              : p_Kind == MidiEvent::NOTE_OFF ? room.ends
+                                                              : room.settings;
+        if (l_Room == 0) {
+            ++report.excessEvents;
+            return;
+        }
+        --l_Room;
+        if (events != nullptr)
+            events->push_back({tick, p_Value, p_Kind, p_Channel, p_A, p_B});
+    }
+};
+
+// The data bytes of a channel event of status p_Status; false for a malformed one.
+bool ReadChannelEvent(ChunkReader& p_Reader, std::uint8_t p_Status, TrackEvents& p_Out)
+{
+    const std::uint8_t l_Type = p_Status & 0xF0;
+    const std::uint8_t l_Channel = p_Status & 0x0F;
+    std::uint8_t l_A = 0, l_B = 0;
+    const bool l_TwoBytes = l_Type != 0xC0 && l_Type != 0xD0;
+    if (!p_Reader.Byte(l_A) || (l_TwoBytes && !p_Reader.Byte(l_B)) || ((l_A | l_B) & 0x80))
+        return false;
+    if (l_Type == 0x90 && l_B != 0)
+        p_Out.Push(MidiEvent::NOTE_ON, l_Channel, l_A, l_B, 0);
+    else if (l_Type == 0x80 || l_Type == 0x90)
+        p_Out.Push(MidiEvent::NOTE_OFF, l_Channel, l_A, 0, 0);
+    else if (l_Type == 0xB0 && l_A == 10)
+        p_Out.Push(MidiEvent::PAN, l_Channel, l_B, 0, 0);
+    else if (l_Type == 0xC0)
+        p_Out.Push(MidiEvent::PROGRAM, l_Channel, l_A, 0, 0);
+    else
+        ++p_Out.report.ignoredEvents;
+    return true;
+}
+
+// A meta or system exclusive event of status p_Status; false for a malformed one. p_TrackEnds is
+// set by the meta event that ends the track.
+bool ReadOtherEvent(ChunkReader& p_Reader, std::uint8_t p_Status, TrackEvents& p_Out, bool& p_TrackEnds)
+{
+    std::uint8_t l_MetaType = 0;
+    std::uint32_t l_Length = 0;
+    const std::uint8_t* l_Body = nullptr;
+    if ((p_Status == 0xFF && !p_Reader.Byte(l_MetaType)) ||
+        (p_Status != 0xFF && p_Status != 0xF0 && p_Status != 0xF7) || !p_Reader.Variable(l_Length) ||
+        !p_Reader.Skip(l_Length, &l_Body))
+        return false;
+    if (p_Status != 0xFF)
+        return true;  // system exclusive
+    p_TrackEnds = l_MetaType == 0x2F;
+    if (l_MetaType == 0x51 && l_Length >= 3)
+        p_Out.Push(MidiEvent::TEMPO, 0, 0, 0, Big(l_Body, 3));
+    else if (l_MetaType == 0x58 && l_Length >= 2)
+        p_Out.Push(MidiEvent::TIME_SIGNATURE, 0, l_Body[0], l_Body[1], 0);
+    else if (l_MetaType == 0x06 && IsMarker(l_Body, l_Length, LOOP_START_MARKER))
+        p_Out.Push(MidiEvent::LOOP_START, 0, 0, 0, 0);
+    else if (l_MetaType == 0x06 && IsMarker(l_Body, l_Length, LOOP_END_MARKER))
+        p_Out.Push(MidiEvent::LOOP_END, 0, 0, 0, 0);
+    else if (l_MetaType == 0x06 && StepMarkerQuarters(l_Body, l_Length) != 0)
+        p_Out.Push(MidiEvent::STEP, 0, 0, 0, StepMarkerQuarters(l_Body, l_Length));
+    return true;
+}
+
 // Reads one MTrk chunk's events into p_Events; false when it ends early or holds a malformed event
 // (what came before is kept). p_End receives the tick the chunk reached.
-bool ReadTrack(const std::uint8_t* p_Data, std::size_t p_Size, std::uint32_t p_Track,
-               std::vector<MidiEvent>& p_Events, std::uint64_t& p_End, unsigned long& p_Ignored)
+bool ReadTrack(const std::uint8_t* p_Data, std::size_t p_Size, std::vector<MidiEvent>* p_Events,
+               EventRoom& p_Room, std::uint64_t& p_End, MidiImportReport& p_Report)
 {
     ChunkReader l_Reader(p_Data, p_Size);
-    std::uint64_t l_Tick = 0;
+    TrackEvents l_Out = {p_Events, p_Room, 0, p_Report};
     std::uint8_t l_Running = 0;
-    std::uint32_t l_Index = 0;
-    const auto Push = [&](MidiEvent::Kind p_Kind, std::uint8_t p_Channel, std::uint8_t p_A, std::uint8_t p_B,
-                          std::uint32_t p_Value) {
-        p_Events.push_back({l_Tick, p_Track, l_Index++, p_Kind, p_Channel, p_A, p_B, p_Value});
-    };
-    bool l_Whole = true;
     while (!l_Reader.AtEnd()) {
         std::uint32_t l_Delta = 0;
-        if (!l_Reader.Variable(l_Delta) || l_Reader.AtEnd()) {
-            l_Whole = false;
-            break;
-        }
-        l_Tick += l_Delta;
-        p_End = l_Tick;
+        if (!l_Reader.Variable(l_Delta) || l_Reader.AtEnd())
+            return false;
+        l_Out.tick += l_Delta;
+        p_End = l_Out.tick;
         std::uint8_t l_Status = l_Reader.Peek();
         if (l_Status & 0x80) {
             l_Reader.Byte(l_Status);
@@ -411,53 +601,109 @@ bool ReadTrack(const std::uint8_t* p_Data, std::size_t p_Size, std::uint32_t p_T
         } else if (l_Running != 0) {
             l_Status = l_Running;
         } else {
-            l_Whole = false;
-            break;
+            return false;
         }
-        if (l_Status < 0xF0) {
-            const std::uint8_t l_Type = l_Status & 0xF0;
-            const std::uint8_t l_Channel = l_Status & 0x0F;
-            std::uint8_t l_A = 0, l_B = 0;
-            const bool l_TwoBytes = l_Type != 0xC0 && l_Type != 0xD0;
-            if (!l_Reader.Byte(l_A) || (l_TwoBytes && !l_Reader.Byte(l_B)) || ((l_A | l_B) & 0x80)) {
-                l_Whole = false;
-                break;
-            }
-            if (l_Type == 0x90 && l_B != 0)
-                Push(MidiEvent::NOTE_ON, l_Channel, l_A, l_B, 0);
-            else if (l_Type == 0x80 || l_Type == 0x90)
-                Push(MidiEvent::NOTE_OFF, l_Channel, l_A, 0, 0);
-            else if (l_Type == 0xB0 && l_A == 10)
-                Push(MidiEvent::PAN, l_Channel, l_B, 0, 0);
-            else if (l_Type == 0xC0)
-                Push(MidiEvent::PROGRAM, l_Channel, l_A, 0, 0);
-            else
-                ++p_Ignored;
-            continue;
-        }
-        std::uint8_t l_MetaType = 0;
-        std::uint32_t l_Length = 0;
-        const std::uint8_t* l_Body = nullptr;
-        if ((l_Status == 0xFF && !l_Reader.Byte(l_MetaType)) ||
-            (l_Status != 0xFF && l_Status != 0xF0 && l_Status != 0xF7) || !l_Reader.Variable(l_Length) ||
-            !l_Reader.Skip(l_Length, &l_Body)) {
-            l_Whole = false;
-            break;
-        }
-        if (l_Status != 0xFF)
-            continue;  // system exclusive
-        if (l_MetaType == 0x2F)
+        bool l_TrackEnds = false;
+        if (l_Status < 0xF0 ? !ReadChannelEvent(l_Reader, l_Status, l_Out)
+                            : !ReadOtherEvent(l_Reader, l_Status, l_Out, l_TrackEnds))
+            return false;
+        if (l_TrackEnds)
             return true;
-        if (l_MetaType == 0x51 && l_Length >= 3)
-            Push(MidiEvent::TEMPO, 0, 0, 0, Big(l_Body, 3));
-        else if (l_MetaType == 0x58 && l_Length >= 2)
-            Push(MidiEvent::TIME_SIGNATURE, 0, l_Body[0], l_Body[1], 0);
-        else if (l_MetaType == 0x06 && IsMarker(l_Body, l_Length, LOOP_START_MARKER))
-            Push(MidiEvent::LOOP_START, 0, 0, 0, 0);
-        else if (l_MetaType == 0x06 && IsMarker(l_Body, l_Length, LOOP_END_MARKER))
-            Push(MidiEvent::LOOP_END, 0, 0, 0, 0);
     }
-    return l_Whole;
+    return true;
+}
+
+// What the header chunk says.
+struct MidiHead
+{
+    // Ticks per quarter note, or for a division in frames (SMPTE) ticks per second, read as
+    // quarter notes of one second at a tempo no event changes.
+    std::uint64_t ticksPerQuarter;
+    bool fixedTempo;
+    std::size_t chunks;    // where the chunks after it begin
+    std::uint32_t tracks;  // the MTrk chunks it says follow
+};
+
+bool ReadHead(const std::uint8_t* p_Bytes, std::size_t p_Size, MidiHead& p_Head, std::string& p_Error)
+{
+    if (!HasMidiMagic(p_Bytes, p_Size) || p_Size < 14 || Big(p_Bytes + 4, 4) < 6) {
+        p_Error = "not a Standard MIDI File (it does not begin with an MThd header)";
+        return false;
+    }
+    const std::uint32_t l_Format = Big(p_Bytes + 8, 2);
+    const std::uint32_t l_Division = Big(p_Bytes + 12, 2);
+    if (l_Format > 1) {
+        p_Error = "a type " + std::to_string(l_Format) + " MIDI file; only types 0 and 1 can be read";
+        return false;
+    }
+    p_Head.ticksPerQuarter = l_Division;
+    p_Head.fixedTempo = (l_Division & 0x8000) != 0;
+    if (p_Head.fixedTempo) {
+        const int l_Frames = 256 - static_cast<int>(l_Division >> 8);
+        p_Head.ticksPerQuarter = static_cast<std::uint64_t>(l_Frames) * (l_Division & 0xFF);
+    }
+    if (p_Head.ticksPerQuarter == 0) {
+        p_Error = "the MIDI file's division is 0 ticks";
+        return false;
+    }
+    p_Head.chunks = 8 + std::size_t{Big(p_Bytes + 4, 4)};
+    p_Head.tracks = Big(p_Bytes + 10, 2);
+    return true;
+}
+
+// Every chunk's events in turn (only counted, in p_Held, without p_Events); a chunk that claims
+// more bytes than are left is read as far as it goes, and a file of fewer tracks than its header
+// says is damaged too. Returns the last tick a track reached.
+std::uint64_t ReadChunks(const std::uint8_t* p_Bytes, std::size_t p_Size, const MidiHead& p_Head,
+                         std::vector<MidiEvent>* p_Events, MidiImportReport& p_Report, std::size_t& p_Held)
+{
+    std::uint64_t l_FileEnd = 0;
+    std::uint32_t l_Tracks = 0;
+    EventRoom l_Room;
+    std::size_t l_At = p_Head.chunks;
+    if (l_At > p_Size)
+        p_Report.damaged = true;
+    while (l_At < p_Size) {
+        if (p_Size - l_At < 8) {
+            p_Report.damaged = true;
+            break;
+        }
+        const std::size_t l_Length = Big(p_Bytes + l_At + 4, 4);
+        const std::size_t l_Start = l_At + 8;
+        const std::size_t l_Available = std::min(l_Length, p_Size - l_Start);
+        if (l_Available < l_Length)
+            p_Report.damaged = true;
+        if (std::memcmp(p_Bytes + l_At, "MTrk", 4) == 0) {
+            ++l_Tracks;
+            std::uint64_t l_End = 0;
+            if (!ReadTrack(p_Bytes + l_Start, l_Available, p_Events, l_Room, l_End, p_Report))
+                p_Report.damaged = true;
+            l_FileEnd = std::max(l_FileEnd, l_End);
+        }
+        l_At = l_Start + l_Available;
+    }
+    if (l_Tracks < p_Head.tracks)
+        p_Report.damaged = true;
+    p_Held = MAX_MIDI_EVENTS - l_Room.starts - l_Room.ends - l_Room.settings;
+    return l_FileEnd;
+}
+
+// The events the import holds of a file, in time order. The file is read twice, first to count
+// them, so that they take no more room than they need. p_FileEnd: the last tick a track reached.
+std::vector<MidiEvent> ReadEvents(const std::uint8_t* p_Bytes, std::size_t p_Size, const MidiHead& p_Head,
+                                  std::uint64_t& p_FileEnd, MidiImportReport& p_Report)
+{
+    MidiImportReport l_Counting;
+    std::size_t l_Held = 0;
+    ReadChunks(p_Bytes, p_Size, p_Head, nullptr, l_Counting, l_Held);
+    std::vector<MidiEvent> l_Events;
+    l_Events.reserve(l_Held);
+    p_FileEnd = ReadChunks(p_Bytes, p_Size, p_Head, &l_Events, p_Report, l_Held);
+    // One track, or tracks one after another in time, are in order already.
+    const auto ByTick = [](const MidiEvent& p_A, const MidiEvent& p_B) { return p_A.tick < p_B.tick; };
+    if (!std::is_sorted(l_Events.begin(), l_Events.end(), ByTick))
+        std::stable_sort(l_Events.begin(), l_Events.end(), ByTick);
+    return l_Events;
 }
 
 // A note of the file, from its start to its end, with what its channel held at its start.
@@ -468,12 +714,151 @@ struct MidiNote
     bool unfinished;
 };
 
-// The notes sounding on one channel and key, oldest first: a note's end ends the oldest.
-struct Sounding
+// What the whole file sets, as the events in time order give it.
+struct MidiSettings
 {
-    std::vector<std::size_t> notes;
-    std::size_t first = 0;
+    std::uint32_t tempoUs;
+    int numerator = 4, power = 2;               // the time signature
+    std::int64_t loopStart = -1, loopEnd = -1;  // ticks of the markers; -1: none
+    std::uint32_t stepQuarters = 0;             // by the first step marker; 0: none, a step is a quarter
+    std::array<int, 16> programs;               // each channel's program at its first note
 };
+
+// Follows the events in time order: the channels' settings, and the notes from their start to
+// their end.
+class EventFollower
+{
+public:
+    // p_Notes: how many notes the events start.
+    EventFollower(bool p_FixedTempo, MidiImportReport& p_Report, std::size_t p_Notes)
+        : fixedTempo(p_FixedTempo), report(p_Report)
+    {
+        notes.reserve(p_Notes);
+        settings.tempoUs = p_FixedTempo ? 1000000 : DEFAULT_TEMPO_US;
+        haveTempo = p_FixedTempo;
+        pans.fill(64);
+        programs.fill(0);
+        settings.programs.fill(-1);
+    }
+
+    void Follow(const MidiEvent& p_Event)
+    {
+        switch (p_Event.kind) {
+        case MidiEvent::NOTE_ON:
+            if (!started[p_Event.channel])
+                settings.programs[p_Event.channel] = programs[p_Event.channel];
+            started[p_Event.channel] = true;
+            open[p_Event.channel * 128u + p_Event.a].notes.push_back(
+                static_cast<std::uint32_t>(notes.size()));
+            notes.push_back({p_Event.tick, p_Event.tick, p_Event.channel, p_Event.a, p_Event.b,
+                             pans[p_Event.channel], false});
+            break;
+        case MidiEvent::NOTE_OFF: {
+            Sounding& l_Sounding = open[p_Event.channel * 128u + p_Event.a];
+            if (l_Sounding.first < l_Sounding.notes.size())
+                notes[l_Sounding.notes[l_Sounding.first++]].end = p_Event.tick;
+            break;
+        }
+        case MidiEvent::PAN:
+            pans[p_Event.channel] = p_Event.a;
+            break;
+        case MidiEvent::PROGRAM:
+            if (started[p_Event.channel] && p_Event.channel != DRUM_CHANNEL &&
+                p_Event.a != programs[p_Event.channel])
+                ++report.programChanges;
+            programs[p_Event.channel] = p_Event.a;
+            break;
+        default:
+            FollowSetting(p_Event);
+            break;
+        }
+    }
+
+    // The notes, those never ended ending at p_FileEnd, and the settings.
+    std::vector<MidiNote> Finish(std::uint64_t p_FileEnd, MidiSettings& p_Settings)
+    {
+        for (const Sounding& l_Sounding : open) {
+            for (std::size_t i = l_Sounding.first; i < l_Sounding.notes.size(); ++i) {
+                notes[l_Sounding.notes[i]].end = p_FileEnd;
+                notes[l_Sounding.notes[i]].unfinished = true;
+            }
+        }
+        p_Settings = settings;
+        return std::move(notes);
+    }
+
+private:
+    // The notes sounding on one channel and key, oldest first: a note's end ends the oldest.
+    struct Sounding
+    {
+        std::vector<std::uint32_t> notes;  // MIDI_NOTES_MAX of them at most
+        std::size_t first = 0;
+    };
+
+    void FollowSetting(const MidiEvent& p_Event)
+    {
+        const auto Tick = [&] {
+            return static_cast<std::int64_t>(std::min<std::uint64_t>(p_Event.tick, INT64_MAX));
+        };
+        switch (p_Event.kind) {
+        case MidiEvent::TEMPO:
+            if (!haveTempo)
+                settings.tempoUs = p_Event.value;
+            else if (p_Event.value != settings.tempoUs && !fixedTempo)
+                ++report.extraTempos;
+            haveTempo = true;
+            break;
+        case MidiEvent::TIME_SIGNATURE:
+            if (!haveSignature) {
+                settings.numerator = p_Event.a;
+                settings.power = p_Event.b;
+            }
+            haveSignature = true;
+            break;
+        case MidiEvent::LOOP_START:
+            if (settings.loopStart < 0)
+                settings.loopStart = Tick();
+            break;
+        case MidiEvent::LOOP_END:
+            if (settings.loopEnd < 0)
+                settings.loopEnd = Tick();
+            break;
+        case MidiEvent::STEP:
+            if (settings.stepQuarters == 0)
+                settings.stepQuarters = p_Event.value;
+            break;
+        default:
+            break;
+        }
+    }
+
+    const bool fixedTempo;
+    MidiImportReport& report;
+    MidiSettings settings;
+    bool haveTempo = false, haveSignature = false;
+    std::array<std::uint8_t, 16> pans, programs;
+    std::array<bool, 16> started = {};
+    std::vector<Sounding> open = std::vector<Sounding>(16 * 128);  // per channel and key
+    std::vector<MidiNote> notes;
+};
+
+// Ticks to the song's beats, p_Steps beats to p_TicksPerStep ticks, to the nearest, without
+// overflowing for any tick.
+class BeatGrid
+{
+public:
+    BeatGrid(std::uint64_t p_TicksPerStep, std::uint64_t p_Steps) : ticks(p_TicksPerStep), steps(p_Steps) {}
+    std::uint64_t Beat(std::uint64_t p_Tick) const
+    {
+        return p_Tick / ticks * steps + (p_Tick % ticks * steps * 2 + ticks) / (ticks * 2);
+    }
+
+private:
+    std::uint64_t ticks, steps;
+};
+
+// The last beat a song holds.
+constexpr std::uint64_t LAST_BEAT = std::numeric_limits<std::uint32_t>::max();
 
 // A note on the song's beats, before it is given a track.
 struct PlacedNote
@@ -486,14 +871,58 @@ struct PlacedNote
     bool unfinished;  // never ended in the file
 };
 
+// p_Note on the grid, in p_Placed; false (counted in p_Report) when no track can hold it.
+bool PlaceNote(const MidiNote& p_Note, const BeatGrid& p_Grid, PlacedNote& p_Placed,
+               MidiImportReport& p_Report)
+{
+    const bool l_IsDrum = p_Note.channel == DRUM_CHANNEL;
+    p_Placed = {p_Grid.Beat(p_Note.start),
+                0,
+                1,
+                VolumeOfVelocity(p_Note.velocity),
+                PanOfController(p_Note.pan),
+                p_Note.channel,
+                false,
+                false,
+                p_Note.unfinished};
+    if (l_IsDrum) {
+        const std::uint8_t* l_Key =
+            std::find(std::begin(MIDI_DRUM_KEYS), std::end(MIDI_DRUM_KEYS), p_Note.key);
+        if (l_Key == std::end(MIDI_DRUM_KEYS)) {
+            ++p_Report.unmappedDrums;
+            return false;
+        }
+        p_Placed.group = static_cast<int>(l_Key - MIDI_DRUM_KEYS);
+        p_Placed.key = IMPORTED_DRUM_KEY;
+    } else {
+        if (p_Note.key < KEY_OFFSET || p_Note.key >= KEY_OFFSET + SongEdit::KEYS) {
+            ++p_Report.keysOutOfRange;
+            return false;
+        }
+        p_Placed.key = static_cast<std::uint8_t>(p_Note.key - KEY_OFFSET);
+    }
+    if (p_Placed.beat > LAST_BEAT) {
+        ++p_Report.beyondLastBeat;
+        return false;
+    }
+    if (!l_IsDrum) {
+        const std::uint64_t l_Length = p_Grid.Beat(p_Note.end) - p_Placed.beat;
+        p_Placed.lengthened = l_Length == 0;
+        p_Placed.shortened = l_Length > SongEdit::MAX_LENGTH;
+        p_Placed.length =
+            static_cast<std::uint8_t>(std::clamp<std::uint64_t>(l_Length, 1, SongEdit::MAX_LENGTH));
+    }
+    return true;
+}
+
 // Places notes on up to p_Tracks monophonic tracks, each note on the first one free at its beat;
 // gives each note's track (or -1 when none is free) and how many tracks were used.
-int FirstFit(const std::vector<PlacedNote>& p_Notes, int p_Tracks, std::vector<int>& p_Slots)
+int FirstFit(const PlacedNote* p_Notes, std::size_t p_Count, int p_Tracks, std::vector<int>& p_Slots)
 {
     std::vector<std::uint64_t> l_FreeAt(static_cast<std::size_t>(p_Tracks), 0);
     int l_Used = 0;
-    p_Slots.assign(p_Notes.size(), -1);
-    for (std::size_t i = 0; i < p_Notes.size(); ++i) {
+    p_Slots.assign(p_Count, -1);
+    for (std::size_t i = 0; i < p_Count; ++i) {
         for (int l_Slot = 0; l_Slot < p_Tracks; ++l_Slot) {
             if (l_FreeAt[l_Slot] <= p_Notes[i].beat) {
                 l_FreeAt[l_Slot] = p_Notes[i].beat + p_Notes[i].length;
@@ -506,231 +935,52 @@ int FirstFit(const std::vector<PlacedNote>& p_Notes, int p_Tracks, std::vector<i
     return l_Used;
 }
 
-NoteEvent EventOf(const PlacedNote& p_Note)
+// The song's tracks as they fill, each in beat order, and their instruments.
+struct SongTracks
 {
-    return {static_cast<std::uint32_t>(p_Note.beat), p_Note.key, p_Note.length, p_Note.volume, p_Note.pan};
-}
+    std::vector<std::vector<NoteEvent>> events = std::vector<std::vector<NoteEvent>>(TRACK_COUNT);
+    std::array<int, TRACK_COUNT> ids = {};
 
-}  // namespace
-
-bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSong& p_Song,
-                  MidiImportReport& p_Report, std::string& p_Error)
-{
-    p_Report = MidiImportReport();
-    const std::uint8_t* l_Bytes = static_cast<const std::uint8_t*>(p_Data);
-    if (p_Quantize < 1 || p_Quantize > MIDI_QUANTIZE_MAX) {
-        p_Error = "the quantise steps must be 1 to " + std::to_string(MIDI_QUANTIZE_MAX);
-        return false;
-    }
-    if (!HasMidiMagic(p_Data, p_Size) || p_Size < 14 || Big(l_Bytes + 4, 4) < 6) {
-        p_Error = "not a Standard MIDI File (it does not begin with an MThd header)";
-        return false;
-    }
-    const std::uint32_t l_HeaderLength = Big(l_Bytes + 4, 4);
-    const std::uint32_t l_Format = Big(l_Bytes + 8, 2);
-    const std::uint32_t l_Division = Big(l_Bytes + 12, 2);
-    if (l_Format > 1) {
-        p_Error = "a type " + std::to_string(l_Format) + " MIDI file; only types 0 and 1 can be read";
-        return false;
-    }
-    // Ticks per quarter note, or for a division in frames (SMPTE) ticks per second, read as
-    // quarter notes of one second.
-    std::uint64_t l_TicksPerQuarter = l_Division;
-    bool l_FixedTempo = false;
-    if (l_Division & 0x8000) {
-        const int l_Frames = 256 - static_cast<int>(l_Division >> 8);
-        l_TicksPerQuarter = static_cast<std::uint64_t>(l_Frames) * (l_Division & 0xFF);
-        l_FixedTempo = true;
-    }
-    if (l_TicksPerQuarter == 0) {
-        p_Error = "the MIDI file's division is 0 ticks";
-        return false;
-    }
-
-    // Every chunk in turn; a chunk that claims more bytes than are left is read as far as it goes.
-    std::vector<MidiEvent> l_Events;
-    std::uint64_t l_FileEnd = 0;
-    std::uint32_t l_Track = 0;
-    std::size_t l_At = 8 + std::size_t{l_HeaderLength};
-    if (l_HeaderLength > p_Size - 8)
-        p_Report.damaged = true;
-    while (l_At < p_Size) {
-        if (p_Size - l_At < 8) {
-            p_Report.damaged = true;
-            break;
-        }
-        const std::size_t l_Length = Big(l_Bytes + l_At + 4, 4);
-        const std::size_t l_Start = l_At + 8;
-        const std::size_t l_Available = std::min(l_Length, p_Size - l_Start);
-        if (l_Available < l_Length)
-            p_Report.damaged = true;
-        if (std::memcmp(l_Bytes + l_At, "MTrk", 4) == 0) {
-            std::uint64_t l_End = 0;
-            if (!ReadTrack(l_Bytes + l_Start, l_Available, l_Track++, l_Events, l_End,
-                           p_Report.ignoredEvents))
-                p_Report.damaged = true;
-            l_FileEnd = std::max(l_FileEnd, l_End);
-        }
-        l_At = l_Start + l_Available;
-    }
-    std::stable_sort(l_Events.begin(), l_Events.end(), [](const MidiEvent& p_A, const MidiEvent& p_B) {
-        return p_A.tick != p_B.tick
-                   ? p_A.tick < p_B.tick
-                   : (p_A.track != p_B.track ? p_A.track < p_B.track : p_A.index < p_B.index);
-    });
-
-    // The events in time order: the channels' settings, and notes from their start to their end.
-    std::uint32_t l_TempoUs = l_FixedTempo ? 1000000 : DEFAULT_TEMPO_US;
-    bool l_HaveTempo = l_FixedTempo;
-    int l_Numerator = 4, l_Power = 2;
-    bool l_HaveSignature = false;
-    std::int64_t l_LoopStart = -1, l_LoopEnd = -1;
-    std::array<std::uint8_t, 16> l_Pans, l_Programs;
-    std::array<bool, 16> l_Started = {};
-    l_Pans.fill(64);
-    l_Programs.fill(0);
-    std::vector<Sounding> l_Open(16 * 128);  // per channel and key
-    std::vector<MidiNote> l_Notes;
-    std::vector<int> l_ChannelPrograms(16, -1);
-    for (const MidiEvent& l_Event : l_Events) {
-        switch (l_Event.kind) {
-        case MidiEvent::NOTE_ON:
-            if (!l_Started[l_Event.channel])
-                l_ChannelPrograms[l_Event.channel] = l_Programs[l_Event.channel];
-            l_Started[l_Event.channel] = true;
-            l_Open[l_Event.channel * 128u + l_Event.a].notes.push_back(l_Notes.size());
-            l_Notes.push_back({l_Event.tick, l_Event.tick, l_Event.channel, l_Event.a, l_Event.b,
-                               l_Pans[l_Event.channel], false});
-            break;
-        case MidiEvent::NOTE_OFF: {
-            Sounding& l_Sounding = l_Open[l_Event.channel * 128u + l_Event.a];
-            if (l_Sounding.first < l_Sounding.notes.size())
-                l_Notes[l_Sounding.notes[l_Sounding.first++]].end = l_Event.tick;
-            break;
-        }
-        case MidiEvent::PAN:
-            l_Pans[l_Event.channel] = l_Event.a;
-            break;
-        case MidiEvent::PROGRAM:
-            if (l_Started[l_Event.channel] && l_Event.channel != DRUM_CHANNEL &&
-                l_Event.a != l_Programs[l_Event.channel])
-                ++p_Report.programChanges;
-            l_Programs[l_Event.channel] = l_Event.a;
-            break;
-        case MidiEvent::TEMPO:
-            if (!l_HaveTempo)
-                l_TempoUs = l_Event.value;
-            else if (l_Event.value != l_TempoUs && !l_FixedTempo)
-                ++p_Report.extraTempos;
-            l_HaveTempo = true;
-            break;
-        case MidiEvent::TIME_SIGNATURE:
-            if (!l_HaveSignature) {
-                l_Numerator = l_Event.a;
-                l_Power = l_Event.b;
-            }
-            l_HaveSignature = true;
-            break;
-        case MidiEvent::LOOP_START:
-            if (l_LoopStart < 0)
-                l_LoopStart = static_cast<std::int64_t>(std::min<std::uint64_t>(l_Event.tick, INT64_MAX));
-            break;
-        case MidiEvent::LOOP_END:
-            if (l_LoopEnd < 0)
-                l_LoopEnd = static_cast<std::int64_t>(std::min<std::uint64_t>(l_Event.tick, INT64_MAX));
-            break;
-        }
-    }
-    for (const Sounding& l_Sounding : l_Open) {
-        for (std::size_t i = l_Sounding.first; i < l_Sounding.notes.size(); ++i) {
-            l_Notes[l_Sounding.notes[i]].end = l_FileEnd;
-            l_Notes[l_Sounding.notes[i]].unfinished = true;
-        }
-    }
-
-    // Ticks to beats, to the nearest, without overflowing for any tick.
-    const std::uint64_t l_Steps = static_cast<std::uint64_t>(p_Quantize);
-    const auto Beat = [&](std::uint64_t p_Tick) {
-        return p_Tick / l_TicksPerQuarter * l_Steps +
-               (p_Tick % l_TicksPerQuarter * l_Steps * 2 + l_TicksPerQuarter) / (l_TicksPerQuarter * 2);
-    };
-    const std::uint64_t l_LastBeat = std::numeric_limits<std::uint32_t>::max();
-
-    // Quantised notes: melody by channel, drums by drum, in the order they start.
-    std::vector<PlacedNote> l_Melody, l_Drums;
-    for (const MidiNote& l_Note : l_Notes) {
-        const bool l_IsDrum = l_Note.channel == DRUM_CHANNEL;
-        PlacedNote l_Placed = {Beat(l_Note.start),
-                               0,
-                               1,
-                               VolumeOfVelocity(l_Note.velocity),
-                               PanOfController(l_Note.pan),
-                               l_Note.channel,
-                               false,
-                               false,
-                               l_Note.unfinished};
-        if (l_IsDrum) {
-            const std::uint8_t* l_Key =
-                std::find(std::begin(MIDI_DRUM_KEYS), std::end(MIDI_DRUM_KEYS), l_Note.key);
-            if (l_Key == std::end(MIDI_DRUM_KEYS)) {
-                ++p_Report.unmappedDrums;
-                continue;
-            }
-            l_Placed.group = static_cast<int>(l_Key - MIDI_DRUM_KEYS);
-            l_Placed.key = IMPORTED_DRUM_KEY;
-        } else {
-            if (l_Note.key < KEY_OFFSET || l_Note.key >= KEY_OFFSET + SongEdit::KEYS) {
-                ++p_Report.keysOutOfRange;
-                continue;
-            }
-            l_Placed.key = static_cast<std::uint8_t>(l_Note.key - KEY_OFFSET);
-        }
-        if (l_Placed.beat > l_LastBeat) {
-            ++p_Report.beyondLastBeat;
-            continue;
-        }
-        if (!l_IsDrum) {
-            const std::uint64_t l_Length = Beat(l_Note.end) - l_Placed.beat;
-            l_Placed.lengthened = l_Length == 0;
-            l_Placed.shortened = l_Length > SongEdit::MAX_LENGTH;
-            l_Placed.length =
-                static_cast<std::uint8_t>(std::clamp<std::uint64_t>(l_Length, 1, SongEdit::MAX_LENGTH));
-        }
-        (l_IsDrum ? l_Drums : l_Melody).push_back(l_Placed);
-    }
-    const auto ByBeat = [](const PlacedNote& p_A, const PlacedNote& p_B) { return p_A.beat < p_B.beat; };
-    std::stable_sort(l_Melody.begin(), l_Melody.end(), ByBeat);
-    std::stable_sort(l_Drums.begin(), l_Drums.end(), ByBeat);
-
-    std::vector<std::vector<NoteEvent>> l_Tracks(TRACK_COUNT);
-    std::array<int, TRACK_COUNT> l_Ids = {};
-    const auto Keep = [&](int p_Track, const PlacedNote& p_Note) {
-        if (l_Tracks[p_Track].size() >= SongEdit::MAX_EVENTS) {
+    void Keep(int p_Track, const PlacedNote& p_Note, MidiImportReport& p_Report)
+    {
+        if (events[p_Track].size() >= SongEdit::MAX_EVENTS) {
             ++p_Report.overfullTracks;
             return;
         }
-        l_Tracks[p_Track].push_back(EventOf(p_Note));
+        events[p_Track].push_back(
+            {static_cast<std::uint32_t>(p_Note.beat), p_Note.key, p_Note.length, p_Note.volume, p_Note.pan});
         ++p_Report.notes;
         p_Report.lengthened += p_Note.lengthened;
         p_Report.shortened += p_Note.shortened;
         p_Report.unfinished += p_Note.unfinished;
-    };
+    }
+};
 
-    // Melody: each channel's voices on as many tracks as it needs, up to eight; then the eight
-    // tracks shared out, one to each channel first.
-    std::array<std::vector<PlacedNote>, 16> l_Channels;
-    for (const PlacedNote& l_Note : l_Melody)
-        l_Channels[l_Note.group].push_back(l_Note);
+// Melody: each channel's voices on as many tracks as it needs, up to eight; then the eight tracks
+// shared out, one to each channel first. p_Melody, in the order the notes start, is reordered by
+// channel in place.
+void ShareMelodyTracks(std::vector<PlacedNote>& p_Melody, const std::array<int, 16>& p_Programs,
+                       SongTracks& p_Tracks, MidiImportReport& p_Report)
+{
+    std::stable_sort(p_Melody.begin(), p_Melody.end(),
+                     [](const PlacedNote& p_A, const PlacedNote& p_B) { return p_A.group < p_B.group; });
+    std::array<std::size_t, 17> l_From = {};  // each channel's notes, from l_From[c] to l_From[c + 1]
+    for (const PlacedNote& l_Note : p_Melody)
+        ++l_From[l_Note.group + 1];
+    for (int l_Channel = 0; l_Channel < 16; ++l_Channel)
+        l_From[l_Channel + 1] += l_From[l_Channel];
+    const auto Notes = [&](int p_Channel) { return l_From[p_Channel + 1] - l_From[p_Channel]; };
     std::array<std::vector<int>, 16> l_Slots;
     std::array<int, 16> l_Need = {}, l_Given = {};
     std::vector<int> l_Order;
     for (int l_Channel = 0; l_Channel < 16; ++l_Channel) {
-        l_Need[l_Channel] = FirstFit(l_Channels[l_Channel], MELODY_TRACKS, l_Slots[l_Channel]);
+        l_Need[l_Channel] = FirstFit(p_Melody.data() + l_From[l_Channel], Notes(l_Channel), MELODY_TRACKS,
+                                     l_Slots[l_Channel]);
         if (l_Need[l_Channel] > 0)
             l_Order.push_back(l_Channel);
     }
     std::stable_sort(l_Order.begin(), l_Order.end(),
-                     [&](int p_A, int p_B) { return l_Channels[p_A].size() > l_Channels[p_B].size(); });
+                     [&](int p_A, int p_B) { return Notes(p_A) > Notes(p_B); });
     for (int l_Left = MELODY_TRACKS, l_Progress = 1; l_Left > 0 && l_Progress != 0;) {
         l_Progress = 0;
         for (int l_Channel : l_Order) {
@@ -744,67 +994,85 @@ bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSon
     for (int l_Channel = 0, l_First = 0; l_Channel < 16; ++l_Channel) {
         if (l_Need[l_Channel] > 0 && l_Given[l_Channel] == 0)
             ++p_Report.channelsWithoutTrack;
-        for (std::size_t i = 0; i < l_Channels[l_Channel].size(); ++i) {
+        for (std::size_t i = 0; i < Notes(l_Channel); ++i) {
             const int l_Slot = l_Slots[l_Channel][i];
             if (l_Slot < 0)
                 ++p_Report.extraVoices;
             else if (l_Slot >= l_Given[l_Channel])
                 ++p_Report.sharedTracks;
             else
-                Keep(l_First + l_Slot, l_Channels[l_Channel][i]);
+                p_Tracks.Keep(l_First + l_Slot, p_Melody[l_From[l_Channel] + i], p_Report);
         }
         for (int l_Slot = 0; l_Slot < l_Given[l_Channel]; ++l_Slot)
-            l_Ids[l_First + l_Slot] = WaveformOfProgram(l_ChannelPrograms[l_Channel]);
+            p_Tracks.ids[l_First + l_Slot] = WaveformOfProgram(p_Programs[l_Channel]);
         l_First += l_Given[l_Channel];
     }
+}
 
-    // Drums: one track per drum, in the order the drums first play.
+// Drums: one track per drum, in the order the drums first play.
+void FillDrumTracks(const std::vector<PlacedNote>& p_Drums, SongTracks& p_Tracks, MidiImportReport& p_Report)
+{
     std::array<int, DRUM_COUNT> l_DrumTracks;
     l_DrumTracks.fill(-1);
     int l_NextDrumTrack = MELODY_TRACKS;
-    for (const PlacedNote& l_Note : l_Drums) {
+    for (const PlacedNote& l_Note : p_Drums) {
         int& l_Track = l_DrumTracks[l_Note.group];
         if (l_Track < 0 && l_NextDrumTrack < TRACK_COUNT) {
             l_Track = l_NextDrumTrack++;
-            l_Ids[l_Track] = l_Note.group;
+            p_Tracks.ids[l_Track] = l_Note.group;
         }
         if (l_Track < 0)
             ++p_Report.extraDrums;
-        else if (!l_Tracks[l_Track].empty() && l_Tracks[l_Track].back().pos == l_Note.beat)
+        else if (!p_Tracks.events[l_Track].empty() && p_Tracks.events[l_Track].back().pos == l_Note.beat)
             ++p_Report.sameBeatHits;
         else
-            Keep(l_Track, l_Note);
+            p_Tracks.Keep(l_Track, l_Note, p_Report);
     }
+}
 
-    // The song: timing, bar layout and loop, then the tracks.
-    const std::uint64_t l_Ms = (std::uint64_t{l_TempoUs} + 500 * l_Steps) / (1000 * l_Steps);
-    p_Report.tempoMs = static_cast<unsigned int>(
-        std::clamp<std::uint64_t>(l_Ms, SongEdit::MIN_TEMPO_MS, SongEdit::MAX_TEMPO_MS));
-    // A step is a quarter note, so a bar holds its quarters; a bar of a part of one (7/8) has
-    // steps of the signature's own note, when those are whole beats.
-    const std::uint64_t l_Unit = l_Power >= 0 && l_Power <= 6 ? std::uint64_t{1} << l_Power : 4;
-    std::uint64_t l_StepsBar = l_Numerator * 4 / l_Unit, l_BeatsStep = l_Steps;
-    if (l_Numerator * 4 % l_Unit != 0 && l_Steps * 4 % l_Unit == 0) {
-        l_StepsBar = static_cast<std::uint64_t>(l_Numerator);
-        l_BeatsStep = l_Steps * 4 / l_Unit;
-    }
+// The loop's beats: the markers', else the whole song; markers out of order give the whole song.
+void LoopOf(const MidiSettings& p_Settings, const BeatGrid& p_Grid, const SongTracks& p_Tracks,
+            std::uint32_t& p_Start, std::uint32_t& p_End, MidiImportReport& p_Report)
+{
     std::uint64_t l_SongEnd = 0;
-    for (const std::vector<NoteEvent>& l_Events : l_Tracks)
+    for (const std::vector<NoteEvent>& l_Events : p_Tracks.events)
         for (const NoteEvent& l_Event : l_Events)
             l_SongEnd = std::max(l_SongEnd, std::uint64_t{l_Event.pos} + l_Event.length);
     const auto LoopBeat = [&](std::int64_t p_Tick, std::uint64_t p_Otherwise) {
         return static_cast<std::uint32_t>(
-            std::min(p_Tick < 0 ? p_Otherwise : Beat(static_cast<std::uint64_t>(p_Tick)), l_LastBeat));
+            std::min(p_Tick < 0 ? p_Otherwise : p_Grid.Beat(static_cast<std::uint64_t>(p_Tick)), LAST_BEAT));
     };
-
-    std::uint32_t l_Start = LoopBeat(l_LoopStart, 0), l_End = LoopBeat(l_LoopEnd, l_SongEnd);
-    if (l_LoopEnd < 0)
-        l_End = std::max(l_End, l_Start);
-    if (l_End < l_Start) {
+    p_Start = LoopBeat(p_Settings.loopStart, 0);
+    p_End = LoopBeat(p_Settings.loopEnd, l_SongEnd);
+    if (p_Settings.loopEnd < 0)
+        p_End = std::max(p_End, p_Start);
+    if (p_End < p_Start) {
         p_Report.loopIgnored = true;
-        l_Start = 0;
-        l_End = LoopBeat(-1, l_SongEnd);
+        p_Start = 0;
+        p_End = LoopBeat(-1, l_SongEnd);
     }
+}
+
+// The song of the tracks: timing, bar layout and loop, then the tracks.
+void MakeSong(OrgSong& p_Song, const MidiSettings& p_Settings, const BeatGrid& p_Grid, std::uint64_t p_Steps,
+              const SongTracks& p_Tracks, MidiImportReport& p_Report)
+{
+    const std::uint64_t l_StepUs = std::uint64_t{p_Settings.tempoUs} * std::max(p_Settings.stepQuarters, 1u);
+    const std::uint64_t l_Ms = (l_StepUs + 500 * p_Steps) / (1000 * p_Steps);
+    p_Report.tempoMs = static_cast<unsigned int>(
+        std::clamp<std::uint64_t>(l_Ms, SongEdit::MIN_TEMPO_MS, SongEdit::MAX_TEMPO_MS));
+    p_Report.tempoHeld = l_Ms != p_Report.tempoMs;
+    // A step is a quarter note (or the step marker's quarters), so a bar holds its quarters; a bar
+    // of a part of one (7/8) has steps of the signature's own note, when those are whole beats.
+    const int l_Numerator = p_Settings.numerator, l_Power = p_Settings.power;
+    const std::uint64_t l_Unit = l_Power >= 0 && l_Power <= 6 ? std::uint64_t{1} << l_Power : 4;
+    std::uint64_t l_StepsBar = l_Numerator * 4 / l_Unit, l_BeatsStep = p_Steps;
+    if (l_Numerator * 4 % l_Unit != 0 && p_Steps * 4 % l_Unit == 0) {
+        l_StepsBar = static_cast<std::uint64_t>(l_Numerator);
+        l_BeatsStep = p_Steps * 4 / l_Unit;
+    }
+    std::uint32_t l_Start = 0, l_End = 0;
+    LoopOf(p_Settings, p_Grid, p_Tracks, l_Start, l_End, p_Report);
 
     // Every value is one the song takes by now; the edits check them all the same.
     p_Song.LoadBlank();
@@ -813,11 +1081,67 @@ bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSon
                            static_cast<int>(l_BeatsStep));
     SongEdit::SetLoop(p_Song, l_Start, l_End);
     for (int l_Track = 0; l_Track < TRACK_COUNT; ++l_Track) {
-        SongEdit::SetInstrument(p_Song, l_Track, l_Ids[l_Track]);
+        SongEdit::SetInstrument(p_Song, l_Track, p_Tracks.ids[l_Track]);
         SongEdit::SetFineTune(p_Song, l_Track, SongEdit::UNTUNED);
         // In beat order, each event one an editor may write (SongEdit::CheckEvent): written at once.
-        p_Song.SetEvents(l_Track, l_Tracks[l_Track]);
+        p_Song.SetEvents(l_Track, p_Tracks.events[l_Track]);
     }
+}
+
+}  // namespace
+
+bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSong& p_Song,
+                  MidiImportReport& p_Report, std::string& p_Error)
+{
+    p_Report = MidiImportReport();
+    const std::uint8_t* l_Bytes = static_cast<const std::uint8_t*>(p_Data);
+    if (p_Quantize < 1 || p_Quantize > MIDI_QUANTIZE_MAX) {
+        p_Error = "the quantise steps must be 1 to " + std::to_string(MIDI_QUANTIZE_MAX);
+        return false;
+    }
+    if (p_Size > MAX_MIDI_BYTES) {
+        p_Error = "larger than any MIDI file the import reads (" + std::to_string(MAX_MIDI_BYTES) + " bytes)";
+        return false;
+    }
+    MidiHead l_Head;
+    if (!ReadHead(l_Bytes, p_Size, l_Head, p_Error))
+        return false;
+
+    std::uint64_t l_FileEnd = 0;
+    std::vector<MidiEvent> l_Events = ReadEvents(l_Bytes, p_Size, l_Head, l_FileEnd, p_Report);
+    EventFollower l_Follower(l_Head.fixedTempo, p_Report,
+                             static_cast<std::size_t>(std::count_if(
+                                 l_Events.begin(), l_Events.end(), [](const MidiEvent& p_Event) {
+                                     return p_Event.kind == MidiEvent::NOTE_ON;
+                                 })));
+    for (const MidiEvent& l_Event : l_Events)
+        l_Follower.Follow(l_Event);
+    std::vector<MidiEvent>().swap(l_Events);
+    MidiSettings l_Settings;
+    std::vector<MidiNote> l_Notes = l_Follower.Finish(l_FileEnd, l_Settings);
+
+    // Quantised notes, melody and drums, in the order they start (as the events came in time
+    // order, and a later tick never falls on an earlier beat).
+    const std::uint64_t l_Steps = static_cast<std::uint64_t>(p_Quantize);
+    const BeatGrid l_Grid(l_Head.ticksPerQuarter * std::max(l_Settings.stepQuarters, 1u), l_Steps);
+    std::vector<PlacedNote> l_Melody, l_Drums;
+    const std::size_t l_DrumNotes =
+        static_cast<std::size_t>(std::count_if(l_Notes.begin(), l_Notes.end(), [](const MidiNote& p_Note) {
+            return p_Note.channel == DRUM_CHANNEL;
+        }));
+    l_Melody.reserve(l_Notes.size() - l_DrumNotes);
+    l_Drums.reserve(l_DrumNotes);
+    for (const MidiNote& l_Note : l_Notes) {
+        PlacedNote l_Placed;
+        if (PlaceNote(l_Note, l_Grid, l_Placed, p_Report))
+            (l_Note.channel == DRUM_CHANNEL ? l_Drums : l_Melody).push_back(l_Placed);
+    }
+    std::vector<MidiNote>().swap(l_Notes);
+
+    SongTracks l_Tracks;
+    ShareMelodyTracks(l_Melody, l_Settings.programs, l_Tracks, p_Report);
+    FillDrumTracks(l_Drums, l_Tracks, p_Report);
+    MakeSong(p_Song, l_Settings, l_Grid, l_Steps, l_Tracks, p_Report);
     return true;
 }
 
@@ -825,7 +1149,7 @@ std::string DescribeMidiImport(const MidiImportReport& p_Report)
 {
     std::string l_Text = std::to_string(p_Report.notes) + " notes imported at " +
                          std::to_string(p_Report.tempoMs) + " ms per beat.\n";
-    const auto Line = [&](unsigned long p_Count, const char* p_What) {
+    const auto Line = [&](unsigned long p_Count, const std::string& p_What) {
         if (p_Count != 0)
             l_Text += std::to_string(p_Count) + " " + p_What + "\n";
     };
@@ -846,6 +1170,12 @@ std::string DescribeMidiImport(const MidiImportReport& p_Report)
     Line(p_Report.programChanges, "program changes after a channel's first note ignored.");
     Line(p_Report.ignoredEvents,
          "other channel events ignored (pitch bends, aftertouch, controllers but pan).");
+    Line(p_Report.excessEvents, "events dropped: an import holds at most " + std::to_string(MAX_MIDI_EVENTS) +
+                                    ", as many as the export of any song has.");
+    if (p_Report.tempoHeld)
+        l_Text += "The first tempo gives beats shorter than 1 ms or longer than 65535 ms, which a song "
+                  "cannot hold: it takes " +
+                  std::to_string(p_Report.tempoMs) + " ms per beat.\n";
     if (p_Report.loopIgnored)
         l_Text += "The loop markers are out of order: the loop is the whole song.\n";
     if (p_Report.damaged)

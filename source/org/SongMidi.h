@@ -3,17 +3,22 @@
 
 // Songs as Standard MIDI Files, both ways, for every interface and program alike.
 //
-// Export (SongToMidi) writes a type 1 file. Its first track holds the tempo (one MIDI quarter note
-// is the song's beats per step, beats_step, or 4 when that is 0), the time signature steps_bar/4,
-// and the loop points as the markers "loop start" and "loop end". Then comes one track per song
-// track that starts a note: melody tracks 0 to 7 on channels 0 to 7 (1 to 8 as people count them)
-// with the program of their waveform (MIDI_PROGRAMS), drums on channel 9 (10) with their drum's key
-// (MIDI_DRUM_KEYS). Only events that start a note (OrgSong::NoteStarts) become notes, each cut at
-// the next note of its track, since a track plays one note at a time; key k is MIDI note k + 12,
-// volume 0-254 the velocity (1-127), pan 0-12 controller 10 (6 is 64), sent before a note whose pan
-// differs from the track's last. Left out, since a player makes no sound of them or MIDI cannot
-// hold them: events that change the volume or pan of a held note, notes of keys 96 and up, tracks
-// whose instrument is outside its bank, and the key of a drum note (a drum's key is its drum).
+// Export (SongToMidi) writes a type 1 file. Its first track holds the tempo, the time signature
+// steps_bar/4 and the loop points as the markers "loop start" and "loop end". One MIDI quarter note
+// is a step, the song's beats per step (beats_step, or 4 when that is 0); a step longer than the
+// longest quarter note a MIDI tempo holds (2^24 - 1 us) is the fewest quarter notes that hold it in
+// whole ticks, N, and the marker "step of N quarters" says so, so that the tempo is exact. Then
+// comes one track per song track that sounds: melody tracks 0 to 7 on channels 0 to 7 (1 to 8 as
+// people count them) with the program of their waveform (MIDI_PROGRAMS), drums on channel 9 (10)
+// with their drum's key (MIDI_DRUM_KEYS). The notes are what the track sounds (OrgSong::SoundRuns),
+// one at a time: a note for each event that starts one, and a further note wherever a held note
+// takes another key, as it does once the event that started it has ended while a later one still
+// covers the beat (that event gives it its key and lasts it on). Key k is MIDI note k + 12, volume
+// 0-254 the velocity (1-127) at the note's start, pan 0-12 controller 10 (6 is 64), sent before a
+// note whose pan differs from the track's last. Left out, since MIDI cannot hold them or a player
+// makes no sound of them: the volume and pan a held note changes to (a MIDI note keeps its
+// velocity), notes of keys 96 and up, tracks whose instrument is outside its bank, and the key of a
+// drum note (a drum's key is its drum).
 //
 // Import (SongFromMidi) reads types 0 and 1, quantises every time to the step grid and reports
 // whatever it drops or changes (MidiImportReport); see SongFromMidi.
@@ -45,6 +50,30 @@ extern const std::uint8_t MIDI_PROGRAMS[SongEdit::WAVEFORMS];
 // waveform that stands for the program's family of eight (piano: electric piano, bass: FM bass...).
 int WaveformOfProgram(int p_Program);
 
+// The most notes the export writes of one track: a note begins only where an event of the track
+// begins or ends (OrgSong::SoundRuns), and a track holds at most 65535 events.
+constexpr std::size_t MIDI_TRACK_NOTES_MAX = 2 * std::size_t{SongEdit::MAX_EVENTS};
+
+// The most notes the export writes of any song, and the most note starts, and again note ends, that
+// the import holds of a file.
+constexpr std::size_t MIDI_NOTES_MAX = TRACK_COUNT * MIDI_TRACK_NOTES_MAX;
+
+// The most events of the kinds the import uses that it holds: as many of each kind as the export
+// of any song has, MIDI_NOTES_MAX note starts and as many ends, and as many settings (a pan for
+// each note) and 21 more (a program for each track, five in the first). Past them a file's events
+// of that kind are dropped and counted (MidiImportReport::excessEvents), so that memory stays in
+// proportion to what a song can keep.
+constexpr std::size_t MIDI_SETTINGS_MAX = MIDI_NOTES_MAX + TRACK_COUNT + 5;
+constexpr std::size_t MAX_MIDI_EVENTS = 2 * MIDI_NOTES_MAX + MIDI_SETTINGS_MAX;
+
+// The largest Standard MIDI File the import reads (TW_MAX_MIDI_BYTES in the C interface): the most
+// the export writes of any song. An event takes at most 7 bytes (a 4-byte time, 3 bytes), so a
+// note at most 21; besides its notes each of the 17 chunks holds its 8-byte head, at most 1536
+// empty text events of 7 bytes that bridge times longer than one time holds (2^32 beats of 96
+// ticks), and under 100 bytes of program, end, tempo, time signature and markers.
+constexpr std::size_t MAX_MIDI_BYTES =
+    14 + (TRACK_COUNT + 1) * (8 + 1536 * 7 + 100) + TRACK_COUNT * MIDI_TRACK_NOTES_MAX * 21;
+
 // Quantise steps per quarter note an import takes: song beats per MIDI quarter note.
 constexpr int MIDI_QUANTIZE_DEFAULT = 4;
 constexpr int MIDI_QUANTIZE_MAX = 64;
@@ -68,10 +97,12 @@ struct MidiImportReport
     unsigned long extraTempos = 0;           // tempos other than the first: timing follows the first
     unsigned long programChanges = 0;        // program changes after a channel's first note: ignored
     unsigned long ignoredEvents = 0;         // pitch bends, aftertouch, controllers but pan: ignored
+    unsigned long excessEvents = 0;          // events past the MAX_MIDI_EVENTS an import holds: dropped
     unsigned long channelsWithoutTrack = 0;  // melody channels that got no track (more than eight)
     bool loopIgnored = false;                // "loop end" before "loop start": the loop is the whole song
     bool damaged = false;                    // the file ends early or holds a malformed event
     unsigned int tempoMs = 0;                // the song's milliseconds per beat
+    bool tempoHeld = false;                  // the first tempo gives under 1 or over 65535 ms: held there
 };
 
 // The report as English lines, each ending in a line break: the notes made, then one line per
@@ -83,19 +114,20 @@ std::vector<std::uint8_t> SongToMidi(const OrgSong& p_Song);
 
 // Replaces p_Song by the Standard MIDI File in p_Data (types 0 and 1; running status; system
 // exclusive and unknown meta events and chunks skipped) and fills p_Report. Times are quantised to
-// p_Quantize song beats per quarter note (1 to MIDI_QUANTIZE_MAX): milliseconds per beat are the
-// first tempo's microseconds per quarter / 1000 / p_Quantize (rounded, at least 1), the bar layout
-// follows the first time signature. Melody channels share the eight melody tracks: each channel
-// that plays gets one (by most notes first, then channel number), then channels that sound several
-// notes at once get more in turn, up to their need; within its tracks a note goes to the first one
-// free at its beat. A track's waveform follows its channel's program at its first note. Drums on
-// channel 10 go to the drum tracks by MIDI_DRUM_KEYS, one track per drum as they first appear,
-// each hit one beat long. Velocity becomes volume, controller 10 pan. The markers "loop start" and
-// "loop end" give the loop, else it is the whole song.
-// False, with a one-line reason in p_Error and p_Song unchanged, for bytes that are no MIDI file,
-// a type 2 file, a division of 0 or a p_Quantize out of range. A file that ends early or holds a
-// malformed event is read up to there and reported damaged. Memory and time stay in proportion
-// to p_Size.
+// p_Quantize song beats per step (1 to MIDI_QUANTIZE_MAX), a step being a quarter note, or N of
+// them by the marker "step of N quarters": milliseconds per beat are the first tempo's microseconds
+// per quarter x N / 1000 / p_Quantize (rounded, held to 1 to 65535), the bar layout follows the
+// first time signature (its quarter notes as steps). Melody channels share the eight melody tracks:
+// each channel that plays gets one (by most notes first, then channel number), then channels that
+// sound several notes at once get more in turn, up to their need; within its tracks a note goes to
+// the first one free at its beat. A track's waveform follows its channel's program at its first
+// note. Drums on channel 10 go to the drum tracks by MIDI_DRUM_KEYS, one track per drum as they
+// first appear, each hit one beat long. Velocity becomes volume, controller 10 pan. The markers
+// "loop start" and "loop end" give the loop, else it is the whole song. False, with a one-line
+// reason in p_Error and p_Song unchanged, for bytes that are no MIDI file, a type 2 file, a
+// division of 0 or a p_Quantize out of range. A file that ends early or holds a malformed event is
+// read up to there and reported damaged. Bytes beyond MAX_MIDI_BYTES are refused, and no more than
+// MAX_MIDI_EVENTS events are held: memory and time stay in proportion to what a song can keep.
 bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSong& p_Song,
                   MidiImportReport& p_Report, std::string& p_Error);
 

@@ -1,6 +1,7 @@
 // tunewright-convert: converts songs between Org-02 files and Standard MIDI Files.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -97,20 +98,16 @@ bool ReadSong(const std::string& p_In, Settings& p_Settings, Org::OrgSong& p_Son
 {
     std::vector<std::uint8_t> l_Bytes;
     std::string l_Error;
-    // One byte past the largest song tells an input too large for one.
-    const bool l_Read = p_In == "-" ? Org::ReadSongInput(STDIN_FILENO, l_Bytes, l_Error)
-                                    : Org::ReadBoundedInput(p_In, Org::MAX_SONG_BYTES + 1, l_Bytes, l_Error);
+    // One byte past the larger of a song and a MIDI file tells an input too large for its format.
+    const std::size_t l_Limit = std::max(Org::MAX_SONG_BYTES, Org::MAX_MIDI_BYTES) + 1;
+    const bool l_Read = p_In == "-" ? Org::ReadBoundedInput(STDIN_FILENO, l_Limit, l_Bytes, l_Error)
+                                    : Org::ReadBoundedInput(p_In, l_Limit, l_Bytes, l_Error);
     if (!l_Read) {
         Complain("cannot open '" + p_In + "': " + l_Error);
         return false;
     }
     if (l_Bytes.empty()) {
         Complain("'" + p_In + "' is empty");
-        return false;
-    }
-    if (l_Bytes.size() > Org::MAX_SONG_BYTES) {
-        Complain("'" + p_In + "' is larger than any song (" + std::to_string(Org::MAX_SONG_BYTES) +
-                 " bytes)");
         return false;
     }
     if (p_Settings.from == Format::UNKNOWN) {
@@ -121,6 +118,13 @@ bool ReadSong(const std::string& p_In, Settings& p_Settings, Org::OrgSong& p_Son
                      "\"); give --from");
             return false;
         }
+    }
+    const bool l_Midi = p_Settings.from == Format::MIDI;
+    const std::size_t l_Most = l_Midi ? Org::MAX_MIDI_BYTES : Org::MAX_SONG_BYTES;
+    if (l_Bytes.size() > l_Most) {
+        Complain("'" + p_In + "' is larger than any " + (l_Midi ? "MIDI file the import reads" : "song") +
+                 " (" + std::to_string(l_Most) + " bytes)");
+        return false;
     }
     if (p_Settings.from == Format::MIDI) {
         Org::MidiImportReport l_Report;

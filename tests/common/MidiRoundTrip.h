@@ -37,9 +37,7 @@ inline std::string MidiRoundTripProblem(const Org::OrgSong& p_Imported)
     if (l_Text.find('\n') + 1 != l_Text.size())
         return "importing the export reports: " + l_Text;
     const Org::Header& l_Back = l_Again.GetHeader();
-    // A tempo beyond MIDI's 2^24 - 1 microseconds per quarter note is written as that.
-    const bool l_TempoFits = 1000ull * l_Header.tempo * l_Header.beats_step <= 0xFFFFFF;
-    if ((l_TempoFits && l_Back.tempo != l_Header.tempo) || l_Back.steps_bar != l_Header.steps_bar ||
+    if (l_Back.tempo != l_Header.tempo || l_Back.steps_bar != l_Header.steps_bar ||
         l_Back.beats_step != l_Header.beats_step || l_Back.loopstart != l_Header.loopstart ||
         l_Back.loopstop != l_Header.loopstop)
         return "the header differs";

@@ -12,6 +12,7 @@
 
 #include <tunewright/tunewright.h>
 
+#include "MidiFiles.h"
 #include "MidiRoundTrip.h"
 #include "OrgFileBuilder.h"
 #include "OrgSong.h"
@@ -224,6 +225,55 @@ TEST(MidiImport, HostileBytesAreRefusedOrReadAsFarAsTheyGo)
     }
 }
 
+TEST(MidiImport, SaysSoWhenItHoldsTheTempoOrTracksAreMissing)
+{
+    // A tempo of 0 us per quarter note, and a header that promises two tracks more than follow.
+    OrgTest::TempDir l_Dir;
+    std::vector<std::uint8_t> l_File = MidoFile(l_Dir, R"(m = MidiFile(type=1, ticks_per_beat=96)
+t = MidiTrack(); m.tracks.append(t)
+t += [Meta('set_tempo', tempo=0), N('note_on', note=60, velocity=64), N('note_off', note=60, time=96)]
+)");
+    l_File[11] = static_cast<std::uint8_t>(l_File[11] + 2);
+    // Through the C interface, whose report carries each line both ways.
+    tw_midi_report l_Report = {};
+    tw_song* l_Song = tw_song_open_midi(l_File.data(), l_File.size(), 4, &l_Report, nullptr);
+    ASSERT_NE(nullptr, l_Song);
+    EXPECT_EQ(1, tw_song_get_tempo_ms(l_Song));
+    tw_song_close(l_Song);
+    std::vector<char> l_Text(static_cast<std::size_t>(tw_midi_report_text(&l_Report, nullptr, 0)) + 1);
+    tw_midi_report_text(&l_Report, l_Text.data(), l_Text.size());
+    EXPECT_EQ("1 notes imported at 1 ms per beat.\n"
+              "The first tempo gives beats shorter than 1 ms or longer than 65535 ms, which a song cannot "
+              "hold: it takes 1 ms per beat.\n"
+              "The file ends early or holds a malformed event: it was read up to there.\n",
+              std::string(l_Text.data()));
+}
+
+TEST(MidiImport, ReadsNoMoreThanTheLargestFileAndHoldsNoMoreEventsThanASongNeeds)
+{
+    // As large as the bound, its notes ended: more events than any song's export has.
+    std::vector<std::uint8_t> l_File = OrgTest::MidiFileOfSize(TW_MAX_MIDI_BYTES, true);
+    tw_midi_report l_Report = {};
+    int l_Code = 1;
+    tw_song* l_Song = tw_song_open_midi(l_File.data(), l_File.size(), 4, &l_Report, &l_Code);
+    ASSERT_NE(nullptr, l_Song);
+    EXPECT_EQ(TW_OK, l_Code);
+    tw_song_close(l_Song);
+    const std::size_t l_Events = (l_File.size() - 30) / 3 + 1;  // MidiFileOfSize's, half of them note starts
+    EXPECT_EQ(l_Events - 2 * Org::MIDI_NOTES_MAX, l_Report.excess_events);
+    EXPECT_EQ(0u, l_Report.damaged);
+    std::vector<char> l_Text(static_cast<std::size_t>(tw_midi_report_text(&l_Report, nullptr, 0)) + 1);
+    tw_midi_report_text(&l_Report, l_Text.data(), l_Text.size());
+    EXPECT_NE(std::string::npos,
+              std::string(l_Text.data())
+                  .find(std::to_string(l_Report.excess_events) + " events dropped: an import holds at most"))
+        << l_Text.data();
+    // A byte more is refused before it is read.
+    l_File.push_back(0);
+    EXPECT_EQ(nullptr, tw_song_open_midi(l_File.data(), l_File.size(), 4, &l_Report, &l_Code));
+    EXPECT_EQ(TW_ERROR_TOO_LARGE, l_Code);
+}
+
 TEST(MidiImport, TheCInterfaceSharesTheImportItsReportAndTheExport)
 {
     OrgTest::TempDir l_Dir;
@@ -269,6 +319,86 @@ TEST(MidiImport, TheCInterfaceSharesTheImportItsReportAndTheExport)
     }
     EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_save_midi(nullptr, nullptr, 0));
     EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_midi_report_text(nullptr, nullptr, 0));
+}
+
+namespace {
+
+// The song in p_Image, exported and imported again at its own beats per step.
+Org::OrgSong ThroughMidi(const OrgTest::SongImage& p_Image, Org::MidiImportReport& p_Report)
+{
+    const std::vector<std::uint8_t> l_Bytes = p_Image.Bytes();
+    const Org::OrgSong l_Song(l_Bytes.data(), l_Bytes.size());
+    const std::vector<std::uint8_t> l_Midi = Org::SongToMidi(l_Song);
+    Org::OrgSong l_Back;
+    std::string l_Error;
+    EXPECT_TRUE(
+        Org::SongFromMidi(l_Midi.data(), l_Midi.size(), p_Image.beats_step, l_Back, p_Report, l_Error))
+        << l_Error;
+    return l_Back;
+}
+
+}  // namespace
+
+TEST(MidiExport, WritesWhatEachTrackSoundsHeldNotesThatTakeAnotherKeyIncluded)
+{
+    // Ten events a beat apart, two beats long: once the first has ended, each later one holds the
+    // note on at its own key, 11 beats at 10 keys. A struck key that MIDI cannot hold sounds
+    // nothing, and one that a held note takes leaves the note as it was; a held drum is one hit.
+    OrgTest::SongImage l_Image;
+    for (std::uint8_t i = 0; i < 10; ++i)
+        l_Image.tracks[0].events.push_back({i, static_cast<std::uint8_t>(40 + i), 2, 200, 6});
+    l_Image.tracks[1].events = {
+        {0, 100, 4, 200, 6}, {2, 50, 4, 200, 6}, {10, 60, 4, 200, 6}, {12, 120, 4, 200, 6}};
+    l_Image.tracks[8].events = {{0, 40, 2, 200, 6}, {1, 50, 3, 200, 6}};
+    Org::MidiImportReport l_Report;
+    Org::OrgSong l_Back = ThroughMidi(l_Image, l_Report);
+    EXPECT_EQ(13u, l_Report.notes);
+
+    Events l_Keys = {{0, 40, 2, 200, 6}};
+    for (std::uint8_t i = 1; i < 10; ++i)
+        l_Keys.push_back({i + 1u, static_cast<std::uint8_t>(40 + i), 1, 200, 6});
+    ExpectEvents(l_Keys, l_Back.GetEvents(0), "a note that takes a key a beat");
+    ExpectEvents({{4, 50, 2, 200, 6}, {10, 60, 6, 200, 6}}, l_Back.GetEvents(1), "keys MIDI cannot hold");
+    ExpectEvents({{0, Org::IMPORTED_DRUM_KEY, 1, 200, 6}}, l_Back.GetEvents(8), "a held drum");
+    // The song made of the file sounds the same key as the song on every beat.
+    const std::vector<std::uint8_t> l_Bytes = l_Image.Bytes();
+    Org::OrgSong l_Song(l_Bytes.data(), l_Bytes.size());
+    for (int l_Beat = 0; l_Beat < 12; ++l_Beat) {
+        const Org::SampleData l_Want = l_Song.GetNoteHit(0, l_Beat), l_Got = l_Back.GetNoteHit(0, l_Beat);
+        EXPECT_EQ(l_Want.playing != 0, l_Got.playing != 0) << l_Beat;
+        EXPECT_EQ(l_Want.note, l_Got.note) << l_Beat;
+    }
+}
+
+TEST(MidiExport, KeepsEveryTempoTheSlowestIncluded)
+{
+    // A MIDI quarter note lasts at most 2^24 - 1 us (16.78 s); these steps last up to 70 minutes.
+    for (const auto& [l_Tempo, l_BeatsStep] :
+         {std::pair{65535, 4}, {65535, 64}, {65535, 1}, {4195, 4}, {16778, 1}}) {
+        OrgTest::SongImage l_Image;
+        l_Image.tempo = static_cast<std::uint16_t>(l_Tempo);
+        l_Image.beats_step = static_cast<std::uint8_t>(l_BeatsStep);
+        l_Image.loopstart = 3;
+        l_Image.loopstop = 16;
+        l_Image.tracks[0].events = {{0, 40, 4, 200, 6}, {5, 41, 255, 100, 6}};
+        const std::string l_Case =
+            std::to_string(l_Tempo) + " ms, " + std::to_string(l_BeatsStep) + " beats a step";
+        Org::MidiImportReport l_Report;
+        const Org::OrgSong l_Back = ThroughMidi(l_Image, l_Report);
+        EXPECT_EQ(l_Tempo, l_Back.GetHeader().tempo) << l_Case;
+        EXPECT_EQ(l_BeatsStep, l_Back.GetHeader().beats_step) << l_Case;
+        EXPECT_EQ(3u, l_Back.GetHeader().loopstart) << l_Case;
+        ExpectEvents({{0, 40, 4, 200, 6}, {5, 41, 255, 100, 6}}, l_Back.GetEvents(0), l_Case);
+        EXPECT_EQ(2u, l_Report.notes) << Org::DescribeMidiImport(l_Report);
+    }
+    // Another reader plays the file at the song's own speed: 260 beats of 65535 ms.
+    OrgTest::TempDir l_Dir;
+    OrgTest::SongImage l_Slow;
+    l_Slow.tempo = 65535;
+    l_Slow.tracks[0].events = {{5, 41, 255, 100, 6}};
+    const std::vector<std::uint8_t> l_Bytes = l_Slow.Bytes();
+    OrgTest::WriteFile(l_Dir.Path("slow.mid"), Org::SongToMidi(Org::OrgSong(l_Bytes.data(), l_Bytes.size())));
+    EXPECT_EQ("17039.10\n", Mido(l_Dir, "print('%.2f' % MidiFile(path).length)\n", l_Dir.Path("slow.mid")));
 }
 
 namespace {
@@ -353,6 +483,41 @@ for k in a:
                 (k[0] == 'melody' and x['key'] != y['key']) or abs(x['volume'] - y['volume']) > 2): print(k, x, y)
 )",
                        l_Dir.Path(), TUNEWRIGHT_INFO_PROGRAM));
+}
+
+TEST(ConvertProgram, ReadsBackTheMidiFileOfTheLargestSong)
+{
+    // 16 tracks of 65535 events in groups far apart: a 255-beat note held under short notes on
+    // every other beat, which come first in the track, so that each short note and each return to
+    // the held one is a note of the file (almost two notes an event), each with a pan of its own.
+    OrgTest::SongImage l_Image;
+    l_Image.loopstop = 0xFFFFFF00u;
+    for (OrgTest::Track& l_Track : l_Image.tracks) {
+        l_Track.id =
+            static_cast<std::uint8_t>(&l_Track - l_Image.tracks) % Org::MELODY_TRACKS;  // drums apart
+        std::vector<OrgTest::Event> l_Held;
+        for (std::uint32_t l_Beat = 0; l_Track.events.size() + l_Held.size() < 65535; l_Beat += 8388000) {
+            l_Held.push_back({l_Beat, 30, 255, 200, 12});
+            for (std::uint32_t i = 1; i < 255 && l_Track.events.size() + l_Held.size() < 65535; i += 2)
+                l_Track.events.push_back({l_Beat + i, static_cast<std::uint8_t>(31 + i % 60), 1, 100, 0});
+        }
+        l_Track.events.insert(l_Track.events.end(), l_Held.begin(), l_Held.end());
+    }
+    OrgTest::TempDir l_Dir;
+    const std::vector<std::uint8_t> l_Bytes = l_Image.Bytes();
+    ASSERT_EQ(Org::MAX_SONG_BYTES, l_Bytes.size());
+    OrgTest::WriteFile(l_Dir.Path("largest.org"), l_Bytes);
+    const ToolResult l_Out = Convert(l_Dir, "-q largest.org largest.mid");
+    ASSERT_EQ(0, l_Out.status) << l_Out.output;
+    const std::uintmax_t l_Size = std::filesystem::file_size(l_Dir.Path("largest.mid"));
+    EXPECT_GT(l_Size, 2 * Org::MAX_SONG_BYTES);
+    EXPECT_LE(l_Size, Org::MAX_MIDI_BYTES);
+
+    // Back, every track full: each melody track's first 65535 notes, every drum hit.
+    const ToolResult l_Back = Convert(l_Dir, "largest.mid back.org");
+    ASSERT_EQ(0, l_Back.status) << l_Back.output;
+    EXPECT_EQ(0u, l_Back.output.rfind("1048560 notes imported at 140 ms per beat.\n", 0)) << l_Back.output;
+    EXPECT_EQ(std::string::npos, l_Back.output.find("events dropped")) << l_Back.output;
 }
 
 TEST(ConvertProgram, WritesOverNothingUnlessForcedAndNeverOverItsInput)

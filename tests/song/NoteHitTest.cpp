@@ -156,3 +156,55 @@ TEST(NoteHit, NoteStartsMarksExactlyTheEventsTheLookupStarts)
     }
     EXPECT_TRUE(l_Song.NoteStarts(16).empty());
 }
+
+TEST(NoteHit, SoundRunsAreWhatTheLookupGivesAtEveryBeat)
+{
+    // Random tracks of overlapping events: lengths 0 to 6, several on one beat, some without a pan.
+    std::uint32_t l_Seed = 7;
+    const auto Random = [&](std::uint32_t p_Below) {
+        l_Seed = l_Seed * 1664525u + 1013904223u;
+        return (l_Seed >> 8) % p_Below;
+    };
+    for (int l_Round = 0; l_Round < 300; ++l_Round) {
+        std::vector<Org::NoteEvent> l_Events(1 + Random(12));
+        for (Org::NoteEvent& l_Event : l_Events)
+            l_Event = {Random(16), static_cast<std::uint8_t>(Random(96)),
+                       static_cast<std::uint8_t>(Random(7)), static_cast<std::uint8_t>(Random(3) * 100),
+                       static_cast<std::uint8_t>(Random(4) == 0 ? Org::NO_PAN : Random(13))};
+        Org::OrgSong l_Song = SongWithTrack(2, l_Events);
+        const std::vector<Org::OrgSong::SoundRun> l_Runs = l_Song.SoundRuns(2);
+        std::size_t r = 0;
+        for (std::uint32_t l_Beat = 0; l_Beat < 24; ++l_Beat) {
+            const Org::SampleData l_Hit = l_Song.GetNoteHit(2, static_cast<int>(l_Beat));
+            while (r < l_Runs.size() && l_Runs[r].end <= l_Beat)
+                ++r;
+            const bool l_InRun = r < l_Runs.size() && l_Runs[r].pos <= l_Beat;
+            ASSERT_EQ(l_Hit.playing != 0, l_InRun) << "round " << l_Round << " beat " << l_Beat;
+            if (!l_InRun)
+                continue;
+            const Org::OrgSong::SoundRun& l_Run = l_Runs[r];
+            EXPECT_EQ(l_Hit.playing == 1, l_Run.struck && l_Run.pos == l_Beat) << l_Round << " " << l_Beat;
+            EXPECT_EQ(l_Hit.note, l_Run.note) << l_Round << " " << l_Beat;
+            EXPECT_EQ(l_Hit.volume, l_Run.volume) << l_Round << " " << l_Beat;
+            EXPECT_FLOAT_EQ(l_Hit.pan, l_Run.pan == Org::NO_PAN ? 0.0f : l_Run.pan / 6.0f - 1.0f);
+        }
+        // None empty, in order, and none that merely goes on with the run before it.
+        for (std::size_t i = 0; i < l_Runs.size(); ++i) {
+            EXPECT_LT(l_Runs[i].pos, l_Runs[i].end);
+            if (i == 0)
+                continue;
+            const Org::OrgSong::SoundRun& l_Before = l_Runs[i - 1];
+            EXPECT_LE(l_Before.end, l_Runs[i].pos);
+            EXPECT_FALSE(l_Before.end == l_Runs[i].pos && !l_Runs[i].struck &&
+                         l_Before.note == l_Runs[i].note && l_Before.volume == l_Runs[i].volume &&
+                         l_Before.pan == l_Runs[i].pan);
+        }
+    }
+    // A note whose end would wrap past the last beat sounds its own beat alone, as the lookup has it.
+    const Org::OrgSong l_Top = SongWithTrack(7, {{0xFFFFFFF0u, 40, 200, 77, 6}});
+    const std::vector<Org::OrgSong::SoundRun> l_TopRuns = l_Top.SoundRuns(7);
+    ASSERT_EQ(1u, l_TopRuns.size());
+    EXPECT_EQ(0xFFFFFFF0u, l_TopRuns[0].pos);
+    EXPECT_EQ(0xFFFFFFF1u, l_TopRuns[0].end);
+    EXPECT_TRUE(l_Top.SoundRuns(16).empty());
+}

@@ -42,7 +42,8 @@ export interface Event {
   /** 0 (left) to 12 (right), 6 the centre; 255 keeps the pan of the note it changes. */
   pan: number;
   /** Whether the song starts a note here as it reaches the beat; otherwise the event starts nothing
-   * (length 0, or an earlier note still sounds there, whose volume and pan it may change). */
+   * (length 0, or an earlier note still sounds there, whose volume and pan it may change, and which it
+   * holds on at its own key and length once the earlier event ends). */
   startsNote: boolean;
 }
 
@@ -125,7 +126,8 @@ export interface Tunewright {
   /**
    * Makes a song of a Standard MIDI File (type 0 or 1), its times quantised to `quantize` song beats
    * per quarter note (1-64, default 4; a RangeError otherwise, a TypeError for options or a quantize
-   * of another type); throws an Error with the decoder's message for bytes that are no such file.
+   * of another type); throws an Error with the decoder's message for bytes that are no such file, or
+   * more than TW_MAX_MIDI_BYTES of the C interface.
    */
   openMidi(bytes: Uint8Array | ArrayBuffer, options?: { quantize?: number }): { song: Song; report: MidiReport };
 }
@@ -170,6 +172,10 @@ export interface MidiReport {
   damaged: boolean;
   /** The song's milliseconds per beat. */
   tempoMs: number;
+  /** The first tempo gives under 1 or over 65535 ms per beat: held there. */
+  tempoHeld: boolean;
+  /** Events past the most an import holds (TW_MAX_MIDI_EVENTS, as the export of any song has): dropped. */
+  excessEvents: number;
   /** The decoder's English lines for all of the above. */
   text: string;
 }

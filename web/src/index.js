@@ -21,11 +21,12 @@ const RATE_MIN = 8000, RATE_MAX = 192000;  // the rates tw_song_read_float takes
 const READ_MAX_FRAMES = Math.floor(UINT32_MAX / (2 * FLOAT_BYTES));
 const PIECE_FRAMES = 8192;
 const FLOAT_MAX = (2 - 2 ** -23) * 2 ** 127;  // the largest finite float, as tw_song_set_volume takes it
-// The fields of tw_midi_report, 32 bits each, in order; the two flags become booleans.
+// The fields of tw_midi_report, 32 bits each, in order; the flags become booleans.
 const MIDI_REPORT = ['notes', 'keysOutOfRange', 'unmappedDrums', 'beyondLastBeat', 'extraVoices', 'sharedTracks',
   'extraDrums', 'sameBeatHits', 'overfullTracks', 'lengthened', 'shortened', 'unfinished', 'extraTempos',
-  'programChanges', 'ignoredEvents', 'channelsWithoutTrack', 'loopIgnored', 'damaged', 'tempoMs'];
-const MIDI_FLAGS = ['loopIgnored', 'damaged'];
+  'programChanges', 'ignoredEvents', 'channelsWithoutTrack', 'loopIgnored', 'damaged', 'tempoMs', 'tempoHeld',
+  'excessEvents'];
+const MIDI_FLAGS = ['loopIgnored', 'damaged', 'tempoHeld'];
 // A note's bytes that no byte can hold go to the library as a value it refuses for the same reason
 // (key 255, length 0, volume 255, pan 255), so that its error names the field.
 const REFUSED = { key: 255, length: 0, volume: 255, pan: 255 };

@@ -41,7 +41,7 @@ extern "C" {
 #define TW_ERROR_TRUNCATED -5        /**< The data is shorter than its own note counts say. */
 #define TW_ERROR_ENGINE -6           /**< The sound engine failed to start or to mix. */
 #define TW_ERROR_UNKNOWN -7          /**< A code this library never returns; tw_error_string() says so. */
-#define TW_ERROR_TOO_LARGE -8        /**< The file holds more bytes than the largest possible song. */
+#define TW_ERROR_TOO_LARGE -8        /**< Larger than any song (a MIDI file: than TW_MAX_MIDI_BYTES). */
 #define TW_ERROR_BAD_TRACK -9        /**< A track number outside 0 to 15. */
 #define TW_ERROR_BAD_TEMPO -10       /**< A tempo outside 1 to 65535 ms per beat. */
 #define TW_ERROR_BAD_BAR_LAYOUT -11  /**< A bar layout number outside 1 to 255. */
@@ -280,7 +280,8 @@ typedef struct tw_event
     uint8_t pan;    /**< 0 (left) to 12 (right), 6 the centre; 255 keeps the pan of the note it changes. */
     /** 1 when the song starts a note here as it reaches the beat. 0 when the event starts nothing:
      *  its length is 0, or an earlier event of the track still sounds on its beat (whose volume and
-     *  pan it may then change). */
+     *  pan it may then change, and whose note it holds on at its own key and length once that
+     *  earlier event ends). */
     uint8_t starts_note;
     uint8_t reserved[3]; /**< 0. */
 } tw_event;
@@ -487,12 +488,16 @@ ORG_API int tw_song_save_file(const tw_song* song, const char* path);
 
 /** @name Standard MIDI Files
  *  A song goes out as a type 1 MIDI file: the tempo (a quarter note is the song's second bar layout
- *  number of beats), the time signature, the loop as the markers "loop start" and "loop end", melody
- *  tracks on channels 1 to 8 with a General MIDI program for each waveform, drums on channel 10 with
- *  one key per drum (36, 35, 38, 40, 48, 42, 46, 49, 39, 56, 37, 45 for drums 0 to 11), key k as
- *  MIDI note k + 12, volume as velocity and pan as controller 10. Only events that start a note are
- *  written. A MIDI file of type 0 or 1 comes in quantised to the song's beats, its notes spread over
- *  the one-voice tracks, and everything the import drops or changes is counted in a ::tw_midi_report.
+ *  number of beats; a step longer than MIDI's longest quarter note, 16.78 s, is the fewest quarter
+ *  notes that hold it, named by the marker "step of N quarters"), the time signature, the loop as
+ *  the markers "loop start" and "loop end", melody tracks on channels 1 to 8 with a General MIDI
+ *  program for each waveform, drums on channel 10 with one key per drum (36, 35, 38, 40, 48, 42,
+ *  46, 49, 39, 56, 37, 45 for drums 0 to 11), key k as MIDI note k + 12, volume as velocity and pan
+ *  as controller 10. The notes are those the song sounds: one for each event that starts a note,
+ *  and one more wherever a held note takes another key (as a later event holds it on); the volume
+ *  and pan a held note changes to are left out. A MIDI file of type 0 or 1 comes in quantised to
+ *  the song's beats, its notes spread over the one-voice tracks, and everything the import drops
+ *  or changes is counted in a ::tw_midi_report.
  *  @{ */
 /** What tw_song_open_midi() dropped or changed. A dropped note is counted once, by the first rule
  *  that drops it, in this order; the changes are counted among the notes kept. */
@@ -517,25 +522,37 @@ typedef struct tw_midi_report
     uint32_t loop_ignored;           /**< 1: "loop end" before "loop start"; the loop is the whole song. */
     uint32_t damaged;                /**< 1: the file ends early or holds a bad event; read up to there. */
     uint32_t tempo_ms;               /**< The song's milliseconds per beat. */
+    uint32_t tempo_held;             /**< 1: the first tempo gives under 1 or over 65535 ms; held there. */
+    uint32_t excess_events;          /**< Events past the TW_MAX_MIDI_EVENTS an import holds: dropped. */
 } tw_midi_report;
+
+/** The largest Standard MIDI File tw_song_open_midi() reads, in bytes: the most tw_song_save_midi()
+ *  writes of any song (16 tracks of 2 x 65535 notes at most, 21 bytes a note, and what a track holds
+ *  besides). */
+#define TW_MAX_MIDI_BYTES 44224154
+/** The most of a file's events tw_song_open_midi() holds: as many of each kind as the export of any
+ *  song has (note starts, note ends, and settings such as pans), so that its memory stays in
+ *  proportion to what a song keeps. The rest are dropped and counted in excess_events. */
+#define TW_MAX_MIDI_EVENTS 6291381
 
 /**
  * @brief Makes a song of a Standard MIDI File (type 0 or 1).
  *
- * Times are quantised to @p quantize song beats per quarter note; the first tempo gives the song's
- * milliseconds per beat (microseconds per quarter / 1000 / @p quantize), the first time signature
- * its bar layout. Melody channels share the eight melody tracks (each channel that plays gets one
- * before any gets more, up to the voices it sounds at once), a note going to the first of its
- * channel's tracks free at its beat; channel 10 goes to the drum tracks, one per drum. Velocity
- * becomes volume, controller 10 pan, a channel's program its tracks' waveform.
+ * Times are quantised to @p quantize song beats per quarter note (or per N quarter notes, by the
+ * marker "step of N quarters"); the first tempo gives the song's milliseconds per beat
+ * (microseconds per quarter x N / 1000 / @p quantize, held to 1 to 65535), the first time
+ * signature its bar layout. Melody channels share the eight melody tracks (each channel that plays
+ * gets one before any gets more, up to the voices it sounds at once), a note going to the first of
+ * its channel's tracks free at its beat; channel 10 goes to the drum tracks, one per drum.
+ * Velocity becomes volume, controller 10 pan, a channel's program its tracks' waveform.
  * @param data the file's bytes; they are copied.
  * @param size how many bytes.
  * @param quantize song beats per quarter note, 1 to 64 (4 is the usual).
  * @param report where what was dropped or changed is written; may be null.
  * @param error where the result code is written (::TW_OK on success); may be null.
  * @return The new song, owned by the caller, who closes it with tw_song_close(); null with
- * ::TW_ERROR_INVALID_ARGUMENT for null data, ::TW_ERROR_BAD_QUANTIZE, ::TW_ERROR_NOT_MIDI or
- * ::TW_ERROR_OUT_OF_MEMORY.
+ * ::TW_ERROR_INVALID_ARGUMENT for null data, ::TW_ERROR_BAD_QUANTIZE, ::TW_ERROR_TOO_LARGE for
+ * more than ::TW_MAX_MIDI_BYTES, ::TW_ERROR_NOT_MIDI or ::TW_ERROR_OUT_OF_MEMORY.
  */
 ORG_API tw_song* tw_song_open_midi(const void* data, size_t size, int quantize, tw_midi_report* report,
                                    int* error);
