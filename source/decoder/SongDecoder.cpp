@@ -145,13 +145,14 @@ void SongDecoder::SetTempoFactor(double p_Factor)
 void SongDecoder::SetPitchShift(double p_Semitones)
 {
     pitchshift = p_Semitones;
+    pitchscale = SamplerRules::PitchScale(p_Semitones);
     Repitch();
 }
 
 SamplerRules::Voices SongDecoder::VoiceSet()
 {
     SamplerRules::Voices l_Voices = {melodysamples, percussionsamples, pitch, channelsample, channelindex};
-    l_Voices.pitchscale = SamplerRules::PitchScale(pitchshift);
+    l_Voices.pitchscale = pitchscale;
     return l_Voices;
 }
 
@@ -352,8 +353,9 @@ std::size_t SongDecoder::MixNextRun(std::size_t p_Wanted, std::int16_t* p_Pcm16,
 {
     const SamplerRules::Voices l_Voices = VoiceSet();
     const unsigned l_Block = stepper->BlockFrames();
+    // The whole blocks wanted go straight to the caller; only a last part of a block is mixed ahead.
     const unsigned l_MaxBlocks =
-        static_cast<unsigned>(std::min<std::size_t>(RUN_BLOCKS, (p_Wanted + l_Block - 1) / l_Block));
+        static_cast<unsigned>(std::clamp<std::size_t>(p_Wanted / l_Block, 1, RUN_BLOCKS));
     const unsigned l_Frames = l_Block * stepper->StepRun(
                                             [&](const SampleData& p_Hit) {
                                                 MakeSound(p_Hit);
@@ -372,19 +374,23 @@ std::size_t SongDecoder::MixNextRun(std::size_t p_Wanted, std::int16_t* p_Pcm16,
                             : FMOD_System_ReadMix(system, runpcm.data(), runfloat.data(), l_Frames);
         runapart = false;
     } else {
-        // Tracks mixed apart, into the caller's buffers when they take the whole run; a run kept for
-        // later reads keeps every form, whichever the next read asks for.
+        // Tracks mixed apart, into the caller's buffers when they take the whole run, measured by the
+        // engine; a run kept for later keeps every form, and is measured as it is handed out.
         const std::size_t l_Room = runfloat.size();
-        const bool l_Theirs = l_Direct && p_Tracks != nullptr;
         float* l_Outs[SamplerRules::TRACKS];
         for (int l_Track = 0; l_Track < SamplerRules::TRACKS; ++l_Track)
-            l_Outs[l_Track] =
-                l_Theirs ? p_Tracks[l_Track] + 2 * p_Offset : runtracks.data() + l_Track * l_Room;
-        l_Result = FMOD_System_ReadMixGroups(system, l_Direct ? p_Pcm16 : runpcm.data(),
-                                             l_Direct ? p_Float : runfloat.data(), l_Frames, groups, l_Outs,
-                                             runsounded, SamplerRules::TRACKS);
-        if (l_Result == FMOD_OK && l_Direct)
-            Measure(l_Outs, runsounded, 0, l_Frames);
+            l_Outs[l_Track] = !l_Direct             ? runtracks.data() + l_Track * l_Room
+                              : p_Tracks != nullptr ? p_Tracks[l_Track] + 2 * p_Offset
+                                                    : nullptr;
+        float l_Peaks[SamplerRules::TRACKS];
+        double l_Squares[SamplerRules::TRACKS];
+        l_Result = FMOD_System_ReadMixGroups(
+            system, l_Direct ? p_Pcm16 : runpcm.data(), l_Direct ? p_Float : runfloat.data(), l_Frames,
+            groups, l_Outs, runsounded, l_Direct ? l_Peaks : nullptr, l_Squares, SamplerRules::TRACKS);
+        for (int l_Track = 0; l_Direct && l_Result == FMOD_OK && l_Track < SamplerRules::TRACKS; ++l_Track) {
+            peaks[l_Track] = std::max(peaks[l_Track], l_Peaks[l_Track]);
+            squares[l_Track] += l_Squares[l_Track];
+        }
         runapart = true;
     }
     runfill = 0;

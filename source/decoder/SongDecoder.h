@@ -173,6 +173,7 @@ private:
     TrackMix tracks;
     double tempofactor = 1.0;
     double pitchshift = 0.0;
+    double pitchscale = 1.0;  // SamplerRules::PitchScale of pitchshift
     bool metering = false;
     TrackLevel levels[SamplerRules::TRACKS];
     float peaks[SamplerRules::TRACKS] = {};  // the read so far

@@ -166,6 +166,20 @@ void Destination(ChannelGroup* p_Group, unsigned p_Frames, float*& p_Left, float
     }
 }
 
+// p_Into[i] += p_From[i] for p_Frames samples (the buffers never overlap).
+void AddInto(float* p_Into, const float* p_From, unsigned p_Frames)
+{
+    const KernelSet& l_Kernels = BestKernels();
+    unsigned l_Frame = l_Kernels.add != nullptr ? l_Kernels.add(p_Into, p_From, p_Frames) : 0;
+#if defined(__SSE2__)
+    for (; l_Frame + 4 <= p_Frames; l_Frame += 4)
+        _mm_storeu_ps(p_Into + l_Frame,
+                      _mm_add_ps(_mm_loadu_ps(p_Into + l_Frame), _mm_loadu_ps(p_From + l_Frame)));
+#endif
+    for (; l_Frame < p_Frames; ++l_Frame)
+        p_Into[l_Frame] += p_From[l_Frame];
+}
+
 void Mix(System& p_System, std::int16_t* p_Out, unsigned p_Frames, ChannelGroup* const* p_Groups, int p_Count,
          bool p_Sum)
 {
@@ -210,10 +224,8 @@ void Mix(System& p_System, std::int16_t* p_Out, unsigned p_Frames, ChannelGroup*
             continue;
         const float* l_GroupLeft = l_Group.mixbuffer.data();
         const float* l_GroupRight = l_GroupLeft + l_Group.mixbuffer.size() / 2;
-        for (unsigned l_Frame = 0; l_Frame < p_Frames; ++l_Frame) {
-            l_Left[l_Frame] += l_GroupLeft[l_Frame];
-            l_Right[l_Frame] += l_GroupRight[l_Frame];
-        }
+        AddInto(l_Left, l_GroupLeft, p_Frames);
+        AddInto(l_Right, l_GroupRight, p_Frames);
     }
     if (p_Out == nullptr)
         return;
@@ -267,6 +279,27 @@ void GroupMix(const ChannelGroup& p_Group, float* p_Out, unsigned p_Frames)
     }
     Interleave(p_Group.mixbuffer.data(), p_Group.mixbuffer.data() + p_Group.mixbuffer.size() / 2, p_Out,
                p_Frames);
+}
+
+void GroupLevel(const ChannelGroup& p_Group, unsigned p_Frames, float& p_Peak, double& p_Squares)
+{
+    p_Peak = 0.0f;
+    p_Squares = 0.0;
+    if (!p_Group.sounded)
+        return;
+    const KernelSet& l_Kernels = BestKernels();
+    float l_Peak = 0.0f, l_Squares = 0.0f;
+    const float* l_Left = p_Group.mixbuffer.data();
+    for (const float* l_Side : {l_Left, l_Left + p_Group.mixbuffer.size() / 2}) {
+        unsigned l_Frame =
+            l_Kernels.level != nullptr ? l_Kernels.level(l_Side, p_Frames, l_Peak, l_Squares) : 0;
+        for (; l_Frame < p_Frames; ++l_Frame) {
+            l_Peak = std::max(l_Peak, std::fabs(l_Side[l_Frame]));
+            l_Squares += l_Side[l_Frame] * l_Side[l_Frame];
+        }
+    }
+    p_Peak = l_Peak;
+    p_Squares = l_Squares;
 }
 
 void InterleavedMix(const System& p_System, float* p_Out, unsigned p_Frames)

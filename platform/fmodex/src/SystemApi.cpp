@@ -165,7 +165,8 @@ extern "C" FMOD_RESULT F_API FMOD_System_ReadMix(FMOD_SYSTEM* system, short* pcm
 
 extern "C" FMOD_RESULT F_API FMOD_System_ReadMixGroups(FMOD_SYSTEM* system, short* pcm16, float* mix,
                                                        unsigned int frames, FMOD_CHANNELGROUP* const* groups,
-                                                       float* const* groupmix, int* sounded, int count)
+                                                       float* const* groupmix, int* sounded, float* peaks,
+                                                       double* squares, int count)
 {
     constexpr int kMostGroups = 64;
     if (count < 0 || count > kMostGroups || (count > 0 && groups == nullptr))
@@ -203,6 +204,8 @@ extern "C" FMOD_RESULT F_API FMOD_System_ReadMixGroups(FMOD_SYSTEM* system, shor
             GroupMix(*l_Groups[l_Index], groupmix[l_Index], frames);
         if (sounded != nullptr)
             sounded[l_Index] = l_Groups[l_Index]->sounded ? 1 : 0;
+        if (peaks != nullptr && squares != nullptr)
+            GroupLevel(*l_Groups[l_Index], frames, peaks[l_Index], squares[l_Index]);
     }
     return FMOD_OK;
 }
