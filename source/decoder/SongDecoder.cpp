@@ -459,9 +459,9 @@ std::size_t SongDecoder::ReadAny(int p_Rate, std::size_t p_Frames, std::int16_t*
     if (l_Apart) {
         if (runtracks.empty())
             runtracks.assign(SamplerRules::TRACKS * runfloat.size(), 0.0f);
-        // What was mixed ahead of an earlier read with the tracks together has no tracks to give:
-        // it is left out (less than one block).
-        if (!runapart)
+        // What was mixed ahead of an earlier read with the tracks together has no tracks to give: a
+        // read of the tracks leaves it out (less than one block), a measured mix hands it out unmeasured.
+        if (!runapart && p_Tracks != nullptr)
             runread = runfill;
         std::fill(std::begin(peaks), std::end(peaks), 0.0f);
         std::fill(std::begin(squares), std::end(squares), 0.0);
@@ -488,7 +488,7 @@ std::size_t SongDecoder::ReadAny(int p_Rate, std::size_t p_Frames, std::int16_t*
             std::copy_n(runpcm.data() + 2 * std::size_t(runread), 2 * l_Take, p_Pcm16 + 2 * l_Written);
         if (p_Float != nullptr)
             std::copy_n(runfloat.data() + 2 * std::size_t(runread), 2 * l_Take, p_Float + 2 * l_Written);
-        if (l_Apart) {
+        if (l_Apart && runapart) {
             const float* l_Runs[SamplerRules::TRACKS];
             for (int l_Track = 0; l_Track < SamplerRules::TRACKS; ++l_Track) {
                 l_Runs[l_Track] = runtracks.data() + l_Track * runfloat.size();
