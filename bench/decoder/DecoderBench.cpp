@@ -3,7 +3,10 @@
 //    the same (its process's CPU time, start-up and sample files included);
 //  - steady rendering through tw_song_read_float at 16 voices, in voice-seconds per CPU second, to
 //    put beside bench_mixer's BM_EngineMixer/16 (linear interpolation, run in the same session);
-//  - the memory of 1 and of 100 songs open at once.
+//  - the memory of 1 and of 100 songs open at once;
+//  - one song read mixed, mixed with each track's level measured, and with every track apart, side by
+//    side per resampler (the tracks' read should cost at most 1.5 times the mixed one, the levels at
+//    most 3 % more).
 #include <tunewright/tunewright.h>
 
 #include <benchmark/benchmark.h>
@@ -143,6 +146,35 @@ void BM_DecoderSteadyFloat16Voices(benchmark::State& p_State)
     tw_song_close(l_Song);
 }
 BENCHMARK(BM_DecoderSteadyFloat16Voices);
+
+// What a read of BM_DecoderReadForms gives: the mix, the mix with the levels, or every track apart.
+enum ReadForm { MIXED, METERED, TRACKS };
+
+void BM_DecoderReadForms(benchmark::State& p_State)
+{
+    const std::vector<unsigned char> l_Bytes = ReadBytes(kSong);
+    tw_song* l_Song = tw_song_open_memory(l_Bytes.data(), l_Bytes.size(), nullptr);
+    const auto l_Form = static_cast<ReadForm>(p_State.range(1));
+    tw_song_set_loops(l_Song, -1);
+    tw_song_set_interpolation(l_Song, static_cast<int>(p_State.range(0)));
+    tw_song_set_level_metering(l_Song, l_Form == METERED ? 1 : 0);
+    constexpr std::size_t kFrames = 1024;
+    std::vector<float> l_Mix(2 * kFrames);
+    std::vector<std::vector<float>> l_Tracks(16, std::vector<float>(2 * kFrames));
+    float* l_Pointers[16];
+    for (int l_Track = 0; l_Track < 16; ++l_Track)
+        l_Pointers[l_Track] = l_Tracks[l_Track].data();
+    tw_song_read_float(l_Song, kRate, kRate, std::vector<float>(2 * kRate).data());  // instruments made
+    for (auto l_Unused : p_State)
+        benchmark::DoNotOptimize(l_Form == TRACKS
+                                     ? tw_song_read_tracks_float(l_Song, kRate, kFrames, l_Pointers)
+                                     : tw_song_read_float(l_Song, kRate, kFrames, l_Mix.data()));
+    p_State.SetItemsProcessed(static_cast<std::int64_t>(p_State.iterations() * kFrames));
+    tw_song_close(l_Song);
+}
+BENCHMARK(BM_DecoderReadForms)
+    ->ArgNames({"interpolation", "form"})
+    ->ArgsProduct({{TW_INTERPOLATION_LINEAR, TW_INTERPOLATION_SINC}, {MIXED, METERED, TRACKS}});
 
 long ResidentKiB()
 {

@@ -165,3 +165,28 @@ def test_midi_from_an_independent_writer_comes_in_and_goes_out():
     with pytest.raises(tunewright.TunewrightError) as caught:
         tunewright.Song.from_midi(song.to_bytes())
     assert caught.value.name == "TW_ERROR_NOT_MIDI"
+
+
+def test_tracks_apart_add_up_to_the_mix_and_the_desk_acts_on_them():
+    with tunewright.Song.open(SONG) as mixed, tunewright.Song.open(SONG) as apart:
+        tracks = apart.read_tracks(96000)
+        assert tracks.shape == (16, 96000, 2) and tracks.dtype == numpy.float32
+        assert numpy.abs(tracks.sum(axis=0) - mixed.read_float(96000)).max() <= 1e-6
+        levels = apart.levels()
+        loud = max(range(16), key=lambda track: levels[track].peak)
+        assert levels[loud].peak == numpy.abs(tracks[loud]).max()
+        assert levels[loud].rms == pytest.approx(numpy.sqrt(numpy.mean(tracks[loud].astype(float) ** 2)), rel=1e-5)
+    with tunewright.Song.open(SONG) as song:
+        song.set_mute(loud)
+        song.set_solo(loud)  # solo wins over mute
+        song.set_gain(loud, 0.5)
+        assert song.mute(loud) and song.solo(loud) and song.gain(loud) == 0.5
+        assert numpy.array_equal(song.read_float(96000), tracks[loud] * numpy.float32(0.5))
+        with pytest.raises(tunewright.TunewrightError):
+            song.set_gain(16, 0.5)
+        with pytest.raises(tunewright.TunewrightError):
+            song.set_tempo_factor(5)
+        length = song.duration
+        song.set_tempo_factor(2)
+        song.set_pitch_shift(-3.5)
+        assert (song.tempo_factor, song.pitch_shift, song.duration) == (2, -3.5, pytest.approx(length / 2))

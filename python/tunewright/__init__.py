@@ -4,6 +4,11 @@
     frames = song.read(48000, rate=48000)        # interleaved stereo, 16-bit
     tunewright.render_wav("song.org", "song.wav")
 
+    song.set_mute(3)                             # the mixing desk: mute, solo, gain per track,
+    song.set_tempo_factor(1.5)                   # tempo and pitch for the whole song
+    tracks = song.read_tracks(4800)              # every track apart: (16, frames, 2) floats
+    levels = song.levels()                       # each track's peak and RMS over that read
+
     song = tunewright.Song.new()                 # or change an opened song
     song.add_note(0, beat=0, key=57, length=4)
     song.save("new.org")
@@ -12,7 +17,7 @@
     midi = song.to_midi()
 """
 from ._library import TunewrightError, error_string, version
-from ._song import Event, MidiReport, Note, Song, Track, render_wav
+from ._song import Event, Level, MidiReport, Note, Song, Track, render_wav
 
-__all__ = ["Event", "MidiReport", "Note", "Song", "Track", "TunewrightError", "error_string", "render_wav",
-           "version"]
+__all__ = ["Event", "Level", "MidiReport", "Note", "Song", "Track", "TunewrightError", "error_string",
+           "render_wav", "version"]

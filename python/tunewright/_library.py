@@ -108,6 +108,22 @@ for _name, _result, _arguments in [
                                   ctypes.POINTER(ctypes.c_int)]),
     ("tw_midi_report_text", ctypes.c_int, [ctypes.POINTER(MidiReport), ctypes.c_char_p, ctypes.c_size_t]),
     ("tw_song_save_midi", ctypes.c_int, [_SONG, ctypes.c_void_p, ctypes.c_size_t]),
+    ("tw_song_read_float", ctypes.c_size_t, [_SONG, ctypes.c_int, ctypes.c_size_t, ctypes.c_void_p]),
+    ("tw_song_set_track_mute", ctypes.c_int, [_SONG, ctypes.c_int, ctypes.c_int]),
+    ("tw_song_get_track_mute", ctypes.c_int, [_SONG, ctypes.c_int]),
+    ("tw_song_set_track_solo", ctypes.c_int, [_SONG, ctypes.c_int, ctypes.c_int]),
+    ("tw_song_get_track_solo", ctypes.c_int, [_SONG, ctypes.c_int]),
+    ("tw_song_set_track_gain", ctypes.c_int, [_SONG, ctypes.c_int, ctypes.c_float]),
+    ("tw_song_get_track_gain", ctypes.c_float, [_SONG, ctypes.c_int]),
+    ("tw_song_set_tempo_factor", ctypes.c_int, [_SONG, ctypes.c_double]),
+    ("tw_song_get_tempo_factor", ctypes.c_double, [_SONG]),
+    ("tw_song_set_pitch_shift", ctypes.c_int, [_SONG, ctypes.c_double]),
+    ("tw_song_get_pitch_shift", ctypes.c_double, [_SONG]),
+    ("tw_song_read_tracks_float", ctypes.c_size_t, [_SONG, ctypes.c_int, ctypes.c_size_t,
+                                                    ctypes.POINTER(ctypes.c_void_p)]),
+    ("tw_song_set_level_metering", ctypes.c_int, [_SONG, ctypes.c_int]),
+    ("tw_song_get_level_metering", ctypes.c_int, [_SONG]),
+    ("tw_song_get_track_levels", ctypes.c_int, [_SONG, ctypes.c_void_p, ctypes.c_void_p]),
 ]:
     _function = getattr(lib, _name)
     _function.restype = _result

@@ -22,6 +22,8 @@ Note = namedtuple("Note", ["beat", "key", "length", "volume", "pan"])
 # What Song.from_midi dropped or changed: the counts of tw_midi_report, and `text`, the library's
 # English lines for them.
 MidiReport = namedtuple("MidiReport", [name for name, _ in _MidiReport._fields_] + ["text"])
+# A track's loudness over the last measured read: its largest sample and its root mean square.
+Level = namedtuple("Level", ["peak", "rms"])
 TW_ERROR_EVENT_EXISTS = -20
 TRACK_DRUMS = 1  # TW_TRACK_DRUMS
 
@@ -295,6 +297,105 @@ class Song:
         got = lib.tw_song_read_s16(self._song(), rate, frames, address)
         del buffer[2 * got:]
         return buffer
+
+
+    # The mixing desk: heard from the next read on, ramped; the song itself is not changed.
+    def mute(self, track):
+        """Whether `track` is muted."""
+        return bool(check(lib.tw_song_get_track_mute(self._song(), int(track))))
+
+    def set_mute(self, track, mute=True):
+        """Mutes `track` (or unmutes it, with False); a muted track sounds only while soloed."""
+        check(lib.tw_song_set_track_mute(self._song(), int(track), 1 if mute else 0))
+
+    def solo(self, track):
+        """Whether `track` is soloed."""
+        return bool(check(lib.tw_song_get_track_solo(self._song(), int(track))))
+
+    def set_solo(self, track, solo=True):
+        """Solos `track` (or not, with False): while any track is soloed, only the soloed ones sound."""
+        check(lib.tw_song_set_track_solo(self._song(), int(track), 1 if solo else 0))
+
+    def gain(self, track):
+        """The factor `track` is scaled by, 0 to 1."""
+        gain = lib.tw_song_get_track_gain(self._song(), int(track))
+        if gain < 0:
+            raise TunewrightError(-1)
+        return gain
+
+    def set_gain(self, track, gain):
+        """Scales `track` by `gain`, 0 (silent) to 1 (as the song has it, the default)."""
+        check(lib.tw_song_set_track_gain(self._song(), int(track), float(gain)))
+
+    @property
+    def tempo_factor(self):
+        """How much faster the song's beats go than its tempo says (1 by default)."""
+        return lib.tw_song_get_tempo_factor(self._song())
+
+    def set_tempo_factor(self, factor):
+        """Plays the beats `factor` (0.25 to 4) times as fast, pitch unchanged; durations, positions
+        and seeks follow."""
+        check(lib.tw_song_set_tempo_factor(self._song(), float(factor)))
+
+    @property
+    def pitch_shift(self):
+        """Semitones every note is moved by (0 by default)."""
+        return lib.tw_song_get_pitch_shift(self._song())
+
+    def set_pitch_shift(self, semitones):
+        """Moves every note by `semitones` (-24 to 24, fractions allowed), tempo unchanged."""
+        check(lib.tw_song_set_pitch_shift(self._song(), float(semitones)))
+
+    def set_level_metering(self, on=True):
+        """Makes read() measure each track's level too (read_tracks() always does)."""
+        check(lib.tw_song_set_level_metering(self._song(), 1 if on else 0))
+
+    def levels(self):
+        """Each track's Level over the last measured read, track 0 first."""
+        count = lib.tw_song_get_track_count(self._song())
+        peaks, rms = (ctypes.c_float * count)(), (ctypes.c_float * count)()
+        check(lib.tw_song_get_track_levels(self._song(), peaks, rms))
+        return [Level(peak, level) for peak, level in zip(peaks, rms)]
+
+    def read_float(self, frames, rate=48000):
+        """As read(), as floats before they are rounded to 16 bits: a NumPy float32 array of shape
+        (frames, 2), else an array('f') of interleaved samples."""
+        frames, rate = _checked_read(frames, rate)
+        if numpy is not None:
+            buffer = numpy.zeros((frames, 2), dtype=numpy.float32)
+            return buffer[:lib.tw_song_read_float(self._song(), rate, frames, buffer.ctypes.data)]
+        buffer = array.array("f", bytes(8 * frames))
+        got = lib.tw_song_read_float(self._song(), rate, frames, buffer.buffer_info()[0] if frames else None)
+        del buffer[2 * got:]
+        return buffer
+
+    def read_tracks(self, frames, rate=48000):
+        """The next `frames` frames of every track apart, as floats; they add up to read_float()'s.
+
+        A NumPy float32 array of shape (tracks, frames, 2) when NumPy is installed, else a list of
+        one array('f') of interleaved samples per track. Measures the levels (levels())."""
+        frames, rate = _checked_read(frames, rate)
+        count = lib.tw_song_get_track_count(self._song())
+        if numpy is not None:
+            buffers = numpy.zeros((count, max(frames, 1), 2), dtype=numpy.float32)
+            addresses = [buffers[track].ctypes.data for track in range(count)]
+        else:
+            buffers = [array.array("f", bytes(8 * max(frames, 1))) for _ in range(count)]
+            addresses = [buffer.buffer_info()[0] for buffer in buffers]
+        got = lib.tw_song_read_tracks_float(self._song(), rate, frames, (ctypes.c_void_p * count)(*addresses))
+        if numpy is not None:
+            return buffers[:, :got]
+        for buffer in buffers:
+            del buffer[2 * got:]
+        return buffers
+
+
+def _checked_read(frames, rate):
+    """A read's frame count and rate, or ValueError."""
+    frames = int(frames)
+    if frames < 0 or not 8000 <= rate <= 192000:
+        raise ValueError("frames must be 0 or more and rate 8000 to 192000")
+    return frames, int(rate)
 
 
 def render_wav(song_path, wav_path, seconds=None, rate=48000):

@@ -614,4 +614,122 @@ int tw_song_set_log_function(tw_song* song, tw_log_function function, void* user
     return TW_OK;
 }
 
+int tw_song_set_track_mute(tw_song* song, int track, int mute)
+{
+    if (song == nullptr)
+        return TW_ERROR_INVALID_ARGUMENT;
+    if (!ValidTrack(song, track))
+        return TW_ERROR_BAD_TRACK;
+    const auto l_Log = SongLog(song);
+    song->decoder.SetTrackMute(track, mute != 0);
+    return TW_OK;
+}
+
+int tw_song_get_track_mute(const tw_song* song, int track)
+{
+    return ValidTrack(song, track) ? int(song->decoder.Tracks().Mute(track)) : TW_ERROR_INVALID_ARGUMENT;
+}
+
+int tw_song_set_track_solo(tw_song* song, int track, int solo)
+{
+    if (song == nullptr)
+        return TW_ERROR_INVALID_ARGUMENT;
+    if (!ValidTrack(song, track))
+        return TW_ERROR_BAD_TRACK;
+    const auto l_Log = SongLog(song);
+    song->decoder.SetTrackSolo(track, solo != 0);
+    return TW_OK;
+}
+
+int tw_song_get_track_solo(const tw_song* song, int track)
+{
+    return ValidTrack(song, track) ? int(song->decoder.Tracks().Solo(track)) : TW_ERROR_INVALID_ARGUMENT;
+}
+
+int tw_song_set_track_gain(tw_song* song, int track, float gain)
+{
+    if (song == nullptr || !(gain >= 0.0f && gain <= Org::TrackMix::MAX_GAIN))
+        return TW_ERROR_INVALID_ARGUMENT;
+    if (!ValidTrack(song, track))
+        return TW_ERROR_BAD_TRACK;
+    const auto l_Log = SongLog(song);
+    song->decoder.SetTrackGain(track, gain);
+    return TW_OK;
+}
+
+float tw_song_get_track_gain(const tw_song* song, int track)
+{
+    return ValidTrack(song, track) ? song->decoder.Tracks().Gain(track) : -1.0f;
+}
+
+int tw_song_set_tempo_factor(tw_song* song, double factor)
+{
+    using Org::SongDecoder;
+    if (song == nullptr ||
+        !(factor >= SongDecoder::MIN_TEMPO_FACTOR && factor <= SongDecoder::MAX_TEMPO_FACTOR))
+        return TW_ERROR_INVALID_ARGUMENT;
+    song->decoder.SetTempoFactor(factor);
+    return TW_OK;
+}
+
+double tw_song_get_tempo_factor(const tw_song* song)
+{
+    return song == nullptr ? 0.0 : song->decoder.TempoFactor();
+}
+
+int tw_song_set_pitch_shift(tw_song* song, double semitones)
+{
+    if (song == nullptr || !(std::fabs(semitones) <= Org::SongDecoder::MAX_PITCH_SHIFT))
+        return TW_ERROR_INVALID_ARGUMENT;
+    const auto l_Log = SongLog(song);
+    song->decoder.SetPitchShift(semitones);
+    return TW_OK;
+}
+
+double tw_song_get_pitch_shift(const tw_song* song)
+{
+    return song == nullptr ? 0.0 : song->decoder.PitchShift();
+}
+
+size_t tw_song_read_tracks_float(tw_song* song, int sample_rate, size_t frames, float* const* tracks)
+{
+    if (song == nullptr || tracks == nullptr || !ValidRate(sample_rate) ||
+        std::find(tracks, tracks + Org::TRACK_COUNT, nullptr) != tracks + Org::TRACK_COUNT)
+        return 0;
+    const auto l_Log = SongLog(song);
+    try {
+        return song->decoder.ReadTracks(sample_rate, frames, tracks);
+    } catch (const std::bad_alloc&) {
+        Org::Log("Memory ran out while reading the song.\n", stderr);
+        return 0;
+    }
+}
+
+int tw_song_set_level_metering(tw_song* song, int on)
+{
+    if (song == nullptr)
+        return TW_ERROR_INVALID_ARGUMENT;
+    song->decoder.SetMetering(on != 0);
+    return TW_OK;
+}
+
+int tw_song_get_level_metering(const tw_song* song)
+{
+    return song == nullptr ? TW_ERROR_INVALID_ARGUMENT : int(song->decoder.Metering());
+}
+
+int tw_song_get_track_levels(const tw_song* song, float* peaks, float* rms)
+{
+    if (song == nullptr)
+        return TW_ERROR_INVALID_ARGUMENT;
+    const Org::TrackLevel* l_Levels = song->decoder.Levels();
+    for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
+        if (peaks != nullptr)
+            peaks[l_Track] = l_Levels[l_Track].peak;
+        if (rms != nullptr)
+            rms[l_Track] = l_Levels[l_Track].rms;
+    }
+    return TW_OK;
+}
+
 }  // extern "C"

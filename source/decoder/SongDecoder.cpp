@@ -40,21 +40,40 @@ SongDecoder::~SongDecoder() { StopEngine(); }
 
 unsigned long long SongDecoder::DurationMs() const { return SongLength(song->GetHeader()).Ms(repeats); }
 
+unsigned long long SongDecoder::ExactFrames(unsigned long long p_Ms, int p_Rate) const
+{
+    if (tempofactor == 1.0 || p_Ms == FOREVER)
+        return SongLength::ExactFrames(p_Ms, p_Rate);
+    const long double l_Frames = static_cast<long double>(p_Ms) * p_Rate / (1000.0L * tempofactor);
+    return l_Frames >= static_cast<long double>(FOREVER / 2) ? FOREVER / 2
+                                                             : static_cast<unsigned long long>(l_Frames);
+}
+
+unsigned long long SongDecoder::MsAtFrame(unsigned long long p_Frame) const
+{
+    return SongStepper::MsAtFrame(p_Frame, rate, tempofactor);
+}
+
 unsigned long long SongDecoder::DurationFrames(int p_Rate) const
 {
-    return SongLength::Frames(DurationMs(), p_Rate);
+    if (tempofactor == 1.0)
+        return SongLength::Frames(DurationMs(), p_Rate);
+    const unsigned long long l_Exact = ExactFrames(DurationMs(), p_Rate);
+    const unsigned long long l_Block = SongStepper::BlockFrames(p_Rate);
+    return l_Exact == FOREVER ? FOREVER : (l_Exact + l_Block - 1) / l_Block * l_Block;
 }
 
 double SongDecoder::DurationSeconds() const
 {
     const unsigned long long l_Ms = DurationMs();
-    return l_Ms == FOREVER ? std::numeric_limits<double>::infinity() : static_cast<double>(l_Ms) / 1000.0;
+    return l_Ms == FOREVER ? std::numeric_limits<double>::infinity()
+                           : static_cast<double>(l_Ms) / 1000.0 / tempofactor;
 }
 
 double SongDecoder::PositionSeconds() const
 {
     if (system == nullptr)
-        return static_cast<double>(pendingbeat) * song->GetHeader().tempo / 1000.0;
+        return static_cast<double>(pendingbeat) * song->GetHeader().tempo / 1000.0 / tempofactor;
     return static_cast<double>(position) / rate;
 }
 
@@ -63,9 +82,7 @@ bool SongDecoder::Start(int p_Rate)
     if (system != nullptr && p_Rate == rate && !restart)
         return true;
     const unsigned long long l_Beat =
-        system == nullptr
-            ? pendingbeat
-            : SongLength(song->GetHeader()).BeatAt(position * 1000 / static_cast<unsigned long long>(rate));
+        system == nullptr ? pendingbeat : SongLength(song->GetHeader()).BeatAt(MsAtFrame(position));
     return StartEngine(p_Rate, l_Beat) && unreadable.empty();
 }
 
@@ -85,10 +102,77 @@ void SongDecoder::SetVolume(float p_Volume)
         FmodErrorCheck(FMOD_ChannelGroup_SetVolume(master, volume));
 }
 
+void SongDecoder::SetTrackMute(int p_Track, bool p_Mute)
+{
+    tracks.SetMute(p_Track, p_Mute);
+    ApplyTrackGains();
+}
+
+void SongDecoder::SetTrackSolo(int p_Track, bool p_Solo)
+{
+    tracks.SetSolo(p_Track, p_Solo);
+    ApplyTrackGains();
+}
+
+void SongDecoder::SetTrackGain(int p_Track, float p_Gain)
+{
+    tracks.SetGain(p_Track, p_Gain);
+    ApplyTrackGains();
+}
+
+void SongDecoder::ApplyTrackGains()
+{
+    // The engine ramps a group's new volume as it ramps the master's: no click.
+    for (int l_Track = 0; l_Track < SamplerRules::TRACKS; ++l_Track)
+        if (groups[l_Track] != nullptr)
+            FmodErrorCheck(FMOD_ChannelGroup_SetVolume(groups[l_Track], tracks.Audible(l_Track)));
+}
+
+void SongDecoder::SetTempoFactor(double p_Factor)
+{
+    const double l_Old = tempofactor;
+    tempofactor = p_Factor;
+    if (stepper == nullptr || l_Old == p_Factor)
+        return;
+    // As a tempo edit does: the frames read so far are counted again at the new speed.
+    const unsigned long long l_Limit = std::min(DurationFrames(rate), ExactFrames(MAX_SEEK_MS, rate));
+    const long double l_Scaled = static_cast<long double>(position) * l_Old / p_Factor;
+    position =
+        l_Scaled >= static_cast<long double>(l_Limit) ? l_Limit : static_cast<unsigned long long>(l_Scaled);
+    stepper->SetTempoFactor(p_Factor);
+}
+
+void SongDecoder::SetPitchShift(double p_Semitones)
+{
+    pitchshift = p_Semitones;
+    pitchscale = SamplerRules::PitchScale(p_Semitones);
+    Repitch();
+}
+
+SamplerRules::Voices SongDecoder::VoiceSet()
+{
+    SamplerRules::Voices l_Voices = {melodysamples, percussionsamples, pitch, channelsample, channelindex};
+    l_Voices.pitchscale = pitchscale;
+    return l_Voices;
+}
+
+void SongDecoder::Repitch()
+{
+    const SamplerRules::Voices l_Voices = VoiceSet();
+    for (int l_Track = 0; l_Track < SamplerRules::TRACKS; ++l_Track) {
+        const SampleData& l_Hit = lasthit[l_Track];
+        // A voice that has ended or been taken refuses the call, which is then nothing to report.
+        if (channelindex[l_Track] != nullptr && l_Hit.playing != 0 && l_Hit.note >= 0 &&
+            l_Hit.note < SamplerRules::NOTES)
+            FMOD_Channel_SetFrequency(channelindex[l_Track],
+                                      static_cast<float>(SamplerRules::NoteFrequency(l_Hit, l_Voices)));
+    }
+}
+
 void SongDecoder::SeekSeconds(double p_Seconds)
 {
     // Held below MAX_SEEK_MS, so that beats, milliseconds and frames all fit their integers.
-    const double l_Wanted = p_Seconds * 1000.0;
+    const double l_Wanted = p_Seconds * 1000.0 * tempofactor;
     const unsigned long long l_Ms = l_Wanted >= static_cast<double>(MAX_SEEK_MS)
                                         ? MAX_SEEK_MS
                                         : static_cast<unsigned long long>(l_Wanted);
@@ -129,6 +213,11 @@ bool SongDecoder::StartEngine(int p_Rate, unsigned long long p_Beat)
     engineresult = StartSongEngine(l_Settings, &system, &master);
     if (engineresult == FMOD_OK)
         engineresult = FMOD_ChannelGroup_SetVolume(master, volume);
+    for (int l_Track = 0; l_Track < SamplerRules::TRACKS && engineresult == FMOD_OK; ++l_Track) {
+        engineresult = FMOD_System_CreateChannelGroup(system, nullptr, &groups[l_Track]);
+        if (engineresult == FMOD_OK)
+            engineresult = FMOD_ChannelGroup_SetVolume(groups[l_Track], tracks.Audible(l_Track));
+    }
     if (engineresult != FMOD_OK) {
         FmodErrorCheck(engineresult);
         StopEngine();
@@ -140,8 +229,10 @@ bool SongDecoder::StartEngine(int p_Rate, unsigned long long p_Beat)
     rate = p_Rate;
     restart = false;
     stepper = std::make_unique<SongStepper>(*song, p_Rate);
+    stepper->SetTempoFactor(tempofactor);
     runpcm.assign(2 * std::size_t(l_Run), 0);
     runfloat.assign(2 * std::size_t(l_Run), 0.0f);
+    runtracks.clear();
     PlaceAt(p_Beat);
     return true;
 }
@@ -183,8 +274,7 @@ void SongDecoder::Edited(unsigned p_OldTempo)
     // A song far along (sought thousands of years in) stays within the reach of a seek.
     const unsigned l_Tempo = song->GetHeader().tempo;
     if (rate != 0 && p_OldTempo != 0 && l_Tempo != p_OldTempo) {
-        const unsigned long long l_Limit =
-            std::min(DurationFrames(rate), SongLength::ExactFrames(MAX_SEEK_MS, rate));
+        const unsigned long long l_Limit = std::min(DurationFrames(rate), ExactFrames(MAX_SEEK_MS, rate));
         const long double l_Scaled = static_cast<long double>(position) * l_Tempo / p_OldTempo;
         position = l_Scaled >= static_cast<long double>(l_Limit) ? l_Limit
                                                                  : static_cast<unsigned long long>(l_Scaled);
@@ -218,6 +308,7 @@ void SongDecoder::StopEngine()
     std::fill(std::begin(percussionsamples), std::end(percussionsamples), nullptr);
     std::fill(std::begin(channelsample), std::end(channelsample), nullptr);
     std::fill(std::begin(channelindex), std::end(channelindex), nullptr);
+    std::fill(std::begin(groups), std::end(groups), nullptr);
     stepper.reset();
 }
 
@@ -229,7 +320,7 @@ unsigned int SongDecoder::SongBeat(unsigned long long p_Beat) const
 
 unsigned int SongDecoder::SongBeatAt(double p_Seconds) const
 {
-    const double l_Ms = p_Seconds * 1000.0;
+    const double l_Ms = p_Seconds * 1000.0 * tempofactor;
     return SongBeat(SongLength(song->GetHeader())
                         .BeatAt(l_Ms >= static_cast<double>(MAX_SEEK_MS)
                                     ? MAX_SEEK_MS
@@ -244,7 +335,10 @@ void SongDecoder::PlaceAt(unsigned long long p_Beat)
     }
     // The first frame whose millisecond is the beat's own, so the clock stands exactly on it.
     const unsigned long long l_Ms = SongLength(song->GetHeader()).MsOfBeat(p_Beat);
-    const unsigned long long l_Frame = (l_Ms * static_cast<unsigned long long>(rate) + 999) / 1000;
+    const unsigned long long l_Frame =
+        tempofactor == 1.0 ? (l_Ms * static_cast<unsigned long long>(rate) + 999) / 1000
+                           : static_cast<unsigned long long>(
+                                 std::ceil(static_cast<long double>(l_Ms) * rate / (1000.0L * tempofactor)));
     stepper->StartAt(SongBeat(p_Beat), l_Frame);
     runfill = 0;
     runread = 0;
@@ -254,23 +348,51 @@ void SongDecoder::PlaceAt(unsigned long long p_Beat)
     position = l_Ms >= DurationMs() ? std::max(l_Frame, DurationFrames(rate)) : l_Frame;
 }
 
-std::size_t SongDecoder::MixNextRun(std::size_t p_Wanted, std::int16_t* p_Pcm16, float* p_Float)
+std::size_t SongDecoder::MixNextRun(std::size_t p_Wanted, std::int16_t* p_Pcm16, float* p_Float,
+                                    float* const* p_Tracks, std::size_t p_Offset)
 {
-    const SamplerRules::Voices l_Voices = {melodysamples, percussionsamples, pitch, channelsample,
-                                           channelindex};
+    const SamplerRules::Voices l_Voices = VoiceSet();
     const unsigned l_Block = stepper->BlockFrames();
+    // The whole blocks wanted go straight to the caller; only a last part of a block is mixed ahead.
     const unsigned l_MaxBlocks =
-        static_cast<unsigned>(std::min<std::size_t>(RUN_BLOCKS, (p_Wanted + l_Block - 1) / l_Block));
+        static_cast<unsigned>(std::clamp<std::size_t>(p_Wanted / l_Block, 1, RUN_BLOCKS));
     const unsigned l_Frames = l_Block * stepper->StepRun(
                                             [&](const SampleData& p_Hit) {
                                                 MakeSound(p_Hit);
-                                                SamplerRules::HitNote(p_Hit, l_Voices, *this);
+                                                if (!SamplerRules::HitNote(p_Hit, l_Voices, *this))
+                                                    return;
+                                                // A voice a note starts leaves the engine in no group.
+                                                lasthit[p_Hit.instrument] = p_Hit;
+                                                FMOD_Channel_SetChannelGroup(channelindex[p_Hit.instrument],
+                                                                             groups[p_Hit.instrument]);
                                             },
                                             l_MaxBlocks);
     const bool l_Direct = l_Frames <= p_Wanted;
-    const FMOD_RESULT l_Result = l_Direct
-                                     ? FMOD_System_ReadMix(system, p_Pcm16, p_Float, l_Frames)
-                                     : FMOD_System_ReadMix(system, runpcm.data(), runfloat.data(), l_Frames);
+    FMOD_RESULT l_Result = FMOD_OK;
+    if (!Apart(p_Tracks)) {
+        l_Result = l_Direct ? FMOD_System_ReadMix(system, p_Pcm16, p_Float, l_Frames)
+                            : FMOD_System_ReadMix(system, runpcm.data(), runfloat.data(), l_Frames);
+        runapart = false;
+    } else {
+        // Tracks mixed apart, into the caller's buffers when they take the whole run, measured by the
+        // engine; a run kept for later keeps every form, and is measured as it is handed out.
+        const std::size_t l_Room = runfloat.size();
+        float* l_Outs[SamplerRules::TRACKS];
+        for (int l_Track = 0; l_Track < SamplerRules::TRACKS; ++l_Track)
+            l_Outs[l_Track] = !l_Direct             ? runtracks.data() + l_Track * l_Room
+                              : p_Tracks != nullptr ? p_Tracks[l_Track] + 2 * p_Offset
+                                                    : nullptr;
+        float l_Peaks[SamplerRules::TRACKS];
+        double l_Squares[SamplerRules::TRACKS];
+        l_Result = FMOD_System_ReadMixGroups(
+            system, l_Direct ? p_Pcm16 : runpcm.data(), l_Direct ? p_Float : runfloat.data(), l_Frames,
+            groups, l_Outs, runsounded, l_Direct ? l_Peaks : nullptr, l_Squares, SamplerRules::TRACKS);
+        for (int l_Track = 0; l_Direct && l_Result == FMOD_OK && l_Track < SamplerRules::TRACKS; ++l_Track) {
+            peaks[l_Track] = std::max(peaks[l_Track], l_Peaks[l_Track]);
+            squares[l_Track] += l_Squares[l_Track];
+        }
+        runapart = true;
+    }
     runfill = 0;
     runread = 0;
     if (l_Result != FMOD_OK) {
@@ -279,9 +401,9 @@ std::size_t SongDecoder::MixNextRun(std::size_t p_Wanted, std::int16_t* p_Pcm16,
         return 0;
     }
     if (countvoices) {
-        int l_Voices = 0;
-        FMOD_System_GetChannelsPlaying(system, &l_Voices);
-        voiceframes += static_cast<unsigned long long>(l_Voices) * l_Frames;
+        int l_Playing = 0;
+        FMOD_System_GetChannelsPlaying(system, &l_Playing);
+        voiceframes += static_cast<unsigned long long>(l_Playing) * l_Frames;
     }
     if (l_Direct)
         return l_Frames;
@@ -289,10 +411,61 @@ std::size_t SongDecoder::MixNextRun(std::size_t p_Wanted, std::int16_t* p_Pcm16,
     return 0;
 }
 
+void SongDecoder::Measure(const float* const* p_Tracks, const int* p_Sounded, std::size_t p_From,
+                          std::size_t p_Frames)
+{
+    for (int l_Track = 0; l_Track < SamplerRules::TRACKS; ++l_Track) {
+        if (p_Sounded[l_Track] == 0)
+            continue;
+        // Eight lanes, which the compiler keeps in vector registers; each run's sum then goes into double.
+        constexpr int LANES = 8;
+        float l_Peak[LANES] = {}, l_Squares[LANES] = {};
+        const float* l_At = p_Tracks[l_Track] + 2 * p_From;
+        const std::size_t l_Count = 2 * p_Frames;
+        std::size_t l_Index = 0;
+        for (; l_Index + LANES <= l_Count; l_Index += LANES)
+            for (int l_Lane = 0; l_Lane < LANES; ++l_Lane) {
+                const float l_Sample = l_At[l_Index + l_Lane];
+                l_Peak[l_Lane] = std::max(l_Peak[l_Lane], std::fabs(l_Sample));
+                l_Squares[l_Lane] += l_Sample * l_Sample;
+            }
+        for (; l_Index < l_Count; ++l_Index) {
+            l_Peak[0] = std::max(l_Peak[0], std::fabs(l_At[l_Index]));
+            l_Squares[0] += l_At[l_Index] * l_At[l_Index];
+        }
+        for (int l_Lane = 0; l_Lane < LANES; ++l_Lane) {
+            peaks[l_Track] = std::max(peaks[l_Track], l_Peak[l_Lane]);
+            squares[l_Track] += l_Squares[l_Lane];
+        }
+    }
+}
+
 std::size_t SongDecoder::Read(int p_Rate, std::size_t p_Frames, std::int16_t* p_Pcm16, float* p_Float)
+{
+    return ReadAny(p_Rate, p_Frames, p_Pcm16, p_Float, nullptr);
+}
+
+std::size_t SongDecoder::ReadTracks(int p_Rate, std::size_t p_Frames, float* const* p_Tracks)
+{
+    return ReadAny(p_Rate, p_Frames, nullptr, nullptr, p_Tracks);
+}
+
+std::size_t SongDecoder::ReadAny(int p_Rate, std::size_t p_Frames, std::int16_t* p_Pcm16, float* p_Float,
+                                 float* const* p_Tracks)
 {
     if ((system == nullptr || p_Rate != rate || restart) && !Start(p_Rate) && system == nullptr)
         return 0;  // a missing sample file only leaves its notes silent
+    const bool l_Apart = Apart(p_Tracks);
+    if (l_Apart) {
+        if (runtracks.empty())
+            runtracks.assign(SamplerRules::TRACKS * runfloat.size(), 0.0f);
+        // What was mixed ahead of an earlier read with the tracks together has no tracks to give: a
+        // read of the tracks leaves it out (less than one block), a measured mix hands it out unmeasured.
+        if (!runapart && p_Tracks != nullptr)
+            runread = runfill;
+        std::fill(std::begin(peaks), std::end(peaks), 0.0f);
+        std::fill(std::begin(squares), std::end(squares), 0.0);
+    }
     const unsigned long long l_Total = DurationFrames(rate);
     std::size_t l_Written = 0;
     while (l_Written < p_Frames && position < l_Total) {
@@ -301,7 +474,7 @@ std::size_t SongDecoder::Read(int p_Rate, std::size_t p_Frames, std::int16_t* p_
                 std::min<unsigned long long>(p_Frames - l_Written, l_Total - position));
             const std::size_t l_Mixed =
                 MixNextRun(l_Wanted, p_Pcm16 != nullptr ? p_Pcm16 + 2 * l_Written : nullptr,
-                           p_Float != nullptr ? p_Float + 2 * l_Written : nullptr);
+                           p_Float != nullptr ? p_Float + 2 * l_Written : nullptr, p_Tracks, l_Written);
             l_Written += l_Mixed;
             position += l_Mixed;
             if (l_Mixed > 0)
@@ -315,9 +488,26 @@ std::size_t SongDecoder::Read(int p_Rate, std::size_t p_Frames, std::int16_t* p_
             std::copy_n(runpcm.data() + 2 * std::size_t(runread), 2 * l_Take, p_Pcm16 + 2 * l_Written);
         if (p_Float != nullptr)
             std::copy_n(runfloat.data() + 2 * std::size_t(runread), 2 * l_Take, p_Float + 2 * l_Written);
+        if (l_Apart && runapart) {
+            const float* l_Runs[SamplerRules::TRACKS];
+            for (int l_Track = 0; l_Track < SamplerRules::TRACKS; ++l_Track) {
+                l_Runs[l_Track] = runtracks.data() + l_Track * runfloat.size();
+                if (p_Tracks != nullptr)
+                    std::copy_n(l_Runs[l_Track] + 2 * std::size_t(runread), 2 * l_Take,
+                                p_Tracks[l_Track] + 2 * l_Written);
+            }
+            Measure(l_Runs, runsounded, runread, l_Take);
+        }
         l_Written += l_Take;
         runread += static_cast<unsigned>(l_Take);
         position += l_Take;
+    }
+    if (l_Apart) {
+        for (int l_Track = 0; l_Track < SamplerRules::TRACKS; ++l_Track) {
+            levels[l_Track].peak = peaks[l_Track];
+            levels[l_Track].rms =
+                l_Written == 0 ? 0.0f : static_cast<float>(std::sqrt(squares[l_Track] / (2.0 * l_Written)));
+        }
     }
     return l_Written;
 }

@@ -16,12 +16,24 @@
 #include "OrgSong.h"
 #include "SamplerRules.h"
 #include "SongStepper.h"
+#include "TrackMix.h"
 
 namespace Org {
+
+// A track's loudness over one read: its largest sample and its root mean square (both sides).
+struct TrackLevel
+{
+    float peak = 0.0f;
+    float rms = 0.0f;
+};
 
 class SongDecoder final : private VoiceOutput
 {
 public:
+    static constexpr double MIN_TEMPO_FACTOR = 0.25;
+    static constexpr double MAX_TEMPO_FACTOR = 4.0;
+    static constexpr double MAX_PITCH_SHIFT = 24.0;  // semitones, either way
+
     // p_Song must be a song that was read completely. Its instruments are the sample files under
     // p_DataDir (melody/, percussion/), read when the engine starts, or with no folder the built-in
     // bank, each sound made when a note first plays it: a short piece decodes only what it reaches.
@@ -33,6 +45,9 @@ public:
     // The next frames at p_Rate into either buffer (the other null); the frames written, fewer
     // only at the end, or 0 when the engine cannot start.
     std::size_t Read(int p_Rate, std::size_t p_Frames, std::int16_t* p_Pcm16, float* p_Float);
+    // The same frames with each track apart: p_Tracks holds TRACK_COUNT buffers, each of p_Frames
+    // interleaved stereo frames; their sum is the mix Read gives (to float rounding).
+    std::size_t ReadTracks(int p_Rate, std::size_t p_Frames, float* const* p_Tracks);
     // Starts the engine at p_Rate now rather than at the first read. False when it cannot start
     // (EngineResult says why) or a sample file cannot be read (Unreadable names the first).
     bool Start(int p_Rate);
@@ -43,6 +58,24 @@ public:
     void SetInterpolation(int p_Method);  // an engine resampler (FMOD_DSP_RESAMPLER)
     void SetVolume(float p_Volume);
     void SeekSeconds(double p_Seconds);  // >= 0, finite
+    // Per track: mute, solo, gain (0 to TrackMix::MAX_GAIN); heard from the next read, ramped.
+    void SetTrackMute(int p_Track, bool p_Mute);
+    void SetTrackSolo(int p_Track, bool p_Solo);
+    void SetTrackGain(int p_Track, float p_Gain);
+    const TrackMix& Tracks() const { return tracks; }
+    // The song's beats faster or slower (MIN_TEMPO_FACTOR to MAX_TEMPO_FACTOR), pitch unchanged:
+    // durations, positions and seeks are in the frames it then takes.
+    void SetTempoFactor(double p_Factor);
+    double TempoFactor() const { return tempofactor; }
+    // Every note p_Semitones higher (or lower, negative), up to MAX_PITCH_SHIFT, tempo unchanged.
+    void SetPitchShift(double p_Semitones);
+    double PitchShift() const { return pitchshift; }
+    // Whether Read measures each track's level too; ReadTracks always does. A measured Read adds
+    // the tracks' own mixes track by track, so its floats may differ in the last bits.
+    void SetMetering(bool p_On) { metering = p_On; }
+    bool Metering() const { return metering; }
+    // Each track's level over the last measured read (TRACK_COUNT entries).
+    const TrackLevel* Levels() const { return levels; }
 
     double DurationSeconds() const;
     // The frames a read from the start gives at p_Rate: the duration in whole mix blocks.
@@ -94,7 +127,24 @@ private:
     // where a beat begins) and mixes it: straight into the caller's buffers when the whole run is
     // wanted, otherwise into the run buffers. Returns the frames mixed into the caller's buffers,
     // or 0 when the run went to the run buffers or the engine failed (then runfill is 0).
-    std::size_t MixNextRun(std::size_t p_Wanted, std::int16_t* p_Pcm16, float* p_Float);
+    std::size_t MixNextRun(std::size_t p_Wanted, std::int16_t* p_Pcm16, float* p_Float,
+                           float* const* p_Tracks, std::size_t p_Offset);
+    std::size_t ReadAny(int p_Rate, std::size_t p_Frames, std::int16_t* p_Pcm16, float* p_Float,
+                        float* const* p_Tracks);
+    // Whether reads now keep the tracks apart in the engine (a measured read or a tracks read).
+    bool Apart(float* const* p_Tracks) const { return p_Tracks != nullptr || metering; }
+    // Adds frames [p_From, p_From + p_Frames) of each sounding track's interleaved mix to the levels.
+    void Measure(const float* const* p_Tracks, const int* p_Sounded, std::size_t p_From,
+                 std::size_t p_Frames);
+    // Song milliseconds and frames at `rate` with the tempo factor.
+    unsigned long long ExactFrames(unsigned long long p_Ms, int p_Rate) const;
+    unsigned long long MsAtFrame(unsigned long long p_Frame) const;
+    // The groups' volumes from the track settings.
+    void ApplyTrackGains();
+    // Sets the frequency of every sounding note again after a change of the pitch shift.
+    void Repitch();
+    // The sampler's banks and tables with the current pitch shift.
+    SamplerRules::Voices VoiceSet();
 
     std::unique_ptr<OrgSong> song;
     std::string datadir;
@@ -117,10 +167,24 @@ private:
     FMOD_SOUND* channelsample[SamplerRules::TRACKS] = {};
     FMOD_CHANNEL* channelindex[SamplerRules::TRACKS] = {};
     unsigned int pitch[SamplerRules::NOTES] = {};
+    FMOD_CHANNELGROUP* groups[SamplerRules::TRACKS] = {};  // each track's voices
+    SampleData lasthit[SamplerRules::TRACKS] = {};         // each track's latest record, for Repitch
+
+    TrackMix tracks;
+    double tempofactor = 1.0;
+    double pitchshift = 0.0;
+    double pitchscale = 1.0;  // SamplerRules::PitchScale of pitchshift
+    bool metering = false;
+    TrackLevel levels[SamplerRules::TRACKS];
+    float peaks[SamplerRules::TRACKS] = {};  // the read so far
+    double squares[SamplerRules::TRACKS] = {};
 
     // The last run mixed ahead of what was asked, and how much of it has been handed out.
     std::vector<std::int16_t> runpcm;
     std::vector<float> runfloat;
+    std::vector<float> runtracks;  // TRACK_COUNT interleaved runs, once tracks are kept apart
+    int runsounded[SamplerRules::TRACKS] = {};
+    bool runapart = false;  // the kept run was mixed with the tracks apart
     unsigned runfill = 0;
     unsigned runread = 0;
 

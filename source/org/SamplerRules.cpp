@@ -91,12 +91,19 @@ bool HitNote(const SampleData& p_Hit, const Voices& p_Voices, VoiceOutput& p_Out
     if (!l_InBank || p_Hit.note < 0 || p_Hit.note >= NOTES)
         return false;
 
+    l_Channel = p_Output.Play(p_Voices.channelsample[l_Track], NoteFrequency(p_Hit, p_Voices),
+                              EnginePan(p_Hit.pan), EngineVolume(p_Hit.volume), l_Channel);
+    return true;
+}
+
+double PitchScale(double p_Semitones) { return PortableMath::Exp2(p_Semitones / 12.0); }
+
+unsigned int NoteFrequency(const SampleData& p_Hit, const Voices& p_Voices)
+{
     // The track's tuning shifts the table value by one unit per 100 away from 1000.
     const double l_Frequency =
         ((p_Hit.pitch - 1000.0) / 100.0 + p_Voices.pitch[p_Hit.note]) * 44100.0 / 1550.0;
-    l_Channel = p_Output.Play(p_Voices.channelsample[l_Track], EngineFrequency(l_Frequency),
-                              EnginePan(p_Hit.pan), EngineVolume(p_Hit.volume), l_Channel);
-    return true;
+    return EngineFrequency(l_Frequency * p_Voices.pitchscale);
 }
 
 }  // namespace SamplerRules

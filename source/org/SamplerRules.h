@@ -44,7 +44,14 @@ struct Voices
     const unsigned int* pitch;      // NOTES base frequencies
     FMOD_SOUND** channelsample;     // TRACKS: the sound each track's latest hit selected
     FMOD_CHANNEL** channelindex;    // TRACKS: each track's voice, null when it has none
+    double pitchscale = 1.0;        // every note's frequency times this (PitchScale)
 };
+
+// The frequency factor of a shift by p_Semitones (fractions allowed), on every platform alike.
+double PitchScale(double p_Semitones);
+
+// The engine frequency a record's note plays at (p_Hit.note within 0 to NOTES - 1).
+unsigned int NoteFrequency(const SampleData& p_Hit, const Voices& p_Voices);
 
 // The sample file of a bank's sound under p_DataDir (the working directory when empty):
 // "melody/melodyN.wav" in the melody bank, the drum's own file under "percussion/" in the other.

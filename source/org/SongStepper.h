@@ -29,6 +29,12 @@ public:
     // Frames stepped so far: where the next block begins.
     unsigned long long Frame() const { return frame; }
 
+    // The song's milliseconds per frame times p_Factor (> 0) from the next block on: its beats go
+    // by faster (above 1) or slower, while the frames go on at the same rate.
+    void SetTempoFactor(double p_Factor);
+    // The song's own milliseconds that pass by p_Frame with this factor, the clock's ticks there.
+    static unsigned long long MsAtFrame(unsigned long long p_Frame, int p_Rate, double p_Factor);
+
     // Plays the song from p_Beat, as the block beginning at p_Frame; p_Beat is reported as new.
     // From beat 0 at frame 0 this is the start of playback.
     void StartAt(unsigned int p_Beat, unsigned long long p_Frame);
@@ -65,6 +71,10 @@ private:
     unsigned long long rate;
     unsigned block;
     unsigned long long frame = 0;
+    double factor = 1.0;
+    // Where the factor last changed: the clock counts on from this frame and its tick.
+    unsigned long long anchorframe = 0;
+    unsigned long long anchortick = 0;
 };
 
 }  // namespace Org

@@ -141,6 +141,38 @@ TEST(DecoderApi, ChecksEveryArgument)
     EXPECT_EQ(0, tw_song_get_tempo_ms(nullptr));
     EXPECT_EQ(100, tw_song_get_tempo_ms(l_Song));
     EXPECT_EQ(0x000100u, tw_version());
+
+    // The mixing desk: a clear code for every bad value, and the settings left as they were.
+    EXPECT_EQ(TW_ERROR_BAD_TRACK, tw_song_set_track_mute(l_Song, 16, 1));
+    EXPECT_EQ(TW_ERROR_BAD_TRACK, tw_song_set_track_solo(l_Song, -1, 1));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_set_track_mute(nullptr, 0, 1));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_get_track_solo(l_Song, 16));
+    for (float l_Gain : {-0.1f, 1.01f, NAN})
+        EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_set_track_gain(l_Song, 3, l_Gain));
+    EXPECT_EQ(TW_ERROR_BAD_TRACK, tw_song_set_track_gain(l_Song, 16, 0.5f));
+    EXPECT_EQ(-1.0f, tw_song_get_track_gain(l_Song, 16));
+    for (double l_Factor : {0.24, 4.01, double(NAN), double(INFINITY)})
+        EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_set_tempo_factor(l_Song, l_Factor));
+    for (double l_Shift : {-24.01, 24.01, double(NAN)})
+        EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_set_pitch_shift(l_Song, l_Shift));
+    EXPECT_EQ(TW_OK, tw_song_set_track_mute(l_Song, 15, 1));
+    EXPECT_EQ(TW_OK, tw_song_set_track_solo(l_Song, 2, 1));
+    EXPECT_EQ(TW_OK, tw_song_set_track_gain(l_Song, 3, 0.25f));
+    EXPECT_EQ(TW_OK, tw_song_set_tempo_factor(l_Song, 0.25));
+    EXPECT_EQ(TW_OK, tw_song_set_pitch_shift(l_Song, -23.5));
+    EXPECT_EQ(1, tw_song_get_track_mute(l_Song, 15));
+    EXPECT_EQ(1, tw_song_get_track_solo(l_Song, 2));
+    EXPECT_EQ(0, tw_song_get_track_solo(l_Song, 3));
+    EXPECT_EQ(0.25f, tw_song_get_track_gain(l_Song, 3));
+    EXPECT_EQ(0.25, tw_song_get_tempo_factor(l_Song));
+    EXPECT_EQ(-23.5, tw_song_get_pitch_shift(l_Song));
+    EXPECT_EQ(0.0, tw_song_get_tempo_factor(nullptr));
+    float* l_Tracks[16] = {};
+    EXPECT_EQ(0u, tw_song_read_tracks_float(l_Song, 48000, 32, l_Tracks));
+    EXPECT_EQ(0u, tw_song_read_tracks_float(l_Song, 48000, 32, nullptr));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_get_track_levels(nullptr, nullptr, nullptr));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_set_level_metering(nullptr, 1));
+    EXPECT_EQ(0, tw_song_get_level_metering(l_Song));
     tw_song_close(l_Song);
 }
 

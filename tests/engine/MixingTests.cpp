@@ -162,6 +162,39 @@ TEST_F(Mixing, VolumeAndMasterVolumeScaleFromTheNextBlockOnAfterARamp)
     }
 }
 
+TEST_F(Mixing, AGroupScalesItsOwnVoicesRampedAndANewPlaybackLeavesIt)
+{
+    FMOD_CHANNEL* l_Grouped = engine.Play(Constant(0.25f, 480, true));
+    FMOD_CHANNEL* l_Other = engine.Play(Constant(0.125f, 480, true));
+    ASSERT_EQ(FMOD_Channel_SetPan(l_Grouped, -1.0f), FMOD_OK);
+    ASSERT_EQ(FMOD_Channel_SetPan(l_Other, -1.0f), FMOD_OK);
+    FMOD_CHANNELGROUP* l_Group = nullptr;
+    EXPECT_EQ(FMOD_System_CreateChannelGroup(engine.system, "track", nullptr), FMOD_ERR_INVALID_PARAM);
+    ASSERT_EQ(FMOD_System_CreateChannelGroup(engine.system, "track", &l_Group), FMOD_OK);
+    ASSERT_EQ(FMOD_Channel_SetChannelGroup(l_Grouped, l_Group), FMOD_OK);
+    ASSERT_EQ(FMOD_ChannelGroup_SetVolume(l_Group, 0.5f), FMOD_OK);
+    engine.Render(1);
+    ASSERT_EQ(FMOD_ChannelGroup_SetVolume(l_Group, 0.0f), FMOD_OK);
+    engine.Render(1);
+    // Restarted on its slot, the voice is in no group but the master.
+    ASSERT_EQ(
+        FMOD_System_PlaySound(engine.system, FMOD_CHANNEL_REUSE, Constant(0.25f, 480, true), 0, &l_Grouped),
+        FMOD_OK);
+    ASSERT_EQ(FMOD_Channel_SetPan(l_Grouped, -1.0f), FMOD_OK);
+    engine.Render(1);
+    const Stereo l_Mix = engine.Mixed();
+    const int l_Expected[] = {4096 + 4096, 4096, 8192 + 4096};
+    for (std::size_t l_Block = 0; l_Block < 3; ++l_Block)
+        EXPECT_EQ(l_Mix.Left(l_Block * 480 + kRampFrames), l_Expected[l_Block]) << "block " << l_Block;
+    EXPECT_NE(l_Mix.Left(480 + kRampFrames / 2), 4096);  // the group's change ramps
+
+    // A group of another system is refused.
+    OfflineSystem l_Another;
+    FMOD_CHANNELGROUP* l_Foreign = nullptr;
+    ASSERT_EQ(FMOD_System_CreateChannelGroup(l_Another.system, nullptr, &l_Foreign), FMOD_OK);
+    EXPECT_EQ(FMOD_Channel_SetChannelGroup(l_Other, l_Foreign), FMOD_ERR_INVALID_HANDLE);
+}
+
 TEST_F(Mixing, LoudMixSaturatesInsteadOfWrapping)
 {
     FMOD_SOUND* l_Up = Constant(0.9f, 480, true);

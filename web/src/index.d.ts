@@ -103,6 +103,35 @@ export interface Song {
    * size counts; however many, the module mixes them in pieces through the same small buffer.
    */
   read(frames: number, sampleRate: number, into?: Float32Array): Float32Array;
+  /** Whether track `track` (0-15) is muted. */
+  muted(track: number): boolean;
+  /** Mutes track `track` or unmutes it; a muted track sounds only while soloed. Heard from the next read. */
+  setMute(track: number, mute: boolean): void;
+  /** Whether track `track` is soloed. */
+  soloed(track: number): boolean;
+  /** Solos track `track` or not: while any track is soloed, only the soloed ones sound, muted or not. */
+  setSolo(track: number, solo: boolean): void;
+  /** The factor track `track` is scaled by, 0-1. */
+  gain(track: number): number;
+  /** Scales track `track` by `gain`, 0 (silent) to 1 (as the song has it, the default); ramped, no click. */
+  setGain(track: number, gain: number): void;
+  /** The song's beats this many times as fast, 0.25-4 (1 by default), pitch unchanged; `duration`,
+   * `position` and `seek` follow it. It reads back as the song holds it. */
+  tempoFactor: number;
+  /** Semitones every note is moved by, -24 to 24, fractions allowed (0 by default); tempo unchanged. */
+  pitchShift: number;
+  /** Whether `read` measures each track's level too (false by default; `readTracks` always does).
+   * A measuring read adds the tracks up track by track: its floats may differ in their last bits. */
+  levelMetering: boolean;
+  /** Each track's largest absolute sample and root mean square over the last measuring read (all of
+   * it, however many pieces it was mixed in); empty before the first. */
+  levels(): { peak: number; rms: number }[];
+  /**
+   * The next `frames` frames of every track apart, one Float32Array of interleaved stereo per track,
+   * shorter only at the end of the song; added up they are what `read` gives (within 1e-6), the
+   * master volume and each track's gain applied, a muted track silent.
+   */
+  readTracks(frames: number, sampleRate: number): Float32Array[];
   /** Frees the song; it cannot be used afterwards. */
   close(): void;
 }

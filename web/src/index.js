@@ -21,6 +21,11 @@ const RATE_MIN = 8000, RATE_MAX = 192000;  // the rates tw_song_read_float takes
 const READ_MAX_FRAMES = Math.floor(UINT32_MAX / (2 * FLOAT_BYTES));
 const PIECE_FRAMES = 8192;
 const FLOAT_MAX = (2 - 2 ** -23) * 2 ** 127;  // the largest finite float, as tw_song_set_volume takes it
+// The mixing desk's ranges, as tw_song_set_track_gain, tw_song_set_tempo_factor and
+// tw_song_set_pitch_shift take them; a read of the tracks apart goes through a scratch buffer per
+// track of TRACK_PIECE_FRAMES.
+const GAIN_MAX = 1, TEMPO_FACTOR_MIN = 0.25, TEMPO_FACTOR_MAX = 4, PITCH_SHIFT_MAX = 24;
+const TRACK_PIECE_FRAMES = 2048;
 // The fields of tw_midi_report, 32 bits each, in order; the flags become booleans.
 const MIDI_REPORT = ['notes', 'keysOutOfRange', 'unmappedDrums', 'beyondLastBeat', 'extraVoices', 'sharedTracks',
   'extraDrums', 'sameBeatHits', 'overfullTracks', 'lengthened', 'shortened', 'unfinished', 'extraTempos',
@@ -328,6 +333,7 @@ class Song {
     while (l_Done < p_Frames) {
       const l_Want = Math.min(PIECE_FRAMES, p_Frames - l_Done);
       const l_Got = l_M._tw_song_read_float(this.#handle, p_SampleRate, l_Want, this.#scratch);
+      if (l_M._tw_song_get_level_metering(this.#handle) === 1) this.#addLevels(l_Done, l_Got);
       // The heap may have grown during the read: look at it afresh.
       const l_At = this.#scratch / FLOAT_BYTES;
       p_Take(l_M.HEAPF32.subarray(l_At, l_At + 2 * l_Got), 2 * l_Done);
@@ -335,6 +341,94 @@ class Song {
       if (l_Got < l_Want) break;
     }
     return l_Done;
+  }
+
+  // The mixing desk, heard from the next read on; the song itself is not changed. A muted track
+  // sounds only while soloed; while any track is soloed, only the soloed ones sound.
+  muted(p_Track) { return this.#check(this.#tw.m._tw_song_get_track_mute(this.#live(), this.#track(p_Track))) === 1; }
+  setMute(p_Track, p_Mute) {
+    ofType(p_Mute, 'mute', 'true or false', isBoolean);
+    this.#check(this.#tw.m._tw_song_set_track_mute(this.#live(), this.#track(p_Track), p_Mute ? 1 : 0));
+  }
+  soloed(p_Track) { return this.#check(this.#tw.m._tw_song_get_track_solo(this.#live(), this.#track(p_Track))) === 1; }
+  setSolo(p_Track, p_Solo) {
+    ofType(p_Solo, 'solo', 'true or false', isBoolean);
+    this.#check(this.#tw.m._tw_song_set_track_solo(this.#live(), this.#track(p_Track), p_Solo ? 1 : 0));
+  }
+  gain(p_Track) { return this.#tw.m._tw_song_get_track_gain(this.#live(), this.#track(p_Track)); }
+  setGain(p_Track, p_Gain) {
+    this.#check(this.#tw.m._tw_song_set_track_gain(this.#live(), this.#track(p_Track), finite(p_Gain, 'gain', 0, GAIN_MAX)));
+  }
+  // The beats p_Factor times as fast (0.25-4), pitch unchanged; durations, positions and seeks follow.
+  get tempoFactor() { return this.#tw.m._tw_song_get_tempo_factor(this.#live()); }
+  set tempoFactor(p_Factor) {
+    this.#set(this.#tw.m._tw_song_set_tempo_factor, finite(p_Factor, 'tempoFactor', TEMPO_FACTOR_MIN, TEMPO_FACTOR_MAX));
+  }
+  // Every note moved by semitones (-24 to 24, fractions allowed), tempo unchanged.
+  get pitchShift() { return this.#tw.m._tw_song_get_pitch_shift(this.#live()); }
+  set pitchShift(p_Semitones) {
+    this.#set(this.#tw.m._tw_song_set_pitch_shift, finite(p_Semitones, 'pitchShift', -PITCH_SHIFT_MAX, PITCH_SHIFT_MAX));
+  }
+  // Whether read() measures each track's level too (readTracks() always does).
+  get levelMetering() { return this.#check(this.#tw.m._tw_song_get_level_metering(this.#live())) === 1; }
+  set levelMetering(p_On) {
+    ofType(p_On, 'levelMetering', 'true or false', isBoolean);
+    this.#set(this.#tw.m._tw_song_set_level_metering, p_On ? 1 : 0);
+  }
+
+  #track(p_Track) { return integer(p_Track, 'track', 0, this.#tw.m._tw_song_get_track_count(this.#live()) - 1); }
+
+  // Each track's { peak, rms } over the last measured read, whatever pieces it was mixed in.
+  #levels = [];
+  levels() { return this.#levels.map((p_Level) => ({ ...p_Level })); }
+
+  // Adds the levels of the piece of p_Frames frames just read to those of the read so far (p_Done frames).
+  #addLevels(p_Done, p_Frames) {
+    const l_M = this.#tw.m;
+    const l_Count = l_M._tw_song_get_track_count(this.#handle);
+    this.#withMemory(2 * l_Count * FLOAT_BYTES, (p_At) => {
+      this.#check(l_M._tw_song_get_track_levels(this.#handle, p_At, p_At + l_Count * FLOAT_BYTES));
+      const l_Floats = l_M.HEAPF32.subarray(p_At / FLOAT_BYTES, p_At / FLOAT_BYTES + 2 * l_Count);
+      this.#levels = Array.from({ length: l_Count }, (_, p_Track) => {
+        const l_Before = p_Done === 0 ? { peak: 0, rms: 0 } : this.#levels[p_Track];
+        const l_Squares = l_Before.rms ** 2 * p_Done + l_Floats[l_Count + p_Track] ** 2 * p_Frames;
+        const l_Total = p_Done + p_Frames;
+        return { peak: Math.max(l_Before.peak, l_Floats[p_Track]), rms: l_Total === 0 ? 0 : Math.sqrt(l_Squares / l_Total) };
+      });
+    });
+  }
+
+  // The next p_Frames frames of every track apart, as floats: one Float32Array per track of
+  // interleaved stereo, shorter only at the song's end. They add up to what read() gives.
+  readTracks(p_Frames, p_SampleRate) {
+    this.#live();
+    integer(p_Frames, 'frames', 0, READ_MAX_FRAMES);
+    integer(p_SampleRate, 'sampleRate', RATE_MIN, RATE_MAX);
+    const l_M = this.#tw.m;
+    const l_Count = l_M._tw_song_get_track_count(this.#handle);
+    const l_PieceBytes = TRACK_PIECE_FRAMES * 2 * FLOAT_BYTES;
+    return this.#withMemory(l_Count * (4 + l_PieceBytes), (p_At) => {
+      const l_Buffers = p_At + 4 * l_Count;
+      for (let l_Track = 0; l_Track < l_Count; ++l_Track) l_M.HEAPU32[(p_At >> 2) + l_Track] = l_Buffers + l_Track * l_PieceBytes;
+      const l_Pieces = Array.from({ length: l_Count }, () => []);
+      let l_Done = 0;
+      while (l_Done < p_Frames) {
+        const l_Want = Math.min(TRACK_PIECE_FRAMES, p_Frames - l_Done);
+        const l_Got = l_M._tw_song_read_tracks_float(this.#handle, p_SampleRate, l_Want, p_At);
+        this.#addLevels(l_Done, l_Got);
+        for (let l_Track = 0; l_Track < l_Count; ++l_Track) {
+          const l_From = (l_Buffers + l_Track * l_PieceBytes) / FLOAT_BYTES;
+          l_Pieces[l_Track].push(l_M.HEAPF32.slice(l_From, l_From + 2 * l_Got));
+        }
+        l_Done += l_Got;
+        if (l_Got < l_Want) break;
+      }
+      return l_Pieces.map((p_Pieces) => {
+        const l_Track = new Float32Array(2 * l_Done);
+        p_Pieces.reduce((p_Offset, p_Piece) => (l_Track.set(p_Piece, p_Offset), p_Offset + p_Piece.length), 0);
+        return l_Track;
+      });
+    });
   }
 
   close() {

@@ -192,3 +192,36 @@ test('what is not a whole song is refused with the decoder\'s message', () => {
   l_Song.close();
   assert.throws(() => l_Song.read(10, 48000), { message: /closed/ });
 });
+
+test('the tracks read apart add up to the mix; mute, solo, gain, tempo and pitch act on them', () => {
+  const l_Bytes = readFileSync(path.join(root, 'songs', 'greensleeves.org'));
+  const l_Apart = tw.open(l_Bytes);
+  const l_Mixed = tw.open(l_Bytes);
+  const l_Tracks = l_Apart.readTracks(20000, 48000);  // more than one piece
+  const l_Mix = l_Mixed.read(20000, 48000);
+  assert.equal(l_Tracks.length, 16);
+  let l_Worst = 0;
+  for (let i = 0; i < l_Mix.length; ++i)
+    l_Worst = Math.max(l_Worst, Math.abs(l_Tracks.reduce((p_Sum, p_Track) => p_Sum + p_Track[i], 0) - l_Mix[i]));
+  assert.ok(l_Worst <= 1e-6, `the tracks' sum is off by ${l_Worst}`);
+  // The levels of the whole read, however many pieces it took.
+  const l_Loud = l_Apart.levels().reduce((p_Best, p_Level, p_Track, p_All) => (p_Level.peak > p_All[p_Best].peak ? p_Track : p_Best), 0);
+  const l_Own = l_Tracks[l_Loud];
+  assert.equal(l_Apart.levels()[l_Loud].peak, l_Own.reduce((p_Peak, p_Sample) => Math.max(p_Peak, Math.abs(p_Sample)), 0));
+  const l_Rms = Math.sqrt(l_Own.reduce((p_Sum, p_Sample) => p_Sum + p_Sample * p_Sample, 0) / l_Own.length);
+  assert.ok(Math.abs(l_Apart.levels()[l_Loud].rms - l_Rms) <= 1e-5 * l_Rms);
+
+  const l_Desk = tw.open(l_Bytes);
+  l_Desk.setMute(l_Loud, true);
+  l_Desk.setSolo(l_Loud, true);  // solo wins over mute
+  l_Desk.setGain(l_Loud, 0.5);
+  l_Desk.levelMetering = true;
+  assert.deepEqual([l_Desk.muted(l_Loud), l_Desk.soloed(l_Loud), l_Desk.gain(l_Loud), l_Desk.levelMetering], [true, true, 0.5, true]);
+  assert.deepEqual(l_Desk.read(20000, 48000), l_Own.map((p_Sample) => Math.fround(p_Sample * 0.5)));
+  assert.equal(l_Desk.levels()[l_Loud].peak, Math.fround(l_Apart.levels()[l_Loud].peak * 0.5));
+  const l_Length = l_Desk.duration;
+  l_Desk.tempoFactor = 2;
+  l_Desk.pitchShift = 12;
+  assert.deepEqual([l_Desk.tempoFactor, l_Desk.pitchShift, l_Desk.duration], [2, 12, l_Length / 2]);
+  for (const l_Song of [l_Apart, l_Mixed, l_Desk]) l_Song.close();
+});

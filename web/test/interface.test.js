@@ -83,6 +83,17 @@ test('every argument is checked: a TypeError for the wrong type, a RangeError ou
     [TypeError, 'options', () => tw.openMidi(l_Midi, null)],
     [TypeError, 'quantize', () => tw.openMidi(l_Midi, { quantize: '4' })],
     [TypeError, 'drums', () => tw.instrumentCount('drums')],
+    [RangeError, 'track', () => l_Song.setMute(16, true)],
+    [TypeError, 'mute', () => l_Song.setMute(0, 1)],
+    [TypeError, 'solo', () => l_Song.setSolo(0, 'yes')],
+    [RangeError, 'track', () => l_Song.soloed(-1)],
+    [RangeError, 'gain', () => l_Song.setGain(0, 1.5)],
+    [TypeError, 'gain', () => l_Song.setGain(0, '0.5')],
+    [RangeError, 'tempoFactor', () => (l_Song.tempoFactor = 0.2)],
+    [TypeError, 'tempoFactor', () => (l_Song.tempoFactor = null)],
+    [RangeError, 'pitchShift', () => (l_Song.pitchShift = NaN)],
+    [TypeError, 'levelMetering', () => (l_Song.levelMetering = 1)],
+    [RangeError, 'frames', () => l_Song.readTracks(-1, 8000)],
   ];
   for (const [l_Error, l_Name, l_Call] of l_Refused)
     assert.throws(l_Call, (p_Error) => p_Error.constructor === l_Error && p_Error.message.includes(l_Name), String(l_Call));

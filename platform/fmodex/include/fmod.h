@@ -179,6 +179,7 @@ FMOD_EXPORT FMOD_RESULT F_API FMOD_System_SetDSPBufferSize(FMOD_SYSTEM *system, 
 FMOD_EXPORT FMOD_RESULT F_API FMOD_System_Init(FMOD_SYSTEM *system, int maxchannels, FMOD_INITFLAGS flags, void *extradriverdata);
 FMOD_EXPORT FMOD_RESULT F_API FMOD_System_Update(FMOD_SYSTEM *system);
 FMOD_EXPORT FMOD_RESULT F_API FMOD_System_GetMasterChannelGroup(FMOD_SYSTEM *system, FMOD_CHANNELGROUP **channelgroup);
+FMOD_EXPORT FMOD_RESULT F_API FMOD_System_CreateChannelGroup(FMOD_SYSTEM *system, const char *name, FMOD_CHANNELGROUP **channelgroup);
 FMOD_EXPORT FMOD_RESULT F_API FMOD_System_GetChannelsPlaying(FMOD_SYSTEM *system, int *channels);
 FMOD_EXPORT FMOD_RESULT F_API FMOD_System_CreateSound(FMOD_SYSTEM *system, const char *name_or_data, FMOD_MODE mode, FMOD_CREATESOUNDEXINFO *exinfo, FMOD_SOUND **sound);
 FMOD_EXPORT FMOD_RESULT F_API FMOD_System_PlaySound(FMOD_SYSTEM *system, FMOD_CHANNELINDEX channelid, FMOD_SOUND *sound, FMOD_BOOL paused, FMOD_CHANNEL **channel);
@@ -198,12 +199,15 @@ FMOD_EXPORT FMOD_RESULT F_API FMOD_Channel_SetPan(FMOD_CHANNEL *channel, float p
 FMOD_EXPORT FMOD_RESULT F_API FMOD_Channel_GetPan(FMOD_CHANNEL *channel, float *pan);
 FMOD_EXPORT FMOD_RESULT F_API FMOD_Channel_SetFrequency(FMOD_CHANNEL *channel, float frequency);
 FMOD_EXPORT FMOD_RESULT F_API FMOD_Channel_GetFrequency(FMOD_CHANNEL *channel, float *frequency);
+FMOD_EXPORT FMOD_RESULT F_API FMOD_Channel_SetChannelGroup(FMOD_CHANNEL *channel, FMOD_CHANNELGROUP *channelgroup);
 FMOD_EXPORT FMOD_RESULT F_API FMOD_Channel_IsPlaying(FMOD_CHANNEL *channel, FMOD_BOOL *isplaying);
 FMOD_EXPORT FMOD_RESULT F_API FMOD_Channel_GetCurrentSound(FMOD_CHANNEL *channel, FMOD_SOUND **sound);
 FMOD_EXPORT FMOD_RESULT F_API FMOD_Channel_SetPosition(FMOD_CHANNEL *channel, unsigned int position, FMOD_TIMEUNIT postype);
 FMOD_EXPORT FMOD_RESULT F_API FMOD_Channel_GetPosition(FMOD_CHANNEL *channel, unsigned int *position, FMOD_TIMEUNIT postype);
 
-/* Channel group: only the master group exists; its volume scales every voice. */
+/* Channel group: the master group's volume scales every voice; a group made with
+   System_CreateChannelGroup scales the voices put in it (Channel_SetChannelGroup), which a new
+   playback leaves in the master alone. Volume changes ramp as a voice's own do. */
 FMOD_EXPORT FMOD_RESULT F_API FMOD_ChannelGroup_SetVolume(FMOD_CHANNELGROUP *channelgroup, float volume);
 FMOD_EXPORT FMOD_RESULT F_API FMOD_ChannelGroup_GetVolume(FMOD_CHANNELGROUP *channelgroup, float *volume);
 

@@ -108,6 +108,23 @@ FMOD_RESULT F_API FMOD_Channel_SetFrequency(FMOD_CHANNEL* channel, float frequen
     });
 }
 
+// Moves a voice into a group of its system (or the master's own, the master or null: no group but it).
+FMOD_RESULT F_API FMOD_Channel_SetChannelGroup(FMOD_CHANNEL* channel, FMOD_CHANNELGROUP* channelgroup)
+{
+    return WithVoice(channel, [channelgroup](System& p_System, Voice& p_Voice) {
+        if (channelgroup == nullptr ||
+            channelgroup == reinterpret_cast<FMOD_CHANNELGROUP*>(&p_System.master)) {
+            p_Voice.group = nullptr;
+            return FMOD_OK;
+        }
+        ChannelGroup* l_Group = FindChannelGroup(channelgroup);
+        if (l_Group == nullptr || l_Group->owner != &p_System)
+            return FMOD_ERR_INVALID_HANDLE;
+        p_Voice.group = l_Group;
+        return FMOD_OK;
+    });
+}
+
 FMOD_RESULT F_API FMOD_Channel_GetFrequency(FMOD_CHANNEL* channel, float* frequency)
 {
     return GetFromVoice(channel, frequency, [](const Voice& p_Voice) { return p_Voice.frequency; });

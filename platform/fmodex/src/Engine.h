@@ -18,6 +18,7 @@ namespace SoundEngine {
 class Output;
 class RealTimeDriver;
 struct System;
+struct ChannelGroup;
 
 // A short loop is laid out repeated to at least this many frames, so that the mixer hands the
 // kernels long spans instead of cutting one at every pass of a 256-frame waveform.
@@ -86,6 +87,7 @@ struct Voice
     float panright = 0.0f;            // mix
     GainRamp gain;                    // mix: what the mixer applies, heading for volume, pan and master
     float frequency = 0.0f;           // mix: Hz
+    ChannelGroup* group = nullptr;    // mix: the group besides the master whose volume scales it
     bool active = false;              // mix: false once stopped or ended
     bool paused = false;              // mix
     std::uint32_t generation = 0;     // mix
@@ -99,6 +101,7 @@ struct Voice
 struct Fade
 {
     const Sound* sound = nullptr;  // mix
+    ChannelGroup* group = nullptr;  // mix: the group of the voice it was
     std::uint64_t position = 0;    // mix
     std::uint64_t step = 0;        // mix
     GainRamp gain;                 // mix
@@ -108,6 +111,11 @@ struct ChannelGroup
 {
     System* owner = nullptr;
     float volume = 1.0f;  // mix
+    // Only for a read that keeps groups apart (FMOD_System_ReadMixGroups): one block of the group's
+    // own mix, left side then right, and whether a voice of the group sounded in it.
+    std::vector<float> mixbuffer;  // mix
+    bool routed = false;           // mix: the read now mixing wants the group's voices apart
+    bool sounded = false;          // mix
 };
 
 // Settings made before Init.
@@ -161,6 +169,7 @@ struct System
     std::vector<Fade> fades;         // mix: room for two per voice
     unsigned rampframes = 1;         // frames of every gain ramp and fade-out, from the output rate
     ChannelGroup master;             // mix (volume)
+    std::vector<std::unique_ptr<ChannelGroup>> groups;  // made by CreateChannelGroup, kept to Release
     std::uint64_t startcounter = 0;  // mix
     std::vector<float> mixbuffer;    // mix: one block of float, all its left side then all its right
 

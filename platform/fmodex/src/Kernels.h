@@ -87,13 +87,21 @@ inline std::int16_t ToPcm16(float p_Value)
 using Pcm16Kernel = unsigned (*)(const float* p_Left, const float* p_Right, std::int16_t* p_Out,
                                  unsigned p_Frames);
 
-// Every kernel of one instruction set: span[resampler][channels - 1][ramped], and pcm16 where the
-// set has a conversion faster than the mixer's own (else null).
+// For a mix kept apart by groups: adds p_Count samples of p_From into p_Into, or measures p_Count
+// samples into the largest magnitude p_Peak and the sum of squares p_Squares (added to what they
+// hold); each returns the samples done, from the first, leaving the rest to the mixer.
+using AddKernel = unsigned (*)(float* p_Into, const float* p_From, unsigned p_Count);
+using LevelKernel = unsigned (*)(const float* p_Samples, unsigned p_Count, float& p_Peak, float& p_Squares);
+
+// Every kernel of one instruction set: span[resampler][channels - 1][ramped], and pcm16, add and
+// level where the set has them faster than the mixer's own (else null).
 struct KernelSet
 {
     const char* name;
     SpanKernel span[kSpanKernels][2][2];
     Pcm16Kernel pcm16;
+    AddKernel add;
+    LevelKernel level;
 };
 
 const KernelSet& ReferenceKernels();

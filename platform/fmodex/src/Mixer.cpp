@@ -31,7 +31,8 @@ struct Gains
 // than worked out with a sine and a cosine for every voice of every block.
 Gains VoiceGains(Voice& p_Voice, float p_Master)
 {
-    const float l_Gain = p_Voice.volume * p_Master;
+    const float l_Gain = p_Voice.group == nullptr ? p_Voice.volume * p_Master
+                                                  : p_Voice.volume * p_Voice.group->volume * p_Master;
     if (p_Voice.sound->data->channels == 1) {
         if (p_Voice.pan != p_Voice.panfor) {
             const float l_Angle = (p_Voice.pan + 1.0f) * 0.785398163f;
@@ -150,9 +151,37 @@ void ToPcm16Stereo(const float* p_Left, const float* p_Right, std::int16_t* p_Ou
     }
 }
 
-}  // namespace
+// The sides a voice of p_Group adds into: its group's own block when the read keeps the group
+// apart (cleared when its first voice of the block comes), else the mix.
+void Destination(ChannelGroup* p_Group, unsigned p_Frames, float*& p_Left, float*& p_Right)
+{
+    if (p_Group == nullptr || !p_Group->routed)
+        return;
+    p_Left = p_Group->mixbuffer.data();
+    p_Right = p_Left + p_Group->mixbuffer.size() / 2;
+    if (!p_Group->sounded) {
+        std::fill(p_Left, p_Left + p_Frames, 0.0f);
+        std::fill(p_Right, p_Right + p_Frames, 0.0f);
+        p_Group->sounded = true;
+    }
+}
 
-void MixBlock(System& p_System, std::int16_t* p_Out, unsigned p_Frames)
+// p_Into[i] += p_From[i] for p_Frames samples (the buffers never overlap).
+void AddInto(float* p_Into, const float* p_From, unsigned p_Frames)
+{
+    const KernelSet& l_Kernels = BestKernels();
+    unsigned l_Frame = l_Kernels.add != nullptr ? l_Kernels.add(p_Into, p_From, p_Frames) : 0;
+#if defined(__SSE2__)
+    for (; l_Frame + 4 <= p_Frames; l_Frame += 4)
+        _mm_storeu_ps(p_Into + l_Frame,
+                      _mm_add_ps(_mm_loadu_ps(p_Into + l_Frame), _mm_loadu_ps(p_From + l_Frame)));
+#endif
+    for (; l_Frame < p_Frames; ++l_Frame)
+        p_Into[l_Frame] += p_From[l_Frame];
+}
+
+void Mix(System& p_System, std::int16_t* p_Out, unsigned p_Frames, ChannelGroup* const* p_Groups, int p_Count,
+         bool p_Sum)
 {
     float* l_Left = p_System.mixbuffer.data();
     float* l_Right = l_Left + p_System.mixbuffer.size() / 2;
@@ -161,23 +190,42 @@ void MixBlock(System& p_System, std::int16_t* p_Out, unsigned p_Frames)
     const KernelSet& l_Kernels = BestKernels();
     const int l_Resampler = KernelResampler(p_System.config.resampler);
     const float l_Master = p_System.master.volume;
+    const bool l_Apart = p_Count > 0;
     for (Voice& l_Voice : p_System.voices) {
         if (!l_Voice.active || l_Voice.paused)
             continue;
         const Gains l_Target = VoiceGains(l_Voice, l_Master);
         l_Voice.gain.Aim(l_Target.left, l_Target.right, p_System.rampframes);
+        float* l_ToLeft = l_Left;
+        float* l_ToRight = l_Right;
+        if (l_Apart)
+            Destination(l_Voice.group, p_Frames, l_ToLeft, l_ToRight);
         if (!MixPlayback(l_Kernels, l_Resampler, *l_Voice.sound->data, l_Voice.position, l_Voice.step,
-                         l_Voice.gain, l_Left, l_Right, p_Frames))
+                         l_Voice.gain, l_ToLeft, l_ToRight, p_Frames))
             EndVoice(l_Voice);
     }
     for (Fade& l_Fade : p_System.fades) {
         if (l_Fade.sound == nullptr)
             continue;
+        float* l_ToLeft = l_Left;
+        float* l_ToRight = l_Right;
+        if (l_Apart)
+            Destination(l_Fade.group, p_Frames, l_ToLeft, l_ToRight);
         const unsigned l_Rest = l_Fade.gain.length - l_Fade.gain.done;
         if (!MixPlayback(l_Kernels, l_Resampler, *l_Fade.sound->data, l_Fade.position, l_Fade.step,
-                         l_Fade.gain, l_Left, l_Right, std::min(p_Frames, l_Rest)) ||
+                         l_Fade.gain, l_ToLeft, l_ToRight, std::min(p_Frames, l_Rest)) ||
             l_Fade.gain.length == 0)
             l_Fade.sound = nullptr;
+    }
+    // The groups kept apart join the mix in the order asked, so that it is their sum.
+    for (int l_Index = 0; p_Sum && l_Index < p_Count; ++l_Index) {
+        const ChannelGroup& l_Group = *p_Groups[l_Index];
+        if (!l_Group.sounded)
+            continue;
+        const float* l_GroupLeft = l_Group.mixbuffer.data();
+        const float* l_GroupRight = l_GroupLeft + l_Group.mixbuffer.size() / 2;
+        AddInto(l_Left, l_GroupLeft, p_Frames);
+        AddInto(l_Right, l_GroupRight, p_Frames);
     }
     if (p_Out == nullptr)
         return;
@@ -186,23 +234,78 @@ void MixBlock(System& p_System, std::int16_t* p_Out, unsigned p_Frames)
     ToPcm16Stereo(l_Left + l_Done, l_Right + l_Done, p_Out + 2 * l_Done, p_Frames - l_Done);
 }
 
-void InterleavedMix(const System& p_System, float* p_Out, unsigned p_Frames)
+// Two sides of p_Frames frames as interleaved stereo.
+void Interleave(const float* p_Left, const float* p_Right, float* p_Out, unsigned p_Frames)
 {
-    const float* l_Left = p_System.mixbuffer.data();
-    const float* l_Right = l_Left + p_System.mixbuffer.size() / 2;
     unsigned l_Frame = 0;
 #if defined(__SSE2__)
     for (; l_Frame + 4 <= p_Frames; l_Frame += 4) {
-        const __m128 l_LeftFour = _mm_loadu_ps(l_Left + l_Frame),
-                     l_RightFour = _mm_loadu_ps(l_Right + l_Frame);
+        const __m128 l_LeftFour = _mm_loadu_ps(p_Left + l_Frame),
+                     l_RightFour = _mm_loadu_ps(p_Right + l_Frame);
         _mm_storeu_ps(p_Out + 2 * l_Frame, _mm_unpacklo_ps(l_LeftFour, l_RightFour));
         _mm_storeu_ps(p_Out + 2 * l_Frame + 4, _mm_unpackhi_ps(l_LeftFour, l_RightFour));
     }
 #endif
     for (; l_Frame < p_Frames; ++l_Frame) {
-        p_Out[2 * l_Frame] = l_Left[l_Frame];
-        p_Out[2 * l_Frame + 1] = l_Right[l_Frame];
+        p_Out[2 * l_Frame] = p_Left[l_Frame];
+        p_Out[2 * l_Frame + 1] = p_Right[l_Frame];
     }
+}
+
+}  // namespace
+
+void MixBlock(System& p_System, std::int16_t* p_Out, unsigned p_Frames)
+{
+    Mix(p_System, p_Out, p_Frames, nullptr, 0, false);
+}
+
+void MixBlockApart(System& p_System, std::int16_t* p_Out, unsigned p_Frames, ChannelGroup* const* p_Groups,
+                   int p_Count, bool p_Sum)
+{
+    for (int l_Index = 0; l_Index < p_Count; ++l_Index) {
+        p_Groups[l_Index]->routed = true;
+        p_Groups[l_Index]->sounded = false;
+    }
+    Mix(p_System, p_Out, p_Frames, p_Groups, p_Count, p_Sum);
+    for (int l_Index = 0; l_Index < p_Count; ++l_Index)
+        p_Groups[l_Index]->routed = false;
+}
+
+void GroupMix(const ChannelGroup& p_Group, float* p_Out, unsigned p_Frames)
+{
+    if (!p_Group.sounded) {
+        std::fill(p_Out, p_Out + 2 * std::size_t(p_Frames), 0.0f);
+        return;
+    }
+    Interleave(p_Group.mixbuffer.data(), p_Group.mixbuffer.data() + p_Group.mixbuffer.size() / 2, p_Out,
+               p_Frames);
+}
+
+void GroupLevel(const ChannelGroup& p_Group, unsigned p_Frames, float& p_Peak, double& p_Squares)
+{
+    p_Peak = 0.0f;
+    p_Squares = 0.0;
+    if (!p_Group.sounded)
+        return;
+    const KernelSet& l_Kernels = BestKernels();
+    float l_Peak = 0.0f, l_Squares = 0.0f;
+    const float* l_Left = p_Group.mixbuffer.data();
+    for (const float* l_Side : {l_Left, l_Left + p_Group.mixbuffer.size() / 2}) {
+        unsigned l_Frame =
+            l_Kernels.level != nullptr ? l_Kernels.level(l_Side, p_Frames, l_Peak, l_Squares) : 0;
+        for (; l_Frame < p_Frames; ++l_Frame) {
+            l_Peak = std::max(l_Peak, std::fabs(l_Side[l_Frame]));
+            l_Squares += l_Side[l_Frame] * l_Side[l_Frame];
+        }
+    }
+    p_Peak = l_Peak;
+    p_Squares = l_Squares;
+}
+
+void InterleavedMix(const System& p_System, float* p_Out, unsigned p_Frames)
+{
+    Interleave(p_System.mixbuffer.data(), p_System.mixbuffer.data() + p_System.mixbuffer.size() / 2, p_Out,
+               p_Frames);
 }
 
 }  // namespace SoundEngine

@@ -15,6 +15,20 @@ namespace SoundEngine {
 // held; allocates nothing.
 void MixBlock(System& p_System, std::int16_t* p_Out, unsigned p_Frames);
 
+// MixBlock with the voices of p_Groups (p_Count groups of the system) each mixed into its group's
+// own block instead (see GroupMix), and those added into the mix after all voices, in the order
+// given, when p_Sum: the mix is then their sum and the other voices'.
+void MixBlockApart(System& p_System, std::int16_t* p_Out, unsigned p_Frames, ChannelGroup* const* p_Groups,
+                   int p_Count, bool p_Sum);
+
+// The first p_Frames frames of a group's own block from the last MixBlockApart, interleaved stereo
+// into p_Out: silence when no voice of the group sounded.
+void GroupMix(const ChannelGroup& p_Group, float* p_Out, unsigned p_Frames);
+
+// The largest absolute sample and the sum of the squared samples of both sides of a group's own
+// block from the last MixBlockApart (0 when no voice of the group sounded).
+void GroupLevel(const ChannelGroup& p_Group, unsigned p_Frames, float& p_Peak, double& p_Squares);
+
 // The first p_Frames frames of the float mix MixBlock left, interleaved stereo into p_Out.
 void InterleavedMix(const System& p_System, float* p_Out, unsigned p_Frames);
 

@@ -78,9 +78,13 @@ System* FindSystemBySerial(std::uint32_t p_Serial)
 ChannelGroup* FindChannelGroup(FMOD_CHANNELGROUP* p_Handle)
 {
     ChannelGroup* l_Wanted = reinterpret_cast<ChannelGroup*>(p_Handle);
-    for (const auto& l_Entry : TheRegistry().systems)
+    for (const auto& l_Entry : TheRegistry().systems) {
         if (&l_Entry.second->master == l_Wanted)
             return l_Wanted;
+        for (const auto& l_Group : l_Entry.second->groups)
+            if (l_Group.get() == l_Wanted)
+                return l_Wanted;
+    }
     return nullptr;
 }
 

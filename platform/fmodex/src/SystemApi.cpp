@@ -101,6 +101,29 @@ FMOD_RESULT F_API FMOD_System_GetMasterChannelGroup(FMOD_SYSTEM* system, FMOD_CH
     });
 }
 
+// A group of the system besides the master: its volume scales its voices as the master's scales all.
+// It lives as long as the system; the name is not kept.
+FMOD_RESULT F_API FMOD_System_CreateChannelGroup(FMOD_SYSTEM* system, const char*,
+                                                 FMOD_CHANNELGROUP** channelgroup)
+{
+    if (channelgroup == nullptr)
+        return FMOD_ERR_INVALID_PARAM;
+    *channelgroup = nullptr;
+    return WithSystem(system, true, [channelgroup](System& p_System) {
+        try {
+            auto l_Group = std::make_unique<ChannelGroup>();
+            l_Group->owner = &p_System;
+            l_Group->mixbuffer.assign(p_System.mixbuffer.size(), 0.0f);
+            std::lock_guard<std::mutex> l_Mix(p_System.mixlock);
+            p_System.groups.push_back(std::move(l_Group));
+        } catch (const std::bad_alloc&) {
+            return FMOD_ERR_MEMORY;
+        }
+        *channelgroup = reinterpret_cast<FMOD_CHANNELGROUP*>(p_System.groups.back().get());
+        return FMOD_OK;
+    });
+}
+
 FMOD_RESULT F_API FMOD_System_GetChannelsPlaying(FMOD_SYSTEM* system, int* channels)
 {
     if (channels == nullptr)
@@ -137,5 +160,52 @@ extern "C" FMOD_RESULT F_API FMOD_System_ReadMix(FMOD_SYSTEM* system, short* pcm
         std::copy(l_System->nrtblock.begin(), l_System->nrtblock.begin() + 2 * std::ptrdiff_t(frames), pcm16);
     if (mix != nullptr)
         InterleavedMix(*l_System, mix, frames);
+    return FMOD_OK;
+}
+
+extern "C" FMOD_RESULT F_API FMOD_System_ReadMixGroups(FMOD_SYSTEM* system, short* pcm16, float* mix,
+                                                       unsigned int frames, FMOD_CHANNELGROUP* const* groups,
+                                                       float* const* groupmix, int* sounded, float* peaks,
+                                                       double* squares, int count)
+{
+    constexpr int kMostGroups = 64;
+    if (count < 0 || count > kMostGroups || (count > 0 && groups == nullptr))
+        return FMOD_ERR_INVALID_PARAM;
+    auto l_Api = LockApi();
+    System* l_System = nullptr;
+    FMOD_RESULT l_Result = FindInitialisedSystemOrError(system, l_System);
+    if (l_Result != FMOD_OK)
+        return l_Result;
+    if (l_System->driver)
+        return FMOD_ERR_UNSUPPORTED;
+    if (frames < 1 || frames > l_System->config.blocklength)
+        return FMOD_ERR_INVALID_PARAM;
+    ChannelGroup* l_Groups[kMostGroups];
+    for (int l_Index = 0; l_Index < count; ++l_Index) {
+        l_Groups[l_Index] = FindChannelGroup(groups[l_Index]);
+        if (l_Groups[l_Index] == nullptr || l_Groups[l_Index]->owner != l_System ||
+            l_Groups[l_Index]->mixbuffer.size() < 2 * std::size_t(frames))
+            return FMOD_ERR_INVALID_HANDLE;
+        for (int l_Before = 0; l_Before < l_Index; ++l_Before)
+            if (l_Groups[l_Before] == l_Groups[l_Index])
+                return FMOD_ERR_INVALID_PARAM;
+    }
+    std::lock_guard<std::mutex> l_Mix(l_System->mixlock);
+    l_Api.unlock();
+    const bool l_Sum = pcm16 != nullptr || mix != nullptr;
+    MixBlockApart(*l_System, pcm16 != nullptr ? l_System->nrtblock.data() : nullptr, frames, l_Groups, count,
+                  l_Sum);
+    if (pcm16 != nullptr)
+        std::copy(l_System->nrtblock.begin(), l_System->nrtblock.begin() + 2 * std::ptrdiff_t(frames), pcm16);
+    if (mix != nullptr)
+        InterleavedMix(*l_System, mix, frames);
+    for (int l_Index = 0; l_Index < count; ++l_Index) {
+        if (groupmix != nullptr && groupmix[l_Index] != nullptr)
+            GroupMix(*l_Groups[l_Index], groupmix[l_Index], frames);
+        if (sounded != nullptr)
+            sounded[l_Index] = l_Groups[l_Index]->sounded ? 1 : 0;
+        if (peaks != nullptr && squares != nullptr)
+            GroupLevel(*l_Groups[l_Index], frames, peaks[l_Index], squares[l_Index]);
+    }
     return FMOD_OK;
 }

@@ -26,6 +26,7 @@ void FadeOut(System& p_System, Voice& p_Voice)
             l_Entry = &l_Fade;
     }
     l_Entry->sound = p_Voice.sound;
+    l_Entry->group = p_Voice.group;
     l_Entry->position = p_Voice.position;
     l_Entry->step = p_Voice.step;
     l_Entry->gain = p_Voice.gain;
@@ -80,6 +81,7 @@ FMOD_CHANNEL* StartVoice(System& p_System, unsigned p_Slot, const Sound& p_Sound
     l_Voice.position = 0;
     l_Voice.volume = 1.0f;
     l_Voice.pan = 0.0f;
+    l_Voice.group = nullptr;
     l_Voice.active = true;
     l_Voice.paused = p_Paused;
     l_Voice.startorder = ++p_System.startcounter;

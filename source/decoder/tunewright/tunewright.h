@@ -582,6 +582,137 @@ ORG_API int tw_midi_report_text(const tw_midi_report* report, char* buffer, size
  */
 ORG_API int tw_song_save_midi(const tw_song* song, void* buffer, size_t capacity);
 /** @} */
+/** @name Tracks apart
+ *  Settings of a mixing desk, apart from the song itself (nothing here is saved or edits an
+ *  event): each track's mute, solo and gain, the speed of the song's beats and the pitch of its
+ *  notes; and reads of each track's own frames and loudness. Every setting is heard from the next
+ *  read on, ramped as the master volume is (no click). A song that uses none sounds exactly as
+ *  before.
+ *  @{ */
+/**
+ * @brief Mutes or unmutes a track; a muted track sounds only while it is soloed.
+ * @param song the song.
+ * @param track 0 to tw_song_get_track_count() - 1.
+ * @param mute nonzero to mute, 0 to unmute.
+ * @return ::TW_OK, ::TW_ERROR_INVALID_ARGUMENT for a null song, or ::TW_ERROR_BAD_TRACK.
+ */
+ORG_API int tw_song_set_track_mute(tw_song* song, int track, int mute);
+/**
+ * @brief Whether a track is muted.
+ * @param song the song.
+ * @param track 0 to tw_song_get_track_count() - 1.
+ * @return 1 or 0, or ::TW_ERROR_INVALID_ARGUMENT for a null song or a track out of range.
+ */
+ORG_API int tw_song_get_track_mute(const tw_song* song, int track);
+/**
+ * @brief Solos a track or takes its solo away. While any track is soloed, the soloed tracks sound
+ *  (muted or not) and no other; any number of tracks may be soloed at once.
+ * @param song the song.
+ * @param track 0 to tw_song_get_track_count() - 1.
+ * @param solo nonzero to solo, 0 to take the solo away.
+ * @return ::TW_OK, ::TW_ERROR_INVALID_ARGUMENT for a null song, or ::TW_ERROR_BAD_TRACK.
+ */
+ORG_API int tw_song_set_track_solo(tw_song* song, int track, int solo);
+/**
+ * @brief Whether a track is soloed.
+ * @param song the song.
+ * @param track 0 to tw_song_get_track_count() - 1.
+ * @return 1 or 0, or ::TW_ERROR_INVALID_ARGUMENT for a null song or a track out of range.
+ */
+ORG_API int tw_song_get_track_solo(const tw_song* song, int track);
+/**
+ * @brief Sets the factor a track's frames are scaled by, after its notes' own volumes.
+ * @param song the song.
+ * @param track 0 to tw_song_get_track_count() - 1.
+ * @param gain 0 (silent) to 1 (the default: as the song has it).
+ * @return ::TW_OK, ::TW_ERROR_INVALID_ARGUMENT for a null song or a gain outside 0 to 1 (or not
+ * finite), or ::TW_ERROR_BAD_TRACK.
+ */
+ORG_API int tw_song_set_track_gain(tw_song* song, int track, float gain);
+/**
+ * @brief A track's gain.
+ * @param song the song.
+ * @param track 0 to tw_song_get_track_count() - 1.
+ * @return 0 to 1, or -1 for a null song or a track out of range.
+ */
+ORG_API float tw_song_get_track_gain(const tw_song* song, int track);
+/**
+ * @brief Plays the song's beats faster or slower; the notes keep their pitch.
+ *
+ * Durations, positions and seeks are in the time the song then takes: a factor of 2 halves
+ * tw_song_get_duration_seconds() and the frames a read gives, and a changed factor counts the
+ * position again at the new speed, so that the song stays on its beat.
+ * @param song the song.
+ * @param factor 0.25 to 4; 1 (the default) plays the song's own tempo.
+ * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null song or a factor outside 0.25 to 4
+ * (or not finite).
+ */
+ORG_API int tw_song_set_tempo_factor(tw_song* song, double factor);
+/**
+ * @brief The tempo factor.
+ * @param song the song.
+ * @return The factor (1 by default), or 0 for a null song.
+ */
+ORG_API double tw_song_get_tempo_factor(const tw_song* song);
+/**
+ * @brief Moves every note up or down by semitones, notes that sound already too; the tempo stays.
+ * @param song the song.
+ * @param semitones -24 to 24, fractions allowed: 12 doubles every frequency; 0 is the default.
+ * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null song or a shift outside -24 to 24 (or
+ * not finite).
+ */
+ORG_API int tw_song_set_pitch_shift(tw_song* song, double semitones);
+/**
+ * @brief The pitch shift.
+ * @param song the song.
+ * @return Semitones, or 0 for a null song.
+ */
+ORG_API double tw_song_get_pitch_shift(const tw_song* song);
+/**
+ * @brief Renders the next frames of every track apart, as floating-point samples.
+ *
+ * The tracks' frames add up to the frames tw_song_read_float() gives for the same song and settings,
+ * to the rounding of float (within 1e-6): the engine mixes each voice once, into its track's
+ * buffer. The master volume and each track's gain are applied; a muted track's buffer is silent.
+ * Measures every track's level (tw_song_get_track_levels()).
+ * @param song the song.
+ * @param sample_rate frames per second, 8000 to 192000.
+ * @param frames how many frames to write into each buffer.
+ * @param tracks tw_song_get_track_count() buffers, track 0 first, each with room for @p frames
+ * interleaved stereo frames (left, right), owned by the caller.
+ * @return The frames written into each buffer, as for tw_song_read_float(); 0 also for a null
+ * @p tracks or a null buffer among them.
+ */
+ORG_API size_t tw_song_read_tracks_float(tw_song* song, int sample_rate, size_t frames, float* const* tracks);
+/**
+ * @brief Makes tw_song_read_s16() and tw_song_read_float() measure each track's level too.
+ *
+ * A measuring read keeps the tracks apart in the engine and adds them up, track by track, into the
+ * mix: its floats are the sum of tw_song_read_tracks_float()'s, and may differ from an unmeasured
+ * read's in their last bits. Off by default.
+ * @param song the song.
+ * @param on nonzero to measure, 0 not to.
+ * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null song.
+ */
+ORG_API int tw_song_set_level_metering(tw_song* song, int on);
+/**
+ * @brief Whether reads measure the tracks' levels (see tw_song_set_level_metering()).
+ * @param song the song.
+ * @return 1 or 0, or ::TW_ERROR_INVALID_ARGUMENT for a null song.
+ */
+ORG_API int tw_song_get_level_metering(const tw_song* song);
+/**
+ * @brief Each track's loudness over the last measuring read: tw_song_read_tracks_float(), or a
+ *  mixed read while metering is on (all zero before the first).
+ * @param song the song.
+ * @param peaks where each track's largest absolute sample (of either side) is written: room for
+ * tw_song_get_track_count() floats, track 0 first; may be null.
+ * @param rms where each track's root mean square over both sides is written, likewise; may be null.
+ * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null song.
+ */
+ORG_API int tw_song_get_track_levels(const tw_song* song, float* peaks, float* rms);
+/** @} */
+
 /**
  * @brief Receives the library's messages.
  * @param line one message, its text unchanged (it may end with a line break, or hold several lines).
