@@ -229,14 +229,16 @@ test('on a phone upright and on its side (and a desktop), taps, one-finger scrol
     const l_Device = { deviceScaleFactor: l_Scale, hasTouch: true, isMobile: l_Scale > 1 };
     const l_Tab = await openComposer(l_Width, l_Height, l_Device);
     await blank(l_Tab, 100, 64);
-    const l_Layout = await l_Tab.evaluate(() => {
+    const l_Layout = await l_Tab.evaluate(async () => {
       const { editor } = window.composer;
       const l_Canvas = editor.canvas;
       return { bitmap: [l_Canvas.width, l_Canvas.height], css: [l_Canvas.clientWidth, l_Canvas.clientHeight],
+        maxScale: (await import('./composer/editor.js')).MAX_SCALE,
         tracks: document.getElementById('tracks').offsetWidth, picker: document.getElementById('track-picker').offsetWidth,
         page: [innerWidth, innerHeight], overflow: document.documentElement.scrollWidth > innerWidth };
     });
-    assert.deepEqual(l_Layout.bitmap, l_Layout.css.map((p_Size) => Math.round(p_Size * l_Scale)), `${l_Size}: the bitmap is the canvas's size in device pixels`);
+    assert.deepEqual(l_Layout.bitmap, l_Layout.css.map((p_Size) => Math.round(p_Size * Math.min(l_Scale, l_Layout.maxScale))),
+      `${l_Size}: the bitmap is the canvas's size in device pixels, at most MAX_SCALE to a CSS pixel`);
     assert.equal(l_Layout.overflow, false, `${l_Size}: nothing runs off the side`);
     if (l_Scale > 1) {
       assert.equal(l_Layout.tracks, 0, `${l_Size}: the track list folds into the picker`);

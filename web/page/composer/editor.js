@@ -3,7 +3,8 @@
 // time axis. Notes are drawn, moved, resized, selected and erased with pointer events (a mouse, a
 // pen or a finger alike); every change goes to the model as one transaction per gesture. On a touch
 // screen one finger on empty space scrolls (a tap is the tool's click), two pinch and pan, and a
-// long press selects. Everything is laid out in CSS pixels, drawn at the screen's own resolution.
+// long press selects. Everything is laid out in CSS pixels, drawn at the screen's own resolution
+// (up to MAX_SCALE).
 import { COLOURS } from '../player/roll.js';
 import { KEYS, MELODY_TRACKS, NOTE_RANGE, TRACKS } from './model.js';
 
@@ -21,6 +22,10 @@ const EDGE = 6;  // pixels at a note's end that resize it
 const HANDLE = 24;  // a finger's handle on a selected note's end, as wide and tall
 const SLOP = 10;    // pixels a finger moves before a touch is a scroll
 const LONG_PRESS = 500;  // ms
+// Bitmap pixels per CSS pixel at most: a frame's cost is mostly the pixels filled and handed on,
+// and at a phone's 3 there are 2.25 times those of 2 for a roll that looks the same.
+export const MAX_SCALE = 2;
+const bitmapScale = () => Math.min(MAX_SCALE, devicePixelRatio || 1);
 const BLACK_KEYS = new Set([1, 3, 6, 8, 10]);
 const NOTE_NAMES = ['C', 'C#', 'D', 'D#', 'E', 'F', 'F#', 'G', 'G#', 'A', 'A#', 'B'];
 export const keyName = (p_Key) => `${NOTE_NAMES[p_Key % 12]}${Math.floor(p_Key / 12)}`;
@@ -30,7 +35,8 @@ const clamp = (p_Value, p_Low, p_High) => Math.min(p_High, Math.max(p_Low, p_Val
 export class Editor {
   constructor(p_Canvas, p_Model) {
     this.canvas = p_Canvas;
-    this.context = p_Canvas.getContext('2d');
+    // Opaque: the compositor blends nothing under it.
+    this.context = p_Canvas.getContext('2d', { alpha: false });
     this.model = p_Model;
     this.view = { beatWidth: 12, keyHeight: 10, beat: 0, row: 40 };  // row: key rows scrolled off the top
     this.chosen = 0;             // the track chosen (track list, drum lane, keys 1-8)
@@ -542,12 +548,12 @@ export class Editor {
     this.scroll(0, 0);
   }
 
-  // The view as large as the canvas is on the page, its bitmap that many device pixels; the keys
-  // in the middle of the view stay there.
+  // The view as large as the canvas is on the page, its bitmap that many device pixels (up to
+  // MAX_SCALE to a CSS pixel); the keys in the middle of the view stay there.
   #fit() {
     const l_Width = this.canvas.clientWidth;
     const l_Height = this.canvas.clientHeight;
-    const l_Scale = devicePixelRatio || 1;
+    const l_Scale = bitmapScale();
     if (this.width === l_Width && this.height === l_Height && this.scale === l_Scale) return;
     const l_Middle = this.view.row + this.rowsShown / 2;
     [this.width, this.height, this.scale] = [l_Width, l_Height, l_Scale];
@@ -568,30 +574,41 @@ export class Editor {
 
   draw() {
     const l_Start = performance.now();
-    if (this.scale !== (devicePixelRatio || 1)) this.#fit();
+    if (this.scale !== bitmapScale()) this.#fit();
     const l_C = this.context;
     const { width, height } = this;
     const l_View = this.view;
     l_C.setTransform(this.scale, 0, 0, this.scale, 0, 0);
+    const l_MelodyBottom = this.drumTop - GAP;
+    // Each pixel is filled once as far as can be (a frame's cost is mostly the pixels filled): the
+    // ruler and the gaps in the background colour, the roll in the white keys' rows' colour.
     l_C.fillStyle = '#15181d';
-    l_C.fillRect(0, 0, width, height);
-    if (!this.model.song) return;
+    if (!this.model.song) return l_C.fillRect(0, 0, width, height);
+    l_C.fillRect(0, 0, width, RULER);
+    l_C.fillRect(0, l_MelodyBottom, width, GAP);
+    l_C.fillRect(0, this.valuesTop - GAP, width, GAP);
     const l_First = Math.floor(l_View.beat);
     const l_Last = Math.ceil(l_View.beat + this.beatsShown);
-    const l_MelodyBottom = this.drumTop - GAP;
 
     // Key rows: the black keys' rows darker, each C marked.
     l_C.save();
     l_C.beginPath();
     l_C.rect(0, RULER, width, this.melodyHeight);
     l_C.clip();
+    l_C.fillStyle = '#22272e';
+    l_C.fillRect(KEYS_WIDTH, RULER, width - KEYS_WIDTH, this.melodyHeight);
+    l_C.fillStyle = '#15181d';
+    l_C.fillRect(0, RULER, KEYS_WIDTH, this.melodyHeight);
+    l_C.font = `${Math.min(11, l_View.keyHeight)}px sans-serif`;
     const l_TopKey = this.keyOf(RULER);
     const l_BottomKey = this.keyOf(l_MelodyBottom - 1);
     for (let l_Key = l_BottomKey; l_Key <= l_TopKey; ++l_Key) {
       const l_Y = this.keyY(l_Key);
       const l_Black = BLACK_KEYS.has(l_Key % 12);
-      l_C.fillStyle = l_Black ? '#1b1f25' : '#22272e';
-      l_C.fillRect(KEYS_WIDTH, l_Y, width, l_View.keyHeight);
+      if (l_Black) {
+        l_C.fillStyle = '#1b1f25';
+        l_C.fillRect(KEYS_WIDTH, l_Y, width - KEYS_WIDTH, l_View.keyHeight);
+      }
       l_C.fillStyle = l_Black ? '#30353c' : '#d9dde2';
       l_C.fillRect(0, l_Y, KEYS_WIDTH - 2, l_View.keyHeight - 1);
       if (l_Key % 12 === 0) {
@@ -599,18 +616,19 @@ export class Editor {
         l_C.fillRect(KEYS_WIDTH, l_Y + l_View.keyHeight - 1, width, 1);
         if (l_View.keyHeight >= 8) {
           l_C.fillStyle = '#333';
-          l_C.font = `${Math.min(11, l_View.keyHeight)}px sans-serif`;
           l_C.fillText(keyName(l_Key), 3, l_Y + l_View.keyHeight - 1);
         }
       }
     }
     l_C.restore();
     // Drum lanes and the value lane.
+    l_C.font = '11px sans-serif';
+    l_C.fillStyle = '#15181d';
+    l_C.fillRect(0, this.drumTop, KEYS_WIDTH, drumLanes() * LANE);
     for (let l_Lane = 0; l_Lane < drumLanes(); ++l_Lane) {
       l_C.fillStyle = l_Lane % 2 ? '#1d2127' : '#22272e';
       l_C.fillRect(KEYS_WIDTH, this.drumTop + l_Lane * LANE, width, LANE);
       l_C.fillStyle = MELODY_TRACKS + l_Lane === this.track ? '#ffffff' : '#9aa3ad';
-      l_C.font = '11px sans-serif';
       l_C.fillText(`Drum ${l_Lane + 1}`, 3, this.drumTop + l_Lane * LANE + 12);
     }
     l_C.fillStyle = '#1b1f25';
@@ -663,15 +681,20 @@ export class Editor {
     const l_Erased = l_Drag?.kind === 'erase' ? l_Drag.erased : null;
     const l_Values = l_Drag?.kind === 'values' ? l_Drag.values : null;
     const l_Edited = this.melody;
+    // The other melody tracks, then the edited one over them, clipped to the roll; then the drums
+    // to their lanes (a clip for each area, not for each track).
     const l_Order = [...Array(TRACKS).keys()].filter((p_Track) => p_Track !== l_Edited);
-    if (l_Edited >= 0) l_Order.push(l_Edited);
-    for (const l_Track of l_Order) {
+    l_Order.splice(MELODY_TRACKS - 1, 0, l_Edited);
+    for (const [l_Place, l_Track] of l_Order.entries()) {
       const l_Melody = l_Track < MELODY_TRACKS;
-      l_C.save();
-      l_C.beginPath();
-      if (l_Melody) l_C.rect(KEYS_WIDTH, RULER, width, this.melodyHeight);
-      else l_C.rect(KEYS_WIDTH, this.drumTop, width, drumLanes() * LANE);
-      l_C.clip();
+      if (l_Place === 0 || l_Place === MELODY_TRACKS) {
+        if (!l_Melody) l_C.restore();
+        l_C.save();
+        l_C.beginPath();
+        if (l_Melody) l_C.rect(KEYS_WIDTH, RULER, width, this.melodyHeight);
+        else l_C.rect(KEYS_WIDTH, this.drumTop, width, drumLanes() * LANE);
+        l_C.clip();
+      }
       const l_Faint = l_Melody && l_Track !== l_Edited;
       const l_Colour = COLOURS[l_Track % COLOURS.length];
       const l_Height = this.rowHeight(l_Track) - 1;
@@ -706,8 +729,8 @@ export class Editor {
           }
         }
       }
-      l_C.restore();
     }
+    l_C.restore();
     l_C.globalAlpha = 1;
     if (l_Drag?.kind === 'draw') {
       const l_Note = l_Drag.note;
