@@ -1,7 +1,7 @@
 // The composer as an instrument, in headless Chromium: an edit is heard at once (and not when told
 // not to); a take recorded from the computer's keyboard and a MIDI keyboard gives exactly the notes
 // played, on the grid, with the metronome heard and never written; Space and Enter do what a person
-// expects; on a phone's screen, upright and on its side, the roll takes the screen, a tap lands on
+// expects (a button lets it play, a check box, a list or a field keeps it); on a phone's screen, upright and on its side, the roll takes the screen, a tap lands on
 // the cell drawn there and one finger scrolls, two pinch.
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
@@ -201,6 +201,23 @@ test('Space stops what Play started wherever the focus is; Enter and the piano k
   await l_Tab.keyboard.press('Space');
   await new Promise((p_Done) => setTimeout(p_Done, 300));
   assert.equal(await l_Playing(), false, 'Space on the Play button stops, and does not click it again');
+  // A button (one that toggles) plays and is not clicked; a check box, a list and a field keep Space.
+  await l_Tab.focus('#piano');
+  await l_Tab.keyboard.press('Space');
+  assert.deepEqual(await l_Tab.evaluate(() => [window.composer.isPlaying, document.getElementById('piano').getAttribute('aria-pressed')]), [true, 'false'],
+    'Space on a button plays');
+  await l_Tab.keyboard.press('Space');
+  for (const l_Control of ['#hear', '#quantise', '#tempo']) {
+    const l_Value = () => l_Tab.$eval(l_Control, (p_Control) => (p_Control.type === 'checkbox' ? p_Control.checked : p_Control.value));
+    const l_Before = await l_Value();
+    await l_Tab.focus(l_Control);
+    await l_Tab.keyboard.press('Space');
+    await new Promise((p_Done) => setTimeout(p_Done, 100));
+    assert.equal(await l_Playing(), false, `Space on ${l_Control} is the control's, not Play's`);
+    if (l_Control === '#hear') assert.equal(await l_Value(), !l_Before, 'Space ticks the check box');
+    await l_Tab.keyboard.press('Escape');
+  }
+  await l_Tab.click('#hear');
 
   await l_Tab.focus('#editor');
   for (const l_Key of ['Enter', 'ArrowUp', 'ArrowUp', 'Enter', 'ArrowUp', 'ArrowUp', 'Enter', 'Backquote', 'KeyZ', 'KeyX']) await l_Tab.keyboard.press(l_Key);

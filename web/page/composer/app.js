@@ -539,11 +539,13 @@ for (const l_Field of ['length', 'volume', 'pan'])
 acceptDrops($('drop'), openFile);
 
 // The keyboard: everywhere but in a field or a list, where the keys are theirs (but Space, which
-// plays and stops wherever the focus is but in a text field).
-const typing = (p_Target) => p_Target instanceof HTMLInputElement && (p_Target.type === 'text' || p_Target.readOnly);
+// plays and stops wherever the focus is but on a control that Space works: a field, a check box, a
+// radio button, a slider, a list; on a button it plays, not clicks).
+const ownsSpace = (p_Target) => p_Target instanceof HTMLInputElement || p_Target instanceof HTMLSelectElement ||
+  p_Target instanceof HTMLTextAreaElement || Boolean(p_Target.isContentEditable);
 document.addEventListener('keydown', (p_Event) => {
   const l_Target = p_Event.target;
-  if (p_Event.code === 'Space' && !typing(l_Target) && !$('keys').open && !p_Event.ctrlKey && !p_Event.metaKey && !p_Event.altKey) {
+  if (p_Event.code === 'Space' && !ownsSpace(l_Target) && !$('keys').open && !p_Event.ctrlKey && !p_Event.metaKey && !p_Event.altKey) {
     p_Event.preventDefault();
     if (p_Event.repeat) return;
     if (p_Event.shiftKey) record();
