@@ -1,8 +1,9 @@
 // The composer as an instrument, in headless Chromium: an edit is heard at once (and not when told
 // not to); a take recorded from the computer's keyboard and a MIDI keyboard gives exactly the notes
 // played, on the grid, with the metronome heard and never written; Space and Enter do what a person
-// expects (a button lets it play, a check box, a list or a field keeps it); on a phone's screen, upright and on its side, the roll takes the screen, a tap lands on
-// the cell drawn there and one finger scrolls, two pinch.
+// expects (a button lets it play, a check box, a list or a field keeps it); on a phone's screen,
+// upright and on its side, the roll takes the screen, a tap lands on the cell drawn there and one
+// finger scrolls, two pinch.
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
 
