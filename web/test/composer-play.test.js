@@ -264,18 +264,32 @@ test('on a phone upright and on its side (and a desktop), taps, one-finger scrol
       assert.ok(l_Layout.css[1] >= 0.7 * l_Height && l_Layout.css[0] >= 0.9 * l_Width, `${l_Size}: the roll takes the screen (${l_Layout.css})`);
     }
 
-    // A tap on a cell drawn in the roll and one on a drum lane's: notes there.
-    const l_Cells = [{ track: 0, beat: 3, key: await l_Tab.evaluate(() => window.composer.editor.keyOf(window.composer.editor.melodyTop + window.composer.editor.melodyHeight / 2)) }, { track: 10, beat: 4 }];
+    // The roll keeps most of the height for the melody, whose rows a finger can hit (a short
+    // screen folds the drum lanes into the chosen track's, of a finger's height).
+    const l_Geometry = await l_Tab.evaluate(() => {
+      const { editor } = window.composer;
+      const l_Row = (p_Y) => editor.keyOf(editor.melodyTop + p_Y);
+      return { share: editor.melodyHeight / editor.height, lane: editor.rowHeight(10),
+        keys: [l_Row(1.5 * editor.view.keyHeight), l_Row(editor.melodyHeight / 2), l_Row(editor.melodyHeight - 1.5 * editor.view.keyHeight)] };
+    });
+    assert.ok(l_Geometry.share >= 0.6, `${l_Size}: the melody has ${l_Geometry.share} of the roll's height`);
+    if (l_Scale > 1) assert.ok(l_Geometry.lane >= 16 && (l_Height > 500 || l_Geometry.lane >= 24), `${l_Size}: a drum lane is ${l_Geometry.lane} px high`);
+
+    // Taps on cells drawn in the roll (its top, middle and bottom rows) and on a drum lane's, the
+    // drum track chosen first as a phone chooses it: notes there.
+    const l_Cells = l_Geometry.keys.map((p_Key, p_Index) => ({ track: 0, beat: 3 + 2 * p_Index, key: p_Key }));
+    l_Cells.push({ track: 10, beat: 4 });
+    if (l_Scale > 1) await l_Tab.select('#track-picker', '10');
     for (const l_Cell of l_Cells) await l_Tab.touchscreen.tap(...(await cellAt(l_Tab, l_Cell)));
     const l_Notes = await notesOf(l_Tab);
     assert.deepEqual([l_Notes[0].map((p_Note) => [p_Note.beat, p_Note.key]), l_Notes[10].map((p_Note) => p_Note.beat)],
-      [[[3, l_Cells[0].key]], [4]], `${l_Size}: a tap lands where it is drawn`);
+      [l_Cells.slice(0, 3).map((p_Cell) => [p_Cell.beat, p_Cell.key]), [4]], `${l_Size}: a tap lands where it is drawn`);
     if (l_Scale > 1) console.log(`the composer at ${l_Size}: ${await screenshot(l_Tab, `composer-${l_Width}x${l_Height}`, { width: l_Width, height: l_Height, ...l_Device })}`);
 
     // One finger on empty space scrolls the roll along with it; two pinch it wider.
     const l_View = () => l_Tab.evaluate(() => ({ ...window.composer.editor.view }));
     const l_Before = await l_View();
-    const [l_X, l_Y] = await cellAt(l_Tab, { track: 0, beat: 12, key: l_Cells[0].key - 2 });
+    const [l_X, l_Y] = await cellAt(l_Tab, { track: 0, beat: 12, key: l_Cells[1].key - 2 });
     await touch(l_Tab, [[l_X, l_Y]], [[l_X - 60, l_Y + 30]]);
     const l_Scrolled = await l_View();
     assert.ok(Math.abs(l_Scrolled.beat - l_Before.beat - 60 / l_Before.beatWidth) < 0.01, `${l_Size}: scrolled ${l_Scrolled.beat - l_Before.beat} beats`);

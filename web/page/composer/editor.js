@@ -1,6 +1,6 @@
 // The composer's canvas: a ruler (bars, loop markers, cursor), a piano roll of the 96 keys for the
-// melody tracks, a lane per drum track and a lane of the volume or pan of the notes, all on one
-// time axis. Notes are drawn, moved, resized, selected and erased with pointer events (a mouse, a
+// melody tracks, a lane per drum track (on a short screen the chosen one's alone) and a lane of the
+// volume or pan of the notes, all on one time axis. Notes are drawn, moved, resized, selected and erased with pointer events (a mouse, a
 // pen or a finger alike); every change goes to the model as one transaction per gesture. On a touch
 // screen one finger on empty space scrolls (a tap is the tool's click), two pinch and pan, and a
 // long press selects. Everything is laid out in CSS pixels, drawn at the screen's own resolution
@@ -13,10 +13,11 @@ export { COLOURS };
 const KEYS_WIDTH = 46;
 const RULER = 30;
 const LANE = 16;
-const drumLanes = () => TRACKS - MELODY_TRACKS;
+const FOLDED_LANE = 24;  // the one drum lane of a short screen: a finger's height
 const VALUES = 70;
 const VALUES_LOW = 40;   // on a short screen
 const SHORT = 480;       // CSS pixels of canvas height below which the value lane is the low one
+                         // and the drum lanes fold into the chosen drum track's
 const GAP = 4;
 const EDGE = 6;  // pixels at a note's end that resize it
 const HANDLE = 24;  // a finger's handle on a selected note's end, as wide and tall
@@ -41,6 +42,7 @@ export class Editor {
     this.view = { beatWidth: 12, keyHeight: 10, beat: 0, row: 40 };  // row: key rows scrolled off the top
     this.chosen = 0;             // the track chosen (track list, drum lane, keys 1-8)
     this.melody = 0;             // the melody track the piano roll edits: the last one chosen
+    this.drum = MELODY_TRACKS;   // the drum track last chosen: the one lane of a short screen
     this.cursor = { beat: 0, key: 57 };
     this.selection = new Set();  // id(track, beat) of the selected notes
     this.tool = 'draw';          // 'draw', 'select', 'erase'
@@ -74,12 +76,18 @@ export class Editor {
   set track(p_Track) {
     this.chosen = p_Track;
     if (p_Track < MELODY_TRACKS) this.melody = p_Track;
+    else this.drum = p_Track;
   }
 
   // --- Geometry ---
   get melodyTop() { return RULER; }
   get values() { return this.height < SHORT ? VALUES_LOW : VALUES; }
-  get drumTop() { return this.height - this.values - GAP - drumLanes() * LANE; }
+  // The drum tracks that have a lane, top down: all of them, or on a short screen the chosen one.
+  get lanes() {
+    return this.height < SHORT ? [this.drum] : Array.from({ length: TRACKS - MELODY_TRACKS }, (_, p_Lane) => MELODY_TRACKS + p_Lane);
+  }
+  get laneHeight() { return this.height < SHORT ? FOLDED_LANE : LANE; }
+  get drumTop() { return this.height - this.values - GAP - this.lanes.length * this.laneHeight; }
   get valuesTop() { return this.height - this.values; }
   get melodyHeight() { return this.drumTop - GAP - RULER; }
   get beatsShown() { return (this.width - KEYS_WIDTH) / this.view.beatWidth; }
@@ -88,9 +96,10 @@ export class Editor {
   beatOf(p_X) { return Math.max(0, Math.floor(this.view.beat + (p_X - KEYS_WIDTH) / this.view.beatWidth)); }
   keyY(p_Key) { return RULER + (KEYS - 1 - p_Key - this.view.row) * this.view.keyHeight; }
   keyOf(p_Y) { return clamp(KEYS - 1 - Math.floor(this.view.row + (p_Y - RULER) / this.view.keyHeight), 0, KEYS - 1); }
-  laneY(p_Track) { return this.drumTop + (p_Track - MELODY_TRACKS) * LANE; }
+  // A drum track's lane (one folded away is drawn where the shown one is).
+  laneY(p_Track) { return this.drumTop + Math.max(0, this.lanes.indexOf(p_Track)) * this.laneHeight; }
   noteY(p_Track, p_Key) { return p_Track < MELODY_TRACKS ? this.keyY(p_Key) : this.laneY(p_Track); }
-  rowHeight(p_Track) { return p_Track < MELODY_TRACKS ? this.view.keyHeight : LANE; }
+  rowHeight(p_Track) { return p_Track < MELODY_TRACKS ? this.view.keyHeight : this.laneHeight; }
 
   // Which part of the canvas a point is in, and the beat and track or key there.
   #at(p_Event) {
@@ -102,7 +111,8 @@ export class Editor {
     else if (l_Y >= this.valuesTop) l_At.area = 'values';
     else if (l_Y >= this.drumTop) {
       l_At.area = 'drums';
-      l_At.track = clamp(MELODY_TRACKS + Math.floor((l_Y - this.drumTop) / LANE), MELODY_TRACKS, TRACKS - 1);
+      const l_Lanes = this.lanes;
+      l_At.track = l_Lanes[clamp(Math.floor((l_Y - this.drumTop) / this.laneHeight), 0, l_Lanes.length - 1)];
     } else if (l_Y < this.drumTop - GAP) {
       l_At.area = 'melody';
       l_At.key = this.keyOf(l_Y);
@@ -397,7 +407,7 @@ export class Editor {
     box(p_Drag) {
       const [l_X0, l_X1] = [Math.min(p_Drag.x0, p_Drag.x1), Math.max(p_Drag.x0, p_Drag.x1)];
       const [l_Y0, l_Y1] = [Math.min(p_Drag.y0, p_Drag.y1), Math.max(p_Drag.y0, p_Drag.y1)];
-      const l_Tracks = p_Drag.area === 'melody' ? [this.melody] : Array.from({ length: drumLanes() }, (_, p_Lane) => MELODY_TRACKS + p_Lane);
+      const l_Tracks = p_Drag.area === 'melody' ? [this.melody] : this.lanes;
       const l_Hits = [];
       for (const l_Track of l_Tracks)
         for (const l_Note of this.model.notes(l_Track)) {
@@ -624,12 +634,15 @@ export class Editor {
     // Drum lanes and the value lane.
     l_C.font = '11px sans-serif';
     l_C.fillStyle = '#15181d';
-    l_C.fillRect(0, this.drumTop, KEYS_WIDTH, drumLanes() * LANE);
-    for (let l_Lane = 0; l_Lane < drumLanes(); ++l_Lane) {
+    const l_Lanes = this.lanes;
+    const l_LaneHeight = this.laneHeight;
+    l_C.fillRect(0, this.drumTop, KEYS_WIDTH, l_Lanes.length * l_LaneHeight);
+    for (const [l_Lane, l_Track] of l_Lanes.entries()) {
+      const l_Y = this.drumTop + l_Lane * l_LaneHeight;
       l_C.fillStyle = l_Lane % 2 ? '#1d2127' : '#22272e';
-      l_C.fillRect(KEYS_WIDTH, this.drumTop + l_Lane * LANE, width, LANE);
-      l_C.fillStyle = MELODY_TRACKS + l_Lane === this.track ? '#ffffff' : '#9aa3ad';
-      l_C.fillText(`Drum ${l_Lane + 1}`, 3, this.drumTop + l_Lane * LANE + 12);
+      l_C.fillRect(KEYS_WIDTH, l_Y, width, l_LaneHeight);
+      l_C.fillStyle = l_Track === this.track ? '#ffffff' : '#9aa3ad';
+      l_C.fillText(`Drum ${l_Track - MELODY_TRACKS + 1}`, 3, l_Y + l_LaneHeight / 2 + 4);
     }
     l_C.fillStyle = '#1b1f25';
     l_C.fillRect(0, this.valuesTop, width, this.values);
@@ -682,9 +695,9 @@ export class Editor {
     const l_Values = l_Drag?.kind === 'values' ? l_Drag.values : null;
     const l_Edited = this.melody;
     // The other melody tracks, then the edited one over them, clipped to the roll; then the drums
-    // to their lanes (a clip for each area, not for each track).
-    const l_Order = [...Array(TRACKS).keys()].filter((p_Track) => p_Track !== l_Edited);
-    l_Order.splice(MELODY_TRACKS - 1, 0, l_Edited);
+    // that have a lane, clipped to theirs (a clip for each area, not for each track).
+    const l_Order = [...Array(MELODY_TRACKS).keys()].filter((p_Track) => p_Track !== l_Edited);
+    l_Order.push(l_Edited, ...l_Lanes);
     for (const [l_Place, l_Track] of l_Order.entries()) {
       const l_Melody = l_Track < MELODY_TRACKS;
       if (l_Place === 0 || l_Place === MELODY_TRACKS) {
@@ -692,7 +705,7 @@ export class Editor {
         l_C.save();
         l_C.beginPath();
         if (l_Melody) l_C.rect(KEYS_WIDTH, RULER, width, this.melodyHeight);
-        else l_C.rect(KEYS_WIDTH, this.drumTop, width, drumLanes() * LANE);
+        else l_C.rect(KEYS_WIDTH, this.drumTop, width, l_Lanes.length * l_LaneHeight);
         l_C.clip();
       }
       const l_Faint = l_Melody && l_Track !== l_Edited;
@@ -767,7 +780,7 @@ export class Editor {
     l_C.strokeStyle = '#ffe066';
     l_C.lineWidth = 1;
     if (this.track < MELODY_TRACKS) l_C.strokeRect(l_CursorX + 0.5, this.keyY(this.cursor.key) + 0.5, l_View.beatWidth - 1, l_View.keyHeight - 1);
-    else l_C.strokeRect(l_CursorX + 0.5, this.laneY(this.track) + 0.5, l_View.beatWidth - 1, LANE - 1);
+    else l_C.strokeRect(l_CursorX + 0.5, this.laneY(this.track) + 0.5, l_View.beatWidth - 1, l_LaneHeight - 1);
     l_C.fillStyle = '#ffe066';
     l_C.fillRect(l_CursorX, 0, 2, RULER);
     if (this.playhead !== null) {
