@@ -79,12 +79,14 @@ async function drawNote(p_Tab, p_Cell) {
   await p_Tab.mouse.up();
 }
 
-test('a note drawn is heard from the quantum after it, and not once edits are not to be heard', async () => {
+test('a note drawn is heard from the quantum after it, and not once edits are not to be heard; an instrument heard goes the same way', async () => {
   const l_Tab = await openComposer();
   await blank(l_Tab, 100, 16);
   const HEARD = 100 * QUANTUM;
   const QUIET = 225 * QUANTUM;  // 0.6 s: the first note (0.3 s) has ended
-  const l_Left = await renderOffline(l_Tab, RATE, [HEARD, QUIET], async (p_Stop) => {
+  const PREVIEW = 300 * QUANTUM;
+  const l_Left = await renderOffline(l_Tab, RATE, [HEARD, QUIET, PREVIEW], async (p_Stop) => {
+    if (p_Stop === 2) return l_Tab.click('#tracks li:first-child .hear');
     if (p_Stop === 1) await l_Tab.click('#hear');
     await drawNote(l_Tab, { track: 0, beat: 2 + 4 * p_Stop, key: 60 });
   });
@@ -92,7 +94,9 @@ test('a note drawn is heard from the quantum after it, and not once edits are no
   const l_Onset = loud(l_Left, HEARD, QUIET);
   console.log(`a note drawn at frame ${HEARD} is heard from frame ${HEARD + l_Onset}`);
   assert.ok(l_Onset >= 0 && l_Onset < QUANTUM, `heard ${l_Onset} frames into the quantum after the edit`);
-  assert.equal(loud(l_Left, QUIET, RATE), -1, 'with Hear edits off, a note drawn is not heard');
+  assert.equal(loud(l_Left, QUIET, PREVIEW), -1, 'with Hear edits off, a note drawn is not heard');
+  const l_Preview = loud(l_Left, PREVIEW, RATE);
+  assert.ok(l_Preview >= 0 && l_Preview < QUANTUM, `the track's instrument, asked for, is heard from the worklet ${l_Preview} frames after`);
   assert.equal((await notesOf(l_Tab))[0].length, 2, 'both notes are drawn');
   assert.deepEqual(l_Tab.problems, []);
   await l_Tab.close();
