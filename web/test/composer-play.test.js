@@ -1,8 +1,9 @@
 // The composer as an instrument, in headless Chromium: an edit is heard at once (and not when told
 // not to); a take recorded from the computer's keyboard and a MIDI keyboard gives exactly the notes
 // played, on the grid, with the metronome heard and never written; Space and Enter do what a person
-// expects; on a phone's screen, upright and on its side, the roll takes the screen, a tap lands on
-// the cell drawn there and one finger scrolls, two pinch.
+// expects (a button lets it play, a check box, a list or a field keeps it); on a phone's screen,
+// upright and on its side, the roll takes the screen, a tap lands on the cell drawn there and one
+// finger scrolls, two pinch.
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
 
@@ -78,12 +79,14 @@ async function drawNote(p_Tab, p_Cell) {
   await p_Tab.mouse.up();
 }
 
-test('a note drawn is heard from the quantum after it, and not once edits are not to be heard', async () => {
+test('a note drawn is heard from the quantum after it, and not once edits are not to be heard; an instrument heard goes the same way', async () => {
   const l_Tab = await openComposer();
   await blank(l_Tab, 100, 16);
   const HEARD = 100 * QUANTUM;
   const QUIET = 225 * QUANTUM;  // 0.6 s: the first note (0.3 s) has ended
-  const l_Left = await renderOffline(l_Tab, RATE, [HEARD, QUIET], async (p_Stop) => {
+  const PREVIEW = 300 * QUANTUM;
+  const l_Left = await renderOffline(l_Tab, RATE, [HEARD, QUIET, PREVIEW], async (p_Stop) => {
+    if (p_Stop === 2) return l_Tab.click('#tracks li:first-child .hear');
     if (p_Stop === 1) await l_Tab.click('#hear');
     await drawNote(l_Tab, { track: 0, beat: 2 + 4 * p_Stop, key: 60 });
   });
@@ -91,7 +94,9 @@ test('a note drawn is heard from the quantum after it, and not once edits are no
   const l_Onset = loud(l_Left, HEARD, QUIET);
   console.log(`a note drawn at frame ${HEARD} is heard from frame ${HEARD + l_Onset}`);
   assert.ok(l_Onset >= 0 && l_Onset < QUANTUM, `heard ${l_Onset} frames into the quantum after the edit`);
-  assert.equal(loud(l_Left, QUIET, RATE), -1, 'with Hear edits off, a note drawn is not heard');
+  assert.equal(loud(l_Left, QUIET, PREVIEW), -1, 'with Hear edits off, a note drawn is not heard');
+  const l_Preview = loud(l_Left, PREVIEW, RATE);
+  assert.ok(l_Preview >= 0 && l_Preview < QUANTUM, `the track's instrument, asked for, is heard from the worklet ${l_Preview} frames after`);
   assert.equal((await notesOf(l_Tab))[0].length, 2, 'both notes are drawn');
   assert.deepEqual(l_Tab.problems, []);
   await l_Tab.close();
@@ -201,6 +206,23 @@ test('Space stops what Play started wherever the focus is; Enter and the piano k
   await l_Tab.keyboard.press('Space');
   await new Promise((p_Done) => setTimeout(p_Done, 300));
   assert.equal(await l_Playing(), false, 'Space on the Play button stops, and does not click it again');
+  // A button (one that toggles) plays and is not clicked; a check box, a list and a field keep Space.
+  await l_Tab.focus('#piano');
+  await l_Tab.keyboard.press('Space');
+  assert.deepEqual(await l_Tab.evaluate(() => [window.composer.isPlaying, document.getElementById('piano').getAttribute('aria-pressed')]), [true, 'false'],
+    'Space on a button plays');
+  await l_Tab.keyboard.press('Space');
+  for (const l_Control of ['#hear', '#quantise', '#tempo']) {
+    const l_Value = () => l_Tab.$eval(l_Control, (p_Control) => (p_Control.type === 'checkbox' ? p_Control.checked : p_Control.value));
+    const l_Before = await l_Value();
+    await l_Tab.focus(l_Control);
+    await l_Tab.keyboard.press('Space');
+    await new Promise((p_Done) => setTimeout(p_Done, 100));
+    assert.equal(await l_Playing(), false, `Space on ${l_Control} is the control's, not Play's`);
+    if (l_Control === '#hear') assert.equal(await l_Value(), !l_Before, 'Space ticks the check box');
+    await l_Tab.keyboard.press('Escape');
+  }
+  await l_Tab.click('#hear');
 
   await l_Tab.focus('#editor');
   for (const l_Key of ['Enter', 'ArrowUp', 'ArrowUp', 'Enter', 'ArrowUp', 'ArrowUp', 'Enter', 'Backquote', 'KeyZ', 'KeyX']) await l_Tab.keyboard.press(l_Key);
@@ -229,14 +251,16 @@ test('on a phone upright and on its side (and a desktop), taps, one-finger scrol
     const l_Device = { deviceScaleFactor: l_Scale, hasTouch: true, isMobile: l_Scale > 1 };
     const l_Tab = await openComposer(l_Width, l_Height, l_Device);
     await blank(l_Tab, 100, 64);
-    const l_Layout = await l_Tab.evaluate(() => {
+    const l_Layout = await l_Tab.evaluate(async () => {
       const { editor } = window.composer;
       const l_Canvas = editor.canvas;
       return { bitmap: [l_Canvas.width, l_Canvas.height], css: [l_Canvas.clientWidth, l_Canvas.clientHeight],
+        maxScale: (await import('./composer/editor.js')).MAX_SCALE,
         tracks: document.getElementById('tracks').offsetWidth, picker: document.getElementById('track-picker').offsetWidth,
         page: [innerWidth, innerHeight], overflow: document.documentElement.scrollWidth > innerWidth };
     });
-    assert.deepEqual(l_Layout.bitmap, l_Layout.css.map((p_Size) => Math.round(p_Size * l_Scale)), `${l_Size}: the bitmap is the canvas's size in device pixels`);
+    assert.deepEqual(l_Layout.bitmap, l_Layout.css.map((p_Size) => Math.round(p_Size * Math.min(l_Scale, l_Layout.maxScale))),
+      `${l_Size}: the bitmap is the canvas's size in device pixels, at most MAX_SCALE to a CSS pixel`);
     assert.equal(l_Layout.overflow, false, `${l_Size}: nothing runs off the side`);
     if (l_Scale > 1) {
       assert.equal(l_Layout.tracks, 0, `${l_Size}: the track list folds into the picker`);
@@ -244,18 +268,32 @@ test('on a phone upright and on its side (and a desktop), taps, one-finger scrol
       assert.ok(l_Layout.css[1] >= 0.7 * l_Height && l_Layout.css[0] >= 0.9 * l_Width, `${l_Size}: the roll takes the screen (${l_Layout.css})`);
     }
 
-    // A tap on a cell drawn in the roll and one on a drum lane's: notes there.
-    const l_Cells = [{ track: 0, beat: 3, key: await l_Tab.evaluate(() => window.composer.editor.keyOf(window.composer.editor.melodyTop + window.composer.editor.melodyHeight / 2)) }, { track: 10, beat: 4 }];
+    // The roll keeps most of the height for the melody, whose rows a finger can hit (a short
+    // screen folds the drum lanes into the chosen track's, of a finger's height).
+    const l_Geometry = await l_Tab.evaluate(() => {
+      const { editor } = window.composer;
+      const l_Row = (p_Y) => editor.keyOf(editor.melodyTop + p_Y);
+      return { share: editor.melodyHeight / editor.height, lane: editor.rowHeight(10),
+        keys: [l_Row(1.5 * editor.view.keyHeight), l_Row(editor.melodyHeight / 2), l_Row(editor.melodyHeight - 1.5 * editor.view.keyHeight)] };
+    });
+    assert.ok(l_Geometry.share >= 0.6, `${l_Size}: the melody has ${l_Geometry.share} of the roll's height`);
+    if (l_Scale > 1) assert.ok(l_Geometry.lane >= 16 && (l_Height > 500 || l_Geometry.lane >= 24), `${l_Size}: a drum lane is ${l_Geometry.lane} px high`);
+
+    // Taps on cells drawn in the roll (its top, middle and bottom rows) and on a drum lane's, the
+    // drum track chosen first as a phone chooses it: notes there.
+    const l_Cells = l_Geometry.keys.map((p_Key, p_Index) => ({ track: 0, beat: 3 + 2 * p_Index, key: p_Key }));
+    l_Cells.push({ track: 10, beat: 4 });
+    if (l_Scale > 1) await l_Tab.select('#track-picker', '10');
     for (const l_Cell of l_Cells) await l_Tab.touchscreen.tap(...(await cellAt(l_Tab, l_Cell)));
     const l_Notes = await notesOf(l_Tab);
     assert.deepEqual([l_Notes[0].map((p_Note) => [p_Note.beat, p_Note.key]), l_Notes[10].map((p_Note) => p_Note.beat)],
-      [[[3, l_Cells[0].key]], [4]], `${l_Size}: a tap lands where it is drawn`);
+      [l_Cells.slice(0, 3).map((p_Cell) => [p_Cell.beat, p_Cell.key]), [4]], `${l_Size}: a tap lands where it is drawn`);
     if (l_Scale > 1) console.log(`the composer at ${l_Size}: ${await screenshot(l_Tab, `composer-${l_Width}x${l_Height}`, { width: l_Width, height: l_Height, ...l_Device })}`);
 
     // One finger on empty space scrolls the roll along with it; two pinch it wider.
     const l_View = () => l_Tab.evaluate(() => ({ ...window.composer.editor.view }));
     const l_Before = await l_View();
-    const [l_X, l_Y] = await cellAt(l_Tab, { track: 0, beat: 12, key: l_Cells[0].key - 2 });
+    const [l_X, l_Y] = await cellAt(l_Tab, { track: 0, beat: 12, key: l_Cells[1].key - 2 });
     await touch(l_Tab, [[l_X, l_Y]], [[l_X - 60, l_Y + 30]]);
     const l_Scrolled = await l_View();
     assert.ok(Math.abs(l_Scrolled.beat - l_Before.beat - 60 / l_Before.beatWidth) < 0.01, `${l_Size}: scrolled ${l_Scrolled.beat - l_Before.beat} beats`);

@@ -350,31 +350,12 @@ function setPiano(p_On) {
   status(p_On ? `The keyboard plays notes from C${playing.octave} (\` for shortcuts).` : 'The keyboard does shortcuts.');
 }
 
-// Plays p_Instrument of p_Track once, rendered by the decoder from a song of one note.
-let previewContext = null;
-function preview(p_Track, p_Instrument) {
-  const l_Song = tw.createSong();
-  try {
-    l_Song.setInstrument(p_Track, p_Instrument);
-    l_Song.addNote(p_Track, { beat: 0, key: p_Track < MELODY_TRACKS ? 57 : 48, length: 4, volume: 200, pan: 6 });
-    l_Song.tempo = 100;
-    l_Song.setLoop(0, 8);  // a song lasts to its loop's end
-    previewContext ??= new AudioContext();
-    const l_Rate = previewContext.sampleRate;
-    const l_Frames = l_Song.read(Math.round(PREVIEW_SECONDS * l_Rate), l_Rate);
-    const l_Buffer = previewContext.createBuffer(2, l_Frames.length / 2, l_Rate);
-    for (let l_Channel = 0; l_Channel < 2; ++l_Channel)
-      l_Buffer.copyToChannel(Float32Array.from({ length: l_Frames.length / 2 }, (_, p_Frame) => l_Frames[2 * p_Frame + l_Channel]), l_Channel);
-    const l_Source = previewContext.createBufferSource();
-    l_Source.buffer = l_Buffer;
-    l_Source.connect(previewContext.destination);
-    previewContext.resume();
-    l_Source.start();
-  } catch (p_Error) {
-    message(`No preview: ${p_Error.message}`);
-  } finally {
-    l_Song.close();
-  }
+// Plays a note of p_Track's instrument, as notes played in sound: from the worklet's live song.
+function preview(p_Track) {
+  if (!audio) return message('No sound here: the audio did not start.');
+  playing.sound(`preview${++playing.nextId}`, { track: p_Track, key: p_Track < MELODY_TRACKS ? 57 : 48, volume: 200, pan: 6 }, PREVIEW_SECONDS);
+  // The page's own context waits for a gesture (this one); an offline context renders when told to.
+  if (audio.context instanceof AudioContext) audio.context.resume();
 }
 
 // --- Showing the song ---
@@ -397,9 +378,9 @@ function showTracks() {
       l_Row.querySelector('.name').onclick = () => chooseTrack(p_Track);
       const l_Select = l_Row.querySelector('select');
       l_Select.onchange = () => {
-        if (attempt(() => model.edit((p_Edit) => p_Edit.set('instrument', Number(l_Select.value), p_Track)))) preview(p_Track, Number(l_Select.value));
+        if (attempt(() => model.edit((p_Edit) => p_Edit.set('instrument', Number(l_Select.value), p_Track)))) preview(p_Track);
       };
-      l_Row.querySelector('.hear').onclick = () => preview(p_Track, model.tracks[p_Track].instrument);
+      l_Row.querySelector('.hear').onclick = () => preview(p_Track);
       l_Row.querySelector('.mute').onclick = () => toggle(state.muted, p_Track);
       l_Row.querySelector('.solo').onclick = () => toggle(state.solo, p_Track);
       l_Row.style.setProperty('--colour', COLOURS[p_Track % COLOURS.length]);
@@ -539,11 +520,13 @@ for (const l_Field of ['length', 'volume', 'pan'])
 acceptDrops($('drop'), openFile);
 
 // The keyboard: everywhere but in a field or a list, where the keys are theirs (but Space, which
-// plays and stops wherever the focus is but in a text field).
-const typing = (p_Target) => p_Target instanceof HTMLInputElement && (p_Target.type === 'text' || p_Target.readOnly);
+// plays and stops wherever the focus is but on a control that Space works: a field, a check box, a
+// radio button, a slider, a list; on a button it plays, not clicks).
+const ownsSpace = (p_Target) => p_Target instanceof HTMLInputElement || p_Target instanceof HTMLSelectElement ||
+  p_Target instanceof HTMLTextAreaElement || Boolean(p_Target.isContentEditable);
 document.addEventListener('keydown', (p_Event) => {
   const l_Target = p_Event.target;
-  if (p_Event.code === 'Space' && !typing(l_Target) && !$('keys').open && !p_Event.ctrlKey && !p_Event.metaKey && !p_Event.altKey) {
+  if (p_Event.code === 'Space' && !ownsSpace(l_Target) && !$('keys').open && !p_Event.ctrlKey && !p_Event.metaKey && !p_Event.altKey) {
     p_Event.preventDefault();
     if (p_Event.repeat) return;
     if (p_Event.shiftKey) record();
@@ -599,7 +582,7 @@ document.addEventListener('keydown', (p_Event) => {
       case 'e': commands.tool('erase'); break;
       case 'm': toggle(state.muted, editor.track); break;
       case 'o': toggle(state.solo, editor.track); break;
-      case 'i': preview(editor.track, model.tracks[editor.track].instrument); break;
+      case 'i': preview(editor.track); break;
       case 'l': $('lane').value = editor.valueField = editor.valueField === 'volume' ? 'pan' : 'volume'; editor.render(); break;
       case '=': case '+': editor.zoom(1.25, 'beats'); break;
       case '-': editor.zoom(0.8, 'beats'); break;

@@ -1,9 +1,10 @@
 // The composer's canvas: a ruler (bars, loop markers, cursor), a piano roll of the 96 keys for the
-// melody tracks, a lane per drum track and a lane of the volume or pan of the notes, all on one
-// time axis. Notes are drawn, moved, resized, selected and erased with pointer events (a mouse, a
+// melody tracks, a lane per drum track (on a short screen the chosen one's alone) and a lane of the
+// volume or pan of the notes, all on one time axis. Notes are drawn, moved, resized, selected and erased with pointer events (a mouse, a
 // pen or a finger alike); every change goes to the model as one transaction per gesture. On a touch
 // screen one finger on empty space scrolls (a tap is the tool's click), two pinch and pan, and a
-// long press selects. Everything is laid out in CSS pixels, drawn at the screen's own resolution.
+// long press selects. Everything is laid out in CSS pixels, drawn at the screen's own resolution
+// (up to MAX_SCALE).
 import { COLOURS } from '../player/roll.js';
 import { KEYS, MELODY_TRACKS, NOTE_RANGE, TRACKS } from './model.js';
 
@@ -12,15 +13,20 @@ export { COLOURS };
 const KEYS_WIDTH = 46;
 const RULER = 30;
 const LANE = 16;
-const drumLanes = () => TRACKS - MELODY_TRACKS;
+const FOLDED_LANE = 24;  // the one drum lane of a short screen: a finger's height
 const VALUES = 70;
 const VALUES_LOW = 40;   // on a short screen
 const SHORT = 480;       // CSS pixels of canvas height below which the value lane is the low one
+                         // and the drum lanes fold into the chosen drum track's
 const GAP = 4;
 const EDGE = 6;  // pixels at a note's end that resize it
 const HANDLE = 24;  // a finger's handle on a selected note's end, as wide and tall
 const SLOP = 10;    // pixels a finger moves before a touch is a scroll
 const LONG_PRESS = 500;  // ms
+// Bitmap pixels per CSS pixel at most: a frame's cost is mostly the pixels filled and handed on,
+// and at a phone's 3 there are 2.25 times those of 2 for a roll that looks the same.
+export const MAX_SCALE = 2;
+const bitmapScale = () => Math.min(MAX_SCALE, devicePixelRatio || 1);
 const BLACK_KEYS = new Set([1, 3, 6, 8, 10]);
 const NOTE_NAMES = ['C', 'C#', 'D', 'D#', 'E', 'F', 'F#', 'G', 'G#', 'A', 'A#', 'B'];
 export const keyName = (p_Key) => `${NOTE_NAMES[p_Key % 12]}${Math.floor(p_Key / 12)}`;
@@ -30,11 +36,13 @@ const clamp = (p_Value, p_Low, p_High) => Math.min(p_High, Math.max(p_Low, p_Val
 export class Editor {
   constructor(p_Canvas, p_Model) {
     this.canvas = p_Canvas;
-    this.context = p_Canvas.getContext('2d');
+    // Opaque: the compositor blends nothing under it.
+    this.context = p_Canvas.getContext('2d', { alpha: false });
     this.model = p_Model;
     this.view = { beatWidth: 12, keyHeight: 10, beat: 0, row: 40 };  // row: key rows scrolled off the top
     this.chosen = 0;             // the track chosen (track list, drum lane, keys 1-8)
     this.melody = 0;             // the melody track the piano roll edits: the last one chosen
+    this.drum = MELODY_TRACKS;   // the drum track last chosen: the one lane of a short screen
     this.cursor = { beat: 0, key: 57 };
     this.selection = new Set();  // id(track, beat) of the selected notes
     this.tool = 'draw';          // 'draw', 'select', 'erase'
@@ -68,12 +76,18 @@ export class Editor {
   set track(p_Track) {
     this.chosen = p_Track;
     if (p_Track < MELODY_TRACKS) this.melody = p_Track;
+    else this.drum = p_Track;
   }
 
   // --- Geometry ---
   get melodyTop() { return RULER; }
   get values() { return this.height < SHORT ? VALUES_LOW : VALUES; }
-  get drumTop() { return this.height - this.values - GAP - drumLanes() * LANE; }
+  // The drum tracks that have a lane, top down: all of them, or on a short screen the chosen one.
+  get lanes() {
+    return this.height < SHORT ? [this.drum] : Array.from({ length: TRACKS - MELODY_TRACKS }, (_, p_Lane) => MELODY_TRACKS + p_Lane);
+  }
+  get laneHeight() { return this.height < SHORT ? FOLDED_LANE : LANE; }
+  get drumTop() { return this.height - this.values - GAP - this.lanes.length * this.laneHeight; }
   get valuesTop() { return this.height - this.values; }
   get melodyHeight() { return this.drumTop - GAP - RULER; }
   get beatsShown() { return (this.width - KEYS_WIDTH) / this.view.beatWidth; }
@@ -82,9 +96,10 @@ export class Editor {
   beatOf(p_X) { return Math.max(0, Math.floor(this.view.beat + (p_X - KEYS_WIDTH) / this.view.beatWidth)); }
   keyY(p_Key) { return RULER + (KEYS - 1 - p_Key - this.view.row) * this.view.keyHeight; }
   keyOf(p_Y) { return clamp(KEYS - 1 - Math.floor(this.view.row + (p_Y - RULER) / this.view.keyHeight), 0, KEYS - 1); }
-  laneY(p_Track) { return this.drumTop + (p_Track - MELODY_TRACKS) * LANE; }
+  // A drum track's lane (one folded away is drawn where the shown one is).
+  laneY(p_Track) { return this.drumTop + Math.max(0, this.lanes.indexOf(p_Track)) * this.laneHeight; }
   noteY(p_Track, p_Key) { return p_Track < MELODY_TRACKS ? this.keyY(p_Key) : this.laneY(p_Track); }
-  rowHeight(p_Track) { return p_Track < MELODY_TRACKS ? this.view.keyHeight : LANE; }
+  rowHeight(p_Track) { return p_Track < MELODY_TRACKS ? this.view.keyHeight : this.laneHeight; }
 
   // Which part of the canvas a point is in, and the beat and track or key there.
   #at(p_Event) {
@@ -96,7 +111,8 @@ export class Editor {
     else if (l_Y >= this.valuesTop) l_At.area = 'values';
     else if (l_Y >= this.drumTop) {
       l_At.area = 'drums';
-      l_At.track = clamp(MELODY_TRACKS + Math.floor((l_Y - this.drumTop) / LANE), MELODY_TRACKS, TRACKS - 1);
+      const l_Lanes = this.lanes;
+      l_At.track = l_Lanes[clamp(Math.floor((l_Y - this.drumTop) / this.laneHeight), 0, l_Lanes.length - 1)];
     } else if (l_Y < this.drumTop - GAP) {
       l_At.area = 'melody';
       l_At.key = this.keyOf(l_Y);
@@ -391,7 +407,7 @@ export class Editor {
     box(p_Drag) {
       const [l_X0, l_X1] = [Math.min(p_Drag.x0, p_Drag.x1), Math.max(p_Drag.x0, p_Drag.x1)];
       const [l_Y0, l_Y1] = [Math.min(p_Drag.y0, p_Drag.y1), Math.max(p_Drag.y0, p_Drag.y1)];
-      const l_Tracks = p_Drag.area === 'melody' ? [this.melody] : Array.from({ length: drumLanes() }, (_, p_Lane) => MELODY_TRACKS + p_Lane);
+      const l_Tracks = p_Drag.area === 'melody' ? [this.melody] : this.lanes;
       const l_Hits = [];
       for (const l_Track of l_Tracks)
         for (const l_Note of this.model.notes(l_Track)) {
@@ -542,12 +558,12 @@ export class Editor {
     this.scroll(0, 0);
   }
 
-  // The view as large as the canvas is on the page, its bitmap that many device pixels; the keys
-  // in the middle of the view stay there.
+  // The view as large as the canvas is on the page, its bitmap that many device pixels (up to
+  // MAX_SCALE to a CSS pixel); the keys in the middle of the view stay there.
   #fit() {
     const l_Width = this.canvas.clientWidth;
     const l_Height = this.canvas.clientHeight;
-    const l_Scale = devicePixelRatio || 1;
+    const l_Scale = bitmapScale();
     if (this.width === l_Width && this.height === l_Height && this.scale === l_Scale) return;
     const l_Middle = this.view.row + this.rowsShown / 2;
     [this.width, this.height, this.scale] = [l_Width, l_Height, l_Scale];
@@ -568,30 +584,41 @@ export class Editor {
 
   draw() {
     const l_Start = performance.now();
-    if (this.scale !== (devicePixelRatio || 1)) this.#fit();
+    if (this.scale !== bitmapScale()) this.#fit();
     const l_C = this.context;
     const { width, height } = this;
     const l_View = this.view;
     l_C.setTransform(this.scale, 0, 0, this.scale, 0, 0);
+    const l_MelodyBottom = this.drumTop - GAP;
+    // Each pixel is filled once as far as can be (a frame's cost is mostly the pixels filled): the
+    // ruler and the gaps in the background colour, the roll in the white keys' rows' colour.
     l_C.fillStyle = '#15181d';
-    l_C.fillRect(0, 0, width, height);
-    if (!this.model.song) return;
+    if (!this.model.song) return l_C.fillRect(0, 0, width, height);
+    l_C.fillRect(0, 0, width, RULER);
+    l_C.fillRect(0, l_MelodyBottom, width, GAP);
+    l_C.fillRect(0, this.valuesTop - GAP, width, GAP);
     const l_First = Math.floor(l_View.beat);
     const l_Last = Math.ceil(l_View.beat + this.beatsShown);
-    const l_MelodyBottom = this.drumTop - GAP;
 
     // Key rows: the black keys' rows darker, each C marked.
     l_C.save();
     l_C.beginPath();
     l_C.rect(0, RULER, width, this.melodyHeight);
     l_C.clip();
+    l_C.fillStyle = '#22272e';
+    l_C.fillRect(KEYS_WIDTH, RULER, width - KEYS_WIDTH, this.melodyHeight);
+    l_C.fillStyle = '#15181d';
+    l_C.fillRect(0, RULER, KEYS_WIDTH, this.melodyHeight);
+    l_C.font = `${Math.min(11, l_View.keyHeight)}px sans-serif`;
     const l_TopKey = this.keyOf(RULER);
     const l_BottomKey = this.keyOf(l_MelodyBottom - 1);
     for (let l_Key = l_BottomKey; l_Key <= l_TopKey; ++l_Key) {
       const l_Y = this.keyY(l_Key);
       const l_Black = BLACK_KEYS.has(l_Key % 12);
-      l_C.fillStyle = l_Black ? '#1b1f25' : '#22272e';
-      l_C.fillRect(KEYS_WIDTH, l_Y, width, l_View.keyHeight);
+      if (l_Black) {
+        l_C.fillStyle = '#1b1f25';
+        l_C.fillRect(KEYS_WIDTH, l_Y, width - KEYS_WIDTH, l_View.keyHeight);
+      }
       l_C.fillStyle = l_Black ? '#30353c' : '#d9dde2';
       l_C.fillRect(0, l_Y, KEYS_WIDTH - 2, l_View.keyHeight - 1);
       if (l_Key % 12 === 0) {
@@ -599,19 +626,23 @@ export class Editor {
         l_C.fillRect(KEYS_WIDTH, l_Y + l_View.keyHeight - 1, width, 1);
         if (l_View.keyHeight >= 8) {
           l_C.fillStyle = '#333';
-          l_C.font = `${Math.min(11, l_View.keyHeight)}px sans-serif`;
           l_C.fillText(keyName(l_Key), 3, l_Y + l_View.keyHeight - 1);
         }
       }
     }
     l_C.restore();
     // Drum lanes and the value lane.
-    for (let l_Lane = 0; l_Lane < drumLanes(); ++l_Lane) {
+    l_C.font = '11px sans-serif';
+    l_C.fillStyle = '#15181d';
+    const l_Lanes = this.lanes;
+    const l_LaneHeight = this.laneHeight;
+    l_C.fillRect(0, this.drumTop, KEYS_WIDTH, l_Lanes.length * l_LaneHeight);
+    for (const [l_Lane, l_Track] of l_Lanes.entries()) {
+      const l_Y = this.drumTop + l_Lane * l_LaneHeight;
       l_C.fillStyle = l_Lane % 2 ? '#1d2127' : '#22272e';
-      l_C.fillRect(KEYS_WIDTH, this.drumTop + l_Lane * LANE, width, LANE);
-      l_C.fillStyle = MELODY_TRACKS + l_Lane === this.track ? '#ffffff' : '#9aa3ad';
-      l_C.font = '11px sans-serif';
-      l_C.fillText(`Drum ${l_Lane + 1}`, 3, this.drumTop + l_Lane * LANE + 12);
+      l_C.fillRect(KEYS_WIDTH, l_Y, width, l_LaneHeight);
+      l_C.fillStyle = l_Track === this.track ? '#ffffff' : '#9aa3ad';
+      l_C.fillText(`Drum ${l_Track - MELODY_TRACKS + 1}`, 3, l_Y + l_LaneHeight / 2 + 4);
     }
     l_C.fillStyle = '#1b1f25';
     l_C.fillRect(0, this.valuesTop, width, this.values);
@@ -663,15 +694,20 @@ export class Editor {
     const l_Erased = l_Drag?.kind === 'erase' ? l_Drag.erased : null;
     const l_Values = l_Drag?.kind === 'values' ? l_Drag.values : null;
     const l_Edited = this.melody;
-    const l_Order = [...Array(TRACKS).keys()].filter((p_Track) => p_Track !== l_Edited);
-    if (l_Edited >= 0) l_Order.push(l_Edited);
-    for (const l_Track of l_Order) {
+    // The other melody tracks, then the edited one over them, clipped to the roll; then the drums
+    // that have a lane, clipped to theirs (a clip for each area, not for each track).
+    const l_Order = [...Array(MELODY_TRACKS).keys()].filter((p_Track) => p_Track !== l_Edited);
+    l_Order.push(l_Edited, ...l_Lanes);
+    for (const [l_Place, l_Track] of l_Order.entries()) {
       const l_Melody = l_Track < MELODY_TRACKS;
-      l_C.save();
-      l_C.beginPath();
-      if (l_Melody) l_C.rect(KEYS_WIDTH, RULER, width, this.melodyHeight);
-      else l_C.rect(KEYS_WIDTH, this.drumTop, width, drumLanes() * LANE);
-      l_C.clip();
+      if (l_Place === 0 || l_Place === MELODY_TRACKS) {
+        if (!l_Melody) l_C.restore();
+        l_C.save();
+        l_C.beginPath();
+        if (l_Melody) l_C.rect(KEYS_WIDTH, RULER, width, this.melodyHeight);
+        else l_C.rect(KEYS_WIDTH, this.drumTop, width, l_Lanes.length * l_LaneHeight);
+        l_C.clip();
+      }
       const l_Faint = l_Melody && l_Track !== l_Edited;
       const l_Colour = COLOURS[l_Track % COLOURS.length];
       const l_Height = this.rowHeight(l_Track) - 1;
@@ -706,8 +742,8 @@ export class Editor {
           }
         }
       }
-      l_C.restore();
     }
+    l_C.restore();
     l_C.globalAlpha = 1;
     if (l_Drag?.kind === 'draw') {
       const l_Note = l_Drag.note;
@@ -744,7 +780,7 @@ export class Editor {
     l_C.strokeStyle = '#ffe066';
     l_C.lineWidth = 1;
     if (this.track < MELODY_TRACKS) l_C.strokeRect(l_CursorX + 0.5, this.keyY(this.cursor.key) + 0.5, l_View.beatWidth - 1, l_View.keyHeight - 1);
-    else l_C.strokeRect(l_CursorX + 0.5, this.laneY(this.track) + 0.5, l_View.beatWidth - 1, LANE - 1);
+    else l_C.strokeRect(l_CursorX + 0.5, this.laneY(this.track) + 0.5, l_View.beatWidth - 1, l_LaneHeight - 1);
     l_C.fillStyle = '#ffe066';
     l_C.fillRect(l_CursorX, 0, 2, RULER);
     if (this.playhead !== null) {
