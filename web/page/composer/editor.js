@@ -669,7 +669,8 @@ export class Editor {
         l_C.fillText(String(l_Beat / l_Bar + 1), l_X + 3, 12);
       }
       l_C.fillStyle = '#7d8793';
-      l_C.fillRect(l_X, l_IsBar ? 16 : l_IsBeat ? 22 : 27, 1, RULER);
+      const l_Tick = l_IsBar ? 16 : l_IsBeat ? 22 : 27;
+      l_C.fillRect(l_X, l_Tick, 1, RULER - l_Tick);
     }
 
     // The loop on the ruler.
