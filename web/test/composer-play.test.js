@@ -226,6 +226,8 @@ test('Space stops what Play started wherever the focus is; Enter and the piano k
 
   await l_Tab.focus('#editor');
   for (const l_Key of ['Enter', 'ArrowUp', 'ArrowUp', 'Enter', 'ArrowUp', 'ArrowUp', 'Enter', 'Backquote', 'KeyZ', 'KeyX']) await l_Tab.keyboard.press(l_Key);
+  // A key played is entered once the input in hand is handled (its sound goes first).
+  await l_Tab.evaluate(() => new Promise((p_Done) => setTimeout(p_Done)));
   const l_Line = (await notesOf(l_Tab))[0].map((p_Note) => [p_Note.beat, p_Note.key]);
   assert.deepEqual(l_Line, [[0, 57], [4, 59], [8, 61], [12, 48], [16, 50]]);
   assert.deepEqual(l_Tab.problems, []);

@@ -536,6 +536,7 @@ document.addEventListener('keydown', (p_Event) => {
   }
   if (l_Target instanceof HTMLInputElement || l_Target instanceof HTMLSelectElement || $('keys').open) return;
   if (playing.key(p_Event, true)) return p_Event.preventDefault();
+  playing.enterPending();
   if (p_Event.code === 'Backquote' && !p_Event.ctrlKey && !p_Event.metaKey) {
     setPiano(!playing.piano);
     return p_Event.preventDefault();

@@ -17,7 +17,7 @@ const FOLDED_LANE = 24;  // the one drum lane of a short screen: a finger's heig
 const VALUES = 70;
 const VALUES_LOW = 40;   // on a short screen
 const SHORT = 480;       // CSS pixels of canvas height below which the value lane is the low one
-                         // and the drum lanes fold into the chosen drum track's
+const MELODY_SHARE = 0.5;  // of the roll's height at least, else the drum lanes fold into one
 const GAP = 4;
 const EDGE = 6;  // pixels at a note's end that resize it
 const HANDLE = 24;  // a finger's handle on a selected note's end, as wide and tall
@@ -82,11 +82,14 @@ export class Editor {
   // --- Geometry ---
   get melodyTop() { return RULER; }
   get values() { return this.height < SHORT ? VALUES_LOW : VALUES; }
-  // The drum tracks that have a lane, top down: all of them, or on a short screen the chosen one.
+  // Whether a lane per drum track would leave the melody less than its share of the roll: then
+  // only the chosen drum track has a lane.
+  get folded() { return this.height - RULER - this.values - 2 * GAP - (TRACKS - MELODY_TRACKS) * LANE < MELODY_SHARE * this.height; }
+  // The drum tracks that have a lane, top down.
   get lanes() {
-    return this.height < SHORT ? [this.drum] : Array.from({ length: TRACKS - MELODY_TRACKS }, (_, p_Lane) => MELODY_TRACKS + p_Lane);
+    return this.folded ? [this.drum] : Array.from({ length: TRACKS - MELODY_TRACKS }, (_, p_Lane) => MELODY_TRACKS + p_Lane);
   }
-  get laneHeight() { return this.height < SHORT ? FOLDED_LANE : LANE; }
+  get laneHeight() { return this.folded ? FOLDED_LANE : LANE; }
   get drumTop() { return this.height - this.values - GAP - this.lanes.length * this.laneHeight; }
   get valuesTop() { return this.height - this.values; }
   get melodyHeight() { return this.drumTop - GAP - RULER; }
@@ -666,7 +669,8 @@ export class Editor {
         l_C.fillText(String(l_Beat / l_Bar + 1), l_X + 3, 12);
       }
       l_C.fillStyle = '#7d8793';
-      l_C.fillRect(l_X, l_IsBar ? 16 : l_IsBeat ? 22 : 27, 1, RULER);
+      const l_Tick = l_IsBar ? 16 : l_IsBeat ? 22 : 27;
+      l_C.fillRect(l_X, l_Tick, 1, RULER - l_Tick);
     }
 
     // The loop on the ruler.

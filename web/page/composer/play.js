@@ -57,6 +57,7 @@ export class Playing {
     this.octave = 4;         // the lower row's C is key 12 × octave
     this.pan = null;         // controller 10's pan for the notes played in, once one came
     this.held = new Map();   // a key or MIDI note held → its note
+    this.entries = [];       // notes played in, to be entered at the cursor
     this.take = null;        // while recording
     this.settings = { quantise: 1, countIn: false, metronome: true, clickVolume: 0.5, replace: false };
     this.nextId = 0;
@@ -105,7 +106,20 @@ export class Playing {
     this.held.set(p_Id, l_Note);
     this.sound(p_Id, l_Note, 0, { record: Boolean(this.take) });
     if (this.take) this.take.played.set(p_Id, { ...l_Note });
-    else if (!this.playing()) this.editor.enterNote(l_Note.track, l_Note);
+    else if (!this.playing()) this.#enter(l_Note);
+  }
+
+  // Step entry, once the input in hand is handled: the notes of a chord all sound before any is
+  // written, and the worklet's word that a note sounds does not wait behind the edits and the page
+  // showing them.
+  #enter(p_Note) {
+    this.entries.push(p_Note);
+    if (this.entries.length === 1) setTimeout(() => this.enterPending());
+  }
+
+  // Enters the notes played in and not yet entered (before another key does what it does).
+  enterPending() {
+    for (const l_Note of this.entries.splice(0)) this.editor.enterNote(l_Note.track, l_Note);
   }
 
   release(p_Id) {

@@ -257,12 +257,13 @@ class TunewrightProcessor extends AudioWorkletProcessor {
         l_Right[l_Frame] += l_Mixed[2 * l_Frame + 1];
         l_Heard ||= l_Mixed[2 * l_Frame] !== 0;
       }
-      // A note asked to be reported is told of once this quantum carries its first sound.
+      // A note asked to be reported is told of once this quantum carries its first sound (wall: the
+      // system's clock in ms as it leaves, the one clock a worklet has that the page shares).
       if (l_Heard)
         for (const l_Voice of this.voices)
           if (l_Voice.report) {
             l_Voice.report = false;
-            this.port.postMessage({ type: 'sounded', id: l_Voice.id, frame: currentFrame });
+            this.port.postMessage({ type: 'sounded', id: l_Voice.id, frame: currentFrame, wall: Date.now() });
           }
     }
     this.mixClick(l_Left, l_Right, l_Frames);
