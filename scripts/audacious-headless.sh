@@ -6,7 +6,11 @@
 #   audacious_session COMMANDS
 #       Audacious runs, on a D-Bus session of its own, while the shell COMMANDS run (audtool, and
 #       wait_stopped, which waits for the playback to end). The first session makes the list of
-#       plugins and then makes the file writer the output.
+#       plugins and then makes the file writer the output. With g_AudaciousTimer set to a program
+#       (bench_cputime), Audacious runs under it and what it prints goes to DIR/times.
+#   audacious_output NAME
+#       after the first session: the output plugin whose file is NAME.so (filewriter, alsa) becomes
+#       the one the next sessions play to.
 # Audacious takes its plugins from beside its program when it is not where it was installed: the
 # copy holds the file writer, ALSA (a first start picks an output that it can open, here ALSA's
 # null device), the playlist format it saves in, and ours.
@@ -32,11 +36,16 @@ audacious_setup() {
 }
 
 audacious_session() {
-  local l_Home="$g_AudaciousDir/home"
+  local l_Home="$g_AudaciousDir/home" l_Timer="" l_Out
+  l_Out="$(printf '>>%q 2>&1' "$g_AudaciousDir/audacious.log")"
+  if [ -n "${g_AudaciousTimer:-}" ]; then
+    l_Timer="$(printf '%q ' "$g_AudaciousTimer")"
+    l_Out="$(printf '>%q 2>>%q' "$g_AudaciousDir/times" "$g_AudaciousDir/audacious.log")"
+  fi
   cat >"$g_AudaciousDir/session.sh" <<EOS
 set -euo pipefail
 export HOME="$l_Home" XDG_CONFIG_HOME="$l_Home/.config" XDG_DATA_HOME="$l_Home/.local/share"
-"$g_AudaciousDir/usr/bin/audacious" --headless >>"$g_AudaciousDir/audacious.log" 2>&1 &
+$l_Timer"$g_AudaciousDir/usr/bin/audacious" --headless $l_Out &
 for _ in \$(seq 100); do audtool version >/dev/null 2>&1 && break; sleep 0.1; done
 wait_stopped() { for _ in \$(seq 6000); do audtool playback-stopped && return; sleep 0.1; done; return 1; }
 $1
@@ -48,9 +57,14 @@ EOS
     return 1
   }
   if [ -z "$g_AudaciousStarted" ]; then
-    awk '/^[a-z]+ \//{ l_Path = $2 } /^enabled / && l_Path ~ /\/Output\// { $2 = (l_Path ~ /filewriter/) } { print }' \
-      "$g_AudaciousConfig/plugin-registry" >"$g_AudaciousDir/registry" &&
-      mv "$g_AudaciousDir/registry" "$g_AudaciousConfig/plugin-registry"
+    audacious_output filewriter
     g_AudaciousStarted=1
   fi
+}
+
+audacious_output() {
+  awk -v l_Name="/$1.so" '/^[a-z]+ \//{ l_Path = $2 }
+    /^enabled / && l_Path ~ /\/Output\// { $2 = (substr(l_Path, length(l_Path) - length(l_Name) + 1) == l_Name) }
+    { print }' "$g_AudaciousConfig/plugin-registry" >"$g_AudaciousDir/registry" &&
+    mv "$g_AudaciousDir/registry" "$g_AudaciousConfig/plugin-registry"
 }

@@ -19,11 +19,12 @@
 
 namespace {
 
-// Audacious resamples what it is given to its output's rate; songs come at the rate most sound
-// cards run at.
-constexpr int RATE = 48000;
-// Frames per write: about 21 ms, so that a stop or a seek is taken at once.
-constexpr int FRAMES_PER_WRITE = 1024;
+// Audacious resamples what it is given to its output's rate.
+constexpr int RATE = TUNEWRIGHT_RATE;
+// Frames per write: a stop or a seek is still taken at once, since a block renders in well under
+// a millisecond; each write costs Audacious hand-offs between its threads (at 1024 frames they
+// took more CPU than the song).
+constexpr int FRAMES_PER_WRITE = TUNEWRIGHT_FRAMES_PER_BLOCK;
 
 constexpr const char* SECTION = "tunewright";
 

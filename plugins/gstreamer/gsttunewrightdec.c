@@ -13,19 +13,15 @@
 #include <math.h>
 #include <string.h>
 
+#include "tunewright-plugin.h"
+
 GST_DEBUG_CATEGORY_STATIC(gst_tunewright_dec_debug);
 #define GST_CAT_DEFAULT gst_tunewright_dec_debug
 
-/* The largest file that can hold a song: the header, the sixteen instrument records and 65535
- * notes of 8 bytes on every track. Upstream sending more is not sending a song. */
-#define MAX_SONG_BYTES 8388594
-
-/* Frames per pushed buffer: about 85 ms at 48 kHz. */
-#define FRAMES_PER_BUFFER 4096
-
-#define DEFAULT_RATE 48000
+#define FRAMES_PER_BUFFER TUNEWRIGHT_FRAMES_PER_BLOCK
+#define DEFAULT_RATE TUNEWRIGHT_RATE
 #define DEFAULT_NUM_LOOPS 0
-#define DEFAULT_INTERPOLATION TW_INTERPOLATION_LINEAR
+#define DEFAULT_INTERPOLATION TUNEWRIGHT_DEFAULT_INTERPOLATION
 
 enum { PROP_0, PROP_NUM_LOOPS, PROP_INTERPOLATION };
 
@@ -39,16 +35,16 @@ static GstStaticPadTemplate sink_template =
 static GstStaticPadTemplate src_template =
     GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS(SRC_CAPS));
 
+/* The resamplers as an enum: each one's label is its value name and its name (the one
+ * tunewright-render takes) its nick. */
 #define GST_TYPE_TUNEWRIGHT_INTERPOLATION (gst_tunewright_interpolation_get_type())
+#define GST_TUNEWRIGHT_ENUM_VALUE(p_number, p_name, p_label) {p_number, p_label, p_name},
 static GType gst_tunewright_interpolation_get_type(void)
 {
     static GType s_type = 0;
     static const GEnumValue s_values[] = {
-        {TW_INTERPOLATION_NEAREST, "No interpolation", "nearest"},
-        {TW_INTERPOLATION_LINEAR, "Linear interpolation", "linear"},
-        {TW_INTERPOLATION_CUBIC, "Cubic interpolation", "cubic"},
-        {TW_INTERPOLATION_SPLINE, "Spline interpolation", "spline"},
-        {TW_INTERPOLATION_SINC, "Band-limited windowed sinc", "sinc"},
+        TUNEWRIGHT_INTERPOLATIONS(GST_TUNEWRIGHT_ENUM_VALUE)
+        /* the end of the list */
         {0, NULL, NULL},
     };
     if (g_once_init_enter(&s_type)) {
@@ -423,9 +419,10 @@ static GstFlowReturn gst_tunewright_dec_chain(GstPad* p_pad, GstObject* p_parent
         return GST_FLOW_EOS;
     }
     gst_adapter_push(l_dec->adapter, p_buffer);
-    if (gst_adapter_available(l_dec->adapter) > MAX_SONG_BYTES) {
-        GST_ELEMENT_ERROR(l_dec, STREAM, WRONG_TYPE, ("The file is not an Org-02 song that can be played."),
-                          ("it holds more than %d bytes, more than the largest song", MAX_SONG_BYTES));
+    if (gst_adapter_available(l_dec->adapter) > TUNEWRIGHT_MAX_SONG_BYTES) {
+        GST_ELEMENT_ERROR(
+            l_dec, STREAM, WRONG_TYPE, ("The file is not an Org-02 song that can be played."),
+            ("it holds more than %d bytes, more than the largest song", TUNEWRIGHT_MAX_SONG_BYTES));
         return GST_FLOW_ERROR;
     }
     return GST_FLOW_OK;

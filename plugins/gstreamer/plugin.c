@@ -4,11 +4,13 @@
 
 #include <string.h>
 
+#include "tunewright-plugin.h"
+
 static void gst_tunewright_type_find(GstTypeFind* p_find, gpointer p_user)
 {
     (void)p_user;
-    const guint8* l_magic = gst_type_find_peek(p_find, 0, 6);
-    if (l_magic && memcmp(l_magic, "Org-02", 6) == 0)
+    const guint8* l_magic = gst_type_find_peek(p_find, 0, TUNEWRIGHT_MAGIC_SIZE);
+    if (l_magic && memcmp(l_magic, TUNEWRIGHT_MAGIC, TUNEWRIGHT_MAGIC_SIZE) == 0)
         gst_type_find_suggest_empty_simple(p_find, GST_TYPE_FIND_MAXIMUM, GST_TUNEWRIGHT_SONG_CAPS);
 }
 

@@ -28,12 +28,9 @@
 #endif
 
 /* VLC 3 has no output rate of its own for a demuxer to follow: its audio output resamples
- * whatever comes, so the song comes at the rate most sound cards run at. */
-#define RATE 48000
-
-/* Frames per block: 4096 at 48 kHz, about 85 ms, as the GStreamer element pushes them. Each block
- * costs VLC's audio pipeline far more than the song costs to render, so fewer blocks cost less. */
-#define FRAMES_PER_BLOCK 4096
+ * whatever comes. */
+#define RATE TUNEWRIGHT_RATE
+#define FRAMES_PER_BLOCK TUNEWRIGHT_FRAMES_PER_BLOCK
 
 #define LOOPS_TEXT N_("Loop repeats")
 #define LOOPS_LONGTEXT                                                                                       \
