@@ -116,11 +116,18 @@ EditResult CheckEvent(const NoteEvent& p_Event)
     return EditResult::OK;
 }
 
+namespace {
+
+EditResult CheckTrackAndEvent(int p_Track, const NoteEvent& p_Event)
+{
+    return ValidTrack(p_Track) ? CheckEvent(p_Event) : EditResult::BAD_TRACK;
+}
+
+}  // namespace
+
 EditResult InsertEvent(OrgSong& p_Song, TrackOrder& p_Order, int p_Track, const NoteEvent& p_Event)
 {
-    if (!ValidTrack(p_Track))
-        return EditResult::BAD_TRACK;
-    const EditResult l_Check = CheckEvent(p_Event);
+    const EditResult l_Check = CheckTrackAndEvent(p_Track, p_Event);
     if (l_Check != EditResult::OK)
         return l_Check;
     const std::size_t l_Count = p_Song.EventCount(p_Track);
@@ -139,9 +146,7 @@ EditResult InsertEvent(OrgSong& p_Song, TrackOrder& p_Order, int p_Track, const 
 
 EditResult ReplaceEvent(OrgSong& p_Song, TrackOrder& p_Order, int p_Track, const NoteEvent& p_Event)
 {
-    if (!ValidTrack(p_Track))
-        return EditResult::BAD_TRACK;
-    const EditResult l_Check = CheckEvent(p_Event);
+    const EditResult l_Check = CheckTrackAndEvent(p_Track, p_Event);
     if (l_Check != EditResult::OK)
         return l_Check;
     // The beat stays the same: so does the track's order.

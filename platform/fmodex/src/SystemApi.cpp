@@ -139,18 +139,26 @@ FMOD_RESULT F_API FMOD_System_GetChannelsPlaying(FMOD_SYSTEM* system, int* chann
 }
 }
 
+// The system a caller reads its mix from, for p_Frames frames of one block: initialised, and with
+// no real-time output (which mixes on its own thread).
+static FMOD_RESULT FindReadableSystem(FMOD_SYSTEM* p_Handle, unsigned int p_Frames, System*& p_System)
+{
+    const FMOD_RESULT l_Result = FindInitialisedSystemOrError(p_Handle, p_System);
+    if (l_Result != FMOD_OK)
+        return l_Result;
+    if (p_System->driver)
+        return FMOD_ERR_UNSUPPORTED;
+    return p_Frames < 1 || p_Frames > p_System->config.blocklength ? FMOD_ERR_INVALID_PARAM : FMOD_OK;
+}
+
 extern "C" FMOD_RESULT F_API FMOD_System_ReadMix(FMOD_SYSTEM* system, short* pcm16, float* mix,
                                                  unsigned int frames)
 {
     auto l_Api = LockApi();
     System* l_System = nullptr;
-    FMOD_RESULT l_Result = FindInitialisedSystemOrError(system, l_System);
+    const FMOD_RESULT l_Result = FindReadableSystem(system, frames, l_System);
     if (l_Result != FMOD_OK)
         return l_Result;
-    if (l_System->driver)
-        return FMOD_ERR_UNSUPPORTED;  // a real-time output mixes on its own thread
-    if (frames < 1 || frames > l_System->config.blocklength)
-        return FMOD_ERR_INVALID_PARAM;
     // The mix itself needs only this system's lock, so systems of other threads mix meanwhile.
     std::lock_guard<std::mutex> l_Mix(l_System->mixlock);
     l_Api.unlock();
@@ -173,13 +181,9 @@ extern "C" FMOD_RESULT F_API FMOD_System_ReadMixGroups(FMOD_SYSTEM* system, shor
         return FMOD_ERR_INVALID_PARAM;
     auto l_Api = LockApi();
     System* l_System = nullptr;
-    FMOD_RESULT l_Result = FindInitialisedSystemOrError(system, l_System);
+    const FMOD_RESULT l_Result = FindReadableSystem(system, frames, l_System);
     if (l_Result != FMOD_OK)
         return l_Result;
-    if (l_System->driver)
-        return FMOD_ERR_UNSUPPORTED;
-    if (frames < 1 || frames > l_System->config.blocklength)
-        return FMOD_ERR_INVALID_PARAM;
     ChannelGroup* l_Groups[kMostGroups];
     for (int l_Index = 0; l_Index < count; ++l_Index) {
         l_Groups[l_Index] = FindChannelGroup(groups[l_Index]);
