@@ -230,9 +230,6 @@ bool SongDecoder::StartEngine(int p_Rate, unsigned long long p_Beat)
     restart = false;
     stepper = std::make_unique<SongStepper>(*song, p_Rate);
     stepper->SetTempoFactor(tempofactor);
-    runpcm.assign(2 * std::size_t(l_Run), 0);
-    runfloat.assign(2 * std::size_t(l_Run), 0.0f);
-    runtracks.clear();
     PlaceAt(p_Beat);
     return true;
 }
@@ -340,104 +337,65 @@ void SongDecoder::PlaceAt(unsigned long long p_Beat)
                            : static_cast<unsigned long long>(
                                  std::ceil(static_cast<long double>(l_Ms) * rate / (1000.0L * tempofactor)));
     stepper->StartAt(SongBeat(p_Beat), l_Frame);
-    runfill = 0;
-    runread = 0;
+    blockrest = 0;
     // The song's end is read in whole mix blocks, so its last beat may end a little before the last
     // frame: a song placed at its end (sought there, or restarted there at another rate) is at its
     // last frame, with nothing more to read.
     position = l_Ms >= DurationMs() ? std::max(l_Frame, DurationFrames(rate)) : l_Frame;
 }
 
-std::size_t SongDecoder::MixNextRun(std::size_t p_Wanted, std::int16_t* p_Pcm16, float* p_Float,
-                                    float* const* p_Tracks, std::size_t p_Offset)
+std::size_t SongDecoder::MixNext(std::size_t p_Wanted, std::int16_t* p_Pcm16, float* p_Float,
+                                 float* const* p_Tracks)
 {
-    const SamplerRules::Voices l_Voices = VoiceSet();
-    const unsigned l_Block = stepper->BlockFrames();
-    // The whole blocks wanted go straight to the caller; only a last part of a block is mixed ahead.
-    const unsigned l_MaxBlocks =
-        static_cast<unsigned>(std::clamp<std::size_t>(p_Wanted / l_Block, 1, RUN_BLOCKS));
-    const unsigned l_Frames = l_Block * stepper->StepRun(
-                                            [&](const SampleData& p_Hit) {
-                                                MakeSound(p_Hit);
-                                                if (!SamplerRules::HitNote(p_Hit, l_Voices, *this))
-                                                    return;
-                                                // A voice a note starts leaves the engine in no group.
-                                                lasthit[p_Hit.instrument] = p_Hit;
-                                                FMOD_Channel_SetChannelGroup(channelindex[p_Hit.instrument],
-                                                                             groups[p_Hit.instrument]);
-                                            },
-                                            l_MaxBlocks);
-    const bool l_Direct = l_Frames <= p_Wanted;
+    // The rest of a block stepped by an earlier read first: the engine mixes a block cut anywhere
+    // as it mixes it whole, so nothing need be mixed ahead of what is asked.
+    unsigned l_Frames = 0;
+    if (blockrest > 0) {
+        l_Frames = static_cast<unsigned>(std::min<std::size_t>(p_Wanted, blockrest));
+    } else {
+        const SamplerRules::Voices l_Voices = VoiceSet();
+        const unsigned l_Block = stepper->BlockFrames();
+        const unsigned l_MaxBlocks =
+            static_cast<unsigned>(std::clamp<std::size_t>((p_Wanted + l_Block - 1) / l_Block, 1, RUN_BLOCKS));
+        blockrest = l_Block * stepper->StepRun(
+                                  [&](const SampleData& p_Hit) {
+                                      MakeSound(p_Hit);
+                                      if (!SamplerRules::HitNote(p_Hit, l_Voices, *this))
+                                          return;
+                                      // A voice a note starts leaves the engine in no group.
+                                      lasthit[p_Hit.instrument] = p_Hit;
+                                      FMOD_Channel_SetChannelGroup(channelindex[p_Hit.instrument],
+                                                                   groups[p_Hit.instrument]);
+                                  },
+                                  l_MaxBlocks);
+        if (countvoices) {
+            int l_Playing = 0;
+            FMOD_System_GetChannelsPlaying(system, &l_Playing);
+            voiceframes += static_cast<unsigned long long>(l_Playing) * blockrest;
+        }
+        l_Frames = static_cast<unsigned>(std::min<std::size_t>(p_Wanted, blockrest));
+    }
     FMOD_RESULT l_Result = FMOD_OK;
     if (!Apart(p_Tracks)) {
-        l_Result = l_Direct ? FMOD_System_ReadMix(system, p_Pcm16, p_Float, l_Frames)
-                            : FMOD_System_ReadMix(system, runpcm.data(), runfloat.data(), l_Frames);
-        runapart = false;
+        l_Result = FMOD_System_ReadMix(system, p_Pcm16, p_Float, l_Frames);
     } else {
-        // Tracks mixed apart, into the caller's buffers when they take the whole run, measured by the
-        // engine; a run kept for later keeps every form, and is measured as it is handed out.
-        const std::size_t l_Room = runfloat.size();
-        float* l_Outs[SamplerRules::TRACKS];
-        for (int l_Track = 0; l_Track < SamplerRules::TRACKS; ++l_Track)
-            l_Outs[l_Track] = !l_Direct             ? runtracks.data() + l_Track * l_Room
-                              : p_Tracks != nullptr ? p_Tracks[l_Track] + 2 * p_Offset
-                                                    : nullptr;
         float l_Peaks[SamplerRules::TRACKS];
         double l_Squares[SamplerRules::TRACKS];
-        l_Result = FMOD_System_ReadMixGroups(
-            system, l_Direct ? p_Pcm16 : runpcm.data(), l_Direct ? p_Float : runfloat.data(), l_Frames,
-            groups, l_Outs, runsounded, l_Direct ? l_Peaks : nullptr, l_Squares, SamplerRules::TRACKS);
-        for (int l_Track = 0; l_Direct && l_Result == FMOD_OK && l_Track < SamplerRules::TRACKS; ++l_Track) {
+        l_Result = FMOD_System_ReadMixGroups(system, p_Pcm16, p_Float, l_Frames, groups, p_Tracks, nullptr,
+                                             l_Peaks, l_Squares, SamplerRules::TRACKS);
+        for (int l_Track = 0; l_Result == FMOD_OK && l_Track < SamplerRules::TRACKS; ++l_Track) {
             peaks[l_Track] = std::max(peaks[l_Track], l_Peaks[l_Track]);
             squares[l_Track] += l_Squares[l_Track];
         }
-        runapart = true;
     }
-    runfill = 0;
-    runread = 0;
     if (l_Result != FMOD_OK) {
         engineresult = l_Result;
         FmodErrorCheck(l_Result);
+        blockrest = 0;
         return 0;
     }
-    if (countvoices) {
-        int l_Playing = 0;
-        FMOD_System_GetChannelsPlaying(system, &l_Playing);
-        voiceframes += static_cast<unsigned long long>(l_Playing) * l_Frames;
-    }
-    if (l_Direct)
-        return l_Frames;
-    runfill = l_Frames;
-    return 0;
-}
-
-void SongDecoder::Measure(const float* const* p_Tracks, const int* p_Sounded, std::size_t p_From,
-                          std::size_t p_Frames)
-{
-    for (int l_Track = 0; l_Track < SamplerRules::TRACKS; ++l_Track) {
-        if (p_Sounded[l_Track] == 0)
-            continue;
-        // Eight lanes, which the compiler keeps in vector registers; each run's sum then goes into double.
-        constexpr int LANES = 8;
-        float l_Peak[LANES] = {}, l_Squares[LANES] = {};
-        const float* l_At = p_Tracks[l_Track] + 2 * p_From;
-        const std::size_t l_Count = 2 * p_Frames;
-        std::size_t l_Index = 0;
-        for (; l_Index + LANES <= l_Count; l_Index += LANES)
-            for (int l_Lane = 0; l_Lane < LANES; ++l_Lane) {
-                const float l_Sample = l_At[l_Index + l_Lane];
-                l_Peak[l_Lane] = std::max(l_Peak[l_Lane], std::fabs(l_Sample));
-                l_Squares[l_Lane] += l_Sample * l_Sample;
-            }
-        for (; l_Index < l_Count; ++l_Index) {
-            l_Peak[0] = std::max(l_Peak[0], std::fabs(l_At[l_Index]));
-            l_Squares[0] += l_At[l_Index] * l_At[l_Index];
-        }
-        for (int l_Lane = 0; l_Lane < LANES; ++l_Lane) {
-            peaks[l_Track] = std::max(peaks[l_Track], l_Peak[l_Lane]);
-            squares[l_Track] += l_Squares[l_Lane];
-        }
-    }
+    blockrest -= l_Frames;
+    return l_Frames;
 }
 
 std::size_t SongDecoder::Read(int p_Rate, std::size_t p_Frames, std::int16_t* p_Pcm16, float* p_Float)
@@ -457,50 +415,25 @@ std::size_t SongDecoder::ReadAny(int p_Rate, std::size_t p_Frames, std::int16_t*
         return 0;  // a missing sample file only leaves its notes silent
     const bool l_Apart = Apart(p_Tracks);
     if (l_Apart) {
-        if (runtracks.empty())
-            runtracks.assign(SamplerRules::TRACKS * runfloat.size(), 0.0f);
-        // What was mixed ahead of an earlier read with the tracks together has no tracks to give: a
-        // read of the tracks leaves it out (less than one block), a measured mix hands it out unmeasured.
-        if (!runapart && p_Tracks != nullptr)
-            runread = runfill;
         std::fill(std::begin(peaks), std::end(peaks), 0.0f);
         std::fill(std::begin(squares), std::end(squares), 0.0);
     }
     const unsigned long long l_Total = DurationFrames(rate);
     std::size_t l_Written = 0;
+    float* l_Tracks[SamplerRules::TRACKS];
     while (l_Written < p_Frames && position < l_Total) {
-        if (runread == runfill) {
-            const std::size_t l_Wanted = static_cast<std::size_t>(
-                std::min<unsigned long long>(p_Frames - l_Written, l_Total - position));
-            const std::size_t l_Mixed =
-                MixNextRun(l_Wanted, p_Pcm16 != nullptr ? p_Pcm16 + 2 * l_Written : nullptr,
-                           p_Float != nullptr ? p_Float + 2 * l_Written : nullptr, p_Tracks, l_Written);
-            l_Written += l_Mixed;
-            position += l_Mixed;
-            if (l_Mixed > 0)
-                continue;
-            if (runfill == 0)
-                break;
-        }
-        const std::size_t l_Take = static_cast<std::size_t>(
-            std::min<unsigned long long>({p_Frames - l_Written, runfill - runread, l_Total - position}));
-        if (p_Pcm16 != nullptr)
-            std::copy_n(runpcm.data() + 2 * std::size_t(runread), 2 * l_Take, p_Pcm16 + 2 * l_Written);
-        if (p_Float != nullptr)
-            std::copy_n(runfloat.data() + 2 * std::size_t(runread), 2 * l_Take, p_Float + 2 * l_Written);
-        if (l_Apart && runapart) {
-            const float* l_Runs[SamplerRules::TRACKS];
-            for (int l_Track = 0; l_Track < SamplerRules::TRACKS; ++l_Track) {
-                l_Runs[l_Track] = runtracks.data() + l_Track * runfloat.size();
-                if (p_Tracks != nullptr)
-                    std::copy_n(l_Runs[l_Track] + 2 * std::size_t(runread), 2 * l_Take,
-                                p_Tracks[l_Track] + 2 * l_Written);
-            }
-            Measure(l_Runs, runsounded, runread, l_Take);
-        }
-        l_Written += l_Take;
-        runread += static_cast<unsigned>(l_Take);
-        position += l_Take;
+        const std::size_t l_Wanted =
+            static_cast<std::size_t>(std::min<unsigned long long>(p_Frames - l_Written, l_Total - position));
+        if (p_Tracks != nullptr)
+            for (int l_Track = 0; l_Track < SamplerRules::TRACKS; ++l_Track)
+                l_Tracks[l_Track] = p_Tracks[l_Track] + 2 * l_Written;
+        const std::size_t l_Mixed = MixNext(l_Wanted, p_Pcm16 != nullptr ? p_Pcm16 + 2 * l_Written : nullptr,
+                                            p_Float != nullptr ? p_Float + 2 * l_Written : nullptr,
+                                            p_Tracks != nullptr ? l_Tracks : nullptr);
+        if (l_Mixed == 0)
+            break;
+        l_Written += l_Mixed;
+        position += l_Mixed;
     }
     if (l_Apart) {
         for (int l_Track = 0; l_Track < SamplerRules::TRACKS; ++l_Track) {

@@ -123,19 +123,15 @@ private:
     void StopEngine();
     // Silences every voice and puts the song at unrolled beat p_Beat.
     void PlaceAt(unsigned long long p_Beat);
-    // Steps the clock through the next run of blocks (as many as cover p_Wanted frames, cut short
-    // where a beat begins) and mixes it: straight into the caller's buffers when the whole run is
-    // wanted, otherwise into the run buffers. Returns the frames mixed into the caller's buffers,
-    // or 0 when the run went to the run buffers or the engine failed (then runfill is 0).
-    std::size_t MixNextRun(std::size_t p_Wanted, std::int16_t* p_Pcm16, float* p_Float,
-                           float* const* p_Tracks, std::size_t p_Offset);
+    // Mixes up to p_Wanted frames into the caller's buffers (the frames of tracks apart into
+    // p_Tracks when not null): the rest of the block last stepped, or else the next run of blocks
+    // the clock steps (as many as cover p_Wanted, cut short where a beat begins). Returns the
+    // frames mixed, 0 when the engine failed.
+    std::size_t MixNext(std::size_t p_Wanted, std::int16_t* p_Pcm16, float* p_Float, float* const* p_Tracks);
     std::size_t ReadAny(int p_Rate, std::size_t p_Frames, std::int16_t* p_Pcm16, float* p_Float,
                         float* const* p_Tracks);
     // Whether reads now keep the tracks apart in the engine (a measured read or a tracks read).
     bool Apart(float* const* p_Tracks) const { return p_Tracks != nullptr || metering; }
-    // Adds frames [p_From, p_From + p_Frames) of each sounding track's interleaved mix to the levels.
-    void Measure(const float* const* p_Tracks, const int* p_Sounded, std::size_t p_From,
-                 std::size_t p_Frames);
     // Song milliseconds and frames at `rate` with the tempo factor.
     unsigned long long ExactFrames(unsigned long long p_Ms, int p_Rate) const;
     unsigned long long MsAtFrame(unsigned long long p_Frame) const;
@@ -179,14 +175,7 @@ private:
     float peaks[SamplerRules::TRACKS] = {};  // the read so far
     double squares[SamplerRules::TRACKS] = {};
 
-    // The last run mixed ahead of what was asked, and how much of it has been handed out.
-    std::vector<std::int16_t> runpcm;
-    std::vector<float> runfloat;
-    std::vector<float> runtracks;  // TRACK_COUNT interleaved runs, once tracks are kept apart
-    int runsounded[SamplerRules::TRACKS] = {};
-    bool runapart = false;  // the kept run was mixed with the tracks apart
-    unsigned runfill = 0;
-    unsigned runread = 0;
+    unsigned blockrest = 0;  // frames of the blocks last stepped that are still to be mixed
 
     bool countvoices = false;
     unsigned long long voiceframes = 0;

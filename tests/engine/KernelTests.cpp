@@ -12,6 +12,7 @@
 #include <iterator>
 #include <limits>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -190,6 +191,62 @@ TEST(Kernels, EveryFastPcm16ConversionMatchesToPcm16)
                 << l_Set->name << " frame " << l_Frame << " right " << l_Right[l_Frame];
         }
     }
+}
+
+// A group's block written out, added into the mix, measured and cleared, by every set's kernel in
+// each of its four forms, as the plain loop does each frame: the frames and sums exactly, the peak
+// exactly, the squares to float rounding.
+TEST(Kernels, EveryGroupKernelWritesAddsMeasuresAndClearsAsThePlainLoop)
+{
+    const unsigned l_Frames = 77;  // whole vectors of every width, and some over
+    std::mt19937 l_Random(40);
+    std::uniform_real_distribution<float> l_Wide(-1.5f, 1.5f);
+    std::vector<float> l_Left(l_Frames), l_Right(l_Frames), l_MixLeft(l_Frames), l_MixRight(l_Frames);
+    for (std::vector<float>* l_Side : {&l_Left, &l_Right, &l_MixLeft, &l_MixRight})
+        for (float& l_Sample : *l_Side)
+            l_Sample = l_Wide(l_Random);
+    l_Right[50] = -1.75f;  // the peak, on the right and negative
+    for (const KernelSet* l_Set : SimdSets())
+        for (int l_Written = 0; l_Written < 2; ++l_Written)
+            for (int l_Added = 0; l_Added < 2; ++l_Added) {
+                SCOPED_TRACE(std::string(l_Set->name) + (l_Written ? " written" : "") +
+                             (l_Added ? " added" : ""));
+                ASSERT_NE(l_Set->group[l_Written][l_Added], nullptr);
+                std::vector<float> l_GroupLeft = l_Left, l_GroupRight = l_Right;
+                std::vector<float> l_Out(2 * l_Frames, 7.0f), l_IntoLeft = l_MixLeft,
+                                                              l_IntoRight = l_MixRight;
+                const GroupSpan l_Span = {l_GroupLeft.data(),
+                                          l_GroupRight.data(),
+                                          l_Frames,
+                                          l_Written ? l_Out.data() : nullptr,
+                                          l_Added ? l_IntoLeft.data() : nullptr,
+                                          l_Added ? l_IntoRight.data() : nullptr};
+                float l_Peak = 0.25f, l_Squares = 1.0f;
+                const unsigned l_Done = l_Set->group[l_Written][l_Added](l_Span, l_Peak, l_Squares);
+                ASSERT_LE(l_Done, l_Frames);
+                ASSERT_GE(l_Done, l_Frames - 15);
+                double l_Expected = 1.0;
+                float l_ExpectedPeak = 0.25f;
+                for (unsigned l_Frame = 0; l_Frame < l_Frames; ++l_Frame) {
+                    const bool l_Taken = l_Frame < l_Done;
+                    EXPECT_EQ(l_GroupLeft[l_Frame], l_Taken ? 0.0f : l_Left[l_Frame]);
+                    EXPECT_EQ(l_GroupRight[l_Frame], l_Taken ? 0.0f : l_Right[l_Frame]);
+                    EXPECT_EQ(l_Out[2 * l_Frame], l_Taken && l_Written ? l_Left[l_Frame] : 7.0f);
+                    EXPECT_EQ(l_Out[2 * l_Frame + 1], l_Taken && l_Written ? l_Right[l_Frame] : 7.0f);
+                    EXPECT_EQ(l_IntoLeft[l_Frame],
+                              l_MixLeft[l_Frame] + (l_Taken && l_Added ? l_Left[l_Frame] : 0.0f));
+                    EXPECT_EQ(l_IntoRight[l_Frame],
+                              l_MixRight[l_Frame] + (l_Taken && l_Added ? l_Right[l_Frame] : 0.0f));
+                    if (l_Taken) {
+                        l_ExpectedPeak = std::max(
+                            {l_ExpectedPeak, std::fabs(l_Left[l_Frame]), std::fabs(l_Right[l_Frame])});
+                        l_Expected += double(l_Left[l_Frame]) * l_Left[l_Frame] +
+                                      double(l_Right[l_Frame]) * l_Right[l_Frame];
+                    }
+                }
+                EXPECT_EQ(l_Peak, l_ExpectedPeak);
+                EXPECT_NEAR(l_Squares, l_Expected, 1e-5 * l_Expected);
+            }
 }
 
 }  // namespace

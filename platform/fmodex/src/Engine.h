@@ -100,22 +100,18 @@ struct Voice
 // the entry is free.
 struct Fade
 {
-    const Sound* sound = nullptr;  // mix
+    const Sound* sound = nullptr;   // mix
     ChannelGroup* group = nullptr;  // mix: the group of the voice it was
-    std::uint64_t position = 0;    // mix
-    std::uint64_t step = 0;        // mix
-    GainRamp gain;                 // mix
+    std::uint64_t position = 0;     // mix
+    std::uint64_t step = 0;         // mix
+    GainRamp gain;                  // mix
 };
 
 struct ChannelGroup
 {
     System* owner = nullptr;
     float volume = 1.0f;  // mix
-    // Only for a read that keeps groups apart (FMOD_System_ReadMixGroups): one block of the group's
-    // own mix, left side then right, and whether a voice of the group sounded in it.
-    std::vector<float> mixbuffer;  // mix
-    bool routed = false;           // mix: the read now mixing wants the group's voices apart
-    bool sounded = false;          // mix
+    int apart = -1;       // mix: the group's place in the read now keeping groups apart, or -1
 };
 
 // Settings made before Init.
@@ -165,13 +161,19 @@ struct System
     std::unordered_set<Sound*> sounds;
 
     std::mutex mixlock;
-    std::vector<Voice> voices;       // mix
-    std::vector<Fade> fades;         // mix: room for two per voice
-    unsigned rampframes = 1;         // frames of every gain ramp and fade-out, from the output rate
-    ChannelGroup master;             // mix (volume)
+    std::vector<Voice> voices;  // mix
+    std::vector<Fade> fades;    // mix: room for two per voice
+    unsigned rampframes = 1;    // frames of every gain ramp and fade-out, from the output rate
+    ChannelGroup master;        // mix (volume)
     std::vector<std::unique_ptr<ChannelGroup>> groups;  // made by CreateChannelGroup, kept to Release
-    std::uint64_t startcounter = 0;  // mix
-    std::vector<float> mixbuffer;    // mix: one block of float, all its left side then all its right
+    std::uint64_t startcounter = 0;                     // mix
+    std::vector<float> mixbuffer;  // mix: one block of float, all its left side then all its right
+    // Only for reads that keep groups apart (FMOD_System_ReadMixGroups), made by the first: one
+    // group's block at a time, laid out as mixbuffer and all zero between groups, and the voices
+    // and fades of the groups kept apart (a voice's slot, or voices.size() + a fade's), as met
+    // in the first half and by group in the second.
+    std::vector<float> groupbuffer;         // mix
+    std::vector<std::uint32_t> apartorder;  // mix
 
     std::unique_ptr<Output> output;
     std::unique_ptr<RealTimeDriver> driver;  // null on NRT outputs: Update mixes instead

@@ -87,21 +87,32 @@ inline std::int16_t ToPcm16(float p_Value)
 using Pcm16Kernel = unsigned (*)(const float* p_Left, const float* p_Right, std::int16_t* p_Out,
                                  unsigned p_Frames);
 
-// For a mix kept apart by groups: adds p_Count samples of p_From into p_Into, or measures p_Count
-// samples into the largest magnitude p_Peak and the sum of squares p_Squares (added to what they
-// hold); each returns the samples done, from the first, leaving the rest to the mixer.
-using AddKernel = unsigned (*)(float* p_Into, const float* p_From, unsigned p_Count);
-using LevelKernel = unsigned (*)(const float* p_Samples, unsigned p_Count, float& p_Peak, float& p_Squares);
+// One group's block, for a read that keeps groups apart: its two sides (left, right) are
+// measured into the largest magnitude p_Peak and the sum of squares p_Squares (added to what they
+// hold), written to frames as interleaved stereo when it is not null, added into the mix's sides
+// mixleft and mixright when they are not null, and cleared for the next group. One pass reads
+// each sample once.
+struct GroupSpan
+{
+    float* left;
+    float* right;
+    unsigned count;
+    float* frames;
+    float* mixleft;
+    float* mixright;
+};
+// Returns the frames done, from the first, leaving the rest to the mixer. Indexed [frames][mix]:
+// whether the span has p_Frames, and mix sides.
+using GroupKernel = unsigned (*)(const GroupSpan& p_Span, float& p_Peak, float& p_Squares);
 
-// Every kernel of one instruction set: span[resampler][channels - 1][ramped], and pcm16, add and
-// level where the set has them faster than the mixer's own (else null).
+// Every kernel of one instruction set: span[resampler][channels - 1][ramped], and pcm16 and group
+// where the set has them faster than the mixer's own (else null).
 struct KernelSet
 {
     const char* name;
     SpanKernel span[kSpanKernels][2][2];
     Pcm16Kernel pcm16;
-    AddKernel add;
-    LevelKernel level;
+    GroupKernel group[2][2];
 };
 
 const KernelSet& ReferenceKernels();

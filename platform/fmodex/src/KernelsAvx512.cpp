@@ -14,6 +14,7 @@
 #define TW_KERNEL_NS Avx512
 #define TW_KERNEL_TARGET TW_AVX512_TARGET
 #define TW_KERNEL_INLINE TW_AVX512_INLINE
+#include "GroupKernel.h"
 #include "Interpolation.h"
 #include "MixKernelSimd.h"
 #include "SincKernel.h"
@@ -51,48 +52,6 @@ TW_AVX512_TARGET unsigned ToPcm16Stereo(const float* p_Left, const float* p_Righ
     return l_Frame;
 }
 
-// A vector at a time; the measure in four chains of each, so that no addition waits for the last.
-TW_AVX512_TARGET unsigned AddSamples(float* p_Into, const float* p_From, unsigned p_Count)
-{
-    unsigned l_Index = 0;
-    for (; l_Index + 16 <= p_Count; l_Index += 16)
-        _mm512_storeu_ps(p_Into + l_Index,
-                         _mm512_add_ps(_mm512_loadu_ps(p_Into + l_Index), _mm512_loadu_ps(p_From + l_Index)));
-    return l_Index;
-}
-
-TW_AVX512_INLINE void MeasureVector(const float* p_From, __m512& p_Peak, __m512& p_Sum)
-{
-    const __m512 l_Value = _mm512_loadu_ps(p_From);
-    p_Peak = _mm512_max_ps(p_Peak, _mm512_abs_ps(l_Value));
-    p_Sum = _mm512_add_ps(p_Sum, _mm512_mul_ps(l_Value, l_Value));
-}
-
-TW_AVX512_TARGET unsigned MeasureSamples(const float* p_Samples, unsigned p_Count, float& p_Peak,
-                                         float& p_Squares)
-{
-    __m512 l_Peak0 = _mm512_setzero_ps(), l_Peak1 = l_Peak0, l_Peak2 = l_Peak0, l_Peak3 = l_Peak0;
-    __m512 l_Sum0 = l_Peak0, l_Sum1 = l_Peak0, l_Sum2 = l_Peak0, l_Sum3 = l_Peak0;
-    unsigned l_Index = 0;
-    for (; l_Index + 64 <= p_Count; l_Index += 64) {
-        MeasureVector(p_Samples + l_Index, l_Peak0, l_Sum0);
-        MeasureVector(p_Samples + l_Index + 16, l_Peak1, l_Sum1);
-        MeasureVector(p_Samples + l_Index + 32, l_Peak2, l_Sum2);
-        MeasureVector(p_Samples + l_Index + 48, l_Peak3, l_Sum3);
-    }
-    float l_Lanes[16], l_SumLanes[16];
-    _mm512_storeu_ps(l_Lanes,
-                     _mm512_max_ps(_mm512_max_ps(l_Peak0, l_Peak1), _mm512_max_ps(l_Peak2, l_Peak3)));
-    _mm512_storeu_ps(l_SumLanes, _mm512_add_ps(_mm512_add_ps(l_Sum0, l_Sum1), _mm512_add_ps(l_Sum2, l_Sum3)));
-    float l_Peak = p_Peak, l_Squares = 0.0f;
-    for (unsigned l_Lane = 0; l_Lane < 16; ++l_Lane) {
-        l_Peak = l_Lanes[l_Lane] > l_Peak ? l_Lanes[l_Lane] : l_Peak;
-        l_Squares += l_SumLanes[l_Lane];
-    }
-    p_Peak = l_Peak;
-    p_Squares += l_Squares;
-    return l_Index;
-}
 }  // namespace
 }  // namespace Avx512
 #endif
@@ -104,10 +63,8 @@ const KernelSet* Avx512Kernels()
     if (!__builtin_cpu_supports("avx512f"))
         return nullptr;
     static const KernelSet l_Set = [] {
-        KernelSet l_Made = Avx512::WithSinc(Avx512::MakeKernelSet("avx512"));
+        KernelSet l_Made = Avx512::WithGroups(Avx512::WithSinc(Avx512::MakeKernelSet("avx512")));
         l_Made.pcm16 = &Avx512::ToPcm16Stereo;
-        l_Made.add = &Avx512::AddSamples;
-        l_Made.level = &Avx512::MeasureSamples;
         return l_Made;
     }();
     return &l_Set;

@@ -25,7 +25,7 @@ template <int Interp> void FillRow(KernelSet& p_Set)
 
 KernelSet MakeReference()
 {
-    KernelSet l_Set = {"scalar", {}, nullptr, nullptr, nullptr};
+    KernelSet l_Set = {"scalar", {}, nullptr, {}};
     FillRow<RESAMPLE_NEAREST>(l_Set);
     FillRow<RESAMPLE_LINEAR>(l_Set);
     FillRow<RESAMPLE_CUBIC>(l_Set);

@@ -7,6 +7,7 @@
 #define TW_KERNEL_NS Sse2
 #define TW_KERNEL_TARGET TW_SSE2_TARGET
 #define TW_KERNEL_INLINE TW_SSE2_INLINE
+#include "GroupKernel.h"
 #include "Interpolation.h"
 #include "MixKernelSimd.h"
 #include "SincKernel.h"
@@ -17,13 +18,13 @@ namespace SoundEngine {
 const KernelSet* Sse2Kernels()
 {
 #if TW_SIMD_WASM_SSE2
-    static const KernelSet l_Set = Sse2::WithSinc(Sse2::MakeKernelSet("sse2-wasm"));
+    static const KernelSet l_Set = Sse2::WithGroups(Sse2::WithSinc(Sse2::MakeKernelSet("sse2-wasm")));
     return &l_Set;
 #elif TW_SIMD_X86
     __builtin_cpu_init();
     if (!__builtin_cpu_supports("sse2"))
         return nullptr;
-    static const KernelSet l_Set = Sse2::WithSinc(Sse2::MakeKernelSet("sse2"));
+    static const KernelSet l_Set = Sse2::WithGroups(Sse2::WithSinc(Sse2::MakeKernelSet("sse2")));
     return &l_Set;
 #else
     return nullptr;

@@ -212,7 +212,7 @@ template <int Interp> inline void FillRow(KernelSet& p_Set)
 
 inline KernelSet MakeKernelSet(const char* p_Name)
 {
-    KernelSet l_Set = {p_Name, {}, nullptr, nullptr, nullptr};
+    KernelSet l_Set = {p_Name, {}, nullptr, {}};
     FillRow<RESAMPLE_NEAREST>(l_Set);
     FillRow<RESAMPLE_LINEAR>(l_Set);
     FillRow<RESAMPLE_CUBIC>(l_Set);

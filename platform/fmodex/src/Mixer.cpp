@@ -151,87 +151,68 @@ void ToPcm16Stereo(const float* p_Left, const float* p_Right, std::int16_t* p_Ou
     }
 }
 
-// The sides a voice of p_Group adds into: its group's own block when the read keeps the group
-// apart (cleared when its first voice of the block comes), else the mix.
-void Destination(ChannelGroup* p_Group, unsigned p_Frames, float*& p_Left, float*& p_Right)
+// Mixes one voice into p_Left/p_Right, ending it once a one-shot has played its last frame.
+void MixVoice(const KernelSet& p_Kernels, int p_Resampler, const System& p_System, Voice& p_Voice,
+              float* p_Left, float* p_Right, unsigned p_Frames)
 {
-    if (p_Group == nullptr || !p_Group->routed)
-        return;
-    p_Left = p_Group->mixbuffer.data();
-    p_Right = p_Left + p_Group->mixbuffer.size() / 2;
-    if (!p_Group->sounded) {
-        std::fill(p_Left, p_Left + p_Frames, 0.0f);
-        std::fill(p_Right, p_Right + p_Frames, 0.0f);
-        p_Group->sounded = true;
-    }
+    const Gains l_Target = VoiceGains(p_Voice, p_System.master.volume);
+    p_Voice.gain.Aim(l_Target.left, l_Target.right, p_System.rampframes);
+    if (!MixPlayback(p_Kernels, p_Resampler, *p_Voice.sound->data, p_Voice.position, p_Voice.step,
+                     p_Voice.gain, p_Left, p_Right, p_Frames))
+        EndVoice(p_Voice);
 }
 
-// p_Into[i] += p_From[i] for p_Frames samples (the buffers never overlap).
-void AddInto(float* p_Into, const float* p_From, unsigned p_Frames)
+// Mixes what is left of a fade into p_Left/p_Right, freeing its entry once it is silent.
+void MixFade(const KernelSet& p_Kernels, int p_Resampler, Fade& p_Fade, float* p_Left, float* p_Right,
+             unsigned p_Frames)
 {
-    const KernelSet& l_Kernels = BestKernels();
-    unsigned l_Frame = l_Kernels.add != nullptr ? l_Kernels.add(p_Into, p_From, p_Frames) : 0;
-#if defined(__SSE2__)
-    for (; l_Frame + 4 <= p_Frames; l_Frame += 4)
-        _mm_storeu_ps(p_Into + l_Frame,
-                      _mm_add_ps(_mm_loadu_ps(p_Into + l_Frame), _mm_loadu_ps(p_From + l_Frame)));
-#endif
-    for (; l_Frame < p_Frames; ++l_Frame)
-        p_Into[l_Frame] += p_From[l_Frame];
+    const unsigned l_Rest = p_Fade.gain.length - p_Fade.gain.done;
+    if (!MixPlayback(p_Kernels, p_Resampler, *p_Fade.sound->data, p_Fade.position, p_Fade.step, p_Fade.gain,
+                     p_Left, p_Right, std::min(p_Frames, l_Rest)) ||
+        p_Fade.gain.length == 0)
+        p_Fade.sound = nullptr;
 }
 
-void Mix(System& p_System, std::int16_t* p_Out, unsigned p_Frames, ChannelGroup* const* p_Groups, int p_Count,
-         bool p_Sum)
+bool Sounds(const Voice& p_Voice) { return p_Voice.active && !p_Voice.paused; }
+
+// The mix's two sides, cleared for p_Frames.
+void ClearMix(System& p_System, unsigned p_Frames, float*& p_Left, float*& p_Right)
 {
-    float* l_Left = p_System.mixbuffer.data();
-    float* l_Right = l_Left + p_System.mixbuffer.size() / 2;
-    std::fill(l_Left, l_Left + p_Frames, 0.0f);
-    std::fill(l_Right, l_Right + p_Frames, 0.0f);
+    p_Left = p_System.mixbuffer.data();
+    p_Right = p_Left + p_System.mixbuffer.size() / 2;
+    std::fill(p_Left, p_Left + p_Frames, 0.0f);
+    std::fill(p_Right, p_Right + p_Frames, 0.0f);
+}
+
+void MixToPcm16(const float* p_Left, const float* p_Right, std::int16_t* p_Out, unsigned p_Frames)
+{
     const KernelSet& l_Kernels = BestKernels();
-    const int l_Resampler = KernelResampler(p_System.config.resampler);
-    const float l_Master = p_System.master.volume;
-    const bool l_Apart = p_Count > 0;
-    for (Voice& l_Voice : p_System.voices) {
-        if (!l_Voice.active || l_Voice.paused)
-            continue;
-        const Gains l_Target = VoiceGains(l_Voice, l_Master);
-        l_Voice.gain.Aim(l_Target.left, l_Target.right, p_System.rampframes);
-        float* l_ToLeft = l_Left;
-        float* l_ToRight = l_Right;
-        if (l_Apart)
-            Destination(l_Voice.group, p_Frames, l_ToLeft, l_ToRight);
-        if (!MixPlayback(l_Kernels, l_Resampler, *l_Voice.sound->data, l_Voice.position, l_Voice.step,
-                         l_Voice.gain, l_ToLeft, l_ToRight, p_Frames))
-            EndVoice(l_Voice);
-    }
-    for (Fade& l_Fade : p_System.fades) {
-        if (l_Fade.sound == nullptr)
-            continue;
-        float* l_ToLeft = l_Left;
-        float* l_ToRight = l_Right;
-        if (l_Apart)
-            Destination(l_Fade.group, p_Frames, l_ToLeft, l_ToRight);
-        const unsigned l_Rest = l_Fade.gain.length - l_Fade.gain.done;
-        if (!MixPlayback(l_Kernels, l_Resampler, *l_Fade.sound->data, l_Fade.position, l_Fade.step,
-                         l_Fade.gain, l_ToLeft, l_ToRight, std::min(p_Frames, l_Rest)) ||
-            l_Fade.gain.length == 0)
-            l_Fade.sound = nullptr;
-    }
-    // The groups kept apart join the mix in the order asked, so that it is their sum.
-    for (int l_Index = 0; p_Sum && l_Index < p_Count; ++l_Index) {
-        const ChannelGroup& l_Group = *p_Groups[l_Index];
-        if (!l_Group.sounded)
-            continue;
-        const float* l_GroupLeft = l_Group.mixbuffer.data();
-        const float* l_GroupRight = l_GroupLeft + l_Group.mixbuffer.size() / 2;
-        AddInto(l_Left, l_GroupLeft, p_Frames);
-        AddInto(l_Right, l_GroupRight, p_Frames);
-    }
-    if (p_Out == nullptr)
-        return;
     const unsigned l_Done =
-        l_Kernels.pcm16 != nullptr ? l_Kernels.pcm16(l_Left, l_Right, p_Out, p_Frames) : 0;
-    ToPcm16Stereo(l_Left + l_Done, l_Right + l_Done, p_Out + 2 * l_Done, p_Frames - l_Done);
+        l_Kernels.pcm16 != nullptr ? l_Kernels.pcm16(p_Left, p_Right, p_Out, p_Frames) : 0;
+    ToPcm16Stereo(p_Left + l_Done, p_Right + l_Done, p_Out + 2 * l_Done, p_Frames - l_Done);
+}
+
+// The groups' kernel of the best set for the frames it takes, and the plain loop for the rest.
+void GroupOut(const GroupSpan& p_Span, float& p_Peak, float& p_Squares)
+{
+    const GroupKernel l_Kernel = BestKernels().group[p_Span.frames != nullptr][p_Span.mixleft != nullptr];
+    const unsigned l_Done = l_Kernel != nullptr ? l_Kernel(p_Span, p_Peak, p_Squares) : 0;
+    float l_Squares = 0.0f;
+    for (unsigned l_Frame = l_Done; l_Frame < p_Span.count; ++l_Frame) {
+        const float l_Left = p_Span.left[l_Frame], l_Right = p_Span.right[l_Frame];
+        p_Span.left[l_Frame] = p_Span.right[l_Frame] = 0.0f;
+        p_Peak = std::max({p_Peak, std::fabs(l_Left), std::fabs(l_Right)});
+        l_Squares += l_Left * l_Left + l_Right * l_Right;
+        if (p_Span.frames != nullptr) {
+            p_Span.frames[2 * l_Frame] = l_Left;
+            p_Span.frames[2 * l_Frame + 1] = l_Right;
+        }
+        if (p_Span.mixleft != nullptr) {
+            p_Span.mixleft[l_Frame] += l_Left;
+            p_Span.mixright[l_Frame] += l_Right;
+        }
+    }
+    p_Squares += l_Squares;
 }
 
 // Two sides of p_Frames frames as interleaved stereo.
@@ -256,50 +237,118 @@ void Interleave(const float* p_Left, const float* p_Right, float* p_Out, unsigne
 
 void MixBlock(System& p_System, std::int16_t* p_Out, unsigned p_Frames)
 {
-    Mix(p_System, p_Out, p_Frames, nullptr, 0, false);
+    float *l_Left, *l_Right;
+    ClearMix(p_System, p_Frames, l_Left, l_Right);
+    const KernelSet& l_Kernels = BestKernels();
+    const int l_Resampler = KernelResampler(p_System.config.resampler);
+    for (Voice& l_Voice : p_System.voices)
+        if (Sounds(l_Voice))
+            MixVoice(l_Kernels, l_Resampler, p_System, l_Voice, l_Left, l_Right, p_Frames);
+    for (Fade& l_Fade : p_System.fades)
+        if (l_Fade.sound != nullptr)
+            MixFade(l_Kernels, l_Resampler, l_Fade, l_Left, l_Right, p_Frames);
+    if (p_Out != nullptr)
+        MixToPcm16(l_Left, l_Right, p_Out, p_Frames);
+}
+
+bool MakeApartRoom(System& p_System)
+{
+    try {
+        p_System.groupbuffer.resize(p_System.mixbuffer.size());
+        p_System.apartorder.resize(2 * (p_System.voices.size() + p_System.fades.size()));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
 }
 
 void MixBlockApart(System& p_System, std::int16_t* p_Out, unsigned p_Frames, ChannelGroup* const* p_Groups,
-                   int p_Count, bool p_Sum)
+                   int p_Count, bool p_Sum, const GroupReads& p_Reads)
 {
-    for (int l_Index = 0; l_Index < p_Count; ++l_Index) {
-        p_Groups[l_Index]->routed = true;
-        p_Groups[l_Index]->sounded = false;
-    }
-    Mix(p_System, p_Out, p_Frames, p_Groups, p_Count, p_Sum);
-    for (int l_Index = 0; l_Index < p_Count; ++l_Index)
-        p_Groups[l_Index]->routed = false;
-}
-
-void GroupMix(const ChannelGroup& p_Group, float* p_Out, unsigned p_Frames)
-{
-    if (!p_Group.sounded) {
-        std::fill(p_Out, p_Out + 2 * std::size_t(p_Frames), 0.0f);
-        return;
-    }
-    Interleave(p_Group.mixbuffer.data(), p_Group.mixbuffer.data() + p_Group.mixbuffer.size() / 2, p_Out,
-               p_Frames);
-}
-
-void GroupLevel(const ChannelGroup& p_Group, unsigned p_Frames, float& p_Peak, double& p_Squares)
-{
-    p_Peak = 0.0f;
-    p_Squares = 0.0;
-    if (!p_Group.sounded)
-        return;
+    float *l_Left, *l_Right;
+    ClearMix(p_System, p_Frames, l_Left, l_Right);
     const KernelSet& l_Kernels = BestKernels();
-    float l_Peak = 0.0f, l_Squares = 0.0f;
-    const float* l_Left = p_Group.mixbuffer.data();
-    for (const float* l_Side : {l_Left, l_Left + p_Group.mixbuffer.size() / 2}) {
-        unsigned l_Frame =
-            l_Kernels.level != nullptr ? l_Kernels.level(l_Side, p_Frames, l_Peak, l_Squares) : 0;
-        for (; l_Frame < p_Frames; ++l_Frame) {
-            l_Peak = std::max(l_Peak, std::fabs(l_Side[l_Frame]));
-            l_Squares += l_Side[l_Frame] * l_Side[l_Frame];
+    const int l_Resampler = KernelResampler(p_System.config.resampler);
+    for (int l_Index = 0; l_Index < p_Count; ++l_Index)
+        p_Groups[l_Index]->apart = l_Index;
+    const auto l_Place = [](const ChannelGroup* p_Group) { return p_Group == nullptr ? -1 : p_Group->apart; };
+
+    // Voices of no group kept apart go straight into the mix; the others are listed as the mix meets
+    // them (voices by slot, then fades), then by group keeping that order, so that a group's own
+    // block adds them as the mix would.
+    const std::uint32_t l_Voices = std::uint32_t(p_System.voices.size());
+    const auto l_PlaceOf = [&](std::uint32_t p_Entry) {
+        return l_Place(p_Entry < l_Voices ? p_System.voices[p_Entry].group
+                                          : p_System.fades[p_Entry - l_Voices].group);
+    };
+    std::uint32_t* l_Met = p_System.apartorder.data();
+    std::uint32_t* l_ByGroup = l_Met + p_System.apartorder.size() / 2;
+    std::uint32_t l_Listed = 0;
+    std::uint32_t l_Starts[kMostApartGroups + 1] = {};
+    for (std::uint32_t l_Slot = 0; l_Slot < l_Voices; ++l_Slot) {
+        Voice& l_Voice = p_System.voices[l_Slot];
+        if (!Sounds(l_Voice))
+            continue;
+        if (const int l_Group = l_Place(l_Voice.group); l_Group >= 0) {
+            l_Met[l_Listed++] = l_Slot;
+            ++l_Starts[l_Group + 1];
+        } else {
+            MixVoice(l_Kernels, l_Resampler, p_System, l_Voice, l_Left, l_Right, p_Frames);
         }
     }
-    p_Peak = l_Peak;
-    p_Squares = l_Squares;
+    for (std::uint32_t l_Entry = 0; l_Entry < p_System.fades.size(); ++l_Entry) {
+        Fade& l_Fade = p_System.fades[l_Entry];
+        if (l_Fade.sound == nullptr)
+            continue;
+        if (const int l_Group = l_Place(l_Fade.group); l_Group >= 0) {
+            l_Met[l_Listed++] = l_Voices + l_Entry;
+            ++l_Starts[l_Group + 1];
+        } else {
+            MixFade(l_Kernels, l_Resampler, l_Fade, l_Left, l_Right, p_Frames);
+        }
+    }
+    std::uint32_t l_Next[kMostApartGroups];
+    for (int l_Index = 0; l_Index < p_Count; ++l_Index) {
+        l_Starts[l_Index + 1] += l_Starts[l_Index];
+        l_Next[l_Index] = l_Starts[l_Index];
+    }
+    for (std::uint32_t l_At = 0; l_At < l_Listed; ++l_At)
+        l_ByGroup[l_Next[l_PlaceOf(l_Met[l_At])]++] = l_Met[l_At];
+
+    // Each group in turn in one block, which stays in the cache while it is written out, measured
+    // and (p_Sum) added into the mix, in the order asked.
+    float* l_GroupLeft = p_System.groupbuffer.data();
+    float* l_GroupRight = l_GroupLeft + p_System.groupbuffer.size() / 2;
+    for (int l_Index = 0; l_Index < p_Count; ++l_Index) {
+        p_Groups[l_Index]->apart = -1;
+        float* l_Frames = p_Reads.frames != nullptr ? p_Reads.frames[l_Index] : nullptr;
+        const bool l_Sounded = l_Starts[l_Index] != l_Starts[l_Index + 1];
+        if (p_Reads.sounded != nullptr)
+            p_Reads.sounded[l_Index] = l_Sounded ? 1 : 0;
+        float l_Peak = 0.0f, l_Squares = 0.0f;
+        if (l_Sounded) {
+            for (std::uint32_t l_At = l_Starts[l_Index]; l_At < l_Starts[l_Index + 1]; ++l_At) {
+                const std::uint32_t l_Entry = l_ByGroup[l_At];
+                if (l_Entry < l_Voices)
+                    MixVoice(l_Kernels, l_Resampler, p_System, p_System.voices[l_Entry], l_GroupLeft,
+                             l_GroupRight, p_Frames);
+                else
+                    MixFade(l_Kernels, l_Resampler, p_System.fades[l_Entry - l_Voices], l_GroupLeft,
+                            l_GroupRight, p_Frames);
+            }
+            GroupOut({l_GroupLeft, l_GroupRight, p_Frames, l_Frames, p_Sum ? l_Left : nullptr,
+                      p_Sum ? l_Right : nullptr},
+                     l_Peak, l_Squares);
+        } else if (l_Frames != nullptr) {
+            std::fill(l_Frames, l_Frames + 2 * std::size_t(p_Frames), 0.0f);
+        }
+        if (p_Reads.peaks != nullptr && p_Reads.squares != nullptr) {
+            p_Reads.peaks[l_Index] = l_Peak;
+            p_Reads.squares[l_Index] = l_Squares;
+        }
+    }
+    if (p_Out != nullptr)
+        MixToPcm16(l_Left, l_Right, p_Out, p_Frames);
 }
 
 void InterleavedMix(const System& p_System, float* p_Out, unsigned p_Frames)

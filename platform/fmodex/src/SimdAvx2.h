@@ -108,6 +108,23 @@ struct Lanes
     }
 
     TW_AVX2_INLINE static void Store(float* p_Out, Floats p_Value) { _mm256_storeu_ps(p_Out, p_Value.v); }
+
+    // For the groups' kernel (GroupKernel.h).
+    TW_AVX2_INLINE static Floats Load(const float* p_From) { return _mm256_loadu_ps(p_From); }
+    TW_AVX2_INLINE static Floats Max(Floats p_A, Floats p_B) { return _mm256_max_ps(p_A.v, p_B.v); }
+    TW_AVX2_INLINE static Floats Abs(Floats p_Value)
+    {
+        return _mm256_and_ps(p_Value.v, _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff)));
+    }
+    // p_Left's and p_Right's lanes as interleaved stereo frames at p_Out: the unpacks work within
+    // each 128-bit half, so the halves are then put in frame order.
+    TW_AVX2_INLINE static void StoreFrames(float* p_Out, Floats p_Left, Floats p_Right)
+    {
+        const __m256 l_Low = _mm256_unpacklo_ps(p_Left.v, p_Right.v);
+        const __m256 l_High = _mm256_unpackhi_ps(p_Left.v, p_Right.v);
+        _mm256_storeu_ps(p_Out, _mm256_permute2f128_ps(l_Low, l_High, 0x20));
+        _mm256_storeu_ps(p_Out + 8, _mm256_permute2f128_ps(l_Low, l_High, 0x31));
+    }
 };
 
 }  // namespace Avx2

@@ -180,6 +180,20 @@ struct Lanes
     }
 
     TW_AVX512_INLINE static void Store(float* p_Out, Floats p_Value) { _mm512_storeu_ps(p_Out, p_Value.v); }
+
+    // For the groups' kernel (GroupKernel.h).
+    TW_AVX512_INLINE static Floats Load(const float* p_From) { return _mm512_loadu_ps(p_From); }
+    TW_AVX512_INLINE static Floats Max(Floats p_A, Floats p_B) { return _mm512_max_ps(p_A.v, p_B.v); }
+    TW_AVX512_INLINE static Floats Abs(Floats p_Value) { return _mm512_abs_ps(p_Value.v); }
+    // p_Left's and p_Right's lanes as interleaved stereo frames at p_Out.
+    TW_AVX512_INLINE static void StoreFrames(float* p_Out, Floats p_Left, Floats p_Right)
+    {
+        const __m512i l_First = _mm512_setr_epi32(0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
+        const __m512i l_Second =
+            _mm512_setr_epi32(8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31);
+        _mm512_storeu_ps(p_Out, _mm512_permutex2var_ps(p_Left.v, l_First, p_Right.v));
+        _mm512_storeu_ps(p_Out + 16, _mm512_permutex2var_ps(p_Left.v, l_Second, p_Right.v));
+    }
 };
 
 }  // namespace Avx512

@@ -98,6 +98,20 @@ struct Lanes
     }
 
     TW_SSE2_INLINE static void Store(float* p_Out, Floats p_Value) { _mm_storeu_ps(p_Out, p_Value.v); }
+
+    // For the groups' kernel (GroupKernel.h).
+    TW_SSE2_INLINE static Floats Load(const float* p_From) { return _mm_loadu_ps(p_From); }
+    TW_SSE2_INLINE static Floats Max(Floats p_A, Floats p_B) { return _mm_max_ps(p_A.v, p_B.v); }
+    TW_SSE2_INLINE static Floats Abs(Floats p_Value)
+    {
+        return _mm_and_ps(p_Value.v, _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff)));
+    }
+    // p_Left's and p_Right's lanes as interleaved stereo frames at p_Out.
+    TW_SSE2_INLINE static void StoreFrames(float* p_Out, Floats p_Left, Floats p_Right)
+    {
+        _mm_storeu_ps(p_Out, _mm_unpacklo_ps(p_Left.v, p_Right.v));
+        _mm_storeu_ps(p_Out + 4, _mm_unpackhi_ps(p_Left.v, p_Right.v));
+    }
 };
 
 }  // namespace Sse2

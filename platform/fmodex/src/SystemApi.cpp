@@ -113,7 +113,6 @@ FMOD_RESULT F_API FMOD_System_CreateChannelGroup(FMOD_SYSTEM* system, const char
         try {
             auto l_Group = std::make_unique<ChannelGroup>();
             l_Group->owner = &p_System;
-            l_Group->mixbuffer.assign(p_System.mixbuffer.size(), 0.0f);
             std::lock_guard<std::mutex> l_Mix(p_System.mixlock);
             p_System.groups.push_back(std::move(l_Group));
         } catch (const std::bad_alloc&) {
@@ -176,40 +175,41 @@ extern "C" FMOD_RESULT F_API FMOD_System_ReadMixGroups(FMOD_SYSTEM* system, shor
                                                        float* const* groupmix, int* sounded, float* peaks,
                                                        double* squares, int count)
 {
-    constexpr int kMostGroups = 64;
-    if (count < 0 || count > kMostGroups || (count > 0 && groups == nullptr))
+    if (count < 0 || count > kMostApartGroups || (count > 0 && groups == nullptr))
         return FMOD_ERR_INVALID_PARAM;
     auto l_Api = LockApi();
     System* l_System = nullptr;
     const FMOD_RESULT l_Result = FindReadableSystem(system, frames, l_System);
     if (l_Result != FMOD_OK)
         return l_Result;
-    ChannelGroup* l_Groups[kMostGroups];
+    // Only the system's own groups count, so the search stays within them.
+    ChannelGroup* l_Groups[kMostApartGroups];
     for (int l_Index = 0; l_Index < count; ++l_Index) {
-        l_Groups[l_Index] = FindChannelGroup(groups[l_Index]);
-        if (l_Groups[l_Index] == nullptr || l_Groups[l_Index]->owner != l_System ||
-            l_Groups[l_Index]->mixbuffer.size() < 2 * std::size_t(frames))
+        const auto l_Own =
+            std::find_if(l_System->groups.begin(), l_System->groups.end(), [&](const auto& p_Group) {
+                return reinterpret_cast<FMOD_CHANNELGROUP*>(p_Group.get()) == groups[l_Index];
+            });
+        if (l_Own == l_System->groups.end())
             return FMOD_ERR_INVALID_HANDLE;
+        l_Groups[l_Index] = l_Own->get();
         for (int l_Before = 0; l_Before < l_Index; ++l_Before)
             if (l_Groups[l_Before] == l_Groups[l_Index])
                 return FMOD_ERR_INVALID_PARAM;
     }
     std::lock_guard<std::mutex> l_Mix(l_System->mixlock);
     l_Api.unlock();
-    const bool l_Sum = pcm16 != nullptr || mix != nullptr;
+    if (!MakeApartRoom(*l_System))
+        return FMOD_ERR_MEMORY;
+    GroupReads l_Reads;
+    l_Reads.frames = groupmix;
+    l_Reads.sounded = sounded;
+    l_Reads.peaks = peaks;
+    l_Reads.squares = squares;
     MixBlockApart(*l_System, pcm16 != nullptr ? l_System->nrtblock.data() : nullptr, frames, l_Groups, count,
-                  l_Sum);
+                  pcm16 != nullptr || mix != nullptr, l_Reads);
     if (pcm16 != nullptr)
         std::copy(l_System->nrtblock.begin(), l_System->nrtblock.begin() + 2 * std::ptrdiff_t(frames), pcm16);
     if (mix != nullptr)
         InterleavedMix(*l_System, mix, frames);
-    for (int l_Index = 0; l_Index < count; ++l_Index) {
-        if (groupmix != nullptr && groupmix[l_Index] != nullptr)
-            GroupMix(*l_Groups[l_Index], groupmix[l_Index], frames);
-        if (sounded != nullptr)
-            sounded[l_Index] = l_Groups[l_Index]->sounded ? 1 : 0;
-        if (peaks != nullptr && squares != nullptr)
-            GroupLevel(*l_Groups[l_Index], frames, peaks[l_Index], squares[l_Index]);
-    }
     return FMOD_OK;
 }
