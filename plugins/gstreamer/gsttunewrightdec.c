@@ -620,6 +620,9 @@ static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_eve
     gboolean l_exact = (l_flags & GST_SEEK_FLAG_ACCURATE) != 0 || l_start_type == GST_SEEK_TYPE_NONE;
     gst_tunewright_dec_move_to(p_dec, l_segment.position, l_segment.position, l_exact, l_flush);
     l_segment.start = l_segment.time = l_segment.position = p_dec->base_time;
+    /* gst_segment_do_seek() offsets the running time of a seek that sets no start by the distance
+     * from the old start to the position; the segment starts at the position itself now. */
+    l_segment.offset = 0;
     GST_OBJECT_LOCK(p_dec);
     p_dec->segment = l_segment;
     GST_OBJECT_UNLOCK(p_dec);

@@ -423,6 +423,8 @@ GST_START_TEST(test_seek_to_a_stop_alone_plays_on)
     const GstClockTime l_from = GST_BUFFER_PTS(l_buffer);
     fail_unless(l_from > l_pulled, "the seek went back to %" GST_TIME_FORMAT, GST_TIME_ARGS(l_from));
     fail_unless_equals_uint64(gst_sample_get_segment(l_sample)->start, l_from);
+    fail_unless_equals_uint64(
+        gst_segment_to_running_time(gst_sample_get_segment(l_sample), GST_FORMAT_TIME, l_from), 0);
     tw_song* l_song = tw_song_open_file(SONG, NULL);
     tw_song_seek_seconds(l_song, (double)l_from / GST_SECOND);
     const double l_beat = tw_song_get_position_seconds(l_song);
