@@ -22,8 +22,12 @@ GST_DEBUG_CATEGORY_STATIC(gst_tunewright_dec_debug);
 #define DEFAULT_RATE TUNEWRIGHT_RATE
 #define DEFAULT_NUM_LOOPS 0
 #define DEFAULT_INTERPOLATION TUNEWRIGHT_DEFAULT_INTERPOLATION
+#define DEFAULT_TEMPO 1.0
+#define DEFAULT_PITCH 0.0
+/* The masks hold one bit a track. */
+#define ALL_TRACKS ((1u << TW_TRACK_COUNT) - 1)
 
-enum { PROP_0, PROP_NUM_LOOPS, PROP_INTERPOLATION };
+enum { PROP_0, PROP_NUM_LOOPS, PROP_INTERPOLATION, PROP_MUTE_MASK, PROP_SOLO_MASK, PROP_TEMPO, PROP_PITCH };
 
 #define SRC_CAPS                                                                                             \
     "audio/x-raw, format = (string) { " GST_AUDIO_NE(F32) ", " GST_AUDIO_NE(                                 \
@@ -91,18 +95,65 @@ static void gst_tunewright_dec_reset(GstTunewrightDec* p_dec)
     GST_OBJECT_UNLOCK(p_dec);
 }
 
-/* Hands changed properties to the song; the streaming thread, or a seek holding the stream lock.
+/* The clock time of the next frame to be pushed (known before the rate is). */
+static GstClockTime gst_tunewright_dec_next_time(GstTunewrightDec* p_dec)
+{
+    if (p_dec->frames == 0)
+        return p_dec->base_time;
+    return p_dec->base_time +
+           gst_util_uint64_scale_int(p_dec->frames, GST_SECOND, GST_AUDIO_INFO_RATE(&p_dec->info));
+}
+
+/* The song's time at the buffer time p_time, as p_segment maps one to the other. */
+static GstClockTime gst_tunewright_dec_song_time(const GstSegment* p_segment, GstClockTime p_time)
+{
+    if (p_time >= p_segment->start)
+        return p_segment->time + (p_time - p_segment->start);
+    return p_segment->time - MIN(p_segment->time, p_segment->start - p_time);
+}
+
+/* A new tempo factor for a song under way: the library counts its position again at the new speed
+ * (p_old / p_new of the old one) while the buffers' times run on, so a new segment maps the next
+ * buffer's time to the song's new time, its running time where it was. A stop still ahead comes as
+ * much sooner or later as the rest of the song, and so do the frames an exact seek still drops. */
+static void gst_tunewright_dec_retime(GstTunewrightDec* p_dec, gdouble p_old, gdouble p_new)
+{
+    const gdouble l_scale = p_old / p_new;
+    const GstClockTime l_next = gst_tunewright_dec_next_time(p_dec);
+    GST_OBJECT_LOCK(p_dec);
+    GstSegment* l_segment = &p_dec->segment;
+    const GstClockTime l_time = gst_tunewright_dec_song_time(l_segment, l_next);
+    if (GST_CLOCK_TIME_IS_VALID(l_segment->stop))
+        l_segment->stop = l_next + (GstClockTime)llround(
+                                       (gdouble)(l_segment->stop - MIN(l_segment->stop, l_next)) * l_scale);
+    l_segment->base += l_next - MIN(l_next, l_segment->start);
+    l_segment->start = l_segment->position = l_next;
+    l_segment->time = p_dec->position = (GstClockTime)llround((gdouble)l_time * l_scale);
+    GST_OBJECT_UNLOCK(p_dec);
+    p_dec->skip_frames = (guint64)llround((gdouble)p_dec->skip_frames * l_scale);
+    p_dec->send_segment = TRUE;
+}
+
+/* Hands changed properties to the song; the streaming thread, or a seek holding the stream lock. A
+ * song just opened (p_new_song) takes the tempo factor the stream's times are in, and a new factor
+ * waits for the next buffer, which counts the times again from where the song then stands.
  * Returns TRUE when the song's interpolation changed: its next read then goes on from the start of
  * its beat (with its notes started afresh), as at a new rate. */
-static gboolean gst_tunewright_dec_apply_settings(GstTunewrightDec* p_dec)
+static gboolean gst_tunewright_dec_apply_settings(GstTunewrightDec* p_dec, gboolean p_new_song)
 {
     gboolean l_changed;
     gint l_loops, l_interpolation;
+    guint l_mute, l_solo;
+    gdouble l_tempo, l_pitch;
     GST_OBJECT_LOCK(p_dec);
     l_changed = p_dec->settings_changed;
     l_loops = p_dec->num_loops;
     l_interpolation = p_dec->interpolation;
-    p_dec->settings_changed = FALSE;
+    l_mute = p_dec->mute_mask;
+    l_solo = p_dec->solo_mask;
+    l_tempo = p_new_song ? p_dec->song_tempo : p_dec->tempo;
+    l_pitch = p_dec->pitch;
+    p_dec->settings_changed = l_changed && l_tempo != p_dec->tempo;
     GST_OBJECT_UNLOCK(p_dec);
     if (!l_changed || !p_dec->song)
         return FALSE;
@@ -111,6 +162,16 @@ static gboolean gst_tunewright_dec_apply_settings(GstTunewrightDec* p_dec)
      * tw_song_set_loops() does. */
     tw_song_set_loops(p_dec->song, l_loops);
     tw_song_set_interpolation(p_dec->song, l_interpolation);
+    for (int l_track = 0; l_track < tw_song_get_track_count(p_dec->song); ++l_track) {
+        tw_song_set_track_mute(p_dec->song, l_track, (l_mute >> l_track) & 1);
+        tw_song_set_track_solo(p_dec->song, l_track, (l_solo >> l_track) & 1);
+    }
+    tw_song_set_pitch_shift(p_dec->song, l_pitch);
+    tw_song_set_tempo_factor(p_dec->song, l_tempo);
+    if (l_tempo != p_dec->song_tempo) {
+        gst_tunewright_dec_retime(p_dec, p_dec->song_tempo, l_tempo);
+        p_dec->song_tempo = l_tempo;
+    }
     gboolean l_new_interpolation = l_interpolation != p_dec->song_interpolation;
     p_dec->song_interpolation = l_interpolation;
     GstClockTime l_duration = seconds_to_time(tw_song_get_duration_seconds(p_dec->song));
@@ -140,13 +201,6 @@ static GstEvent* gst_tunewright_dec_take_eos(GstTunewrightDec* p_dec)
     return l_eos;
 }
 
-/* The clock time of the next frame to be pushed. */
-static GstClockTime gst_tunewright_dec_next_time(GstTunewrightDec* p_dec)
-{
-    return p_dec->base_time +
-           gst_util_uint64_scale_int(p_dec->frames, GST_SECOND, GST_AUDIO_INFO_RATE(&p_dec->info));
-}
-
 /* A song's messages (the sound engine failing) go to GStreamer's debug log, against the element,
  * and never to the terminal of the program that plays it. Each song has its own function, so the
  * process-wide one stays the program's. */
@@ -166,7 +220,7 @@ static void gst_tunewright_dec_take_song(GstTunewrightDec* p_dec, tw_song* p_son
     p_dec->settings_changed = TRUE;
     GST_OBJECT_UNLOCK(p_dec);
     tw_song_close(l_old);
-    gst_tunewright_dec_apply_settings(p_dec);
+    gst_tunewright_dec_apply_settings(p_dec, TRUE);
 }
 
 /* Opens the song again from its bytes, so that what it plays next owes nothing to what it played
@@ -181,30 +235,33 @@ static void gst_tunewright_dec_reopen(GstTunewrightDec* p_dec)
         gst_tunewright_dec_take_song(p_dec, l_song);
 }
 
-/* Moves the song to p_time: onto the beat at or before it, as tw_song_seek_seconds() does, or,
- * when p_exact, exactly there by dropping the frames between that beat and p_time. p_fresh starts
- * from a newly opened song, so that the frames from there are the same whatever played before;
- * otherwise the notes sounding go on fading out over the first frames, as the library's seek has
- * them. Needs the rate to be known. */
-static void gst_tunewright_dec_move_to(GstTunewrightDec* p_dec, GstClockTime p_time, gboolean p_exact,
-                                       gboolean p_fresh)
+/* Moves the song to p_time of its own time, where the buffer time is p_buffer_time (the same after
+ * a seek): onto the beat at or before it, as tw_song_seek_seconds() does, or, when p_exact, exactly
+ * there by dropping the frames between that beat and p_time. p_fresh starts from a newly opened
+ * song, so that the frames from there are the same whatever played before; otherwise the notes
+ * sounding go on fading out over the first frames, as the library's seek has them. Needs the rate
+ * to be known. */
+static void gst_tunewright_dec_move_to(GstTunewrightDec* p_dec, GstClockTime p_time,
+                                       GstClockTime p_buffer_time, gboolean p_exact, gboolean p_fresh)
 {
     gint l_rate = GST_AUDIO_INFO_RATE(&p_dec->info);
     if (p_fresh)
         gst_tunewright_dec_reopen(p_dec);
     tw_song_seek_seconds(p_dec->song, (double)p_time / GST_SECOND);
     GstClockTime l_beat = seconds_to_time(tw_song_get_position_seconds(p_dec->song));
+    GstClockTime l_landed = l_beat;
     if (p_exact && p_time > l_beat) {
         p_dec->skip_frames = gst_util_uint64_scale_int_round(p_time - l_beat, l_rate, GST_SECOND);
-        p_dec->base_time = p_time;
+        l_landed = p_time;
     } else {
         p_dec->skip_frames = 0;
-        p_dec->base_time = l_beat;
     }
+    p_dec->base_time = (GstClockTime)MAX(0, (gint64)p_buffer_time + (gint64)l_landed - (gint64)p_time);
     p_dec->frames = 0;
     p_dec->discont = TRUE;
     GST_OBJECT_LOCK(p_dec);
-    p_dec->segment.position = p_dec->position = p_dec->base_time;
+    p_dec->segment.position = p_dec->base_time;
+    p_dec->position = l_landed;
     GST_OBJECT_UNLOCK(p_dec);
 }
 
@@ -240,7 +297,8 @@ static gboolean gst_tunewright_dec_negotiate(GstTunewrightDec* p_dec)
     GstClockTime l_now = l_old_rate > 0 ? gst_tunewright_dec_next_time(p_dec) : 0;
     p_dec->info = l_info;
     if (l_rate_changed)
-        gst_tunewright_dec_move_to(p_dec, l_now, TRUE, FALSE);
+        gst_tunewright_dec_move_to(p_dec, gst_tunewright_dec_song_time(&p_dec->segment, l_now), l_now, TRUE,
+                                   FALSE);
     return TRUE;
 }
 
@@ -267,10 +325,10 @@ static gsize gst_tunewright_dec_frames_wanted(GstTunewrightDec* p_dec)
     return l_end > p_dec->frames ? MIN(FRAMES_PER_BUFFER, l_end - p_dec->frames) : 0;
 }
 
-/* The end of the song, or of the segment a seek asked for. */
+/* The end of the song, or of the segment a seek asked for (in the song's time, as seeks are). */
 static void gst_tunewright_dec_finish(GstTunewrightDec* p_dec)
 {
-    GstClockTime l_end = gst_tunewright_dec_next_time(p_dec);
+    GstClockTime l_end = gst_tunewright_dec_song_time(&p_dec->segment, gst_tunewright_dec_next_time(p_dec));
     if (p_dec->segment.flags & GST_SEGMENT_FLAG_SEGMENT) {
         GstMessage* l_message = gst_message_new_segment_done(GST_OBJECT(p_dec), GST_FORMAT_TIME, l_end);
         gst_message_set_seqnum(l_message, p_dec->seqnum);
@@ -309,8 +367,11 @@ static gboolean gst_tunewright_dec_prepare(GstTunewrightDec* p_dec)
     }
     /* A new interpolation would go on from the start of the beat: the song is moved back to where
      * it stands, exactly, as at a new rate. */
-    if (gst_tunewright_dec_apply_settings(p_dec))
-        gst_tunewright_dec_move_to(p_dec, gst_tunewright_dec_next_time(p_dec), TRUE, FALSE);
+    if (gst_tunewright_dec_apply_settings(p_dec, FALSE)) {
+        GstClockTime l_next = gst_tunewright_dec_next_time(p_dec);
+        gst_tunewright_dec_move_to(p_dec, gst_tunewright_dec_song_time(&p_dec->segment, l_next), l_next, TRUE,
+                                   FALSE);
+    }
     if (p_dec->send_segment) {
         gst_tunewright_dec_push_event(p_dec, gst_event_new_segment(&p_dec->segment), p_dec->seqnum);
         p_dec->send_segment = FALSE;
@@ -365,7 +426,8 @@ static void gst_tunewright_dec_loop(gpointer p_user)
     /* What a seek without flushing goes on from: the running time of the segment it makes begins
      * there. */
     GST_OBJECT_LOCK(l_dec);
-    l_dec->segment.position = l_dec->position = l_end;
+    l_dec->segment.position = l_end;
+    l_dec->position = gst_tunewright_dec_song_time(&l_dec->segment, l_end);
     GST_OBJECT_UNLOCK(l_dec);
 
     GstFlowReturn l_ret = gst_pad_push(l_pad, l_buffer);
@@ -380,7 +442,8 @@ static void gst_tunewright_dec_loop(gpointer p_user)
      * first caps): the song goes back to where the refused buffer began, and the next round
      * negotiates again and reads those frames in the new format. */
     if (l_ret == GST_FLOW_NOT_NEGOTIATED && gst_pad_needs_reconfigure(l_pad)) {
-        gst_tunewright_dec_move_to(l_dec, l_pts, TRUE, TRUE);
+        gst_tunewright_dec_move_to(l_dec, gst_tunewright_dec_song_time(&l_dec->segment, l_pts), l_pts, TRUE,
+                                   TRUE);
         return;
     }
     if (l_ret == GST_FLOW_NOT_LINKED || l_ret < GST_FLOW_EOS) {
@@ -406,6 +469,10 @@ static gboolean gst_tunewright_dec_open(GstTunewrightDec* p_dec)
         g_clear_pointer(&p_dec->bytes, g_bytes_unref);
         return FALSE;
     }
+    /* The stream's times are in the tempo factor the song opens with. */
+    GST_OBJECT_LOCK(p_dec);
+    p_dec->song_tempo = p_dec->tempo;
+    GST_OBJECT_UNLOCK(p_dec);
     gst_tunewright_dec_take_song(p_dec, l_song);
     return gst_pad_start_task(p_dec->srcpad, gst_tunewright_dec_loop, p_dec->srcpad, NULL);
 }
@@ -478,6 +545,14 @@ static gboolean gst_tunewright_dec_seek_segment(GstTunewrightDec* p_dec, GstEven
     *p_segment = p_dec->segment;
     p_segment->duration = p_dec->duration;
     GST_OBJECT_UNLOCK(p_dec);
+    /* In the song's time, which the seek's values are in: after a tempo change the buffers' times
+     * stand apart from it by as much at each end, and the running time stays as it is. */
+    if (p_segment->time != p_segment->start) {
+        if (GST_CLOCK_TIME_IS_VALID(p_segment->stop))
+            p_segment->stop = gst_tunewright_dec_song_time(p_segment, p_segment->stop);
+        p_segment->position = gst_tunewright_dec_song_time(p_segment, p_segment->position);
+        p_segment->start = p_segment->time;
+    }
     if (!GST_CLOCK_TIME_IS_VALID(p_segment->duration) &&
         (l_start_type == GST_SEEK_TYPE_END || l_stop_type == GST_SEEK_TYPE_END))
         return FALSE;
@@ -526,7 +601,7 @@ static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_eve
         gst_pad_pause_task(p_dec->srcpad);
     /* With the stream lock the task stands between two buffers, or has stopped. */
     GST_PAD_STREAM_LOCK(p_dec->srcpad);
-    gst_tunewright_dec_apply_settings(p_dec);
+    gst_tunewright_dec_apply_settings(p_dec, FALSE);
     if (GST_AUDIO_INFO_RATE(&p_dec->info) == 0 && !gst_tunewright_dec_negotiate(p_dec)) {
         if (l_flush)
             gst_pad_push_event(p_dec->srcpad, gst_event_new_flush_stop(TRUE));
@@ -543,8 +618,11 @@ static gboolean gst_tunewright_dec_seek(GstTunewrightDec* p_dec, GstEvent* p_eve
      * flushing continues the sound, and lets the notes that sounded fade out. A seek that sets no
      * start (only a stop) goes on from exactly where the song stands. */
     gboolean l_exact = (l_flags & GST_SEEK_FLAG_ACCURATE) != 0 || l_start_type == GST_SEEK_TYPE_NONE;
-    gst_tunewright_dec_move_to(p_dec, l_segment.position, l_exact, l_flush);
+    gst_tunewright_dec_move_to(p_dec, l_segment.position, l_segment.position, l_exact, l_flush);
     l_segment.start = l_segment.time = l_segment.position = p_dec->base_time;
+    /* gst_segment_do_seek() offsets the running time of a seek that sets no start by the distance
+     * from the old start to the position; the segment starts at the position itself now. */
+    l_segment.offset = 0;
     GST_OBJECT_LOCK(p_dec);
     p_dec->segment = l_segment;
     GST_OBJECT_UNLOCK(p_dec);
@@ -669,6 +747,18 @@ static void gst_tunewright_dec_set_property(GObject* p_object, guint p_id, const
     case PROP_INTERPOLATION:
         l_dec->interpolation = g_value_get_enum(p_value);
         break;
+    case PROP_MUTE_MASK:
+        l_dec->mute_mask = g_value_get_uint(p_value);
+        break;
+    case PROP_SOLO_MASK:
+        l_dec->solo_mask = g_value_get_uint(p_value);
+        break;
+    case PROP_TEMPO:
+        l_dec->tempo = g_value_get_double(p_value);
+        break;
+    case PROP_PITCH:
+        l_dec->pitch = g_value_get_double(p_value);
+        break;
     default:
         G_OBJECT_WARN_INVALID_PROPERTY_ID(p_object, p_id, p_spec);
         break;
@@ -688,6 +778,18 @@ static void gst_tunewright_dec_get_property(GObject* p_object, guint p_id, GValu
         break;
     case PROP_INTERPOLATION:
         g_value_set_enum(p_value, l_dec->interpolation);
+        break;
+    case PROP_MUTE_MASK:
+        g_value_set_uint(p_value, l_dec->mute_mask);
+        break;
+    case PROP_SOLO_MASK:
+        g_value_set_uint(p_value, l_dec->solo_mask);
+        break;
+    case PROP_TEMPO:
+        g_value_set_double(p_value, l_dec->tempo);
+        break;
+    case PROP_PITCH:
+        g_value_set_double(p_value, l_dec->pitch);
         break;
     default:
         G_OBJECT_WARN_INVALID_PROPERTY_ID(p_object, p_id, p_spec);
@@ -727,6 +829,32 @@ static void gst_tunewright_dec_class_init(GstTunewrightDecClass* p_class)
         g_param_spec_enum("interpolation", "Interpolation", "How the instruments are resampled to each note",
                           GST_TYPE_TUNEWRIGHT_INTERPOLATION, DEFAULT_INTERPOLATION,
                           G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS));
+    /* The mixing desk's settings: each is heard from the next buffer, also while the song plays. */
+    const GParamFlags l_desk_flags = G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_PLAYING;
+    g_object_class_install_property(
+        l_gobject_class, PROP_MUTE_MASK,
+        g_param_spec_uint("mute-mask", "Muted tracks",
+                          "Tracks silenced, one bit each: bit k mutes track k (0-7 melody, 8-15 drums); a "
+                          "muted track still sounds while it is soloed",
+                          0, ALL_TRACKS, 0, l_desk_flags));
+    g_object_class_install_property(
+        l_gobject_class, PROP_SOLO_MASK,
+        g_param_spec_uint("solo-mask", "Soloed tracks",
+                          "Tracks soloed, one bit each: bit k solos track k; while any bit is set, only the "
+                          "soloed tracks sound",
+                          0, ALL_TRACKS, 0, l_desk_flags));
+    g_object_class_install_property(
+        l_gobject_class, PROP_TEMPO,
+        g_param_spec_double("tempo", "Tempo factor",
+                            "Speed of the song's beats against its own tempo, the pitch kept (2 = twice as "
+                            "fast); the duration and the position follow",
+                            TW_MIN_TEMPO_FACTOR, TW_MAX_TEMPO_FACTOR, DEFAULT_TEMPO, l_desk_flags));
+    g_object_class_install_property(
+        l_gobject_class, PROP_PITCH,
+        g_param_spec_double("pitch", "Pitch shift",
+                            "Semitones every note is moved up (or down, negative), notes already sounding "
+                            "too, fractions allowed, the tempo kept (12 = an octave up)",
+                            -TW_MAX_PITCH_SHIFT, TW_MAX_PITCH_SHIFT, DEFAULT_PITCH, l_desk_flags));
 
     gst_element_class_add_static_pad_template(l_element_class, &sink_template);
     gst_element_class_add_static_pad_template(l_element_class, &src_template);
@@ -758,6 +886,8 @@ static void gst_tunewright_dec_init(GstTunewrightDec* p_dec)
     p_dec->adapter = gst_adapter_new();
     p_dec->num_loops = DEFAULT_NUM_LOOPS;
     p_dec->interpolation = DEFAULT_INTERPOLATION;
+    p_dec->tempo = p_dec->song_tempo = DEFAULT_TEMPO;
+    p_dec->pitch = DEFAULT_PITCH;
     p_dec->settings_changed = TRUE;
     gst_audio_info_init(&p_dec->info);
     gst_segment_init(&p_dec->segment, GST_FORMAT_TIME);

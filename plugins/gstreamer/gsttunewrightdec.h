@@ -32,6 +32,10 @@ struct _GstTunewrightDec
     /* Properties, guarded by the object lock; the streaming thread hands them to the song. */
     gint num_loops;
     gint interpolation;
+    guint mute_mask; /* bit k for track k */
+    guint solo_mask;
+    gdouble tempo;
+    gdouble pitch;
     gboolean settings_changed;
 
     /* What the streaming thread alone touches, or the seek handler while it holds the stream lock;
@@ -39,7 +43,11 @@ struct _GstTunewrightDec
      * seek is checked against it before the stream lock is taken. */
     GstAudioInfo info;
     gint song_interpolation; /* the interpolation last handed to the song */
-    GstSegment segment;      /* its position: the end of the last frame pushed, or where a seek moved */
+    gdouble song_tempo;      /* the tempo factor last handed to the song, which the song's times are in */
+    /* Its position: the end of the last frame pushed, or where a seek moved. Its time is the song's
+     * (at the tempo factor): the same as the buffers' until the factor changes while the song plays,
+     * which maps the buffers' times, running on, to the song's newly counted time. */
+    GstSegment segment;
     gboolean send_segment;
     gboolean discont;
     guint32 seqnum;
@@ -47,7 +55,7 @@ struct _GstTunewrightDec
     guint64 frames;         /* frames pushed since base_time */
     guint64 skip_frames;    /* frames still to be read and dropped to land exactly where asked */
 
-    /* Answers to the duration and position queries, guarded by the object lock. */
+    /* Answers to the duration and position queries, in the song's time; guarded by the object lock. */
     GstClockTime duration;
     GstClockTime position;
 

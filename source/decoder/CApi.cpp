@@ -361,6 +361,7 @@ int tw_song_get_track_instrument(const tw_song* song, int track)
     return ValidTrack(song, track) ? song->decoder.Song().instruments[track].id : -1;
 }
 
+static_assert(TW_TRACK_COUNT == Org::TRACK_COUNT, "the C interface counts the song's own tracks");
 int tw_song_get_track_count(const tw_song* song) { return song == nullptr ? 0 : Org::TRACK_COUNT; }
 
 int tw_song_get_track_kind(const tw_song* song, int track)
@@ -513,8 +514,9 @@ int tw_song_replace_event(tw_song* song, int track, const tw_event* event)
 
 int tw_song_remove_event(tw_song* song, int track, uint32_t beat)
 {
-    return EditSong(song,
-                    [&](Org::OrgSong& p_Song) { return Org::SongEdit::RemoveEvent(p_Song, song->order, track, beat); });
+    return EditSong(song, [&](Org::OrgSong& p_Song) {
+        return Org::SongEdit::RemoveEvent(p_Song, song->order, track, beat);
+    });
 }
 
 int tw_song_save_memory(const tw_song* song, void* buffer, size_t capacity)
@@ -664,9 +666,7 @@ float tw_song_get_track_gain(const tw_song* song, int track)
 
 int tw_song_set_tempo_factor(tw_song* song, double factor)
 {
-    using Org::SongDecoder;
-    if (song == nullptr ||
-        !(factor >= SongDecoder::MIN_TEMPO_FACTOR && factor <= SongDecoder::MAX_TEMPO_FACTOR))
+    if (song == nullptr || !(factor >= TW_MIN_TEMPO_FACTOR && factor <= TW_MAX_TEMPO_FACTOR))
         return TW_ERROR_INVALID_ARGUMENT;
     song->decoder.SetTempoFactor(factor);
     return TW_OK;
@@ -679,7 +679,7 @@ double tw_song_get_tempo_factor(const tw_song* song)
 
 int tw_song_set_pitch_shift(tw_song* song, double semitones)
 {
-    if (song == nullptr || !(std::fabs(semitones) <= Org::SongDecoder::MAX_PITCH_SHIFT))
+    if (song == nullptr || !(std::fabs(semitones) <= TW_MAX_PITCH_SHIFT))
         return TW_ERROR_INVALID_ARGUMENT;
     const auto l_Log = SongLog(song);
     song->decoder.SetPitchShift(semitones);

@@ -30,10 +30,6 @@ struct TrackLevel
 class SongDecoder final : private VoiceOutput
 {
 public:
-    static constexpr double MIN_TEMPO_FACTOR = 0.25;
-    static constexpr double MAX_TEMPO_FACTOR = 4.0;
-    static constexpr double MAX_PITCH_SHIFT = 24.0;  // semitones, either way
-
     // p_Song must be a song that was read completely. Its instruments are the sample files under
     // p_DataDir (melody/, percussion/), read when the engine starts, or with no folder the built-in
     // bank, each sound made when a note first plays it: a short piece decodes only what it reaches.
@@ -63,11 +59,13 @@ public:
     void SetTrackSolo(int p_Track, bool p_Solo);
     void SetTrackGain(int p_Track, float p_Gain);
     const TrackMix& Tracks() const { return tracks; }
-    // The song's beats faster or slower (MIN_TEMPO_FACTOR to MAX_TEMPO_FACTOR), pitch unchanged:
-    // durations, positions and seeks are in the frames it then takes.
+    // The song's beats faster or slower (the C interface's TW_MIN_TEMPO_FACTOR to
+    // TW_MAX_TEMPO_FACTOR), pitch unchanged: durations, positions and seeks are in the frames it
+    // then takes.
     void SetTempoFactor(double p_Factor);
     double TempoFactor() const { return tempofactor; }
-    // Every note p_Semitones higher (or lower, negative), up to MAX_PITCH_SHIFT, tempo unchanged.
+    // Every note p_Semitones higher (or lower, negative), up to the C interface's
+    // TW_MAX_PITCH_SHIFT, tempo unchanged.
     void SetPitchShift(double p_Semitones);
     double PitchShift() const { return pitchshift; }
     // Whether Read measures each track's level too; ReadTracks always does. A measured Read adds

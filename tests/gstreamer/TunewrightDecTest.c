@@ -423,6 +423,8 @@ GST_START_TEST(test_seek_to_a_stop_alone_plays_on)
     const GstClockTime l_from = GST_BUFFER_PTS(l_buffer);
     fail_unless(l_from > l_pulled, "the seek went back to %" GST_TIME_FORMAT, GST_TIME_ARGS(l_from));
     fail_unless_equals_uint64(gst_sample_get_segment(l_sample)->start, l_from);
+    fail_unless_equals_uint64(
+        gst_segment_to_running_time(gst_sample_get_segment(l_sample), GST_FORMAT_TIME, l_from), 0);
     tw_song* l_song = tw_song_open_file(SONG, NULL);
     tw_song_seek_seconds(l_song, (double)l_from / GST_SECOND);
     const double l_beat = tw_song_get_position_seconds(l_song);
@@ -506,6 +508,152 @@ GST_START_TEST(test_interpolation_changed_while_playing)
 }
 GST_END_TEST;
 
+/* A song of one held note, key 57 on track 0's waveform 0 (440 Hz), in beats of 125 ms looped over
+ * the first 64 (8 s), in a file of its own. */
+static gchar* ToneSong(void)
+{
+    tw_song* l_song = tw_song_new(NULL);
+    fail_unless_equals_int(tw_song_set_tempo_ms(l_song, 125), TW_OK);
+    fail_unless_equals_int(tw_song_set_loop(l_song, 0, 64), TW_OK);
+    const tw_event l_note = {.beat = 0, .key = 57, .length = 255, .volume = 200, .pan = 6};
+    fail_unless_equals_int(tw_song_insert_event(l_song, 0, &l_note), TW_OK);
+    gchar* l_path = NULL;
+    g_close(g_file_open_tmp("tunewrightdec-XXXXXX.org", &l_path, NULL), NULL);
+    fail_unless_equals_int(tw_song_save_file(l_song, l_path), TW_OK);
+    tw_song_close(l_song);
+    return l_path;
+}
+
+/* The next sample, which must begin where the last ended (*p_end), or NULL at the end of stream. */
+static GstSample* PullOn(GstAppSink* p_sink, GstClockTime* p_end)
+{
+    GstSample* l_sample = gst_app_sink_try_pull_sample(p_sink, 30 * GST_SECOND);
+    if (l_sample == NULL)
+        return NULL;
+    GstBuffer* l_buffer = gst_sample_get_buffer(l_sample);
+    fail_unless_equals_uint64(GST_BUFFER_PTS(l_buffer), *p_end);
+    *p_end = GST_BUFFER_PTS(l_buffer) + GST_BUFFER_DURATION(l_buffer);
+    return l_sample;
+}
+
+/* The tone of the third buffer from now, the first that must have been read after a change made
+ * now (the appsink holds one, and the element may wait with the next), past the ramp the change
+ * starts with: its frequency by the rising zero crossings of the left side (0 for fewer than two)
+ * and its peak. Floats at 48 kHz. */
+static double ToneAfterChange(GstAppSink* p_sink, GstClockTime* p_end, float* p_peak)
+{
+    for (int i = 0; i < 2; ++i)
+        gst_sample_unref(PullOn(p_sink, p_end));
+    GstSample* l_sample = PullOn(p_sink, p_end);
+    fail_unless(l_sample != NULL);
+    GstMapInfo l_map;
+    gst_buffer_map(gst_sample_get_buffer(l_sample), &l_map, GST_MAP_READ);
+    const float* l_frames = (const float*)l_map.data;
+    const gsize l_count = l_map.size / 8;
+    double l_first = -1, l_last = -1;
+    int l_crossings = 0;
+    *p_peak = 0;
+    for (gsize i = 1024; i < l_count; ++i) {
+        const float l_before = l_frames[2 * i - 2], l_after = l_frames[2 * i];
+        *p_peak = MAX(*p_peak, fabsf(l_after));
+        if (l_before < 0 && l_after >= 0) {
+            l_last = (double)(i - 1) + l_before / (double)(l_before - l_after);
+            l_first = l_first < 0 ? l_last : l_first;
+            ++l_crossings;
+        }
+    }
+    gst_buffer_unmap(gst_sample_get_buffer(l_sample), &l_map);
+    gst_sample_unref(l_sample);
+    return l_crossings < 2 ? 0 : (l_crossings - 1) * 48000.0 / (l_last - l_first);
+}
+
+/* The mixing desk changed while the song plays is heard from the next buffer read: an octave up
+ * doubles the held note's frequency, every track muted is silence, and the muted track soloed
+ * sounds again, still an octave up. The stream's time runs on throughout. */
+GST_START_TEST(test_pitch_mute_and_solo_changed_while_playing)
+{
+    gchar* l_song = ToneSong();
+    GstElement* l_pipeline =
+        StartPipeline(GST_STATE_PLAYING,
+                      "filesrc location=%s ! tunewrightdec name=dec ! appsink name=out sync=false "
+                      "max-buffers=1 caps=audio/x-raw,format=F32LE,rate=48000",
+                      l_song);
+    GstElement* l_dec = gst_bin_get_by_name(GST_BIN(l_pipeline), "dec");
+    GstClockTime l_end = 0;
+    float l_peak;
+    const double l_plain = ToneAfterChange(Sink(l_pipeline), &l_end, &l_peak);
+    fail_unless(fabs(l_plain - 440) < 4 && l_peak > 0.01, "%f Hz, peak %f", l_plain, l_peak);
+    g_object_set(l_dec, "pitch", 12.0, NULL);
+    double l_hz = ToneAfterChange(Sink(l_pipeline), &l_end, &l_peak);
+    fail_unless(fabs(l_hz / l_plain - 2) < 0.01, "an octave up: %f Hz, not twice %f Hz", l_hz, l_plain);
+    g_object_set(l_dec, "mute-mask", 0xffffu, NULL);
+    ToneAfterChange(Sink(l_pipeline), &l_end, &l_peak);
+    fail_unless(l_peak == 0, "every track muted: a peak of %f", l_peak);
+    g_object_set(l_dec, "solo-mask", 1u, NULL);
+    l_hz = ToneAfterChange(Sink(l_pipeline), &l_end, &l_peak);
+    fail_unless(fabs(l_hz / l_plain - 2) < 0.01 && l_peak > 0.01, "soloed: %f Hz, peak %f", l_hz, l_peak);
+    gst_object_unref(l_dec);
+    StopPipeline(l_pipeline);
+    g_unlink(l_song);
+    g_free(l_song);
+}
+GST_END_TEST;
+
+/* A tempo of 2 set while the song plays halves the duration, which the element says on the bus; the
+ * buffers' times run on, and the rest of the song takes half as long. The segment from the change
+ * maps them to the song's time at the new speed, which the position ends at: the new duration.
+ * A factor beyond the library's is refused. */
+GST_START_TEST(test_tempo_changed_while_playing)
+{
+    gchar* l_song = ToneSong();
+    GstElement* l_pipeline =
+        StartPipeline(GST_STATE_PLAYING,
+                      "filesrc location=%s ! tunewrightdec name=dec ! appsink name=out sync=false "
+                      "max-buffers=1 caps=audio/x-raw,format=F32LE,rate=48000",
+                      l_song);
+    GstElement* l_dec = gst_bin_get_by_name(GST_BIN(l_pipeline), "dec");
+    GstClockTime l_end = 0;
+    for (int i = 0; i < 10; ++i)
+        gst_sample_unref(PullOn(Sink(l_pipeline), &l_end));
+    gint64 l_before = -1, l_after = -1, l_position = -1;
+    fail_unless(gst_element_query_duration(l_dec, GST_FORMAT_TIME, &l_before));
+    fail_unless_equals_uint64(l_before, 8 * GST_SECOND);
+    ASSERT_WARNING(g_object_set(l_dec, "tempo", 2 * TW_MAX_TEMPO_FACTOR, NULL));
+    g_object_set(l_dec, "tempo", 2.0, NULL);
+    GstSample* l_last = NULL;
+    for (GstSample* l_sample; (l_sample = PullOn(Sink(l_pipeline), &l_end)) != NULL;) {
+        if (l_last)
+            gst_sample_unref(l_last);
+        l_last = l_sample;
+    }
+    fail_unless(gst_app_sink_is_eos(Sink(l_pipeline)));
+    fail_unless(gst_element_query_duration(l_dec, GST_FORMAT_TIME, &l_after));
+    fail_unless_equals_uint64(l_after, l_before / 2);
+    guint l_changes = 0;
+    for (GstMessage* l_message; (l_message = gst_bus_pop_filtered(GST_ELEMENT_BUS(l_pipeline),
+                                                                  GST_MESSAGE_DURATION_CHANGED)) != NULL;
+         ++l_changes)
+        gst_message_unref(l_message);
+    fail_unless_equals_int(l_changes, 2);  // when the song opened, and at the change
+
+    /* The change came after the ten buffers pulled, before their times reached half the song. */
+    const GstSegment* l_segment = gst_sample_get_segment(l_last);
+    const GstClockTime l_changed = l_segment->start, l_half = GST_SECOND / 48000 + 1;
+    fail_unless(l_changed >= 10 * 4096 * GST_SECOND / 48000 && l_changed < 4 * GST_SECOND);
+    fail_unless_equals_uint64(gst_segment_to_running_time(l_segment, GST_FORMAT_TIME, l_changed), l_changed);
+    fail_unless(llabs((gint64)l_segment->time - (gint64)l_changed / 2) <= (gint64)l_half);
+    fail_unless(llabs((gint64)(l_end - l_changed) - (l_after - (gint64)l_segment->time)) <= (gint64)l_half);
+    fail_unless(gst_element_query_position(l_dec, GST_FORMAT_TIME, &l_position));
+    fail_unless(llabs(l_position - l_after) <= (gint64)l_half, "at the end: %" GST_TIME_FORMAT,
+                GST_TIME_ARGS(l_position));
+    gst_sample_unref(l_last);
+    gst_object_unref(l_dec);
+    StopPipeline(l_pipeline);
+    g_unlink(l_song);
+    g_free(l_song);
+}
+GST_END_TEST;
+
 /* A file that is no song, or not all of one, is refused with an error message from the element
  * on the bus, and the pipeline can be shut down. */
 GST_START_TEST(test_refuses_what_is_not_a_song)
@@ -565,6 +713,8 @@ static Suite* tunewrightdec_suite(void)
     tcase_add_test(l_case, test_segment_seeks_without_flushing_run_on);
     tcase_add_test(l_case, test_seek_to_a_stop_alone_plays_on);
     tcase_add_test(l_case, test_interpolation_changed_while_playing);
+    tcase_add_test(l_case, test_pitch_mute_and_solo_changed_while_playing);
+    tcase_add_test(l_case, test_tempo_changed_while_playing);
     tcase_add_test(l_case, test_refuses_what_is_not_a_song);
     return l_suite;
 }

@@ -234,8 +234,11 @@ ORG_API int tw_song_get_track_instrument(const tw_song* song, int track);
 #define TW_TRACK_DRUMS 1  /**< The track strikes a one-shot drum. */
 /** @} */
 
+/** @brief The tracks of every Org-02 song: 0 to 7 melody, 8 to 15 drums. */
+#define TW_TRACK_COUNT 16
+
 /**
- * @brief How many tracks a song has: 16 for every Org-02 song.
+ * @brief How many tracks a song has: ::TW_TRACK_COUNT for every Org-02 song.
  * @param song the song.
  * @return The number of tracks, numbered from 0; 0 for a null song.
  */
@@ -636,6 +639,12 @@ ORG_API int tw_song_set_track_gain(tw_song* song, int track, float gain);
  * @return 0 to 1, or -1 for a null song or a track out of range.
  */
 ORG_API float tw_song_get_track_gain(const tw_song* song, int track);
+/** @brief The slowest tempo factor tw_song_set_tempo_factor() takes: a quarter of the song's speed. */
+#define TW_MIN_TEMPO_FACTOR 0.25
+/** @brief The fastest tempo factor tw_song_set_tempo_factor() takes: four times the song's speed. */
+#define TW_MAX_TEMPO_FACTOR 4.0
+/** @brief The largest shift tw_song_set_pitch_shift() takes, in semitones, up or down: two octaves. */
+#define TW_MAX_PITCH_SHIFT 24.0
 /**
  * @brief Plays the song's beats faster or slower; the notes keep their pitch.
  *
@@ -643,9 +652,10 @@ ORG_API float tw_song_get_track_gain(const tw_song* song, int track);
  * tw_song_get_duration_seconds() and the frames a read gives, and a changed factor counts the
  * position again at the new speed, so that the song stays on its beat.
  * @param song the song.
- * @param factor 0.25 to 4; 1 (the default) plays the song's own tempo.
- * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null song or a factor outside 0.25 to 4
- * (or not finite).
+ * @param factor ::TW_MIN_TEMPO_FACTOR to ::TW_MAX_TEMPO_FACTOR; 1 (the default) plays the song's own
+ * tempo.
+ * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null song or a factor outside that range (or
+ * not finite).
  */
 ORG_API int tw_song_set_tempo_factor(tw_song* song, double factor);
 /**
@@ -657,8 +667,9 @@ ORG_API double tw_song_get_tempo_factor(const tw_song* song);
 /**
  * @brief Moves every note up or down by semitones, notes that sound already too; the tempo stays.
  * @param song the song.
- * @param semitones -24 to 24, fractions allowed: 12 doubles every frequency; 0 is the default.
- * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null song or a shift outside -24 to 24 (or
+ * @param semitones -::TW_MAX_PITCH_SHIFT to ::TW_MAX_PITCH_SHIFT, fractions allowed: 12 doubles every
+ * frequency; 0 is the default.
+ * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null song or a shift outside that range (or
  * not finite).
  */
 ORG_API int tw_song_set_pitch_shift(tw_song* song, double semitones);
