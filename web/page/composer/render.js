@@ -6,9 +6,10 @@ import { waveNumber } from '../player/names.js';
 
 export const EXPORT_RATE = 44100;
 const WAV_HEADER = 44;
-const SLICE_MS = 20;          // of rendering or zipping between yields to the page
+const SLICE_MS = 10;          // of rendering or zipping between yields to the page (a loaded machine takes longer)
 const FIRST_SLICE = 4096;     // frames rendered in the first slice; the next ones are sized by its time
-const ZIP_PIECE = 1 << 16;    // bytes handed to the zip at a time (about 10 ms of deflating)
+const MAX_SLICE = 16384;      // frames a slice reads at most, into arrays kept from slice to slice
+const ZIP_PIECE = 1 << 15;    // bytes handed to the zip at a time (a few ms of deflating)
 const ZIP_LEVEL = 1;          // deflate's fastest: stems are mostly silence, which any level packs
 
 // The bytes of a 16-bit stereo PCM WAV file's header for p_Samples interleaved samples.
@@ -74,10 +75,11 @@ export async function renderStems(p_Tw, p_Bytes, p_Rate, p_Progress = () => {}) 
     }
     const l_Total = Math.ceil(l_Song.duration * p_Rate);
     let l_Slice = FIRST_SLICE;
+    const l_Into = l_Tracks.map(() => new Float32Array(2 * MAX_SLICE));
     while (l_Done < l_Total) {
       const l_Start = performance.now();
       const l_Want = Math.min(l_Slice, l_Total - l_Done);
-      const l_Read = l_Song.readTracks(l_Want, p_Rate);
+      const l_Read = l_Song.readTracks(l_Want, p_Rate, l_Into);
       l_Read.forEach((p_Samples, p_Track) => {
         if (!l_Pcm[p_Track] && !p_Samples.some((p_Sample) => p_Sample !== 0)) return;
         l_Pcm[p_Track] ??= new Int16Array(2 * l_Total);
@@ -88,7 +90,7 @@ export async function renderStems(p_Tw, p_Bytes, p_Rate, p_Progress = () => {}) 
       if (l_Got < l_Want) break;
       // The next slice as long as SLICE_MS took at this one's pace, growing at most twice (a stretch of
       // silence reads fast, the drums' first strikes slowly: the module makes each drum then).
-      l_Slice = Math.max(1024, Math.min(2 * l_Slice, Math.round((l_Slice * SLICE_MS) / Math.max(1, performance.now() - l_Start))));
+      l_Slice = Math.max(1024, Math.min(MAX_SLICE, 2 * l_Slice, Math.round((l_Slice * SLICE_MS) / Math.max(1, performance.now() - l_Start))));
       p_Progress((0.5 * l_Done) / l_Total);
       await nextTask();
     }

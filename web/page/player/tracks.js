@@ -130,15 +130,15 @@ export class TrackScopes {
     l_C.fillRect(0, Math.floor(l_Scope / 2), width, 1);
     const l_Points = p_Tile.scope;
     if (l_Points) {
-      // ±0.5 fills the scope: a track of a mix is seldom louder.
+      // ±0.25 fills the scope (a track of a mix is seldom louder); a louder one is cut at its edges.
       const l_Middle = l_Scope / 2;
-      const l_Gain = l_Scope;
+      const l_Y = (p_Sample) => Math.max(1, Math.min(l_Scope - 1, l_Middle - 2 * l_Scope * p_Sample));
       const l_Step = width / (l_Points.length - 1);
       l_C.strokeStyle = p_Tile.colour;
       l_C.lineWidth = Math.max(1, width / 120);
       l_C.beginPath();
-      l_C.moveTo(0, l_Middle - l_Gain * l_Points[0]);
-      for (let l_Point = 1; l_Point < l_Points.length; ++l_Point) l_C.lineTo(l_Point * l_Step, l_Middle - l_Gain * l_Points[l_Point]);
+      l_C.moveTo(0, l_Y(l_Points[0]));
+      for (let l_Point = 1; l_Point < l_Points.length; ++l_Point) l_C.lineTo(l_Point * l_Step, l_Y(l_Points[l_Point]));
       l_C.stroke();
     }
     // The level: RMS as a bar, the peak as a tick, on a scale of decibels from -48 to 0.
