@@ -67,6 +67,7 @@ export class TrackScopes {
     this.tiles.forEach((p_Tile, p_Track) => {
       p_Tile.button.dataset.muted = String(this.muted[p_Track]);
       p_Tile.button.dataset.soloed = String(this.soloed[p_Track]);
+      p_Tile.button.querySelector('.state').textContent = this.soloed[p_Track] ? 'S' : this.muted[p_Track] ? 'M' : '';
       p_Tile.button.classList.toggle('silent', l_Solo ? !this.soloed[p_Track] : this.muted[p_Track]);
     });
   }
@@ -76,7 +77,7 @@ export class TrackScopes {
       const l_Button = document.createElement('button');
       l_Button.className = 'track';
       l_Button.title = 'Click: mute · Shift+click: solo';
-      l_Button.innerHTML = '<span class="number"></span><span class="name"></span><canvas class="scope"></canvas>';
+      l_Button.innerHTML = '<span class="number"></span><span class="name"></span><span class="state"></span><canvas class="scope"></canvas>';
       l_Button.querySelector('.number').textContent = String(p_Track + 1);
       l_Button.style.setProperty('--colour', COLOURS[p_Track % COLOURS.length]);
       l_Button.addEventListener('click', (p_Event) => {
