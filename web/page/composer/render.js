@@ -1,7 +1,6 @@
 // The song rendered into files by the decoder: a 16-bit WAV of the mix, and a zip of a WAV per track
 // that sounds (its stems), read with readTracks in slices short enough that the page never stalls,
 // then zipped (by fflate) a piece at a time.
-import { Zip, ZipDeflate } from '../vendor/fflate.js';
 import { waveNumber } from '../player/names.js';
 
 export const EXPORT_RATE = 44100;
@@ -98,6 +97,8 @@ export async function renderStems(p_Tw, p_Bytes, p_Rate, p_Progress = () => {}) 
     l_Song.close();
   }
 
+  // The zip's code is fetched only by those who export stems.
+  const { Zip, ZipDeflate } = await import('../vendor/fflate.js');
   const l_Parts = [];
   let l_Failed = null;
   const l_Zip = new Zip((p_Error, p_Data) => (p_Error ? (l_Failed = p_Error) : l_Parts.push(p_Data)));
