@@ -4,7 +4,10 @@
 #   index.js, index.d.ts             the JavaScript interface (createTunewright),
 #   package.json, README.md          the npm package (`npm pack` there),
 #   index.html, player/, gfx/, songs/  the web player,
-#   composer.html, composer/         the composer (beside the player, sharing its worklet and look).
+#   composer.html, composer/         the composer (beside the player, sharing its worklet and look),
+#   vendor/                          what the pages take from npm as it is published (fflate's browser
+#                                    build, which writes the composer's zip of stems), from web/node_modules
+#                                    as web/package-lock.json pins it (installed from the lock file when missing).
 # The melody waveforms' source and the theme's artwork are made by the host tools (samplegen,
 # themegen), built natively in TUNEWRIGHT_HOST_BUILD (default build/web-host); the drums are made in
 # the module, by source/samples, when a song first needs them.
@@ -68,7 +71,7 @@ compile "$l_Bank" "$l_Out/obj/MelodyBankData.o" "${l_Flags[@]}" -O0 -g0
 # Every function of the C interface but those that need files, and the module's own drum call.
 mapfile -t l_Exports < <(sed -n 's/^ORG_API[^(]*[^a-z0-9_]\(tw_[a-z0-9_]*\)(.*/\1/p' source/decoder/tunewright/tunewright.h |
   grep -vx -e tw_song_open_file -e tw_song_save_file)
-l_Exports+=(tw_web_drum malloc free)
+l_Exports+=(tw_web_drum tw_web_drum_name malloc free)
 l_ExportList="$(printf '"_%s",' "${l_Exports[@]}")"
 # One module for the page, its audio worklet and Node: the caller hands it the compiled WebAssembly
 # (index.js does), so the loader never fetches or reads a file itself, nor needs URL (which an
@@ -88,5 +91,10 @@ mkdir -p "$l_Out/player" "$l_Out/composer" "$l_Out/gfx" "$l_Out/songs"
 cp web/page/player/* "$l_Out/player/"
 cp web/page/composer/* "$l_Out/composer/"
 cp "$l_Theme/volumeslider.png" "$l_Out/gfx/"
+l_Fflate=web/node_modules/fflate
+[ -f "$l_Fflate/esm/browser.js" ] || (cd web && npm ci --no-audit --no-fund --loglevel=error)
+mkdir -p "$l_Out/vendor"
+cp "$l_Fflate/esm/browser.js" "$l_Out/vendor/fflate.js"
+cp "$l_Fflate/LICENSE" "$l_Out/vendor/fflate-LICENSE"
 cp songs/*.org "$l_Out/songs/"
 echo "built $l_Out: $(wc -c <"$l_Out/tunewright.wasm") bytes of WebAssembly, $(wc -c <"$l_Out/tunewright.js") of loader"

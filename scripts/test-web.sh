@@ -10,9 +10,10 @@ export TUNEWRIGHT_HOST_BUILD="${TUNEWRIGHT_HOST_BUILD:-build/plain}"
 export TUNEWRIGHT_NATIVE_BUILD="$l_Root/$TUNEWRIGHT_HOST_BUILD"
 cmake --build "$TUNEWRIGHT_HOST_BUILD" -j"$(nproc)" --target tunewright-render tunewright-info tunewright-convert \
   samplegen_data
-scripts/build-web.sh
-# The test's own dependencies (puppeteer-core, which drives the system's Chromium) from the lock file.
+# The package's own dependencies from the lock file: the tests' (puppeteer-core, which drives the
+# system's Chromium) and the composer's zip writer (fflate), which the build copies to the page.
 (cd web && npm ci --no-audit --no-fund --loglevel=error)
+scripts/build-web.sh
 node --test web/test/
 
 rm -rf build/web-scratch && mkdir -p build/web-scratch

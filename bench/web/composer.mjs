@@ -20,9 +20,10 @@ import { root, servePages, webDir } from '../../web/test/kit.js';
 const FRAMES = 240;
 const EDITS = 200;
 
-// The files the composer loads (its page, its scripts and what they import, the module).
+// The files the composer loads (its page, its scripts and what they import, the module; not the
+// zip's code, fetched by Export stems alone).
 const PAGE_FILES = ['composer.html', 'metal.css', 'index.js', 'tunewright.js', 'tunewright.wasm',
-  'player/audio.js', 'player/worklet.js', 'player/roll.js',
+  'player/audio.js', 'player/worklet.js', 'player/roll.js', 'player/names.js',
   ...readdirSync(path.join(webDir, 'composer')).map((p_Name) => `composer/${p_Name}`)];
 let l_Raw = 0;
 let l_Packed = 0;

@@ -3,8 +3,8 @@
 const CACHE = 'tunewright-player';
 
 const FILES = ['./', 'index.html', 'composer.html', 'metal.css', 'index.js', 'tunewright.js', 'tunewright.wasm',
-  'player/app.js', 'player/audio.js', 'player/drop.js', 'player/roll.js', 'player/worklet.js', 'player/player.css', 'gfx/volumeslider.png',
-  'composer/app.js', 'composer/editor.js', 'composer/model.js', 'composer/composer.css',
+  'player/app.js', 'player/audio.js', 'player/drop.js', 'player/roll.js', 'player/worklet.js', 'player/tracks.js', 'player/names.js', 'player/player.css', 'gfx/volumeslider.png',
+  'composer/app.js', 'composer/editor.js', 'composer/model.js', 'composer/play.js', 'composer/render.js', 'composer/composer.css', 'vendor/fflate.js',
   'songs/harbour-lights.org', 'songs/greensleeves.org', 'songs/drunken-sailor.org'];
 
 self.addEventListener('install', (p_Event) => {

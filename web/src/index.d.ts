@@ -129,9 +129,11 @@ export interface Song {
   /**
    * The next `frames` frames of every track apart, one Float32Array of interleaved stereo per track,
    * shorter only at the end of the song; added up they are what `read` gives (within 1e-6), the
-   * master volume and each track's gain applied, a muted track silent.
+   * master volume and each track's gain applied, a muted track silent. With `into` (one Float32Array
+   * per track, each of at least 2 * `frames` samples), the frames are written there and views of
+   * them are returned.
    */
-  readTracks(frames: number, sampleRate: number): Float32Array[];
+  readTracks(frames: number, sampleRate: number, into?: Float32Array[]): Float32Array[];
   /** Frees the song; it cannot be used afterwards. */
   close(): void;
 }
@@ -140,11 +142,14 @@ export interface Tunewright {
   /** The decoder's version, "major.minor.patch". */
   readonly version: string;
   /** Makes the drums now, which the decoder otherwise makes the first time a song reads them, so
-   * that the first read of a song is not delayed (a real-time player calls it at start-up). */
-  prepareInstruments(): void;
+   * that the first read of a song is not delayed (a real-time player calls it at start-up); with
+   * `drum` (0-11), that drum only. */
+  prepareInstruments(drum?: number): void;
   /** The values an editor may write in a note, as the song checks them: per field, [lowest, highest]
    * (beat 0-4294967295, key 0-95, length 1-255, volume 0-254, pan 0-12). */
   readonly noteRange: Record<'beat' | 'key' | 'length' | 'volume' | 'pan', [number, number]>;
+  /** The drums' names (Bass01, ...), in the order a drum track's instrument counts them. */
+  readonly drumNames: string[];
   /** How many instruments a track takes: 100 waveforms on a melody track (`drums` false), 12 drums on a drum track. */
   instrumentCount(drums: boolean): number;
   /** An empty song to write: 140 ms per beat, a bar layout of 4 and 4, no loop, no notes. */

@@ -399,18 +399,27 @@ class Song {
   }
 
   // The next p_Frames frames of every track apart, as floats: one Float32Array per track of
-  // interleaved stereo, shorter only at the song's end. They add up to what read() gives.
-  readTracks(p_Frames, p_SampleRate) {
+  // interleaved stereo, shorter only at the song's end. They add up to what read() gives. With p_Into
+  // (a Float32Array per track, each of at least 2 * p_Frames) the frames go there and views of them
+  // come back, so that a player reading quantum after quantum allocates no sound.
+  readTracks(p_Frames, p_SampleRate, p_Into) {
     this.#live();
     integer(p_Frames, 'frames', 0, READ_MAX_FRAMES);
     integer(p_SampleRate, 'sampleRate', RATE_MIN, RATE_MAX);
     const l_M = this.#tw.m;
     const l_Count = l_M._tw_song_get_track_count(this.#handle);
+    if (p_Into !== undefined) {
+      const l_Floats = (p_Value) => p_Value instanceof Float32Array;
+      ofType(p_Into, 'into', `an array of ${l_Count} Float32Arrays`,
+        (p_Value) => Array.isArray(p_Value) && p_Value.length === l_Count && p_Value.every(l_Floats));
+      const l_Short = p_Into.find((p_Track) => p_Track.length < 2 * p_Frames);
+      if (l_Short) throw new RangeError(`into holds a track of ${l_Short.length} samples, fewer than the ${2 * p_Frames} of ${p_Frames} frames.`);
+    }
     const l_PieceBytes = TRACK_PIECE_FRAMES * 2 * FLOAT_BYTES;
     return this.#withMemory(l_Count * (4 + l_PieceBytes), (p_At) => {
       const l_Buffers = p_At + 4 * l_Count;
       for (let l_Track = 0; l_Track < l_Count; ++l_Track) l_M.HEAPU32[(p_At >> 2) + l_Track] = l_Buffers + l_Track * l_PieceBytes;
-      const l_Pieces = Array.from({ length: l_Count }, () => []);
+      const l_Pieces = p_Into ? null : Array.from({ length: l_Count }, () => []);
       let l_Done = 0;
       while (l_Done < p_Frames) {
         const l_Want = Math.min(TRACK_PIECE_FRAMES, p_Frames - l_Done);
@@ -418,11 +427,13 @@ class Song {
         this.#addLevels(l_Done, l_Got);
         for (let l_Track = 0; l_Track < l_Count; ++l_Track) {
           const l_From = (l_Buffers + l_Track * l_PieceBytes) / FLOAT_BYTES;
-          l_Pieces[l_Track].push(l_M.HEAPF32.slice(l_From, l_From + 2 * l_Got));
+          if (p_Into) p_Into[l_Track].set(l_M.HEAPF32.subarray(l_From, l_From + 2 * l_Got), 2 * l_Done);
+          else l_Pieces[l_Track].push(l_M.HEAPF32.slice(l_From, l_From + 2 * l_Got));
         }
         l_Done += l_Got;
         if (l_Got < l_Want) break;
       }
+      if (p_Into) return p_Into.map((p_Track) => p_Track.subarray(0, 2 * l_Done));
       return l_Pieces.map((p_Pieces) => {
         const l_Track = new Float32Array(2 * l_Done);
         p_Pieces.reduce((p_Offset, p_Piece) => (l_Track.set(p_Piece, p_Offset), p_Offset + p_Piece.length), 0);
@@ -450,10 +461,13 @@ class Tunewright {
   errorText(p_Code) { return this.m.UTF8ToString(this.m._tw_error_string(integer(p_Code, 'code'))); }
 
   // Makes now the drums that the module otherwise makes the first time a song reads them (the
-  // crash cymbal alone takes tens of milliseconds), so that a player's first read is not delayed.
-  prepareInstruments() {
+  // crash cymbal alone takes tens of milliseconds), so that a player's first read is not delayed;
+  // p_Drum: that drum only (a page making them one task at a time).
+  prepareInstruments(p_Drum) {
+    if (p_Drum !== undefined) integer(p_Drum, 'drum', 0, this.instrumentCount(true) - 1);
     const l_Frames = this.m._malloc(4);
-    for (let l_Drum = 0; this.m._tw_web_drum(l_Drum, l_Frames) !== 0; ++l_Drum);
+    if (p_Drum !== undefined) this.m._tw_web_drum(p_Drum, l_Frames);
+    else for (let l_Drum = 0; this.m._tw_web_drum(l_Drum, l_Frames) !== 0; ++l_Drum);
     this.m._free(l_Frames);
   }
 
@@ -473,6 +487,16 @@ class Tunewright {
     } finally {
       l_M._free(l_At);
     }
+  }
+
+  // The drums' names in their order (a drum track's instrument picks one), as the library names them.
+  #drumNames = null;
+  get drumNames() {
+    if (!this.#drumNames) {
+      this.#drumNames = [];
+      for (let l_Name; (l_Name = this.m._tw_web_drum_name(this.#drumNames.length)) !== 0; ) this.#drumNames.push(this.m.UTF8ToString(l_Name));
+    }
+    return [...this.#drumNames];
   }
 
   // How many instruments a track takes: waveforms on a melody track, drums on a drum track.

@@ -7,7 +7,9 @@ import { readdirSync, readFileSync } from 'node:fs';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
 
-import { info, orgSong, run, screenshot, servePages, webDir, withTempDir } from './kit.js';
+import { unzipSync } from 'fflate';
+
+import { info, orgSong, run, screenshot, servePages, wavSamples, webDir, withTempDir } from './kit.js';
 
 const { createTunewright } = await import(path.join(webDir, 'index.js'));
 const tw = await createTunewright();
@@ -42,18 +44,25 @@ async function drag(p_From, p_To = p_From, p_Button = 'left') {
   await tab.mouse.up({ button: p_Button });
 }
 
-// Clicks Save and gives the bytes of the file it downloads.
-async function save(p_Tab) {
+// Clicks p_Button and gives the bytes of the file ending in p_Extension it downloads, and the path
+// it had (for p_Read(path), before the folder goes).
+async function download(p_Tab, p_Button, p_Extension, p_Read = () => undefined) {
   return withTempDir(async (p_Dir) => {
     const l_Session = await p_Tab.createCDPSession();
     await l_Session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: p_Dir });
-    await p_Tab.click('aria/Save');
-    const l_Saved = () => readdirSync(p_Dir).find((p_Name) => p_Name.endsWith('.org'));
-    for (let l_Wait = 0; !l_Saved() && l_Wait < 100; ++l_Wait) await new Promise((p_Done) => setTimeout(p_Done, 50));
-    assert.ok(l_Saved(), 'Save downloads an .org file');
-    const l_File = path.join(p_Dir, l_Saved());
-    return { bytes: new Uint8Array(readFileSync(l_File)), info: JSON.parse(run(info, ['--json', '--events', l_File]).toString()) };
+    await p_Tab.click(`aria/${p_Button}`);
+    const l_Done = () => readdirSync(p_Dir).find((p_Name) => p_Name.endsWith(p_Extension));
+    for (let l_Wait = 0; !l_Done() && l_Wait < 400; ++l_Wait) await new Promise((p_Wake) => setTimeout(p_Wake, 50));
+    assert.ok(l_Done(), `${p_Button} downloads a ${p_Extension} file`);
+    const l_File = path.join(p_Dir, l_Done());
+    return { bytes: new Uint8Array(readFileSync(l_File)), read: p_Read(l_File) };
   });
+}
+
+// Clicks Save and gives the bytes of the file it downloads, and what tunewright-info reads in it.
+async function save(p_Tab) {
+  const { bytes, read } = await download(p_Tab, 'Save', '.org', (p_File) => JSON.parse(run(info, ['--json', '--events', p_File]).toString()));
+  return { bytes, info: read };
 }
 
 const note = (p_Beat, p_Key, p_Length) => ({ beat: p_Beat, key: p_Key, length: p_Length, volume: 200, pan: 6 });
@@ -130,6 +139,69 @@ test('a note drawn over an event that is no note (a later volume) is undone and 
   assert.deepEqual(await l_Events(), l_Before);
   await tab.click('aria/Redo');
   assert.deepEqual(await l_Events(), l_After);
+});
+
+// A song of p_Beats beats at 100 ms each: on each of p_Tracks ({ track: instrument }) one note
+// held from the first beat to the last (a drum struck every beat), track 1 an event that strikes nothing.
+function heldSong(p_Tracks, p_Beats) {
+  const l_Tracks = { 1: { instrument: 0, events: [{ beat: 2, note: 56, length: 0, volume: 200, pan: 6 }] } };
+  for (const [l_Track, l_Instrument] of Object.entries(p_Tracks)) {
+    const l_Events = l_Track < 8 ? [{ beat: 0, note: 57 + Number(l_Track), length: p_Beats, volume: 200, pan: 6 }]
+      : Array.from({ length: p_Beats }, (_, p_Beat) => ({ beat: p_Beat, note: 48, length: 1, volume: 200, pan: 6 }));
+    l_Tracks[l_Track] = { instrument: l_Instrument, events: l_Events };
+  }
+  return orgSong(l_Tracks, p_Beats);
+}
+
+test('mute and solo act on the library\'s desk: the track falls silent in what plays and its level, the song keeps its notes', async () => {
+  await tab.evaluate((p_Song) => window.composer.model.load(window.composer.tw.open(new Uint8Array(p_Song))), Array.from(heldSong({ 0: 3, 2: 7 }, 250)));
+  const l_Notes = await notesOf(tab);
+  const l_History = await tab.evaluate(() => window.composer.model.undoStack.length);
+  await tab.evaluate(() => window.composer.play());
+  const l_Sounding = (p_Tracks) => tab.waitForFunction((p_Expected) => {
+    const { levels } = window.composer;
+    return levels.length && p_Expected.every((p_On, p_Track) => (levels[p_Track].peak > 0) === p_On);
+  }, { timeout: 5000 }, Array.from({ length: 16 }, (_, p_Track) => p_Tracks.includes(p_Track)));
+  const l_Flags = (p_Tracks) => Array.from({ length: 16 }, (_, p_Track) => p_Tracks.includes(p_Track));
+  // Waits for the library in the worklet to report p_Muted and p_Soloed, then for only p_Heard to sound.
+  const l_Desk = async (p_Muted, p_Soloed, p_Heard) => {
+    await tab.waitForFunction((p_Expected) => JSON.stringify(window.composer.desk) === p_Expected, { timeout: 5000 },
+      JSON.stringify({ muted: l_Flags(p_Muted), soloed: l_Flags(p_Soloed) }));
+    await l_Sounding(p_Heard);
+  };
+  await l_Sounding([0, 2]);
+  await tab.click('#tracks li:nth-child(1) .mute');
+  await l_Desk([0], [], [2]);
+  // Solo wins over mute; the level meters in the track list show the library's levels.
+  await tab.click('#tracks li:nth-child(1) .solo');
+  await l_Desk([0], [0], [0]);
+  assert.deepEqual(await tab.$$eval('#tracks .level', (p_Meters) => p_Meters.map((p_Meter) => Number(p_Meter.style.getPropertyValue('--level')) > 0)), l_Flags([0]));
+  assert.equal(await tab.$eval('#tracks li:nth-child(1) .solo', (p_Button) => p_Button.getAttribute('aria-pressed')), 'true');
+  // The screenshot's size first, so that the roll is drawn again at it before the picture.
+  await tab.setViewport({ width: 1280, height: 900 });
+  await tab.evaluate(() => new Promise((p_Done) => setTimeout(p_Done, 300)));
+  console.log(`the composer playing, a track muted and soloed: ${await screenshot(tab, 'composer-playing')}`);
+  for (const l_Button of ['solo', 'mute']) await tab.click(`#tracks li:nth-child(1) .${l_Button}`);
+  await l_Desk([], [], [0, 2]);
+  await tab.evaluate(() => window.composer.stop());
+  assert.deepEqual(await notesOf(tab), l_Notes, 'the song keeps every note');
+  assert.equal(await tab.evaluate(() => window.composer.model.undoStack.length), l_History, 'nothing to undo');
+});
+
+test('Export stems gives a zip of a WAV per track that sounds, which add up to Export WAV', async () => {
+  await tab.evaluate((p_Song) => window.composer.model.load(window.composer.tw.open(new Uint8Array(p_Song))), Array.from(heldSong({ 0: 12, 3: 5, 8: 0, 10: 2 }, 30)));
+  const l_Stems = unzipSync((await download(tab, 'Export stems', '.zip')).bytes);
+  const l_Mix = wavSamples((await download(tab, 'Export WAV', '.wav')).bytes);
+  assert.deepEqual(Object.keys(l_Stems), ['00-melody-12.wav', '03-melody-05.wav', '08-drum-Bass01.wav', '10-drum-Snare01.wav']);
+  const l_Tracks = Object.values(l_Stems).map(wavSamples);
+  assert.ok(l_Mix.samples.reduce((p_Peak, p_Sample) => Math.max(p_Peak, Math.abs(p_Sample)), 0) > 1000, 'the mix sounds');
+  let l_Worst = 0;
+  for (const l_Track of l_Tracks) assert.deepEqual([l_Track.rate, l_Track.samples.length], [l_Mix.rate, l_Mix.samples.length]);
+  for (let l_At = 0; l_At < l_Mix.samples.length; ++l_At)
+    l_Worst = Math.max(l_Worst, Math.abs(l_Tracks.reduce((p_Sum, p_Track) => p_Sum + p_Track.samples[l_At], 0) - l_Mix.samples[l_At]));
+  // Each file rounds its samples apart: half a step each at most.
+  assert.ok(l_Worst <= (l_Tracks.length + 1) / 2, `the stems' sum is ${l_Worst} steps off the mix`);
+  assert.deepEqual(tab.problems, []);
 });
 
 test('an edit made while the song plays is heard within one render quantum', async () => {

@@ -94,6 +94,9 @@ test('every argument is checked: a TypeError for the wrong type, a RangeError ou
     [RangeError, 'pitchShift', () => (l_Song.pitchShift = NaN)],
     [TypeError, 'levelMetering', () => (l_Song.levelMetering = 1)],
     [RangeError, 'frames', () => l_Song.readTracks(-1, 8000)],
+    [TypeError, 'into', () => l_Song.readTracks(10, 8000, [new Float32Array(20)])],
+    [RangeError, 'into', () => l_Song.readTracks(10, 8000, Array.from({ length: 16 }, () => new Float32Array(19)))],
+    [RangeError, 'drum', () => tw.prepareInstruments(12)],
   ];
   for (const [l_Error, l_Name, l_Call] of l_Refused)
     assert.throws(l_Call, (p_Error) => p_Error.constructor === l_Error && p_Error.message.includes(l_Name), String(l_Call));

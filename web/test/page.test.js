@@ -115,3 +115,57 @@ test('a file that is no song gets the decoder message and the page goes on', asy
   assert.equal(await page.$eval('#title', (p_Element) => p_Element.textContent), 'note-57');
   assert.deepEqual(page.problems, []);
 });
+
+test('while a song plays each track shows its instrument, a scope of its own sound and its level; a click mutes it, a shift-click solos it', async () => {
+  const l_Long = (p_Note, p_Every, p_Length) => Array.from({ length: 250 / p_Every }, (_, p_At) => ({ beat: p_At * p_Every, note: p_Note, length: p_Length, volume: 200, pan: 6 }));
+  const l_Song = orgSong({
+    0: { instrument: 12, events: l_Long(57, 250, 250) },
+    1: { instrument: 5, events: l_Long(64, 250, 250) },
+    8: { instrument: 0, events: l_Long(48, 1, 1) },
+  }, 250);
+  await drop('three-tracks.org', l_Song);
+  await page.waitForFunction(() => document.getElementById('title').textContent === 'three-tracks');
+  await page.click('#play');
+  const l_Level = (p_Track) => page.evaluate((p_Index) => window.player.tracks.levels[p_Index]?.peak ?? -1, p_Track);
+  await page.waitForFunction(() => [0, 1, 8].every((p_Track) => window.player.tracks.levels[p_Track]?.peak > 0), { timeout: 10000 });
+  await new Promise((p_Done) => setTimeout(p_Done, 500));
+
+  // Per scope: its name and how many rows of its scope (above the level bar) hold more than the
+  // background and the centre line: a sound's wave crosses many, silence is one flat line.
+  const l_Scopes = await page.$$eval('#tracks .track', (p_Tiles) => p_Tiles.map((p_Tile) => {
+    const l_Canvas = p_Tile.querySelector('canvas');
+    const l_Pixels = l_Canvas.getContext('2d').getImageData(0, 0, l_Canvas.width, l_Canvas.height).data;
+    let l_Rows = 0;
+    for (let l_Y = 0; l_Y < 0.85 * l_Canvas.height; ++l_Y) {
+      let l_Lit = false;
+      for (let l_X = 0; l_X < l_Canvas.width && !l_Lit; ++l_X) l_Lit = l_Pixels[4 * (l_Y * l_Canvas.width + l_X)] + l_Pixels[4 * (l_Y * l_Canvas.width + l_X) + 1] > 150;
+      l_Rows += l_Lit;
+    }
+    return { name: p_Tile.querySelector('.name').textContent, rows: l_Rows };
+  }));
+  assert.equal(l_Scopes.length, 16);
+  assert.deepEqual([0, 1, 8, 9].map((p_Track) => l_Scopes[p_Track].name), ['Wave 12', 'Wave 05', 'Bass01', 'Bass01']);
+  l_Scopes.forEach((p_Scope, p_Track) => {
+    if ([0, 1, 8].includes(p_Track)) assert.ok(p_Scope.rows >= 8, `track ${p_Track} sounds: its scope lights ${p_Scope.rows} rows`);
+    else assert.ok(p_Scope.rows <= 3, `track ${p_Track} is silent: its scope lights ${p_Scope.rows} rows`);
+  });
+  const l_Times = await page.evaluate(() => [...window.player.tracks.frameTimes].sort((p_A, p_B) => p_A - p_B));
+  const l_At = (p_Share) => l_Times[Math.min(l_Times.length - 1, Math.floor(p_Share * l_Times.length))].toFixed(2);
+  console.log(`the tracks' scopes: script time per frame over ${l_Times.length} frames: median ${l_At(0.5)} ms, 95% ${l_At(0.95)} ms, worst ${l_At(1)} ms`);
+  console.log(`the player with its tracks: ${await screenshot(page, 'player-tracks')}`);
+
+  // A click mutes on the library's desk: it says so, and the track's level falls to nothing.
+  const l_Desk = () => page.evaluate(() => ({ muted: window.player.tracks.muted, soloed: window.player.tracks.soloed }));
+  await page.click('#tracks .track:nth-child(1)');
+  await page.waitForFunction(() => window.player.tracks.muted[0] && window.player.tracks.levels[0].peak === 0, { timeout: 5000 });
+  assert.ok((await l_Level(1)) > 0 && (await l_Level(8)) > 0, 'the other tracks sound on');
+  await page.keyboard.down('Shift');
+  await page.click('#tracks .track:nth-child(2)');
+  await page.keyboard.up('Shift');
+  await page.waitForFunction(() => window.player.tracks.soloed[1] && window.player.tracks.levels[8].peak === 0, { timeout: 5000 });
+  assert.deepEqual([await l_Level(0), (await l_Level(1)) > 0], [0, true], 'only the soloed track sounds');
+  const l_Expected = Array.from({ length: 16 }, (_, p_Track) => p_Track === 0);
+  assert.deepEqual(await l_Desk(), { muted: l_Expected, soloed: [false, ...l_Expected.slice(0, 15)] });
+  await page.click('#play');
+  assert.deepEqual(page.problems, []);
+});

@@ -7,6 +7,8 @@ import { acceptDrops } from '../player/drop.js';
 import { COLOURS, Editor, keyName } from './editor.js';
 import { INSTRUMENTS, KEYS, MELODY_TRACKS, Model, NOTE_RANGE, TRACKS, learnLimits } from './model.js';
 import { OCTAVE_KEYS, PIANO, Playing, keyLabels } from './play.js';
+import { instrumentName } from '../player/names.js';
+import { EXPORT_RATE, renderStems, wav } from './render.js';
 
 const AUTOSAVE = 'tunewright-composer';
 const AUTOSAVE_DELAY = 400;  // ms after the last edit
@@ -17,7 +19,8 @@ const tw = await createTunewright({ module: await decoderModule });
 learnLimits(tw);
 const model = new Model(tw);
 const editor = new Editor($('editor'), model);
-const state = { name: 'untitled', playing: false, unsaved: false, muted: new Set(), solo: new Set(), clip: null };
+// desk: the tracks muted and soloed, a flag each, as the library in the worklet reports them.
+const state = { name: 'untitled', playing: false, unsaved: false, desk: { muted: [], soloed: [] }, levels: [], clip: null };
 let audio = null;  // { context, node } once the worklet is ready
 // Notes played in: heard from the worklet's live song, entered or recorded.
 const playing = new Playing({
@@ -69,21 +72,6 @@ function download(p_Bytes, p_Name, p_Type) {
   l_Link.click();
   l_Link.remove();
   setTimeout(() => URL.revokeObjectURL(l_Link.href), 10000);
-}
-
-// 16-bit stereo PCM WAV of interleaved float frames.
-function wav(p_Frames, p_Rate) {
-  const l_Bytes = new DataView(new ArrayBuffer(44 + 2 * p_Frames.length));
-  const l_Text = (p_At, p_Text) => [...p_Text].forEach((p_Char, p_Index) => l_Bytes.setUint8(p_At + p_Index, p_Char.charCodeAt(0)));
-  l_Text(0, 'RIFF');
-  l_Bytes.setUint32(4, 36 + 2 * p_Frames.length, true);
-  l_Text(8, 'WAVEfmt ');
-  [[16, 16, 4], [20, 1, 2], [22, 2, 2], [24, p_Rate, 4], [28, 4 * p_Rate, 4], [32, 4, 2], [34, 16, 2]].forEach(([p_At, p_Value, p_Size]) =>
-    (p_Size === 4 ? l_Bytes.setUint32(p_At, p_Value, true) : l_Bytes.setUint16(p_At, p_Value, true)));
-  l_Text(36, 'data');
-  l_Bytes.setUint32(40, 2 * p_Frames.length, true);
-  p_Frames.forEach((p_Sample, p_Index) => l_Bytes.setInt16(44 + 2 * p_Index, Math.max(-32768, Math.min(32767, Math.round(p_Sample * 32768))), true));
-  return new Uint8Array(l_Bytes.buffer);
 }
 
 // --- MIDI: through the module's MIDI calls, once it has them (tw.openMidi(bytes) gives a song and
@@ -150,12 +138,32 @@ const actions = {
   },
   // The song once through, rendered by the decoder.
   exportWav() {
-    const l_Rate = 44100;
     const l_Song = tw.open(model.song.toBytes());
     try {
-      download(wav(l_Song.read(Math.ceil(l_Song.duration * l_Rate), l_Rate), l_Rate), `${state.name}.wav`, 'audio/wav');
+      download(wav(l_Song.read(Math.ceil(l_Song.duration * EXPORT_RATE), EXPORT_RATE), EXPORT_RATE), `${state.name}.wav`, 'audio/wav');
     } finally {
       l_Song.close();
+    }
+  },
+  // The same, a WAV per track that sounds, in a zip; rendered a slice at a time, its progress on
+  // the button.
+  async exportStems() {
+    const l_Button = $('export-stems');
+    if (l_Button.disabled) return;
+    const l_Label = l_Button.textContent;
+    l_Button.disabled = true;
+    try {
+      const { zip, stems } = await renderStems(tw, model.song.toBytes(), EXPORT_RATE, (p_Done) => {
+        l_Button.textContent = `Stems ${Math.floor(100 * p_Done)}%`;
+      });
+      if (stems === 0) return message('No track sounds: there are no stems to export.');
+      download(zip, `${state.name}-stems.zip`, 'application/zip');
+      status(`${stems} stems exported.`);
+    } catch (p_Error) {
+      message(`The stems cannot be exported: ${p_Error.message}`);
+    } finally {
+      l_Button.textContent = l_Label;
+      l_Button.disabled = false;
     }
   },
   async share() {
@@ -210,10 +218,9 @@ function offerAutosave() {
   };
 }
 
-// --- Sound: the worklet's copy of the song, with the muted tracks' notes left out (their edits
-// are not sent; unmuting hands over the song again) ---
-const audible = (p_Track) => (state.solo.size ? state.solo.has(p_Track) : !state.muted.has(p_Track));
-const silenced = (p_Call) => (p_Call[0] === 'addNote' || p_Call[0] === 'removeNote') && !audible(p_Call[1]);
+// --- Sound: the worklet's copy of the song, muted and soloed on its own mixing desk (the song
+// itself keeps every note) ---
+const audible = (p_Track) => (state.desk.soloed.some(Boolean) ? state.desk.soloed[p_Track] : !state.desk.muted[p_Track]);
 let editId = 0;
 
 function post(p_Command) { audio?.node.port.postMessage(p_Command); }
@@ -230,33 +237,31 @@ function postEdits(p_Calls) {
 // Kept until the worklet has done every command sent before (it does them in the order sent).
 const settled = () => postEdits([]);
 
-// The song without the notes of the muted tracks (or of all but the soloed ones).
-function audibleBytes() {
-  if ([...Array(TRACKS).keys()].every(audible)) return model.song.toBytes();
-  const l_Copy = tw.open(model.song.toBytes());
-  try {
-    for (let l_Track = 0; l_Track < TRACKS; ++l_Track)
-      if (!audible(l_Track)) for (const l_Note of l_Copy.notes(l_Track)) l_Copy.removeNote(l_Track, l_Note.beat);
-    return l_Copy.toBytes();
-  } finally {
-    l_Copy.close();
-  }
-}
-
-// Hands the worklet the song as heard; p_Keep: another version of the one it plays, which goes on
-// from where it is (else a new song, stopped).
+// Hands the worklet the song, muted and soloed as the last one was; p_Keep: another version of the
+// one it plays, which goes on from where it is (else a new song, stopped).
 function sendSong(p_Keep = false) {
   if (!audio) return;
-  post({ type: 'open', bytes: audibleBytes(), loops: -1, volume: 0.5, play: p_Keep && state.playing, keepPosition: p_Keep });
+  const l_Desk = state.desk.muted.length ? { desk: state.desk } : {};
+  post({ type: 'open', bytes: model.song.toBytes(), loops: -1, volume: 0.5, play: p_Keep && state.playing, keepPosition: p_Keep, ...l_Desk });
   if (!p_Keep) setPlaying(false);
 }
 
-// Mutes or solos a track (p_Set: state.muted or state.solo).
-function toggle(p_Set, p_Track) {
-  if (p_Set.has(p_Track)) p_Set.delete(p_Track);
-  else p_Set.add(p_Track);
-  sendSong(true);
-  showTracks();
+// Mutes or solos a track (p_Kind: 'mute' or 'solo'), or no longer; the track list follows once the
+// worklet's library reports it.
+function toggle(p_Kind, p_Track) {
+  const l_On = p_Kind === 'mute' ? state.desk.muted[p_Track] : state.desk.soloed[p_Track];
+  post({ type: 'desk', track: p_Track, [p_Kind]: !l_On });
+}
+
+// Each track's level in the track list: its RMS over the last meter report, in decibels from -48 to 0.
+function showLevels(p_Levels) {
+  state.levels = p_Levels;
+  const l_Rows = $('tracks').children;
+  for (let l_Track = 0; l_Track < l_Rows.length; ++l_Track) {
+    const l_Rms = p_Levels[l_Track]?.rms ?? 0;
+    const l_Share = l_Rms > 0 ? Math.max(0, Math.min(1, 1 + Math.log10(l_Rms) * (20 / 48))) : 0;
+    l_Rows[l_Track].querySelector('.level').style.setProperty('--level', l_Share.toFixed(3));
+  }
 }
 
 // The worklet node on p_Context, following the song from now on (the page's own output, or an
@@ -264,6 +269,8 @@ function toggle(p_Set, p_Track) {
 async function attachAudio(p_Context) {
   const l_Node = await makeNode(p_Context);
   audio = { context: p_Context, node: l_Node, waiting: new Map(), report: null };
+  // The tracks read apart, for their levels.
+  l_Node.port.postMessage({ type: 'meter', on: true });
   l_Node.port.onmessage = (p_Event) => {
     const l_Data = p_Event.data;
     if (l_Data.type === 'edited') {
@@ -271,6 +278,11 @@ async function attachAudio(p_Context) {
       audio.waiting.delete(l_Data.id);
     } else if (l_Data.type === 'position') audio.report = { position: l_Data.position, at: p_Context.currentTime };
     else if (l_Data.type === 'ended') stop();
+    else if (l_Data.type === 'meter') showLevels(Array.from(l_Data.peak, (p_Peak, p_Track) => ({ peak: p_Peak, rms: l_Data.rms[p_Track] })));
+    else if (l_Data.type === 'desk') {
+      state.desk = { muted: l_Data.muted, soloed: l_Data.soloed };
+      showTracks();
+    }
     else if (l_Data.type === 'noteBeat') playing.noteBeat(l_Data);
     else if (l_Data.type === 'sounded') audio.sounded?.(l_Data);
     else if (l_Data.type === 'error') message(l_Data.message);
@@ -326,6 +338,7 @@ function stop() {
   }
   post({ type: 'pause' });
   setPlaying(false);
+  showLevels([]);
 }
 
 // Starts a take from the cursor (the song playing), or ends the one being recorded.
@@ -368,8 +381,9 @@ function showTracks() {
       const l_Row = document.createElement('li');
       const l_Drums = p_Track >= MELODY_TRACKS;
       const l_Options = Array.from({ length: l_Drums ? INSTRUMENTS.drums : INSTRUMENTS.melody },
-        (__, p_Instrument) => `<option value="${p_Instrument}">${l_Drums ? 'drum' : 'wave'} ${p_Instrument}</option>`).join('');
+        (__, p_Instrument) => `<option value="${p_Instrument}">${instrumentName(tw, l_Drums, p_Instrument)}</option>`).join('');
       l_Row.innerHTML = `<button class="name" aria-pressed="false"></button>
+        <span class="level" role="presentation"></span>
         <select aria-label="${trackName(p_Track)} instrument">${l_Options}</select>
         <button class="hear" aria-label="Hear ${trackName(p_Track)}'s instrument" title="Hear it (I)">♪</button>
         <button class="mute" aria-label="Mute ${trackName(p_Track)}" title="Mute (M)">M</button>
@@ -381,8 +395,8 @@ function showTracks() {
         if (attempt(() => model.edit((p_Edit) => p_Edit.set('instrument', Number(l_Select.value), p_Track)))) preview(p_Track);
       };
       l_Row.querySelector('.hear').onclick = () => preview(p_Track);
-      l_Row.querySelector('.mute').onclick = () => toggle(state.muted, p_Track);
-      l_Row.querySelector('.solo').onclick = () => toggle(state.solo, p_Track);
+      l_Row.querySelector('.mute').onclick = () => toggle('mute', p_Track);
+      l_Row.querySelector('.solo').onclick = () => toggle('solo', p_Track);
       l_Row.style.setProperty('--colour', COLOURS[p_Track % COLOURS.length]);
       return l_Row;
     }));
@@ -396,8 +410,8 @@ function showTracks() {
     p_Row.querySelector('.name').setAttribute('aria-pressed', String(p_Track === editor.track));
     p_Row.querySelector('.name').title = `${l_Track.notes} notes`;
     p_Row.querySelector('select').value = String(l_Track.instrument);
-    p_Row.querySelector('.mute').setAttribute('aria-pressed', String(state.muted.has(p_Track)));
-    p_Row.querySelector('.solo').setAttribute('aria-pressed', String(state.solo.has(p_Track)));
+    p_Row.querySelector('.mute').setAttribute('aria-pressed', String(Boolean(state.desk.muted[p_Track])));
+    p_Row.querySelector('.solo').setAttribute('aria-pressed', String(Boolean(state.desk.soloed[p_Track])));
     p_Row.classList.toggle('silent', !audible(p_Track));
   });
 }
@@ -427,10 +441,9 @@ editor.onChange = showSong;
 // the one written here before until it is written in itself.
 model.listen((p_Event) => {
   state.unsaved = p_Event.type !== 'load';
-  const l_Calls = p_Event.calls?.filter((p_Call) => !silenced(p_Call));
   if (p_Event.type === 'load') sendSong();
   else if (p_Event.type === 'replace') sendSong(true);
-  else if (l_Calls.length) postEdits(l_Calls);
+  else if (p_Event.calls.length) postEdits(p_Event.calls);
   editor.prune();
   if (p_Event.type !== 'load') {
     clearTimeout(autosaveTimer);
@@ -462,6 +475,7 @@ $('file').onchange = () => $('file').files[0] && openFile($('file').files[0]);
 $('save').onclick = actions.save;
 $('export-midi').onclick = actions.exportMidi;
 $('export-wav').onclick = () => attempt(actions.exportWav);
+$('export-stems').onclick = actions.exportStems;
 $('share').onclick = actions.share;
 $('play').onclick = () => play();
 $('stop').onclick = stop;
@@ -581,8 +595,8 @@ document.addEventListener('keydown', (p_Event) => {
       case 'd': commands.tool('draw'); break;
       case 's': commands.tool('select'); break;
       case 'e': commands.tool('erase'); break;
-      case 'm': toggle(state.muted, editor.track); break;
-      case 'o': toggle(state.solo, editor.track); break;
+      case 'm': toggle('mute', editor.track); break;
+      case 'o': toggle('solo', editor.track); break;
       case 'i': preview(editor.track); break;
       case 'l': $('lane').value = editor.valueField = editor.valueField === 'volume' ? 'pan' : 'volume'; editor.render(); break;
       case '=': case '+': editor.zoom(1.25, 'beats'); break;
@@ -624,4 +638,5 @@ if ('serviceWorker' in navigator && location.protocol !== 'file:') navigator.ser
 // The audio graph is made now, so that play only has to resume it (a user's gesture).
 const sound = attachAudio(new AudioContext({ latencyHint: 'interactive' })).catch((p_Error) => message(`No sound: ${p_Error.message}`));
 // What tests and benchmarks reach from outside.
-window.composer = { tw, model, editor, playing, sound, attachAudio, settled, play, stop, record, setPiano, get audio() { return audio; }, get isPlaying() { return state.playing; } };
+window.composer = { tw, model, editor, playing, sound, attachAudio, settled, play, stop, record, setPiano, get audio() { return audio; }, get isPlaying() { return state.playing; },
+  get desk() { return state.desk; }, get levels() { return state.levels; } };

@@ -5,6 +5,7 @@ import { createTunewright } from '../index.js';
 import { decoderModule, makeNode } from './audio.js';
 import { acceptDrops } from './drop.js';
 import { PianoRoll } from './roll.js';
+import { TrackScopes } from './tracks.js';
 
 export { makeNode };
 
@@ -14,6 +15,9 @@ const $ = (p_Id) => document.getElementById(p_Id);
 
 const checker = decoderModule.then((p_Module) => createTunewright({ module: p_Module }));
 const roll = new PianoRoll($('roll'));
+const tracks = new TrackScopes($('tracks'), async (p_Track, p_Change) => {
+  if (audio) (await ensureAudio()).port.postMessage({ type: 'desk', track: p_Track, ...p_Change });
+});
 // song: the page's own open copy of the current song, which the piano roll draws.
 const state = { bytes: null, song: null, name: '', duration: 0, position: 0, playing: false };
 let audio = null;  // { context, node, ready } once the first play made them
@@ -39,6 +43,10 @@ function onWorkletMessage(p_Event) {
     state.position = l_Data.position;
     state.duration = l_Data.duration;
     showPosition();
+  } else if (l_Data.type === 'meter') {
+    tracks.meter(l_Data);
+  } else if (l_Data.type === 'desk') {
+    tracks.setDesk(l_Data);
   } else if (l_Data.type === 'ended') {
     setPlaying(false);
   } else if (l_Data.type === 'error') {
@@ -50,6 +58,8 @@ async function ensureAudio() {
   if (!audio) {
     const l_Context = new AudioContext({ latencyHint: 'interactive' });
     audio = { context: l_Context, node: makeNode(l_Context) };
+    // The tracks read apart, each one's level and scope reported for the tracks' view.
+    audio.node.then((p_Node) => p_Node.port.postMessage({ type: 'meter', on: true, scopes: true }));
   }
   const l_Node = await audio.node;
   l_Node.port.onmessage = onWorkletMessage;
@@ -81,6 +91,7 @@ async function load(p_Bytes, p_Name) {
   $('title').textContent = p_Name;
   document.title = `${p_Name} – tunewright`;
   roll.setSong(l_Song);
+  tracks.setSong(l_Song, await checker);
   $('play').disabled = false;
   $('seek').disabled = false;
   showPosition();
@@ -152,6 +163,8 @@ document.addEventListener('keydown', (p_Event) => {
   }
   p_Event.preventDefault();
 });
+// What tests and benchmarks reach from outside.
+window.player = { tracks, get song() { return state.song; } };
 // Offline once loaded: the service worker keeps every file of the player.
 if ('serviceWorker' in navigator && location.protocol !== 'file:')
   navigator.serviceWorker.register('sw.js').catch(() => {});

@@ -2,9 +2,14 @@
 // output, so the page's own work never starves the sound. The page sends the compiled decoder
 // (a worklet cannot fetch) and then commands; the processor reports where it is. An editor keeps the
 // song here in step with its own by edits, heard from the next quantum on, without reopening.
+// Muting and soloing go to the song's own mixing desk. While metered, the song is read track by
+// track and summed here, so that each track's level (the library's) and a short window of its sound
+// (for a scope) go to the page at no cost of a second reading.
 import { createTunewright } from '../index.js';
 
 const REPORT_EVERY = 2048;  // frames between position reports (about 20 per second)
+const METER_FRAMES = 1024;  // frames a meter report covers, sent as soon as they are read (about 45 per second)
+const SCOPE_STEP = 4;       // frames from one point of a scope to the next: 256 points a report
 // Notes played in (a key, a MIDI keyboard, an edit heard) sound from a second song of the module,
 // read beside the first: at 1 ms per beat a note added at its next beat starts within a millisecond
 // of the quantum it arrives before. A held melody note is carried on before its length (255 beats at
@@ -29,6 +34,8 @@ class TunewrightProcessor extends AudioWorkletProcessor {
     this.liveUntil = 0;  // frame (of currentFrame) up to which the live song is read
     this.record = null;  // while recording: the grid, the metronome, the count-in
     this.click = null;   // the metronome's click being mixed: { at, hz, gain }
+    this.meter = null;   // while metered: { scopes, frames, points, peak, squares, scope }
+    this.stems = [];     // each track's frames of the quantum, read apart
     this.port.onmessage = (p_Event) => this.command(p_Event.data);
     createTunewright({ module: p_Options.processorOptions.module }).then((p_Tw) => {
       this.tw = p_Tw;
@@ -55,11 +62,27 @@ class TunewrightProcessor extends AudioWorkletProcessor {
           this.song.loops = p_Command.loops;
           this.song.volume = p_Command.volume;
           this.live.volume = p_Command.volume;
+          this.tracks = this.song.tracks.length;
+          // desk: { muted, soloed }, a flag per track, for another version of a song the page mutes.
+          p_Command.desk?.muted.forEach((p_On, p_Track) => this.song.setMute(p_Track, p_On));
+          p_Command.desk?.soloed.forEach((p_On, p_Track) => this.song.setSolo(p_Track, p_On));
           if (l_At > 0) this.song.seek(l_At);
           this.playing = Boolean(p_Command.play);
           this.port.postMessage({ type: 'opened', duration: this.song.duration, tempo: this.song.tempo });
+          this.reportDesk();
           break;
         }
+        case 'desk':
+          // A track muted or soloed (or not): mute and solo, either or both, as flags.
+          if (p_Command.mute !== undefined) this.song?.setMute(p_Command.track, p_Command.mute);
+          if (p_Command.solo !== undefined) this.song?.setSolo(p_Command.track, p_Command.solo);
+          this.reportDesk();
+          break;
+        case 'meter':
+          // on: the tracks are read apart and metered; scopes: with a window of each one's sound.
+          this.meter = p_Command.on ? { scopes: Boolean(p_Command.scopes) } : null;
+          this.stems = [];
+          break;
         case 'play':
           this.playing = true;
           break;
@@ -210,6 +233,57 @@ class TunewrightProcessor extends AudioWorkletProcessor {
     if (l_Click.at >= l_Length) this.click = null;
   }
 
+  // What the song's desk holds, as the library tells it: a flag per track for muted and for soloed.
+  reportDesk() {
+    if (!this.song) return;
+    const l_Tracks = Array.from({ length: this.tracks }, (_, p_Track) => p_Track);
+    this.port.postMessage({ type: 'desk', muted: l_Tracks.map((p_Track) => this.song.muted(p_Track)),
+      soloed: l_Tracks.map((p_Track) => this.song.soloed(p_Track)) });
+  }
+
+  // Reads p_Frames of p_Song's tracks apart into the output, summed, and gathers each one's level
+  // and scope; sends them once METER_FRAMES are read. Gives the frames read.
+  readApart(p_Song, p_Left, p_Right, p_Frames) {
+    const l_Count = this.tracks;
+    if (this.stems.length !== l_Count || this.stems[0].length < 2 * p_Frames)
+      this.stems = Array.from({ length: l_Count }, () => new Float32Array(2 * p_Frames));
+    const l_Stems = p_Song.readTracks(p_Frames, sampleRate, this.stems);
+    const l_Got = l_Stems[0].length / 2;
+    for (let l_Frame = 0; l_Frame < l_Got; ++l_Frame) {
+      let l_L = 0, l_R = 0;
+      for (let l_Track = 0; l_Track < l_Count; ++l_Track) {
+        l_L += l_Stems[l_Track][2 * l_Frame];
+        l_R += l_Stems[l_Track][2 * l_Frame + 1];
+      }
+      p_Left[l_Frame] = l_L;
+      p_Right[l_Frame] = l_R;
+    }
+    const l_Meter = this.meter;
+    if (!l_Meter.peak) {
+      Object.assign(l_Meter, { frames: 0, points: 0, peak: new Float32Array(l_Count), squares: new Float64Array(l_Count),
+        scope: l_Meter.scopes ? new Float32Array(l_Count * (METER_FRAMES / SCOPE_STEP)) : null });
+    }
+    const l_Levels = p_Song.levels();
+    for (let l_Track = 0; l_Track < l_Count; ++l_Track) {
+      l_Meter.peak[l_Track] = Math.max(l_Meter.peak[l_Track], l_Levels[l_Track].peak);
+      l_Meter.squares[l_Track] += l_Levels[l_Track].rms ** 2 * l_Got;
+    }
+    // A point of each scope every SCOPE_STEP frames of the report: the track's left and right averaged.
+    const l_Points = METER_FRAMES / SCOPE_STEP;
+    if (l_Meter.scope)
+      for (let l_Frame = (SCOPE_STEP - (l_Meter.frames % SCOPE_STEP)) % SCOPE_STEP; l_Frame < l_Got && l_Meter.points < l_Points; l_Frame += SCOPE_STEP, ++l_Meter.points)
+        for (let l_Track = 0; l_Track < l_Count; ++l_Track)
+          l_Meter.scope[l_Track * l_Points + l_Meter.points] = 0.5 * (l_Stems[l_Track][2 * l_Frame] + l_Stems[l_Track][2 * l_Frame + 1]);
+    l_Meter.frames += l_Got;
+    if (l_Meter.frames >= METER_FRAMES) {
+      const l_Rms = Float32Array.from(l_Meter.squares, (p_Squares) => Math.sqrt(p_Squares / l_Meter.frames));
+      const l_Report = { type: 'meter', peak: l_Meter.peak, rms: l_Rms, scope: l_Meter.scope, points: l_Points };
+      this.port.postMessage(l_Report, [l_Meter.peak.buffer, l_Rms.buffer, ...(l_Meter.scope ? [l_Meter.scope.buffer] : [])]);
+      l_Meter.peak = null;
+    }
+    return l_Got;
+  }
+
   report() {
     if (this.song)
       this.port.postMessage({ type: 'position', position: this.song.position, duration: this.song.duration });
@@ -230,12 +304,16 @@ class TunewrightProcessor extends AudioWorkletProcessor {
       }
     }
     if (l_Song) {
-      if (this.block.length < 2 * l_Frames) this.block = new Float32Array(2 * l_Frames);
-      const l_Mixed = l_Song.read(l_Frames, sampleRate, this.block);
-      const l_Got = l_Mixed.length / 2;
-      for (let l_Frame = 0; l_Frame < l_Got; ++l_Frame) {
-        l_Left[l_Frame] = l_Mixed[2 * l_Frame];
-        l_Right[l_Frame] = l_Mixed[2 * l_Frame + 1];
+      let l_Got;
+      if (this.meter) l_Got = this.readApart(l_Song, l_Left, l_Right, l_Frames);
+      else {
+        if (this.block.length < 2 * l_Frames) this.block = new Float32Array(2 * l_Frames);
+        const l_Mixed = l_Song.read(l_Frames, sampleRate, this.block);
+        l_Got = l_Mixed.length / 2;
+        for (let l_Frame = 0; l_Frame < l_Got; ++l_Frame) {
+          l_Left[l_Frame] = l_Mixed[2 * l_Frame];
+          l_Right[l_Frame] = l_Mixed[2 * l_Frame + 1];
+        }
       }
       this.sinceReport += l_Frames;
       if (this.sinceReport >= REPORT_EVERY || l_Got < l_Frames) {
