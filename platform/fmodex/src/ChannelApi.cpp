@@ -1,6 +1,7 @@
 // FMOD_Channel_*: one playing voice, named by a handle that may have gone stale. Every change is
 // made under the mix lock, so it is heard from the next mixed block on.
 #include "Api.h"
+#include "RealTimeDriver.h"
 
 #include <algorithm>
 #include <cmath>
@@ -55,6 +56,8 @@ FMOD_RESULT F_API FMOD_Channel_SetPaused(FMOD_CHANNEL* channel, FMOD_BOOL paused
 {
     return WithVoice(channel, [paused](System& p_System, Voice& p_Voice) {
         PauseVoice(p_System, p_Voice, paused != 0);
+        if (paused == 0 && p_System.driver)
+            p_System.driver->Begin();
         return FMOD_OK;
     });
 }

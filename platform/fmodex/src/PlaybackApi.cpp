@@ -62,7 +62,8 @@ FMOD_RESULT F_API FMOD_System_PlaySound(FMOD_SYSTEM* system, FMOD_CHANNELINDEX c
             if (channel != nullptr)
                 *channel = l_Handle;
         }
-        if (p_System.driver)
+        // A voice started paused is set up before it sounds: the device is fed once it is unpaused.
+        if (p_System.driver && paused == 0)
             p_System.driver->Begin();
         return FMOD_OK;
     });
