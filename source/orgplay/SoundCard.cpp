@@ -13,11 +13,11 @@ namespace {
 
 // The rate the player's engine runs at too.
 constexpr int SOUND_CARD_RATE = 48000;
-// Mixed in 10 ms blocks, the device holding four: the engine's thread wakes 100 times a second
-// rather than its default 200, and a key's pause, seek or volume is still heard within 40 ms (the
-// player's goal is 50).
-constexpr unsigned MIX_FRAMES = SOUND_CARD_RATE / 100;
-constexpr int MIX_BLOCKS = 4;
+// Mixed in 20 ms blocks, the device holding three: the engine's thread wakes 50 times a second,
+// the device never holds less than 20 ms between its wake-ups, and a key's pause, seek or volume is
+// still heard within 40 ms (a block's wait, then the 20 ms still queued; the player's goal is 50).
+constexpr unsigned MIX_FRAMES = SOUND_CARD_RATE / 50;
+constexpr int MIX_BLOCKS = 3;
 
 }  // namespace
 

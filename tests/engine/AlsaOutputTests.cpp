@@ -114,14 +114,14 @@ TEST_F(AlsaOutput, ToneReachesTheDeviceAtItsPitchAndAtWallClockPace)
 
 TEST_F(AlsaOutput, FirstSoundLeadsTheDeviceAndAChangeReachesItWithinItsLatency)
 {
-    // The engine's own blocks (goal 30 ms), and 10 ms blocks four deep as tunewright-play asks for
+    // The engine's own blocks (goal 30 ms), and 20 ms blocks three deep as tunewright-play asks for
     // (its goal for a key's pause, seek or volume: 50 ms).
     const struct
     {
         unsigned blockframes;
         int blocks;
         double goal;
-    } kCases[] = {{0, 0, 0.030}, {kRate / 100, 4, 0.050}};
+    } kCases[] = {{0, 0, 0.030}, {kRate / 50, 3, 0.050}};
     for (const auto& l_Case : kCases) {
         std::remove(capture.c_str());
         FMOD_SYSTEM* l_System = StartAlsa(l_Case.blockframes, l_Case.blocks);

@@ -1,13 +1,16 @@
 #include "SoundLoader.h"
 
 #include "LazyLibrary.h"
+#include "PlainWav.h"
 #include "SoundLayout.h"
 
 #include <sndfile.h>
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <memory>
+#include <vector>
 
 namespace SoundEngine {
 namespace {
@@ -71,12 +74,42 @@ public:
     SNDFILE* file;
 };
 
+// The bytes of a file no larger than a plain sample file can be; false when it cannot be read or
+// is larger (libsndfile then reads it, or says why not).
+bool ReadSmallFile(const char* p_Path, std::vector<unsigned char>& p_Bytes)
+{
+    constexpr long kLargest = 64L << 20;
+    std::FILE* l_File = std::fopen(p_Path, "rb");
+    if (l_File == nullptr)
+        return false;
+    bool l_Read = false;
+    if (std::fseek(l_File, 0, SEEK_END) == 0) {
+        const long l_Size = std::ftell(l_File);
+        if (l_Size > 0 && l_Size <= kLargest && std::fseek(l_File, 0, SEEK_SET) == 0) {
+            p_Bytes.resize(std::size_t(l_Size));
+            l_Read = std::fread(p_Bytes.data(), 1, p_Bytes.size(), l_File) == p_Bytes.size();
+        }
+    }
+    std::fclose(l_File);
+    return l_Read;
+}
+
 }  // namespace
 
-// A WAV file through libsndfile.
+// A plain WAV file from its bytes; any other through libsndfile.
 FMOD_RESULT LoadSound(const char* p_Path, bool p_Loop, bool p_Octaves,
                       std::shared_ptr<const SoundData>& p_Data)
 {
+    std::vector<unsigned char> l_FileBytes;
+    PlainWav l_Wav;
+    if (ReadSmallFile(p_Path, l_FileBytes) && ParsePlainWav(l_FileBytes, l_Wav))
+        return LayOutSound(
+            l_Wav.format, p_Loop, p_Octaves,
+            [&](float* p_Out) {
+                DecodePlainWav(l_FileBytes, l_Wav, p_Out);
+                return true;
+            },
+            p_Data);
     const SndFileApi* l_Api = SndFile();
     if (l_Api == nullptr)
         return FMOD_ERR_FILE_BAD;
