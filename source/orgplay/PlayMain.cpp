@@ -20,10 +20,10 @@
 #include "PlayCommand.h"
 #include "PlaySampler.h"
 #include "PrintableText.h"
+#include "SongDecoder.h"
 #include "SongInput.h"
 #include "SongList.h"
 #include "SongOptions.h"
-#include "SongDecoder.h"
 #include "SongPlayback.h"
 #include "SoundCard.h"
 #include "Terminal.h"
@@ -194,7 +194,8 @@ Org::TrackMix TracksOf(const PlayOptions& p_Options)
     return l_Tracks;
 }
 
-std::string StatusLine(const std::string& p_Name, const PlaybackStatus& p_Status, const PlayOptions& p_Options)
+std::string StatusLine(const std::string& p_Name, const PlaybackStatus& p_Status,
+                       const PlayOptions& p_Options)
 {
     char l_Tempo[48];
     if (p_Status.tempo == 0)
@@ -273,8 +274,9 @@ Outcome Apply(const PlayCommand& p_Command, SongPlayback& p_Playback, unsigned l
         p_Playback.SetTempoFactor(l_Options.tempo, p_Now);
         break;
     case Kind::CHANGE_PITCH:
-        l_Options.transpose = std::clamp(l_Options.transpose + p_Command.amount, -Org::SongDecoder::MAX_PITCH_SHIFT,
-                                         Org::SongDecoder::MAX_PITCH_SHIFT);
+        l_Options.transpose =
+            std::clamp(l_Options.transpose + p_Command.amount, -Org::SongDecoder::MAX_PITCH_SHIFT,
+                       Org::SongDecoder::MAX_PITCH_SHIFT);
         p_Player.sampler.SetPitchShift(l_Options.transpose);
         break;
     case Kind::TOGGLE_PAUSE:
@@ -352,8 +354,8 @@ void ShowStatus(Terminal& p_Terminal, const std::string& p_Line, const Org::OrgS
     const std::vector<std::string> l_Meters = p_Meters.Lines(p_Song, l_Tracks);
     if (!l_Meters.empty() && p_Terminal.HoldsLines(1 + l_Meters.size())) {
         const PlaybackStatus l_Status = p_Playback.Status();
-        p_Meters.Follow(l_Status.playedMs, l_Status.paused || p_Playback.Finished(), l_Tracks, p_Options.tempo,
-                        p_Options.transpose);
+        p_Meters.Follow(l_Status.playedMs, l_Status.paused || p_Playback.Finished(), l_Tracks,
+                        p_Options.tempo, p_Options.transpose);
         l_Lines = p_Meters.Lines(p_Song, l_Tracks);
         l_Lines.insert(l_Lines.begin(), p_Line);
     }
@@ -382,8 +384,8 @@ Outcome PlaySong(const SongList& p_List, Org::OrgSong& p_Song, const std::vector
     while (!l_Playback.Finished() && StopSignal() == 0 && l_Outcome == Outcome::ENDED) {
         p_Player.mpris.SetPlayback(BusPlayback(l_Playback.Status()));
         if (l_Terminal.Active() && Clock::now() >= l_NextStatus) {
-            ShowStatus(l_Terminal, StatusLine(l_Name, l_Playback.Status(), l_Options), p_Song, l_Playback, l_Meters,
-                       l_Options);
+            ShowStatus(l_Terminal, StatusLine(l_Name, l_Playback.Status(), l_Options), p_Song, l_Playback,
+                       l_Meters, l_Options);
             l_NextStatus = Clock::now() + STATUS_PERIOD;
         }
         // Sleeps until the millisecond in which the next beat begins.
@@ -401,8 +403,8 @@ Outcome PlaySong(const SongList& p_List, Org::OrgSong& p_Song, const std::vector
     }
     p_Player.options.volume = l_Playback.Status().volume;  // a volume once set carries on
     if (l_Terminal.Active()) {
-        ShowStatus(l_Terminal, StatusLine(l_Name, l_Playback.Status(), l_Options), p_Song, l_Playback, l_Meters,
-                   l_Options);
+        ShowStatus(l_Terminal, StatusLine(l_Name, l_Playback.Status(), l_Options), p_Song, l_Playback,
+                   l_Meters, l_Options);
         l_Terminal.EndStatus();
     }
     return l_Outcome;

@@ -20,10 +20,12 @@ unsigned BeatsPerBar(const Org::Header& p_Header)
 SongPlayback::SongPlayback(Org::OrgSong& p_Song, PlaySampler& p_Sampler, int p_Loops, double p_Seconds,
                            float p_Volume)
     : song(p_Song), sampler(p_Sampler),
-      passes(p_Seconds > 0.0 || Org::SongLength(p_Song.GetHeader()).Forever(p_Loops) ? 0 : std::max(p_Loops, 0) + 1),
+      passes(p_Seconds > 0.0 || Org::SongLength(p_Song.GetHeader()).Forever(p_Loops)
+                 ? 0
+                 : std::max(p_Loops, 0) + 1),
       lengthMs(LengthMs(p_Song, p_Loops, p_Seconds)),
-      timed(p_Seconds > 0.0 || Org::SongLength(p_Song.GetHeader()).LoopBeats() == 0), bySeconds(p_Seconds > 0.0),
-      volume(p_Volume)
+      timed(p_Seconds > 0.0 || Org::SongLength(p_Song.GetHeader()).LoopBeats() == 0),
+      bySeconds(p_Seconds > 0.0), volume(p_Volume)
 {}
 
 unsigned long long SongPlayback::LengthMs(const Org::OrgSong& p_Song, int p_Loops, double p_Seconds)
@@ -125,9 +127,9 @@ unsigned long SongPlayback::MsToNextEvent(unsigned long p_Now) const
     const unsigned long l_Played = bySeconds ? heardMs : playedMs;
     if (timed && lengthMs > 0)
         l_Wait = static_cast<unsigned long>(std::min<unsigned long long>(
-            l_Wait, lengthMs > l_Played
-                        ? static_cast<unsigned long long>(std::ceil((lengthMs - l_Played) / (bySeconds ? 1.0 : tempo)))
-                        : 1));
+            l_Wait, lengthMs > l_Played ? static_cast<unsigned long long>(
+                                              std::ceil((lengthMs - l_Played) / (bySeconds ? 1.0 : tempo)))
+                                        : 1));
     return std::max(1ul, l_Wait);
 }
 

@@ -75,10 +75,10 @@ private:
 
     bool active = false;
     bool lineOpen = false;
-    std::size_t shown = 0;  // characters of the status line on screen, where that is counted
-    std::size_t rows = 0;   // status lines on screen, where there may be several
+    std::size_t shown = 0;           // characters of the status line on screen, where that is counted
+    std::size_t rows = 0;            // status lines on screen, where there may be several
     std::vector<std::string> drawn;  // the lines on screen
-    std::string pending;    // the start of an escape sequence, where keys come as bytes
+    std::string pending;             // the start of an escape sequence, where keys come as bytes
 };
 
 #endif

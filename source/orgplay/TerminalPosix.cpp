@@ -68,14 +68,12 @@ namespace {
 // The keys by the byte that presses them, and the arrows by the last byte of their sequences.
 // 1 to 8 mute the melody tracks and the row a to k the drum tracks (q, the row above, quits).
 constexpr std::pair<char, Key> kKeys[] = {
-    {' ', Key::PAUSE},     {'q', Key::QUIT},      {'Q', Key::QUIT},      {'n', Key::NEXT},
-    {'N', Key::NEXT},      {'p', Key::PREVIOUS},  {'P', Key::PREVIOUS},  {'+', Key::FASTER},
-    {'=', Key::FASTER},    {'-', Key::SLOWER},    {'>', Key::HIGHER},    {'.', Key::HIGHER},
-    {'<', Key::LOWER},     {',', Key::LOWER},     {'1', MuteKey(0)},     {'2', MuteKey(1)},
-    {'3', MuteKey(2)},     {'4', MuteKey(3)},     {'5', MuteKey(4)},     {'6', MuteKey(5)},
-    {'7', MuteKey(6)},     {'8', MuteKey(7)},     {'a', MuteKey(8)},     {'s', MuteKey(9)},
-    {'d', MuteKey(10)},    {'f', MuteKey(11)},    {'g', MuteKey(12)},    {'h', MuteKey(13)},
-    {'j', MuteKey(14)},    {'k', MuteKey(15)}};
+    {' ', Key::PAUSE},    {'q', Key::QUIT},     {'Q', Key::QUIT},   {'n', Key::NEXT},   {'N', Key::NEXT},
+    {'p', Key::PREVIOUS}, {'P', Key::PREVIOUS}, {'+', Key::FASTER}, {'=', Key::FASTER}, {'-', Key::SLOWER},
+    {'>', Key::HIGHER},   {'.', Key::HIGHER},   {'<', Key::LOWER},  {',', Key::LOWER},  {'1', MuteKey(0)},
+    {'2', MuteKey(1)},    {'3', MuteKey(2)},    {'4', MuteKey(3)},  {'5', MuteKey(4)},  {'6', MuteKey(5)},
+    {'7', MuteKey(6)},    {'8', MuteKey(7)},    {'a', MuteKey(8)},  {'s', MuteKey(9)},  {'d', MuteKey(10)},
+    {'f', MuteKey(11)},   {'g', MuteKey(12)},   {'h', MuteKey(13)}, {'j', MuteKey(14)}, {'k', MuteKey(15)}};
 constexpr std::pair<char, Key> kArrows[] = {
     {'A', Key::LOUDER}, {'B', Key::SOFTER}, {'C', Key::FORWARD}, {'D', Key::BACK}};
 
@@ -140,7 +138,8 @@ bool Terminal::HoldsLines(std::size_t p_Lines) const
 {
     const char* l_Term = std::getenv("TERM");
     struct winsize l_Size = {};
-    const bool l_Rows = ioctl(STDOUT_FILENO, TIOCGWINSZ, &l_Size) != 0 || l_Size.ws_row == 0 || l_Size.ws_row > p_Lines;
+    const bool l_Rows =
+        ioctl(STDOUT_FILENO, TIOCGWINSZ, &l_Size) != 0 || l_Size.ws_row == 0 || l_Size.ws_row > p_Lines;
     return active && l_Term != nullptr && *l_Term != '\0' && std::strcmp(l_Term, "dumb") != 0 && l_Rows;
 }
 

@@ -20,15 +20,36 @@ volatile LONG g_Taken = 0;
 
 // The keys by their virtual-key codes.
 // As on POSIX: 1 to 8 mute the melody tracks, the row A to K the drum tracks.
-constexpr std::pair<WORD, Key> kKeys[] = {
-    {VK_SPACE, Key::PAUSE},       {'Q', Key::QUIT},          {'N', Key::NEXT},         {'P', Key::PREVIOUS},
-    {VK_LEFT, Key::BACK},         {VK_RIGHT, Key::FORWARD},  {VK_UP, Key::LOUDER},     {VK_DOWN, Key::SOFTER},
-    {VK_OEM_PLUS, Key::FASTER},   {VK_ADD, Key::FASTER},     {VK_OEM_MINUS, Key::SLOWER},
-    {VK_SUBTRACT, Key::SLOWER},   {VK_OEM_PERIOD, Key::HIGHER}, {VK_OEM_COMMA, Key::LOWER},
-    {'1', MuteKey(0)},            {'2', MuteKey(1)},         {'3', MuteKey(2)},        {'4', MuteKey(3)},
-    {'5', MuteKey(4)},            {'6', MuteKey(5)},         {'7', MuteKey(6)},        {'8', MuteKey(7)},
-    {'A', MuteKey(8)},            {'S', MuteKey(9)},         {'D', MuteKey(10)},       {'F', MuteKey(11)},
-    {'G', MuteKey(12)},           {'H', MuteKey(13)},        {'J', MuteKey(14)},       {'K', MuteKey(15)}};
+constexpr std::pair<WORD, Key> kKeys[] = {{VK_SPACE, Key::PAUSE},
+                                          {'Q', Key::QUIT},
+                                          {'N', Key::NEXT},
+                                          {'P', Key::PREVIOUS},
+                                          {VK_LEFT, Key::BACK},
+                                          {VK_RIGHT, Key::FORWARD},
+                                          {VK_UP, Key::LOUDER},
+                                          {VK_DOWN, Key::SOFTER},
+                                          {VK_OEM_PLUS, Key::FASTER},
+                                          {VK_ADD, Key::FASTER},
+                                          {VK_OEM_MINUS, Key::SLOWER},
+                                          {VK_SUBTRACT, Key::SLOWER},
+                                          {VK_OEM_PERIOD, Key::HIGHER},
+                                          {VK_OEM_COMMA, Key::LOWER},
+                                          {'1', MuteKey(0)},
+                                          {'2', MuteKey(1)},
+                                          {'3', MuteKey(2)},
+                                          {'4', MuteKey(3)},
+                                          {'5', MuteKey(4)},
+                                          {'6', MuteKey(5)},
+                                          {'7', MuteKey(6)},
+                                          {'8', MuteKey(7)},
+                                          {'A', MuteKey(8)},
+                                          {'S', MuteKey(9)},
+                                          {'D', MuteKey(10)},
+                                          {'F', MuteKey(11)},
+                                          {'G', MuteKey(12)},
+                                          {'H', MuteKey(13)},
+                                          {'J', MuteKey(14)},
+                                          {'K', MuteKey(15)}};
 
 BOOL WINAPI OnControl(DWORD p_Event)
 {

@@ -76,8 +76,8 @@ std::vector<std::string> TrackMeters::Lines(const Org::OrgSong& p_Song, const Or
             std::snprintf(l_Sound, sizeof l_Sound, "drum %s",
                           l_Instrument.id < Org::DRUM_COUNT ? Org::DRUM_NAMES[l_Instrument.id] : "?");
         const double l_Decibels = peaks[l_Track] > 0.0f ? 20.0 * std::log10(peaks[l_Track]) : -BAR_DECIBELS;
-        const int l_Filled = static_cast<int>(
-            std::lround(std::clamp(1.0 + l_Decibels / BAR_DECIBELS, 0.0, 1.0) * BAR_WIDTH));
+        const int l_Filled =
+            static_cast<int>(std::lround(std::clamp(1.0 + l_Decibels / BAR_DECIBELS, 0.0, 1.0) * BAR_WIDTH));
         const char* l_Mark = p_Tracks.Solo(l_Track) ? " solo" : p_Tracks.Mute(l_Track) ? " muted" : "";
         char l_Head[32];
         std::snprintf(l_Head, sizeof l_Head, "%2d %-14s [", l_Track, l_Sound);
