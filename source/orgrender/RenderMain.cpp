@@ -1,11 +1,11 @@
 // tunewright-render: renders Org-02 songs to WAV, FLAC, Ogg Vorbis or raw 16-bit files, or to
 // standard output, much faster than real time.
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <iterator>
 #include <set>
 #include <string>
@@ -141,11 +141,8 @@ bool OpenStems(const Org::OrgSong& p_Song, const SongIdentity& p_Input, const Se
                RenderOutput (&p_Outputs)[Org::TRACK_COUNT], std::string (&p_Paths)[Org::TRACK_COUNT],
                StemOutputs& p_Stems)
 {
-    std::error_code l_Made;
-    std::filesystem::create_directories(p_Settings.stemsDir, l_Made);
-    if (l_Made || !std::filesystem::is_directory(p_Settings.stemsDir, l_Made))
-        return Refuse("cannot make the stems' folder " + p_Settings.stemsDir + ": " +
-                      (l_Made ? l_Made.message() : std::string("it is not a folder")));
+    if (!MakeFolders(p_Settings.stemsDir))
+        return Refuse("cannot make the stems' folder " + p_Settings.stemsDir + ": " + std::strerror(errno));
     Org::TrackMix l_Mix;
     for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
         l_Mix.SetMute(l_Track, p_Settings.render.mute[l_Track]);
