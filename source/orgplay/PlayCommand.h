@@ -15,6 +15,9 @@ struct PlayCommand
         SEEK_TO_MS,     // to amount milliseconds of the song as played
         CHANGE_VOLUME,  // by amount
         SET_VOLUME,     // to amount
+        TOGGLE_MUTE,    // of track amount
+        CHANGE_TEMPO,   // the tempo factor times amount
+        CHANGE_PITCH,   // the pitch shift by amount semitones
         NEXT,
         PREVIOUS,
         QUIT

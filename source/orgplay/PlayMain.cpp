@@ -1,5 +1,6 @@
 // tunewright-play: plays Org-02 songs on the sound card, one after another, from a terminal (with a
 // status line and keys) or from a script (to the end, quietly).
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cmath>
@@ -19,12 +20,15 @@
 #include "PlayCommand.h"
 #include "PlaySampler.h"
 #include "PrintableText.h"
+#include "SongDecoder.h"
 #include "SongInput.h"
 #include "SongList.h"
 #include "SongOptions.h"
 #include "SongPlayback.h"
 #include "SoundCard.h"
 #include "Terminal.h"
+#include "TrackMeters.h"
+#include "TrackMix.h"
 
 namespace {
 
@@ -41,15 +45,26 @@ const char* const USAGE =
     "  -d, --data DIR      folder holding melody/ and percussion/ (default: the installed data)\n"
     "  -D, --device NAME   the sound device, an ALSA PCM name such as hw:1,0 or plughw:1\n"
     "                      (default: the system's default device)\n"
+    "  --mute LIST         silence tracks: numbers 0 to 15 and ranges, such as 0,3,8-15\n"
+    "  --solo LIST         sound only these tracks (over --mute)\n"
+    "  --tempo F           the song's beats F times as fast, 0.25 to 4, pitch kept\n"
+    "                      (--seconds counts the time heard)\n"
+    "  --transpose N       every note N semitones up (down when negative), -24 to 24,\n"
+    "                      fractions allowed\n"
     "  --version           the version\n"
     "  -h, --help          this text\n"
     "  --                  ends the options: every later argument is a song\n"
     "\n"
     "Keys on a terminal: space pause, left/right a bar back/forward, up/down volume,\n"
-    "n next song, p previous song (the first plays again), q quit.\n"
+    "n next song, p previous song (the first plays again), q quit; 1 to 8 mute or unmute\n"
+    "melody tracks 0 to 7, a s d f g h j k drum tracks 8 to 15; + and - the tempo\n"
+    "(1.1 times), < and > (or , and .) a semitone down and up. Where the terminal allows,\n"
+    "a meter line per track shows its level under the status line.\n"
     "On a session bus it is the MPRIS media player org.mpris.MediaPlayer2.tunewright.\n";
 
 constexpr float VOLUME_STEP = 0.05f;
+constexpr double TEMPO_STEP = 1.1;  // a factor
+constexpr double PITCH_STEP = 1.0;  // semitones
 constexpr auto STATUS_PERIOD = std::chrono::milliseconds(100);
 
 struct PlayOptions : SongOptions
@@ -68,7 +83,11 @@ constexpr std::pair<Key, PlayCommand> kKeyCommands[] = {{Key::PAUSE, {Kind::TOGG
                                                         {Key::BACK, {Kind::SEEK_BARS, -1.0}},
                                                         {Key::FORWARD, {Kind::SEEK_BARS, 1.0}},
                                                         {Key::LOUDER, {Kind::CHANGE_VOLUME, VOLUME_STEP}},
-                                                        {Key::SOFTER, {Kind::CHANGE_VOLUME, -VOLUME_STEP}}};
+                                                        {Key::SOFTER, {Kind::CHANGE_VOLUME, -VOLUME_STEP}},
+                                                        {Key::FASTER, {Kind::CHANGE_TEMPO, TEMPO_STEP}},
+                                                        {Key::SLOWER, {Kind::CHANGE_TEMPO, 1.0 / TEMPO_STEP}},
+                                                        {Key::HIGHER, {Kind::CHANGE_PITCH, PITCH_STEP}},
+                                                        {Key::LOWER, {Kind::CHANGE_PITCH, -PITCH_STEP}}};
 
 // The song clock's milliseconds: from the start of the program, on the monotonic clock.
 using Clock = std::chrono::steady_clock;
@@ -126,28 +145,29 @@ std::string AsClause(std::string p_Sentence)
     return p_Sentence;
 }
 
-// Reads a song for playing; false, with one line said, when it cannot be played.
-bool LoadSong(const std::string& p_Path, const PlayOptions& p_Options, Org::OrgSong& p_Song)
+// Reads a song for playing (its bytes into p_Bytes); false, with one line said, when it cannot be
+// played.
+bool LoadSong(const std::string& p_Path, const PlayOptions& p_Options, Org::OrgSong& p_Song,
+              std::vector<std::uint8_t>& p_Bytes)
 {
-    std::vector<std::uint8_t> l_Bytes;
     std::string l_Why;
-    if (!Org::ReadSongInput(p_Path, l_Bytes, l_Why)) {
+    if (!Org::ReadSongInput(p_Path, p_Bytes, l_Why)) {
         Complain("cannot open the song '" + p_Path + "': " + l_Why);
         return false;
     }
-    if (l_Bytes.empty()) {
+    if (p_Bytes.empty()) {
         Complain("cannot play '" + p_Path + "': the file is empty");
         return false;
     }
     // The library's strict check (the magic, every note the counts announce) decides what is a song.
-    const Org::SongBytes l_Check = Org::CheckSongBytes(l_Bytes.data(), l_Bytes.size());
+    const Org::SongBytes l_Check = Org::CheckSongBytes(p_Bytes.data(), p_Bytes.size());
     if (l_Check != Org::SongBytes::WHOLE) {
         Complain("cannot play '" + p_Path + "': " +
                  AsClause(tw_error_string(l_Check == Org::SongBytes::NOT_A_SONG ? TW_ERROR_NOT_A_SONG
                                                                                 : TW_ERROR_TRUNCATED)));
         return false;
     }
-    p_Song.LoadFromMemory(l_Bytes.data(), l_Bytes.size());
+    p_Song.LoadFromMemory(p_Bytes.data(), p_Bytes.size());
     const std::string l_NoEnd = SongPlayback::NoEndReason(p_Song, p_Options.loops, p_Options.seconds);
     if (!l_NoEnd.empty()) {
         Complain("cannot play '" + p_Path + "': " + l_NoEnd);
@@ -163,7 +183,19 @@ std::string MinutesSeconds(unsigned long long p_Ms)
     return l_Text;
 }
 
-std::string StatusLine(const std::string& p_Name, const PlaybackStatus& p_Status)
+// The mixing desk of the options: the tracks muted and soloed.
+Org::TrackMix TracksOf(const PlayOptions& p_Options)
+{
+    Org::TrackMix l_Tracks;
+    for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
+        l_Tracks.SetMute(l_Track, p_Options.mute[l_Track]);
+        l_Tracks.SetSolo(l_Track, p_Options.solo[l_Track]);
+    }
+    return l_Tracks;
+}
+
+std::string StatusLine(const std::string& p_Name, const PlaybackStatus& p_Status,
+                       const PlayOptions& p_Options)
 {
     char l_Tempo[48];
     if (p_Status.tempo == 0)
@@ -179,6 +211,15 @@ std::string StatusLine(const std::string& p_Name, const PlaybackStatus& p_Status
     if (p_Status.passes > 0)
         l_Line += "/" + std::to_string(p_Status.passes);
     l_Line += "  volume " + std::to_string(static_cast<int>(p_Status.volume * 100.0f + 0.5f)) + "%";
+    char l_Desk[64];
+    if (p_Options.tempo != 1.0) {
+        std::snprintf(l_Desk, sizeof l_Desk, "  tempo x%.2f", p_Options.tempo);
+        l_Line += l_Desk;
+    }
+    if (p_Options.transpose != 0.0) {
+        std::snprintf(l_Desk, sizeof l_Desk, "  transpose %+g", p_Options.transpose);
+        l_Line += l_Desk;
+    }
     if (p_Status.stopped)
         l_Line += "  [stopped]";
     else if (p_Status.paused)
@@ -200,19 +241,44 @@ struct Player
 std::vector<PlayCommand> WaitForCommands(Player& p_Player, Clock::time_point p_Until)
 {
     std::vector<PlayCommand> l_Commands;
-    for (Key l_Key : p_Player.terminal.Wait(p_Until, p_Player.mpris.WakeFd()))
+    for (Key l_Key : p_Player.terminal.Wait(p_Until, p_Player.mpris.WakeFd())) {
+        if (MutedTrack(l_Key) >= 0)
+            l_Commands.push_back({Kind::TOGGLE_MUTE, static_cast<double>(MutedTrack(l_Key))});
         for (const std::pair<Key, PlayCommand>& l_Entry : kKeyCommands)
             if (l_Entry.first == l_Key)
                 l_Commands.push_back(l_Entry.second);
+    }
     for (const PlayCommand& l_Command : p_Player.mpris.TakeCommands())
         l_Commands.push_back(l_Command);
     return l_Commands;
 }
 
 // Carries out one command on the song playing; returns what it asks of the list (ENDED: nothing).
-Outcome Apply(const PlayCommand& p_Command, SongPlayback& p_Playback, unsigned long p_Now)
+// The mixing desk is the options', so that it carries on to the next song.
+Outcome Apply(const PlayCommand& p_Command, SongPlayback& p_Playback, unsigned long p_Now, Player& p_Player)
 {
+    PlayOptions& l_Options = p_Player.options;
     switch (p_Command.kind) {
+    case Kind::TOGGLE_MUTE: {
+        bool& l_Mute = l_Options.mute[static_cast<int>(p_Command.amount)];
+        l_Mute = !l_Mute;
+        p_Player.sampler.SetTracks(TracksOf(l_Options));
+        break;
+    }
+    case Kind::CHANGE_TEMPO:
+        // Held to the decoder's range; a factor that comes back near 1 is 1, free of rounding.
+        l_Options.tempo = std::clamp(l_Options.tempo * p_Command.amount, Org::SongDecoder::MIN_TEMPO_FACTOR,
+                                     Org::SongDecoder::MAX_TEMPO_FACTOR);
+        if (std::fabs(l_Options.tempo - 1.0) < 1e-9)
+            l_Options.tempo = 1.0;
+        p_Playback.SetTempoFactor(l_Options.tempo, p_Now);
+        break;
+    case Kind::CHANGE_PITCH:
+        l_Options.transpose =
+            std::clamp(l_Options.transpose + p_Command.amount, -Org::SongDecoder::MAX_PITCH_SHIFT,
+                       Org::SongDecoder::MAX_PITCH_SHIFT);
+        p_Player.sampler.SetPitchShift(l_Options.transpose);
+        break;
     case Kind::TOGGLE_PAUSE:
         p_Playback.TogglePause(p_Now);
         break;
@@ -252,10 +318,11 @@ Outcome Apply(const PlayCommand& p_Command, SongPlayback& p_Playback, unsigned l
 
 // Carries out p_Commands in turn until one asks for another song, telling the bus of every jump.
 Outcome Obey(const std::vector<PlayCommand>& p_Commands, SongPlayback& p_Playback, unsigned long p_Now,
-             Mpris& p_Mpris)
+             Player& p_Player)
 {
+    Mpris& p_Mpris = p_Player.mpris;
     for (const PlayCommand& l_Command : p_Commands) {
-        const Outcome l_Outcome = Apply(l_Command, p_Playback, p_Now);
+        const Outcome l_Outcome = Apply(l_Command, p_Playback, p_Now, p_Player);
         if (l_Outcome != Outcome::ENDED)
             return l_Outcome;
         const Kind l_Kind = l_Command.kind;
@@ -278,7 +345,25 @@ MprisPlayback BusPlayback(const PlaybackStatus& p_Status)
     return l_Playback;
 }
 
-Outcome PlaySong(const SongList& p_List, Org::OrgSong& p_Song, Player& p_Player)
+// The status line, and under it the tracks' meters where the terminal holds them.
+void ShowStatus(Terminal& p_Terminal, const std::string& p_Line, const Org::OrgSong& p_Song,
+                const SongPlayback& p_Playback, TrackMeters& p_Meters, const PlayOptions& p_Options)
+{
+    const Org::TrackMix l_Tracks = TracksOf(p_Options);
+    std::vector<std::string> l_Lines = {p_Line};
+    const std::vector<std::string> l_Meters = p_Meters.Lines(p_Song, l_Tracks);
+    if (!l_Meters.empty() && p_Terminal.HoldsLines(1 + l_Meters.size())) {
+        const PlaybackStatus l_Status = p_Playback.Status();
+        p_Meters.Follow(l_Status.playedMs, l_Status.paused || p_Playback.Finished(), l_Tracks,
+                        p_Options.tempo, p_Options.transpose);
+        l_Lines = p_Meters.Lines(p_Song, l_Tracks);
+        l_Lines.insert(l_Lines.begin(), p_Line);
+    }
+    p_Terminal.ShowLines(l_Lines);
+}
+
+Outcome PlaySong(const SongList& p_List, Org::OrgSong& p_Song, const std::vector<std::uint8_t>& p_Bytes,
+                 Player& p_Player)
 {
     // The status line goes to the terminal too: the name is shown safely there as well.
     const std::string l_Name = PrintableText(p_List.Path().substr(p_List.Path().find_last_of('/') + 1));
@@ -286,14 +371,21 @@ Outcome PlaySong(const SongList& p_List, Org::OrgSong& p_Song, Player& p_Player)
     SongPlayback l_Playback(p_Song, p_Player.sampler, p_Player.options.loops, p_Player.options.seconds,
                             p_Player.options.volume);
     Outcome l_Outcome = Outcome::ENDED;
-    l_Playback.Start(Ticks());
+    PlayOptions& l_Options = p_Player.options;
+    p_Player.sampler.SetTracks(TracksOf(l_Options));
+    p_Player.sampler.SetPitchShift(l_Options.transpose);
+    const unsigned long l_Start = Ticks();
+    l_Playback.Start(l_Start);
+    l_Playback.SetTempoFactor(l_Options.tempo, l_Start);
+    TrackMeters l_Meters(p_Bytes);
     p_Player.mpris.SetTrack({p_List.Index(), p_List.Path(), l_Playback.Status().lengthMs, p_List.HasNext(),
                              p_List.HasPrevious()});
     Clock::time_point l_NextStatus = Clock::now();
     while (!l_Playback.Finished() && StopSignal() == 0 && l_Outcome == Outcome::ENDED) {
         p_Player.mpris.SetPlayback(BusPlayback(l_Playback.Status()));
         if (l_Terminal.Active() && Clock::now() >= l_NextStatus) {
-            l_Terminal.ShowStatus(StatusLine(l_Name, l_Playback.Status()));
+            ShowStatus(l_Terminal, StatusLine(l_Name, l_Playback.Status(), l_Options), p_Song, l_Playback,
+                       l_Meters, l_Options);
             l_NextStatus = Clock::now() + STATUS_PERIOD;
         }
         // Sleeps until the millisecond in which the next beat begins.
@@ -303,7 +395,7 @@ Outcome PlaySong(const SongList& p_List, Org::OrgSong& p_Song, Player& p_Player)
             l_Until = l_NextStatus;
         const std::vector<PlayCommand> l_Commands = WaitForCommands(p_Player, l_Until);
         const unsigned long l_Then = Ticks();
-        l_Outcome = Obey(l_Commands, l_Playback, l_Then, p_Player.mpris);
+        l_Outcome = Obey(l_Commands, l_Playback, l_Then, p_Player);
         if (!l_Commands.empty())
             l_NextStatus = Clock::now();  // show what the command did at once
         l_Playback.Advance(l_Then);
@@ -311,7 +403,8 @@ Outcome PlaySong(const SongList& p_List, Org::OrgSong& p_Song, Player& p_Player)
     }
     p_Player.options.volume = l_Playback.Status().volume;  // a volume once set carries on
     if (l_Terminal.Active()) {
-        l_Terminal.ShowStatus(StatusLine(l_Name, l_Playback.Status()));
+        ShowStatus(l_Terminal, StatusLine(l_Name, l_Playback.Status(), l_Options), p_Song, l_Playback,
+                   l_Meters, l_Options);
         l_Terminal.EndStatus();
     }
     return l_Outcome;
@@ -323,13 +416,14 @@ bool PlayAll(SongList& p_List, Player& p_Player)
     bool l_AllPlayed = true;
     while (!p_List.Done() && StopSignal() == 0) {
         Org::OrgSong l_Song;
-        if (!LoadSong(p_List.Path(), p_Player.options, l_Song)) {
+        std::vector<std::uint8_t> l_Bytes;
+        if (!LoadSong(p_List.Path(), p_Player.options, l_Song, l_Bytes)) {
             l_AllPlayed = false;
             p_List.Fail();
             continue;
         }
         p_Player.sampler.LoadSoundsOf(l_Song);
-        const Outcome l_Outcome = PlaySong(p_List, l_Song, p_Player);
+        const Outcome l_Outcome = PlaySong(p_List, l_Song, l_Bytes, p_Player);
         if (l_Outcome == Outcome::QUIT)
             break;
         if (l_Outcome == Outcome::PREVIOUS)

@@ -4,7 +4,8 @@
 // The player's instruments and track voices: Org::Sampler's note rules on the process's engine,
 // but reading only the sample files a song's tracks use, when the song is loaded, rather than the
 // whole bank of 111 at start-up (most songs use a handful). A sound once read stays for the songs
-// after it.
+// after it. Each track's voices play in a group of their own, so that a track can be muted, and
+// every note can be shifted in pitch.
 #include <fmod.h>
 
 #include <string>
@@ -12,6 +13,7 @@
 #include "OrgSongTypes.h"
 #include "SampleData.h"
 #include "SamplerRules.h"
+#include "TrackMix.h"
 
 namespace Org {
 class OrgSong;
@@ -33,6 +35,10 @@ public:
     bool HitNote(const Org::SampleData& p_Hit);
     // The engine's periodic update.
     void Update();
+    // Each track's mute and solo, heard at once (ramped by the engine, no click).
+    void SetTracks(const Org::TrackMix& p_Tracks);
+    // Every note, those sounding too, p_Semitones up (down when negative).
+    void SetPitchShift(double p_Semitones);
 
 private:
     const std::string dataDir;
@@ -43,6 +49,9 @@ private:
     FMOD_SOUND* channelSample[Org::SamplerRules::TRACKS] = {};
     FMOD_CHANNEL* channelIndex[Org::SamplerRules::TRACKS] = {};
     unsigned int pitch[Org::SamplerRules::NOTES] = {};
+    FMOD_CHANNELGROUP* groups[Org::SamplerRules::TRACKS] = {};  // each track's voices
+    Org::SampleData lastHit[Org::SamplerRules::TRACKS] = {};    // each track's latest note, to repitch
+    double pitchScale = 1.0;
 };
 
 #endif

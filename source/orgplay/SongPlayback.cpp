@@ -20,9 +20,12 @@ unsigned BeatsPerBar(const Org::Header& p_Header)
 SongPlayback::SongPlayback(Org::OrgSong& p_Song, PlaySampler& p_Sampler, int p_Loops, double p_Seconds,
                            float p_Volume)
     : song(p_Song), sampler(p_Sampler),
-      passes(p_Seconds > 0.0 || Org::SongLength(p_Song.GetHeader()).Forever(p_Loops) ? 0 : std::max(p_Loops, 0) + 1),
+      passes(p_Seconds > 0.0 || Org::SongLength(p_Song.GetHeader()).Forever(p_Loops)
+                 ? 0
+                 : std::max(p_Loops, 0) + 1),
       lengthMs(LengthMs(p_Song, p_Loops, p_Seconds)),
-      timed(p_Seconds > 0.0 || Org::SongLength(p_Song.GetHeader()).LoopBeats() == 0), volume(p_Volume)
+      timed(p_Seconds > 0.0 || Org::SongLength(p_Song.GetHeader()).LoopBeats() == 0),
+      bySeconds(p_Seconds > 0.0), volume(p_Volume)
 {}
 
 unsigned long long SongPlayback::LengthMs(const Org::OrgSong& p_Song, int p_Loops, double p_Seconds)
@@ -50,10 +53,24 @@ std::string SongPlayback::NoEndReason(const Org::OrgSong& p_Song, int p_Loops, d
     return l_Why.empty() ? l_Why : l_Why + "; give a length with --seconds";
 }
 
+unsigned long SongPlayback::SongTicks(unsigned long p_Now) const
+{
+    return songBase + static_cast<unsigned long>(std::llround((p_Now - wallBase) * tempo));
+}
+
+void SongPlayback::SetTempoFactor(double p_Factor, unsigned long p_Now)
+{
+    Advance(p_Now);
+    songBase = SongTicks(p_Now);
+    wallBase = p_Now;
+    tempo = p_Factor;
+}
+
 void SongPlayback::Start(unsigned long p_Now)
 {
+    wallBase = songBase = lastUpdate = p_Now;
     song.Pause();
-    song.Update(p_Now);  // a stopped clock only takes the time
+    song.Update(SongTicks(p_Now));  // a stopped clock only takes the time
     song.Play(0);
     ApplyVolume();
     Advance(p_Now);
@@ -66,12 +83,14 @@ void SongPlayback::Advance(unsigned long p_Now)
         Strike();
     if (finished)
         return;
-    const int l_Elapsed = song.Update(p_Now);
+    const int l_Elapsed = song.Update(SongTicks(p_Now));
+    const unsigned long l_Wall = p_Now - lastUpdate;
     lastUpdate = p_Now;
     if (paused)
         return;
     playedMs += static_cast<unsigned long>(l_Elapsed);
-    if (timed && lengthMs > 0 && playedMs >= lengthMs) {
+    heardMs += l_Wall;
+    if (timed && lengthMs > 0 && (bySeconds ? heardMs : playedMs) >= lengthMs) {
         finished = true;
         return;
     }
@@ -101,12 +120,16 @@ unsigned long SongPlayback::MsToNextEvent(unsigned long p_Now) const
     if (l_Tempo == 0)
         return 1;
     const long double l_Position = song.GetPosition();
-    const long double l_Left = (std::floor(l_Position) + 1 - l_Position) * l_Tempo;
+    // The song's milliseconds to the next beat, and to a timed end, on the wall clock.
+    const long double l_Left = (std::floor(l_Position) + 1 - l_Position) * l_Tempo / tempo;
     const unsigned long l_Beat = lastUpdate + static_cast<unsigned long>(std::ceil(l_Left));
     unsigned long l_Wait = l_Beat > p_Now ? l_Beat - p_Now : 1;
+    const unsigned long l_Played = bySeconds ? heardMs : playedMs;
     if (timed && lengthMs > 0)
-        l_Wait = static_cast<unsigned long>(
-            std::min<unsigned long long>(l_Wait, lengthMs > playedMs ? lengthMs - playedMs : 1));
+        l_Wait = static_cast<unsigned long>(std::min<unsigned long long>(
+            l_Wait, lengthMs > l_Played ? static_cast<unsigned long long>(
+                                              std::ceil((lengthMs - l_Played) / (bySeconds ? 1.0 : tempo)))
+                                        : 1));
     return std::max(1ul, l_Wait);
 }
 
@@ -163,8 +186,10 @@ void SongPlayback::SeekBeat(unsigned long long p_Played, unsigned long p_Now)
     const unsigned long long l_Wraps = l_Length.PassesBefore(p_Played), l_Beat = l_Length.SongBeat(p_Played);
     playedMs =
         static_cast<unsigned long>(std::min<unsigned long long>(l_Length.MsOfBeat(p_Played), ULONG_MAX));
+    // Seeks are in the song's time; the time heard to there is that at the present tempo.
+    heardMs = static_cast<unsigned long>(playedMs / tempo);
     if ((passes > 0 && l_Wraps >= static_cast<unsigned long long>(passes)) ||
-        (timed && lengthMs > 0 && playedMs >= lengthMs) || l_Beat > UINT_MAX) {
+        (timed && lengthMs > 0 && (bySeconds ? heardMs : playedMs) >= lengthMs) || l_Beat > UINT_MAX) {
         finished = true;
         return;
     }

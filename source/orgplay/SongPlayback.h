@@ -4,7 +4,8 @@
 // One song played in real time, as the player plays it: the song clock runs on the wall clock and
 // each new beat is sounded through the sampler on the engine's real-time output. On top of that:
 // an end (a loop count, as SongLength counts it, or a number of seconds), pause, seeking by bars,
-// and the master volume.
+// the master volume and a tempo factor. Positions are the song's own time; a number of seconds is
+// the time heard.
 #include <string>
 
 namespace Org {
@@ -59,6 +60,8 @@ public:
     void SeekMs(long long p_Ms, unsigned long p_Now);
     void ChangeVolume(float p_Step);
     void SetVolume(float p_Volume);  // clamped to 0 .. 1
+    // The song's beats p_Factor times as fast from p_Now on (the caller keeps to the decoder's range).
+    void SetTempoFactor(double p_Factor, unsigned long p_Now);
 
     PlaybackStatus Status() const;
 
@@ -68,6 +71,8 @@ private:
     unsigned long long PlayedBeat() const;
     void SeekBeat(unsigned long long p_Played, unsigned long p_Now);
     void ApplyVolume();
+    // The song clock's tick at the wall-clock millisecond p_Now, the tempo factor applied.
+    unsigned long SongTicks(unsigned long p_Now) const;
 
     Org::OrgSong& song;
     PlaySampler& sampler;
@@ -76,6 +81,7 @@ private:
     // The end comes after lengthMs of playing rather than at the last pass's wrap: a length in
     // seconds, or a song whose loop is empty (its clock never goes back, so its intro is timed).
     const bool timed;
+    const bool bySeconds;  // timed by the seconds heard, not by the song's own time
     float volume;
     bool paused = false;
     bool stopped = false;
@@ -84,6 +90,10 @@ private:
     unsigned lastBeat = 0;         // the beat sounded last
     unsigned long playedMs = 0;    // the song's time as played
     unsigned long lastUpdate = 0;  // the wall clock of the last Advance
+    unsigned long heardMs = 0;     // wall-clock time played, pauses left out
+    double tempo = 1.0;
+    // The song clock runs from songBase at wallBase, tempo times as fast as the wall clock.
+    unsigned long wallBase = 0, songBase = 0;
 };
 
 #endif

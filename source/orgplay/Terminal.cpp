@@ -18,6 +18,8 @@ void Terminal::EndStatus()
     std::fflush(stdout);
     lineOpen = false;
     shown = 0;
+    rows = 0;
+    drawn.clear();
 }
 
 std::string Terminal::FitWidth(const std::string& p_Line, std::size_t p_Columns)

@@ -9,7 +9,28 @@
 #include <string>
 #include <vector>
 
-enum class Key { PAUSE, QUIT, NEXT, PREVIOUS, BACK, FORWARD, LOUDER, SOFTER };
+enum class Key {
+    PAUSE,
+    QUIT,
+    NEXT,
+    PREVIOUS,
+    BACK,
+    FORWARD,
+    LOUDER,
+    SOFTER,
+    FASTER,
+    SLOWER,
+    HIGHER,
+    LOWER,
+    MUTE_TRACK  // track 0; the tracks after it follow (MuteKey)
+};
+
+// The key that toggles the mute of track p_Track, and the track a key mutes (-1: none).
+constexpr Key MuteKey(int p_Track) { return static_cast<Key>(static_cast<int>(Key::MUTE_TRACK) + p_Track); }
+constexpr int MutedTrack(Key p_Key)
+{
+    return p_Key >= Key::MUTE_TRACK ? static_cast<int>(p_Key) - static_cast<int>(Key::MUTE_TRACK) : -1;
+}
 
 // The signals that end the player (interrupt, termination, a closed terminal and every other one
 // whose default action ends a process; EndingSignals.h) are caught: they give the terminal back at
@@ -36,9 +57,15 @@ public:
 
     // Rewrites the status line (cut to the terminal's width).
     void ShowStatus(const std::string& p_Line);
-    // Clears the status line, so that a message can take its place.
+    // Whether the terminal can keep p_Lines lines rewritten in place: it understands cursor
+    // movement and holds them all. The Windows console keeps one line.
+    bool HoldsLines(std::size_t p_Lines) const;
+    // Rewrites the status lines, p_Lines[0] first, in place of the ones shown before (a line only
+    // where HoldsLines says no); nothing is written when they are the lines on screen.
+    void ShowLines(const std::vector<std::string>& p_Lines);
+    // Clears the status lines, so that a message can take their place.
     void ClearStatus();
-    // Leaves the status line as it is and moves below it.
+    // Leaves the status lines as they are and moves below them.
     void EndStatus();
 
 private:
@@ -48,8 +75,10 @@ private:
 
     bool active = false;
     bool lineOpen = false;
-    std::size_t shown = 0;  // characters of the status line on screen, where that is counted
-    std::string pending;    // the start of an escape sequence, where keys come as bytes
+    std::size_t shown = 0;           // characters of the status line on screen, where that is counted
+    std::size_t rows = 0;            // status lines on screen, where there may be several
+    std::vector<std::string> drawn;  // the lines on screen
+    std::string pending;             // the start of an escape sequence, where keys come as bytes
 };
 
 #endif

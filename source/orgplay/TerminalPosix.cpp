@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <utility>
 
@@ -64,9 +66,14 @@ void Terminal::Restore()
 namespace {
 
 // The keys by the byte that presses them, and the arrows by the last byte of their sequences.
-constexpr std::pair<char, Key> kKeys[] = {{' ', Key::PAUSE},   {'q', Key::QUIT}, {'Q', Key::QUIT},
-                                          {'n', Key::NEXT},    {'N', Key::NEXT}, {'p', Key::PREVIOUS},
-                                          {'P', Key::PREVIOUS}};
+// 1 to 8 mute the melody tracks and the row a to k the drum tracks (q, the row above, quits).
+constexpr std::pair<char, Key> kKeys[] = {
+    {' ', Key::PAUSE},    {'q', Key::QUIT},     {'Q', Key::QUIT},   {'n', Key::NEXT},   {'N', Key::NEXT},
+    {'p', Key::PREVIOUS}, {'P', Key::PREVIOUS}, {'+', Key::FASTER}, {'=', Key::FASTER}, {'-', Key::SLOWER},
+    {'>', Key::HIGHER},   {'.', Key::HIGHER},   {'<', Key::LOWER},  {',', Key::LOWER},  {'1', MuteKey(0)},
+    {'2', MuteKey(1)},    {'3', MuteKey(2)},    {'4', MuteKey(3)},  {'5', MuteKey(4)},  {'6', MuteKey(5)},
+    {'7', MuteKey(6)},    {'8', MuteKey(7)},    {'a', MuteKey(8)},  {'s', MuteKey(9)},  {'d', MuteKey(10)},
+    {'f', MuteKey(11)},   {'g', MuteKey(12)},   {'h', MuteKey(13)}, {'j', MuteKey(14)}, {'k', MuteKey(15)}};
 constexpr std::pair<char, Key> kArrows[] = {
     {'A', Key::LOUDER}, {'B', Key::SOFTER}, {'C', Key::FORWARD}, {'D', Key::BACK}};
 
@@ -125,23 +132,49 @@ std::vector<Key> Terminal::Wait(std::chrono::steady_clock::time_point p_Until, i
     return l_Keys;
 }
 
-void Terminal::ShowStatus(const std::string& p_Line)
+void Terminal::ShowStatus(const std::string& p_Line) { ShowLines({p_Line}); }
+
+bool Terminal::HoldsLines(std::size_t p_Lines) const
 {
-    if (!active)
-        return;
+    const char* l_Term = std::getenv("TERM");
     struct winsize l_Size = {};
-    const std::string l_Line =
-        FitWidth(p_Line, ioctl(STDOUT_FILENO, TIOCGWINSZ, &l_Size) == 0 ? l_Size.ws_col : 0);
-    std::printf("\r%s\033[K", l_Line.c_str());
+    const bool l_Rows =
+        ioctl(STDOUT_FILENO, TIOCGWINSZ, &l_Size) != 0 || l_Size.ws_row == 0 || l_Size.ws_row > p_Lines;
+    return active && l_Term != nullptr && *l_Term != '\0' && std::strcmp(l_Term, "dumb") != 0 && l_Rows;
+}
+
+void Terminal::ShowLines(const std::vector<std::string>& p_Lines)
+{
+    if (!active || p_Lines.empty() || (lineOpen && p_Lines == drawn))
+        return;
+    const std::size_t l_Count = p_Lines.size() > 1 && HoldsLines(p_Lines.size()) ? p_Lines.size() : 1;
+    struct winsize l_Size = {};
+    const std::size_t l_Columns = ioctl(STDOUT_FILENO, TIOCGWINSZ, &l_Size) == 0 ? l_Size.ws_col : 0;
+    // Back to the first line shown, each line rewritten, and whatever the last time showed below
+    // them cleared.
+    std::string l_Text;
+    if (lineOpen && rows > 1)
+        l_Text += "\033[" + std::to_string(rows - 1) + "A";
+    for (std::size_t l_Line = 0; l_Line < l_Count; ++l_Line)
+        l_Text += (l_Line > 0 ? "\n\r" : "\r") + FitWidth(p_Lines[l_Line], l_Columns) + "\033[K";
+    if (lineOpen && rows > l_Count)
+        l_Text += "\033[J";
+    std::fputs(l_Text.c_str(), stdout);
     std::fflush(stdout);
     lineOpen = true;
+    rows = l_Count;
+    drawn = p_Lines;
 }
 
 void Terminal::ClearStatus()
 {
     if (!lineOpen)
         return;
-    std::fputs("\r\033[K", stdout);
+    if (rows > 1)
+        std::printf("\033[%zuA", rows - 1);
+    std::fputs("\r\033[J", stdout);
     std::fflush(stdout);
     lineOpen = false;
+    rows = 0;
+    drawn.clear();
 }

@@ -19,9 +19,37 @@ DWORD g_SavedMode = 0;
 volatile LONG g_Taken = 0;
 
 // The keys by their virtual-key codes.
-constexpr std::pair<WORD, Key> kKeys[] = {
-    {VK_SPACE, Key::PAUSE}, {'Q', Key::QUIT},         {'N', Key::NEXT},     {'P', Key::PREVIOUS},
-    {VK_LEFT, Key::BACK},   {VK_RIGHT, Key::FORWARD}, {VK_UP, Key::LOUDER}, {VK_DOWN, Key::SOFTER}};
+// As on POSIX: 1 to 8 mute the melody tracks, the row A to K the drum tracks.
+constexpr std::pair<WORD, Key> kKeys[] = {{VK_SPACE, Key::PAUSE},
+                                          {'Q', Key::QUIT},
+                                          {'N', Key::NEXT},
+                                          {'P', Key::PREVIOUS},
+                                          {VK_LEFT, Key::BACK},
+                                          {VK_RIGHT, Key::FORWARD},
+                                          {VK_UP, Key::LOUDER},
+                                          {VK_DOWN, Key::SOFTER},
+                                          {VK_OEM_PLUS, Key::FASTER},
+                                          {VK_ADD, Key::FASTER},
+                                          {VK_OEM_MINUS, Key::SLOWER},
+                                          {VK_SUBTRACT, Key::SLOWER},
+                                          {VK_OEM_PERIOD, Key::HIGHER},
+                                          {VK_OEM_COMMA, Key::LOWER},
+                                          {'1', MuteKey(0)},
+                                          {'2', MuteKey(1)},
+                                          {'3', MuteKey(2)},
+                                          {'4', MuteKey(3)},
+                                          {'5', MuteKey(4)},
+                                          {'6', MuteKey(5)},
+                                          {'7', MuteKey(6)},
+                                          {'8', MuteKey(7)},
+                                          {'A', MuteKey(8)},
+                                          {'S', MuteKey(9)},
+                                          {'D', MuteKey(10)},
+                                          {'F', MuteKey(11)},
+                                          {'G', MuteKey(12)},
+                                          {'H', MuteKey(13)},
+                                          {'J', MuteKey(14)},
+                                          {'K', MuteKey(15)}};
 
 BOOL WINAPI OnControl(DWORD p_Event)
 {
@@ -114,6 +142,17 @@ void Terminal::ShowStatus(const std::string& p_Line)
     std::fflush(stdout);
     shown = l_Width;
     lineOpen = true;
+}
+
+// The old console has no cursor movement: it keeps the status line alone.
+bool Terminal::HoldsLines(std::size_t p_Lines) const { return p_Lines <= 1; }
+
+void Terminal::ShowLines(const std::vector<std::string>& p_Lines)
+{
+    if (!p_Lines.empty() && !(lineOpen && p_Lines == drawn)) {
+        ShowStatus(p_Lines[0]);
+        drawn = p_Lines;
+    }
 }
 
 void Terminal::ClearStatus()

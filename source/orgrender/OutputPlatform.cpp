@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "FileOpen.h"
@@ -17,6 +18,42 @@ bool SameFile(const FileIdentity& p_First, const FileIdentity& p_Second)
 {
     return p_First.regular && p_Second.regular && p_First.device == p_Second.device &&
            p_First.inode == p_Second.inode;
+}
+
+bool MakeFolders(const std::string& p_Path)
+{
+    // Each folder from the top down; one that exists already is no failure.
+    for (std::size_t l_End = 1; l_End <= p_Path.size(); ++l_End) {
+        const bool l_Last = l_End == p_Path.size();
+#ifdef _WIN32
+        const bool l_Separator =
+            p_Path[l_End - 1] != ':' && (l_Last || p_Path[l_End] == '/' || p_Path[l_End] == '\\');
+        std::wstring l_Wide;
+        if (l_Separator &&
+            (!Org::WidePath(p_Path.substr(0, l_End), l_Wide) ||
+             (!CreateDirectoryW(l_Wide.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS))) {
+            errno = EACCES;
+            return false;
+        }
+#else
+        if ((l_Last || p_Path[l_End] == '/') && mkdir(p_Path.substr(0, l_End).c_str(), 0777) != 0 &&
+            errno != EEXIST)
+            return false;
+#endif
+    }
+#ifdef _WIN32
+    std::wstring l_Wide;
+    const DWORD l_Attributes =
+        Org::WidePath(p_Path, l_Wide) ? GetFileAttributesW(l_Wide.c_str()) : INVALID_FILE_ATTRIBUTES;
+    const bool l_Folder =
+        l_Attributes != INVALID_FILE_ATTRIBUTES && (l_Attributes & FILE_ATTRIBUTE_DIRECTORY);
+#else
+    struct stat l_Stat = {};
+    const bool l_Folder = stat(p_Path.c_str(), &l_Stat) == 0 && S_ISDIR(l_Stat.st_mode);
+#endif
+    if (!l_Folder)
+        errno = ENOTDIR;
+    return l_Folder;
 }
 
 std::string PathFileName(const std::string& p_Path)

@@ -44,6 +44,10 @@ long long SeekDescriptor(int p_Fd, long long p_Offset, int p_Whence);
 // Whether p_Fd writes at its end whatever its position (a shell's >>); unknown on Windows: false.
 bool AppendOnly(int p_Fd);
 
+// Makes the folder p_Path and the folders above it that are missing; true when it is a folder then,
+// else false with errno set (ENOTDIR when it is something else).
+bool MakeFolders(const std::string& p_Path);
+
 // Removes p_Path from a signal handler, with calls that are safe there.
 void RemoveFromHandler(const char* p_Path);
 

@@ -1,9 +1,12 @@
 // tunewright-render: renders Org-02 songs to WAV, FLAC, Ogg Vorbis or raw 16-bit files, or to
 // standard output, much faster than real time.
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <set>
 #include <string>
 #include <sys/stat.h>
@@ -17,9 +20,11 @@
 #include "OrgSong.h"
 #include "PrintableText.h"
 #include "RenderOutput.h"
+#include "SamplerRules.h"
 #include "SongMagic.h"
 #include "SongOptions.h"
 #include "SongRenderer.h"
+#include "TrackMix.h"
 
 namespace {
 
@@ -46,6 +51,15 @@ const char* const USAGE =
     "                      sinc (band-limited: high notes without aliasing; this engine only)\n"
     "  -d, --data DIR      folder holding melody/ and percussion/ (default: the library's\n"
     "                      built-in instruments, the same sounds as the installed data)\n"
+    "  --stems DIR         also write each sounding track to a file of its own in DIR (made\n"
+    "                      when missing): NN-melody-WAVE.EXT or NN-drum-NAME.EXT, in the\n"
+    "                      render's format; the mix too when -o names it, else stems alone\n"
+    "  --mute LIST         silence tracks: numbers 0 to 15 and ranges, such as 0,3,8-15\n"
+    "  --solo LIST         sound only these tracks (over --mute)\n"
+    "  --tempo F           the song's beats F times as fast, 0.25 to 4, pitch kept; a length\n"
+    "                      by --loops follows it, one by --seconds does not\n"
+    "  --transpose N       every note N semitones up (down when negative), -24 to 24,\n"
+    "                      fractions allowed\n"
     "  -q, --quiet         print nothing but errors\n"
     "  --version           the version\n"
     "  -h, --help          this text\n"
@@ -98,17 +112,62 @@ bool IsFolder(const std::string& p_Path)
 struct Settings
 {
     RenderOptions render;
+    std::string stemsDir;  // empty: no stems
     bool quiet = false;
     bool force = false;
 };
 
-// Renders one song to p_Output; false once it has said why not.
+// The stem file of track p_Track of p_Song in p_Folder, named by its instrument; empty for a track
+// whose instrument is no sound of its bank (it sounds nothing).
+std::string StemPath(const Org::OrgSong& p_Song, int p_Track, const std::string& p_Folder,
+                     AudioFormat p_Format)
+{
+    const int l_Id = p_Song.instruments[p_Track].id;
+    const bool l_Melody = p_Track <= Org::SamplerRules::LAST_MELODY_TRACK;
+    if (l_Id >= (l_Melody ? Org::SamplerRules::MELODY_SAMPLES : Org::DRUM_COUNT))
+        return "";
+    char l_Name[64];
+    if (l_Melody)
+        std::snprintf(l_Name, sizeof l_Name, "%02d-melody-%02d.%s", p_Track, l_Id, FormatWord(p_Format));
+    else
+        std::snprintf(l_Name, sizeof l_Name, "%02d-drum-%s.%s", p_Track, Org::DRUM_NAMES[l_Id],
+                      FormatWord(p_Format));
+    return p_Folder + "/" + l_Name;
+}
+
+// Opens a stem for each track of p_Song that can sound with the render's mute and solo: one with
+// events and an instrument. False once it has said why not.
+bool OpenStems(const Org::OrgSong& p_Song, const SongIdentity& p_Input, const Settings& p_Settings,
+               RenderOutput (&p_Outputs)[Org::TRACK_COUNT], std::string (&p_Paths)[Org::TRACK_COUNT],
+               StemOutputs& p_Stems)
+{
+    if (!MakeFolders(p_Settings.stemsDir))
+        return Refuse("cannot make the stems' folder " + p_Settings.stemsDir + ": " + std::strerror(errno));
+    Org::TrackMix l_Mix;
+    for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
+        l_Mix.SetMute(l_Track, p_Settings.render.mute[l_Track]);
+        l_Mix.SetSolo(l_Track, p_Settings.render.solo[l_Track]);
+    }
+    for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
+        p_Paths[l_Track] = StemPath(p_Song, l_Track, p_Settings.stemsDir, p_Settings.render.format);
+        if (p_Song.instruments[l_Track].numnotes == 0 || l_Mix.Audible(l_Track) == 0.0f ||
+            p_Paths[l_Track].empty())
+            continue;
+        std::string l_Error;
+        if (!p_Outputs[l_Track].Open(p_Paths[l_Track], p_Input, p_Settings.force, l_Error))
+            return Refuse(l_Error);
+        p_Stems.fds[l_Track] = p_Outputs[l_Track].Fd();
+    }
+    return true;
+}
+
+// Renders one song to p_Output (empty: none, stems alone); false once it has said why not.
 bool RenderOne(const std::string& p_Song, const std::string& p_Output, const Settings& p_Settings)
 {
     // The output is looked at first, so that a refusal comes before any message about the song.
     const SongIdentity l_Input = IdentifySong(p_Song);
     std::string l_Error;
-    if (!RenderOutput::Allowed(p_Output, l_Input, p_Settings.force, l_Error))
+    if (!p_Output.empty() && !RenderOutput::Allowed(p_Output, l_Input, p_Settings.force, l_Error))
         return Refuse(l_Error);
     std::vector<std::uint8_t> l_Bytes;
     if (!ReadSongBytes(p_Song, l_Bytes, l_Error))
@@ -122,17 +181,41 @@ bool RenderOne(const std::string& p_Song, const std::string& p_Output, const Set
         return Refuse(l_Error);
 
     RenderOutput l_Output;
-    if (!l_Output.Open(p_Output, l_Input, p_Settings.force, l_Error))
+    if (!p_Output.empty() && !l_Output.Open(p_Output, l_Input, p_Settings.force, l_Error))
         return Refuse(l_Error);
+    RenderOutput l_StemOutputs[Org::TRACK_COUNT];
+    std::string l_StemPaths[Org::TRACK_COUNT];
+    StemOutputs l_Stems;
+    const bool l_WithStems = !p_Settings.stemsDir.empty();
+    if (l_WithStems && !OpenStems(*l_Song, l_Input, p_Settings, l_StemOutputs, l_StemPaths, l_Stems))
+        return false;
     const std::string l_Name = p_Output == "-" ? std::string("standard output") : p_Output;
     const bool l_ShowProgress = !p_Settings.quiet && isatty(STDERR_FILENO);
-    const bool l_Done =
-        RenderToDescriptor(std::move(l_Song), l_LengthMs, l_Output.Fd(), p_Settings.render,
-                           l_ShowProgress ? RenderProgress(DrawProgress) : RenderProgress(), l_Error);
+    const bool l_Done = RenderToDescriptor(std::move(l_Song), l_LengthMs,
+                                           p_Output.empty() ? -1 : l_Output.Fd(), p_Settings.render,
+                                           l_ShowProgress ? RenderProgress(DrawProgress) : RenderProgress(),
+                                           l_Error, nullptr, l_WithStems ? &l_Stems : nullptr);
     if (g_ProgressOpen)
         std::fputc('\n', stderr);
     g_ProgressOpen = false;
-    if (!l_Done || !l_Output.Commit(l_Error))
+    if (!l_Done)
+        return Refuse("cannot write " + (p_Output.empty() ? "the stems" : l_Name) + ": " + l_Error);
+    // A stem whose track stayed silent over the whole render is no file.
+    for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
+        if (l_Stems.fds[l_Track] < 0)
+            continue;
+        if (!l_Stems.sounded[l_Track]) {
+            l_StemOutputs[l_Track].Abandon();
+            continue;
+        }
+        if (!l_StemOutputs[l_Track].Commit(l_Error))
+            return Refuse("cannot write " + l_StemPaths[l_Track] + ": " + l_Error);
+        if (!p_Settings.quiet)
+            std::fprintf(stderr, "Wrote %s\n", PrintableText(l_StemPaths[l_Track]).c_str());
+    }
+    if (p_Output.empty())
+        return true;
+    if (!l_Output.Commit(l_Error))
         return Refuse("cannot write " + l_Name + ": " + l_Error);
     if (!p_Settings.quiet)
         std::fprintf(stderr, "Wrote %s\n", PrintableText(l_Name).c_str());
@@ -178,6 +261,8 @@ int main(int argc, char** argv)
                 return p_Reader.Usage("--format takes wav, flac, ogg or raw");
         } else if (l_Arg == "-o" || l_Arg == "--output") {
             return p_Reader.Path(l_Output) ? 1 : 2;
+        } else if (l_Arg == "--stems") {
+            return p_Reader.Path(l_Settings.stemsDir) ? 1 : 2;
         } else {
             return 0;
         }
@@ -192,6 +277,10 @@ int main(int argc, char** argv)
     l_Options.seconds = l_Common.seconds;
     l_Options.masterVolume = l_Common.volume;
     l_Options.resampler = l_Common.resampler;
+    std::copy(std::begin(l_Common.mute), std::end(l_Common.mute), std::begin(l_Options.mute));
+    std::copy(std::begin(l_Common.solo), std::end(l_Common.solo), std::begin(l_Options.solo));
+    l_Options.tempoFactor = l_Common.tempo;
+    l_Options.pitchShift = l_Common.transpose;
     if (l_Options.loops < 0 && l_Options.seconds <= 0.0)
         return l_Reader.Usage(
             "--loops -1 repeats the loop for ever: give the length to render with --seconds");
@@ -203,6 +292,9 @@ int main(int argc, char** argv)
         l_Songs.pop_back();
     }
     const bool l_IntoFolder = !l_Output.empty() && l_Output != "-" && IsFolder(l_Output);
+    // Stems are named by their tracks alone: one song's fill the folder.
+    if (!l_Settings.stemsDir.empty() && l_Songs.size() > 1)
+        return l_Reader.Usage("--stems takes one song at a time: its stems are named by their tracks");
     if (l_Songs.size() > 1 && !l_Output.empty() && !l_IntoFolder)
         return l_Reader.Usage(
             "several songs go into a folder (-o DIR/) or to their default names, not into " + l_Output);
@@ -226,7 +318,8 @@ int main(int argc, char** argv)
     std::set<std::string> l_Written;
     for (const std::string& l_Song : l_Songs) {
         std::string l_Path = l_Output;
-        if (l_Output.empty() || l_IntoFolder) {
+        // With stems, the mix is written only when named.
+        if ((l_Output.empty() && l_Settings.stemsDir.empty()) || l_IntoFolder) {
             const std::string l_Folder = l_Output.empty()
                                              ? std::string()
                                              : (PathFileName(l_Output).empty() ? l_Output : l_Output + "/");

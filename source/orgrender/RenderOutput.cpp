@@ -9,20 +9,43 @@
 #include "EndingSignals.h"
 #include "FileOpen.h"
 #include "FileReplace.h"
+#include "OrgSongTypes.h"
 #include "OutputPlatform.h"
 
 namespace {
 
-// The temporary file being written, for the signal handler: a plain buffer, set only while the
-// flag is clear, since a handler may run between any two instructions.
-char g_TemporaryPath[4096];
-volatile std::sig_atomic_t g_HaveTemporary = 0;
+// The temporary files being written, for the signal handler: a render with stems writes one per
+// track beside the mix. Each slot is a plain buffer, set only while its flag is clear, since a
+// handler may run between any two instructions.
+constexpr int TEMPORARY_SLOTS = 1 + Org::TRACK_COUNT;
+char g_TemporaryPath[TEMPORARY_SLOTS][4096];
+volatile std::sig_atomic_t g_HaveTemporary[TEMPORARY_SLOTS] = {};
 
 void RemoveTemporaryAndDie(int p_Signal)
 {
-    if (g_HaveTemporary)
-        RemoveFromHandler(g_TemporaryPath);
+    for (int l_Slot = 0; l_Slot < TEMPORARY_SLOTS; ++l_Slot)
+        if (g_HaveTemporary[l_Slot])
+            RemoveFromHandler(g_TemporaryPath[l_Slot]);
     DieOfSignal(p_Signal);
+}
+
+// Names p_Path to the handler in a free slot; -1 when none is free or the name is too long.
+int HoldTemporary(const std::string& p_Path)
+{
+    for (int l_Slot = 0; l_Slot < TEMPORARY_SLOTS; ++l_Slot)
+        if (!g_HaveTemporary[l_Slot] && p_Path.size() < sizeof(g_TemporaryPath[l_Slot])) {
+            std::memcpy(g_TemporaryPath[l_Slot], p_Path.c_str(), p_Path.size() + 1);
+            g_HaveTemporary[l_Slot] = 1;
+            return l_Slot;
+        }
+    return -1;
+}
+
+void ReleaseTemporary(int& p_Slot)
+{
+    if (p_Slot >= 0)
+        g_HaveTemporary[p_Slot] = 0;
+    p_Slot = -1;
 }
 
 // Removes the temporary file on the signals that end a render.
@@ -134,11 +157,7 @@ bool RenderOutput::Open(const std::string& p_Path, const SongIdentity& p_Input, 
     }
     ownsFd = true;
     target = l_Target;
-    if (temporary.size() < sizeof(g_TemporaryPath)) {
-        g_HaveTemporary = 0;
-        std::memcpy(g_TemporaryPath, temporary.c_str(), temporary.size() + 1);
-        g_HaveTemporary = 1;
-    }
+    slot = HoldTemporary(temporary);
     return true;
 }
 
@@ -158,7 +177,7 @@ bool RenderOutput::Commit(std::string& p_Error)
     }
     // CommitTemporary removes the temporary when it fails.
     const bool l_Done = Org::CommitTemporary(temporary, target, p_Error);
-    g_HaveTemporary = 0;
+    ReleaseTemporary(slot);
     temporary.clear();
     return l_Done;
 }
@@ -170,7 +189,7 @@ void RenderOutput::Abandon()
     fd = -1;
     ownsFd = false;
     if (!temporary.empty()) {
-        g_HaveTemporary = 0;
+        ReleaseTemporary(slot);
         Org::RemoveFile(temporary);
         temporary.clear();
     }

@@ -58,6 +58,7 @@ private:
     bool ownsFd = false;
     std::string temporary;        // the temporary file, when the output goes through one
     Org::FileTarget target = {};  // the regular file it replaces
+    int slot = -1;                // where the signal handler finds the temporary's name
 };
 
 #endif

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,7 @@
 
 #include "OrgSong.h"
 #include "OutputPlatform.h"
+#include "Pcm16.h"
 #include "SongDecoder.h"
 #include "SongInput.h"
 #include "SongLength.h"
@@ -46,7 +48,12 @@ unsigned long long RenderLengthMs(const Org::OrgSong& p_Song, const RenderOption
         return Org::SongLength::MsOfSeconds(p_Options.seconds);
     if (p_Options.loops < 0)
         return 0;
-    return Org::SongLength(p_Song.GetHeader()).Ms(p_Options.loops);
+    const unsigned long long l_SongMs = Org::SongLength(p_Song.GetHeader()).Ms(p_Options.loops);
+    if (p_Options.tempoFactor == 1.0 || l_SongMs == Org::SongLength::FOREVER)
+        return l_SongMs;
+    // Whole milliseconds that hold the last beat: a few frames of the next at most.
+    return static_cast<unsigned long long>(
+        std::ceil(static_cast<long double>(l_SongMs) / p_Options.tempoFactor));
 }
 
 bool ReadSongBytes(const std::string& p_SongPath, std::vector<std::uint8_t>& p_Bytes, std::string& p_Error)
@@ -101,7 +108,7 @@ bool PrepareSong(const std::vector<std::uint8_t>& p_Bytes, const std::string& p_
 
 bool RenderToDescriptor(std::unique_ptr<Org::OrgSong> p_Song, unsigned long long p_LengthMs, int p_Fd,
                         const RenderOptions& p_Options, const RenderProgress& p_Progress,
-                        std::string& p_Error, RenderStats* p_Stats)
+                        std::string& p_Error, RenderStats* p_Stats, StemOutputs* p_Stems)
 {
     const int l_Rate = p_Options.sampleRate;
     // The song ends at l_End, where the fade reaches silence; the file holds whole blocks.
@@ -112,6 +119,12 @@ bool RenderToDescriptor(std::unique_ptr<Org::OrgSong> p_Song, unsigned long long
     l_Decoder.SetRepeats(Org::LOOPS_FOREVER);  // the length is the render's
     l_Decoder.SetInterpolation(p_Options.resampler);
     l_Decoder.SetVolume(p_Options.masterVolume);
+    for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
+        l_Decoder.SetTrackMute(l_Track, p_Options.mute[l_Track]);
+        l_Decoder.SetTrackSolo(l_Track, p_Options.solo[l_Track]);
+    }
+    l_Decoder.SetTempoFactor(p_Options.tempoFactor);
+    l_Decoder.SetPitchShift(p_Options.pitchShift);
     if (p_Stats != nullptr)
         l_Decoder.CountVoices();
     // The sample files are read before the first byte goes out, so that a bad one leaves no
@@ -123,8 +136,17 @@ bool RenderToDescriptor(std::unique_ptr<Org::OrgSong> p_Song, unsigned long long
                 : std::string("the sound engine cannot start: ") + FMOD_ErrorString(l_Decoder.EngineResult());
         return false;
     }
+    // The mix (unless stems alone are written) and each stem, each through a writer of its own.
     AudioFileWriter l_Writer;
-    bool l_Written = l_Writer.Open(p_Fd, p_Options.format, l_Rate, p_Options.channels, l_Total, p_Error);
+    AudioFileWriter l_StemWriters[Org::TRACK_COUNT];
+    bool l_Written =
+        p_Fd < 0 || l_Writer.Open(p_Fd, p_Options.format, l_Rate, p_Options.channels, l_Total, p_Error);
+    for (int l_Track = 0; p_Stems != nullptr && l_Track < Org::TRACK_COUNT; ++l_Track) {
+        p_Stems->sounded[l_Track] = false;
+        if (l_Written && p_Stems->fds[l_Track] >= 0)
+            l_Written = l_StemWriters[l_Track].Open(p_Stems->fds[l_Track], p_Options.format, l_Rate,
+                                                    p_Options.channels, l_Total, p_Error);
+    }
 
     // The master volume changes at every block of the fade, so the fade is read a block at a time,
     // from the first block that reaches into it.
@@ -134,17 +156,40 @@ bool RenderToDescriptor(std::unique_ptr<Org::OrgSong> p_Song, unsigned long long
         l_Fade > 0 ? (l_End - l_Fade + l_Block - 1) / l_Block * l_Block : l_Total;
     const unsigned long long l_ProgressStep = std::max<unsigned long long>(l_End / 200, 1);
     unsigned long long l_NextProgress = 0;
-    std::vector<std::int16_t> l_Mix(2 * std::size_t(l_Block) * BLOCKS_PER_WRITE);
+    const std::size_t l_Room = 2 * std::size_t(l_Block) * BLOCKS_PER_WRITE;  // samples of a write
+    std::vector<std::int16_t> l_Mix(l_Room);
+    // With stems: the tracks' floats as read, and the stems' 16-bit samples to write.
+    std::vector<float> l_TrackFloats(p_Stems != nullptr ? Org::TRACK_COUNT * l_Room : 0);
+    std::vector<std::int16_t> l_TrackPcm(p_Stems != nullptr ? Org::TRACK_COUNT * l_Room : 0);
     std::size_t l_Held = 0;  // frames in l_Mix
     unsigned long long l_Frame = 0;
     while (l_Written && l_Frame < l_Total) {
         const bool l_Fading = l_Frame >= l_FadeStart;
         const std::size_t l_Wanted = static_cast<std::size_t>(
-            l_Fading ? l_Block
-                     : std::min<unsigned long long>(l_Mix.size() / 2 - l_Held, l_FadeStart - l_Frame));
+            l_Fading ? l_Block : std::min<unsigned long long>(l_Room / 2 - l_Held, l_FadeStart - l_Frame));
         if (l_Fading)
             l_Decoder.SetVolume(p_Options.masterVolume * static_cast<float>(l_End - l_Frame) / l_Fade);
-        const std::size_t l_Read = l_Decoder.Read(l_Rate, l_Wanted, l_Mix.data() + 2 * l_Held, nullptr);
+        std::size_t l_Read = 0;
+        if (p_Stems == nullptr) {
+            l_Read = l_Decoder.Read(l_Rate, l_Wanted, l_Mix.data() + 2 * l_Held, nullptr);
+        } else {
+            float* l_Tracks[Org::TRACK_COUNT];
+            for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track)
+                l_Tracks[l_Track] = l_TrackFloats.data() + l_Track * l_Room + 2 * l_Held;
+            l_Read = l_Decoder.ReadTracks(l_Rate, l_Wanted, l_Tracks);
+            // Each stem converted as the engine converts its mix, and the mix as the sum of all.
+            for (std::size_t l_Sample = 0; l_Sample < 2 * l_Read; ++l_Sample) {
+                float l_Sum = 0.0f;
+                for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
+                    const float l_Value = l_Tracks[l_Track][l_Sample];
+                    l_Sum += l_Value;
+                    const std::int16_t l_Pcm = ToPcm16(l_Value);
+                    l_TrackPcm[l_Track * l_Room + 2 * l_Held + l_Sample] = l_Pcm;
+                    p_Stems->sounded[l_Track] = p_Stems->sounded[l_Track] || l_Pcm != 0;
+                }
+                l_Mix[2 * l_Held + l_Sample] = ToPcm16(l_Sum);
+            }
+        }
         if (l_Read != l_Wanted) {
             p_Error = std::string("the sound engine failed: ") + FMOD_ErrorString(l_Decoder.EngineResult());
             l_Written = false;
@@ -154,7 +199,11 @@ bool RenderToDescriptor(std::unique_ptr<Org::OrgSong> p_Song, unsigned long long
         // A failed write (a full disk, a file-size limit) ends the render rather than leaving a
         // cut file that looks complete.
         if (l_Held * 2 == l_Mix.size() || l_Frame + l_Read >= l_Total) {
-            l_Written = l_Writer.Write(l_Mix.data(), l_Held, p_Error);
+            l_Written = p_Fd < 0 || l_Writer.Write(l_Mix.data(), l_Held, p_Error);
+            for (int l_Track = 0; p_Stems != nullptr && l_Track < Org::TRACK_COUNT; ++l_Track)
+                if (l_Written && p_Stems->fds[l_Track] >= 0)
+                    l_Written =
+                        l_StemWriters[l_Track].Write(l_TrackPcm.data() + l_Track * l_Room, l_Held, p_Error);
             l_Held = 0;
         }
         if (p_Progress && l_Frame >= l_NextProgress) {
@@ -170,7 +219,14 @@ bool RenderToDescriptor(std::unique_ptr<Org::OrgSong> p_Song, unsigned long long
         p_Stats->voiceSeconds = static_cast<double>(l_Decoder.VoiceFrames()) / l_Rate;
     }
     std::string l_CloseError;
-    const bool l_Closed = l_Writer.Close(l_CloseError);
+    bool l_Closed = p_Fd < 0 || l_Writer.Close(l_CloseError);
+    for (int l_Track = 0; p_Stems != nullptr && l_Track < Org::TRACK_COUNT; ++l_Track) {
+        std::string l_StemError;  // the first failure is the one told
+        if (p_Stems->fds[l_Track] >= 0 && !l_StemWriters[l_Track].Close(l_StemError) && l_Closed) {
+            l_Closed = false;
+            l_CloseError = l_StemError;
+        }
+    }
     if (l_Written && !l_Closed)
         p_Error = l_CloseError;
     return l_Written && l_Closed;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "AudioFileWriter.h"
+#include "OrgSongTypes.h"
 
 namespace Org {
 class OrgSong;
@@ -28,6 +29,25 @@ struct RenderOptions
     int resampler = 1;  // the engine's resampler (FMOD_DSP_RESAMPLER), ours included
     AudioFormat format = AudioFormat::WAV;
     int channels = 2;  // 1: the mean of the stereo mix
+    // The mixing desk (Org::SongDecoder's settings): the tempo factor shortens or lengthens a
+    // render by loops, not one by seconds.
+    bool mute[Org::TRACK_COUNT] = {};
+    bool solo[Org::TRACK_COUNT] = {};
+    double tempoFactor = 1.0;
+    double pitchShift = 0.0;  // semitones
+};
+
+// Where a render's stems go: a descriptor per track, -1 for a track given none. After the render,
+// sounded tells which stems got any sample but silence.
+struct StemOutputs
+{
+    int fds[Org::TRACK_COUNT];
+    bool sounded[Org::TRACK_COUNT] = {};
+    StemOutputs()
+    {
+        for (int& l_Fd : fds)
+            l_Fd = -1;
+    }
 };
 
 // What a render did: seconds of audio, and voice-seconds (the sum over time of the voices sounding).
@@ -40,8 +60,8 @@ struct RenderStats
 // Called now and then with the share of the song rendered, 0 to 1.
 using RenderProgress = std::function<void(double)>;
 
-// Milliseconds the song lasts by the options: its intro and p_Options.loops + 1 passes of its
-// loop (SongLength), or p_Options.seconds. 0 when it lasts no time.
+// Milliseconds the render lasts by the options: the song's intro and p_Options.loops + 1 passes of
+// its loop (SongLength) at the tempo factor, or p_Options.seconds. 0 when it lasts no time.
 unsigned long long RenderLengthMs(const Org::OrgSong& p_Song, const RenderOptions& p_Options);
 
 // Reads the song at p_SongPath ("-": standard input) into p_Bytes. False, with a message naming
@@ -57,10 +77,12 @@ bool PrepareSong(const std::vector<std::uint8_t>& p_Bytes, const std::string& p_
 
 // Renders p_LengthMs of a prepared song into the open descriptor p_Fd, as p_Options.format. False,
 // with the reason (the system's words for a failed write), when the engine, a sample file under
-// p_Options.dataDir or a write fails.
+// p_Options.dataDir or a write fails. With p_Stems, each track's own frames go to its descriptor
+// too, all from one read of the tracks apart, and the mix (p_Fd, which may then be -1 for none)
+// is their sum, as a measured read mixes it.
 bool RenderToDescriptor(std::unique_ptr<Org::OrgSong> p_Song, unsigned long long p_LengthMs, int p_Fd,
                         const RenderOptions& p_Options, const RenderProgress& p_Progress,
-                        std::string& p_Error, RenderStats* p_Stats = nullptr);
+                        std::string& p_Error, RenderStats* p_Stats = nullptr, StemOutputs* p_Stems = nullptr);
 
 // All of the above at once: the song file at p_SongPath into the file p_OutPath (created, or
 // truncated), with no check of either. For tests and benchmarks; the program decides more.

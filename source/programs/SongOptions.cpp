@@ -1,10 +1,42 @@
 #include "SongOptions.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "NumberArgument.h"
 #include "PrintableText.h"
 #include "Resamplers.h"
+#include "SongDecoder.h"
+
+bool ParseTrackList(const std::string& p_Text, bool (&p_Tracks)[Org::TRACK_COUNT], std::string& p_Error)
+{
+    bool l_Marked[Org::TRACK_COUNT] = {};
+    std::size_t l_Start = 0;
+    do {
+        const std::size_t l_Comma = std::min(p_Text.find(',', l_Start), p_Text.size());
+        const std::string l_Item = p_Text.substr(l_Start, l_Comma - l_Start);
+        // A range's dash is looked for after the first character, which may be a sign.
+        const std::size_t l_Dash = l_Item.find('-', 1);
+        long l_From = 0, l_To = 0;
+        const bool l_Good =
+            l_Dash == std::string::npos
+                ? ParseInteger(l_Item.c_str(), 0, Org::TRACK_COUNT - 1, l_From) && (l_To = l_From, true)
+                : ParseInteger(l_Item.substr(0, l_Dash).c_str(), 0, Org::TRACK_COUNT - 1, l_From) &&
+                      ParseInteger(l_Item.substr(l_Dash + 1).c_str(), 0, Org::TRACK_COUNT - 1, l_To) &&
+                      l_From <= l_To;
+        if (!l_Good) {
+            p_Error = "'" + l_Item + "' in '" + p_Text + "' is no track: give tracks 0 to " +
+                      std::to_string(Org::TRACK_COUNT - 1) + " and ranges, such as 0,3,8-15";
+            return false;
+        }
+        for (long l_Track = l_From; l_Track <= l_To; ++l_Track)
+            l_Marked[l_Track] = true;
+        l_Start = l_Comma + 1;
+    } while (l_Start <= p_Text.size());
+    for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track)
+        p_Tracks[l_Track] = p_Tracks[l_Track] || l_Marked[l_Track];
+    return true;
+}
 
 OptionReader::OptionReader(const char* p_Program, const char* p_Usage, int p_Argc, char** p_Argv)
     : program(p_Program), usage(p_Usage), argc(p_Argc), argv(p_Argv)
@@ -112,6 +144,22 @@ int OptionReader::Read(SongOptions& p_Options, const std::function<int(OptionRea
                 Complain(option + " takes " + RESAMPLER_CHOICES);
                 return 2;
             }
+        } else if (option == "--mute" || option == "--solo") {
+            std::string l_Error;
+            if (!Word(l_Word))
+                return 2;
+            if (!ParseTrackList(l_Word, option == "--mute" ? p_Options.mute : p_Options.solo, l_Error)) {
+                Complain(option + ": " + l_Error);
+                return 2;
+            }
+        } else if (option == "--tempo") {
+            if (!Number(Org::SongDecoder::MIN_TEMPO_FACTOR, Org::SongDecoder::MAX_TEMPO_FACTOR,
+                        p_Options.tempo))
+                return 2;
+        } else if (option == "--transpose") {
+            if (!Number(-Org::SongDecoder::MAX_PITCH_SHIFT, Org::SongDecoder::MAX_PITCH_SHIFT,
+                        p_Options.transpose))
+                return 2;
         } else if (option == "-d" || option == "--data") {
             if (!Path(p_Options.dataDir))
                 return 2;

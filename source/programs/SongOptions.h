@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "OrgSongTypes.h"
+
 struct SongOptions
 {
     std::vector<std::string> songs;
@@ -16,7 +18,16 @@ struct SongOptions
     double seconds = 0.0;  // -s, --seconds: a fixed length instead, when above 0
     float volume = 0.5f;   // -v, --volume
     int resampler = 1;     // -i, --interp: an FMOD_DSP_RESAMPLER, linear as the player
+    // The mixing desk over the song (Org::SongDecoder's settings), the same in both programs.
+    bool mute[Org::TRACK_COUNT] = {};  // --mute LIST
+    bool solo[Org::TRACK_COUNT] = {};  // --solo LIST
+    double tempo = 1.0;                // --tempo: the tempo factor, pitch kept
+    double transpose = 0.0;            // --transpose: semitones, fractions allowed
 };
+
+// Reads a list of tracks, numbers and ranges such as "0,3,8-15", marking each in p_Tracks. False,
+// with p_Tracks untouched and the reason in p_Error, for anything else.
+bool ParseTrackList(const std::string& p_Text, bool (&p_Tracks)[Org::TRACK_COUNT], std::string& p_Error);
 
 // The words of one command line, read in turn. The readers of an option's value take the next
 // word; when it is missing or wrong they say so on standard error and give false.
@@ -24,7 +35,8 @@ class OptionReader
 {
 public:
     OptionReader(const char* p_Program, const char* p_Usage, int argc, char** argv);
-    // The options of playing (-d, -l, -s, -v, -i) are then unknown.
+    // The options of playing (-d, -l, -s, -v, -i, --mute, --solo, --tempo, --transpose) are then
+    // unknown.
     void WithoutPlayingOptions() { playing = false; }
 
     const std::string& Option() const { return option; }  // the option being read

@@ -28,7 +28,7 @@ using namespace PlayerTest;
 
 namespace {
 
-const double g_ToneHz = 440.0;  // note 57 on waveform 0, a pure sine
+const double g_ToneHz = 440.0;      // note 57 on waveform 0, a pure sine
 const double g_HighToneHz = 880.0;  // note 69
 
 class PlayProgram : public ::testing::Test
@@ -268,6 +268,41 @@ TEST_F(PlayProgram, OnATerminalItSoundsPausesAndQuitsGivingTheTerminalBack)
     EXPECT_EQ(l_After.c_iflag, l_Child.before.c_iflag);
     EXPECT_EQ(l_After.c_cc[VSUSP], l_Child.before.c_cc[VSUSP]);
     EXPECT_EQ(l_After.c_cc[VMIN], l_Child.before.c_cc[VMIN]);
+}
+
+// On a terminal that moves its cursor, a meter line per track stands under the status line; the
+// options of the mixing desk are heard, and a track's key mutes and unmutes it.
+TEST_F(PlayProgram, OnATerminalMetersShowTheTracksAndAKeyMutesOne)
+{
+    struct TermSet
+    {
+        TermSet() { setenv("TERM", "xterm", 1); }
+        ~TermSet() { unsetenv("TERM"); }
+    } l_Term;
+    TerminalChild l_Child;
+    ASSERT_TRUE(l_Child.Start(
+        Command({"--device", "twcapture", "--transpose", "12", "--tempo", "1.5", Song()}), m_Temp.Path()));
+    EXPECT_NEAR(
+        ToneFrequency(CaptureUpTo(l_Child, Capture(), g_CaptureRate / 2, g_CaptureRate / 4), g_CaptureRate),
+        g_HighToneHz, g_HighToneHz * 0.01)
+        << l_Child.output;
+    l_Child.Read(0.3);
+    EXPECT_NE(l_Child.output.find("volume 50%  tempo x1.50  transpose +12"), std::string::npos)
+        << l_Child.output;
+    EXPECT_NE(l_Child.output.find(" 0 melody 00      [#"), std::string::npos) << l_Child.output;
+
+    // 1 mutes track 0: silence once the output has drained, and the meter says so; 1 again unmutes.
+    l_Child.Press('1');
+    l_Child.Read(0.5);
+    EXPECT_LT(Peak(CaptureUpTo(l_Child, Capture(), CapturedFrames(Capture()), g_CaptureRate / 2)), 0.001);
+    EXPECT_NE(l_Child.output.find("] muted"), std::string::npos) << l_Child.output;
+    l_Child.Press('1');
+    EXPECT_NEAR(ToneHeardNext(l_Child, Capture()), g_HighToneHz, g_HighToneHz * 0.01) << l_Child.output;
+
+    l_Child.Press('q');
+    const int l_Status = l_Child.WaitForExit(5);
+    ASSERT_TRUE(WIFEXITED(l_Status)) << "wait status " << l_Status << "\n" << l_Child.output;
+    EXPECT_EQ(WEXITSTATUS(l_Status), 0) << l_Child.output;
 }
 
 TEST_F(PlayProgram, CtrlCEndsItByTheSignalGivingTheTerminalBack)

@@ -361,6 +361,7 @@ TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
     l_NoTempo.tempo = 0;
     OrgTest::WriteFile(l_Dir.Path("notempo.org"), l_NoTempo.Bytes());
     OrgTest::WriteFile(l_Dir.Path("nointro.org"), OrgTest::SongImage().Bytes());
+    OrgTest::WriteFile(l_Dir.Path("good.org"), LoopingSong().Bytes());
 
     struct Case
     {
@@ -389,6 +390,14 @@ TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
         {"--format mp3 cut.org", 2, "--format takes wav, flac, ogg or raw", "cut.wav"},
         {"--channels 3 cut.org", 2, "--channels takes 1 or 2", "cut.wav"},
         {"-o cut.wav cut.org empty.org", 2, "several songs go into a folder", "cut.wav"},
+        {"--mute 16 good.org", 2, "--mute: '16' in '16' is no track: give tracks 0 to 15", "good.wav"},
+        {"--solo 3- good.org", 2, "--solo: '3-' in '3-' is no track", "good.wav"},
+        {"--mute 2,,3 good.org", 2, "'' in '2,,3' is no track", "good.wav"},
+        {"--solo 9-8 good.org", 2, "'9-8' in '9-8' is no track", "good.wav"},
+        {"--tempo 0.2 good.org", 2, "--tempo takes a number from 0.25 to 4", "good.wav"},
+        {"--transpose up good.org", 2, "--transpose takes a number from -24 to 24", "good.wav"},
+        {"--stems empty.org/stems good.org", 1, "cannot make the stems' folder empty.org/stems", "good.wav"},
+        {"--stems stems good.org cut.org", 2, "--stems takes one song at a time", "good.wav"},
     };
     for (const Case& l_Case : l_Cases) {
         const CommandRun l_Run = Render(l_Dir.path, l_Case.arguments);
@@ -398,7 +407,7 @@ TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
         EXPECT_FALSE(std::filesystem::exists(l_Dir.Path(l_Case.output))) << l_Case.arguments;
     }
     // Nothing but the inputs is left behind, not even a partial file.
-    EXPECT_EQ(5, std::distance(std::filesystem::directory_iterator(l_Dir.path),
+    EXPECT_EQ(6, std::distance(std::filesystem::directory_iterator(l_Dir.path),
                                std::filesystem::directory_iterator()));
 }
 
@@ -557,6 +566,123 @@ TEST(RenderProgram, WritesOverNoFileUnlessForcedAndNeverOverItsSong)
 // The format follows the name or --format, through a file or a pipe alike: standard output gets the
 // very bytes of the WAV file, FLAC holds the same samples, raw is the WAV's data without its
 // header, one channel is the mean of the two, and several songs go into a folder.
+namespace {
+
+std::vector<std::string> FileNames(const std::string& p_Folder)
+{
+    std::vector<std::string> l_Names;
+    for (const auto& l_Entry : std::filesystem::directory_iterator(p_Folder))
+        l_Names.push_back(l_Entry.path().filename().string());
+    std::sort(l_Names.begin(), l_Names.end());
+    return l_Names;
+}
+
+// The largest difference, over every sample, between the files p_Parts added up and p_Whole; -1
+// when they differ in length.
+long WorstDifference(const std::vector<std::string>& p_Parts, const std::string& p_Whole)
+{
+    const std::vector<short> l_Whole = Samples(p_Whole);
+    std::vector<long> l_Sum(l_Whole.size(), 0);
+    for (const std::string& l_Part : p_Parts) {
+        const std::vector<short> l_Samples = Samples(l_Part);
+        if (l_Samples.size() != l_Sum.size())
+            return -1;
+        for (std::size_t i = 0; i < l_Sum.size(); ++i)
+            l_Sum[i] += l_Samples[i];
+    }
+    long l_Worst = 0;
+    for (std::size_t i = 0; i < l_Sum.size(); ++i)
+        l_Worst = std::max(l_Worst, std::labs(l_Sum[i] - l_Whole[i]));
+    return l_Whole.empty() ? -1 : l_Worst;
+}
+
+}  // namespace
+
+// Stems are the tracks that sound, named by track and instrument, and add up to the mix within a
+// unit per stem; mute, solo and the tempo change the render as the stems say.
+TEST(RenderProgram, StemsAreTheSoundingTracksAndAddUpToTheMix)
+{
+    EngineTest::TempDir l_Dir;
+    OrgTest::SongImage l_Song;
+    l_Song.tempo = 50;
+    l_Song.loopstop = 40;
+    l_Song.tracks[0].id = 5;
+    l_Song.tracks[0].events = {{0, 57, 8, 200, 6}, {16, 62, 8, 200, 3}};
+    l_Song.tracks[3].id = 42;
+    l_Song.tracks[3].events = {{4, 60, 8, 200, 2}};
+    l_Song.tracks[9].id = 2;  // Snare01
+    l_Song.tracks[9].events = {{0, 40, 1, 200, 6}, {8, 40, 1, 200, 10}};
+    // Silent: track 4's note comes after a render of 1.5 s, track 6's event starts none (length 0),
+    // track 10 is muted.
+    l_Song.tracks[4].id = 1;
+    l_Song.tracks[4].events = {{35, 57, 4, 200, 6}};
+    l_Song.tracks[6].events = {{0, 57, 0, 200, 6}};
+    l_Song.tracks[10].events = {{0, 40, 1, 200, 6}};
+    OrgTest::WriteFile(l_Dir.Path("song.org"), l_Song.Bytes());
+    const std::string l_Short = "-q --rate 8000 --seconds 1.5 ";
+    const auto l_RenderOk = [&](const std::string& p_Arguments) {
+        const CommandRun l_Run = Render(l_Dir.path, l_Short + p_Arguments + " song.org");
+        EXPECT_EQ(0, l_Run.status) << p_Arguments << ": " << l_Run.output;
+    };
+
+    l_RenderOk("--mute 10 --stems stems -o mix.wav");
+    l_RenderOk("--mute 10 -o plain.wav");
+    const std::vector<std::string> l_Names = {"00-melody-05.wav", "03-melody-42.wav", "09-drum-Snare01.wav"};
+    ASSERT_EQ(l_Names, FileNames(l_Dir.Path("stems")));
+    std::vector<std::string> l_Stems;
+    for (const std::string& l_Name : l_Names)
+        l_Stems.push_back(l_Dir.Path("stems/" + l_Name));
+    // Both mixes: the one written beside the stems, and the render's own.
+    for (const char* l_Mix : {"mix.wav", "plain.wav"}) {
+        const long l_Worst = WorstDifference(l_Stems, l_Dir.Path(l_Mix));
+        EXPECT_GE(l_Worst, 0) << l_Mix;
+        EXPECT_LE(l_Worst, long(l_Stems.size())) << l_Mix;
+    }
+
+    // Every track muted but one is that track's stem; two soloed are the sum of theirs.
+    l_RenderOk("--mute 1-15 -o only0.wav");
+    l_RenderOk("--solo 3,9 -o duo.wav");
+    l_RenderOk("--transpose 12 -o high.wav");
+    for (const auto& [l_Render, l_Parts] :
+         {std::pair{"only0.wav", std::vector<std::string>{l_Stems[0]}},
+          std::pair{"duo.wav", std::vector<std::string>{l_Stems[1], l_Stems[2]}}}) {
+        const long l_Worst = WorstDifference(l_Parts, l_Dir.Path(l_Render));
+        EXPECT_GE(l_Worst, 0) << l_Render;
+        EXPECT_LE(l_Worst, long(l_Parts.size())) << l_Render;
+    }
+    EXPECT_NE(Samples(l_Dir.Path("plain.wav")), Samples(l_Dir.Path("high.wav")));
+
+    // The render's format is the stems'; with no output named, the stems are all that is written.
+    ASSERT_EQ(0, Render(l_Dir.path, l_Short + "--format flac --stems flac song.org").status);
+    EXPECT_EQ((std::vector<std::string>{"00-melody-05.flac", "03-melody-42.flac", "09-drum-Snare01.flac",
+                                        "10-drum-Bass01.flac"}),
+              FileNames(l_Dir.Path("flac")));
+    EXPECT_FALSE(std::filesystem::exists(l_Dir.Path("song.flac")));
+
+    // Twice the tempo: half the length the loops take (two 40-beat loops of 50 ms, 4 s).
+    ASSERT_EQ(0, Render(l_Dir.path, "-q --rate 8000 --tempo 2 -o fast.wav song.org").status);
+    EXPECT_EQ(16000, Frames(l_Dir.Path("fast.wav")));
+}
+
+// A bundled song's stems add up to its mix.
+TEST(RenderProgram, ABundledSongsStemsAddUpToItsMix)
+{
+    EngineTest::TempDir l_Dir;
+    const std::string l_Song = std::string(" '") + TUNEWRIGHT_SONGS_DIR + "/harbour-lights.org'";
+    ASSERT_EQ(0, Render(l_Dir.path, "-q --rate 8000 --seconds 8 --stems stems" + l_Song).status);
+    ASSERT_EQ(0, Render(l_Dir.path, "-q --rate 8000 --seconds 8 -o mix.wav" + l_Song).status);
+    std::vector<std::string> l_Stems;
+    for (const std::string& l_Name : FileNames(l_Dir.Path("stems"))) {
+        const int l_Track = std::stoi(l_Name.substr(0, 2));
+        EXPECT_EQ(l_Name.find(l_Track < 8 ? "-melody-" : "-drum-"), 2u) << l_Name;
+        l_Stems.push_back(l_Dir.Path("stems/" + l_Name));
+    }
+    ASSERT_GT(l_Stems.size(), 2u);
+    const long l_Worst = WorstDifference(l_Stems, l_Dir.Path("mix.wav"));
+    EXPECT_GE(l_Worst, 0);
+    EXPECT_LE(l_Worst, long(l_Stems.size()));
+}
+
 TEST(RenderProgram, FormatsChannelsStandardOutputAndSeveralSongs)
 {
 #ifdef _WIN32

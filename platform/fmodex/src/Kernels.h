@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "Pcm16.h"
+
 // SIMD kernels are built for x86 (32 and 64 bit) with GCC or clang; elsewhere only the reference.
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define TW_SIMD_X86 1
@@ -71,15 +73,6 @@ struct SpanGain
 // span below the sound's end. Returns the position after the span.
 using SpanKernel = std::uint64_t (*)(const float* p_Data, std::uint64_t p_Position, std::uint64_t p_Step,
                                      unsigned p_Count, float* p_Left, float* p_Right, const SpanGain& p_Gain);
-
-// Saturates instead of wrapping; a NaN (only possible from absurd volumes) comes out as full
-// negative scale rather than undefined behaviour. Offset to positive so that truncation rounds to
-// nearest.
-inline std::int16_t ToPcm16(float p_Value)
-{
-    const float l_Offset = std::max(0.0f, std::min(p_Value * 32768.0f + 32768.5f, 65535.5f));
-    return std::int16_t(int(l_Offset) - 32768);
-}
 
 // Converts whole runs of a block's float mix (left and right apart) to interleaved 16-bit stereo
 // exactly as ToPcm16 does each sample; returns the frames done, from the first, leaving the rest
