@@ -20,7 +20,6 @@
 #include "PlayCommand.h"
 #include "PlaySampler.h"
 #include "PrintableText.h"
-#include "SongDecoder.h"
 #include "SongInput.h"
 #include "SongList.h"
 #include "SongOptions.h"
@@ -267,16 +266,16 @@ Outcome Apply(const PlayCommand& p_Command, SongPlayback& p_Playback, unsigned l
     }
     case Kind::CHANGE_TEMPO:
         // Held to the decoder's range; a factor that comes back near 1 is 1, free of rounding.
-        l_Options.tempo = std::clamp(l_Options.tempo * p_Command.amount, Org::SongDecoder::MIN_TEMPO_FACTOR,
-                                     Org::SongDecoder::MAX_TEMPO_FACTOR);
+        l_Options.tempo = std::clamp(l_Options.tempo * p_Command.amount, TW_MIN_TEMPO_FACTOR,
+                                     TW_MAX_TEMPO_FACTOR);
         if (std::fabs(l_Options.tempo - 1.0) < 1e-9)
             l_Options.tempo = 1.0;
         p_Playback.SetTempoFactor(l_Options.tempo, p_Now);
         break;
     case Kind::CHANGE_PITCH:
         l_Options.transpose =
-            std::clamp(l_Options.transpose + p_Command.amount, -Org::SongDecoder::MAX_PITCH_SHIFT,
-                       Org::SongDecoder::MAX_PITCH_SHIFT);
+            std::clamp(l_Options.transpose + p_Command.amount, -TW_MAX_PITCH_SHIFT,
+                       TW_MAX_PITCH_SHIFT);
         p_Player.sampler.SetPitchShift(l_Options.transpose);
         break;
     case Kind::TOGGLE_PAUSE:

@@ -6,7 +6,7 @@
 #include "NumberArgument.h"
 #include "PrintableText.h"
 #include "Resamplers.h"
-#include "SongDecoder.h"
+#include <tunewright/tunewright.h>
 
 bool ParseTrackList(const std::string& p_Text, bool (&p_Tracks)[Org::TRACK_COUNT], std::string& p_Error)
 {
@@ -153,11 +153,11 @@ int OptionReader::Read(SongOptions& p_Options, const std::function<int(OptionRea
                 return 2;
             }
         } else if (option == "--tempo") {
-            if (!Number(Org::SongDecoder::MIN_TEMPO_FACTOR, Org::SongDecoder::MAX_TEMPO_FACTOR,
+            if (!Number(TW_MIN_TEMPO_FACTOR, TW_MAX_TEMPO_FACTOR,
                         p_Options.tempo))
                 return 2;
         } else if (option == "--transpose") {
-            if (!Number(-Org::SongDecoder::MAX_PITCH_SHIFT, Org::SongDecoder::MAX_PITCH_SHIFT,
+            if (!Number(-TW_MAX_PITCH_SHIFT, TW_MAX_PITCH_SHIFT,
                         p_Options.transpose))
                 return 2;
         } else if (option == "-d" || option == "--data") {
