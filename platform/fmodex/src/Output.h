@@ -17,6 +17,17 @@ struct OutputFormat
     unsigned leadframes;   // the most a real-time output is ever handed ahead of what it played
 };
 
+// The first block a real-time output is handed after its first sound: a short one, which the
+// device starts with, so that the sound is heard a few milliseconds after the note rather than
+// once a whole block (tens of milliseconds in a program that asked for long ones) has been played.
+// The blocks after it are whole.
+constexpr unsigned kFirstBlockMilliseconds = 5;
+inline unsigned FirstBlockFrames(int p_Rate, unsigned p_BlockFrames)
+{
+    const unsigned l_Short = unsigned(p_Rate) * kFirstBlockMilliseconds / 1000;
+    return l_Short < 1 ? 1 : l_Short < p_BlockFrames ? l_Short : p_BlockFrames;
+}
+
 class Output
 {
 public:

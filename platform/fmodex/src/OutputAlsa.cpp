@@ -108,7 +108,7 @@ struct OpenAttempt
                 snd_pcm_uframes_t l_Period = 0;
                 if (Alsa()->snd_pcm_get_params(l_Pcm, &l_BufferSize, &l_Period) < 0)
                     l_BufferSize = 0;
-                StartWithFirstBlock(l_Pcm, p_Format.blockframes);
+                StartWithFirstBlock(l_Pcm, FirstBlockFrames(p_Format.rate, p_Format.blockframes));
             }
         }
         std::lock_guard<std::mutex> l_Lock(p_Attempt->lock);

@@ -74,10 +74,11 @@ void RealTimeDriver::Run()
     }
     Clock::time_point l_Start = Clock::now();
     std::uint64_t l_Written = 0;
-    for (;;) {
+    unsigned l_Frames = output.IsDevice() ? FirstBlockFrames(l_Rate, blockframes) : blockframes;
+    for (;; l_Frames = blockframes) {
         // The next block may go out once the output would be no more than l_Lead frames ahead.
         const Clock::time_point l_Due =
-            l_Start + FramesToDuration(double(l_Written + blockframes) - l_Lead, l_Rate);
+            l_Start + FramesToDuration(double(l_Written + l_Frames) - l_Lead, l_Rate);
         {
             std::unique_lock<std::mutex> l_Lock(waitlock);
             if (wake.wait_until(l_Lock, l_Due, [this] { return stopping; }))
@@ -88,11 +89,11 @@ void RealTimeDriver::Run()
             l_Start += l_Now - l_Due;
         {
             std::lock_guard<std::mutex> l_Lock(system.mixlock);
-            MixBlock(system, block.data(), blockframes);
+            MixBlock(system, block.data(), l_Frames);
         }
         // The device write may block; no lock is held here.
-        output.Write(block.data(), blockframes);
-        l_Written += blockframes;
+        output.Write(block.data(), l_Frames);
+        l_Written += l_Frames;
         // A device with a clock of its own sets the pace: the schedule follows what it still holds,
         // so a device clock a little faster or slower than the monotonic one never starves or floods.
         const unsigned l_Queued = output.QueuedFrames();
