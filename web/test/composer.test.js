@@ -3,7 +3,7 @@
 // link and the autosave bring the same song back; undo puts back an event no edit call writes; an edit made while the song plays is heard in the
 // page's own output within one render quantum; a dropped MIDI file opens as the import gives it.
 import assert from 'node:assert/strict';
-import { readdirSync, readFileSync } from 'node:fs';
+import { readdirSync, readFileSync, statSync } from 'node:fs';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
 
@@ -51,7 +51,12 @@ async function download(p_Tab, p_Button, p_Extension, p_Read = () => undefined) 
     const l_Session = await p_Tab.createCDPSession();
     await l_Session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: p_Dir });
     await p_Tab.click(`aria/${p_Button}`);
-    const l_Done = () => readdirSync(p_Dir).find((p_Name) => p_Name.endsWith(p_Extension));
+    // Done once the file has its name and its bytes: a loaded browser may show the name first.
+    const l_Done = () => {
+      const l_Names = readdirSync(p_Dir);
+      const l_Name = l_Names.find((p_Name) => p_Name.endsWith(p_Extension));
+      return l_Name && !l_Names.some((p_Name) => p_Name.endsWith('.crdownload')) && statSync(path.join(p_Dir, l_Name)).size > 0 ? l_Name : undefined;
+    };
     for (let l_Wait = 0; !l_Done() && l_Wait < 400; ++l_Wait) await new Promise((p_Wake) => setTimeout(p_Wake, 50));
     assert.ok(l_Done(), `${p_Button} downloads a ${p_Extension} file`);
     const l_File = path.join(p_Dir, l_Done());
