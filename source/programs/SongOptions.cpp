@@ -3,22 +3,21 @@
 #include <cstdio>
 
 #include "NumberArgument.h"
-#include "PrintableText.h"
+#include "Complaint.h"
 #include "Resamplers.h"
 
 OptionReader::OptionReader(const char* p_Program, const char* p_Usage, int p_Argc, char** p_Argv)
     : program(p_Program), usage(p_Usage), argc(p_Argc), argv(p_Argv)
-{}
-
-void OptionReader::Complain(const std::string& p_Message) const
 {
-    std::fprintf(stderr, "%s: %s\n", program, PrintableText(p_Message).c_str());
+    SetProgramName(p_Program);
 }
+
+void OptionReader::Complain(const std::string& p_Message) const { ::Complain(p_Message); }
 
 int OptionReader::Usage(const std::string& p_Message) const
 {
     Complain(p_Message);
-    std::fputs(usage, stderr);
+    std::fputs(UsageText(usage).c_str(), stderr);
     return 2;
 }
 
@@ -89,7 +88,7 @@ int OptionReader::Read(SongOptions& p_Options, const std::function<int(OptionRea
         if (option == "--") {
             l_OptionsEnded = true;
         } else if (option == "-h" || option == "--help") {
-            std::fputs(usage, stdout);
+            std::fputs(UsageText(usage).c_str(), stdout);
             return 0;
         } else if (option == "--version") {
             std::printf("%s %s\n", program, TUNEWRIGHT_VERSION);
@@ -109,7 +108,7 @@ int OptionReader::Read(SongOptions& p_Options, const std::function<int(OptionRea
         } else if (option == "-i" || option == "--interp") {
             p_Options.resampler = ResamplerNamed(next < argc ? argv[next++] : "");
             if (p_Options.resampler < 0) {
-                Complain(option + " takes " + RESAMPLER_CHOICES);
+                Complain(option + " takes " + ResamplerChoices());
                 return 2;
             }
         } else if (option == "-d" || option == "--data") {

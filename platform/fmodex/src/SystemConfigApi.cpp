@@ -63,10 +63,13 @@ FMOD_RESULT F_API FMOD_System_SetSoftwareFormat(FMOD_SYSTEM* system, int sampler
                                                 FMOD_DSP_RESAMPLER resamplemethod)
 {
     return ChangeConfig(system, [=](Config& p_Config) {
+        // Sinc's number before it became FMOD_DSP_RESAMPLER_MAX's, which programs built then pass.
+        constexpr int OLD_SINC = 0x100;
+        const FMOD_DSP_RESAMPLER l_Resampler =
+            resamplemethod == OLD_SINC ? FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC : resamplemethod;
         if (samplerate < 8000 || samplerate > 192000 || maxinputchannels < -1 ||
             format < FMOD_SOUND_FORMAT_NONE || format > FMOD_SOUND_FORMAT_PCMFLOAT ||
-            ((resamplemethod < FMOD_DSP_RESAMPLER_NOINTERP || resamplemethod > FMOD_DSP_RESAMPLER_SPLINE) &&
-             resamplemethod != FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC))
+            l_Resampler < FMOD_DSP_RESAMPLER_NOINTERP || l_Resampler >= FMOD_DSP_RESAMPLER_MAX)
             return FMOD_ERR_INVALID_PARAM;
         if (format != FMOD_SOUND_FORMAT_PCM16)
             return FMOD_ERR_OUTPUT_FORMAT;
@@ -74,7 +77,7 @@ FMOD_RESULT F_API FMOD_System_SetSoftwareFormat(FMOD_SYSTEM* system, int sampler
             return FMOD_ERR_UNSUPPORTED;
         p_Config.rate = samplerate;
         p_Config.outputchannels = 2;
-        p_Config.resampler = resamplemethod;
+        p_Config.resampler = l_Resampler;
         return FMOD_OK;
     });
 }

@@ -71,18 +71,12 @@ function download(p_Bytes, p_Name, p_Type) {
   setTimeout(() => URL.revokeObjectURL(l_Link.href), 10000);
 }
 
-// 16-bit stereo PCM WAV of interleaved float frames.
+// 16-bit stereo PCM WAV of interleaved float frames, under the module's header.
 function wav(p_Frames, p_Rate) {
-  const l_Bytes = new DataView(new ArrayBuffer(44 + 2 * p_Frames.length));
-  const l_Text = (p_At, p_Text) => [...p_Text].forEach((p_Char, p_Index) => l_Bytes.setUint8(p_At + p_Index, p_Char.charCodeAt(0)));
-  l_Text(0, 'RIFF');
-  l_Bytes.setUint32(4, 36 + 2 * p_Frames.length, true);
-  l_Text(8, 'WAVEfmt ');
-  [[16, 16, 4], [20, 1, 2], [22, 2, 2], [24, p_Rate, 4], [28, 4 * p_Rate, 4], [32, 4, 2], [34, 16, 2]].forEach(([p_At, p_Value, p_Size]) =>
-    (p_Size === 4 ? l_Bytes.setUint32(p_At, p_Value, true) : l_Bytes.setUint16(p_At, p_Value, true)));
-  l_Text(36, 'data');
-  l_Bytes.setUint32(40, 2 * p_Frames.length, true);
-  p_Frames.forEach((p_Sample, p_Index) => l_Bytes.setInt16(44 + 2 * p_Index, Math.max(-32768, Math.min(32767, Math.round(p_Sample * 32768))), true));
+  const l_Header = tw.wavHeader(p_Frames.length / 2, p_Rate);
+  const l_Bytes = new DataView(new ArrayBuffer(l_Header.length + 2 * p_Frames.length));
+  new Uint8Array(l_Bytes.buffer).set(l_Header);
+  p_Frames.forEach((p_Sample, p_Index) => l_Bytes.setInt16(l_Header.length + 2 * p_Index, Math.max(-32768, Math.min(32767, Math.round(p_Sample * 32768))), true));
   return new Uint8Array(l_Bytes.buffer);
 }
 
