@@ -273,8 +273,8 @@ void tw_song_close(tw_song* song)
 const char* tw_error_string(int error)
 {
     switch (error) {
-#define TW_ERROR_SENTENCE_(p_Code, p_Sentence) \
-    case p_Code:                               \
+#define TW_ERROR_SENTENCE_(p_Code, p_Sentence)                                                               \
+    case p_Code:                                                                                             \
         return p_Sentence;
         TW_ERRORS(TW_ERROR_SENTENCE_)
 #undef TW_ERROR_SENTENCE_
@@ -286,8 +286,8 @@ const char* tw_error_string(int error)
 const char* tw_error_name(int error)
 {
     switch (error) {
-#define TW_ERROR_NAME_(p_Code, p_Sentence) \
-    case p_Code:                           \
+#define TW_ERROR_NAME_(p_Code, p_Sentence)                                                                   \
+    case p_Code:                                                                                             \
         return #p_Code;
         TW_ERRORS(TW_ERROR_NAME_)
 #undef TW_ERROR_NAME_

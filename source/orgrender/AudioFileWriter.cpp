@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "OutputPlatform.h"
-#include "WavHeader.h"
 #include "SndFileLibrary.h"
+#include "WavHeader.h"
 
 namespace {
 

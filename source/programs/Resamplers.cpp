@@ -31,7 +31,10 @@ std::string ResamplerChoices()
 {
     std::string l_Choices;
     for (std::size_t l_Index = 0; l_Index < std::size(NAMES); ++l_Index)
-        l_Choices += (l_Index == 0 ? "" : l_Index + 1 == std::size(NAMES) ? " or " : ", ") + std::string(NAMES[l_Index]);
+        l_Choices += (l_Index == 0                      ? ""
+                      : l_Index + 1 == std::size(NAMES) ? " or "
+                                                        : ", ") +
+                     std::string(NAMES[l_Index]);
     return l_Choices;
 }
 

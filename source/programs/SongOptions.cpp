@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "NumberArgument.h"
 #include "Complaint.h"
+#include "NumberArgument.h"
 #include "Resamplers.h"
 
 OptionReader::OptionReader(const char* p_Program, const char* p_Usage, int p_Argc, char** p_Argv)

@@ -15,7 +15,8 @@ bool WriteWav16Mono(const std::string& p_Path, std::uint32_t p_SampleRate,
     std::vector<std::uint8_t> l_Bytes(WavHeader::BYTES + l_DataBytes);
     WavHeader::Write(l_Bytes.data(), p_SampleRate, 1, l_DataBytes);
     for (std::size_t l_Index = 0; l_Index < p_Samples.size(); ++l_Index)
-        WavHeader::PutLittle(&l_Bytes[WavHeader::BYTES + 2 * l_Index], static_cast<std::uint16_t>(p_Samples[l_Index]), 2);
+        WavHeader::PutLittle(&l_Bytes[WavHeader::BYTES + 2 * l_Index],
+                             static_cast<std::uint16_t>(p_Samples[l_Index]), 2);
 
     std::FILE* l_File = std::fopen(p_Path.c_str(), "wb");
     if (!l_File) {
