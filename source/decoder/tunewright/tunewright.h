@@ -606,6 +606,7 @@ ORG_API int tw_song_save_file(const tw_song* song, const char* path);
  *  counted among the notes kept. */
 typedef struct tw_midi_report
 {
+/** One member of the struct, from a row of TW_MIDI_REPORT_FIELDS; undefined after it. */
 #define TW_MIDI_REPORT_MEMBER_(p_Field, p_Kind, p_Meaning) uint32_t p_Field;
     TW_MIDI_REPORT_FIELDS(TW_MIDI_REPORT_MEMBER_)
 #undef TW_MIDI_REPORT_MEMBER_
