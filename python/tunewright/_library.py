@@ -10,7 +10,7 @@ class TunewrightError(Exception):
 
     def __init__(self, code):
         self.code = code
-        self.name = _name(lib.tw_error_name, code)
+        self.name = _named(lib.tw_error_name, code)
         super().__init__(error_string(code))
 
 
@@ -35,7 +35,7 @@ for _name_function in (lib.tw_error_name, lib.tw_interpolation_name, lib.tw_midi
     _name_function.argtypes = [ctypes.c_int]
 
 
-def _name(function, number):
+def _named(function, number):
     """What one of the library's naming functions calls `number`; None for nothing."""
     name = function(number)
     return None if name is None else name.decode("utf-8")
@@ -44,7 +44,7 @@ def _name(function, number):
 def _names(function):
     """Every name a naming function gives, for 0, 1, 2 and on up to its first None."""
     names = []
-    while (name := _name(function, len(names))) is not None:
+    while (name := _named(function, len(names))) is not None:
         names.append(name)
     return tuple(names)
 
