@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the decoder as WebAssembly with Debian's emscripten into build/web/:
 #   tunewright.js + tunewright.wasm  the decoder (an ES module factory) and its instruments,
-#   index.js, index.d.ts             the JavaScript interface (createTunewright),
+#   index.js, index.d.ts, tables.js  the JavaScript interface (createTunewright),
 #   package.json, README.md          the npm package (`npm pack` there),
 #   index.html, player/, gfx/, songs/  the web player,
 #   composer.html, composer/         the composer (beside the player, sharing its worklet and look),
@@ -83,8 +83,10 @@ emcc "${l_Objects[@]}" -O3 -flto -mbulk-memory -o "$l_Out/tunewright.js" \
   -sEXPORTED_FUNCTIONS="[${l_ExportList%,}]" -sEXPORTED_RUNTIME_METHODS='["UTF8ToString"]' \
   -sINCOMING_MODULE_JS_API='["instantiateWasm","print","printErr"]'
 
-# The JavaScript interface, the package and the page.
+# The JavaScript interface, with the C header's tables (resamplers, error codes, the MIDI report's
+# fields, limits) written from the header as the export list is, the package and the page.
 cp web/src/index.js web/src/index.d.ts web/README.md "$l_Out/"
+python3 tools/tables/tables.py js source/decoder/tunewright/tunewright.h "$l_Out/tables.js"
 sed "s/\"version\": \"[^\"]*\"/\"version\": \"$l_Version\"/" web/package.json >"$l_Out/package.json"
 cp web/page/*.html web/page/*.css web/page/sw.js "$l_Out/"
 mkdir -p "$l_Out/player" "$l_Out/composer" "$l_Out/gfx" "$l_Out/songs"

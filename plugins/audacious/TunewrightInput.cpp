@@ -37,11 +37,11 @@ struct Interpolation
     int number;
     const char* name;
 };
-#define TUNEWRIGHT_INTERPOLATION(p_Number, p_Name, p_Label) Interpolation{p_Number, p_Name},
-constexpr Interpolation g_Interpolations[] = {TUNEWRIGHT_INTERPOLATIONS(TUNEWRIGHT_INTERPOLATION)};
+#define TUNEWRIGHT_INTERPOLATION(p_Number, p_Name, p_Taps, p_Label) Interpolation{p_Number, p_Name},
+constexpr Interpolation g_Interpolations[] = {TW_RESAMPLERS(TUNEWRIGHT_INTERPOLATION)};
 #undef TUNEWRIGHT_INTERPOLATION
-#define TUNEWRIGHT_COMBO_ITEM(p_Number, p_Name, p_Label) ComboItem(N_(p_Label), p_Name),
-const ComboItem g_InterpolationItems[] = {TUNEWRIGHT_INTERPOLATIONS(TUNEWRIGHT_COMBO_ITEM)};
+#define TUNEWRIGHT_COMBO_ITEM(p_Number, p_Name, p_Taps, p_Label) ComboItem(N_(p_Label), p_Name),
+const ComboItem g_InterpolationItems[] = {TW_RESAMPLERS(TUNEWRIGHT_COMBO_ITEM)};
 #undef TUNEWRIGHT_COMBO_ITEM
 
 // The name of a resampler's number; null for none.

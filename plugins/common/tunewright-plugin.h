@@ -1,19 +1,12 @@
 /* What the plugins (the GStreamer element, the VLC module, the Audacious plugin) share over the C
- * interface: the resamplers by name, the largest file a song can be, and its magic. C and C++ alike. */
+ * interface: the default resampler, the largest file a song can be, and its magic. C and C++ alike. */
 #ifndef TUNEWRIGHT_PLUGIN_H
 #define TUNEWRIGHT_PLUGIN_H
 
 #include <tunewright/tunewright.h>
 
-/* The resamplers a user chooses from, in the order of their numbers: X(number, name, label) for
- * each. The names are the ones tunewright-render --interpolation takes. */
-#define TUNEWRIGHT_INTERPOLATIONS(X)                                                                         \
-    X(TW_INTERPOLATION_NEAREST, "nearest", "No interpolation")                                               \
-    X(TW_INTERPOLATION_LINEAR, "linear", "Linear interpolation")                                             \
-    X(TW_INTERPOLATION_CUBIC, "cubic", "Cubic interpolation")                                                \
-    X(TW_INTERPOLATION_SPLINE, "spline", "Spline interpolation")                                             \
-    X(TW_INTERPOLATION_SINC, "sinc", "Band-limited windowed sinc")
-
+/* The resamplers a user chooses from are TW_RESAMPLERS of tunewright.h: X(number, name, taps,
+ * label) for each, the names those tunewright-render --interp takes. */
 #define TUNEWRIGHT_DEFAULT_INTERPOLATION TW_INTERPOLATION_LINEAR
 
 /* The rate songs are read at where the host resamples whatever comes (VLC, Audacious) or leaves

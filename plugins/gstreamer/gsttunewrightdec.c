@@ -42,12 +42,12 @@ static GstStaticPadTemplate src_template =
 /* The resamplers as an enum: each one's label is its value name and its name (the one
  * tunewright-render takes) its nick. */
 #define GST_TYPE_TUNEWRIGHT_INTERPOLATION (gst_tunewright_interpolation_get_type())
-#define GST_TUNEWRIGHT_ENUM_VALUE(p_number, p_name, p_label) {p_number, p_label, p_name},
+#define GST_TUNEWRIGHT_ENUM_VALUE(p_number, p_name, p_taps, p_label) {p_number, p_label, p_name},
 static GType gst_tunewright_interpolation_get_type(void)
 {
     static GType s_type = 0;
     static const GEnumValue s_values[] = {
-        TUNEWRIGHT_INTERPOLATIONS(GST_TUNEWRIGHT_ENUM_VALUE)
+        TW_RESAMPLERS(GST_TUNEWRIGHT_ENUM_VALUE)
         /* the end of the list */
         {0, NULL, NULL},
     };

@@ -39,12 +39,12 @@
 #define INTERPOLATION_TEXT N_("Resampler")
 #define INTERPOLATION_LONGTEXT N_("How the instruments are resampled to each note's pitch.")
 
-#define NAME_OF(p_number, p_name, p_label) p_name,
-#define LABEL_OF(p_number, p_name, p_label) N_(p_label),
-#define NUMBER_OF(p_number, p_name, p_label) p_number,
-static const char* const s_interpolation_names[] = {TUNEWRIGHT_INTERPOLATIONS(NAME_OF)};
-static const char* const s_interpolation_labels[] = {TUNEWRIGHT_INTERPOLATIONS(LABEL_OF)};
-static const int s_interpolation_numbers[] = {TUNEWRIGHT_INTERPOLATIONS(NUMBER_OF)};
+#define NAME_OF(p_number, p_name, p_taps, p_label) p_name,
+#define LABEL_OF(p_number, p_name, p_taps, p_label) N_(p_label),
+#define NUMBER_OF(p_number, p_name, p_taps, p_label) p_number,
+static const char* const s_interpolation_names[] = {TW_RESAMPLERS(NAME_OF)};
+static const char* const s_interpolation_labels[] = {TW_RESAMPLERS(LABEL_OF)};
+static const int s_interpolation_numbers[] = {TW_RESAMPLERS(NUMBER_OF)};
 #define INTERPOLATION_COUNT (sizeof(s_interpolation_numbers) / sizeof(s_interpolation_numbers[0]))
 
 static int open_module(vlc_object_t* p_object);

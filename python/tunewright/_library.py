@@ -4,40 +4,13 @@ import ctypes.util
 import os
 
 
-# The library's result codes by name, as <tunewright/tunewright.h> numbers them.
-ERRORS = {
-    -1: "TW_ERROR_INVALID_ARGUMENT",
-    -2: "TW_ERROR_OUT_OF_MEMORY",
-    -3: "TW_ERROR_FILE",
-    -4: "TW_ERROR_NOT_A_SONG",
-    -5: "TW_ERROR_TRUNCATED",
-    -6: "TW_ERROR_ENGINE",
-    -8: "TW_ERROR_TOO_LARGE",
-    -9: "TW_ERROR_BAD_TRACK",
-    -10: "TW_ERROR_BAD_TEMPO",
-    -11: "TW_ERROR_BAD_BAR_LAYOUT",
-    -12: "TW_ERROR_BAD_LOOP",
-    -13: "TW_ERROR_BAD_INSTRUMENT",
-    -14: "TW_ERROR_BAD_FINE_TUNE",
-    -15: "TW_ERROR_BAD_KEY",
-    -16: "TW_ERROR_BAD_LENGTH",
-    -17: "TW_ERROR_BAD_VOLUME",
-    -18: "TW_ERROR_BAD_PAN",
-    -19: "TW_ERROR_NO_EVENT",
-    -20: "TW_ERROR_EVENT_EXISTS",
-    -21: "TW_ERROR_TOO_MANY_EVENTS",
-    -22: "TW_ERROR_NOT_MIDI",
-    -23: "TW_ERROR_BAD_QUANTIZE",
-}
-
-
 class TunewrightError(Exception):
     """A failure reported by the library; the message is the library's own sentence for its code,
     `code` the number and `name` its name in the C header (None for a code it does not know)."""
 
     def __init__(self, code):
         self.code = code
-        self.name = ERRORS.get(code)
+        self.name = _named(lib.tw_error_name, code)
         super().__init__(error_string(code))
 
 
@@ -55,15 +28,36 @@ def _load():
 
 lib = _load()
 _SONG = ctypes.c_void_p
+# The library names what its header lists (its result codes, resamplers and report fields), so
+# that the package keeps no copy of them.
+for _name_function in (lib.tw_error_name, lib.tw_interpolation_name, lib.tw_midi_report_field_name):
+    _name_function.restype = ctypes.c_char_p
+    _name_function.argtypes = [ctypes.c_int]
+
+
+def _named(function, number):
+    """What one of the library's naming functions calls `number`; None for nothing."""
+    name = function(number)
+    return None if name is None else name.decode("utf-8")
+
+
+def _names(function):
+    """Every name a naming function gives, for 0, 1, 2 and on up to its first None."""
+    names = []
+    while (name := _named(function, len(names))) is not None:
+        names.append(name)
+    return tuple(names)
+
+
+# The resamplers' names, in the order of their numbers in the C interface.
+INTERPOLATIONS = _names(lib.tw_interpolation_name)
+# The result codes by name: TW_OK (0) and the errors, numbered -1 down.
+ERRORS = {name: -number for number, name in enumerate(_names(lambda number: lib.tw_error_name(-number)))}
 
 
 class MidiReport(ctypes.Structure):
     """tw_midi_report of <tunewright/tunewright.h>: what a MIDI import dropped or changed."""
-    _fields_ = [(name, ctypes.c_uint32) for name in (
-        "notes", "keys_out_of_range", "unmapped_drums", "beyond_last_beat", "extra_voices", "shared_tracks",
-        "extra_drums", "same_beat_hits", "overfull_tracks", "lengthened", "shortened", "unfinished",
-        "extra_tempos", "program_changes", "ignored_events", "channels_without_track", "loop_ignored",
-        "damaged", "tempo_ms", "tempo_held", "excess_events")]
+    _fields_ = [(name, ctypes.c_uint32) for name in _names(lib.tw_midi_report_field_name)]
 
 
 # tw_log_function: one message and the user pointer.

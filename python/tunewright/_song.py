@@ -6,10 +6,8 @@ import os
 import wave
 from collections import namedtuple
 
-from ._library import LOG_FUNCTION, Event as _Event, MidiReport as _MidiReport, TunewrightError, check, lib
-
-# The resamplers' names, in the order of their numbers in the C interface.
-INTERPOLATIONS = ("nearest", "linear", "cubic", "spline", "sinc")
+from ._library import ERRORS, INTERPOLATIONS, LOG_FUNCTION, Event as _Event, MidiReport as _MidiReport, \
+    TunewrightError, check, lib
 
 try:
     import numpy
@@ -24,7 +22,7 @@ Note = namedtuple("Note", ["beat", "key", "length", "volume", "pan"])
 MidiReport = namedtuple("MidiReport", [name for name, _ in _MidiReport._fields_] + ["text"])
 # A track's loudness over the last measured read: its largest sample and its root mean square.
 Level = namedtuple("Level", ["peak", "rms"])
-TW_ERROR_EVENT_EXISTS = -20
+TW_ERROR_EVENT_EXISTS = ERRORS["TW_ERROR_EVENT_EXISTS"]
 TRACK_DRUMS = 1  # TW_TRACK_DRUMS
 
 

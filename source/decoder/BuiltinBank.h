@@ -7,6 +7,8 @@
 // every song.
 #include <cstdint>
 
+#include "OrgSongTypes.h"
+
 namespace Org {
 namespace BuiltinBank {
 
@@ -18,8 +20,8 @@ struct Sample
     unsigned rate;
 };
 
-constexpr int MELODY_COUNT = 100;
-constexpr int PERCUSSION_COUNT = 12;
+constexpr int MELODY_COUNT = Org::WAVEFORM_COUNT;
+constexpr int PERCUSSION_COUNT = Org::DRUM_COUNT;
 
 // melody/melodyN.wav (p_Index 0 to 99), looped.
 const Sample& Melody(int p_Index);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <string>
@@ -19,6 +20,7 @@
 #include "SongEdit.h"
 #include "SongInput.h"
 #include "SongMidi.h"
+#include "WavHeader.h"
 
 struct tw_song
 {
@@ -72,6 +74,30 @@ constexpr std::pair<uint32_t tw_midi_report::*, unsigned long Org::MidiImportRep
 
 static_assert(TW_MAX_MIDI_BYTES == Org::MAX_MIDI_BYTES && TW_MAX_MIDI_EVENTS == Org::MAX_MIDI_EVENTS,
               "the C header names the import's own bounds");
+static_assert(TW_WAV_HEADER_BYTES == WavHeader::BYTES, "the C header counts the WAV header's bytes");
+static_assert(TW_MAX_QUANTIZE == Org::MIDI_QUANTIZE_MAX && TW_MAX_TRACK_GAIN == Org::TrackMix::MAX_GAIN,
+              "the C header names the library's own bounds");
+
+// The resamplers' names by number. Each number is the engine's own (fmod.h), so the decoder hands it
+// on as it is.
+constexpr const char* RESAMPLERS[] = {
+#define TW_RESAMPLER_NAME_(p_Number, p_Name, p_Taps, p_Label) p_Name,
+    TW_RESAMPLERS(TW_RESAMPLER_NAME_)
+#undef TW_RESAMPLER_NAME_
+};
+constexpr bool ResamplersNumberedInOrder()
+{
+    constexpr int NUMBERS[] = {
+#define TW_RESAMPLER_NUMBER_(p_Number, p_Name, p_Taps, p_Label) p_Number,
+        TW_RESAMPLERS(TW_RESAMPLER_NUMBER_)
+#undef TW_RESAMPLER_NUMBER_
+    };
+    for (std::size_t l_Index = 0; l_Index < std::size(NUMBERS); ++l_Index)
+        if (NUMBERS[l_Index] != int(l_Index))
+            return false;
+    return std::size(NUMBERS) == FMOD_DSP_RESAMPLER_MAX;
+}
+static_assert(ResamplersNumberedInOrder(), "TW_RESAMPLERS numbers the engine's resamplers from 0 in order");
 
 tw_midi_report ReportOf(const Org::MidiImportReport& p_Report)
 {
@@ -247,55 +273,42 @@ void tw_song_close(tw_song* song)
 const char* tw_error_string(int error)
 {
     switch (error) {
-    case TW_OK:
-        return "No error.";
-    case TW_ERROR_INVALID_ARGUMENT:
-        return "An argument is null or outside its range.";
-    case TW_ERROR_OUT_OF_MEMORY:
-        return "Memory ran out.";
-    case TW_ERROR_FILE:
-        return "The file cannot be opened or read.";
-    case TW_ERROR_NOT_A_SONG:
-        return "The data is not an Org-02 song: it does not begin with \"Org-02\".";
-    case TW_ERROR_TRUNCATED:
-        return "The song is shorter than its own note counts say: it is damaged.";
-    case TW_ERROR_ENGINE:
-        return "The sound engine failed.";
-    case TW_ERROR_TOO_LARGE:
-        return "The data is larger than any Org-02 song can be, or than any MIDI file the import reads.";
-    case TW_ERROR_BAD_TRACK:
-        return "The track number is outside 0 to 15.";
-    case TW_ERROR_BAD_TEMPO:
-        return "The tempo is outside 1 to 65535 milliseconds per beat.";
-    case TW_ERROR_BAD_BAR_LAYOUT:
-        return "A bar layout number is outside 1 to 255.";
-    case TW_ERROR_BAD_LOOP:
-        return "The loop ends before it starts.";
-    case TW_ERROR_BAD_INSTRUMENT:
-        return "The track has no such instrument: waveforms are 0 to 99 and drums 0 to 11.";
-    case TW_ERROR_BAD_FINE_TUNE:
-        return "The fine tune is outside 0 to 65535.";
-    case TW_ERROR_BAD_KEY:
-        return "The key is outside 0 to 95.";
-    case TW_ERROR_BAD_LENGTH:
-        return "The note length is outside 1 to 255 beats.";
-    case TW_ERROR_BAD_VOLUME:
-        return "The volume is outside 0 to 254.";
-    case TW_ERROR_BAD_PAN:
-        return "The pan is outside 0 to 12.";
-    case TW_ERROR_NO_EVENT:
-        return "The track has no event at that beat.";
-    case TW_ERROR_EVENT_EXISTS:
-        return "The track already has an event at that beat.";
-    case TW_ERROR_TOO_MANY_EVENTS:
-        return "The track already holds 65535 events, the most a song file can.";
-    case TW_ERROR_NOT_MIDI:
-        return "The data is no Standard MIDI File of type 0 or 1.";
-    case TW_ERROR_BAD_QUANTIZE:
-        return "The quantise is outside 1 to 64 song beats per quarter note.";
+#define TW_ERROR_SENTENCE_(p_Code, p_Sentence)                                                               \
+    case p_Code:                                                                                             \
+        return p_Sentence;
+        TW_ERRORS(TW_ERROR_SENTENCE_)
+#undef TW_ERROR_SENTENCE_
     default:
-        return "Unknown error code.";
+        return tw_error_string(TW_ERROR_UNKNOWN);
     }
+}
+
+const char* tw_error_name(int error)
+{
+    switch (error) {
+#define TW_ERROR_NAME_(p_Code, p_Sentence)                                                                   \
+    case p_Code:                                                                                             \
+        return #p_Code;
+        TW_ERRORS(TW_ERROR_NAME_)
+#undef TW_ERROR_NAME_
+    default:
+        return nullptr;
+    }
+}
+
+const char* tw_interpolation_name(int method)
+{
+    return method >= 0 && method < int(std::size(RESAMPLERS)) ? RESAMPLERS[method] : nullptr;
+}
+
+int tw_wav_header(int sample_rate, int channels, uint32_t frames, void* header)
+{
+    if (header == nullptr || !ValidRate(sample_rate) || channels < 1 || channels > 2 ||
+        std::uint64_t(frames) * channels * 2 > WavHeader::MAX_DATA_BYTES)
+        return TW_ERROR_INVALID_ARGUMENT;
+    WavHeader::Write(static_cast<unsigned char*>(header), std::uint32_t(sample_rate), unsigned(channels),
+                     frames * std::uint32_t(channels) * 2);
+    return TW_OK;
 }
 
 size_t tw_song_read_s16(tw_song* song, int sample_rate, size_t frames, int16_t* interleaved_stereo)
@@ -318,11 +331,9 @@ int tw_song_set_loops(tw_song* song, int repeats)
 
 int tw_song_set_interpolation(tw_song* song, int method)
 {
-    if (song == nullptr || method < TW_INTERPOLATION_NEAREST || method > TW_INTERPOLATION_SINC)
+    if (song == nullptr || tw_interpolation_name(method) == nullptr)
         return TW_ERROR_INVALID_ARGUMENT;
-    // Up to spline the numbers are the engine's; sinc is our engine's extension, numbered apart.
-    song->decoder.SetInterpolation(method == TW_INTERPOLATION_SINC ? FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC
-                                                                   : method);
+    song->decoder.SetInterpolation(method);  // the engine's own number (see RESAMPLERS)
     return TW_OK;
 }
 
@@ -569,6 +580,16 @@ tw_song* tw_song_open_midi(const void* data, size_t size, int quantize, tw_midi_
     } catch (const std::bad_alloc&) {
         return SetError(error, TW_ERROR_OUT_OF_MEMORY);
     }
+}
+
+const char* tw_midi_report_field_name(int index)
+{
+    static constexpr const char* FIELDS[] = {
+#define TW_MIDI_FIELD_NAME_(p_Field, p_Kind, p_Meaning) #p_Field,
+        TW_MIDI_REPORT_FIELDS(TW_MIDI_FIELD_NAME_)
+#undef TW_MIDI_FIELD_NAME_
+    };
+    return index >= 0 && index < int(std::size(FIELDS)) ? FIELDS[index] : nullptr;
 }
 
 int tw_midi_report_text(const tw_midi_report* report, char* buffer, size_t capacity)

@@ -78,6 +78,9 @@ constexpr int MELODY_TRACKS = 8;  // tracks 0 to 7 play melody waveforms, the re
 constexpr const char* DRUM_NAMES[] = {"Bass01", "Bass02", "Snare01", "Snare02", "Tom01",  "HiClose",
                                       "HiOpen", "Crash",  "Per01",   "Per02",   "Bass03", "Tom02"};
 constexpr int DRUM_COUNT = sizeof(DRUM_NAMES) / sizeof(DRUM_NAMES[0]);
+// The melody waveforms a melody track chooses from, and the keys a note plays (12 to an octave).
+constexpr int WAVEFORM_COUNT = 100;
+constexpr int KEY_COUNT = 96;
 
 // The magic, the header and the instrument records: where the note data begins.
 constexpr std::size_t SONG_HEAD_BYTES = 6 + sizeof(Header) + TRACK_COUNT * sizeof(Instrument);

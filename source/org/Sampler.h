@@ -17,9 +17,9 @@ struct SamplerInspector;
 class ORG_API Sampler
 {
 public:
-    static constexpr int MELODY_SAMPLES = 100;
+    static constexpr int MELODY_SAMPLES = WAVEFORM_COUNT;
     static constexpr int PERCUSSION_SAMPLES = DRUM_COUNT;
-    static constexpr int NOTES = 96;
+    static constexpr int NOTES = KEY_COUNT;
 
     // Loads "melody/melodyN.wav" and the "percussion/..." files from the working directory,
     // or from under p_DataDir. A file that cannot be loaded leaves its slot empty.

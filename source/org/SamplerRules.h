@@ -32,9 +32,9 @@ namespace SamplerRules {
 
 constexpr int TRACKS = TRACK_COUNT;
 constexpr int LAST_MELODY_TRACK = MELODY_TRACKS - 1;
-constexpr int MELODY_SAMPLES = 100;
+constexpr int MELODY_SAMPLES = WAVEFORM_COUNT;
 constexpr int PERCUSSION_SAMPLES = DRUM_COUNT;
-constexpr int NOTES = 96;
+constexpr int NOTES = KEY_COUNT;
 
 // One sampler's banks, frequency table and per-track state, as the rules read and write them.
 struct Voices

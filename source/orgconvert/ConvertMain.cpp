@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "Complaint.h"
 #include "OrgLog.h"
 #include "OrgSong.h"
 #include "PrintableText.h"
@@ -58,11 +59,6 @@ Format FormatOfName(const std::string& p_Path)
     const std::size_t l_Dot = l_Name.rfind('.');
     return l_Dot == std::string::npos || l_Dot == 0 ? Format::UNKNOWN
                                                     : FormatOfWord(l_Name.substr(l_Dot + 1));
-}
-
-void Complain(const std::string& p_Message)
-{
-    std::fprintf(stderr, "tunewright-convert: %s\n", PrintableText(p_Message).c_str());
 }
 
 void Silent(const char*, void*) {}

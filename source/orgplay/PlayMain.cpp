@@ -13,6 +13,7 @@
 
 #include <tunewright/tunewright.h>
 
+#include "Complaint.h"
 #include "DataDir.h"
 #include "EndingSignals.h"
 #include "Mpris.h"
@@ -39,8 +40,8 @@ const char* const USAGE =
     "                      N + 1 times after the intro (default 1; -1 plays for ever)\n"
     "  -s, --seconds S     play each song for S seconds instead\n"
     "  -v, --volume V      master volume, 0 to 1 (default 0.5, as the player starts)\n"
-    "  -i, --interp NAME   resampling: nearest, linear (default, as the player), cubic, spline\n"
-    "                      or sinc (band-limited)\n"
+    "  -i, --interp NAME   resampling: {resamplers} (default linear, as the\n"
+    "                      player; sinc is band-limited)\n"
     "  -d, --data DIR      folder holding melody/ and percussion/ (default: the installed data)\n"
     "  -D, --device NAME   the sound device, an ALSA PCM name such as hw:1,0 or plughw:1\n"
     "                      (default: the system's default device)\n"
@@ -111,11 +112,11 @@ void LogMessage(const char* p_Line, void*)
     std::fflush(stderr);
 }
 
-void Complain(const std::string& p_Message)
+// A complaint begins on a line of its own.
+void ClearStatus()
 {
     if (g_Terminal != nullptr)
         g_Terminal->ClearStatus();
-    std::fprintf(stderr, "tunewright-play: %s\n", PrintableText(p_Message).c_str());
 }
 
 // Reads the command line into p_Options; returns an exit status to end with, or -1 to play.
@@ -437,6 +438,7 @@ bool PlayAll(SongList& p_List, Player& p_Player)
 
 int main(int argc, char** argv)
 {
+    SetBeforeComplaint(ClearStatus);
     PlayOptions l_Options;
     const int l_Status = ParseCommandLine(argc, argv, l_Options);
     if (l_Status >= 0)

@@ -9,6 +9,7 @@
 
 #include "OutputPlatform.h"
 #include "SndFileLibrary.h"
+#include "WavHeader.h"
 
 namespace {
 
@@ -32,19 +33,13 @@ const FormatEntry& Entry(AudioFormat p_Format)
                          [&](const FormatEntry& p_Entry) { return p_Entry.format == p_Format; });
 }
 
-constexpr unsigned WAV_HEADER_BYTES = 44;
-constexpr unsigned long long WAV_MAX_DATA_BYTES = 0xFFFFFFFFull - (WAV_HEADER_BYTES - 8);
+constexpr unsigned WAV_HEADER_BYTES = WavHeader::BYTES;
+constexpr unsigned long long WAV_MAX_DATA_BYTES = WavHeader::MAX_DATA_BYTES;
 
 void PutLittle(unsigned char*& p_At, unsigned long p_Value, int p_Bytes)
 {
     for (int i = 0; i < p_Bytes; ++i)
         *p_At++ = static_cast<unsigned char>(p_Value >> (8 * i));
-}
-
-void PutTag(unsigned char*& p_At, const char* p_Tag)
-{
-    std::memcpy(p_At, p_Tag, 4);
-    p_At += 4;
 }
 
 bool LittleEndian()
@@ -111,23 +106,9 @@ bool AudioFileWriter::Open(int p_Fd, AudioFormat p_Format, int p_Rate, int p_Cha
         p_Error = CannotHold(p_Format, p_Channels, p_Frames);
         if (!p_Error.empty())
             return false;
-        const unsigned long l_Data = static_cast<unsigned long>(p_Frames * p_Channels * 2);
-        const unsigned l_Align = static_cast<unsigned>(p_Channels) * 2;
         unsigned char l_Header[WAV_HEADER_BYTES];
-        unsigned char* l_At = l_Header;
-        PutTag(l_At, "RIFF");
-        PutLittle(l_At, WAV_HEADER_BYTES - 8 + l_Data, 4);
-        PutTag(l_At, "WAVE");
-        PutTag(l_At, "fmt ");
-        PutLittle(l_At, 16, 4);  // the plain PCM format record
-        PutLittle(l_At, 1, 2);   // PCM
-        PutLittle(l_At, static_cast<unsigned>(p_Channels), 2);
-        PutLittle(l_At, static_cast<unsigned>(p_Rate), 4);
-        PutLittle(l_At, static_cast<unsigned long>(p_Rate) * l_Align, 4);
-        PutLittle(l_At, l_Align, 2);
-        PutLittle(l_At, 16, 2);  // bits per sample
-        PutTag(l_At, "data");
-        PutLittle(l_At, l_Data, 4);
+        WavHeader::Write(l_Header, static_cast<std::uint32_t>(p_Rate), static_cast<unsigned>(p_Channels),
+                         static_cast<std::uint32_t>(p_Frames * p_Channels * 2));
         if (!WriteAll(l_Header, sizeof(l_Header)))
             return !Failed(p_Error);
         base += WAV_HEADER_BYTES;

@@ -17,6 +17,7 @@
 
 #include <fmod.h>
 
+#include "Complaint.h"
 #include "OrgSong.h"
 #include "PrintableText.h"
 #include "RenderOutput.h"
@@ -47,8 +48,8 @@ const char* const USAGE =
     "  -r, --rate HZ       sample rate, 8000 to 192000 (default 48000)\n"
     "  -f, --fade S        fade out over the last S seconds (default 1; 0 for none)\n"
     "  -v, --volume V      master volume, 0 to 1 (default 0.5, as the player starts)\n"
-    "  -i, --interp NAME   resampling: nearest, linear (default, as the player), cubic, spline or\n"
-    "                      sinc (band-limited: high notes without aliasing; this engine only)\n"
+    "  -i, --interp NAME   resampling: {resamplers} (default linear, as the\n"
+    "                      player; sinc is band-limited: high notes without aliasing)\n"
     "  -d, --data DIR      folder holding melody/ and percussion/ (default: the library's\n"
     "                      built-in instruments, the same sounds as the installed data)\n"
     "  --stems DIR         also write each sounding track to a file of its own in DIR (made\n"
@@ -64,12 +65,6 @@ const char* const USAGE =
     "  --version           the version\n"
     "  -h, --help          this text\n"
     "  --                  ends the options: every later argument is a song\n";
-
-// Every message may hold a name from the command line: shown so that it cannot act on a terminal.
-void Complain(const std::string& p_Message)
-{
-    std::fprintf(stderr, "tunewright-render: %s\n", PrintableText(p_Message).c_str());
-}
 
 int Fail(const std::string& p_Message)
 {

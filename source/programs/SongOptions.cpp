@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "Complaint.h"
 #include "NumberArgument.h"
-#include "PrintableText.h"
 #include "Resamplers.h"
 #include <tunewright/tunewright.h>
 
@@ -40,17 +40,16 @@ bool ParseTrackList(const std::string& p_Text, bool (&p_Tracks)[Org::TRACK_COUNT
 
 OptionReader::OptionReader(const char* p_Program, const char* p_Usage, int p_Argc, char** p_Argv)
     : program(p_Program), usage(p_Usage), argc(p_Argc), argv(p_Argv)
-{}
-
-void OptionReader::Complain(const std::string& p_Message) const
 {
-    std::fprintf(stderr, "%s: %s\n", program, PrintableText(p_Message).c_str());
+    SetProgramName(p_Program);
 }
+
+void OptionReader::Complain(const std::string& p_Message) const { ::Complain(p_Message); }
 
 int OptionReader::Usage(const std::string& p_Message) const
 {
     Complain(p_Message);
-    std::fputs(usage, stderr);
+    std::fputs(UsageText(usage).c_str(), stderr);
     return 2;
 }
 
@@ -121,7 +120,7 @@ int OptionReader::Read(SongOptions& p_Options, const std::function<int(OptionRea
         if (option == "--") {
             l_OptionsEnded = true;
         } else if (option == "-h" || option == "--help") {
-            std::fputs(usage, stdout);
+            std::fputs(UsageText(usage).c_str(), stdout);
             return 0;
         } else if (option == "--version") {
             std::printf("%s %s\n", program, TUNEWRIGHT_VERSION);
@@ -141,7 +140,7 @@ int OptionReader::Read(SongOptions& p_Options, const std::function<int(OptionRea
         } else if (option == "-i" || option == "--interp") {
             p_Options.resampler = ResamplerNamed(next < argc ? argv[next++] : "");
             if (p_Options.resampler < 0) {
-                Complain(option + " takes " + RESAMPLER_CHOICES);
+                Complain(option + " takes " + ResamplerChoices());
                 return 2;
             }
         } else if (option == "--mute" || option == "--solo") {

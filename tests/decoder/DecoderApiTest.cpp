@@ -85,6 +85,55 @@ TEST(DecoderApi, RefusesWhatIsNotAWholeSongWithItsOwnCode)
     tw_song_close(nullptr);
 }
 
+// What other languages take from the C interface (the Python package by these calls): a name for
+// every code, resampler and report field, in order and with nothing after the last; every resampler
+// named is one a song takes, and the next number is none.
+TEST(DecoderApi, NamesItsCodesResamplersAndReportFields)
+{
+    EXPECT_STREQ("TW_OK", tw_error_name(TW_OK));
+    EXPECT_STREQ("TW_ERROR_BAD_QUANTIZE", tw_error_name(TW_ERROR_BAD_QUANTIZE));
+    EXPECT_EQ(nullptr, tw_error_name(TW_ERROR_BAD_QUANTIZE - 1));
+    EXPECT_EQ(nullptr, tw_error_name(1));
+
+    tw_song* l_Song = tw_song_new(nullptr);
+    int l_Method = 0;
+    for (; tw_interpolation_name(l_Method) != nullptr; ++l_Method)
+        EXPECT_EQ(TW_OK, tw_song_set_interpolation(l_Song, l_Method)) << tw_interpolation_name(l_Method);
+    EXPECT_EQ(TW_INTERPOLATION_SINC + 1, l_Method);
+    EXPECT_STREQ("sinc", tw_interpolation_name(TW_INTERPOLATION_SINC));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_song_set_interpolation(l_Song, l_Method));
+    EXPECT_EQ(nullptr, tw_interpolation_name(-1));
+    tw_song_close(l_Song);
+
+    int l_Field = 0;
+    while (tw_midi_report_field_name(l_Field) != nullptr)
+        ++l_Field;
+    EXPECT_EQ(sizeof(tw_midi_report), l_Field * sizeof(uint32_t));
+    EXPECT_STREQ("excess_events", tw_midi_report_field_name(l_Field - 1));
+}
+
+// The header the web composer puts before its render: a WAV file an independent reader takes, of
+// the frames it counts; one no WAV file could hold is refused.
+TEST(DecoderApi, WavHeaderMakesAFileOfItsFrames)
+{
+    const std::vector<std::int16_t> l_Frames = {1, -1, 2, -2, 3, -3};
+    std::vector<std::uint8_t> l_Bytes(TW_WAV_HEADER_BYTES);
+    ASSERT_EQ(TW_OK, tw_wav_header(44100, 2, 3, l_Bytes.data()));
+    for (std::int16_t l_Sample : l_Frames)
+        l_Bytes.insert(l_Bytes.end(), {std::uint8_t(l_Sample & 0xFF), std::uint8_t((l_Sample >> 8) & 0xFF)});
+    OrgTest::TempDir l_Dir;
+    OrgTest::WriteFile(l_Dir.Path("header.wav"), l_Bytes);
+    const WavData l_Wav = ReadWav(l_Dir.Path("header.wav"));
+    ASSERT_TRUE(l_Wav.ok) << l_Wav.error;
+    EXPECT_EQ(44100, l_Wav.rate);
+    EXPECT_EQ(2, l_Wav.channels);
+    EXPECT_EQ(l_Frames, l_Wav.samples);
+
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_wav_header(44100, 2, 0x40000000u, l_Bytes.data()));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_wav_header(44100, 3, 3, l_Bytes.data()));
+    EXPECT_EQ(TW_ERROR_INVALID_ARGUMENT, tw_wav_header(44100, 2, 3, nullptr));
+}
+
 // Opening a file is bounded as the tools' reading is: no more than the largest possible song is
 // ever read (a larger input gets its own code), and an input that never delivers is given up
 // (the test's timeout guards against a hang).

@@ -67,9 +67,9 @@ TEST(SystemSettings, ValuesTheEngineCannotHonourAreRefusedAndChangeNothing)
     EXPECT_EQ(FMOD_System_SetSoftwareFormat(l_System, 48000, FMOD_SOUND_FORMAT_PCM16, 6, 0,
                                             FMOD_DSP_RESAMPLER_LINEAR),
               FMOD_ERR_UNSUPPORTED);
-    // Between FMOD Ex's last resampler and our sinc there is none: the mixer must never index one.
-    for (int l_Resampler :
-         {4, FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC - 1, FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC + 1})
+    // No resampler past the last, nor beside sinc's old number 0x100 (which programs built before
+    // it was renumbered still pass, and get sinc): the mixer must never index one.
+    for (int l_Resampler : {-1, int(FMOD_DSP_RESAMPLER_MAX), 0xFF, 0x101})
         EXPECT_EQ(FMOD_System_SetSoftwareFormat(l_System, 48000, FMOD_SOUND_FORMAT_PCM16, 2, 0,
                                                 FMOD_DSP_RESAMPLER(l_Resampler)),
                   FMOD_ERR_INVALID_PARAM)

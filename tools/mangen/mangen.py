@@ -6,10 +6,15 @@ The source's first line is "NAME(SECTION) -- summary". Then:
   "- TERM"            a tagged paragraph: TERM, then the indented lines below it
   a blank line        a new paragraph
   **bold**, *italic*  inline faces
-Usage: mangen.py SOURCE OUTPUT VERSION
+  {resamplers}        a list the C header keeps (tools/tables/tables.py MAN_WORDS)
+Usage: mangen.py SOURCE OUTPUT VERSION HEADER
 """
+import os
 import re
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tables"))
+import tables  # noqa: E402
 
 
 def Escape(p_Text):
@@ -49,10 +54,14 @@ def Convert(p_Lines, p_Version):
 
 
 def main():
-    if len(sys.argv) != 4:
-        sys.exit("usage: mangen.py SOURCE OUTPUT VERSION")
+    if len(sys.argv) != 5:
+        sys.exit("usage: mangen.py SOURCE OUTPUT VERSION HEADER")
     with open(sys.argv[1], encoding="utf-8") as l_File:
-        l_Lines = l_File.readlines()
+        l_Source = l_File.read()
+    l_Header = tables.Read(sys.argv[4])
+    for l_Word, l_Make in tables.MAN_WORDS.items():
+        l_Source = l_Source.replace("{%s}" % l_Word, l_Make(l_Header))
+    l_Lines = l_Source.splitlines(keepends=True)
     try:
         l_Roff = Convert(l_Lines, sys.argv[3])
     except ValueError as l_Error:

@@ -12,9 +12,9 @@ namespace SongGen {
 
 constexpr int TRACKS = Org::TRACK_COUNT;
 constexpr int MELODY_TRACKS = Org::MELODY_TRACKS;  // tracks 0..7 use the melody bank, 8..15 the drums
-constexpr int MELODY_SAMPLES = 100;
+constexpr int MELODY_SAMPLES = Org::WAVEFORM_COUNT;
 constexpr int PERCUSSION_SAMPLES = Org::DRUM_COUNT;
-constexpr int HIGHEST_NOTE = 95;        // notes above this do not sound
+constexpr int HIGHEST_NOTE = Org::KEY_COUNT - 1;  // notes above this do not sound
 constexpr std::uint8_t PAN_CENTRE = 6;  // pans run 0 (left) to 12 (right)
 constexpr std::uint8_t PAN_NONE = 255;  // an event that keeps the pan it continues
 constexpr std::uint16_t UNTUNED = 1000;

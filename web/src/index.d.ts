@@ -1,5 +1,7 @@
+// tables: interpolation-type (the lines up to its end are written from tunewright.h by tools/tables)
 /** The decoder's resamplers by name, or by number: a name's index in `interpolations` (0-4). */
 export type Interpolation = 'nearest' | 'linear' | 'cubic' | 'spline' | 'sinc' | number;
+// tables: end
 
 export interface Track {
   /** The track's instrument: a melody waveform (0-99) on a melody track, a drum (0-11) on a drum track. */
@@ -150,6 +152,8 @@ export interface Tunewright {
   readonly noteRange: Record<'beat' | 'key' | 'length' | 'volume' | 'pan', [number, number]>;
   /** The drums' names (Bass01, ...), in the order a drum track's instrument counts them. */
   readonly drumNames: string[];
+  /** The 44-byte header of a 16-bit PCM WAV file of `frames` frames (stereo unless `channels` is 1). */
+  wavHeader(frames: number, sampleRate: number, channels?: 1 | 2): Uint8Array;
   /** How many instruments a track takes: 100 waveforms on a melody track (`drums` false), 12 drums on a drum track. */
   instrumentCount(drums: boolean): number;
   /** An empty song to write: 140 ms per beat, a bar layout of 4 and 4, no loop, no notes. */

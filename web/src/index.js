@@ -2,16 +2,18 @@
 // stereo at any rate. The same module runs in Node, on a page and in an AudioWorklet; the compiled
 // WebAssembly comes from wherever it can there (a file, a fetch, or the caller).
 import createTunewrightModule from './tunewright.js';
+// The C header's tables and limits, written beside this file by the build (tools/tables).
+import {
+  INTERPOLATIONS, ERRORS, MIDI_REPORT, MIDI_FLAGS, MIN_TEMPO_FACTOR, MAX_TEMPO_FACTOR, MAX_PITCH_SHIFT, MAX_TRACK_GAIN,
+  MAX_QUANTIZE, TRACK_DRUMS, WAV_HEADER_BYTES,
+} from './tables.js';
 
-const INTERPOLATIONS = ['nearest', 'linear', 'cubic', 'spline', 'sinc'];
 const FLOAT_BYTES = 4;
-const TRACK_DRUMS = 1;  // TW_TRACK_DRUMS
 const EVENT_BYTES = 12;  // sizeof(tw_event): beat (4 bytes), key, length, volume, pan, starts_note, 3 reserved
-const OUT_OF_MEMORY = -2;  // TW_ERROR_OUT_OF_MEMORY
+const OUT_OF_MEMORY = ERRORS.TW_ERROR_OUT_OF_MEMORY;
 // TW_ERROR_BAD_TRACK to TW_ERROR_TOO_MANY_EVENTS: a value the song refuses, thrown as a RangeError.
-const FIRST_EDIT_ERROR = -9, LAST_EDIT_ERROR = -21;
-const NO_EVENT = -19, EVENT_EXISTS = -20;
-const MIDI_QUANTIZE_MAX = 64;
+const FIRST_EDIT_ERROR = ERRORS.TW_ERROR_BAD_TRACK, LAST_EDIT_ERROR = ERRORS.TW_ERROR_TOO_MANY_EVENTS;
+const NO_EVENT = ERRORS.TW_ERROR_NO_EVENT, EVENT_EXISTS = ERRORS.TW_ERROR_EVENT_EXISTS;
 const INT_MIN = -0x80000000, INT_MAX = 0x7fffffff, UINT32_MAX = 0xffffffff;  // what the C calls' int and uint32_t hold
 const LOOP_FOREVER = -1;  // tw_song_set_loops: the loop repeats forever
 const RATE_MIN = 8000, RATE_MAX = 192000;  // the rates tw_song_read_float takes
@@ -21,17 +23,8 @@ const RATE_MIN = 8000, RATE_MAX = 192000;  // the rates tw_song_read_float takes
 const READ_MAX_FRAMES = Math.floor(UINT32_MAX / (2 * FLOAT_BYTES));
 const PIECE_FRAMES = 8192;
 const FLOAT_MAX = (2 - 2 ** -23) * 2 ** 127;  // the largest finite float, as tw_song_set_volume takes it
-// The mixing desk's ranges, as tw_song_set_track_gain, tw_song_set_tempo_factor and
-// tw_song_set_pitch_shift take them; a read of the tracks apart goes through a scratch buffer per
-// track of TRACK_PIECE_FRAMES.
-const GAIN_MAX = 1, TEMPO_FACTOR_MIN = 0.25, TEMPO_FACTOR_MAX = 4, PITCH_SHIFT_MAX = 24;
+// A read of the tracks apart goes through a scratch buffer per track of TRACK_PIECE_FRAMES.
 const TRACK_PIECE_FRAMES = 2048;
-// The fields of tw_midi_report, 32 bits each, in order; the flags become booleans.
-const MIDI_REPORT = ['notes', 'keysOutOfRange', 'unmappedDrums', 'beyondLastBeat', 'extraVoices', 'sharedTracks',
-  'extraDrums', 'sameBeatHits', 'overfullTracks', 'lengthened', 'shortened', 'unfinished', 'extraTempos',
-  'programChanges', 'ignoredEvents', 'channelsWithoutTrack', 'loopIgnored', 'damaged', 'tempoMs', 'tempoHeld',
-  'excessEvents'];
-const MIDI_FLAGS = ['loopIgnored', 'damaged', 'tempoHeld'];
 // A note's bytes that no byte can hold go to the library as a value it refuses for the same reason
 // (key 255, length 0, volume 255, pan 255), so that its error names the field.
 const REFUSED = { key: 255, length: 0, volume: 255, pan: 255 };
@@ -357,17 +350,17 @@ class Song {
   }
   gain(p_Track) { return this.#tw.m._tw_song_get_track_gain(this.#live(), this.#track(p_Track)); }
   setGain(p_Track, p_Gain) {
-    this.#check(this.#tw.m._tw_song_set_track_gain(this.#live(), this.#track(p_Track), finite(p_Gain, 'gain', 0, GAIN_MAX)));
+    this.#check(this.#tw.m._tw_song_set_track_gain(this.#live(), this.#track(p_Track), finite(p_Gain, 'gain', 0, MAX_TRACK_GAIN)));
   }
   // The beats p_Factor times as fast (0.25-4), pitch unchanged; durations, positions and seeks follow.
   get tempoFactor() { return this.#tw.m._tw_song_get_tempo_factor(this.#live()); }
   set tempoFactor(p_Factor) {
-    this.#set(this.#tw.m._tw_song_set_tempo_factor, finite(p_Factor, 'tempoFactor', TEMPO_FACTOR_MIN, TEMPO_FACTOR_MAX));
+    this.#set(this.#tw.m._tw_song_set_tempo_factor, finite(p_Factor, 'tempoFactor', MIN_TEMPO_FACTOR, MAX_TEMPO_FACTOR));
   }
   // Every note moved by semitones (-24 to 24, fractions allowed), tempo unchanged.
   get pitchShift() { return this.#tw.m._tw_song_get_pitch_shift(this.#live()); }
   set pitchShift(p_Semitones) {
-    this.#set(this.#tw.m._tw_song_set_pitch_shift, finite(p_Semitones, 'pitchShift', -PITCH_SHIFT_MAX, PITCH_SHIFT_MAX));
+    this.#set(this.#tw.m._tw_song_set_pitch_shift, finite(p_Semitones, 'pitchShift', -MAX_PITCH_SHIFT, MAX_PITCH_SHIFT));
   }
   // Whether read() measures each track's level too (readTracks() always does).
   get levelMetering() { return this.#check(this.#tw.m._tw_song_get_level_metering(this.#live())) === 1; }
@@ -499,6 +492,21 @@ class Tunewright {
     return [...this.#drumNames];
   }
 
+  // The header of a 16-bit PCM WAV file of p_Frames frames, as the renderer writes it.
+  wavHeader(p_Frames, p_SampleRate, p_Channels = 2) {
+    const l_M = this.m;
+    const l_At = l_M._malloc(WAV_HEADER_BYTES);
+    if (l_At === 0) throw new Error(this.errorText(OUT_OF_MEMORY));
+    try {
+      const l_Result = l_M._tw_wav_header(integer(p_SampleRate, 'sampleRate', RATE_MIN, RATE_MAX),
+        integer(p_Channels, 'channels', 1, 2), integer(p_Frames, 'frames', 0, UINT32_MAX), l_At);
+      if (l_Result < 0) throw new RangeError(`frames is ${p_Frames}, more than a WAV file holds.`);
+      return l_M.HEAPU8.slice(l_At, l_At + WAV_HEADER_BYTES);
+    } finally {
+      l_M._free(l_At);
+    }
+  }
+
   // How many instruments a track takes: waveforms on a melody track, drums on a drum track.
   instrumentCount(p_Drums) {
     ofType(p_Drums, 'drums', 'true or false', isBoolean);
@@ -524,7 +532,7 @@ class Tunewright {
   // lines. Throws an Error with the decoder's message for bytes that are no such file.
   openMidi(p_Bytes, p_Options = {}) {
     const { quantize = 4 } = ofType(p_Options, 'options', 'an object', isObject);
-    integer(quantize, 'quantize', 1, MIDI_QUANTIZE_MAX);
+    integer(quantize, 'quantize', 1, MAX_QUANTIZE);
     const l_M = this.m;
     const l_ReportBytes = MIDI_REPORT.length * 4;
     let l_Report = null;

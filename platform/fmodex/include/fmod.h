@@ -109,10 +109,12 @@ typedef enum
 } FMOD_SPEAKERMODE;
 
 /* NOINTERP to SPLINE are FMOD Ex's resamplers (nearest, linear, 4-point cubic, 6-point spline).
-   FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC is this engine's own extension, outside FMOD Ex's range: a
-   band-limited 32-tap windowed sinc whose cut-off follows the pitch, so that high notes do not fold
-   back (an 8-tap one over copies at four times the rate, made at load, wherever a sound is read
-   no faster than its own rate, and at any pitch for short loops such as the player's waveforms).
+   FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC is this engine's own extension, numbered where FMOD Ex has
+   its MAX: a band-limited 32-tap windowed sinc whose cut-off follows the pitch, so that high notes
+   do not fold back (an 8-tap one over copies at four times the rate, made at load, wherever a sound
+   is read no faster than its own rate, and at any pitch for short loops such as the player's
+   waveforms). The numbers are those of tw_song_set_interpolation() in <tunewright/tunewright.h>.
+   The engine also takes 0x100, the number sinc had before, from programs built with it.
    A real FMOD Ex does not know it; code built against one must never pass it, so code that uses it
    tests for TUNEWRIGHT_FMOD_HAS_SINC, defined only here. */
 #define TUNEWRIGHT_FMOD_HAS_SINC 1
@@ -122,7 +124,8 @@ typedef enum
     FMOD_DSP_RESAMPLER_LINEAR = 1,
     FMOD_DSP_RESAMPLER_CUBIC = 2,
     FMOD_DSP_RESAMPLER_SPLINE = 3,
-    FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC = 0x100, /* tunewright extension: band-limited windowed sinc */
+    FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC = 4, /* tunewright extension: band-limited windowed sinc */
+    FMOD_DSP_RESAMPLER_MAX = 5,             /* how many there are */
     FMOD_DSP_RESAMPLER_FORCEINT = 65536
 } FMOD_DSP_RESAMPLER;
 

@@ -129,12 +129,6 @@ struct Config
     bool blocksasked = false;
 };
 
-// The kernel row (Resampler, Kernels.h) of an FMOD_DSP_RESAMPLER value that Config accepts.
-inline int KernelResampler(FMOD_DSP_RESAMPLER p_Resampler)
-{
-    return p_Resampler == FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC ? RESAMPLE_SINC : int(p_Resampler);
-}
-
 // Length of every gain ramp and fade-out: the longest power of two frames within kRampLongest,
 // which is 2 to 3 ms at the usual rates (128 frames at 44.1 and 48 kHz, 64 at 32 kHz) and never
 // under 1.5 ms. A smoothstep ramp's spectrum falls 18 dB per octave beyond 1/length. On a 500 Hz

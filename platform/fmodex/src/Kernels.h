@@ -4,6 +4,8 @@
 #ifndef TUNEWRIGHT_SOUND_KERNELS_H
 #define TUNEWRIGHT_SOUND_KERNELS_H
 
+#include <fmod.h>
+
 #include <algorithm>
 #include <cstdint>
 
@@ -29,19 +31,18 @@
 
 namespace SoundEngine {
 
-// Resamplers, numbered as FMOD_DSP_RESAMPLER up to SPLINE; SINC is our band-limited one
-// (FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC, SincKernel.h).
+// Resamplers, numbered as FMOD_DSP_RESAMPLER; SINC is our band-limited one (SincKernel.h).
 enum Resampler {
-    RESAMPLE_NEAREST = 0,
-    RESAMPLE_LINEAR = 1,
-    RESAMPLE_CUBIC = 2,
-    RESAMPLE_SPLINE = 3,
-    RESAMPLE_SINC = 4,
+    RESAMPLE_NEAREST = FMOD_DSP_RESAMPLER_NOINTERP,
+    RESAMPLE_LINEAR = FMOD_DSP_RESAMPLER_LINEAR,
+    RESAMPLE_CUBIC = FMOD_DSP_RESAMPLER_CUBIC,
+    RESAMPLE_SPLINE = FMOD_DSP_RESAMPLER_SPLINE,
+    RESAMPLE_SINC = FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC,
     // Not a resampler of its own: SINC's kernel for a sound's oversampled copies (SincOversampled.h),
     // which it reads wherever the sound has one for the voice's step.
-    RESAMPLE_SINC_OVERSAMPLED = 5
+    RESAMPLE_SINC_OVERSAMPLED = FMOD_DSP_RESAMPLER_MAX
 };
-constexpr int kResamplerCount = 5;
+constexpr int kResamplerCount = FMOD_DSP_RESAMPLER_MAX;
 constexpr int kSpanKernels = 6;
 
 // Frames a sound keeps before its first and after its last frame, so that every resampler can

@@ -240,7 +240,7 @@ void MixBlock(System& p_System, std::int16_t* p_Out, unsigned p_Frames)
     float *l_Left, *l_Right;
     ClearMix(p_System, p_Frames, l_Left, l_Right);
     const KernelSet& l_Kernels = BestKernels();
-    const int l_Resampler = KernelResampler(p_System.config.resampler);
+    const int l_Resampler = int(p_System.config.resampler);
     for (Voice& l_Voice : p_System.voices)
         if (Sounds(l_Voice))
             MixVoice(l_Kernels, l_Resampler, p_System, l_Voice, l_Left, l_Right, p_Frames);
@@ -268,7 +268,7 @@ void MixBlockApart(System& p_System, std::int16_t* p_Out, unsigned p_Frames, Cha
     float *l_Left, *l_Right;
     ClearMix(p_System, p_Frames, l_Left, l_Right);
     const KernelSet& l_Kernels = BestKernels();
-    const int l_Resampler = KernelResampler(p_System.config.resampler);
+    const int l_Resampler = int(p_System.config.resampler);
     for (int l_Index = 0; l_Index < p_Count; ++l_Index)
         p_Groups[l_Index]->apart = l_Index;
     const auto l_Place = [](const ChannelGroup* p_Group) { return p_Group == nullptr ? -1 : p_Group->apart; };

@@ -3,6 +3,8 @@
 #ifndef TUNEWRIGHT_SOUND_OUTPUT_H
 #define TUNEWRIGHT_SOUND_OUTPUT_H
 
+#include <fmod.h>
+
 #include <cstdint>
 #include <memory>
 
@@ -54,6 +56,22 @@ std::unique_ptr<Output> CreateAlsaOutput();
 std::unique_ptr<Output> CreateWinmmOutput();
 std::unique_ptr<Output> CreateNoSoundOutput();
 std::unique_ptr<Output> CreateWavWriterOutput();
+
+// One output the engine offers: an FMOD_OUTPUTTYPE, whether it keeps to a clock of its own (the
+// non-real-time ones mix a block per Update) and what makes it. A back end is a file with its
+// Create function and a row of OUTPUTS (Outputs.cpp), which FMOD_System_SetOutput and Init read.
+struct OutputKind
+{
+    FMOD_OUTPUTTYPE type;
+    bool realtime;
+    std::unique_ptr<Output> (*create)();
+};
+
+// The kind of p_Type; AUTODETECT (and any type without a row) gives the first row, the platform's
+// sound device.
+const OutputKind& OutputOfType(FMOD_OUTPUTTYPE p_Type);
+// Whether the engine has an output of p_Type.
+bool IsOutput(FMOD_OUTPUTTYPE p_Type);
 
 }  // namespace SoundEngine
 

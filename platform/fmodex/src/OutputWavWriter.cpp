@@ -8,6 +8,7 @@
 // close is checked: the first failure is kept (with its errno) and ends the writing, so a full
 // disk or a file-size limit is reported instead of leaving a cut file behind as a success.
 #include "Output.h"
+#include "WavHeader.h"
 
 #include <sys/stat.h>
 
@@ -22,13 +23,7 @@ namespace SoundEngine {
 namespace {
 
 constexpr const char* kDefaultFileName = "fmodoutput.wav";
-constexpr unsigned kHeaderBytes = 44;
-
-void PutLittleEndian(unsigned char* p_At, std::uint32_t p_Value, int p_Bytes)
-{
-    for (int l_Byte = 0; l_Byte < p_Bytes; ++l_Byte)
-        p_At[l_Byte] = static_cast<unsigned char>(p_Value >> (8 * l_Byte));
-}
+constexpr unsigned kHeaderBytes = WavHeader::BYTES;
 
 class WavWriterOutput final : public Output
 {
@@ -103,7 +98,7 @@ private:
         } else {
             for (std::size_t l_Index = 0; l_Index < l_Samples && l_Done; ++l_Index) {
                 unsigned char l_Bytes[2];
-                PutLittleEndian(l_Bytes, std::uint16_t(pending[l_Index]), 2);
+                WavHeader::PutLittle(l_Bytes, std::uint16_t(pending[l_Index]), 2);
                 l_Done = std::fwrite(l_Bytes, 1, 2, file) == 2;
             }
         }
@@ -131,18 +126,7 @@ private:
         const std::uint32_t l_Data =
             written > 0xFFFFFFFFu - kHeaderBytes ? 0xFFFFFFFFu - kHeaderBytes : std::uint32_t(written);
         unsigned char l_Header[kHeaderBytes];
-        std::memcpy(l_Header, "RIFF", 4);
-        PutLittleEndian(l_Header + 4, l_Data + kHeaderBytes - 8, 4);
-        std::memcpy(l_Header + 8, "WAVEfmt ", 8);
-        PutLittleEndian(l_Header + 16, 16, 4);  // the format chunk's size
-        PutLittleEndian(l_Header + 20, 1, 2);   // integer PCM
-        PutLittleEndian(l_Header + 22, channels, 2);
-        PutLittleEndian(l_Header + 24, rate, 4);
-        PutLittleEndian(l_Header + 28, rate * channels * 2, 4);  // bytes per second
-        PutLittleEndian(l_Header + 32, channels * 2, 2);         // bytes per frame
-        PutLittleEndian(l_Header + 34, 16, 2);                   // bits per sample
-        std::memcpy(l_Header + 36, "data", 4);
-        PutLittleEndian(l_Header + 40, l_Data, 4);
+        WavHeader::Write(l_Header, rate, channels, l_Data);
         errno = 0;
         if (std::fseek(file, 0, SEEK_SET) != 0 ||
             std::fwrite(l_Header, 1, kHeaderBytes, file) != kHeaderBytes ||

@@ -11,32 +11,7 @@
 #include <cmath>
 
 namespace SoundEngine {
-namespace {
-
-bool IsNonRealTime(FMOD_OUTPUTTYPE p_Type)
-{
-    return p_Type == FMOD_OUTPUTTYPE_NOSOUND_NRT || p_Type == FMOD_OUTPUTTYPE_WAVWRITER_NRT;
-}
-
-std::unique_ptr<Output> CreateOutput(FMOD_OUTPUTTYPE p_Type)
-{
-    switch (p_Type) {
-    case FMOD_OUTPUTTYPE_WAVWRITER:
-    case FMOD_OUTPUTTYPE_WAVWRITER_NRT:
-        return CreateWavWriterOutput();
-    case FMOD_OUTPUTTYPE_NOSOUND:
-    case FMOD_OUTPUTTYPE_NOSOUND_NRT:
-        return CreateNoSoundOutput();
-    default:
-#ifdef _WIN32
-        return CreateWinmmOutput();
-#else
-        return CreateAlsaOutput();
-#endif
-    }
-}
-
-}  // namespace
+namespace {}  // namespace
 
 System::System() { master.owner = this; }
 
@@ -45,14 +20,14 @@ System::~System() = default;
 FMOD_RESULT InitSystem(System& p_System, int p_MaxChannels, void* p_DriverData)
 {
     const Config& l_Config = p_System.config;
-    const bool l_RealTime = !IsNonRealTime(l_Config.output);
+    const bool l_RealTime = OutputOfType(l_Config.output).realtime;
     const unsigned l_BlockFrames = l_RealTime ? RealTimeDriver::BlockFrames(l_Config) : l_Config.blocklength;
     try {
         p_System.voices.assign(std::size_t(p_MaxChannels), Voice());
         p_System.fades.assign(std::size_t(p_MaxChannels) * 2, Fade());
         p_System.mixbuffer.assign(std::size_t(l_BlockFrames) * 2, 0.0f);
         p_System.nrtblock.assign(l_RealTime ? 0 : std::size_t(l_BlockFrames) * 2, 0);
-        p_System.output = CreateOutput(l_Config.output);
+        p_System.output = OutputOfType(l_Config.output).create();
     } catch (const std::bad_alloc&) {
         p_System.voices.clear();
         return FMOD_ERR_MEMORY;

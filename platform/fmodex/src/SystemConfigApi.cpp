@@ -1,18 +1,10 @@
 // FMOD_System_Set*: settings that belong before Init; afterwards they answer FMOD_ERR_INITIALIZED.
 #include "Api.h"
+#include "Output.h"
 
 using namespace SoundEngine;
 
 namespace {
-
-// The platform's sound device, which AUTODETECT picks; the other platform's device is unsupported.
-#ifdef _WIN32
-constexpr FMOD_OUTPUTTYPE kDeviceOutput = FMOD_OUTPUTTYPE_WINMM;
-constexpr FMOD_OUTPUTTYPE kOtherDeviceOutput = FMOD_OUTPUTTYPE_ALSA;
-#else
-constexpr FMOD_OUTPUTTYPE kDeviceOutput = FMOD_OUTPUTTYPE_ALSA;
-constexpr FMOD_OUTPUTTYPE kOtherDeviceOutput = FMOD_OUTPUTTYPE_WINMM;
-#endif
 
 // Runs p_Change on the configuration of a valid system that is not initialised yet.
 template <class Change> FMOD_RESULT ChangeConfig(FMOD_SYSTEM* p_Handle, Change&& p_Change)
@@ -29,31 +21,13 @@ extern "C" {
 FMOD_RESULT F_API FMOD_System_SetOutput(FMOD_SYSTEM* system, FMOD_OUTPUTTYPE output)
 {
     return ChangeConfig(system, [output](Config& p_Config) {
-        switch (output) {
-        case FMOD_OUTPUTTYPE_AUTODETECT:
-            p_Config.output = kDeviceOutput;
+        // AUTODETECT is the platform's sound device; FMOD Ex's other outputs are not ours.
+        if (output == FMOD_OUTPUTTYPE_AUTODETECT || IsOutput(output)) {
+            p_Config.output = OutputOfType(output).type;
             return FMOD_OK;
-        case kDeviceOutput:
-            p_Config.output = output;
-            return FMOD_OK;
-        case FMOD_OUTPUTTYPE_NOSOUND:
-        case FMOD_OUTPUTTYPE_WAVWRITER:
-        case FMOD_OUTPUTTYPE_NOSOUND_NRT:
-        case FMOD_OUTPUTTYPE_WAVWRITER_NRT:
-            p_Config.output = output;
-            return FMOD_OK;
-        case FMOD_OUTPUTTYPE_UNKNOWN:
-        case FMOD_OUTPUTTYPE_DSOUND:
-        case kOtherDeviceOutput:
-        case FMOD_OUTPUTTYPE_OPENAL:
-        case FMOD_OUTPUTTYPE_WASAPI:
-        case FMOD_OUTPUTTYPE_ASIO:
-        case FMOD_OUTPUTTYPE_OSS:
-        case FMOD_OUTPUTTYPE_ESD:
-            return FMOD_ERR_UNSUPPORTED;
-        default:
-            return FMOD_ERR_INVALID_PARAM;
         }
+        return output > FMOD_OUTPUTTYPE_AUTODETECT && output <= FMOD_OUTPUTTYPE_ESD ? FMOD_ERR_UNSUPPORTED
+                                                                                    : FMOD_ERR_INVALID_PARAM;
     });
 }
 
@@ -63,10 +37,13 @@ FMOD_RESULT F_API FMOD_System_SetSoftwareFormat(FMOD_SYSTEM* system, int sampler
                                                 FMOD_DSP_RESAMPLER resamplemethod)
 {
     return ChangeConfig(system, [=](Config& p_Config) {
+        // Sinc's number before it took 4, which programs built then still pass.
+        constexpr int OLD_SINC = 0x100;
+        const FMOD_DSP_RESAMPLER l_Resampler =
+            resamplemethod == OLD_SINC ? FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC : resamplemethod;
         if (samplerate < 8000 || samplerate > 192000 || maxinputchannels < -1 ||
             format < FMOD_SOUND_FORMAT_NONE || format > FMOD_SOUND_FORMAT_PCMFLOAT ||
-            ((resamplemethod < FMOD_DSP_RESAMPLER_NOINTERP || resamplemethod > FMOD_DSP_RESAMPLER_SPLINE) &&
-             resamplemethod != FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC))
+            l_Resampler < FMOD_DSP_RESAMPLER_NOINTERP || l_Resampler >= FMOD_DSP_RESAMPLER_MAX)
             return FMOD_ERR_INVALID_PARAM;
         if (format != FMOD_SOUND_FORMAT_PCM16)
             return FMOD_ERR_OUTPUT_FORMAT;
@@ -74,7 +51,7 @@ FMOD_RESULT F_API FMOD_System_SetSoftwareFormat(FMOD_SYSTEM* system, int sampler
             return FMOD_ERR_UNSUPPORTED;
         p_Config.rate = samplerate;
         p_Config.outputchannels = 2;
-        p_Config.resampler = resamplemethod;
+        p_Config.resampler = l_Resampler;
         return FMOD_OK;
     });
 }

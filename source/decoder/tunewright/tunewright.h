@@ -59,6 +59,35 @@ extern "C" {
 #define TW_ERROR_BAD_QUANTIZE -23    /**< A quantise outside 1 to 64 song beats per quarter note. */
 /** @} */
 
+/** The result codes in the order of their numbers, with the sentence tw_error_string() gives for
+ *  each: X(code, sentence). The library, and the build for the JavaScript package, read them from
+ *  here. */
+#define TW_ERRORS(X)                                                                                                 \
+    X(TW_OK, "No error.")                                                                                            \
+    X(TW_ERROR_INVALID_ARGUMENT, "An argument is null or outside its range.")                                        \
+    X(TW_ERROR_OUT_OF_MEMORY, "Memory ran out.")                                                                     \
+    X(TW_ERROR_FILE, "The file cannot be opened or read.")                                                           \
+    X(TW_ERROR_NOT_A_SONG, "The data is not an Org-02 song: it does not begin with \"Org-02\".")                     \
+    X(TW_ERROR_TRUNCATED, "The song is shorter than its own note counts say: it is damaged.")                        \
+    X(TW_ERROR_ENGINE, "The sound engine failed.")                                                                   \
+    X(TW_ERROR_UNKNOWN, "Unknown error code.")                                                                       \
+    X(TW_ERROR_TOO_LARGE, "The data is larger than any Org-02 song can be, or than any MIDI file the import reads.") \
+    X(TW_ERROR_BAD_TRACK, "The track number is outside 0 to 15.")                                                    \
+    X(TW_ERROR_BAD_TEMPO, "The tempo is outside 1 to 65535 milliseconds per beat.")                                  \
+    X(TW_ERROR_BAD_BAR_LAYOUT, "A bar layout number is outside 1 to 255.")                                           \
+    X(TW_ERROR_BAD_LOOP, "The loop ends before it starts.")                                                          \
+    X(TW_ERROR_BAD_INSTRUMENT, "The track has no such instrument: waveforms are 0 to 99 and drums 0 to 11.")         \
+    X(TW_ERROR_BAD_FINE_TUNE, "The fine tune is outside 0 to 65535.")                                                \
+    X(TW_ERROR_BAD_KEY, "The key is outside 0 to 95.")                                                               \
+    X(TW_ERROR_BAD_LENGTH, "The note length is outside 1 to 255 beats.")                                             \
+    X(TW_ERROR_BAD_VOLUME, "The volume is outside 0 to 254.")                                                        \
+    X(TW_ERROR_BAD_PAN, "The pan is outside 0 to 12.")                                                               \
+    X(TW_ERROR_NO_EVENT, "The track has no event at that beat.")                                                     \
+    X(TW_ERROR_EVENT_EXISTS, "The track already has an event at that beat.")                                         \
+    X(TW_ERROR_TOO_MANY_EVENTS, "The track already holds 65535 events, the most a song file can.")                   \
+    X(TW_ERROR_NOT_MIDI, "The data is no Standard MIDI File of type 0 or 1.")                                        \
+    X(TW_ERROR_BAD_QUANTIZE, "The quantise is outside 1 to 64 song beats per quarter note.")
+
 /** @name Interpolation methods for tw_song_set_interpolation()
  *  The sound engine's resampler numbers.
  *  @{ */
@@ -71,6 +100,19 @@ extern "C" {
  *  (FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC in its fmod.h). */
 #define TW_INTERPOLATION_SINC 4
 /** @} */
+
+/** The resamplers in the order of their numbers: X(number, name, taps, label), the name the
+ *  programs' --interp and the plugins take, the frames each output frame reads (sinc: at the
+ *  sound's own rate) and a label for a menu. Everything that lists them (the programs' options and
+ *  help, their manual pages, the plugins, the Python and JavaScript packages) reads them from here;
+ *  a resampler added to the engine (a kernel, its FMOD_DSP_RESAMPLER number below
+ *  FMOD_DSP_RESAMPLER_MAX) is then one define above and one row here. */
+#define TW_RESAMPLERS(X)                                                 \
+    X(TW_INTERPOLATION_NEAREST, "nearest", 1, "No interpolation")        \
+    X(TW_INTERPOLATION_LINEAR, "linear", 2, "Linear interpolation")      \
+    X(TW_INTERPOLATION_CUBIC, "cubic", 4, "Cubic interpolation")         \
+    X(TW_INTERPOLATION_SPLINE, "spline", 6, "Spline interpolation")      \
+    X(TW_INTERPOLATION_SINC, "sinc", 32, "Band-limited windowed sinc")
 
 /** One open song with its own playback position, instruments and mixer. Opaque. */
 typedef struct tw_song tw_song;
@@ -124,6 +166,37 @@ ORG_API void tw_song_close(tw_song* song);
  * life of the process. Any thread may call it.
  */
 ORG_API const char* tw_error_string(int error);
+
+/**
+ * @brief A result code's name in this header.
+ * @param error a result code.
+ * @return "TW_OK", "TW_ERROR_BAD_KEY" and so on, as TW_ERRORS lists them; null for a number that
+ * is no code. Owned by the library, valid for the life of the process. Any thread may call it.
+ */
+ORG_API const char* tw_error_name(int error);
+
+/**
+ * @brief A resampler's name, as the programs' --interp takes it.
+ * @param method a number of tw_song_set_interpolation().
+ * @return "nearest", "linear" and so on, as TW_RESAMPLERS lists them; null for another number, so
+ * that a caller counts them by asking from 0 until it gets null. Owned by the library.
+ */
+ORG_API const char* tw_interpolation_name(int method);
+
+/** The bytes of the header tw_wav_header() writes. */
+#define TW_WAV_HEADER_BYTES 44
+
+/**
+ * @brief The header of a 16-bit PCM WAV file, as tunewright-render writes it.
+ * @param sample_rate frames per second, 8000 to 192000.
+ * @param channels 1 or 2.
+ * @param frames how many frames follow the header, each channel's 16-bit sample in turn,
+ * little-endian.
+ * @param header room for ::TW_WAV_HEADER_BYTES bytes, owned by the caller.
+ * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null header, a rate or channel count
+ * outside those, or more frames than a WAV file holds (4 GiB of sound).
+ */
+ORG_API int tw_wav_header(int sample_rate, int channels, uint32_t frames, void* header);
 
 /**
  * @brief Renders the next frames of the song as 16-bit samples.
@@ -502,31 +575,41 @@ ORG_API int tw_song_save_file(const tw_song* song, const char* path);
  *  the song's beats, its notes spread over the one-voice tracks, and everything the import drops
  *  or changes is counted in a ::tw_midi_report.
  *  @{ */
-/** What tw_song_open_midi() dropped or changed. A dropped note is counted once, by the first rule
- *  that drops it, in this order; the changes are counted among the notes kept. */
+/** The fields of ::tw_midi_report in their order, each a uint32_t: X(field, kind, meaning), the
+ *  kind COUNT (how many), FLAG (1 or 0) or VALUE. The Python and JavaScript packages take the
+ *  fields' names from here. */
+#define TW_MIDI_REPORT_FIELDS(X)                                                                    \
+    X(notes, COUNT, "Notes in the song made.")                                                      \
+    X(keys_out_of_range, COUNT, "Melody notes outside keys 0 to 95 (MIDI 12 to 107): dropped.")     \
+    X(unmapped_drums, COUNT, "Channel 10 notes of a key no drum has: dropped.")                     \
+    X(beyond_last_beat, COUNT, "Notes after the last beat a song holds: dropped.")                  \
+    X(extra_voices, COUNT, "A ninth voice sounding at once on one channel: dropped.")               \
+    X(shared_tracks, COUNT, "Voices beyond the melody tracks their channel got: dropped.")          \
+    X(extra_drums, COUNT, "Hits of drums beyond the eight drum tracks: dropped.")                   \
+    X(same_beat_hits, COUNT, "Drum hits on a beat the same drum already hits: dropped.")            \
+    X(overfull_tracks, COUNT, "Notes beyond a track's 65535 events: dropped.")                      \
+    X(lengthened, COUNT, "Notes of no length once quantised: given one beat.")                      \
+    X(shortened, COUNT, "Notes over 255 beats: cut to 255.")                                        \
+    X(unfinished, COUNT, "Notes never ended: ended where the file ends.")                           \
+    X(extra_tempos, COUNT, "Tempos other than the first: the song keeps the first.")                \
+    X(program_changes, COUNT, "Program changes after a channel's first note: ignored.")             \
+    X(ignored_events, COUNT, "Pitch bends, aftertouch, controllers but pan: ignored.")              \
+    X(channels_without_track, COUNT, "Melody channels that got no track (more than eight played).") \
+    X(loop_ignored, FLAG, "1: \"loop end\" before \"loop start\"; the loop is the whole song.")     \
+    X(damaged, FLAG, "1: the file ends early or holds a bad event; read up to there.")              \
+    X(tempo_ms, VALUE, "The song's milliseconds per beat.")                                         \
+    X(tempo_held, FLAG, "1: the first tempo gives under 1 or over 65535 ms; held there.")           \
+    X(excess_events, COUNT, "Events past the TW_MAX_MIDI_EVENTS an import holds: dropped.")
+
+/** What tw_song_open_midi() dropped or changed, in the fields TW_MIDI_REPORT_FIELDS lists. A
+ *  dropped note is counted once, by the first rule that drops it, in this order; the changes are
+ *  counted among the notes kept. */
 typedef struct tw_midi_report
 {
-    uint32_t notes;                  /**< Notes in the song made. */
-    uint32_t keys_out_of_range;      /**< Melody notes outside keys 0 to 95 (MIDI 12 to 107): dropped. */
-    uint32_t unmapped_drums;         /**< Channel 10 notes of a key no drum has: dropped. */
-    uint32_t beyond_last_beat;       /**< Notes after the last beat a song holds: dropped. */
-    uint32_t extra_voices;           /**< A ninth voice sounding at once on one channel: dropped. */
-    uint32_t shared_tracks;          /**< Voices beyond the melody tracks their channel got: dropped. */
-    uint32_t extra_drums;            /**< Hits of drums beyond the eight drum tracks: dropped. */
-    uint32_t same_beat_hits;         /**< Drum hits on a beat the same drum already hits: dropped. */
-    uint32_t overfull_tracks;        /**< Notes beyond a track's 65535 events: dropped. */
-    uint32_t lengthened;             /**< Notes of no length once quantised: given one beat. */
-    uint32_t shortened;              /**< Notes over 255 beats: cut to 255. */
-    uint32_t unfinished;             /**< Notes never ended: ended where the file ends. */
-    uint32_t extra_tempos;           /**< Tempos other than the first: the song keeps the first. */
-    uint32_t program_changes;        /**< Program changes after a channel's first note: ignored. */
-    uint32_t ignored_events;         /**< Pitch bends, aftertouch, controllers but pan: ignored. */
-    uint32_t channels_without_track; /**< Melody channels that got no track (more than eight played). */
-    uint32_t loop_ignored;           /**< 1: "loop end" before "loop start"; the loop is the whole song. */
-    uint32_t damaged;                /**< 1: the file ends early or holds a bad event; read up to there. */
-    uint32_t tempo_ms;               /**< The song's milliseconds per beat. */
-    uint32_t tempo_held;             /**< 1: the first tempo gives under 1 or over 65535 ms; held there. */
-    uint32_t excess_events;          /**< Events past the TW_MAX_MIDI_EVENTS an import holds: dropped. */
+/** One member of the struct, from a row of TW_MIDI_REPORT_FIELDS; undefined after it. */
+#define TW_MIDI_REPORT_MEMBER_(p_Field, p_Kind, p_Meaning) uint32_t p_Field;
+    TW_MIDI_REPORT_FIELDS(TW_MIDI_REPORT_MEMBER_)
+#undef TW_MIDI_REPORT_MEMBER_
 } tw_midi_report;
 
 /** The largest Standard MIDI File tw_song_open_midi() reads, in bytes: the most tw_song_save_midi()
@@ -537,6 +620,8 @@ typedef struct tw_midi_report
  *  song has (note starts, note ends, and settings such as pans), so that its memory stays in
  *  proportion to what a song keeps. The rest are dropped and counted in excess_events. */
 #define TW_MAX_MIDI_EVENTS 6291381
+/** The most song beats per quarter note tw_song_open_midi() quantises to. */
+#define TW_MAX_QUANTIZE 64
 
 /**
  * @brief Makes a song of a Standard MIDI File (type 0 or 1).
@@ -572,6 +657,13 @@ ORG_API tw_song* tw_song_open_midi(const void* data, size_t size, int quantize, 
  * null report.
  */
 ORG_API int tw_midi_report_text(const tw_midi_report* report, char* buffer, size_t capacity);
+/**
+ * @brief The name of a field of ::tw_midi_report.
+ * @param index 0 for the first field (notes), and so on in their order.
+ * @return The field's name, as TW_MIDI_REPORT_FIELDS lists it; null past the last. Owned by the
+ * library.
+ */
+ORG_API const char* tw_midi_report_field_name(int index);
 /**
  * @brief The song as the bytes of a type 1 Standard MIDI File, which tw_song_open_midi() opens again.
  *
@@ -645,6 +737,8 @@ ORG_API float tw_song_get_track_gain(const tw_song* song, int track);
 #define TW_MAX_TEMPO_FACTOR 4.0
 /** @brief The largest shift tw_song_set_pitch_shift() takes, in semitones, up or down: two octaves. */
 #define TW_MAX_PITCH_SHIFT 24.0
+/** @brief The largest gain tw_song_set_track_gain() takes: the track as the song has it. */
+#define TW_MAX_TRACK_GAIN 1.0
 /**
  * @brief Plays the song's beats faster or slower; the notes keep their pitch.
  *

@@ -140,7 +140,7 @@ const actions = {
   exportWav() {
     const l_Song = tw.open(model.song.toBytes());
     try {
-      download(wav(l_Song.read(Math.ceil(l_Song.duration * EXPORT_RATE), EXPORT_RATE), EXPORT_RATE), `${state.name}.wav`, 'audio/wav');
+      download(wav(tw, l_Song.read(Math.ceil(l_Song.duration * EXPORT_RATE), EXPORT_RATE), EXPORT_RATE), `${state.name}.wav`, 'audio/wav');
     } finally {
       l_Song.close();
     }

@@ -324,7 +324,7 @@ export class Editor {
     }
     switch (l_Drag.kind) {
       case 'draw':
-        l_Drag.note.length = clamp(l_At.beat - l_Drag.note.beat + 1, 1, 255);
+        l_Drag.note.length = clamp(l_At.beat - l_Drag.note.beat + 1, ...NOTE_RANGE.length);
         break;
       case 'move':
       case 'resize':
@@ -403,7 +403,7 @@ export class Editor {
     resize(p_Drag) {
       const l_Notes = this.selected();
       this.model.edit((p_Edit) => {
-        for (const l_Note of l_Notes) p_Edit.note(l_Note.track, l_Note.beat, { ...l_Note, length: clamp(l_Note.length + p_Drag.beats, 1, 255) });
+        for (const l_Note of l_Notes) p_Edit.note(l_Note.track, l_Note.beat, { ...l_Note, length: clamp(l_Note.length + p_Drag.beats, ...NOTE_RANGE.length) });
       });
       if (p_Drag.beats) this.#hearFirst();
     },
@@ -725,7 +725,7 @@ export class Editor {
           if (l_Drag.kind === 'move') {
             l_Beat = Math.max(0, l_Beat + l_Drag.beats);
             if (l_Melody) l_Key = clamp(l_Key + l_Drag.keys, 0, KEYS - 1);
-          } else l_Length = clamp(l_Length + l_Drag.beats, 1, 255);
+          } else l_Length = clamp(l_Length + l_Drag.beats, ...NOTE_RANGE.length);
         }
         if (l_Beat + l_Length < l_First) continue;
         const l_Y = this.noteY(l_Track, l_Key);

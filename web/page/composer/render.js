@@ -4,26 +4,11 @@
 import { waveNumber } from '../player/names.js';
 
 export const EXPORT_RATE = 44100;
-const WAV_HEADER = 44;
 const SLICE_MS = 10;          // of rendering or zipping between yields to the page (a loaded machine takes longer)
 const FIRST_SLICE = 4096;     // frames rendered in the first slice; the next ones are sized by its time
 const MAX_SLICE = 16384;      // frames a slice reads at most, into arrays kept from slice to slice
 const ZIP_PIECE = 1 << 15;    // bytes handed to the zip at a time (a few ms of deflating)
 const ZIP_LEVEL = 1;          // deflate's fastest: stems are mostly silence, which any level packs
-
-// The bytes of a 16-bit stereo PCM WAV file's header for p_Samples interleaved samples.
-function wavHeader(p_Samples, p_Rate) {
-  const l_Bytes = new DataView(new ArrayBuffer(WAV_HEADER));
-  const l_Text = (p_At, p_Text) => [...p_Text].forEach((p_Char, p_Index) => l_Bytes.setUint8(p_At + p_Index, p_Char.charCodeAt(0)));
-  l_Text(0, 'RIFF');
-  l_Bytes.setUint32(4, WAV_HEADER - 8 + 2 * p_Samples, true);
-  l_Text(8, 'WAVEfmt ');
-  [[16, 16, 4], [20, 1, 2], [22, 2, 2], [24, p_Rate, 4], [28, 4 * p_Rate, 4], [32, 4, 2], [34, 16, 2]].forEach(([p_At, p_Value, p_Size]) =>
-    (p_Size === 4 ? l_Bytes.setUint32(p_At, p_Value, true) : l_Bytes.setUint16(p_At, p_Value, true)));
-  l_Text(36, 'data');
-  l_Bytes.setUint32(40, 2 * p_Samples, true);
-  return new Uint8Array(l_Bytes.buffer);
-}
 
 // Float samples as 16-bit ones, into p_Into from p_At.
 function toPcm16(p_Floats, p_Into, p_At) {
@@ -34,13 +19,14 @@ function toPcm16(p_Floats, p_Into, p_At) {
 // The bytes of an Int16Array (little-endian, as every WebAssembly host is).
 const bytesOf = (p_Pcm) => new Uint8Array(p_Pcm.buffer, p_Pcm.byteOffset, p_Pcm.byteLength);
 
-// A 16-bit stereo PCM WAV file of interleaved float frames.
-export function wav(p_Frames, p_Rate) {
+// A 16-bit stereo PCM WAV file of interleaved float frames, under the module's header.
+export function wav(p_Tw, p_Frames, p_Rate) {
   const l_Pcm = new Int16Array(p_Frames.length);
   toPcm16(p_Frames, l_Pcm, 0);
-  const l_File = new Uint8Array(WAV_HEADER + l_Pcm.byteLength);
-  l_File.set(wavHeader(p_Frames.length, p_Rate));
-  l_File.set(bytesOf(l_Pcm), WAV_HEADER);
+  const l_Header = p_Tw.wavHeader(p_Frames.length / 2, p_Rate);
+  const l_File = new Uint8Array(l_Header.length + l_Pcm.byteLength);
+  l_File.set(l_Header);
+  l_File.set(bytesOf(l_Pcm), l_Header.length);
   return l_File;
 }
 
@@ -109,7 +95,7 @@ export async function renderStems(p_Tw, p_Bytes, p_Rate, p_Progress = () => {}) 
     const l_File = new ZipDeflate(stemName(p_Tw, l_Track, l_Tracks[l_Track]), { level: ZIP_LEVEL });
     l_Zip.add(l_File);
     const l_Data = bytesOf(l_Pcm[l_Track].subarray(0, 2 * l_Done));
-    l_File.push(wavHeader(2 * l_Done, p_Rate), l_Data.length === 0);
+    l_File.push(p_Tw.wavHeader(l_Done, p_Rate), l_Data.length === 0);
     let l_Start = performance.now();
     for (let l_At = 0; l_At < l_Data.length; l_At += ZIP_PIECE) {
       l_File.push(l_Data.subarray(l_At, l_At + ZIP_PIECE), l_At + ZIP_PIECE >= l_Data.length);
