@@ -147,8 +147,10 @@ bool RenderOutput::Open(const std::string& p_Path, const SongIdentity& p_Input, 
         }
         return true;
     }
-    // The handler is in place before the temporary exists, and learns its name at once after.
+    // The handler is in place before the temporary exists, and learns its name before a signal can
+    // reach it.
     RemoveTemporaryOnSignals();
+    const EndingSignalsHeld l_Held;
     fd = Org::CreateTemporaryDescriptor(l_Target, temporary, p_Error);
     if (fd < 0) {
         p_Error = "cannot write " + p_Path + ": " + p_Error;

@@ -45,6 +45,9 @@ void DieOfSignal(int p_Signal)
     _exit(128 + p_Signal);
 }
 
+EndingSignalsHeld::EndingSignalsHeld() = default;
+EndingSignalsHeld::~EndingSignalsHeld() = default;
+
 #else
 
 void CatchEndingSignals(void (*p_Handler)(int))
@@ -75,5 +78,16 @@ void DieOfSignal(int p_Signal)
     raise(p_Signal);
     _exit(128 + p_Signal);
 }
+
+EndingSignalsHeld::EndingSignalsHeld()
+{
+    sigset_t l_Ending;
+    sigemptyset(&l_Ending);
+    for (int l_Signal : g_EndingSignals)
+        sigaddset(&l_Ending, l_Signal);
+    sigprocmask(SIG_BLOCK, &l_Ending, &before);
+}
+
+EndingSignalsHeld::~EndingSignalsHeld() { sigprocmask(SIG_SETMASK, &before, nullptr); }
 
 #endif
