@@ -217,65 +217,90 @@ bool RenderOne(const std::string& p_Song, const std::string& p_Output, const Set
     return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+// What the command line asks: the songs, the output (empty: the default names) and the settings.
+struct Request
 {
-    Settings l_Settings;
+    Settings settings;
+    std::vector<std::string> songs;
+    std::string output;
+    bool intoFolder = false;  // the output is a folder the songs' default names go into
+};
+
+// The renderer's own options (those SongOptions does not read): 1 when taken, 2 after a usage
+// message, 0 when p_Reader's option is none of them.
+int ReadOwnOption(OptionReader& p_Reader, Settings& p_Settings, std::string& p_Output, std::string& p_Format)
+{
+    RenderOptions& l_Options = p_Settings.render;
+    const std::string& l_Arg = p_Reader.Option();
+    std::string l_Word;
+    double l_Value = 0;
+    if (l_Arg == "-q" || l_Arg == "--quiet") {
+        p_Settings.quiet = true;
+    } else if (l_Arg == "--force") {
+        p_Settings.force = true;
+    } else if (l_Arg == "-r" || l_Arg == "--rate") {
+        return p_Reader.Count(8000, 192000, l_Options.sampleRate) ? 1 : 2;
+    } else if (l_Arg == "-f" || l_Arg == "--fade") {
+        if (!p_Reader.Number(0, 60, l_Value))
+            return 2;
+        l_Options.fadeSeconds = l_Value;
+    } else if (l_Arg == "--channels") {
+        if (!p_Reader.Word(l_Word))
+            return 2;
+        if (l_Word != "1" && l_Word != "2")
+            return p_Reader.Usage("--channels takes 1 or 2");
+        l_Options.channels = l_Word[0] - '0';
+    } else if (l_Arg == "--format") {
+        AudioFormat l_Parsed;
+        if (!p_Reader.Word(p_Format))
+            return 2;
+        if (!FormatFromWord(p_Format, l_Parsed))
+            return p_Reader.Usage("--format takes wav, flac, ogg or raw");
+    } else if (l_Arg == "-o" || l_Arg == "--output") {
+        return p_Reader.Path(p_Output) ? 1 : 2;
+    } else if (l_Arg == "--stems") {
+        return p_Reader.Path(p_Settings.stemsDir) ? 1 : 2;
+    } else {
+        return 0;
+    }
+    return 1;
+}
+
+// The options both programs read, into the render's.
+void TakeSongOptions(const SongOptions& p_Common, RenderOptions& p_Options)
+{
+    p_Options.dataDir = p_Common.dataDir;
+    p_Options.loops = p_Common.loops;
+    p_Options.seconds = p_Common.seconds;
+    p_Options.masterVolume = p_Common.volume;
+    p_Options.resampler = p_Common.resampler;
+    std::copy(std::begin(p_Common.mute), std::end(p_Common.mute), std::begin(p_Options.mute));
+    std::copy(std::begin(p_Common.solo), std::end(p_Common.solo), std::begin(p_Options.solo));
+    p_Options.tempoFactor = p_Common.tempo;
+    p_Options.pitchShift = p_Common.transpose;
+}
+
+// Reads the command line into p_Request; -1 when the render is to go on, else the exit status
+// (after the help, the version or a usage message).
+int ReadCommandLine(int argc, char** argv, Request& p_Request)
+{
+    Settings& l_Settings = p_Request.settings;
     RenderOptions& l_Options = l_Settings.render;
     SongOptions l_Common;
     l_Common.loops = l_Options.loops;
-    std::string l_Output, l_Format;
+    std::string& l_Output = p_Request.output;
+    std::string l_Format;
 
     OptionReader l_Reader("tunewright-render", USAGE, argc, argv);
     const auto Own = [&](OptionReader& p_Reader) {
-        const std::string& l_Arg = p_Reader.Option();
-        std::string l_Word;
-        double l_Value = 0;
-        if (l_Arg == "-q" || l_Arg == "--quiet") {
-            l_Settings.quiet = true;
-        } else if (l_Arg == "--force") {
-            l_Settings.force = true;
-        } else if (l_Arg == "-r" || l_Arg == "--rate") {
-            return p_Reader.Count(8000, 192000, l_Options.sampleRate) ? 1 : 2;
-        } else if (l_Arg == "-f" || l_Arg == "--fade") {
-            if (!p_Reader.Number(0, 60, l_Value))
-                return 2;
-            l_Options.fadeSeconds = l_Value;
-        } else if (l_Arg == "--channels") {
-            if (!p_Reader.Word(l_Word))
-                return 2;
-            if (l_Word != "1" && l_Word != "2")
-                return p_Reader.Usage("--channels takes 1 or 2");
-            l_Options.channels = l_Word[0] - '0';
-        } else if (l_Arg == "--format") {
-            AudioFormat l_Parsed;
-            if (!p_Reader.Word(l_Format))
-                return 2;
-            if (!FormatFromWord(l_Format, l_Parsed))
-                return p_Reader.Usage("--format takes wav, flac, ogg or raw");
-        } else if (l_Arg == "-o" || l_Arg == "--output") {
-            return p_Reader.Path(l_Output) ? 1 : 2;
-        } else if (l_Arg == "--stems") {
-            return p_Reader.Path(l_Settings.stemsDir) ? 1 : 2;
-        } else {
-            return 0;
-        }
-        return 1;
+        return ReadOwnOption(p_Reader, l_Settings, l_Output, l_Format);
     };
     const int l_Parsed = l_Reader.Read(l_Common, Own);
     if (l_Parsed >= 0)
         return l_Parsed;
-    std::vector<std::string>& l_Songs = l_Common.songs;
-    l_Options.dataDir = l_Common.dataDir;
-    l_Options.loops = l_Common.loops;
-    l_Options.seconds = l_Common.seconds;
-    l_Options.masterVolume = l_Common.volume;
-    l_Options.resampler = l_Common.resampler;
-    std::copy(std::begin(l_Common.mute), std::end(l_Common.mute), std::begin(l_Options.mute));
-    std::copy(std::begin(l_Common.solo), std::end(l_Common.solo), std::begin(l_Options.solo));
-    l_Options.tempoFactor = l_Common.tempo;
-    l_Options.pitchShift = l_Common.transpose;
+    std::vector<std::string>& l_Songs = p_Request.songs;
+    l_Songs = l_Common.songs;
+    TakeSongOptions(l_Common, l_Options);
     if (l_Options.loops < 0 && l_Options.seconds <= 0.0)
         return l_Reader.Usage(
             "--loops -1 repeats the loop for ever: give the length to render with --seconds");
@@ -286,11 +311,11 @@ int main(int argc, char** argv)
         l_Output = l_Songs[1];
         l_Songs.pop_back();
     }
-    const bool l_IntoFolder = !l_Output.empty() && l_Output != "-" && IsFolder(l_Output);
+    p_Request.intoFolder = !l_Output.empty() && l_Output != "-" && IsFolder(l_Output);
     // Stems are named by their tracks alone: one song's fill the folder.
     if (!l_Settings.stemsDir.empty() && l_Songs.size() > 1)
         return l_Reader.Usage("--stems takes one song at a time: its stems are named by their tracks");
-    if (l_Songs.size() > 1 && !l_Output.empty() && !l_IntoFolder)
+    if (l_Songs.size() > 1 && !l_Output.empty() && !p_Request.intoFolder)
         return l_Reader.Usage(
             "several songs go into a folder (-o DIR/) or to their default names, not into " + l_Output);
 
@@ -298,12 +323,19 @@ int main(int argc, char** argv)
     // format we write is refused rather than given WAV data under a misleading name.
     if (!l_Format.empty()) {
         FormatFromWord(l_Format, l_Options.format);
-    } else if (!l_Output.empty() && !l_IntoFolder && !PathExtension(l_Output).empty() &&
+    } else if (!l_Output.empty() && !p_Request.intoFolder && !PathExtension(l_Output).empty() &&
                !FormatFromWord(PathExtension(l_Output), l_Options.format)) {
         return l_Reader.Usage("cannot tell a format from the name " + l_Output +
                               "; name it .wav, .flac, .ogg or .raw, or give --format");
     }
+    return -1;
+}
 
+// Renders every song asked for; the exit status: 1 when one of them could not be rendered.
+int RenderAll(const Request& p_Request)
+{
+    const Settings& l_Settings = p_Request.settings;
+    const std::string& l_Output = p_Request.output;
     if (l_Settings.quiet)
         tw_set_log_function(Silent, nullptr);
     else if (l_Output == "-")
@@ -311,14 +343,14 @@ int main(int argc, char** argv)
 
     int l_Status = 0;
     std::set<std::string> l_Written;
-    for (const std::string& l_Song : l_Songs) {
+    for (const std::string& l_Song : p_Request.songs) {
         std::string l_Path = l_Output;
         // With stems, the mix is written only when named.
-        if ((l_Output.empty() && l_Settings.stemsDir.empty()) || l_IntoFolder) {
+        if ((l_Output.empty() && l_Settings.stemsDir.empty()) || p_Request.intoFolder) {
             const std::string l_Folder = l_Output.empty()
                                              ? std::string()
                                              : (PathFileName(l_Output).empty() ? l_Output : l_Output + "/");
-            l_Path = l_Folder + DefaultOutputName(l_Song, FormatWord(l_Options.format));
+            l_Path = l_Folder + DefaultOutputName(l_Song, FormatWord(l_Settings.render.format));
         }
         // Two songs of the same name would end in one file: the second is refused.
         if (!l_Written.insert(l_Path).second) {
@@ -329,4 +361,13 @@ int main(int argc, char** argv)
             l_Status = 1;
     }
     return l_Status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Request l_Request;
+    const int l_Status = ReadCommandLine(argc, argv, l_Request);
+    return l_Status >= 0 ? l_Status : RenderAll(l_Request);
 }
