@@ -106,6 +106,113 @@ bool PrepareSong(const std::vector<std::uint8_t>& p_Bytes, const std::string& p_
     return p_Error.empty();
 }
 
+namespace {
+
+// The render's mixing desk and loop on the decoder.
+void SetUpDecoder(Org::SongDecoder& p_Decoder, const RenderOptions& p_Options)
+{
+    p_Decoder.SetRepeats(Org::LOOPS_FOREVER);  // the length is the render's
+    p_Decoder.SetInterpolation(p_Options.resampler);
+    p_Decoder.SetVolume(p_Options.masterVolume);
+    for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
+        p_Decoder.SetTrackMute(l_Track, p_Options.mute[l_Track]);
+        p_Decoder.SetTrackSolo(l_Track, p_Options.solo[l_Track]);
+    }
+    p_Decoder.SetTempoFactor(p_Options.tempoFactor);
+    p_Decoder.SetPitchShift(p_Options.pitchShift);
+}
+
+// p_Samples samples of each track's floats (p_Tracks) as 16-bit stems, track k's at
+// p_TrackPcm + k * p_Room, each converted as the engine converts its mix, and the mix as the sum
+// of all at p_Mix; a track whose samples are not all 0 is marked in p_Sounded.
+void ConvertStems(float* const* p_Tracks, std::size_t p_Samples, std::int16_t* p_TrackPcm, std::size_t p_Room,
+                  std::int16_t* p_Mix, bool* p_Sounded)
+{
+    for (std::size_t l_Sample = 0; l_Sample < p_Samples; ++l_Sample) {
+        float l_Sum = 0.0f;
+        for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
+            const float l_Value = p_Tracks[l_Track][l_Sample];
+            l_Sum += l_Value;
+            const std::int16_t l_Pcm = ToPcm16(l_Value);
+            p_TrackPcm[l_Track * p_Room + l_Sample] = l_Pcm;
+            p_Sounded[l_Track] = p_Sounded[l_Track] || l_Pcm != 0;
+        }
+        p_Mix[l_Sample] = ToPcm16(l_Sum);
+    }
+}
+
+// The frames of the fade to silence at p_End (p_Fade) and the frame from which they are read a
+// block at a time (p_FadeStart, p_Total with no fade): the master volume changes at every block of
+// the fade, from the first block that reaches into it.
+void FadeFrames(const RenderOptions& p_Options, unsigned long long p_End, unsigned long long p_Total,
+                unsigned long long& p_Fade, unsigned long long& p_FadeStart)
+{
+    const unsigned l_Block = Org::SongStepper::BlockFrames(p_Options.sampleRate);
+    p_Fade = std::min<unsigned long long>(
+        p_End, static_cast<unsigned long long>(p_Options.fadeSeconds * p_Options.sampleRate));
+    p_FadeStart = p_Fade > 0 ? (p_End - p_Fade + l_Block - 1) / l_Block * l_Block : p_Total;
+}
+
+// Starts the decoder at p_Rate, its sample files read; false with the reason in p_Error.
+bool StartDecoder(Org::SongDecoder& p_Decoder, int p_Rate, std::string& p_Error)
+{
+    if (p_Decoder.Start(p_Rate))
+        return true;
+    p_Error =
+        !p_Decoder.Unreadable().empty()
+            ? "the sample file " + p_Decoder.Unreadable() + " cannot be read"
+            : std::string("the sound engine cannot start: ") + FMOD_ErrorString(p_Decoder.EngineResult());
+    return false;
+}
+
+// Opens the mix's writer (p_Fd, when not negative) and each stem's, for p_Total frames; false with
+// the reason in p_Error. Every stem starts out silent.
+bool OpenWriters(int p_Fd, const RenderOptions& p_Options, unsigned long long p_Total, AudioFileWriter& p_Mix,
+                 AudioFileWriter* p_StemWriters, StemOutputs* p_Stems, std::string& p_Error)
+{
+    const int l_Rate = p_Options.sampleRate;
+    bool l_Open =
+        p_Fd < 0 || p_Mix.Open(p_Fd, p_Options.format, l_Rate, p_Options.channels, p_Total, p_Error);
+    for (int l_Track = 0; p_Stems != nullptr && l_Track < Org::TRACK_COUNT; ++l_Track) {
+        p_Stems->sounded[l_Track] = false;
+        if (l_Open && p_Stems->fds[l_Track] >= 0)
+            l_Open = p_StemWriters[l_Track].Open(p_Stems->fds[l_Track], p_Options.format, l_Rate,
+                                                 p_Options.channels, p_Total, p_Error);
+    }
+    return l_Open;
+}
+
+// Writes p_Frames frames held of the mix (into p_Mix, when not null) and of each stem (track k's
+// at p_TrackPcm + k * p_Room); false at the first failure, told in p_Error.
+bool WriteHeld(AudioFileWriter* p_Mix, const std::int16_t* p_MixPcm, AudioFileWriter* p_StemWriters,
+               const StemOutputs* p_Stems, const std::int16_t* p_TrackPcm, std::size_t p_Room,
+               std::size_t p_Frames, std::string& p_Error)
+{
+    bool l_Written = p_Mix == nullptr || p_Mix->Write(p_MixPcm, p_Frames, p_Error);
+    for (int l_Track = 0; p_Stems != nullptr && l_Track < Org::TRACK_COUNT; ++l_Track)
+        if (l_Written && p_Stems->fds[l_Track] >= 0)
+            l_Written = p_StemWriters[l_Track].Write(p_TrackPcm + l_Track * p_Room, p_Frames, p_Error);
+    return l_Written;
+}
+
+// Completes the mix's writer (when not null) and each stem's; false with the first failure in
+// p_Error.
+bool CloseWriters(AudioFileWriter* p_Mix, AudioFileWriter* p_StemWriters, const StemOutputs* p_Stems,
+                  std::string& p_Error)
+{
+    bool l_Closed = p_Mix == nullptr || p_Mix->Close(p_Error);
+    for (int l_Track = 0; p_Stems != nullptr && l_Track < Org::TRACK_COUNT; ++l_Track) {
+        std::string l_StemError;  // the first failure is the one told
+        if (p_Stems->fds[l_Track] >= 0 && !p_StemWriters[l_Track].Close(l_StemError) && l_Closed) {
+            l_Closed = false;
+            p_Error = l_StemError;
+        }
+    }
+    return l_Closed;
+}
+
+}  // namespace
+
 bool RenderToDescriptor(std::unique_ptr<Org::OrgSong> p_Song, unsigned long long p_LengthMs, int p_Fd,
                         const RenderOptions& p_Options, const RenderProgress& p_Progress,
                         std::string& p_Error, RenderStats* p_Stats, StemOutputs* p_Stems)
@@ -116,44 +223,20 @@ bool RenderToDescriptor(std::unique_ptr<Org::OrgSong> p_Song, unsigned long long
     const unsigned long long l_Total = Org::SongLength::Frames(p_LengthMs, l_Rate);
     const unsigned l_Block = Org::SongStepper::BlockFrames(l_Rate);
     Org::SongDecoder l_Decoder(std::move(p_Song), p_Options.dataDir);
-    l_Decoder.SetRepeats(Org::LOOPS_FOREVER);  // the length is the render's
-    l_Decoder.SetInterpolation(p_Options.resampler);
-    l_Decoder.SetVolume(p_Options.masterVolume);
-    for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
-        l_Decoder.SetTrackMute(l_Track, p_Options.mute[l_Track]);
-        l_Decoder.SetTrackSolo(l_Track, p_Options.solo[l_Track]);
-    }
-    l_Decoder.SetTempoFactor(p_Options.tempoFactor);
-    l_Decoder.SetPitchShift(p_Options.pitchShift);
+    SetUpDecoder(l_Decoder, p_Options);
     if (p_Stats != nullptr)
         l_Decoder.CountVoices();
     // The sample files are read before the first byte goes out, so that a bad one leaves no
     // header on a pipe.
-    if (!l_Decoder.Start(l_Rate)) {
-        p_Error =
-            !l_Decoder.Unreadable().empty()
-                ? "the sample file " + l_Decoder.Unreadable() + " cannot be read"
-                : std::string("the sound engine cannot start: ") + FMOD_ErrorString(l_Decoder.EngineResult());
+    if (!StartDecoder(l_Decoder, l_Rate, p_Error))
         return false;
-    }
     // The mix (unless stems alone are written) and each stem, each through a writer of its own.
     AudioFileWriter l_Writer;
     AudioFileWriter l_StemWriters[Org::TRACK_COUNT];
-    bool l_Written =
-        p_Fd < 0 || l_Writer.Open(p_Fd, p_Options.format, l_Rate, p_Options.channels, l_Total, p_Error);
-    for (int l_Track = 0; p_Stems != nullptr && l_Track < Org::TRACK_COUNT; ++l_Track) {
-        p_Stems->sounded[l_Track] = false;
-        if (l_Written && p_Stems->fds[l_Track] >= 0)
-            l_Written = l_StemWriters[l_Track].Open(p_Stems->fds[l_Track], p_Options.format, l_Rate,
-                                                    p_Options.channels, l_Total, p_Error);
-    }
+    bool l_Written = OpenWriters(p_Fd, p_Options, l_Total, l_Writer, l_StemWriters, p_Stems, p_Error);
 
-    // The master volume changes at every block of the fade, so the fade is read a block at a time,
-    // from the first block that reaches into it.
-    const unsigned long long l_Fade =
-        std::min<unsigned long long>(l_End, static_cast<unsigned long long>(p_Options.fadeSeconds * l_Rate));
-    const unsigned long long l_FadeStart =
-        l_Fade > 0 ? (l_End - l_Fade + l_Block - 1) / l_Block * l_Block : l_Total;
+    unsigned long long l_Fade = 0, l_FadeStart = 0;
+    FadeFrames(p_Options, l_End, l_Total, l_Fade, l_FadeStart);
     const unsigned long long l_ProgressStep = std::max<unsigned long long>(l_End / 200, 1);
     unsigned long long l_NextProgress = 0;
     const std::size_t l_Room = 2 * std::size_t(l_Block) * BLOCKS_PER_WRITE;  // samples of a write
@@ -177,18 +260,8 @@ bool RenderToDescriptor(std::unique_ptr<Org::OrgSong> p_Song, unsigned long long
             for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track)
                 l_Tracks[l_Track] = l_TrackFloats.data() + l_Track * l_Room + 2 * l_Held;
             l_Read = l_Decoder.ReadTracks(l_Rate, l_Wanted, l_Tracks);
-            // Each stem converted as the engine converts its mix, and the mix as the sum of all.
-            for (std::size_t l_Sample = 0; l_Sample < 2 * l_Read; ++l_Sample) {
-                float l_Sum = 0.0f;
-                for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
-                    const float l_Value = l_Tracks[l_Track][l_Sample];
-                    l_Sum += l_Value;
-                    const std::int16_t l_Pcm = ToPcm16(l_Value);
-                    l_TrackPcm[l_Track * l_Room + 2 * l_Held + l_Sample] = l_Pcm;
-                    p_Stems->sounded[l_Track] = p_Stems->sounded[l_Track] || l_Pcm != 0;
-                }
-                l_Mix[2 * l_Held + l_Sample] = ToPcm16(l_Sum);
-            }
+            ConvertStems(l_Tracks, 2 * l_Read, l_TrackPcm.data() + 2 * l_Held, l_Room,
+                         l_Mix.data() + 2 * l_Held, p_Stems->sounded);
         }
         if (l_Read != l_Wanted) {
             p_Error = std::string("the sound engine failed: ") + FMOD_ErrorString(l_Decoder.EngineResult());
@@ -199,11 +272,8 @@ bool RenderToDescriptor(std::unique_ptr<Org::OrgSong> p_Song, unsigned long long
         // A failed write (a full disk, a file-size limit) ends the render rather than leaving a
         // cut file that looks complete.
         if (l_Held * 2 == l_Mix.size() || l_Frame + l_Read >= l_Total) {
-            l_Written = p_Fd < 0 || l_Writer.Write(l_Mix.data(), l_Held, p_Error);
-            for (int l_Track = 0; p_Stems != nullptr && l_Track < Org::TRACK_COUNT; ++l_Track)
-                if (l_Written && p_Stems->fds[l_Track] >= 0)
-                    l_Written =
-                        l_StemWriters[l_Track].Write(l_TrackPcm.data() + l_Track * l_Room, l_Held, p_Error);
+            l_Written = WriteHeld(p_Fd >= 0 ? &l_Writer : nullptr, l_Mix.data(), l_StemWriters, p_Stems,
+                                  l_TrackPcm.data(), l_Room, l_Held, p_Error);
             l_Held = 0;
         }
         if (p_Progress && l_Frame >= l_NextProgress) {
@@ -219,14 +289,7 @@ bool RenderToDescriptor(std::unique_ptr<Org::OrgSong> p_Song, unsigned long long
         p_Stats->voiceSeconds = static_cast<double>(l_Decoder.VoiceFrames()) / l_Rate;
     }
     std::string l_CloseError;
-    bool l_Closed = p_Fd < 0 || l_Writer.Close(l_CloseError);
-    for (int l_Track = 0; p_Stems != nullptr && l_Track < Org::TRACK_COUNT; ++l_Track) {
-        std::string l_StemError;  // the first failure is the one told
-        if (p_Stems->fds[l_Track] >= 0 && !l_StemWriters[l_Track].Close(l_StemError) && l_Closed) {
-            l_Closed = false;
-            l_CloseError = l_StemError;
-        }
-    }
+    const bool l_Closed = CloseWriters(p_Fd >= 0 ? &l_Writer : nullptr, l_StemWriters, p_Stems, l_CloseError);
     if (l_Written && !l_Closed)
         p_Error = l_CloseError;
     return l_Written && l_Closed;
