@@ -135,6 +135,74 @@ std::string SongProblem(const std::vector<std::uint8_t>& p_Bytes)
     return {};
 }
 
+// Opens the 300 x 350 window with its caption and the first theme; ends the program when there is
+// no window to open.
+void OpenWindow(const char* p_Caption)
+{
+    SDL_Init(0);
+    g_GfxOut = new GraphicsOpenGL;
+    if (!g_GfxOut->Init(300, 350, 32)) {
+        // Init has said why. SDL may have started a text-mode video driver before the window
+        // failed (with no X server), one that switched the terminal to its alternate screen
+        // and turned mouse reporting on: shutting SDL down gives the terminal back.
+        SDL_Quit();
+        std::exit(1);  // like the quit event, end without unwinding main
+    }
+    SetCaption(p_Caption);
+    GetThemes();
+    SetTheme(FirstTheme(), g_GfxOut);
+}
+
+// Reads the song at p_Path into p_Song: a song that cannot be read plays as the blank song (or as
+// much of it as there is), and the player says why, naming it p_Name.
+void LoadSong(const std::string& p_Path, const char* p_Name, Org::OrgSong& p_Song)
+{
+    std::vector<std::uint8_t> l_SongBytes;
+    std::string l_Problem;
+    const bool l_Read = Org::ReadSongInput(p_Path, l_SongBytes, l_Problem);
+    p_Song.LoadFromMemory(l_SongBytes.data(), l_SongBytes.size());
+    if (l_Read)
+        l_Problem = SongProblem(l_SongBytes);
+    if (!l_Problem.empty())
+        std::fprintf(stderr, "cannot read song '%s': %s\n", PrintableText(p_Name).c_str(), l_Problem.c_str());
+}
+
+// Hands the window's pending mouse events to the widgets; ends the program when it is closed.
+void HandleEvents(const std::vector<Widget*>& p_Widgets)
+{
+    SDL_Event l_Event;
+    while (SDL_PollEvent(&l_Event)) {
+        switch (l_Event.type) {
+        case SDL_MOUSEMOTION:
+            for (Widget* l_Widget : p_Widgets)
+                l_Widget->RegisterMouseMotion();
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+            for (Widget* l_Widget : p_Widgets)
+                l_Widget->RegisterMouseDown();
+            break;
+        case SDL_MOUSEBUTTONUP:
+            for (Widget* l_Widget : p_Widgets)
+                l_Widget->RegisterMouseUp();
+            break;
+        case SDL_QUIT:
+            std::exit(0);
+        default:
+            break;
+        }
+    }
+}
+
+// One frame: the theme's background, the song's path and the widgets.
+void DrawFrame(wchar_t* p_Music, const std::vector<Widget*>& p_Widgets)
+{
+    g_GfxOut->DrawRect(g_ThemeBitmaps[BACKGROUND], TextureCoord(), RectangleShape(300, 350), g_White);
+    g_GfxOut->DrawText(p_Music, false, Position(150, 100), FONT_CENTER);
+    for (Widget* l_Widget : p_Widgets)
+        l_Widget->Draw();
+    g_GfxOut->Update();
+}
+
 }  // namespace
 
 #ifdef _WIN32
@@ -158,38 +226,15 @@ int main(int argc, char** argv)
     l_WidgetList.push_back(new VolumeSlider(0.0f, 1.0f, 0.5f, VolumeRegister));
     l_WidgetList.back()->SetDimensions(45, 235, 200, 50);
 
-    SDL_Init(0);
-    g_GfxOut = new GraphicsOpenGL;
-    if (!g_GfxOut->Init(300, 350, 32)) {
-        // Init has said why. SDL may have started a text-mode video driver before the window
-        // failed (with no X server), one that switched the terminal to its alternate screen
-        // and turned mouse reporting on: shutting SDL down gives the terminal back.
-        SDL_Quit();
-        std::exit(1);  // like the quit event, end without unwinding main
-    }
-    SetCaption(argv[argc - 1]);
-
-    GetThemes();
-    SetTheme(FirstTheme(), g_GfxOut);
-
+    OpenWindow(argv[argc - 1]);
     InitFMOD();
     sampler = new Org::Sampler;
 
-    // A song that cannot be read plays as the blank song (or as much of it as there is); say why.
-    std::vector<std::uint8_t> l_SongBytes;
-    std::string l_Problem;
-    const bool l_Read = Org::ReadSongInput(l_SongPath, l_SongBytes, l_Problem);
     Org::OrgSong song;
-    song.LoadFromMemory(l_SongBytes.data(), l_SongBytes.size());
-    if (l_Read)
-        l_Problem = SongProblem(l_SongBytes);
-    if (!l_Problem.empty())
-        std::fprintf(stderr, "cannot read song '%s': %s\n", PrintableText(argv[argc - 1]).c_str(),
-                     l_Problem.c_str());
+    LoadSong(l_SongPath, argv[argc - 1], song);
     song.Play();
     sampler->SetMasterVolume(l_Volume);
 
-    SDL_Event l_Event;
     Org::SampleData sd;
     for (;;) {
         if (song.cursorUpdated) {
@@ -199,32 +244,7 @@ int main(int argc, char** argv)
             }
         }
         sampler->Update(song.Update());
-
-        while (SDL_PollEvent(&l_Event)) {
-            switch (l_Event.type) {
-            case SDL_MOUSEMOTION:
-                for (int i = 0; static_cast<unsigned>(i) < l_WidgetList.size(); ++i)
-                    l_WidgetList[i]->RegisterMouseMotion();
-                break;
-            case SDL_MOUSEBUTTONDOWN:
-                for (int i = 0; static_cast<unsigned>(i) < l_WidgetList.size(); ++i)
-                    l_WidgetList[i]->RegisterMouseDown();
-                break;
-            case SDL_MOUSEBUTTONUP:
-                for (int i = 0; static_cast<unsigned>(i) < l_WidgetList.size(); ++i)
-                    l_WidgetList[i]->RegisterMouseUp();
-                break;
-            case SDL_QUIT:
-                std::exit(0);
-            default:
-                break;
-            }
-        }
-
-        g_GfxOut->DrawRect(g_ThemeBitmaps[BACKGROUND], TextureCoord(), RectangleShape(300, 350), g_White);
-        g_GfxOut->DrawText(music, false, Position(150, 100), FONT_CENTER);
-        for (int i = 0; static_cast<unsigned>(i) < l_WidgetList.size(); ++i)
-            l_WidgetList[i]->Draw();
-        g_GfxOut->Update();
+        HandleEvents(l_WidgetList);
+        DrawFrame(music, l_WidgetList);
     }
 }
