@@ -63,7 +63,7 @@ class MidiReport(ctypes.Structure):
         "notes", "keys_out_of_range", "unmapped_drums", "beyond_last_beat", "extra_voices", "shared_tracks",
         "extra_drums", "same_beat_hits", "overfull_tracks", "lengthened", "shortened", "unfinished",
         "extra_tempos", "program_changes", "ignored_events", "channels_without_track", "loop_ignored",
-        "damaged", "tempo_ms", "tempo_held", "excess_events")]
+        "damaged", "tempo_ms", "tempo_held", "excess_events", "retimed")]
 
 
 # tw_log_function: one message and the user pointer.
@@ -72,6 +72,8 @@ LOG_FUNCTION = ctypes.CFUNCTYPE(None, ctypes.c_char_p, ctypes.c_void_p)
 for _name, _result, _arguments in [
     ("tw_version", ctypes.c_uint, []),
     ("tw_error_string", ctypes.c_char_p, [ctypes.c_int]),
+    ("tw_get_instrument_count", ctypes.c_int, [ctypes.c_int]),
+    ("tw_instrument_name", ctypes.c_char_p, [ctypes.c_int, ctypes.c_int]),
     ("tw_song_open_memory", _SONG, [ctypes.c_void_p, ctypes.c_size_t, ctypes.POINTER(ctypes.c_int)]),
     ("tw_song_open_file", _SONG, [ctypes.c_char_p, ctypes.POINTER(ctypes.c_int)]),
     ("tw_song_close", None, [_SONG]),
@@ -146,6 +148,18 @@ class Event(ctypes.Structure):
 def error_string(code):
     """The library's sentence for a result code."""
     return lib.tw_error_string(code).decode("utf-8")
+
+
+def instrument_name(drums, instrument):
+    """The library's name of a drum (`drums` true) or of a melody waveform; None when there is no such
+    instrument."""
+    name = lib.tw_instrument_name(1 if drums else 0, int(instrument))
+    return None if name is None else name.decode("utf-8")
+
+
+# Every waveform's and every drum's name, in the order a track's instrument counts them.
+WAVE_NAMES = tuple(instrument_name(False, i) for i in range(lib.tw_get_instrument_count(0)))
+DRUM_NAMES = tuple(instrument_name(True, i) for i in range(lib.tw_get_instrument_count(1)))
 
 
 def version():

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "InstrumentNames.h"
 #include "OrgSong.h"
 
 namespace Org {
@@ -32,8 +33,8 @@ namespace SongEdit {
 
 constexpr int MIN_TEMPO_MS = 1;
 constexpr int MAX_TEMPO_MS = 65535;
-constexpr int KEYS = 96;        // the keys the sampler sounds
-constexpr int WAVEFORMS = 100;  // melody waveforms
+constexpr int KEYS = 96;                   // the keys the sampler sounds
+constexpr int WAVEFORMS = WAVEFORM_COUNT;  // melody waveforms
 constexpr int MIN_LENGTH = 1;
 constexpr int MAX_LENGTH = 255;
 constexpr int MAX_VOLUME = 254;  // 255 is left to files that mean "unchanged" by it

@@ -94,7 +94,7 @@ struct MidiImportReport
     unsigned long lengthened = 0;            // notes of no length once quantised: given one beat
     unsigned long shortened = 0;             // notes over 255 beats: cut to 255
     unsigned long unfinished = 0;            // notes never ended: ended where the file ends
-    unsigned long extraTempos = 0;           // tempos other than the first: timing follows the first
+    unsigned long extraTempos = 0;           // tempo changes: followed at the song's one tempo
     unsigned long programChanges = 0;        // program changes after a channel's first note: ignored
     unsigned long ignoredEvents = 0;         // pitch bends, aftertouch, controllers but pan: ignored
     unsigned long excessEvents = 0;          // events past the MAX_MIDI_EVENTS an import holds: dropped
@@ -102,7 +102,8 @@ struct MidiImportReport
     bool loopIgnored = false;                // "loop end" before "loop start": the loop is the whole song
     bool damaged = false;                    // the file ends early or holds a malformed event
     unsigned int tempoMs = 0;                // the song's milliseconds per beat
-    bool tempoHeld = false;                  // the first tempo gives under 1 or over 65535 ms: held there
+    bool tempoHeld = false;                  // the song's tempo gives under 1 or over 65535 ms: held there
+    unsigned long retimed = 0;               // notes the tempo changes moved by more than a beat
 };
 
 // The report as English lines, each ending in a line break: the notes made, then one line per

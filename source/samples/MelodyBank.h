@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "Cycle.h"
+#include "InstrumentNames.h"
 
 namespace SampleGen {
 
-constexpr int MELODY_COUNT = 100;
+constexpr int MELODY_COUNT = Org::WAVEFORM_COUNT;
 // Every waveform is scaled to this RMS (of full scale) so the bank sounds evenly loud.
 constexpr double MELODY_RMS = 0.2;
 

@@ -324,8 +324,10 @@ ORG_API int tw_song_get_beat_at_seconds(const tw_song* song, double seconds, uin
  *  and changes nothing.
  *  @{ */
 /**
- * @brief Makes an empty song: 140 ms per beat, a bar layout of 4 and 4, no loop (0 to 0), every
- * track on instrument 0 with fine tune 0, and no events.
+ * @brief Makes an empty song: 140 ms per beat, a bar layout of 4 and 4, no loop (0 to 0), fine
+ * tune 0, no events, every melody track on waveform 0 and the drum tracks on a kit of one drum each
+ * (tracks 8 to 15: bass drum, snare, closed hi-hat, open hi-hat, high tom, low tom, crash cymbal,
+ * hand clap; see tw_instrument_name()).
  * @param error where the result code is written (::TW_OK on success); may be null.
  * @return The new song, owned by the caller, who closes it with tw_song_close(); null when memory
  * ran out.
@@ -345,6 +347,16 @@ ORG_API void tw_get_event_range(tw_event* lowest, tw_event* highest);
  * @return 100 for melody tracks, 12 for drum tracks, 0 for another kind.
  */
 ORG_API int tw_get_instrument_count(int kind);
+/**
+ * @brief The short name of an instrument, as a person picks it: "Square", "Bass saw", "Snare",
+ *  "Closed hi-hat"...
+ * @param kind ::TW_TRACK_MELODY (waveforms) or ::TW_TRACK_DRUMS.
+ * @param instrument 0 to tw_get_instrument_count() - 1 of that kind, as
+ *  tw_song_set_track_instrument() takes it.
+ * @return A fixed English name in UTF-8, owned by the library and valid for the life of the process;
+ *  null for another kind or an instrument out of range. Any thread may call it.
+ */
+ORG_API const char* tw_instrument_name(int kind, int instrument);
 /**
  * @brief Sets the song's tempo.
  * @param song the song.
@@ -518,15 +530,18 @@ typedef struct tw_midi_report
     uint32_t lengthened;             /**< Notes of no length once quantised: given one beat. */
     uint32_t shortened;              /**< Notes over 255 beats: cut to 255. */
     uint32_t unfinished;             /**< Notes never ended: ended where the file ends. */
-    uint32_t extra_tempos;           /**< Tempos other than the first: the song keeps the first. */
+    uint32_t extra_tempos;           /**< Tempo changes: followed, the song keeping one tempo (see retimed). */
     uint32_t program_changes;        /**< Program changes after a channel's first note: ignored. */
     uint32_t ignored_events;         /**< Pitch bends, aftertouch, controllers but pan: ignored. */
     uint32_t channels_without_track; /**< Melody channels that got no track (more than eight played). */
     uint32_t loop_ignored;           /**< 1: "loop end" before "loop start"; the loop is the whole song. */
     uint32_t damaged;                /**< 1: the file ends early or holds a bad event; read up to there. */
     uint32_t tempo_ms;               /**< The song's milliseconds per beat. */
-    uint32_t tempo_held;             /**< 1: the first tempo gives under 1 or over 65535 ms; held there. */
+    uint32_t tempo_held;             /**< 1: the song's tempo gives under 1 or over 65535 ms; held there. */
     uint32_t excess_events;          /**< Events past the TW_MAX_MIDI_EVENTS an import holds: dropped. */
+    /** Notes the file's tempo changes placed more than one song beat away from where their ticks at
+     *  the song's one tempo would have put them (see tw_song_open_midi()). */
+    uint32_t retimed;
 } tw_midi_report;
 
 /** The largest Standard MIDI File tw_song_open_midi() reads, in bytes: the most tw_song_save_midi()
