@@ -17,8 +17,12 @@
 // 0-254 the velocity (1-127) at the note's start, pan 0-12 controller 10 (6 is 64), sent before a
 // note whose pan differs from the track's last. Left out, since MIDI cannot hold them or a player
 // makes no sound of them: the volume and pan a held note changes to (a MIDI note keeps its
-// velocity), notes of keys 96 and up, tracks whose instrument is outside its bank, and the key of a
-// drum note (a drum's key is its drum).
+// velocity), notes of keys 96 and up and tracks whose instrument is outside its bank. What General
+// MIDI cannot say goes where other programs look past it: each note track begins with the
+// sequencer-specific meta event FF 7F 05 7D 'T' 'W' track instrument (7D is the id MIDI keeps for
+// non-commercial use), and a drum note's note-off velocity is its song key (its note-on's key being
+// its drum's), so that the import gives the song back with its own waveforms, drums, places and
+// drum keys.
 //
 // Import (SongFromMidi) reads types 0 and 1, quantises every time to the step grid and reports
 // whatever it drops or changes (MidiImportReport); see SongFromMidi.
@@ -116,14 +120,17 @@ std::vector<std::uint8_t> SongToMidi(const OrgSong& p_Song);
 // Replaces p_Song by the Standard MIDI File in p_Data (types 0 and 1; running status; system
 // exclusive and unknown meta events and chunks skipped) and fills p_Report. Times are quantised to
 // p_Quantize song beats per step (1 to MIDI_QUANTIZE_MAX), a step being a quarter note, or N of
-// them by the marker "step of N quarters": milliseconds per beat are the first tempo's microseconds
-// per quarter x N / 1000 / p_Quantize (rounded, held to 1 to 65535), the bar layout follows the
-// first time signature (its quarter notes as steps). Melody channels share the eight melody tracks:
+// them by the marker "step of N quarters": milliseconds per beat are the microseconds per quarter x
+// N / 1000 / p_Quantize (rounded, held to 1 to 65535) of the tempo that holds longest in the file's
+// time, and where the file changes tempo every time is placed by the time its tempo map gives it, at
+// that one tempo (MidiImportReport::retimed counts the notes moved by more than a beat); the bar
+// layout follows the first time signature (its quarter notes as steps). Melody channels share the eight melody tracks:
 // each channel that plays gets one (by most notes first, then channel number), then channels that
 // sound several notes at once get more in turn, up to their need; within its tracks a note goes to
 // the first one free at its beat. A track's waveform follows its channel's program at its first
 // note. Drums on channel 10 go to the drum tracks by MIDI_DRUM_KEYS, one track per drum as they
-// first appear, each hit one beat long. Velocity becomes volume, controller 10 pan. The markers
+// first appear, each hit one beat long. Notes of a track the export wrote (its FF 7F event) keep
+// its waveform or drum, its place where the tracks placed before leave it free, and a drum's key. Velocity becomes volume, controller 10 pan. The markers
 // "loop start" and "loop end" give the loop, else it is the whole song. False, with a one-line
 // reason in p_Error and p_Song unchanged, for bytes that are no MIDI file, a type 2 file, a
 // division of 0 or a p_Quantize out of range. A file that ends early or holds a malformed event is

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -135,6 +137,85 @@ TEST(MidiImport, KeepsTimingKeysVelocitiesPansAndDrumsAndCountsWhatItDrops)
     const std::string l_Text = Org::DescribeMidiImport(l_Report);
     EXPECT_EQ(8, std::count(l_Text.begin(), l_Text.end(), '\n')) << l_Text;
     EXPECT_NE(std::string::npos, l_Text.find("1 tempo changes followed")) << l_Text;
+}
+
+TEST(MidiImport, FollowsTheTempoMapSoThatEveryNoteSoundsWithinHalfABeatOfItsTime)
+{
+    // A quarter note a note, while the tempo goes from 480000 to 240000 us (the one that holds
+    // longest), 960000 and back, one change in the middle of a note; mido gives each note's time.
+    OrgTest::TempDir l_Dir;
+    const std::string l_Make = R"(m = MidiFile(type=1, ticks_per_beat=96)
+c, t = MidiTrack(), MidiTrack()
+m.tracks += [c, t]
+c += [Meta('set_tempo', tempo=480000), Meta('set_tempo', tempo=240000, time=96 * 8),
+      Meta('set_tempo', tempo=960000, time=96 * 24), Meta('set_tempo', tempo=240000, time=96 * 4 + 48)]
+for i in range(48):
+    t += [N('note_on', note=60 + i % 12, velocity=100), N('note_off', note=60 + i % 12, time=96)]
+)";
+    const std::vector<std::uint8_t> l_File = MidoFile(l_Dir, l_Make);
+    std::vector<double> l_Times;
+    std::istringstream l_Printed(Mido(l_Dir, l_Make + R"(now = 0
+for e in m:
+    now += e.time
+    if e.type == 'note_on': print(now)
+)",
+                                      l_Dir.Path("unused")));
+    for (double l_Time = 0; l_Printed >> l_Time;)
+        l_Times.push_back(l_Time);
+    ASSERT_EQ(48u, l_Times.size());
+
+    Org::OrgSong l_Song;
+    Org::MidiImportReport l_Report;
+    std::string l_Error;
+    ASSERT_TRUE(Org::SongFromMidi(l_File.data(), l_File.size(), 4, l_Song, l_Report, l_Error)) << l_Error;
+    const double l_Beat = l_Song.GetHeader().tempo / 1000.0;
+    EXPECT_EQ(60, l_Song.GetHeader().tempo);
+    const Events& l_Notes = l_Song.GetEvents(0);
+    ASSERT_EQ(48u, l_Notes.size());
+    for (std::size_t i = 0; i < l_Notes.size(); ++i)
+        EXPECT_LE(std::fabs(l_Notes[i].pos * l_Beat - l_Times[i]), l_Beat / 2) << "note " << i;
+    // The first eight notes take twice their beats, the slow ones four times: every note after the
+    // first is placed elsewhere than its ticks alone would have it.
+    EXPECT_EQ(32u, l_Notes[4].pos);
+    EXPECT_EQ(47u, l_Report.retimed);
+    EXPECT_EQ(3u, l_Report.extraTempos);
+    const std::string l_Text = Org::DescribeMidiImport(l_Report);
+    EXPECT_NE(std::string::npos, l_Text.find("47 notes placed more than a beat")) << l_Text;
+}
+
+TEST(MidiExport, EveryBundledSongComesBackWithItsInstrumentsPlacesAndDrumKeys)
+{
+    for (const auto& l_Entry : std::filesystem::directory_iterator(TUNEWRIGHT_SONGS_DIR)) {
+        const std::vector<std::uint8_t> l_Bytes = OrgTest::ReadFile(l_Entry.path().string());
+        const Org::OrgSong l_Song(l_Bytes.data(), l_Bytes.size());
+        const std::vector<std::uint8_t> l_File = Org::SongToMidi(l_Song);
+        Org::OrgSong l_Back;
+        Org::MidiImportReport l_Report;
+        std::string l_Error;
+        ASSERT_TRUE(Org::SongFromMidi(l_File.data(), l_File.size(), l_Song.GetHeader().beats_step, l_Back,
+                                      l_Report, l_Error))
+            << l_Error;
+        EXPECT_EQ(l_Song.GetHeader().tempo, l_Back.GetHeader().tempo) << l_Entry.path();
+        int l_Sounding = 0;
+        for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
+            // The notes the song strikes, each at its beat and key (a drum's too).
+            const auto Struck = [&](const Org::OrgSong& p_Song) {
+                std::vector<std::pair<std::uint32_t, int>> l_Struck;
+                for (const Org::OrgSong::SoundRun& l_Run : p_Song.SoundRuns(l_Track))
+                    if (l_Run.struck)
+                        l_Struck.push_back({l_Run.pos, l_Run.note});
+                return l_Struck;
+            };
+            const std::string l_What =
+                l_Entry.path().filename().string() + " track " + std::to_string(l_Track);
+            EXPECT_EQ(Struck(l_Song), Struck(l_Back)) << l_What;
+            if (l_Song.GetEvents(l_Track).empty())
+                continue;
+            ++l_Sounding;
+            EXPECT_EQ(l_Song.instruments[l_Track].id, l_Back.instruments[l_Track].id) << l_What;
+        }
+        EXPECT_GT(l_Sounding, 8) << l_Entry.path();
+    }
 }
 
 TEST(MidiImport, ReadsTypeZeroWithRunningStatusAndSkipsSystemExclusiveAndText)

@@ -510,7 +510,11 @@ ORG_API int tw_song_save_file(const tw_song* song, const char* path);
  *  46, 49, 39, 56, 37, 45 for drums 0 to 11), key k as MIDI note k + 12, volume as velocity and pan
  *  as controller 10. The notes are those the song sounds: one for each event that starts a note,
  *  and one more wherever a held note takes another key (as a later event holds it on); the volume
- *  and pan a held note changes to are left out. A MIDI file of type 0 or 1 comes in quantised to
+ *  and pan a held note changes to are left out. So that the song comes back exactly, each track
+ *  begins with a sequencer-specific meta event, FF 7F 05 7D 54 57 track instrument (the id 7D,
+ *  which names no manufacturer, then "TW", the song track and its waveform or drum), and a drum
+ *  note's note-off velocity is its song key; other programs read the General MIDI programs and
+ *  keys as ever. A MIDI file of type 0 or 1 comes in quantised to
  *  the song's beats, its notes spread over the one-voice tracks, and everything the import drops
  *  or changes is counted in a ::tw_midi_report.
  *  @{ */
@@ -557,12 +561,17 @@ typedef struct tw_midi_report
  * @brief Makes a song of a Standard MIDI File (type 0 or 1).
  *
  * Times are quantised to @p quantize song beats per quarter note (or per N quarter notes, by the
- * marker "step of N quarters"); the first tempo gives the song's milliseconds per beat
- * (microseconds per quarter x N / 1000 / @p quantize, held to 1 to 65535), the first time
- * signature its bar layout. Melody channels share the eight melody tracks (each channel that plays
+ * marker "step of N quarters"). The song keeps one tempo, the one that holds longest in the file's
+ * time (the earliest of equals), which gives its milliseconds per beat (microseconds per quarter x
+ * N / 1000 / @p quantize, held to 1 to 65535); where the file changes tempo, every time is placed by
+ * the time the tempo map gives it, so that no note is more than half a song beat from it
+ * (tw_midi_report::retimed counts the notes this moves by more than a beat). The first time
+ * signature gives its bar layout. Melody channels share the eight melody tracks (each channel that plays
  * gets one before any gets more, up to the voices it sounds at once), a note going to the first of
  * its channel's tracks free at its beat; channel 10 goes to the drum tracks, one per drum.
- * Velocity becomes volume, controller 10 pan, a channel's program its tracks' waveform.
+ * Velocity becomes volume, controller 10 pan, a channel's program its tracks' waveform. A track
+ * that tw_song_save_midi() wrote keeps its own waveform or drum, its place when the tracks around
+ * it let it, and its drum notes' keys.
  * @param data the file's bytes; they are copied.
  * @param size how many bytes.
  * @param quantize song beats per quarter note, 1 to 64 (4 is the usual).
