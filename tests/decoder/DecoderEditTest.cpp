@@ -78,6 +78,10 @@ TEST(SongEditing, AnEditedSongSavesTheFormatsBytesAndOpensAgain)
     l_Expected.loopstop = 32;
     for (OrgTest::Track& l_Track : l_Expected.tracks)
         l_Track.pitch = 0;
+    // The drum tracks as a new song has them: a kit.
+    const std::uint8_t l_Kit[8] = {0, 2, 5, 6, 4, 11, 7, 8};
+    for (int l_Track = 8; l_Track < TW_TRACK_COUNT; ++l_Track)
+        l_Expected.tracks[l_Track].id = l_Kit[l_Track - 8];
     l_Expected.tracks[2] = {1010, 99, 1, {{0, 0, 1, 0, 0}, {4, 41, 3, 100, 2}, {20, 95, 255, 254, 12}}};
     l_Expected.tracks[9] = {0, 11, 0, {{16, 30, 1, 200, 6}}};
     const std::vector<std::uint8_t> l_Bytes = Saved(l_Song);
