@@ -74,7 +74,8 @@ constexpr std::size_t MAX_MIDI_EVENTS = 2 * MIDI_NOTES_MAX + MIDI_SETTINGS_MAX;
 // the export writes of any song. An event takes at most 7 bytes (a 4-byte time, 3 bytes), so a
 // note at most 21; besides its notes each of the 17 chunks holds its 8-byte head, at most 1536
 // empty text events of 7 bytes that bridge times longer than one time holds (2^32 beats of 96
-// ticks), and under 100 bytes of program, end, tempo, time signature and markers.
+// ticks), and under 100 bytes of program, own track tag (FF 7F), end, tempo, time signature and
+// markers.
 constexpr std::size_t MAX_MIDI_BYTES =
     14 + (TRACK_COUNT + 1) * (8 + 1536 * 7 + 100) + TRACK_COUNT * MIDI_TRACK_NOTES_MAX * 21;
 
