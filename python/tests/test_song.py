@@ -141,6 +141,7 @@ def test_a_song_made_in_python_is_read_back_exactly(tmp_path):
               for track in described["tracks"] if track["event_list"]}
     assert listed == notes
     assert [described["tracks"][t]["instrument"] for t in (0, 8)] == [42, 2]
+    assert [described["tracks"][t]["instrument_name"] for t in (0, 8)] == [tunewright.WAVE_NAMES[42], "Snare"]
 
 
 def test_midi_from_an_independent_writer_comes_in_and_goes_out():
@@ -165,6 +166,29 @@ def test_midi_from_an_independent_writer_comes_in_and_goes_out():
     with pytest.raises(tunewright.TunewrightError) as caught:
         tunewright.Song.from_midi(song.to_bytes())
     assert caught.value.name == "TW_ERROR_NOT_MIDI"
+
+
+def test_instruments_have_names_and_a_tempo_change_places_notes_by_their_time():
+    assert (len(tunewright.WAVE_NAMES), len(tunewright.DRUM_NAMES)) == (100, 12)
+    assert tunewright.instrument_name(True, 12) is None and tunewright.instrument_name(False, 3) == "Square"
+    new = tunewright.Song.new()
+    assert [tunewright.DRUM_NAMES[t.instrument] for t in new.tracks[8:11]] == ["Bass drum", "Snare", "Closed hi-hat"]
+
+    import mido
+    made = mido.MidiFile(type=0, ticks_per_beat=96)
+    track = mido.MidiTrack()
+    made.tracks.append(track)
+    # One slow quarter note, then eight at twice the speed, which hold longest: 60 ms per beat.
+    track += [mido.MetaMessage("set_tempo", tempo=480000), mido.Message("note_on", note=60, velocity=100),
+              mido.Message("note_off", note=60, time=96), mido.MetaMessage("set_tempo", tempo=240000)]
+    for _ in range(8):
+        track += [mido.Message("note_on", note=60, velocity=100), mido.Message("note_off", note=60, time=96)]
+    written = io.BytesIO()
+    made.save(file=written)
+    song, report = tunewright.Song.from_midi(written.getvalue())
+    assert song.tempo == 60
+    assert [n.beat for n in song.notes(0)] == [0] + [8 + 4 * i for i in range(8)]
+    assert (report.extra_tempos, report.retimed) == (1, 8)
 
 
 def test_tracks_apart_add_up_to_the_mix_and_the_desk_acts_on_them():

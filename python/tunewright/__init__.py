@@ -9,6 +9,8 @@
     tracks = song.read_tracks(4800)              # every track apart: (16, frames, 2) floats
     levels = song.levels()                       # each track's peak and RMS over that read
 
+    tunewright.WAVE_NAMES[3], tunewright.DRUM_NAMES[0]   # "Square", "Bass drum"
+
     song = tunewright.Song.new()                 # or change an opened song
     song.add_note(0, beat=0, key=57, length=4)
     song.save("new.org")
@@ -16,8 +18,8 @@
     song, report = tunewright.Song.from_midi(data)   # report.text: what the import dropped
     midi = song.to_midi()
 """
-from ._library import TunewrightError, error_string, version
+from ._library import DRUM_NAMES, WAVE_NAMES, TunewrightError, error_string, instrument_name, version
 from ._song import Event, Level, MidiReport, Note, Song, Track, render_wav
 
-__all__ = ["Event", "Level", "MidiReport", "Note", "Song", "Track", "TunewrightError", "error_string",
-           "render_wav", "version"]
+__all__ = ["DRUM_NAMES", "Event", "Level", "MidiReport", "Note", "Song", "Track", "TunewrightError", "WAVE_NAMES",
+           "error_string", "instrument_name", "render_wav", "version"]

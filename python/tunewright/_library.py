@@ -66,6 +66,8 @@ LOG_FUNCTION = ctypes.CFUNCTYPE(None, ctypes.c_char_p, ctypes.c_void_p)
 for _name, _result, _arguments in [
     ("tw_version", ctypes.c_uint, []),
     ("tw_error_string", ctypes.c_char_p, [ctypes.c_int]),
+    ("tw_get_instrument_count", ctypes.c_int, [ctypes.c_int]),
+    ("tw_instrument_name", ctypes.c_char_p, [ctypes.c_int, ctypes.c_int]),
     ("tw_song_open_memory", _SONG, [ctypes.c_void_p, ctypes.c_size_t, ctypes.POINTER(ctypes.c_int)]),
     ("tw_song_open_file", _SONG, [ctypes.c_char_p, ctypes.POINTER(ctypes.c_int)]),
     ("tw_song_close", None, [_SONG]),
@@ -140,6 +142,18 @@ class Event(ctypes.Structure):
 def error_string(code):
     """The library's sentence for a result code."""
     return lib.tw_error_string(code).decode("utf-8")
+
+
+def instrument_name(drums, instrument):
+    """The library's name of a drum (`drums` true) or of a melody waveform; None when there is no such
+    instrument."""
+    name = lib.tw_instrument_name(1 if drums else 0, int(instrument))
+    return None if name is None else name.decode("utf-8")
+
+
+# Every waveform's and every drum's name, in the order a track's instrument counts them.
+WAVE_NAMES = tuple(instrument_name(False, i) for i in range(lib.tw_get_instrument_count(0)))
+DRUM_NAMES = tuple(instrument_name(True, i) for i in range(lib.tw_get_instrument_count(1)))
 
 
 def version():

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "InstrumentNames.h"
 #include "OrgLog.h"
 #include "OrgSong.h"
 #include "SongDecoder.h"
@@ -70,6 +71,7 @@ constexpr std::pair<uint32_t tw_midi_report::*, unsigned long Org::MidiImportRep
     {&tw_midi_report::ignored_events, &Org::MidiImportReport::ignoredEvents},
     {&tw_midi_report::channels_without_track, &Org::MidiImportReport::channelsWithoutTrack},
     {&tw_midi_report::excess_events, &Org::MidiImportReport::excessEvents},
+    {&tw_midi_report::retimed, &Org::MidiImportReport::retimed},
 };
 
 static_assert(TW_MAX_MIDI_BYTES == Org::MAX_MIDI_BYTES && TW_MAX_MIDI_EVENTS == Org::MAX_MIDI_EVENTS,
@@ -236,7 +238,11 @@ tw_song* tw_song_open_memory(const void* data, size_t size, int* error)
 tw_song* tw_song_new(int* error)
 {
     try {
-        tw_song* l_Result = new tw_song(std::make_unique<Org::OrgSong>());
+        auto l_Song = std::make_unique<Org::OrgSong>();
+        // A drum kit ready to write in, one drum a track, where the blank song has drum 0 throughout.
+        for (int l_Drum = 0; l_Drum < Org::TRACK_COUNT - Org::MELODY_TRACKS; ++l_Drum)
+            Org::SongEdit::SetInstrument(*l_Song, Org::MELODY_TRACKS + l_Drum, Org::NEW_SONG_DRUMS[l_Drum]);
+        tw_song* l_Result = new tw_song(std::move(l_Song));
         SetError(error, TW_OK);
         return l_Result;
     } catch (const std::bad_alloc&) {
@@ -438,6 +444,13 @@ int tw_get_instrument_count(int kind)
     if (kind == TW_TRACK_MELODY)
         return Org::SongEdit::InstrumentsOfTrack(0);
     return kind == TW_TRACK_DRUMS ? Org::SongEdit::InstrumentsOfTrack(Org::MELODY_TRACKS) : 0;
+}
+
+const char* tw_instrument_name(int kind, int instrument)
+{
+    if (kind != TW_TRACK_MELODY && kind != TW_TRACK_DRUMS)
+        return nullptr;
+    return Org::InstrumentName(kind == TW_TRACK_DRUMS, instrument);
 }
 
 int tw_song_set_tempo_ms(tw_song* song, int ms_per_beat)

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "InstrumentNames.h"
 #include "OrgSong.h"
 
 namespace Org {

@@ -71,6 +71,14 @@ constexpr const char* LOOP_END_MARKER = "loop end";
 constexpr const char* STEP_MARKER_START = "step of ";
 constexpr const char* STEP_MARKER_END = " quarters";
 constexpr std::uint32_t MAX_STEP_QUARTERS = TICKS_PER_BEAT * 255;
+// The sequencer-specific meta event (FF 7F) that begins each note track of the export: the id 0x7D,
+// which MIDI keeps for non-commercial use and so names no manufacturer, "TW", then the song track
+// and its instrument. It tells the import what General MIDI cannot hold: the track's own waveform or
+// drum, its place, and that its note-offs' velocities are the song keys of its drum notes.
+constexpr std::uint8_t OWN_TRACK_TAG[] = {0x7D, 'T', 'W'};
+constexpr std::size_t OWN_TRACK_BYTES = sizeof(OWN_TRACK_TAG) + 2;
+// A note from no track of ours.
+constexpr std::uint8_t NOT_OURS = 0xFF;
 
 std::uint8_t VelocityOfVolume(int p_Volume)
 {
@@ -214,6 +222,7 @@ struct Planned
     std::uint64_t pos, end;
     std::uint8_t key, velocity, pan;
     bool setsPan;
+    std::uint8_t release;  // the note-off's velocity: a drum note's song key
 };
 
 // One MIDI track: its channel, program (-1: none, for drums) and notes.
@@ -221,6 +230,7 @@ struct TrackPlan
 {
     std::uint8_t channel;
     int program;
+    std::uint8_t track, instrument;
     std::vector<Planned> notes;
 };
 
@@ -242,7 +252,7 @@ std::vector<Planned> PlanNotes(const OrgSong& p_Song, int p_Track, std::uint8_t 
             l_Notes.back().end = l_Run.end;
         else if (l_Playable)
             l_Notes.push_back({l_Run.pos, l_Run.end, l_Key, VelocityOfVolume(l_Run.volume),
-                               ControllerOfPan(l_Run.pan), false});
+                               ControllerOfPan(l_Run.pan), false, l_Melody ? std::uint8_t{64} : l_Run.note});
         l_Sounding = l_GoesOn || l_Playable;
     }
     return l_Notes;
@@ -258,7 +268,8 @@ std::vector<TrackPlan> PlanTracks(const OrgSong& p_Song, std::uint64_t& p_EndBea
         if (l_Id >= SongEdit::InstrumentsOfTrack(l_Track))
             continue;
         TrackPlan l_Plan = {static_cast<std::uint8_t>(l_Melody ? l_Track : DRUM_CHANNEL),
-                            l_Melody ? MIDI_PROGRAMS[l_Id] : -1,
+                            l_Melody ? MIDI_PROGRAMS[l_Id] : -1, static_cast<std::uint8_t>(l_Track),
+                            static_cast<std::uint8_t>(l_Id),
                             PlanNotes(p_Song, l_Track, l_Melody ? 0 : MIDI_DRUM_KEYS[l_Id])};
         for (const Planned& l_Note : l_Plan.notes)
             p_EndBeat = std::max(p_EndBeat, l_Note.end);
@@ -292,6 +303,9 @@ void MarkPans(std::vector<TrackPlan>& p_Plans)
 void WriteNotes(const TrackPlan& p_Plan, TrackWriter& p_Writer)
 {
     const std::uint8_t l_Channel = p_Plan.channel;
+    std::vector<std::uint8_t> l_Own(std::begin(OWN_TRACK_TAG), std::end(OWN_TRACK_TAG));
+    l_Own.insert(l_Own.end(), {p_Plan.track, p_Plan.instrument});
+    p_Writer.AddMeta(0, 0x7F, l_Own);
     if (p_Plan.program >= 0)
         p_Writer.Add(
             0, TrackWriter::SETTING,
@@ -304,7 +318,7 @@ void WriteNotes(const TrackPlan& p_Plan, TrackWriter& p_Writer)
         p_Writer.Add(l_Tick, TrackWriter::NOTE_ON,
                      {static_cast<std::uint8_t>(0x90 | l_Channel), l_Note.key, l_Note.velocity});
         p_Writer.Add(l_Note.end * TICKS_PER_BEAT, TrackWriter::NOTE_OFF,
-                     {static_cast<std::uint8_t>(0x80 | l_Channel), l_Note.key, 64});
+                     {static_cast<std::uint8_t>(0x80 | l_Channel), l_Note.key, l_Note.release});
     }
 }
 
@@ -411,12 +425,21 @@ struct MidiEvent
         STEP
     };
     std::uint64_t tick;
-    std::uint32_t value;  // tempo in microseconds per quarter, quarter notes per step
+    std::uint32_t value;  // tempo in microseconds per quarter, quarter notes per step; a note's OwnTag
     Kind kind;
     std::uint8_t channel;
     std::uint8_t a;  // key, controller value, program, numerator
-    std::uint8_t b;  // velocity, denominator's power of two
+    std::uint8_t b;  // velocity (a note-off's with RELEASED), denominator's power of two
 };
+
+// Marks a note-off's velocity as one the file gave (0x80 with a velocity, not a note-on of none).
+constexpr std::uint8_t RELEASED = 0x80;
+
+// The track a note's chunk said it is of ours (OWN_TRACK_TAG), in MidiEvent::value: 0 for none.
+constexpr std::uint32_t OwnTag(std::uint8_t p_Track, std::uint8_t p_Instrument)
+{
+    return 0x10000u | std::uint32_t{p_Track} << 8 | p_Instrument;
+}
 
 class ChunkReader
 {
@@ -513,6 +536,7 @@ struct TrackEvents
     EventRoom& room;
     std::uint64_t tick;
     MidiImportReport& report;
+    std::uint32_t own = 0;  // the chunk's OwnTag, once it has said so
 
     void Push(MidiEvent::Kind p_Kind, std::uint8_t p_Channel, std::uint8_t p_A, std::uint8_t p_B,
               std::uint32_t p_Value)
@@ -540,9 +564,9 @@ bool ReadChannelEvent(ChunkReader& p_Reader, std::uint8_t p_Status, TrackEvents&
     if (!p_Reader.Byte(l_A) || (l_TwoBytes && !p_Reader.Byte(l_B)) || ((l_A | l_B) & 0x80))
         return false;
     if (l_Type == 0x90 && l_B != 0)
-        p_Out.Push(MidiEvent::NOTE_ON, l_Channel, l_A, l_B, 0);
+        p_Out.Push(MidiEvent::NOTE_ON, l_Channel, l_A, l_B, p_Out.own);
     else if (l_Type == 0x80 || l_Type == 0x90)
-        p_Out.Push(MidiEvent::NOTE_OFF, l_Channel, l_A, 0, 0);
+        p_Out.Push(MidiEvent::NOTE_OFF, l_Channel, l_A, l_Type == 0x80 ? RELEASED | l_B : 0, p_Out.own);
     else if (l_Type == 0xB0 && l_A == 10)
         p_Out.Push(MidiEvent::PAN, l_Channel, l_B, 0, 0);
     else if (l_Type == 0xC0)
@@ -566,6 +590,10 @@ bool ReadOtherEvent(ChunkReader& p_Reader, std::uint8_t p_Status, TrackEvents& p
     if (p_Status != 0xFF)
         return true;  // system exclusive
     p_TrackEnds = l_MetaType == 0x2F;
+    if (l_MetaType == 0x7F && l_Length == OWN_TRACK_BYTES &&
+        std::equal(std::begin(OWN_TRACK_TAG), std::end(OWN_TRACK_TAG), l_Body) &&
+        l_Body[sizeof(OWN_TRACK_TAG)] < TRACK_COUNT)
+        p_Out.own = OwnTag(l_Body[sizeof(OWN_TRACK_TAG)], l_Body[sizeof(OWN_TRACK_TAG) + 1]);
     if (l_MetaType == 0x51 && l_Length >= 3)
         p_Out.Push(MidiEvent::TEMPO, 0, 0, 0, Big(l_Body, 3));
     else if (l_MetaType == 0x58 && l_Length >= 2)
@@ -712,6 +740,9 @@ struct MidiNote
     std::uint64_t start, end;  // ticks
     std::uint8_t channel, key, velocity, pan;
     bool unfinished;
+    // Of a track of ours (else NOT_OURS): the song track, its instrument, and a drum note's song key
+    // from its note-off.
+    std::uint8_t track, instrument, songKey;
 };
 
 // What the whole file sets, as the events in time order give it.
@@ -722,6 +753,10 @@ struct MidiSettings
     std::int64_t loopStart = -1, loopEnd = -1;  // ticks of the markers; -1: none
     std::uint32_t stepQuarters = 0;             // by the first step marker; 0: none, a step is a quarter
     std::array<int, 16> programs;               // each channel's program at its first note
+    // Each channel's song track and waveform at its first note when that came from a track of
+    // ours (OWN_TRACK_TAG); -1: none.
+    std::array<int, 16> ownTracks, ownWaveforms;
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> tempos;  // every tempo's tick and value
 };
 
 // Follows the events in time order: the channels' settings, and the notes from their start to
@@ -739,24 +774,39 @@ public:
         pans.fill(64);
         programs.fill(0);
         settings.programs.fill(-1);
+        settings.ownTracks.fill(-1);
+        settings.ownWaveforms.fill(-1);
     }
 
     void Follow(const MidiEvent& p_Event)
     {
         switch (p_Event.kind) {
-        case MidiEvent::NOTE_ON:
-            if (!started[p_Event.channel])
+        case MidiEvent::NOTE_ON: {
+            const bool l_Ours = p_Event.value != 0;
+            const std::uint8_t l_Track = l_Ours ? static_cast<std::uint8_t>(p_Event.value >> 8) : NOT_OURS;
+            const std::uint8_t l_Instrument = static_cast<std::uint8_t>(p_Event.value);
+            if (!started[p_Event.channel]) {
                 settings.programs[p_Event.channel] = programs[p_Event.channel];
+                if (l_Ours && l_Track < MELODY_TRACKS && l_Instrument < SongEdit::WAVEFORMS) {
+                    settings.ownTracks[p_Event.channel] = l_Track;
+                    settings.ownWaveforms[p_Event.channel] = l_Instrument;
+                }
+            }
             started[p_Event.channel] = true;
             open[p_Event.channel * 128u + p_Event.a].notes.push_back(
                 static_cast<std::uint32_t>(notes.size()));
             notes.push_back({p_Event.tick, p_Event.tick, p_Event.channel, p_Event.a, p_Event.b,
-                             pans[p_Event.channel], false});
+                             pans[p_Event.channel], false, l_Track, l_Instrument, NOT_OURS});
             break;
+        }
         case MidiEvent::NOTE_OFF: {
             Sounding& l_Sounding = open[p_Event.channel * 128u + p_Event.a];
-            if (l_Sounding.first < l_Sounding.notes.size())
-                notes[l_Sounding.notes[l_Sounding.first++]].end = p_Event.tick;
+            if (l_Sounding.first < l_Sounding.notes.size()) {
+                MidiNote& l_Note = notes[l_Sounding.notes[l_Sounding.first++]];
+                l_Note.end = p_Event.tick;
+                if (l_Note.track != NOT_OURS && (p_Event.b & RELEASED) != 0)
+                    l_Note.songKey = static_cast<std::uint8_t>(p_Event.b & ~RELEASED);
+            }
             break;
         }
         case MidiEvent::PAN:
@@ -802,11 +852,14 @@ private:
         };
         switch (p_Event.kind) {
         case MidiEvent::TEMPO:
-            if (!haveTempo)
-                settings.tempoUs = p_Event.value;
-            else if (p_Event.value != settings.tempoUs && !fixedTempo)
+            // A division in frames keeps its time whatever the tempo says.
+            if (fixedTempo)
+                break;
+            if (haveTempo && p_Event.value != tempoNow)
                 ++report.extraTempos;
+            tempoNow = p_Event.value;
             haveTempo = true;
+            settings.tempos.push_back({p_Event.tick, p_Event.value});
             break;
         case MidiEvent::TIME_SIGNATURE:
             if (!haveSignature) {
@@ -836,6 +889,7 @@ private:
     MidiImportReport& report;
     MidiSettings settings;
     bool haveTempo = false, haveSignature = false;
+    std::uint32_t tempoNow = 0;
     std::array<std::uint8_t, 16> pans, programs;
     std::array<bool, 16> started = {};
     std::vector<Sounding> open = std::vector<Sounding>(16 * 128);  // per channel and key
@@ -860,23 +914,93 @@ private:
 // The last beat a song holds.
 constexpr std::uint64_t LAST_BEAT = std::numeric_limits<std::uint32_t>::max();
 
+// The file's ticks as ticks of one tempo, the song's. Where the file changes tempo, a tick is
+// placed by the time the tempo map gives it, counted in ticks of the tempo that holds longest (in
+// time, up to the file's end; the earliest of equals), so that a note sounds when the file has it
+// however its tempo went. With one tempo every tick stays as it is. Exact: times are kept as ticks
+// times microseconds.
+class TempoMap
+{
+public:
+    // p_Changes in time order; p_Initial holds until the first; ticks are held to p_Limit.
+    TempoMap(const std::vector<std::pair<std::uint64_t, std::uint32_t>>& p_Changes, std::uint32_t p_Initial,
+             std::uint64_t p_FileEnd, std::uint64_t p_Limit)
+        : limit(p_Limit)
+    {
+        segments.push_back({0, p_Initial, 0});
+        for (const auto& l_Change : p_Changes) {
+            if (l_Change.first == segments.back().tick)
+                segments.back().us = l_Change.second;
+            else if (l_Change.second != segments.back().us)
+                segments.push_back({l_Change.first, l_Change.second, 0});
+        }
+        std::vector<std::pair<std::uint32_t, Wide>> l_Held;  // each tempo and how long it holds
+        for (std::size_t i = 0; i < segments.size(); ++i) {
+            const std::uint64_t l_Next =
+                i + 1 < segments.size() ? segments[i + 1].tick : std::max(p_FileEnd, segments[i].tick);
+            const Wide l_Time = Wide{l_Next - segments[i].tick} * segments[i].us;
+            if (i + 1 < segments.size())
+                segments[i + 1].at = segments[i].at + l_Time;
+            const auto l_Same = std::find_if(l_Held.begin(), l_Held.end(), [&](const auto& p_Held) {
+                return p_Held.first == segments[i].us;
+            });
+            if (l_Same == l_Held.end())
+                l_Held.push_back({segments[i].us, l_Time});
+            else
+                l_Same->second += l_Time;
+        }
+        tempo = std::max_element(l_Held.begin(), l_Held.end(), [](const auto& p_A, const auto& p_B) {
+                    return p_A.second < p_B.second;
+                })->first;
+    }
+
+    std::uint32_t Tempo() const { return tempo; }
+
+    std::uint64_t Tick(std::uint64_t p_Tick) const
+    {
+        // Only a tempo of no time at all holds longest: then there is no time to go by.
+        if (tempo == 0)
+            return std::min(p_Tick, limit);
+        const auto l_Segment = std::prev(std::upper_bound(
+            segments.begin(), segments.end(), p_Tick,
+            [](std::uint64_t p_Value, const Segment& p_Segment) { return p_Value < p_Segment.tick; }));
+        const Wide l_Time = l_Segment->at + Wide{p_Tick - l_Segment->tick} * l_Segment->us;
+        return static_cast<std::uint64_t>(std::min<Wide>((l_Time + tempo / 2) / tempo, limit));
+    }
+
+private:
+    __extension__ typedef unsigned __int128 Wide;
+    struct Segment
+    {
+        std::uint64_t tick;
+        std::uint32_t us;  // per quarter note, from this tick on
+        Wide at;           // the time the segment starts, in ticks times microseconds
+    };
+    std::vector<Segment> segments;
+    std::uint32_t tempo = 0;
+    std::uint64_t limit;
+};
+
 // A note on the song's beats, before it is given a track.
 struct PlacedNote
 {
     std::uint64_t beat;
     std::uint8_t key, length, volume, pan;
-    int group;        // melody: channel; drums: drum
-    bool lengthened;  // quantised to no length, given one beat
-    bool shortened;   // cut to 255 beats
-    bool unfinished;  // never ended in the file
+    int group;           // melody: channel; drums: drum
+    bool lengthened;     // quantised to no length, given one beat
+    bool shortened;      // cut to 255 beats
+    bool unfinished;     // never ended in the file
+    bool retimed;        // more than a beat from where its ticks alone put it
+    std::uint8_t track;  // the song track a file of ours gives it, else NOT_OURS
 };
 
 // p_Note on the grid, in p_Placed; false (counted in p_Report) when no track can hold it.
-bool PlaceNote(const MidiNote& p_Note, const BeatGrid& p_Grid, PlacedNote& p_Placed,
+bool PlaceNote(const MidiNote& p_Note, const BeatGrid& p_Grid, const TempoMap& p_Map, PlacedNote& p_Placed,
                MidiImportReport& p_Report)
 {
     const bool l_IsDrum = p_Note.channel == DRUM_CHANNEL;
-    p_Placed = {p_Grid.Beat(p_Note.start),
+    const std::uint64_t l_ByTicks = p_Grid.Beat(p_Note.start), l_Beat = p_Grid.Beat(p_Map.Tick(p_Note.start));
+    p_Placed = {l_Beat,
                 0,
                 1,
                 VolumeOfVelocity(p_Note.velocity),
@@ -884,7 +1008,9 @@ bool PlaceNote(const MidiNote& p_Note, const BeatGrid& p_Grid, PlacedNote& p_Pla
                 p_Note.channel,
                 false,
                 false,
-                p_Note.unfinished};
+                p_Note.unfinished,
+                std::max(l_Beat, l_ByTicks) - std::min(l_Beat, l_ByTicks) > 1,
+                p_Note.track};
     if (l_IsDrum) {
         const std::uint8_t* l_Key =
             std::find(std::begin(MIDI_DRUM_KEYS), std::end(MIDI_DRUM_KEYS), p_Note.key);
@@ -893,7 +1019,10 @@ bool PlaceNote(const MidiNote& p_Note, const BeatGrid& p_Grid, PlacedNote& p_Pla
             return false;
         }
         p_Placed.group = static_cast<int>(l_Key - MIDI_DRUM_KEYS);
-        p_Placed.key = IMPORTED_DRUM_KEY;
+        // A track of ours says its drum and, in each note-off, the note's key.
+        if (p_Note.track != NOT_OURS && p_Note.instrument < DRUM_COUNT)
+            p_Placed.group = p_Note.instrument;
+        p_Placed.key = p_Note.songKey < SongEdit::KEYS ? p_Note.songKey : IMPORTED_DRUM_KEY;
     } else {
         if (p_Note.key < KEY_OFFSET || p_Note.key >= KEY_OFFSET + SongEdit::KEYS) {
             ++p_Report.keysOutOfRange;
@@ -906,7 +1035,7 @@ bool PlaceNote(const MidiNote& p_Note, const BeatGrid& p_Grid, PlacedNote& p_Pla
         return false;
     }
     if (!l_IsDrum) {
-        const std::uint64_t l_Length = p_Grid.Beat(p_Note.end) - p_Placed.beat;
+        const std::uint64_t l_Length = p_Grid.Beat(p_Map.Tick(p_Note.end)) - p_Placed.beat;
         p_Placed.lengthened = l_Length == 0;
         p_Placed.shortened = l_Length > SongEdit::MAX_LENGTH;
         p_Placed.length =
@@ -953,13 +1082,14 @@ struct SongTracks
         p_Report.lengthened += p_Note.lengthened;
         p_Report.shortened += p_Note.shortened;
         p_Report.unfinished += p_Note.unfinished;
+        p_Report.retimed += p_Note.retimed;
     }
 };
 
 // Melody: each channel's voices on as many tracks as it needs, up to eight; then the eight tracks
 // shared out, one to each channel first. p_Melody, in the order the notes start, is reordered by
 // channel in place.
-void ShareMelodyTracks(std::vector<PlacedNote>& p_Melody, const std::array<int, 16>& p_Programs,
+void ShareMelodyTracks(std::vector<PlacedNote>& p_Melody, const MidiSettings& p_Settings,
                        SongTracks& p_Tracks, MidiImportReport& p_Report)
 {
     std::stable_sort(p_Melody.begin(), p_Melody.end(),
@@ -991,9 +1121,16 @@ void ShareMelodyTracks(std::vector<PlacedNote>& p_Melody, const std::array<int, 
             }
         }
     }
+    std::array<int, 17> l_GivenAfter = {};  // the tracks given to the channels from each on
+    for (int l_Channel = 15; l_Channel >= 0; --l_Channel)
+        l_GivenAfter[l_Channel] = l_GivenAfter[l_Channel + 1] + l_Given[l_Channel];
     for (int l_Channel = 0, l_First = 0; l_Channel < 16; ++l_Channel) {
         if (l_Need[l_Channel] > 0 && l_Given[l_Channel] == 0)
             ++p_Report.channelsWithoutTrack;
+        // A channel of a track of ours goes back to that track when the channels after it still fit.
+        const int l_Own = p_Settings.ownTracks[l_Channel];
+        if (l_Given[l_Channel] > 0 && l_Own > l_First && l_Own + l_GivenAfter[l_Channel] <= MELODY_TRACKS)
+            l_First = l_Own;
         for (std::size_t i = 0; i < Notes(l_Channel); ++i) {
             const int l_Slot = l_Slots[l_Channel][i];
             if (l_Slot < 0)
@@ -1004,7 +1141,9 @@ void ShareMelodyTracks(std::vector<PlacedNote>& p_Melody, const std::array<int, 
                 p_Tracks.Keep(l_First + l_Slot, p_Melody[l_From[l_Channel] + i], p_Report);
         }
         for (int l_Slot = 0; l_Slot < l_Given[l_Channel]; ++l_Slot)
-            p_Tracks.ids[l_First + l_Slot] = WaveformOfProgram(p_Programs[l_Channel]);
+            p_Tracks.ids[l_First + l_Slot] = p_Settings.ownWaveforms[l_Channel] >= 0
+                                                 ? p_Settings.ownWaveforms[l_Channel]
+                                                 : WaveformOfProgram(p_Settings.programs[l_Channel]);
         l_First += l_Given[l_Channel];
     }
 }
@@ -1014,12 +1153,23 @@ void FillDrumTracks(const std::vector<PlacedNote>& p_Drums, SongTracks& p_Tracks
 {
     std::array<int, DRUM_COUNT> l_DrumTracks;
     l_DrumTracks.fill(-1);
-    int l_NextDrumTrack = MELODY_TRACKS;
+    std::array<bool, TRACK_COUNT> l_Taken = {};
     for (const PlacedNote& l_Note : p_Drums) {
         int& l_Track = l_DrumTracks[l_Note.group];
-        if (l_Track < 0 && l_NextDrumTrack < TRACK_COUNT) {
-            l_Track = l_NextDrumTrack++;
-            p_Tracks.ids[l_Track] = l_Note.group;
+        if (l_Track < 0) {
+            // The track a file of ours names, else the first one free.
+            const bool l_Own =
+                l_Note.track >= MELODY_TRACKS && l_Note.track < TRACK_COUNT && !l_Taken[l_Note.track];
+            l_Track =
+                l_Own ? l_Note.track
+                      : static_cast<int>(std::find(l_Taken.begin() + MELODY_TRACKS, l_Taken.end(), false) -
+                                         l_Taken.begin());
+            if (l_Track < TRACK_COUNT) {
+                l_Taken[l_Track] = true;
+                p_Tracks.ids[l_Track] = l_Note.group;
+            } else {
+                l_Track = -1;
+            }
         }
         if (l_Track < 0)
             ++p_Report.extraDrums;
@@ -1123,7 +1273,15 @@ bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSon
     // Quantised notes, melody and drums, in the order they start (as the events came in time
     // order, and a later tick never falls on an earlier beat).
     const std::uint64_t l_Steps = static_cast<std::uint64_t>(p_Quantize);
-    const BeatGrid l_Grid(l_Head.ticksPerQuarter * std::max(l_Settings.stepQuarters, 1u), l_Steps);
+    const std::uint64_t l_TicksPerStep = l_Head.ticksPerQuarter * std::max(l_Settings.stepQuarters, 1u);
+    const BeatGrid l_Grid(l_TicksPerStep, l_Steps);
+    // The song keeps one tempo; ticks past the last beat a song holds are held just beyond it.
+    const TempoMap l_Map(l_Settings.tempos, l_Settings.tempoUs, l_FileEnd, l_TicksPerStep * (LAST_BEAT + 2));
+    std::vector<std::pair<std::uint64_t, std::uint32_t>>().swap(l_Settings.tempos);
+    l_Settings.tempoUs = l_Map.Tempo();
+    for (std::int64_t* l_Marker : {&l_Settings.loopStart, &l_Settings.loopEnd})
+        if (*l_Marker >= 0)
+            *l_Marker = static_cast<std::int64_t>(l_Map.Tick(static_cast<std::uint64_t>(*l_Marker)));
     std::vector<PlacedNote> l_Melody, l_Drums;
     const std::size_t l_DrumNotes =
         static_cast<std::size_t>(std::count_if(l_Notes.begin(), l_Notes.end(), [](const MidiNote& p_Note) {
@@ -1133,13 +1291,13 @@ bool SongFromMidi(const void* p_Data, std::size_t p_Size, int p_Quantize, OrgSon
     l_Drums.reserve(l_DrumNotes);
     for (const MidiNote& l_Note : l_Notes) {
         PlacedNote l_Placed;
-        if (PlaceNote(l_Note, l_Grid, l_Placed, p_Report))
+        if (PlaceNote(l_Note, l_Grid, l_Map, l_Placed, p_Report))
             (l_Note.channel == DRUM_CHANNEL ? l_Drums : l_Melody).push_back(l_Placed);
     }
     std::vector<MidiNote>().swap(l_Notes);
 
     SongTracks l_Tracks;
-    ShareMelodyTracks(l_Melody, l_Settings.programs, l_Tracks, p_Report);
+    ShareMelodyTracks(l_Melody, l_Settings, l_Tracks, p_Report);
     FillDrumTracks(l_Drums, l_Tracks, p_Report);
     MakeSong(p_Song, l_Settings, l_Grid, l_Steps, l_Tracks, p_Report);
     return true;
@@ -1166,14 +1324,18 @@ std::string DescribeMidiImport(const MidiImportReport& p_Report)
     Line(p_Report.lengthened, "notes shorter than a step lengthened to one beat.");
     Line(p_Report.shortened, "notes longer than 255 beats cut to 255.");
     Line(p_Report.unfinished, "notes never ended: ended where the file ends.");
-    Line(p_Report.extraTempos, "tempo changes ignored: the song keeps the first tempo throughout.");
+    Line(p_Report.extraTempos,
+         "tempo changes followed: every note placed by its time at the song's one tempo.");
+    Line(p_Report.retimed,
+         "notes placed more than a beat from where their ticks alone would put them, by the "
+         "tempo changes.");
     Line(p_Report.programChanges, "program changes after a channel's first note ignored.");
     Line(p_Report.ignoredEvents,
          "other channel events ignored (pitch bends, aftertouch, controllers but pan).");
     Line(p_Report.excessEvents, "events dropped: an import holds at most " + std::to_string(MAX_MIDI_EVENTS) +
                                     ", as many as the export of any song has.");
     if (p_Report.tempoHeld)
-        l_Text += "The first tempo gives beats shorter than 1 ms or longer than 65535 ms, which a song "
+        l_Text += "The tempo gives beats shorter than 1 ms or longer than 65535 ms, which a song "
                   "cannot hold: it takes " +
                   std::to_string(p_Report.tempoMs) + " ms per beat.\n";
     if (p_Report.loopIgnored)

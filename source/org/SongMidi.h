@@ -17,8 +17,12 @@
 // 0-254 the velocity (1-127) at the note's start, pan 0-12 controller 10 (6 is 64), sent before a
 // note whose pan differs from the track's last. Left out, since MIDI cannot hold them or a player
 // makes no sound of them: the volume and pan a held note changes to (a MIDI note keeps its
-// velocity), notes of keys 96 and up, tracks whose instrument is outside its bank, and the key of a
-// drum note (a drum's key is its drum).
+// velocity), notes of keys 96 and up and tracks whose instrument is outside its bank. What General
+// MIDI cannot say goes where other programs look past it: each note track begins with the
+// sequencer-specific meta event FF 7F 05 7D 'T' 'W' track instrument (7D is the id MIDI keeps for
+// non-commercial use), and a drum note's note-off velocity is its song key (its note-on's key being
+// its drum's), so that the import gives the song back with its own waveforms, drums, places and
+// drum keys.
 //
 // Import (SongFromMidi) reads types 0 and 1, quantises every time to the step grid and reports
 // whatever it drops or changes (MidiImportReport); see SongFromMidi.
@@ -70,7 +74,8 @@ constexpr std::size_t MAX_MIDI_EVENTS = 2 * MIDI_NOTES_MAX + MIDI_SETTINGS_MAX;
 // the export writes of any song. An event takes at most 7 bytes (a 4-byte time, 3 bytes), so a
 // note at most 21; besides its notes each of the 17 chunks holds its 8-byte head, at most 1536
 // empty text events of 7 bytes that bridge times longer than one time holds (2^32 beats of 96
-// ticks), and under 100 bytes of program, end, tempo, time signature and markers.
+// ticks), and under 100 bytes of program, own track tag (FF 7F), end, tempo, time signature and
+// markers.
 constexpr std::size_t MAX_MIDI_BYTES =
     14 + (TRACK_COUNT + 1) * (8 + 1536 * 7 + 100) + TRACK_COUNT * MIDI_TRACK_NOTES_MAX * 21;
 
@@ -94,7 +99,7 @@ struct MidiImportReport
     unsigned long lengthened = 0;            // notes of no length once quantised: given one beat
     unsigned long shortened = 0;             // notes over 255 beats: cut to 255
     unsigned long unfinished = 0;            // notes never ended: ended where the file ends
-    unsigned long extraTempos = 0;           // tempos other than the first: timing follows the first
+    unsigned long extraTempos = 0;           // tempo changes: followed at the song's one tempo
     unsigned long programChanges = 0;        // program changes after a channel's first note: ignored
     unsigned long ignoredEvents = 0;         // pitch bends, aftertouch, controllers but pan: ignored
     unsigned long excessEvents = 0;          // events past the MAX_MIDI_EVENTS an import holds: dropped
@@ -102,7 +107,8 @@ struct MidiImportReport
     bool loopIgnored = false;                // "loop end" before "loop start": the loop is the whole song
     bool damaged = false;                    // the file ends early or holds a malformed event
     unsigned int tempoMs = 0;                // the song's milliseconds per beat
-    bool tempoHeld = false;                  // the first tempo gives under 1 or over 65535 ms: held there
+    bool tempoHeld = false;                  // the song's tempo gives under 1 or over 65535 ms: held there
+    unsigned long retimed = 0;               // notes the tempo changes moved by more than a beat
 };
 
 // The report as English lines, each ending in a line break: the notes made, then one line per
@@ -115,14 +121,17 @@ std::vector<std::uint8_t> SongToMidi(const OrgSong& p_Song);
 // Replaces p_Song by the Standard MIDI File in p_Data (types 0 and 1; running status; system
 // exclusive and unknown meta events and chunks skipped) and fills p_Report. Times are quantised to
 // p_Quantize song beats per step (1 to MIDI_QUANTIZE_MAX), a step being a quarter note, or N of
-// them by the marker "step of N quarters": milliseconds per beat are the first tempo's microseconds
-// per quarter x N / 1000 / p_Quantize (rounded, held to 1 to 65535), the bar layout follows the
-// first time signature (its quarter notes as steps). Melody channels share the eight melody tracks:
+// them by the marker "step of N quarters": milliseconds per beat are the microseconds per quarter x
+// N / 1000 / p_Quantize (rounded, held to 1 to 65535) of the tempo that holds longest in the file's
+// time, and where the file changes tempo every time is placed by the time its tempo map gives it, at
+// that one tempo (MidiImportReport::retimed counts the notes moved by more than a beat); the bar
+// layout follows the first time signature (its quarter notes as steps). Melody channels share the eight melody tracks:
 // each channel that plays gets one (by most notes first, then channel number), then channels that
 // sound several notes at once get more in turn, up to their need; within its tracks a note goes to
 // the first one free at its beat. A track's waveform follows its channel's program at its first
 // note. Drums on channel 10 go to the drum tracks by MIDI_DRUM_KEYS, one track per drum as they
-// first appear, each hit one beat long. Velocity becomes volume, controller 10 pan. The markers
+// first appear, each hit one beat long. Notes of a track the export wrote (its FF 7F event) keep
+// its waveform or drum, its place where the tracks placed before leave it free, and a drum's key. Velocity becomes volume, controller 10 pan. The markers
 // "loop start" and "loop end" give the loop, else it is the whole song. False, with a one-line
 // reason in p_Error and p_Song unchanged, for bytes that are no MIDI file, a type 2 file, a
 // division of 0 or a p_Quantize out of range. A file that ends early or holds a malformed event is

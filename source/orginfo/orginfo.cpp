@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "InstrumentNames.h"
 #include "NumberArgument.h"
 #include "OrgSong.h"
 #include "PrintableText.h"
@@ -32,8 +33,9 @@ const char* const USAGE =
     "  --json      one JSON object per song, one per line (JSON Lines), with the fields\n"
     "              file, tempo_ms, bpm, steps_per_bar, beats_per_step, beats_per_bar,\n"
     "              loop_start, loop_stop, intro_beats, intro_seconds, loop_beats,\n"
-    "              loop_seconds, notes and tracks (track, kind, instrument, pitch, no_loop,\n"
-    "              events, notes, lowest, highest; lowest and highest are null without notes);\n"
+    "              loop_seconds, notes and tracks (track, kind, instrument, instrument_name,\n"
+    "              pitch, no_loop, events, notes, lowest, highest; lowest and highest are null\n"
+    "              without notes, instrument_name for an instrument outside its bank);\n"
     "              a file name that is not UTF-8 shows U+FFFD for its stray bytes, and\n"
     "              file_bytes then holds the name's bytes in hexadecimal\n"
     "  --events    also every event of every track, in the song's order: its beat, key,\n"
@@ -187,13 +189,15 @@ void PrintText(const std::string& p_Name, const Org::OrgSong& p_Song, const Info
         std::printf("Length with --loops %d: %llu ms, %llu frames at %d Hz\n", p_Query.loops,
                     l_Length.Ms(p_Query.loops),
                     Org::SongLength::Frames(l_Length.Ms(p_Query.loops), p_Query.rate), p_Query.rate);
-    std::printf("Track  Kind        Sample  Pitch  Loop  Events  Notes  Range\n");
+    std::printf("Track  Kind        Sample  Name                Pitch  Loop  Events  Notes  Range\n");
     unsigned long l_Total = 0;
     for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
         const Org::Instrument& l_Instrument = p_Song.instruments[l_Track];
         const TrackFacts l_Facts = FactsOf(p_Song, l_Track);
-        std::printf("%5d  %-10s  %6u  %5u  %4s  %6u  %5u  ", l_Track, KindOf(l_Track), l_Instrument.id,
-                    l_Instrument.pitch, l_Instrument.noloop ? "no" : "yes", l_Facts.events, l_Facts.notes);
+        const char* l_Name = Org::InstrumentName(l_Track >= Org::MELODY_TRACKS, l_Instrument.id);
+        std::printf("%5d  %-10s  %6u  %-18s  %5u  %4s  %6u  %5u  ", l_Track, KindOf(l_Track), l_Instrument.id,
+                    l_Name != nullptr ? l_Name : "-", l_Instrument.pitch, l_Instrument.noloop ? "no" : "yes",
+                    l_Facts.events, l_Facts.notes);
         if (l_Facts.notes == 0)
             std::printf("-\n");
         else
@@ -232,13 +236,14 @@ void PrintJson(const std::string& p_Name, const Org::OrgSong& p_Song, const Info
     for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
         const Org::Instrument& l_Instrument = p_Song.instruments[l_Track];
         const TrackFacts l_Facts = FactsOf(p_Song, l_Track);
+        const char* l_Name = Org::InstrumentName(l_Track >= Org::MELODY_TRACKS, l_Instrument.id);
         char l_Line[256];
-        std::snprintf(
-            l_Line, sizeof(l_Line),
-            "%s{\"track\":%d,\"kind\":\"%s\",\"instrument\":%u,\"pitch\":%u,\"no_loop\":%s,\"events\":%u,"
-            "\"notes\":%u,",
-            l_Track == 0 ? "" : ",", l_Track, KindOf(l_Track), l_Instrument.id, l_Instrument.pitch,
-            l_Instrument.noloop ? "true" : "false", l_Facts.events, l_Facts.notes);
+        std::snprintf(l_Line, sizeof(l_Line),
+                      "%s{\"track\":%d,\"kind\":\"%s\",\"instrument\":%u,\"instrument_name\":%s,\"pitch\":%u,"
+                      "\"no_loop\":%s,\"events\":%u,\"notes\":%u,",
+                      l_Track == 0 ? "" : ",", l_Track, KindOf(l_Track), l_Instrument.id,
+                      l_Name != nullptr ? JsonString(l_Name).c_str() : "null", l_Instrument.pitch,
+                      l_Instrument.noloop ? "true" : "false", l_Facts.events, l_Facts.notes);
         l_Tracks += l_Line;
         if (l_Facts.notes == 0)
             std::snprintf(l_Line, sizeof(l_Line), "\"lowest\":null,\"highest\":null");

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <iterator>
 #include <utility>
 
 #include "Dsp.h"
+#include "InstrumentNames.h"
 
 namespace SampleGen {
 
@@ -133,163 +135,164 @@ std::vector<Timbre> MelodyBank()
 {
     std::vector<Timbre> l_Bank;
     l_Bank.reserve(MELODY_COUNT);
-    auto l_Add = [&](const char* p_Name, const Spectrum& p_Spectrum) {
-        l_Bank.push_back({p_Name, p_Spectrum});
+    // Each waveform is named, in this order, by Org::WAVEFORM_NAMES.
+    auto l_Add = [&](const Spectrum& p_Spectrum) {
+        // One too many is caught by the count check of RenderMelodyBank.
+        const std::size_t l_Index = l_Bank.size();
+        l_Bank.push_back({l_Index < std::size(Org::WAVEFORM_NAMES) ? Org::WAVEFORM_NAMES[l_Index] : "unnamed",
+                          p_Spectrum});
     };
 
     // 0-9: basic shapes.
-    l_Add("sine", Partials({{1, 1.0}}));
-    l_Add("triangle", Triangle(15));
-    l_Add("saw", Saw(TOP));
-    l_Add("square", Square(TOP - 1));
-    l_Add("soft saw", Saw(TOP_SOFT - 2));
-    l_Add("soft square", Square(TOP_SOFT - 1));
-    l_Add("bass saw", Saw(TOP_BASS));
-    l_Add("bass square", Square(TOP_BASS - 1));
-    l_Add("mellow saw", Saw(12, 1.6));
-    l_Add("round sine", Partials({{1, 1.0}, {2, 0.35}, {3, 0.12}}));
+    l_Add(Partials({{1, 1.0}}));
+    l_Add(Triangle(15));
+    l_Add(Saw(TOP));
+    l_Add(Square(TOP - 1));
+    l_Add(Saw(TOP_SOFT - 2));
+    l_Add(Square(TOP_SOFT - 1));
+    l_Add(Saw(TOP_BASS));
+    l_Add(Square(TOP_BASS - 1));
+    l_Add(Saw(12, 1.6));
+    l_Add(Partials({{1, 1.0}, {2, 0.35}, {3, 0.12}}));
 
     // 10-19: pulse widths.
-    l_Add("pulse 12%", Pulse(0.125, TOP));
-    l_Add("pulse 17%", Pulse(1.0 / 6.0, TOP));
-    l_Add("pulse 25%", Pulse(0.25, TOP));
-    l_Add("pulse 33%", Pulse(1.0 / 3.0, TOP));
-    l_Add("pulse 38%", Pulse(0.375, TOP));
-    l_Add("soft pulse 12%", Pulse(0.125, TOP_SOFT));
-    l_Add("soft pulse 25%", Pulse(0.25, TOP_SOFT));
-    l_Add("thin pulse 6%", Pulse(0.0625, TOP_BRIGHT));
-    l_Add("bass pulse 25%", Pulse(0.25, TOP_BASS));
-    l_Add("bass pulse 12%", Pulse(0.125, TOP_BASS));
+    l_Add(Pulse(0.125, TOP));
+    l_Add(Pulse(1.0 / 6.0, TOP));
+    l_Add(Pulse(0.25, TOP));
+    l_Add(Pulse(1.0 / 3.0, TOP));
+    l_Add(Pulse(0.375, TOP));
+    l_Add(Pulse(0.125, TOP_SOFT));
+    l_Add(Pulse(0.25, TOP_SOFT));
+    l_Add(Pulse(0.0625, TOP_BRIGHT));
+    l_Add(Pulse(0.25, TOP_BASS));
+    l_Add(Pulse(0.125, TOP_BASS));
 
     // 20-34: organs. Drawbars sound harmonics 1, 2, 3, 4, 5, 6, 8.
-    l_Add("organ flute", Drawbars("8600000"));
-    l_Add("organ principal", Drawbars("8864000"));
-    l_Add("organ full", Drawbars("8888888"));
-    l_Add("organ jazz", Drawbars("8880000"));
-    l_Add("organ gospel", Drawbars("8468006"));
-    l_Add("organ reedy", Drawbars("8080800"));
-    l_Add("organ bright", Drawbars("6446668"));
-    l_Add("organ mellow", Drawbars("8402000"));
-    l_Add("organ tibia", Drawbars("8404000"));
-    l_Add("organ mixture", Drawbars("5885446"));
-    l_Add("pipe diapason",
-          Partials({{1, 1.0}, {2, 0.7}, {3, 0.4}, {4, 0.3}, {5, 0.15}, {6, 0.12}, {8, 0.06}}));
-    l_Add("pipe trumpet stop", Shaped(20, [](int p_H) { return 1.0 / std::pow(p_H, 0.7); }));
-    l_Add("pipe stopped flute", Partials({{1, 1.0}, {2, 0.15}, {3, 0.18}, {4, 0.05}}));
-    l_Add("organ 8+2", Drawbars("8008000"));
-    l_Add("organ cathedral", Drawbars("8758328"));
+    l_Add(Drawbars("8600000"));
+    l_Add(Drawbars("8864000"));
+    l_Add(Drawbars("8888888"));
+    l_Add(Drawbars("8880000"));
+    l_Add(Drawbars("8468006"));
+    l_Add(Drawbars("8080800"));
+    l_Add(Drawbars("6446668"));
+    l_Add(Drawbars("8402000"));
+    l_Add(Drawbars("8404000"));
+    l_Add(Drawbars("5885446"));
+    l_Add(Partials({{1, 1.0}, {2, 0.7}, {3, 0.4}, {4, 0.3}, {5, 0.15}, {6, 0.12}, {8, 0.06}}));
+    l_Add(Shaped(20, [](int p_H) { return 1.0 / std::pow(p_H, 0.7); }));
+    l_Add(Partials({{1, 1.0}, {2, 0.15}, {3, 0.18}, {4, 0.05}}));
+    l_Add(Drawbars("8008000"));
+    l_Add(Drawbars("8758328"));
 
     // 35-46: brass.
-    l_Add("trumpet", Brass(1.0, 2.5, 20));
-    l_Add("bright trumpet", Brass(1.2, 3.5, TOP_BRIGHT));
-    l_Add("muted trumpet", Resonate(Brass(0.5, 6.0, TOP_BRIGHT), 9.0, 2.0, 3.0));
-    l_Add("french horn", Brass(0.3, 1.4, 12));
-    l_Add("trombone", Brass(2.0, 1.2, 20));
-    l_Add("tuba", Brass(0.6, 3.0, 32));
-    l_Add("synth brass", Resonate(Saw(TOP_BRIGHT), 5.0, 1.5, 2.0));
-    l_Add("soft synth brass", Resonate(Saw(12, 1.3), 3.0, 1.0, 1.5));
-    l_Add("brass section", Resonate(Brass(0.6, 5.0, TOP_BRIGHT), 8.0, 3.0, 1.5));
-    l_Add("flugelhorn", Brass(0.4, 2.2, 12));
-    l_Add("cornet", Brass(0.9, 2.2, TOP));
-    l_Add("brassy reed", Shaped(20, [](int p_H) {
-              return std::pow(p_H, 1.0) * std::exp(-p_H / 3.0) * (p_H % 2 ? 1.0 : 0.5);
-          }));
+    l_Add(Brass(1.0, 2.5, 20));
+    l_Add(Brass(1.2, 3.5, TOP_BRIGHT));
+    l_Add(Resonate(Brass(0.5, 6.0, TOP_BRIGHT), 9.0, 2.0, 3.0));
+    l_Add(Brass(0.3, 1.4, 12));
+    l_Add(Brass(2.0, 1.2, 20));
+    l_Add(Brass(0.6, 3.0, 32));
+    l_Add(Resonate(Saw(TOP_BRIGHT), 5.0, 1.5, 2.0));
+    l_Add(Resonate(Saw(12, 1.3), 3.0, 1.0, 1.5));
+    l_Add(Resonate(Brass(0.6, 5.0, TOP_BRIGHT), 8.0, 3.0, 1.5));
+    l_Add(Brass(0.4, 2.2, 12));
+    l_Add(Brass(0.9, 2.2, TOP));
+    l_Add(Shaped(20,
+                 [](int p_H) { return std::pow(p_H, 1.0) * std::exp(-p_H / 3.0) * (p_H % 2 ? 1.0 : 0.5); }));
 
     // 47-58: strings and reeds.
-    l_Add("violin", Resonate(Resonate(Saw(TOP_BRIGHT, 0.9), 3.0, 1.0, 1.2), 5.5, 1.5, 0.8));
-    l_Add("viola", Resonate(Resonate(Saw(20), 2.5, 1.0, 1.0), 4.0, 1.0, 0.6));
-    l_Add("cello", Resonate(Resonate(Saw(32), 2.0, 0.8, 0.8), 6.0, 2.0, 0.6));
-    l_Add("contrabass", Saw(TOP_BASS, 1.2));
-    l_Add("soft strings", Resonate(Saw(TOP, 1.4), 4.0, 2.0, 0.7));
-    l_Add("plucked string", Pluck(0.2, 20, 2.0));
-    l_Add("nylon guitar", Pluck(0.12, TOP, 1.5));
-    l_Add("clarinet", Partials({{1, 1.0},
-                                {2, 0.04},
-                                {3, 0.75},
-                                {4, 0.05},
-                                {5, 0.5},
-                                {6, 0.04},
-                                {7, 0.3},
-                                {9, 0.18},
-                                {11, 0.1},
-                                {13, 0.05}}));
-    l_Add("oboe", Partials({{1, 0.5},
-                            {2, 0.9},
-                            {3, 1.0},
-                            {4, 0.8},
-                            {5, 0.5},
-                            {6, 0.4},
-                            {7, 0.25},
-                            {8, 0.15},
-                            {9, 0.1},
-                            {10, 0.06}}));
-    l_Add("bassoon", Partials({{1, 0.4},
-                               {2, 0.6},
-                               {3, 1.0},
-                               {4, 0.9},
-                               {5, 0.6},
-                               {6, 0.45},
-                               {7, 0.3},
-                               {8, 0.25},
-                               {9, 0.15},
-                               {10, 0.1},
-                               {12, 0.06},
-                               {14, 0.04}}));
-    l_Add("saxophone", Resonate(Saw(18, 0.8), 4.0, 1.5, 1.5));
-    l_Add("accordion", Resonate(Pulse(0.42, 20), 3.0, 1.0, 1.0));
+    l_Add(Resonate(Resonate(Saw(TOP_BRIGHT, 0.9), 3.0, 1.0, 1.2), 5.5, 1.5, 0.8));
+    l_Add(Resonate(Resonate(Saw(20), 2.5, 1.0, 1.0), 4.0, 1.0, 0.6));
+    l_Add(Resonate(Resonate(Saw(32), 2.0, 0.8, 0.8), 6.0, 2.0, 0.6));
+    l_Add(Saw(TOP_BASS, 1.2));
+    l_Add(Resonate(Saw(TOP, 1.4), 4.0, 2.0, 0.7));
+    l_Add(Pluck(0.2, 20, 2.0));
+    l_Add(Pluck(0.12, TOP, 1.5));
+    l_Add(Partials({{1, 1.0},
+                    {2, 0.04},
+                    {3, 0.75},
+                    {4, 0.05},
+                    {5, 0.5},
+                    {6, 0.04},
+                    {7, 0.3},
+                    {9, 0.18},
+                    {11, 0.1},
+                    {13, 0.05}}));
+    l_Add(Partials({{1, 0.5},
+                    {2, 0.9},
+                    {3, 1.0},
+                    {4, 0.8},
+                    {5, 0.5},
+                    {6, 0.4},
+                    {7, 0.25},
+                    {8, 0.15},
+                    {9, 0.1},
+                    {10, 0.06}}));
+    l_Add(Partials({{1, 0.4},
+                    {2, 0.6},
+                    {3, 1.0},
+                    {4, 0.9},
+                    {5, 0.6},
+                    {6, 0.45},
+                    {7, 0.3},
+                    {8, 0.25},
+                    {9, 0.15},
+                    {10, 0.1},
+                    {12, 0.06},
+                    {14, 0.04}}));
+    l_Add(Resonate(Saw(18, 0.8), 4.0, 1.5, 1.5));
+    l_Add(Resonate(Pulse(0.42, 20), 3.0, 1.0, 1.0));
 
     // 59-70: bells, mallets and keys: static spectra with the strong upper partials of struck
     // bars and bells (moved to the nearest harmonic, since a cycle holds only harmonics).
-    l_Add("vibraphone", Partials({{1, 1.0}, {2, 0.15}, {4, 0.25}, {6, 0.2}, {10, 0.1}}));
-    l_Add("marimba", Partials({{1, 1.0}, {3, 0.1}, {4, 0.45}, {7, 0.05}}));
-    l_Add("glockenspiel", Partials({{1, 1.0}, {3, 0.5}, {5, 0.35}, {9, 0.25}}));
-    l_Add("celesta", Partials({{1, 1.0}, {2, 0.2}, {4, 0.35}, {8, 0.15}}));
-    l_Add("music box", Partials({{1, 1.0}, {2, 0.4}, {5, 0.3}, {7, 0.25}, {12, 0.1}}));
-    l_Add("tubular bell", Partials({{1, 0.5}, {2, 1.0}, {3, 0.7}, {4, 0.4}, {5, 0.6}, {8, 0.3}, {11, 0.2}}));
-    l_Add("church bell",
-          Partials({{1, 0.8}, {2, 1.0}, {3, 0.6}, {4, 0.7}, {6, 0.5}, {8, 0.4}, {10, 0.25}, {16, 0.1}}));
-    l_Add("electric piano", Partials({{1, 1.0}, {2, 0.3}, {3, 0.1}, {7, 0.15}, {14, 0.08}}));
-    l_Add("fm piano", FromFunction(TOP, [](double p_Phase) { return Fm(p_Phase, 1.0, 1.2); }));
-    l_Add("clavinet", Resonate(Pulse(0.22, TOP_BRIGHT), 8.0, 3.0, 1.0));
-    l_Add("harpsichord", Resonate(Pluck(0.09, TOP_BRIGHT, 0.8), 12.0, 4.0, 1.0));
-    l_Add("steel drum", Partials({{1, 1.0}, {2, 0.8}, {3, 0.3}, {4, 0.5}, {6, 0.2}}));
+    l_Add(Partials({{1, 1.0}, {2, 0.15}, {4, 0.25}, {6, 0.2}, {10, 0.1}}));
+    l_Add(Partials({{1, 1.0}, {3, 0.1}, {4, 0.45}, {7, 0.05}}));
+    l_Add(Partials({{1, 1.0}, {3, 0.5}, {5, 0.35}, {9, 0.25}}));
+    l_Add(Partials({{1, 1.0}, {2, 0.2}, {4, 0.35}, {8, 0.15}}));
+    l_Add(Partials({{1, 1.0}, {2, 0.4}, {5, 0.3}, {7, 0.25}, {12, 0.1}}));
+    l_Add(Partials({{1, 0.5}, {2, 1.0}, {3, 0.7}, {4, 0.4}, {5, 0.6}, {8, 0.3}, {11, 0.2}}));
+    l_Add(Partials({{1, 0.8}, {2, 1.0}, {3, 0.6}, {4, 0.7}, {6, 0.5}, {8, 0.4}, {10, 0.25}, {16, 0.1}}));
+    l_Add(Partials({{1, 1.0}, {2, 0.3}, {3, 0.1}, {7, 0.15}, {14, 0.08}}));
+    l_Add(FromFunction(TOP, [](double p_Phase) { return Fm(p_Phase, 1.0, 1.2); }));
+    l_Add(Resonate(Pulse(0.22, TOP_BRIGHT), 8.0, 3.0, 1.0));
+    l_Add(Resonate(Pluck(0.09, TOP_BRIGHT, 0.8), 12.0, 4.0, 1.0));
+    l_Add(Partials({{1, 1.0}, {2, 0.8}, {3, 0.3}, {4, 0.5}, {6, 0.2}}));
 
     // 71-84: voices. Vowels at a reference pitch: 110 Hz bass, 220 Hz tenor, 330 Hz alto,
     // 440 Hz soprano (formants raised for the higher voices).
-    l_Add("bass voice ah", Vowel(110.0, VOWEL_A, 1.0, 32, 1.0));
-    l_Add("bass voice oh", Vowel(110.0, VOWEL_O, 1.0, 32, 1.0));
-    l_Add("bass voice oo", Vowel(110.0, VOWEL_U, 1.0, TOP_BRIGHT, 1.0));
-    l_Add("tenor voice ah", Vowel(220.0, VOWEL_A, 1.0, TOP, 1.0));
-    l_Add("tenor voice eh", Vowel(220.0, VOWEL_E, 1.0, TOP, 1.0));
-    l_Add("tenor voice ee", Vowel(220.0, VOWEL_I, 1.0, TOP, 1.0));
-    l_Add("tenor voice oh", Vowel(220.0, VOWEL_O, 1.0, 14, 1.0));
-    l_Add("tenor voice oo", Vowel(220.0, VOWEL_U, 1.0, 12, 1.0));
-    l_Add("alto voice ah", Vowel(330.0, VOWEL_A, 1.15, 12, 1.0));
-    l_Add("soprano voice ee", Vowel(440.0, VOWEL_I, 1.2, 10, 1.0));
-    l_Add("soprano voice oh", Vowel(440.0, VOWEL_O, 1.2, TOP_SOFT, 1.0));
-    l_Add("choir aah", Vowel(220.0, VOWEL_A, 1.05, TOP, 1.6));
-    l_Add("nasal voice", Vowel(220.0, Formants{250, 2000, 2800}, 1.0, TOP, 0.8));
-    l_Add("talking saw", Vowel(220.0, Formants{660, 1700, 2400}, 1.0, TOP_BRIGHT, 0.6));
+    l_Add(Vowel(110.0, VOWEL_A, 1.0, 32, 1.0));
+    l_Add(Vowel(110.0, VOWEL_O, 1.0, 32, 1.0));
+    l_Add(Vowel(110.0, VOWEL_U, 1.0, TOP_BRIGHT, 1.0));
+    l_Add(Vowel(220.0, VOWEL_A, 1.0, TOP, 1.0));
+    l_Add(Vowel(220.0, VOWEL_E, 1.0, TOP, 1.0));
+    l_Add(Vowel(220.0, VOWEL_I, 1.0, TOP, 1.0));
+    l_Add(Vowel(220.0, VOWEL_O, 1.0, 14, 1.0));
+    l_Add(Vowel(220.0, VOWEL_U, 1.0, 12, 1.0));
+    l_Add(Vowel(330.0, VOWEL_A, 1.15, 12, 1.0));
+    l_Add(Vowel(440.0, VOWEL_I, 1.2, 10, 1.0));
+    l_Add(Vowel(440.0, VOWEL_O, 1.2, TOP_SOFT, 1.0));
+    l_Add(Vowel(220.0, VOWEL_A, 1.05, TOP, 1.6));
+    l_Add(Vowel(220.0, Formants{250, 2000, 2800}, 1.0, TOP, 0.8));
+    l_Add(Vowel(220.0, Formants{660, 1700, 2400}, 1.0, TOP_BRIGHT, 0.6));
 
     // 85-89: synthesiser tones.
-    l_Add("fm bass", FromFunction(32, [](double p_Phase) { return Fm(p_Phase, 1.0, 2.5); }));
-    l_Add("fm bell", FromFunction(TOP_BRIGHT, [](double p_Phase) { return Fm(p_Phase, 3.0, 1.5); }));
-    l_Add("sync lead", FromFunction(20, [](double p_Phase) { return SyncedSaw(p_Phase, 2.5); }));
-    l_Add("resonant saw", Resonate(Saw(TOP_BRIGHT), 6.0, 0.7, 4.0));
-    l_Add("double saw", DoubleSaw(TOP));
+    l_Add(FromFunction(32, [](double p_Phase) { return Fm(p_Phase, 1.0, 2.5); }));
+    l_Add(FromFunction(TOP_BRIGHT, [](double p_Phase) { return Fm(p_Phase, 3.0, 1.5); }));
+    l_Add(FromFunction(20, [](double p_Phase) { return SyncedSaw(p_Phase, 2.5); }));
+    l_Add(Resonate(Saw(TOP_BRIGHT), 6.0, 0.7, 4.0));
+    l_Add(DoubleSaw(TOP));
 
     // 90-99: noisy cycles (fixed seeds). Each repeats at the note's pitch, so it sounds as a
     // buzzy, breathy tone rather than as pure noise.
-    l_Add("noise full", Noise(90, 1, TOP_BRIGHT, 0.0));
-    l_Add("noise low", Noise(91, 1, TOP_SOFT, 0.0));
-    l_Add("noise mid", Noise(92, 4, TOP, 0.0));
-    l_Add("noise high", Noise(93, 8, TOP_BRIGHT, 0.0));
-    l_Add("noise pink", Noise(94, 1, 32, 0.5));
-    l_Add("breathy flute", Plus(Partials({{1, 1.0}, {2, 0.1}}), Noise(95, 2, TOP, 0.3), 0.08));
-    l_Add("breathy voice", Plus(Vowel(220.0, VOWEL_A, 1.0, TOP, 1.0), Noise(96, 2, TOP_BRIGHT, 0.5), 0.12));
-    l_Add("growl", Plus(Saw(12), Noise(97, 1, 20, 0.5), 0.3));
-    l_Add("noise bass", Noise(98, 1, TOP_BASS, 1.0));
-    l_Add("wind", Noise(99, 2, 12, 0.2));
+    l_Add(Noise(90, 1, TOP_BRIGHT, 0.0));
+    l_Add(Noise(91, 1, TOP_SOFT, 0.0));
+    l_Add(Noise(92, 4, TOP, 0.0));
+    l_Add(Noise(93, 8, TOP_BRIGHT, 0.0));
+    l_Add(Noise(94, 1, 32, 0.5));
+    l_Add(Plus(Partials({{1, 1.0}, {2, 0.1}}), Noise(95, 2, TOP, 0.3), 0.08));
+    l_Add(Plus(Vowel(220.0, VOWEL_A, 1.0, TOP, 1.0), Noise(96, 2, TOP_BRIGHT, 0.5), 0.12));
+    l_Add(Plus(Saw(12), Noise(97, 1, 20, 0.5), 0.3));
+    l_Add(Noise(98, 1, TOP_BASS, 1.0));
+    l_Add(Noise(99, 2, 12, 0.2));
     return l_Bank;
 }
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Cycle.h"
-#include "OrgSongTypes.h"
+#include "InstrumentNames.h"
 
 namespace SampleGen {
 

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -46,13 +48,14 @@ std::vector<std::uint8_t> MidoFile(const OrgTest::TempDir& p_Dir, const std::str
     return OrgTest::ReadFile(p_Dir.Path("made.mid"));
 }
 
-// Type 1 at 480 ticks per quarter: a conductor with a second tempo and the loop markers, a melody
+// Type 1 at 480 ticks per quarter: a conductor with a second, faster tempo that holds for less time
+// than the first, from the last note to the loop's end, and the loop markers, a melody
 // channel, a channel playing a nine-note chord, and drums (one key no drum has, one never ended).
 const char* const BAND = R"(m = MidiFile(type=1, ticks_per_beat=480)
 c, v, ch, d = MidiTrack(), MidiTrack(), MidiTrack(), MidiTrack()
 m.tracks += [c, v, ch, d]
 c += [Meta('time_signature', numerator=3, denominator=4), Meta('set_tempo', tempo=600000),
-      Meta('marker', text='loop start', time=960), Meta('set_tempo', tempo=400000, time=960),
+      Meta('marker', text='loop start', time=960), Meta('set_tempo', tempo=200000, time=960),
       Meta('marker', text='Loop End', time=3840)]
 v += [N('program_change', channel=0, program=40), N('control_change', channel=0, control=10, value=0),
       N('note_on', channel=0, note=69, velocity=100), N('note_off', channel=0, note=69, time=480),
@@ -94,13 +97,14 @@ TEST(MidiImport, KeepsTimingKeysVelocitiesPansAndDrumsAndCountsWhatItDrops)
     std::string l_Error;
     ASSERT_TRUE(Org::SongFromMidi(l_File.data(), l_File.size(), 4, l_Song, l_Report, l_Error)) << l_Error;
 
-    // 600000 us per quarter of 4 beats; 3/4; 480 ticks are 4 beats.
+    // 600000 us per quarter of 4 beats; 3/4; 480 ticks are 4 beats until the faster tempo, which
+    // makes the loop's last 3840 ticks a third as long.
     const Org::Header& l_Header = l_Song.GetHeader();
     EXPECT_EQ(150, l_Header.tempo);
     EXPECT_EQ(3, l_Header.steps_bar);
     EXPECT_EQ(4, l_Header.beats_step);
     EXPECT_EQ(8u, l_Header.loopstart);
-    EXPECT_EQ(48u, l_Header.loopstop);
+    EXPECT_EQ(16u + 11u, l_Header.loopstop);
     // Velocity twice over as volume, controller 0 and 127 as the pans 0 and 12; the 10-tick note
     // lengthened to a beat; the chord's first seven voices on tracks 1-7.
     ExpectEvents({{0, 57, 4, 200, 0}, {4, 60, 2, 100, 0}, {16, 48, 1, 254, 12}}, l_Song.GetEvents(0),
@@ -132,7 +136,86 @@ TEST(MidiImport, KeepsTimingKeysVelocitiesPansAndDrumsAndCountsWhatItDrops)
     EXPECT_FALSE(l_Report.damaged);
     const std::string l_Text = Org::DescribeMidiImport(l_Report);
     EXPECT_EQ(8, std::count(l_Text.begin(), l_Text.end(), '\n')) << l_Text;
-    EXPECT_NE(std::string::npos, l_Text.find("1 tempo changes ignored")) << l_Text;
+    EXPECT_NE(std::string::npos, l_Text.find("1 tempo changes followed")) << l_Text;
+}
+
+TEST(MidiImport, FollowsTheTempoMapSoThatEveryNoteSoundsWithinHalfABeatOfItsTime)
+{
+    // A quarter note a note, while the tempo goes from 480000 to 240000 us (the one that holds
+    // longest), 960000 and back, one change in the middle of a note; mido gives each note's time.
+    OrgTest::TempDir l_Dir;
+    const std::string l_Make = R"(m = MidiFile(type=1, ticks_per_beat=96)
+c, t = MidiTrack(), MidiTrack()
+m.tracks += [c, t]
+c += [Meta('set_tempo', tempo=480000), Meta('set_tempo', tempo=240000, time=96 * 8),
+      Meta('set_tempo', tempo=960000, time=96 * 24), Meta('set_tempo', tempo=240000, time=96 * 4 + 48)]
+for i in range(48):
+    t += [N('note_on', note=60 + i % 12, velocity=100), N('note_off', note=60 + i % 12, time=96)]
+)";
+    const std::vector<std::uint8_t> l_File = MidoFile(l_Dir, l_Make);
+    std::vector<double> l_Times;
+    std::istringstream l_Printed(Mido(l_Dir, l_Make + R"(now = 0
+for e in m:
+    now += e.time
+    if e.type == 'note_on': print(now)
+)",
+                                      l_Dir.Path("unused")));
+    for (double l_Time = 0; l_Printed >> l_Time;)
+        l_Times.push_back(l_Time);
+    ASSERT_EQ(48u, l_Times.size());
+
+    Org::OrgSong l_Song;
+    Org::MidiImportReport l_Report;
+    std::string l_Error;
+    ASSERT_TRUE(Org::SongFromMidi(l_File.data(), l_File.size(), 4, l_Song, l_Report, l_Error)) << l_Error;
+    const double l_Beat = l_Song.GetHeader().tempo / 1000.0;
+    EXPECT_EQ(60, l_Song.GetHeader().tempo);
+    const Events& l_Notes = l_Song.GetEvents(0);
+    ASSERT_EQ(48u, l_Notes.size());
+    for (std::size_t i = 0; i < l_Notes.size(); ++i)
+        EXPECT_LE(std::fabs(l_Notes[i].pos * l_Beat - l_Times[i]), l_Beat / 2) << "note " << i;
+    // The first eight notes take twice their beats, the slow ones four times: every note after the
+    // first is placed elsewhere than its ticks alone would have it.
+    EXPECT_EQ(32u, l_Notes[4].pos);
+    EXPECT_EQ(47u, l_Report.retimed);
+    EXPECT_EQ(3u, l_Report.extraTempos);
+    const std::string l_Text = Org::DescribeMidiImport(l_Report);
+    EXPECT_NE(std::string::npos, l_Text.find("47 notes placed more than a beat")) << l_Text;
+}
+
+TEST(MidiExport, EveryBundledSongComesBackWithItsInstrumentsPlacesAndDrumKeys)
+{
+    for (const auto& l_Entry : std::filesystem::directory_iterator(TUNEWRIGHT_SONGS_DIR)) {
+        const std::vector<std::uint8_t> l_Bytes = OrgTest::ReadFile(l_Entry.path().string());
+        const Org::OrgSong l_Song(l_Bytes.data(), l_Bytes.size());
+        const std::vector<std::uint8_t> l_File = Org::SongToMidi(l_Song);
+        Org::OrgSong l_Back;
+        Org::MidiImportReport l_Report;
+        std::string l_Error;
+        ASSERT_TRUE(Org::SongFromMidi(l_File.data(), l_File.size(), l_Song.GetHeader().beats_step, l_Back,
+                                      l_Report, l_Error))
+            << l_Error;
+        EXPECT_EQ(l_Song.GetHeader().tempo, l_Back.GetHeader().tempo) << l_Entry.path();
+        int l_Sounding = 0;
+        for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
+            // The notes the song strikes, each at its beat and key (a drum's too).
+            const auto Struck = [&](const Org::OrgSong& p_Song) {
+                std::vector<std::pair<std::uint32_t, int>> l_Struck;
+                for (const Org::OrgSong::SoundRun& l_Run : p_Song.SoundRuns(l_Track))
+                    if (l_Run.struck)
+                        l_Struck.push_back({l_Run.pos, l_Run.note});
+                return l_Struck;
+            };
+            const std::string l_What =
+                l_Entry.path().filename().string() + " track " + std::to_string(l_Track);
+            EXPECT_EQ(Struck(l_Song), Struck(l_Back)) << l_What;
+            if (l_Song.GetEvents(l_Track).empty())
+                continue;
+            ++l_Sounding;
+            EXPECT_EQ(l_Song.instruments[l_Track].id, l_Back.instruments[l_Track].id) << l_What;
+        }
+        EXPECT_GT(l_Sounding, 8) << l_Entry.path();
+    }
 }
 
 TEST(MidiImport, ReadsTypeZeroWithRunningStatusAndSkipsSystemExclusiveAndText)
@@ -243,7 +326,7 @@ t += [Meta('set_tempo', tempo=0), N('note_on', note=60, velocity=64), N('note_of
     std::vector<char> l_Text(static_cast<std::size_t>(tw_midi_report_text(&l_Report, nullptr, 0)) + 1);
     tw_midi_report_text(&l_Report, l_Text.data(), l_Text.size());
     EXPECT_EQ("1 notes imported at 1 ms per beat.\n"
-              "The first tempo gives beats shorter than 1 ms or longer than 65535 ms, which a song cannot "
+              "The tempo gives beats shorter than 1 ms or longer than 65535 ms, which a song cannot "
               "hold: it takes 1 ms per beat.\n"
               "The file ends early or holds a malformed event: it was read up to there.\n",
               std::string(l_Text.data()));
@@ -359,7 +442,7 @@ TEST(MidiExport, WritesWhatEachTrackSoundsHeldNotesThatTakeAnotherKeyIncluded)
         l_Keys.push_back({i + 1u, static_cast<std::uint8_t>(40 + i), 1, 200, 6});
     ExpectEvents(l_Keys, l_Back.GetEvents(0), "a note that takes a key a beat");
     ExpectEvents({{4, 50, 2, 200, 6}, {10, 60, 6, 200, 6}}, l_Back.GetEvents(1), "keys MIDI cannot hold");
-    ExpectEvents({{0, Org::IMPORTED_DRUM_KEY, 1, 200, 6}}, l_Back.GetEvents(8), "a held drum");
+    ExpectEvents({{0, 40, 1, 200, 6}}, l_Back.GetEvents(8), "a held drum, at the key it was struck at");
     // The song made of the file sounds the same key as the song on every beat.
     const std::vector<std::uint8_t> l_Bytes = l_Image.Bytes();
     Org::OrgSong l_Song(l_Bytes.data(), l_Bytes.size());

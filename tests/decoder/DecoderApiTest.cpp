@@ -109,7 +109,7 @@ TEST(DecoderApi, NamesItsCodesResamplersAndReportFields)
     while (tw_midi_report_field_name(l_Field) != nullptr)
         ++l_Field;
     EXPECT_EQ(sizeof(tw_midi_report), l_Field * sizeof(uint32_t));
-    EXPECT_STREQ("excess_events", tw_midi_report_field_name(l_Field - 1));
+    EXPECT_STREQ("retimed", tw_midi_report_field_name(l_Field - 1));
 }
 
 // The header the web composer puts before its render: a WAV file an independent reader takes, of

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #ifndef _WIN32
@@ -77,6 +78,10 @@ TEST(SongEditing, AnEditedSongSavesTheFormatsBytesAndOpensAgain)
     l_Expected.loopstop = 32;
     for (OrgTest::Track& l_Track : l_Expected.tracks)
         l_Track.pitch = 0;
+    // The drum tracks as a new song has them: a kit.
+    const std::uint8_t l_Kit[8] = {0, 2, 5, 6, 4, 11, 7, 8};
+    for (int l_Track = 8; l_Track < TW_TRACK_COUNT; ++l_Track)
+        l_Expected.tracks[l_Track].id = l_Kit[l_Track - 8];
     l_Expected.tracks[2] = {1010, 99, 1, {{0, 0, 1, 0, 0}, {4, 41, 3, 100, 2}, {20, 95, 255, 254, 12}}};
     l_Expected.tracks[9] = {0, 11, 0, {{16, 30, 1, 200, 6}}};
     const std::vector<std::uint8_t> l_Bytes = Saved(l_Song);
@@ -161,8 +166,8 @@ TEST(SongEditing, EveryValueOutOfRangeHasItsOwnCodeAndChangesNothing)
     l_Highest.beat = 101;
     EXPECT_EQ(TW_OK, tw_song_insert_event(l_Song, 0, &l_Lowest));
     EXPECT_EQ(TW_OK, tw_song_insert_event(l_Song, 0, &l_Highest));
-    EXPECT_EQ(std::vector<int>({100, 12}),
-              std::vector<int>({tw_get_instrument_count(TW_TRACK_MELODY), tw_get_instrument_count(TW_TRACK_DRUMS)}));
+    EXPECT_EQ(std::vector<int>({100, 12}), std::vector<int>({tw_get_instrument_count(TW_TRACK_MELODY),
+                                                             tw_get_instrument_count(TW_TRACK_DRUMS)}));
 
     // A full track takes no more.
     std::vector<tw_event> l_Full;
@@ -228,7 +233,8 @@ struct EditModel
 
     std::vector<tw_event>::iterator At(std::uint32_t p_Beat)
     {
-        return std::find_if(events.begin(), events.end(), [&](const tw_event& e) { return e.beat == p_Beat; });
+        return std::find_if(events.begin(), events.end(),
+                            [&](const tw_event& e) { return e.beat == p_Beat; });
     }
     int Insert(const tw_event& p_Event)
     {
@@ -273,7 +279,8 @@ TEST(SongEditing, EditsFindTheirBeatInTracksInOrderAndOutOfOrderAlike)
 {
     OrgTest::SongImage l_Image;
     l_Image.tracks[0].events = {{2, 10, 1, 200, 6}, {2, 11, 1, 200, 6}, {5, 12, 1, 200, 6}};
-    l_Image.tracks[1].events = {{30, 20, 1, 200, 6}, {3, 21, 1, 200, 6}, {3, 22, 1, 200, 6}, {17, 23, 1, 200, 6}};
+    l_Image.tracks[1].events = {
+        {30, 20, 1, 200, 6}, {3, 21, 1, 200, 6}, {3, 22, 1, 200, 6}, {17, 23, 1, 200, 6}};
     const std::vector<std::uint8_t> l_Bytes = l_Image.Bytes();
     tw_song* l_Song = tw_song_open_memory(l_Bytes.data(), l_Bytes.size(), nullptr);
     ASSERT_NE(nullptr, l_Song);
@@ -310,5 +317,44 @@ TEST(SongEditing, EditsFindTheirBeatInTracksInOrderAndOutOfOrderAlike)
         tw_song_get_track_events(l_Song, l_Track, l_Events.data(), l_Events.size());
         ASSERT_EQ(BeatsAndKeys(l_Model.events), BeatsAndKeys(l_Events)) << "step " << l_Step;
     }
+    tw_song_close(l_Song);
+}
+
+TEST(SongEditing, InstrumentsHaveNamesAndANewSongStartsWithADrumKitWhoseKeysChange)
+{
+    // A name for every instrument of each kind, none twice, and none beyond.
+    for (int l_Kind : {TW_TRACK_MELODY, TW_TRACK_DRUMS}) {
+        std::vector<std::string> l_Names;
+        for (int i = 0; i < tw_get_instrument_count(l_Kind); ++i) {
+            ASSERT_NE(nullptr, tw_instrument_name(l_Kind, i)) << l_Kind << " " << i;
+            l_Names.push_back(tw_instrument_name(l_Kind, i));
+            EXPECT_FALSE(l_Names.back().empty());
+        }
+        std::sort(l_Names.begin(), l_Names.end());
+        EXPECT_EQ(l_Names.end(), std::adjacent_find(l_Names.begin(), l_Names.end()));
+        EXPECT_EQ(nullptr, tw_instrument_name(l_Kind, -1));
+        EXPECT_EQ(nullptr, tw_instrument_name(l_Kind, tw_get_instrument_count(l_Kind)));
+    }
+    EXPECT_EQ(nullptr, tw_instrument_name(2, 0));
+    EXPECT_STREQ("Square", tw_instrument_name(TW_TRACK_MELODY, 3));
+
+    // The drum tracks of a new song: a kit of eight drums, the bass drum, snare and hi-hats first.
+    tw_song* l_Song = tw_song_new(nullptr);
+    std::vector<std::string> l_Kit;
+    for (int l_Track = 8; l_Track < TW_TRACK_COUNT; ++l_Track)
+        l_Kit.push_back(tw_instrument_name(TW_TRACK_DRUMS, tw_song_get_track_instrument(l_Song, l_Track)));
+    EXPECT_EQ(std::vector<std::string>({"Bass drum", "Snare", "Closed hi-hat", "Open hi-hat"}),
+              std::vector<std::string>(l_Kit.begin(), l_Kit.begin() + 4));
+    std::sort(l_Kit.begin(), l_Kit.end());
+    EXPECT_EQ(l_Kit.end(), std::unique(l_Kit.begin(), l_Kit.end()));
+    EXPECT_EQ(0, tw_song_get_track_instrument(l_Song, 0));
+    // A drum note takes any key a melody note does, and changes it.
+    tw_event l_Hit = Note(0, 0, 1);
+    EXPECT_EQ(TW_OK, tw_song_insert_event(l_Song, 8, &l_Hit));
+    l_Hit.key = 95;
+    EXPECT_EQ(TW_OK, tw_song_replace_event(l_Song, 8, &l_Hit));
+    tw_event l_Back = {};
+    EXPECT_EQ(1, tw_song_get_track_events(l_Song, 8, &l_Back, 1));
+    EXPECT_EQ(95, l_Back.key);
     tw_song_close(l_Song);
 }

@@ -150,13 +150,20 @@ export interface Tunewright {
   /** The values an editor may write in a note, as the song checks them: per field, [lowest, highest]
    * (beat 0-4294967295, key 0-95, length 1-255, volume 0-254, pan 0-12). */
   readonly noteRange: Record<'beat' | 'key' | 'length' | 'volume' | 'pan', [number, number]>;
-  /** The drums' names (Bass01, ...), in the order a drum track's instrument counts them. */
+  /** The melody waveforms' names ("Sine", "Square", "Bass saw", ...), in the order a melody track's
+   * instrument counts them. */
+  readonly waveNames: string[];
+  /** The drums' names ("Bass drum", "Snare", "Closed hi-hat", ...), in the order a drum track's
+   * instrument counts them. */
   readonly drumNames: string[];
+  /** The drums' sample file names (Bass01, ...: percussion/Bass01.wav of the data), in the same order. */
+  readonly drumFiles: string[];
   /** The 44-byte header of a 16-bit PCM WAV file of `frames` frames (stereo unless `channels` is 1). */
   wavHeader(frames: number, sampleRate: number, channels?: 1 | 2): Uint8Array;
   /** How many instruments a track takes: 100 waveforms on a melody track (`drums` false), 12 drums on a drum track. */
   instrumentCount(drums: boolean): number;
-  /** An empty song to write: 140 ms per beat, a bar layout of 4 and 4, no loop, no notes. */
+  /** An empty song to write: 140 ms per beat, a bar layout of 4 and 4, no loop, no notes; the drum
+   * tracks on a kit of one drum each (bass drum, snare, closed and open hi-hat, toms, crash, clap). */
   createSong(): Song;
   /** Opens a song from its bytes; throws an Error with the decoder's message when they are not a song
    * (a TypeError for anything but a Uint8Array or an ArrayBuffer). */
@@ -196,7 +203,7 @@ export interface MidiReport {
   shortened: number;
   /** Notes never ended: ended where the file ends. */
   unfinished: number;
-  /** Tempos other than the first: the song keeps the first. */
+  /** Tempo changes: followed, the song keeping one tempo (see retimed). */
   extraTempos: number;
   /** Program changes after a channel's first note: ignored. */
   programChanges: number;
@@ -210,10 +217,13 @@ export interface MidiReport {
   damaged: boolean;
   /** The song's milliseconds per beat. */
   tempoMs: number;
-  /** The first tempo gives under 1 or over 65535 ms per beat: held there. */
+  /** The song's tempo gives under 1 or over 65535 ms per beat: held there. */
   tempoHeld: boolean;
   /** Events past the most an import holds (TW_MAX_MIDI_EVENTS, as the export of any song has): dropped. */
   excessEvents: number;
+  /** Notes the file's tempo changes placed more than one song beat away from where their ticks at the
+   * song's one tempo would have put them. */
+  retimed: number;
   /** The decoder's English lines for all of the above. */
   text: string;
 }

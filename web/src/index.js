@@ -482,14 +482,26 @@ class Tunewright {
     }
   }
 
-  // The drums' names in their order (a drum track's instrument picks one), as the library names them.
-  #drumNames = null;
-  get drumNames() {
-    if (!this.#drumNames) {
-      this.#drumNames = [];
-      for (let l_Name; (l_Name = this.m._tw_web_drum_name(this.#drumNames.length)) !== 0; ) this.#drumNames.push(this.m.UTF8ToString(l_Name));
+  // The instruments' names in their order, as the library names them (a track's instrument picks
+  // one): the melody waveforms' and the drums'; and the drums' sample files, by which the tests find
+  // the data the module's drums must match.
+  #names = {};
+  #listed(p_Key, p_Name) {
+    if (!this.#names[p_Key]) {
+      const l_List = [];
+      for (let l_Name; (l_Name = p_Name(l_List.length)) !== 0; ) l_List.push(this.m.UTF8ToString(l_Name));
+      this.#names[p_Key] = l_List;
     }
-    return [...this.#drumNames];
+    return [...this.#names[p_Key]];
+  }
+  get waveNames() {
+    return this.#listed('waves', (p_Index) => this.m._tw_instrument_name(0, p_Index));
+  }
+  get drumNames() {
+    return this.#listed('drums', (p_Index) => this.m._tw_instrument_name(TRACK_DRUMS, p_Index));
+  }
+  get drumFiles() {
+    return this.#listed('drumFiles', (p_Index) => this.m._tw_web_drum_name(p_Index));
   }
 
   // The header of a 16-bit PCM WAV file of p_Frames frames, as the renderer writes it.
@@ -513,7 +525,8 @@ class Tunewright {
     return this.m._tw_get_instrument_count(p_Drums ? TRACK_DRUMS : 0);
   }
 
-  // An empty song to write: 140 ms per beat, a bar layout of 4 and 4, no loop, no notes.
+  // An empty song to write: 140 ms per beat, a bar layout of 4 and 4, no loop, no notes, a drum kit
+  // of one drum a drum track.
   createSong() {
     const l_Handle = this.m._tw_song_new(0);
     if (l_Handle === 0) throw new Error(this.errorText(OUT_OF_MEMORY));

@@ -67,8 +67,10 @@ test('a 440 Hz note sounds as the renderer sounds it with every resampler', () =
 });
 
 test('the drums the module makes, by the names it gives them, are the sample files\' samples', () => {
-  const l_Drums = tw.drumNames;
+  const l_Drums = tw.drumFiles;
   assert.equal(l_Drums.length, tw.instrumentCount(true));
+  assert.deepEqual([tw.waveNames.length, tw.drumNames.length], [tw.instrumentCount(false), l_Drums.length]);
+  assert.deepEqual([tw.waveNames[3], tw.drumNames[0], tw.drumNames[5]], ['Square', 'Bass drum', 'Closed hi-hat']);
   const l_M = tw.m;
   const l_Frames = l_M._malloc(4);
   l_Drums.forEach((p_Name, p_Index) => {

@@ -144,7 +144,7 @@ test('while a song plays each track shows its instrument, a scope of its own sou
     return { name: p_Tile.querySelector('.name').textContent, rows: l_Rows };
   }));
   assert.equal(l_Scopes.length, 16);
-  assert.deepEqual([0, 1, 8, 9].map((p_Track) => l_Scopes[p_Track].name), ['Wave 12', 'Wave 05', 'Bass01', 'Bass01']);
+  assert.deepEqual([0, 1, 8, 9].map((p_Track) => l_Scopes[p_Track].name), ['Wave 12', 'Wave 05', 'Bass drum', 'Bass drum']);
   l_Scopes.forEach((p_Scope, p_Track) => {
     if ([0, 1, 8].includes(p_Track)) assert.ok(p_Scope.rows >= 8, `track ${p_Track} sounds: its scope lights ${p_Scope.rows} rows`);
     else assert.ok(p_Scope.rows <= 3, `track ${p_Track} is silent: its scope lights ${p_Scope.rows} rows`);

@@ -62,30 +62,31 @@ extern "C" {
 /** The result codes in the order of their numbers, with the sentence tw_error_string() gives for
  *  each: X(code, sentence). The library, and the build for the JavaScript package, read them from
  *  here. */
-#define TW_ERRORS(X)                                                                                                 \
-    X(TW_OK, "No error.")                                                                                            \
-    X(TW_ERROR_INVALID_ARGUMENT, "An argument is null or outside its range.")                                        \
-    X(TW_ERROR_OUT_OF_MEMORY, "Memory ran out.")                                                                     \
-    X(TW_ERROR_FILE, "The file cannot be opened or read.")                                                           \
-    X(TW_ERROR_NOT_A_SONG, "The data is not an Org-02 song: it does not begin with \"Org-02\".")                     \
-    X(TW_ERROR_TRUNCATED, "The song is shorter than its own note counts say: it is damaged.")                        \
-    X(TW_ERROR_ENGINE, "The sound engine failed.")                                                                   \
-    X(TW_ERROR_UNKNOWN, "Unknown error code.")                                                                       \
-    X(TW_ERROR_TOO_LARGE, "The data is larger than any Org-02 song can be, or than any MIDI file the import reads.") \
-    X(TW_ERROR_BAD_TRACK, "The track number is outside 0 to 15.")                                                    \
-    X(TW_ERROR_BAD_TEMPO, "The tempo is outside 1 to 65535 milliseconds per beat.")                                  \
-    X(TW_ERROR_BAD_BAR_LAYOUT, "A bar layout number is outside 1 to 255.")                                           \
-    X(TW_ERROR_BAD_LOOP, "The loop ends before it starts.")                                                          \
-    X(TW_ERROR_BAD_INSTRUMENT, "The track has no such instrument: waveforms are 0 to 99 and drums 0 to 11.")         \
-    X(TW_ERROR_BAD_FINE_TUNE, "The fine tune is outside 0 to 65535.")                                                \
-    X(TW_ERROR_BAD_KEY, "The key is outside 0 to 95.")                                                               \
-    X(TW_ERROR_BAD_LENGTH, "The note length is outside 1 to 255 beats.")                                             \
-    X(TW_ERROR_BAD_VOLUME, "The volume is outside 0 to 254.")                                                        \
-    X(TW_ERROR_BAD_PAN, "The pan is outside 0 to 12.")                                                               \
-    X(TW_ERROR_NO_EVENT, "The track has no event at that beat.")                                                     \
-    X(TW_ERROR_EVENT_EXISTS, "The track already has an event at that beat.")                                         \
-    X(TW_ERROR_TOO_MANY_EVENTS, "The track already holds 65535 events, the most a song file can.")                   \
-    X(TW_ERROR_NOT_MIDI, "The data is no Standard MIDI File of type 0 or 1.")                                        \
+#define TW_ERRORS(X)                                                                                         \
+    X(TW_OK, "No error.")                                                                                    \
+    X(TW_ERROR_INVALID_ARGUMENT, "An argument is null or outside its range.")                                \
+    X(TW_ERROR_OUT_OF_MEMORY, "Memory ran out.")                                                             \
+    X(TW_ERROR_FILE, "The file cannot be opened or read.")                                                   \
+    X(TW_ERROR_NOT_A_SONG, "The data is not an Org-02 song: it does not begin with \"Org-02\".")             \
+    X(TW_ERROR_TRUNCATED, "The song is shorter than its own note counts say: it is damaged.")                \
+    X(TW_ERROR_ENGINE, "The sound engine failed.")                                                           \
+    X(TW_ERROR_UNKNOWN, "Unknown error code.")                                                               \
+    X(TW_ERROR_TOO_LARGE,                                                                                    \
+      "The data is larger than any Org-02 song can be, or than any MIDI file the import reads.")             \
+    X(TW_ERROR_BAD_TRACK, "The track number is outside 0 to 15.")                                            \
+    X(TW_ERROR_BAD_TEMPO, "The tempo is outside 1 to 65535 milliseconds per beat.")                          \
+    X(TW_ERROR_BAD_BAR_LAYOUT, "A bar layout number is outside 1 to 255.")                                   \
+    X(TW_ERROR_BAD_LOOP, "The loop ends before it starts.")                                                  \
+    X(TW_ERROR_BAD_INSTRUMENT, "The track has no such instrument: waveforms are 0 to 99 and drums 0 to 11.") \
+    X(TW_ERROR_BAD_FINE_TUNE, "The fine tune is outside 0 to 65535.")                                        \
+    X(TW_ERROR_BAD_KEY, "The key is outside 0 to 95.")                                                       \
+    X(TW_ERROR_BAD_LENGTH, "The note length is outside 1 to 255 beats.")                                     \
+    X(TW_ERROR_BAD_VOLUME, "The volume is outside 0 to 254.")                                                \
+    X(TW_ERROR_BAD_PAN, "The pan is outside 0 to 12.")                                                       \
+    X(TW_ERROR_NO_EVENT, "The track has no event at that beat.")                                             \
+    X(TW_ERROR_EVENT_EXISTS, "The track already has an event at that beat.")                                 \
+    X(TW_ERROR_TOO_MANY_EVENTS, "The track already holds 65535 events, the most a song file can.")           \
+    X(TW_ERROR_NOT_MIDI, "The data is no Standard MIDI File of type 0 or 1.")                                \
     X(TW_ERROR_BAD_QUANTIZE, "The quantise is outside 1 to 64 song beats per quarter note.")
 
 /** @name Interpolation methods for tw_song_set_interpolation()
@@ -107,11 +108,11 @@ extern "C" {
  *  help, their manual pages, the plugins, the Python and JavaScript packages) reads them from here;
  *  a resampler added to the engine (a kernel, its FMOD_DSP_RESAMPLER number below
  *  FMOD_DSP_RESAMPLER_MAX) is then one define above and one row here. */
-#define TW_RESAMPLERS(X)                                                 \
-    X(TW_INTERPOLATION_NEAREST, "nearest", 1, "No interpolation")        \
-    X(TW_INTERPOLATION_LINEAR, "linear", 2, "Linear interpolation")      \
-    X(TW_INTERPOLATION_CUBIC, "cubic", 4, "Cubic interpolation")         \
-    X(TW_INTERPOLATION_SPLINE, "spline", 6, "Spline interpolation")      \
+#define TW_RESAMPLERS(X)                                                                                     \
+    X(TW_INTERPOLATION_NEAREST, "nearest", 1, "No interpolation")                                            \
+    X(TW_INTERPOLATION_LINEAR, "linear", 2, "Linear interpolation")                                          \
+    X(TW_INTERPOLATION_CUBIC, "cubic", 4, "Cubic interpolation")                                             \
+    X(TW_INTERPOLATION_SPLINE, "spline", 6, "Spline interpolation")                                          \
     X(TW_INTERPOLATION_SINC, "sinc", 32, "Band-limited windowed sinc")
 
 /** One open song with its own playback position, instruments and mixer. Opaque. */
@@ -397,8 +398,10 @@ ORG_API int tw_song_get_beat_at_seconds(const tw_song* song, double seconds, uin
  *  and changes nothing.
  *  @{ */
 /**
- * @brief Makes an empty song: 140 ms per beat, a bar layout of 4 and 4, no loop (0 to 0), every
- * track on instrument 0 with fine tune 0, and no events.
+ * @brief Makes an empty song: 140 ms per beat, a bar layout of 4 and 4, no loop (0 to 0), fine
+ * tune 0, no events, every melody track on waveform 0 and the drum tracks on a kit of one drum each
+ * (tracks 8 to 15: bass drum, snare, closed hi-hat, open hi-hat, high tom, low tom, crash cymbal,
+ * hand clap; see tw_instrument_name()).
  * @param error where the result code is written (::TW_OK on success); may be null.
  * @return The new song, owned by the caller, who closes it with tw_song_close(); null when memory
  * ran out.
@@ -418,6 +421,16 @@ ORG_API void tw_get_event_range(tw_event* lowest, tw_event* highest);
  * @return 100 for melody tracks, 12 for drum tracks, 0 for another kind.
  */
 ORG_API int tw_get_instrument_count(int kind);
+/**
+ * @brief The short name of an instrument, as a person picks it: "Square", "Bass saw", "Snare",
+ *  "Closed hi-hat"...
+ * @param kind ::TW_TRACK_MELODY (waveforms) or ::TW_TRACK_DRUMS.
+ * @param instrument 0 to tw_get_instrument_count() - 1 of that kind, as
+ *  tw_song_set_track_instrument() takes it.
+ * @return A fixed English name in UTF-8, owned by the library and valid for the life of the process;
+ *  null for another kind or an instrument out of range. Any thread may call it.
+ */
+ORG_API const char* tw_instrument_name(int kind, int instrument);
 /**
  * @brief Sets the song's tempo.
  * @param song the song.
@@ -571,35 +584,40 @@ ORG_API int tw_song_save_file(const tw_song* song, const char* path);
  *  46, 49, 39, 56, 37, 45 for drums 0 to 11), key k as MIDI note k + 12, volume as velocity and pan
  *  as controller 10. The notes are those the song sounds: one for each event that starts a note,
  *  and one more wherever a held note takes another key (as a later event holds it on); the volume
- *  and pan a held note changes to are left out. A MIDI file of type 0 or 1 comes in quantised to
+ *  and pan a held note changes to are left out. So that the song comes back exactly, each track
+ *  begins with a sequencer-specific meta event, FF 7F 05 7D 54 57 track instrument (the id 7D,
+ *  which names no manufacturer, then "TW", the song track and its waveform or drum), and a drum
+ *  note's note-off velocity is its song key; other programs read the General MIDI programs and
+ *  keys as ever. A MIDI file of type 0 or 1 comes in quantised to
  *  the song's beats, its notes spread over the one-voice tracks, and everything the import drops
  *  or changes is counted in a ::tw_midi_report.
  *  @{ */
 /** The fields of ::tw_midi_report in their order, each a uint32_t: X(field, kind, meaning), the
  *  kind COUNT (how many), FLAG (1 or 0) or VALUE. The Python and JavaScript packages take the
  *  fields' names from here. */
-#define TW_MIDI_REPORT_FIELDS(X)                                                                    \
-    X(notes, COUNT, "Notes in the song made.")                                                      \
-    X(keys_out_of_range, COUNT, "Melody notes outside keys 0 to 95 (MIDI 12 to 107): dropped.")     \
-    X(unmapped_drums, COUNT, "Channel 10 notes of a key no drum has: dropped.")                     \
-    X(beyond_last_beat, COUNT, "Notes after the last beat a song holds: dropped.")                  \
-    X(extra_voices, COUNT, "A ninth voice sounding at once on one channel: dropped.")               \
-    X(shared_tracks, COUNT, "Voices beyond the melody tracks their channel got: dropped.")          \
-    X(extra_drums, COUNT, "Hits of drums beyond the eight drum tracks: dropped.")                   \
-    X(same_beat_hits, COUNT, "Drum hits on a beat the same drum already hits: dropped.")            \
-    X(overfull_tracks, COUNT, "Notes beyond a track's 65535 events: dropped.")                      \
-    X(lengthened, COUNT, "Notes of no length once quantised: given one beat.")                      \
-    X(shortened, COUNT, "Notes over 255 beats: cut to 255.")                                        \
-    X(unfinished, COUNT, "Notes never ended: ended where the file ends.")                           \
-    X(extra_tempos, COUNT, "Tempos other than the first: the song keeps the first.")                \
-    X(program_changes, COUNT, "Program changes after a channel's first note: ignored.")             \
-    X(ignored_events, COUNT, "Pitch bends, aftertouch, controllers but pan: ignored.")              \
-    X(channels_without_track, COUNT, "Melody channels that got no track (more than eight played).") \
-    X(loop_ignored, FLAG, "1: \"loop end\" before \"loop start\"; the loop is the whole song.")     \
-    X(damaged, FLAG, "1: the file ends early or holds a bad event; read up to there.")              \
-    X(tempo_ms, VALUE, "The song's milliseconds per beat.")                                         \
-    X(tempo_held, FLAG, "1: the first tempo gives under 1 or over 65535 ms; held there.")           \
-    X(excess_events, COUNT, "Events past the TW_MAX_MIDI_EVENTS an import holds: dropped.")
+#define TW_MIDI_REPORT_FIELDS(X)                                                                             \
+    X(notes, COUNT, "Notes in the song made.")                                                               \
+    X(keys_out_of_range, COUNT, "Melody notes outside keys 0 to 95 (MIDI 12 to 107): dropped.")              \
+    X(unmapped_drums, COUNT, "Channel 10 notes of a key no drum has: dropped.")                              \
+    X(beyond_last_beat, COUNT, "Notes after the last beat a song holds: dropped.")                           \
+    X(extra_voices, COUNT, "A ninth voice sounding at once on one channel: dropped.")                        \
+    X(shared_tracks, COUNT, "Voices beyond the melody tracks their channel got: dropped.")                   \
+    X(extra_drums, COUNT, "Hits of drums beyond the eight drum tracks: dropped.")                            \
+    X(same_beat_hits, COUNT, "Drum hits on a beat the same drum already hits: dropped.")                     \
+    X(overfull_tracks, COUNT, "Notes beyond a track's 65535 events: dropped.")                               \
+    X(lengthened, COUNT, "Notes of no length once quantised: given one beat.")                               \
+    X(shortened, COUNT, "Notes over 255 beats: cut to 255.")                                                 \
+    X(unfinished, COUNT, "Notes never ended: ended where the file ends.")                                    \
+    X(extra_tempos, COUNT, "Tempo changes: followed, the song keeping one tempo (see retimed).")             \
+    X(program_changes, COUNT, "Program changes after a channel's first note: ignored.")                      \
+    X(ignored_events, COUNT, "Pitch bends, aftertouch, controllers but pan: ignored.")                       \
+    X(channels_without_track, COUNT, "Melody channels that got no track (more than eight played).")          \
+    X(loop_ignored, FLAG, "1: \"loop end\" before \"loop start\"; the loop is the whole song.")              \
+    X(damaged, FLAG, "1: the file ends early or holds a bad event; read up to there.")                       \
+    X(tempo_ms, VALUE, "The song's milliseconds per beat.")                                                  \
+    X(tempo_held, FLAG, "1: the song's tempo gives under 1 or over 65535 ms; held there.")                   \
+    X(excess_events, COUNT, "Events past the TW_MAX_MIDI_EVENTS an import holds: dropped.")                  \
+    X(retimed, COUNT, "Notes the tempo changes moved over a song beat from where ticks put them.")
 
 /** What tw_song_open_midi() dropped or changed, in the fields TW_MIDI_REPORT_FIELDS lists. A
  *  dropped note is counted once, by the first rule that drops it, in this order; the changes are
@@ -627,12 +645,17 @@ typedef struct tw_midi_report
  * @brief Makes a song of a Standard MIDI File (type 0 or 1).
  *
  * Times are quantised to @p quantize song beats per quarter note (or per N quarter notes, by the
- * marker "step of N quarters"); the first tempo gives the song's milliseconds per beat
- * (microseconds per quarter x N / 1000 / @p quantize, held to 1 to 65535), the first time
- * signature its bar layout. Melody channels share the eight melody tracks (each channel that plays
+ * marker "step of N quarters"). The song keeps one tempo, the one that holds longest in the file's
+ * time (the earliest of equals), which gives its milliseconds per beat (microseconds per quarter x
+ * N / 1000 / @p quantize, held to 1 to 65535); where the file changes tempo, every time is placed by
+ * the time the tempo map gives it, so that no note is more than half a song beat from it
+ * (tw_midi_report::retimed counts the notes this moves by more than a beat). The first time
+ * signature gives its bar layout. Melody channels share the eight melody tracks (each channel that plays
  * gets one before any gets more, up to the voices it sounds at once), a note going to the first of
  * its channel's tracks free at its beat; channel 10 goes to the drum tracks, one per drum.
- * Velocity becomes volume, controller 10 pan, a channel's program its tracks' waveform.
+ * Velocity becomes volume, controller 10 pan, a channel's program its tracks' waveform. A track
+ * that tw_song_save_midi() wrote keeps its own waveform or drum, its place when the tracks around
+ * it let it, and its drum notes' keys.
  * @param data the file's bytes; they are copied.
  * @param size how many bytes.
  * @param quantize song beats per quarter note, 1 to 64 (4 is the usual).

@@ -32,7 +32,7 @@ export function wav(p_Tw, p_Frames, p_Rate) {
 
 // A stem's file name: the track's number, its kind and its instrument (00-melody-12.wav, 08-drum-Bass01.wav).
 export function stemName(p_Tw, p_Track, p_Info) {
-  const l_Instrument = p_Info.drums ? p_Tw.drumNames[p_Info.instrument] : waveNumber(p_Info.instrument);
+  const l_Instrument = p_Info.drums ? p_Tw.drumFiles[p_Info.instrument] : waveNumber(p_Info.instrument);
   return `${String(p_Track).padStart(2, '0')}-${p_Info.drums ? 'drum' : 'melody'}-${l_Instrument}.wav`;
 }
 
