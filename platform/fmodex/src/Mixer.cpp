@@ -262,6 +262,62 @@ bool MakeApartRoom(System& p_System)
     return true;
 }
 
+namespace {
+
+// The groups' place in a read that keeps them apart, -1 for a voice of no such group.
+int ApartPlace(const ChannelGroup* p_Group) { return p_Group == nullptr ? -1 : p_Group->apart; }
+
+// Mixes the voices and fades of no group kept apart straight into p_Left/p_Right and lists the
+// others by group: group i's entries (a voice's slot, or voices.size() + a fade's) from
+// p_Starts[i] to p_Starts[i + 1] of the returned list, each group's in the order the mix meets them
+// (voices by slot, then fades), so that a group's own block adds them as the mix would.
+const std::uint32_t* MixOthersAndListGroups(System& p_System, const KernelSet& p_Kernels, int p_Resampler,
+                                            int p_Count, float* p_Left, float* p_Right, unsigned p_Frames,
+                                            std::uint32_t* p_Starts)
+{
+    const std::uint32_t l_Voices = std::uint32_t(p_System.voices.size());
+    std::uint32_t* l_Met = p_System.apartorder.data();
+    std::uint32_t* l_ByGroup = l_Met + p_System.apartorder.size() / 2;
+    std::uint32_t l_Listed = 0;
+    std::fill(p_Starts, p_Starts + p_Count + 1, 0u);
+    for (std::uint32_t l_Slot = 0; l_Slot < l_Voices; ++l_Slot) {
+        Voice& l_Voice = p_System.voices[l_Slot];
+        if (!Sounds(l_Voice))
+            continue;
+        if (const int l_Group = ApartPlace(l_Voice.group); l_Group >= 0) {
+            l_Met[l_Listed++] = l_Slot;
+            ++p_Starts[l_Group + 1];
+        } else {
+            MixVoice(p_Kernels, p_Resampler, p_System, l_Voice, p_Left, p_Right, p_Frames);
+        }
+    }
+    for (std::uint32_t l_Entry = 0; l_Entry < p_System.fades.size(); ++l_Entry) {
+        Fade& l_Fade = p_System.fades[l_Entry];
+        if (l_Fade.sound == nullptr)
+            continue;
+        if (const int l_Group = ApartPlace(l_Fade.group); l_Group >= 0) {
+            l_Met[l_Listed++] = l_Voices + l_Entry;
+            ++p_Starts[l_Group + 1];
+        } else {
+            MixFade(p_Kernels, p_Resampler, l_Fade, p_Left, p_Right, p_Frames);
+        }
+    }
+    std::uint32_t l_Next[kMostApartGroups];
+    for (int l_Index = 0; l_Index < p_Count; ++l_Index) {
+        p_Starts[l_Index + 1] += p_Starts[l_Index];
+        l_Next[l_Index] = p_Starts[l_Index];
+    }
+    for (std::uint32_t l_At = 0; l_At < l_Listed; ++l_At) {
+        const std::uint32_t l_Entry = l_Met[l_At];
+        const ChannelGroup* l_Group =
+            l_Entry < l_Voices ? p_System.voices[l_Entry].group : p_System.fades[l_Entry - l_Voices].group;
+        l_ByGroup[l_Next[ApartPlace(l_Group)]++] = l_Entry;
+    }
+    return l_ByGroup;
+}
+
+}  // namespace
+
 void MixBlockApart(System& p_System, std::int16_t* p_Out, unsigned p_Frames, ChannelGroup* const* p_Groups,
                    int p_Count, bool p_Sum, const GroupReads& p_Reads)
 {
@@ -271,52 +327,13 @@ void MixBlockApart(System& p_System, std::int16_t* p_Out, unsigned p_Frames, Cha
     const int l_Resampler = int(p_System.config.resampler);
     for (int l_Index = 0; l_Index < p_Count; ++l_Index)
         p_Groups[l_Index]->apart = l_Index;
-    const auto l_Place = [](const ChannelGroup* p_Group) { return p_Group == nullptr ? -1 : p_Group->apart; };
-
-    // Voices of no group kept apart go straight into the mix; the others are listed as the mix meets
-    // them (voices by slot, then fades), then by group keeping that order, so that a group's own
-    // block adds them as the mix would.
-    const std::uint32_t l_Voices = std::uint32_t(p_System.voices.size());
-    const auto l_PlaceOf = [&](std::uint32_t p_Entry) {
-        return l_Place(p_Entry < l_Voices ? p_System.voices[p_Entry].group
-                                          : p_System.fades[p_Entry - l_Voices].group);
-    };
-    std::uint32_t* l_Met = p_System.apartorder.data();
-    std::uint32_t* l_ByGroup = l_Met + p_System.apartorder.size() / 2;
-    std::uint32_t l_Listed = 0;
-    std::uint32_t l_Starts[kMostApartGroups + 1] = {};
-    for (std::uint32_t l_Slot = 0; l_Slot < l_Voices; ++l_Slot) {
-        Voice& l_Voice = p_System.voices[l_Slot];
-        if (!Sounds(l_Voice))
-            continue;
-        if (const int l_Group = l_Place(l_Voice.group); l_Group >= 0) {
-            l_Met[l_Listed++] = l_Slot;
-            ++l_Starts[l_Group + 1];
-        } else {
-            MixVoice(l_Kernels, l_Resampler, p_System, l_Voice, l_Left, l_Right, p_Frames);
-        }
-    }
-    for (std::uint32_t l_Entry = 0; l_Entry < p_System.fades.size(); ++l_Entry) {
-        Fade& l_Fade = p_System.fades[l_Entry];
-        if (l_Fade.sound == nullptr)
-            continue;
-        if (const int l_Group = l_Place(l_Fade.group); l_Group >= 0) {
-            l_Met[l_Listed++] = l_Voices + l_Entry;
-            ++l_Starts[l_Group + 1];
-        } else {
-            MixFade(l_Kernels, l_Resampler, l_Fade, l_Left, l_Right, p_Frames);
-        }
-    }
-    std::uint32_t l_Next[kMostApartGroups];
-    for (int l_Index = 0; l_Index < p_Count; ++l_Index) {
-        l_Starts[l_Index + 1] += l_Starts[l_Index];
-        l_Next[l_Index] = l_Starts[l_Index];
-    }
-    for (std::uint32_t l_At = 0; l_At < l_Listed; ++l_At)
-        l_ByGroup[l_Next[l_PlaceOf(l_Met[l_At])]++] = l_Met[l_At];
+    std::uint32_t l_Starts[kMostApartGroups + 1];
+    const std::uint32_t* l_ByGroup = MixOthersAndListGroups(p_System, l_Kernels, l_Resampler, p_Count, l_Left,
+                                                            l_Right, p_Frames, l_Starts);
 
     // Each group in turn in one block, which stays in the cache while it is written out, measured
     // and (p_Sum) added into the mix, in the order asked.
+    const std::uint32_t l_Voices = std::uint32_t(p_System.voices.size());
     float* l_GroupLeft = p_System.groupbuffer.data();
     float* l_GroupRight = l_GroupLeft + p_System.groupbuffer.size() / 2;
     for (int l_Index = 0; l_Index < p_Count; ++l_Index) {
