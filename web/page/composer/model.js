@@ -45,8 +45,8 @@ export class Model {
 
   // p_Listener({ type: 'load' }) when a new song replaces the last, ({ type: 'change', calls }) for
   // each transaction done, undone or redone (calls: [name, ...arguments] as the song takes them, so
-  // that another copy of the song can follow), and ({ type: 'replace' }) when an undo or a redo put
-  // back a whole version of the song.
+  // that another copy of the song can follow), ({ type: 'replace' }) when an undo or a redo put
+  // back a whole version of the song, and ({ type: 'history' }) when a kept history came back.
   listen(p_Listener) { this.listeners.push(p_Listener); }
   #tell(p_Event) { for (const l_Listener of this.listeners) l_Listener(p_Event); }
 
@@ -167,6 +167,33 @@ export class Model {
     const l_Whole = l_Entries.some((p_Entry) => p_Entry.before);
     this.undoStack.push({ changes: l_Entries.flatMap((p_Entry) => p_Entry.changes), before: l_Whole ? p_Mark.bytes : null,
       after: l_Whole ? this.song.toBytes() : null });
+  }
+
+  get canUndo() { return this.undoStack.length > 0; }
+  get canRedo() { return this.redoStack.length > 0; }
+
+  // The history as plain data (song versions as base64 by p_Text), the newest steps of each stack
+  // whose text stays within p_Budget characters; restoreHistory(history, p_Bytes) takes it back.
+  history(p_Text, p_Budget) {
+    const l_Entry = (p_Entry) => ({ changes: p_Entry.changes, before: p_Entry.before && p_Text(p_Entry.before), after: p_Entry.after && p_Text(p_Entry.after) });
+    let l_Left = p_Budget;
+    const l_Newest = (p_Stack) => {
+      const l_Kept = [];
+      for (let l_At = p_Stack.length - 1; l_At >= 0; --l_At) {
+        const l_Text = JSON.stringify(l_Entry(p_Stack[l_At]));
+        if (l_Text.length > l_Left) break;
+        l_Left -= l_Text.length;
+        l_Kept.unshift(l_Text);
+      }
+      return l_Kept;
+    };
+    return `{"undo":[${l_Newest(this.undoStack).join(',')}],"redo":[${l_Newest(this.redoStack).join(',')}]}`;
+  }
+  restoreHistory(p_History, p_Bytes) {
+    const l_Entry = (p_Entry) => ({ changes: p_Entry.changes, before: p_Entry.before && p_Bytes(p_Entry.before), after: p_Entry.after && p_Bytes(p_Entry.after) });
+    this.undoStack = p_History.undo.map(l_Entry).slice(-HISTORY);
+    this.redoStack = p_History.redo.map(l_Entry).slice(-HISTORY);
+    this.#tell({ type: 'history' });
   }
 
   undo() { return this.#step(this.undoStack, this.redoStack, 'before'); }
