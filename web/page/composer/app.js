@@ -86,7 +86,9 @@ const midi = {
 };
 
 // --- Loading and saving ---
-const autosave = new Autosave({ model, message, status, name: () => state.name, ask: askRestore });
+// The autosave's sentences go after one already in the message line (a bad link's, say).
+const autosave = new Autosave({ model, status, name: () => state.name, ask: askRestore,
+  message: (p_Text) => message($('message').hidden ? p_Text : `${$('message-text').textContent} ${p_Text}`) });
 
 function loadSong(p_Song, p_Name) {
   autosave.flush();  // the last edits of the song put aside
@@ -170,7 +172,7 @@ const actions = {
     if (l_Link.length > MAX_LINK) {
       $('share-row').hidden = true;
       return message(`This song is too large for a link: it takes ${l_Link.length.toLocaleString('en')} characters, more than the ` +
-        `${MAX_LINK / 1024 / 1024} MB a link can hold. Save it as a file to share it.`, { label: 'Save', run: actions.save });
+        `${MAX_LINK / 1e6} MB a link can hold. Save it as a file to share it.`, { label: 'Save', run: actions.save });
     }
     history.replaceState(null, '', l_Link);
     $('share-row').hidden = false;

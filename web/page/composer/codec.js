@@ -1,7 +1,7 @@
 // The song's bytes in text, for a share link and the autosave: deflated (raw) and in base64url.
 // Reading a link is bounded before any work: a link longer than MAX_LINK is refused unread, and
 // inflating stops at MAX_INFLATED bytes. Each way a link can fail has one plain sentence.
-export const MAX_LINK = 2 * 1024 * 1024;  // characters of a link this page makes or reads
+export const MAX_LINK = 2e6;  // characters of a link this page makes or reads (below a browser's own 2 MiB)
 const MAX_INFLATED = 16 * 1024 * 1024;    // more than the largest song file the format can count
 const ALPHABET = /^[A-Za-z0-9_-]*$/;
 export const LINK_PREFIX = '#song=';
@@ -29,7 +29,7 @@ export async function songFragment(p_Bytes) { return `${LINK_PREFIX}${toBase64Ur
 // The song file's bytes a link's fragment holds; throws a LinkError with the reason it holds none.
 // fflate's streaming inflate tells data that ends too soon from data that is no deflate at all.
 export async function readFragment(p_Fragment) {
-  if (p_Fragment.length > MAX_LINK) refuse(`it is longer than the ${MAX_LINK / 1024 / 1024} MB a song link can be`);
+  if (p_Fragment.length > MAX_LINK) refuse(`it is longer than the ${MAX_LINK / 1e6} MB a song link can be`);
   const l_Text = p_Fragment.slice(LINK_PREFIX.length);
   if (!ALPHABET.test(l_Text) || l_Text.length === 0) refuse('it is not a song link');
   const { Inflate } = await import('../vendor/fflate.js');
