@@ -122,8 +122,13 @@ test('each bad link, and each song too large for a link, an export or the storag
   const l_Tab = await openComposer(t);
   await l_Tab.evaluate(() => {
     const l_Bytes = new Uint8Array(16 * 1024 * 1024);
-    let l_Seed = 1;
-    for (let l_At = 0; l_At < l_Bytes.length; ++l_At) l_Bytes[l_At] = (l_Seed = (l_Seed * 1103515245 + 12345) >>> 0) >>> 24;
+    let l_Seed = 1;  // xorshift32: bytes no deflate packs
+    for (let l_At = 0; l_At < l_Bytes.length; ++l_At) {
+      l_Seed ^= l_Seed << 13;
+      l_Seed ^= l_Seed >>> 17;
+      l_Seed ^= l_Seed << 5;
+      l_Bytes[l_At] = l_Seed;
+    }
     l_Bytes.set([...'Org-02'].map((p_Char) => p_Char.charCodeAt(0)));
     window.composer.model.load(window.composer.tw.open(l_Bytes));
   });
@@ -140,11 +145,15 @@ test('each bad link, and each song too large for a link, an export or the storag
   await loadSong(l_Tab, l_Song);
   await l_Tab.evaluate(() => window.composer.model.edit((p_Edit) => p_Edit.set('tempo', 120)));
   await l_Tab.waitForFunction(() => localStorage.getItem('tunewright-composer')?.includes('"at"'));
+  // Storage with room for what is kept and a little more, not for the next version.
   await l_Tab.evaluate(() => {
-    Storage.prototype.setItem = function refuse(p_Key) {
-      if (p_Key === 'tunewright-composer' && !refuse.once) throw new DOMException('full', 'QuotaExceededError');
+    const l_Room = localStorage.getItem('tunewright-composer').length + 40;
+    const l_Set = Storage.prototype.setItem;
+    Storage.prototype.setItem = function set(p_Key, p_Value) {
+      if (p_Key === 'tunewright-composer' && p_Value.length > l_Room) throw new DOMException('full', 'QuotaExceededError');
+      l_Set.call(this, p_Key, p_Value);
     };
-    window.composer.model.edit((p_Edit) => p_Edit.set('tempo', 130));
+    window.composer.model.edit((p_Edit) => { for (let l_Beat = 0; l_Beat < 16; ++l_Beat) p_Edit.note(0, l_Beat, { key: 50, length: 1, volume: 200, pan: 6 }); });
   });
   await l_Tab.waitForFunction(() => document.getElementById('message-text').textContent.includes('storage'));
   assert.equal(await messageOf(l_Tab), 'The song is too large for this browser\'s storage: the edits since the last one kept are not kept here. Save keeps them in a file.');

@@ -86,9 +86,9 @@ const midi = {
 };
 
 // --- Loading and saving ---
-// The autosave's sentences go after one already in the message line (a bad link's, say).
-const autosave = new Autosave({ model, status, name: () => state.name, ask: askRestore,
-  message: (p_Text) => message($('message').hidden ? p_Text : `${$('message-text').textContent} ${p_Text}`) });
+// The autosave's word on start goes after one already in the message line (a bad link's, say).
+const autosave = new Autosave({ model, status, message, name: () => state.name, ask: askRestore,
+  addMessage: (p_Text) => message($('message').hidden ? p_Text : `${$('message-text').textContent} ${p_Text}`) });
 
 function loadSong(p_Song, p_Name) {
   autosave.flush();  // the last edits of the song put aside

@@ -9,7 +9,8 @@ const DELAY = 400;                     // ms after the last edit
 const HISTORY_BUDGET = 5 * 1024 * 1024; // characters of history kept with the song at most
 
 export class Autosave {
-  // p_Host: { model, name() (the song's), message(text), status(text), offer(text, restore, discard) }.
+  // p_Host: { model, name() (the song's), message(text), addMessage(text) (after the one shown),
+  // status(text), ask(text, restore, discard) }.
   constructor(p_Host) {
     Object.assign(this, p_Host);
     this.timer = 0;
@@ -29,7 +30,7 @@ export class Autosave {
     });
     this.owner = await l_Held;
     if (!this.owner) {
-      this.message('This song is open in another tab: edits here are not kept in this browser until that tab closes (Save keeps them in a file).');
+      this.addMessage('This song is open in another tab: edits here are not kept in this browser until that tab closes (Save keeps them in a file).');
       navigator.locks.request(AUTOSAVE, () => {
         this.owner = true;
         this.status('The other tab closed: this one keeps its song in the browser from now on.');
