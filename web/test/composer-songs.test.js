@@ -195,6 +195,15 @@ test('Export WAV of the largest song with 2 loops and a fade is tunewright-rende
   let l_Worst = 0;
   for (let l_At = 0; l_At < l_Native.samples.length; ++l_At) l_Worst = Math.max(l_Worst, Math.abs(l_Page.samples[l_At] - l_Native.samples[l_At]));
   assert.ok(l_Worst <= 1, `the page's samples are ${l_Worst} steps off the renderer's`);
+  // Cancel, once the progress shows, ends the export with no file.
+  const l_Cancelled = await l_Tab.evaluate(async () => {
+    const { exports, model } = window.composer;
+    const l_Run = exports.run('wav', model.song.toBytes(), 'cancelled');
+    await new Promise((p_Shown) => { const l_Look = () => (exports.progress.value > 0 ? p_Shown() : setTimeout(l_Look, 1)); l_Look(); });
+    document.getElementById('export-cancel').click();
+    return [(await l_Run).type, document.getElementById('status').textContent, document.getElementById('export-panel').hidden];
+  });
+  assert.deepEqual(l_Cancelled, ['cancelled', 'The export is cancelled.', true]);
   assert.deepEqual(l_Tab.problems, []);
 });
 

@@ -9,8 +9,14 @@ let g_Cancelled = false;
 
 class Cancelled extends Error {}
 
+const PROGRESS_MS = 50;  // between the progress messages, so that the page has little to do
+let g_Told = 0;
+
 const progress = async (p_Done) => {
-  postMessage({ type: 'progress', done: p_Done });
+  if (performance.now() - g_Told >= PROGRESS_MS || p_Done === 1) {
+    g_Told = performance.now();
+    postMessage({ type: 'progress', done: p_Done });
+  }
   // A message to this worker (a Cancel) is heard before the next slice.
   await nextTask();
   if (g_Cancelled) throw new Cancelled();
