@@ -158,17 +158,17 @@ const actions = {
     loadSong(blankSong(), 'untitled');
   },
   save() {
-    download(model.song.toBytes(), `${state.name}.org`, 'application/octet-stream');
+    download(model.toBytes(), `${state.name}.org`, 'application/octet-stream');
     state.unsaved = false;
   },
   exportMidi() {
     if (!midi.available) return message('This page cannot write MIDI files yet.');
-    download(midi.save(model.song), `${state.name}.mid`, 'audio/midi');
+    download(midi.save(model), `${state.name}.mid`, 'audio/midi');
   },
-  exportWav: () => exports.run('wav', model.song.toBytes(), state.name),
-  exportStems: () => exports.run('stems', model.song.toBytes(), state.name),
+  exportWav: () => exports.run('wav', model.toBytes(), state.name),
+  exportStems: () => exports.run('stems', model.toBytes(), state.name),
   async share() {
-    const l_Link = `${location.origin}${location.pathname}${await songFragment(model.song.toBytes())}`;
+    const l_Link = `${location.origin}${location.pathname}${await songFragment(model.toBytes())}`;
     if (l_Link.length > MAX_LINK) {
       $('share-row').hidden = true;
       return message(`This song is too large for a link: it takes ${l_Link.length.toLocaleString('en')} characters, more than the ` +
@@ -210,7 +210,7 @@ const settled = () => postEdits([]);
 function sendSong(p_Keep = false) {
   if (!audio) return;
   const l_Desk = state.desk.muted.length ? { desk: state.desk } : {};
-  post({ type: 'open', bytes: model.song.toBytes(), loops: -1, volume: 0.5, play: p_Keep && state.playing, keepPosition: p_Keep, ...l_Desk });
+  post({ type: 'open', bytes: model.toBytes(), loops: -1, volume: 0.5, play: p_Keep && state.playing, keepPosition: p_Keep, ...l_Desk });
   if (!p_Keep) setPlaying(false);
 }
 
@@ -266,7 +266,7 @@ function setPlaying(p_Playing) {
 function followPlayhead() {
   if (!state.playing || !audio) return;
   const l_Report = audio.report;
-  if (l_Report) editor.follow(model.song.beatAt(l_Report.position + Math.max(0, audio.context.currentTime - l_Report.at)));
+  if (l_Report) editor.follow(model.beatAt(l_Report.position + Math.max(0, audio.context.currentTime - l_Report.at)));
   requestAnimationFrame(followPlayhead);
 }
 
@@ -550,7 +550,7 @@ if (location.hash.startsWith(LINK_PREFIX)) {
 }
 await autosave.claim();
 if (!l_Opened) {
-  if (!model.song) loadSong(blankSong(), 'untitled');
+  if (!model.loaded) loadSong(blankSong(), 'untitled');
   autosave.offer((p_Bytes, p_Name, p_History) => {
     if (openBytes(p_Bytes, `${p_Name}.org`) && p_History) model.restoreHistory(p_History, historyBytes);
   });

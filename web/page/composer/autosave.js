@@ -54,7 +54,7 @@ export class Autosave {
     clearTimeout(this.timer);
     this.timer = 0;
     if (!this.owner) return;
-    const l_Song = toBase64Url(this.model.song.toBytes());
+    const l_Song = toBase64Url(this.model.toBytes());
     // The history shrinks until the record fits; the song itself must.
     for (let l_Budget = HISTORY_BUDGET; ; l_Budget = l_Budget > 1024 ? Math.floor(l_Budget / 2) : 0) {
       try {

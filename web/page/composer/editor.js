@@ -370,7 +370,7 @@ export class Editor extends Geometry {
     if (this.scale !== bitmapScale()) this.#fit();
     const l_C = this.context;
     l_C.setTransform(this.scale, 0, 0, this.scale, 0, 0);
-    if (!this.model.song) {
+    if (!this.model.loaded) {
       l_C.fillStyle = '#15181d';
       return l_C.fillRect(0, 0, this.width, this.height);
     }

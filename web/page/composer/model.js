@@ -89,6 +89,14 @@ export class Model {
     this.loop = this.song.loop;
   }
 
+  // Whether a song is loaded; the song's bytes (an Org-02 file) and MIDI file; the beat playing
+  // p_Seconds in; a track's settings ({ instrument, drums, notes, fineTune, noLoop, ... }).
+  get loaded() { return this.song !== null; }
+  toBytes() { return this.song.toBytes(); }
+  toMidi() { return this.song.toMidi(); }
+  beatAt(p_Seconds) { return this.song.beatAt(p_Seconds); }
+  track(p_Track) { return this.tracks[p_Track]; }
+
   // The notes of a track, in beat order; changes(): its events that are no notes to edit.
   notes(p_Track) { return this.tracks[p_Track].list; }
   changes(p_Track) { return this.tracks[p_Track].changes; }

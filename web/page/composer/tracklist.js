@@ -47,7 +47,7 @@ export class TrackList {
     this.picker.value = String(this.editor.track);
     const l_Desk = this.desk();
     [...this.list.children].forEach((p_Row, p_Track) => {
-      const l_Track = this.model.tracks[p_Track];
+      const l_Track = this.model.track(p_Track);
       p_Row.querySelector('.name').setAttribute('aria-pressed', String(p_Track === this.editor.track));
       p_Row.querySelector('.name').title = `${l_Track.notes} notes`;
       p_Row.querySelector('select').value = String(l_Track.instrument);
