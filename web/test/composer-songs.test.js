@@ -141,8 +141,15 @@ test('each bad link, and each song too large for a link, an export or the storag
   await l_Tab.waitForFunction(() => document.getElementById('message-text').textContent.startsWith('The song lasts'));
   assert.match(await messageOf(l_Tab), /^The song lasts [\d.]+ hours: its export would take [\d.]+ GB, more than the 1 GB an export can hold\. Export fewer loops\.$/);
 
-  // The storage refuses the autosave: the page says so, and the next visit offers what was kept before as older.
+  // A bad link pasted into the open page keeps its song.
   await loadSong(l_Tab, l_Song);
+  const l_Notes = await notesOf(l_Tab);
+  await l_Tab.evaluate(() => { location.hash = '#song=AAAA!'; });
+  await l_Tab.waitForFunction(() => document.getElementById('message-text').textContent.startsWith('This link'));
+  assert.equal(await messageOf(l_Tab), 'This link does not hold a song: it is not a song link.');
+  assert.deepEqual(await notesOf(l_Tab), l_Notes);
+
+  // The storage refuses the autosave: the page says so, and the next visit offers what was kept before as older.
   await l_Tab.evaluate(() => window.composer.model.edit((p_Edit) => p_Edit.set('tempo', 120)));
   await l_Tab.waitForFunction(() => localStorage.getItem('tunewright-composer')?.includes('"at"'));
   // Storage with room for what is kept and a little more, not for the next version.

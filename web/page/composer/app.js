@@ -1,10 +1,10 @@
 // The composer: a song written note by note in the browser. The song lives in the decoder (model.js
-// keeps its history); the canvas (editor.js) edits it; the player's worklet plays a second copy of
-// it, which follows every edit as it is made, so that a change is heard while the song plays. What
-// goes around it has a file each: the track list, the keyboard, the bars' edits (sections.js), the
-// link and autosave codec, the autosave, and the exports, rendered in a worker.
+// keeps its history); the canvas (editor.js) edits it; the player's worklet plays a copy of it that
+// follows every edit (sound.js). What goes around them has a file each: the track list, the
+// keyboard, the bars' edits (sections.js), the link and autosave codec, the autosave, and the
+// exports, rendered in a worker. This file wires them to the page's controls.
 import { createTunewright } from '../index.js';
-import { decoderModule, makeNode } from '../player/audio.js';
+import { decoderModule } from '../player/audio.js';
 import { acceptDrops } from '../player/drop.js';
 import { Autosave, historyBytes } from './autosave.js';
 import { LINK_PREFIX, LinkError, MAX_LINK, readFragment, songFragment } from './codec.js';
@@ -14,9 +14,9 @@ import { installKeys } from './keymap.js';
 import { KEYS, MELODY_TRACKS, Model, NOTE_RANGE, learnLimits } from './model.js';
 import { OCTAVE_KEYS, PIANO, Playing, keyLabels } from './play.js';
 import { clearSection, copySection, deleteBars, insertBars, paste, sectionTracks, transposeSection } from './sections.js';
+import { Sound } from './sound.js';
 import { TrackList, trackName } from './tracklist.js';
 
-const PREVIEW_SECONDS = 0.6;
 const $ = (p_Id) => document.getElementById(p_Id);
 
 const tw = await createTunewright({ module: await decoderModule });
@@ -24,14 +24,13 @@ learnLimits(tw);
 const model = new Model(tw);
 const editor = new Editor($('editor'), model);
 // desk: the tracks muted and soloed, a flag each, as the library in the worklet reports them.
-const state = { name: 'untitled', playing: false, unsaved: false, desk: { muted: [], soloed: [] }, levels: [], clip: null };
-let audio = null;  // { context, node } once the worklet is ready
+const state = { name: 'untitled', unsaved: false, desk: { muted: [], soloed: [] }, levels: [], clip: null };
 // Notes played in: heard from the worklet's live song, entered or recorded.
 const playing = new Playing({
   model, editor, message, status,
   post: (p_Command) => post(p_Command),
-  playing: () => state.playing,
-  seconds: () => (audio?.report ? audio.report.position + Math.max(0, audio.context.currentTime - audio.report.at) : 0),
+  playing: () => sound.isPlaying,
+  seconds: () => sound.seconds(),
   hear: () => $('hear').checked,
 });
 editor.onNote = (p_Track, p_Note) => playing.hearNote(p_Track, p_Note);
@@ -187,145 +186,25 @@ const actions = {
   },
 };
 
-// --- Sound: the worklet's copy of the song, muted and soloed on its own mixing desk (the song
-// itself keeps every note) ---
-let editId = 0;
-
-function post(p_Command) { audio?.node.port.postMessage(p_Command); }
-
-// Sends the edits p_Calls to the worklet; the promise is kept until it has made them.
-function postEdits(p_Calls) {
-  if (!audio) return Promise.resolve();
-  const l_Id = ++editId;
-  return new Promise((p_Done) => {
-    audio.waiting.set(l_Id, p_Done);
-    post({ type: 'edit', id: l_Id, calls: p_Calls });
-  });
-}
-// Kept until the worklet has done every command sent before (it does them in the order sent).
-const settled = () => postEdits([]);
-
-// Hands the worklet the song, muted and soloed as the last one was; p_Keep: another version of the
-// one it plays, which goes on from where it is (else a new song, stopped).
-function sendSong(p_Keep = false) {
-  if (!audio) return;
-  const l_Desk = state.desk.muted.length ? { desk: state.desk } : {};
-  post({ type: 'open', bytes: model.toBytes(), loops: -1, volume: 0.5, play: p_Keep && state.playing, keepPosition: p_Keep, ...l_Desk });
-  if (!p_Keep) setPlaying(false);
-}
-
-// Mutes or solos a track (p_Kind: 'mute' or 'solo'), or no longer; the track list follows once the
-// worklet's library reports it.
-function toggle(p_Kind, p_Track) {
-  const l_On = p_Kind === 'mute' ? state.desk.muted[p_Track] : state.desk.soloed[p_Track];
-  post({ type: 'desk', track: p_Track, [p_Kind]: !l_On });
-}
-
-function showLevels(p_Levels) {
-  state.levels = p_Levels;
-  trackList.showLevels(p_Levels);
-}
-
-// The worklet node on p_Context, following the song from now on (the page's own output, or an
-// offline context that renders it).
-async function attachAudio(p_Context) {
-  const l_Node = await makeNode(p_Context);
-  audio = { context: p_Context, node: l_Node, waiting: new Map(), report: null };
-  // The tracks read apart, for their levels.
-  l_Node.port.postMessage({ type: 'meter', on: true });
-  l_Node.port.onmessage = (p_Event) => {
-    const l_Data = p_Event.data;
-    if (l_Data.type === 'edited') {
-      audio.waiting.get(l_Data.id)?.();
-      audio.waiting.delete(l_Data.id);
-    } else if (l_Data.type === 'position') audio.report = { position: l_Data.position, at: p_Context.currentTime };
-    else if (l_Data.type === 'ended') stop();
-    else if (l_Data.type === 'meter') showLevels(Array.from(l_Data.peak, (p_Peak, p_Track) => ({ peak: p_Peak, rms: l_Data.rms[p_Track] })));
-    else if (l_Data.type === 'desk') {
-      state.desk = { muted: l_Data.muted, soloed: l_Data.soloed };
-      trackList.show();
-    }
-    else if (l_Data.type === 'noteBeat') playing.noteBeat(l_Data);
-    else if (l_Data.type === 'sounded') audio.sounded?.(l_Data);
-    else if (l_Data.type === 'error') message(l_Data.message);
-  };
-  sendSong();
-  return l_Node;
-}
-
-// Seconds into the song at which p_Beat starts (before the loop's end, the first time through).
-const secondsOf = (p_Beat) => ((p_Beat + 0.5) * model.tempo) / 1000;
-
-function setPlaying(p_Playing) {
-  state.playing = p_Playing;
-  if (!p_Playing) editor.follow(null);
-  editor.render();
-  if (p_Playing) requestAnimationFrame(followPlayhead);
-}
-
-function followPlayhead() {
-  if (!state.playing || !audio) return;
-  const l_Report = audio.report;
-  if (l_Report) editor.follow(model.beatAt(l_Report.position + Math.max(0, audio.context.currentTime - l_Report.at)));
-  requestAnimationFrame(followPlayhead);
-}
-
-const NO_LOOP = 'The song ends where its loop ends: give it a loop (on the ruler or in the Loop fields).';
-const NO_SOUND = 'No sound here: the audio did not start.';
-
-// p_FromCursor: from the cursor even with notes selected (a take starts there).
-async function play(p_FromCursor = false) {
-  if (!audio) return message(NO_SOUND);
-  if (model.loop.end === model.loop.start) return message(NO_LOOP);
-  const l_Selected = p_FromCursor ? [] : editor.selected();
-  const l_From = l_Selected.length ? Math.min(...l_Selected.map((p_Note) => p_Note.beat)) : editor.section && !p_FromCursor ? editor.section.start : editor.cursor.beat;
-  audio.report = { position: secondsOf(l_From) - 0.0005, at: audio.context.currentTime };
-  post({ type: 'seek', seconds: secondsOf(l_From) });
-  post({ type: 'play' });
-  setPlaying(true);
-  // An offline context (a test's) renders when told to; the page's own waits for a gesture.
-  if (audio.context instanceof AudioContext) await audio.context.resume();
-}
-
-function stop() {
-  if (playing.take) {
-    playing.endTake();
-    $('record').setAttribute('aria-pressed', 'false');
-    editor.changed();
-  }
-  post({ type: 'pause' });
-  setPlaying(false);
-  showLevels([]);
-}
-
-// Starts a take from the cursor (the song playing), or ends the one being recorded.
-async function record() {
-  if (playing.take) return stop();
-  if (!audio) return message(NO_SOUND);
-  if (state.playing) stop();
-  if (model.loop.end === model.loop.start) return message(NO_LOOP);
-  Object.assign(playing.settings, { quantise: Number($('quantise').value), countIn: $('count-in').checked, metronome: $('metronome').checked,
-    clickVolume: Number($('click-volume').value), replace: $('punch').value === 'replace' });
-  playing.startTake();
-  $('record').setAttribute('aria-pressed', 'true');
-  await play(true);
-  // The playhead waits out the count-in.
-  if (playing.settings.countIn && audio.report) audio.report.at += (model.barLayout.perBar * model.barLayout.perBeat * model.tempo) / 1000;
-}
+// --- Sound ---
+const sound = new Sound({ model, editor, playing, message,
+  desk: (p_Desk) => { state.desk = p_Desk; trackList.show(); },
+  levels: (p_Levels) => { state.levels = p_Levels; trackList.showLevels(p_Levels); },
+  recording: (p_On) => $('record').setAttribute('aria-pressed', String(p_On)) });
+const post = (p_Command) => sound.post(p_Command);
+const settled = () => sound.settled();
+const play = (p_FromCursor) => sound.play(p_FromCursor);
+const stop = () => sound.stop();
+const toggle = (p_Kind, p_Track) => sound.toggle(p_Kind, p_Track);
+const preview = (p_Track) => sound.preview(p_Track);
+const record = () => sound.record({ quantise: Number($('quantise').value), countIn: $('count-in').checked, metronome: $('metronome').checked,
+  clickVolume: Number($('click-volume').value), replace: $('punch').value === 'replace' });
 
 function setPiano(p_On) {
   playing.releaseAll();
   playing.piano = p_On;
   $('piano').setAttribute('aria-pressed', String(p_On));
   status(p_On ? `The keyboard plays notes from C${playing.octave} (\` for shortcuts).` : 'The keyboard does shortcuts.');
-}
-
-// Plays a note of p_Track's instrument, as notes played in sound: from the worklet's live song.
-function preview(p_Track) {
-  if (!audio) return message(NO_SOUND);
-  playing.sound(`preview${++playing.nextId}`, { track: p_Track, key: p_Track < MELODY_TRACKS ? 57 : 48, volume: 200, pan: 6 }, PREVIEW_SECONDS);
-  // The page's own context waits for a gesture (this one); an offline context renders when told to.
-  if (audio.context instanceof AudioContext) audio.context.resume();
 }
 
 // --- Showing the song ---
@@ -363,9 +242,9 @@ editor.onChange = showSong;
 model.listen((p_Event) => {
   if (p_Event.type === 'history') return showSong();
   state.unsaved = p_Event.type !== 'load';
-  if (p_Event.type === 'load') sendSong();
-  else if (p_Event.type === 'replace') sendSong(true);
-  else if (p_Event.calls.length) postEdits(p_Event.calls);
+  if (p_Event.type === 'load') sound.sendSong();
+  else if (p_Event.type === 'replace') sound.sendSong(true);
+  else if (p_Event.calls.length) sound.postEdits(p_Event.calls);
   editor.prune();
   if (p_Event.type !== 'load') autosave.soon();
 });
@@ -527,12 +406,12 @@ for (const l_Field of ['length', 'volume', 'pan'])
   });
 
 acceptDrops($('drop'), openFile);
-installKeys({ editor, model, playing, commands, actions, dialog: $('keys'), isPlaying: () => state.playing, play, stop, record, setPiano,
+installKeys({ editor, model, playing, commands, actions, dialog: $('keys'), isPlaying: () => sound.isPlaying, play, stop, record, setPiano,
   chooseTrack, toggle, preview, openFile: () => $('file').click() });
 
-// The song of the link, else a blank one (an autosaved song is offered, with its history).
-let l_Opened = false;
-if (location.hash.startsWith(LINK_PREFIX)) {
+// Opens the song of the page's link; a link that holds none says why in one sentence and changes
+// nothing. Gives whether it opened one.
+async function openLink() {
   try {
     const l_Bytes = await readFragment(location.hash);
     try {
@@ -540,24 +419,28 @@ if (location.hash.startsWith(LINK_PREFIX)) {
     } catch {
       throw new LinkError('This link does not hold a song: it is not a song link.');
     }
-    l_Opened = openBytes(l_Bytes, 'shared.org');
+    return openBytes(l_Bytes, 'shared.org');
   } catch (p_Error) {
     if (!(p_Error instanceof LinkError)) throw p_Error;
-    l_Opened = false;
-    loadSong(blankSong(), 'untitled');
     message(p_Error.message);
+    return false;
   }
 }
+addEventListener('hashchange', () => location.hash.startsWith(LINK_PREFIX) && openLink());
+
+// The song of the link, else a blank one (an autosaved song is offered, with its history).
+const l_Opened = location.hash.startsWith(LINK_PREFIX) && (await openLink());
+if (!l_Opened) loadSong(blankSong(), 'untitled');
 await autosave.claim();
 if (!l_Opened) {
-  if (!model.loaded) loadSong(blankSong(), 'untitled');
   autosave.offer((p_Bytes, p_Name, p_History) => {
     if (openBytes(p_Bytes, `${p_Name}.org`) && p_History) model.restoreHistory(p_History, historyBytes);
   });
 }
 if ('serviceWorker' in navigator && location.protocol !== 'file:') navigator.serviceWorker.register('sw.js').catch(() => {});
 // The audio graph is made now, so that play only has to resume it (a user's gesture).
-const sound = attachAudio(new AudioContext({ latencyHint: 'interactive' })).catch((p_Error) => message(`No sound: ${p_Error.message}`));
+const started = sound.attach(new AudioContext({ latencyHint: 'interactive' })).catch((p_Error) => message(`No sound: ${p_Error.message}`));
 // What tests and benchmarks reach from outside.
-window.composer = { tw, model, editor, playing, sound, attachAudio, settled, play, stop, record, setPiano, exports, autosave,
-  get audio() { return audio; }, get isPlaying() { return state.playing; }, get desk() { return state.desk; }, get levels() { return state.levels; } };
+window.composer = { tw, model, editor, playing, sound: started, attachAudio: (p_Context) => sound.attach(p_Context), settled, play, stop, record,
+  setPiano, exports, autosave, get audio() { return sound.audio; }, get isPlaying() { return sound.isPlaying; }, get desk() { return state.desk; },
+  get levels() { return state.levels; } };
