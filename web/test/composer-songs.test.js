@@ -60,6 +60,7 @@ test('bars 1-4 repeated three times across every track, then a bar inserted, are
   await l_Tab.click('#duplicate');
   // The copy of beat 20 lands on bar 6's note at 84 (64 + 20): replaced, and counted.
   assert.equal(await messageOf(l_Tab), '24 notes pasted; 1 note in the way replaced.');
+  const l_Duplicated = await notesOf(l_Tab);
   await rulerDrag(l_Tab, BAR + 1, BAR + 8);
   await setField(l_Tab, 'times', 1);
   await l_Tab.click('#insert-bars');
@@ -96,6 +97,12 @@ test('bars 1-4 repeated three times across every track, then a bar inserted, are
   const l_Pasted = await notesOf(l_Tab);
   for (const { track, ...l_Note } of l_InTheWay) assert.deepEqual(l_Pasted[track].find((p_Note) => p_Note.beat === l_Note.beat), l_Note);
   assert.deepEqual([l_Pasted[0], l_Pasted[10]].map((p_Notes) => p_Notes.filter((p_Note) => p_Note.beat >= BAR && p_Note.beat < 2 * BAR).length), [1, 1]);
+
+  // That bar deleted: the song and its loop as they were before it was inserted.
+  await rulerDrag(l_Tab, BAR + 1, BAR + 8);
+  await l_Tab.click('#delete-bars');
+  assert.deepEqual(await notesOf(l_Tab), l_Duplicated);
+  assert.deepEqual(await l_Tab.evaluate(() => window.composer.model.loop), { start: 16, end: 80 });
   assert.deepEqual(l_Tab.problems, []);
 });
 

@@ -5,7 +5,7 @@
 // model as one transaction per gesture. The frame is drawn in layers (layers/), at the screen's own
 // resolution (up to MAX_SCALE).
 import { COLOURS } from '../player/roll.js';
-import { Geometry, KEYS_WIDTH, RULER, GAP, clamp, id } from './geometry.js';
+import { GAP, Geometry, clamp, id } from './geometry.js';
 import { box } from './gestures/box.js';
 import { draw } from './gestures/draw.js';
 import { erase } from './gestures/erase.js';

@@ -28,7 +28,7 @@ export function learnLimits(p_Tw) {
 }
 
 const FIELDS = ['beat', 'key', 'length', 'volume', 'pan'];
-const sameNote = (p_A, p_B) => p_A === p_B || (p_A && p_B && FIELDS.every((p_Field) => p_A[p_Field] === p_B[p_Field]));
+export const sameNote = (p_A, p_B) => p_A === p_B || (p_A && p_B && FIELDS.every((p_Field) => p_A[p_Field] === p_B[p_Field]));
 // Whether the song takes p_Event back as a note: every field within the library's range.
 const writable = (p_Event) =>
   FIELDS.every((p_Field) => p_Event[p_Field] >= NOTE_RANGE[p_Field][0] && p_Event[p_Field] <= NOTE_RANGE[p_Field][1]);

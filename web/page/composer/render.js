@@ -74,7 +74,7 @@ export function exportPlan(p_Song, p_Rate, p_Loops, p_Fade, p_Files = 1) {
   p_Song.loops = p_Loops;
   const l_Seconds = p_Song.duration;
   p_Song.loops = -1;  // the length is the export's, as the renderer's is its own
-  if (!(l_Seconds > 0)) throw new ExportError('The song lasts no time: give it notes and a loop, or more than none of its loop.');
+  if (!(l_Seconds > 0)) throw new ExportError('The song lasts no time: it has no loop, nor beats before one, to export.');
   const l_Ms = Math.round(l_Seconds * 1000);
   const l_End = Math.floor(l_Ms / 1000) * p_Rate + Math.floor(((l_Ms % 1000) * p_Rate) / 1000);
   const l_Block = Math.max(1, Math.floor(p_Rate / 1000));

@@ -1,6 +1,6 @@
 // Edits of whole bars across tracks, and pasting that never destroys silently: every operation is
 // one transaction of the model (one step to undo), made of its note calls alone.
-import { MELODY_TRACKS, TRACKS } from './model.js';
+import { MELODY_TRACKS, TRACKS, sameNote } from './model.js';
 
 // The tracks a section covers: 'all', 'melody', 'drums', or the one chosen (p_Chosen).
 export function sectionTracks(p_Which, p_Chosen) {
@@ -38,21 +38,20 @@ function place(p_Model, p_Edit, p_Notes, p_Replace, p_Count) {
     ++p_Count.placed;
   }
 }
-const sameNote = (p_A, p_B) => ['key', 'length', 'volume', 'pan'].every((p_Field) => p_A[p_Field] === p_B[p_Field]);
 
-// Pastes p_Clip's notes from p_At, p_Times times one after another (a clip of notes has the length
-// from its first note to the end of its last). Gives { placed, replaced, refused, beats } (beats: where the pasted notes begin).
+// Pastes p_Clip's notes from p_At, p_Times times, p_Clip.length beats apart, in one transaction. Gives { placed, replaced, refused, notes } (notes:
+// those pasted, each with its track).
 export function paste(p_Model, p_Clip, p_At, p_Replace, p_Times = 1) {
   const l_Count = { placed: 0, replaced: 0, refused: 0 };
-  const l_Beats = [];
+  const l_Pasted = [];
   p_Model.edit((p_Edit) => {
     for (let l_Time = 0; l_Time < p_Times; ++l_Time) {
       const l_Notes = p_Clip.notes.map((p_Note) => ({ ...p_Note, beat: p_At + l_Time * p_Clip.length + p_Note.beat }));
       place(p_Model, p_Edit, l_Notes, p_Replace, l_Count);
-      l_Beats.push(...l_Notes.filter((p_Note) => p_Model.noteAt(p_Note.track, p_Note.beat)));
+      l_Pasted.push(...l_Notes.filter((p_Note) => sameNote(p_Model.noteAt(p_Note.track, p_Note.beat), p_Note)));
     }
   });
-  return { ...l_Count, notes: l_Beats };
+  return { ...l_Count, notes: l_Pasted };
 }
 
 // The notes of p_Tracks in p_Section taken away.
