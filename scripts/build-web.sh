@@ -91,7 +91,7 @@ sed "s/\"version\": \"[^\"]*\"/\"version\": \"$l_Version\"/" web/package.json >"
 cp web/page/*.html web/page/*.css web/page/sw.js "$l_Out/"
 mkdir -p "$l_Out/player" "$l_Out/composer" "$l_Out/gfx" "$l_Out/songs"
 cp web/page/player/* "$l_Out/player/"
-cp web/page/composer/* "$l_Out/composer/"
+cp -r web/page/composer/. "$l_Out/composer/"
 cp "$l_Theme/volumeslider.png" "$l_Out/gfx/"
 l_Fflate=web/node_modules/fflate
 [ -f "$l_Fflate/esm/browser.js" ] || (cd web && npm ci --no-audit --no-fund --loglevel=error)

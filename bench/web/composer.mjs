@@ -24,7 +24,7 @@ const EDITS = 200;
 // zip's code, fetched by Export stems alone).
 const PAGE_FILES = ['composer.html', 'metal.css', 'index.js', 'tunewright.js', 'tunewright.wasm',
   'player/audio.js', 'player/worklet.js', 'player/roll.js', 'player/names.js',
-  ...readdirSync(path.join(webDir, 'composer')).map((p_Name) => `composer/${p_Name}`)];
+  ...readdirSync(path.join(webDir, 'composer'), { recursive: true }).filter((p_Name) => /\.(js|css)$/.test(p_Name)).map((p_Name) => `composer/${p_Name}`)];
 let l_Raw = 0;
 let l_Packed = 0;
 for (const l_File of PAGE_FILES) {

@@ -76,12 +76,15 @@ try {
     const { tw: l_Tw, model } = window.composer;
     model.load(l_Tw.open(new Uint8Array(p_Song)));
     await new Promise((p_Done) => setTimeout(p_Done, 500));
-    const { EXPORT_RATE, renderStems } = await import('./composer/render.js');
+    const { EXPORT_RATE } = await import('./composer/render.js');
+    // Once through, without a fade, in the export worker.
+    document.getElementById('export-loops').value = '0';
+    document.getElementById('export-fade').value = '0';
     const l_Long = [];
     const l_Observer = new PerformanceObserver((p_List) => p_List.getEntries().forEach((p_Task) => l_Long.push(p_Task.duration)));
     l_Observer.observe({ type: 'longtask' });
     const l_Start = performance.now();
-    const { zip, stems } = await renderStems(l_Tw, model.song.toBytes(), EXPORT_RATE);
+    const { blob: zip, stems } = await window.composer.exports.run('stems', model.song.toBytes(), 'bench');
     const l_Ms = performance.now() - l_Start;
     await new Promise((p_Done) => setTimeout(p_Done, 100));
     l_Observer.disconnect();

@@ -3,13 +3,12 @@
 // link and the autosave bring the same song back; undo puts back an event no edit call writes; an edit made while the song plays is heard in the
 // page's own output within one render quantum; a dropped MIDI file opens as the import gives it.
 import assert from 'node:assert/strict';
-import { readdirSync, readFileSync, statSync } from 'node:fs';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
 
 import { unzipSync } from 'fflate';
 
-import { info, orgSong, run, screenshot, servePages, wavSamples, webDir, withTempDir } from './kit.js';
+import { download, info, orgSong, run, screenshot, servePages, wavSamples, webDir } from './kit.js';
 
 const { createTunewright } = await import(path.join(webDir, 'index.js'));
 const tw = await createTunewright();
@@ -42,26 +41,6 @@ async function drag(p_From, p_To = p_From, p_Button = 'left') {
   await tab.mouse.down({ button: p_Button });
   await tab.mouse.move(...l_To, { steps: 3 });
   await tab.mouse.up({ button: p_Button });
-}
-
-// Clicks p_Button and gives the bytes of the file ending in p_Extension it downloads, and the path
-// it had (for p_Read(path), before the folder goes).
-async function download(p_Tab, p_Button, p_Extension, p_Read = () => undefined) {
-  return withTempDir(async (p_Dir) => {
-    const l_Session = await p_Tab.createCDPSession();
-    await l_Session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: p_Dir });
-    await p_Tab.click(`aria/${p_Button}`);
-    // Done once the file has its name and its bytes: a loaded browser may show the name first.
-    const l_Done = () => {
-      const l_Names = readdirSync(p_Dir);
-      const l_Name = l_Names.find((p_Name) => p_Name.endsWith(p_Extension));
-      return l_Name && !l_Names.some((p_Name) => p_Name.endsWith('.crdownload')) && statSync(path.join(p_Dir, l_Name)).size > 0 ? l_Name : undefined;
-    };
-    for (let l_Wait = 0; !l_Done() && l_Wait < 400; ++l_Wait) await new Promise((p_Wake) => setTimeout(p_Wake, 50));
-    assert.ok(l_Done(), `${p_Button} downloads a ${p_Extension} file`);
-    const l_File = path.join(p_Dir, l_Done());
-    return { bytes: new Uint8Array(readFileSync(l_File)), read: p_Read(l_File) };
-  });
 }
 
 // Clicks Save and gives the bytes of the file it downloads, and what tunewright-info reads in it.

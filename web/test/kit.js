@@ -1,7 +1,9 @@
 // What the package's tests share: where the built module and the native programs are, a song of
-// one note, the samples of a 16-bit WAV file, and the built pages served to headless Chromium.
+// one note, the samples of a 16-bit WAV file, the built pages served to headless Chromium and the
+// files a page downloads.
 import { execFileSync } from 'node:child_process';
-import { mkdirSync, mkdtempSync, rmSync } from 'node:fs';
+import assert from 'node:assert/strict';
+import { mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, statSync } from 'node:fs';
 import { readFile } from 'node:fs/promises';
 import { createServer } from 'node:http';
 import { tmpdir } from 'node:os';
@@ -144,4 +146,24 @@ export async function screenshot(p_Tab, p_Name, p_Viewport = { width: 1280, heig
   const l_File = path.join(l_Dir, `${p_Name}.png`);
   await p_Tab.screenshot({ path: l_File });
   return l_File;
+}
+
+// Clicks p_Button and gives the bytes of the file ending in p_Extension it downloads, and the path
+// it had (for p_Read(path), before the folder goes).
+export async function download(p_Tab, p_Button, p_Extension, p_Read = () => undefined) {
+  return withTempDir(async (p_Dir) => {
+    const l_Session = await p_Tab.createCDPSession();
+    await l_Session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: p_Dir });
+    await p_Tab.click(`aria/${p_Button}`);
+    // Done once the file has its name and its bytes: a loaded browser may show the name first.
+    const l_Done = () => {
+      const l_Names = readdirSync(p_Dir);
+      const l_Name = l_Names.find((p_Name) => p_Name.endsWith(p_Extension));
+      return l_Name && !l_Names.some((p_Name) => p_Name.endsWith('.crdownload')) && statSync(path.join(p_Dir, l_Name)).size > 0 ? l_Name : undefined;
+    };
+    for (let l_Wait = 0; !l_Done() && l_Wait < 400; ++l_Wait) await new Promise((p_Wake) => setTimeout(p_Wake, 50));
+    assert.ok(l_Done(), `${p_Button} downloads a ${p_Extension} file`);
+    const l_File = path.join(p_Dir, l_Done());
+    return { bytes: new Uint8Array(readFileSync(l_File)), read: p_Read(l_File) };
+  });
 }

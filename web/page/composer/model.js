@@ -28,7 +28,7 @@ export function learnLimits(p_Tw) {
 }
 
 const FIELDS = ['beat', 'key', 'length', 'volume', 'pan'];
-const sameNote = (p_A, p_B) => p_A === p_B || (p_A && p_B && FIELDS.every((p_Field) => p_A[p_Field] === p_B[p_Field]));
+export const sameNote = (p_A, p_B) => p_A === p_B || (p_A && p_B && FIELDS.every((p_Field) => p_A[p_Field] === p_B[p_Field]));
 // Whether the song takes p_Event back as a note: every field within the library's range.
 const writable = (p_Event) =>
   FIELDS.every((p_Field) => p_Event[p_Field] >= NOTE_RANGE[p_Field][0] && p_Event[p_Field] <= NOTE_RANGE[p_Field][1]);
@@ -45,8 +45,8 @@ export class Model {
 
   // p_Listener({ type: 'load' }) when a new song replaces the last, ({ type: 'change', calls }) for
   // each transaction done, undone or redone (calls: [name, ...arguments] as the song takes them, so
-  // that another copy of the song can follow), and ({ type: 'replace' }) when an undo or a redo put
-  // back a whole version of the song.
+  // that another copy of the song can follow), ({ type: 'replace' }) when an undo or a redo put
+  // back a whole version of the song, and ({ type: 'history' }) when a kept history came back.
   listen(p_Listener) { this.listeners.push(p_Listener); }
   #tell(p_Event) { for (const l_Listener of this.listeners) l_Listener(p_Event); }
 
@@ -88,6 +88,14 @@ export class Model {
     this.barLayout = this.song.barLayout;
     this.loop = this.song.loop;
   }
+
+  // Whether a song is loaded; the song's bytes (an Org-02 file) and MIDI file; the beat playing
+  // p_Seconds in; a track's settings ({ instrument, drums, notes, fineTune, noLoop, ... }).
+  get loaded() { return this.song !== null; }
+  toBytes() { return this.song.toBytes(); }
+  toMidi() { return this.song.toMidi(); }
+  beatAt(p_Seconds) { return this.song.beatAt(p_Seconds); }
+  track(p_Track) { return this.tracks[p_Track]; }
 
   // The notes of a track, in beat order; changes(): its events that are no notes to edit.
   notes(p_Track) { return this.tracks[p_Track].list; }
@@ -167,6 +175,33 @@ export class Model {
     const l_Whole = l_Entries.some((p_Entry) => p_Entry.before);
     this.undoStack.push({ changes: l_Entries.flatMap((p_Entry) => p_Entry.changes), before: l_Whole ? p_Mark.bytes : null,
       after: l_Whole ? this.song.toBytes() : null });
+  }
+
+  get canUndo() { return this.undoStack.length > 0; }
+  get canRedo() { return this.redoStack.length > 0; }
+
+  // The history as plain data (song versions as base64 by p_Text), the newest steps of each stack
+  // whose text stays within p_Budget characters; restoreHistory(history, p_Bytes) takes it back.
+  history(p_Text, p_Budget) {
+    const l_Entry = (p_Entry) => ({ changes: p_Entry.changes, before: p_Entry.before && p_Text(p_Entry.before), after: p_Entry.after && p_Text(p_Entry.after) });
+    let l_Left = p_Budget;
+    const l_Newest = (p_Stack) => {
+      const l_Kept = [];
+      for (let l_At = p_Stack.length - 1; l_At >= 0; --l_At) {
+        const l_Text = JSON.stringify(l_Entry(p_Stack[l_At]));
+        if (l_Text.length > l_Left) break;
+        l_Left -= l_Text.length;
+        l_Kept.unshift(l_Text);
+      }
+      return l_Kept;
+    };
+    return `{"undo":[${l_Newest(this.undoStack).join(',')}],"redo":[${l_Newest(this.redoStack).join(',')}]}`;
+  }
+  restoreHistory(p_History, p_Bytes) {
+    const l_Entry = (p_Entry) => ({ changes: p_Entry.changes, before: p_Entry.before && p_Bytes(p_Entry.before), after: p_Entry.after && p_Bytes(p_Entry.after) });
+    this.undoStack = p_History.undo.map(l_Entry).slice(-HISTORY);
+    this.redoStack = p_History.redo.map(l_Entry).slice(-HISTORY);
+    this.#tell({ type: 'history' });
   }
 
   undo() { return this.#step(this.undoStack, this.redoStack, 'before'); }

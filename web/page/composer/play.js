@@ -73,7 +73,7 @@ export class Playing {
     const l_Drum = p_Key % 12;
     if (l_Drum >= INSTRUMENTS.drums) return null;
     const l_Drums = [l_Track, ...Array.from({ length: TRACKS - MELODY_TRACKS }, (_, p_Lane) => MELODY_TRACKS + p_Lane)];
-    const l_Has = l_Drums.find((p_Drum) => model.tracks[p_Drum].instrument === l_Drum);
+    const l_Has = l_Drums.find((p_Drum) => model.track(p_Drum).instrument === l_Drum);
     if (l_Has !== undefined) return { track: l_Has, key: editor.drumKey(l_Has) };
     const l_Empty = l_Drums.find((p_Drum) => model.notes(p_Drum).length === 0);
     if (l_Empty === undefined) return this.message(`No drum track plays drum ${l_Drum} and none is empty to take it.`), null;
@@ -84,7 +84,7 @@ export class Playing {
   // Sounds p_Note ({ track, key, volume, pan }) from the live song: for p_Seconds, else until
   // release(p_Id).
   sound(p_Id, p_Note, p_Seconds = 0, p_Extra = {}) {
-    const l_Track = this.model.tracks[p_Note.track];
+    const l_Track = this.model.track(p_Note.track);
     // report: the worklet tells when this note's first sound leaves it (a benchmark asks).
     if (this.report) p_Extra = { ...p_Extra, report: true };
     this.post({ type: 'noteOn', id: p_Id, drums: p_Note.track >= MELODY_TRACKS, instrument: l_Track.instrument, fineTune: l_Track.fineTune,
@@ -265,7 +265,7 @@ export class Playing {
     const { model } = this;
     this.post({ type: 'record', on: false });
     const l_Seconds = this.seconds();
-    const l_Now = model.song.beatAt(l_Seconds);
+    const l_Now = model.beatAt(l_Seconds);
     for (const l_Note of l_Take.played.values()) if (l_Note.on !== undefined) this.#write(l_Note, l_Now);
     if (this.settings.replace && l_Take.tracks.size) {
       const l_Loop = model.loop;
