@@ -62,32 +62,34 @@ extern "C" {
 /** The result codes in the order of their numbers, with the sentence tw_error_string() gives for
  *  each: X(code, sentence). The library, and the build for the JavaScript package, read them from
  *  here. */
-#define TW_ERRORS(X)                                                                                         \
-    X(TW_OK, "No error.")                                                                                    \
-    X(TW_ERROR_INVALID_ARGUMENT, "An argument is null or outside its range.")                                \
-    X(TW_ERROR_OUT_OF_MEMORY, "Memory ran out.")                                                             \
-    X(TW_ERROR_FILE, "The file cannot be opened or read.")                                                   \
-    X(TW_ERROR_NOT_A_SONG, "The data is not an Org-02 song: it does not begin with \"Org-02\".")             \
-    X(TW_ERROR_TRUNCATED, "The song is shorter than its own note counts say: it is damaged.")                \
-    X(TW_ERROR_ENGINE, "The sound engine failed.")                                                           \
-    X(TW_ERROR_UNKNOWN, "Unknown error code.")                                                               \
-    X(TW_ERROR_TOO_LARGE,                                                                                    \
-      "The data is larger than any Org-02 song can be, or than any MIDI file the import reads.")             \
-    X(TW_ERROR_BAD_TRACK, "The track number is outside 0 to 15.")                                            \
-    X(TW_ERROR_BAD_TEMPO, "The tempo is outside 1 to 65535 milliseconds per beat.")                          \
-    X(TW_ERROR_BAD_BAR_LAYOUT, "A bar layout number is outside 1 to 255.")                                   \
-    X(TW_ERROR_BAD_LOOP, "The loop ends before it starts.")                                                  \
-    X(TW_ERROR_BAD_INSTRUMENT, "The track has no such instrument: waveforms are 0 to 99 and drums 0 to 11.") \
-    X(TW_ERROR_BAD_FINE_TUNE, "The fine tune is outside 0 to 65535.")                                        \
-    X(TW_ERROR_BAD_KEY, "The key is outside 0 to 95.")                                                       \
-    X(TW_ERROR_BAD_LENGTH, "The note length is outside 1 to 255 beats.")                                     \
-    X(TW_ERROR_BAD_VOLUME, "The volume is outside 0 to 254.")                                                \
-    X(TW_ERROR_BAD_PAN, "The pan is outside 0 to 12.")                                                       \
-    X(TW_ERROR_NO_EVENT, "The track has no event at that beat.")                                             \
-    X(TW_ERROR_EVENT_EXISTS, "The track already has an event at that beat.")                                 \
-    X(TW_ERROR_TOO_MANY_EVENTS, "The track already holds 65535 events, the most a song file can.")           \
-    X(TW_ERROR_NOT_MIDI, "The data is no Standard MIDI File of type 0 or 1.")                                \
+// tools/tables reads each row of the list on a line of its own.
+// clang-format off
+#define TW_ERRORS(X)                                                                                                 \
+    X(TW_OK, "No error.")                                                                                            \
+    X(TW_ERROR_INVALID_ARGUMENT, "An argument is null or outside its range.")                                        \
+    X(TW_ERROR_OUT_OF_MEMORY, "Memory ran out.")                                                                     \
+    X(TW_ERROR_FILE, "The file cannot be opened or read.")                                                           \
+    X(TW_ERROR_NOT_A_SONG, "The data is not an Org-02 song: it does not begin with \"Org-02\".")                     \
+    X(TW_ERROR_TRUNCATED, "The song is shorter than its own note counts say: it is damaged.")                        \
+    X(TW_ERROR_ENGINE, "The sound engine failed.")                                                                   \
+    X(TW_ERROR_UNKNOWN, "Unknown error code.")                                                                       \
+    X(TW_ERROR_TOO_LARGE, "The data is larger than any Org-02 song can be, or than any MIDI file the import reads.") \
+    X(TW_ERROR_BAD_TRACK, "The track number is outside 0 to 15.")                                                    \
+    X(TW_ERROR_BAD_TEMPO, "The tempo is outside 1 to 65535 milliseconds per beat.")                                  \
+    X(TW_ERROR_BAD_BAR_LAYOUT, "A bar layout number is outside 1 to 255.")                                           \
+    X(TW_ERROR_BAD_LOOP, "The loop ends before it starts.")                                                          \
+    X(TW_ERROR_BAD_INSTRUMENT, "The track has no such instrument: waveforms are 0 to 99 and drums 0 to 11.")         \
+    X(TW_ERROR_BAD_FINE_TUNE, "The fine tune is outside 0 to 65535.")                                                \
+    X(TW_ERROR_BAD_KEY, "The key is outside 0 to 95.")                                                               \
+    X(TW_ERROR_BAD_LENGTH, "The note length is outside 1 to 255 beats.")                                             \
+    X(TW_ERROR_BAD_VOLUME, "The volume is outside 0 to 254.")                                                        \
+    X(TW_ERROR_BAD_PAN, "The pan is outside 0 to 12.")                                                               \
+    X(TW_ERROR_NO_EVENT, "The track has no event at that beat.")                                                     \
+    X(TW_ERROR_EVENT_EXISTS, "The track already has an event at that beat.")                                         \
+    X(TW_ERROR_TOO_MANY_EVENTS, "The track already holds 65535 events, the most a song file can.")                   \
+    X(TW_ERROR_NOT_MIDI, "The data is no Standard MIDI File of type 0 or 1.")                                        \
     X(TW_ERROR_BAD_QUANTIZE, "The quantise is outside 1 to 64 song beats per quarter note.")
+// clang-format on
 
 /** @name Interpolation methods for tw_song_set_interpolation()
  *  The sound engine's resampler numbers.
@@ -108,12 +110,15 @@ extern "C" {
  *  help, their manual pages, the plugins, the Python and JavaScript packages) reads them from here;
  *  a resampler added to the engine (a kernel, its FMOD_DSP_RESAMPLER number below
  *  FMOD_DSP_RESAMPLER_MAX) is then one define above and one row here. */
-#define TW_RESAMPLERS(X)                                                                                     \
-    X(TW_INTERPOLATION_NEAREST, "nearest", 1, "No interpolation")                                            \
-    X(TW_INTERPOLATION_LINEAR, "linear", 2, "Linear interpolation")                                          \
-    X(TW_INTERPOLATION_CUBIC, "cubic", 4, "Cubic interpolation")                                             \
-    X(TW_INTERPOLATION_SPLINE, "spline", 6, "Spline interpolation")                                          \
+// tools/tables reads each row of the list on a line of its own.
+// clang-format off
+#define TW_RESAMPLERS(X)                                                 \
+    X(TW_INTERPOLATION_NEAREST, "nearest", 1, "No interpolation")        \
+    X(TW_INTERPOLATION_LINEAR, "linear", 2, "Linear interpolation")      \
+    X(TW_INTERPOLATION_CUBIC, "cubic", 4, "Cubic interpolation")         \
+    X(TW_INTERPOLATION_SPLINE, "spline", 6, "Spline interpolation")      \
     X(TW_INTERPOLATION_SINC, "sinc", 32, "Band-limited windowed sinc")
+// clang-format on
 
 /** One open song with its own playback position, instruments and mixer. Opaque. */
 typedef struct tw_song tw_song;
@@ -595,29 +600,32 @@ ORG_API int tw_song_save_file(const tw_song* song, const char* path);
 /** The fields of ::tw_midi_report in their order, each a uint32_t: X(field, kind, meaning), the
  *  kind COUNT (how many), FLAG (1 or 0) or VALUE. The Python and JavaScript packages take the
  *  fields' names from here. */
-#define TW_MIDI_REPORT_FIELDS(X)                                                                             \
-    X(notes, COUNT, "Notes in the song made.")                                                               \
-    X(keys_out_of_range, COUNT, "Melody notes outside keys 0 to 95 (MIDI 12 to 107): dropped.")              \
-    X(unmapped_drums, COUNT, "Channel 10 notes of a key no drum has: dropped.")                              \
-    X(beyond_last_beat, COUNT, "Notes after the last beat a song holds: dropped.")                           \
-    X(extra_voices, COUNT, "A ninth voice sounding at once on one channel: dropped.")                        \
-    X(shared_tracks, COUNT, "Voices beyond the melody tracks their channel got: dropped.")                   \
-    X(extra_drums, COUNT, "Hits of drums beyond the eight drum tracks: dropped.")                            \
-    X(same_beat_hits, COUNT, "Drum hits on a beat the same drum already hits: dropped.")                     \
-    X(overfull_tracks, COUNT, "Notes beyond a track's 65535 events: dropped.")                               \
-    X(lengthened, COUNT, "Notes of no length once quantised: given one beat.")                               \
-    X(shortened, COUNT, "Notes over 255 beats: cut to 255.")                                                 \
-    X(unfinished, COUNT, "Notes never ended: ended where the file ends.")                                    \
-    X(extra_tempos, COUNT, "Tempo changes: followed, the song keeping one tempo (see retimed).")             \
-    X(program_changes, COUNT, "Program changes after a channel's first note: ignored.")                      \
-    X(ignored_events, COUNT, "Pitch bends, aftertouch, controllers but pan: ignored.")                       \
-    X(channels_without_track, COUNT, "Melody channels that got no track (more than eight played).")          \
-    X(loop_ignored, FLAG, "1: \"loop end\" before \"loop start\"; the loop is the whole song.")              \
-    X(damaged, FLAG, "1: the file ends early or holds a bad event; read up to there.")                       \
-    X(tempo_ms, VALUE, "The song's milliseconds per beat.")                                                  \
-    X(tempo_held, FLAG, "1: the song's tempo gives under 1 or over 65535 ms; held there.")                   \
-    X(excess_events, COUNT, "Events past the TW_MAX_MIDI_EVENTS an import holds: dropped.")                  \
+// tools/tables reads each row of the list on a line of its own.
+// clang-format off
+#define TW_MIDI_REPORT_FIELDS(X)                                                                    \
+    X(notes, COUNT, "Notes in the song made.")                                                      \
+    X(keys_out_of_range, COUNT, "Melody notes outside keys 0 to 95 (MIDI 12 to 107): dropped.")     \
+    X(unmapped_drums, COUNT, "Channel 10 notes of a key no drum has: dropped.")                     \
+    X(beyond_last_beat, COUNT, "Notes after the last beat a song holds: dropped.")                  \
+    X(extra_voices, COUNT, "A ninth voice sounding at once on one channel: dropped.")               \
+    X(shared_tracks, COUNT, "Voices beyond the melody tracks their channel got: dropped.")          \
+    X(extra_drums, COUNT, "Hits of drums beyond the eight drum tracks: dropped.")                   \
+    X(same_beat_hits, COUNT, "Drum hits on a beat the same drum already hits: dropped.")            \
+    X(overfull_tracks, COUNT, "Notes beyond a track's 65535 events: dropped.")                      \
+    X(lengthened, COUNT, "Notes of no length once quantised: given one beat.")                      \
+    X(shortened, COUNT, "Notes over 255 beats: cut to 255.")                                        \
+    X(unfinished, COUNT, "Notes never ended: ended where the file ends.")                           \
+    X(extra_tempos, COUNT, "Tempo changes: followed, the song keeping one tempo (see retimed).")    \
+    X(program_changes, COUNT, "Program changes after a channel's first note: ignored.")             \
+    X(ignored_events, COUNT, "Pitch bends, aftertouch, controllers but pan: ignored.")              \
+    X(channels_without_track, COUNT, "Melody channels that got no track (more than eight played).") \
+    X(loop_ignored, FLAG, "1: \"loop end\" before \"loop start\"; the loop is the whole song.")     \
+    X(damaged, FLAG, "1: the file ends early or holds a bad event; read up to there.")              \
+    X(tempo_ms, VALUE, "The song's milliseconds per beat.")                                         \
+    X(tempo_held, FLAG, "1: the song's tempo gives under 1 or over 65535 ms; held there.")          \
+    X(excess_events, COUNT, "Events past the TW_MAX_MIDI_EVENTS an import holds: dropped.")         \
     X(retimed, COUNT, "Notes the tempo changes moved over a song beat from where ticks put them.")
+// clang-format on
 
 /** What tw_song_open_midi() dropped or changed, in the fields TW_MIDI_REPORT_FIELDS lists. A
  *  dropped note is counted once, by the first rule that drops it, in this order; the changes are
