@@ -17,17 +17,26 @@ constexpr double BAR_DECIBELS = 48.0;
 
 }  // namespace
 
-TrackMeters::TrackMeters(const std::vector<std::uint8_t>& p_Bytes) : frames(2 * METER_RATE)
+TrackMeters::TrackMeters(const std::vector<std::uint8_t>& p_Bytes) : bytes(p_Bytes) {}
+
+bool TrackMeters::Opened() const
 {
+    if (song != nullptr || bytes.empty())
+        return song != nullptr;
+    // Opened at the first look, so that a player with no meters to show (no terminal, a short
+    // one) never reads the song twice.
     int l_Error = TW_OK;
-    song = tw_song_open_memory(p_Bytes.data(), p_Bytes.size(), &l_Error);
+    song = tw_song_open_memory(bytes.data(), bytes.size(), &l_Error);
+    std::vector<std::uint8_t>().swap(bytes);
     if (song == nullptr)
-        return;
+        return false;
+    frames.assign(2 * METER_RATE, 0.0f);
     // For ever: the player decides the end. Full volume: a track's level, whatever the master volume.
     tw_song_set_loops(song, -1);
     tw_song_set_interpolation(song, 0);
     tw_song_set_volume(song, 1.0f);
     tw_song_set_level_metering(song, 1);
+    return true;
 }
 
 TrackMeters::~TrackMeters() { tw_song_close(song); }
@@ -36,7 +45,7 @@ void TrackMeters::Follow(unsigned long p_SongMs, bool p_Paused, const Org::Track
                          double p_Transpose)
 {
     std::fill(std::begin(peaks), std::end(peaks), 0.0f);
-    if (song == nullptr)
+    if (!Opened())
         return;
     for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
         tw_song_set_track_mute(song, l_Track, p_Tracks.Mute(l_Track));
@@ -63,7 +72,7 @@ void TrackMeters::Follow(unsigned long p_SongMs, bool p_Paused, const Org::Track
 std::vector<std::string> TrackMeters::Lines(const Org::OrgSong& p_Song, const Org::TrackMix& p_Tracks) const
 {
     std::vector<std::string> l_Lines;
-    if (song == nullptr)
+    if (!Opened())
         return l_Lines;
     for (int l_Track = 0; l_Track < Org::TRACK_COUNT; ++l_Track) {
         const Org::Instrument& l_Instrument = p_Song.instruments[l_Track];

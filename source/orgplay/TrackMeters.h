@@ -36,8 +36,13 @@ public:
     std::vector<std::string> Lines(const Org::OrgSong& p_Song, const Org::TrackMix& p_Tracks) const;
 
 private:
-    tw_song* song = nullptr;
-    std::vector<float> frames;
+    // The song of the meters' own decoder, opened from bytes at the first look (false when the
+    // library cannot read it).
+    bool Opened() const;
+
+    mutable std::vector<std::uint8_t> bytes;
+    mutable tw_song* song = nullptr;
+    mutable std::vector<float> frames;
     float peaks[Org::TRACK_COUNT] = {};
 };
 
