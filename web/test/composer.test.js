@@ -125,6 +125,24 @@ test('a note drawn over an event that is no note (a later volume) is undone and 
   assert.deepEqual(await l_Events(), l_After);
 });
 
+test('a drum note\'s key moves as a melody note\'s does; the chosen track\'s fine tune and looping are its settings', async () => {
+  const l_Bytes = orgSong({ 8: { instrument: 0, events: [{ beat: 0, note: 48, length: 1, volume: 200, pan: 6 }] } }, 8);
+  await tab.evaluate((p_Song) => window.composer.model.load(window.composer.tw.open(new Uint8Array(p_Song))), Array.from(l_Bytes));
+  await tab.evaluate(() => window.composer.editor.select([{ track: 8, beat: 0 }]));
+  await tab.click('#up12');
+  await tab.click('#up1');
+  assert.equal(await tab.evaluate(() => window.composer.model.song.notes(8)[0].key), 61, 'the drum note is 13 keys higher');
+
+  // Fine tune and no-loop are the chosen track's, written into the song.
+  await tab.select('#track-picker', '2');
+  await tab.evaluate(() => { const l_Field = document.getElementById('fine-tune'); l_Field.value = '1200'; l_Field.dispatchEvent(new Event('change')); });
+  await tab.click('#no-loop');
+  const l_Track = await tab.evaluate(() => window.composer.model.track(2));
+  assert.deepEqual([l_Track.fineTune, l_Track.noLoop], [1200, true]);
+  await tab.click('aria/Undo');
+  assert.equal(await tab.evaluate(() => window.composer.model.track(2).noLoop), false, 'each is one undo step');
+});
+
 // A song of p_Beats beats at 100 ms each: on each of p_Tracks ({ track: instrument }) one note
 // held from the first beat to the last (a drum struck every beat), track 1 an event that strikes nothing.
 function heldSong(p_Tracks, p_Beats) {

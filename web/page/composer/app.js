@@ -224,8 +224,11 @@ function showSong() {
   const l_Fields = { tempo: model.tempo, 'per-bar': model.barLayout.perBar, 'per-beat': model.barLayout.perBeat, 'loop-start': model.loop.start, 'loop-end': model.loop.end };
   const l_Selected = editor.selected();
   const l_Note = l_Selected[0] ?? editor.newNote;
-  Object.assign(l_Fields, { length: l_Note.length, volume: l_Note.volume, pan: l_Note.pan });
+  const l_Chosen = model.track(editor.track);
+  Object.assign(l_Fields, { length: l_Note.length, volume: l_Note.volume, pan: l_Note.pan, 'fine-tune': l_Chosen.fineTune });
   for (const [l_Id, l_Value] of Object.entries(l_Fields)) if (document.activeElement !== $(l_Id)) $(l_Id).value = String(l_Value);
+  $('no-loop').checked = l_Chosen.noLoop;
+  $('no-loop').disabled = l_Chosen.drums;  // a drum plays once through anyway
   $('undo').disabled = !model.canUndo;
   $('redo').disabled = !model.canRedo;
   $('export-midi').disabled = !midi.available;
@@ -396,6 +399,14 @@ numberField('per-bar', (p_Value) => edit((p_Edit) => p_Edit.set('barLayout', [p_
 numberField('per-beat', (p_Value) => edit((p_Edit) => p_Edit.set('barLayout', [model.barLayout.perBar, p_Value])));
 numberField('loop-start', (p_Value) => edit((p_Edit) => p_Edit.set('loop', [p_Value, Math.max(p_Value, model.loop.end)])));
 numberField('loop-end', (p_Value) => edit((p_Edit) => p_Edit.set('loop', [Math.min(p_Value, model.loop.start), p_Value])));
+// The chosen track's fine tune and its melody's looping, heard at once.
+numberField('fine-tune', (p_Value) => {
+  if (edit((p_Edit) => p_Edit.set('fineTune', p_Value, editor.track))) preview(editor.track);
+});
+$('no-loop').onchange = () => {
+  if (edit((p_Edit) => p_Edit.set('noLoop', $('no-loop').checked, editor.track))) preview(editor.track);
+  showSong();
+};
 // Length, volume and pan: those of the selected notes, or of the next note drawn.
 for (const l_Field of ['length', 'volume', 'pan'])
   numberField(l_Field, (p_Value) => {

@@ -236,13 +236,13 @@ export class Editor extends Geometry {
     const l_Notes = this.selected();
     if (!l_Notes.length) return;
     const l_Beats = Math.max(p_Beats, -Math.min(...l_Notes.map((p_Note) => p_Note.beat)));
-    const l_Melody = l_Notes.filter((p_Note) => p_Note.track < MELODY_TRACKS).map((p_Note) => p_Note.key);
-    const l_Keys = l_Melody.length ? clamp(p_Keys, -Math.min(...l_Melody), KEYS - 1 - Math.max(...l_Melody)) : 0;
+    // A drum note's key is its pitch, moved as a melody note's is.
+    const l_Held = l_Notes.map((p_Note) => p_Note.key);
+    const l_Keys = clamp(p_Keys, -Math.min(...l_Held), KEYS - 1 - Math.max(...l_Held));
     if (l_Beats === 0 && l_Keys === 0) return;
     this.model.edit((p_Edit) => {
       for (const l_Note of l_Notes) p_Edit.note(l_Note.track, l_Note.beat, null);
-      for (const { track, ...l_Note } of l_Notes)
-        p_Edit.note(track, l_Note.beat + l_Beats, { ...l_Note, key: track < MELODY_TRACKS ? l_Note.key + l_Keys : l_Note.key });
+      for (const { track, ...l_Note } of l_Notes) p_Edit.note(track, l_Note.beat + l_Beats, { ...l_Note, key: l_Note.key + l_Keys });
     });
     this.select(l_Notes.map((p_Note) => ({ track: p_Note.track, beat: p_Note.beat + l_Beats })));
   }

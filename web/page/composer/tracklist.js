@@ -32,6 +32,10 @@ export class TrackList {
       l_Row.querySelector('.name').onclick = () => this.choose(p_Track);
       const l_Select = l_Row.querySelector('select');
       l_Select.onchange = () => this.setInstrument(p_Track, Number(l_Select.value));
+      // The instrument is heard when the picker is pointed at or reached with the keyboard, and
+      // again at each choice.
+      l_Select.onfocus = () => this.preview(p_Track);
+      l_Select.onpointerenter = (p_Event) => p_Event.pointerType === 'mouse' && this.preview(p_Track);
       l_Row.querySelector('.hear').onclick = () => this.preview(p_Track);
       l_Row.querySelector('.mute').onclick = () => this.toggle('mute', p_Track);
       l_Row.querySelector('.solo').onclick = () => this.toggle('solo', p_Track);
