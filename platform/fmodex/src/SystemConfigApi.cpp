@@ -2,6 +2,8 @@
 #include "Api.h"
 #include "Output.h"
 
+#include <cstring>
+
 using namespace SoundEngine;
 
 namespace {
@@ -39,12 +41,18 @@ FMOD_RESULT F_API FMOD_System_SetSoftwareFormat(FMOD_SYSTEM* system, int sampler
     return ChangeConfig(system, [=](Config& p_Config) {
         // Sinc's number before it took 4, which programs built then still pass.
         constexpr int OLD_SINC = 0x100;
-        const FMOD_DSP_RESAMPLER l_Resampler =
-            resamplemethod == OLD_SINC ? FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC : resamplemethod;
+        // A C caller may pass any int (-1 among them), which a C++ enum cannot be compared as: the
+        // number is read as an int.
+        static_assert(sizeof(resamplemethod) == sizeof(int), "the resampler is passed as an int");
+        int l_Number = 0;
+        std::memcpy(&l_Number, &resamplemethod, sizeof l_Number);
+        if (l_Number == OLD_SINC)
+            l_Number = FMOD_DSP_RESAMPLER_TUNEWRIGHT_SINC;
         if (samplerate < 8000 || samplerate > 192000 || maxinputchannels < -1 ||
             format < FMOD_SOUND_FORMAT_NONE || format > FMOD_SOUND_FORMAT_PCMFLOAT ||
-            l_Resampler < FMOD_DSP_RESAMPLER_NOINTERP || l_Resampler >= FMOD_DSP_RESAMPLER_MAX)
+            l_Number < FMOD_DSP_RESAMPLER_NOINTERP || l_Number >= FMOD_DSP_RESAMPLER_MAX)
             return FMOD_ERR_INVALID_PARAM;
+        const auto l_Resampler = static_cast<FMOD_DSP_RESAMPLER>(l_Number);
         if (format != FMOD_SOUND_FORMAT_PCM16)
             return FMOD_ERR_OUTPUT_FORMAT;
         if (numoutputchannels != 0 && numoutputchannels != 2)

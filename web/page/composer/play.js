@@ -65,8 +65,19 @@ export class Playing {
 
   // The track a note played in goes to and what it plays there: on a melody track the key; on a
   // drum track the key's place in its octave picks one of the drums, on the drum track that has it
-  // (the chosen one first), else on an empty one, which takes that drum.
+  // (the chosen one first), else on an empty one, which takes that drum. A short screen, which shows
+  // one drum lane, then shows that track's.
   #target(p_Key) {
+    const l_Target = this.#drumTarget(p_Key);
+    const { editor } = this;
+    if (l_Target && l_Target.track >= MELODY_TRACKS && editor.folded && editor.drum !== l_Target.track) {
+      editor.drum = l_Target.track;
+      editor.render();
+    }
+    return l_Target;
+  }
+
+  #drumTarget(p_Key) {
     const { editor, model } = this;
     const l_Track = editor.track;
     if (l_Track < MELODY_TRACKS) return { track: l_Track, key: p_Key };
