@@ -305,6 +305,7 @@ test('on a phone upright and on its side (and a desktop), taps, one-finger scrol
     assert.ok(Math.abs(l_Pinched.beatWidth / l_Scrolled.beatWidth - 2) < 0.01, `${l_Size}: pinched ${l_Pinched.beatWidth / l_Scrolled.beatWidth} times wider`);
     assert.deepEqual(await notesOf(l_Tab), l_Notes, `${l_Size}: scrolling and pinching write nothing`);
     // A drum played in on a short screen lands on the track that has it, whose lane is then shown.
+    if (l_Scale > 1) await l_Tab.select('#track-picker', '10');
     const l_Shown = await l_Tab.evaluate(() => {
       const { editor, model, playing } = window.composer;
       model.edit((p_Edit) => p_Edit.set('instrument', 3, 11));
