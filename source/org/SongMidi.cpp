@@ -914,6 +914,52 @@ private:
 // The last beat a song holds.
 constexpr std::uint64_t LAST_BEAT = std::numeric_limits<std::uint32_t>::max();
 
+// An unsigned number of 128 bits for the tempo map's exact times (ticks times microseconds go past
+// 64 bits), with the few operations it needs, the same on every platform (32-bit ones have no
+// 128-bit integer).
+struct Wide
+{
+    std::uint64_t high = 0, low = 0;
+
+    static Wide Of(std::uint64_t p_Value) { return {0, p_Value}; }
+    // p_A times p_B.
+    static Wide Product(std::uint64_t p_A, std::uint32_t p_B)
+    {
+        const std::uint64_t l_Low = (p_A & 0xFFFFFFFFu) * p_B, l_High = (p_A >> 32) * p_B;
+        Wide l_Product;
+        l_Product.low = l_Low + (l_High << 32);
+        l_Product.high = (l_High >> 32) + (l_Product.low < l_Low ? 1 : 0);
+        return l_Product;
+    }
+    Wide& operator+=(const Wide& p_Other)
+    {
+        const std::uint64_t l_Low = low + p_Other.low;
+        high += p_Other.high + (l_Low < low ? 1 : 0);
+        low = l_Low;
+        return *this;
+    }
+    friend Wide operator+(Wide p_A, const Wide& p_B) { return p_A += p_B; }
+    friend bool operator<(const Wide& p_A, const Wide& p_B)
+    {
+        return p_A.high != p_B.high ? p_A.high < p_B.high : p_A.low < p_B.low;
+    }
+    // This over p_Divisor (not 0), rounded down and held to p_Most: long division, 32 bits a step.
+    std::uint64_t Over(std::uint32_t p_Divisor, std::uint64_t p_Most) const
+    {
+        const std::uint32_t l_Digits[4] = {std::uint32_t(high >> 32), std::uint32_t(high),
+                                           std::uint32_t(low >> 32), std::uint32_t(low)};
+        std::uint64_t l_Rest = 0, l_Quotient[4] = {};
+        for (int l_Digit = 0; l_Digit < 4; ++l_Digit) {
+            const std::uint64_t l_Part = l_Rest << 32 | l_Digits[l_Digit];
+            l_Quotient[l_Digit] = l_Part / p_Divisor;
+            l_Rest = l_Part % p_Divisor;
+        }
+        if (l_Quotient[0] != 0 || l_Quotient[1] != 0)
+            return p_Most;
+        return std::min(l_Quotient[2] << 32 | l_Quotient[3], p_Most);
+    }
+};
+
 // The file's ticks as ticks of one tempo, the song's. Where the file changes tempo, a tick is
 // placed by the time the tempo map gives it, counted in ticks of the tempo that holds longest (in
 // time, up to the file's end; the earliest of equals), so that a note sounds when the file has it
@@ -927,18 +973,18 @@ public:
              std::uint64_t p_FileEnd, std::uint64_t p_Limit)
         : limit(p_Limit)
     {
-        segments.push_back({0, p_Initial, 0});
+        segments.push_back({0, p_Initial, Wide()});
         for (const auto& l_Change : p_Changes) {
             if (l_Change.first == segments.back().tick)
                 segments.back().us = l_Change.second;
             else if (l_Change.second != segments.back().us)
-                segments.push_back({l_Change.first, l_Change.second, 0});
+                segments.push_back({l_Change.first, l_Change.second, Wide()});
         }
         std::vector<std::pair<std::uint32_t, Wide>> l_Held;  // each tempo and how long it holds
         for (std::size_t i = 0; i < segments.size(); ++i) {
             const std::uint64_t l_Next =
                 i + 1 < segments.size() ? segments[i + 1].tick : std::max(p_FileEnd, segments[i].tick);
-            const Wide l_Time = Wide{l_Next - segments[i].tick} * segments[i].us;
+            const Wide l_Time = Wide::Product(l_Next - segments[i].tick, segments[i].us);
             if (i + 1 < segments.size())
                 segments[i + 1].at = segments[i].at + l_Time;
             const auto l_Same = std::find_if(l_Held.begin(), l_Held.end(), [&](const auto& p_Held) {
@@ -964,12 +1010,11 @@ public:
         const auto l_Segment = std::prev(std::upper_bound(
             segments.begin(), segments.end(), p_Tick,
             [](std::uint64_t p_Value, const Segment& p_Segment) { return p_Value < p_Segment.tick; }));
-        const Wide l_Time = l_Segment->at + Wide{p_Tick - l_Segment->tick} * l_Segment->us;
-        return static_cast<std::uint64_t>(std::min<Wide>((l_Time + tempo / 2) / tempo, limit));
+        const Wide l_Time = l_Segment->at + Wide::Product(p_Tick - l_Segment->tick, l_Segment->us);
+        return (l_Time + Wide::Of(tempo / 2)).Over(tempo, limit);
     }
 
 private:
-    __extension__ typedef unsigned __int128 Wide;
     struct Segment
     {
         std::uint64_t tick;
