@@ -567,17 +567,23 @@ static double ToneAfterChange(GstAppSink* p_sink, GstClockTime* p_end, float* p_
     return l_crossings < 2 ? 0 : (l_crossings - 1) * 48000.0 / (l_last - l_first);
 }
 
+/* p_song playing through the element (named "dec") into an appsink ("out") that holds one buffer of
+ * 48 kHz float frames at a time. */
+static GstElement* PlayToAppsink(const gchar* p_song)
+{
+    return StartPipeline(GST_STATE_PLAYING,
+                         "filesrc location=%s ! tunewrightdec name=dec ! appsink name=out sync=false "
+                         "max-buffers=1 caps=audio/x-raw,format=F32LE,rate=48000",
+                         p_song);
+}
+
 /* The mixing desk changed while the song plays is heard from the next buffer read: an octave up
  * doubles the held note's frequency, every track muted is silence, and the muted track soloed
  * sounds again, still an octave up. The stream's time runs on throughout. */
 GST_START_TEST(test_pitch_mute_and_solo_changed_while_playing)
 {
     gchar* l_song = ToneSong();
-    GstElement* l_pipeline =
-        StartPipeline(GST_STATE_PLAYING,
-                      "filesrc location=%s ! tunewrightdec name=dec ! appsink name=out sync=false "
-                      "max-buffers=1 caps=audio/x-raw,format=F32LE,rate=48000",
-                      l_song);
+    GstElement* l_pipeline = PlayToAppsink(l_song);
     GstElement* l_dec = gst_bin_get_by_name(GST_BIN(l_pipeline), "dec");
     GstClockTime l_end = 0;
     float l_peak;
@@ -606,11 +612,7 @@ GST_END_TEST;
 GST_START_TEST(test_tempo_changed_while_playing)
 {
     gchar* l_song = ToneSong();
-    GstElement* l_pipeline =
-        StartPipeline(GST_STATE_PLAYING,
-                      "filesrc location=%s ! tunewrightdec name=dec ! appsink name=out sync=false "
-                      "max-buffers=1 caps=audio/x-raw,format=F32LE,rate=48000",
-                      l_song);
+    GstElement* l_pipeline = PlayToAppsink(l_song);
     GstElement* l_dec = gst_bin_get_by_name(GST_BIN(l_pipeline), "dec");
     GstClockTime l_end = 0;
     for (int i = 0; i < 10; ++i)
