@@ -39,8 +39,11 @@ fi
 # The data generators run here, so they come from a native build (with the tests, whose driver of
 # the Windows player under Wine is a native program: scripts/test-windows-player.sh).
 # (The bench's render program writes the bench song, which scripts/test-windows.sh renders.)
-cmake -S . -B build/windows/host -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DTUNEWRIGHT_BUILD_BENCH=ON >/dev/null
-cmake --build build/windows/host -j"$l_Jobs" --target samplegen songgen themegen tunewright-render
+. scripts/host-build.sh
+if [ "$l_HostBuild" = build/windows/host ]; then
+  cmake -S . -B "$l_HostBuild" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DTUNEWRIGHT_BUILD_BENCH=ON >/dev/null
+fi
+cmake --build "$l_HostBuild" -j"$l_Jobs" --target samplegen songgen themegen tunewright-render
 
 l_Deps="$(TUNEWRIGHT_JOBS="$l_Jobs" scripts/build-windows-deps.sh "$l_Arch")"
 l_Build="build/windows/$l_Arch"
@@ -48,7 +51,7 @@ l_Build="build/windows/$l_Arch"
 l_Testing=OFF
 [ "$l_Arch" = x86_64 ] || [ $l_Runs32 -eq 1 ] && l_Testing=ON
 cmake -S . -B "$l_Build" -DCMAKE_TOOLCHAIN_FILE="$l_Root/cmake/mingw-$l_Arch.cmake" -DCMAKE_BUILD_TYPE=Release \
-  -DTUNEWRIGHT_WINDOWS_DEPS="$l_Deps" -DTUNEWRIGHT_HOST_TOOLS="$l_Root/build/windows/host" \
+  -DTUNEWRIGHT_WINDOWS_DEPS="$l_Deps" -DTUNEWRIGHT_HOST_TOOLS="$l_Root/$l_HostBuild" \
   -DBUILD_TESTING=$l_Testing -DTUNEWRIGHT_BUILD_BENCH=OFF -DTUNEWRIGHT_WERROR=ON >/dev/null
 if [ "$l_Arch" = x86_64 ]; then
   # The 64-bit build runs under wine64 here: the tools, with every DLL they load beside them.

@@ -6,7 +6,7 @@
 #   scripts/test-windows-player.sh [x86_64|i686]    (default x86_64)
 # x86_64 runs after scripts/build-windows.sh x86_64, which leaves the player with its DLLs and data in
 # build/windows/x86_64/run; i686 runs the package's own player, in build/windows/tunewright-win32.
-# Either way the native test driver's build is in build/windows/host.
+# Either way the native test driver comes from the host build (scripts/host-build.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 l_Root="$PWD"
@@ -18,7 +18,8 @@ l_Player="$l_Root/build/windows/x86_64/run/tunewright-player.exe"
 . scripts/xvfb.sh
 start_xvfb 90 99
 trap 'if [ -n "${l_XvfbPid:-}" ]; then kill "$l_XvfbPid"; fi' EXIT
-cmake --build build/windows/host -j"${TUNEWRIGHT_JOBS:-$(nproc)}" --target player_wine >/dev/null
+. scripts/host-build.sh
+cmake --build "$l_HostBuild" -j"${TUNEWRIGHT_JOBS:-$(nproc)}" --target player_wine >/dev/null
 
 # Wine reads the command line in the locale's encoding: UTF-8, as a desktop session has.
 . scripts/wine-env.sh "$l_Arch"
@@ -32,6 +33,6 @@ wineserver -w
 wineserver -p10
 
 # A failing test leaves its last picture of the window in the test program's folder.
-(cd build/windows/host/tests/player &&
+(cd "$l_HostBuild/tests/player" &&
   TUNEWRIGHT_WINE_PLAYER="$l_Player" ./player_wine)
 echo "windows player stage, $l_Arch: $((SECONDS - l_Started)) s"

@@ -7,12 +7,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 l_Started=$SECONDS
-cmake --build build/windows/host -j"${TUNEWRIGHT_JOBS:-$(nproc)}" --target tunewright-render bench_render >/dev/null
-l_Linux=build/windows/host/source/orgrender/tunewright-render
+. scripts/host-build.sh
+cmake --build "$l_HostBuild" -j"${TUNEWRIGHT_JOBS:-$(nproc)}" --target tunewright-render bench_render >/dev/null
+l_Linux=$l_HostBuild/source/orgrender/tunewright-render
 l_Windows=build/windows/tunewright-win32/tunewright-render.exe
 l_Out=build/windows/renders
 rm -rf "$l_Out" && mkdir -p "$l_Out"
-build/windows/host/bench/render/bench_render --write-all-tracks "$l_Out/all-tracks.org"
+"$l_HostBuild/bench/render/bench_render" --write-all-tracks "$l_Out/all-tracks.org"
 
 . scripts/wine-env.sh i686
 # One Wine server for every render, instead of one started per program.
