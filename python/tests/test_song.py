@@ -25,8 +25,8 @@ def one_note_song(note, tempo=100, beats=20):
     return header + records + events
 
 
-@pytest.mark.parametrize("interpolation", ["linear", "sinc"])
-def test_note_57_sounds_at_440_hz(interpolation):
+@pytest.mark.parametrize("interpolation", tunewright.INTERPOLATIONS)
+def test_note_57_sounds_at_440_hz_with_every_resampler_by_name_or_number(interpolation):
     with tunewright.Song.from_bytes(one_note_song(57)) as song:
         assert song.tracks[0] == tunewright.Track(instrument=0, notes=1, events=1, drums=False)
         assert song.tracks[8].drums and len(song.tracks) == 16
@@ -35,6 +35,11 @@ def test_note_57_sounds_at_440_hz(interpolation):
             song.events(16)
         song.set_interpolation(interpolation)
         frames = song.read(48000, rate=48000)
+        with pytest.raises(ValueError, match="one of nearest, linear"):
+            song.set_interpolation("no-such-resampler")
+    with tunewright.Song.from_bytes(one_note_song(57)) as by_number:
+        by_number.set_interpolation(tunewright.INTERPOLATIONS.index(interpolation))
+        assert numpy.array_equal(by_number.read(48000, rate=48000), frames)
     assert frames.shape == (48000, 2)
     left = frames[4800:, 0].astype(numpy.float64)  # past the first beat's start
     spectrum = numpy.abs(numpy.fft.rfft(left * numpy.hanning(len(left))))

@@ -10,6 +10,7 @@
     levels = song.levels()                       # each track's peak and RMS over that read
 
     tunewright.WAVE_NAMES[3], tunewright.DRUM_NAMES[0]   # "Square", "Bass drum"
+    song.set_interpolation("sinc")               # one of tunewright.INTERPOLATIONS
 
     song = tunewright.Song.new()                 # or change an opened song
     song.add_note(0, beat=0, key=57, length=4)
@@ -18,8 +19,8 @@
     song, report = tunewright.Song.from_midi(data)   # report.text: what the import dropped
     midi = song.to_midi()
 """
-from ._library import DRUM_NAMES, WAVE_NAMES, TunewrightError, error_string, instrument_name, version
+from ._library import DRUM_NAMES, INTERPOLATIONS, WAVE_NAMES, TunewrightError, error_string, instrument_name, version
 from ._song import Event, Level, MidiReport, Note, Song, Track, render_wav
 
-__all__ = ["DRUM_NAMES", "Event", "Level", "MidiReport", "Note", "Song", "Track", "TunewrightError", "WAVE_NAMES",
+__all__ = ["DRUM_NAMES", "Event", "INTERPOLATIONS", "Level", "MidiReport", "Note", "Song", "Track", "TunewrightError", "WAVE_NAMES",
            "error_string", "instrument_name", "render_wav", "version"]

@@ -256,8 +256,8 @@ class Song:
         check(lib.tw_song_set_volume(self._song(), float(volume)))
 
     def set_interpolation(self, method):
-        """The resampler, by name or number: "nearest" (0), "linear" (1, the default), "cubic" (2),
-        "spline" (3) or "sinc" (4: band-limited, high notes without aliasing)."""
+        """The resampler, by a name of `tunewright.INTERPOLATIONS` or by its index there, which is its number in
+        the C interface; "linear" by default."""
         if isinstance(method, str):
             if method not in INTERPOLATIONS:
                 raise ValueError("interpolation must be one of " + ", ".join(INTERPOLATIONS))

@@ -247,8 +247,7 @@ ORG_API int tw_song_set_loops(tw_song* song, int repeats);
 /**
  * @brief Sets the resampler that plays the instruments at each note's rate.
  * @param song the song.
- * @param method one of ::TW_INTERPOLATION_NEAREST, ::TW_INTERPOLATION_LINEAR (the default),
- * ::TW_INTERPOLATION_CUBIC, ::TW_INTERPOLATION_SPLINE and ::TW_INTERPOLATION_SINC.
+ * @param method a number that TW_RESAMPLERS lists; ::TW_INTERPOLATION_LINEAR is the default.
  * @return ::TW_OK, or ::TW_ERROR_INVALID_ARGUMENT for a null song or another number. Takes effect
  * at the next read; notes then sounding start again from the current beat.
  */
