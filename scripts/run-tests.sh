@@ -2,9 +2,9 @@
 # Builds and runs every test the way CI does, stage by stage:
 #   scripts/run-tests.sh [STAGE...]     (no stage: all of them, in this order)
 #   plain        the whole suite, plain (warnings are errors), each test in a process of its own
-#   asan         the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, each test
-#                program once as a whole with its tests in a shuffled order
-#   clang-ubsan  the song, sampler and engine tests under clang's UndefinedBehaviorSanitizer
+#   asan         the whole suite built by clang under AddressSanitizer and UndefinedBehaviorSanitizer
+#                (with its float-cast-overflow check), each test program once as a whole with its
+#                tests in a shuffled order
 #   tsan         the sound engine and the decoder under ThreadSanitizer
 #   doc          the C interface's doxygen reference (warnings are errors)
 #   python       the Python package in a virtual environment, under pytest
@@ -25,7 +25,7 @@ cd "$(dirname "$0")/.."
 l_Root="$PWD"
 l_Jobs="$(nproc)"
 l_FuzzSeconds="${TUNEWRIGHT_FUZZ_SECONDS:-60}"
-l_AllStages=(plain asan clang-ubsan tsan doc python fuzz downstream gstreamer players package web windows)
+l_AllStages=(plain asan tsan doc python fuzz downstream gstreamer players package web windows)
 
 l_Stages=("$@")
 [ ${#l_Stages[@]} -gt 0 ] || l_Stages=("${l_AllStages[@]}")
@@ -87,12 +87,16 @@ stage_plain() {
 # that no test depends on another having run before it (the plain stage ran each test alone). The
 # seed follows the commit, so a run can be repeated; TUNEWRIGHT_SHUFFLE_SEED chooses another.
 stage_asan() {
-  # ASan's advised -O1: with line tables, gcc compiles the largest sources in a third of the time
-  # that -O2 with full debug information takes under both sanitizers. The plugins have no tests
-  # here (their hosts load them in the plain build's stages).
+  # clang, whose UBSan also sees a float converted to an integer that cannot hold it (and a value
+  # outside an enum's range), which gcc's cannot. ASan's advised -O1 with line tables: clang compiles
+  # the largest sources in a third of the time gcc takes for -O2 with full debug information under
+  # both sanitizers. The plugins have no tests here (their hosts load them in the plain build's
+  # stages).
   sanitizer_flags -O1
-  build build/asan -DTUNEWRIGHT_SANITIZE=address,undefined -DTUNEWRIGHT_BUILD_BENCH=OFF "${l_SanitizerFlags[@]}" \
-    -DTUNEWRIGHT_BUILD_GSTREAMER=OFF -DTUNEWRIGHT_BUILD_VLC=OFF -DTUNEWRIGHT_BUILD_AUDACIOUS=OFF
+  # A build folder that an earlier gcc build left keeps its compiler: it starts again.
+  grep -qs '^CMAKE_CXX_COMPILER:[A-Z]*=.*clang' build/asan/CMakeCache.txt || rm -rf build/asan
+  CC=clang CXX=clang++ build build/asan -DTUNEWRIGHT_SANITIZE=address,undefined -DTUNEWRIGHT_BUILD_BENCH=OFF \
+    "${l_SanitizerFlags[@]}" -DTUNEWRIGHT_BUILD_GSTREAMER=OFF -DTUNEWRIGHT_BUILD_VLC=OFF -DTUNEWRIGHT_BUILD_AUDACIOUS=OFF
   local l_Commit
   l_Commit="$(git rev-parse --short=6 HEAD 2>/dev/null || echo 1)"
   local l_Seed="${TUNEWRIGHT_SHUFFLE_SEED:-$((16#$l_Commit % 99999 + 1))}"
@@ -103,17 +107,6 @@ stage_asan() {
   ctest --test-dir build/asan --output-on-failure -L shuffled -L "$l_Serial"
   # The tests that are no GoogleTest program (the examples) run as in the plain stage.
   ctest --test-dir build/asan --output-on-failure -j"$l_Jobs" -L examples
-}
-
-# gcc's UBSan cannot see a float converted to an integer that cannot hold it (nor a value outside
-# an enum's range); clang's can. Only the library's and the engine's tests, without the player.
-stage_clang_ubsan() {
-  sanitizer_flags -O2
-  CC=clang CXX=clang++ cmake -S . -B build/clang-ubsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNEWRIGHT_SANITIZE=undefined \
-    "${l_SanitizerFlags[@]}" \
-    -DTUNEWRIGHT_BUILD_PLAYER=OFF -DTUNEWRIGHT_BUILD_BENCH=OFF >/dev/null
-  cmake --build build/clang-ubsan -j"$l_Jobs" --target song_tests sampler_tests engine_tests
-  ctest --test-dir build/clang-ubsan --output-on-failure -j"$l_Jobs" -L 'song|sampler|engine' -LE 'alsa|shuffled'
 }
 
 stage_tsan() {
