@@ -10,9 +10,9 @@ l_Root="$PWD"
 l_Arch="${1:-i686}"
 l_Jobs="${TUNEWRIGHT_JOBS:-$(nproc)}"
 
-# The cross compilers, Wine (for the tests) and zip; the native build needs its own packages.
+# The cross compiler for ARCH, Wine (for the tests) and zip; the native build needs its own packages.
 scripts/install-deps.sh
-l_Packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64
+l_Packages=("g++-mingw-w64-${l_Arch//_/-}-posix" mingw-w64-tools binutils-mingw-w64
   wine wine64 zip unzip patch advancecomp)
 # Where 32-bit programs run, the 32-bit package's programs and tests run too, under Debian's 32-bit
 # Wine with the 32-bit OpenGL and ALSA libraries the player loads.
