@@ -4,7 +4,8 @@
 #   plain        the whole suite, plain (warnings are errors), each test in a process of its own
 #   asan         the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, each test
 #                program once as a whole with its tests in a shuffled order
-#   clang-ubsan  the song, sampler and engine tests under clang's UndefinedBehaviorSanitizer
+#   clang-ubsan  the song, sampler, engine and renderer tests (with tunewright-info's and the
+#                playback's) under clang's UndefinedBehaviorSanitizer
 #   tsan         the sound engine and the decoder under ThreadSanitizer
 #   doc          the C interface's doxygen reference (warnings are errors)
 #   python       the Python package in a virtual environment, under pytest
@@ -96,12 +97,15 @@ stage_asan() {
 }
 
 # gcc's UBSan cannot see a float converted to an integer that cannot hold it (nor a value outside
-# an enum's range); clang's can. Only the library's and the engine's tests, without the player.
+# an enum's range); clang's can. Only the library's, the engine's and the renderer's tests (with
+# tunewright-info's and the playback's length), without the player.
 stage_clang_ubsan() {
   CC=clang CXX=clang++ cmake -S . -B build/clang-ubsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNEWRIGHT_SANITIZE=undefined \
     -DTUNEWRIGHT_BUILD_PLAYER=OFF -DTUNEWRIGHT_BUILD_BENCH=OFF >/dev/null
-  cmake --build build/clang-ubsan -j"$l_Jobs" --target song_tests sampler_tests engine_tests
-  ctest --test-dir build/clang-ubsan --output-on-failure -j"$l_Jobs" -L 'song|sampler|engine' -LE 'alsa|shuffled'
+  cmake --build build/clang-ubsan -j"$l_Jobs" --target song_tests sampler_tests engine_tests render_tests info_tests \
+    playback_tests
+  ctest --test-dir build/clang-ubsan --output-on-failure -j"$l_Jobs" -L 'song|sampler|engine|render|info|playback' \
+    -LE 'alsa|shuffled'
 }
 
 stage_tsan() {
