@@ -33,6 +33,6 @@ wineserver -w
 wineserver -p10
 
 # A failing test leaves its last picture of the window in the test program's folder.
-(cd "$l_HostBuild/tests/player" &&
+(cd "$l_HostBuild/tests/razovid" &&
   TUNEWRIGHT_WINE_PLAYER="$l_Player" ./player_wine)
 echo "windows player stage, $l_Arch: $((SECONDS - l_Started)) s"

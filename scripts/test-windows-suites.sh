@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The song, sampler (with the renderer's), engine and audio-layer test suites of a Windows build,
-# run under Wine by CTest: the very tests the Linux build runs. Those that need what only POSIX has
-# (FIFOs, signals, fork, file-size limits, links, /dev/full, ALSA) skip there, each with its reason.
+# The song, sampler, renderer, tunewright-info, playback, engine and audio-layer test suites of a
+# Windows build, run under Wine by CTest: the very tests the Linux build runs. Those that need what
+# only POSIX has (FIFOs, signals, fork, file-size limits, links, /dev/full, ALSA) skip there, each
+# with its reason.
 #   scripts/test-windows-suites.sh [x86_64|i686]    (default x86_64)
 # Run after scripts/build-windows.sh of the same processor (i686: on a machine that runs 32-bit code).
 set -euo pipefail
@@ -10,7 +11,8 @@ l_Started=$SECONDS
 l_Arch="${1:-x86_64}"
 l_Build="build/windows/$l_Arch"
 l_Jobs="${TUNEWRIGHT_JOBS:-$(nproc)}"
-cmake --build "$l_Build" -j"$l_Jobs" --target song_tests engine_tests audio_tests sampler_tests
+cmake --build "$l_Build" -j"$l_Jobs" --target song_tests engine_tests audio_tests sampler_tests render_tests \
+  info_tests playback_tests
 
 . scripts/wine-env.sh "$l_Arch"
 # One Wine server for every test, instead of one started (with Wine's services) per test program;
@@ -44,5 +46,5 @@ echo 'pcm.!default { type null }' >"$HOME/.asoundrc"
 # of 8 runs of the suites, always a program whose one test had been skipped, after its last line):
 # there the programs run one at a time, which showed no such crash in 8 runs.
 [ "$l_Arch" = i686 ] && l_Jobs=1
-ctest --test-dir "$l_Build" -L 'song|sampler|engine|audio' -LE shuffled -j"$l_Jobs" --timeout 300 --output-on-failure
+ctest --test-dir "$l_Build" -L 'song|sampler|engine|audio|render|info|playback' -LE shuffled -j"$l_Jobs" --timeout 300 --output-on-failure
 echo "windows test suites, $l_Arch: $((SECONDS - l_Started)) s"

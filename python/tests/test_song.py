@@ -1,8 +1,10 @@
 """The Python package against the library: the pitch it plays, its errors, and its length."""
 import io
 import json
+import math
 import os
 import pathlib
+import re
 import struct
 import subprocess
 import wave
@@ -16,13 +18,20 @@ ROOT = pathlib.Path(__file__).resolve().parents[2]
 SONG = ROOT / "songs" / "greensleeves.org"
 
 
+def song_bytes(tempo, loop, notes):
+    """Org-02 bytes at `tempo` ms a beat with the loop (start, stop), whose melody track 0 holds
+    `notes` (beat, key, length) at volume 200 and the centre pan."""
+    header = b"Org-02" + struct.pack("<HBBII", tempo, 4, 4, *loop)
+    tracks = [(1000, 0, 0, len(notes) if t == 0 else 0) for t in range(16)]
+    records = b"".join(struct.pack("<HBBH", *track) for track in tracks)
+    events = b"".join(struct.pack("<I", beat) for beat, _, _ in notes)
+    events += bytes(key for _, key, _ in notes) + bytes(length for _, _, length in notes)
+    return header + records + events + bytes([200] * len(notes)) + bytes([6] * len(notes))
+
+
 def one_note_song(note, tempo=100, beats=20):
     """Org-02 bytes of a song whose melody track 0 holds `note` from beat 0 for `beats` beats."""
-    header = b"Org-02" + struct.pack("<HBBII", tempo, 4, 4, 0, beats)
-    tracks = [(1000, 0, 0, 1 if t == 0 else 0) for t in range(16)]
-    records = b"".join(struct.pack("<HBBH", *track) for track in tracks)
-    events = struct.pack("<I", 0) + bytes([note, beats, 200, 6])
-    return header + records + events
+    return song_bytes(tempo, (0, beats), [(0, note, beats)])
 
 
 @pytest.mark.parametrize("interpolation", tunewright.INTERPOLATIONS)
@@ -89,6 +98,31 @@ def test_duration_matches_the_renderers_output(tmp_path):
     tunewright.render_wav(SONG, ours)
     with wave.open(str(ours)) as written, wave.open(str(wav)) as rendered:
         assert written.readframes(written.getnframes()) == rendered.readframes(rendered.getnframes())
+
+
+@pytest.mark.parametrize("loop", [(4, 12), (5, 2)], ids=["looping", "empty-loop"])
+def test_every_loop_count_reads_the_frames_tunewright_info_gives(tmp_path, loop):
+    """One loop count, one length, to the frame, at a rate whose 1 ms blocks are not whole frames;
+    an empty loop lasts its intro, and -1 over a loop is for ever."""
+    info = os.environ.get("TUNEWRIGHT_INFO")
+    if not info:
+        pytest.skip("TUNEWRIGHT_INFO names no tunewright-info")
+    path = tmp_path / "song.org"
+    path.write_bytes(song_bytes(47, loop, [(0, 57, 4), (4, 60, 8)]))
+    for loops in (0, 1, 2, 3, -1):
+        with tunewright.Song.open(path) as song:
+            song.loops = loops
+            if loops < 0 and loop[1] > loop[0]:
+                assert song.duration == math.inf
+                continue
+            read = 0
+            while len(block := song.read(4096, rate=44100)):
+                read += len(block) // (1 if hasattr(block, "shape") else 2)
+        described = subprocess.run([info, "--loops", str(loops), "--rate", "44100", str(path)],
+                                   capture_output=True, text=True).stdout
+        length = re.search(r", (\d+) frames at 44100 Hz", described)
+        assert length, described
+        assert read == int(length.group(1)), loops
 
 
 def test_loops_and_seek_follow_the_song():

@@ -10,19 +10,22 @@
 
 namespace OrgTest {
 
-struct Event {
+struct Event
+{
     std::uint32_t pos;
     std::uint8_t note, length, volume, pan;
 };
 
-struct Track {
+struct Track
+{
     std::uint16_t pitch = 1000;
     std::uint8_t id = 0;
     std::uint8_t noloop = 0;
     std::vector<Event> events;
 };
 
-struct SongImage {
+struct SongImage
+{
     std::string magic = "Org-02";
     std::uint16_t tempo = 140;
     std::uint8_t steps_bar = 4, beats_step = 4;
@@ -32,8 +35,14 @@ struct SongImage {
     std::vector<std::uint8_t> Bytes() const
     {
         std::vector<std::uint8_t> l_Out(magic.begin(), magic.end());
-        auto Put16 = [&](std::uint32_t v) { l_Out.push_back(v & 0xFF); l_Out.push_back((v >> 8) & 0xFF); };
-        auto Put32 = [&](std::uint32_t v) { Put16(v & 0xFFFF); Put16(v >> 16); };
+        auto Put16 = [&](std::uint32_t v) {
+            l_Out.push_back(v & 0xFF);
+            l_Out.push_back((v >> 8) & 0xFF);
+        };
+        auto Put32 = [&](std::uint32_t v) {
+            Put16(v & 0xFFFF);
+            Put16(v >> 16);
+        };
         Put16(tempo);
         l_Out.push_back(steps_bar);
         l_Out.push_back(beats_step);
@@ -46,15 +55,32 @@ struct SongImage {
             Put16(static_cast<std::uint32_t>(t.events.size()));
         }
         for (const Track& t : tracks) {
-            for (const Event& e : t.events) Put32(e.pos);
-            for (const Event& e : t.events) l_Out.push_back(e.note);
-            for (const Event& e : t.events) l_Out.push_back(e.length);
-            for (const Event& e : t.events) l_Out.push_back(e.volume);
-            for (const Event& e : t.events) l_Out.push_back(e.pan);
+            for (const Event& e : t.events)
+                Put32(e.pos);
+            for (const Event& e : t.events)
+                l_Out.push_back(e.note);
+            for (const Event& e : t.events)
+                l_Out.push_back(e.length);
+            for (const Event& e : t.events)
+                l_Out.push_back(e.volume);
+            for (const Event& e : t.events)
+                l_Out.push_back(e.pan);
         }
         return l_Out;
     }
 };
+
+// 4 beats of intro and a loop of 8 at 50 ms a beat, a note in each on track 0: with the two loops
+// the programs play by default, 1 s.
+inline SongImage LoopingSong()
+{
+    SongImage l_Song;
+    l_Song.tempo = 50;
+    l_Song.loopstart = 4;
+    l_Song.loopstop = 12;
+    l_Song.tracks[0].events = {{0, 57, 4, 200, 6}, {4, 60, 8, 200, 6}};
+    return l_Song;
+}
 
 inline void WriteFile(const std::string& p_Path, const std::vector<std::uint8_t>& p_Bytes)
 {

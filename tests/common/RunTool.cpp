@@ -1,15 +1,24 @@
 #include "RunTool.h"
 
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
 ToolResult RunTool(const std::string& p_CommandLine)
 {
     ToolResult l_Result;
+#ifdef _WIN32
+    std::FILE* l_Pipe = _popen((p_CommandLine + " 2>&1").c_str(), "r");
+#else
     std::FILE* l_Pipe = popen((p_CommandLine + " 2>&1").c_str(), "r");
+#endif
     if (!l_Pipe) {
         return l_Result;
     }
@@ -18,11 +27,31 @@ ToolResult RunTool(const std::string& p_CommandLine)
     while ((l_Read = std::fread(l_Buffer, 1, sizeof l_Buffer, l_Pipe)) > 0) {
         l_Result.output.append(l_Buffer, l_Read);
     }
+#ifdef _WIN32
+    l_Result.status = _pclose(l_Pipe);
+#else
     const int l_Status = pclose(l_Pipe);
     if (l_Status != -1 && WIFEXITED(l_Status)) {
         l_Result.status = WEXITSTATUS(l_Status);
     }
+#endif
     return l_Result;
+}
+
+ToolResult RunProgram(const std::string& p_Program, const std::string& p_WorkDir,
+                      const std::string& p_Arguments, const std::string& p_Before)
+{
+#ifdef _WIN32
+    EXPECT_EQ("", p_Before);
+    const auto l_Windows = [](std::string p_Text, char p_From, char p_To) {
+        std::replace(p_Text.begin(), p_Text.end(), p_From, p_To);
+        return p_Text;
+    };
+    return RunTool("cd /d \"" + l_Windows(p_WorkDir, '/', '\\') + "\" && \"" +
+                   l_Windows(p_Program, '/', '\\') + "\" " + l_Windows(p_Arguments, '\'', '"'));
+#else
+    return RunTool("cd " + Quoted(p_WorkDir) + " && " + p_Before + Quoted(p_Program) + " " + p_Arguments);
+#endif
 }
 
 std::string Quoted(const std::string& p_Argument)

@@ -19,10 +19,10 @@
 #include <thread>
 #include <vector>
 
-#include "../common/OrgFileBuilder.h"
-#include "../common/TempDir.h"
-#include "../player/PlayerProcess.h"
-#include "../player/SoundCapture.h"
+#include "OrgFileBuilder.h"
+#include "PlayerProcess.h"
+#include "SoundCapture.h"
+#include "TempDir.h"
 
 using namespace PlayerTest;
 

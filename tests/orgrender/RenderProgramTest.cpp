@@ -24,55 +24,17 @@
 #include <utility>
 #include <vector>
 
-#include <tunewright/tunewright.h>
-
 #include "EngineTestKit.h"
+#include "LoopLengths.h"
 #include "OrgFileBuilder.h"
-#include "OrgSong.h"
-#include "SongLength.h"
-#include "SongPlayback.h"
+#include "RunTool.h"
 
 namespace {
 
-struct CommandRun
+ToolResult Render(const std::string& p_WorkDir, const std::string& p_Arguments,
+                  const std::string& p_Before = "")
 {
-    int status;
-    std::string output;  // standard output and standard error together
-};
-
-// Runs the renderer (or p_Program) from p_WorkDir with the given arguments (already shell-quoted);
-// p_Before is shell text put before the program (a pipe into it, limits, traps).
-// On Windows the command goes through cmd.exe: p_Before must be empty, and the arguments' single
-// quotes become double quotes. The tests that need a POSIX shell or file system skip there.
-CommandRun Render(const std::string& p_WorkDir, const std::string& p_Arguments,
-                  const std::string& p_Before = "", const std::string& p_Program = TUNEWRIGHT_RENDER_PROGRAM)
-{
-    CommandRun l_Run = {-1, ""};
-#ifdef _WIN32
-    EXPECT_EQ("", p_Before);
-    const auto l_Windows = [](std::string p_Text, char p_From, char p_To) {
-        std::replace(p_Text.begin(), p_Text.end(), p_From, p_To);
-        return p_Text;
-    };
-    const std::string l_Command = "cd /d \"" + l_Windows(p_WorkDir, '/', '\\') + "\" && \"" +
-                                  l_Windows(p_Program, '/', '\\') + "\" " +
-                                  l_Windows(p_Arguments, '\'', '"') + " 2>&1";
-    std::FILE* l_Pipe = _popen(l_Command.c_str(), "r");
-#else
-    const std::string l_Command =
-        "cd '" + p_WorkDir + "' && " + p_Before + "'" + p_Program + "' " + p_Arguments + " 2>&1";
-    std::FILE* l_Pipe = popen(l_Command.c_str(), "r");
-#endif
-    char l_Buffer[512];
-    while (std::fgets(l_Buffer, sizeof(l_Buffer), l_Pipe) != nullptr)
-        l_Run.output += l_Buffer;
-#ifdef _WIN32
-    l_Run.status = _pclose(l_Pipe);
-#else
-    const int l_Status = pclose(l_Pipe);
-    l_Run.status = WIFEXITED(l_Status) ? WEXITSTATUS(l_Status) : -1;
-#endif
-    return l_Run;
+    return RunProgram(TUNEWRIGHT_RENDER_PROGRAM, p_WorkDir, p_Arguments, p_Before);
 }
 
 long long Frames(const std::string& p_Path, int* p_Rate = nullptr, int* p_Channels = nullptr)
@@ -98,23 +60,13 @@ int Temporaries(const std::string& p_Dir)
     return l_Count;
 }
 
-OrgTest::SongImage LoopingSong()
-{
-    OrgTest::SongImage l_Song;
-    l_Song.tempo = 50;
-    l_Song.loopstart = 4;
-    l_Song.loopstop = 12;
-    l_Song.tracks[0].events = {{0, 57, 4, 200, 6}, {4, 60, 8, 200, 6}};
-    return l_Song;
-}
-
 }  // namespace
 
 TEST(RenderProgram, DefaultLengthIsTheIntroAndTwoLoopsFromAnyFolder)
 {
     EngineTest::TempDir l_Dir;
-    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
-    const CommandRun l_Run = Render(l_Dir.path, "-q song.org");
+    OrgTest::WriteFile(l_Dir.Path("song.org"), OrgTest::LoopingSong().Bytes());
+    const ToolResult l_Run = Render(l_Dir.path, "-q song.org");
     ASSERT_EQ(0, l_Run.status) << l_Run.output;
     int l_Rate = 0, l_Channels = 0;
     // (4 + 2 x 8) beats of 50 ms = 1 s, in whole 1 ms blocks.
@@ -143,21 +95,21 @@ std::vector<short> Samples(const std::string& p_Path)
 TEST(RenderProgram, LengthRateInterpolationAndOutputOptions)
 {
     EngineTest::TempDir l_Dir;
-    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
-    const CommandRun l_Run =
+    OrgTest::WriteFile(l_Dir.Path("song.org"), OrgTest::LoopingSong().Bytes());
+    const ToolResult l_Run =
         Render(l_Dir.path, "-q --seconds 0.5 --rate 44100 --fade 0.1 -o out.wav song.org");
     ASSERT_EQ(0, l_Run.status) << l_Run.output;
     int l_Rate = 0;
     EXPECT_NEAR(22050, Frames(l_Dir.Path("out.wav"), &l_Rate), 44);
     EXPECT_EQ(44100, l_Rate);
 
-    const CommandRun l_Loops = Render(l_Dir.path, "-q --loops 0 song.org three.wav");
+    const ToolResult l_Loops = Render(l_Dir.path, "-q --loops 0 song.org three.wav");
     ASSERT_EQ(0, l_Loops.status) << l_Loops.output;
     EXPECT_EQ(12 * 50 * 48, Frames(l_Dir.Path("three.wav")));  // the intro and the loop once
 
     // The resampler reaches the engine: nearest, spline and sinc render the same notes differently.
     for (const char* l_Interp : {"nearest", "spline", "sinc"}) {
-        const CommandRun l_Run = Render(l_Dir.path, std::string("-q --seconds 0.3 --interp ") + l_Interp +
+        const ToolResult l_Run = Render(l_Dir.path, std::string("-q --seconds 0.3 --interp ") + l_Interp +
                                                         " song.org " + l_Interp + ".wav");
         ASSERT_EQ(0, l_Run.status) << l_Run.output;
     }
@@ -174,184 +126,60 @@ TEST(RenderProgram, ReadsTheSongFromAPipe)
     GTEST_SKIP() << "needs a POSIX shell: a pipe into the program, /dev/stdin";
 #endif
     EngineTest::TempDir l_Dir;
-    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
+    OrgTest::WriteFile(l_Dir.Path("song.org"), OrgTest::LoopingSong().Bytes());
     for (const char* l_Arguments : {"-q /dev/stdin piped.wav", "-q -o piped.wav -"}) {
         std::filesystem::remove(l_Dir.Path("piped.wav"));
-        const CommandRun l_Run = Render(l_Dir.path, l_Arguments, "cat song.org | ");
+        const ToolResult l_Run = Render(l_Dir.path, l_Arguments, "cat song.org | ");
         EXPECT_EQ(0, l_Run.status) << l_Arguments << ": " << l_Run.output;
         EXPECT_EQ(48000, Frames(l_Dir.Path("piped.wav"))) << l_Arguments;
     }
 }
 
-// A song path that is not a regular file never hangs the tools: a FIFO with no writer is refused
+// A song path that is not a regular file never hangs the renderer: a FIFO with no writer is refused
 // after a short wait with a clear message (timeout only guards the test against a hang).
-TEST(RenderProgram, AFifoWithNoWriterIsRefusedByBothTools)
+TEST(RenderProgram, AFifoWithNoWriterIsRefused)
 {
 #ifdef _WIN32
     GTEST_SKIP() << "Windows has no FIFOs";
 #else
     EngineTest::TempDir l_Dir;
     ASSERT_EQ(0, mkfifo(l_Dir.Path("fifo.org").c_str(), 0600));
-    for (const char* l_Program : {TUNEWRIGHT_RENDER_PROGRAM, TUNEWRIGHT_INFO_PROGRAM}) {
-        const CommandRun l_Run = Render(l_Dir.path, "fifo.org", "timeout 30 ", l_Program);
-        EXPECT_EQ(1, l_Run.status) << l_Program << ": " << l_Run.output;
-        EXPECT_NE(std::string::npos, l_Run.output.find("nothing arrived within"))
-            << l_Program << ": " << l_Run.output;
-    }
-    // A writer that takes its time is waited for, and standard input ("-") reads the same way.
-    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
-    std::thread l_Writer([&] {
-        int l_Fd = -1;  // open for writing once the tool has the FIFO open for reading
-        for (int i = 0; i < 3000 && l_Fd < 0; ++i) {
-            l_Fd = open(l_Dir.Path("fifo.org").c_str(), O_WRONLY | O_NONBLOCK);
-            if (l_Fd < 0)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const ToolResult l_Run = Render(l_Dir.path, "fifo.org", "timeout 30 ");
+    EXPECT_EQ(1, l_Run.status) << l_Run.output;
+    EXPECT_NE(std::string::npos, l_Run.output.find("nothing arrived within")) << l_Run.output;
+#endif
+}
+
+// The render of a loop count is the C interface's length to the frame; -1 wants a length, whatever
+// the song's loop.
+TEST(RenderProgram, ALoopCountRendersTheLengthTheCInterfaceReads)
+{
+    EngineTest::TempDir l_Dir;
+    OrgTest::ForEachLoopLength(l_Dir.path, [&](const OrgTest::LoopLengthCase& p_Case) {
+        const ToolResult l_Render =
+            Render(l_Dir.path, "-q --force --loops " + std::to_string(p_Case.loops) +
+                                   " --fade 0 --rate 44100 -o out.raw " + p_Case.name);
+        if (p_Case.loops < 0) {
+            EXPECT_EQ(2, l_Render.status) << l_Render.output;
+            return;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        const auto l_Bytes = LoopingSong().Bytes();
-        EXPECT_EQ(static_cast<ssize_t>(l_Bytes.size()), write(l_Fd, l_Bytes.data(), l_Bytes.size()));
-        close(l_Fd);
+        ASSERT_EQ(0, l_Render.status) << l_Render.output;
+        EXPECT_EQ(4 * p_Case.frames, std::filesystem::file_size(l_Dir.Path("out.raw")));
     });
-    const CommandRun l_Slow = Render(l_Dir.path, "fifo.org", "timeout 30 ", TUNEWRIGHT_INFO_PROGRAM);
-    l_Writer.join();
-    EXPECT_EQ(0, l_Slow.status) << l_Slow.output;
-    EXPECT_NE(std::string::npos, l_Slow.output.find("Notes in all: 2")) << l_Slow.output;
-    const CommandRun l_Stdin = Render(l_Dir.path, "-", "cat song.org | ", TUNEWRIGHT_INFO_PROGRAM);
-    EXPECT_EQ(0, l_Stdin.status) << l_Stdin.output;
-    EXPECT_NE(std::string::npos, l_Stdin.output.find("Tempo: 50 ms per beat")) << l_Stdin.output;
-#endif
 }
 
-// Several songs in one run as JSON lines: a missing song and a file of another magic each get
-// their own line and exit status 1, the next song is still described, and its lengths are the renderer's
-// (beats x tempo).
-TEST(RenderProgram, InfoDescribesSeveralSongsAsJson)
+TEST(RenderProgram, TellsItsVersion)
 {
-#ifdef _WIN32
-    GTEST_SKIP() << "needs a POSIX shell and python3";
-#endif
-    EngineTest::TempDir l_Dir;
-    const OrgTest::SongImage l_Song = LoopingSong();
-    OrgTest::WriteFile(l_Dir.Path("song.org"), l_Song.Bytes());
-    std::vector<std::uint8_t> l_Foreign = l_Song.Bytes();
-    l_Foreign[5] = '3';
-    OrgTest::WriteFile(l_Dir.Path("foreign.org"), l_Foreign);
-    const std::string l_Parse = "import json, sys\n"
-                                "for l in sys.stdin:\n"
-                                "  if not l.startswith('{'): print(l, end=''); continue\n"
-                                "  o = json.loads(l); t = o['tracks'][0]\n"
-                                "  print('intro', o['intro_beats'], round(o['intro_seconds'] * 1000),\n"
-                                "        'loop', o['loop_beats'], round(o['loop_seconds'] * 1000),\n"
-                                "        'bpm', o['bpm'], 'bar', o['beats_per_bar'],\n"
-                                "        'track0', t['notes'], t['lowest'], t['highest'])\n";
-    const CommandRun l_Run = Render(
-        l_Dir.path,
-        "--json missing.org foreign.org song.org 2>&1; echo status=$?; } | python3 -c \"" + l_Parse + "\"",
-        "{ ", TUNEWRIGHT_INFO_PROGRAM);
-    EXPECT_NE(std::string::npos, l_Run.output.find("missing.org: cannot be read")) << l_Run.output;
-    EXPECT_NE(std::string::npos,
-              l_Run.output.find("'foreign.org' is not an Org-02 song (it begins with \"Org-03\")"))
-        << l_Run.output;
-    EXPECT_NE(std::string::npos, l_Run.output.find("status=1")) << l_Run.output;
-    const unsigned l_LoopBeats = l_Song.loopstop - l_Song.loopstart;
-    const std::string l_Expected =
-        "intro " + std::to_string(l_Song.loopstart) + " " + std::to_string(l_Song.loopstart * l_Song.tempo) +
-        " loop " + std::to_string(l_LoopBeats) + " " + std::to_string(l_LoopBeats * l_Song.tempo) + " bpm " +
-        std::to_string(60000 / l_Song.tempo) + " bar " +
-        std::to_string(l_Song.steps_bar * l_Song.beats_step) + " track0 2 57 60";
-    EXPECT_NE(std::string::npos, l_Run.output.find(l_Expected)) << l_Run.output;
-}
-
-// One loop count, one length, to the frame: the C interface, Python over it, the renderer, the
-// player's planned length and tunewright-info, for a song with an intro and a loop and for one with
-// an intro and an empty loop (which lasts its intro), at a rate whose 1 ms blocks are not whole ms.
-TEST(RenderProgram, EveryInterfaceGivesTheSameLengthForALoopCount)
-{
-    EngineTest::TempDir l_Dir;
-    OrgTest::SongImage l_Looping = LoopingSong();
-    l_Looping.tempo = 47;
-    OrgTest::SongImage l_EmptyLoop = l_Looping;
-    l_EmptyLoop.loopstart = 5;
-    l_EmptyLoop.loopstop = 2;
-    const int l_Rate = 44100;
-    for (const auto& [l_Name, l_Image] :
-         {std::pair{"looping.org", l_Looping}, std::pair{"empty.org", l_EmptyLoop}}) {
-        OrgTest::WriteFile(l_Dir.Path(l_Name), l_Image.Bytes());
-        Org::OrgSong l_Song;
-        const std::vector<std::uint8_t> l_Bytes = l_Image.Bytes();
-        ASSERT_TRUE(l_Song.LoadFromMemory(l_Bytes.data(), l_Bytes.size()));
-        for (int l_Loops : {0, 1, 2, 3, -1}) {
-            SCOPED_TRACE(std::string(l_Name) + " --loops " + std::to_string(l_Loops));
-            const std::string l_N = std::to_string(l_Loops);
-            const unsigned long long l_Play =
-                Org::SongLength::Frames(SongPlayback::LengthMs(l_Song, l_Loops, 0.0), l_Rate);
-
-            tw_song* l_Decoder = tw_song_open_file(l_Dir.Path(l_Name).c_str(), nullptr);
-            ASSERT_NE(nullptr, l_Decoder);
-            ASSERT_EQ(TW_OK, tw_song_set_loops(l_Decoder, l_Loops));
-            std::vector<std::int16_t> l_Buffer(2 * 4096);
-            unsigned long long l_C = 0;
-            for (std::size_t l_Got = 1; l_Got > 0 && l_C < 100u * l_Rate;)
-                l_C += l_Got = tw_song_read_s16(l_Decoder, l_Rate, 4096, l_Buffer.data());
-            const double l_Seconds = tw_song_get_duration_seconds(l_Decoder);
-            tw_song_close(l_Decoder);
-
-            const CommandRun l_Info =
-                Render(l_Dir.path, "--loops " + l_N + " --rate 44100 " + l_Name, "", TUNEWRIGHT_INFO_PROGRAM);
-            const CommandRun l_Render = Render(l_Dir.path, "-q --force --loops " + l_N +
-                                                               " --fade 0 --rate 44100 -o out.raw " + l_Name);
-            if (l_Loops < 0) {  // the renderer wants a length with -1, whatever the song's loop
-                EXPECT_EQ(2, l_Render.status) << l_Render.output;
-            }
-            if (l_Loops < 0 && l_Image.loopstop > l_Image.loopstart) {  // for ever: no length anywhere
-                EXPECT_EQ(0u, l_Play);
-                EXPECT_TRUE(std::isinf(l_Seconds));
-                EXPECT_NE(std::string::npos, l_Info.output.find("Length with --loops -1: for ever"));
-                continue;
-            }
-            ASSERT_GT(l_Play, 0u);
-            EXPECT_EQ(l_Play, l_C);
-            EXPECT_NE(std::string::npos,
-                      l_Info.output.find(", " + std::to_string(l_Play) + " frames at 44100 Hz"))
-                << l_Info.output;
-            if (l_Loops >= 0) {
-                ASSERT_EQ(0, l_Render.status) << l_Render.output;
-                EXPECT_EQ(4 * l_Play, std::filesystem::file_size(l_Dir.Path("out.raw")));
-            }
-#if !defined(_WIN32) && !defined(TUNEWRIGHT_SANITIZED)
-            const CommandRun l_Python = Render(
-                l_Dir.path,
-                "-c 'import sys, tunewright\ns = tunewright.Song.open(sys.argv[1]); s.loops = "
-                "int(sys.argv[2])\n"
-                "n = 0\nwhile len(b := s.read(4096, rate=44100)): n += len(b) // (1 if hasattr(b, \"shape\") "
-                "else 2)\n"
-                "print(n)' " +
-                    std::string(l_Name) + " " + l_N,
-                "PYTHONPATH='" TUNEWRIGHT_PYTHON_DIR "' TUNEWRIGHT_LIBRARY='" TUNEWRIGHT_LIBRARY_FILE "' ",
-                "python3");
-            const std::string& l_Out = l_Python.output;  // its last line: the library's messages come first
-            EXPECT_EQ(std::to_string(l_Play) + "\n", l_Out.substr(l_Out.rfind('\n', l_Out.size() - 2) + 1))
-                << l_Out;
-#endif
-        }
-    }
-}
-
-TEST(RenderProgram, BothToolsTellTheirVersion)
-{
-    for (const auto& [l_Program, l_Name] : {std::pair{TUNEWRIGHT_RENDER_PROGRAM, "tunewright-render "},
-                                            std::pair{TUNEWRIGHT_INFO_PROGRAM, "tunewright-info "}}) {
-        const CommandRun l_Run = Render("/", "--version", "", l_Program);
-        EXPECT_EQ(0, l_Run.status) << l_Program;
-        EXPECT_EQ(std::string(l_Name) + TUNEWRIGHT_VERSION + "\n", l_Run.output);
-    }
+    const ToolResult l_Run = Render("/", "--version");
+    EXPECT_EQ(0, l_Run.status);
+    EXPECT_EQ(std::string("tunewright-render ") + TUNEWRIGHT_VERSION + "\n", l_Run.output);
 }
 
 TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
 {
     EngineTest::TempDir l_Dir;
     OrgTest::WriteFile(l_Dir.Path("empty.org"), {});
-    auto l_Cut = LoopingSong().Bytes();
+    auto l_Cut = OrgTest::LoopingSong().Bytes();
     l_Cut.resize(120);
     OrgTest::WriteFile(l_Dir.Path("cut.org"), l_Cut);
     OrgTest::SongImage l_NoLoop;
@@ -361,7 +189,7 @@ TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
     l_NoTempo.tempo = 0;
     OrgTest::WriteFile(l_Dir.Path("notempo.org"), l_NoTempo.Bytes());
     OrgTest::WriteFile(l_Dir.Path("nointro.org"), OrgTest::SongImage().Bytes());
-    OrgTest::WriteFile(l_Dir.Path("good.org"), LoopingSong().Bytes());
+    OrgTest::WriteFile(l_Dir.Path("good.org"), OrgTest::LoopingSong().Bytes());
 
     struct Case
     {
@@ -400,7 +228,7 @@ TEST(RenderProgram, BadInputGivesAClearMessageAndNoFile)
         {"--stems stems good.org cut.org", 2, "--stems takes one song at a time", "good.wav"},
     };
     for (const Case& l_Case : l_Cases) {
-        const CommandRun l_Run = Render(l_Dir.path, l_Case.arguments);
+        const ToolResult l_Run = Render(l_Dir.path, l_Case.arguments);
         EXPECT_EQ(l_Case.status, l_Run.status) << l_Case.arguments;
         EXPECT_NE(std::string::npos, l_Run.output.find(l_Case.message))
             << l_Case.arguments << ": " << l_Run.output;
@@ -415,7 +243,7 @@ TEST(RenderProgram, AFailedRenderKeepsAnOlderResult)
 {
     EngineTest::TempDir l_Dir;
     OrgTest::WriteFile(l_Dir.Path("song.wav"), {'o', 'l', 'd'});
-    const CommandRun l_Run = Render(l_Dir.path, "--force missing.org song.wav");
+    const ToolResult l_Run = Render(l_Dir.path, "--force missing.org song.wav");
     EXPECT_EQ(1, l_Run.status);
     EXPECT_EQ(3u, std::filesystem::file_size(l_Dir.Path("song.wav")));
 }
@@ -428,16 +256,16 @@ TEST(RenderProgram, AWriteFailureIsReportedAndKeepsTheOlderFile)
     GTEST_SKIP() << "Windows has no file-size limits or /dev/full";
 #endif
     EngineTest::TempDir l_Dir;
-    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
+    OrgTest::WriteFile(l_Dir.Path("song.org"), OrgTest::LoopingSong().Bytes());
     OrgTest::WriteFile(l_Dir.Path("song.wav"), {'o', 'l', 'd'});
-    const CommandRun l_Limited =
+    const ToolResult l_Limited =
         Render(l_Dir.path, "-q --force --seconds 5 song.org", "ulimit -f 100; trap '' XFSZ; ");
     EXPECT_EQ(1, l_Limited.status) << l_Limited.output;
     EXPECT_NE(std::string::npos, l_Limited.output.find("File too large")) << l_Limited.output;
     EXPECT_EQ(std::vector<std::uint8_t>({'o', 'l', 'd'}), OrgTest::ReadFile(l_Dir.Path("song.wav")));
 
     std::filesystem::create_symlink("/dev/full", l_Dir.Path("full.wav"));
-    const CommandRun l_Full = Render(l_Dir.path, "-q -o full.wav song.org");
+    const ToolResult l_Full = Render(l_Dir.path, "-q -o full.wav song.org");
     EXPECT_EQ(1, l_Full.status) << l_Full.output;
     EXPECT_NE(std::string::npos, l_Full.output.find("No space left on device")) << l_Full.output;
     EXPECT_TRUE(std::filesystem::is_symlink(l_Dir.Path("full.wav")));
@@ -453,19 +281,19 @@ TEST(RenderProgram, LinksAreWrittenThroughAndDevicesStraight)
     GTEST_SKIP() << "needs symbolic links and /dev/null";
 #endif
     EngineTest::TempDir l_Dir;
-    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
+    OrgTest::WriteFile(l_Dir.Path("song.org"), OrgTest::LoopingSong().Bytes());
     OrgTest::WriteFile(l_Dir.Path("real.wav"), {'o', 'l', 'd'});
     std::filesystem::permissions(l_Dir.Path("real.wav"), std::filesystem::perms(0604));
     std::filesystem::create_symlink("real.wav", l_Dir.Path("link.wav"));
     std::filesystem::create_symlink("/dev/null", l_Dir.Path("null.wav"));
 
-    const CommandRun l_Link = Render(l_Dir.path, "-q --force -o link.wav song.org");
+    const ToolResult l_Link = Render(l_Dir.path, "-q --force -o link.wav song.org");
     EXPECT_EQ(0, l_Link.status) << l_Link.output;
     EXPECT_TRUE(std::filesystem::is_symlink(l_Dir.Path("link.wav")));
     EXPECT_EQ(48000, Frames(l_Dir.Path("real.wav")));
     EXPECT_EQ(std::filesystem::perms(0604), std::filesystem::status(l_Dir.Path("real.wav")).permissions());
 
-    const CommandRun l_Null = Render(l_Dir.path, "-q -o null.wav song.org");
+    const ToolResult l_Null = Render(l_Dir.path, "-q -o null.wav song.org");
     EXPECT_EQ(0, l_Null.status) << l_Null.output;
     EXPECT_TRUE(std::filesystem::is_symlink(l_Dir.Path("null.wav")));
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
@@ -480,11 +308,11 @@ TEST(RenderProgram, HangupAndFileSizeSignalsRemoveThePartialFile)
     GTEST_SKIP() << "Windows has no hangup or file-size signals";
 #endif
     EngineTest::TempDir l_Dir;
-    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
+    OrgTest::WriteFile(l_Dir.Path("song.org"), OrgTest::LoopingSong().Bytes());
     OrgTest::WriteFile(l_Dir.Path("out.wav"), {'o', 'l', 'd'});
     for (const auto& [l_Signal, l_Status] :
          {std::pair{"HUP", "status=129"}, std::pair{"XFSZ", "status=153"}}) {
-        const CommandRun l_Run =
+        const ToolResult l_Run =
             Render(l_Dir.path,
                    std::string("-q --force --seconds 600 song.org out.wav & p=$!; ") +
                        "while ! ls out.wav.tmp-* >/dev/null 2>&1 && kill -0 $p 2>/dev/null; " +
@@ -498,7 +326,7 @@ TEST(RenderProgram, HangupAndFileSizeSignalsRemoveThePartialFile)
 
 TEST(RenderProgram, HelpDescribesTheOptions)
 {
-    const CommandRun l_Run = Render("/", "--help");
+    const ToolResult l_Run = Render("/", "--help");
     EXPECT_EQ(0, l_Run.status);
     for (const char* l_Option : {"--loops", "--seconds", "--rate", "--fade", "--interp", "--data", "--output",
                                  "--force", "--format", "--channels"})
@@ -513,7 +341,7 @@ TEST(RenderProgram, WritesOverNoFileUnlessForcedAndNeverOverItsSong)
     GTEST_SKIP() << "needs symbolic links, /dev/stdout and a POSIX shell";
 #endif
     EngineTest::TempDir l_Dir;
-    const std::vector<std::uint8_t> l_Song = LoopingSong().Bytes();
+    const std::vector<std::uint8_t> l_Song = OrgTest::LoopingSong().Bytes();
     OrgTest::WriteFile(l_Dir.Path("song.org"), l_Song);
     OrgTest::WriteFile(l_Dir.Path("out.wav"), {'o', 'l', 'd'});
     std::filesystem::create_symlink("song.org", l_Dir.Path("link.wav"));
@@ -534,7 +362,7 @@ TEST(RenderProgram, WritesOverNoFileUnlessForcedAndNeverOverItsSong)
         {"{ ", "--force -o /dev/stdout song.org >>song.org 2>&3; } 3>&1", "/dev/stdout" + l_Never},
     };
     for (const Refusal& l_Case : l_Refusals) {
-        const CommandRun l_Run = Render(l_Dir.path, l_Case.arguments, l_Case.before);
+        const ToolResult l_Run = Render(l_Dir.path, l_Case.arguments, l_Case.before);
         EXPECT_EQ(1, l_Run.status) << l_Case.arguments;
         EXPECT_EQ("tunewright-render: " + l_Case.message + "\n", l_Run.output) << l_Case.arguments;
     }
@@ -546,18 +374,18 @@ TEST(RenderProgram, WritesOverNoFileUnlessForcedAndNeverOverItsSong)
     std::vector<std::uint8_t> l_Foreign = l_Song;
     l_Foreign[5] = '3';
     OrgTest::WriteFile(l_Dir.Path("foreign.org"), l_Foreign);
-    const CommandRun l_Refused = Render(l_Dir.path, "-q foreign.org");
+    const ToolResult l_Refused = Render(l_Dir.path, "-q foreign.org");
     EXPECT_EQ(1, l_Refused.status);
     EXPECT_NE(std::string::npos, l_Refused.output.find("'foreign.org' is not an Org-02 song (it begins with "
                                                        "\"Org-03\"); give --force"))
         << l_Refused.output;
     EXPECT_FALSE(std::filesystem::exists(l_Dir.Path("foreign.wav")));
-    const CommandRun l_Forced = Render(l_Dir.path, "-q --force foreign.org");
+    const ToolResult l_Forced = Render(l_Dir.path, "-q --force foreign.org");
     EXPECT_EQ(0, l_Forced.status) << l_Forced.output;
     EXPECT_EQ("", l_Forced.output);
     EXPECT_EQ(48000, Frames(l_Dir.Path("foreign.wav")));
 
-    const CommandRun l_Loud = Render(l_Dir.path, "--force song.org out.wav");
+    const ToolResult l_Loud = Render(l_Dir.path, "--force song.org out.wav");
     EXPECT_EQ(0, l_Loud.status) << l_Loud.output;
     EXPECT_EQ("Read in " + std::to_string(l_Song.size()) + " bytes.\nWrote out.wav\n", l_Loud.output);
     EXPECT_EQ(48000, Frames(l_Dir.Path("out.wav")));
@@ -621,7 +449,7 @@ TEST(RenderProgram, StemsAreTheSoundingTracksAndAddUpToTheMix)
     OrgTest::WriteFile(l_Dir.Path("song.org"), l_Song.Bytes());
     const std::string l_Short = "-q --rate 8000 --seconds 1.5 ";
     const auto l_RenderOk = [&](const std::string& p_Arguments) {
-        const CommandRun l_Run = Render(l_Dir.path, l_Short + p_Arguments + " song.org");
+        const ToolResult l_Run = Render(l_Dir.path, l_Short + p_Arguments + " song.org");
         EXPECT_EQ(0, l_Run.status) << p_Arguments << ": " << l_Run.output;
     };
 
@@ -701,11 +529,11 @@ TEST(RenderProgram, FormatsChannelsStandardOutputAndSeveralSongs)
                     "build of libsndfile leaves out";
 #endif
     EngineTest::TempDir l_Dir;
-    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
+    OrgTest::WriteFile(l_Dir.Path("song.org"), OrgTest::LoopingSong().Bytes());
     for (const char* l_Arguments : {"song.org", "-o - song.org | cat >piped.wav", "song.org song.flac",
                                     "--format flac -o - song.org | cat >piped.flac", "-o song.raw song.org",
                                     "-o song.ogg song.org", "--channels 1 -o mono.wav song.org"}) {
-        const CommandRun l_Run = Render(l_Dir.path, std::string("-q ") + l_Arguments);
+        const ToolResult l_Run = Render(l_Dir.path, std::string("-q ") + l_Arguments);
         EXPECT_EQ(0, l_Run.status) << l_Arguments << ": " << l_Run.output;
         EXPECT_EQ("", l_Run.output) << l_Arguments;
     }
@@ -730,7 +558,7 @@ TEST(RenderProgram, FormatsChannelsStandardOutputAndSeveralSongs)
 
     std::filesystem::copy_file(l_Dir.Path("song.org"), l_Dir.Path("other.org"));
     std::filesystem::create_directory(l_Dir.Path("out"));
-    const CommandRun l_Several = Render(l_Dir.path, "-q --format raw -o out/ song.org other.org");
+    const ToolResult l_Several = Render(l_Dir.path, "-q --format raw -o out/ song.org other.org");
     EXPECT_EQ(0, l_Several.status) << l_Several.output;
     for (const char* l_Name : {"out/song.raw", "out/other.raw"})
         EXPECT_EQ(OrgTest::ReadFile(l_Dir.Path("song.raw")), OrgTest::ReadFile(l_Dir.Path(l_Name))) << l_Name;
@@ -771,7 +599,7 @@ TEST(RenderProgram, AnEndingSignalRemovesTheTemporaryAndEndsTheRenderByThatSigna
     GTEST_SKIP() << "needs POSIX signals";
 #else
     EngineTest::TempDir l_Dir;
-    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
+    OrgTest::WriteFile(l_Dir.Path("song.org"), OrgTest::LoopingSong().Bytes());
     OrgTest::WriteFile(l_Dir.Path("out.wav"), {'o', 'l', 'd'});
     for (int l_Signal : {SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM}) {
         const int l_Status = RenderStoppedBy(l_Dir.path, l_Signal);
@@ -792,8 +620,8 @@ TEST(RenderProgram, TheTemporaryIsNeverAnotherFileAndRacingRendersNeverMix)
     GTEST_SKIP() << "needs hard links, FIFOs and a POSIX shell";
 #else
     EngineTest::TempDir l_Dir;
-    OrgTest::WriteFile(l_Dir.Path("a.org"), LoopingSong().Bytes());
-    OrgTest::SongImage l_Other = LoopingSong();
+    OrgTest::WriteFile(l_Dir.Path("a.org"), OrgTest::LoopingSong().Bytes());
+    OrgTest::SongImage l_Other = OrgTest::LoopingSong();
     l_Other.tracks[0].events = {{0, 40, 20, 250, 6}};
     OrgTest::WriteFile(l_Dir.Path("b.org"), l_Other.Bytes());
     const std::vector<std::uint8_t> l_Important = {'k', 'e', 'e', 'p'};
@@ -814,7 +642,7 @@ TEST(RenderProgram, TheTemporaryIsNeverAnotherFileAndRacingRendersNeverMix)
     };
     for (int l_Kind = 0; l_Kind < 4; ++l_Kind) {
         const std::filesystem::file_type l_Type = Plant(l_Kind);
-        const CommandRun l_Run = Render(l_Dir.path, "-q --force --seconds 1 -o out.wav a.org", "timeout 60 ");
+        const ToolResult l_Run = Render(l_Dir.path, "-q --force --seconds 1 -o out.wav a.org", "timeout 60 ");
         EXPECT_EQ(0, l_Run.status) << l_Kind << ": " << l_Run.output;
         EXPECT_EQ(48000, Frames(l_Dir.Path("out.wav"))) << l_Kind;
         EXPECT_EQ(l_Type, std::filesystem::symlink_status(l_Dir.Path("out.wav.partial")).type()) << l_Kind;
@@ -830,7 +658,7 @@ TEST(RenderProgram, TheTemporaryIsNeverAnotherFileAndRacingRendersNeverMix)
     ASSERT_NE(l_A, l_B);
     const std::string l_Second = std::string("'") + TUNEWRIGHT_RENDER_PROGRAM + "' ";
     for (int l_Try = 0; l_Try < 10; ++l_Try) {
-        const CommandRun l_Race = Render(l_Dir.path,
+        const ToolResult l_Race = Render(l_Dir.path,
                                          "-q --force --seconds 30 -o out.wav a.org & " + l_Second +
                                              "-q --force --seconds 30 -o out.wav b.org; wait; }",
                                          "{ ");
@@ -854,11 +682,11 @@ TEST(RenderProgram, AReplacedFileKeepsItsOwnerAndAnUnwritableFolderIsBlamed)
         GTEST_SKIP() << "giving a file to another user needs root";
     EngineTest::TempDir l_Dir;
     std::filesystem::permissions(l_Dir.path, std::filesystem::perms(0755));
-    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
+    OrgTest::WriteFile(l_Dir.Path("song.org"), OrgTest::LoopingSong().Bytes());
     OrgTest::WriteFile(l_Dir.Path("out.wav"), {'o', 'l', 'd'});
     ASSERT_EQ(0, chown(l_Dir.Path("out.wav").c_str(), 65534, 65534));
     ASSERT_EQ(0, chmod(l_Dir.Path("out.wav").c_str(), 0646));
-    const CommandRun l_Run = Render(l_Dir.path, "-q --force -o out.wav song.org");
+    const ToolResult l_Run = Render(l_Dir.path, "-q --force -o out.wav song.org");
     EXPECT_EQ(0, l_Run.status) << l_Run.output;
     struct stat l_Stat = {};
     ASSERT_EQ(0, stat(l_Dir.Path("out.wav").c_str(), &l_Stat));
@@ -869,7 +697,7 @@ TEST(RenderProgram, AReplacedFileKeepsItsOwnerAndAnUnwritableFolderIsBlamed)
 
     // nobody may write out.wav (0646) but not the folder (root's, 0755).
     OrgTest::WriteFile(l_Dir.Path("out.wav"), {'o', 'l', 'd'});
-    const CommandRun l_Nobody = Render(l_Dir.path, "-q --force -o out.wav song.org",
+    const ToolResult l_Nobody = Render(l_Dir.path, "-q --force -o out.wav song.org",
                                        "setpriv --reuid=65534 --regid=65534 --clear-groups ");
     EXPECT_EQ(1, l_Nobody.status) << l_Nobody.output;
     EXPECT_EQ("tunewright-render: cannot write out.wav: its folder . cannot be written (Permission denied)\n",
@@ -898,17 +726,17 @@ TEST(RenderProgram, SoundGoesOntoATerminalOnlyWhenForced)
         }
     });
     EngineTest::TempDir l_Dir;
-    OrgTest::WriteFile(l_Dir.Path("song.org"), LoopingSong().Bytes());
+    OrgTest::WriteFile(l_Dir.Path("song.org"), OrgTest::LoopingSong().Bytes());
     const std::string l_Refusal =
         " is a terminal; sound data is not written to one (redirect it, or give --force)";
-    const CommandRun l_Stdout = Render(l_Dir.path, "-q -o - song.org >" + l_Terminal + " 2>&3; } 3>&1", "{ ");
+    const ToolResult l_Stdout = Render(l_Dir.path, "-q -o - song.org >" + l_Terminal + " 2>&3; } 3>&1", "{ ");
     EXPECT_EQ(1, l_Stdout.status);
     EXPECT_EQ("tunewright-render: standard output" + l_Refusal + "\n", l_Stdout.output);
-    const CommandRun l_Named = Render(l_Dir.path, "-q -o " + l_Terminal + " song.org");
+    const ToolResult l_Named = Render(l_Dir.path, "-q -o " + l_Terminal + " song.org");
     EXPECT_EQ(1, l_Named.status);
     EXPECT_EQ("tunewright-render: " + l_Terminal + l_Refusal + "\n", l_Named.output);
     // Forced: a few hundred bytes of raw data, which the terminal's buffer holds.
-    const CommandRun l_Forced = Render(
+    const ToolResult l_Forced = Render(
         l_Dir.path, "-q --force --format raw --seconds 0.002 -o - song.org >" + l_Terminal + " 2>&3; } 3>&1",
         "{ ");
     EXPECT_EQ(0, l_Forced.status) << l_Forced.output;
@@ -927,18 +755,13 @@ TEST(RenderProgram, NamesAreShownSafelyDashDashEndsOptionsAndABadSampleFails)
     GTEST_SKIP() << "needs a POSIX shell and file names with control characters";
 #else
     EngineTest::TempDir l_Dir;
-    OrgTest::WriteFile(l_Dir.Path("-x.org"), LoopingSong().Bytes());
-    for (const char* l_Program : {TUNEWRIGHT_RENDER_PROGRAM, TUNEWRIGHT_INFO_PROGRAM}) {
-        const CommandRun l_Run =
-            Render(l_Dir.path, "\"$(printf 'a\\033]0;x\\007\\233.org')\"", "", l_Program);
-        EXPECT_EQ(1, l_Run.status) << l_Program;
-        EXPECT_NE(std::string::npos, l_Run.output.find("a\\x1b]0;x\\x07\\x9b.org")) << l_Run.output;
-        EXPECT_EQ(std::string::npos, l_Run.output.find_first_of("\033\007\233")) << l_Program;
-        const bool l_Renderer = std::string(l_Program) == TUNEWRIGHT_RENDER_PROGRAM;
-        const CommandRun l_Dashed =
-            Render(l_Dir.path, l_Renderer ? "-q -- -x.org" : "-- -x.org", "", l_Program);
-        EXPECT_EQ(0, l_Dashed.status) << l_Program << ": " << l_Dashed.output;
-    }
+    OrgTest::WriteFile(l_Dir.Path("-x.org"), OrgTest::LoopingSong().Bytes());
+    const ToolResult l_Run = Render(l_Dir.path, ESCAPING_NAME);
+    EXPECT_EQ(1, l_Run.status);
+    EXPECT_NE(std::string::npos, l_Run.output.find(ESCAPED_NAME)) << l_Run.output;
+    EXPECT_EQ(std::string::npos, l_Run.output.find_first_of("\033\007\233"));
+    const ToolResult l_Dashed = Render(l_Dir.path, "-q -- -x.org");
+    EXPECT_EQ(0, l_Dashed.status) << l_Dashed.output;
     EXPECT_EQ(48000, Frames(l_Dir.Path("-x.wav")));
 
     // A data folder whose melody files are not sound files.
@@ -947,33 +770,10 @@ TEST(RenderProgram, NamesAreShownSafelyDashDashEndsOptionsAndABadSampleFails)
                                               l_Dir.Path("data/percussion"));
     for (const auto& l_Entry : std::filesystem::directory_iterator(TUNEWRIGHT_DATA_DIR "/melody"))
         OrgTest::WriteFile(l_Dir.Path("data/melody/" + l_Entry.path().filename().string()), {'b', 'a', 'd'});
-    const CommandRun l_Bad = Render(l_Dir.path, "-q --data data -o bad.wav -- -x.org");
+    const ToolResult l_Bad = Render(l_Dir.path, "-q --data data -o bad.wav -- -x.org");
     EXPECT_EQ(1, l_Bad.status) << l_Bad.output;
     EXPECT_NE(std::string::npos, l_Bad.output.find("the sample file data/melody/melody0.wav cannot be read"))
         << l_Bad.output;
     EXPECT_FALSE(std::filesystem::exists(l_Dir.Path("bad.wav")));
-#endif
-}
-
-// A file name that is not UTF-8 keeps the JSON line valid: U+FFFD in "file", and the name's own
-// bytes in "file_bytes", so that a script can still open it.
-TEST(RenderProgram, InfoJsonStaysValidForANameThatIsNotUtf8)
-{
-#ifdef _WIN32
-    GTEST_SKIP() << "needs a POSIX shell and python3";
-#else
-    EngineTest::TempDir l_Dir;
-    OrgTest::WriteFile(l_Dir.Path("s\xff\xfe.org"), LoopingSong().Bytes());
-    OrgTest::WriteFile(l_Dir.Path("plain.org"), LoopingSong().Bytes());
-    const std::string l_Parse =
-        "import json, os, sys\n"
-        "for l in sys.stdin:\n"
-        "  o = json.loads(l); raw = o.get('file_bytes')\n"
-        "  print(ascii(o['file']), raw, raw is not None and os.path.exists(bytes.fromhex(raw)))\n";
-    const CommandRun l_Run = Render(
-        l_Dir.path, "--json \"$(printf 's\\377\\376.org')\" plain.org | python3 -c \"" + l_Parse + "\"", "",
-        TUNEWRIGHT_INFO_PROGRAM);
-    EXPECT_EQ(0, l_Run.status) << l_Run.output;
-    EXPECT_EQ("'s\\ufffd\\ufffd.org' 73fffe2e6f7267 True\n'plain.org' None False\n", l_Run.output);
 #endif
 }
