@@ -10,31 +10,10 @@ l_Root="$PWD"
 l_Arch="${1:-i686}"
 l_Jobs="${TUNEWRIGHT_JOBS:-$(nproc)}"
 
-# The cross compiler for ARCH, Wine (for the tests) and zip; the native build needs its own packages.
 scripts/install-deps.sh
-l_Packages=("g++-mingw-w64-${l_Arch//_/-}-posix" mingw-w64-tools binutils-mingw-w64
-  wine wine64 zip unzip patch advancecomp)
-# Where 32-bit programs run, the 32-bit package's programs and tests run too, under Debian's 32-bit
-# Wine with the 32-bit OpenGL and ALSA libraries the player loads.
+scripts/install-windows-deps.sh "$l_Arch"
 l_Runs32=0
-if [ "$l_Arch" = i686 ] && scripts/runs-i686.sh; then
-  l_Runs32=1
-  l_Packages+=(wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libasound2:i386 libasound2-plugins:i386)
-fi
-l_Missing=()
-for l_Package in "${l_Packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$l_Package" 2>/dev/null | grep -q "install ok installed" || l_Missing+=("$l_Package")
-done
-if [ ${#l_Missing[@]} -gt 0 ]; then
-  l_Sudo=""
-  [ "$(id -u)" -eq 0 ] || l_Sudo="sudo"
-  echo "Installing: ${l_Missing[*]}"
-  if [ $l_Runs32 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $l_Sudo dpkg --add-architecture i386
-  fi
-  $l_Sudo apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $l_Sudo apt-get install -y -q --no-install-recommends "${l_Missing[@]}"
-fi
+[ "$l_Arch" = i686 ] && scripts/runs-i686.sh && l_Runs32=1
 
 # The data generators run here, so they come from a native build (with the tests, whose driver of
 # the Windows player under Wine is a native program: scripts/test-windows-player.sh).

@@ -35,6 +35,7 @@ for l_Stage in "${l_Stages[@]}"; do
 done
 
 l_XvfbPid=""
+l_WindowsBuildPid=""
 l_Times=()
 l_Current=""
 l_StageStart=0
@@ -42,6 +43,7 @@ l_RunStart=$SECONDS
 report() {
   local l_Status=$? l_Line
   [ -n "$l_XvfbPid" ] && kill "$l_XvfbPid" 2>/dev/null || true
+  [ -n "$l_WindowsBuildPid" ] && kill -- -"$l_WindowsBuildPid" 2>/dev/null || true
   [ -n "$l_Current" ] && l_Times+=("$l_Current $((SECONDS - l_StageStart)) FAILED")
   printf '\n==== stage times\n'
   for l_Line in "${l_Times[@]}"; do
@@ -189,7 +191,38 @@ stage_web() {
   scripts/test-web.sh
 }
 
+# With the plain and the Windows stage in one run, the Windows packages come in with the others
+# before the first stage, and the Windows cross build starts when the plain stage has passed (its
+# native build makes the data generators), at the lowest priority: it takes the processor that the
+# stages in between leave free (while their tests run one at a time, the fuzzers' last round, the
+# browser's tests). The Windows stage then waits for it.
+l_WindowsBuildLog=build/windows/background-build.log
+start_windows_build() {
+  mkdir -p build/windows
+  TUNEWRIGHT_HOST_BUILD=build/plain setsid nice -n 19 bash -c \
+    'scripts/build-windows.sh i686 && { scripts/runs-i686.sh || scripts/build-windows.sh x86_64; }' \
+    >"$l_WindowsBuildLog" 2>&1 &
+  l_WindowsBuildPid=$!
+  echo "the Windows build goes on beside the next stages ($l_WindowsBuildLog)"
+}
+l_Overlap=0
+if [[ " ${l_Stages[*]} " == *" plain "* && " ${l_Stages[*]} " == *" windows "* ]]; then
+  l_Overlap=1
+  scripts/install-windows-deps.sh
+fi
+
 stage_windows() {
+  if [ -n "$l_WindowsBuildPid" ]; then
+    echo "waiting for the Windows build begun after the plain stage"
+    local l_Status=0
+    wait "$l_WindowsBuildPid" || l_Status=$?
+    l_WindowsBuildPid=""
+    if [ $l_Status -ne 0 ]; then
+      tail -40 "$l_WindowsBuildLog"
+      echo "the Windows build failed ($l_WindowsBuildLog)"
+      return 1
+    fi
+  fi
   # The plain build, where this run has one, is the Windows scripts' native build too.
   [ -f build/plain/CMakeCache.txt ] && export TUNEWRIGHT_HOST_BUILD=build/plain
   scripts/test-windows.sh
@@ -203,4 +236,7 @@ for l_Stage in "${l_Stages[@]}"; do
   l_Times+=("$l_Stage $((SECONDS - l_StageStart)) passed")
   printf '==== stage %s passed in %d s\n' "$l_Stage" $((SECONDS - l_StageStart))
   l_Current=""
+  if [ "$l_Stage" = plain ] && [ $l_Overlap -eq 1 ]; then
+    start_windows_build
+  fi
 done

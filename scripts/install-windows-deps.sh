@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the Windows builds and their tests need:
+#   scripts/install-windows-deps.sh [i686|x86_64]
+# with no processor named, those of the Windows stage on this machine: the 32-bit build's, and the
+# 64-bit build's where 32-bit programs cannot run (scripts/test-windows.sh).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+l_Runs32=0
+scripts/runs-i686.sh && l_Runs32=1
+l_Arches=("$@")
+if [ ${#l_Arches[@]} -eq 0 ]; then
+  l_Arches=(i686)
+  [ $l_Runs32 -eq 1 ] || l_Arches+=(x86_64)
+fi
+
+# The cross compiler for each processor, Wine (for the tests) and zip; the native build needs its
+# own packages.
+l_Packages=(mingw-w64-tools binutils-mingw-w64 wine wine64 zip unzip patch advancecomp)
+for l_Arch in "${l_Arches[@]}"; do
+  case "$l_Arch" in i686 | x86_64) ;; *) echo "install-windows-deps.sh: unknown processor '$l_Arch'" >&2; exit 2 ;; esac
+  l_Packages+=("g++-mingw-w64-${l_Arch//_/-}-posix")
+done
+# Where 32-bit programs run, the 32-bit package's programs and tests run too, under Debian's 32-bit
+# Wine with the 32-bit OpenGL and ALSA libraries the player loads.
+l_With32=0
+if [ $l_Runs32 -eq 1 ] && [[ " ${l_Arches[*]} " == *" i686 "* ]]; then
+  l_With32=1
+  l_Packages+=(wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libasound2:i386 libasound2-plugins:i386)
+fi
+l_Missing=()
+for l_Package in "${l_Packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$l_Package" 2>/dev/null | grep -q "install ok installed" || l_Missing+=("$l_Package")
+done
+[ ${#l_Missing[@]} -eq 0 ] && exit 0
+l_Sudo=""
+[ "$(id -u)" -eq 0 ] || l_Sudo="sudo"
+echo "Installing: ${l_Missing[*]}"
+if [ $l_With32 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $l_Sudo dpkg --add-architecture i386
+fi
+$l_Sudo apt-get update -q
+DEBIAN_FRONTEND=noninteractive $l_Sudo apt-get install -y -q --no-install-recommends "${l_Missing[@]}"
