@@ -87,12 +87,13 @@ export function drawBackground(p_Editor, p_C, p_Frame) {
   const { width, height, scale } = p_Editor;
   const l_Canvas = p_Editor.canvas;
   const l_High = p_Editor.view.keyHeight;
+  if (l_Canvas.width === 0 || l_Canvas.height === 0) return;
   p_C.setTransform(1, 0, 0, 1, 0, 0);
 
   // The rows: a strip of three screens' height of them from row l_Kept.from, a new one once the
   // view leaves it (or its size changes). Its top is a whole bitmap pixel, as the view's is, so
   // that the copy is pixel for pixel.
-  const l_Shown = Math.ceil(p_Editor.melodyHeight / l_High) + 1;
+  const l_Shown = Math.max(1, Math.ceil(p_Editor.melodyHeight / l_High) + 1);
   const l_First = Math.floor(p_Editor.rowShift / l_High);
   const l_Rows = 3 * l_Shown;
   const l_Size = `${l_Canvas.width} ${width} ${scale} ${l_High} ${l_Rows}`;
@@ -106,12 +107,13 @@ export function drawBackground(p_Editor, p_C, p_Frame) {
   const l_Top = Math.round(RULER * scale);
   const l_Bottom = Math.round(p_Frame.melodyBottom * scale);
   const l_From = Math.round((p_Editor.rowShift - l_StripTop) * scale);
-  p_C.drawImage(l_Strip, 0, l_From, l_Canvas.width, l_Bottom - l_Top, 0, l_Top, l_Canvas.width, l_Bottom - l_Top);
+  if (l_Bottom > l_Top) p_C.drawImage(l_Strip, 0, l_From, l_Canvas.width, l_Bottom - l_Top, 0, l_Top, l_Canvas.width, l_Bottom - l_Top);
 
   // The rest: the ruler's band and all below the rows.
   const l_Key = `${width} ${height} ${scale} ${p_Editor.lanes.join()} ${p_Editor.track} ${p_Editor.valueField}`;
   const l_Ground = l_Kept.ground.get(l_Canvas.width, l_Canvas.height, l_Key, (p_Ground) => drawGround(p_Editor, p_Ground, p_Frame));
   p_C.drawImage(l_Ground, 0, 0, l_Canvas.width, l_Top, 0, 0, l_Canvas.width, l_Top);
-  p_C.drawImage(l_Ground, 0, l_Bottom, l_Canvas.width, l_Canvas.height - l_Bottom, 0, l_Bottom, l_Canvas.width, l_Canvas.height - l_Bottom);
+  const l_Below = Math.max(l_Top, l_Bottom);
+  if (l_Canvas.height > l_Below) p_C.drawImage(l_Ground, 0, l_Below, l_Canvas.width, l_Canvas.height - l_Below, 0, l_Below, l_Canvas.width, l_Canvas.height - l_Below);
   p_C.setTransform(scale, 0, 0, scale, 0, 0);
 }
