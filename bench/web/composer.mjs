@@ -8,7 +8,8 @@
 //     first sound leaving the worklet: by the worklet's clock (the system's, to the millisecond), and
 //     as the worklet's word of it reaching the page (so at most that);
 //   - frames while recording a take and scrolling, at 1280 x 900 and at 390 x 844 (a phone's screen,
-//     three device pixels to the CSS pixel, touch) with the CPU throttled 4 times.
+//     three device pixels to the CSS pixel, touch) with the CPU throttled 4 times: the main thread's
+//     work for each frame and the vsyncs missed, from Chromium's trace (frames.mjs).
 //   node bench/web/composer.mjs   (after scripts/test-web.sh, which builds build/web and installs the
 //   tests' puppeteer-core into web/node_modules; the system's Chromium, headless, as the tests use it)
 import { readFileSync, readdirSync, statSync } from 'node:fs';
@@ -16,6 +17,7 @@ import path from 'node:path';
 import { gzipSync } from 'node:zlib';
 
 import { root, servePages, webDir } from '../../web/test/kit.js';
+import { stats, traceFrames, vsyncOf } from './frames.mjs';
 
 const FRAMES = 240;
 const EDITS = 200;
@@ -39,11 +41,6 @@ console.log(`composer page with the module: ${(l_Packed / 1024).toFixed(1)} KB g
 const songs = readdirSync(path.join(root, 'songs')).filter((p_Name) => p_Name.endsWith('.org'));
 const largest = songs.map((p_Name) => path.join(root, 'songs', p_Name)).sort((p_A, p_B) => statSync(p_B).size - statSync(p_A).size)[0];
 
-const stats = (p_Times) => {
-  const l_Sorted = [...p_Times].sort((p_A, p_B) => p_A - p_B);
-  const l_At = (p_Share) => l_Sorted[Math.min(l_Sorted.length - 1, Math.floor(p_Share * l_Sorted.length))].toFixed(2);
-  return `median ${l_At(0.5)} ms, 95% ${l_At(0.95)} ms, worst ${l_Sorted[l_Sorted.length - 1].toFixed(2)} ms`;
-};
 
 const pages = await servePages();
 try {
@@ -139,33 +136,42 @@ try {
   console.log(`  key to the worklet's word of its sound reaching the page: the computer's keyboard ${stats(l_Figures.latency.keys)}; MIDI ${stats(l_Figures.latency.midi)}`);
   await l_Tab.close();
 
-  // Recording a take of the largest song while scrolling it: the editor's drawing and the frames.
+  // Recording a take of the largest song while scrolling it: the editor's drawing, and the main
+  // thread's work for each frame and the frames missed, from a trace.
   for (const [l_Width, l_Height, l_Device, l_Throttle] of [[1280, 900, {}, 1], [390, 844, { deviceScaleFactor: 3, hasTouch: true, isMobile: true }, 4]]) {
     const l_Phone = await pages.open('composer.html', l_Width, l_Height, l_Device);
     await l_Phone.waitForFunction(() => window.composer, { timeout: 20000 });
+    const l_Vsync = await vsyncOf(l_Phone);
     const l_Session = await l_Phone.createCDPSession();
     await l_Session.send('Emulation.setCPUThrottlingRate', { rate: l_Throttle });
-    const l_Frames = await l_Phone.evaluate(async (p_Song, p_Count) => {
-      const { tw, model, editor, sound, record, stop } = window.composer;
+    await l_Phone.evaluate(async (p_Song) => {
+      const { tw, model, editor, sound, record } = window.composer;
       await sound;
       model.load(tw.open(new Uint8Array(p_Song)));
       editor.home();
-      const l_NextFrame = () => new Promise((p_Done) => requestAnimationFrame(p_Done));
       await record();
+    }, Array.from(readFileSync(largest)));
+    const l_Frames = await traceFrames(l_Phone, l_Vsync, () => l_Phone.evaluate(async (p_Count) => {
+      const { editor } = window.composer;
+      const l_NextFrame = () => new Promise((p_Done) => requestAnimationFrame(p_Done));
       editor.frameTimes.length = 0;
-      const l_Gaps = [];
-      let l_Last = await l_NextFrame();
+      const l_Times = [await l_NextFrame()];
       for (let l_Frame = 0; l_Frame < p_Count; ++l_Frame) {
         editor.scroll(0.25, l_Frame % 60 < 30 ? 0.2 : -0.2);
-        const l_Now = await l_NextFrame();
-        l_Gaps.push(l_Now - l_Last);
-        l_Last = l_Now;
+        l_Times.push(await l_NextFrame());
       }
-      stop();
-      return { draw: [...editor.frameTimes], gaps: l_Gaps };
-    }, Array.from(readFileSync(largest)), FRAMES);
-    console.log(`  recording and scrolling at ${l_Width} x ${l_Height}${l_Throttle > 1 ? `, CPU throttled ${l_Throttle}x` : ''}: ` +
-      `drawing a frame ${stats(l_Frames.draw)}; frame to frame ${stats(l_Frames.gaps)}`);
+      return l_Times;
+    }, FRAMES));
+    const l_Draw = await l_Phone.evaluate(() => {
+      window.composer.stop();
+      return [...window.composer.editor.frameTimes];
+    });
+    const l_Over = (p_Times) => p_Times.filter((p_Ms) => p_Ms >= 16).length;
+    console.log(`  recording and scrolling at ${l_Width} x ${l_Height}${l_Throttle > 1 ? `, CPU throttled ${l_Throttle}x` : ''}, ${l_Frames.frames} frames:`);
+    console.log(`    the editor's drawing (script) ${stats(l_Draw)}`);
+    console.log(`    main thread, making each frame (script, style, layout, paint, commit) ${stats(l_Frames.render)}; ${l_Over(l_Frames.render)} of ${l_Frames.render.length} frames 16 ms or more`);
+    console.log(`    main thread, every task of each frame ${stats(l_Frames.busy)}; ${l_Over(l_Frames.busy)} frames 16 ms or more`);
+    console.log(`    vsyncs missed ${(100 * l_Frames.dropped).toFixed(1)} % (vsync ${l_Vsync.toFixed(1)} ms)`);
     await l_Session.send('Emulation.setCPUThrottlingRate', { rate: 1 });
     await l_Phone.close();
   }

@@ -247,6 +247,19 @@ async function touch(p_Tab, p_From, p_To, p_Steps = 6) {
   await l_Session.detach();
 }
 
+// In the page: the roll's share of the viewport's area and its height (CSS pixels), the controls
+// shown above it that are not whole on the screen or run into it (by their labels), and the page's height.
+const rollAndControls = () => {
+  const l_Roll = document.getElementById('editor').getBoundingClientRect();
+  const l_Cut = [...document.querySelectorAll('header button, header select, header label')].filter((p_Control) => {
+    const l_Box = p_Control.getBoundingClientRect();
+    if (l_Box.width === 0) return false;
+    return l_Box.left < 0 || l_Box.top < 0 || l_Box.right > innerWidth || l_Box.bottom > Math.min(innerHeight, l_Roll.top);
+  }).map((p_Control) => p_Control.textContent.trim() || p_Control.ariaLabel);
+  return { share: (l_Roll.width * l_Roll.height) / (innerWidth * innerHeight), height: l_Roll.height, cut: l_Cut,
+    page: document.documentElement.scrollHeight };
+};
+
 test('on a phone upright and on its side (and a desktop), taps, one-finger scrolls and pinches do what they show', async () => {
   for (const [l_Width, l_Height, l_Scale] of [[390, 844, 3], [844, 390, 3], [1280, 900, 1]]) {
     const l_Size = `${l_Width} x ${l_Height}`;
@@ -261,14 +274,26 @@ test('on a phone upright and on its side (and a desktop), taps, one-finger scrol
         tracks: document.getElementById('tracks').offsetWidth, picker: document.getElementById('track-picker').offsetWidth,
         page: [innerWidth, innerHeight], overflow: document.documentElement.scrollWidth > innerWidth };
     });
+    Object.assign(l_Layout, await l_Tab.evaluate(rollAndControls));
     assert.deepEqual(l_Layout.bitmap, l_Layout.css.map((p_Size) => Math.round(p_Size * Math.min(l_Scale, l_Layout.maxScale))),
       `${l_Size}: the bitmap is the canvas's size in device pixels, at most MAX_SCALE to a CSS pixel`);
     assert.equal(l_Layout.overflow, false, `${l_Size}: nothing runs off the side`);
     if (l_Scale > 1) {
       assert.equal(l_Layout.tracks, 0, `${l_Size}: the track list folds into the picker`);
       assert.ok(l_Layout.picker > 0);
-      assert.ok(l_Layout.css[1] >= 0.7 * l_Height && l_Layout.css[0] >= 0.9 * l_Width, `${l_Size}: the roll takes the screen (${l_Layout.css})`);
+      assert.ok(l_Layout.share >= 0.7, `${l_Size}: the roll takes ${l_Layout.share} of the screen's area`);
+      // The menu open scrolls within the screen, the roll below it keeping its share of the height.
+      await l_Tab.click('#menu');
+      const l_Menu = await l_Tab.evaluate(rollAndControls);
+      assert.equal(l_Menu.page, l_Height, `${l_Size}: the menu open, the page stays the screen's height`);
+      assert.ok(l_Menu.height >= 0.7 * l_Height, `${l_Size}: the menu open, the roll is ${l_Menu.height} px high`);
+      await l_Tab.click('#menu');
+      // The roll fitted to its size again (its resize is seen after a frame's layout).
+      await l_Tab.waitForFunction(() => window.composer.editor.height === window.composer.editor.canvas.clientHeight);
+      const l_Closed = await l_Tab.evaluate(rollAndControls);
+      assert.ok(l_Closed.share >= 0.7, `${l_Size}: the menu closed, the roll takes ${l_Closed.share} of the screen again`);
     }
+    assert.deepEqual(l_Layout.cut, [], `${l_Size}: every control is whole on the screen, above the roll`);
 
     // The roll keeps most of the height for the melody, whose rows a finger can hit (a short
     // screen folds the drum lanes into the chosen track's, of a finger's height).

@@ -177,6 +177,8 @@ test('mute and solo act on the library\'s desk: the track falls silent in what p
   // Solo wins over mute; the level meters in the track list show the library's levels.
   await tab.click('#tracks li:nth-child(1) .solo');
   await l_Desk([0], [0], [0]);
+  // The meters show the last report in the frame after it.
+  await tab.evaluate(() => new Promise((p_Done) => requestAnimationFrame(() => p_Done())));
   assert.deepEqual(await tab.$$eval('#tracks .level', (p_Meters) => p_Meters.map((p_Meter) => Number(p_Meter.style.getPropertyValue('--level')) > 0)), l_Flags([0]));
   assert.equal(await tab.$eval('#tracks li:nth-child(1) .solo', (p_Button) => p_Button.getAttribute('aria-pressed')), 'true');
   // The screenshot's size first, so that the roll is drawn again at it before the picture.

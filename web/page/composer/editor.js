@@ -51,7 +51,6 @@ export class Editor extends Geometry {
     this.onChange = () => {};    // the selection, cursor or view changed
     this.onNote = () => {};      // a note drawn, moved, resized or placed: (track, note), to be heard
     this.frameTimes = [];
-    this.scale = 1;              // bitmap pixels per CSS pixel
     this.touches = new Map();    // pointerId → { x, y } of the fingers down
     this.touchy = false;         // the last pointer was a finger: handles are shown
     p_Canvas.addEventListener('pointerdown', (p_Event) => this.#down(p_Event));
@@ -222,11 +221,18 @@ export class Editor extends Geometry {
     return l_Before ? l_Before.key : 48;
   }
 
-  // The notes the value lane shows and changes: the selected ones, or else the edited track's.
+  // The notes the value lane shows and changes: the selected ones (each with its track), or else
+  // the edited track's, as the song lists them (not to be changed): { notes, track } (track: the
+  // edited one, or null for the selected).
+  valueSource() {
+    const l_Selected = this.selection.size ? this.selected() : [];
+    return l_Selected.length ? { notes: l_Selected, track: null } : { notes: this.model.notes(this.track), track: this.track };
+  }
+
+  // Those notes, each with its track.
   valueNotes() {
-    const l_Selected = this.selected();
-    if (l_Selected.length) return l_Selected;
-    return this.model.notes(this.track).map((p_Note) => ({ track: this.track, ...p_Note }));
+    const { notes, track } = this.valueSource();
+    return track === null ? notes : notes.map((p_Note) => ({ track, ...p_Note }));
   }
 
   // --- Edits of the selection (pointer and keyboard alike) ---

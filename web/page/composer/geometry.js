@@ -16,12 +16,25 @@ const EDGE = 6;    // pixels at a note's end that resize it
 const HANDLE = 24; // a finger's handle on a selected note's end, as wide and tall
 export const clamp = (p_Value, p_Low, p_High) => Math.min(p_High, Math.max(p_Low, p_Value));
 export const id = (p_Track, p_Beat) => `${p_Track}:${p_Beat}`;
+// The index of the first of p_List (in beat order) at p_Beat or later.
+export function firstFrom(p_List, p_Beat) {
+  let [l_Low, l_High] = [0, p_List.length];
+  while (l_Low < l_High) {
+    const l_Middle = (l_Low + l_High) >> 1;
+    if (p_List[l_Middle].beat < p_Beat) l_Low = l_Middle + 1;
+    else l_High = l_Middle;
+  }
+  return l_Low;
+}
 
 export class Geometry {
+  #lanes = { drum: null, list: [] };  // the lanes last given, while the same
+
   constructor() {
     this.view = { beatWidth: 12, keyHeight: 10, beat: 0, row: 40 };  // row: key rows scrolled off the top
     this.width = 0;   // the canvas in CSS pixels
     this.height = 0;
+    this.scale = 1;   // bitmap pixels per CSS pixel
     this.drum = MELODY_TRACKS;  // the drum track last chosen: the one lane of a short screen
   }
 
@@ -30,9 +43,12 @@ export class Geometry {
   // Whether a lane per drum track would leave the melody less than its share of the roll: then
   // only the chosen drum track has a lane.
   get folded() { return this.height - RULER - this.values - 2 * GAP - (TRACKS - MELODY_TRACKS) * LANE < MELODY_SHARE * this.height; }
-  // The drum tracks that have a lane, top down.
+  // The drum tracks that have a lane, top down (the same list while they are the same: not to be changed).
   get lanes() {
-    return this.folded ? [this.drum] : Array.from({ length: TRACKS - MELODY_TRACKS }, (_, p_Lane) => MELODY_TRACKS + p_Lane);
+    const l_Drum = this.folded ? this.drum : -1;
+    if (this.#lanes.drum !== l_Drum)
+      this.#lanes = { drum: l_Drum, list: l_Drum >= 0 ? [l_Drum] : Array.from({ length: TRACKS - MELODY_TRACKS }, (_, p_Lane) => MELODY_TRACKS + p_Lane) };
+    return this.#lanes.list;
   }
   get laneHeight() { return this.folded ? FOLDED_LANE : LANE; }
   get drumTop() { return this.height - this.values - GAP - this.lanes.length * this.laneHeight; }
@@ -42,8 +58,11 @@ export class Geometry {
   get rowsShown() { return this.melodyHeight / this.view.keyHeight; }
   x(p_Beat) { return KEYS_WIDTH + (p_Beat - this.view.beat) * this.view.beatWidth; }
   beatOf(p_X) { return Math.max(0, Math.floor(this.view.beat + (p_X - KEYS_WIDTH) / this.view.beatWidth)); }
-  keyY(p_Key) { return RULER + (KEYS - 1 - p_Key - this.view.row) * this.view.keyHeight; }
-  keyOf(p_Y) { return clamp(KEYS - 1 - Math.floor(this.view.row + (p_Y - RULER) / this.view.keyHeight), 0, KEYS - 1); }
+  // The key rows scrolled off the top in CSS pixels, in whole bitmap pixels: the rows' ground is a
+  // picture kept from frame to frame, laid at a whole pixel, and the rest is placed as it is.
+  get rowShift() { return Math.round(this.view.row * this.view.keyHeight * this.scale) / this.scale; }
+  keyY(p_Key) { return RULER + (KEYS - 1 - p_Key) * this.view.keyHeight - this.rowShift; }
+  keyOf(p_Y) { return clamp(KEYS - 1 - Math.floor((p_Y - RULER + this.rowShift) / this.view.keyHeight), 0, KEYS - 1); }
   // A drum track's lane (one folded away is drawn where the shown one is).
   laneY(p_Track) { return this.drumTop + Math.max(0, this.lanes.indexOf(p_Track)) * this.laneHeight; }
   noteY(p_Track, p_Key) { return p_Track < MELODY_TRACKS ? this.keyY(p_Key) : this.laneY(p_Track); }

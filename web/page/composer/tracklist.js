@@ -17,6 +17,7 @@ export class TrackList {
   }
 
   #build() {
+    this.meters = null;
     this.list.replaceChildren(...Array.from({ length: TRACKS }, (_, p_Track) => {
       const l_Row = document.createElement('li');
       const l_Drums = p_Track >= MELODY_TRACKS;
@@ -61,13 +62,26 @@ export class TrackList {
     });
   }
 
-  // Each track's level: its RMS over the last meter report, in decibels from -48 to 0.
+  // Each track's level: its RMS over the last meter report, in decibels from -48 to 0; written with
+  // the next frame (reports come between frames, and one frame shows the last of them), and only
+  // where a level changed.
   showLevels(p_Levels) {
+    const l_Waiting = this.levels !== undefined;
+    this.levels = p_Levels;
+    if (!l_Waiting) requestAnimationFrame(() => this.#writeLevels());
+  }
+
+  #writeLevels() {
+    const l_Levels = this.levels;
+    this.levels = undefined;
     const l_Rows = this.list.children;
-    for (let l_Track = 0; l_Track < l_Rows.length; ++l_Track) {
-      const l_Rms = p_Levels[l_Track]?.rms ?? 0;
-      const l_Share = l_Rms > 0 ? Math.max(0, Math.min(1, 1 + Math.log10(l_Rms) * (20 / 48))) : 0;
-      l_Rows[l_Track].querySelector('.level').style.setProperty('--level', l_Share.toFixed(3));
-    }
+    if (this.meters?.length !== l_Rows.length) this.meters = Array.from(l_Rows, (p_Row) => ({ style: p_Row.querySelector('.level').style, shown: '' }));
+    this.meters.forEach((p_Meter, p_Track) => {
+      const l_Rms = l_Levels[p_Track]?.rms ?? 0;
+      const l_Share = (l_Rms > 0 ? Math.max(0, Math.min(1, 1 + Math.log10(l_Rms) * (20 / 48))) : 0).toFixed(3);
+      if (l_Share === p_Meter.shown) return;
+      p_Meter.shown = l_Share;
+      p_Meter.style.setProperty('--level', l_Share);
+    });
   }
 }
