@@ -8,7 +8,6 @@ endif()
 
 pkg_check_modules(SDL REQUIRED IMPORTED_TARGET sdl)
 pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
-pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
 # GLib's GIO puts tunewright-play on the session bus; without it the player plays as well.
 if(TUNEWRIGHT_MPRIS)
   pkg_check_modules(GIO IMPORTED_TARGET gio-2.0)

@@ -25,13 +25,23 @@ tw_target_sources(tunewright_decoder l_Decoder)
 tw_target_sources(tunewright_sound l_Engine)
 tw_target_sources(tunewright_sound_kernels l_Kernels)
 tw_target_sources(tunewright_samples l_Synthesis)
+# The engine's outputs are the web's rows of their table (platform/fmodex/src/Outputs.txt), written
+# into web-outputs/OutputRows.h in the build folder for scripts/build-web.sh to include.
+tw_outputs(web l_WebOutputs)
+foreach(l_Source IN LISTS l_WebOutputs_ALL_SOURCES)
+  cmake_path(RELATIVE_PATH l_Source BASE_DIRECTORY "${PROJECT_SOURCE_DIR}")
+  list(REMOVE_ITEM l_Engine "${l_Source}")
+endforeach()
+foreach(l_Source IN LISTS l_WebOutputs_SOURCES)
+  cmake_path(RELATIVE_PATH l_Source BASE_DIRECTORY "${PROJECT_SOURCE_DIR}")
+  list(APPEND l_Engine "${l_Source}")
+endforeach()
+tw_write_output_rows("${PROJECT_BINARY_DIR}/web-outputs/OutputRows.h" ${l_WebOutputs_ROWS})
 set(l_Web ${l_Library} ${l_Decoder} ${l_Engine} ${l_Kernels})
-# Left out: the sampler over the process's engine and its handles, SDL's clock, the sound devices,
-# the file writer and the sample-file loader (web/wasm stands in for those). The built-in bank is
-# generated, so not listed: the web build makes its own from samplegen's melody source (its drums
-# are made on demand).
-list(FILTER l_Web EXCLUDE REGEX
-  "(^|/)(Sampler|AudioHandles|OrgClockSdl|OutputAlsa|OutputWinmm|OutputWavWriter|SoundLoader)\\.cpp$")
+# Left out: the sampler over the process's engine and its handles, SDL's clock and the sample-file
+# loader (web/wasm stands in for that). The built-in bank is generated, so not listed: the web
+# build makes its own from samplegen's melody source (its drums are made on demand).
+list(FILTER l_Web EXCLUDE REGEX "(^|/)(Sampler|AudioHandles|OrgClockSdl|SoundLoader)\\.cpp$")
 list(FILTER l_Synthesis INCLUDE REGEX "/(Dsp|Percussion)\\.cpp$")
 file(GLOB l_WebOwn CONFIGURE_DEPENDS RELATIVE "${PROJECT_SOURCE_DIR}" "${PROJECT_SOURCE_DIR}/web/wasm/*.cpp")
 list(APPEND l_Web ${l_Synthesis} source/decoder/DrumsOnDemand.cpp ${l_WebOwn})

@@ -35,14 +35,15 @@ if [ ! -f "$l_Bank" ] || [ "$l_Host/tools/samplegen/samplegen" -nt "$l_Bank" ]; 
   "$l_Host/tools/samplegen/samplegen" --melody-source "$l_Bank"
 fi
 # The decoder's sources, as the host build's CMake lists them (cmake/WebSources.cmake): the song
-# library and the engine without a device, file writer or sample-file loader, and the drums' generator.
+# library, the engine with the web's outputs (their rows in $l_Host/web-outputs) and without a
+# sample-file loader, and the drums' generator.
 mapfile -t l_Sources <"$l_Host/web-sources.txt"
 l_Version="$(sed -n 's/^project(tunewright VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
 IFS=. read -r l_Major l_Minor l_Patch <<<"$l_Version"
 l_Flags=(-O3 -flto -std=c++17 -Wall -Wextra -Werror -DORG_STATIC -DORG_BUILDING_LIBRARY
   -DTUNEWRIGHT_VERSION_MAJOR="${l_Major}u" -DTUNEWRIGHT_VERSION_MINOR="${l_Minor}u" -DTUNEWRIGHT_VERSION_PATCH="${l_Patch}u"
   -Isource/org -Isource/generic -Isource/decoder -Iplatform/fmodex/include -Iplatform/fmodex/internal
-  -Iplatform/fmodex/src -Isource/samples)
+  -Iplatform/fmodex/src -I"$l_Host/web-outputs" -Isource/samples)
 [ "$l_Simd" = 1 ] && l_Flags+=(-msimd128 -msse2)
 l_Flags+=(-mbulk-memory)
 
@@ -50,7 +51,7 @@ l_Flags+=(-mbulk-memory)
 # unoptimised: it is data).
 l_Objects=()
 l_Newest="$l_Out/obj/newest-header"
-touch -d "@$(find source platform/fmodex web/wasm -name '*.h' -printf '%T@\n' | sort -n | tail -1)" "$l_Newest"
+touch -d "@$(find source platform/fmodex web/wasm "$l_Host/web-outputs" -name '*.h' -printf '%T@\n' | sort -n | tail -1)" "$l_Newest"
 compile() {  # compile SOURCE OBJECT FLAGS...
   local l_Source="$1" l_Object="$2"; shift 2
   if [ ! -f "$l_Object" ] || [ "$l_Source" -nt "$l_Object" ] || [ "$l_Object" -ot "$l_Out/obj/flags" ] ||

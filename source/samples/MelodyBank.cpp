@@ -129,170 +129,210 @@ double SyncedSaw(double p_Phase, double p_Ratio)
     return 2.0 * (l_Slave - std::floor(l_Slave)) - 1.0;
 }
 
+// Appends p_Spectrum to p_Bank under the name of its place in Org::WAVEFORM_NAMES. (One too many
+// is caught by the count check of RenderMelodyBank.)
+void Add(std::vector<Timbre>& p_Bank, const Spectrum& p_Spectrum)
+{
+    const std::size_t l_Index = p_Bank.size();
+    p_Bank.push_back(
+        {l_Index < std::size(Org::WAVEFORM_NAMES) ? Org::WAVEFORM_NAMES[l_Index] : "unnamed", p_Spectrum});
+}
+
+// 0-9: basic shapes.
+void AddBasicShapes(std::vector<Timbre>& p_Bank)
+{
+    Add(p_Bank, Partials({{1, 1.0}}));
+    Add(p_Bank, Triangle(15));
+    Add(p_Bank, Saw(TOP));
+    Add(p_Bank, Square(TOP - 1));
+    Add(p_Bank, Saw(TOP_SOFT - 2));
+    Add(p_Bank, Square(TOP_SOFT - 1));
+    Add(p_Bank, Saw(TOP_BASS));
+    Add(p_Bank, Square(TOP_BASS - 1));
+    Add(p_Bank, Saw(12, 1.6));
+    Add(p_Bank, Partials({{1, 1.0}, {2, 0.35}, {3, 0.12}}));
+}
+
+// 10-19: pulse widths.
+void AddPulses(std::vector<Timbre>& p_Bank)
+{
+    Add(p_Bank, Pulse(0.125, TOP));
+    Add(p_Bank, Pulse(1.0 / 6.0, TOP));
+    Add(p_Bank, Pulse(0.25, TOP));
+    Add(p_Bank, Pulse(1.0 / 3.0, TOP));
+    Add(p_Bank, Pulse(0.375, TOP));
+    Add(p_Bank, Pulse(0.125, TOP_SOFT));
+    Add(p_Bank, Pulse(0.25, TOP_SOFT));
+    Add(p_Bank, Pulse(0.0625, TOP_BRIGHT));
+    Add(p_Bank, Pulse(0.25, TOP_BASS));
+    Add(p_Bank, Pulse(0.125, TOP_BASS));
+}
+
+// 20-34: organs. Drawbars sound harmonics 1, 2, 3, 4, 5, 6, 8.
+void AddOrgans(std::vector<Timbre>& p_Bank)
+{
+    Add(p_Bank, Drawbars("8600000"));
+    Add(p_Bank, Drawbars("8864000"));
+    Add(p_Bank, Drawbars("8888888"));
+    Add(p_Bank, Drawbars("8880000"));
+    Add(p_Bank, Drawbars("8468006"));
+    Add(p_Bank, Drawbars("8080800"));
+    Add(p_Bank, Drawbars("6446668"));
+    Add(p_Bank, Drawbars("8402000"));
+    Add(p_Bank, Drawbars("8404000"));
+    Add(p_Bank, Drawbars("5885446"));
+    Add(p_Bank, Partials({{1, 1.0}, {2, 0.7}, {3, 0.4}, {4, 0.3}, {5, 0.15}, {6, 0.12}, {8, 0.06}}));
+    Add(p_Bank, Shaped(20, [](int p_H) { return 1.0 / std::pow(p_H, 0.7); }));
+    Add(p_Bank, Partials({{1, 1.0}, {2, 0.15}, {3, 0.18}, {4, 0.05}}));
+    Add(p_Bank, Drawbars("8008000"));
+    Add(p_Bank, Drawbars("8758328"));
+}
+
+// 35-46: brass.
+void AddBrass(std::vector<Timbre>& p_Bank)
+{
+    Add(p_Bank, Brass(1.0, 2.5, 20));
+    Add(p_Bank, Brass(1.2, 3.5, TOP_BRIGHT));
+    Add(p_Bank, Resonate(Brass(0.5, 6.0, TOP_BRIGHT), 9.0, 2.0, 3.0));
+    Add(p_Bank, Brass(0.3, 1.4, 12));
+    Add(p_Bank, Brass(2.0, 1.2, 20));
+    Add(p_Bank, Brass(0.6, 3.0, 32));
+    Add(p_Bank, Resonate(Saw(TOP_BRIGHT), 5.0, 1.5, 2.0));
+    Add(p_Bank, Resonate(Saw(12, 1.3), 3.0, 1.0, 1.5));
+    Add(p_Bank, Resonate(Brass(0.6, 5.0, TOP_BRIGHT), 8.0, 3.0, 1.5));
+    Add(p_Bank, Brass(0.4, 2.2, 12));
+    Add(p_Bank, Brass(0.9, 2.2, TOP));
+    Add(p_Bank, Shaped(20, [](int p_H) {
+            return std::pow(p_H, 1.0) * std::exp(-p_H / 3.0) * (p_H % 2 ? 1.0 : 0.5);
+        }));
+}
+
+// 47-58: strings and reeds.
+void AddStringsAndReeds(std::vector<Timbre>& p_Bank)
+{
+    Add(p_Bank, Resonate(Resonate(Saw(TOP_BRIGHT, 0.9), 3.0, 1.0, 1.2), 5.5, 1.5, 0.8));
+    Add(p_Bank, Resonate(Resonate(Saw(20), 2.5, 1.0, 1.0), 4.0, 1.0, 0.6));
+    Add(p_Bank, Resonate(Resonate(Saw(32), 2.0, 0.8, 0.8), 6.0, 2.0, 0.6));
+    Add(p_Bank, Saw(TOP_BASS, 1.2));
+    Add(p_Bank, Resonate(Saw(TOP, 1.4), 4.0, 2.0, 0.7));
+    Add(p_Bank, Pluck(0.2, 20, 2.0));
+    Add(p_Bank, Pluck(0.12, TOP, 1.5));
+    Add(p_Bank, Partials({{1, 1.0},
+                          {2, 0.04},
+                          {3, 0.75},
+                          {4, 0.05},
+                          {5, 0.5},
+                          {6, 0.04},
+                          {7, 0.3},
+                          {9, 0.18},
+                          {11, 0.1},
+                          {13, 0.05}}));
+    Add(p_Bank, Partials({{1, 0.5},
+                          {2, 0.9},
+                          {3, 1.0},
+                          {4, 0.8},
+                          {5, 0.5},
+                          {6, 0.4},
+                          {7, 0.25},
+                          {8, 0.15},
+                          {9, 0.1},
+                          {10, 0.06}}));
+    Add(p_Bank, Partials({{1, 0.4},
+                          {2, 0.6},
+                          {3, 1.0},
+                          {4, 0.9},
+                          {5, 0.6},
+                          {6, 0.45},
+                          {7, 0.3},
+                          {8, 0.25},
+                          {9, 0.15},
+                          {10, 0.1},
+                          {12, 0.06},
+                          {14, 0.04}}));
+    Add(p_Bank, Resonate(Saw(18, 0.8), 4.0, 1.5, 1.5));
+    Add(p_Bank, Resonate(Pulse(0.42, 20), 3.0, 1.0, 1.0));
+}
+
+// 59-70: bells, mallets and keys: static spectra with the strong upper partials of struck
+// bars and bells (moved to the nearest harmonic, since a cycle holds only harmonics).
+void AddBellsAndKeys(std::vector<Timbre>& p_Bank)
+{
+    Add(p_Bank, Partials({{1, 1.0}, {2, 0.15}, {4, 0.25}, {6, 0.2}, {10, 0.1}}));
+    Add(p_Bank, Partials({{1, 1.0}, {3, 0.1}, {4, 0.45}, {7, 0.05}}));
+    Add(p_Bank, Partials({{1, 1.0}, {3, 0.5}, {5, 0.35}, {9, 0.25}}));
+    Add(p_Bank, Partials({{1, 1.0}, {2, 0.2}, {4, 0.35}, {8, 0.15}}));
+    Add(p_Bank, Partials({{1, 1.0}, {2, 0.4}, {5, 0.3}, {7, 0.25}, {12, 0.1}}));
+    Add(p_Bank, Partials({{1, 0.5}, {2, 1.0}, {3, 0.7}, {4, 0.4}, {5, 0.6}, {8, 0.3}, {11, 0.2}}));
+    Add(p_Bank,
+        Partials({{1, 0.8}, {2, 1.0}, {3, 0.6}, {4, 0.7}, {6, 0.5}, {8, 0.4}, {10, 0.25}, {16, 0.1}}));
+    Add(p_Bank, Partials({{1, 1.0}, {2, 0.3}, {3, 0.1}, {7, 0.15}, {14, 0.08}}));
+    Add(p_Bank, FromFunction(TOP, [](double p_Phase) { return Fm(p_Phase, 1.0, 1.2); }));
+    Add(p_Bank, Resonate(Pulse(0.22, TOP_BRIGHT), 8.0, 3.0, 1.0));
+    Add(p_Bank, Resonate(Pluck(0.09, TOP_BRIGHT, 0.8), 12.0, 4.0, 1.0));
+    Add(p_Bank, Partials({{1, 1.0}, {2, 0.8}, {3, 0.3}, {4, 0.5}, {6, 0.2}}));
+}
+
+// 71-84: voices. Vowels at a reference pitch: 110 Hz bass, 220 Hz tenor, 330 Hz alto,
+// 440 Hz soprano (formants raised for the higher voices).
+void AddVoices(std::vector<Timbre>& p_Bank)
+{
+    Add(p_Bank, Vowel(110.0, VOWEL_A, 1.0, 32, 1.0));
+    Add(p_Bank, Vowel(110.0, VOWEL_O, 1.0, 32, 1.0));
+    Add(p_Bank, Vowel(110.0, VOWEL_U, 1.0, TOP_BRIGHT, 1.0));
+    Add(p_Bank, Vowel(220.0, VOWEL_A, 1.0, TOP, 1.0));
+    Add(p_Bank, Vowel(220.0, VOWEL_E, 1.0, TOP, 1.0));
+    Add(p_Bank, Vowel(220.0, VOWEL_I, 1.0, TOP, 1.0));
+    Add(p_Bank, Vowel(220.0, VOWEL_O, 1.0, 14, 1.0));
+    Add(p_Bank, Vowel(220.0, VOWEL_U, 1.0, 12, 1.0));
+    Add(p_Bank, Vowel(330.0, VOWEL_A, 1.15, 12, 1.0));
+    Add(p_Bank, Vowel(440.0, VOWEL_I, 1.2, 10, 1.0));
+    Add(p_Bank, Vowel(440.0, VOWEL_O, 1.2, TOP_SOFT, 1.0));
+    Add(p_Bank, Vowel(220.0, VOWEL_A, 1.05, TOP, 1.6));
+    Add(p_Bank, Vowel(220.0, Formants{250, 2000, 2800}, 1.0, TOP, 0.8));
+    Add(p_Bank, Vowel(220.0, Formants{660, 1700, 2400}, 1.0, TOP_BRIGHT, 0.6));
+}
+
+// 85-89: synthesiser tones.
+void AddSynthTones(std::vector<Timbre>& p_Bank)
+{
+    Add(p_Bank, FromFunction(32, [](double p_Phase) { return Fm(p_Phase, 1.0, 2.5); }));
+    Add(p_Bank, FromFunction(TOP_BRIGHT, [](double p_Phase) { return Fm(p_Phase, 3.0, 1.5); }));
+    Add(p_Bank, FromFunction(20, [](double p_Phase) { return SyncedSaw(p_Phase, 2.5); }));
+    Add(p_Bank, Resonate(Saw(TOP_BRIGHT), 6.0, 0.7, 4.0));
+    Add(p_Bank, DoubleSaw(TOP));
+}
+
+// 90-99: noisy cycles (fixed seeds). Each repeats at the note's pitch, so it sounds as a
+// buzzy, breathy tone rather than as pure noise.
+void AddNoisyCycles(std::vector<Timbre>& p_Bank)
+{
+    Add(p_Bank, Noise(90, 1, TOP_BRIGHT, 0.0));
+    Add(p_Bank, Noise(91, 1, TOP_SOFT, 0.0));
+    Add(p_Bank, Noise(92, 4, TOP, 0.0));
+    Add(p_Bank, Noise(93, 8, TOP_BRIGHT, 0.0));
+    Add(p_Bank, Noise(94, 1, 32, 0.5));
+    Add(p_Bank, Plus(Partials({{1, 1.0}, {2, 0.1}}), Noise(95, 2, TOP, 0.3), 0.08));
+    Add(p_Bank, Plus(Vowel(220.0, VOWEL_A, 1.0, TOP, 1.0), Noise(96, 2, TOP_BRIGHT, 0.5), 0.12));
+    Add(p_Bank, Plus(Saw(12), Noise(97, 1, 20, 0.5), 0.3));
+    Add(p_Bank, Noise(98, 1, TOP_BASS, 1.0));
+    Add(p_Bank, Noise(99, 2, 12, 0.2));
+}
+
 }  // namespace
 
 std::vector<Timbre> MelodyBank()
 {
     std::vector<Timbre> l_Bank;
     l_Bank.reserve(MELODY_COUNT);
-    // Each waveform is named, in this order, by Org::WAVEFORM_NAMES.
-    auto l_Add = [&](const Spectrum& p_Spectrum) {
-        // One too many is caught by the count check of RenderMelodyBank.
-        const std::size_t l_Index = l_Bank.size();
-        l_Bank.push_back({l_Index < std::size(Org::WAVEFORM_NAMES) ? Org::WAVEFORM_NAMES[l_Index] : "unnamed",
-                          p_Spectrum});
-    };
-
-    // 0-9: basic shapes.
-    l_Add(Partials({{1, 1.0}}));
-    l_Add(Triangle(15));
-    l_Add(Saw(TOP));
-    l_Add(Square(TOP - 1));
-    l_Add(Saw(TOP_SOFT - 2));
-    l_Add(Square(TOP_SOFT - 1));
-    l_Add(Saw(TOP_BASS));
-    l_Add(Square(TOP_BASS - 1));
-    l_Add(Saw(12, 1.6));
-    l_Add(Partials({{1, 1.0}, {2, 0.35}, {3, 0.12}}));
-
-    // 10-19: pulse widths.
-    l_Add(Pulse(0.125, TOP));
-    l_Add(Pulse(1.0 / 6.0, TOP));
-    l_Add(Pulse(0.25, TOP));
-    l_Add(Pulse(1.0 / 3.0, TOP));
-    l_Add(Pulse(0.375, TOP));
-    l_Add(Pulse(0.125, TOP_SOFT));
-    l_Add(Pulse(0.25, TOP_SOFT));
-    l_Add(Pulse(0.0625, TOP_BRIGHT));
-    l_Add(Pulse(0.25, TOP_BASS));
-    l_Add(Pulse(0.125, TOP_BASS));
-
-    // 20-34: organs. Drawbars sound harmonics 1, 2, 3, 4, 5, 6, 8.
-    l_Add(Drawbars("8600000"));
-    l_Add(Drawbars("8864000"));
-    l_Add(Drawbars("8888888"));
-    l_Add(Drawbars("8880000"));
-    l_Add(Drawbars("8468006"));
-    l_Add(Drawbars("8080800"));
-    l_Add(Drawbars("6446668"));
-    l_Add(Drawbars("8402000"));
-    l_Add(Drawbars("8404000"));
-    l_Add(Drawbars("5885446"));
-    l_Add(Partials({{1, 1.0}, {2, 0.7}, {3, 0.4}, {4, 0.3}, {5, 0.15}, {6, 0.12}, {8, 0.06}}));
-    l_Add(Shaped(20, [](int p_H) { return 1.0 / std::pow(p_H, 0.7); }));
-    l_Add(Partials({{1, 1.0}, {2, 0.15}, {3, 0.18}, {4, 0.05}}));
-    l_Add(Drawbars("8008000"));
-    l_Add(Drawbars("8758328"));
-
-    // 35-46: brass.
-    l_Add(Brass(1.0, 2.5, 20));
-    l_Add(Brass(1.2, 3.5, TOP_BRIGHT));
-    l_Add(Resonate(Brass(0.5, 6.0, TOP_BRIGHT), 9.0, 2.0, 3.0));
-    l_Add(Brass(0.3, 1.4, 12));
-    l_Add(Brass(2.0, 1.2, 20));
-    l_Add(Brass(0.6, 3.0, 32));
-    l_Add(Resonate(Saw(TOP_BRIGHT), 5.0, 1.5, 2.0));
-    l_Add(Resonate(Saw(12, 1.3), 3.0, 1.0, 1.5));
-    l_Add(Resonate(Brass(0.6, 5.0, TOP_BRIGHT), 8.0, 3.0, 1.5));
-    l_Add(Brass(0.4, 2.2, 12));
-    l_Add(Brass(0.9, 2.2, TOP));
-    l_Add(Shaped(20,
-                 [](int p_H) { return std::pow(p_H, 1.0) * std::exp(-p_H / 3.0) * (p_H % 2 ? 1.0 : 0.5); }));
-
-    // 47-58: strings and reeds.
-    l_Add(Resonate(Resonate(Saw(TOP_BRIGHT, 0.9), 3.0, 1.0, 1.2), 5.5, 1.5, 0.8));
-    l_Add(Resonate(Resonate(Saw(20), 2.5, 1.0, 1.0), 4.0, 1.0, 0.6));
-    l_Add(Resonate(Resonate(Saw(32), 2.0, 0.8, 0.8), 6.0, 2.0, 0.6));
-    l_Add(Saw(TOP_BASS, 1.2));
-    l_Add(Resonate(Saw(TOP, 1.4), 4.0, 2.0, 0.7));
-    l_Add(Pluck(0.2, 20, 2.0));
-    l_Add(Pluck(0.12, TOP, 1.5));
-    l_Add(Partials({{1, 1.0},
-                    {2, 0.04},
-                    {3, 0.75},
-                    {4, 0.05},
-                    {5, 0.5},
-                    {6, 0.04},
-                    {7, 0.3},
-                    {9, 0.18},
-                    {11, 0.1},
-                    {13, 0.05}}));
-    l_Add(Partials({{1, 0.5},
-                    {2, 0.9},
-                    {3, 1.0},
-                    {4, 0.8},
-                    {5, 0.5},
-                    {6, 0.4},
-                    {7, 0.25},
-                    {8, 0.15},
-                    {9, 0.1},
-                    {10, 0.06}}));
-    l_Add(Partials({{1, 0.4},
-                    {2, 0.6},
-                    {3, 1.0},
-                    {4, 0.9},
-                    {5, 0.6},
-                    {6, 0.45},
-                    {7, 0.3},
-                    {8, 0.25},
-                    {9, 0.15},
-                    {10, 0.1},
-                    {12, 0.06},
-                    {14, 0.04}}));
-    l_Add(Resonate(Saw(18, 0.8), 4.0, 1.5, 1.5));
-    l_Add(Resonate(Pulse(0.42, 20), 3.0, 1.0, 1.0));
-
-    // 59-70: bells, mallets and keys: static spectra with the strong upper partials of struck
-    // bars and bells (moved to the nearest harmonic, since a cycle holds only harmonics).
-    l_Add(Partials({{1, 1.0}, {2, 0.15}, {4, 0.25}, {6, 0.2}, {10, 0.1}}));
-    l_Add(Partials({{1, 1.0}, {3, 0.1}, {4, 0.45}, {7, 0.05}}));
-    l_Add(Partials({{1, 1.0}, {3, 0.5}, {5, 0.35}, {9, 0.25}}));
-    l_Add(Partials({{1, 1.0}, {2, 0.2}, {4, 0.35}, {8, 0.15}}));
-    l_Add(Partials({{1, 1.0}, {2, 0.4}, {5, 0.3}, {7, 0.25}, {12, 0.1}}));
-    l_Add(Partials({{1, 0.5}, {2, 1.0}, {3, 0.7}, {4, 0.4}, {5, 0.6}, {8, 0.3}, {11, 0.2}}));
-    l_Add(Partials({{1, 0.8}, {2, 1.0}, {3, 0.6}, {4, 0.7}, {6, 0.5}, {8, 0.4}, {10, 0.25}, {16, 0.1}}));
-    l_Add(Partials({{1, 1.0}, {2, 0.3}, {3, 0.1}, {7, 0.15}, {14, 0.08}}));
-    l_Add(FromFunction(TOP, [](double p_Phase) { return Fm(p_Phase, 1.0, 1.2); }));
-    l_Add(Resonate(Pulse(0.22, TOP_BRIGHT), 8.0, 3.0, 1.0));
-    l_Add(Resonate(Pluck(0.09, TOP_BRIGHT, 0.8), 12.0, 4.0, 1.0));
-    l_Add(Partials({{1, 1.0}, {2, 0.8}, {3, 0.3}, {4, 0.5}, {6, 0.2}}));
-
-    // 71-84: voices. Vowels at a reference pitch: 110 Hz bass, 220 Hz tenor, 330 Hz alto,
-    // 440 Hz soprano (formants raised for the higher voices).
-    l_Add(Vowel(110.0, VOWEL_A, 1.0, 32, 1.0));
-    l_Add(Vowel(110.0, VOWEL_O, 1.0, 32, 1.0));
-    l_Add(Vowel(110.0, VOWEL_U, 1.0, TOP_BRIGHT, 1.0));
-    l_Add(Vowel(220.0, VOWEL_A, 1.0, TOP, 1.0));
-    l_Add(Vowel(220.0, VOWEL_E, 1.0, TOP, 1.0));
-    l_Add(Vowel(220.0, VOWEL_I, 1.0, TOP, 1.0));
-    l_Add(Vowel(220.0, VOWEL_O, 1.0, 14, 1.0));
-    l_Add(Vowel(220.0, VOWEL_U, 1.0, 12, 1.0));
-    l_Add(Vowel(330.0, VOWEL_A, 1.15, 12, 1.0));
-    l_Add(Vowel(440.0, VOWEL_I, 1.2, 10, 1.0));
-    l_Add(Vowel(440.0, VOWEL_O, 1.2, TOP_SOFT, 1.0));
-    l_Add(Vowel(220.0, VOWEL_A, 1.05, TOP, 1.6));
-    l_Add(Vowel(220.0, Formants{250, 2000, 2800}, 1.0, TOP, 0.8));
-    l_Add(Vowel(220.0, Formants{660, 1700, 2400}, 1.0, TOP_BRIGHT, 0.6));
-
-    // 85-89: synthesiser tones.
-    l_Add(FromFunction(32, [](double p_Phase) { return Fm(p_Phase, 1.0, 2.5); }));
-    l_Add(FromFunction(TOP_BRIGHT, [](double p_Phase) { return Fm(p_Phase, 3.0, 1.5); }));
-    l_Add(FromFunction(20, [](double p_Phase) { return SyncedSaw(p_Phase, 2.5); }));
-    l_Add(Resonate(Saw(TOP_BRIGHT), 6.0, 0.7, 4.0));
-    l_Add(DoubleSaw(TOP));
-
-    // 90-99: noisy cycles (fixed seeds). Each repeats at the note's pitch, so it sounds as a
-    // buzzy, breathy tone rather than as pure noise.
-    l_Add(Noise(90, 1, TOP_BRIGHT, 0.0));
-    l_Add(Noise(91, 1, TOP_SOFT, 0.0));
-    l_Add(Noise(92, 4, TOP, 0.0));
-    l_Add(Noise(93, 8, TOP_BRIGHT, 0.0));
-    l_Add(Noise(94, 1, 32, 0.5));
-    l_Add(Plus(Partials({{1, 1.0}, {2, 0.1}}), Noise(95, 2, TOP, 0.3), 0.08));
-    l_Add(Plus(Vowel(220.0, VOWEL_A, 1.0, TOP, 1.0), Noise(96, 2, TOP_BRIGHT, 0.5), 0.12));
-    l_Add(Plus(Saw(12), Noise(97, 1, 20, 0.5), 0.3));
-    l_Add(Noise(98, 1, TOP_BASS, 1.0));
-    l_Add(Noise(99, 2, 12, 0.2));
+    AddBasicShapes(l_Bank);
+    AddPulses(l_Bank);
+    AddOrgans(l_Bank);
+    AddBrass(l_Bank);
+    AddStringsAndReeds(l_Bank);
+    AddBellsAndKeys(l_Bank);
+    AddVoices(l_Bank);
+    AddSynthTones(l_Bank);
+    AddNoisyCycles(l_Bank);
     return l_Bank;
 }
 

@@ -84,6 +84,70 @@ TEST(SystemSettings, ValuesTheEngineCannotHonourAreRefusedAndChangeNothing)
     ASSERT_EQ(FMOD_System_Init(l_System, 1, FMOD_INIT_NORMAL, nullptr), FMOD_OK);
 }
 
+// The outputs this build offers, as the engine's table of outputs lists them for its platform.
+struct OutputRow
+{
+    FMOD_OUTPUTTYPE type;
+    bool realtime;
+};
+constexpr OutputRow kOutputRows[] = {
+#define TW_OUTPUT(p_Type, p_RealTime, p_Name) {FMOD_OUTPUTTYPE_##p_Type, p_RealTime},
+#include "OutputRows.h"
+#undef TW_OUTPUT
+};
+
+const OutputRow* RowOf(int p_Type)
+{
+    for (const OutputRow& l_Row : kOutputRows) {
+        if (l_Row.type == p_Type)
+            return &l_Row;
+    }
+    return nullptr;
+}
+
+TEST(SystemOutputs, TheTablesOutputsAreChosenAndFmodExsOthersRefused)
+{
+    EXPECT_NE(RowOf(FMOD_OUTPUTTYPE_NOSOUND), nullptr) << "the fallback of every platform";
+    for (int l_Type = FMOD_OUTPUTTYPE_AUTODETECT; l_Type <= FMOD_OUTPUTTYPE_ESD; ++l_Type) {
+        FreshSystem l_Fresh;
+        const bool l_Offered = l_Type == FMOD_OUTPUTTYPE_AUTODETECT || RowOf(l_Type) != nullptr;
+        EXPECT_EQ(FMOD_System_SetOutput(l_Fresh.system, FMOD_OUTPUTTYPE(l_Type)),
+                  l_Offered ? FMOD_OK : FMOD_ERR_UNSUPPORTED)
+            << "output type " << l_Type;
+    }
+}
+
+// Each output without a clock of its own starts, mixes one block a playing voice moves on by at
+// each Update, and closes. (A WAV writer's file goes to the temporary folder; others ignore it.)
+TEST(SystemOutputs, EveryOfflineOutputOfTheTableMixesABlockPerUpdate)
+{
+    TempDir l_Dir;
+    WriteSound(l_Dir.Path("tone.wav"), Sine(4800, 48, 0.5f), 1, kRate);
+    for (const OutputRow& l_Row : kOutputRows) {
+        if (l_Row.realtime)
+            continue;
+        SCOPED_TRACE(testing::Message() << "output type " << l_Row.type);
+        const std::string l_File = l_Dir.Path("out" + std::to_string(l_Row.type) + ".wav");
+        FreshSystem l_Fresh;
+        ASSERT_EQ(FMOD_System_SetOutput(l_Fresh.system, l_Row.type), FMOD_OK);
+        ASSERT_EQ(FMOD_System_SetDSPBufferSize(l_Fresh.system, 100, 4), FMOD_OK);
+        ASSERT_EQ(FMOD_System_Init(l_Fresh.system, 4, FMOD_INIT_NORMAL, const_cast<char*>(l_File.c_str())),
+                  FMOD_OK);
+        FMOD_SOUND* l_Sound = nullptr;
+        ASSERT_EQ(FMOD_System_CreateSound(l_Fresh.system, l_Dir.Path("tone.wav").c_str(), FMOD_LOOP_OFF,
+                                          nullptr, &l_Sound),
+                  FMOD_OK);
+        FMOD_CHANNEL* l_Channel = nullptr;
+        ASSERT_EQ(FMOD_System_PlaySound(l_Fresh.system, FMOD_CHANNEL_FREE, l_Sound, 0, &l_Channel), FMOD_OK);
+        for (int l_Update = 0; l_Update < 3; ++l_Update)
+            ASSERT_EQ(FMOD_System_Update(l_Fresh.system), FMOD_OK);
+        unsigned l_Position = 0;
+        EXPECT_EQ(FMOD_Channel_GetPosition(l_Channel, &l_Position, FMOD_TIMEUNIT_PCM), FMOD_OK);
+        EXPECT_EQ(l_Position, 300u);
+        EXPECT_EQ(FMOD_System_Close(l_Fresh.system), FMOD_OK);
+    }
+}
+
 TEST(SystemVersion, IsTheHeadersVersion)
 {
     FreshSystem l_Fresh;

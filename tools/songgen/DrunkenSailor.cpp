@@ -17,67 +17,51 @@ const char* const VERSE =
 const char* const CHORUS = "A4:8 A4:8 | A4:4 D4:4 F4:4 A4:4 | G4:8 G4:8 | G4:4 C4:4 E4:4 G4:4 |"
                            "A4:8 A4:8 | A4:4 B4:4 C5:4 D5:4 | C5:4 A4:4 G4:4 E4:4 | D4:8 D4:8";
 
-}  // namespace
+// The sections, in beats: an intro of two bars, the verse, the chorus, the instrumental, the end.
+constexpr std::uint32_t VERSE_AT = 2 * BAR;
+constexpr std::uint32_t CHORUS_AT = 10 * BAR;
+constexpr std::uint32_t SOLO_AT = 18 * BAR;
+constexpr std::uint32_t END_AT = 26 * BAR;
 
-Song DrunkenSailor()
+// Lays p_Steps on p_Part from p_Pos a diatonic third below the tune (an octave above the written
+// notes, as the melody sounds).
+void ThirdBelow(Part& p_Part, std::uint32_t p_Pos, const std::vector<Step>& p_Steps, int p_Volume, int p_Pan,
+                Envelope p_Envelope)
 {
-    Song l_Song;
-    l_Song.fileName = "drunken-sailor.org";
-    l_Song.title = "Drunken Sailor";
-    l_Song.tempo = 100;
-    l_Song.layout = Org::_4_4;
-    const std::uint32_t l_Verse = 2 * BAR;
-    const std::uint32_t l_Chorus = 10 * BAR;
-    const std::uint32_t l_Solo = 18 * BAR;
-    const std::uint32_t l_End = 26 * BAR;
-    l_Song.loopStart = l_Verse;
-    l_Song.loopStop = l_End;
+    for (const Step& l_Step : p_Steps) {
+        p_Part.Shaped(p_Pos, DiatonicShift(l_Step.note + 12, D_DORIAN, -2), l_Step.length, p_Volume, p_Pan,
+                      p_Envelope);
+        p_Pos += l_Step.length;
+    }
+}
 
-    Part l_Lead(l_Song, 0, 58);                                                          // accordion
-    Part l_Fiddle(l_Song, 1, 47);                                                        // violin
-    Part l_Chords[3] = {Part(l_Song, 2, 23), Part(l_Song, 3, 23), Part(l_Song, 4, 23)};  // organ
-    Part l_Bass(l_Song, 5, 40);                                                          // tuba
-    Part l_Whistle(l_Song, 6, 95);                                                       // breathy flute
-    Part l_Steel(l_Song, 7, 70);                                                         // steel drum
-    Part l_Kick(l_Song, 8, 10);
-    Part l_Snare(l_Song, 9, 3);
-    Part l_Hat(l_Song, 10, 5);
-    Part l_Tambourine(l_Song, 11, 6);
-    Part l_Crash(l_Song, 12, 7);
-    Part l_Clap(l_Song, 13, 8);
-    Part l_Cowbell(l_Song, 14, 9);
-    Part l_Toms(l_Song, 15, 11);
-
-    const char* const l_Round = "Dm Dm C C Dm Dm C Dm";
-    const std::vector<Harmony> l_Harmony =
-        Progression(0, std::string("Dm Dm ") + l_Round + " " + l_Round + " " + l_Round, BAR);
-
-    // Melody, an octave above the written tune: the accordion sings verse and chorus, with the
-    // fiddle a third below it in the chorus; in the instrumental the whistle takes the tune over
-    // an accordion harmony a third below.
+// Melody, an octave above the written tune: the accordion sings verse and chorus, with the fiddle
+// a third below it in the chorus; in the instrumental the whistle takes the tune over an accordion
+// harmony a third below.
+void WriteTune(Part& p_Lead, Part& p_Fiddle, Part& p_Whistle)
+{
     const std::vector<Step> l_VerseSteps = ParsePhrase(VERSE);
     const std::vector<Step> l_ChorusSteps = ParsePhrase(CHORUS);
-    l_Lead.Phrase(l_Verse, l_VerseSteps, 165, 6, Envelope::Decay, 12);
-    l_Lead.Phrase(l_Chorus, l_ChorusSteps, 170, 6, Envelope::Decay, 12);
-    l_Whistle.Phrase(l_Solo, l_VerseSteps, 165, 4, Envelope::Decay, 12);
-    auto l_ThirdBelow = [&](Part& p_Part, std::uint32_t p_Pos, const std::vector<Step>& p_Steps, int p_Volume,
-                            int p_Pan, Envelope p_Envelope) {
-        for (const Step& l_Step : p_Steps) {
-            p_Part.Shaped(p_Pos, DiatonicShift(l_Step.note + 12, D_DORIAN, -2), l_Step.length, p_Volume,
-                          p_Pan, p_Envelope);
-            p_Pos += l_Step.length;
-        }
-    };
-    l_ThirdBelow(l_Fiddle, l_Chorus, l_ChorusSteps, 110, 9, Envelope::Hairpin);
-    l_ThirdBelow(l_Lead, l_Solo, l_VerseSteps, 120, 8, Envelope::Decay);
+    p_Lead.Phrase(VERSE_AT, l_VerseSteps, 165, 6, Envelope::Decay, 12);
+    p_Lead.Phrase(CHORUS_AT, l_ChorusSteps, 170, 6, Envelope::Decay, 12);
+    p_Whistle.Phrase(SOLO_AT, l_VerseSteps, 165, 4, Envelope::Decay, 12);
+    ThirdBelow(p_Fiddle, CHORUS_AT, l_ChorusSteps, 110, 9, Envelope::Hairpin);
+    ThirdBelow(p_Lead, SOLO_AT, l_VerseSteps, 120, 8, Envelope::Decay);
+}
 
-    // Oom-pah: tuba on the strong beats, organ chords after them; in the chorus the bass walks
-    // in quarters and the organ pushes every off-beat eighth.
-    const std::vector<std::array<int, 3>> l_Voicings = VoiceLead(l_Harmony, 53);
+// Oom-pah: tuba on the strong beats, organ chords after them; in the chorus the bass walks in
+// quarters and the organ pushes every off-beat eighth. The steel drum and, in the instrumental,
+// the fiddle join them.
+void WriteAccompaniment(Song& p_Song, Part& p_Fiddle, const std::vector<Harmony>& p_Harmony)
+{
+    Part l_Chords[3] = {Part(p_Song, 2, 23), Part(p_Song, 3, 23), Part(p_Song, 4, 23)};  // organ
+    Part l_Bass(p_Song, 5, 40);                                                          // tuba
+    Part l_Steel(p_Song, 7, 70);                                                         // steel drum
+    const std::vector<std::array<int, 3>> l_Voicings = VoiceLead(p_Harmony, 53);
     const int l_ChordPans[3] = {4, 6, 8};
-    for (std::size_t l_I = 0; l_I < l_Harmony.size(); ++l_I) {
-        const Harmony& l_H = l_Harmony[l_I];
-        const bool l_InChorus = l_H.pos >= l_Chorus && l_H.pos < l_Solo;
+    for (std::size_t l_I = 0; l_I < p_Harmony.size(); ++l_I) {
+        const Harmony& l_H = p_Harmony[l_I];
+        const bool l_InChorus = l_H.pos >= CHORUS_AT && l_H.pos < SOLO_AT;
         const int l_Root = RootAbove(l_H.chord, 24);  // C2 to B2
         if (l_InChorus) {
             const int l_Walk[4] = {0, 7, 12, 7};
@@ -101,7 +85,7 @@ Song DrunkenSailor()
             }
         }
         // The steel drum answers the long notes of the chorus with a run down the chord.
-        if (l_InChorus && ((l_H.pos - l_Chorus) / BAR) % 2 == 0) {
+        if (l_InChorus && ((l_H.pos - CHORUS_AT) / BAR) % 2 == 0) {
             const int l_Top = RootAbove(l_H.chord, 69);
             const std::array<int, 3> l_Pcs = l_H.chord.PitchClasses();
             const int l_Third = l_Top - 12 + (l_Pcs[1] - l_Pcs[0] + 12) % 12;
@@ -112,13 +96,24 @@ Song DrunkenSailor()
             }
         }
         // In the instrumental the fiddle holds a slow line of chord thirds, swelling each bar.
-        if (l_H.pos >= l_Solo) {
+        if (l_H.pos >= SOLO_AT) {
             const int l_Third = NoteAbove(l_H.chord.PitchClasses()[1], 52);
-            l_Fiddle.Shaped(l_H.pos, l_Third, BAR, 95, 10, Envelope::Swell);
+            p_Fiddle.Shaped(l_H.pos, l_Third, BAR, 95, 10, Envelope::Swell);
         }
     }
+}
 
-    // Drums. Intro: kick and hats, then a snare pickup into the verse.
+// Drums. Intro: kick and hats, then a snare pickup into the verse; then a bar at a time to the end.
+void WriteDrums(Song& p_Song)
+{
+    Part l_Kick(p_Song, 8, 10);
+    Part l_Snare(p_Song, 9, 3);
+    Part l_Hat(p_Song, 10, 5);
+    Part l_Tambourine(p_Song, 11, 6);
+    Part l_Crash(p_Song, 12, 7);
+    Part l_Clap(p_Song, 13, 8);
+    Part l_Cowbell(p_Song, 14, 9);
+    Part l_Toms(p_Song, 15, 11);
     l_Kick.Pattern(0, "X.......X.......", 40, 170);
     l_Kick.Pattern(BAR, "X.......X.......", 40, 170);
     l_Hat.Pattern(0, "x.x.x.x.x.x.x.x.", 43, 110);
@@ -126,9 +121,9 @@ Song DrunkenSailor()
     l_Snare.Pattern(BAR, "....X.......XxXX", 41, 150);
     for (int l_Bar = 2; l_Bar < 26; ++l_Bar) {
         const std::uint32_t l_At = l_Bar * BAR;
-        const bool l_InChorus = l_At >= l_Chorus && l_At < l_Solo;
-        const bool l_InSolo = l_At >= l_Solo;
-        if (l_At == l_Verse || l_At == l_Chorus || l_At == l_Solo) {
+        const bool l_InChorus = l_At >= CHORUS_AT && l_At < SOLO_AT;
+        const bool l_InSolo = l_At >= SOLO_AT;
+        if (l_At == VERSE_AT || l_At == CHORUS_AT || l_At == SOLO_AT) {
             l_Crash.Note(l_At, 41, 1, 150, 3);
         }
         if (l_InChorus) {
@@ -149,7 +144,28 @@ Song DrunkenSailor()
             l_Snare.Pattern(l_At, "....X.......X...", 41, 150);
         }
     }
+}
 
+}  // namespace
+
+Song DrunkenSailor()
+{
+    Song l_Song;
+    l_Song.fileName = "drunken-sailor.org";
+    l_Song.title = "Drunken Sailor";
+    l_Song.tempo = 100;
+    l_Song.layout = Org::_4_4;
+    l_Song.loopStart = VERSE_AT;
+    l_Song.loopStop = END_AT;
+    Part l_Lead(l_Song, 0, 58);     // accordion
+    Part l_Fiddle(l_Song, 1, 47);   // violin
+    Part l_Whistle(l_Song, 6, 95);  // breathy flute
+    const char* const l_Round = "Dm Dm C C Dm Dm C Dm";
+    const std::vector<Harmony> l_Harmony =
+        Progression(0, std::string("Dm Dm ") + l_Round + " " + l_Round + " " + l_Round, BAR);
+    WriteTune(l_Lead, l_Fiddle, l_Whistle);
+    WriteAccompaniment(l_Song, l_Fiddle, l_Harmony);
+    WriteDrums(l_Song);
     SortEvents(l_Song);
     return l_Song;
 }

@@ -19,50 +19,27 @@ const char* const BRIDGE =
     "D5:2 G5:4 B5:4 A5:2 G5:4 | C#5:2 E5:4 A5:4 G5:2 F#5:2 E5:2 | F#5:6 E5:2 C#5:8 | D5:2 F#5:4 B5:6 A5:4 |"
     "G5:6 F#5:2 G5:4 B5:4 | A5:6 G5:2 F#5:4 E5:4 | G5:4 F#5:4 E5:4 D5:4 | C#5:8 E5:4 A4:4";
 
-}  // namespace
+// The sections, in beats: an intro of two bars, the verse, the bridge, the reprise, the end.
+constexpr std::uint32_t VERSE_AT = 2 * BAR;
+constexpr std::uint32_t BRIDGE_AT = 10 * BAR;
+constexpr std::uint32_t REPRISE_AT = 18 * BAR;
+constexpr std::uint32_t END_AT = 26 * BAR;
 
-Song HarbourLights()
+// Melody: the verse, the bridge (doubled an octave up by the bells), the verse again with a
+// clarinet a diatonic third below it.
+void WriteTune(Song& p_Song)
 {
-    Song l_Song;
-    l_Song.fileName = "harbour-lights.org";
-    l_Song.title = "Harbour Lights";
-    l_Song.tempo = 115;
-    l_Song.layout = Org::_4_4;
-    const std::uint32_t l_Verse = 2 * BAR;
-    const std::uint32_t l_Bridge = 10 * BAR;
-    const std::uint32_t l_Reprise = 18 * BAR;
-    const std::uint32_t l_End = 26 * BAR;
-    l_Song.loopStart = l_Verse;
-    l_Song.loopStop = l_End;
-
-    Part l_Lead(l_Song, 0, 12);                                                        // pulse 25%
-    Part l_Clarinet(l_Song, 1, 54);                                                    // clarinet
-    Part l_Pads[3] = {Part(l_Song, 2, 51), Part(l_Song, 3, 51), Part(l_Song, 4, 82)};  // strings, choir
-    Part l_Bass(l_Song, 5, 85);                                                        // fm bass
-    Part l_Keys(l_Song, 6, 66);                                                        // electric piano
-    Part l_Bells(l_Song, 7, 61);                                                       // glockenspiel
-    Part l_Kick(l_Song, 8, 0);
-    Part l_Snare(l_Song, 9, 2);
-    Part l_Hat(l_Song, 10, 5);
-    Part l_OpenHat(l_Song, 11, 6);
-    Part l_Crash(l_Song, 12, 7);
-    Part l_Tom(l_Song, 13, 4);
-    Part l_Clap(l_Song, 14, 8);
-    Part l_LowTom(l_Song, 15, 11);
-
-    const std::vector<Harmony> l_Harmony =
-        Progression(0, "G A | D A Bm G D A G A | G A F#m Bm G A Em A | D A Bm G D A G,A D", BAR);
-
-    // Melody: the verse, the bridge (doubled an octave up by the bells), the verse again with a
-    // clarinet a diatonic third below it.
+    Part l_Lead(p_Song, 0, 12);      // pulse 25%
+    Part l_Clarinet(p_Song, 1, 54);  // clarinet
+    Part l_Bells(p_Song, 7, 61);     // glockenspiel
     std::vector<Step> l_Verse1 = ParsePhrase(std::string(VERSE) + VERSE_OPEN_END);
     std::vector<Step> l_Verse2 = ParsePhrase(std::string(VERSE) + VERSE_CLOSED_END);
     const std::vector<Step> l_BridgeSteps = ParsePhrase(BRIDGE);
-    l_Lead.Phrase(l_Verse, l_Verse1, 170, 7, Envelope::Decay);
-    l_Lead.Phrase(l_Bridge, l_BridgeSteps, 175, 7, Envelope::Decay);
-    l_Lead.Phrase(l_Reprise, l_Verse2, 180, 7, Envelope::Decay);
-    l_Bells.Phrase(l_Bridge, l_BridgeSteps, 80, 10, Envelope::Pluck, 12);
-    std::uint32_t l_Pos = l_Reprise;
+    l_Lead.Phrase(VERSE_AT, l_Verse1, 170, 7, Envelope::Decay);
+    l_Lead.Phrase(BRIDGE_AT, l_BridgeSteps, 175, 7, Envelope::Decay);
+    l_Lead.Phrase(REPRISE_AT, l_Verse2, 180, 7, Envelope::Decay);
+    l_Bells.Phrase(BRIDGE_AT, l_BridgeSteps, 80, 10, Envelope::Pluck, 12);
+    std::uint32_t l_Pos = REPRISE_AT;
     for (const Step& l_Step : l_Verse2) {
         if (l_Step.note >= 0) {
             l_Clarinet.Shaped(l_Pos, DiatonicShift(l_Step.note, D_MAJOR, -2), l_Step.length, 120, 3,
@@ -70,16 +47,20 @@ Song HarbourLights()
         }
         l_Pos += l_Step.length;
     }
+}
 
-    // Pads: one voice per track, moving as little as possible between chords. In the intro
-    // they swell in, and the top voice drifts from the centre to the right.
-    const std::vector<std::array<int, 3>> l_Voicings = VoiceLead(l_Harmony, 55);
+// Pads: one voice per track, moving as little as possible between chords. In the intro they
+// swell in, and the top voice drifts from the centre to the right.
+void WritePads(Song& p_Song, const std::vector<Harmony>& p_Harmony)
+{
+    Part l_Pads[3] = {Part(p_Song, 2, 51), Part(p_Song, 3, 51), Part(p_Song, 4, 82)};  // strings, choir
+    const std::vector<std::array<int, 3>> l_Voicings = VoiceLead(p_Harmony, 55);
     const int l_PadPans[3] = {3, 6, 9};
-    for (std::size_t l_I = 0; l_I < l_Harmony.size(); ++l_I) {
-        const Harmony& l_H = l_Harmony[l_I];
+    for (std::size_t l_I = 0; l_I < p_Harmony.size(); ++l_I) {
+        const Harmony& l_H = p_Harmony[l_I];
         for (int l_V = 0; l_V < 3; ++l_V) {
             const int l_Volume = l_V == 2 ? 85 : 95;
-            if (l_H.pos < l_Verse) {
+            if (l_H.pos < VERSE_AT) {
                 l_Pads[l_V].Note(l_H.pos, l_Voicings[l_I][l_V], l_H.length, 30, 6);
                 for (int l_Beat = 2; l_Beat < l_H.length; l_Beat += 2) {
                     const int l_Since = static_cast<int>(l_H.pos) + l_Beat;  // beats since the start
@@ -92,15 +73,19 @@ Song HarbourLights()
             }
         }
     }
+}
 
-    // Bass: driving eighths in the verses (root, octave, fifth), a dotted figure in the bridge.
+// Bass: driving eighths in the verses (root, octave, fifth), a dotted figure in the bridge.
+void WriteBass(Song& p_Song, const std::vector<Harmony>& p_Harmony)
+{
+    Part l_Bass(p_Song, 5, 85);  // fm bass
     const int l_VerseFigure[8] = {0, 0, 12, 0, 0, 0, 12, 7};
-    for (const Harmony& l_H : l_Harmony) {
+    for (const Harmony& l_H : p_Harmony) {
         const int l_Root = RootAbove(l_H.chord, 26);  // D2 to C#3
         if (l_H.pos < BAR) {
             continue;  // the bass enters in the second intro bar
         }
-        if (l_H.pos >= l_Bridge && l_H.pos < l_Reprise) {
+        if (l_H.pos >= BRIDGE_AT && l_H.pos < REPRISE_AT) {
             const int l_Lengths[6] = {3, 3, 2, 3, 3, 2};
             const int l_Offsets[6] = {0, 0, 0, 0, 0, 12};
             std::uint32_t l_At = l_H.pos;
@@ -114,11 +99,15 @@ Song HarbourLights()
             }
         }
     }
+}
 
-    // Electric piano arpeggios in the bridge and the reprise, bouncing between left and right.
+// Electric piano arpeggios in the bridge and the reprise, bouncing between left and right.
+void WriteKeys(Song& p_Song, const std::vector<Harmony>& p_Harmony)
+{
+    Part l_Keys(p_Song, 6, 66);  // electric piano
     const int l_ArpOrder[8] = {0, 1, 2, 3, 2, 1, 0, 1};
-    for (const Harmony& l_H : l_Harmony) {
-        if (l_H.pos < l_Bridge) {
+    for (const Harmony& l_H : p_Harmony) {
+        if (l_H.pos < BRIDGE_AT) {
             continue;
         }
         const int l_Root = RootAbove(l_H.chord, 57);  // A4 to G#5: between the pads and the tune
@@ -130,8 +119,19 @@ Song HarbourLights()
                           Envelope::Pluck);
         }
     }
+}
 
-    // Drums. Intro: hats alone, then kick and a tom fill into the verse.
+// Drums. Intro: hats alone, then kick and a tom fill into the verse; then a bar at a time to the end.
+void WriteDrums(Song& p_Song)
+{
+    Part l_Kick(p_Song, 8, 0);
+    Part l_Snare(p_Song, 9, 2);
+    Part l_Hat(p_Song, 10, 5);
+    Part l_OpenHat(p_Song, 11, 6);
+    Part l_Crash(p_Song, 12, 7);
+    Part l_Tom(p_Song, 13, 4);
+    Part l_Clap(p_Song, 14, 8);
+    Part l_LowTom(p_Song, 15, 11);
     l_Hat.Pattern(0, "o.o.o.o.o.o.o.o.", 43, 110);
     l_Hat.Pattern(BAR, "x.x.x.x.x.x.....", 43, 110);
     l_Kick.Pattern(BAR, "X.......X.......", 40, 170);
@@ -139,9 +139,9 @@ Song HarbourLights()
     l_LowTom.Pattern(BAR, "..............Xx", {42, 39}, 160, 8);
     for (int l_Bar = 2; l_Bar < 26; ++l_Bar) {
         const std::uint32_t l_At = l_Bar * BAR;
-        const bool l_InBridge = l_At >= l_Bridge && l_At < l_Reprise;
+        const bool l_InBridge = l_At >= BRIDGE_AT && l_At < REPRISE_AT;
         const bool l_LastOfSection = l_Bar == 9 || l_Bar == 17 || l_Bar == 25;
-        if (l_At == l_Verse || l_At == l_Bridge || l_At == l_Reprise) {
+        if (l_At == VERSE_AT || l_At == BRIDGE_AT || l_At == REPRISE_AT) {
             l_Crash.Note(l_At, 41, 1, 150, 9);
         }
         if (l_InBridge) {
@@ -169,7 +169,26 @@ Song HarbourLights()
             l_LowTom.Pattern(l_At, "..............Xx", {42, 39}, 160, 8);
         }
     }
+}
 
+}  // namespace
+
+Song HarbourLights()
+{
+    Song l_Song;
+    l_Song.fileName = "harbour-lights.org";
+    l_Song.title = "Harbour Lights";
+    l_Song.tempo = 115;
+    l_Song.layout = Org::_4_4;
+    l_Song.loopStart = VERSE_AT;
+    l_Song.loopStop = END_AT;
+    const std::vector<Harmony> l_Harmony =
+        Progression(0, "G A | D A Bm G D A G A | G A F#m Bm G A Em A | D A Bm G D A G,A D", BAR);
+    WriteTune(l_Song);
+    WritePads(l_Song, l_Harmony);
+    WriteBass(l_Song, l_Harmony);
+    WriteKeys(l_Song, l_Harmony);
+    WriteDrums(l_Song);
     SortEvents(l_Song);
     return l_Song;
 }

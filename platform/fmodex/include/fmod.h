@@ -69,7 +69,8 @@ typedef enum
     FMOD_RESULT_FORCEINT = 65536
 } FMOD_RESULT;
 
-/* Where the mix goes. Only AUTODETECT (= ALSA), NOSOUND, WAVWRITER, their _NRT forms and ALSA exist here. */
+/* Where the mix goes: FMOD Ex's output types. FMOD_System_SetOutput takes those the engine has on
+   its platform (AUTODETECT: the platform's sound device) and answers FMOD_ERR_UNSUPPORTED for the rest. */
 typedef enum
 {
     FMOD_OUTPUTTYPE_AUTODETECT = 0,

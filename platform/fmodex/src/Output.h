@@ -51,15 +51,11 @@ public:
     virtual int Failure() const { return 0; }
 };
 
-// The system's sound device: ALSA on Linux, waveOut on Windows; each file is built on its own platform.
-std::unique_ptr<Output> CreateAlsaOutput();
-std::unique_ptr<Output> CreateWinmmOutput();
-std::unique_ptr<Output> CreateNoSoundOutput();
-std::unique_ptr<Output> CreateWavWriterOutput();
-
 // One output the engine offers: an FMOD_OUTPUTTYPE, whether it keeps to a clock of its own (the
-// non-real-time ones mix a block per Update) and what makes it. A back end is a file with its
-// Create function and a row of OUTPUTS (Outputs.cpp), which FMOD_System_SetOutput and Init read.
+// non-real-time ones mix a block per Update) and what makes it. A back end is a file,
+// OutputNAME.cpp, defining std::unique_ptr<Output> CreateNAMEOutput() in this namespace, and a row
+// of Outputs.txt, which says where it is built and what it needs; FMOD_System_SetOutput and Init
+// look the rows up.
 struct OutputKind
 {
     FMOD_OUTPUTTYPE type;
@@ -72,6 +68,8 @@ struct OutputKind
 const OutputKind& OutputOfType(FMOD_OUTPUTTYPE p_Type);
 // Whether the engine has an output of p_Type.
 bool IsOutput(FMOD_OUTPUTTYPE p_Type);
+// The no-sound output, which every platform has: it stands in for an output that cannot open.
+std::unique_ptr<Output> CreateFallbackOutput();
 
 }  // namespace SoundEngine
 

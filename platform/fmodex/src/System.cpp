@@ -42,7 +42,7 @@ FMOD_RESULT InitSystem(System& p_System, int p_MaxChannels, void* p_DriverData)
     if (!p_System.output->Open(l_Format, p_DriverData)) {
         l_Result = FMOD_ERR_OUTPUT_INIT;
         l_Reason = p_System.output->Failure();
-        p_System.output = CreateNoSoundOutput();
+        p_System.output = CreateFallbackOutput();
         p_System.output->Open(l_Format, nullptr);
     }
     if (l_RealTime)
