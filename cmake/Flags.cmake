@@ -12,6 +12,11 @@ if(TUNEWRIGHT_SANITIZE)
   endif()
   add_compile_options(-fsanitize=${l_Sanitize} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${l_Sanitize})
+  # A C program that links the library needs the sanitizers' C++ runtime too (the C++ checks' type
+  # information, operator new), which clang adds to a C link only when asked.
+  if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    add_link_options("$<$<LINK_LANGUAGE:C>:-fsanitize-link-c++-runtime;-lstdc++>")
+  endif()
 endif()
 
 # Only what a header marks for export leaves a shared library.
