@@ -51,7 +51,7 @@ int main(int p_Argc, char** p_Argv)
         return 1;
     }
     if (l_Drain)
-        fcntl(l_Pipe[0], F_SETPIPE_SZ, PIPE_BYTES);  /* else the system's 64 KiB */
+        fcntl(l_Pipe[0], F_SETPIPE_SZ, PIPE_BYTES); /* else the system's 64 KiB */
     const pid_t l_Child = fork();
     if (l_Child < 0) {
         perror("bench_cputime: fork");
