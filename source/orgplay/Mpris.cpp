@@ -148,8 +148,12 @@ void Mpris::Bus::Announce()
         EmitChanges(connection, l_Changes, View(), l_SeekedMs);
 }
 
-Mpris::Mpris() : bus(std::make_unique<Bus>())
+Mpris::Mpris() : bus(std::make_unique<Bus>()) {}
+
+void Mpris::Start()
 {
+    if (bus->context != nullptr || bus->wake[0] >= 0)
+        return;
     if (pipe2(bus->wake, O_CLOEXEC | O_NONBLOCK) != 0) {
         bus->wake[0] = bus->wake[1] = -1;
         return;

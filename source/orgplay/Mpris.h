@@ -34,12 +34,17 @@ struct MprisPlayback
 class Mpris
 {
 public:
-    // Starts to join the bus in the background: the player never waits for it.
+    // Nothing yet: the bus is joined by Start.
     Mpris();
     // Leaves the bus.
     ~Mpris();
     Mpris(const Mpris&) = delete;
     Mpris& operator=(const Mpris&) = delete;
+
+    // Starts to join the bus in the background, once (the player calls it once its first song
+    // sounds, so that the bus's thread, its connection and its objects wait behind the first note):
+    // the player never waits for it. What was set before is shown from then on.
+    void Start();
 
     // Readable while commands wait to be taken (-1: none ever come), for the player's wait.
     int WakeFd() const;

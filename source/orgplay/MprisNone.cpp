@@ -7,6 +7,7 @@ struct Mpris::Bus
 
 Mpris::Mpris() = default;
 Mpris::~Mpris() = default;
+void Mpris::Start() {}
 int Mpris::WakeFd() const { return -1; }
 std::vector<PlayCommand> Mpris::TakeCommands() { return {}; }
 void Mpris::SetTrack(const MprisTrack&) {}

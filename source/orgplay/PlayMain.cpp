@@ -380,6 +380,7 @@ Outcome PlaySong(const SongList& p_List, Org::OrgSong& p_Song, const std::vector
     TrackMeters l_Meters(p_Bytes);
     p_Player.mpris.SetTrack({p_List.Index(), p_List.Path(), l_Playback.Status().lengthMs, p_List.HasNext(),
                              p_List.HasPrevious()});
+    p_Player.mpris.Start();  // the first song's first notes are already on their way to the device
     Clock::time_point l_NextStatus = Clock::now();
     while (!l_Playback.Finished() && StopSignal() == 0 && l_Outcome == Outcome::ENDED) {
         p_Player.mpris.SetPlayback(BusPlayback(l_Playback.Status()));
