@@ -43,7 +43,7 @@ enum Resampler {
     RESAMPLE_SINC_OVERSAMPLED = FMOD_DSP_RESAMPLER_MAX
 };
 constexpr int kResamplerCount = FMOD_DSP_RESAMPLER_MAX;
-constexpr int kSpanKernels = 6;
+constexpr int kSpanKernels = RESAMPLE_SINC_OVERSAMPLED + 1;  // every resampler and SINC_OVERSAMPLED
 
 // Frames a sound keeps before its first and after its last frame, so that every resampler can
 // read its widest neighbourhood without a bound check: copies of the other end of the loop for a
