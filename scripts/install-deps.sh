@@ -22,14 +22,4 @@ l_Packages=(
 # Node.js and npm for the web build's tests, from Debian unless a Node.js with npm is already there.
 command -v npm >/dev/null || l_Packages+=(nodejs npm)
 
-l_Missing=()
-for l_Package in "${l_Packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$l_Package" 2>/dev/null | grep -q "install ok installed" || l_Missing+=("$l_Package")
-done
-[ ${#l_Missing[@]} -eq 0 ] && exit 0
-
-l_Sudo=""
-[ "$(id -u)" -eq 0 ] || l_Sudo="sudo"
-echo "Installing: ${l_Missing[*]}"
-$l_Sudo apt-get update -q
-DEBIAN_FRONTEND=noninteractive $l_Sudo apt-get install -y -q --no-install-recommends "${l_Missing[@]}"
+exec "$(dirname "$0")/apt-install.sh" "${l_Packages[@]}"

@@ -27,16 +27,7 @@ if [ $l_Runs32 -eq 1 ] && [[ " ${l_Arches[*]} " == *" i686 "* ]]; then
   l_With32=1
   l_Packages+=(wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libasound2:i386 libasound2-plugins:i386)
 fi
-l_Missing=()
-for l_Package in "${l_Packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$l_Package" 2>/dev/null | grep -q "install ok installed" || l_Missing+=("$l_Package")
-done
-[ ${#l_Missing[@]} -eq 0 ] && exit 0
-l_Sudo=""
-[ "$(id -u)" -eq 0 ] || l_Sudo="sudo"
-echo "Installing: ${l_Missing[*]}"
-if [ $l_With32 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $l_Sudo dpkg --add-architecture i386
+if [ $l_With32 -eq 1 ]; then
+  exec scripts/apt-install.sh --add-i386 "${l_Packages[@]}"
 fi
-$l_Sudo apt-get update -q
-DEBIAN_FRONTEND=noninteractive $l_Sudo apt-get install -y -q --no-install-recommends "${l_Missing[@]}"
+exec scripts/apt-install.sh "${l_Packages[@]}"

@@ -54,6 +54,18 @@ def Blank(p_Text, p_Start, p_End, p_Out):
     p_Out.extend("\n" if l_Char == "\n" else " " for l_Char in p_Text[p_Start:p_End])
 
 
+def CommentEnd(p_Text, p_Index):
+    """Where a // or /* comment that starts at p_Index ends (the text's end if it never does), or -1
+    where none starts there."""
+    if p_Text.startswith("//", p_Index):
+        l_End = p_Text.find("\n", p_Index)
+        return len(p_Text) if l_End < 0 else l_End
+    if p_Text.startswith("/*", p_Index):
+        l_End = p_Text.find("*/", p_Index + 2)
+        return len(p_Text) if l_End < 0 else l_End + 2
+    return -1
+
+
 def StripC(p_Text):
     """The text with comments, strings and character literals blanked, line breaks kept."""
     l_Out = []
@@ -62,12 +74,9 @@ def StripC(p_Text):
     while l_Index < l_Length:
         l_Char = p_Text[l_Index]
         l_Next = p_Text[l_Index + 1] if l_Index + 1 < l_Length else ""
-        if l_Char == "/" and l_Next == "/":
-            l_End = p_Text.find("\n", l_Index)
-            l_End = l_Length if l_End < 0 else l_End
-        elif l_Char == "/" and l_Next == "*":
-            l_End = p_Text.find("*/", l_Index + 2)
-            l_End = l_Length if l_End < 0 else l_End + 2
+        l_End = CommentEnd(p_Text, l_Index)
+        if l_End >= 0:
+            pass
         elif l_Char == "R" and l_Next == '"' and not (l_Index > 0 and (p_Text[l_Index - 1].isalnum() or p_Text[l_Index - 1] == "_")):
             l_Open = p_Text.find("(", l_Index)
             l_Delimiter = ")" + p_Text[l_Index + 2 : l_Open] + '"'
@@ -130,13 +139,9 @@ def StripJs(p_Text):
     l_Depth = 0
     while l_Index < l_Length:
         l_Char = p_Text[l_Index]
-        l_Next = p_Text[l_Index + 1] if l_Index + 1 < l_Length else ""
-        if l_Char == "/" and l_Next == "/":
-            l_End = p_Text.find("\n", l_Index)
-            l_End = l_Length if l_End < 0 else l_End
-        elif l_Char == "/" and l_Next == "*":
-            l_End = p_Text.find("*/", l_Index + 2)
-            l_End = l_Length if l_End < 0 else l_End + 2
+        l_End = CommentEnd(p_Text, l_Index)
+        if l_End >= 0:
+            pass
         elif l_Char == "/" and StartsRegex(l_Out):
             l_End = SkipRegex(p_Text, l_Index)
         elif l_Char in "\"'":
