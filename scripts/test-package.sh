@@ -126,6 +126,19 @@ awk -v r="$l_Rms" 'BEGIN { exit !(r > 0.01) }' || fail "the render is silent"
   "$(tunewright-info --json "$l_Temp/back.org" 2>/dev/null | grep -o '"notes":[0-9]*,"tracks"')" ] ||
   fail "a song taken to MIDI and back has other notes"
 
+# The installed tunewright-play opens its bus module: on a session bus of its own, playing to ALSA's
+# null device, it takes the media player's name.
+l_Names="$(cd / && HOME="$l_Temp" dbus-run-session -- sh -c '
+  tunewright-play --device null --seconds 20 "$1" </dev/null >/dev/null 2>&1 & l_Play=$!
+  for _ in $(seq 100); do
+    l_Names="$(dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.ListNames)"
+    case "$l_Names" in *org.mpris.MediaPlayer2.tunewright*) break ;; esac
+    sleep 0.1
+  done
+  kill "$l_Play"; wait "$l_Play"; echo "$l_Names"' sh "$l_Songs/greensleeves.org")"
+grep -q '"org.mpris.MediaPlayer2.tunewright"' <<<"$l_Names" || fail "the installed tunewright-play is not on the session bus"
+echo "installed tunewright-play: on the session bus"
+
 # The player, started from /, draws the theme and sounds the song; asked to quit, it ends with 0.
 . scripts/xvfb.sh
 start_xvfb 80 89

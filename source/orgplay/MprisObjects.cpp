@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "MprisBus.h"
+#include "MprisModule.h"
 
 namespace {
 
@@ -230,27 +230,27 @@ void Emit(GDBusConnection* p_Connection, const char* p_Interface, const char* p_
 
 }  // namespace
 
-bool RegisterObjects(Mpris::Bus& p_Bus)
+bool RegisterObjects(GDBusConnection* p_Connection, Mpris::Bus& p_Bus, std::vector<guint>& p_Registrations)
 {
     static const GDBusInterfaceVTable s_VTable = {CallMethod, GetProperty, SetProperty, {}};
     GDBusNodeInfo* l_Node = g_dbus_node_info_new_for_xml(INTROSPECTION, nullptr);
     if (l_Node == nullptr)
         return false;
     for (GDBusInterfaceInfo** l_Interface = l_Node->interfaces; *l_Interface != nullptr; ++l_Interface) {
-        const guint l_Id = g_dbus_connection_register_object(p_Bus.connection, OBJECT_PATH, *l_Interface,
+        const guint l_Id = g_dbus_connection_register_object(p_Connection, OBJECT_PATH, *l_Interface,
                                                              &s_VTable, &p_Bus, nullptr, nullptr);
         if (l_Id != 0)
-            p_Bus.registrations.push_back(l_Id);
+            p_Registrations.push_back(l_Id);
     }
     g_dbus_node_info_unref(l_Node);
-    return p_Bus.registrations.size() == 2;
+    return p_Registrations.size() == 2;
 }
 
-void UnregisterObjects(Mpris::Bus& p_Bus)
+void UnregisterObjects(GDBusConnection* p_Connection, std::vector<guint>& p_Registrations)
 {
-    for (guint l_Id : p_Bus.registrations)
-        g_dbus_connection_unregister_object(p_Bus.connection, l_Id);
-    p_Bus.registrations.clear();
+    for (guint l_Id : p_Registrations)
+        g_dbus_connection_unregister_object(p_Connection, l_Id);
+    p_Registrations.clear();
 }
 
 void EmitChanges(GDBusConnection* p_Connection, unsigned p_Changes, const MprisView& p_View,
