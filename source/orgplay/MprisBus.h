@@ -55,8 +55,8 @@ struct Mpris::Bus
     unsigned changes = 0;
     bool announcing = false;  // an announcement is on its way
     std::vector<PlayCommand> commands;
-    bool stopping = false;             // the player is leaving the bus
-    MprisService* service = nullptr;   // while it serves
+    bool stopping = false;            // the player is leaving the bus
+    MprisService* service = nullptr;  // while it serves
     // Set before the thread starts, left alone until it has ended.
     int wake[2] = {-1, -1};  // the pipe that wakes the player
     std::thread thread;

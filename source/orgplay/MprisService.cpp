@@ -73,8 +73,7 @@ public:
     explicit GlibService(Mpris::Bus& p_Bus)
         : m_Bus(p_Bus), m_Context(g_main_context_new()), m_Loop(g_main_loop_new(m_Context, FALSE)),
           m_Cancellable(g_cancellable_new())
-    {
-    }
+    {}
     ~GlibService() override
     {
         g_object_unref(m_Cancellable);
