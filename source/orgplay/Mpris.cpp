@@ -4,7 +4,6 @@
 // through a queue and a pipe that wakes the player's wait.
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <limits.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -13,6 +12,7 @@
 #include <string>
 #include <system_error>
 
+#include "DataDir.h"
 #include "MprisBus.h"
 
 namespace {
@@ -20,12 +20,7 @@ namespace {
 // The module beside the program (a build tree), or where the program's installation keeps it.
 void* OpenModule()
 {
-    char l_Self[PATH_MAX];
-    const ssize_t l_Length = readlink("/proc/self/exe", l_Self, sizeof l_Self - 1);
-    if (l_Length <= 0)
-        return nullptr;
-    const std::string l_Path(l_Self, std::size_t(l_Length));
-    const std::string l_Dir = l_Path.substr(0, l_Path.rfind('/') + 1);
+    const std::string l_Dir = ProgramDir(nullptr) + "/";
     for (const std::string& l_Candidate :
          {l_Dir + TUNEWRIGHT_MPRIS_MODULE, l_Dir + TUNEWRIGHT_MPRIS_MODULE_DIR "/" TUNEWRIGHT_MPRIS_MODULE}) {
         // GLib cannot be unloaded (its types stay registered): the module stays once opened.

@@ -74,6 +74,8 @@ const char* const g_Separators = "/\\";
 const char* const g_Separators = "/";
 #endif
 
+}  // namespace
+
 std::string ProgramDir(const char* p_Argv0)
 {
     std::string l_Program;
@@ -93,8 +95,6 @@ std::string ProgramDir(const char* p_Argv0)
     const std::size_t l_Slash = l_Program.find_last_of(g_Separators);
     return l_Slash == std::string::npos ? std::string(".") : l_Program.substr(0, l_Slash);
 }
-
-}  // namespace
 
 std::string FindDataDir(const char* p_Argv0)
 {

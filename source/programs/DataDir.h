@@ -3,6 +3,10 @@
 
 #include <string>
 
+// The folder the running program is in (from the system, else from p_Argv0, which may be null);
+// "." when neither tells.
+std::string ProgramDir(const char* p_Argv0);
+
 // The folder holding the instrument samples for a program started as p_Argv0: the installed
 // data beside the program (../share/tunewright), the build tree's data (not in packages), or the
 // working directory.
