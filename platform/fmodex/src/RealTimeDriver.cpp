@@ -22,7 +22,8 @@ Clock::duration FramesToDuration(double p_Frames, int p_Rate)
 }  // namespace
 
 RealTimeDriver::RealTimeDriver(System& p_System, Output& p_Output, unsigned p_BlockFrames)
-    : system(p_System), output(p_Output), blockframes(p_BlockFrames), block(std::size_t(p_BlockFrames) * 2)
+    : system(p_System), output(p_Output), blockframes(p_BlockFrames), block(std::size_t(p_BlockFrames) * 2),
+      stopped(stop.get_future())
 {
     thread = std::thread(&RealTimeDriver::Run, this);
 }
@@ -34,6 +35,7 @@ RealTimeDriver::~RealTimeDriver()
         stopping = true;
     }
     wake.notify_all();
+    stop.set_value();
     thread.join();
 }
 
@@ -75,15 +77,14 @@ void RealTimeDriver::Run()
     Clock::time_point l_Start = Clock::now();
     std::uint64_t l_Written = 0;
     unsigned l_Frames = output.IsDevice() ? FirstBlockFrames(l_Rate, blockframes) : blockframes;
-    for (;; l_Frames = blockframes) {
+    for (;;) {
         // The next block may go out once the output would be no more than l_Lead frames ahead.
         const Clock::time_point l_Due =
             l_Start + FramesToDuration(double(l_Written + l_Frames) - l_Lead, l_Rate);
-        {
-            std::unique_lock<std::mutex> l_Lock(waitlock);
-            if (wake.wait_until(l_Lock, l_Due, [this] { return stopping; }))
-                return;
-        }
+        // A timed wait on the stop's future is one system call; a condition variable's costs a
+        // second one each time, to hand back its mutex.
+        if (stopped.wait_until(l_Due) == std::future_status::ready)
+            return;
         const Clock::time_point l_Now = Clock::now();
         if (l_Now - l_Due > kMaxLag)
             l_Start += l_Now - l_Due;
@@ -94,6 +95,10 @@ void RealTimeDriver::Run()
         // The device write may block; no lock is held here.
         output.Write(block.data(), l_Frames);
         l_Written += l_Frames;
+        // After a device's short first block comes the rest of a whole one, so that every later
+        // write starts on the grid of whole blocks, as a device's periods and a plugin's ring buffer
+        // are laid out (a write across the ring's end is two writes to a file plugin's file).
+        l_Frames = l_Written < blockframes ? blockframes - unsigned(l_Written) : blockframes;
         // A device with a clock of its own sets the pace: the schedule follows what it still holds,
         // so a device clock a little faster or slower than the monotonic one never starves or floods.
         const unsigned l_Queued = output.QueuedFrames();

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -52,8 +53,10 @@ private:
     std::vector<std::int16_t> block;  // only the thread touches it
     std::mutex waitlock;
     std::condition_variable wake;
-    bool stopping = false;  // guarded by waitlock
-    bool begun = false;     // guarded by waitlock
+    bool stopping = false;    // guarded by waitlock
+    bool begun = false;       // guarded by waitlock
+    std::promise<void> stop;  // set once, when the thread is to end
+    std::future<void> stopped;
     std::thread thread;
 };
 
