@@ -108,11 +108,14 @@ std::vector<PlayCommand> Mpris::TakeCommands()
     std::vector<PlayCommand> l_Commands;
     if (!bus->thread.joinable())
         return l_Commands;
+    // Taken between the player's waits, which mostly end on the clock: no read while none wait.
+    const std::lock_guard<std::mutex> l_Lock(bus->lock);
+    if (bus->commands.empty())
+        return l_Commands;
+    l_Commands.swap(bus->commands);
     char l_Bytes[64];
     while (read(bus->wake[0], l_Bytes, sizeof l_Bytes) > 0)
         continue;
-    const std::lock_guard<std::mutex> l_Lock(bus->lock);
-    l_Commands.swap(bus->commands);
     return l_Commands;
 }
 

@@ -134,12 +134,12 @@ private:
 
 void Mpris::Bus::Give(const PlayCommand& p_Command)
 {
-    {
-        const std::lock_guard<std::mutex> l_Lock(lock);
-        if (commands.size() >= MAX_QUEUED)
-            return;
-        commands.push_back(p_Command);
-    }
+    // The byte goes in with the command, under the lock, so that the pipe holds bytes only while
+    // commands wait: the player's thread reads it only when it takes some.
+    const std::lock_guard<std::mutex> l_Lock(lock);
+    if (commands.size() >= MAX_QUEUED)
+        return;
+    commands.push_back(p_Command);
     const ssize_t l_Written = write(wake[1], "", 1);
     static_cast<void>(l_Written);  // a full pipe is readable already
 }
