@@ -22,8 +22,7 @@ Clock::duration FramesToDuration(double p_Frames, int p_Rate)
 }  // namespace
 
 RealTimeDriver::RealTimeDriver(System& p_System, Output& p_Output, unsigned p_BlockFrames)
-    : system(p_System), output(p_Output), blockframes(p_BlockFrames), block(std::size_t(p_BlockFrames) * 2),
-      stopped(stop.get_future())
+    : system(p_System), output(p_Output), blockframes(p_BlockFrames), block(std::size_t(p_BlockFrames) * 2)
 {
     thread = std::thread(&RealTimeDriver::Run, this);
 }
@@ -35,7 +34,7 @@ RealTimeDriver::~RealTimeDriver()
         stopping = true;
     }
     wake.notify_all();
-    stop.set_value();
+    stop.Raise();
     thread.join();
 }
 
@@ -81,9 +80,7 @@ void RealTimeDriver::Run()
         // The next block may go out once the output would be no more than l_Lead frames ahead.
         const Clock::time_point l_Due =
             l_Start + FramesToDuration(double(l_Written + l_Frames) - l_Lead, l_Rate);
-        // A timed wait on the stop's future is one system call; a condition variable's costs a
-        // second one each time, to hand back its mutex.
-        if (stopped.wait_until(l_Due) == std::future_status::ready)
+        if (stop.WaitUntil(l_Due))
             return;
         const Clock::time_point l_Now = Clock::now();
         if (l_Now - l_Due > kMaxLag)

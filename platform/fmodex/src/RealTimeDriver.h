@@ -5,11 +5,11 @@
 
 #include "Engine.h"
 #include "Output.h"
+#include "StopFlag.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -53,10 +53,9 @@ private:
     std::vector<std::int16_t> block;  // only the thread touches it
     std::mutex waitlock;
     std::condition_variable wake;
-    bool stopping = false;    // guarded by waitlock
-    bool begun = false;       // guarded by waitlock
-    std::promise<void> stop;  // set once, when the thread is to end
-    std::future<void> stopped;
+    bool stopping = false;  // guarded by waitlock
+    bool begun = false;     // guarded by waitlock
+    StopFlag stop;          // raised when the thread is to end
     std::thread thread;
 };
 
