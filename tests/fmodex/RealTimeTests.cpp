@@ -1,5 +1,6 @@
 // Real-time outputs: the engine mixes on its own thread while the program's thread changes voices.
 #include "EngineTestKit.h"
+#include "StopFlag.h"
 
 #include <gtest/gtest.h>
 
@@ -75,6 +76,25 @@ protected:
     FMOD_SYSTEM* system = nullptr;
     int sounds = 0;
 };
+
+// The engine thread's wait between blocks: it ends at its time while the flag is down, at once
+// when the flag is raised from another thread (however far off its time), and never again waits
+// once raised.
+TEST(StopFlag, WaitEndsAtItsTimeOrWhenRaisedFromAnotherThread)
+{
+    SoundEngine::StopFlag l_Flag;
+    const Clock::time_point l_Before = Clock::now();
+    EXPECT_FALSE(l_Flag.WaitUntil(l_Before - std::chrono::seconds(1)));
+    EXPECT_FALSE(l_Flag.WaitUntil(l_Before + std::chrono::milliseconds(20)));
+    EXPECT_GE(Clock::now() - l_Before, std::chrono::milliseconds(20));
+    std::thread l_Raiser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        l_Flag.Raise();
+    });
+    EXPECT_TRUE(l_Flag.WaitUntil(Clock::now() + std::chrono::hours(1)));  // a fault hangs here
+    l_Raiser.join();
+    EXPECT_TRUE(l_Flag.WaitUntil(Clock::now() + std::chrono::hours(1)));
+}
 
 TEST_F(RealTime, NoSoundOutputMixesOnItsOwnThreadWithoutUpdates)
 {
