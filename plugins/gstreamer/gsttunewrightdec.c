@@ -828,7 +828,7 @@ static void gst_tunewright_dec_class_init(GstTunewrightDecClass* p_class)
         l_gobject_class, PROP_INTERPOLATION,
         g_param_spec_enum("interpolation", "Interpolation", "How the instruments are resampled to each note",
                           GST_TYPE_TUNEWRIGHT_INTERPOLATION, DEFAULT_INTERPOLATION,
-                          G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS));
+                          G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_PLAYING));
     /* The mixing desk's settings: each is heard from the next buffer, also while the song plays. */
     const GParamFlags l_desk_flags = G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_PLAYING;
     g_object_class_install_property(

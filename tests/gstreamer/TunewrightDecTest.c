@@ -456,6 +456,9 @@ GST_START_TEST(test_interpolation_changed_while_playing)
                       "max-buffers=1 caps=audio/x-raw,format=S16LE,rate=8000",
                       SONG);
     GstElement* l_dec = gst_bin_get_by_name(GST_BIN(l_pipeline), "dec");
+    /* Applications and gst-inspect learn from the flag that it may be set while playing. */
+    fail_unless(g_object_class_find_property(G_OBJECT_GET_CLASS(l_dec), "interpolation")->flags &
+                GST_PARAM_MUTABLE_PLAYING);
     GstClockTime l_end = 0, l_changed = GST_CLOCK_TIME_NONE;
     GByteArray* l_after = g_byte_array_new();
     GstSample* l_sample;
