@@ -11,6 +11,10 @@
 # this script drains at exactly 48 kHz, so that both programs are held to real time as by a sound
 # card (ALSA's null device alone takes data as fast as it comes). Installs xmp and the module with
 # apt-get if missing.
+# Beside them, bench_pacing writes a tone into the same FIFO, doing nothing else, paced each of the
+# two ways a player can be: by a timer of its own (as ours is, keeping 40 ms ahead for its keys'
+# sake), and by the device, blocking in each write (as xmp is: it keeps the FIFO full, 64 KiB or
+# 341 ms ahead). Their ratio is what the pacing alone costs on this machine.
 #   bench/play-compare.sh [--ours-only] [BUILD_DIR] [ROUNDS]
 # ROUNDS (default 5) alternate the programs; the ratios are of the medians, and of the minima.
 # --ours-only: no xmp; our figures alone (to compare two builds of ours, run it on each).
@@ -23,7 +27,8 @@ l_Rounds="${2:-5}"
 l_Module=/usr/share/games/pingus/data/music/pingus-3.it
 l_Play="$l_Build/source/orgplay/tunewright-play"
 l_Writer="$l_Build/bench/render/bench_render"
-for l_Tool in "$l_Play" "$l_Writer"; do
+l_Pacing="$l_Build/bench/pacing/bench_pacing"
+for l_Tool in "$l_Play" "$l_Writer" "$l_Pacing"; do
   [ -x "$l_Tool" ] || { echo "play-compare.sh: build $l_Tool first (cmake --build $l_Build)" >&2; exit 1; }
 done
 if [ "$l_OursOnly" = 0 ] && { ! command -v xmp >/dev/null || [ ! -f "$l_Module" ]; }; then
@@ -49,7 +54,8 @@ pcm.twbench { type file; slave.pcm "null"; file "$l_Tmp/device.fifo"; format "ra
 CONF
 
 l_Programs=("tunewright-play" "$l_Play --device twbench --interp linear --loops -1 $l_Tmp/all-tracks.org")
-[ "$l_OursOnly" = 1 ] || l_Programs=("xmp" "xmp -q -d alsa -D card=twbench -f 48000 -i linear -l $l_Module" "${l_Programs[@]}")
+[ "$l_OursOnly" = 1 ] || l_Programs=("xmp" "xmp -q -d alsa -D card=twbench -f 48000 -i linear -l $l_Module" "${l_Programs[@]}"
+  "paced by a timer" "$l_Pacing timer $l_Tmp/device.fifo" "paced by device" "$l_Pacing device $l_Tmp/device.fifo")
 l_Keys="$l_Play --device twbench --interp linear --volume 0.2 --loops -1 $l_Tmp/keys.org"
 HOME="$l_Tmp" python3 - "$l_Rounds" "$l_Tmp/device.fifo" "$l_Keys" "${l_Programs[@]}" <<'PY'
 import os, pty, shlex, signal, struct, subprocess, sys, threading, time
@@ -224,6 +230,10 @@ if len(PROGRAMS) > 1:
         median(r[1] for r in l_Ours) / median(r[1] for r in l_Theirs),
         min(r[0] for r in l_Ours) / min(r[0] for r in l_Theirs),
         min(r[1] for r in l_Ours) / min(r[1] for r in l_Theirs)))
+    l_Timer, l_Device = l_Results[PROGRAMS[2][0]], l_Results[PROGRAMS[3][0]]
+    print("the floor under each: a bare writer paced by its own timer / one paced by the device: CPU medians"
+          " %.2fx, minima %.2fx" % (median(r[1] for r in l_Timer) / median(r[1] for r in l_Device),
+                                     min(r[1] for r in l_Timer) / min(r[1] for r in l_Device)))
 print("tunewright-play on a terminal, ms from the key to its change heard (goal 50), each round:")
 for l_What, _, _ in KEY_TIMES:
     l_Values = [l_Round.get(l_What, float("nan")) for l_Round in l_Keys]
