@@ -120,7 +120,7 @@ test('a file that is no song gets the decoder message and the page goes on', asy
   assert.deepEqual(page.problems, []);
 });
 
-test('while a song plays each track shows its instrument, a scope of its own sound and its level; a click mutes it, a shift-click solos it', async () => {
+test('while a song plays each track shows its instrument, a scope of its own sound and its level; a click mutes it, a shift-click or a long press solos it', async () => {
   const l_Long = (p_Note, p_Every, p_Length) => Array.from({ length: 250 / p_Every }, (_, p_At) => ({ beat: p_At * p_Every, note: p_Note, length: p_Length, volume: 200, pan: 6 }));
   const l_Song = orgSong({
     0: { instrument: 12, events: l_Long(57, 250, 250) },
@@ -171,6 +171,19 @@ test('while a song plays each track shows its instrument, a scope of its own sou
   assert.deepEqual([await l_Level(0), (await l_Level(1)) > 0], [0, true], 'only the soloed track sounds');
   const l_Expected = Array.from({ length: 16 }, (_, p_Track) => p_Track === 0);
   assert.deepEqual(await l_Desk(), { muted: l_Expected, soloed: [false, ...l_Expected.slice(0, 15)] });
+  // A long press (a finger's on a touch screen) solos too: held on track 9, it solos that one and
+  // mutes nothing; held on track 2 again, it lifts that solo.
+  const l_Hold = async (p_Tile) => {
+    const l_Box = await (await page.$(`#tracks .track:nth-child(${p_Tile})`)).boundingBox();
+    await page.mouse.move(l_Box.x + l_Box.width / 2, l_Box.y + l_Box.height / 2);
+    await page.mouse.down();
+    await new Promise((p_Done) => setTimeout(p_Done, 700));
+    await page.mouse.up();
+  };
+  await l_Hold(9);
+  await l_Hold(2);
+  await page.waitForFunction(() => window.player.tracks.soloed[8] && !window.player.tracks.soloed[1], { timeout: 5000 });
+  assert.deepEqual(await l_Desk(), { muted: l_Expected, soloed: Array.from({ length: 16 }, (_, p_Track) => p_Track === 8) });
   await page.click('#play');
   assert.deepEqual(page.problems, []);
 });

@@ -1,7 +1,8 @@
 // The song's tracks as they play: for each one its instrument, a scope of its own sound and its
-// level, as the worklet reads them apart (a meter report about 45 times a second); a click mutes
-// the track, a shift-click solos it, on the library's mixing desk in the worklet. Drawn once a
-// frame, each scope only when something new came for it, so that sixteen cost little.
+// level, as the worklet reads them apart (a meter report about 45 times a second); a click or tap
+// mutes the track, a shift-click or a long press solos it, on the library's mixing desk in the
+// worklet. Drawn once a frame, each scope only when something new came for it, so that sixteen
+// cost little.
 import { instrumentName } from './names.js';
 import { COLOURS } from './roll.js';
 
@@ -11,6 +12,28 @@ const STALE = 150;      // ms without a report after which the tracks are shown 
 const FALL = 0.9;       // a level's share kept from one frame to the next as it falls
 const MAX_SCALE = 2;    // bitmap pixels per CSS pixel at most
 const FRAMES_KEPT = 600;
+const LONG_PRESS = 500; // ms a finger (or button) held on a track to solo it
+const SLOP = 10;        // CSS pixels it may wander meanwhile
+
+// Calls p_Action when a pointer is held on p_Element for LONG_PRESS ms without moving off; the
+// click that ends such a press is to be passed over (consume() says so, once), and a touch screen's
+// own long-press menu is not shown.
+function longPress(p_Element, p_Action) {
+  let l_Timer = 0, l_From = null, l_Done = false;
+  const l_Cancel = () => { clearTimeout(l_Timer); l_Timer = 0; };
+  p_Element.addEventListener('pointerdown', (p_Event) => {
+    l_Cancel();
+    l_Done = false;
+    l_From = { x: p_Event.clientX, y: p_Event.clientY };
+    l_Timer = setTimeout(() => { l_Timer = 0; l_Done = true; p_Action(); }, LONG_PRESS);
+  });
+  p_Element.addEventListener('pointermove', (p_Event) => {
+    if (l_Timer && Math.hypot(p_Event.clientX - l_From.x, p_Event.clientY - l_From.y) > SLOP) l_Cancel();
+  });
+  for (const l_End of ['pointerup', 'pointercancel', 'pointerleave']) p_Element.addEventListener(l_End, l_Cancel);
+  p_Element.addEventListener('contextmenu', (p_Event) => p_Event.preventDefault());
+  return { consume: () => { const l_Was = l_Done; l_Done = false; return l_Was; } };
+}
 
 export class TrackScopes {
   // p_Desk(track, { mute } or { solo }): asks for a track to be muted or soloed (or not).
@@ -76,12 +99,15 @@ export class TrackScopes {
     this.tiles = Array.from({ length: p_Count }, (_, p_Track) => {
       const l_Button = document.createElement('button');
       l_Button.className = 'track';
-      l_Button.title = 'Click: mute · Shift+click: solo';
+      l_Button.title = 'Click or tap: mute · Shift+click or long press: solo';
       l_Button.innerHTML = '<span class="number"></span><span class="name"></span><span class="state"></span><canvas class="scope"></canvas>';
       l_Button.querySelector('.number').textContent = String(p_Track + 1);
       l_Button.style.setProperty('--colour', COLOURS[p_Track % COLOURS.length]);
+      const l_Solo = () => this.desk(p_Track, { solo: !this.soloed[p_Track] });
+      const l_Pressed = longPress(l_Button, l_Solo);
       l_Button.addEventListener('click', (p_Event) => {
-        if (p_Event.shiftKey) this.desk(p_Track, { solo: !this.soloed[p_Track] });
+        if (l_Pressed.consume()) return;  // the press that soloed it
+        if (p_Event.shiftKey) l_Solo();
         else this.desk(p_Track, { mute: !this.muted[p_Track] });
       });
       const l_Canvas = l_Button.querySelector('canvas');
