@@ -22,7 +22,7 @@ struct OutputFormat
 // The first block a real-time output is handed after its first sound: a short one, which the
 // device starts with, so that the sound is heard a few milliseconds after the note rather than
 // once a whole block (tens of milliseconds in a program that asked for long ones) has been played.
-// The second block is the rest of a whole one; the blocks after it are whole.
+// The blocks after it are whole.
 constexpr unsigned kFirstBlockMilliseconds = 5;
 inline unsigned FirstBlockFrames(int p_Rate, unsigned p_BlockFrames)
 {

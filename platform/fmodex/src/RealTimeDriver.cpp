@@ -76,7 +76,7 @@ void RealTimeDriver::Run()
     Clock::time_point l_Start = Clock::now();
     std::uint64_t l_Written = 0;
     unsigned l_Frames = output.IsDevice() ? FirstBlockFrames(l_Rate, blockframes) : blockframes;
-    for (;;) {
+    for (;; l_Frames = blockframes) {
         // The next block may go out once the output would be no more than l_Lead frames ahead.
         const Clock::time_point l_Due =
             l_Start + FramesToDuration(double(l_Written + l_Frames) - l_Lead, l_Rate);
@@ -92,10 +92,6 @@ void RealTimeDriver::Run()
         // The device write may block; no lock is held here.
         output.Write(block.data(), l_Frames);
         l_Written += l_Frames;
-        // After a device's short first block comes the rest of a whole one, so that every later
-        // write starts on the grid of whole blocks, as a device's periods and a plugin's ring buffer
-        // are laid out (a write across the ring's end is two writes to a file plugin's file).
-        l_Frames = l_Written < blockframes ? blockframes - unsigned(l_Written) : blockframes;
         // A device with a clock of its own sets the pace: the schedule follows what it still holds,
         // so a device clock a little faster or slower than the monotonic one never starves or floods.
         const unsigned l_Queued = output.QueuedFrames();
