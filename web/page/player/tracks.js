@@ -4,6 +4,7 @@
 // worklet. Drawn once a frame, each scope only when something new came for it, so that sixteen
 // cost little.
 import { instrumentName } from './names.js';
+import { longPress } from './press.js';
 import { COLOURS } from './roll.js';
 
 const HEIGHT = 44;      // CSS pixels of a scope
@@ -12,28 +13,6 @@ const STALE = 150;      // ms without a report after which the tracks are shown 
 const FALL = 0.9;       // a level's share kept from one frame to the next as it falls
 const MAX_SCALE = 2;    // bitmap pixels per CSS pixel at most
 const FRAMES_KEPT = 600;
-const LONG_PRESS = 500; // ms a finger (or button) held on a track to solo it
-const SLOP = 10;        // CSS pixels it may wander meanwhile
-
-// Calls p_Action when a pointer is held on p_Element for LONG_PRESS ms without moving off; the
-// click that ends such a press is to be passed over (consume() says so, once), and a touch screen's
-// own long-press menu is not shown.
-function longPress(p_Element, p_Action) {
-  let l_Timer = 0, l_From = null, l_Done = false;
-  const l_Cancel = () => { clearTimeout(l_Timer); l_Timer = 0; };
-  p_Element.addEventListener('pointerdown', (p_Event) => {
-    l_Cancel();
-    l_Done = false;
-    l_From = { x: p_Event.clientX, y: p_Event.clientY };
-    l_Timer = setTimeout(() => { l_Timer = 0; l_Done = true; p_Action(); }, LONG_PRESS);
-  });
-  p_Element.addEventListener('pointermove', (p_Event) => {
-    if (l_Timer && Math.hypot(p_Event.clientX - l_From.x, p_Event.clientY - l_From.y) > SLOP) l_Cancel();
-  });
-  for (const l_End of ['pointerup', 'pointercancel', 'pointerleave']) p_Element.addEventListener(l_End, l_Cancel);
-  p_Element.addEventListener('contextmenu', (p_Event) => p_Event.preventDefault());
-  return { consume: () => { const l_Was = l_Done; l_Done = false; return l_Was; } };
-}
 
 export class TrackScopes {
   // p_Desk(track, { mute } or { solo }): asks for a track to be muted or soloed (or not).

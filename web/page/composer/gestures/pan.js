@@ -2,9 +2,7 @@
 // click, a long press starts a box selection), and two fingers that pinch and pan.
 import { KEYS_WIDTH, RULER, clamp } from '../geometry.js';
 import { box } from './box.js';
-
-const SLOP = 10;         // pixels a finger moves before a touch is a scroll
-const LONG_PRESS = 500;  // ms
+import { LONG_PRESS, SLOP } from '../../player/press.js';
 
 export const pan = {
   start: (p_Editor, p_At) => ({ kind: 'pan', x: p_At.x, y: p_At.y, beat: p_Editor.view.beat, row: p_Editor.view.row }),
