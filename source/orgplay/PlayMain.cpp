@@ -7,16 +7,19 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include <fmod_mixcallback.h>
 #include <tunewright/tunewright.h>
 
 #include "Complaint.h"
 #include "DataDir.h"
 #include "EndingSignals.h"
 #include "Mpris.h"
+#include "OrgDevice.h"
 #include "OrgSong.h"
 #include "PlayCommand.h"
 #include "PlaySampler.h"
@@ -66,6 +69,9 @@ constexpr float VOLUME_STEP = 0.05f;
 constexpr double TEMPO_STEP = 1.1;  // a factor
 constexpr double PITCH_STEP = 1.0;  // semitones
 constexpr auto STATUS_PERIOD = std::chrono::milliseconds(100);
+// A song's end once due is looked for again after this, the engine's thread finding it at its next
+// block.
+constexpr unsigned long END_CHECK_MS = 5;
 
 struct PlayOptions : SongOptions
 {
@@ -89,17 +95,7 @@ constexpr std::pair<Key, PlayCommand> kKeyCommands[] = {{Key::PAUSE, {Kind::TOGG
                                                         {Key::HIGHER, {Kind::CHANGE_PITCH, PITCH_STEP}},
                                                         {Key::LOWER, {Kind::CHANGE_PITCH, -PITCH_STEP}}};
 
-// The song clock's milliseconds: from the start of the program, on the monotonic clock.
 using Clock = std::chrono::steady_clock;
-const Clock::time_point g_Epoch = Clock::now();
-
-unsigned long Ticks()
-{
-    return static_cast<unsigned long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - g_Epoch).count());
-}
-
-Clock::time_point TimeOfTick(unsigned long p_Tick) { return g_Epoch + std::chrono::milliseconds(p_Tick); }
 
 Terminal* g_Terminal = nullptr;
 
@@ -227,9 +223,45 @@ std::string StatusLine(const std::string& p_Name, const PlaybackStatus& p_Status
     return l_Line;
 }
 
+// The songs' clock, kept by the engine's thread: its milliseconds are those of the sound sent to the
+// device, and before each block the engine mixes, the song playing is brought to that block's time
+// and a beat begun by then is struck, to sound in that block. So every beat is heard the same time
+// after it is due (at most a block late), the first as the others, and the player's thread wakes
+// only for keys, the bus, the status line and a song's end. What both threads touch (the playback,
+// the sampler, the song) is used under `lock`.
+class EngineClock
+{
+public:
+    EngineClock() { FMOD_System_SetMixCallback(Org::Device, &EngineClock::Tick, this); }
+    ~EngineClock() { FMOD_System_SetMixCallback(Org::Device, nullptr, nullptr); }
+    EngineClock(const EngineClock&) = delete;
+    EngineClock& operator=(const EngineClock&) = delete;
+
+    std::mutex lock;
+    // Under lock: the time of the block the engine mixes next, as far as it has told.
+    unsigned long Now() const { return now; }
+    // Under lock: the song the engine's blocks bring on (null: none).
+    void Follow(SongPlayback* p_Playback) { playback = p_Playback; }
+
+private:
+    static void F_API Tick(void* p_Clock, unsigned long long p_Frame, int p_Rate)
+    {
+        EngineClock& l_Clock = *static_cast<EngineClock*>(p_Clock);
+        const std::lock_guard<std::mutex> l_Lock(l_Clock.lock);
+        // Milliseconds counted round an unsigned long, as the song clock's differences are taken.
+        l_Clock.now = static_cast<unsigned long>(p_Frame * 1000 / static_cast<unsigned long long>(p_Rate));
+        if (l_Clock.playback != nullptr)
+            l_Clock.playback->Advance(l_Clock.now);
+    }
+
+    unsigned long now = 0;
+    SongPlayback* playback = nullptr;
+};
+
 // What plays the songs and what controls them, for the whole list.
 struct Player
 {
+    EngineClock& clock;
     PlaySampler& sampler;
     Terminal& terminal;
     Mpris& mpris;
@@ -267,16 +299,15 @@ Outcome Apply(const PlayCommand& p_Command, SongPlayback& p_Playback, unsigned l
     }
     case Kind::CHANGE_TEMPO:
         // Held to the decoder's range; a factor that comes back near 1 is 1, free of rounding.
-        l_Options.tempo = std::clamp(l_Options.tempo * p_Command.amount, TW_MIN_TEMPO_FACTOR,
-                                     TW_MAX_TEMPO_FACTOR);
+        l_Options.tempo =
+            std::clamp(l_Options.tempo * p_Command.amount, TW_MIN_TEMPO_FACTOR, TW_MAX_TEMPO_FACTOR);
         if (std::fabs(l_Options.tempo - 1.0) < 1e-9)
             l_Options.tempo = 1.0;
         p_Playback.SetTempoFactor(l_Options.tempo, p_Now);
         break;
     case Kind::CHANGE_PITCH:
         l_Options.transpose =
-            std::clamp(l_Options.transpose + p_Command.amount, -TW_MAX_PITCH_SHIFT,
-                       TW_MAX_PITCH_SHIFT);
+            std::clamp(l_Options.transpose + p_Command.amount, -TW_MAX_PITCH_SHIFT, TW_MAX_PITCH_SHIFT);
         p_Player.sampler.SetPitchShift(l_Options.transpose);
         break;
     case Kind::TOGGLE_PAUSE:
@@ -346,8 +377,9 @@ MprisPlayback BusPlayback(const PlaybackStatus& p_Status)
 }
 
 // The status line, and under it the tracks' meters where the terminal holds them.
-void ShowStatus(Terminal& p_Terminal, const std::string& p_Line, const Org::OrgSong& p_Song,
-                const SongPlayback& p_Playback, TrackMeters& p_Meters, const PlayOptions& p_Options)
+std::vector<std::string> StatusLines(const Terminal& p_Terminal, const std::string& p_Line,
+                                     const Org::OrgSong& p_Song, const SongPlayback& p_Playback,
+                                     TrackMeters& p_Meters, const PlayOptions& p_Options)
 {
     const Org::TrackMix l_Tracks = TracksOf(p_Options);
     std::vector<std::string> l_Lines = {p_Line};
@@ -359,7 +391,47 @@ void ShowStatus(Terminal& p_Terminal, const std::string& p_Line, const Org::OrgS
         l_Lines = p_Meters.Lines(p_Song, l_Tracks);
         l_Lines.insert(l_Lines.begin(), p_Line);
     }
-    p_Terminal.ShowLines(l_Lines);
+    return l_Lines;
+}
+
+// Follows the song started in p_Playback until it ends or a command ends it, holding p_Lock (the
+// clock's) but while it waits and while it tells the terminal and the bus, which may be slow to take
+// what they are given: the engine's thread never waits for them.
+Outcome FollowSong(SongPlayback& p_Playback, const Org::OrgSong& p_Song, const std::string& p_Name,
+                   TrackMeters& p_Meters, Player& p_Player, std::unique_lock<std::mutex>& p_Lock)
+{
+    Terminal& l_Terminal = p_Player.terminal;
+    const PlayOptions& l_Options = p_Player.options;
+    Outcome l_Outcome = Outcome::ENDED;
+    Clock::time_point l_NextStatus = Clock::now();
+    while (!p_Playback.Finished() && StopSignal() == 0 && l_Outcome == Outcome::ENDED) {
+        const PlaybackStatus l_Status = p_Playback.Status();
+        std::vector<std::string> l_Lines;
+        if (l_Terminal.Active() && Clock::now() >= l_NextStatus) {
+            l_Lines = StatusLines(l_Terminal, StatusLine(p_Name, l_Status, l_Options), p_Song, p_Playback,
+                                  p_Meters, l_Options);
+            l_NextStatus = Clock::now() + STATUS_PERIOD;
+        }
+        // Sleeps until the end is due (a while longer when it is), or the status line's next time.
+        const unsigned long l_ToEnd = p_Playback.MsToEnd(p_Player.clock.Now());
+        Clock::time_point l_Until =
+            Clock::now() + std::chrono::milliseconds(l_ToEnd > 0 ? l_ToEnd : END_CHECK_MS);
+        if (l_Terminal.Active() && l_NextStatus < l_Until)
+            l_Until = l_NextStatus;
+        p_Lock.unlock();
+        p_Player.mpris.SetPlayback(BusPlayback(l_Status));
+        if (!l_Lines.empty())
+            l_Terminal.ShowLines(l_Lines);
+        const std::vector<PlayCommand> l_Commands = WaitForCommands(p_Player, l_Until);
+        p_Lock.lock();
+        const unsigned long l_Then = p_Player.clock.Now();
+        l_Outcome = Obey(l_Commands, p_Playback, l_Then, p_Player);
+        if (!l_Commands.empty())
+            l_NextStatus = Clock::now();  // show what the command did at once
+        p_Playback.Advance(l_Then);
+        p_Player.sampler.Update();
+    }
+    return l_Outcome;
 }
 
 Outcome PlaySong(const SongList& p_List, Org::OrgSong& p_Song, const std::vector<std::uint8_t>& p_Bytes,
@@ -368,44 +440,29 @@ Outcome PlaySong(const SongList& p_List, Org::OrgSong& p_Song, const std::vector
     // The status line goes to the terminal too: the name is shown safely there as well.
     const std::string l_Name = PrintableText(p_List.Path().substr(p_List.Path().find_last_of('/') + 1));
     Terminal& l_Terminal = p_Player.terminal;
-    SongPlayback l_Playback(p_Song, p_Player.sampler, p_Player.options.loops, p_Player.options.seconds,
-                            p_Player.options.volume);
-    Outcome l_Outcome = Outcome::ENDED;
+    EngineClock& l_Clock = p_Player.clock;
     PlayOptions& l_Options = p_Player.options;
+    SongPlayback l_Playback(p_Song, p_Player.sampler, l_Options.loops, l_Options.seconds, l_Options.volume);
+    TrackMeters l_Meters(p_Bytes);
+    std::unique_lock<std::mutex> l_Lock(l_Clock.lock);
     p_Player.sampler.SetTracks(TracksOf(l_Options));
     p_Player.sampler.SetPitchShift(l_Options.transpose);
-    const unsigned long l_Start = Ticks();
-    l_Playback.Start(l_Start);
-    l_Playback.SetTempoFactor(l_Options.tempo, l_Start);
-    TrackMeters l_Meters(p_Bytes);
-    p_Player.mpris.SetTrack({p_List.Index(), p_List.Path(), l_Playback.Status().lengthMs, p_List.HasNext(),
-                             p_List.HasPrevious()});
+    l_Playback.Start(l_Clock.Now());
+    l_Playback.SetTempoFactor(l_Options.tempo, l_Clock.Now());
+    l_Clock.Follow(&l_Playback);
+    const unsigned long long l_Length = l_Playback.Status().lengthMs;
+    l_Lock.unlock();
+    p_Player.mpris.SetTrack(
+        {p_List.Index(), p_List.Path(), l_Length, p_List.HasNext(), p_List.HasPrevious()});
     p_Player.mpris.Start();  // the first song's first notes are already on their way to the device
-    Clock::time_point l_NextStatus = Clock::now();
-    while (!l_Playback.Finished() && StopSignal() == 0 && l_Outcome == Outcome::ENDED) {
-        p_Player.mpris.SetPlayback(BusPlayback(l_Playback.Status()));
-        if (l_Terminal.Active() && Clock::now() >= l_NextStatus) {
-            ShowStatus(l_Terminal, StatusLine(l_Name, l_Playback.Status(), l_Options), p_Song, l_Playback,
-                       l_Meters, l_Options);
-            l_NextStatus = Clock::now() + STATUS_PERIOD;
-        }
-        // Sleeps until the millisecond in which the next beat begins.
-        const unsigned long l_Now = Ticks();
-        Clock::time_point l_Until = TimeOfTick(l_Now + l_Playback.MsToNextEvent(l_Now));
-        if (l_Terminal.Active() && l_NextStatus < l_Until)
-            l_Until = l_NextStatus;
-        const std::vector<PlayCommand> l_Commands = WaitForCommands(p_Player, l_Until);
-        const unsigned long l_Then = Ticks();
-        l_Outcome = Obey(l_Commands, l_Playback, l_Then, p_Player);
-        if (!l_Commands.empty())
-            l_NextStatus = Clock::now();  // show what the command did at once
-        l_Playback.Advance(l_Then);
-        p_Player.sampler.Update();
-    }
-    p_Player.options.volume = l_Playback.Status().volume;  // a volume once set carries on
+    l_Lock.lock();
+    const Outcome l_Outcome = FollowSong(l_Playback, p_Song, l_Name, l_Meters, p_Player, l_Lock);
+    l_Clock.Follow(nullptr);
+    l_Lock.unlock();
+    l_Options.volume = l_Playback.Status().volume;  // a volume once set carries on
     if (l_Terminal.Active()) {
-        ShowStatus(l_Terminal, StatusLine(l_Name, l_Playback.Status(), l_Options), p_Song, l_Playback,
-                   l_Meters, l_Options);
+        l_Terminal.ShowLines(StatusLines(l_Terminal, StatusLine(l_Name, l_Playback.Status(), l_Options),
+                                         p_Song, l_Playback, l_Meters, l_Options));
         l_Terminal.EndStatus();
     }
     return l_Outcome;
@@ -466,7 +523,8 @@ int main(int argc, char** argv)
         g_Terminal = &l_Terminal;
         tw_set_log_function(LogMessage, nullptr);
         Mpris l_Mpris;
-        Player l_Player = {l_Sampler, l_Terminal, l_Mpris, l_Options};
+        EngineClock l_Clock;
+        Player l_Player = {l_Clock, l_Sampler, l_Terminal, l_Mpris, l_Options};
         SongList l_List(l_Options.songs);
         l_Failed = !PlayAll(l_List, l_Player);
         tw_set_log_function(nullptr, nullptr);

@@ -111,26 +111,16 @@ void SongPlayback::Strike()
         sampler.HitNote(song.GetNoteHit(l_Track));
 }
 
-unsigned long SongPlayback::MsToNextEvent(unsigned long p_Now) const
+unsigned long SongPlayback::MsToEnd(unsigned long p_Now) const
 {
     constexpr unsigned long IDLE_MS = 1000;
-    const unsigned long l_Tempo = song.GetTempo();
-    if (paused || finished)
+    if (paused || finished || lengthMs == 0)
         return IDLE_MS;
-    if (l_Tempo == 0)
-        return 1;
-    const long double l_Position = song.GetPosition();
-    // The song's milliseconds to the next beat, and to a timed end, on the wall clock.
-    const long double l_Left = (std::floor(l_Position) + 1 - l_Position) * l_Tempo / tempo;
-    const unsigned long l_Beat = lastUpdate + static_cast<unsigned long>(std::ceil(l_Left));
-    unsigned long l_Wait = l_Beat > p_Now ? l_Beat - p_Now : 1;
-    const unsigned long l_Played = bySeconds ? heardMs : playedMs;
-    if (timed && lengthMs > 0)
-        l_Wait = static_cast<unsigned long>(std::min<unsigned long long>(
-            l_Wait, lengthMs > l_Played ? static_cast<unsigned long long>(
-                                              std::ceil((lengthMs - l_Played) / (bySeconds ? 1.0 : tempo)))
-                                        : 1));
-    return std::max(1ul, l_Wait);
+    // From the last Advance: the time heard, or the song's own time at the tempo factor.
+    const long double l_Since = p_Now - lastUpdate;
+    const long double l_Left = bySeconds ? static_cast<long double>(lengthMs) - heardMs - l_Since
+                                         : (static_cast<long double>(lengthMs) - playedMs) / tempo - l_Since;
+    return l_Left <= 0 ? 0 : static_cast<unsigned long>(std::min<long double>(IDLE_MS, std::ceil(l_Left)));
 }
 
 void SongPlayback::SetPaused(bool p_Paused, unsigned long p_Now)

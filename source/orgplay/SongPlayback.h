@@ -2,7 +2,8 @@
 #define TUNEWRIGHT_SONGPLAYBACK_H
 
 // One song played in real time, as the player plays it: the song clock runs on the wall clock and
-// each new beat is sounded through the sampler on the engine's real-time output. On top of that:
+// each new beat is sounded through the sampler on the engine's real-time output (Advance is called
+// for each block the engine mixes). On top of that:
 // an end (a loop count, as SongLength counts it, or a number of seconds), pause, seeking by bars,
 // the master volume and a tempo factor. Positions are the song's own time; a number of seconds is
 // the time heard.
@@ -45,8 +46,9 @@ public:
     void Start(unsigned long p_Now);
     // Brings the clock to p_Now and sounds a beat that has begun there.
     void Advance(unsigned long p_Now);
-    // Milliseconds from p_Now until the next beat or the end, whichever comes first (at least 1).
-    unsigned long MsToNextEvent(unsigned long p_Now) const;
+    // Milliseconds from p_Now until the end is due (0: it is), or a second when that is further off
+    // or there is none.
+    unsigned long MsToEnd(unsigned long p_Now) const;
     bool Finished() const { return finished; }
 
     void TogglePause(unsigned long p_Now) { SetPaused(!paused, p_Now); }

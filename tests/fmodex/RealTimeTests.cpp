@@ -1,9 +1,11 @@
 // Real-time outputs: the engine mixes on its own thread while the program's thread changes voices.
 #include "EngineTestKit.h"
 #include "StopFlag.h"
+#include "fmod_mixcallback.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -162,7 +164,99 @@ std::size_t FirstSound(const Stereo& p_Mix)
     return SIZE_MAX;
 }
 
+// What a mix callback does and saw: it counts its calls, the threads they came on and the frames
+// they were given (a block on each time, a block at most 1,024 frames); it starts the loop on its
+// third call and sets the voice's volume on every later one (calls into the engine, made while the
+// test's thread calls it too), and on the call asked for takes itself away.
+struct MixClock
+{
+    FMOD_SYSTEM* system = nullptr;
+    FMOD_SOUND* loop = nullptr;
+    FMOD_CHANNEL* channel = nullptr;  // the callback's alone
+    std::atomic<int> calls{0};
+    std::atomic<int> otherThreads{0};  // calls not on the engine's one thread
+    std::atomic<int> stopAt{0};        // the call that takes the callback away (0: none)
+    std::atomic<int> misplaced{0};     // calls whose frame is not a block on from the last's, or off rate
+    std::thread::id engine;
+    unsigned long long frame = 0;  // the last call's
+
+    static void F_API Tick(void* p_Clock, unsigned long long p_Frame, int p_Rate)
+    {
+        MixClock& l_Clock = *static_cast<MixClock*>(p_Clock);
+        const int l_Call = ++l_Clock.calls;
+        if (p_Rate != kRate || (l_Call > 1 && (p_Frame <= l_Clock.frame || p_Frame - l_Clock.frame > 1024)))
+            ++l_Clock.misplaced;
+        l_Clock.frame = p_Frame;
+        if (l_Call == 1)
+            l_Clock.engine = std::this_thread::get_id();
+        else if (std::this_thread::get_id() != l_Clock.engine)
+            ++l_Clock.otherThreads;
+        if (l_Call == 3)
+            FMOD_System_PlaySound(l_Clock.system, FMOD_CHANNEL_FREE, l_Clock.loop, 0, &l_Clock.channel);
+        else if (l_Call > 3)
+            FMOD_Channel_SetVolume(l_Clock.channel, 1.0f);
+        if (l_Call == l_Clock.stopAt.load())
+            FMOD_System_SetMixCallback(l_Clock.system, nullptr, nullptr);
+    }
+};
+
+// Waits (at most a minute, for a loaded machine) until p_Done().
+template <class Done> bool Within(Done p_Done)
+{
+    const Clock::time_point l_Deadline = Clock::now() + std::chrono::seconds(60);
+    while (!p_Done() && Clock::now() < l_Deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return p_Done();
+}
+
 }  // namespace
+
+// A mix callback runs on the engine's own thread, a block at a time (a block of the writer's is
+// 5 ms: the 150 ms of tone waited for take at least 20), and what it starts is heard; once taken away, from
+// outside or from inside a call, it is called no more; and a system released while its callback
+// calls into the engine is released, not deadlocked.
+TEST_F(RealTime, AMixCallbackRunsOnTheEnginesThreadUntilTakenAway)
+{
+    const std::string l_Path = dir.Path("clocked.wav");
+    ASSERT_EQ(Start(FMOD_OUTPUTTYPE_WAVWRITER, const_cast<char*>(l_Path.c_str())), FMOD_OK);
+    MixClock l_Clock;
+    l_Clock.system = system;
+    l_Clock.loop = Load(Sine(480, 48, 0.5f), true);
+    ASSERT_EQ(FMOD_System_SetMixCallback(nullptr, &MixClock::Tick, &l_Clock), FMOD_ERR_INVALID_PARAM);
+    // The writer waits for a first sound before it mixes: the test's own, silent.
+    FMOD_CHANNEL* l_Silent = Play(Load(std::vector<float>(4800, 0.0f), false));
+    ASSERT_NE(l_Silent, nullptr);
+    ASSERT_EQ(FMOD_System_SetMixCallback(system, &MixClock::Tick, &l_Clock), FMOD_OK);
+    // The tone's first 150 ms written (its 25 ms to settle and 100 measured, and more).
+    ASSERT_TRUE(Within([&] {
+        const Stereo l_Mix = ReadStereo(l_Path);
+        const std::size_t l_Onset = FirstSound(l_Mix);
+        return l_Onset != SIZE_MAX && l_Mix.Frames() >= l_Onset + kRate * 3 / 20;
+    }));
+    ASSERT_EQ(FMOD_System_SetMixCallback(system, nullptr, nullptr), FMOD_OK);
+    const int l_Calls = l_Clock.calls.load();
+    EXPECT_GE(l_Calls, 20);
+    EXPECT_EQ(l_Clock.otherThreads.load(), 0);
+    EXPECT_EQ(l_Clock.misplaced.load(), 0);
+    EXPECT_NE(l_Clock.engine, std::this_thread::get_id());
+    const Stereo l_Mix = ReadStereo(l_Path);
+    const std::size_t l_Onset = FirstSound(l_Mix);
+    EXPECT_NEAR(MeasureFrequency(l_Mix.Channel(0, l_Onset + kRate / 40, kRate / 10), kRate), 1000.0, 1.0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(l_Clock.calls.load(), l_Calls) << "called after it was taken away";
+
+    l_Clock.stopAt = l_Calls + 2;
+    ASSERT_EQ(FMOD_System_SetMixCallback(system, &MixClock::Tick, &l_Clock), FMOD_OK);
+    ASSERT_TRUE(Within([&] { return l_Clock.calls.load() >= l_Calls + 2; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(l_Clock.calls.load(), l_Calls + 2) << "called after it took itself away";
+
+    l_Clock.stopAt = 0;
+    ASSERT_EQ(FMOD_System_SetMixCallback(system, &MixClock::Tick, &l_Clock), FMOD_OK);
+    ASSERT_TRUE(Within([&] { return l_Clock.calls.load() >= l_Calls + 4; }));
+    EXPECT_EQ(FMOD_System_Release(system), FMOD_OK);
+    system = nullptr;
+}
 
 // Windows starts a 32-bit program's threads with the stack aligned to 4 bytes only, while the SIMD
 // kernels keep 16- to 64-byte vectors there: every resampler of the processor's fastest kernel set

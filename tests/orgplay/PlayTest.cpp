@@ -437,6 +437,32 @@ TEST_F(PlayProgram, WithoutASoundDeviceItSaysSoAndFails)
 
 }  // namespace
 
+// Every beat sounds on its time, not the first alone: four notes a beat long, 400 ms apart, begin
+// 400 ms apart in what the device is given (each within one 20 ms block of the engine's), and the
+// song ends after its 16 beats.
+TEST_F(PlayProgram, EachNoteSoundsOnItsBeat)
+{
+    OrgTest::SongImage l_Song;
+    l_Song.tempo = 100;
+    l_Song.loopstop = 16;
+    for (unsigned l_Beat : {0u, 4u, 8u, 12u})
+        l_Song.tracks[0].events.push_back({l_Beat, 57, 1, 200, 6});
+    OrgTest::WriteFile(m_Temp.Path("beats.org"), l_Song.Bytes());
+
+    ChildProcess l_Child;
+    ASSERT_TRUE(l_Child.Start(Command({"--device", "twcapture", "-l", "0", "beats.org"}), m_Temp.Path(),
+                              {{"HOME", m_Temp.Path()}}, m_Temp.Path()));
+    ASSERT_TRUE(l_Child.WaitForExit(std::chrono::seconds(20)));
+    EXPECT_TRUE(WIFEXITED(l_Child.ExitStatus()) && WEXITSTATUS(l_Child.ExitStatus()) == 0)
+        << l_Child.ExitStatus();
+    const std::vector<Note> l_Notes =
+        Stretches(Sounding(ReadCapture(Capture(), 0, CapturedFrames(Capture()))), g_CaptureRate / 20);
+    ASSERT_EQ(l_Notes.size(), 4u);
+    for (std::size_t i = 1; i < l_Notes.size(); ++i)
+        EXPECT_NEAR(double(l_Notes[i].start - l_Notes[0].start) / g_CaptureRate, 0.4 * double(i), 0.021)
+            << "note " << i;
+}
+
 // An empty loop adds nothing, even repeated for ever: a song with an intro plays it and ends, and
 // a song with neither is refused rather than played in silence.
 TEST_F(PlayProgram, RepeatingAnEmptyLoopForEverPlaysTheIntroAndEnds)

@@ -6,6 +6,7 @@
 #include <fmod.h>
 
 #include "Kernels.h"
+#include "MixCallback.h"
 
 #include <cstdint>
 #include <memory>
@@ -172,6 +173,7 @@ struct System
     std::unique_ptr<Output> output;
     std::unique_ptr<RealTimeDriver> driver;  // null on NRT outputs: Update mixes instead
     std::vector<std::int16_t> nrtblock;      // the block an NRT Update mixes into
+    MixCallback mixcallback;                 // run by the driver's thread before each block
 
     System();
     ~System();

@@ -85,6 +85,7 @@ void RealTimeDriver::Run()
         const Clock::time_point l_Now = Clock::now();
         if (l_Now - l_Due > kMaxLag)
             l_Start += l_Now - l_Due;
+        system.mixcallback.Run(l_Written, l_Rate);
         {
             std::lock_guard<std::mutex> l_Lock(system.mixlock);
             MixBlock(system, block.data(), l_Frames);

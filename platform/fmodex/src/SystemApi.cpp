@@ -3,6 +3,7 @@
 #include "Mixer.h"
 #include "Output.h"
 #include "System.h"
+#include "fmod_mixcallback.h"
 #include "fmod_readmix.h"
 
 #include <algorithm>
@@ -14,7 +15,32 @@
 
 using namespace SoundEngine;
 
+namespace {
+
+// Sets p_Handle's mix callback outside the API lock: a call under way, which is waited for, may be
+// calling into the engine. A system released meanwhile by another thread is that caller's fault,
+// as any call on a system being released is.
+FMOD_RESULT SetMixCallback(FMOD_SYSTEM* p_Handle, FMOD_MIX_CALLBACK p_Callback, void* p_UserData)
+{
+    System* l_System = nullptr;
+    {
+        auto l_Api = LockApi();
+        const FMOD_RESULT l_Result = FindSystemOrError(p_Handle, l_System);
+        if (l_Result != FMOD_OK)
+            return l_Result;
+    }
+    l_System->mixcallback.Set(p_Callback, p_UserData);
+    return FMOD_OK;
+}
+
+}  // namespace
+
 extern "C" {
+
+FMOD_RESULT F_API FMOD_System_SetMixCallback(FMOD_SYSTEM* system, FMOD_MIX_CALLBACK callback, void* userdata)
+{
+    return SetMixCallback(system, callback, userdata);
+}
 
 FMOD_RESULT F_API FMOD_System_Create(FMOD_SYSTEM** system)
 {
@@ -31,6 +57,8 @@ FMOD_RESULT F_API FMOD_System_Create(FMOD_SYSTEM** system)
 
 FMOD_RESULT F_API FMOD_System_Release(FMOD_SYSTEM* system)
 {
+    // Closing joins the engine's thread under the API lock, which a callback under way may wait for.
+    SetMixCallback(system, nullptr, nullptr);
     return WithSystem(system, false, [](System& p_System) {
         // Everything is released even when the output failed; the failure is still reported.
         const FMOD_RESULT l_Result = CloseSystem(p_System);
@@ -48,6 +76,7 @@ FMOD_RESULT F_API FMOD_System_Release(FMOD_SYSTEM* system)
 
 FMOD_RESULT F_API FMOD_System_Close(FMOD_SYSTEM* system)
 {
+    SetMixCallback(system, nullptr, nullptr);  // as Release does
     return WithSystem(system, false, [](System& p_System) { return CloseSystem(p_System); });
 }
 
