@@ -191,6 +191,8 @@ const sound = new Sound({ model, editor, playing, message,
   desk: (p_Desk) => { state.desk = p_Desk; trackList.show(); },
   levels: (p_Levels) => { state.levels = p_Levels; trackList.showLevels(p_Levels); },
   recording: (p_On) => $('record').setAttribute('aria-pressed', String(p_On)) });
+// The levels are read only while the track list shows them (a phone's screen folds it away).
+new ResizeObserver(([p_Entry]) => sound.meter(p_Entry.contentRect.height > 0)).observe($('tracks'));
 const post = (p_Command) => sound.post(p_Command);
 const settled = () => sound.settled();
 const play = (p_FromCursor) => sound.play(p_FromCursor);

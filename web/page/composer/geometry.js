@@ -58,8 +58,8 @@ export class Geometry {
   get rowsShown() { return this.melodyHeight / this.view.keyHeight; }
   x(p_Beat) { return KEYS_WIDTH + (p_Beat - this.view.beat) * this.view.beatWidth; }
   beatOf(p_X) { return Math.max(0, Math.floor(this.view.beat + (p_X - KEYS_WIDTH) / this.view.beatWidth)); }
-  // The key rows scrolled off the top in CSS pixels, in whole bitmap pixels: the rows' ground is a
-  // picture kept from frame to frame, laid at a whole pixel, and the rest is placed as it is.
+  // The key rows scrolled off the top in CSS pixels, in whole bitmap pixels: the rows' edges (and
+  // the notes on them) fall on whole pixels, not blurred across two.
   get rowShift() { return Math.round(this.view.row * this.view.keyHeight * this.scale) / this.scale; }
   keyY(p_Key) { return RULER + (KEYS - 1 - p_Key) * this.view.keyHeight - this.rowShift; }
   keyOf(p_Y) { return clamp(KEYS - 1 - Math.floor((p_Y - RULER + this.rowShift) / this.view.keyHeight), 0, KEYS - 1); }

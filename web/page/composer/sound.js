@@ -17,6 +17,7 @@ export class Sound {
     this.isPlaying = false;
     this.deskState = { muted: [], soloed: [] };
     this.editId = 0;
+    this.metering = true;   // the tracks read apart, for their levels
   }
 
   // Where the song plays now, in seconds (0 before any report).
@@ -62,8 +63,7 @@ export class Sound {
     const l_Node = await makeNode(p_Context);
     const l_Audio = { context: p_Context, node: l_Node, waiting: new Map(), report: null };
     this.audio = l_Audio;
-    // The tracks read apart, for their levels.
-    l_Node.port.postMessage({ type: 'meter', on: true });
+    l_Node.port.postMessage({ type: 'meter', on: this.metering });
     l_Node.port.onmessage = (p_Event) => {
       const l_Data = p_Event.data;
       if (l_Data.type === 'edited') {
@@ -81,6 +81,14 @@ export class Sound {
     };
     this.sendSong();
     return l_Node;
+  }
+
+  // The tracks read apart, for their levels (p_On), or the song read whole when no level is shown.
+  meter(p_On) {
+    if (p_On === this.metering) return;
+    this.metering = p_On;
+    this.post({ type: 'meter', on: p_On });
+    if (!p_On) this.levels([]);
   }
 
   // Seconds into the song at which p_Beat starts (before the loop's end, the first time through).
