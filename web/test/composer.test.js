@@ -172,6 +172,14 @@ test('mute and solo act on the library\'s desk: the track falls silent in what p
     await l_Sounding(p_Heard);
   };
   await l_Sounding([0, 2]);
+  // A screen too narrow for the track list reads no levels (none come, none are shown); wider
+  // again, they come back.
+  await tab.setViewport({ width: 390, height: 844 });
+  await tab.waitForFunction(() => window.composer.levels.length === 0, { timeout: 5000 });
+  await tab.evaluate(() => new Promise((p_Done) => setTimeout(p_Done, 300)));
+  assert.equal(await tab.evaluate(() => window.composer.levels.length), 0, 'no levels while the track list is folded away');
+  await tab.setViewport({ width: 1280, height: 900 });
+  await l_Sounding([0, 2]);
   await tab.click('#tracks li:nth-child(1) .mute');
   await l_Desk([0], [], [2]);
   // Solo wins over mute; the level meters in the track list show the library's levels.

@@ -71,7 +71,8 @@ export class Sound {
         l_Audio.waiting.delete(l_Data.id);
       } else if (l_Data.type === 'position') l_Audio.report = { position: l_Data.position, at: p_Context.currentTime };
       else if (l_Data.type === 'ended') this.stop();
-      else if (l_Data.type === 'meter') this.levels(Array.from(l_Data.peak, (p_Peak, p_Track) => ({ peak: p_Peak, rms: l_Data.rms[p_Track] })));
+      // A report sent before the worklet heard the meters stop is none to show.
+      else if (l_Data.type === 'meter' && this.metering) this.levels(Array.from(l_Data.peak, (p_Peak, p_Track) => ({ peak: p_Peak, rms: l_Data.rms[p_Track] })));
       else if (l_Data.type === 'desk') {
         this.deskState = { muted: l_Data.muted, soloed: l_Data.soloed };
         this.desk(this.deskState);
