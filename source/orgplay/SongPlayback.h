@@ -1,9 +1,10 @@
 #ifndef TUNEWRIGHT_SONGPLAYBACK_H
 #define TUNEWRIGHT_SONGPLAYBACK_H
 
-// One song played in real time, as the player plays it: the song clock runs on the wall clock and
-// each new beat is sounded through the sampler on the engine's real-time output (Advance is called
-// for each block the engine mixes). On top of that:
+// One song played in real time, as the player plays it: the song clock runs on the real-time
+// milliseconds its caller gives (tunewright-play's: those of the sound the engine mixes, Advance
+// called before each block) and each new beat is sounded through the sampler on the engine's
+// real-time output. On top of that:
 // an end (a loop count, as SongLength counts it, or a number of seconds), pause, seeking by bars,
 // the master volume and a tempo factor. Positions are the song's own time; a number of seconds is
 // the time heard.
@@ -42,7 +43,7 @@ public:
     // Why this song cannot be played with these settings, or empty when it can.
     static std::string NoEndReason(const Org::OrgSong& p_Song, int p_Loops, double p_Seconds);
 
-    // Starts the song from its first beat at the wall-clock millisecond p_Now.
+    // Starts the song from its first beat at the real-time millisecond p_Now.
     void Start(unsigned long p_Now);
     // Brings the clock to p_Now and sounds a beat that has begun there.
     void Advance(unsigned long p_Now);
@@ -73,7 +74,7 @@ private:
     unsigned long long PlayedBeat() const;
     void SeekBeat(unsigned long long p_Played, unsigned long p_Now);
     void ApplyVolume();
-    // The song clock's tick at the wall-clock millisecond p_Now, the tempo factor applied.
+    // The song clock's tick at the real-time millisecond p_Now, the tempo factor applied.
     unsigned long SongTicks(unsigned long p_Now) const;
 
     Org::OrgSong& song;
@@ -91,10 +92,10 @@ private:
     int wraps = 0;                 // times the clock went back to the loop's start
     unsigned lastBeat = 0;         // the beat sounded last
     unsigned long playedMs = 0;    // the song's time as played
-    unsigned long lastUpdate = 0;  // the wall clock of the last Advance
-    unsigned long heardMs = 0;     // wall-clock time played, pauses left out
+    unsigned long lastUpdate = 0;  // the real time of the last Advance
+    unsigned long heardMs = 0;     // real time played, pauses left out
     double tempo = 1.0;
-    // The song clock runs from songBase at wallBase, tempo times as fast as the wall clock.
+    // The song clock runs from songBase at wallBase, tempo times as fast as real time.
     unsigned long wallBase = 0, songBase = 0;
 };
 
