@@ -17,5 +17,17 @@ echo "Installing: ${l_Missing[*]}"
 if [ $l_AddI386 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $l_Sudo dpkg --add-architecture i386
 fi
-$l_Sudo apt-get update -q
-DEBIAN_FRONTEND=noninteractive $l_Sudo apt-get install -y -q --no-install-recommends "${l_Missing[@]}"
+# A mirror being synced serves an index or a package that does not match the release file for a
+# few minutes ("File has unexpected size"); apt then fails the whole command. Each step is tried
+# again after a pause, five times in all, before the install is given up.
+retried() {  # retried COMMAND...
+  local l_Try
+  for l_Try in 1 2 3 4; do
+    "$@" && return 0
+    echo "apt-install.sh: '$*' failed (try $l_Try of 5); trying again in $((l_Try * 20)) s" >&2
+    sleep $((l_Try * 20))
+  done
+  "$@"
+}
+retried $l_Sudo apt-get update -q
+retried $l_Sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${l_Missing[@]}"
