@@ -17,17 +17,22 @@ echo "Installing: ${l_Missing[*]}"
 if [ $l_AddI386 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $l_Sudo dpkg --add-architecture i386
 fi
-# A mirror being synced serves an index or a package that does not match the release file for a
-# few minutes ("File has unexpected size"); apt then fails the whole command. Each step is tried
-# again after a pause, five times in all, before the install is given up.
-retried() {  # retried COMMAND...
-  local l_Try
-  for l_Try in 1 2 3 4; do
+# A mirror being synced serves an index or a package that does not match the release file, for a
+# few minutes or (seen here) for over half an hour ("File has unexpected size"); apt then fails
+# the whole command. Each step is tried again after a pause. An update that still fails leaves the
+# indexes it could fetch, and the install goes on from those: an index of security updates missing
+# for one architecture costs nothing where the main archive holds the same or newer versions, and
+# where it does not, the install says which package it cannot take.
+retried() {  # retried TRIES COMMAND...
+  local l_Tries="$1" l_Try
+  shift
+  for ((l_Try = 1; l_Try < l_Tries; l_Try++)); do
     "$@" && return 0
-    echo "apt-install.sh: '$*' failed (try $l_Try of 5); trying again in $((l_Try * 20)) s" >&2
+    echo "apt-install.sh: '$*' failed (try $l_Try of $l_Tries); trying again in $((l_Try * 20)) s" >&2
     sleep $((l_Try * 20))
   done
   "$@"
 }
-retried $l_Sudo apt-get update -q
-retried $l_Sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${l_Missing[@]}"
+retried 3 $l_Sudo apt-get update -q ||
+  echo "apt-install.sh: apt-get update failed 3 times; installing from the package indexes it could fetch" >&2
+retried 5 $l_Sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${l_Missing[@]}"
