@@ -19,20 +19,23 @@ if [ $l_AddI386 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386;
 fi
 # A mirror being synced serves an index or a package that does not match the release file, for a
 # few minutes or (seen here) for over half an hour ("File has unexpected size"); apt then fails
-# the whole command. Each step is tried again after a pause. An update that still fails leaves the
-# indexes it could fetch, and the install goes on from those: an index of security updates missing
-# for one architecture costs nothing where the main archive holds the same or newer versions, and
-# where it does not, the install says which package it cannot take.
+# the whole command. A step that failed on a fetch is tried again after a pause; one that failed
+# otherwise (a package that cannot be installed) fails at once. An update that still fails leaves
+# the indexes it could fetch, and the install goes on from those: an index of security updates
+# missing for one architecture costs nothing where the main archive holds the same or newer
+# versions, and where it does not, the install says which package it cannot take.
+l_Log="$(mktemp)"
+trap 'rm -f "$l_Log"' EXIT
 retried() {  # retried TRIES COMMAND...
   local l_Tries="$1" l_Try
   shift
-  for ((l_Try = 1; l_Try < l_Tries; l_Try++)); do
-    "$@" && return 0
-    echo "apt-install.sh: '$*' failed (try $l_Try of $l_Tries); trying again in $((l_Try * 20)) s" >&2
+  for ((l_Try = 1; ; l_Try++)); do
+    "$@" 2>&1 | tee "$l_Log" && return 0
+    ((l_Try < l_Tries)) && grep -qE 'Failed to fetch|unexpected size|Hash Sum mismatch|Temporary failure|Could not connect' "$l_Log" || return 1
+    echo "apt-install.sh: '$*' failed to fetch (try $l_Try of $l_Tries); trying again in $((l_Try * 20)) s" >&2
     sleep $((l_Try * 20))
   done
-  "$@"
 }
 retried 3 $l_Sudo apt-get update -q ||
-  echo "apt-install.sh: apt-get update failed 3 times; installing from the package indexes it could fetch" >&2
+  echo "apt-install.sh: apt-get update failed; installing from the package indexes it could fetch" >&2
 retried 5 $l_Sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${l_Missing[@]}"

@@ -205,6 +205,8 @@ start_windows_build() {
   l_WindowsBuildPid=$!
   echo "the Windows build goes on beside the next stages ($l_WindowsBuildLog)"
 }
+# A machine left without 32-bit Wine by an earlier run's install tries it again.
+rm -f build/windows/no-wine32
 l_Overlap=0
 if [[ " ${l_Stages[*]} " == *" plain "* && " ${l_Stages[*]} " == *" windows "* ]]; then
   l_Overlap=1
@@ -233,7 +235,9 @@ for l_Stage in "${l_Stages[@]}"; do
   l_Current="$l_Stage"
   l_StageStart=$SECONDS
   "stage_${l_Stage//-/_}"
-  l_Times+=("$l_Stage $((SECONDS - l_StageStart)) passed")
+  l_Result=passed
+  [ "$l_Stage" = windows ] && [ -f build/windows/no-wine32 ] && l_Result="passed, the 64-bit build alone (no 32-bit Wine)"
+  l_Times+=("$l_Stage $((SECONDS - l_StageStart)) $l_Result")
   printf '==== stage %s passed in %d s\n' "$l_Stage" $((SECONDS - l_StageStart))
   l_Current=""
   if [ "$l_Stage" = plain ] && [ $l_Overlap -eq 1 ]; then

@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# Exits 0 when this machine runs 32-bit x86 programs, 1 when it cannot. Found out by running one, as
+# Exits 0 when this machine runs 32-bit x86 programs, 1 when it cannot, or when the 32-bit Wine that
+# runs the Windows ones could not be installed here (build/windows/no-wine32 says why, from
+# scripts/install-windows-deps.sh). Found out by running one, as
 # nothing else tells for sure (the kernel's IA-32 emulation may be built in and switched off): a
 # program of three instructions that exits with status 0, assembled and linked with binutils.
 # Run from the repository's root; the program is made under build/, which is never mounted noexec.
 set -uo pipefail
+if [ -f build/windows/no-wine32 ]; then
+  cat build/windows/no-wine32 >&2
+  exit 1
+fi
 mkdir -p build
 l_Dir="$(mktemp -d build/runs-i686.XXXXXX)"
 trap 'rm -rf "$l_Dir"' EXIT

@@ -123,6 +123,10 @@ else
   RendererChecks x86_64 build/windows/x86_64/run/tunewright-render.exe build/windows/x86_64/data build/windows/x86_64/run
   scripts/test-windows-suites.sh x86_64
   scripts/test-windows-player.sh x86_64
-  echo "windows: this machine cannot run 32-bit x86 programs; the 32-bit package was only checked, not run"
+  if [ -f build/windows/no-wine32 ]; then
+    echo "windows: $(cat build/windows/no-wine32); the 32-bit package was only checked, not run"
+  else
+    echo "windows: this machine cannot run 32-bit x86 programs; the 32-bit package was only checked, not run"
+  fi
 fi
 echo "windows stage: $((SECONDS - l_Started)) s"
