@@ -18,7 +18,7 @@ if [ $l_AddI386 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386;
   $l_Sudo dpkg --add-architecture i386
 fi
 # A mirror being synced serves an index or a package that does not match the release file, for a
-# few minutes or (seen here) for over half an hour ("File has unexpected size"); apt then fails
+# few minutes or (seen here) for two hours and more ("File has unexpected size"); apt then fails
 # the whole command. A step that failed on a fetch is tried again after a pause; one that failed
 # otherwise (a package that cannot be installed) fails at once. An update that still fails leaves
 # the indexes it could fetch, and the install goes on from those: an index of security updates
