@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Installs those of the named Debian packages that are not installed yet (root, or through sudo):
-#   scripts/apt-install.sh [--add-i386] PACKAGE...
-# --add-i386 first adds Debian's i386 architecture where packages are missing and it is not there.
+#   scripts/apt-install.sh [--add-i386 | --updated] PACKAGE...
+# --add-i386 first adds Debian's i386 architecture where packages are missing and it is not there;
+# --updated: the package lists were updated (or tried) just before, so they are not again.
 set -euo pipefail
 l_AddI386=0
+l_Update=1
 [ "${1:-}" = --add-i386 ] && { l_AddI386=1; shift; }
+[ "${1:-}" = --updated ] && { l_Update=0; shift; }
 l_Missing=()
 for l_Package in "$@"; do
   dpkg-query -W -f='${Status}' "$l_Package" 2>/dev/null | grep -q "install ok installed" || l_Missing+=("$l_Package")
@@ -36,6 +39,6 @@ retried() {  # retried TRIES COMMAND...
     sleep $((l_Try * 20))
   done
 }
-retried 3 $l_Sudo apt-get update -q ||
+[ $l_Update -eq 0 ] || retried 3 $l_Sudo apt-get update -q ||
   echo "apt-install.sh: apt-get update failed; installing from the package indexes it could fetch" >&2
 retried 5 $l_Sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${l_Missing[@]}"

@@ -34,5 +34,6 @@ if [ $l_Runs32 -eq 1 ] && [[ " ${l_Arches[*]} " == *" i686 "* ]]; then
     "output says why): the 32-bit Windows programs do not run here until it is" >build/windows/no-wine32
   echo "install-windows-deps.sh: $(cat build/windows/no-wine32); the 64-bit build runs under wine64 instead" >&2
   [[ " ${l_Packages[*]} " == *" g++-mingw-w64-x86-64-posix "* ]] || l_Packages+=(g++-mingw-w64-x86-64-posix)
+  exec scripts/apt-install.sh --updated "${l_Packages[@]}"
 fi
 exec scripts/apt-install.sh "${l_Packages[@]}"

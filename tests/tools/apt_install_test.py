@@ -105,6 +105,7 @@ class AptInstall(unittest.TestCase):
         self.assertEqual(l_Status, 0, l_Output)
         l_Installs = [l_Call for l_Call in l_Calls if l_Call.startswith("apt-get") and " install " in l_Call]
         self.assertEqual(len(l_Installs), 2)
+        self.assertEqual(self.Count(l_Calls, "update"), 1, "the lists updated once, for both installs")
         self.assertIn("wine32:i386", l_Installs[0])
         self.assertNotIn(":i386", l_Installs[1])
         self.assertIn("g++-mingw-w64-x86-64-posix", l_Installs[1])
