@@ -9,7 +9,9 @@
 //     as the worklet's word of it reaching the page (so at most that);
 //   - frames while recording a take and scrolling, at 1280 x 900 and at 390 x 844 (a phone's screen,
 //     three device pixels to the CSS pixel, touch) with the CPU throttled 4 times: the main thread's
-//     work for each frame and the vsyncs missed, from Chromium's trace (frames.mjs).
+//     work for each frame and the vsyncs missed, and the painter worker's time making each frame's
+//     pixels (which Chromium's throttling does not reach: its figure times 4 is the phone's), from
+//     Chromium's trace (frames.mjs).
 //   node bench/web/composer.mjs   (after scripts/test-web.sh, which builds build/web and installs the
 //   tests' puppeteer-core into web/node_modules; the system's Chromium, headless, as the tests use it)
 import { readFileSync, readdirSync, statSync } from 'node:fs';
@@ -171,6 +173,11 @@ try {
     console.log(`    the editor's drawing (script) ${stats(l_Draw)}`);
     console.log(`    main thread, making each frame (script, style, layout, paint, commit) ${stats(l_Frames.render)}; ${l_Over(l_Frames.render)} of ${l_Frames.render.length} frames 16 ms or more`);
     console.log(`    main thread, every task of each frame ${stats(l_Frames.busy)}; ${l_Over(l_Frames.busy)} frames 16 ms or more`);
+    if (l_Frames.workers.length) {
+      const l_Scaled = l_Frames.workers.map((p_Ms) => p_Ms * l_Throttle);
+      console.log(`    the painter worker, making each of ${l_Frames.workers.length} frames' pixels (its thread's time, not throttled) ${stats(l_Frames.workers)}` +
+        (l_Throttle > 1 ? `; ${l_Throttle}x that, as a phone's processor would take it, ${stats(l_Scaled)}; ${l_Over(l_Scaled)} frames 16 ms or more` : ''));
+    }
     console.log(`    vsyncs missed ${(100 * l_Frames.dropped).toFixed(1)} % (vsync ${l_Vsync.toFixed(1)} ms)`);
     await l_Session.send('Emulation.setCPUThrottlingRate', { rate: 1 });
     await l_Phone.close();

@@ -5,9 +5,11 @@
 //     the commit to the compositor), each frame's;
 //   - busy: all the main thread's tasks of each frame, from the end of the last frame's rendering to
 //     the end of this one's (messages, timers and input too), so that they add up to the whole run;
+//   - workers: a dedicated worker's time on a processor for each frame it made (the composer's
+//     painter makes the roll's pixels in one);
 //   - dropped: the share of the display's frames (vsyncs) that no new frame was made for, from the
 //     animation frames' times (an interval over 1.5 vsyncs misses that many).
-// traceFrames(tab, vsync, body) traces while body() runs and gives { render, busy, dropped, frames };
+// traceFrames(tab, vsync, body) traces while body() runs and gives { render, busy, workers, dropped, frames };
 // vsyncOf(tab) measures the display's frame interval first.
 
 // Whatever a rendering task holds, one of these at least (an animation frame, a style, layout or
@@ -50,7 +52,29 @@ export function framesOf(p_Events) {
     l_Busy.push(l_Since / 1000);
     l_Since = 0;
   }
-  return { render: l_Render, busy: l_Busy };
+  return { render: l_Render, busy: l_Busy, workers: workerFrames(p_Events, l_Thread.split(':')[0]) };
+}
+
+// The time on a processor (ms) of each frame a dedicated worker of the tab made (the composer's
+// painter): its tasks from the message that brought a frame to the next one's. A thread's own time,
+// not the wall clock's: on a machine of few cores the worker waits for one, which a phone's many
+// spare it. Chromium's throttling of the processor holds back the main thread alone, so a worker's
+// figure is the machine's own.
+function workerFrames(p_Events, p_Pid) {
+  const l_Workers = new Set(p_Events.filter((p_Event) => p_Event.ph === 'M' && p_Event.name === 'thread_name' &&
+    String(p_Event.pid) === p_Pid && p_Event.args?.name?.startsWith('DedicatedWorker')).map((p_Event) => p_Event.tid));
+  const l_Mine = p_Events.filter((p_Event) => String(p_Event.pid) === p_Pid && l_Workers.has(p_Event.tid) && p_Event.ph === 'X')
+    .sort((p_A, p_B) => p_A.ts - p_B.ts);
+  const l_Messages = l_Mine.filter((p_Event) => p_Event.name === 'HandlePostMessage');
+  const l_Frames = [];
+  let l_Message = 0;
+  for (const l_Task of l_Mine.filter((p_Event) => p_Event.name === 'RunTask')) {
+    // A task that handles a message begins a frame; the tasks before the first one are left out.
+    while (l_Message < l_Messages.length && l_Messages[l_Message].ts < l_Task.ts) ++l_Message;
+    if (l_Message < l_Messages.length && l_Messages[l_Message].ts <= l_Task.ts + l_Task.dur) l_Frames.push(0);
+    if (l_Frames.length) l_Frames[l_Frames.length - 1] += (l_Task.tdur ?? l_Task.dur) / 1000;
+  }
+  return l_Frames;
 }
 
 const median = (p_Values) => [...p_Values].sort((p_A, p_B) => p_A - p_B)[Math.floor(p_Values.length / 2)];

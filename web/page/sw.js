@@ -5,10 +5,10 @@ const CACHE = 'tunewright-player';
 const FILES = ['./', 'index.html', 'composer.html', 'metal.css', 'index.js', 'tunewright.js', 'tunewright.wasm',
   'player/app.js', 'player/audio.js', 'player/drop.js', 'player/roll.js', 'player/worklet.js', 'player/tracks.js', 'player/press.js', 'player/names.js', 'player/player.css', 'gfx/volumeslider.png',
   'composer/app.js', 'composer/autosave.js', 'composer/codec.js', 'composer/editor.js', 'composer/export-worker.js', 'composer/exports.js',
-  'composer/geometry.js', 'composer/keymap.js', 'composer/model.js', 'composer/play.js', 'composer/render.js', 'composer/sections.js',
+  'composer/geometry.js', 'composer/keymap.js', 'composer/model.js', 'composer/painter.js', 'composer/painter-worker.js', 'composer/play.js', 'composer/render.js', 'composer/sections.js',
   'composer/sound.js', 'composer/tracklist.js', 'composer/composer.css', 'vendor/fflate.js',
   ...['box', 'draw', 'erase', 'loop', 'move', 'pan', 'section', 'values'].map((p_Name) => `composer/gestures/${p_Name}.js`),
-  ...['background', 'grid', 'notes', 'overlay', 'values'].map((p_Name) => `composer/layers/${p_Name}.js`),
+  ...['background', 'grid', 'notes', 'overlay', 'recording', 'values'].map((p_Name) => `composer/layers/${p_Name}.js`),
   'songs/harbour-lights.org', 'songs/greensleeves.org', 'songs/drunken-sailor.org'];
 
 self.addEventListener('install', (p_Event) => {

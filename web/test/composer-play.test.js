@@ -266,10 +266,12 @@ test('on a phone upright and on its side (and a desktop), taps, one-finger scrol
     const l_Device = { deviceScaleFactor: l_Scale, hasTouch: true, isMobile: l_Scale > 1 };
     const l_Tab = await openComposer(l_Width, l_Height, l_Device);
     await blank(l_Tab, 100, 64);
+    // The size of the bitmap the painter made last, once it has made the frame fitted to the page.
+    await l_Tab.waitForFunction(() => !window.composer.editor.frame && !window.composer.editor.painter.waiting);
     const l_Layout = await l_Tab.evaluate(async () => {
       const { editor } = window.composer;
       const l_Canvas = editor.canvas;
-      return { bitmap: [l_Canvas.width, l_Canvas.height], css: [l_Canvas.clientWidth, l_Canvas.clientHeight],
+      return { bitmap: editor.painter.bitmap, css: [l_Canvas.clientWidth, l_Canvas.clientHeight],
         maxScale: (await import('./composer/editor.js')).MAX_SCALE,
         tracks: document.getElementById('tracks').offsetWidth, picker: document.getElementById('track-picker').offsetWidth,
         page: [innerWidth, innerHeight], overflow: document.documentElement.scrollWidth > innerWidth };

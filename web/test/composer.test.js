@@ -92,6 +92,50 @@ test('notes drawn, moved and erased with the pointer, undone and redone, are wha
   console.log(`the composer page: ${await screenshot(tab, 'composer')}`);
 });
 
+test("the roll's frames, recorded on the page and made into pixels by the painter, are the frames drawn", async () => {
+  const l_Drawn = await tab.evaluate(async () => {
+    const { editor } = window.composer;
+    const { Recording, replay } = await import('./composer/layers/recording.js');
+    const { id } = await import('./composer/geometry.js');
+    // A context that keeps every call and property set, in order.
+    const l_Logging = (p_Into) => new Proxy({}, {
+      get: (p_Target, p_Name) => (...p_Args) => p_Into.push([p_Name, ...p_Args]),
+      set: (p_Target, p_Name, p_Value) => p_Into.push([p_Name, p_Value]) > 0,
+    });
+    editor.selection.add(id(0, 4));  // an outlined note and its dashes too
+    editor.drag = { kind: 'box', x0: 10, y0: 40, x1: 200, y1: 120 };
+    const [l_Direct, l_Replayed] = [[], []];
+    editor.drawOn(l_Logging(l_Direct));
+    const l_Recording = new Recording();
+    editor.drawOn(l_Recording);
+    replay(l_Logging(l_Replayed), l_Recording.ops);
+    editor.drag = null;
+    editor.selection.clear();
+    return { direct: l_Direct, replayed: l_Replayed, painted: Boolean(editor.painter.worker) };
+  });
+  assert.ok(l_Drawn.direct.length > 100 && l_Drawn.direct.some(([p_Name]) => p_Name === 'setLineDash'));
+  assert.deepEqual(l_Drawn.replayed, l_Drawn.direct, 'every call and property of a frame is kept and played back as made');
+  assert.ok(l_Drawn.painted, 'the painter worker makes the frames');
+
+  // The first melody note's middle, on the screen, in its track's colour.
+  await tab.evaluate(() => window.composer.editor.render());
+  await tab.waitForFunction(() => !window.composer.editor.frame && !window.composer.editor.painter.waiting);
+  const l_Shot = await tab.screenshot({ encoding: 'base64' });
+  const l_Pixel = await tab.evaluate(async (p_Png, p_Note) => {
+    const { editor } = window.composer;
+    const { COLOURS } = await import('./player/roll.js');
+    const l_Image = await createImageBitmap(await (await fetch(`data:image/png;base64,${p_Png}`)).blob());
+    const l_C = new OffscreenCanvas(l_Image.width, l_Image.height).getContext('2d');
+    l_C.drawImage(l_Image, 0, 0);
+    const l_Box = editor.canvas.getBoundingClientRect();
+    const l_X = l_Box.left + editor.canvas.clientLeft + editor.x(p_Note.beat + p_Note.length / 2);
+    const l_Y = l_Box.top + editor.canvas.clientTop + editor.noteY(0, p_Note.key) + editor.rowHeight(0) / 2;
+    const l_Colour = COLOURS[0].match(/[0-9a-f]{2}/g).map((p_Hex) => parseInt(p_Hex, 16));
+    return { seen: [...l_C.getImageData(Math.round(l_X), Math.round(l_Y), 1, 1).data.slice(0, 3)], colour: l_Colour };
+  }, l_Shot, MELODY[0]);
+  assert.deepEqual(l_Pixel.seen, l_Pixel.colour, "the note is on the screen where it is drawn, in its track's colour");
+});
+
 test('a share link and the autosave bring the song back', async () => {
   assert.ok(saved, 'the song of the first test');
   await tab.waitForFunction(() => localStorage.getItem('tunewright-composer'));

@@ -12,6 +12,7 @@ import { erase } from './gestures/erase.js';
 import { loop } from './gestures/loop.js';
 import { move, resize } from './gestures/move.js';
 import { pan, pinch, touch } from './gestures/pan.js';
+import { Painter } from './painter.js';
 import { section } from './gestures/section.js';
 import { values } from './gestures/values.js';
 import { drawBackground, keyName } from './layers/background.js';
@@ -34,8 +35,7 @@ export class Editor extends Geometry {
   constructor(p_Canvas, p_Model) {
     super();
     this.canvas = p_Canvas;
-    // Opaque: the compositor blends nothing under it.
-    this.context = p_Canvas.getContext('2d', { alpha: false });
+    this.painter = new Painter(p_Canvas, () => this.render());
     this.model = p_Model;
     this.gestures = GESTURES;
     this.chosen = 0;             // the track chosen (track list, drum lane, keys 1-8)
@@ -356,8 +356,7 @@ export class Editor extends Geometry {
     if (this.width === l_Width && this.height === l_Height && this.scale === l_Scale) return;
     const l_Middle = this.view.row + this.rowsShown / 2;
     [this.width, this.height, this.scale] = [l_Width, l_Height, l_Scale];
-    this.canvas.width = Math.round(l_Width * l_Scale);
-    this.canvas.height = Math.round(l_Height * l_Scale);
+    this.painter.resize(Math.round(l_Width * l_Scale), Math.round(l_Height * l_Scale));
     this.view.row = l_Middle - this.rowsShown / 2;
     this.scroll(0, 0);
   }
@@ -374,15 +373,24 @@ export class Editor extends Geometry {
   draw() {
     const l_Start = performance.now();
     if (this.scale !== bitmapScale()) this.#fit();
-    const l_C = this.context;
-    l_C.setTransform(this.scale, 0, 0, this.scale, 0, 0);
-    if (!this.model.loaded) {
-      l_C.fillStyle = '#15181d';
-      return l_C.fillRect(0, 0, this.width, this.height);
-    }
-    const l_Frame = { first: Math.floor(this.view.beat), last: Math.ceil(this.view.beat + this.beatsShown), melodyBottom: this.drumTop - GAP };
-    for (const l_Layer of LAYERS) l_Layer(this, l_C, l_Frame);
+    // The painter still making the last frame draws this one when it is done.
+    const l_C = this.painter.begin();
+    if (!l_C) return;
+    this.drawOn(l_C);
+    this.painter.end();
     this.frameTimes.push(performance.now() - l_Start);
     if (this.frameTimes.length > 600) this.frameTimes.shift();
+  }
+
+  // The frame as the view, the song and the gesture under way show it, on p_C (a 2D context or a
+  // Recording of one) of the bitmap's size.
+  drawOn(p_C) {
+    p_C.setTransform(this.scale, 0, 0, this.scale, 0, 0);
+    if (!this.model.loaded) {
+      p_C.fillStyle = '#15181d';
+      return p_C.fillRect(0, 0, this.width, this.height);
+    }
+    const l_Frame = { first: Math.floor(this.view.beat), last: Math.ceil(this.view.beat + this.beatsShown), melodyBottom: this.drumTop - GAP };
+    for (const l_Layer of LAYERS) l_Layer(this, p_C, l_Frame);
   }
 }
