@@ -3,7 +3,8 @@
 // (geometry.js lays them out). Notes are drawn, moved, resized, selected and erased with pointer
 // events (a mouse, a pen or a finger alike), a gesture each (gestures/); every change goes to the
 // model as one transaction per gesture. The frame is drawn in layers (layers/), at the screen's own
-// resolution (up to MAX_SCALE).
+// resolution (up to MAX_SCALE), and made into pixels off the page's thread where the browser lets
+// it be (painter.js).
 import { COLOURS } from '../player/roll.js';
 import { GAP, Geometry, clamp, id } from './geometry.js';
 import { box } from './gestures/box.js';
@@ -12,7 +13,6 @@ import { erase } from './gestures/erase.js';
 import { loop } from './gestures/loop.js';
 import { move, resize } from './gestures/move.js';
 import { pan, pinch, touch } from './gestures/pan.js';
-import { Painter } from './painter.js';
 import { section } from './gestures/section.js';
 import { values } from './gestures/values.js';
 import { drawBackground, keyName } from './layers/background.js';
@@ -20,6 +20,7 @@ import { drawGrid } from './layers/grid.js';
 import { drawNotes } from './layers/notes.js';
 import { drawOverlay } from './layers/overlay.js';
 import { drawValues } from './layers/values.js';
+import { Painter } from './painter.js';
 import { KEYS, MELODY_TRACKS, TRACKS } from './model.js';
 
 export { COLOURS, keyName };
