@@ -14,6 +14,7 @@ export class Painter {
     this.bitmap = [p_Canvas.width, p_Canvas.height];  // the size of the last frame made
     this.context = null;        // the canvas's own, drawn on by the page
     this.worker = null;
+    this.recording = null;      // the frame being drawn for the worker
     this.waiting = true;        // the worker is starting, or painting a frame
     this.asked = false;         // a frame was asked for while waiting
     if (typeof p_Canvas.transferControlToOffscreen !== 'function' || typeof Worker !== 'function') {
@@ -23,8 +24,11 @@ export class Painter {
     const l_Worker = new Worker(new URL('./painter-worker.js', import.meta.url), { type: 'module' });
     l_Worker.onerror = (p_Event) => {
       p_Event.preventDefault();
-      // A frame that failed leaves the next ones to be tried.
-      if (this.worker) return console.error(`the composer's painter failed a frame: ${p_Event.message}`), this.#done();
+      if (this.worker) {
+        // A frame that failed leaves the next ones to be tried.
+        console.error(`the composer's painter failed a frame: ${p_Event.message}`);
+        return this.#done();
+      }
       l_Worker.terminate();
       this.#drawHere();
       this.#done();
