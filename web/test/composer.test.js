@@ -97,11 +97,23 @@ test("the roll's frames, recorded on the page and made into pixels by the painte
     const { editor } = window.composer;
     const { Recording, replay } = await import('./composer/layers/recording.js');
     const { id } = await import('./composer/geometry.js');
-    // A context that keeps every call and property set, in order.
-    const l_Logging = (p_Into) => new Proxy({}, {
-      get: (p_Target, p_Name) => (...p_Args) => p_Into.push([p_Name, ...p_Args]),
-      set: (p_Target, p_Name, p_Value) => p_Into.push([p_Name, p_Value]) > 0,
-    });
+    // A context that keeps every call, in order, with the properties in force at it (kept across
+    // save() and restore() as a context keeps them).
+    const l_Logging = (p_Into) => {
+      let l_State = {};
+      const l_Saved = [];
+      return new Proxy({}, {
+        get: (p_Target, p_Name) => (...p_Args) => {
+          if (p_Name === 'save') l_Saved.push({ ...l_State });
+          if (p_Name === 'restore') l_State = l_Saved.pop() ?? l_State;
+          p_Into.push([p_Name, ...p_Args, { ...l_State }]);
+        },
+        set: (p_Target, p_Name, p_Value) => {
+          l_State[p_Name] = p_Value;
+          return true;
+        },
+      });
+    };
     editor.selection.add(id(0, 4));  // an outlined note and its dashes too
     editor.drag = { kind: 'box', x0: 10, y0: 40, x1: 200, y1: 120 };
     const [l_Direct, l_Replayed] = [[], []];
@@ -114,7 +126,7 @@ test("the roll's frames, recorded on the page and made into pixels by the painte
     return { direct: l_Direct, replayed: l_Replayed, painted: Boolean(editor.painter.worker) };
   });
   assert.ok(l_Drawn.direct.length > 100 && l_Drawn.direct.some(([p_Name]) => p_Name === 'setLineDash'));
-  assert.deepEqual(l_Drawn.replayed, l_Drawn.direct, 'every call and property of a frame is kept and played back as made');
+  assert.deepEqual(l_Drawn.replayed, l_Drawn.direct, 'every call of a frame is kept and played back as made, with the properties it was made with');
   assert.ok(l_Drawn.painted, 'the painter worker makes the frames');
 
   // The first melody note's middle, on the screen, in its track's colour.

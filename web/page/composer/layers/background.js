@@ -9,26 +9,36 @@ const NOTE_NAMES = ['C', 'C#', 'D', 'D#', 'E', 'F', 'F#', 'G', 'G#', 'A', 'A#', 
 export const keyName = (p_Key) => `${NOTE_NAMES[p_Key % 12]}${Math.floor(p_Key / 12)}`;
 
 // The key rows the roll shows, across the canvas's width (those cut by the ruler or the gap below
-// are covered by the ground, drawn after them).
+// are covered by the ground, drawn after them). The roll's shades are filled a run of rows of one
+// shade at a time, their edges on whole bitmap pixels, so that each pixel is filled once (no row
+// drawn over a ground) and no edge is blended with what the last frame left there.
 function drawRows(p_Editor, p_C) {
-  const { width } = p_Editor;
+  const { width, scale } = p_Editor;
   const l_High = p_Editor.view.keyHeight;
-  const l_From = Math.floor(p_Editor.rowShift / l_High);
+  const l_From = Math.max(0, Math.floor(p_Editor.rowShift / l_High));
   const l_To = Math.min(KEYS, Math.ceil((p_Editor.rowShift + p_Editor.melodyHeight) / l_High));
-  p_C.fillStyle = '#22272e';
-  p_C.fillRect(KEYS_WIDTH, RULER, width - KEYS_WIDTH, p_Editor.melodyHeight);
+  const l_Pixel = (p_Y) => Math.round(p_Y * scale) / scale;
+  const l_Black = (p_Row) => BLACK_KEYS.has((KEYS - 1 - p_Row) % 12);
+  for (let l_Row = l_From, l_End; l_Row < l_To; l_Row = l_End) {
+    for (l_End = l_Row + 1; l_End < l_To && l_Black(l_End) === l_Black(l_Row);) ++l_End;
+    const l_Top = l_Pixel(p_Editor.keyY(KEYS - 1 - l_Row));
+    p_C.fillStyle = l_Black(l_Row) ? '#1b1f25' : '#22272e';
+    p_C.fillRect(KEYS_WIDTH, l_Top, width - KEYS_WIDTH, l_Pixel(p_Editor.keyY(KEYS - 1 - l_End)) - l_Top);
+  }
+  // Below the lowest key, where the view shows more rows than there are.
+  const l_Below = l_Pixel(p_Editor.keyY(KEYS - 1 - l_To));
+  const l_Bottom = RULER + p_Editor.melodyHeight;
+  if (l_Below < l_Bottom) {
+    p_C.fillStyle = '#22272e';
+    p_C.fillRect(KEYS_WIDTH, l_Below, width - KEYS_WIDTH, l_Bottom - l_Below);
+  }
   p_C.fillStyle = '#15181d';
   p_C.fillRect(0, RULER, KEYS_WIDTH, p_Editor.melodyHeight);
   p_C.font = `${Math.min(11, l_High)}px sans-serif`;
-  for (let l_Row = Math.max(0, l_From); l_Row < l_To; ++l_Row) {
+  for (let l_Row = l_From; l_Row < l_To; ++l_Row) {
     const l_Key = KEYS - 1 - l_Row;
     const l_Y = p_Editor.keyY(l_Key);
-    const l_Black = BLACK_KEYS.has(l_Key % 12);
-    if (l_Black) {
-      p_C.fillStyle = '#1b1f25';
-      p_C.fillRect(KEYS_WIDTH, l_Y, width - KEYS_WIDTH, l_High);
-    }
-    p_C.fillStyle = l_Black ? '#30353c' : '#d9dde2';
+    p_C.fillStyle = l_Black(l_Row) ? '#30353c' : '#d9dde2';
     p_C.fillRect(0, l_Y, KEYS_WIDTH - 2, l_High - 1);
     if (l_Key % 12 === 0) {
       p_C.fillStyle = '#3a414b';

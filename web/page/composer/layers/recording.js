@@ -2,7 +2,8 @@
 // and the pixels are made on another (painter-worker.js replays the list onto the canvas it was
 // handed). A Recording takes the part of a 2D context that the layers use; its properties can be
 // set, not read. The list holds an operation's number, then its arguments; a property's number is
-// past the methods'.
+// past the methods'. A property set to the value it already holds is left out (the notes set their
+// colour and alpha each, mostly the same as the last's), as save() and restore() keep them.
 
 // The methods, with how many arguments each takes, then the properties (set with one).
 const METHODS = [['fillRect', 4], ['strokeRect', 4], ['fillText', 3], ['beginPath', 0], ['rect', 4], ['moveTo', 2],
@@ -12,6 +13,8 @@ const PROPERTIES = ['fillStyle', 'strokeStyle', 'font', 'globalAlpha', 'lineWidt
 export class Recording {
   constructor() {
     this.ops = [];
+    this.state = new Map();  // the properties set since the frame began, as the context holds them
+    this.saved = [];         // those of each save() not yet restored
   }
 }
 // A method's arguments kept to its arity, so that the list is read back as it was written.
@@ -25,8 +28,26 @@ for (const [l_Code, [l_Name, l_Arity]] of METHODS.entries()) {
     6(p_A, p_B, p_C, p_D, p_E, p_F) { this.ops.push(l_Code, p_A, p_B, p_C, p_D, p_E, p_F); },
   }[l_Arity];
 }
+const { save: l_Save, restore: l_Restore } = Recording.prototype;
+Object.assign(Recording.prototype, {
+  save() {
+    this.saved.push(new Map(this.state));
+    l_Save.call(this);
+  },
+  // A restore with nothing saved changes nothing, in a context as here.
+  restore() {
+    this.state = this.saved.pop() ?? this.state;
+    l_Restore.call(this);
+  },
+});
 for (const [l_Index, l_Name] of PROPERTIES.entries()) {
-  Object.defineProperty(Recording.prototype, l_Name, { set(p_Value) { this.ops.push(METHODS.length + l_Index, p_Value); } });
+  Object.defineProperty(Recording.prototype, l_Name, {
+    set(p_Value) {
+      if (this.state.has(l_Name) && this.state.get(l_Name) === p_Value) return;
+      this.state.set(l_Name, p_Value);
+      this.ops.push(METHODS.length + l_Index, p_Value);
+    },
+  });
 }
 
 // Draws p_Ops (a Recording's) on p_C, a 2D context.
