@@ -27,7 +27,8 @@
 #   - the goals are judged on the minimum of each program's rounds (what the program costs when
 #     nothing disturbs it); beside it each row gives the median and range of the ratio within each
 #     round (both programs run minutes apart at most), and each program its spread, the largest
-#     run over the smallest, so that a reader sees how quiet the machine was.
+#     run over the smallest, and the share of the measured processor's time the host took for other
+#     guests (stolen), so that a reader sees how quiet the machine was.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 l_OursOnly=0
@@ -129,7 +130,11 @@ done
 l_Order=()  # JOB/OUTPUT, in the order of a forward round
 for l_Job in "${l_Jobs[@]}"; do l_Order+=("$l_Job/file" "$l_Job/pipe"); done
 declare -A l_Runs  # JOB/OUTPUT -> lines "ROUND TOTAL USER SYSTEM AUDIO_SECONDS"
+# The measured processor's ticks so far, "ALL STOLEN": stolen ones are those the host gave another
+# guest while this one had work, which a reader weighs a run's spread by.
+ticks() { awk -v l_Cpu="cpu$l_CpuId" '$1 == l_Cpu { for (i = 2; i <= 9; i++) l_All += $i; print l_All, $9 }' /proc/stat; }
 l_LoadBefore="$(cut -d' ' -f1-3 /proc/loadavg)"
+l_TicksBefore="$(ticks)"
 l_Began=$SECONDS
 for l_Round in $(seq 0 "$l_Rounds"); do
   l_Turn=("${l_Order[@]}")
@@ -143,6 +148,7 @@ for l_Round in $(seq 0 "$l_Rounds"); do
   done
 done
 l_LoadAfter="$(cut -d' ' -f1-3 /proc/loadavg)"
+l_TicksAfter="$(ticks)"
 
 voices_of() { [[ "$1" == ours-* ]] && echo "$l_OurVoices" || echo "$l_ModuleVoices"; }
 # Of a job's runs: "MIN MEDIAN SPREAD USER SYSTEM", in µs of CPU per voice-second but the spread (the
@@ -215,4 +221,7 @@ for l_Set in "${l_Sets[@]}"; do
     fi
   done
 done
-echo "load average before the rounds $l_LoadBefore, after $l_LoadAfter; $((SECONDS - l_Began)) s of rounds"
+l_Stolen="$(awk -v b="$l_TicksBefore" -v a="$l_TicksAfter" 'BEGIN { split(b, l_B); split(a, l_A)
+  l_All = l_A[1] - l_B[1]; printf "%.1f", (l_All > 0 ? 100 * (l_A[2] - l_B[2]) / l_All : 0) }')"
+echo "load average before the rounds $l_LoadBefore, after $l_LoadAfter; $((SECONDS - l_Began)) s of rounds;" \
+  "processor $l_CpuId taken by the host (stolen) $l_Stolen % of that time"
